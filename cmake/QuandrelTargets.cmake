@@ -1,0 +1,31 @@
+# A library is every .cpp in its folder (subfolders included). Headers are found from the
+# repository root, so includes read "shared/core/Guid.h".
+function(qd_library name dir)
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/${dir}/*.cpp")
+  file(GLOB_RECURSE _hdr CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/${dir}/*.h")
+  if(_src)
+    add_library(${name} STATIC ${_src} ${_hdr})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# One GoogleTest executable per test folder; widget tests run on the offscreen platform.
+function(qd_test name dir)
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp")
+  if(NOT _src)
+    return()
+  endif()
+  add_executable(${name} ${_src})
+  target_link_libraries(${name} PRIVATE ${ARGN} qd_testsupport GTest::gtest GTest::gmock)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QD_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data")
+endfunction()
