@@ -1,0 +1,35 @@
+#include "shared/core/Exceptions.h"
+#include "shared/core/NullableColor.h"
+
+#include <gtest/gtest.h>
+
+TEST(Exceptions, CarryClassNameMessageAndTrace)
+{
+    try {
+        throw ArgumentNullException(QStringLiteral("Path1"));
+    } catch (const ArgumentException& e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("ArgumentNullException"));
+        EXPECT_EQ(e.Message(), QStringLiteral("Value cannot be null."));
+        EXPECT_EQ(e.ParamName(), QStringLiteral("Path1"));
+        EXPECT_FALSE(e.StackTrace().isEmpty());
+    }
+    try {
+        QD_ASSERT(1 == 2, "_ArrayListTemplate");
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.ClassName(), QStringLiteral("EAssertionFailed"));
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Assertion failure (_ArrayListTemplate")));
+    }
+}
+
+TEST(NullableColor, ConversionsAndDefaults)
+{
+    TNullableColor c = TColor(0x00FF0000);
+    EXPECT_TRUE(c.HasValue);
+    c.Clear();
+    EXPECT_EQ(c.GetValueOrDefault(0), 0);
+    EXPECT_EQ(c.GetValueOrDefault(0x123456), 0x123456);
+    EXPECT_FALSE(TNullableColor::ImplicitFromNil(nullptr).HasValue);
+    int x = 0;
+    EXPECT_THROW(TNullableColor::ImplicitFromNil(&x), ArgumentOutOfRangeException);
+}
