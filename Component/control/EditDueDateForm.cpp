@@ -1,0 +1,107 @@
+#include "Component/control/EditDueDateForm.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QDate DayZero(1899, 12, 30);
+constexpr double MillisecondsPerDay = 86400000.0;
+
+} // namespace
+
+double DueDateFromDateTime(const QDateTime& value)
+{
+    const qint64 days = DayZero.daysTo(value.date());
+    const double fraction = value.time().msecsSinceStartOfDay() / MillisecondsPerDay;
+    // Before day zero the fraction still counts forward from midnight, so it is subtracted.
+    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+}
+
+QDateTime DueDateToDateTime(double value)
+{
+    // The range of dates a day-count date can hold; anything beyond is clamped, not undefined.
+    if (!std::isfinite(value))
+        value = 0;
+    value = std::clamp(value, -657434.0, 2958465.99999);
+    const double whole = std::trunc(value);
+    const double fraction = std::fabs(value - whole);
+    const int ms = int(std::llround(fraction * MillisecondsPerDay));
+    QDateTime result(DayZero.addDays(qint64(whole)), QTime(0, 0));
+    return result.addMSecs(ms);
+}
+
+TEditDueDateForm::TEditDueDateForm(QWidget* parent)
+    : QDialog(parent, Qt::Tool)
+{
+    setWindowTitle(QStringLiteral("Edit Due Date"));
+
+    HasDueDateCheckBox = new QCheckBox(QStringLiteral("Has Due Date"), this);
+    HasDueDateCheckBox->setObjectName(QStringLiteral("HasDueDateCheckBox"));
+    DueDateCaption = new QLabel(QStringLiteral("Due Date:"), this);
+    DueDateCaption->setObjectName(QStringLiteral("DueDateCaption"));
+    DueDateDateTimePicker = new QDateTimeEdit(this);
+    DueDateDateTimePicker->setObjectName(QStringLiteral("DueDateDateTimePicker"));
+    DueDateDateTimePicker->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
+    DueDateDateTimePicker->setCalendarPopup(true);
+    DueDateCaption->setBuddy(DueDateDateTimePicker);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 8, 8, 8);
+    grid->addWidget(HasDueDateCheckBox, 0, 0, 1, 2);
+    grid->addWidget(DueDateCaption, 1, 0);
+    grid->addWidget(DueDateDateTimePicker, 1, 1);
+    grid->setColumnStretch(1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+    resize(277, 105);
+
+    setTabOrder(HasDueDateCheckBox, DueDateDateTimePicker);
+    setTabOrder(DueDateDateTimePicker, OKButton);
+    setTabOrder(OKButton, CancelButton);
+
+    connect(HasDueDateCheckBox, &QCheckBox::clicked, this, &TEditDueDateForm::HasDueDateCheckBoxClick);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TEditDueDateForm::HasDueDateCheckBoxClick()
+{
+    const bool on = HasDueDateCheckBox->isChecked();
+    DueDateCaption->setEnabled(on);
+    DueDateDateTimePicker->setEnabled(on);
+}
+
+bool EditDueDate(int Left, int Top, double& Date)
+{
+    TEditDueDateForm form;
+    form.move(Left, Top);
+    if (Date != 0) {
+        form.DueDateDateTimePicker->setDateTime(DueDateToDateTime(Date));
+        form.HasDueDateCheckBox->setChecked(true);
+    } else {
+        form.DueDateDateTimePicker->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
+        form.HasDueDateCheckBox->setChecked(false);
+    }
+    form.HasDueDateCheckBoxClick();
+    form.HasDueDateCheckBox->setFocus();
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    Date = form.HasDueDateCheckBox->isChecked() ? DueDateFromDateTime(form.DueDateDateTimePicker->dateTime()) : 0;
+    return true;
+}

@@ -1,0 +1,156 @@
+#include "Component/control/EditDueDateForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs `act` on the dialog once it is showing modally, then returns what EditDueDate answered.
+bool RunDialog(double& date, std::function<void(TEditDueDateForm&)> act, bool* sawForm = nullptr)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    bool seen = false;
+    QObject::connect(timer, &QTimer::timeout, [&] {
+        auto* form = qobject_cast<TEditDueDateForm*>(QApplication::activeModalWidget());
+        if (!form)
+            return;
+        timer->stop();
+        seen = true;
+        act(*form);
+    });
+    timer->start();
+    const bool result = EditDueDate(40, 50, date);
+    delete timer;
+    if (sawForm)
+        *sawForm = seen;
+    return result;
+}
+
+const double Dec1st2026 = 46357; // 2026-12-01, a day-count date
+
+} // namespace
+
+TEST(EditDueDateForm, CheckBoxIsFirstToGetFocus)
+{
+    double date = 0;
+    RunDialog(date, [](TEditDueDateForm& f) {
+        EXPECT_EQ(f.focusWidget(), f.HasDueDateCheckBox);
+        f.CancelButton->click();
+    });
+}
+
+TEST(EditDueDateForm, HasItsCaptionsAndTabOrder)
+{
+    TEditDueDateForm form;
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Edit Due Date"));
+    EXPECT_EQ(form.HasDueDateCheckBox->text(), QStringLiteral("Has Due Date"));
+    EXPECT_EQ(form.DueDateCaption->text(), QStringLiteral("Due Date:"));
+    EXPECT_EQ(form.OKButton->text(), QStringLiteral("OK"));
+    EXPECT_EQ(form.CancelButton->text(), QStringLiteral("Cancel"));
+    EXPECT_TRUE(form.OKButton->isDefault());
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::Tool));
+    // The check box comes first in tab order, the picker right after it.
+    QWidget* next = form.HasDueDateCheckBox->nextInFocusChain();
+    while (next && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    EXPECT_EQ(next, form.DueDateDateTimePicker);
+}
+
+TEST(EditDueDateForm, CheckBoxEnablesLabelAndPicker)
+{
+    TEditDueDateForm form;
+    form.show();
+    form.HasDueDateCheckBox->setChecked(false);
+    form.HasDueDateCheckBoxClick();
+    EXPECT_FALSE(form.DueDateCaption->isEnabled());
+    EXPECT_FALSE(form.DueDateDateTimePicker->isEnabled());
+    QTest::keyClick(form.HasDueDateCheckBox, Qt::Key_Space);
+    EXPECT_TRUE(form.HasDueDateCheckBox->isChecked());
+    EXPECT_TRUE(form.DueDateCaption->isEnabled());
+    EXPECT_TRUE(form.DueDateDateTimePicker->isEnabled());
+}
+
+TEST(EditDueDateForm, NoDateAndOkLeavesZero)
+{
+    double date = 0;
+    bool seen = false;
+    const bool ok = RunDialog(date, [](TEditDueDateForm& f) {
+        EXPECT_FALSE(f.HasDueDateCheckBox->isChecked());
+        EXPECT_FALSE(f.DueDateDateTimePicker->isEnabled());
+        EXPECT_EQ(f.DueDateDateTimePicker->date(), QDate::currentDate());
+        EXPECT_EQ(f.DueDateDateTimePicker->time(), QTime(0, 0));
+        EXPECT_EQ(f.pos(), QPoint(40, 50));
+        f.OKButton->click();
+    }, &seen);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(date, 0);
+}
+
+TEST(EditDueDateForm, UncheckingASetDateClearsIt)
+{
+    double date = Dec1st2026;
+    const bool ok = RunDialog(date, [](TEditDueDateForm& f) {
+        EXPECT_TRUE(f.HasDueDateCheckBox->isChecked());
+        EXPECT_TRUE(f.DueDateDateTimePicker->isEnabled());
+        EXPECT_EQ(f.DueDateDateTimePicker->date(), QDate(2026, 12, 1));
+        QTest::keyClick(f.HasDueDateCheckBox, Qt::Key_Space);
+        EXPECT_FALSE(f.DueDateDateTimePicker->isEnabled());
+        f.OKButton->click();
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(date, 0);
+}
+
+TEST(EditDueDateForm, CheckingAndPickingSetsTheDate)
+{
+    double date = 0;
+    const bool ok = RunDialog(date, [](TEditDueDateForm& f) {
+        QTest::keyClick(f.HasDueDateCheckBox, Qt::Key_Space);
+        f.DueDateDateTimePicker->setDate(QDate(2026, 12, 1));
+        f.OKButton->click();
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(date, Dec1st2026);
+}
+
+TEST(EditDueDateForm, CancelKeepsTheDate)
+{
+    double date = Dec1st2026 + 0.5;
+    const bool ok = RunDialog(date, [](TEditDueDateForm& f) {
+        QTest::keyClick(f.HasDueDateCheckBox, Qt::Key_Space);
+        f.CancelButton->click();
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(date, Dec1st2026 + 0.5);
+}
+
+TEST(EditDueDateForm, EscapeCancelsAndEnterAccepts)
+{
+    double date = Dec1st2026;
+    EXPECT_FALSE(RunDialog(date, [](TEditDueDateForm& f) { QTest::keyClick(&f, Qt::Key_Escape); }));
+    EXPECT_EQ(date, Dec1st2026);
+    EXPECT_TRUE(RunDialog(date, [](TEditDueDateForm& f) { QTest::keyClick(f.HasDueDateCheckBox, Qt::Key_Return); }));
+    EXPECT_EQ(date, Dec1st2026);
+}
+
+TEST(EditDueDateForm, DayCountConversionsRoundTrip)
+{
+    EXPECT_EQ(DueDateToDateTime(0), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    EXPECT_EQ(DueDateToDateTime(Dec1st2026 + 0.25), QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
+    // Before day zero the fraction still runs forward from midnight.
+    EXPECT_EQ(DueDateToDateTime(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
+    for (double d : {1.0, 2.5, -1.25, 36526.75, Dec1st2026, 2958465.0})
+        EXPECT_DOUBLE_EQ(DueDateFromDateTime(DueDateToDateTime(d)), d) << d;
+    // Out-of-range and non-finite values are clamped rather than undefined.
+    EXPECT_EQ(DueDateToDateTime(1e300).date(), QDate(9999, 12, 31));
+    EXPECT_EQ(DueDateToDateTime(std::nan("")).date(), QDate(1899, 12, 30));
+}
