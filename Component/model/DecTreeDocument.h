@@ -1,0 +1,49 @@
+#pragma once
+// The one headless owner of a decision-tree document: the root node, the view settings and the
+// selection. The tree control shows and edits a document; nothing here needs a widget, so the
+// document is also what undo snapshots, the reader, the writer and the tests work on.
+
+#include "Component/model/DecTreeNode.h"
+#include "Component/model/TreeOptions.h"
+#include "shared/core/PrivateArrayList.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TDecTreeDocument {
+public:
+    TDecTreeDocument();
+    ~TDecTreeDocument();
+    TDecTreeDocument(const TDecTreeDocument&) = delete;
+    TDecTreeDocument& operator=(const TDecTreeDocument&) = delete;
+
+    TDecTreeNode* Root() const { return FRoot.get(); }
+    // Replaces (and destroys) the root; the new tree's nodes should have this document as Tree.
+    void SetRoot(std::unique_ptr<TDecTreeNode> root);
+    std::unique_ptr<TDecTreeNode> ReleaseRoot();
+    // Root := a new node as a new document starts: caption "Root", comment "Right click for
+    // options", a decision with chance type percent, probability 100, children visible, no budget;
+    // the selection then holds the root alone.
+    void NewRoot();
+
+    TTreeOptions Options;
+    TPrivateArrayList Selection{32, true}; // node ids in the order of selecting
+
+    // The value passes of a recalculation, without layout and painting: the root is marked as
+    // taken, the values are rolled back and the path values computed. (Clone refresh runs before
+    // the roll-back once it exists.)
+    void CalculateValues();
+
+    // Raised by every change of a child list in this document; the cached node order follows.
+    void StructureChanged() { ++FStructureVersion; }
+    uint64_t StructureVersion() const { return FStructureVersion; }
+    // Every node under the root in depth-first pre-order, rebuilt after a structure change.
+    const std::vector<TDecTreeNode*>& PreOrder();
+
+private:
+    std::unique_ptr<TDecTreeNode> FRoot;
+    uint64_t FStructureVersion = 1;
+    uint64_t FPreOrderVersion = 0;
+    std::vector<TDecTreeNode*> FPreOrder;
+};

@@ -1,0 +1,116 @@
+#pragma once
+// A node of a decision tree: at the same time the branch that leads to it from its parent (its
+// text, probability or taken mark, payoff) and the fork that follows it (its type, decision
+// attributes and children).
+//
+// Every operation that walks a subtree does so with an explicit stack: documents may hold chains
+// far deeper than the call stack could follow.
+
+#include "Component/model/DecTreeNodeList.h"
+#include "Component/model/NodeTypes.h"
+#include "Component/model/Rectangle.h"
+#include "shared/core/Guid.h"
+
+#include <QString>
+#include <memory>
+
+class TDecTreeDocument;
+struct TMultiOptionMemo;
+
+class TDecTreeNode {
+public:
+    TGuid Id;
+    TGuid CloneMasterId; // the empty GUID: not a clone
+    QString Caption;
+    QString Comment;
+    TDecTreeNodeList Children; // owning, in display order
+    bool DecisionShowCaption = false;
+    bool DecisionShowOwner = false;
+    bool DecisionShowDueDate = false;
+    bool DecisionShowFixed = false;
+    bool DecisionMultiShowBudget = false;
+    bool DecisionMultiShowInvestment = false;
+    TDateTime DecisionDueDate = 0; // 0: none
+    QString DecisionOwner;
+    QString DecisionCaption;
+    bool DecisionFixed = false;
+    int32_t DecisionMultiBudget = -1; // whole currency units; -1: no limit
+    TDecTreeNode* FParent = nullptr;  // not owned; nullptr at the root
+    bool ChildrenVisible = false;
+    bool InTakenPath = false; // computed
+    double Probability = 0;   // percent; under a decision 100 = taken, 0 = not taken
+    TCurrency Payoff = 0;     // units of 1/10000
+    double ExpectedValue = 0; // computed, currency units
+    double MinValue = 0;      // computed
+    double MaxValue = 0;      // computed
+    QString PayoffSource;
+    double PathProbability = 0; // computed on end nodes, a fraction
+    double PathPayoff = 0;      // computed on end nodes, currency units
+    TRectangle BoundsRect;      // layout cache
+    TRectangle ElementRects[NodeElementTypeCount]; // layout cache, one per TNodeElementType
+    TNodeType NodeType = ntDecision;
+    TChanceType ChanceType = ctAnySum;
+    TDecTreeDocument* Tree = nullptr; // not owned; the document the whole tree belongs to
+
+    TDecTreeNode(TDecTreeDocument* tree, TDecTreeNode* parent, const TGuid& id, const QString& caption,
+                 const QString& comment, TNodeType nodeType, TChanceType chanceType, double probability,
+                 TCurrency payoff, const TGuid& cloneMasterId, bool childrenVisible,
+                 bool decisionShowCaption, bool decisionShowOwner, bool decisionShowDueDate,
+                 bool decisionShowFixed, bool decisionMultiShowBudget, bool decisionMultiShowInvestment,
+                 bool decisionFixed, const QString& decisionCaption, const QString& decisionOwner,
+                 int32_t decisionMultiBudget, TDateTime decisionDueDate, const QString& payoffSource);
+    ~TDecTreeNode();
+    TDecTreeNode(const TDecTreeNode&) = delete;
+    TDecTreeNode& operator=(const TDecTreeNode&) = delete;
+
+    TDecTreeNode* Parent() const { return FParent; }
+    void SetParent(TDecTreeNode* parent) { FParent = parent; }
+    bool HasChildren() const { return Children.Count() > 0; }
+
+    // Deep copy of the subtree; the caller adds it to newParent's children.
+    std::unique_ptr<TDecTreeNode> Copy(TDecTreeNode* newParent, bool resetAttributes, bool newIds,
+                                       const TDecTreeNode* templateNode) const;
+
+    // Search and traversal.
+    TDecTreeNode* FindNodeById(const TGuid& id);
+    // This node and its descendants in depth-first pre-order, without clones and their subtrees.
+    std::unique_ptr<TDecTreeNodeList> GetAllNodes();
+    int GetDepth() const;      // 1 for the root
+    int GetLevelCount() const; // 1 for an end node
+    void SetLevelsVisible(int levels);
+    QString GetOutlineCode() const;
+    bool IsSelected() const;
+    // The root of the tree this node belongs to (this node when it has no parent).
+    TDecTreeNode* GetRoot() const;
+
+    // Effective show flags: what is shown is what these answer, never the raw fields.
+    bool ShowsCaption() const;
+    bool ShowsOwner() const;
+    bool ShowsDueDate() const;
+    bool ShowsFixed() const;
+    bool ShowsBudget() const;
+    bool ShowsInvestment() const;
+    bool HasVisibleAttributes() const;
+    bool HasCaptionAndAttributes() const;
+
+    // Clone predicates.
+    bool IsClone() const { return !CloneMasterId.IsEmpty(); }
+    bool IsInsideClone() const;
+    bool IsCloneOrInsideClone() const { return IsClone() || IsInsideClone(); }
+    // The master of a clone, the corresponding node under the master for a node inside a clone,
+    // the node itself otherwise; nullptr when the master (or the counterpart) is missing.
+    TDecTreeNode* GetMasterNode();
+    bool ContainsCloneOf(const TGuid& id) const;
+    bool IsOrContainsCloneMaster() const;
+
+    // Roll-back, path values and optimisation (RollBack.cpp, OptimizeDecisions.cpp).
+    void RollBack();
+    void CalculatePathValues(double probabilitySoFar, double payoffSoFar);
+    void TakeOption();
+    // Min and Max of the options' outcomes; sets the options' marks unless keepSelection.
+    void EvaluateMultiOptionDecision(bool keepSelection, double& min, double& max);
+    void OptimizeDecisions();
+
+    // The last budgeted solve of this node, keyed by its inputs (not copied, never saved).
+    std::unique_ptr<TMultiOptionMemo> SolveMemo;
+};

@@ -1,0 +1,69 @@
+#pragma once
+// The typed list of tree nodes. A child list owns its nodes (destroying the list or removing a
+// node destroys it and its subtree); lists built by a search or for a selection do not.
+
+#include <memory>
+#include <vector>
+
+class TDecTreeNode;
+
+class TDecTreeNodeList {
+public:
+    // The list and an index that starts before the first node.
+    class TDecTreeNodeListEnumerator {
+    public:
+        explicit TDecTreeNodeListEnumerator(const TDecTreeNodeList& list) : FList(list) {}
+        bool MoveNext() { return ++FIndex < FList.Count(); }
+        TDecTreeNode* Current() const { return FList.Items(FIndex); }
+
+    private:
+        const TDecTreeNodeList& FList;
+        int FIndex = -1;
+    };
+
+    // Owner: the node whose children an owning list holds (nullptr for a free list); the tree
+    // of that node is told when the list's structure changes.
+    explicit TDecTreeNodeList(bool ownsObjects, TDecTreeNode* owner = nullptr);
+    ~TDecTreeNodeList();
+    TDecTreeNodeList(const TDecTreeNodeList&) = delete;
+    TDecTreeNodeList& operator=(const TDecTreeNodeList&) = delete;
+
+    // Appends. An owning list takes the node over.
+    void Add(TDecTreeNode* node);
+    void Add(std::unique_ptr<TDecTreeNode> node) { Add(node.release()); }
+    // Inserts before index (0 .. Count); raises EListError outside that range.
+    void Insert(int index, std::unique_ptr<TDecTreeNode> node);
+    // Removes all; owned nodes are destroyed.
+    void Clear();
+    // Removes the node at index; an owned node is destroyed. Raises EListError when out of range.
+    void Delete(int index);
+    // Removes the node; an owned node is destroyed. Answers its former index, -1 when absent.
+    int Remove(TDecTreeNode* node);
+    // Takes the node at index out of the list without destroying it and hands it to the caller.
+    std::unique_ptr<TDecTreeNode> Extract(int index);
+    // Raises EListError when an index is out of range.
+    void Exchange(int index1, int index2);
+
+    int Count() const { return int(FItems.size()); }
+    // Raises EListError "List index out of bounds (i)" when index is outside 0 .. Count - 1.
+    TDecTreeNode* Items(int index) const;
+    TDecTreeNode* operator[](int index) const { return Items(index); }
+    int IndexOf(const TDecTreeNode* node) const;
+    bool OwnsObjects() const { return FOwnsObjects; }
+    TDecTreeNodeListEnumerator GetEnumerator() const { return TDecTreeNodeListEnumerator(*this); }
+
+    // Range-for over the nodes in list order.
+    TDecTreeNode* const* begin() const { return FItems.data(); }
+    TDecTreeNode* const* end() const { return FItems.data() + FItems.size(); }
+
+private:
+    friend class TDecTreeNode;
+    void Changed();
+    // Destroys the nodes and all their descendants without recursion, so a tree of any depth
+    // can be destroyed on a normal stack.
+    static void DestroyNodes(std::vector<TDecTreeNode*>&& nodes);
+
+    std::vector<TDecTreeNode*> FItems;
+    bool FOwnsObjects;
+    TDecTreeNode* FOwner;
+};

@@ -1,0 +1,76 @@
+#pragma once
+// Evaluation of multi-option decisions: the options as the solver sees them and the exhaustive
+// search for the best affordable set.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TDecTreeNode;
+
+// One option of a multi-option decision.
+class TProject {
+public:
+    TProject(TDecTreeNode* node, double cost, double maxValue, double minValue)
+        : Cost(cost), MinValue(minValue), MaxValue(maxValue), Node(node) {}
+
+    double Cost;     // minus the option's payoff, in currency units
+    double MinValue; // the option's lowest value plus its payoff
+    double MaxValue; // the option's highest value plus its payoff
+    bool InMaxSet = false;
+    bool InMinSet = false;
+    TDecTreeNode* Node; // not owned
+};
+
+class TProjectList {
+public:
+    class TProjectListEnumerator {
+    public:
+        explicit TProjectListEnumerator(const TProjectList& list) : FList(list) {}
+        bool MoveNext() { return ++FIndex < FList.Count(); }
+        TProject* Current() const { return FList.Items(FIndex); }
+
+    private:
+        const TProjectList& FList;
+        int FIndex = -1;
+    };
+
+    void Add(std::unique_ptr<TProject> project) { FItems.push_back(std::move(project)); }
+    int Count() const { return int(FItems.size()); }
+    // Raises EListError when index is outside 0 .. Count - 1.
+    TProject* Items(int index) const;
+    TProjectListEnumerator GetEnumerator() const { return TProjectListEnumerator(*this); }
+
+private:
+    std::vector<std::unique_ptr<TProject>> FItems;
+};
+
+class TMultiOptionSolver {
+public:
+    virtual ~TMultiOptionSolver() = default;
+    virtual void Solve(TProjectList& projects, double budget) = 0;
+};
+
+// Visits every subset of the projects in binary counting order (project 0 the lowest digit,
+// the empty set first). Among the affordable subsets the first with the greatest positive sum of
+// highest values becomes the maximum set; a subset that does not improve the maximum may become
+// the minimum set when its sum of lowest values is the smallest negative one so far.
+// Sums are kept as exact integers in units of 1/10000, so a set costing exactly the budget is
+// never lost to rounding.
+class TMultiOptionFullSolverQuick : public TMultiOptionSolver {
+public:
+    void Solve(TProjectList& projects, double budget) override;
+
+    // The same search on values already in units of 1/10000; answers the two sets as bit masks
+    // (bit i = project i). Only for up to 62 projects.
+    static void SolveUnits(const int64_t* cost, const int64_t* maxValue, const int64_t* minValue, int count,
+                           int64_t budget, uint64_t& maxSet, uint64_t& minSet);
+};
+
+// The inputs and result of a node's last budgeted solve: an unchanged node is not solved again.
+struct TMultiOptionMemo {
+    int64_t Budget = 0;
+    std::vector<int64_t> Inputs; // cost, max, min per option, in units of 1/10000
+    uint64_t MaxSet = 0;
+    uint64_t MinSet = 0;
+};
