@@ -1,0 +1,304 @@
+#include "shared/core/Exceptions.h"
+#include "shared/core/IniSettingsStore.h"
+#include "shared/core/MemorySettingsStore.h"
+#include "shared/core/SettingsRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace {
+
+// Both stores must behave alike; every behavioural test runs on each.
+class SettingsStoreTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        FStore = MakeStore();
+    }
+    std::unique_ptr<TSettingsStore> MakeStore()
+    {
+        if (QLatin1String(GetParam()) == QLatin1String("ini"))
+            return std::make_unique<TIniSettingsStore>(FileName());
+        return std::make_unique<TMemorySettingsStore>();
+    }
+    QString FileName() const { return FDir.filePath(QStringLiteral("user.ini")); }
+
+    QTemporaryDir FDir;
+    std::unique_ptr<TSettingsStore> FStore;
+};
+
+TEST_P(SettingsStoreTest, OpenKeyCreatesOnlyWhenAllowedAndResolvesRelativeNames)
+{
+    TSettingsRegistry reg(*FStore);
+    EXPECT_FALSE(reg.OpenKey(QStringLiteral("SOFTWARE\\Orvanta"), false));
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("SOFTWARE")));
+    EXPECT_EQ(reg.CurrentKey(), QString());
+
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\\\Orvanta\\"), true));
+    EXPECT_EQ(reg.CurrentKey(), QStringLiteral("SOFTWARE\\Orvanta"));
+    // An empty key exists, and so do its ancestors.
+    EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\SOFTWARE")));
+    EXPECT_TRUE(reg.GetValueNames().isEmpty());
+
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Quandrel\\3"), true));
+    EXPECT_EQ(reg.CurrentKey(), QStringLiteral("SOFTWARE\\Orvanta\\Quandrel\\3"));
+    EXPECT_FALSE(reg.OpenKey(QStringLiteral("Missing"), false));
+    EXPECT_EQ(reg.CurrentKey(), QStringLiteral("SOFTWARE\\Orvanta\\Quandrel\\3"));
+    EXPECT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta"), false));
+    EXPECT_EQ(reg.GetKeyNames(), QStringList{QStringLiteral("Quandrel")});
+}
+
+TEST_P(SettingsStoreTest, ValuesReadBackByKindAndOtherKindsReadAsMissing)
+{
+    TSettingsRegistry reg(*FStore);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\K"), true));
+    reg.WriteString(QStringLiteral("Text"), QStringLiteral("a,b=c\n[d] ; \u00e9\u4e2d @x"));
+    reg.WriteInteger(QStringLiteral("Negative"), -5);
+    reg.WriteInteger(QStringLiteral("Min"), std::numeric_limits<int32_t>::min());
+    reg.WriteBool(QStringLiteral("Flag"), true);
+    reg.WriteFloat(QStringLiteral("Real"), -0.1);
+    reg.WriteBinary(QStringLiteral("Bytes"), QByteArray("\x00\xff\x10", 3));
+
+    EXPECT_EQ(reg.ReadString(QStringLiteral("Text")), QStringLiteral("a,b=c\n[d] ; \u00e9\u4e2d @x"));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Negative")), -5);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Min")), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(reg.ReadBool(QStringLiteral("Flag")), true);
+    EXPECT_EQ(reg.ReadBool(QStringLiteral("Negative")), true);
+    EXPECT_EQ(reg.ReadFloat(QStringLiteral("Real")), -0.1);
+    EXPECT_EQ(reg.ReadBinary(QStringLiteral("Bytes")), QByteArray("\x00\xff\x10", 3));
+
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Text")), std::nullopt);
+    EXPECT_EQ(reg.ReadString(QStringLiteral("Negative")), std::nullopt);
+    EXPECT_EQ(reg.ReadBool(QStringLiteral("Text")), std::nullopt);
+    EXPECT_EQ(reg.ReadFloat(QStringLiteral("Bytes")), std::nullopt); // three bytes, not eight
+    EXPECT_EQ(reg.ReadFloat(QStringLiteral("Negative")), std::nullopt);
+    EXPECT_EQ(reg.ReadBinary(QStringLiteral("Text")), std::nullopt);
+    EXPECT_EQ(reg.ReadString(QStringLiteral("Absent")), std::nullopt);
+    EXPECT_TRUE(reg.ValueExists(QStringLiteral("Text")));
+    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Absent")));
+
+    QStringList names = reg.GetValueNames();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Bytes"), QStringLiteral("Flag"), QStringLiteral("Min"),
+                                  QStringLiteral("Negative"), QStringLiteral("Real"), QStringLiteral("Text")}));
+}
+
+TEST_P(SettingsStoreTest, InvalidValueNamesAreRefused)
+{
+    TSettingsRegistry reg(*FStore);
+    for (const QString& name : {QString(), QStringLiteral("."), QStringLiteral("a/b"), QStringLiteral("a\\b")}) {
+        EXPECT_THROW(reg.WriteString(name, QStringLiteral("x")), ArgumentException) << name.toStdString();
+        EXPECT_FALSE(reg.ValueExists(name));
+        EXPECT_EQ(reg.ReadString(name), std::nullopt);
+    }
+}
+
+TEST_P(SettingsStoreTest, DeletingAValueKeepsASubkeyOfTheSameNameAndViceVersa)
+{
+    TSettingsRegistry reg(*FStore);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), true));
+    reg.WriteInteger(QStringLiteral("Twin"), 1);
+    reg.WriteInteger(QStringLiteral("Other"), 2);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Twin\\Deep"), true));
+    reg.WriteInteger(QStringLiteral("Inner"), 3);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), false));
+
+    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Twin")));
+    EXPECT_FALSE(reg.DeleteValue(QStringLiteral("Twin")));
+    EXPECT_TRUE(reg.KeyExists(QStringLiteral("Twin\\Deep")));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Twin\\Deep"), false));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Inner")), 3);
+
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), false));
+    reg.WriteInteger(QStringLiteral("Twin"), 4);
+    EXPECT_TRUE(reg.DeleteKey(QStringLiteral("Twin")));
+    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("Twin")));
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("Twin")));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Twin")), 4);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Other")), 2);
+    // The key keeps existing after its last value is gone.
+    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Twin")));
+    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Other")));
+    EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\P")));
+}
+
+void Fill(TSettingsRegistry& reg, const QString& key)
+{
+    ASSERT_TRUE(reg.OpenKey(key, true));
+    reg.WriteString(QStringLiteral("Name"), QStringLiteral("top"));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Sub\\Empty"), true));
+    ASSERT_TRUE(reg.OpenKey(key + QStringLiteral("\\Sub"), false));
+    reg.WriteInteger(QStringLiteral("Count"), 7);
+    reg.CloseKey();
+}
+
+void ExpectFilled(TSettingsRegistry& reg, const QString& key)
+{
+    ASSERT_TRUE(reg.OpenKey(key, false)) << key.toStdString();
+    EXPECT_EQ(reg.ReadString(QStringLiteral("Name")), QStringLiteral("top"));
+    EXPECT_TRUE(reg.KeyExists(QStringLiteral("Sub\\Empty")));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Sub"), false));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Count")), 7);
+    reg.CloseKey();
+}
+
+TEST_P(SettingsStoreTest, CopyRenameAndMoveCarryEverythingBelowTheKey)
+{
+    TSettingsRegistry reg(*FStore);
+    Fill(reg, QStringLiteral("\\A"));
+
+    reg.CopyKey(QStringLiteral("A"), QStringLiteral("B\\C"));
+    ExpectFilled(reg, QStringLiteral("\\A"));
+    ExpectFilled(reg, QStringLiteral("\\B\\C"));
+    EXPECT_THROW(reg.CopyKey(QStringLiteral("A"), QStringLiteral("B\\C")), InvalidOperationException);
+    EXPECT_THROW(reg.CopyKey(QStringLiteral("A"), QStringLiteral("A\\Inside")), ArgumentException);
+    EXPECT_THROW(reg.CopyKey(QStringLiteral("Missing"), QStringLiteral("X")), InvalidOperationException);
+
+    reg.RenameKey(QStringLiteral("B\\C"), QStringLiteral("D"));
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("B\\C")));
+    EXPECT_TRUE(reg.KeyExists(QStringLiteral("B")));
+    ExpectFilled(reg, QStringLiteral("\\D"));
+    EXPECT_THROW(reg.RenameKey(QStringLiteral("A"), QStringLiteral("D")), InvalidOperationException);
+
+    // MoveKey never overwrites and copies nothing from a missing key.
+    reg.MoveKey(QStringLiteral("A"), QStringLiteral("D"), true);
+    EXPECT_TRUE(reg.KeyExists(QStringLiteral("A")));
+    reg.MoveKey(QStringLiteral("Missing"), QStringLiteral("E"), true);
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("E")));
+
+    reg.MoveKey(QStringLiteral("A"), QStringLiteral("E"), false);
+    ExpectFilled(reg, QStringLiteral("\\A"));
+    ExpectFilled(reg, QStringLiteral("\\E"));
+    reg.MoveKey(QStringLiteral("A"), QStringLiteral("F"), true);
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("A")));
+    ExpectFilled(reg, QStringLiteral("\\F"));
+}
+
+TEST_P(SettingsStoreTest, MoveKeyDiscardsTheLeftoversOfAnInterruptedMove)
+{
+    TSettingsRegistry reg(*FStore);
+    Fill(reg, QStringLiteral("\\A"));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\B") + TSettingsRegistry::PartialKeySuffix, true));
+    reg.WriteString(QStringLiteral("Stale"), QStringLiteral("half copied"));
+    reg.CloseKey();
+
+    reg.MoveKey(QStringLiteral("A"), QStringLiteral("B"), true);
+    ExpectFilled(reg, QStringLiteral("\\B"));
+    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Stale")));
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\B") + TSettingsRegistry::PartialKeySuffix));
+}
+
+TEST_P(SettingsStoreTest, RootCannotBeDeletedOrRenamed)
+{
+    TSettingsRegistry reg(*FStore);
+    Fill(reg, QStringLiteral("\\A"));
+    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("\\")));
+    EXPECT_THROW(FStore->RemoveKey(QString()), ArgumentException);
+    EXPECT_THROW(reg.RenameKey(QStringLiteral("\\"), QStringLiteral("X")), ArgumentException);
+    ExpectFilled(reg, QStringLiteral("\\A"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, SettingsStoreTest, ::testing::Values("memory", "ini"));
+
+class IniSettingsStoreTest : public ::testing::Test {
+protected:
+    QString FileName() const { return FDir.filePath(QStringLiteral("Orvanta/user.ini")); }
+    void WriteFile(const QByteArray& content)
+    {
+        QFile file(FileName());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QTemporaryDir FDir;
+};
+
+TEST_F(IniSettingsStoreTest, FlushedValuesAndEmptyKeysSurviveANewStore)
+{
+    {
+        TIniSettingsStore store(FileName());
+        TSettingsRegistry reg(store);
+        Fill(reg, QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"));
+        ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles"), true));
+        reg.WriteString(QStringLiteral("File 0"), QStringLiteral("/home/u/with blank, comma.qdn"));
+        reg.Flush();
+    }
+    EXPECT_TRUE(QFile::exists(FileName()));
+    TIniSettingsStore store(FileName());
+    TSettingsRegistry reg(store);
+    ExpectFilled(reg, QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles"), false));
+    EXPECT_EQ(reg.ReadString(QStringLiteral("File 0")), QStringLiteral("/home/u/with blank, comma.qdn"));
+}
+
+TEST_F(IniSettingsStoreTest, EntriesOfAnEditedFileThatCarryNoKindReadAsMissing)
+{
+    ASSERT_TRUE(QDir().mkpath(FDir.filePath(QStringLiteral("Orvanta"))));
+    WriteFile("[K]\n"
+              ".=key\n"
+              "Plain=1\n"
+              "List=sz:a, b\n"
+              "LongInt=dword:123456789\n"
+              "BadInt=dword:12x4\n"
+              "EmptyInt=dword:\n"
+              "OddHex=hex:abc\n"
+              "BadHex=hex:zz\n"
+              "Good=dword:ffffffff\n"
+              "Empty=sz:\n");
+    TIniSettingsStore store(FileName());
+    TSettingsRegistry reg(store);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("K"), false));
+    for (const char* name : {"Plain", "List", "LongInt", "BadInt", "EmptyInt", "OddHex", "BadHex"}) {
+        const QString n = QLatin1String(name);
+        EXPECT_TRUE(reg.ValueExists(n)) << name;
+        EXPECT_EQ(reg.ReadString(n), std::nullopt) << name;
+        EXPECT_EQ(reg.ReadInteger(n), std::nullopt) << name;
+        EXPECT_EQ(reg.ReadBinary(n), std::nullopt) << name;
+    }
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Good")), -1);
+    EXPECT_EQ(reg.ReadString(QStringLiteral("Empty")), QString());
+}
+
+TEST_F(IniSettingsStoreTest, AFileOfGarbageReadsAsEmptyWithoutFailing)
+{
+    ASSERT_TRUE(QDir().mkpath(FDir.filePath(QStringLiteral("Orvanta"))));
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char((i * 131 + 7) % 256));
+    WriteFile(junk);
+    TIniSettingsStore store(FileName());
+    TSettingsRegistry reg(store);
+    EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), false));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), std::nullopt);
+}
+
+TEST_F(IniSettingsStoreTest, AnUnwritableFileIsReportedOnFlush)
+{
+    // The configuration file's place is taken by a folder, so it cannot be written.
+    ASSERT_TRUE(QDir().mkpath(FileName()));
+    TIniSettingsStore store(FileName());
+    TSettingsRegistry reg(store);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\K"), true));
+    reg.WriteInteger(QStringLiteral("V"), 1);
+    EXPECT_THROW(reg.Flush(), IOException);
+}
+
+TEST(ApplicationSettingsStore, MustBeSetBeforeUse)
+{
+    auto previous = TSettingsStore::SetApplication(nullptr);
+    EXPECT_FALSE(TSettingsStore::HasApplication());
+    EXPECT_THROW(TSettingsStore::Application(), InvalidOperationException);
+    auto memory = std::make_unique<TMemorySettingsStore>();
+    TSettingsStore* raw = memory.get();
+    EXPECT_EQ(TSettingsStore::SetApplication(std::move(memory)), nullptr);
+    EXPECT_EQ(&TSettingsStore::Application(), raw);
+    TSettingsStore::SetApplication(std::move(previous));
+}
+
+} // namespace
