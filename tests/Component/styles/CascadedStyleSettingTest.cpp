@@ -1,0 +1,228 @@
+#include "Component/styles/CascadedStyleSetting.h"
+#include "shared/core/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+std::optional<int32_t> Parse(const QString& text)
+{
+    int32_t value = 12345;
+    if (!TryStyleTextToInt(text, value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+TEST(StyleTextToInt, AcceptsDecimalAndHexadecimalForms)
+{
+    const struct { const char* text; int32_t value; } cases[] = {
+        {"0", 0},           {"42", 42},           {"+42", 42},        {"-42", -42},
+        {"   7", 7},        {"007", 7},           {"$ff", 255},       {"$FF", 255},
+        {"xff", 255},       {"Xff", 255},         {"0x1F", 31},       {"0X1f", 31},
+        {"-$10", -16},      {"+$10", 16},         {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},               {"$7FFFFFFF", INT32_MAX},
+        {"$FFFFFFFF", -1},  {"$FF000005", int32_t(0xFF000005u)},  {"$000000010", 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(Parse(QString::fromLatin1(c.text)).has_value());
+        EXPECT_EQ(*Parse(QString::fromLatin1(c.text)), c.value);
+    }
+}
+
+TEST(StyleTextToInt, RefusesAnythingElseAndLeavesTheValue)
+{
+    const char* bad[] = {"",     " ",     "-",       "+",        "$",         "0x",
+                         "12 ",  "1 2",   "\t5",     "zz",       "yes",       "1.5",
+                         "--1",  "$-1",   "$$ff",    "0xg",      "2147483648", "-2147483649",
+                         "$100000000", "99999999999999999999", "1e3", "٣"};
+    for (const char* text : bad) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(Parse(QString::fromUtf8(text)).has_value());
+    }
+    EXPECT_EQ(StyleTextToIntDef(QStringLiteral("zz"), -7), -7);
+}
+
+TEST(StyleSettingText, ColourIsEightUpperCaseHexDigits)
+{
+    TColorStyleSetting s(nullptr, {});
+    s.Value = 0x00FFC4A3;
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("00FFC4A3"));
+    s.Value = 0xFFFFFF;
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("00FFFFFF"));
+    s.Value = int32_t(0xFF000005u);
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("FF000005"));
+    s.SetAsString(QStringLiteral("FF000005"));
+    EXPECT_EQ(s.Value, int32_t(0xFF000005u));
+    s.SetAsString(QStringLiteral("00FFC4A3"));
+    EXPECT_EQ(s.Value, 0x00FFC4A3);
+    s.SetAsString(QStringLiteral("ff"));
+    EXPECT_EQ(s.Value, 0xFF);
+    s.SetAsString(QStringLiteral("zz"));
+    EXPECT_EQ(s.Value, 0);
+    s.Value = 5;
+    s.SetAsString(QString());
+    EXPECT_EQ(s.Value, 0);
+    // The "$" goes before the text, so a text with its own prefix does not convert.
+    s.Value = 5;
+    s.SetAsString(QStringLiteral("$ff"));
+    EXPECT_EQ(s.Value, 0);
+}
+
+TEST(StyleSettingText, BooleanIsAnyNonZeroInteger)
+{
+    TBooleanStyleSetting s(nullptr, {});
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("0"));
+    s.Value = true;
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("1"));
+    const struct { const char* text; bool value; } cases[] = {
+        {"1", true}, {"2", true}, {"-1", true}, {"0", false}, {"yes", false}, {"", false}, {"true", false},
+    };
+    for (const auto& c : cases) {
+        s.Value = !c.value;
+        s.SetAsString(QString::fromLatin1(c.text));
+        EXPECT_EQ(s.Value, c.value) << c.text;
+    }
+}
+
+TEST(StyleSettingText, ShadowMatchesExactlyAndCaseSensitively)
+{
+    TShadowStyleSetting s(nullptr, {});
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("None"));
+    s.SetAsString(QStringLiteral("Hard"));
+    EXPECT_EQ(s.Value, TShadowStyle::Hard);
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("Hard"));
+    s.SetAsString(QStringLiteral("Soft"));
+    EXPECT_EQ(s.Value, TShadowStyle::Soft);
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("Soft"));
+    s.SetAsString(QStringLiteral("soft"));
+    EXPECT_EQ(s.Value, TShadowStyle::None);
+    s.Value = TShadowStyle::Soft;
+    s.SetAsString(QStringLiteral(" Soft"));
+    EXPECT_EQ(s.Value, TShadowStyle::None);
+    s.Value = TShadowStyle(7);
+    try {
+        (void)s.GetAsString();
+        FAIL() << "no exception";
+    } catch (const InvalidOperationException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Unhandled TShadowStyle"));
+    }
+}
+
+TEST(StyleSettingText, FillModeIsGradientOnlyForTheExactWord)
+{
+    TFillModeStyleSetting s(nullptr, {});
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("Solid"));
+    s.SetAsString(QStringLiteral("Gradient"));
+    EXPECT_EQ(s.Value, TBackgroundFillMode::Gradient);
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("Gradient"));
+    s.SetAsString(QStringLiteral("gradient"));
+    EXPECT_EQ(s.Value, TBackgroundFillMode::Solid);
+    s.Value = TBackgroundFillMode(2);
+    try {
+        (void)s.GetAsString();
+        FAIL() << "no exception";
+    } catch (const InvalidOperationException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Invalid FillMode Value"));
+    }
+}
+
+TEST(StyleSettingText, IntegerAndStringForms)
+{
+    TIntegerStyleSetting i(nullptr, {});
+    i.Value = -12;
+    EXPECT_EQ(i.GetAsString(), QStringLiteral("-12"));
+    i.SetAsString(QStringLiteral("$10"));
+    EXPECT_EQ(i.Value, 16);
+    i.SetAsString(QStringLiteral("wide"));
+    EXPECT_EQ(i.Value, 0);
+    TStringStyleSetting s(nullptr, {});
+    s.SetAsString(QStringLiteral("  "));
+    EXPECT_EQ(s.GetAsString(), QStringLiteral("  "));
+}
+
+TEST(StyleSettingText, SetAsStringLeavesInheritAlone)
+{
+    TIntegerStyleSetting s(nullptr, {});
+    s.Inherit = true;
+    s.SetAsString(QStringLiteral("3"));
+    EXPECT_TRUE(s.Inherit);
+    EXPECT_EQ(s.Value, 3);
+}
+
+TEST(StyleCascade, ANewSettingHasItsOwnZeroValue)
+{
+    TIntegerStyleSetting s(nullptr, {});
+    EXPECT_FALSE(s.Inherit);
+    EXPECT_EQ(s.Value, 0);
+    EXPECT_EQ(s.GetEffective(), &s);
+}
+
+TEST(StyleCascade, AnInheritingTopWithoutAlternatesAnswersItself)
+{
+    TIntegerStyleSetting s(nullptr, {});
+    s.Inherit = true;
+    s.Value = 9;
+    EXPECT_EQ(s.GetEffective(), &s);
+    EXPECT_EQ(s.EffectiveValue(), 9);
+}
+
+TEST(StyleCascade, TheOwnChainComesFirst)
+{
+    TIntegerStyleSetting altRoot(nullptr, {});
+    altRoot.Value = 100;
+    TIntegerStyleSetting root(nullptr, {&altRoot});
+    root.Inherit = true;
+    TIntegerStyleSetting mid(&root, {&altRoot});
+    mid.Value = 5;
+    TIntegerStyleSetting leaf(&mid, {&altRoot});
+    leaf.Inherit = true;
+    EXPECT_EQ(leaf.EffectiveValue(), 5);
+    mid.Inherit = true;
+    EXPECT_EQ(leaf.EffectiveValue(), 100);
+    root.Inherit = false;
+    root.Value = 1;
+    EXPECT_EQ(leaf.EffectiveValue(), 1);
+}
+
+TEST(StyleCascade, AlternatesInOrderButNeverTheirAlternates)
+{
+    TIntegerStyleSetting deep(nullptr, {});
+    deep.Value = 999;
+    TIntegerStyleSetting aTop(nullptr, {});
+    aTop.Inherit = true;
+    aTop.Value = 1;
+    TIntegerStyleSetting a(&aTop, {&deep}); // an alternate with an alternate of its own
+    a.Inherit = true;
+    TIntegerStyleSetting bTop(nullptr, {});
+    bTop.Inherit = true;
+    bTop.Value = 2;
+    TIntegerStyleSetting b(&bTop, {});
+    b.Inherit = true;
+    b.Value = 3;
+    TIntegerStyleSetting self(nullptr, {&a, &b});
+    self.Inherit = true;
+    // Nothing has an own value: the top of the last alternate's chain, not A's, not B itself,
+    // and never A's alternate.
+    EXPECT_EQ(self.GetEffective(), &bTop);
+    EXPECT_EQ(self.EffectiveValue(), 2);
+    aTop.Inherit = false;
+    EXPECT_EQ(self.GetEffective(), &aTop);
+    a.Inherit = false;
+    EXPECT_EQ(self.GetEffective(), &a);
+    self.Inherit = false;
+    EXPECT_EQ(self.GetEffective(), &self);
+}
+
+TEST(StyleCascade, TypedGetterRefusesAnotherClass)
+{
+    TColorStyleSetting colour(nullptr, {});
+    TIntegerStyleSetting wrong(nullptr, {&colour});
+    wrong.Inherit = true;
+    EXPECT_THROW(wrong.EffectiveValue(), InvalidOperationException);
+    EXPECT_THROW(wrong.CopyValueFrom(colour), InvalidOperationException);
+}

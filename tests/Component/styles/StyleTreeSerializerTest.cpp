@@ -1,0 +1,313 @@
+#include "Component/styles/DefaultStyles.h"
+#include "Component/styles/StyleStatesValues.h"
+#include "Component/styles/StyleTreeSerializer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+QString TestDataPath(const QString& name)
+{
+    QString dir = qEnvironmentVariable("QD_TEST_DATA");
+    if (dir.isEmpty())
+        dir = QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../data"));
+    return QDir(dir).filePath(name);
+}
+
+std::string ToXml(const TStyleStates& states)
+{
+    pugi::xml_document doc;
+    SaveStyleStates(states, doc.append_child("StyleStates"));
+    std::ostringstream out;
+    doc.save(out, "  ");
+    return out.str();
+}
+
+// Reads xml (a StyleStates document) into states.
+bool FromXml(TStyleStates& states, const std::string& xml)
+{
+    pugi::xml_document doc;
+    const pugi::xml_parse_result r = doc.load_string(xml.c_str(), StyleXmlParseOptions);
+    EXPECT_TRUE(r) << r.description();
+    return LoadStyleStates(states, doc.child("StyleStates"));
+}
+
+std::string ReadFile(const QString& path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll().toStdString();
+}
+
+// Every flag and value, inheriting settings' values included.
+std::string Dump(const TStyleStates& states)
+{
+    std::string out;
+    for (TStyleState* state : states.GetStates())
+        for (TStyle* style : state->RootStyle()->GetAllStyles(true))
+            for (int i = 0; i < TStyle::SettingCount; ++i) {
+                const TCascadedStyleSetting* s = style->SettingAt(i);
+                out += (s->Inherit ? "i:" : "o:") + s->GetAsString().toStdString() + "|";
+            }
+    return out;
+}
+
+// A sheet that differs from the defaults in many places, with awkward values.
+void Scramble(TStyleStates& states)
+{
+    ResetDefaultStyles(states);
+    int n = 0;
+    for (TStyleState* state : states.GetStates())
+        for (TStyle* style : state->RootStyle()->GetAllStyles(true))
+            for (int i = 0; i < TStyle::SettingCount; ++i, ++n) {
+                TCascadedStyleSetting* s = style->SettingAt(i);
+                // Vary by style as well as by setting, so every setting meets every case.
+                const int mode = (n + n / TStyle::SettingCount) % 3;
+                const bool odd = (n / TStyle::SettingCount) % 2 != 0;
+                if (mode == 0)
+                    continue;
+                s->Inherit = mode == 1;
+                switch (s->Kind()) {
+                case TCascadedStyleSetting::TKind::String:
+                    s->SetAsString(odd ? QStringLiteral("Ærøskøbing Sans 字体") : QStringLiteral("  "));
+                    break;
+                case TCascadedStyleSetting::TKind::Color:
+                    s->SetNumericValue(odd ? int32_t(0x80000000u | uint32_t(n)) : n * 7919);
+                    break;
+                default:
+                    s->SetAsString(QString::number(n % 3));
+                }
+            }
+}
+
+} // namespace
+
+TEST(StyleXml, GoldenOutputForAFreshObject)
+{
+    TStyleStates states;
+    EXPECT_EQ(ToXml(states), ReadFile(TestDataPath(QStringLiteral("styles/fresh.xml"))));
+}
+
+TEST(StyleXml, GoldenOutputForTheDefaults)
+{
+    TStyleStates states;
+    ResetDefaultStyles(states);
+    EXPECT_EQ(ToXml(states), ReadFile(TestDataPath(QStringLiteral("styles/defaults.xml"))));
+}
+
+TEST(StyleXml, FreshObjectWritesTheBaseStyleWithEmptyAndZeroTexts)
+{
+    TStyleStates states;
+    pugi::xml_document doc;
+    pugi::xml_node c = doc.append_child("StyleStates");
+    SaveStyleStates(states, c);
+    pugi::xml_node base = FindStateNode(c, QStringLiteral("InTakenPath")).child("Style");
+    EXPECT_STREQ(base.attribute("ID").value(), "");
+    EXPECT_TRUE(base.attribute("ID"));
+    EXPECT_TRUE(base.child("Settings").child("FontName"));
+    EXPECT_STREQ(base.child("Settings").child("Shadow").text().get(), "None");
+    EXPECT_STREQ(base.child("Settings").child("BackgroundColor").text().get(), "00000000");
+    pugi::xml_node symbols = FindStyleNode(base, QStringLiteral("Symbols"));
+    ASSERT_TRUE(symbols);
+    EXPECT_FALSE(symbols.child("Settings").first_child());
+    EXPECT_TRUE(FindStyleNode(base, QStringLiteral("OptionPayoff.Negative")).child("Styles"));
+}
+
+TEST(StyleXml, RoundTripRestoresEveryFlagAndOwnValue)
+{
+    TStyleStates source;
+    Scramble(source);
+    TStyleStates target;
+    Scramble(target); // same stale values under inheriting settings
+    ResetDefaultStyles(target);
+    Scramble(target);
+    TStyleStates fresh;
+    ASSERT_TRUE(FromXml(fresh, ToXml(source)));
+    for (int s = 0; s < 4; ++s) {
+        const TStyleDynArray a = source.State(s)->RootStyle()->GetAllStyles(true);
+        const TStyleDynArray b = fresh.State(s)->RootStyle()->GetAllStyles(true);
+        for (size_t j = 0; j < a.size(); ++j)
+            for (int i = 0; i < TStyle::SettingCount; ++i) {
+                ASSERT_EQ(a[j]->SettingAt(i)->Inherit, b[j]->SettingAt(i)->Inherit);
+                if (!a[j]->SettingAt(i)->Inherit) {
+                    EXPECT_EQ(a[j]->SettingAt(i)->GetAsString(), b[j]->SettingAt(i)->GetAsString());
+                }
+            }
+    }
+    // Negative colours, non-ASCII font names and blank-only names survive.
+    bool sawNegative = false;
+    bool sawWide = false;
+    bool sawBlank = false;
+    for (TStyleState* state : fresh.GetStates())
+        for (TStyle* st : state->RootStyle()->GetAllStyles(true)) {
+            sawNegative |= !st->BackgroundColor()->Inherit && st->BackgroundColor()->Value < 0;
+            sawNegative |= !st->LineColor()->Inherit && st->LineColor()->Value < 0;
+            sawNegative |= !st->FontColor()->Inherit && st->FontColor()->Value < 0;
+            sawWide |= !st->FontName()->Inherit &&
+                       st->FontName()->Value == QStringLiteral("Ærøskøbing Sans 字体");
+            sawBlank |= !st->FontName()->Inherit && st->FontName()->Value == QStringLiteral("  ");
+        }
+    EXPECT_TRUE(sawNegative);
+    EXPECT_TRUE(sawWide);
+    EXPECT_TRUE(sawBlank);
+}
+
+TEST(StyleXml, AssignEqualsTheXmlRoundTrip)
+{
+    TStyleStates source;
+    Scramble(source);
+    source.InTakenPath()->Symbols()->FontName()->Inherit = false;
+    source.InTakenPath()->Symbols()->FontName()->Value = QStringLiteral("Bad\x01Name\xFFFF") + QChar(0xD800);
+
+    TStyleStates viaXml;
+    TStyleStates direct;
+    // The same starting point, different from the source, so stale values show.
+    for (TStyleStates* t : {&viaXml, &direct}) {
+        ResetDefaultStyles(*t);
+        t->CloneNotInTakenPath()->Symbols()->LineWidth()->Value = 13;
+    }
+    ASSERT_TRUE(FromXml(viaXml, ToXml(source)));
+    direct.Assign(source);
+    EXPECT_EQ(Dump(direct), Dump(viaXml));
+    EXPECT_EQ(direct.InTakenPath()->Symbols()->FontName()->Value, QStringLiteral("BadName"));
+
+    // Assigning an object to itself changes nothing.
+    const std::string before = Dump(direct);
+    AssignStyleStates(direct, direct);
+    EXPECT_EQ(Dump(direct), before);
+}
+
+TEST(StyleXml, AnEmptyContainerChangesNothing)
+{
+    TStyleStates states;
+    Scramble(states);
+    const std::string before = Dump(states);
+    EXPECT_TRUE(FromXml(states, "<StyleStates/>"));
+    EXPECT_EQ(Dump(states), before);
+}
+
+TEST(StyleXml, AMissingContainerIsReported)
+{
+    TStyleStates states;
+    Scramble(states);
+    const std::string before = Dump(states);
+    EXPECT_FALSE(FromXml(states, "<Tree/>"));
+    EXPECT_EQ(Dump(states), before);
+}
+
+TEST(StyleXml, APartialContainerChangesOnlyWhatItHolds)
+{
+    TStyleStates states;
+    ResetDefaultStyles(states);
+    TStyleStates expected;
+    ResetDefaultStyles(expected);
+    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
+      <State ID="NotInTakenPath"><Style ID=""><Settings><FontBold>1</FontBold></Settings>
+        <Styles/></Style></State></StyleStates>)"));
+    // Only the root style of NotInTakenPath changed: bold, and its own line width is gone.
+    TStyle* root = states.NotInTakenPath()->RootStyle();
+    EXPECT_FALSE(root->FontBold()->Inherit);
+    EXPECT_TRUE(root->FontBold()->Value);
+    EXPECT_TRUE(root->LineWidth()->Inherit);
+    root->LineWidth()->Inherit = false;
+    expected.NotInTakenPath()->RootStyle()->FontBold()->Inherit = false;
+    expected.NotInTakenPath()->RootStyle()->FontBold()->Value = true;
+    EXPECT_EQ(Dump(states), Dump(expected));
+}
+
+TEST(StyleXml, AStateWhoseFirstStyleIsNotTheRootStillServes)
+{
+    TStyleStates states;
+    ResetDefaultStyles(states);
+    TStyleStates expected;
+    ResetDefaultStyles(expected);
+    ASSERT_TRUE(FromXml(states, R"(<StyleStates><State ID="InTakenPath">
+      <Style ID="Symbols"><Settings><LineWidth>5</LineWidth></Settings><Styles>
+        <Style ID="Symbols.Chance"><Settings/><Styles/></Style></Styles></Style>
+      </State></StyleStates>)"));
+    TStyleState* t = states.InTakenPath();
+    EXPECT_EQ(t->Symbols()->LineWidth()->EffectiveValue(), 5);
+    EXPECT_TRUE(t->Symbols()->FontColor()->Inherit); // reset to inherit: not listed
+    EXPECT_TRUE(t->SymbolsChance()->BackgroundColor()->Inherit);
+    // The root and the other top-level styles are untouched.
+    EXPECT_EQ(t->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
+    EXPECT_FALSE(t->RootStyle()->FontName()->Inherit);
+    EXPECT_FALSE(t->OptionDescriptors()->BackgroundColor()->Inherit);
+    EXPECT_FALSE(t->SymbolsDecision()->BackgroundColor()->Inherit);
+}
+
+TEST(StyleXml, ElementsWithoutAnIdNeverMatchAndOtherNodesAreSkipped)
+{
+    TStyleStates states;
+    ResetDefaultStyles(states);
+    // The root style has an empty name; a Style without ID must not be taken for it, and neither
+    // may a State without ID be taken for anything.
+    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
+      <!-- a comment --> text <State><Style><Settings/><Styles/></Style></State>
+      <State ID="InTakenPath"><?pi x?><Style><Settings/><Styles>
+          <!-- c --><Style ID="OptionDescriptors"><Settings/><Styles/></Style></Styles></Style>
+      </State></StyleStates>)"));
+    TStyleState* t = states.InTakenPath();
+    EXPECT_FALSE(t->RootStyle()->FontName()->Inherit);
+    EXPECT_EQ(t->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
+    EXPECT_TRUE(t->OptionDescriptors()->BackgroundColor()->Inherit);
+
+    pugi::xml_document doc;
+    doc.load_string("<C><X/><Any ID='InTakenPath'/></C>");
+    EXPECT_STREQ(FindStateNode(doc.child("C"), QStringLiteral("InTakenPath")).name(), "Any");
+    EXPECT_FALSE(FindStateNode(doc.child("C"), QString()));
+    EXPECT_FALSE(FindStyleNode(doc.child("C").child("X"), QString()));
+}
+
+TEST(StyleXml, RepeatedElementsFirstWinsAndBadTextsFallBack)
+{
+    TStyleStates states;
+    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
+      <State ID="CloneInTakenPath"><Style ID=""><Settings>
+        <FontSize>12</FontSize><FontSize>40</FontSize><LineColor>zz</LineColor>
+        <Shadow>soft</Shadow><FillMode/><FontName>A<!-- split -->B</FontName>
+        <Unknown>1</Unknown></Settings><Styles/></Style></State>
+      <State ID="CloneInTakenPath"><Style ID=""><Settings><FontSize>99</FontSize></Settings></Style></State>
+      </StyleStates>)"));
+    TStyle* root = states.CloneInTakenPath()->RootStyle();
+    EXPECT_EQ(root->FontSize()->Value, 12);
+    EXPECT_FALSE(root->LineColor()->Inherit);
+    EXPECT_EQ(root->LineColor()->Value, 0);
+    EXPECT_EQ(root->Shadow()->Value, TShadowStyle::None);
+    EXPECT_FALSE(root->FillMode()->Inherit);
+    EXPECT_EQ(root->FontName()->Value, QStringLiteral("AB"));
+    EXPECT_TRUE(root->FontBold()->Inherit);
+}
+
+TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
+{
+    EXPECT_EQ(RemoveXmlInvalidChars(QStringLiteral("a\tb\nc\rd")), QStringLiteral("a\tb\nc\rd"));
+    EXPECT_EQ(RemoveXmlInvalidChars(QString::fromUtf16(u"x\u0001\u001F\uFFFEy\uFFFF")), QStringLiteral("xy"));
+    const QString pair = QString::fromUtf16(u"\U0001F600");
+    EXPECT_EQ(RemoveXmlInvalidChars(pair + QChar(0xDC00) + QChar(0xD800)), pair);
+
+    TStyleStates states;
+    states.InTakenPath()->RootStyle()->FontName()->Value = QString::fromUtf16(u"Se\u0000rif\U0001F600", 8);
+    TStyleStates back;
+    ASSERT_TRUE(FromXml(back, ToXml(states)));
+    EXPECT_EQ(back.InTakenPath()->RootStyle()->FontName()->Value, QString::fromUtf16(u"Serif\U0001F600"));
+}
+
+TEST(StyleValues, CaptureAndRestoreAreExactIncludingStaleValues)
+{
+    TStyleStates source;
+    Scramble(source);
+    const TStyleStatesValues values(source);
+    TStyleStates target;
+    values.Restore(target);
+    EXPECT_EQ(Dump(target), Dump(source));
+    EXPECT_TRUE(TStyleStatesValues(target) == values);
+    ResetDefaultStyles(target);
+    EXPECT_FALSE(TStyleStatesValues(target) == values);
+}
