@@ -37,6 +37,8 @@ QD_EXCEPTION_CLASS(ArgumentOutOfRangeException, Exception)
 QD_EXCEPTION_CLASS(InvalidOperationException, Exception)
 QD_EXCEPTION_CLASS(IOException, Exception)
 QD_EXCEPTION_CLASS(FormatException, Exception)
+// A text that is not a number, or a number that has no text form (inf, nan).
+QD_EXCEPTION_CLASS(EConvertError, Exception)
 // Raised by the list classes (an element that is not there).
 QD_EXCEPTION_CLASS(EListError, Exception)
 // A broken contract of the calling code (an index out of range, an operation on the wrong kind

@@ -21,7 +21,7 @@ public:
     // Raises EListError "Element not found" when absent and raiseIfMissing.
     void Remove(const TGuid& item, bool raiseIfMissing);
     int IndexOf(const TGuid& item) const;
-    bool Contains(const TGuid& item) const { return IndexOf(item) >= 0; }
+    bool Contains(const TGuid& item) const { return FOccurrences.count(item) != 0; }
     bool Equals(const TPrivateArrayList& other, bool ignoreOrder) const;
     void Clear();
 

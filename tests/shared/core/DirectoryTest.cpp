@@ -1,0 +1,168 @@
+#include "shared/core/Directory.h"
+#include "shared/core/Environment.h"
+#include "shared/core/Exceptions.h"
+#include "shared/core/NullString.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+void Touch(const QString& path)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+}
+
+QStringList Sorted(QStringList list)
+{
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+// Sets an environment variable for the lifetime of the object, then puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : FName(name), FHad(qEnvironmentVariableIsSet(name)), FOld(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (FHad)
+            qputenv(FName, FOld);
+        else
+            qunsetenv(FName);
+    }
+
+private:
+    const char* FName;
+    bool FHad;
+    QByteArray FOld;
+};
+
+} // namespace
+
+TEST(DirectoryCreate, MakesMissingParentsAndReportsFailure)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString deep = tmp.path() + QStringLiteral("/a/b/c");
+    Directory::CreateDirectory(deep);
+    EXPECT_TRUE(QDir(deep).exists());
+    EXPECT_NO_THROW(Directory::CreateDirectory(deep)); // already there
+
+    const QString file = tmp.path() + QStringLiteral("/plain");
+    Touch(file);
+    try {
+        Directory::CreateDirectory(file + QStringLiteral("/sub"));
+        FAIL();
+    } catch (const IOException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Could not create ") + file + QStringLiteral("/sub"));
+    }
+}
+
+TEST(DirectoryGetFiles, ListsMatchingPlainFilesOnly)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString dir = tmp.path();
+    Touch(dir + QStringLiteral("/Blue.qdns"));
+    Touch(dir + QStringLiteral("/Red.qdns"));
+    Touch(dir + QStringLiteral("/notes.txt"));
+    Touch(dir + QStringLiteral("/.hidden.qdns"));
+    Touch(dir + QStringLiteral("/Grün.qdns"));
+    QDir(dir).mkdir(QStringLiteral("folder.qdns"));
+    QFile::link(dir + QStringLiteral("/Red.qdns"), dir + QStringLiteral("/Link.qdns"));
+    QFile::link(dir + QStringLiteral("/missing"), dir + QStringLiteral("/Dangling.qdns"));
+
+    const QStringList expected = {dir + QStringLiteral("/Blue.qdns"), dir + QStringLiteral("/Grün.qdns"),
+                                  dir + QStringLiteral("/Link.qdns"), dir + QStringLiteral("/Red.qdns")};
+    EXPECT_EQ(Sorted(Directory::GetFiles(dir, QStringLiteral("*.qdns"))), expected);
+    // A trailing separator is not doubled.
+    EXPECT_EQ(Sorted(Directory::GetFiles(dir + u'/', QStringLiteral("*.qdns"))).first(),
+              dir + QStringLiteral("/Blue.qdns"));
+    EXPECT_EQ(Directory::GetFiles(dir, QStringLiteral("R?d.*")), QStringList{dir + QStringLiteral("/Red.qdns")});
+    EXPECT_EQ(Directory::GetFiles(dir, QStringLiteral("*.none")), QStringList());
+    EXPECT_EQ(Directory::GetFiles(dir + QStringLiteral("/nowhere"), QStringLiteral("*")), QStringList());
+}
+
+TEST(DirectoryGetFiles, SkipsNamesThatAreNotText)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QByteArray bad = QFile::encodeName(tmp.path()) + "/bad\xff\xfe.qdns";
+    const int fd = ::open(bad.constData(), O_CREAT | O_WRONLY, 0644);
+    if (fd < 0)
+        GTEST_SKIP() << "the file system refuses names that are not UTF-8";
+    ::close(fd);
+    Touch(tmp.path() + QStringLiteral("/good.qdns"));
+    EXPECT_EQ(Directory::GetFiles(tmp.path(), QStringLiteral("*.qdns")),
+              QStringList{tmp.path() + QStringLiteral("/good.qdns")});
+}
+
+TEST(DirectoryGetFiles, NullOrEmptyArgumentsRaiseInArgumentOrder)
+{
+    auto paramOf = [](const QString& path, const QString& pattern) {
+        try {
+            Directory::GetFiles(path, pattern);
+        } catch (const ArgumentNullException& e) {
+            return e.ParamName();
+        }
+        return QStringLiteral("<none>");
+    };
+    EXPECT_EQ(paramOf(NullString, NullString), QStringLiteral("Path"));
+    EXPECT_EQ(paramOf(QStringLiteral(""), QStringLiteral("*")), QStringLiteral("Path"));
+    EXPECT_EQ(paramOf(QStringLiteral("/tmp"), QStringLiteral("")), QStringLiteral("SearchPattern"));
+    EXPECT_EQ(paramOf(QStringLiteral("/tmp"), NullString), QStringLiteral("SearchPattern"));
+}
+
+TEST(DirectoryGetFiles, PatternMatching)
+{
+    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("a.qdns"), QStringLiteral("*.qdns")));
+    EXPECT_TRUE(MatchesFilePattern(QStringLiteral(".qdns"), QStringLiteral("*.qdns")));
+    EXPECT_FALSE(MatchesFilePattern(QStringLiteral("a.qdnsx"), QStringLiteral("*.qdns")));
+    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("anything"), QStringLiteral("*")));
+    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("abcbcd"), QStringLiteral("a*bcd")));
+    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("ab"), QStringLiteral("a?")));
+    EXPECT_FALSE(MatchesFilePattern(QStringLiteral("a"), QStringLiteral("a?")));
+    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("[x].txt"), QStringLiteral("[x].*")));
+    EXPECT_FALSE(MatchesFilePattern(QStringLiteral("x.txt"), QStringLiteral("[x].*")));
+    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("a**b"), QStringLiteral("a**b")));
+    // No exponential blow-up on many stars.
+    EXPECT_FALSE(MatchesFilePattern(QString(60, u'a'), QStringLiteral("*a*a*a*a*a*a*a*a*a*a*b")));
+}
+
+TEST(EnvironmentGetFolderPath, ApplicationDataIsTheXdgDataFolder)
+{
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", "/tmp/xdg-data");
+        EXPECT_EQ(Environment::GetFolderPath(26), QStringLiteral("/tmp/xdg-data"));
+        // Only the low seven bits name the folder (higher bits are creation flags).
+        EXPECT_EQ(Environment::GetFolderPath(26 | 0x8000), QStringLiteral("/tmp/xdg-data"));
+    }
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", "relative/ignored");
+        ScopedEnv home("HOME", "/home/someone");
+        EXPECT_EQ(Environment::GetFolderPath(Environment::CSIDL_APPDATA), QStringLiteral("/home/someone/.local/share"));
+        EXPECT_EQ(Environment::GetFolderPath(Environment::CSIDL_PROFILE), QStringLiteral("/home/someone"));
+    }
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", QByteArray());
+        ScopedEnv home("HOME", "/home/other/");
+        EXPECT_EQ(Environment::GetFolderPath(26), QStringLiteral("/home/other/.local/share"));
+    }
+    // A folder this platform has no counterpart for: no folder, not the current directory.
+    EXPECT_EQ(Environment::GetFolderPath(0x7E), QString());
+}

@@ -1,0 +1,226 @@
+#include "shared/core/Exceptions.h"
+#include "shared/core/PrivateArrayList.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+TGuid G(uint32_t n)
+{
+    TGuid g;
+    g.D1 = n;
+    g.D4[7] = uint8_t(n * 7);
+    return g;
+}
+
+TPrivateArrayList ListOf(std::initializer_list<uint32_t> ids, int initialCapacity = 4)
+{
+    TPrivateArrayList list(initialCapacity, false);
+    for (uint32_t id : ids)
+        list.Add(G(id));
+    return list;
+}
+
+} // namespace
+
+TEST(PrivateArrayList, CapacityDoublesFromOne)
+{
+    TPrivateArrayList list(1, false);
+    EXPECT_EQ(list.Capacity(), 1);
+    std::vector<int> capacities;
+    for (uint32_t i = 1; i <= 5; ++i) {
+        list.Add(G(i));
+        capacities.push_back(list.Capacity());
+    }
+    EXPECT_EQ(capacities, (std::vector<int>{1, 2, 4, 4, 8}));
+    EXPECT_EQ(list.Count(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(list.GetItem(i), G(uint32_t(i + 1)));
+}
+
+TEST(PrivateArrayList, AutoShrinkHalvesOncePerDeletion)
+{
+    TPrivateArrayList list(2, true);
+    for (uint32_t i = 1; i <= 5; ++i)
+        list.Add(G(i));
+    ASSERT_EQ(list.Capacity(), 8);
+    list.Delete(0);
+    EXPECT_EQ(list.Count(), 4);
+    EXPECT_EQ(list.Capacity(), 4);
+    list.Delete(0);
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Capacity(), 4); // 2 would be below the count
+    list.Delete(0);
+    EXPECT_EQ(list.Capacity(), 2);
+    list.Delete(0);
+    list.Delete(0);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Capacity(), 2); // never below the initial capacity
+
+    // Deleting down from 9 items in capacity 16: each deletion halves at most once.
+    TPrivateArrayList big(1, true);
+    TPrivateArrayList noShrink(1, false);
+    for (uint32_t i = 0; i < 9; ++i)
+        big.Add(G(i));
+    noShrink.AddAll(big);
+    ASSERT_EQ(big.Capacity(), 16);
+    std::vector<int> capacities;
+    while (big.Count() > 0) {
+        big.Remove(big.GetItem(big.Count() - 1), true);
+        capacities.push_back(big.Capacity());
+    }
+    EXPECT_EQ(capacities, (std::vector<int>{8, 8, 8, 8, 4, 4, 2, 1, 1}));
+    while (noShrink.Count() > 0)
+        noShrink.Delete(0);
+    EXPECT_EQ(noShrink.Capacity(), 16);
+}
+
+TEST(PrivateArrayList, ClearGoesBackToInitialCapacity)
+{
+    TPrivateArrayList list(4, false);
+    for (uint32_t i = 0; i < 40; ++i)
+        list.Add(G(i));
+    ASSERT_EQ(list.Capacity(), 64);
+    list.Clear();
+    EXPECT_EQ(list.Capacity(), 4);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_FALSE(list.Contains(G(3)));
+    EXPECT_EQ(list.IndexOf(G(3)), -1);
+}
+
+TEST(PrivateArrayList, RemoveIndexOfAndDuplicates)
+{
+    TPrivateArrayList list = ListOf({1, 2, 1, 3});
+    EXPECT_EQ(list.IndexOf(G(1)), 0);
+    EXPECT_EQ(list.IndexOf(G(3)), 3);
+    EXPECT_EQ(TPrivateArrayList(1, false).IndexOf(G(1)), -1);
+    list.Remove(G(9), false);
+    EXPECT_TRUE(list.Equals(ListOf({1, 2, 1, 3}), false));
+    try {
+        list.Remove(G(9), true);
+        FAIL();
+    } catch (const EListError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Element not found"));
+    }
+    list.Remove(G(1), true); // only the first of the two
+    EXPECT_TRUE(list.Equals(ListOf({2, 1, 3}), false));
+    EXPECT_TRUE(list.Contains(G(1)));
+    list.Remove(G(1), true);
+    EXPECT_FALSE(list.Contains(G(1)));
+    EXPECT_EQ(list.IndexOf(G(1)), -1);
+}
+
+TEST(PrivateArrayList, ContractChecksRaiseAssertionFailures)
+{
+    EXPECT_THROW(TPrivateArrayList(0, false), EAssertionFailed);
+    TPrivateArrayList list = ListOf({1, 2});
+    for (int bad : {2, -1}) {
+        EXPECT_THROW(list.GetItem(bad), EAssertionFailed);
+        EXPECT_THROW(list.Delete(bad), EAssertionFailed);
+    }
+    try {
+        list.GetItem(5);
+        FAIL();
+    } catch (const EAssertionFailed& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Assertion failure (_ArrayListTemplate, line ")));
+    }
+    EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(PrivateArrayList, EqualsInOrderAndIgnoringOrder)
+{
+    const TPrivateArrayList empty1(1, false), empty2(8, true);
+    EXPECT_TRUE(empty1.Equals(empty2, false));
+    EXPECT_TRUE(empty1.Equals(empty2, true));
+    EXPECT_FALSE(ListOf({1, 2}).Equals(ListOf({2, 1}), false));
+    EXPECT_TRUE(ListOf({1, 2}).Equals(ListOf({2, 1}), true));
+    // Multiplicity is not compared, only which items occur.
+    EXPECT_TRUE(ListOf({1, 1, 2}).Equals(ListOf({1, 2, 2}), true));
+    EXPECT_FALSE(ListOf({1, 1, 2}).Equals(ListOf({1, 2, 2}), false));
+    EXPECT_FALSE(ListOf({1, 2}).Equals(ListOf({1, 2, 2}), true));
+    EXPECT_FALSE(ListOf({1, 1}).Equals(ListOf({1, 2}), true));
+    // Capacity plays no part.
+    EXPECT_TRUE(ListOf({1, 2, 3}, 1).Equals(ListOf({1, 2, 3}, 64), false));
+}
+
+TEST(PrivateArrayList, AddAllKeepsOrderAndCopiesItself)
+{
+    TPrivateArrayList list = ListOf({1, 2});
+    list.AddAll(ListOf({3, 1}));
+    EXPECT_TRUE(list.Equals(ListOf({1, 2, 3, 1}), false));
+    list.AddAll(list);
+    EXPECT_TRUE(list.Equals(ListOf({1, 2, 3, 1, 1, 2, 3, 1}), false));
+}
+
+// Random operation sequences against a plain vector that follows the rules literally.
+TEST(PrivateArrayList, MatchesNaiveModelUnderRandomOperations)
+{
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 200; ++round) {
+        const int initial = 1 + int(rng() % 5);
+        const bool shrink = rng() % 2 == 0;
+        TPrivateArrayList list(initial, shrink);
+        std::vector<TGuid> model;
+        int capacity = initial;
+        const uint32_t distinct = 1 + rng() % 12; // few values, so duplicates are common
+        for (int step = 0; step < 400; ++step) {
+            const TGuid item = G(rng() % distinct);
+            switch (rng() % 6) {
+            case 0:
+            case 1:
+            case 2:
+                if (int(model.size()) == capacity)
+                    capacity *= 2;
+                model.push_back(item);
+                list.Add(item);
+                break;
+            case 3:
+                if (!model.empty()) {
+                    const int index = int(rng() % model.size());
+                    model.erase(model.begin() + index);
+                    if (shrink && capacity / 2 >= initial && capacity / 2 >= int(model.size()))
+                        capacity /= 2;
+                    list.Delete(index);
+                }
+                break;
+            case 4: {
+                const auto it = std::find(model.begin(), model.end(), item);
+                if (it != model.end()) {
+                    model.erase(it);
+                    if (shrink && capacity / 2 >= initial && capacity / 2 >= int(model.size()))
+                        capacity /= 2;
+                }
+                list.Remove(item, false);
+                break;
+            }
+            default:
+                if (rng() % 20 == 0) {
+                    model.clear();
+                    capacity = initial;
+                    list.Clear();
+                }
+                break;
+            }
+            ASSERT_EQ(list.Count(), int(model.size()));
+            ASSERT_EQ(list.Capacity(), capacity);
+            for (uint32_t v = 0; v < distinct; ++v) {
+                const auto it = std::find(model.begin(), model.end(), G(v));
+                const int expected = it == model.end() ? -1 : int(it - model.begin());
+                ASSERT_EQ(list.IndexOf(G(v)), expected);
+                ASSERT_EQ(list.Contains(G(v)), expected >= 0);
+            }
+        }
+        for (int i = 0; i < list.Count(); ++i)
+            ASSERT_EQ(list.GetItem(i), model[size_t(i)]);
+        // A copy compares equal both ways, and a reversed copy only when ignoring order.
+        TPrivateArrayList reversed(1, false);
+        for (auto it = model.rbegin(); it != model.rend(); ++it)
+            reversed.Add(*it);
+        ASSERT_TRUE(list.Equals(reversed, true));
+        ASSERT_EQ(list.Equals(reversed, false), std::equal(model.begin(), model.end(), model.rbegin()));
+    }
+}
