@@ -1,0 +1,56 @@
+#pragma once
+// The canvas that draws with a QPainter: on the screen, into a QImage, or onto a printer page.
+// Coordinates are pixels at 96 dpi; a caller that draws onto a device of another resolution
+// (a printer) sets the painter's transform to scale them. Drawing is aliased, as the tree was
+// designed to look; only text is smoothed.
+
+#include "Component/draw/Canvas.h"
+
+#include <memory>
+
+class QPaintDevice;
+class QPainter;
+
+class TPainterCanvas final : public TCanvas {
+public:
+    // Draws onto the device through a painter of its own, which ends with the canvas.
+    explicit TPainterCanvas(QPaintDevice* device);
+    // Draws through a painter that the caller owns and keeps active while the canvas lives.
+    explicit TPainterCanvas(QPainter* painter);
+    ~TPainterCanvas() override;
+
+    void FillRect(const QRect& rect) override;
+    void Rectangle(const QRect& rect) override;
+    void Ellipse(const QRect& rect) override;
+    void Polygon(const QPolygon& points) override;
+    void LineTo(const QPoint& point) override;
+    void TextOut(int32_t x, int32_t y, const QString& text) override;
+    void TextRect(const QRect& clip, int32_t x, int32_t y, const QString& text) override;
+    void Draw(int32_t x, int32_t y, const QImage& image) override;
+    void GradientFillTriangle(const TTriangleVertices& vertices) override;
+
+    QPainter* Painter() const { return FPainter; }
+
+protected:
+    void ClipChanged(const std::optional<QRect>& clip) override;
+
+private:
+    void Init();
+    // Puts the pen, brush and font state onto the painter, skipping what is already there.
+    // Returns false when the pen draws nothing.
+    bool UsePen();
+    void UseBrush();
+    void UseNoBrush();
+    void UseNoPen();
+    void DrawText(int32_t x, int32_t y, const QString& text);
+    QRect VisibleArea() const;
+
+    std::unique_ptr<QPainter> FOwnPainter;
+    QPainter* FPainter = nullptr;
+    // What the painter holds now, so that unchanged state is not set again.
+    std::optional<TCanvasPen> FAppliedPen;
+    std::optional<TCanvasBrush> FAppliedBrush;
+    std::optional<TCanvasFont> FAppliedFont;
+    int32_t FAscent = 0;
+    QImage FScratch;
+};

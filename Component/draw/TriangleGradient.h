@@ -1,0 +1,78 @@
+#pragma once
+// The three-vertex gradient fill of a triangle, rasterised here so that every canvas shades
+// it to the same pixels.
+//
+// A pixel (x, y) is the point (x, y). It is covered when it lies inside the triangle, or on an
+// edge that is a left or a top edge (an edge with the inside to its right, or a horizontal
+// edge with the inside below); so right and bottom edges are excluded as for rectangles, and
+// triangles that share an edge never both cover it. The colour is the barycentric mix of the
+// corners' 16-bit channels, truncated, and then cut to 8 bits (the high byte).
+
+#include "Component/draw/Canvas.h"
+
+#include <algorithm>
+#include <cstdint>
+
+// Calls plot(x, y, red, green, blue) for every covered pixel inside `limit`, row by row from
+// the top, left to right. Degenerate triangles (no area) cover nothing.
+template <typename Plot>
+void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& limit, Plot&& plot)
+{
+    // Far-off coordinates are nonsense; keeping them within ±2^22 keeps the arithmetic exact.
+    constexpr int64_t Far = int64_t(1) << 22;
+    int64_t x[3], y[3], c[3][3];
+    for (int i = 0; i < 3; ++i) {
+        x[i] = std::clamp<int64_t>(vertices[size_t(i)].X, -Far, Far);
+        y[i] = std::clamp<int64_t>(vertices[size_t(i)].Y, -Far, Far);
+        c[i][0] = vertices[size_t(i)].Red;
+        c[i][1] = vertices[size_t(i)].Green;
+        c[i][2] = vertices[size_t(i)].Blue;
+    }
+    int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+    if (area == 0)
+        return;
+    if (area < 0) {
+        std::swap(x[1], x[2]);
+        std::swap(y[1], y[2]);
+        for (int k = 0; k < 3; ++k)
+            std::swap(c[1][k], c[2][k]);
+        area = -area;
+    }
+    const int64_t left = std::max<int64_t>(std::min({x[0], x[1], x[2]}), limit.x());
+    const int64_t right = std::min<int64_t>(std::max({x[0], x[1], x[2]}), int64_t(limit.x()) + limit.width() - 1);
+    const int64_t top = std::max<int64_t>(std::min({y[0], y[1], y[2]}), limit.y());
+    const int64_t bottom = std::min<int64_t>(std::max({y[0], y[1], y[2]}), int64_t(limit.y()) + limit.height() - 1);
+    if (left > right || top > bottom)
+        return;
+
+    // Edge i runs from vertex i+1 to vertex i+2; its function is `area` at vertex i and 0 on
+    // the edge, so the three values are the barycentric weights times `area`.
+    int64_t w0[3], stepX[3], stepY[3], bias[3];
+    for (int i = 0; i < 3; ++i) {
+        const int a = (i + 1) % 3, b = (i + 2) % 3;
+        const int64_t dx = x[b] - x[a], dy = y[b] - y[a];
+        stepX[i] = -dy;
+        stepY[i] = dx;
+        w0[i] = dx * (top - y[a]) - dy * (left - x[a]);
+        const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        bias[i] = topLeft ? 0 : 1;
+    }
+    for (int64_t py = top; py <= bottom; ++py) {
+        int64_t w[3] = {w0[0], w0[1], w0[2]};
+        for (int64_t px = left; px <= right; ++px) {
+            if (w[0] >= bias[0] && w[1] >= bias[1] && w[2] >= bias[2]) {
+                uint8_t ch[3];
+                for (int k = 0; k < 3; ++k) {
+                    const __int128 sum = (__int128)w[0] * c[0][k] + (__int128)w[1] * c[1][k] +
+                                         (__int128)w[2] * c[2][k];
+                    ch[k] = uint8_t(int64_t(sum / area) >> 8);
+                }
+                plot(int32_t(px), int32_t(py), ch[0], ch[1], ch[2]);
+            }
+            for (int i = 0; i < 3; ++i)
+                w[i] += stepX[i];
+        }
+        for (int i = 0; i < 3; ++i)
+            w0[i] += stepY[i];
+    }
+}

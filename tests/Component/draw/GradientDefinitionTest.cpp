@@ -1,0 +1,119 @@
+#include "Component/draw/GradientDefinition.h"
+
+#include "Component/draw/PainterCanvas.h"
+#include "Component/draw/RecordingCanvas.h"
+#include "shared/core/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+TEST(GradientDefinitionTest, StopsAreKeptInPositionOrder)
+{
+    TGradientDefinition g;
+    g.AddStop(0x000003, 1.0f);
+    g.AddStop(0x000001, 0.0f);
+    g.AddStop(0x000002, 0.5f);
+    ASSERT_EQ(g.Count(), 3);
+    EXPECT_EQ(g.GetStop(0).Color, 0x000001);
+    EXPECT_EQ(g.GetStop(1).Position, 0.5f);
+    EXPECT_EQ(g.GetStop(2).Color, 0x000003);
+    EXPECT_THROW(g.GetStop(3), EListError);
+    EXPECT_THROW(g.GetStop(-1), EListError);
+}
+
+TEST(GradientDefinitionTest, ColourWithoutOrWithOneStop)
+{
+    TGradientDefinition g;
+    EXPECT_EQ(g.GetColorAt(0.3f), 0);
+    g.AddStop(0x00336699, 0.4f);
+    for (float p : {-1.0f, 0.0f, 0.4f, 0.7f, 5.0f})
+        EXPECT_EQ(g.GetColorAt(p), 0x00336699) << p;
+}
+
+TEST(GradientDefinitionTest, ColourBetweenAndBeyondStops)
+{
+    TGradientDefinition g;
+    g.AddStop(0x00000000, 0.0f);
+    g.AddStop(0x00C8C8C8, 1.0f);
+    EXPECT_EQ(g.GetColorAt(-0.5f), 0x00000000);   // before the first stop
+    EXPECT_EQ(g.GetColorAt(0.25f), 0x00323232);   // 200 × 0.25
+    EXPECT_EQ(g.GetColorAt(1.0f), 0x00C8C8C8);    // the equality branch
+    EXPECT_EQ(g.GetColorAt(1.5f), 0x00C8C8C8);    // beyond the last
+    EXPECT_EQ(g.GetColorAt(std::numeric_limits<float>::quiet_NaN()), 0x00C8C8C8);
+}
+
+TEST(GradientDefinitionTest, ThreeStopsBlendTheirNeighbours)
+{
+    TGradientDefinition g;
+    g.AddStop(0x00000000, 0.0f);
+    g.AddStop(0x00646464, 0.5f);   // 100
+    g.AddStop(0x00C8C8C8, 1.0f);   // 200
+    EXPECT_EQ(g.GetColorAt(0.5f), 0x00646464);
+    EXPECT_EQ(g.GetColorAt(0.75f), 0x00969696);   // 150
+}
+
+TEST(PaintVerticalGradientTest, OneFillPerRowFromTopToBottom)
+{
+    TGradientDefinition g;
+    g.AddStop(0x00000000, 0.0f);
+    g.AddStop(0x00303030, 1.0f);   // 48: row I of 4 rows gets 16 × I
+    TRecordingCanvas canvas;
+    PaintVerticalGradient(canvas, TRectangle::Create(5, 7, 10, 4), g);
+    ASSERT_EQ(canvas.Calls().size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        const TCanvasCall& c = canvas.Calls()[size_t(i)];
+        EXPECT_EQ(c.Op, TCanvasOp::FillRect);
+        EXPECT_EQ(c.Rect, QRect(5, 7 + i, 10, 1));
+        EXPECT_EQ(c.Brush.Color, TColor(0x101010 * i));
+    }
+}
+
+TEST(PaintVerticalGradientTest, LowRectanglesTakeTheStartColour)
+{
+    TGradientDefinition g;
+    g.AddStop(0x000011, 0.0f);
+    g.AddStop(0x000022, 1.0f);
+    for (int h : {0, 1}) {
+        TRecordingCanvas canvas;
+        PaintVerticalGradient(canvas, TRectangle::Create(1, 2, 3, h), g);
+        ASSERT_EQ(canvas.Calls().size(), 1u);
+        EXPECT_EQ(canvas.Calls()[0].Rect, QRect(1, 2, 3, h));
+        EXPECT_EQ(canvas.Calls()[0].Brush.Color, 0x000011);
+    }
+    TRecordingCanvas two;
+    PaintVerticalGradient(two, TRectangle::Create(1, 2, 3, 2), g);
+    ASSERT_EQ(two.Calls().size(), 2u);
+    EXPECT_EQ(two.Calls()[0].Brush.Color, 0x000011);
+    EXPECT_EQ(two.Calls()[1].Brush.Color, 0x000022);
+}
+
+TEST(PaintVerticalGradientTest, RowsOutsideTheClipAreSkipped)
+{
+    TGradientDefinition g;
+    g.AddStop(0x000000, 0.0f);
+    TRecordingCanvas canvas;
+    canvas.PushClipRect(QRect(0, 10, 100, 3));
+    canvas.Clear();
+    PaintVerticalGradient(canvas, TRectangle::Create(0, 0, 10, 1000000000), g);
+    ASSERT_EQ(canvas.Calls().size(), 3u);
+    EXPECT_EQ(canvas.Calls()[0].Rect.y(), 10);
+    EXPECT_EQ(canvas.Calls()[2].Rect.y(), 12);
+}
+
+TEST(PaintVerticalGradientTest, PixelRowsInAnImage)
+{
+    TGradientDefinition g;
+    g.AddStop(0x00000000, 0.0f);
+    g.AddStop(0x00FFFFFF, 1.0f);
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    {
+        TPainterCanvas canvas(&image);
+        PaintVerticalGradient(canvas, TRectangle::Create(2, 3, 5, 6), g);
+    }
+    EXPECT_EQ(image.pixel(2, 3), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(6, 8), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(4, 4), qRgb(51, 51, 51));       // row 1 of 6: 255 / 5
+    EXPECT_EQ(image.pixel(7, 5), qRgb(255, 0, 0));        // right edge excluded
+    EXPECT_EQ(image.pixel(2, 9), qRgb(255, 0, 0));        // bottom edge excluded
+    EXPECT_EQ(image.pixel(1, 5), qRgb(255, 0, 0));
+}

@@ -1,0 +1,383 @@
+#include "Component/draw/PainterCanvas.h"
+
+#include "Component/draw/CanvasFonts.h"
+#include "Component/draw/RecordingCanvas.h"
+#include "Component/draw/TriangleGradient.h"
+#include "shared/core/Exceptions.h"
+
+#include <QFontInfo>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr QRgb Red = 0xFFFF0000u;
+constexpr QRgb Black = 0xFF000000u;
+constexpr QRgb White = 0xFFFFFFFFu;
+
+QImage Blank(int w = 40, int h = 40, QRgb fill = Red)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(fill);
+    return image;
+}
+
+// The bounding box of the pixels that differ from the background.
+QRect Painted(const QImage& image, QRgb background = Red)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != background)
+                box = box.united(QRect(x, y, 1, 1));
+    return box;
+}
+
+} // namespace
+
+TEST(PainterCanvasTest, FillRectExcludesRightAndBottomEdge)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Brush.Color = 0x00000000;
+        canvas.FillRect(QRect(2, 3, 5, 4));
+    }
+    EXPECT_EQ(Painted(image), QRect(2, 3, 5, 4));
+}
+
+TEST(PainterCanvasTest, FillRectWithClearBrushDrawsNothing)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Brush.Style = TBrushStyle::Clear;
+        canvas.FillRect(QRect(2, 3, 5, 4));
+    }
+    EXPECT_TRUE(Painted(image).isNull());
+}
+
+TEST(PainterCanvasTest, RectangleOutlineAndFillStayWithinTheEdges)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Color = 0x000000;
+        canvas.Brush.Color = 0xFFFFFF;
+        canvas.Rectangle(QRect(2, 2, 6, 5));
+    }
+    EXPECT_EQ(Painted(image), QRect(2, 2, 6, 5));
+    EXPECT_EQ(image.pixel(2, 2), Black);
+    EXPECT_EQ(image.pixel(7, 2), Black);   // the last column inside is the outline
+    EXPECT_EQ(image.pixel(7, 6), Black);
+    EXPECT_EQ(image.pixel(4, 4), White);
+}
+
+TEST(PainterCanvasTest, RectangleWithClearPenFillsOnePixelLess)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Style = TPenStyle::Clear;
+        canvas.Brush.Color = 0xFFFFFF;
+        canvas.Rectangle(QRect(2, 2, 6, 5));
+    }
+    EXPECT_EQ(Painted(image), QRect(2, 2, 5, 4));
+}
+
+TEST(PainterCanvasTest, EllipseStaysWithinItsRectangle)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Color = 0x000000;
+        canvas.Brush.Color = 0xFFFFFF;
+        canvas.Ellipse(QRect(3, 4, 17, 17));
+    }
+    EXPECT_EQ(Painted(image), QRect(3, 4, 17, 17));
+    EXPECT_EQ(image.pixel(11, 12), White);
+    EXPECT_EQ(image.pixel(3, 4), Red);   // the corners of the box stay free
+}
+
+TEST(PainterCanvasTest, DottedLineIsThreeOnThreeOff)
+{
+    QImage image = Blank(40, 10);
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Style = TPenStyle::Dot;
+        canvas.Brush.Style = TBrushStyle::Clear;
+        canvas.MoveTo(QPoint(0, 5));
+        canvas.LineTo(QPoint(30, 5));
+    }
+    for (int x = 0; x < 24; ++x)
+        EXPECT_EQ(image.pixel(x, 5), (x / 3) % 2 == 0 ? Black : Red) << x;
+    EXPECT_EQ(Painted(image).height(), 1);
+}
+
+TEST(PainterCanvasTest, DottedLineOverSolidBrushFillsTheGaps)
+{
+    QImage image = Blank(40, 10);
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Style = TPenStyle::Dot;
+        canvas.Brush.Color = 0xFFFFFF;
+        canvas.MoveTo(QPoint(0, 5));
+        canvas.LineTo(QPoint(30, 5));
+    }
+    EXPECT_EQ(image.pixel(1, 5), Black);
+    EXPECT_EQ(image.pixel(4, 5), White);
+}
+
+TEST(PainterCanvasTest, LinesMoveThePenPosition)
+{
+    QImage image = Blank();
+    TPainterCanvas canvas(&image);
+    canvas.MoveTo(QPoint(1, 2));
+    canvas.LineTo(QPoint(10, 2));
+    EXPECT_EQ(canvas.PenPos(), QPoint(10, 2));
+    canvas.LineTo(QPoint(10, 9));
+    EXPECT_EQ(canvas.PenPos(), QPoint(10, 9));
+}
+
+TEST(PainterCanvasTest, PenOfClearStyleDrawsNoLine)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Style = TPenStyle::Clear;
+        canvas.MoveTo(QPoint(1, 2));
+        canvas.LineTo(QPoint(30, 20));
+    }
+    EXPECT_TRUE(Painted(image).isNull());
+}
+
+TEST(PainterCanvasTest, PolygonFillsWithBrush)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Style = TPenStyle::Clear;
+        canvas.Brush.Color = 0x000000;
+        canvas.Polygon(QPolygon({QPoint(10, 10), QPoint(20, 10), QPoint(20, 20)}));
+    }
+    EXPECT_EQ(image.pixel(18, 12), Black);
+    EXPECT_EQ(image.pixel(11, 18), Red);
+    const QRect box = Painted(image);
+    EXPECT_GE(box.left(), 10);
+    EXPECT_LE(box.right(), 19);
+}
+
+TEST(PainterCanvasTest, TextHangsBelowItsTopEdge)
+{
+    QImage image = Blank(100, 40, White);
+    TCanvasFont font;
+    font.Size = 12;
+    int height = 0, width = 0;
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Font = font;
+        canvas.Brush.Style = TBrushStyle::Clear;
+        canvas.TextOut(10, 12, QStringLiteral("Hg"));
+        height = canvas.TextHeight(QStringLiteral("Hg"));
+        width = canvas.TextWidth(QStringLiteral("Hg"));
+    }
+    const QRect ink = Painted(image, White);
+    ASSERT_FALSE(ink.isNull());
+    EXPECT_GE(ink.top(), 12);
+    EXPECT_LE(ink.bottom(), 12 + height - 1);
+    EXPECT_GE(ink.left(), 10);
+    EXPECT_LE(ink.right(), 10 + width);
+    // The capital's top lies within the upper third of the cell: the cell top is at 12.
+    EXPECT_LT(ink.top(), 12 + height / 3);
+}
+
+TEST(PainterCanvasTest, TextOverSolidBrushFillsItsCell)
+{
+    QImage image = Blank(100, 40, White);
+    QSize extent;
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Brush.Color = 0x00FF0000;   // blue
+        canvas.TextOut(5, 6, QStringLiteral("x"));
+        extent = canvas.TextExtent(QStringLiteral("x"));
+    }
+    EXPECT_EQ(Painted(image, White), QRect(QPoint(5, 6), extent));
+}
+
+TEST(PainterCanvasTest, TextRectClipsToItsRectangle)
+{
+    QImage image = Blank(100, 40, White);
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Brush.Style = TBrushStyle::Clear;
+        canvas.TextRect(QRect(10, 5, 12, 30), 5, 5, QStringLiteral("WWWWWWWW"));
+        // The clip ends with the call.
+        canvas.Brush.Style = TBrushStyle::Solid;
+        canvas.Brush.Color = 0x000000;
+        canvas.FillRect(QRect(50, 30, 2, 2));
+    }
+    const QRect ink = Painted(image, White);
+    EXPECT_EQ(ink.left(), 10);
+    EXPECT_EQ(image.pixel(51, 31), Black);
+    for (int y = 0; y < 25; ++y)
+        for (int x = 22; x < 50; ++x)
+            ASSERT_EQ(image.pixel(x, y), White) << x << "," << y;
+}
+
+TEST(PainterCanvasTest, ClipRectsNestAndPop)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Brush.Color = 0x000000;
+        canvas.PushClipRect(QRect(0, 0, 10, 10));
+        canvas.PushClipRect(QRect(5, 5, 20, 20));
+        EXPECT_EQ(canvas.ClipRect(), QRect(5, 5, 5, 5));
+        EXPECT_TRUE(canvas.RectVisible(QRect(8, 8, 4, 4)));
+        EXPECT_FALSE(canvas.RectVisible(QRect(12, 12, 4, 4)));
+        canvas.FillRect(QRect(0, 0, 40, 40));
+        canvas.PopClipRect();
+        canvas.PopClipRect();
+        EXPECT_FALSE(canvas.ClipRect().has_value());
+        EXPECT_THROW(canvas.PopClipRect(), InvalidOperationException);
+        canvas.FillRect(QRect(30, 30, 2, 2));
+    }
+    EXPECT_EQ(image.pixel(5, 5), Black);
+    EXPECT_EQ(image.pixel(9, 9), Black);
+    EXPECT_EQ(image.pixel(10, 10), Red);
+    EXPECT_EQ(image.pixel(4, 4), Red);
+    EXPECT_EQ(image.pixel(31, 31), Black);
+}
+
+TEST(PainterCanvasTest, DisjointClipsClipEverything)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Brush.Color = 0x000000;
+        canvas.PushClipRect(QRect(0, 0, 5, 5));
+        canvas.PushClipRect(QRect(20, 20, 5, 5));
+        EXPECT_FALSE(canvas.RectVisible(QRect(0, 0, 40, 40)));
+        canvas.FillRect(QRect(0, 0, 40, 40));
+    }
+    EXPECT_TRUE(Painted(image).isNull());
+}
+
+TEST(PainterCanvasTest, GradientTriangleMatchesTheRasteriser)
+{
+    const TTriangleVertices v = {TTriVertex::FromColor(27, 10, 0x0000FF), TTriVertex::FromColor(10, 18, 0x00FF00),
+                                 TTriVertex::FromColor(27, 27, 0xFF0000)};
+    QImage image = Blank(40, 40, White);
+    {
+        TPainterCanvas canvas(&image);
+        canvas.GradientFillTriangle(v);
+    }
+    int covered = 0;
+    RasterizeGradientTriangle(v, QRect(0, 0, 40, 40), [&](int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
+        ++covered;
+        ASSERT_EQ(image.pixel(x, y), qRgb(r, g, b)) << x << "," << y;
+    });
+    EXPECT_GT(covered, 100);
+    int painted = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            painted += image.pixel(x, y) != White;
+    EXPECT_EQ(painted, covered);
+}
+
+TEST(PainterCanvasTest, GradientTriangleRespectsClip)
+{
+    QImage image = Blank(40, 40, White);
+    {
+        TPainterCanvas canvas(&image);
+        canvas.PushClipRect(QRect(0, 0, 20, 40));
+        canvas.GradientFillTriangle({TTriVertex::FromColor(27, 10, 0), TTriVertex::FromColor(10, 18, 0),
+                                     TTriVertex::FromColor(27, 27, 0)});
+    }
+    const QRect ink = Painted(image, White);
+    EXPECT_EQ(ink.left(), 10);
+    EXPECT_EQ(ink.right(), 19);
+}
+
+TEST(PainterCanvasTest, DrawPutsAPictureAtItsTopLeftCorner)
+{
+    QImage glyph(9, 9, QImage::Format_RGB32);
+    glyph.fill(Qt::black);
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Draw(4, 5, glyph);
+    }
+    EXPECT_EQ(Painted(image), QRect(4, 5, 9, 9));
+}
+
+TEST(PainterCanvasTest, BorrowedPainterStaysWithTheCaller)
+{
+    QImage image = Blank();
+    QPainter painter(&image);
+    painter.translate(10, 10);
+    {
+        TPainterCanvas canvas(&painter);
+        canvas.Brush.Color = 0x000000;
+        canvas.FillRect(QRect(0, 0, 2, 2));
+    }
+    EXPECT_TRUE(painter.isActive());
+    painter.end();
+    EXPECT_EQ(Painted(image), QRect(10, 10, 2, 2));
+}
+
+TEST(CanvasFontsTest, PointsArePixelsAtNinetySixDpi)
+{
+    EXPECT_EQ(FontPixelHeight(8), 11);    // 10.67
+    EXPECT_EQ(FontPixelHeight(9), 12);
+    EXPECT_EQ(FontPixelHeight(10), 13);   // 13.33
+    EXPECT_EQ(FontPixelHeight(12), 16);
+    EXPECT_EQ(FontPixelHeight(-8), 11);
+    EXPECT_EQ(FontPixelHeight(0), 11);
+    EXPECT_EQ(FontPixelHeight(1), 1);
+    EXPECT_EQ(FontPixelHeight(2147483647), 2000);
+    EXPECT_EQ(FontPixelHeight(-2147483647 - 1), 2000);
+}
+
+TEST(CanvasFontsTest, VerdanaIsDrawnWithDejaVuSans)
+{
+    EXPECT_EQ(MapFontFamily(QStringLiteral("Verdana")), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(MapFontFamily(QStringLiteral("Courier New")), QStringLiteral("Courier New"));
+    TCanvasFont font;
+    const QFont q = ToQFont(font);
+    EXPECT_EQ(QFontInfo(q).family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(q.pixelSize(), 11);
+    font.Style.Bold = true;
+    font.Style.Italic = true;
+    font.Style.Underline = true;
+    font.Style.StrikeOut = true;
+    const QFont styled = ToQFont(font);
+    EXPECT_TRUE(styled.bold());
+    EXPECT_TRUE(styled.italic());
+    EXPECT_TRUE(styled.underline());
+    EXPECT_TRUE(styled.strikeOut());
+}
+
+TEST(CanvasFontsTest, EveryCanvasMeasuresAlike)
+{
+    QImage image = Blank(10, 10);
+    TPainterCanvas painted(&image);
+    TRecordingCanvas recorded;
+    for (int size : {8, 10, 14}) {
+        painted.Font.Size = recorded.Font.Size = size;
+        const QString text = QStringLiteral("Expected value 1,234.56");
+        EXPECT_EQ(painted.TextExtent(text), recorded.TextExtent(text));
+        EXPECT_GT(painted.TextWidth(text), 0);
+    }
+    // Bigger and bolder text is wider.
+    recorded.Font.Size = 8;
+    const int plain = recorded.TextWidth(QStringLiteral("Decision"));
+    recorded.Font.Style.Bold = true;
+    EXPECT_GT(recorded.TextWidth(QStringLiteral("Decision")), plain);
+    recorded.Font.Style.Bold = false;
+    recorded.Font.Size = 16;
+    EXPECT_GT(recorded.TextWidth(QStringLiteral("Decision")), plain);
+    EXPECT_EQ(recorded.TextWidth(QString()), 0);
+    EXPECT_GT(recorded.TextHeight(QString()), 0);
+}

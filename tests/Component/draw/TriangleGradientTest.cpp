@@ -1,0 +1,99 @@
+#include "Component/draw/TriangleGradient.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+using TPixels = std::map<std::pair<int, int>, QRgb>;
+
+TPixels Rasterize(const TTriangleVertices& v, QRect limit = QRect(-100, -100, 400, 400))
+{
+    TPixels pixels;
+    RasterizeGradientTriangle(v, limit, [&](int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
+        EXPECT_TRUE(pixels.emplace(std::make_pair(x, y), qRgb(r, g, b)).second) << x << "," << y;
+    });
+    return pixels;
+}
+
+TTriVertex V(int x, int y, TColor c) { return TTriVertex::FromColor(x, y, c); }
+
+} // namespace
+
+TEST(TriangleGradientTest, VertexColoursSixteenBitsPerChannel)
+{
+    const TTriVertex v = TTriVertex::FromColor(3, 4, 0x00332211);
+    EXPECT_EQ(v.Red, 0x1100);
+    EXPECT_EQ(v.Green, 0x2200);
+    EXPECT_EQ(v.Blue, 0x3300);
+    EXPECT_EQ(v.Alpha, 0);
+}
+
+TEST(TriangleGradientTest, LeftPointingTriangleCoversApexButNotRightEdge)
+{
+    // The end-node symbol of a 17 × 17 rectangle at (10, 10).
+    const TPixels p = Rasterize({V(27, 10, 0x0000FF), V(10, 18, 0x00FF00), V(27, 27, 0xFF0000)});
+    EXPECT_EQ(p.count({10, 18}), 1u);   // the apex on the middle row
+    EXPECT_EQ(p.at({10, 18}), qRgb(0, 255, 0));
+    for (int y = 0; y < 40; ++y)
+        EXPECT_EQ(p.count({27, y}), 0u) << y;   // the right edge is excluded
+    EXPECT_EQ(p.count({26, 11}), 1u);
+    EXPECT_EQ(p.count({26, 26}), 1u);
+    // Rows: the middle row spans the whole width.
+    int middle = 0;
+    for (const auto& [xy, c] : p)
+        middle += xy.second == 18;
+    EXPECT_EQ(middle, 17);
+}
+
+TEST(TriangleGradientTest, ColoursBlendTowardTheCorners)
+{
+    const TPixels p = Rasterize({V(27, 10, 0x0000FF), V(10, 18, 0x00FF00), V(27, 27, 0xFF0000)});
+    const QRgb nearTop = p.at({26, 11});
+    const QRgb nearBottom = p.at({26, 26});
+    EXPECT_GT(qRed(nearTop), 200);
+    EXPECT_LT(qBlue(nearTop), 30);
+    EXPECT_GT(qBlue(nearBottom), 200);
+    EXPECT_LT(qRed(nearBottom), 30);
+    // A one-colour triangle is that colour everywhere.
+    for (const auto& [xy, c] : Rasterize({V(27, 10, 0x606060), V(10, 18, 0x606060), V(27, 27, 0x606060)}))
+        EXPECT_EQ(c, qRgb(96, 96, 96));
+}
+
+TEST(TriangleGradientTest, ExactBarycentricMix)
+{
+    // Along the top edge of a right triangle the weight of the far corner is 0; at x = 5 of
+    // 10 the two near corners mix evenly: (0 + 200) / 2 = 100.
+    const TPixels p = Rasterize({V(0, 0, 0x000000), V(10, 0, 0x0000C8), V(0, 10, 0x000000)});
+    EXPECT_EQ(p.at({5, 0}), qRgb(100, 0, 0));
+    EXPECT_EQ(p.at({0, 0}), qRgb(0, 0, 0));
+    // Truncation of the 16-bit value: 1/3 of 255 × 256 is 21760, whose high byte is 85.
+    const TPixels q = Rasterize({V(0, 0, 0x0000FF), V(3, 0, 0x000000), V(0, 3, 0x000000)});
+    EXPECT_EQ(qRed(q.at({2, 0})), 85);
+}
+
+TEST(TriangleGradientTest, TrianglesSharingAnEdgeCoverEachPixelOnce)
+{
+    // Two halves of the square (0,0)-(8,8): together exactly its 64 pixels, the right and
+    // bottom edge excluded, whichever way round the corners are given.
+    TPixels all = Rasterize({V(0, 0, 0), V(8, 0, 0), V(8, 8, 0)});
+    for (const auto& [xy, c] : Rasterize({V(0, 0, 0), V(0, 8, 0), V(8, 8, 0)}))
+        EXPECT_TRUE(all.emplace(xy, c).second) << xy.first << "," << xy.second;
+    EXPECT_EQ(all.size(), 64u);
+    for (const auto& [xy, c] : all) {
+        EXPECT_LT(xy.first, 8);
+        EXPECT_LT(xy.second, 8);
+    }
+}
+
+TEST(TriangleGradientTest, DegenerateFarAndClippedTriangles)
+{
+    EXPECT_TRUE(Rasterize({V(0, 0, 0), V(5, 5, 0), V(10, 10, 0)}).empty());
+    EXPECT_TRUE(Rasterize({V(3, 3, 0), V(3, 3, 0), V(3, 3, 0)}).empty());
+    // Only what lies inside the limit is visited, however large the triangle.
+    const TPixels clipped = Rasterize({V(-2000000000, -2000000000, 0), V(2000000000, 0, 0),
+                                       V(-2000000000, 2000000000, 0)},
+                                      QRect(0, 0, 4, 4));
+    EXPECT_EQ(clipped.size(), 16u);
+}
