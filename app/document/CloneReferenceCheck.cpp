@@ -1,0 +1,157 @@
+#include "app/document/CloneReferenceCheck.h"
+
+#include "Component/model/DecTreeNode.h"
+
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// The nodes that are not inside a clone, in pre-order, with the pre-order interval of each so
+// that the ancestor test is constant-time, and the first holder of each id.
+struct TOutsideIndex {
+    std::vector<TDecTreeNode*> Nodes;
+    std::unordered_map<const TDecTreeNode*, int> Position;
+    std::vector<int> End; // one past the last position of the node's subtree
+    std::unordered_map<TGuid, TDecTreeNode*> ById;
+
+    explicit TOutsideIndex(TDecTreeNode* root)
+    {
+        struct Item {
+            TDecTreeNode* Node;
+            bool Leave;
+        };
+        std::vector<Item> stack{{root, false}};
+        while (!stack.empty()) {
+            Item item = stack.back();
+            stack.pop_back();
+            if (item.Leave) {
+                End[size_t(Position[item.Node])] = int(Nodes.size());
+                continue;
+            }
+            Position.emplace(item.Node, int(Nodes.size()));
+            Nodes.push_back(item.Node);
+            End.push_back(0);
+            ById.emplace(item.Node->Id, item.Node);
+            stack.push_back({item.Node, true});
+            if (item.Node->IsClone())
+                continue;
+            for (int i = item.Node->Children.Count() - 1; i >= 0; --i)
+                stack.push_back({item.Node->Children[i], false});
+        }
+    }
+
+    bool IsAncestor(const TDecTreeNode* ancestor, const TDecTreeNode* node) const
+    {
+        int a = Position.at(ancestor), n = Position.at(node);
+        return a < n && n < End[size_t(a)];
+    }
+};
+
+// Drops the link; answers whether the node has children of its own, which now stop being inside
+// a clone and have to be looked at too.
+bool Unlink(TDecTreeNode* clone, int& removed)
+{
+    clone->CloneMasterId = TGuid{};
+    ++removed;
+    return clone->HasChildren();
+}
+
+// Links to a missing node, to the node itself or to an ancestor.
+bool RemoveDanglingLinks(const TOutsideIndex& index, int& removed)
+{
+    bool exposedChildren = false;
+    for (TDecTreeNode* node : index.Nodes) {
+        if (!node->IsClone())
+            continue;
+        auto it = index.ById.find(node->CloneMasterId);
+        TDecTreeNode* master = it == index.ById.end() ? nullptr : it->second;
+        if (!master || master == node || index.IsAncestor(master, node))
+            exposedChildren |= Unlink(node, removed);
+    }
+    return exposedChildren;
+}
+
+// A depth-first walk over the nodes outside clones in which a plain node leads to its children
+// and a clone to its master. Reaching a node that is still open closes a cycle, which contains at
+// least one clone link (the child links alone form a tree); the nearest such link on the walk's
+// stack is dropped and the walk goes on from there.
+bool RemoveCycles(const TOutsideIndex& index, int& removed)
+{
+    enum : int8_t { White, Open, Done };
+    std::vector<int8_t> colour(index.Nodes.size(), White);
+    struct Frame {
+        int Node;
+        int Next; // next child; for a clone, 0 before and 1 after its master
+    };
+    std::vector<Frame> stack;
+
+    auto masterOf = [&](TDecTreeNode* clone) { return index.Position.at(index.ById.at(clone->CloneMasterId)); };
+    auto open = [&](int n) {
+        colour[size_t(n)] = Open;
+        stack.push_back({n, 0});
+    };
+
+    for (size_t start = 0; start < index.Nodes.size(); ++start) {
+        if (colour[start] != White)
+            continue;
+        open(int(start));
+        while (!stack.empty()) {
+            Frame& frame = stack.back();
+            TDecTreeNode* node = index.Nodes[size_t(frame.Node)];
+            int target = -1;
+            if (node->IsClone()) {
+                if (frame.Next++ == 0)
+                    target = masterOf(node);
+            } else if (frame.Next < node->Children.Count()) {
+                target = index.Position.at(node->Children[frame.Next++]);
+            }
+            if (target < 0) {
+                colour[size_t(frame.Node)] = Done;
+                stack.pop_back();
+                continue;
+            }
+            if (colour[size_t(target)] == White) {
+                open(target);
+                continue;
+            }
+            if (colour[size_t(target)] == Done)
+                continue;
+            // A cycle from the target's frame to the top: cut the nearest clone link in it.
+            int cut = int(stack.size()) - 1;
+            while (!index.Nodes[size_t(stack[size_t(cut)].Node)]->IsClone())
+                --cut;
+            TDecTreeNode* clone = index.Nodes[size_t(stack[size_t(cut)].Node)];
+            if (Unlink(clone, removed))
+                return true; // its own children join the walk: the caller starts again
+            // The frames above it were reached only through the dropped link; they are walked
+            // again when something else leads to them.
+            while (int(stack.size()) - 1 > cut) {
+                colour[size_t(stack.back().Node)] = White;
+                stack.pop_back();
+            }
+            colour[size_t(stack.back().Node)] = Done;
+            stack.pop_back();
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int RemoveInvalidCloneReferences(TDecTreeNode* root)
+{
+    int removed = 0;
+    if (!root)
+        return 0;
+    // A dropped link whose node has children of its own (only a hand-made file has them) changes
+    // which nodes are outside clones, so the check runs again over the new set.
+    for (;;) {
+        TOutsideIndex index(root);
+        if (RemoveDanglingLinks(index, removed))
+            continue;
+        if (!RemoveCycles(index, removed))
+            break;
+    }
+    return removed;
+}

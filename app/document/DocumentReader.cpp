@@ -1,0 +1,317 @@
+#include "app/document/DocumentReader.h"
+
+#include "app/document/CloneReferenceCheck.h"
+#include "app/document/DocumentText.h"
+#include "Component/model/DecTreeDocument.h"
+#include "Component/model/RepairDuplicateIds.h"
+#include "Component/styles/DefaultStyles.h"
+#include "Component/styles/StyleTreeSerializer.h"
+#include "shared/core/Exceptions.h"
+#include "shared/core/PrivateArrayList.h"
+#include "shared/core/StringHelpers.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+using DocumentText::ToQString;
+
+namespace {
+
+TNodeType ReadNodeType(std::string_view text)
+{
+    if (text == "Decision")
+        return ntDecision;
+    if (text == "MultiDecision")
+        return ntMultiDecision;
+    if (text == "Chance")
+        return ntChance;
+    throw FormatException(QStringLiteral("Type must be 'Decision', 'MultiDecision' or 'Chance'."));
+}
+
+TChanceType ReadChanceType(std::string_view text)
+{
+    if (text.empty() || text == "Percent")
+        return ctPercent;
+    if (text == "AnySum")
+        return ctAnySum;
+    throw FormatException(QStringLiteral("ChanceType must be 'Percent', or 'AnySum'."));
+}
+
+// The text of a legacy identity after its first character, whatever that character is.
+std::string_view AfterFirstCharacter(std::string_view text)
+{
+    if (text.empty())
+        return text;
+    size_t skip = 1;
+    while (skip < text.size() && (static_cast<unsigned char>(text[skip]) & 0xC0) == 0x80)
+        ++skip;
+    return text.substr(skip);
+}
+
+void ReadIdentity(TXMLBranchType& branch, TPrivateArrayList& legacyIds, TGuid& id, TGuid& cloneMasterId)
+{
+    std::string_view idText = branch.Id();
+    std::string_view refText = branch.Ref();
+    if (idText.find('-') != std::string_view::npos) {
+        id = DocumentText::TextToGuid(idText);
+        cloneMasterId = refText.empty() ? TGuid{} : DocumentText::TextToGuid(refText);
+        return;
+    }
+    // An older file: integers stand for the nodes, and each distinct integer gets one fresh
+    // GUID for the whole file, so that a ref finds the node whose id has the same integer.
+    std::string_view intText = AfterFirstCharacter(idText);
+    int intId = 0;
+    if (!DocumentText::TryTextToInt(intText, intId) || intId < 0)
+        throw FormatException(QStringLiteral("'%1' is not a valid integer value").arg(ToQString(intText)));
+    int refInt = -1;
+    if (!DocumentText::TryTextToInt(AfterFirstCharacter(refText), refInt))
+        refInt = -1;
+    if (intId > MaxLegacyId)
+        throw InvalidOperationException(QStringLiteral("IntId greater than 100000 not supported"));
+    // No valid node can carry such an identity; the map must not grow for it.
+    if (refInt < -1 || refInt > MaxLegacyId)
+        refInt = -1;
+    const int highest = std::max(intId, refInt);
+    while (legacyIds.Count() <= highest)
+        legacyIds.Add(Guid::NewGuid());
+    id = legacyIds.GetItem(intId);
+    cloneMasterId = refInt == -1 ? TGuid{} : legacyIds.GetItem(refInt);
+}
+
+bool ReadFlag(int value) { return value != 0; }
+
+QString CommentFromFile(std::string_view text)
+{
+    QString comment = ToQString(text);
+    if (comment.contains(QLatin1Char('\n')))
+        comment.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    return comment;
+}
+
+int ReadInRange(int value, int low, int high, const char* name)
+{
+    if (value < low || value > high)
+        throw FormatException(QStringLiteral("%1 must lie between %2 and %3, not %4.")
+                                  .arg(QLatin1String(name))
+                                  .arg(low)
+                                  .arg(high)
+                                  .arg(value));
+    return value;
+}
+
+// Everything read from a file before any of it reaches the caller's objects.
+struct TReadDocument {
+    TTreeOptions Options;
+    std::unique_ptr<TStyleStates> StyleStates;
+    std::unique_ptr<TDecTreeNode> Root;
+    int RepairedIds = 0;
+    int RemovedCloneReferences = 0;
+    bool HasExternalData = false;
+};
+
+void ReadLegacyFont(TXMLTreeType& tree, TStyleStates& styleStates)
+{
+    pugi::xml_node element = tree.FindFont();
+    if (!element || !element.first_child())
+        return;
+    TXMLFontType font(element);
+    TStyle* style = styleStates.InTakenPath()->RootStyle();
+    QString name = ToQString(font.FontName());
+    int size = font.FontSize();
+    TFontStyles styles = StringToFontStyles(ToQString(font.FontStyle()));
+    style->FontName()->Value = name;
+    style->FontSize()->Value = size;
+    style->FontBold()->Value = styles.Contains(fsBold);
+    style->FontItalic()->Value = styles.Contains(fsItalic);
+    style->FontStrikeOut()->Value = styles.Contains(fsStrikeOut);
+    style->FontUnderline()->Value = styles.Contains(fsUnderline);
+}
+
+TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
+{
+    TReadDocument read;
+    TXMLTreeType tree = xml.Tree();
+    TTreeOptions& options = read.Options;
+    options.SetOutlineCodes(ReadFlag(tree.OutlineCodes()));
+    options.SetStatusDate(YMDStringToDate(ToQString(tree.StatusDate())));
+    options.SetShowPayoff(ReadFlag(tree.ShowPayoff()));
+    // The currency numbers are byte-sized settings; the format codes are the system's.
+    options.SetCurrencyDecimals(ReadInRange(tree.CurrencyDecimals(), 0, 255, "CurrencyDecimals"));
+    options.SetCurrencyPosFormat(ReadInRange(tree.CurrencyPosFormat(), 0, 3, "CurrencyPosFormat"));
+    options.SetCurrencyNegFormat(ReadInRange(tree.CurrencyNegFormat(), 0, 15, "CurrencyNegFormat"));
+    options.SetCurrencySymbol(ToQString(tree.CurrencySymbol()));
+
+    // The defaults first, so a file that lists only some settings looks the same whatever was
+    // open before.
+    read.StyleStates = std::make_unique<TStyleStates>();
+    ResetDefaultStyles(*read.StyleStates);
+    if (pugi::xml_node container = tree.FindStyleStates())
+        LoadStyleStates(*read.StyleStates, container);
+    ReadLegacyFont(tree, *read.StyleStates);
+
+    read.Root = ReadBranchTree(tree.Branch());
+    read.RepairedIds = RepairDuplicateIds(read.Root.get());
+    read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
+
+    std::vector<TDecTreeNode*> stack{read.Root.get()};
+    while (!stack.empty() && !read.HasExternalData) {
+        TDecTreeNode* node = stack.back();
+        stack.pop_back();
+        read.HasExternalData = node->HasImportedPayoff();
+        for (TDecTreeNode* child : node->Children)
+            stack.push_back(child);
+    }
+    return read;
+}
+
+void Commit(TReadDocument& read, TDecTreeDocument& document, TStyleStates& styleStates)
+{
+    std::vector<TDecTreeNode*> stack{read.Root.get()};
+    while (!stack.empty()) {
+        TDecTreeNode* node = stack.back();
+        stack.pop_back();
+        node->Tree = &document;
+        for (TDecTreeNode* child : node->Children)
+            stack.push_back(child);
+    }
+    TGuid rootId = read.Root->Id;
+    document.Options = read.Options;
+    document.SetRoot(std::move(read.Root));
+    document.Selection.Clear();
+    document.Selection.Add(rootId);
+    ResetDefaultStyles(styleStates);
+    styleStates.Assign(*read.StyleStates);
+}
+
+// Parsing leaves many small blocks behind; most are free again once the XML document is gone,
+// and giving them back keeps the program's footprint that of the tree it holds.
+void ReleaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+template <typename F>
+TLoadResult Guarded(F&& load)
+{
+    TLoadResult result;
+    try {
+        load(result);
+        result.Status = TLoadStatus::Loaded;
+        result.ErrorText.clear();
+    } catch (const Exception& e) {
+        result = TLoadResult{TLoadStatus::Failed, e.Message()};
+    } catch (const std::bad_alloc&) {
+        result = TLoadResult{TLoadStatus::Failed, QStringLiteral("Not enough memory to read the document.")};
+    } catch (const std::exception& e) {
+        result = TLoadResult{TLoadStatus::Failed, QString::fromUtf8(e.what())};
+    }
+    ReleaseFreedMemory();
+    return result;
+}
+
+void LoadInto(TXMLTreeDocument& xml, TDecTreeDocument& document, TStyleStates& styleStates, TLoadResult& result)
+{
+    TReadDocument read = ReadTreeDocument(xml);
+    result.HasExternalData = read.HasExternalData;
+    result.RemovedCloneReferences = read.RemovedCloneReferences;
+    result.RepairedIds = read.RepairedIds;
+    Commit(read, document, styleStates);
+}
+
+} // namespace
+
+std::unique_ptr<TDecTreeNode> ReadBranchNode(TDecTreeNode* parent, TXMLBranchType branch, TPrivateArrayList& legacyIds)
+{
+    TNodeType nodeType = ReadNodeType(branch.Type());
+    TChanceType chanceType = ReadChanceType(branch.ChanceType());
+    TGuid id, cloneMasterId;
+    ReadIdentity(branch, legacyIds, id, cloneMasterId);
+    QString caption = ToQString(branch.Caption());
+    QString comment = CommentFromFile(branch.Comment());
+    double probability = DocumentText::TextToDouble(branch.Probability(), "Probability");
+    TCurrency payoff = DocumentText::TextToMoney(branch.Payoff(), "Payoff");
+    bool childrenVisible = ReadFlag(branch.ChildrenVisible());
+    bool showCaption = ReadFlag(branch.DecisionShowCaption());
+    bool showOwner = ReadFlag(branch.DecisionShowOwner());
+    bool showDueDate = ReadFlag(branch.DecisionShowDueDate());
+    bool showFixed = ReadFlag(branch.DecisionShowFixed());
+    bool showBudget = ReadFlag(branch.DecisionMultiShowBudget());
+    bool showInvestment = ReadFlag(branch.DecisionMultiShowInvestment());
+    bool fixed = ReadFlag(branch.DecisionFixed());
+    QString decisionCaption = ToQString(branch.DecisionCaption());
+    QString decisionOwner = ToQString(branch.DecisionOwner());
+    int budget = branch.DecisionMultiBudget();
+    std::string_view dueDateText = branch.DecisionDueDate();
+    TDateTime dueDate = dueDateText.empty() ? 0 : YMDStringToDate(ToQString(dueDateText));
+    QString payoffSource = ToQString(branch.PayoffSource());
+    return std::make_unique<TDecTreeNode>(nullptr, parent, id, caption, comment, nodeType, chanceType, probability,
+                                          payoff, cloneMasterId, childrenVisible, showCaption, showOwner,
+                                          showDueDate, showFixed, showBudget, showInvestment, fixed,
+                                          decisionCaption, decisionOwner, budget, dueDate, payoffSource);
+}
+
+std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch)
+{
+    TPrivateArrayList legacyIds(32, true);
+    std::unique_ptr<TDecTreeNode> root = ReadBranchNode(nullptr, branch, legacyIds);
+    // One frame per open node with children still to read; the stack's height is the depth of
+    // the node being read, so the depth check needs no walk of its own.
+    struct Frame {
+        TDecTreeNode* Node;
+        TXMLBranchesType Items;
+        int Next;
+    };
+    std::vector<Frame> stack;
+    if (branch.HasBranches())
+        stack.push_back({root.get(), branch.Branches(), 0});
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.Next >= frame.Items.Count()) {
+            stack.pop_back();
+            continue;
+        }
+        if (int(stack.size()) + 1 > MaxDocumentDepth)
+            throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
+        TXMLBranchType item = frame.Items.Branch(frame.Next++);
+        TDecTreeNode* parent = frame.Node;
+        std::unique_ptr<TDecTreeNode> child = ReadBranchNode(parent, item, legacyIds);
+        TDecTreeNode* added = child.get();
+        parent->Children.Add(std::move(child));
+        if (item.HasBranches())
+            stack.push_back({added, item.Branches(), 0});
+    }
+    return root;
+}
+
+TLoadResult LoadDocumentFromXml(TXMLTreeDocument& xml, TDecTreeDocument& document, TStyleStates& styleStates)
+{
+    return Guarded([&](TLoadResult& result) { LoadInto(xml, document, styleStates, result); });
+}
+
+TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates)
+{
+    return Guarded([&](TLoadResult& result) {
+        std::unique_ptr<TXMLTreeDocument> xml = ParseTreeDocument(bytes);
+        LoadInto(*xml, document, styleStates, result);
+    });
+}
+
+TLoadResult LoadDocument(const QString& fileName, TDecTreeDocument& document, TStyleStates& styleStates)
+{
+    QFileInfo info(fileName);
+    if (!info.exists() || info.isDir())
+        return TLoadResult{TLoadStatus::FileMissing, QStringLiteral("File '%1' does not exist.").arg(fileName)};
+    return Guarded([&](TLoadResult& result) {
+        std::unique_ptr<TXMLTreeDocument> xml = OpenTreeDocument(fileName);
+        LoadInto(*xml, document, styleStates, result);
+        // The caller's tree replaces the file's XML in memory before the freed blocks go back.
+        xml.reset();
+    });
+}

@@ -1,0 +1,248 @@
+#include "app/document/DocumentText.h"
+
+#include "shared/core/Exceptions.h"
+
+#include <charconv>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace DocumentText {
+
+namespace {
+
+constexpr int64_t kMoneyScale = 10000;
+
+[[noreturn]] void RaiseNotANumber(std::string_view text, const char* elementName)
+{
+    throw FormatException(QStringLiteral("'%1' is not a valid number in element '%2'.")
+                              .arg(ToQString(text), QLatin1String(elementName)));
+}
+
+[[noreturn]] void RaiseOutOfRange(std::string_view text, const char* elementName)
+{
+    throw FormatException(QStringLiteral("'%1' in element '%2' is out of range.")
+                              .arg(ToQString(text), QLatin1String(elementName)));
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A plain decimal ("-12.5", "3", ".25") whose digits beyond the fourth decimal are all zero is
+// converted without going through a double, so no payoff the writer produces can lose a unit.
+// Answers false when the text has another form; raises when it has this form but does not fit.
+bool TryExactMoney(std::string_view s, const char* elementName, int64_t& money)
+{
+    size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    // The accumulator is capped far above the money range, so overlong digit runs cannot wrap.
+    const unsigned __int128 cap = (unsigned __int128)1 << 100;
+    const unsigned __int128 limit = negative ? (unsigned __int128)(uint64_t(1) << 63)
+                                             : (unsigned __int128)((uint64_t(1) << 63) - 1);
+    unsigned __int128 units = 0;
+    size_t digits = 0;
+    int decimals = 0;
+    for (; i < s.size() && IsDigit(s[i]); ++i, ++digits)
+        units = std::min(cap, units * 10 + unsigned(s[i] - '0'));
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        for (; i < s.size() && IsDigit(s[i]); ++i, ++digits) {
+            if (decimals < 4) {
+                units = std::min(cap, units * 10 + unsigned(s[i] - '0'));
+                ++decimals;
+            } else if (s[i] != '0') {
+                return false; // more precision than money holds: the rounding path decides
+            }
+        }
+    }
+    if (i != s.size() || digits == 0)
+        return false;
+    for (; decimals < 4; ++decimals)
+        units *= 10;
+    if (units > limit)
+        RaiseOutOfRange(s, elementName);
+    if (units == 0)
+        money = 0;
+    else
+        money = negative ? -int64_t(units - 1) - 1 : int64_t(units);
+    return true;
+}
+
+double ParseDouble(std::string_view s, const char* elementName)
+{
+    std::string_view original = s;
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    // from_chars also accepts "inf" and "nan"; a document never holds them.
+    if (s.empty() || !(IsDigit(s.front()) || s.front() == '-' || s.front() == '.'))
+        RaiseNotANumber(original, elementName);
+    double value = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec == std::errc::result_out_of_range)
+        RaiseOutOfRange(original, elementName);
+    if (ec != std::errc() || end != s.data() + s.size())
+        RaiseNotANumber(original, elementName);
+    if (!std::isfinite(value))
+        RaiseOutOfRange(original, elementName);
+    return value;
+}
+
+} // namespace
+
+std::string_view Trim(std::string_view text)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string MoneyToText(int64_t money)
+{
+    // The magnitude as unsigned, so the most negative value needs no special case.
+    uint64_t magnitude = money < 0 ? uint64_t(0) - uint64_t(money) : uint64_t(money);
+    uint64_t whole = magnitude / kMoneyScale;
+    unsigned fraction = unsigned(magnitude % kMoneyScale);
+    char buffer[32];
+    char* p = buffer;
+    if (money < 0)
+        *p++ = '-';
+    p = std::to_chars(p, buffer + sizeof buffer, whole).ptr;
+    if (fraction != 0) {
+        *p++ = '.';
+        char digits[4] = {char('0' + fraction / 1000), char('0' + fraction / 100 % 10),
+                          char('0' + fraction / 10 % 10), char('0' + fraction % 10)};
+        int count = 4;
+        while (digits[count - 1] == '0')
+            --count;
+        for (int k = 0; k < count; ++k)
+            *p++ = digits[k];
+    }
+    return std::string(buffer, p);
+}
+
+int64_t TextToMoney(std::string_view text, const char* elementName)
+{
+    std::string_view s = Trim(text);
+    int64_t money = 0;
+    if (TryExactMoney(s, elementName, money))
+        return money;
+    double scaled = ParseDouble(s, elementName) * double(kMoneyScale);
+    double rounded = std::nearbyint(scaled); // to nearest, halves to even
+    if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0))
+        RaiseOutOfRange(s, elementName);
+    return int64_t(rounded);
+}
+
+std::string DoubleToText(double value)
+{
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+double TextToDouble(std::string_view text, const char* elementName)
+{
+    return ParseDouble(Trim(text), elementName);
+}
+
+bool TryTextToInt(std::string_view text, int& value)
+{
+    std::string_view s = Trim(text);
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    if (s.empty() || s.front() == '+')
+        return false;
+    int parsed = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), parsed);
+    if (ec != std::errc() || end != s.data() + s.size())
+        return false;
+    value = parsed;
+    return true;
+}
+
+int TextToInt(std::string_view text, const char* elementName)
+{
+    int value = 0;
+    if (Trim(text).empty())
+        throw FormatException(QStringLiteral("Element '%1' is missing or empty.").arg(QLatin1String(elementName)));
+    if (!TryTextToInt(text, value))
+        throw FormatException(QStringLiteral("'%1' is not a valid integer value in element '%2'.")
+                                  .arg(ToQString(text), QLatin1String(elementName)));
+    return value;
+}
+
+std::string IntToText(int value)
+{
+    char buffer[16];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string GuidToText(const TGuid& guid)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string s(36, '-');
+    auto put = [&](size_t at, uint64_t v, int digits) {
+        for (int k = digits - 1; k >= 0; --k, v >>= 4)
+            s[at + size_t(k)] = hex[v & 0xF];
+    };
+    put(0, guid.D1, 8);
+    put(9, guid.D2, 4);
+    put(14, guid.D3, 4);
+    put(19, guid.D4[0], 2);
+    put(21, guid.D4[1], 2);
+    for (int k = 0; k < 6; ++k)
+        put(24 + size_t(2 * k), guid.D4[2 + k], 2);
+    return s;
+}
+
+TGuid TextToGuid(std::string_view text)
+{
+    if (text.size() == 36 && text[8] == '-' && text[13] == '-' && text[18] == '-' && text[23] == '-') {
+        uint8_t nibbles[32];
+        int n = 0;
+        bool ok = true;
+        for (size_t i = 0; i < 36 && ok; ++i) {
+            if (i == 8 || i == 13 || i == 18 || i == 23)
+                continue;
+            int v = HexValue(text[i]);
+            ok = v >= 0;
+            nibbles[n++] = uint8_t(v);
+        }
+        if (ok) {
+            auto take = [&](int from, int count) {
+                uint64_t v = 0;
+                for (int k = 0; k < count; ++k)
+                    v = (v << 4) | nibbles[from + k];
+                return v;
+            };
+            TGuid g;
+            g.D1 = uint32_t(take(0, 8));
+            g.D2 = uint16_t(take(8, 4));
+            g.D3 = uint16_t(take(12, 4));
+            for (int k = 0; k < 8; ++k)
+                g.D4[k] = uint8_t(take(16 + 2 * k, 2));
+            return g;
+        }
+    }
+    return Guid::Parse(ToQString(text));
+}
+
+} // namespace DocumentText

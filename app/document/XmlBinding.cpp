@@ -1,0 +1,349 @@
+#include "app/document/XmlBinding.h"
+
+#include "app/document/DocumentText.h"
+#include "shared/core/Exceptions.h"
+
+#include <QFile>
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+const char* const kBranchElementNames[TXMLBranchType::ecCount] = {
+    "Caption", "Comment", "Type", "ChanceType", "Probability", "Payoff", "ChildrenVisible",
+    "DecisionFixed", "DecisionShowCaption", "DecisionShowOwner", "DecisionShowDueDate",
+    "DecisionMultiShowBudget", "DecisionMultiShowInvestment", "DecisionShowFixed",
+    "DecisionCaption", "DecisionOwner", "DecisionDueDate", "DecisionMultiBudget",
+    "PayoffSource", "Branches"};
+
+// A branch has some twenty children and a document may have a hundred thousand branches, so the
+// name test first narrows by the leading letter.
+int BranchElementOf(const char* name)
+{
+    auto is = [name](TXMLBranchType::TElement e) { return std::strcmp(name, kBranchElementNames[e]) == 0; };
+    using B = TXMLBranchType;
+    switch (name[0]) {
+    case 'C':
+        for (auto e : {B::ecCaption, B::ecComment, B::ecChanceType, B::ecChildrenVisible})
+            if (is(e))
+                return e;
+        break;
+    case 'T':
+        if (is(B::ecType))
+            return B::ecType;
+        break;
+    case 'P':
+        for (auto e : {B::ecProbability, B::ecPayoff, B::ecPayoffSource})
+            if (is(e))
+                return e;
+        break;
+    case 'D':
+        for (int e = B::ecDecisionFixed; e <= B::ecDecisionMultiBudget; ++e)
+            if (is(B::TElement(e)))
+                return e;
+        break;
+    case 'B':
+        if (is(B::ecBranches))
+            return B::ecBranches;
+        break;
+    default:
+        break;
+    }
+    return -1;
+}
+
+std::string_view ValueOf(pugi::xml_node element)
+{
+    return element ? std::string_view(element.child_value()) : std::string_view();
+}
+
+std::string_view AttributeOf(pugi::xml_node element, const char* name)
+{
+    return std::string_view(element.attribute(name).value());
+}
+
+// Sets an element's text. An empty text leaves the element without a text node (<Name />).
+void SetElementText(pugi::xml_node element, std::string_view value)
+{
+    if (value.empty()) {
+        while (pugi::xml_node text = element.first_child()) {
+            if (text.type() != pugi::node_pcdata && text.type() != pugi::node_cdata)
+                break;
+            element.remove_child(text);
+        }
+        return;
+    }
+    element.text().set(std::string(value).c_str());
+}
+
+pugi::xml_node ChildOrNew(pugi::xml_node parent, const char* name)
+{
+    pugi::xml_node child = parent.child(name);
+    return child ? child : parent.append_child(name);
+}
+
+void SetChildText(pugi::xml_node parent, const char* name, std::string_view value)
+{
+    SetElementText(ChildOrNew(parent, name), value);
+}
+
+void SetChildText(pugi::xml_node parent, const char* name, const QString& value)
+{
+    QByteArray utf8 = value.toUtf8();
+    SetElementText(ChildOrNew(parent, name), std::string_view(utf8.constData(), size_t(utf8.size())));
+}
+
+int ChildInt(pugi::xml_node parent, const char* name)
+{
+    return DocumentText::TextToInt(ValueOf(parent.child(name)), name);
+}
+
+void SetChildInt(pugi::xml_node parent, const char* name, int value)
+{
+    SetChildText(parent, name, std::string_view(DocumentText::IntToText(value)));
+}
+
+const unsigned kParseOptions = pugi::parse_default;
+
+std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> document, const pugi::xml_parse_result& result,
+                                       std::string_view bytes)
+{
+    if (!result) {
+        // Line and column of the failure, counted in the bytes as they were before parsing.
+        size_t offset = std::min(size_t(std::max<ptrdiff_t>(result.offset, 0)), bytes.size());
+        int line = 1;
+        size_t lineStart = 0;
+        for (size_t i = 0; i < offset; ++i)
+            if (bytes[i] == '\n') {
+                ++line;
+                lineStart = i + 1;
+            }
+        throw FormatException(QStringLiteral("XML parse error at line %1, column %2: %3")
+                                  .arg(line)
+                                  .arg(qulonglong(offset - lineStart + 1))
+                                  .arg(QString::fromUtf8(result.description())));
+    }
+    pugi::xml_node root = document->Document().document_element();
+    if (std::strcmp(root.name(), "Tree") != 0)
+        throw FormatException(QStringLiteral("The document element must be 'Tree', not '%1'.")
+                                  .arg(QString::fromUtf8(root.name())));
+    return document;
+}
+
+class TStringWriter : public pugi::xml_writer {
+public:
+    explicit TStringWriter(std::string& out) : FOut(out) {}
+    void write(const void* data, size_t size) override { FOut.append(static_cast<const char*>(data), size); }
+
+private:
+    std::string& FOut;
+};
+
+} // namespace
+
+// ---- TXMLFontType
+
+std::string_view TXMLFontType::FontName() const { return ValueOf(FNode.child("FontName")); }
+void TXMLFontType::SetFontName(const QString& value) { SetChildText(FNode, "FontName", value); }
+int TXMLFontType::FontSize() const { return ChildInt(FNode, "FontSize"); }
+void TXMLFontType::SetFontSize(int value) { SetChildInt(FNode, "FontSize", value); }
+std::string_view TXMLFontType::FontStyle() const { return ValueOf(FNode.child("FontStyle")); }
+void TXMLFontType::SetFontStyle(const QString& value) { SetChildText(FNode, "FontStyle", value); }
+
+// ---- TXMLBranchType
+
+TXMLBranchType::TXMLBranchType(pugi::xml_node node) : FNode(node)
+{
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        int e = BranchElementOf(child.name());
+        if (e >= 0 && !FChildren[e])
+            FChildren[e] = child;
+    }
+}
+
+const char* TXMLBranchType::ElementName(TElement element) { return kBranchElementNames[element]; }
+
+std::string_view TXMLBranchType::Id() const { return AttributeOf(FNode, "id"); }
+
+void TXMLBranchType::SetId(std::string_view value)
+{
+    pugi::xml_attribute a = FNode.attribute("id");
+    if (!a)
+        a = FNode.append_attribute("id");
+    a.set_value(std::string(value).c_str());
+}
+
+std::string_view TXMLBranchType::Ref() const { return AttributeOf(FNode, "ref"); }
+
+void TXMLBranchType::SetRef(std::string_view value)
+{
+    pugi::xml_attribute a = FNode.attribute("ref");
+    if (!a)
+        a = FNode.append_attribute("ref");
+    a.set_value(std::string(value).c_str());
+}
+
+std::string_view TXMLBranchType::Text(TElement element) const { return ValueOf(FChildren[element]); }
+
+pugi::xml_node TXMLBranchType::Child(TElement element)
+{
+    if (!FChildren[element])
+        FChildren[element] = FNode.append_child(kBranchElementNames[element]);
+    return FChildren[element];
+}
+
+void TXMLBranchType::SetText(TElement element, std::string_view value) { SetElementText(Child(element), value); }
+
+void TXMLBranchType::SetText(TElement element, const QString& value)
+{
+    QByteArray utf8 = value.toUtf8();
+    SetElementText(Child(element), std::string_view(utf8.constData(), size_t(utf8.size())));
+}
+
+int TXMLBranchType::Int(TElement element) const
+{
+    return DocumentText::TextToInt(Text(element), kBranchElementNames[element]);
+}
+
+void TXMLBranchType::SetInt(TElement element, int value)
+{
+    char buffer[16];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    *result.ptr = 0;
+    Child(element).text().set(buffer);
+}
+
+TXMLBranchesType TXMLBranchType::Branches() { return TXMLBranchesType(Child(ecBranches)); }
+
+// ---- TXMLBranchesType
+
+const std::vector<pugi::xml_node>& TXMLBranchesType::Items() const
+{
+    if (!FIndexed) {
+        for (pugi::xml_node child = FNode.child("Branch"); child; child = child.next_sibling("Branch"))
+            FItems.push_back(child);
+        FIndexed = true;
+    }
+    return FItems;
+}
+
+int TXMLBranchesType::Count() const { return int(Items().size()); }
+
+TXMLBranchType TXMLBranchesType::Branch(int index) const
+{
+    const auto& items = Items();
+    if (index < 0 || size_t(index) >= items.size())
+        throw ArgumentOutOfRangeException(QStringLiteral("Branch index %1 out of range").arg(index));
+    return TXMLBranchType(items[size_t(index)]);
+}
+
+TXMLBranchType TXMLBranchesType::Add()
+{
+    Items();
+    FItems.push_back(FNode.append_child("Branch"));
+    return TXMLBranchType(FItems.back());
+}
+
+TXMLBranchType TXMLBranchesType::Insert(int index)
+{
+    const auto& items = Items();
+    if (index < 0 || size_t(index) > items.size())
+        throw ArgumentOutOfRangeException(QStringLiteral("Branch index %1 out of range").arg(index));
+    if (size_t(index) == items.size())
+        return Add();
+    pugi::xml_node node = FNode.insert_child_before("Branch", items[size_t(index)]);
+    FItems.insert(FItems.begin() + index, node);
+    return TXMLBranchType(node);
+}
+
+std::string_view TXMLBranchesType::Id() const { return AttributeOf(FNode, "id"); }
+
+void TXMLBranchesType::SetId(std::string_view value)
+{
+    pugi::xml_attribute a = FNode.attribute("id");
+    if (!a)
+        a = FNode.append_attribute("id");
+    a.set_value(std::string(value).c_str());
+}
+
+// ---- TXMLTreeType
+
+int TXMLTreeType::OutlineCodes() const { return ChildInt(FNode, "OutlineCodes"); }
+void TXMLTreeType::SetOutlineCodes(int value) { SetChildInt(FNode, "OutlineCodes", value); }
+std::string_view TXMLTreeType::StatusDate() const { return ValueOf(FNode.child("StatusDate")); }
+void TXMLTreeType::SetStatusDate(const QString& value) { SetChildText(FNode, "StatusDate", value); }
+int TXMLTreeType::ShowPayoff() const { return ChildInt(FNode, "ShowPayoff"); }
+void TXMLTreeType::SetShowPayoff(int value) { SetChildInt(FNode, "ShowPayoff", value); }
+int TXMLTreeType::CurrencyDecimals() const { return ChildInt(FNode, "CurrencyDecimals"); }
+void TXMLTreeType::SetCurrencyDecimals(int value) { SetChildInt(FNode, "CurrencyDecimals", value); }
+int TXMLTreeType::CurrencyPosFormat() const { return ChildInt(FNode, "CurrencyPosFormat"); }
+void TXMLTreeType::SetCurrencyPosFormat(int value) { SetChildInt(FNode, "CurrencyPosFormat", value); }
+int TXMLTreeType::CurrencyNegFormat() const { return ChildInt(FNode, "CurrencyNegFormat"); }
+void TXMLTreeType::SetCurrencyNegFormat(int value) { SetChildInt(FNode, "CurrencyNegFormat", value); }
+std::string_view TXMLTreeType::CurrencySymbol() const { return ValueOf(FNode.child("CurrencySymbol")); }
+void TXMLTreeType::SetCurrencySymbol(const QString& value) { SetChildText(FNode, "CurrencySymbol", value); }
+TXMLFontType TXMLTreeType::Font() { return TXMLFontType(ChildOrNew(FNode, "Font")); }
+TXMLBranchType TXMLTreeType::Branch() { return TXMLBranchType(ChildOrNew(FNode, "Branch")); }
+
+// ---- documents
+
+std::string TXMLTreeDocument::SaveToString() const
+{
+    std::string out;
+    TStringWriter writer(out);
+    SaveTo(writer);
+    return out;
+}
+
+bool TXMLTreeDocument::SaveTo(pugi::xml_writer& writer) const
+{
+    FDocument.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
+    return true;
+}
+
+std::unique_ptr<TXMLTreeDocument> NewTree()
+{
+    auto document = std::make_unique<TXMLTreeDocument>();
+    pugi::xml_node declaration = document->FDocument.append_child(pugi::node_declaration);
+    declaration.append_attribute("version").set_value("1.0");
+    declaration.append_attribute("encoding").set_value("UTF-8");
+    document->FDocument.append_child("Tree");
+    return document;
+}
+
+std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
+{
+    auto document = std::make_unique<TXMLTreeDocument>();
+    pugi::xml_parse_result result =
+        document->Document().load_buffer(bytes.data(), bytes.size(), kParseOptions, pugi::encoding_auto);
+    return Bind(std::move(document), result, bytes);
+}
+
+std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw IOException(QStringLiteral("Cannot open the file: %1").arg(file.errorString()));
+    // The bytes are parsed in place and handed to the document, so a large file is held once.
+    const qint64 size = file.size();
+    void* buffer = pugi::get_memory_allocation_function()(size_t(std::max<qint64>(size, 1)));
+    if (!buffer)
+        throw IOException(QStringLiteral("Not enough memory to read the file"));
+    qint64 read = file.read(static_cast<char*>(buffer), size);
+    if (read != size) {
+        pugi::get_memory_deallocation_function()(buffer);
+        throw IOException(QStringLiteral("Cannot read the file: %1").arg(file.errorString()));
+    }
+    auto document = std::make_unique<TXMLTreeDocument>();
+    pugi::xml_parse_result result = document->Document().load_buffer_inplace_own(
+        buffer, size_t(size), kParseOptions, pugi::encoding_auto);
+    if (!result) {
+        // The buffer was changed by parsing in place; read the bytes again for the position.
+        file.seek(0);
+        QByteArray bytes = file.readAll();
+        return Bind(std::move(document), result, std::string_view(bytes.constData(), size_t(bytes.size())));
+    }
+    return Bind(std::move(document), result, {});
+}
