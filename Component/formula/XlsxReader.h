@@ -1,0 +1,18 @@
+#pragma once
+// Fills a TWorkbook from an Office Open XML spreadsheet package (.xlsx, .xlsm).
+
+#include <QString>
+
+class TWorkbook;
+class TZipPackage;
+
+class TXlsxReader {
+public:
+    // The outcome when the package is a spreadsheet of another kind that must be converted.
+    enum class TResult { Ok, Failed, BinaryWorkbook };
+
+    // Limits on what a workbook may hold in memory.
+    static constexpr qint64 MaxCells = 16 * 1024 * 1024;
+
+    static TResult Read(TZipPackage& package, TWorkbook& book, QString& errorText);
+};

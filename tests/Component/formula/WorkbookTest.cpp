@@ -1,0 +1,325 @@
+#include "Component/formula/Workbook.h"
+#include "Component/formula/WorkbookCache.h"
+
+#include "WorkbookFixtures.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::shared_ptr<const TWorkbook> LoadOk(const QString& name)
+{
+    QString error;
+    auto book = TWorkbook::Load(fixtures::File(name), error);
+    EXPECT_TRUE(book) << name.toStdString() << ": " << error.toStdString();
+    EXPECT_TRUE(error.isEmpty());
+    return book;
+}
+
+QString LoadError(const QString& name)
+{
+    QString error;
+    auto book = TWorkbook::Load(fixtures::File(name), error);
+    EXPECT_FALSE(book) << name.toStdString();
+    EXPECT_FALSE(error.isEmpty()) << name.toStdString();
+    return error;
+}
+
+const TDefinedName* NameOf(const TWorkbook& book, const char* name, int sheet)
+{
+    for (const TDefinedName& n : book.Names())
+        if (n.Name == QLatin1String(name) && n.SheetIndex == sheet)
+            return &n;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(Workbook, WorksheetsInOrderWithoutChartSheets)
+{
+    auto book = LoadOk(QStringLiteral("book.xlsx"));
+    ASSERT_TRUE(book);
+    ASSERT_EQ(book->SheetCount(), 4);
+    EXPECT_EQ(book->Sheet(0).Name(), QStringLiteral("Data"));
+    EXPECT_EQ(book->Sheet(1).Name(), QStringLiteral("My Sheet"));
+    EXPECT_EQ(book->Sheet(2).Name(), QStringLiteral("Empty"));
+    EXPECT_EQ(book->Sheet(3).Name(), QStringLiteral("Styled"));
+    EXPECT_EQ(book->IndexOfSheet(QStringLiteral("my sheet")), 1);
+    EXPECT_EQ(book->IndexOfSheet(QStringLiteral("DATA")), 0);
+    EXPECT_EQ(book->IndexOfSheet(QStringLiteral("Chart")), -1);
+}
+
+TEST(Workbook, CellValuesAsHeld)
+{
+    auto book = LoadOk(QStringLiteral("book.xlsx"));
+    ASSERT_TRUE(book);
+    const TWorksheet& data = book->Sheet(0);
+    EXPECT_EQ(data.Cell(1, 1).Kind, TCellKind::Number);
+    EXPECT_EQ(data.Cell(1, 1).Number, -3);
+    EXPECT_EQ(data.Cell(2, 2).Number, 12.5);
+    EXPECT_EQ(data.Cell(3, 3).Kind, TCellKind::Text);
+    EXPECT_EQ(data.Cell(3, 3).Text, QStringLiteral("hello"));
+    EXPECT_EQ(data.Cell(4, 4).Kind, TCellKind::Boolean);
+    EXPECT_EQ(data.Cell(4, 4).ToText(), QStringLiteral("TRUE"));
+    EXPECT_EQ(data.Cell(5, 4).ToText(), QStringLiteral("FALSE"));
+    EXPECT_EQ(data.Cell(5, 5).Number, 45322);  // a date is its day number
+    EXPECT_EQ(data.Cell(6, 6).Number, 1e300);
+    EXPECT_EQ(data.Cell(7, 28).Number, 42);
+    // A formula the spreadsheet never computed has no value, but is known to be a formula.
+    EXPECT_TRUE(data.Cell(8, 7).IsEmpty());
+    EXPECT_TRUE(data.Cell(8, 7).HasFormula);
+    // Cells not stored, and places off the sheet, are empty.
+    EXPECT_TRUE(data.Cell(2, 3).IsEmpty());
+    EXPECT_FALSE(data.Cell(2, 3).HasFormula);
+    EXPECT_TRUE(data.Cell(0, 1).IsEmpty());
+    EXPECT_TRUE(data.Cell(1, 0).IsEmpty());
+    EXPECT_TRUE(data.Cell(1048577, 1).IsEmpty());
+    EXPECT_TRUE(data.Cell(1, 16385).IsEmpty());
+    EXPECT_EQ(data.Cell(2, 2).ToText(), QStringLiteral("12.5"));
+}
+
+TEST(Workbook, LastUsedCell)
+{
+    auto book = LoadOk(QStringLiteral("book.xlsx"));
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->Sheet(0).LastRow(), 8);
+    EXPECT_EQ(book->Sheet(0).LastColumn(), 28);
+    // An empty sheet reports its first cell, as the spreadsheet does.
+    EXPECT_TRUE(book->Sheet(2).IsEmpty());
+    EXPECT_EQ(book->Sheet(2).LastRow(), 1);
+    EXPECT_EQ(book->Sheet(2).LastColumn(), 1);
+    // A cell with formatting only widens the used area without holding a value.
+    EXPECT_TRUE(book->Sheet(3).IsEmpty());
+    EXPECT_EQ(book->Sheet(3).LastRow(), 5);
+    EXPECT_EQ(book->Sheet(3).LastColumn(), 3);
+}
+
+TEST(Workbook, DefinedNamesWithScopeAndHiddenOnes)
+{
+    auto book = LoadOk(QStringLiteral("book.xlsx"));
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->Names().size(), 9u);
+    const TDefinedName* price = NameOf(*book, "Price", -1);
+    ASSERT_TRUE(price);
+    EXPECT_EQ(price->RefersTo, QStringLiteral("=Data!$B$2"));
+    EXPECT_FALSE(price->Hidden);
+    const TDefinedName* secret = NameOf(*book, "Secret", -1);
+    ASSERT_TRUE(secret);
+    EXPECT_TRUE(secret->Hidden);
+    // Local to the third sheet position, which is the second worksheet after the chart sheet.
+    const TDefinedName* local = NameOf(*book, "Local", 1);
+    ASSERT_TRUE(local);
+    EXPECT_EQ(local->FullName(*book), QStringLiteral("'My Sheet'!Local"));
+    EXPECT_EQ(local->RefersTo, QStringLiteral("='My Sheet'!$A$1"));
+}
+
+TEST(Workbook, FindNameIgnoresCaseAndHonoursScope)
+{
+    auto book = LoadOk(QStringLiteral("book.xlsx"));
+    ASSERT_TRUE(book);
+    QString error;
+    EXPECT_EQ(book->FindName(QStringLiteral("PRICE"), error), NameOf(*book, "Price", -1));
+    EXPECT_EQ(book->FindName(QStringLiteral("local"), error), NameOf(*book, "Local", 1));
+    EXPECT_EQ(book->FindName(QStringLiteral("'my sheet'!Local"), error), NameOf(*book, "Local", 1));
+    EXPECT_EQ(book->FindName(QStringLiteral("Data!Twice"), error), NameOf(*book, "Twice", 0));
+    EXPECT_FALSE(book->FindName(QStringLiteral("Twice"), error));
+    EXPECT_TRUE(error.contains(QStringLiteral("several sheets")));
+    EXPECT_FALSE(book->FindName(QStringLiteral("Nothing"), error));
+    EXPECT_EQ(error, QStringLiteral("Name \"Nothing\" not found"));
+    EXPECT_FALSE(book->FindName(QStringLiteral("Data!Local"), error));
+    EXPECT_FALSE(book->FindName(QStringLiteral("Nowhere!Local"), error));
+    EXPECT_EQ(error, QStringLiteral("Sheet \"Nowhere\" not found"));
+}
+
+TEST(Workbook, ResolveNameToOneCell)
+{
+    auto book = LoadOk(QStringLiteral("book.xlsx"));
+    ASSERT_TRUE(book);
+    TCellAddress at;
+    QString error;
+    ASSERT_TRUE(book->ResolveName(*NameOf(*book, "Secret", -1), at, error)) << error.toStdString();
+    EXPECT_EQ(at.SheetIndex, 0);
+    EXPECT_EQ(at.Row, 7);
+    EXPECT_EQ(at.Column, 28);
+    EXPECT_EQ(book->Cell(at).Number, 42);
+    ASSERT_TRUE(book->ResolveName(*NameOf(*book, "Local", 1), at, error));
+    EXPECT_EQ(book->Cell(at).Number, 7);
+
+    EXPECT_FALSE(book->ResolveName(*NameOf(*book, "Block", -1), at, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("range"))) << error.toStdString();
+    EXPECT_FALSE(book->ResolveName(*NameOf(*book, "Gone", -1), at, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("#REF!")));
+    EXPECT_FALSE(book->ResolveName(*NameOf(*book, "Half", -1), at, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("does not refer to a cell")));
+}
+
+TEST(Workbook, CachedFormulaValuesAndStringKinds)
+{
+    auto book = LoadOk(QStringLiteral("cached.xlsx"));
+    ASSERT_TRUE(book);
+    ASSERT_EQ(book->SheetCount(), 2);
+    const TWorksheet& calc = book->Sheet(0);
+    EXPECT_EQ(calc.Cell(1, 1).Number, 3);
+    EXPECT_TRUE(calc.Cell(1, 1).HasFormula);
+    EXPECT_EQ(calc.Cell(1, 2).Text, QStringLiteral("Fish & Chips"));
+    EXPECT_EQ(calc.Cell(1, 3).Number, 8);  // placed after the previous cell: no reference given
+    EXPECT_EQ(calc.Cell(2, 1).Kind, TCellKind::Text);
+    EXPECT_EQ(calc.Cell(2, 1).Text, QStringLiteral("ab"));
+    EXPECT_EQ(calc.Cell(2, 2).Text, QStringLiteral("plain"));
+    EXPECT_EQ(calc.Cell(2, 3).Text, QStringLiteral("rich text"));  // the reading aid is left out
+    EXPECT_EQ(calc.Cell(2, 4).Text, QStringLiteral("line\rbreak <&> \u00e9"));
+    EXPECT_EQ(calc.Cell(3, 1).Kind, TCellKind::Error);
+    EXPECT_EQ(calc.Cell(3, 1).ToText(), QStringLiteral("#DIV/0!"));
+    EXPECT_TRUE(calc.Cell(4, 1).IsEmpty());
+    EXPECT_TRUE(calc.Cell(4, 1).HasFormula);
+    EXPECT_EQ(calc.Cell(5, 1).Kind, TCellKind::Boolean);
+    EXPECT_EQ(calc.Cell(5, 2).Number, 45322.5);
+    EXPECT_EQ(calc.Cell(6, 1).Number, 1500);  // a row without a number follows the one before
+    EXPECT_EQ(calc.Cell(1048576, 16384).Number, 99);
+    EXPECT_EQ(calc.LastRow(), 1048576);
+    EXPECT_EQ(calc.LastColumn(), 16384);
+    // Elements with a namespace prefix read the same.
+    EXPECT_EQ(book->Sheet(1).Cell(2, 3).Number, 7.25);
+
+    QString error;
+    TCellAddress at;
+    EXPECT_TRUE(book->ResolveName(*book->FindName(QStringLiteral("Same"), error), at, error));
+    EXPECT_EQ(at.Row, 1);
+    EXPECT_TRUE(book->FindName(QStringLiteral("Calc!Print_Area"), error));
+    EXPECT_FALSE(book->ResolveName(*book->FindName(QStringLiteral("Other"), error), at, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("another workbook")));
+}
+
+TEST(Workbook, HugeDeclaredDimensionIsNotTrusted)
+{
+    auto book = LoadOk(QStringLiteral("dimension.xlsx"));
+    ASSERT_TRUE(book);
+    const TWorksheet& big = book->Sheet(0);
+    EXPECT_EQ(big.CellCount(), 2);
+    EXPECT_EQ(big.LastRow(), 3);
+    EXPECT_EQ(big.LastColumn(), 2);
+    // Rows out of order are sorted; of two cells at one place the later wins.
+    EXPECT_EQ(big.Cell(1, 1).Number, 5);
+    EXPECT_EQ(big.Cell(3, 2).Number, 2);
+}
+
+TEST(Workbook, DamagedFilesGiveAnErrorText)
+{
+    EXPECT_EQ(LoadError(QStringLiteral("missing.xlsx")), QStringLiteral("File not found"));
+    EXPECT_TRUE(LoadError(QStringLiteral("truncated.xlsx")).contains(QStringLiteral("zip")));
+    LoadError(QStringLiteral("scrambled.xlsx"));
+    EXPECT_TRUE(LoadError(QStringLiteral("garbage.xlsx")).contains(QStringLiteral("not a spreadsheet workbook")));
+    EXPECT_TRUE(LoadError(QStringLiteral("empty.xlsx")).contains(QStringLiteral("empty")));
+    EXPECT_TRUE(LoadError(QStringLiteral("encrypted.xlsx")).contains(QStringLiteral("password")));
+    EXPECT_TRUE(LoadError(QStringLiteral("notworkbookxml.xlsx")).contains(QStringLiteral("XML")));
+    QString error;
+    EXPECT_FALSE(TWorkbook::Load(QString(), error));
+    EXPECT_EQ(error, QStringLiteral("File not found"));
+    EXPECT_TRUE(LoadError(QStringLiteral(".")).contains(QStringLiteral("folder")));
+}
+
+TEST(Workbook, MalformedSheetXmlGivesAnErrorText)
+{
+    const QString unclosed = LoadError(QStringLiteral("unclosed.xlsx"));
+    EXPECT_TRUE(unclosed.contains(QStringLiteral("sheet \"S\""))) << unclosed.toStdString();
+    EXPECT_TRUE(unclosed.contains(QStringLiteral("malformed XML")));
+    EXPECT_TRUE(LoadError(QStringLiteral("mismatched.xlsx")).contains(QStringLiteral("does not match")));
+    EXPECT_TRUE(LoadError(QStringLiteral("laughs.xlsx")).contains(QStringLiteral("document type declaration")));
+    EXPECT_TRUE(LoadError(QStringLiteral("badref.xlsx")).contains(QStringLiteral("XFE1")));
+    EXPECT_TRUE(LoadError(QStringLiteral("badnumber.xlsx")).contains(QStringLiteral("invalid number")));
+}
+
+TEST(Workbook, ZipBombsAreRefusedBeforeUnpacking)
+{
+    const QString large = LoadError(QStringLiteral("bomb-large.xlsx"));
+    EXPECT_TRUE(large.contains(QStringLiteral("too large"))) << large.toStdString();
+    const QString ratio = LoadError(QStringLiteral("bomb-ratio.xlsx"));
+    EXPECT_TRUE(ratio.contains(QStringLiteral("zip bomb"))) << ratio.toStdString();
+}
+
+TEST(Workbook, OlderFormatsNeedLibreOffice)
+{
+    QString error;
+    auto book = TWorkbook::Load(fixtures::File(QStringLiteral("old.xls")), error);
+    if (!TWorkbook::CanConvertOtherFormats()) {
+        EXPECT_FALSE(book);
+        EXPECT_TRUE(error.contains(QStringLiteral("libreoffice-calc"))) << error.toStdString();
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed: the conversion of .xls files is not tested";
+    }
+    ASSERT_TRUE(book) << error.toStdString();
+    ASSERT_GE(book->SheetCount(), 1);
+    EXPECT_EQ(book->Sheet(0).Name(), QStringLiteral("Old"));
+    EXPECT_EQ(book->Sheet(0).Cell(2, 2).Number, 3.75);
+    EXPECT_EQ(book->FileName(), fixtures::File(QStringLiteral("old.xls")));
+}
+
+TEST(WorkbookCache, SameObjectUntilTheFileChanges)
+{
+    TWorkbookCache::Instance().Clear();
+    const QString path = fixtures::File(QStringLiteral("cache-copy.xlsx"));
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::copy(fixtures::File(QStringLiteral("book.xlsx")), path));
+
+    QString error;
+    auto first = TWorkbook::Open(path, error);
+    ASSERT_TRUE(first) << error.toStdString();
+    auto second = TWorkbook::Open(path, error);
+    EXPECT_EQ(first.get(), second.get());
+    EXPECT_EQ(TWorkbookCache::Instance().Count(), 1);
+
+    // Replacing the file with another workbook is noticed.
+    QThread::msleep(20);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::copy(fixtures::File(QStringLiteral("cached.xlsx")), path));
+    auto third = TWorkbook::Open(path, error);
+    ASSERT_TRUE(third) << error.toStdString();
+    EXPECT_NE(third.get(), first.get());
+    EXPECT_EQ(third->Sheet(0).Name(), QStringLiteral("Calc"));
+    EXPECT_EQ(TWorkbookCache::Instance().Count(), 1);
+    // The earlier object stays valid for whoever still holds it.
+    EXPECT_EQ(first->Sheet(0).Name(), QStringLiteral("Data"));
+
+    // Rewriting in place (same inode) with a new modification time is noticed too.
+    {
+        QFile in(fixtures::File(QStringLiteral("dimension.xlsx")));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        const QByteArray bytes = in.readAll();
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+    }
+    auto fourth = TWorkbook::Open(path, error);
+    ASSERT_TRUE(fourth) << error.toStdString();
+    EXPECT_EQ(fourth->Sheet(0).Name(), QStringLiteral("Big"));
+
+    // A file that disappears is not served from the cache.
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_FALSE(TWorkbook::Open(path, error));
+    EXPECT_EQ(error, QStringLiteral("File not found"));
+}
+
+TEST(WorkbookCache, KeepsOnlyTheMostRecentlyUsed)
+{
+    TWorkbookCache::Instance().Clear();
+    QString error;
+    std::vector<QString> paths;
+    for (int i = 0; i < TWorkbookCache::Capacity + 2; ++i) {
+        const QString path = fixtures::File(QStringLiteral("lru-%1.xlsx").arg(i));
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::copy(fixtures::File(QStringLiteral("dimension.xlsx")), path));
+        paths.push_back(path);
+    }
+    auto oldest = TWorkbook::Open(paths[0], error);
+    for (const QString& path : paths)
+        ASSERT_TRUE(TWorkbook::Open(path, error));
+    EXPECT_EQ(TWorkbookCache::Instance().Count(), TWorkbookCache::Capacity);
+    // The first was used before all others and has been dropped: it is read anew.
+    EXPECT_NE(TWorkbook::Open(paths[0], error).get(), oldest.get());
+    EXPECT_EQ(TWorkbook::Open(paths.back(), error).get(), TWorkbook::Open(paths.back(), error).get());
+    TWorkbookCache::Instance().Clear();
+    EXPECT_EQ(TWorkbookCache::Instance().Count(), 0);
+}
