@@ -3,6 +3,7 @@
 #include "shared/core/Exceptions.h"
 #include "shared/core/NullString.h"
 
+#include <array>
 #include <cerrno>
 #include <random>
 #include <sys/random.h>
@@ -16,16 +17,22 @@ const QString& DigitsMessage()
     return message;
 }
 
+// Digit values of the ASCII characters, -1 for the rest; a table keeps parsing free of
+// unpredictable branches on random digits.
+constexpr auto HexTable = [] {
+    std::array<int8_t, 128> t{};
+    for (int c = 0; c < 128; ++c)
+        t[size_t(c)] = c >= '0' && c <= '9' ? int8_t(c - '0')
+                       : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
+                       : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
+                                              : int8_t(-1);
+    return t;
+}();
+
 // Digit value of c, or -1 when c is not a hexadecimal digit.
-int HexValue(char16_t c)
+inline int HexValue(char16_t c)
 {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
+    return c < 128 ? HexTable[c] : -1;
 }
 
 // Reads from the last character to the first, so of several bad characters the last one is
