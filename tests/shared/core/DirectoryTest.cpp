@@ -126,6 +126,9 @@ TEST(DirectoryGetFiles, NullOrEmptyArgumentsRaiseInArgumentOrder)
     EXPECT_EQ(paramOf(QStringLiteral(""), QStringLiteral("*")), QStringLiteral("Path"));
     EXPECT_EQ(paramOf(QStringLiteral("/tmp"), QStringLiteral("")), QStringLiteral("SearchPattern"));
     EXPECT_EQ(paramOf(QStringLiteral("/tmp"), NullString), QStringLiteral("SearchPattern"));
+    const QString twoNuls(2, QChar(0));
+    EXPECT_EQ(paramOf(twoNuls, QStringLiteral("*")), QStringLiteral("Path"));
+    EXPECT_EQ(paramOf(QStringLiteral("/tmp"), twoNuls), QStringLiteral("SearchPattern"));
 }
 
 TEST(DirectoryGetFiles, PatternMatching)

@@ -21,7 +21,8 @@ const char* const German = "de_DE.UTF-8";
 
 // Switches the C locale to German for the test's lifetime. When the machine has no German
 // locale installed, one is compiled into a temporary folder with localedef and found through
-// LOCPATH, which the C library reads on every setlocale call.
+// LOCPATH, which the C library reads on every setlocale call (the sources come with the
+// "locales" package).
 class GermanCLocale {
 public:
     GermanCLocale()
