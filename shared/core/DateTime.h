@@ -2,6 +2,7 @@
 // Time stamps as 100-nanosecond ticks since 0001-01-01 00:00 (proleptic Gregorian calendar),
 // and their conversion to and from the day-count date kept in documents and settings.
 
+#include <compare>
 #include <cstdint>
 
 // Whole days since 1899-12-30, the fraction being the time of day. Below zero the fraction
