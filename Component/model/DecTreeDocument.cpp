@@ -1,6 +1,17 @@
 #include "Component/model/DecTreeDocument.h"
 
-TDecTreeDocument::TDecTreeDocument() = default;
+#include "Component/styles/DefaultStyles.h"
+
+TDecTreeDocument::TDecTreeDocument()
+{
+    ResetDefaultStyles();
+}
+
+void TDecTreeDocument::ResetDefaultStyles()
+{
+    ::ResetDefaultStyles(StyleStates);
+}
+
 TDecTreeDocument::~TDecTreeDocument() = default;
 
 void TDecTreeDocument::SetRoot(std::unique_ptr<TDecTreeNode> root)

@@ -4,7 +4,9 @@
 // document is also what undo snapshots, the reader, the writer and the tests work on.
 
 #include "Component/model/DecTreeNode.h"
+#include "Component/model/DecTreeUndoManager.h"
 #include "Component/model/TreeOptions.h"
+#include "Component/styles/StyleStates.h"
 #include "shared/core/PrivateArrayList.h"
 
 #include <cstdint>
@@ -29,6 +31,12 @@ public:
 
     TTreeOptions Options;
     TPrivateArrayList Selection{32, true}; // node ids in the order of selecting
+    // The document's four style states; a new document has the default sheet.
+    TStyleStates StyleStates;
+    // Puts the style states back to the built-in look; recalculating is the caller's.
+    void ResetDefaultStyles();
+    // Snapshot undo of the tree, the options and the style states.
+    TDecTreeUndoManager UndoManager{this};
 
     // The value passes of a recalculation, without layout and painting: the root is marked as
     // taken, the values are rolled back and the path values computed. (Clone refresh runs before

@@ -1,0 +1,47 @@
+#include "Component/model/DecTreeUndoManager.h"
+
+#include "Component/model/DecTreeDocument.h"
+
+TDecTreeUndoState::TDecTreeUndoState(const QString& description, TTreeSnapshot root,
+                                     const TTreeOptions& options,
+                                     std::shared_ptr<const TStyleStatesValues> styleStates)
+    : TUndoState(description), Root(std::move(root)), Options(options), StyleStates(std::move(styleStates))
+{
+}
+
+TDecTreeUndoManager::TDecTreeUndoManager(TDecTreeDocument* tree)
+    : FTree(tree), FPool(std::make_shared<TNodeRecordPool>())
+{
+}
+
+// Every snapshot holds the record pool too, so the order of destruction does not matter.
+TDecTreeUndoManager::~TDecTreeUndoManager() = default;
+
+std::unique_ptr<TUndoState> TDecTreeUndoManager::CaptureState(const QString& description)
+{
+    auto styles = std::make_shared<const TStyleStatesValues>(FTree->StyleStates);
+    // Style states rarely change between steps: equal captures share one copy.
+    if (FLastStyles && *FLastStyles == *styles)
+        styles = FLastStyles;
+    else
+        FLastStyles = styles;
+
+    TTreeSnapshot tree = TTreeSnapshot::Capture(FPool, FTree->Root(), &FLastTree);
+    // Kept for the next capture; it shares the records, so it costs one pointer a node.
+    FLastTree = tree.Clone();
+    return std::make_unique<TDecTreeUndoState>(description, std::move(tree), FTree->Options, styles);
+}
+
+void TDecTreeUndoManager::RestoreState(TUndoState& state)
+{
+    auto& snapshot = static_cast<TDecTreeUndoState&>(state);
+    if (OnBeforeRestore)
+        OnBeforeRestore();
+    // Build the whole new tree first: should that fail, the document is untouched.
+    std::unique_ptr<TDecTreeNode> root = snapshot.Root.Restore(FTree);
+    FTree->Options = snapshot.Options;
+    FTree->SetRoot(std::move(root));
+    snapshot.StyleStates->Restore(FTree->StyleStates);
+    if (OnAfterRestore)
+        OnAfterRestore();
+}

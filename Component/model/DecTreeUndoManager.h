@@ -1,0 +1,52 @@
+#pragma once
+// Undo for a decision-tree document: each snapshot holds the tree, the view settings and the
+// style states, and restoring gives back exactly those (same node ids, order and stored fields).
+
+#include "Component/model/TreeOptions.h"
+#include "Component/model/TreeSnapshot.h"
+#include "Component/model/UndoManager.h"
+#include "Component/styles/StyleStatesValues.h"
+
+#include <functional>
+#include <memory>
+
+class TDecTreeDocument;
+
+class TDecTreeUndoState : public TUndoState {
+public:
+    TDecTreeUndoState(const QString& description, TTreeSnapshot root, const TTreeOptions& options,
+                      std::shared_ptr<const TStyleStatesValues> styleStates);
+
+    // The tree, packed (see TTreeSnapshot); the view settings; the style states' flags and values.
+    TTreeSnapshot Root;
+    TTreeOptions Options;
+    std::shared_ptr<const TStyleStatesValues> StyleStates;
+};
+
+class TDecTreeUndoManager : public TUndoManager {
+public:
+    explicit TDecTreeUndoManager(TDecTreeDocument* tree);
+    ~TDecTreeUndoManager() override;
+
+    TDecTreeDocument* Tree() const { return FTree; }
+
+    // Called around a restore: before it, so a window can close its in-place editor; after it,
+    // so the window can recalculate and repaint. A document without a window needs neither.
+    std::function<void()> OnBeforeRestore;
+    std::function<void()> OnAfterRestore;
+
+    // Packed records in use by all snapshots (distinct ones) and their bytes.
+    size_t SharedRecordCount() const { return FPool->RecordCount(); }
+    size_t SharedRecordBytes() const { return FPool->ByteCount(); }
+
+protected:
+    void RestoreState(TUndoState& state) override;
+    std::unique_ptr<TUndoState> CaptureState(const QString& description) override;
+
+private:
+    TDecTreeDocument* FTree;
+    std::shared_ptr<TNodeRecordPool> FPool;
+    // The latest capture, kept so the next one can reuse its unchanged records cheaply.
+    TTreeSnapshot FLastTree;
+    std::shared_ptr<const TStyleStatesValues> FLastStyles;
+};

@@ -1,0 +1,79 @@
+#pragma once
+// A compact, exact copy of a node tree for undo snapshots.
+//
+// Each node's stored fields (not the computed values or the layout) are packed into one small
+// byte record, and the records of a tree are kept in pre-order, each with its child count. Equal
+// records are shared through a pool, so consecutive snapshots of a large tree that differ in a
+// few nodes cost little more than one pointer per node. Restoring builds a new tree with the same
+// ids, order and field values, bit for bit (null and empty strings stay apart, and so do 0 and -0).
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class TDecTreeNode;
+class TDecTreeDocument;
+
+// One packed node, shared by every snapshot that holds an equal node.
+struct TNodeRecord {
+    uint32_t RefCount;
+    uint32_t Size;
+    uint64_t Hash;
+    TNodeRecord* NextSameHash;
+    const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(this + 1); }
+    unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(this + 1); }
+};
+
+class TNodeRecordPool {
+public:
+    TNodeRecordPool() = default;
+    ~TNodeRecordPool();
+    TNodeRecordPool(const TNodeRecordPool&) = delete;
+    TNodeRecordPool& operator=(const TNodeRecordPool&) = delete;
+
+    // A counted reference to the record holding these bytes (made when none exists).
+    TNodeRecord* Intern(const unsigned char* bytes, uint32_t size, uint64_t hash);
+    static void AddRef(TNodeRecord* record) { ++record->RefCount; }
+    void Release(TNodeRecord* record);
+
+    size_t RecordCount() const { return FRecordCount; }
+    size_t ByteCount() const { return FByteCount; }
+
+private:
+    std::unordered_map<uint64_t, TNodeRecord*> FByHash;
+    size_t FRecordCount = 0;
+    size_t FByteCount = 0;
+};
+
+class TTreeSnapshot {
+public:
+    TTreeSnapshot() = default;
+    ~TTreeSnapshot();
+    TTreeSnapshot(const TTreeSnapshot&) = delete;
+    TTreeSnapshot& operator=(const TTreeSnapshot&) = delete;
+    TTreeSnapshot(TTreeSnapshot&& other) noexcept;
+    TTreeSnapshot& operator=(TTreeSnapshot&& other) noexcept;
+
+    // Packs root and its subtree (nothing for a null root). When previous is given, records at the
+    // same position that are unchanged are taken from it without a pool lookup.
+    static TTreeSnapshot Capture(const std::shared_ptr<TNodeRecordPool>& pool, const TDecTreeNode* root,
+                                 const TTreeSnapshot* previous = nullptr);
+    // A new tree equal to the captured one, its nodes belonging to tree; null for an empty snapshot.
+    std::unique_ptr<TDecTreeNode> Restore(TDecTreeDocument* tree) const;
+
+    // Another reference to the same records.
+    TTreeSnapshot Clone() const;
+
+    size_t NodeCount() const { return FRecords.size(); }
+    const std::vector<TNodeRecord*>& Records() const { return FRecords; }
+
+private:
+    void ReleaseAll();
+
+    std::shared_ptr<TNodeRecordPool> FPool;
+    std::vector<TNodeRecord*> FRecords;
+};

@@ -1,0 +1,370 @@
+#include "Component/model/DecTreeDocument.h"
+#include "Component/model/UndoManager.h"
+#include "Component/styles/StyleTreeSerializer.h"
+#include "shared/core/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace {
+
+// A document that is one integer, to test the stacks on their own.
+class TCounterUndo : public TUndoManager {
+public:
+    int Value = 0;
+    int Restores = 0;
+
+protected:
+    struct TState : TUndoState {
+        TState(const QString& d, int v) : TUndoState(d), Value(v) {}
+        int Value;
+    };
+    std::unique_ptr<TUndoState> CaptureState(const QString& description) override
+    {
+        return std::make_unique<TState>(description, Value);
+    }
+    void RestoreState(TUndoState& state) override
+    {
+        ++Restores;
+        Value = static_cast<TState&>(state).Value;
+    }
+};
+
+QString Message(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const InvalidOperationException& e) {
+        return e.Message();
+    }
+    return QStringLiteral("<no exception>");
+}
+
+// ---- trees with every stored field set, including awkward values ----
+
+QString PickString(std::mt19937_64& rng)
+{
+    switch (rng() % 6) {
+    case 0: return QString();                        // null
+    case 1: return QString::fromLatin1("");          // empty, not null
+    case 2: return QStringLiteral("  ");
+    case 3: return QStringLiteral("Option ") + QString::number(rng() % 1000);
+    case 4: return QString::fromUtf16(u"Zürich – 東京 \U0001F600");
+    default: return QString(QChar(0xD800)) + QStringLiteral("lone"); // not valid UTF-16
+    }
+}
+
+double PickDouble(std::mt19937_64& rng)
+{
+    switch (rng() % 7) {
+    case 0: return 0.0;
+    case 1: return -0.0;
+    case 2: return 100.0;
+    case 3: return double(rng() % 100) / 3.0;
+    case 4: return 4294967296.0 + 1;
+    case 5: return std::numeric_limits<double>::quiet_NaN();
+    default: return -double(rng() % 1000);
+    }
+}
+
+TGuid RandomGuid(std::mt19937_64& rng)
+{
+    TGuid g;
+    uint64_t a = rng(), b = rng();
+    std::memcpy(static_cast<void*>(&g), &a, 8);
+    std::memcpy(reinterpret_cast<char*>(static_cast<void*>(&g)) + 8, &b, 8);
+    return g;
+}
+
+std::unique_ptr<TDecTreeNode> RandomNode(TDecTreeDocument* doc, TDecTreeNode* parent, std::mt19937_64& rng)
+{
+    auto bit = [&] { return (rng() & 1) != 0; };
+    const TCurrency payoffs[] = {0, 1, -1, 123456789, std::numeric_limits<int64_t>::min(),
+                                 std::numeric_limits<int64_t>::max()};
+    return std::make_unique<TDecTreeNode>(
+        doc, parent, RandomGuid(rng), PickString(rng), PickString(rng), TNodeType(rng() % 3),
+        TChanceType(rng() % 2), PickDouble(rng), payoffs[rng() % 6],
+        bit() ? RandomGuid(rng) : Guid::Empty(), bit(), bit(), bit(), bit(), bit(), bit(), bit(), bit(),
+        PickString(rng), PickString(rng), int32_t(rng() % 5) - 1, bit() ? 0.0 : PickDouble(rng) + 45000,
+        PickString(rng));
+}
+
+void FillTree(TDecTreeDocument& doc, int count, uint64_t seed)
+{
+    std::mt19937_64 rng(seed);
+    doc.SetRoot(RandomNode(&doc, nullptr, rng));
+    std::vector<TDecTreeNode*> nodes{doc.Root()};
+    for (int i = 1; i < count; ++i) {
+        TDecTreeNode* parent = nodes[rng() % nodes.size()];
+        auto node = RandomNode(&doc, parent, rng);
+        nodes.push_back(node.get());
+        parent->Children.Add(std::move(node));
+    }
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameString(const QString& a, const QString& b) { return a.isNull() == b.isNull() && a == b; }
+
+// Every stored field, the order and the parent links of two trees.
+void ExpectSameTree(const TDecTreeNode* a, const TDecTreeNode* b, const TDecTreeDocument* tree)
+{
+    std::vector<std::pair<const TDecTreeNode*, const TDecTreeNode*>> stack{{a, b}};
+    int compared = 0;
+    while (!stack.empty()) {
+        auto [x, y] = stack.back();
+        stack.pop_back();
+        ++compared;
+        ASSERT_TRUE(x && y);
+        EXPECT_EQ(x->Id, y->Id);
+        EXPECT_EQ(x->CloneMasterId, y->CloneMasterId);
+        EXPECT_TRUE(SameString(x->Caption, y->Caption));
+        EXPECT_TRUE(SameString(x->Comment, y->Comment));
+        EXPECT_TRUE(SameString(x->DecisionOwner, y->DecisionOwner));
+        EXPECT_TRUE(SameString(x->DecisionCaption, y->DecisionCaption));
+        EXPECT_TRUE(SameString(x->PayoffSource, y->PayoffSource));
+        EXPECT_EQ(x->DecisionShowCaption, y->DecisionShowCaption);
+        EXPECT_EQ(x->DecisionShowOwner, y->DecisionShowOwner);
+        EXPECT_EQ(x->DecisionShowDueDate, y->DecisionShowDueDate);
+        EXPECT_EQ(x->DecisionShowFixed, y->DecisionShowFixed);
+        EXPECT_EQ(x->DecisionMultiShowBudget, y->DecisionMultiShowBudget);
+        EXPECT_EQ(x->DecisionMultiShowInvestment, y->DecisionMultiShowInvestment);
+        EXPECT_TRUE(SameBits(x->DecisionDueDate, y->DecisionDueDate));
+        EXPECT_EQ(x->DecisionFixed, y->DecisionFixed);
+        EXPECT_EQ(x->DecisionMultiBudget, y->DecisionMultiBudget);
+        EXPECT_EQ(x->ChildrenVisible, y->ChildrenVisible);
+        EXPECT_TRUE(SameBits(x->Probability, y->Probability));
+        EXPECT_EQ(x->Payoff, y->Payoff);
+        EXPECT_EQ(x->NodeType, y->NodeType);
+        EXPECT_EQ(x->ChanceType, y->ChanceType);
+        if (tree) {
+            EXPECT_EQ(y->Tree, tree);
+        }
+        ASSERT_EQ(x->Children.Count(), y->Children.Count());
+        for (int i = 0; i < y->Children.Count(); ++i) {
+            EXPECT_EQ(y->Children[i]->Parent(), y);
+            stack.push_back({x->Children[i], y->Children[i]});
+        }
+    }
+    EXPECT_GT(compared, 0);
+}
+
+std::string StylesXml(const TStyleStates& states)
+{
+    pugi::xml_document doc;
+    SaveStyleStates(states, doc.append_child("StyleStates"));
+    std::ostringstream out;
+    doc.save(out);
+    return out.str();
+}
+
+} // namespace
+
+TEST(UndoStacks, KeepAtMostMaxUndoPlusOneAndDropTheOldest)
+{
+    TCounterUndo undo;
+    EXPECT_EQ(undo.MaxUndo, 500);
+    for (int i = 0; i < 600; ++i) {
+        undo.Value = i;
+        undo.SaveState(QString::number(i));
+    }
+    ASSERT_EQ(undo.UndoStack().size(), 501u);
+    EXPECT_EQ(undo.UndoStack().front()->Description, QStringLiteral("99"));
+    EXPECT_EQ(undo.UndoDescription(), QStringLiteral("599"));
+}
+
+TEST(UndoStacks, OnChangeFiresTwicePerSaveStateAndOncePerStep)
+{
+    TCounterUndo undo;
+    int changes = 0;
+    TUndoManager* sender = nullptr;
+    undo.OnChange = [&](TUndoManager* s) { ++changes; sender = s; };
+    undo.SaveState(QStringLiteral("Edit"));
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(sender, &undo);
+    undo.Undo();
+    EXPECT_EQ(changes, 3);
+    undo.Redo();
+    EXPECT_EQ(changes, 4);
+    undo.ClearRedo();
+    EXPECT_EQ(changes, 5);
+    undo.Clear();
+    EXPECT_EQ(changes, 6);
+    EXPECT_FALSE(undo.CanUndo());
+}
+
+TEST(UndoStacks, UndoAndRedoSwapTheStatesUnderTheActionsName)
+{
+    TCounterUndo undo;
+    undo.Value = 1;
+    undo.SaveState(QStringLiteral("Set to 2"));
+    undo.Value = 2;
+    undo.SaveState(QStringLiteral("Set to 3"));
+    undo.Value = 3;
+    undo.Undo();
+    EXPECT_EQ(undo.Value, 2);
+    EXPECT_EQ(undo.UndoDescription(), QStringLiteral("Set to 2"));
+    EXPECT_EQ(undo.RedoDescription(), QStringLiteral("Set to 3"));
+    undo.Undo();
+    EXPECT_EQ(undo.Value, 1);
+    EXPECT_FALSE(undo.CanUndo());
+    EXPECT_EQ(undo.RedoStack().size(), 2u);
+    undo.Redo();
+    EXPECT_EQ(undo.Value, 2);
+    undo.Redo();
+    EXPECT_EQ(undo.Value, 3);
+    EXPECT_FALSE(undo.CanRedo());
+    EXPECT_EQ(undo.UndoDescription(), QStringLiteral("Set to 3"));
+}
+
+TEST(UndoStacks, ANewActionEndsTheRedoHistory)
+{
+    TCounterUndo undo;
+    undo.SaveState(QStringLiteral("A"));
+    undo.SaveState(QStringLiteral("B"));
+    undo.Undo();
+    ASSERT_TRUE(undo.CanRedo());
+    undo.SaveState(QStringLiteral("C"));
+    EXPECT_FALSE(undo.CanRedo());
+    EXPECT_EQ(undo.RedoDescription(), QString());
+    EXPECT_EQ(undo.UndoDescription(), QStringLiteral("C"));
+}
+
+TEST(UndoStacks, EmptyStacksRaiseAndChangeNothing)
+{
+    TCounterUndo undo;
+    int changes = 0;
+    undo.OnChange = [&](TUndoManager*) { ++changes; };
+    EXPECT_TRUE(undo.UndoDescription().isEmpty());
+    EXPECT_EQ(Message([&] { undo.Undo(); }), QStringLiteral("Nothing to undo"));
+    EXPECT_EQ(Message([&] { undo.Redo(); }), QStringLiteral("Nothing to redo"));
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(undo.Restores, 0);
+    EXPECT_FALSE(undo.CanRedo());
+}
+
+TEST(DecTreeUndo, UndoAndRedoRestoreTreeOptionsAndStylesExactly)
+{
+    TDecTreeDocument doc;
+    FillTree(doc, 400, 7);
+    doc.Options.CurrencySymbol = QStringLiteral("€");
+    doc.Options.CurrencyDecimals = 2;
+    doc.Options.OutlineCodes = true;
+    doc.StyleStates.NotInTakenPath()->Symbols()->FontName()->Inherit = false;
+    doc.StyleStates.NotInTakenPath()->Symbols()->FontName()->Value = QStringLiteral("Ärial");
+
+    TDecTreeDocument before;
+    FillTree(before, 400, 7);
+    const TTreeOptions optionsBefore = doc.Options;
+    const std::string stylesBefore = StylesXml(doc.StyleStates);
+
+    doc.UndoManager.SaveState(QStringLiteral("Change everything"));
+    // Change the tree in place and structurally, the options and the styles.
+    doc.Root()->Children[0]->Caption = QStringLiteral("changed");
+    doc.Root()->Children[1]->Children.Clear();
+    doc.Root()->Probability = 12.5;
+    doc.Options.CurrencyDecimals = 4;
+    doc.ResetDefaultStyles();
+    doc.StyleStates.InTakenPath()->RootStyle()->LineWidth()->Value = 9;
+
+    TDecTreeDocument after;
+    FillTree(after, 400, 7);
+    after.Root()->Children[0]->Caption = QStringLiteral("changed");
+    after.Root()->Children[1]->Children.Clear();
+    after.Root()->Probability = 12.5;
+    const std::string stylesAfter = StylesXml(doc.StyleStates);
+
+    doc.UndoManager.Undo();
+    ExpectSameTree(before.Root(), doc.Root(), &doc);
+    EXPECT_EQ(doc.Options, optionsBefore);
+    EXPECT_EQ(StylesXml(doc.StyleStates), stylesBefore);
+    EXPECT_EQ(doc.StyleStates.InTakenPath()->RootStyle()->LineWidth()->Value, 2);
+
+    doc.UndoManager.Redo();
+    ExpectSameTree(after.Root(), doc.Root(), &doc);
+    EXPECT_EQ(doc.Options.CurrencyDecimals, 4);
+    EXPECT_EQ(StylesXml(doc.StyleStates), stylesAfter);
+    EXPECT_EQ(doc.StyleStates.InTakenPath()->RootStyle()->LineWidth()->Value, 9);
+}
+
+TEST(DecTreeUndo, NullAndEmptyStringsStayApart)
+{
+    TDecTreeDocument doc;
+    doc.NewRoot();
+    doc.Root()->Caption = QString();
+    doc.Root()->Comment = QString::fromLatin1("");
+    ASSERT_FALSE(doc.Root()->Comment.isNull());
+    doc.UndoManager.SaveState(QStringLiteral("x"));
+    doc.Root()->Caption = QStringLiteral("a");
+    doc.Root()->Comment = QString();
+    doc.UndoManager.Undo();
+    EXPECT_TRUE(doc.Root()->Caption.isNull());
+    EXPECT_FALSE(doc.Root()->Comment.isNull());
+    EXPECT_TRUE(doc.Root()->Comment.isEmpty());
+}
+
+TEST(DecTreeUndo, SelectedIdsFindTheRestoredNodes)
+{
+    TDecTreeDocument doc;
+    FillTree(doc, 50, 3);
+    const TGuid picked = doc.Root()->Children[0]->Id;
+    doc.Selection.Clear();
+    doc.Selection.Add(picked);
+    doc.UndoManager.SaveState(QStringLiteral("Delete"));
+    doc.Root()->Children.Delete(0);
+    doc.UndoManager.Undo();
+    ASSERT_NE(doc.Root()->FindNodeById(picked), nullptr);
+    EXPECT_TRUE(doc.Root()->FindNodeById(picked)->IsSelected());
+}
+
+TEST(DecTreeUndo, RestoreHooksRunAroundTheRestore)
+{
+    TDecTreeDocument doc;
+    doc.NewRoot();
+    QStringList calls;
+    TDecTreeNode* oldRoot = doc.Root();
+    doc.UndoManager.OnBeforeRestore = [&] {
+        calls << QStringLiteral("before");
+        EXPECT_EQ(doc.Root(), oldRoot);
+    };
+    doc.UndoManager.OnAfterRestore = [&] { calls << QStringLiteral("after"); };
+    doc.UndoManager.SaveState(QStringLiteral("x"));
+    doc.UndoManager.Undo();
+    EXPECT_EQ(calls, QStringList({"before", "after"}));
+    EXPECT_NE(doc.Root(), oldRoot);
+}
+
+TEST(DecTreeUndo, AnEmptyDocumentRestoresToNoRoot)
+{
+    TDecTreeDocument doc;
+    ASSERT_EQ(doc.Root(), nullptr);
+    doc.UndoManager.SaveState(QStringLiteral("New"));
+    doc.NewRoot();
+    doc.UndoManager.Undo();
+    EXPECT_EQ(doc.Root(), nullptr);
+    doc.UndoManager.Redo();
+    ASSERT_NE(doc.Root(), nullptr);
+    EXPECT_EQ(doc.Root()->Caption, QStringLiteral("Root"));
+}
+
+TEST(DecTreeUndo, SnapshotsShareUnchangedNodes)
+{
+    TDecTreeDocument doc;
+    FillTree(doc, 2000, 11);
+    for (int i = 0; i < 50; ++i) {
+        doc.UndoManager.SaveState(QStringLiteral("Edit"));
+        doc.Root()->Children[0]->Caption = QString::number(i);
+    }
+    // 2000 distinct nodes plus one new record per edit (and none for unchanged ones).
+    EXPECT_LE(doc.UndoManager.SharedRecordCount(), 2000u + 50u);
+    // Every snapshot still restores its own state.
+    for (int i = 48; i >= 0; --i) {
+        doc.UndoManager.Undo();
+        EXPECT_EQ(doc.Root()->Children[0]->Caption, QString::number(i));
+    }
+    doc.UndoManager.Clear();
+    EXPECT_EQ(doc.UndoManager.SharedRecordCount(), 2000u); // the latest capture only
+}
