@@ -1,0 +1,84 @@
+#include "app/Startup.h"
+
+#include "shared/core/IniSettingsStore.h"
+#include "shared/core/MemorySettingsStore.h"
+#include "shared/core/SettingsRegistry.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QWidget>
+#include <exception>
+
+void MigrateSettingsKey(TSettingsStore& store)
+{
+    using namespace Startup;
+    try {
+        TSettingsRegistry reg(store);
+        if (!reg.OpenKey(QLatin1Char('\\') + MakerKey, false))
+            return;
+        if (!reg.KeyExists(OlderProductKey) || reg.KeyExists(ProductKey))
+            return;
+        // The product key appears in one rename at the end, complete with the generation
+        // move, so an interrupted start leaves at most the assembly key, which the next start
+        // throws away and builds again.
+        if (reg.KeyExists(MigrationKey))
+            reg.DeleteKey(MigrationKey);
+        reg.CopyKey(OlderProductKey, MigrationKey);
+        const QString older = MigrationKey + QLatin1Char('\\') + OlderSettingsGeneration;
+        const QString current = MigrationKey + QLatin1Char('\\') + SettingsGeneration;
+        if (reg.KeyExists(older) && !reg.KeyExists(current))
+            reg.RenameKey(older, current);
+        reg.RenameKey(MigrationKey, ProductKey);
+        reg.Flush();
+    } catch (...) {
+        // Start-up goes on with whatever settings there are.
+    }
+}
+
+void MigrateSettingsKey()
+{
+    MigrateSettingsKey(TSettingsStore::Application());
+}
+
+std::unique_ptr<TSettingsStore> CreateUserSettingsStore()
+{
+    const QString fileName = TIniSettingsStore::DefaultFileName();
+    if (fileName.isEmpty())
+        return std::make_unique<TMemorySettingsStore>();
+    return std::make_unique<TIniSettingsStore>(fileName);
+}
+
+void InitializeApplication(QApplication& application)
+{
+    application.setOrganizationName(QStringLiteral("Orvanta"));
+    application.setApplicationName(Startup::ApplicationTitle);
+}
+
+QString HelpFilePath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(Startup::ApplicationHelpFile);
+}
+
+int RunApplication(int& argc, char** argv, const TMainFormFactory& createMainForm)
+{
+    // The units' own initialisation has run before main() as static initialisation.
+    if (!TSettingsStore::HasApplication())
+        TSettingsStore::SetApplication(CreateUserSettingsStore());
+    MigrateSettingsKey();
+
+    QApplication application(argc, argv);
+    InitializeApplication(application);
+
+    int exitCode = 0;
+    {
+        std::unique_ptr<QWidget> mainForm = createMainForm();
+        mainForm->show();
+        exitCode = application.exec();
+    }
+    try {
+        TSettingsStore::Application().Flush();
+    } catch (const std::exception&) {
+        // Every setting that matters was flushed when it was saved.
+    }
+    return exitCode;
+}
