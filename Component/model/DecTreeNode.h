@@ -7,11 +7,13 @@
 // far deeper than the call stack could follow.
 
 #include "Component/model/DecTreeNodeList.h"
+#include "Component/model/NodeStatus.h"
 #include "Component/model/NodeTypes.h"
 #include "Component/model/Rectangle.h"
 #include "shared/core/Guid.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class TDecTreeDocument;
@@ -110,6 +112,41 @@ public:
     // Min and Max of the options' outcomes; sets the options' marks unless keepSelection.
     void EvaluateMultiOptionDecision(bool keepSelection, double& min, double& max);
     void OptimizeDecisions();
+
+    // ---- Clones, status, checks and texts (Clones.cpp, NodeStatus.cpp) ----
+    // Links this node as a clone of the node with masterId, or unlinks it with the empty GUID.
+    // A change of master leaves the node without children of its own. A refused link changes nothing and
+    // leaves the reason in errorText, which is empty otherwise.
+    void SetCloneMaster(const TGuid& masterId, QString& errorText);
+    // Rebuilds the children of every clone in the subtree from its master. Clones nested in a
+    // master are refreshed before the clones that copy it, so one pass leaves every clone
+    // current; a clone whose master is missing or which would contain itself gets no children.
+    void RefreshClones();
+
+    // For a chance node the total of its children's probabilities; 100 for any other node.
+    double GetProbabilitySum() const;
+    // What the taken options of a multi-option decision spend (raises EAssertionFailed on any
+    // other node type).
+    TCurrency GetInvestment() const;
+    bool IsOverdue() const;
+    QString GetBudgetText() const;
+    QString GetInvestmentText() const;
+    QString GetOwnerText() const;
+    QString GetCaptionText() const;
+    QString GetDueDateText() const;
+    QString GetStatusText() const;
+    // Appends the attribute-box lines, one per effective show flag.
+    void GetAttributeLines(QStringList& lines) const;
+    // The payoff to store: read from the workbook for an imported payoff, else Payoff.
+    TCurrency GetPayoffValue(const QString& documentPath, QString& errorText) const;
+    bool HasImportedPayoff() const;
+    // The checks behind the symbol's warning mark and hint.
+    bool HasProbabilityError() const;
+    bool IsBudgetExceeded() const;
+    TCurrency GetBudgetExcess() const; // 0 when not exceeded
+    TNodeWarning GetWarning() const;
+    QString GetWarningHint() const;
+    // ---- end of clones, status, checks and texts ----
 
     // The last budgeted solve of this node, keyed by its inputs (not copied, never saved).
     std::unique_ptr<TMultiOptionMemo> SolveMemo;

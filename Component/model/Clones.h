@@ -1,0 +1,21 @@
+#pragma once
+// The answers with which linking a clone is refused (returned, never raised); the caller shows
+// them in a warning box. The wording of the first seven is what users have always seen.
+
+#include <QString>
+
+namespace CloneTexts {
+inline const QString SameNode = QStringLiteral("Master and cloned node must not be the same.");
+inline const QString MasterIsSubnode = QStringLiteral("Master node must not be a subnode of the cloned node.");
+inline const QString CloneIsSubnode = QStringLiteral("Cloned node must not be a subnode of the master node.");
+inline const QString DescendsOfClone =
+    QStringLiteral("Cannot define a node as clone if it descends of another clone.");
+inline const QString ContainsMaster =
+    QStringLiteral("Cannot define a node as clone if one of it's descendends is a clone master.");
+inline const QString MasterNotFound = QStringLiteral("Clone master not found. Please set it again.");
+inline const QString CloneOfClone = QStringLiteral("Cannot clone another clone.");
+// The master's subtree, followed through the clones nested in it, holds a clone of a node
+// above this one: the clone would have to contain itself.
+inline const QString WouldContainItself = QStringLiteral(
+    "Cannot define a node as clone if the master contains a clone of one of its parent nodes.");
+} // namespace CloneTexts

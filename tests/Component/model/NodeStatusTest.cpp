@@ -1,0 +1,330 @@
+#include "Component/model/DecTreeDocument.h"
+#include "Component/model/DecTreeNode.h"
+#include "Component/model/NodeStatus.h"
+#include "shared/core/Exceptions.h"
+
+#include <QDate>
+#include <QLocale>
+#include <gtest/gtest.h>
+#include <cmath>
+
+namespace {
+
+class NodeStatus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedLocale = QLocale();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        doc.NewRoot();
+        doc.Options.CurrencySymbol = "$";
+        doc.Options.CurrencyDecimals = 2;
+        doc.Options.CurrencyPosFormat = 0;
+        doc.Options.CurrencyNegFormat = 1;
+    }
+    void TearDown() override { QLocale::setDefault(savedLocale); }
+
+    TDecTreeNode* Add(TDecTreeNode* parent, TNodeType type = ntDecision, double probability = 0,
+                      TCurrency payoff = 0)
+    {
+        auto node = std::make_unique<TDecTreeNode>(&doc, parent, Guid::NewGuid(), QString(), QString(), type,
+                                                   ctPercent, probability, payoff, Guid::Empty(), true, false, false,
+                                                   false, false, false, false, false, QString(), QString(), -1, 0.0,
+                                                   QString());
+        TDecTreeNode* raw = node.get();
+        parent->Children.Add(std::move(node));
+        return raw;
+    }
+
+    static TCurrency Money(double units) { return TCurrency(std::llround(units * CurrencyScale)); }
+    QString Format(TCurrency value) { return FormatCurrency(value, doc.Options); }
+    static double Today() { return std::trunc(CurrentDayCount()); }
+
+    QLocale savedLocale;
+    TDecTreeDocument doc;
+};
+
+} // namespace
+
+TEST_F(NodeStatus, InvestmentCountsTakenOptionsAndBudgetCheckFlagsTheExcess)
+{
+    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
+    Add(multi, ntDecision, 100, Money(-300));
+    Add(multi, ntDecision, 100, Money(100));
+    Add(multi, ntDecision, 0, Money(-500));
+    EXPECT_EQ(multi->GetInvestment(), Money(200));
+    EXPECT_EQ(multi->GetInvestmentText(), "$200.00");
+
+    multi->DecisionMultiBudget = 150;
+    EXPECT_TRUE(multi->IsBudgetExceeded());
+    EXPECT_EQ(multi->GetBudgetExcess(), Money(50));
+    EXPECT_EQ(multi->GetBudgetText(), "$150.00");
+    EXPECT_EQ(multi->GetWarning(), TNodeWarning::BudgetExceeded);
+    EXPECT_EQ(multi->GetWarningHint(), "Budget exceeded by $50.00");
+
+    multi->DecisionMultiBudget = 200; // spending exactly the budget is fine
+    EXPECT_FALSE(multi->IsBudgetExceeded());
+    EXPECT_EQ(multi->GetWarningHint(), QString());
+
+    multi->DecisionMultiBudget = -1;
+    EXPECT_EQ(multi->GetBudgetText(), "no limit");
+    EXPECT_FALSE(multi->IsBudgetExceeded());
+    EXPECT_EQ(multi->GetWarning(), TNodeWarning::None);
+}
+
+TEST_F(NodeStatus, InvestmentRoundsAfterEveryOption)
+{
+    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
+    // Half a unit each time: rounded to even after each option it stays 0; rounded once at
+    // the end it would be 1.
+    Add(multi, ntDecision, 50, -1);
+    Add(multi, ntDecision, 50, -1);
+    EXPECT_EQ(multi->GetInvestment(), 0);
+    Add(multi, ntDecision, 50, -3);
+    EXPECT_EQ(multi->GetInvestment(), 2);
+}
+
+TEST_F(NodeStatus, InvestmentAsksForAMultiOptionDecision)
+{
+    TDecTreeNode* decision = Add(doc.Root());
+    Add(decision, ntDecision, 100, Money(-5));
+    EXPECT_THROW(decision->GetInvestment(), EAssertionFailed);
+    EXPECT_THROW(doc.Root()->GetInvestment(), EAssertionFailed);
+    // The checks never ask it of other nodes.
+    EXPECT_FALSE(decision->IsBudgetExceeded());
+    EXPECT_EQ(decision->GetWarning(), TNodeWarning::None);
+}
+
+TEST_F(NodeStatus, InvestmentSaturatesInsteadOfOverflowing)
+{
+    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
+    Add(multi, ntDecision, 1e300, std::numeric_limits<TCurrency>::min());
+    EXPECT_EQ(multi->GetInvestment(), std::numeric_limits<TCurrency>::max());
+}
+
+TEST_F(NodeStatus, OverdueOpenAndClosed)
+{
+    TDecTreeNode* decision = Add(doc.Root());
+    Add(decision);
+    decision->DecisionDueDate = Today() - 1;
+    EXPECT_TRUE(decision->IsOverdue());
+    EXPECT_EQ(decision->GetStatusText(), "Overdue");
+    EXPECT_EQ(decision->GetWarning(), TNodeWarning::Overdue);
+    EXPECT_EQ(decision->GetWarningHint(),
+              "Decision is overdue (Status date behind Due date but actual not checked)");
+
+    decision->DecisionFixed = true;
+    EXPECT_FALSE(decision->IsOverdue());
+    EXPECT_EQ(decision->GetStatusText(), "Closed");
+
+    decision->DecisionFixed = false;
+    decision->DecisionDueDate = Today() + 0.99; // any time today
+    EXPECT_FALSE(decision->IsOverdue());
+    EXPECT_EQ(decision->GetStatusText(), "Open");
+
+    // A status date of its own: overdue from the day after the due date on.
+    decision->DecisionDueDate = 40000.75;
+    doc.Options.StatusDate = 40000.99;
+    EXPECT_FALSE(decision->IsOverdue());
+    doc.Options.StatusDate = 40001.0;
+    EXPECT_TRUE(decision->IsOverdue());
+    doc.Options.StatusDate = 39999.0;
+    EXPECT_FALSE(decision->IsOverdue());
+}
+
+TEST_F(NodeStatus, OnlyDecisionsWithOptionsCanBeOverdue)
+{
+    TDecTreeNode* decision = Add(doc.Root());
+    decision->DecisionDueDate = Today() - 10;
+    EXPECT_FALSE(decision->IsOverdue()); // an end node
+    TDecTreeNode* chance = Add(doc.Root(), ntChance);
+    Add(chance, ntDecision, 100);
+    chance->DecisionDueDate = Today() - 10;
+    EXPECT_FALSE(chance->IsOverdue());
+    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
+    Add(multi);
+    multi->DecisionDueDate = Today() - 10;
+    EXPECT_TRUE(multi->IsOverdue());
+}
+
+TEST_F(NodeStatus, NoDueDateReadsNoneAndIsNeverOverdue)
+{
+    TDecTreeNode* decision = Add(doc.Root());
+    Add(decision);
+    EXPECT_EQ(decision->GetDueDateText(), "none");
+    doc.Options.StatusDate = 90000;
+    EXPECT_FALSE(decision->IsOverdue());
+    EXPECT_EQ(decision->GetStatusText(), "Open");
+
+    decision->DecisionDueDate = 46357.6; // 2026-12-01, afternoon: the time is not shown
+    EXPECT_EQ(decision->GetDueDateText(), QLocale().toString(QDate(2026, 12, 1), QLocale::ShortFormat));
+}
+
+TEST_F(NodeStatus, ProbabilitySumAndItsCheck)
+{
+    TDecTreeNode* chance = Add(doc.Root(), ntChance);
+    Add(chance, ntDecision, 50);
+    TDecTreeNode* second = Add(chance, ntDecision, 49.5);
+    EXPECT_DOUBLE_EQ(chance->GetProbabilitySum(), 99.5);
+    EXPECT_TRUE(chance->HasProbabilityError());
+    EXPECT_EQ(chance->GetWarning(), TNodeWarning::ProbabilitySum);
+    EXPECT_EQ(chance->GetWarningHint(), "Probabilities don't add up to 100");
+
+    // Within the painter's tolerance of 0.0001 there is neither mark nor hint.
+    second->Probability = 49.99995;
+    EXPECT_FALSE(chance->HasProbabilityError());
+    EXPECT_EQ(chance->GetWarningHint(), QString());
+    second->Probability = 49.9998;
+    EXPECT_TRUE(chance->HasProbabilityError());
+    second->Probability = 50.00005;
+    EXPECT_FALSE(chance->HasProbabilityError());
+    second->Probability = std::nan("");
+    EXPECT_TRUE(chance->HasProbabilityError());
+
+    TDecTreeNode* thirds = Add(doc.Root(), ntChance);
+    for (double p : {33.33333, 33.33333, 33.33334})
+        Add(thirds, ntDecision, p);
+    EXPECT_FALSE(thirds->HasProbabilityError());
+
+    TDecTreeNode* anySum = Add(doc.Root(), ntChance);
+    anySum->ChanceType = ctAnySum;
+    Add(anySum, ntDecision, 1);
+    Add(anySum, ntDecision, 2);
+    EXPECT_DOUBLE_EQ(anySum->GetProbabilitySum(), 3);
+    EXPECT_FALSE(anySum->HasProbabilityError());
+
+    // An end node has no branches to add up, whatever its type says.
+    TDecTreeNode* end = Add(doc.Root(), ntChance);
+    EXPECT_EQ(end->GetProbabilitySum(), 0);
+    EXPECT_FALSE(end->HasProbabilityError());
+
+    TDecTreeNode* decision = Add(doc.Root());
+    Add(decision, ntDecision, 0);
+    EXPECT_EQ(decision->GetProbabilitySum(), 100);
+    EXPECT_FALSE(decision->HasProbabilityError());
+}
+
+TEST_F(NodeStatus, HintJoinsTheChecksAndMarkTakesTheFirst)
+{
+    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
+    Add(multi, ntDecision, 100, Money(-10));
+    multi->DecisionMultiBudget = 5;
+    multi->DecisionDueDate = Today() - 3;
+    EXPECT_EQ(multi->GetWarning(), TNodeWarning::Overdue);
+    EXPECT_EQ(multi->GetWarningHint(),
+              "Budget exceeded by $5.00\nDecision is overdue (Status date behind Due date but actual not checked)");
+}
+
+TEST_F(NodeStatus, AttributeLinesInTheirOrder)
+{
+    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
+    multi->DecisionShowCaption = multi->DecisionShowOwner = multi->DecisionShowDueDate = true;
+    multi->DecisionShowFixed = multi->DecisionMultiShowBudget = multi->DecisionMultiShowInvestment = true;
+    multi->DecisionCaption = "Plan";
+    multi->DecisionOwner = "Ann";
+    multi->DecisionMultiBudget = 1000;
+    QStringList lines;
+    multi->GetAttributeLines(lines);
+    EXPECT_TRUE(lines.isEmpty()); // an end node shows no attributes
+
+    Add(multi, ntDecision, 100, Money(-250.5));
+    lines = QStringList{"kept"};
+    multi->GetAttributeLines(lines);
+    EXPECT_EQ(lines, (QStringList{"kept", "Plan", "Budget: $1,000.00", "Investment: $250.50", "Owner: Ann",
+                                  "Due Date: none", "Mode: Open"}));
+
+    multi->NodeType = ntChance; // only the caption line belongs to every type
+    lines.clear();
+    multi->GetAttributeLines(lines);
+    EXPECT_EQ(lines, QStringList{"Plan"});
+}
+
+TEST_F(NodeStatus, PayoffValueOfTypedAndAdvancedPayoffsIsTheStoredOne)
+{
+    TDecTreeNode* node = Add(doc.Root(), ntDecision, 0, Money(12.5));
+    QString error = "stale";
+    EXPECT_EQ(node->GetPayoffValue("/nowhere/doc.qdn", error), Money(12.5));
+    EXPECT_EQ(error, QString());
+    node->PayoffSource = "Advanced: Income-Cost";
+    EXPECT_EQ(node->GetPayoffValue("/nowhere/doc.qdn", error), Money(12.5));
+    EXPECT_EQ(error, QString());
+    node->PayoffSource = "import: Excel(\"/nowhere/a.xlsx\", \"A1\")"; // the prefix is case-sensitive
+    EXPECT_EQ(node->GetPayoffValue("/nowhere/doc.qdn", error), Money(12.5));
+}
+
+TEST_F(NodeStatus, PayoffValueFromAMissingWorkbookIsAnError)
+{
+    TDecTreeNode* node = Add(doc.Root(), ntDecision, 0, Money(12.5));
+    node->PayoffSource = "Import: Excel(\"/nowhere/missing.xlsx\", \"Sheet1$A1\")";
+    QString error;
+    EXPECT_EQ(node->GetPayoffValue("/also/nowhere/doc.qdn", error), 0);
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(NodeStatus, ImportedPayoffAnywhereBelow)
+{
+    TDecTreeNode* a = Add(doc.Root());
+    TDecTreeNode* b = Add(Add(a), ntChance);
+    EXPECT_FALSE(doc.Root()->HasImportedPayoff());
+    b->PayoffSource = "Import : x";
+    EXPECT_FALSE(doc.Root()->HasImportedPayoff());
+    b->PayoffSource = "Import: Excel(\"a.xlsx\", \"X\")";
+    EXPECT_TRUE(doc.Root()->HasImportedPayoff());
+    EXPECT_TRUE(b->HasImportedPayoff());
+    EXPECT_FALSE(Add(doc.Root())->HasImportedPayoff());
+}
+
+TEST_F(NodeStatus, CurrencyFormatsForEveryCode)
+{
+    TTreeOptions o;
+    o.CurrencySymbol = "$";
+    o.CurrencyDecimals = 2;
+    const QStringList positive{"$1,234.50", "1,234.50$", "$ 1,234.50", "1,234.50 $"};
+    for (int code = 0; code < 4; ++code) {
+        o.CurrencyPosFormat = code;
+        EXPECT_EQ(FormatCurrency(Money(1234.5), o), positive[code]) << code;
+    }
+    const QStringList negative{"($1.10)", "-$1.10", "$-1.10", "$1.10-", "(1.10$)", "-1.10$",
+                               "1.10-$",  "1.10$-", "-1.10 $", "-$ 1.10", "1.10 $-", "$ 1.10-",
+                               "$ -1.10", "1.10- $", "($ 1.10)", "(1.10 $)"};
+    for (int code = 0; code < 16; ++code) {
+        o.CurrencyNegFormat = code;
+        EXPECT_EQ(FormatCurrency(Money(-1.1), o), negative[code]) << code;
+    }
+}
+
+TEST_F(NodeStatus, CurrencyRoundingDecimalsAndExtremes)
+{
+    TTreeOptions o;
+    o.CurrencySymbol = "€";
+    o.CurrencyPosFormat = 3;
+    o.CurrencyNegFormat = 8;
+    o.CurrencyDecimals = 2;
+    EXPECT_EQ(FormatCurrency(Money(0.125), o), "0.13 €"); // half away from zero
+    EXPECT_EQ(FormatCurrency(Money(-0.125), o), "-0.13 €");
+    EXPECT_EQ(FormatCurrency(Money(9.995), o), "10.00 €");
+    EXPECT_EQ(FormatCurrency(Money(-0.004), o), "0.00 €"); // no sign on a shown zero
+    o.CurrencyDecimals = 0;
+    EXPECT_EQ(FormatCurrency(Money(999.5), o), "1,000 €");
+    o.CurrencyDecimals = 6;
+    EXPECT_EQ(FormatCurrency(Money(1.2345), o), "1.234500 €");
+    o.CurrencyDecimals = 4;
+    EXPECT_EQ(FormatCurrency(std::numeric_limits<TCurrency>::min(), o), "-922,337,203,685,477.5808 €");
+    EXPECT_EQ(FormatCurrency(std::numeric_limits<TCurrency>::max(), o), "922,337,203,685,477.5807 €");
+    // Codes outside their ranges fall back to the first code rather than failing a paint.
+    o.CurrencyPosFormat = 99;
+    o.CurrencyNegFormat = -4;
+    o.CurrencyDecimals = 1000;
+    EXPECT_TRUE(FormatCurrency(Money(1), o).startsWith("€1.0000"));
+    EXPECT_TRUE(FormatCurrency(Money(-1), o).startsWith("(€1.0000"));
+}
+
+TEST_F(NodeStatus, CurrencyUsesTheLocalesSeparators)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    TTreeOptions o;
+    o.CurrencySymbol = "€";
+    o.CurrencyDecimals = 2;
+    o.CurrencyPosFormat = 3;
+    EXPECT_EQ(FormatCurrency(Money(1234567.891), o), "1.234.567,89 €");
+}
