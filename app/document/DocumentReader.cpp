@@ -158,14 +158,7 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
 
-    std::vector<TDecTreeNode*> stack{read.Root.get()};
-    while (!stack.empty() && !read.HasExternalData) {
-        TDecTreeNode* node = stack.back();
-        stack.pop_back();
-        read.HasExternalData = node->HasImportedPayoff();
-        for (TDecTreeNode* child : node->Children)
-            stack.push_back(child);
-    }
+    read.HasExternalData = read.Root->HasImportedPayoff(); // the whole subtree
     return read;
 }
 

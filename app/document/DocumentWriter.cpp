@@ -113,13 +113,20 @@ private:
 
 } // namespace
 
-void WriteTreeNode(const TDecTreeNode& node, TXMLBranchType branch)
+int WriteTreeNode(const TDecTreeNode& node, TXMLBranchType branch)
 {
-    std::vector<std::pair<const TDecTreeNode*, pugi::xml_node>> pending;
-    pending.emplace_back(&node, branch.Node());
+    struct TPending {
+        const TDecTreeNode* Node;
+        pugi::xml_node Element;
+        int Level;
+    };
+    std::vector<TPending> pending;
+    pending.push_back({&node, branch.Node(), 1});
+    int levels = 0;
     while (!pending.empty()) {
-        auto [current, element] = pending.back();
+        auto [current, element, level] = pending.back();
         pending.pop_back();
+        levels = std::max(levels, level);
         TXMLBranchType target(element);
         WriteNodeFields(*current, target);
         if (current->IsClone() || !current->HasChildren())
@@ -129,9 +136,10 @@ void WriteTreeNode(const TDecTreeNode& node, TXMLBranchType branch)
         TXMLBranchesType branches = target.Branches();
         size_t firstPending = pending.size();
         for (TDecTreeNode* child : current->Children)
-            pending.emplace_back(child, branches.Add().Node());
+            pending.push_back({child, branches.Add().Node(), level + 1});
         std::reverse(pending.begin() + ptrdiff_t(firstPending), pending.end());
     }
+    return levels;
 }
 
 std::unique_ptr<TXMLTreeDocument> BuildTreeDocument(const TDecTreeDocument& document, const TStyleStates& styleStates)
@@ -150,7 +158,8 @@ std::unique_ptr<TXMLTreeDocument> BuildTreeDocument(const TDecTreeDocument& docu
     tree.SetCurrencySymbol(XmlSafe(options.CurrencySymbol));
     if (!document.Root())
         throw InvalidOperationException(QStringLiteral("The document has no root node."));
-    WriteTreeNode(*document.Root(), tree.Branch());
+    int levels = WriteTreeNode(*document.Root(), tree.Branch());
+    xml->SetIndented(levels <= MaxIndentedDepth);
     return xml;
 }
 

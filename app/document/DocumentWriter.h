@@ -16,8 +16,11 @@ extern const char* const DocumentComment;
 
 // Fills branch from node and appends the node's children below it (not for a clone, whose
 // children are rebuilt from its master). Walks the subtree with its own stack, so the depth of
-// the tree is not limited by the call stack.
-void WriteTreeNode(const TDecTreeNode& node, TXMLBranchType branch);
+// the tree is not limited by the call stack. Answers the number of levels written.
+int WriteTreeNode(const TDecTreeNode& node, TXMLBranchType branch);
+
+// Indentation grows with the square of the depth; a tree deeper than this is written without it.
+constexpr int MaxIndentedDepth = 100;
 
 // The whole document in memory, in the order of the file: comment, OutlineCodes, StatusDate,
 // ShowPayoff, StyleStates, CurrencyDecimals, CurrencyPosFormat, CurrencyNegFormat,

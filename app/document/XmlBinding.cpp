@@ -299,7 +299,7 @@ std::string TXMLTreeDocument::SaveToString() const
 
 bool TXMLTreeDocument::SaveTo(pugi::xml_writer& writer) const
 {
-    FDocument.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
+    FDocument.save(writer, "  ", FIndented ? pugi::format_indent : pugi::format_raw, pugi::encoding_utf8);
     return true;
 }
 

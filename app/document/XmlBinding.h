@@ -190,8 +190,12 @@ public:
     TXMLTreeType Tree() const { return TXMLTreeType(FDocument.document_element()); }
     pugi::xml_document& Document() { return FDocument; }
 
-    // The file's bytes: UTF-8 with the declaration naming it, nested elements indented by two
-    // blanks per level, LF line ends.
+    // Whether nested elements are indented by two blanks per level (with LF line ends) or written
+    // without any whitespace between them.
+    bool Indented() const { return FIndented; }
+    void SetIndented(bool value) { FIndented = value; }
+
+    // The file's bytes: UTF-8 with the declaration naming it.
     std::string SaveToString() const;
     // Writes the bytes to a sink in pieces; the sink answers false to stop (a write error).
     bool SaveTo(pugi::xml_writer& writer) const;
@@ -199,6 +203,7 @@ public:
 private:
     friend std::unique_ptr<TXMLTreeDocument> NewTree();
     pugi::xml_document FDocument;
+    bool FIndented = true;
 };
 
 // Parses a file and binds its Tree element. Raises IOException when the file cannot be read and

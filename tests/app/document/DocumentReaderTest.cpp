@@ -1,0 +1,472 @@
+#include "DocumentTestSupport.h"
+
+#include "app/document/DocumentReader.h"
+#include "app/document/DocumentWriter.h"
+#include "Component/styles/DefaultStyles.h"
+#include "shared/core/StringHelpers.h"
+
+#include <QTemporaryDir>
+
+using namespace doctest;
+
+namespace {
+
+// A Branch element with every required child; extra is put inside it, after the fields.
+std::string Branch(const std::string& id, const std::string& fields = "", const std::string& extra = "",
+                   const std::string& type = "Decision", const std::string& attributes = "")
+{
+    std::string s = "<Branch id=\"" + id + "\"" + attributes + ">";
+    s += "<Type>" + type + "</Type>";
+    auto put = [&](const char* name, const char* value) {
+        if (fields.find(std::string("<") + name + ">") == std::string::npos &&
+            fields.find(std::string("<") + name + " />") == std::string::npos)
+            s += std::string("<") + name + ">" + value + "</" + name + ">";
+    };
+    s += fields;
+    put("Probability", "100");
+    put("Payoff", "0");
+    for (const char* flag : {"ChildrenVisible", "DecisionFixed", "DecisionShowCaption", "DecisionShowOwner",
+                             "DecisionShowDueDate", "DecisionMultiShowBudget", "DecisionMultiShowInvestment",
+                             "DecisionShowFixed"})
+        put(flag, "0");
+    put("DecisionMultiBudget", "-1");
+    return s + extra + "</Branch>";
+}
+
+std::string Tree(const std::string& root, const std::string& settings = "", const std::string& styles = "")
+{
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Tree>";
+    auto put = [&](const char* name, const char* value) {
+        if (settings.find(std::string("<") + name) == std::string::npos)
+            s += std::string("<") + name + ">" + value + "</" + name + ">";
+    };
+    s += settings;
+    put("OutlineCodes", "1");
+    put("ShowPayoff", "1");
+    put("CurrencyDecimals", "2");
+    put("CurrencyPosFormat", "0");
+    put("CurrencyNegFormat", "1");
+    return s + styles + root + "</Tree>\n";
+}
+
+std::string G(int n)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", n);
+    return text;
+}
+
+// A loaded document with its own options and styles, against which failed loads are checked.
+struct TTarget {
+    TDecTreeDocument Doc;
+    TStyleStates Styles;
+    TDecTreeNode* Root;
+    QString Tree;
+    std::string StyleText;
+    TTreeOptions Options;
+
+    TTarget()
+    {
+        Root = NewRoot(Doc, QStringLiteral("Previous"));
+        Add(Root, QStringLiteral("child"), ntChance, 40, 5);
+        Doc.Options.SetCurrencySymbol(QStringLiteral("$"));
+        Doc.Options.SetCurrencyNegFormat(5);
+        ResetDefaultStyles(Styles);
+        Styles.NotInTakenPath()->RootStyle()->FontSize()->Inherit = false;
+        Styles.NotInTakenPath()->RootStyle()->FontSize()->Value = 31;
+        Tree = DescribeTree(Root);
+        StyleText = DescribeStyles(Styles);
+        Options = Doc.Options;
+    }
+
+    void ExpectUntouched() const
+    {
+        EXPECT_EQ(Doc.Root(), Root);
+        EXPECT_EQ(DescribeTree(Doc.Root()), Tree);
+        EXPECT_TRUE(Doc.Options == Options);
+        EXPECT_EQ(DescribeStyles(Styles), StyleText);
+    }
+
+    TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
+};
+
+struct TRoundTrip {
+    TDecTreeDocument Doc;
+    TStyleStates Styles;
+};
+
+} // namespace
+
+TEST(DocumentReader, RoundTripKeepsEveryField)
+{
+    TDecTreeDocument doc;
+    TStyleStates styles;
+    ResetDefaultStyles(styles);
+    styles.CloneInTakenPath()->RootStyle()->FindStyle(QStringLiteral("Symbols"));
+    doc.Options.SetOutlineCodes(true);
+    doc.Options.SetStatusDate(YMDStringToDate(QStringLiteral("2025 1 9")));
+    doc.Options.SetShowPayoff(false);
+    doc.Options.SetCurrencySymbol(QString::fromUtf8("Kč"));
+    doc.Options.SetCurrencyDecimals(4);
+    doc.Options.SetCurrencyPosFormat(2);
+    doc.Options.SetCurrencyNegFormat(15);
+
+    TDecTreeNode* root = NewRoot(doc, QString::fromUtf8("Entscheidung ÄÖÜ – 決定 🎲"));
+    root->Comment = QString::fromUtf8("first line\r\nzweite Zeile – ü\r\n\r\nlast <&>");
+    root->DecisionShowCaption = root->DecisionShowOwner = root->DecisionShowDueDate = root->DecisionShowFixed = true;
+    root->DecisionCaption = QString::fromUtf8("Which way? «»");
+    root->DecisionOwner = QString::fromUtf8("José");
+    root->DecisionDueDate = YMDStringToDate(QStringLiteral("2024 3 5"));
+    root->DecisionFixed = true;
+    TDecTreeNode* multi = Add(root, QStringLiteral("multi"), ntMultiDecision, 100, -123456789);
+    multi->DecisionMultiBudget = 2147483647;
+    multi->DecisionMultiShowBudget = multi->DecisionMultiShowInvestment = true;
+    multi->ChildrenVisible = false;
+    TDecTreeNode* chance = Add(multi, QStringLiteral("chance"), ntChance, 1e-7, 1);
+    chance->ChanceType = ctAnySum;
+    Add(chance, QStringLiteral("third"), ntChance, 1.0 / 3, 3333);
+    Add(chance, QStringLiteral("huge"), ntChance, 1.7976931348623157e308, INT64_MAX);
+    Add(chance, QStringLiteral("tiny"), ntChance, 4.9406564584124654e-324, INT64_MIN);
+    TDecTreeNode* imported = Add(multi, QStringLiteral("imported"), ntDecision, 0, 0);
+    imported->PayoffSource = QStringLiteral("Import: [C:\\Data\\Book.xlsx]Sheet1!B2");
+    TDecTreeNode* clone = Add(root, QStringLiteral("clone"), ntChance, 0, 0);
+    clone->CloneMasterId = multi->Id;
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(QString::fromUtf8("Bäume.qdn"));
+    QString error;
+    ASSERT_TRUE(SaveDocument(doc, styles, path, &error)) << error.toStdString();
+
+    TRoundTrip back;
+    TLoadResult result = LoadDocument(path, back.Doc, back.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    EXPECT_TRUE(result.HasExternalData);
+    EXPECT_EQ(result.RemovedCloneReferences, 0);
+    EXPECT_EQ(DescribeTree(back.Doc.Root()), DescribeTree(root));
+    EXPECT_TRUE(back.Doc.Options == doc.Options);
+    EXPECT_EQ(DescribeStyles(back.Styles), DescribeStyles(styles));
+    EXPECT_EQ(back.Doc.Root()->Tree, &back.Doc);
+    EXPECT_EQ(back.Doc.Root()->Children[0]->Children[0]->Tree, &back.Doc);
+    EXPECT_EQ(back.Doc.Root()->Children[0]->Children[0]->Parent(), back.Doc.Root()->Children[0]);
+    EXPECT_EQ(back.Doc.Selection.Count(), 1);
+    EXPECT_TRUE(back.Doc.Selection.Contains(back.Doc.Root()->Id));
+}
+
+TEST(DocumentReader, GoldenFileReadsAndWritesBackIdentically)
+{
+    QString path = TestDataPath(QStringLiteral("golden.qdn"));
+    TRoundTrip doc;
+    TLoadResult result = LoadDocument(path, doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    // The clone has no children in the file; the writer drops whatever it has in memory.
+    EXPECT_EQ(WriteDocumentToString(doc.Doc, doc.Styles), ReadFile(path).toStdString());
+    EXPECT_EQ(doc.Doc.Root()->Children[0]->Comment, QStringLiteral("Line one\r\nLine two"));
+    EXPECT_EQ(doc.Doc.Root()->Children[0]->Payoff, -2500);
+    EXPECT_EQ(doc.Doc.Root()->DecisionDueDate, YMDStringToDate(QStringLiteral("20240305")));
+}
+
+TEST(DocumentReader, OlderValueFormsReadAsBefore)
+{
+    TRoundTrip doc;
+    std::string root = Branch("x1",
+                              "<Probability> 33.3333333333333 </Probability>"
+                              "<Payoff>1234.56789012345</Payoff>",
+                              "<Branches>" +
+                                  Branch("x2", "<Probability>1E-5</Probability><Payoff>-2.5E3</Payoff>") +
+                                  Branch("x3", "<Probability>+12.5</Probability><Payoff>0.00005</Payoff>") +
+                                  "</Branches>");
+    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    TDecTreeNode* r = doc.Doc.Root();
+    EXPECT_EQ(r->Probability, 33.3333333333333);
+    EXPECT_EQ(r->Payoff, 12345679);
+    EXPECT_EQ(r->Children[0]->Probability, 1e-5);
+    EXPECT_EQ(r->Children[0]->Payoff, -25000000);
+    EXPECT_EQ(r->Children[1]->Probability, 12.5);
+    EXPECT_EQ(r->Children[1]->Payoff, 0); // 0.5 units of 1/10000, halves to even
+}
+
+TEST(DocumentReader, DefaultsOfOptionalElements)
+{
+    TRoundTrip doc;
+    std::string root = Branch(G(1), "<DecisionDueDate>20240230</DecisionDueDate>", "", "Chance");
+    TLoadResult result = LoadDocumentFromBytes(Tree(root, "<StatusDate>abc</StatusDate>"), doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    TDecTreeNode* r = doc.Doc.Root();
+    EXPECT_EQ(r->ChanceType, ctPercent);   // ChanceType missing
+    EXPECT_EQ(r->DecisionDueDate, 0.0);    // no such day
+    EXPECT_EQ(doc.Doc.Options.StatusDate, 0.0);
+    EXPECT_EQ(doc.Doc.Options.CurrencySymbol, QString());
+    EXPECT_EQ(r->Caption, QString());
+    EXPECT_FALSE(r->IsClone());
+    EXPECT_FALSE(result.HasExternalData);
+    EXPECT_EQ(r->Children.Count(), 0);
+}
+
+TEST(DocumentReader, ByteOrderMarkAndOtherWhitespaceAreAccepted)
+{
+    TRoundTrip doc;
+    std::string text = "\xEF\xBB\xBF" + Tree(Branch(G(1), "<ChildrenVisible>\r\n 7 \r\n</ChildrenVisible>"));
+    TLoadResult result = LoadDocumentFromBytes(text, doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    EXPECT_TRUE(doc.Doc.Root()->ChildrenVisible);
+}
+
+TEST(DocumentReader, MissingStyleStatesGiveTheDefaultsWhateverWasBefore)
+{
+    TTarget target;
+    TStyleStates defaults;
+    ResetDefaultStyles(defaults);
+    ASSERT_NE(DescribeStyles(target.Styles), DescribeStyles(defaults));
+    ASSERT_TRUE(target.Load(Tree(Branch(G(1)))).Loaded());
+    EXPECT_EQ(DescribeStyles(target.Styles), DescribeStyles(defaults));
+}
+
+TEST(DocumentReader, PartialStyleStatesStartFromTheDefaults)
+{
+    TTarget target;
+    std::string styles = "<StyleStates><State ID=\"InTakenPath\"><Style ID=\"\"><Settings><FontSize>17</FontSize>"
+                         "</Settings><Styles /></Style></State></StyleStates>";
+    ASSERT_TRUE(target.Load(Tree(Branch(G(1)), "", styles)).Loaded());
+    EXPECT_EQ(target.Styles.InTakenPath()->RootStyle()->FontSize()->Value, 17);
+    TStyleStates defaults;
+    ResetDefaultStyles(defaults);
+    // The state the file leaves out is the default one, not the one held before.
+    EXPECT_EQ(target.Styles.NotInTakenPath()->RootStyle()->FontSize()->Inherit,
+              defaults.NotInTakenPath()->RootStyle()->FontSize()->Inherit);
+}
+
+TEST(DocumentReader, LegacyFontOverridesTheTakenPathRootStyle)
+{
+    TRoundTrip doc;
+    std::string font = "<Font><FontName>Tahoma</FontName><FontSize>13</FontSize><FontStyle>fsBold, fsItalic"
+                       "</FontStyle></Font>";
+    ASSERT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), font), doc.Doc, doc.Styles).Loaded());
+    TStyle* style = doc.Styles.InTakenPath()->RootStyle();
+    EXPECT_EQ(style->FontName()->Value, QStringLiteral("Tahoma"));
+    EXPECT_EQ(style->FontSize()->Value, 13);
+    EXPECT_TRUE(style->FontBold()->Value);
+    EXPECT_TRUE(style->FontItalic()->Value);
+    EXPECT_FALSE(style->FontUnderline()->Value);
+    EXPECT_FALSE(style->FontStrikeOut()->Value);
+
+    // An empty Font element is ignored; one with children but no size fails.
+    TRoundTrip other;
+    EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font />"), other.Doc, other.Styles).Loaded());
+    TLoadResult bad = LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font><FontName>X</FontName></Font>"),
+                                            other.Doc, other.Styles);
+    EXPECT_EQ(bad.Status, TLoadStatus::Failed);
+    EXPECT_TRUE(bad.ErrorText.contains(QStringLiteral("FontSize"))) << bad.ErrorText.toStdString();
+}
+
+TEST(DocumentReader, LegacyIdentitiesBecomeGuidsAndKeepCloneLinks)
+{
+    TRoundTrip doc;
+    // The clone names an integer whose node comes later in the file.
+    std::string root = Branch("n1", "<Caption>root</Caption>",
+                              "<Branches>" + Branch("n3", "<Caption>clone</Caption>", "", "Chance", " ref=\"n7\"") +
+                                  Branch("n7", "<Caption>master</Caption>", "<Branches>" + Branch("n9") + "</Branches>") +
+                                  Branch("n100000", "<Caption>edge</Caption>", "", "Decision", " ref=\"n999999999\"") +
+                                  Branch("q12", "", "", "Decision", " ref=\"nabc\"") + "</Branches>");
+    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    TDecTreeNode* r = doc.Doc.Root();
+    TDecTreeNode* clone = r->Children[0];
+    TDecTreeNode* master = r->Children[1];
+    EXPECT_FALSE(r->Id.IsEmpty());
+    EXPECT_EQ(clone->CloneMasterId, master->Id);
+    EXPECT_FALSE(master->IsClone());
+    EXPECT_FALSE(r->Children[2]->IsClone()); // a ref no valid file can hold: not a clone
+    EXPECT_FALSE(r->Children[3]->IsClone()); // a ref that is not an integer: not a clone
+    EXPECT_NE(r->Children[2]->Id, r->Id);
+    EXPECT_EQ(result.RemovedCloneReferences, 0);
+
+    // Saved again, the identities are GUID text.
+    std::string text = WriteDocumentToString(doc.Doc, doc.Styles);
+    EXPECT_NE(text.find("id=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
+    EXPECT_NE(text.find("ref=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
+    EXPECT_EQ(text.find("\"n7\""), std::string::npos);
+}
+
+TEST(DocumentReader, GuidFormsAcceptedOnReading)
+{
+    TRoundTrip doc;
+    std::string root = Branch("{00000000-0000-4000-8000-0000000000AB}", "", "<Branches>" +
+                              Branch(G(2), "", "", "Chance", " ref=\"(00000000-0000-4000-8000-0000000000ab)\"") +
+                              "</Branches>");
+    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    EXPECT_EQ(Guid::ToString(doc.Doc.Root()->Id), QStringLiteral("00000000-0000-4000-8000-0000000000ab"));
+    // A clone of its own ancestor cannot stand.
+    EXPECT_FALSE(doc.Doc.Root()->Children[0]->IsClone());
+    EXPECT_EQ(result.RemovedCloneReferences, 1);
+}
+
+TEST(DocumentReader, DuplicateIdsBecomeDistinct)
+{
+    TRoundTrip doc;
+    std::string root =
+        Branch(G(1), "", "<Branches>" + Branch(G(2)) + Branch(G(2)) + Branch(G(1)) + "</Branches>");
+    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    TDecTreeNode* r = doc.Doc.Root();
+    EXPECT_EQ(Guid::ToString(r->Id), QString::fromStdString(G(1)));
+    EXPECT_EQ(Guid::ToString(r->Children[0]->Id), QString::fromStdString(G(2)));
+    EXPECT_NE(r->Children[1]->Id, r->Children[0]->Id);
+    EXPECT_NE(r->Children[2]->Id, r->Id);
+    EXPECT_EQ(result.RepairedIds, 2);
+}
+
+TEST(DocumentReader, ImpossibleCloneLinksAreDropped)
+{
+    TRoundTrip doc;
+    // 2: clone of a missing node; 3: of itself; 4 inside 5 and 6 inside 7 clone each other's
+    // container; 8: a proper clone of 9.
+    std::string branches =
+        Branch(G(2), "", "", "Chance", " ref=\"" + G(99) + "\"") +
+        Branch(G(3), "", "", "Chance", " ref=\"" + G(3) + "\"") +
+        Branch(G(5), "", "<Branches>" + Branch(G(4), "", "", "Chance", " ref=\"" + G(7) + "\"") + "</Branches>") +
+        Branch(G(7), "", "<Branches>" + Branch(G(6), "", "", "Chance", " ref=\"" + G(5) + "\"") + "</Branches>") +
+        Branch(G(8), "", "", "Chance", " ref=\"" + G(9) + "\"") +
+        Branch(G(9), "", "<Branches>" + Branch(G(10)) + "</Branches>");
+    TLoadResult result = LoadDocumentFromBytes(Tree(Branch(G(1), "", "<Branches>" + branches + "</Branches>")),
+                                               doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    TDecTreeNode* r = doc.Doc.Root();
+    EXPECT_FALSE(r->Children[0]->IsClone());
+    EXPECT_FALSE(r->Children[1]->IsClone());
+    // Exactly one of the two links of the cycle goes; the other is a proper clone then.
+    EXPECT_NE(r->Children[2]->Children[0]->IsClone(), r->Children[3]->Children[0]->IsClone());
+    EXPECT_TRUE(r->Children[4]->IsClone());
+    EXPECT_EQ(result.RemovedCloneReferences, 3);
+    // The tree keeps its size over recalculations.
+    for (int i = 0; i < 3; ++i) {
+        r->RefreshClones();
+        doc.Doc.CalculateValues();
+    }
+    EXPECT_EQ(doc.Doc.PreOrder().size(), 12u);
+}
+
+TEST(DocumentReader, DepthLimit)
+{
+    auto nested = [](int levels) {
+        std::string open, close;
+        for (int i = 1; i < levels; ++i) {
+            open += "<Branch id=\"n" + std::to_string(i) +
+                    "\"><Type>Chance</Type><Probability>1</Probability><Payoff>0</Payoff><ChildrenVisible>1"
+                    "</ChildrenVisible><DecisionFixed>0</DecisionFixed><DecisionShowCaption>0</DecisionShowCaption>"
+                    "<DecisionShowOwner>0</DecisionShowOwner><DecisionShowDueDate>0</DecisionShowDueDate>"
+                    "<DecisionMultiShowBudget>0</DecisionMultiShowBudget><DecisionMultiShowInvestment>0"
+                    "</DecisionMultiShowInvestment><DecisionShowFixed>0</DecisionShowFixed><DecisionMultiBudget>-1"
+                    "</DecisionMultiBudget><Branches>";
+            close += "</Branches></Branch>";
+        }
+        return Tree(open + Branch("n0") + close);
+    };
+    TRoundTrip doc;
+    TLoadResult result = LoadDocumentFromBytes(nested(MaxDocumentDepth), doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+    EXPECT_EQ(doc.Doc.PreOrder().size(), size_t(MaxDocumentDepth));
+
+    TTarget target;
+    result = target.Load(nested(MaxDocumentDepth + 1));
+    EXPECT_EQ(result.Status, TLoadStatus::Failed);
+    EXPECT_EQ(result.ErrorText, QStringLiteral("The tree is nested deeper than 10000 levels."));
+    target.ExpectUntouched();
+}
+
+TEST(DocumentReader, EveryErrorLeavesTheTargetUntouched)
+{
+    struct TCase {
+        std::string Bytes;
+        QString Message; // the whole message, or a part of it when Partial
+        bool Partial;
+    };
+    const std::string ok = Branch(G(1));
+    const std::vector<TCase> cases = {
+        {Tree(Branch(G(1), "", "", "decision")), "Type must be 'Decision', 'MultiDecision' or 'Chance'.", false},
+        {Tree(Branch(G(1), "", "", "")), "Type must be 'Decision', 'MultiDecision' or 'Chance'.", false},
+        {Tree(""), "Type must be 'Decision', 'MultiDecision' or 'Chance'.", false}, // no root Branch
+        {Tree(Branch(G(1), "<ChanceType>percent</ChanceType>")), "ChanceType must be 'Percent', or 'AnySum'.", false},
+        {Tree(Branch("n100001")), "IntId greater than 100000 not supported", false},
+        {Tree(Branch("nabc")), "'abc' is not a valid integer value", false},
+        {Tree(Branch("")), "'' is not a valid integer value", false},
+        {Tree(Branch("0000-zz")), "", true},
+        {Tree(Branch(G(1), "<Probability>abc</Probability>")), "'abc' is not a valid number in element 'Probability'.", false},
+        {Tree(Branch(G(1), "<Probability />")), "Probability", true},
+        {Tree(Branch(G(1), "<Probability>inf</Probability>")), "Probability", true},
+        {Tree(Branch(G(1), "<Probability>nan</Probability>")), "Probability", true},
+        {Tree(Branch(G(1), "<Probability>1e999</Probability>")), "'1e999' in element 'Probability' is out of range.", false},
+        {Tree(Branch(G(1), "<Payoff>1e300</Payoff>")), "'1e300' in element 'Payoff' is out of range.", false},
+        {Tree(Branch(G(1), "<Payoff>922337203685477.5808</Payoff>")), "out of range", true},
+        {Tree(Branch(G(1), "<Payoff>12,5</Payoff>")), "'12,5' is not a valid number in element 'Payoff'.", false},
+        {Tree(Branch(G(1), "<ChildrenVisible>yes</ChildrenVisible>")), "'yes' is not a valid integer value in element 'ChildrenVisible'.", false},
+        {Tree(Branch(G(1), "<DecisionMultiBudget>99999999999</DecisionMultiBudget>")), "DecisionMultiBudget", true},
+        {Tree(Branch(G(1), "<DecisionFixed></DecisionFixed>")), "Element 'DecisionFixed' is missing or empty.", false},
+        {Tree(ok, "<OutlineCodes />"), "Element 'OutlineCodes' is missing or empty.", false},
+        {Tree(ok, "<CurrencyPosFormat>4</CurrencyPosFormat>"), "CurrencyPosFormat must lie between 0 and 3, not 4.", false},
+        {Tree(ok, "<CurrencyNegFormat>16</CurrencyNegFormat>"), "CurrencyNegFormat must lie between 0 and 15, not 16.", false},
+        {Tree(ok, "<CurrencyNegFormat>-1</CurrencyNegFormat>"), "CurrencyNegFormat must lie between 0 and 15, not -1.", false},
+        {Tree(ok, "<CurrencyDecimals>256</CurrencyDecimals>"), "CurrencyDecimals must lie between 0 and 255, not 256.", false},
+        {"<?xml version=\"1.0\"?>\n<Baum>" + ok + "</Baum>", "The document element must be 'Tree', not 'Baum'.", false},
+        {"<?xml version=\"1.0\"?>\n<Tree>\n  <Branch>\n</Tree>", "XML parse error at line 4, column", true},
+        {"", "XML parse error", true},
+        {Tree(Branch(G(1), "", "<Branches>" + Branch(G(2), "<Payoff>x</Payoff>") + "</Branches>")), "'x' is not a valid number in element 'Payoff'.", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Bytes);
+        TTarget target;
+        TLoadResult result = target.Load(c.Bytes);
+        EXPECT_EQ(result.Status, TLoadStatus::Failed);
+        if (c.Partial)
+            EXPECT_TRUE(result.ErrorText.contains(c.Message)) << result.ErrorText.toStdString();
+        else
+            EXPECT_EQ(result.ErrorText, c.Message);
+        EXPECT_FALSE(result.ErrorText.isEmpty());
+        target.ExpectUntouched();
+    }
+}
+
+TEST(DocumentReader, LegacyIdentityLimit)
+{
+    TRoundTrip doc;
+    TLoadResult result = LoadDocumentFromBytes(Tree(Branch("n100000")), doc.Doc, doc.Styles);
+    EXPECT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
+}
+
+TEST(DocumentReader, MissingFileChangesNothing)
+{
+    QTemporaryDir dir;
+    TTarget target;
+    QString path = dir.filePath(QStringLiteral("gone.qdn"));
+    TLoadResult result = LoadDocument(path, target.Doc, target.Styles);
+    EXPECT_EQ(result.Status, TLoadStatus::FileMissing);
+    EXPECT_EQ(result.ErrorText, QStringLiteral("File '%1' does not exist.").arg(path));
+    target.ExpectUntouched();
+}
+
+TEST(DocumentReader, UnreadableFileFailsWithTheReason)
+{
+    QTemporaryDir dir;
+    TTarget target;
+    QString path = dir.filePath(QStringLiteral("bad.pmk"));
+    ASSERT_TRUE(WriteFile(path, "<?xml version=\"1.0\"?>\n<Tree>\n<OutlineCodes>1</Outline>\n</Tree>\n"));
+    TLoadResult result = LoadDocument(path, target.Doc, target.Styles);
+    EXPECT_EQ(result.Status, TLoadStatus::Failed);
+    EXPECT_TRUE(result.ErrorText.startsWith(QStringLiteral("XML parse error at line 3, column"))) << result.ErrorText.toStdString();
+    target.ExpectUntouched();
+}
+
+TEST(DocumentReader, ExternalDataDeepInTheTreeIsReported)
+{
+    TRoundTrip doc;
+    std::string root = Branch(G(1), "", "<Branches>" + Branch(G(2), "", "<Branches>" +
+                              Branch(G(3), "<PayoffSource>Import: [a.xlsx]S!A1</PayoffSource>") + "</Branches>") +
+                              "</Branches>");
+    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
+    ASSERT_TRUE(result.Loaded());
+    EXPECT_TRUE(result.HasExternalData);
+    TRoundTrip plain;
+    std::string other = Branch(G(1), "<PayoffSource>Advanced: x</PayoffSource>");
+    EXPECT_FALSE(LoadDocumentFromBytes(Tree(other), plain.Doc, plain.Styles).HasExternalData);
+}

@@ -1,0 +1,110 @@
+#pragma once
+// Helpers of the document tests: building nodes by hand, describing trees and styles as text
+// so that two of them compare in one assertion with a readable difference, and test files.
+
+#include "app/document/DocumentText.h"
+#include "Component/model/DecTreeDocument.h"
+#include "Component/styles/StyleStates.h"
+#include "Component/styles/StyleTreeSerializer.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <gtest/gtest.h>
+#include <memory>
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+namespace doctest {
+
+inline TGuid FixedGuid(int n)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", n);
+    return DocumentText::TextToGuid(text);
+}
+
+inline TDecTreeNode* Add(TDecTreeNode* parent, const QString& caption, TNodeType type = ntChance,
+                         double probability = 0, TCurrency payoff = 0)
+{
+    auto node = std::make_unique<TDecTreeNode>(parent->Tree, parent, Guid::NewGuid(), caption, QString(), type,
+                                               ctPercent, probability, payoff, TGuid{}, true, false, false, false,
+                                               false, false, false, false, QString(), QString(), -1, 0.0, QString());
+    TDecTreeNode* result = node.get();
+    parent->Children.Add(std::move(node));
+    return result;
+}
+
+inline TDecTreeNode* NewRoot(TDecTreeDocument& doc, const QString& caption = QStringLiteral("Root"))
+{
+    doc.SetRoot(std::make_unique<TDecTreeNode>(&doc, nullptr, Guid::NewGuid(), caption, QString(), ntDecision,
+                                               ctPercent, 100, 0, TGuid{}, true, false, false, false, false,
+                                               false, false, false, QString(), QString(), -1, 0.0, QString()));
+    return doc.Root();
+}
+
+// Every stored field of every node, one node a line, children indented; a clone's children are
+// left out (they are rebuilt from its master).
+inline QString DescribeTree(const TDecTreeNode* node, int indent = 0)
+{
+    QString s = QString(indent * 2, QLatin1Char(' '));
+    s += QStringLiteral("%1 ref=%2 [%3] {%4} type=%5 chance=%6 p=%7 pay=%8 vis=%9 fixed=%10 show=%11%12%13%14%15%16 "
+                        "dc=[%17] owner=[%18] due=%19 budget=%20 src=[%21]\n")
+             .arg(Guid::ToString(node->Id), Guid::ToString(node->CloneMasterId), node->Caption, node->Comment)
+             .arg(int(node->NodeType))
+             .arg(int(node->ChanceType))
+             .arg(QString::fromStdString(DocumentText::DoubleToText(node->Probability)))
+             .arg(node->Payoff)
+             .arg(node->ChildrenVisible)
+             .arg(node->DecisionFixed)
+             .arg(node->DecisionShowCaption)
+             .arg(node->DecisionShowOwner)
+             .arg(node->DecisionShowDueDate)
+             .arg(node->DecisionShowFixed)
+             .arg(node->DecisionMultiShowBudget)
+             .arg(node->DecisionMultiShowInvestment)
+             .arg(node->DecisionCaption, node->DecisionOwner)
+             .arg(node->DecisionDueDate)
+             .arg(node->DecisionMultiBudget)
+             .arg(node->PayoffSource);
+    if (!node->IsClone())
+        for (const TDecTreeNode* child : node->Children)
+            s += DescribeTree(child, indent + 1);
+    return s;
+}
+
+inline std::string DescribeStyles(const TStyleStates& styles)
+{
+    pugi::xml_document doc;
+    SaveStyleStates(styles, doc.append_child("StyleStates"));
+    std::ostringstream out;
+    doc.save(out);
+    return out.str();
+}
+
+inline QString TestDataPath(const QString& name)
+{
+    QString dir = qEnvironmentVariable("QD_TEST_DATA");
+    if (dir.isEmpty())
+        dir = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../data");
+    return QDir(dir).filePath(name);
+}
+
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace doctest

@@ -1,0 +1,285 @@
+#include "DocumentTestSupport.h"
+
+#include "app/document/DocumentWriter.h"
+#include "shared/core/StringHelpers.h"
+
+#include <QTemporaryDir>
+#include <clocale>
+#include <cmath>
+#include <unistd.h>
+
+using namespace doctest;
+
+namespace {
+
+// The document behind tests/data/golden.qdn: every field with a value that is not its default
+// somewhere, texts that need escaping or are not ASCII, a clone and the flag rules.
+struct TGoldenDocument {
+    TDecTreeDocument Doc;
+    TStyleStates Styles; // freshly made: every value zero, only the root of InTakenPath own
+
+    TGoldenDocument()
+    {
+        Doc.Options.SetOutlineCodes(true);
+        Doc.Options.SetStatusDate(YMDStringToDate(QStringLiteral("20241231")));
+        Doc.Options.SetShowPayoff(true);
+        Doc.Options.SetCurrencySymbol(QString::fromUtf8("€"));
+        Doc.Options.SetCurrencyDecimals(2);
+        Doc.Options.SetCurrencyPosFormat(3);
+        Doc.Options.SetCurrencyNegFormat(8);
+
+        TDecTreeNode* root = NewRoot(Doc);
+        root->Id = FixedGuid(1);
+        root->Comment = QStringLiteral("Right click for options");
+        root->DecisionShowCaption = true;
+        root->DecisionShowOwner = true;
+        root->DecisionShowDueDate = true;
+        root->DecisionShowFixed = true;
+        root->DecisionMultiShowBudget = true; // no effect on a decision: written 0
+        root->DecisionCaption = QStringLiteral("Launch?");
+        root->DecisionOwner = QString::fromUtf8("Zoë Ångström");
+        root->DecisionDueDate = YMDStringToDate(QStringLiteral("2024 3 5"));
+
+        TDecTreeNode* go = Add(root, QString::fromUtf8("Go — 進む"), ntChance, 100, -2500);
+        go->Id = FixedGuid(2);
+        go->Comment = QStringLiteral("Line one\r\nLine two");
+        TDecTreeNode* success = Add(go, QStringLiteral("Success"), ntChance, 12.5, 12345000);
+        success->Id = FixedGuid(3);
+        TDecTreeNode* failure = Add(go, QStringLiteral("Failure <&> \"quoted\""), ntChance, 87.5, -5000000);
+        failure->Id = FixedGuid(4);
+        failure->ChanceType = ctAnySum;
+
+        TDecTreeNode* portfolio = Add(root, QStringLiteral("Portfolio"), ntMultiDecision, 0, 0);
+        portfolio->Id = FixedGuid(5);
+        portfolio->DecisionFixed = true;
+        portfolio->DecisionMultiBudget = 250;
+        portfolio->DecisionMultiShowBudget = true;
+        portfolio->DecisionMultiShowInvestment = true;
+        portfolio->ChildrenVisible = false;
+        TDecTreeNode* a = Add(portfolio, QStringLiteral("A"), ntDecision, 100, 1);
+        a->Id = FixedGuid(6);
+        TDecTreeNode* b = Add(portfolio, QStringLiteral("B"), ntDecision, 100.0 / 3, INT64_MIN);
+        b->Id = FixedGuid(7);
+
+        TDecTreeNode* again = Add(root, QStringLiteral("Go again"), ntChance, 0, 0);
+        again->Id = FixedGuid(8);
+        again->CloneMasterId = go->Id;
+        for (TDecTreeNode* child : go->Children) // as a recalculation leaves a clone
+            again->Children.Add(child->Copy(again, true, true, nullptr));
+
+        TDecTreeNode* leaf = Add(root, QString(), ntDecision, 0, INT64_MAX);
+        leaf->Id = FixedGuid(9);
+        leaf->DecisionShowCaption = true; // no children: written 0
+        leaf->PayoffSource = QStringLiteral("Import: [Book.xlsx]Sheet1!A1");
+    }
+};
+
+pugi::xml_node Find(const pugi::xml_document& doc, const char* xpath)
+{
+    return doc.select_node(xpath).node();
+}
+
+} // namespace
+
+TEST(DocumentWriter, GoldenDocumentByteForByte)
+{
+    TGoldenDocument golden;
+    std::string written = WriteDocumentToString(golden.Doc, golden.Styles);
+    // After a deliberate change of the format: QD_UPDATE_GOLDEN=1 rewrites the file; review its diff.
+    if (qEnvironmentVariableIsSet("QD_UPDATE_GOLDEN"))
+        WriteFile(TestDataPath(QStringLiteral("golden.qdn")), QByteArray::fromStdString(written));
+    QByteArray expected = ReadFile(TestDataPath(QStringLiteral("golden.qdn")));
+    ASSERT_FALSE(expected.isEmpty()) << "missing tests/data/golden.qdn";
+    EXPECT_EQ(written, expected.toStdString());
+}
+
+TEST(DocumentWriter, FileLevelFormAndElementOrder)
+{
+    TGoldenDocument golden;
+    std::string text = WriteDocumentToString(golden.Doc, golden.Styles);
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Tree>\n  <!--This Decision Tree File has been "
+                         "created with Quandrel, available from ",
+                         0),
+              0u);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(text.c_str(), pugi::parse_default | pugi::parse_comments));
+    std::vector<std::string> names;
+    for (pugi::xml_node child : doc.child("Tree").children())
+        names.push_back(child.type() == pugi::node_comment ? "#comment" : child.name());
+    EXPECT_EQ(names, (std::vector<std::string>{"#comment", "OutlineCodes", "StatusDate", "ShowPayoff", "StyleStates",
+                                               "CurrencyDecimals", "CurrencyPosFormat", "CurrencyNegFormat",
+                                               "CurrencySymbol", "Branch"}));
+    names.clear();
+    for (pugi::xml_node child : doc.child("Tree").child("Branch").children())
+        names.push_back(child.name());
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "Caption", "Comment", "Type", "ChanceType", "Probability", "Payoff", "ChildrenVisible",
+                         "DecisionFixed", "DecisionShowCaption", "DecisionShowOwner", "DecisionShowDueDate",
+                         "DecisionMultiShowBudget", "DecisionMultiShowInvestment", "DecisionShowFixed",
+                         "DecisionCaption", "DecisionOwner", "DecisionDueDate", "DecisionMultiBudget",
+                         "PayoffSource", "Branches"}));
+    EXPECT_EQ(std::string(doc.select_node("/Tree/StatusDate").node().child_value()), "20241231");
+    EXPECT_FALSE(doc.child("Tree").child("Font"));
+}
+
+TEST(DocumentWriter, ValuesInTheirTextForms)
+{
+    TGoldenDocument golden;
+    std::string text = WriteDocumentToString(golden.Doc, golden.Styles);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(text.c_str()));
+    auto value = [&](const char* xpath) { return std::string(Find(doc, xpath).child_value()); };
+    const std::string go = "/Tree/Branch/Branches/Branch[1]";
+    EXPECT_EQ(value((go + "/Payoff").c_str()), "-0.25");
+    EXPECT_EQ(value((go + "/Comment").c_str()), "Line one\nLine two");
+    EXPECT_EQ(value((go + "/Branches/Branch[1]/Payoff").c_str()), "1234.5");
+    EXPECT_EQ(value((go + "/Branches/Branch[1]/Probability").c_str()), "12.5");
+    EXPECT_EQ(value((go + "/Branches/Branch[2]/ChanceType").c_str()), "AnySum");
+    EXPECT_EQ(value("/Tree/Branch/DecisionDueDate"), "2024 3 5");
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[2]/DecisionDueDate"), "");
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[2]/Branches/Branch[2]/Probability"), "33.333333333333336");
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[2]/Branches/Branch[2]/Payoff"), "-922337203685477.5808");
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[4]/Payoff"), "922337203685477.5807");
+    EXPECT_EQ(std::string(Find(doc, "/Tree/Branch").attribute("id").value()), "00000000-0000-4000-8000-000000000001");
+}
+
+TEST(DocumentWriter, EffectiveShowFlagsAreWritten)
+{
+    TGoldenDocument golden;
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(WriteDocumentToString(golden.Doc, golden.Styles).c_str()));
+    auto value = [&](const std::string& xpath) { return std::string(Find(doc, xpath.c_str()).child_value()); };
+    // A decision with children: the decision lines count, the multi-option lines do not.
+    EXPECT_EQ(value("/Tree/Branch/DecisionShowCaption"), "1");
+    EXPECT_EQ(value("/Tree/Branch/DecisionShowOwner"), "1");
+    EXPECT_EQ(value("/Tree/Branch/DecisionShowFixed"), "1");
+    EXPECT_EQ(value("/Tree/Branch/DecisionMultiShowBudget"), "0");
+    // A multi-option decision with children shows budget and investment.
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[2]/DecisionMultiShowBudget"), "1");
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[2]/DecisionMultiShowInvestment"), "1");
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[2]/DecisionFixed"), "1");
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[2]/ChildrenVisible"), "0");
+    // A flag on a node without children is saved as 0.
+    EXPECT_EQ(value("/Tree/Branch/Branches/Branch[4]/DecisionShowCaption"), "0");
+}
+
+TEST(DocumentWriter, CloneHasRefAndNoBranchesLeafHasNoBranches)
+{
+    TGoldenDocument golden;
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(WriteDocumentToString(golden.Doc, golden.Styles).c_str()));
+    pugi::xml_node clone = Find(doc, "/Tree/Branch/Branches/Branch[3]");
+    EXPECT_STREQ(clone.attribute("ref").value(), "00000000-0000-4000-8000-000000000002");
+    EXPECT_FALSE(clone.child("Branches"));
+    pugi::xml_node master = Find(doc, "/Tree/Branch/Branches/Branch[1]");
+    EXPECT_FALSE(master.attribute("ref"));
+    EXPECT_EQ(master.child("Branches").select_nodes("Branch").size(), 2u);
+    EXPECT_FALSE(Find(doc, "/Tree/Branch/Branches/Branch[4]").child("Branches"));
+}
+
+TEST(DocumentWriter, NumbersIgnoreTheLocale)
+{
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    std::string saved = previous ? previous : "C";
+    // Whatever locale is available with a comma separator; the writer must not care either way.
+    bool comma = std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8");
+    QLocale::setDefault(QLocale(QLocale::German));
+    TDecTreeDocument doc;
+    TStyleStates styles;
+    TDecTreeNode* root = NewRoot(doc);
+    Add(root, QStringLiteral("x"), ntChance, 12.5, 12345000);
+    std::string text = WriteDocumentToString(doc, styles);
+    std::setlocale(LC_ALL, saved.c_str());
+    QLocale::setDefault(QLocale::c());
+    EXPECT_NE(text.find("<Probability>12.5</Probability>"), std::string::npos) << (comma ? "de" : "C");
+    EXPECT_NE(text.find("<Payoff>1234.5</Payoff>"), std::string::npos);
+}
+
+TEST(DocumentWriter, IndentsTwoBlanksPerLevel)
+{
+    TGoldenDocument golden;
+    std::string text = WriteDocumentToString(golden.Doc, golden.Styles);
+    EXPECT_NE(text.find("\n  <OutlineCodes>1</OutlineCodes>\n"), std::string::npos);
+    EXPECT_NE(text.find("\n    <Caption>Root</Caption>\n"), std::string::npos);
+    EXPECT_NE(text.find("\n      <Branch id=\"00000000-0000-4000-8000-000000000002\">\n"), std::string::npos);
+}
+
+TEST(DocumentWriter, DeepTreeIsWrittenWithoutRecursionOrIndentation)
+{
+    TDecTreeDocument doc;
+    TStyleStates styles;
+    TDecTreeNode* node = NewRoot(doc);
+    for (int i = 0; i < 10000; ++i)
+        node = Add(node, QString(), ntChance, 100, 0);
+    std::string text = WriteDocumentToString(doc, styles);
+    EXPECT_LT(text.size(), 20'000'000u);
+    size_t branches = 0;
+    for (size_t at = text.find("<Branch "); at != std::string::npos; at = text.find("<Branch ", at + 1))
+        ++branches;
+    EXPECT_EQ(branches, 10001u);
+}
+
+TEST(DocumentWriter, ProbabilityThatIsNotANumberFailsTheSave)
+{
+    QTemporaryDir dir;
+    TDecTreeDocument doc;
+    TStyleStates styles;
+    TDecTreeNode* root = NewRoot(doc);
+    Add(root, QStringLiteral("bad"), ntChance, std::nan(""), 0);
+    QString path = dir.filePath(QStringLiteral("bad.qdn"));
+    ASSERT_TRUE(WriteFile(path, "OLD"));
+    QString error;
+    EXPECT_FALSE(SaveDocument(doc, styles, path, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("bad"))) << error.toStdString();
+    EXPECT_EQ(ReadFile(path), QByteArray("OLD"));
+}
+
+TEST(DocumentWriter, SaveWritesTheFileAndReplacesAnOldOne)
+{
+    QTemporaryDir dir;
+    TGoldenDocument golden;
+    QString path = dir.filePath(QStringLiteral("tree.qdn"));
+    ASSERT_TRUE(WriteFile(path, "OLD"));
+    QString error = QStringLiteral("stale");
+    ASSERT_TRUE(SaveDocument(golden.Doc, golden.Styles, path, &error));
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(ReadFile(path).toStdString(), WriteDocumentToString(golden.Doc, golden.Styles));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("tree.qdn")}); // no leftovers
+}
+
+TEST(DocumentWriter, FailedSaveLeavesTheOldFileIntact)
+{
+    QTemporaryDir dir;
+    TGoldenDocument golden;
+    QString error;
+    // A folder that does not exist.
+    EXPECT_FALSE(SaveDocument(golden.Doc, golden.Styles, dir.filePath(QStringLiteral("none/tree.qdn")), &error));
+    EXPECT_FALSE(error.isEmpty());
+    // A name that is a folder.
+    QDir(dir.path()).mkdir(QStringLiteral("folder.qdn"));
+    error.clear();
+    EXPECT_FALSE(SaveDocument(golden.Doc, golden.Styles, dir.filePath(QStringLiteral("folder.qdn")), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("folder.qdn"))).isDir());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()); // no temporary file left
+}
+
+TEST(DocumentWriter, FailedSaveInAReadOnlyFolderLeavesTheOldFileIntact)
+{
+    QTemporaryDir dir;
+    TGoldenDocument golden;
+    QString error;
+    // Meaningless for root, who may write anywhere.
+    QString locked = dir.filePath(QStringLiteral("locked"));
+    QDir(dir.path()).mkdir(QStringLiteral("locked"));
+    QString path = locked + QStringLiteral("/tree.qdn");
+    ASSERT_TRUE(WriteFile(path, "OLD"));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    bool ok = SaveDocument(golden.Doc, golden.Styles, path, &error);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: folder permissions do not apply";
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadFile(path), QByteArray("OLD"));
+}
