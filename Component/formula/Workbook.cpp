@@ -163,6 +163,9 @@ std::shared_ptr<const TWorkbook> TWorkbook::Load(const QString& fileName, QStrin
     };
     if (info.isDir())
         return fail(QStringLiteral("it is a folder"));
+    // Pipes and devices could block reading or never end.
+    if (!info.isFile())
+        return fail(QStringLiteral("it is not a regular file"));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());

@@ -28,7 +28,7 @@ bool TZipPackage::Open(const QString& fileName, QString& errorText)
     if (!FZip) {
         zip_error_t ze;
         zip_error_init_with_code(&ze, error);
-        errorText = QStringLiteral("the file is not a valid zip archive (%1)")
+        errorText = QStringLiteral("the file is damaged or not a zip archive (%1)")
                         .arg(QString::fromUtf8(zip_error_strerror(&ze)));
         zip_error_fini(&ze);
         return false;

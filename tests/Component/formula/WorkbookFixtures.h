@@ -142,6 +142,28 @@ with zipfile.ZipFile(p("notworkbookxml.xlsx"), "w") as z:
     z.writestr("_rels/.rels", ROOT_RELS)
     z.writestr("xl/workbook.xml", "<workbook><sheets><sheet name='S' r:id='x'></sheets></workbook>")
 
+# An entry that unpacks to more than its headers declare.
+import struct
+lying = bytearray(open(p("dimension.xlsx"), "rb").read())
+part = b"xl/worksheets/sheet1.xml"
+with zipfile.ZipFile(p("dimension.xlsx")) as z:
+    struct.pack_into("<I", lying, z.getinfo(part.decode()).header_offset + 22, 10)
+i = lying.find(b"PK\x01\x02")
+while i >= 0:
+    n = struct.unpack_from("<H", lying, i + 28)[0]
+    if lying[i + 46:i + 46 + n] == part:
+        struct.pack_into("<I", lying, i + 24, 10)
+    i = lying.find(b"PK\x01\x02", i + 4)
+open(p("lying.xlsx"), "wb").write(bytes(lying))
+
+# Other spreadsheet formats that come as zip packages.
+with zipfile.ZipFile(p("sheet.ods"), "w") as z:
+    z.writestr("mimetype", "application/vnd.oasis.opendocument.spreadsheet")
+    z.writestr("content.xml", "<office:document-content/>")
+with zipfile.ZipFile(p("binary.xlsb"), "w") as z:
+    z.writestr("_rels/.rels", ROOT_RELS.replace("workbook.xml", "workbook.bin"))
+    z.writestr("xl/workbook.bin", b"\x83\x01\x00")
+
 # --- zip bombs: too large to unpack, and compressed far too well ----------------------------
 def bomb(name, megabytes):
     with zipfile.ZipFile(p(name), "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 std::shared_ptr<const TWorkbook> LoadOk(const QString& name)
@@ -239,6 +241,28 @@ TEST(Workbook, ZipBombsAreRefusedBeforeUnpacking)
     EXPECT_TRUE(large.contains(QStringLiteral("too large"))) << large.toStdString();
     const QString ratio = LoadError(QStringLiteral("bomb-ratio.xlsx"));
     EXPECT_TRUE(ratio.contains(QStringLiteral("zip bomb"))) << ratio.toStdString();
+}
+
+TEST(Workbook, EntryUnpackingToMoreThanDeclaredIsRefused)
+{
+    LoadError(QStringLiteral("lying.xlsx"));
+}
+
+TEST(Workbook, SpecialFilesAreRefusedWithoutBlocking)
+{
+    const QString fifo = fixtures::File(QStringLiteral("pipe.xlsx"));
+    QFile::remove(fifo);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_TRUE(LoadError(QStringLiteral("pipe.xlsx")).contains(QStringLiteral("not a regular file")));
+    QFile::remove(fifo);
+}
+
+TEST(Workbook, ZippedOtherFormatsNeedLibreOffice)
+{
+    if (TWorkbook::CanConvertOtherFormats())
+        GTEST_SKIP() << "LibreOffice is installed: these placeholder files would go to the converter";
+    for (const char* name : {"sheet.ods", "binary.xlsb"})
+        EXPECT_TRUE(LoadError(QLatin1String(name)).contains(QStringLiteral("libreoffice-calc"))) << name;
 }
 
 TEST(Workbook, OlderFormatsNeedLibreOffice)
