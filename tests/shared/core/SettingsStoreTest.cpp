@@ -276,6 +276,15 @@ TEST_F(IniSettingsStoreTest, AFileOfGarbageReadsAsEmptyWithoutFailing)
     TSettingsRegistry reg(store);
     EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), false));
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), std::nullopt);
+
+    // Nor does it stop the settings from being saved.
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), true));
+    reg.WriteInteger(QStringLiteral("AutoUpdateConfigured"), 1);
+    reg.Flush();
+    TIniSettingsStore reread(FileName());
+    TSettingsRegistry again(reread);
+    ASSERT_TRUE(again.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), false));
+    EXPECT_EQ(again.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 1);
 }
 
 TEST_F(IniSettingsStoreTest, AnUnwritableFileIsReportedOnFlush)
