@@ -80,6 +80,11 @@ private:
 
 class TWorkbook {
 public:
+    TWorkbook() = default;
+    // The sheets point into the workbook's string pool: a workbook stays where it was made.
+    TWorkbook(const TWorkbook&) = delete;
+    TWorkbook& operator=(const TWorkbook&) = delete;
+
     // Through the cache: the same object again while the file is unchanged.
     static std::shared_ptr<const TWorkbook> Open(const QString& fileName, QString& errorText);
     // Reads the file now, bypassing the cache. Null and a message in errorText on failure.

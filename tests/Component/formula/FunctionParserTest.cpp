@@ -9,10 +9,8 @@ TEST(ColumnIndexToLetters, OneTwoAndThreeLetters)
         int Index;
         const char* Letters;
     } table[] = {{0, "A"},     {25, "Z"},    {26, "AA"},   {27, "AB"},   {51, "AZ"},
-                 {52, "BA"},   {701, "ZZ"},  {702, "AAA"}, {703, "AAB"}, {18277, "ZZZ"}};
+                 {52, "BA"},   {701, "ZZ"},  {702, "AAA"}, {703, "AAB"}, {1377, "AZZ"}};
     for (const auto& row : table) {
-        if (row.Index >= MaxSheetColumns)
-            continue;
         EXPECT_EQ(ColumnIndexToLetters(row.Index), QLatin1String(row.Letters)) << row.Index;
     }
     EXPECT_EQ(ColumnIndexToLetters(16383), QStringLiteral("XFD"));

@@ -3,7 +3,10 @@
 // spreadsheet program's own files would be), or package by package where a test needs parts
 // that those libraries do not write (cached formula values, inline strings, damaged files).
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -189,20 +192,30 @@ s.write(1, 1, 3.75)
 x.save(p("old.xls"))
 )PY";
 
-// Runs the fixture script once into a folder that lives as long as the test program.
+// The fixtures are made once per version of the script and shared by the test processes (ctest
+// runs every test in a process of its own): made in a folder of their own, then renamed into place.
 inline const QString& Folder()
 {
-    static QTemporaryDir dir;
-    static bool made = false;
-    if (!made) {
-        made = true;
+    static const QString path = [] {
+        const QByteArray hash = QCryptographicHash::hash(QByteArray(Script), QCryptographicHash::Md5).toHex().left(12);
+        const QString folder = QDir::temp().filePath(QStringLiteral("quandrel-formula-fixtures-") + QString::fromLatin1(hash));
+        const QString marker = folder + QStringLiteral("/complete");
+        if (QFileInfo::exists(marker))
+            return folder;
+        QTemporaryDir staging(folder + QStringLiteral("-XXXXXX"));
         QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(Script), dir.path()});
-        const bool finished = python.waitForFinished(180000);
-        if (!finished || python.exitCode() != 0)
+        python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(Script), staging.path()});
+        if (!python.waitForFinished(180000) || python.exitCode() != 0) {
             ADD_FAILURE() << "fixture script failed: " << python.readAllStandardError().toStdString();
-    }
-    static const QString path = dir.path();
+            return folder;
+        }
+        QFile(staging.path() + QStringLiteral("/complete")).open(QIODevice::WriteOnly);
+        if (QFileInfo::exists(folder) && !QFileInfo::exists(marker))
+            QDir(folder).removeRecursively();  // left half-made by an interrupted run
+        if (QDir().rename(staging.path(), folder))
+            staging.setAutoRemove(false);
+        return folder;  // made here, or by another test process meanwhile
+    }();
     return path;
 }
 
