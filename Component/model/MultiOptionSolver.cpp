@@ -1,6 +1,11 @@
 #include "Component/model/MultiOptionSolver.h"
 
+#include "Component/model/RollBack.h"
 #include "shared/core/Exceptions.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
 
 TProject* TProjectList::Items(int index) const
 {
@@ -9,11 +14,134 @@ TProject* TProjectList::Items(int index) const
     return FItems[size_t(index)].get();
 }
 
-void TMultiOptionFullSolverQuick::Solve(TProjectList&, double) {}
-
-void TMultiOptionFullSolverQuick::SolveUnits(const int64_t*, const int64_t*, const int64_t*, int, int64_t,
-                                             uint64_t& maxSet, uint64_t& minSet)
+void TMultiOptionFullSolverQuick::SolveUnits(const int64_t* cost, const int64_t* maxValue, const int64_t* minValue,
+                                             int count, int64_t budget, uint64_t& maxSet, uint64_t& minSet)
 {
-    maxSet = 0;
-    minSet = 0;
+    QD_ASSERT(count >= 0 && count <= 62, "MultiOptionSolver.cpp");
+    // The subsets are visited in counting order as (high part, low part) with the low part the
+    // inner loop. The sums of every low part come from a table, so each subset costs two additions
+    // and the comparisons; the high part's sums follow each step of its own count.
+    constexpr int MaxLowBits = 10;
+    const int lowBits = std::min(count, MaxLowBits);
+    const int highBits = count - lowBits;
+    const uint32_t lowCount = 1u << lowBits;
+    std::array<int64_t, 1u << MaxLowBits> lowCost, lowMax, lowMin;
+    lowCost[0] = lowMax[0] = lowMin[0] = 0;
+    for (uint32_t j = 1; j < lowCount; ++j) {
+        const uint32_t rest = j & (j - 1);
+        const int bit = std::countr_zero(j);
+        lowCost[j] = lowCost[rest] + cost[bit];
+        lowMax[j] = lowMax[rest] + maxValue[bit];
+        lowMin[j] = lowMin[rest] + minValue[bit];
+    }
+
+    int64_t bestMax = 0, bestMin = 0;
+    uint64_t bestMaxSet = 0, bestMinSet = 0;
+    int64_t highCost = 0, highMax = 0, highMin = 0;
+    const uint64_t highEnd = uint64_t(1) << highBits;
+    for (uint64_t high = 0;;) {
+        const uint64_t base = high << lowBits;
+        for (uint32_t j = 0; j < lowCount; ++j) {
+            if (highCost + lowCost[j] <= budget) {
+                const int64_t sumMax = highMax + lowMax[j];
+                if (sumMax > bestMax) {
+                    bestMax = sumMax;
+                    bestMaxSet = base | j;
+                } else {
+                    const int64_t sumMin = highMin + lowMin[j];
+                    if (sumMin < bestMin) {
+                        bestMin = sumMin;
+                        bestMinSet = base | j;
+                    }
+                }
+            }
+        }
+        // Next high part: take the lowest untaken project, drop the taken ones below it.
+        const int i = std::countr_one(high);
+        if (uint64_t(i) >= uint64_t(highBits) || ++high == highEnd)
+            break;
+        const int p = lowBits + i;
+        highCost += cost[p];
+        highMax += maxValue[p];
+        highMin += minValue[p];
+        for (int q = lowBits; q < p; ++q) {
+            highCost -= cost[q];
+            highMax -= maxValue[q];
+            highMin -= minValue[q];
+        }
+    }
+    maxSet = bestMaxSet;
+    minSet = bestMinSet;
+}
+
+namespace {
+
+// The plain count over flag arrays, for more projects than a bit mask holds. (The count itself
+// then never ends in practice; the solver is exhaustive by design.)
+void SolveFlags(const std::vector<int64_t>& cost, const std::vector<int64_t>& maxValue,
+                const std::vector<int64_t>& minValue, int64_t budget, std::vector<bool>& bestMaxSet,
+                std::vector<bool>& bestMinSet)
+{
+    const size_t n = cost.size();
+    std::vector<bool> current(n, false);
+    bestMaxSet.assign(n, false);
+    bestMinSet.assign(n, false);
+    int64_t bestMax = 0, bestMin = 0, sumCost = 0, sumMax = 0, sumMin = 0;
+    for (;;) {
+        if (sumCost <= budget) {
+            if (sumMax > bestMax) {
+                bestMaxSet = current;
+                bestMax = sumMax;
+            } else if (sumMin < bestMin) {
+                bestMinSet = current;
+                bestMin = sumMin;
+            }
+        }
+        size_t i = 0;
+        while (i < n && current[i])
+            ++i;
+        if (i == n)
+            break;
+        current[i] = true;
+        sumCost += cost[i];
+        sumMax += maxValue[i];
+        sumMin += minValue[i];
+        for (size_t j = 0; j < i; ++j) {
+            current[j] = false;
+            sumCost -= cost[j];
+            sumMax -= maxValue[j];
+            sumMin -= minValue[j];
+        }
+    }
+}
+
+} // namespace
+
+void TMultiOptionFullSolverQuick::Solve(TProjectList& projects, double budget)
+{
+    const int n = projects.Count();
+    const size_t count = static_cast<size_t>(n);
+    std::vector<int64_t> cost(count), maxValue(count), minValue(count);
+    for (int i = 0; i < n; ++i) {
+        const TProject* p = projects.Items(i);
+        cost[size_t(i)] = CurrencyUnits(p->Cost);
+        maxValue[size_t(i)] = CurrencyUnits(p->MaxValue);
+        minValue[size_t(i)] = CurrencyUnits(p->MinValue);
+    }
+    const int64_t budgetUnits = CurrencyUnits(budget);
+    if (n <= 62) {
+        uint64_t maxSet = 0, minSet = 0;
+        SolveUnits(cost.data(), maxValue.data(), minValue.data(), n, budgetUnits, maxSet, minSet);
+        for (int i = 0; i < n; ++i) {
+            projects.Items(i)->InMaxSet = (maxSet >> i) & 1;
+            projects.Items(i)->InMinSet = (minSet >> i) & 1;
+        }
+    } else {
+        std::vector<bool> maxSet, minSet;
+        SolveFlags(cost, maxValue, minValue, budgetUnits, maxSet, minSet);
+        for (int i = 0; i < n; ++i) {
+            projects.Items(i)->InMaxSet = maxSet[size_t(i)];
+            projects.Items(i)->InMinSet = minSet[size_t(i)];
+        }
+    }
 }

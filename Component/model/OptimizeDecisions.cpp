@@ -1,11 +1,186 @@
 #include "Component/model/OptimizeDecisions.h"
 
-void TDecTreeNode::TakeOption() {}
+#include "Component/model/MultiOptionSolver.h"
+#include "Component/model/RollBack.h"
+#include "shared/core/Exceptions.h"
 
-void TDecTreeNode::EvaluateMultiOptionDecision(bool, double& min, double& max)
+#include <vector>
+
+void TDecTreeNode::TakeOption()
 {
-    min = 0;
-    max = 0;
+    QD_ASSERT(FParent && (FParent->NodeType == ntDecision || FParent->NodeType == ntMultiDecision),
+              "OptimizeDecisions.cpp");
+    // Inside a clone the choice belongs to the master; the clone follows on its next refresh.
+    TDecTreeNode* option = this;
+    if (IsInsideClone()) {
+        option = GetMasterNode();
+        QD_ASSERT(option && option->FParent &&
+                      (option->FParent->NodeType == ntDecision || option->FParent->NodeType == ntMultiDecision),
+                  "OptimizeDecisions.cpp");
+    }
+    TDecTreeNode* parent = option->FParent;
+    if (parent->NodeType == ntDecision) {
+        for (TDecTreeNode* c : parent->Children)
+            c->Probability = c == option ? 100 : 0;
+    } else {
+        option->Probability = option->Probability == 0 ? 100 : 0;
+    }
 }
 
-void TDecTreeNode::OptimizeDecisions() {}
+void TDecTreeNode::EvaluateMultiOptionDecision(bool keepSelection, double& min, double& max)
+{
+    // Option values are rounded to hundredths and payoffs have four decimals, so in units of
+    // 1/10000 every sum here is exact.
+    int64_t lo = 0, hi = 0;
+    if (DecisionMultiBudget == -1) {
+        for (TDecTreeNode* c : Children) {
+            const int64_t value = CurrencyUnits(c->ExpectedValue) + c->Payoff;
+            const int64_t cLo = CurrencyUnits(c->MinValue) + c->Payoff;
+            const int64_t cHi = CurrencyUnits(c->MaxValue) + c->Payoff;
+            if (!keepSelection)
+                c->Probability = value > 0 ? 100 : 0;
+            if (cLo <= 0)
+                lo += cLo;
+            if (cHi > 0)
+                hi += cHi;
+        }
+    } else {
+        const int n = Children.Count();
+        thread_local std::vector<int64_t> inputs;
+        inputs.resize(size_t(n) * 3);
+        for (int i = 0; i < n; ++i) {
+            const TDecTreeNode* c = Children.begin()[i];
+            inputs[size_t(i)] = -c->Payoff;
+            inputs[size_t(n + i)] = CurrencyUnits(c->MaxValue) + c->Payoff;
+            inputs[size_t(2 * n + i)] = CurrencyUnits(c->MinValue) + c->Payoff;
+        }
+        const int64_t budget = int64_t(DecisionMultiBudget) * CurrencyScale;
+        uint64_t maxSet = 0, minSet = 0;
+        if (n <= 62) {
+            // The last solve is kept with its inputs: an edit elsewhere does not solve this node again.
+            if (!SolveMemo || SolveMemo->Budget != budget || SolveMemo->Inputs != inputs) {
+                if (!SolveMemo)
+                    SolveMemo = std::make_unique<TMultiOptionMemo>();
+                TMultiOptionFullSolverQuick::SolveUnits(inputs.data(), inputs.data() + n, inputs.data() + 2 * n, n,
+                                                        budget, SolveMemo->MaxSet, SolveMemo->MinSet);
+                SolveMemo->Budget = budget;
+                SolveMemo->Inputs = inputs;
+            }
+            maxSet = SolveMemo->MaxSet;
+            minSet = SolveMemo->MinSet;
+            for (int i = 0; i < n; ++i) {
+                TDecTreeNode* c = Children.begin()[i];
+                const bool inMax = (maxSet >> i) & 1;
+                if (!keepSelection)
+                    c->Probability = inMax ? 100 : 0;
+                if (inMax)
+                    hi += inputs[size_t(n + i)];
+                if ((minSet >> i) & 1)
+                    lo += inputs[size_t(2 * n + i)];
+            }
+        } else {
+            TProjectList projects;
+            for (int i = 0; i < n; ++i) {
+                TDecTreeNode* c = Children.begin()[i];
+                projects.Add(std::make_unique<TProject>(c, -double(c->Payoff) / CurrencyScale,
+                                                        double(inputs[size_t(n + i)]) / CurrencyScale,
+                                                        double(inputs[size_t(2 * n + i)]) / CurrencyScale));
+            }
+            TMultiOptionFullSolverQuick().Solve(projects, double(DecisionMultiBudget));
+            for (int i = 0; i < n; ++i) {
+                TProject* p = projects.Items(i);
+                if (!keepSelection)
+                    p->Node->Probability = p->InMaxSet ? 100 : 0;
+                if (p->InMaxSet)
+                    hi += inputs[size_t(n + i)];
+                if (p->InMinSet)
+                    lo += inputs[size_t(2 * n + i)];
+            }
+        }
+    }
+    min = double((long double)lo / CurrencyScale);
+    max = double((long double)hi / CurrencyScale);
+}
+
+void TDecTreeNode::OptimizeDecisions()
+{
+    // Optimising inside a clone would write through to the master: the master is optimised in
+    // its own place instead.
+    if (!HasChildren() || IsCloneOrInsideClone())
+        return;
+
+    // Bottom-up over the subtree. Every optimised (unfixed or fixed) decision ends with a
+    // roll-back of its subtree; values depend only on the subtree, and a subtree's marks are final
+    // once its top has been optimised, so every node's values can be formed once, in reverse
+    // pre-order, with each decision's trials rolling back only the decision itself.
+    struct Entry {
+        TDecTreeNode* Node;
+        int Parent;     // index of the parent entry, -1 for this node
+        bool Skipped;   // a clone or inside one
+        bool Covered;   // a decision on the path from this node down to it (itself included) rolls back
+    };
+    std::vector<Entry> order;
+    std::vector<std::pair<TDecTreeNode*, int>> stack{{this, -1}};
+    while (!stack.empty()) {
+        auto [node, parent] = stack.back();
+        stack.pop_back();
+        const bool skipped = node->IsClone() || (parent >= 0 && order[size_t(parent)].Skipped);
+        const bool rollsBack = !skipped && node->HasChildren() && node->NodeType != ntChance;
+        const bool covered = rollsBack || (parent >= 0 && order[size_t(parent)].Covered);
+        const int index = int(order.size());
+        order.push_back({node, parent, skipped, covered});
+        for (int i = node->Children.Count() - 1; i >= 0; --i)
+            stack.push_back({node->Children.begin()[i], index});
+    }
+
+    // Nodes that no decision rolls back keep their values, as they would without this shortcut.
+    struct Kept {
+        TDecTreeNode* Node;
+        double ExpectedValue, MinValue, MaxValue;
+    };
+    std::vector<Kept> kept;
+    for (const Entry& e : order)
+        if (!e.Covered)
+            kept.push_back({e.Node, e.Node->ExpectedValue, e.Node->MinValue, e.Node->MaxValue});
+
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        TDecTreeNode& node = *it->Node;
+        if (!it->Skipped && node.HasChildren() && !node.DecisionFixed) {
+            if (node.NodeType == ntDecision) {
+                // Try each option in turn; a later one wins only with a strictly greater value.
+                // (The node is outside every clone, so taking an option is setting the marks.)
+                auto take = [&node](int option) {
+                    for (int j = 0; j < node.Children.Count(); ++j)
+                        node.Children.begin()[j]->Probability = j == option ? 100 : 0;
+                };
+                int best = 0;
+                double bestValue = 0;
+                for (int i = 0; i < node.Children.Count(); ++i) {
+                    take(i);
+                    RollBackNodeValues(node);
+                    if (i == 0 || node.ExpectedValue > bestValue) {
+                        best = i;
+                        bestValue = node.ExpectedValue;
+                    }
+                }
+                take(best);
+            } else if (node.NodeType == ntMultiDecision) {
+                double lo, hi;
+                node.EvaluateMultiOptionDecision(false, lo, hi);
+            }
+        }
+        RollBackNodeValues(node);
+    }
+
+    // The taken path below each topmost rolled-back decision, as its roll-back marks it.
+    for (size_t i = 1; i < order.size(); ++i) {
+        const Entry& e = order[i];
+        if (e.Covered && order[size_t(e.Parent)].Covered)
+            e.Node->InTakenPath = e.Node->FParent->InTakenPath && e.Node->Probability > 0;
+    }
+    for (const Kept& k : kept) {
+        k.Node->ExpectedValue = k.ExpectedValue;
+        k.Node->MinValue = k.MinValue;
+        k.Node->MaxValue = k.MaxValue;
+    }
+}

@@ -1,0 +1,147 @@
+#include "bench/support/RandomTree.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+// Draws built on the raw engine output, so a seed gives the same tree with any standard library.
+class TDraw {
+public:
+    explicit TDraw(uint64_t seed) : FEngine(seed) {}
+    double Unit() { return double(FEngine() >> 11) * 0x1.0p-53; }
+    int Between(int lo, int hi) { return lo + int(FEngine() % uint64_t(hi - lo + 1)); }
+    bool Chance(double share) { return Unit() < share; }
+
+private:
+    std::mt19937_64 FEngine;
+};
+
+TNodeType DrawType(TDraw& draw, const TRandomTreeSettings& s)
+{
+    const double total = s.DecisionShare + s.MultiDecisionShare + s.ChanceShare;
+    const double u = draw.Unit() * (total > 0 ? total : 1);
+    if (u < s.DecisionShare)
+        return ntDecision;
+    if (u < s.DecisionShare + s.MultiDecisionShare)
+        return ntMultiDecision;
+    return ntChance;
+}
+
+TCurrency DrawPayoff(TDraw& draw, const TRandomTreeSettings& s)
+{
+    if (draw.Chance(0.25))
+        return TCurrency(draw.Between(-s.PayoffRange / 100, s.PayoffRange / 100)) * 100 * CurrencyScale;
+    return TCurrency(draw.Between(-s.PayoffRange * 100, s.PayoffRange * 100)) * 100;
+}
+
+// Gives the children of a fork their marks or probabilities, and the fork its attributes.
+void SetUpFork(TDraw& draw, const TRandomTreeSettings& s, TDecTreeNode& node)
+{
+    const int n = node.Children.Count();
+    auto child = [&node](int i) { return node.Children.begin()[i]; };
+    switch (node.NodeType) {
+    case ntDecision: {
+        const int taken = draw.Between(0, n - 1);
+        for (int i = 0; i < n; ++i)
+            child(i)->Probability = i == taken ? 100 : 0;
+        node.DecisionFixed = draw.Chance(s.FixedShare);
+        break;
+    }
+    case ntMultiDecision: {
+        TCurrency spending = 0;
+        for (int i = 0; i < n; ++i) {
+            TDecTreeNode* c = child(i);
+            c->Probability = draw.Chance(0.5) ? 100 : 0;
+            // Options mostly cost an investment; their subtrees earn it back or not.
+            if (draw.Chance(0.8))
+                c->Payoff = -std::abs(c->Payoff);
+            spending += std::max<TCurrency>(0, -c->Payoff);
+        }
+        node.DecisionFixed = draw.Chance(s.FixedShare);
+        if (draw.Chance(s.BudgetShare))
+            node.DecisionMultiBudget = int32_t(double(spending / CurrencyScale) * draw.Unit() * 0.8);
+        node.DecisionMultiShowBudget = draw.Chance(0.5);
+        node.DecisionMultiShowInvestment = draw.Chance(0.5);
+        break;
+    }
+    case ntChance: {
+        node.ChanceType = draw.Chance(s.PercentShare) ? ctPercent : ctAnySum;
+        if (draw.Chance(s.ZeroChanceShare)) {
+            for (int i = 0; i < n; ++i)
+                child(i)->Probability = 0;
+        } else if (node.ChanceType == ctPercent) {
+            // Whole percentages adding up to 100.
+            int left = 100;
+            for (int i = 0; i < n; ++i) {
+                const int p = i == n - 1 ? left : draw.Between(0, left);
+                child(i)->Probability = p;
+                left -= p;
+            }
+        } else {
+            for (int i = 0; i < n; ++i)
+                child(i)->Probability = draw.Between(1, 10) * (draw.Chance(0.2) ? 0.5 : 1.0);
+        }
+        break;
+    }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<TDecTreeNode> MakeNode(TDecTreeDocument* document, TDecTreeNode* parent, TNodeType type,
+                                       double probability, TCurrency payoff)
+{
+    return std::make_unique<TDecTreeNode>(document, parent, Guid::NewGuid(), QString(), QString(), type, ctPercent,
+                                          probability, payoff, Guid::Empty(), true, false, false, false, false,
+                                          false, false, false, QString(), QString(), -1, 0.0, QString());
+}
+
+std::unique_ptr<TDecTreeNode> GenerateRandomTree(TDecTreeDocument& document, const TRandomTreeSettings& s)
+{
+    TDraw draw(s.Seed);
+    auto root = MakeNode(&document, nullptr, DrawType(draw, s), 100, 0);
+    int made = 1;
+    const int target = std::max(1, s.NodeCount);
+    // Nodes not yet expanded; taking the newest grows chains, a random one bushy trees.
+    std::vector<TDecTreeNode*> frontier{root.get()};
+    while (made < target) {
+        size_t pick = frontier.size() - 1;
+        if (!draw.Chance(s.ChainShare))
+            pick = size_t(draw.Between(0, int(frontier.size()) - 1));
+        TDecTreeNode* node = frontier[pick];
+        frontier[pick] = frontier.back();
+        frontier.pop_back();
+        const int maxChildren = std::min(std::max(1, s.MaxChildren), target - made);
+        const int n = maxChildren >= 2 ? draw.Between(2, maxChildren) : 1;
+        for (int i = 0; i < n; ++i) {
+            auto child = MakeNode(&document, node, DrawType(draw, s), 0, DrawPayoff(draw, s));
+            frontier.push_back(child.get());
+            node->Children.Add(std::move(child));
+        }
+        made += n;
+        SetUpFork(draw, s, *node);
+    }
+    return root;
+}
+
+void FillRandomDocument(TDecTreeDocument& document, const TRandomTreeSettings& settings)
+{
+    document.SetRoot(GenerateRandomTree(document, settings));
+    document.Selection.Clear();
+    document.Selection.Add(document.Root()->Id);
+}
+
+std::unique_ptr<TDecTreeNode> MakeChain(TDecTreeDocument& document, int depth, TNodeType type)
+{
+    auto root = MakeNode(&document, nullptr, type, 100, 0);
+    TDecTreeNode* last = root.get();
+    for (int i = 1; i < depth; ++i) {
+        auto child = MakeNode(&document, last, type, 100, CurrencyScale);
+        TDecTreeNode* next = child.get();
+        last->Children.Add(std::move(child));
+        last = next;
+    }
+    return root;
+}

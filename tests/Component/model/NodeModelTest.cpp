@@ -1,0 +1,362 @@
+#include "Component/model/DecTreeDocument.h"
+#include "TreeBuilder.h"
+#include "shared/core/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+using namespace testtree;
+
+namespace {
+
+std::unique_ptr<TDecTreeNode> FullNode(TDecTreeDocument* doc, TNodeType type)
+{
+    return std::make_unique<TDecTreeNode>(doc, nullptr, Guid::NewGuid(), QStringLiteral("cap"), QStringLiteral("com"),
+                                          type, ctAnySum, 40.0, Money(12.5), Guid::Empty(), false, true, true, true,
+                                          true, true, true, true, QStringLiteral("dc"), QStringLiteral("owner"), 250,
+                                          45000.5, QStringLiteral("Import: x"));
+}
+
+} // namespace
+
+TEST(NodeModel, ConstructorStoresEveryParameterAndZeroesComputedFields)
+{
+    TDecTreeDocument doc;
+    auto n = FullNode(&doc, ntMultiDecision);
+    EXPECT_EQ(n->Tree, &doc);
+    EXPECT_EQ(n->Parent(), nullptr);
+    EXPECT_EQ(n->Caption, "cap");
+    EXPECT_EQ(n->Comment, "com");
+    EXPECT_EQ(n->NodeType, ntMultiDecision);
+    EXPECT_EQ(n->ChanceType, ctAnySum);
+    EXPECT_EQ(n->Probability, 40.0);
+    EXPECT_EQ(n->Payoff, 125000);
+    EXPECT_FALSE(n->ChildrenVisible);
+    EXPECT_TRUE(n->DecisionMultiShowInvestment);
+    EXPECT_TRUE(n->DecisionFixed);
+    EXPECT_EQ(n->DecisionCaption, "dc");
+    EXPECT_EQ(n->DecisionOwner, "owner");
+    EXPECT_EQ(n->DecisionMultiBudget, 250);
+    EXPECT_EQ(n->DecisionDueDate, 45000.5);
+    EXPECT_EQ(n->PayoffSource, "Import: x");
+    EXPECT_FALSE(n->InTakenPath);
+    EXPECT_EQ(n->ExpectedValue, 0);
+    EXPECT_EQ(n->PathProbability, 0);
+    EXPECT_EQ(n->BoundsRect, TRectangle{});
+    EXPECT_TRUE(n->Children.OwnsObjects());
+    EXPECT_EQ(n->Children.Count(), 0);
+    EXPECT_FALSE(n->IsClone());
+}
+
+TEST(NodeModel, EffectiveShowFlagsNeedChildrenAndTheRightNodeType)
+{
+    TDecTreeDocument doc;
+    for (TNodeType type : {ntDecision, ntMultiDecision, ntChance}) {
+        auto n = FullNode(&doc, type);
+        EXPECT_FALSE(n->ShowsCaption() || n->ShowsOwner() || n->ShowsDueDate() || n->ShowsFixed() ||
+                     n->ShowsBudget() || n->ShowsInvestment() || n->HasVisibleAttributes());
+        AddEnd(n.get(), 100, 0);
+        const bool decision = type != ntChance;
+        EXPECT_TRUE(n->ShowsCaption());
+        EXPECT_EQ(n->ShowsOwner(), decision);
+        EXPECT_EQ(n->ShowsDueDate(), decision);
+        EXPECT_EQ(n->ShowsFixed(), decision);
+        EXPECT_EQ(n->ShowsBudget(), type == ntMultiDecision);
+        EXPECT_EQ(n->ShowsInvestment(), type == ntMultiDecision);
+        EXPECT_EQ(n->HasCaptionAndAttributes(), decision);
+        EXPECT_TRUE(n->HasVisibleAttributes());
+    }
+}
+
+TEST(NodeModel, CopyTakesEffectiveFlagsOrResetsThem)
+{
+    TDecTreeDocument doc;
+    auto multi = FullNode(&doc, ntMultiDecision);
+    AddEnd(multi.get(), 100, 5);
+    auto copy = multi->Copy(nullptr, false, false, nullptr);
+    EXPECT_TRUE(copy->DecisionMultiShowInvestment);
+    EXPECT_TRUE(copy->DecisionMultiShowBudget);
+    EXPECT_EQ(copy->Id, multi->Id);
+    EXPECT_EQ(copy->Children.Count(), 1);
+    EXPECT_EQ(copy->Children[0]->Parent(), copy.get());
+    EXPECT_EQ(copy->Children[0]->Payoff, Money(5));
+    EXPECT_EQ(copy->DecisionOwner, "owner");
+    EXPECT_EQ(copy->PayoffSource, "Import: x");
+
+    // A chance node's decision-only flags are stored as what they show: off.
+    auto chance = FullNode(&doc, ntChance);
+    AddEnd(chance.get(), 100, 0);
+    auto chanceCopy = chance->Copy(nullptr, false, true, nullptr);
+    EXPECT_TRUE(chanceCopy->DecisionShowCaption);
+    EXPECT_FALSE(chanceCopy->DecisionShowOwner);
+    EXPECT_FALSE(chanceCopy->DecisionMultiShowBudget);
+    EXPECT_NE(chanceCopy->Id, chance->Id);
+    EXPECT_NE(chanceCopy->Children[0]->Id, chance->Children[0]->Id);
+
+    auto reset = multi->Copy(nullptr, true, true, nullptr);
+    EXPECT_FALSE(reset->DecisionShowCaption || reset->DecisionShowOwner || reset->DecisionShowDueDate ||
+                 reset->DecisionShowFixed || reset->DecisionMultiShowBudget || reset->DecisionMultiShowInvestment);
+    EXPECT_TRUE(reset->DecisionFixed);
+    EXPECT_EQ(reset->ExpectedValue, 0);
+}
+
+TEST(NodeModel, CopyKeepsChildOrderAndComputedFieldsStayZero)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    TDecTreeNode* a = AddChild(root, ntDecision, 60, 1);
+    AddEnd(a, 100, 2);
+    AddEnd(a, 0, 3);
+    AddEnd(root, 40, 4);
+    doc.CalculateValues();
+    auto copy = root->Copy(nullptr, false, false, nullptr);
+    ASSERT_EQ(copy->Children.Count(), 2);
+    EXPECT_EQ(copy->Children[0]->Id, a->Id);
+    EXPECT_EQ(copy->Children[0]->Children[1]->Payoff, Money(3));
+    EXPECT_EQ(copy->Children[1]->Payoff, Money(4));
+    EXPECT_EQ(copy->ExpectedValue, 0);
+    EXPECT_FALSE(copy->Children[0]->InTakenPath);
+}
+
+TEST(NodeModel, CopySelectionFollowsTheTemplate)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* a = AddEnd(root, 100, 0);
+    doc.Selection.Clear();
+    doc.Selection.Add(a->Id);
+
+    // Ids kept, no template: the selection holds the same id once.
+    auto same = a->Copy(root, false, false, nullptr);
+    EXPECT_EQ(doc.Selection.Count(), 1);
+    EXPECT_TRUE(doc.Selection.Contains(a->Id));
+
+    // A selected template hands its place in the selection to the copy.
+    TDecTreeNode* source = AddEnd(root, 0, 0);
+    source->ChildrenVisible = false;
+    auto copy = source->Copy(root, false, true, a);
+    EXPECT_FALSE(doc.Selection.Contains(a->Id));
+    EXPECT_TRUE(doc.Selection.Contains(copy->Id));
+    EXPECT_EQ(doc.Selection.Count(), 1);
+    EXPECT_TRUE(copy->ChildrenVisible); // from the template
+}
+
+TEST(NodeModel, CopyWithTemplateUsesTemplateChildrenWhereThereAreSome)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* src = AddChild(root, ntDecision, 100, 0);
+    AddEnd(src, 100, 0)->ChildrenVisible = false;
+    AddEnd(src, 0, 0)->ChildrenVisible = false;
+    TDecTreeNode* tmpl = AddChild(root, ntDecision, 0, 0);
+    TDecTreeNode* t0 = AddEnd(tmpl, 100, 0); // visible
+    doc.Selection.Clear();
+    doc.Selection.Add(t0->Id);
+    auto copy = src->Copy(root, false, true, tmpl);
+    EXPECT_TRUE(copy->Children[0]->ChildrenVisible);
+    EXPECT_FALSE(copy->Children[1]->ChildrenVisible);
+    EXPECT_TRUE(doc.Selection.Contains(copy->Children[0]->Id));
+    EXPECT_FALSE(doc.Selection.Contains(t0->Id));
+}
+
+TEST(NodeModel, SearchDepthAndLevels)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* a = AddChild(root, ntChance, 100, 0);
+    TDecTreeNode* b = AddChild(a, ntChance, 50, 0);
+    TDecTreeNode* c = AddEnd(b, 100, 0);
+    TDecTreeNode* d = AddEnd(root, 0, 0);
+    EXPECT_EQ(root->FindNodeById(c->Id), c);
+    EXPECT_EQ(a->FindNodeById(d->Id), nullptr);
+    EXPECT_EQ(root->FindNodeById(Guid::NewGuid()), nullptr);
+    EXPECT_EQ(d->GetDepth(), 2);
+    EXPECT_EQ(a->GetDepth(), 2);
+    EXPECT_EQ(c->GetDepth(), 4);
+    EXPECT_EQ(root->GetLevelCount(), 4);
+    EXPECT_EQ(d->GetLevelCount(), 1);
+    a->ChildrenVisible = false; // collapsed nodes count all the same
+    EXPECT_EQ(root->GetLevelCount(), 4);
+
+    root->SetLevelsVisible(0);
+    EXPECT_TRUE(root->ChildrenVisible && a->ChildrenVisible && b->ChildrenVisible && c->ChildrenVisible);
+    root->SetLevelsVisible(1);
+    EXPECT_FALSE(root->ChildrenVisible);
+    EXPECT_TRUE(a->ChildrenVisible); // levels below 1 go negative: expanded
+    root->SetLevelsVisible(2);
+    EXPECT_TRUE(root->ChildrenVisible);
+    EXPECT_FALSE(a->ChildrenVisible);
+    EXPECT_FALSE(d->ChildrenVisible);
+}
+
+TEST(NodeModel, GetAllNodesIsPreOrderWithoutClones)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* master = AddChild(root, ntChance, 100, 0);
+    TDecTreeNode* m1 = AddEnd(master, 50, 0);
+    TDecTreeNode* m2 = AddEnd(master, 50, 0);
+    TDecTreeNode* clone = AddChild(root, ntChance, 0, 0);
+    MakeClone(clone, master);
+    TDecTreeNode* last = AddEnd(root, 0, 0);
+    auto all = root->GetAllNodes();
+    EXPECT_FALSE(all->OwnsObjects());
+    ASSERT_EQ(all->Count(), 5);
+    EXPECT_EQ(all->Items(0), root);
+    EXPECT_EQ(all->Items(1), master);
+    EXPECT_EQ(all->Items(2), m1);
+    EXPECT_EQ(all->Items(3), m2);
+    EXPECT_EQ(all->Items(4), last);
+    EXPECT_EQ(clone->GetAllNodes()->Count(), 0);
+    all.reset(); // a non-owning list leaves the nodes alone
+    EXPECT_EQ(root->Children.Count(), 3);
+}
+
+TEST(NodeModel, OutlineCodes)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    AddEnd(root, 100, 0);
+    TDecTreeNode* second = AddChild(root, ntChance, 0, 0);
+    AddEnd(second, 30, 0);
+    AddEnd(second, 30, 0);
+    TDecTreeNode* third = AddEnd(second, 40, 0);
+    EXPECT_EQ(third->GetOutlineCode(), QString()); // option off
+    doc.Options.SetOutlineCodes(true);
+    EXPECT_EQ(root->GetOutlineCode(), QString());
+    EXPECT_EQ(second->GetOutlineCode(), "2  ");
+    EXPECT_EQ(third->GetOutlineCode(), "2.3  ");
+
+    // Children of a clone are numbered under the master's code.
+    TDecTreeNode* clone = AddChild(root, ntChance, 0, 0);
+    MakeClone(clone, second);
+    EXPECT_EQ(clone->GetOutlineCode(), "3  ");
+    EXPECT_EQ(clone->Children[2]->GetOutlineCode(), "2.3  ");
+    // Codes of two or more digits.
+    for (int i = 0; i < 9; ++i)
+        AddEnd(third, 0, 0);
+    EXPECT_EQ(third->Children[8]->GetOutlineCode(), "2.3.9  ");
+    AddEnd(third, 0, 0);
+    TDecTreeNode* tenth = third->Children[9];
+    AddEnd(tenth, 100, 0);
+    EXPECT_EQ(tenth->Children[0]->GetOutlineCode(), "2.3.10.1  ");
+}
+
+TEST(NodeModel, ClonePredicatesAndMasterNodes)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* master = AddChild(root, ntDecision, 100, 0);
+    TDecTreeNode* m0 = AddEnd(master, 100, 0);
+    AddEnd(master, 0, 0);
+    TDecTreeNode* holder = AddChild(root, ntChance, 0, 0);
+    TDecTreeNode* clone = AddChild(holder, ntDecision, 100, 0);
+    MakeClone(clone, master);
+    TDecTreeNode* inside = clone->Children[0];
+
+    EXPECT_TRUE(clone->IsClone());
+    EXPECT_FALSE(clone->IsInsideClone());
+    EXPECT_TRUE(inside->IsInsideClone());
+    EXPECT_TRUE(inside->IsCloneOrInsideClone());
+    EXPECT_FALSE(master->IsCloneOrInsideClone());
+
+    EXPECT_EQ(clone->GetMasterNode(), master);
+    EXPECT_EQ(inside->GetMasterNode(), m0);
+    EXPECT_EQ(master->GetMasterNode(), master);
+    EXPECT_EQ(root->GetMasterNode(), root);
+    EXPECT_EQ(m0->GetMasterNode(), m0);
+
+    EXPECT_TRUE(root->ContainsCloneOf(master->Id));
+    EXPECT_TRUE(holder->ContainsCloneOf(master->Id));
+    EXPECT_FALSE(master->ContainsCloneOf(master->Id));
+
+    EXPECT_TRUE(master->IsOrContainsCloneMaster());
+    EXPECT_TRUE(root->IsOrContainsCloneMaster());
+    EXPECT_FALSE(holder->IsOrContainsCloneMaster());
+    EXPECT_FALSE(inside->IsOrContainsCloneMaster());
+    EXPECT_FALSE(m0->IsOrContainsCloneMaster());
+
+    // A clone whose master has gone answers no master.
+    clone->CloneMasterId = Guid::NewGuid();
+    EXPECT_EQ(clone->GetMasterNode(), nullptr);
+    EXPECT_EQ(inside->GetMasterNode(), nullptr);
+}
+
+TEST(NodeModel, SelectionMembership)
+{
+    TDecTreeDocument doc;
+    doc.NewRoot();
+    TDecTreeNode* root = doc.Root();
+    EXPECT_EQ(root->Caption, "Root");
+    EXPECT_EQ(root->Comment, "Right click for options");
+    EXPECT_EQ(root->ChanceType, ctPercent);
+    EXPECT_EQ(root->DecisionMultiBudget, -1);
+    EXPECT_TRUE(root->IsSelected());
+    TDecTreeNode* a = AddEnd(root, 100, 0);
+    EXPECT_FALSE(a->IsSelected());
+    TDecTreeNode free(nullptr, nullptr, Guid::NewGuid(), {}, {}, ntDecision, ctPercent, 0, 0, Guid::Empty(), true,
+                      false, false, false, false, false, false, false, {}, {}, -1, 0, {});
+    EXPECT_FALSE(free.IsSelected());
+    EXPECT_EQ(free.GetOutlineCode(), QString());
+}
+
+TEST(NodeList, OperationsAndIndexErrors)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    TDecTreeNode* a = AddEnd(root, 1, 0);
+    TDecTreeNode* b = AddEnd(root, 2, 0);
+    TDecTreeNode* c = AddEnd(root, 3, 0);
+    TDecTreeNodeList& list = root->Children;
+    EXPECT_EQ(list.IndexOf(b), 1);
+    EXPECT_EQ(list.IndexOf(root), -1);
+    list.Exchange(0, 2);
+    EXPECT_EQ(list[0], c);
+    EXPECT_EQ(list[2], a);
+    EXPECT_THROW(list.Items(3), EListError);
+    EXPECT_THROW(list.Items(-1), EListError);
+    EXPECT_THROW(list.Exchange(0, 3), EListError);
+    EXPECT_THROW(list.Delete(3), EListError);
+
+    auto enumerator = list.GetEnumerator();
+    int seen = 0;
+    while (enumerator.MoveNext())
+        EXPECT_EQ(enumerator.Current(), list[seen++]);
+    EXPECT_EQ(seen, 3);
+
+    EXPECT_EQ(list.Remove(b), 1);
+    EXPECT_EQ(list.Remove(b), -1);
+    auto taken = list.Extract(0);
+    EXPECT_EQ(taken.get(), c);
+    EXPECT_EQ(list.Count(), 1);
+    list.Insert(0, std::move(taken));
+    EXPECT_EQ(list[0], c);
+    EXPECT_THROW(list.Insert(5, NewNode(&doc, root, ntChance)), EListError);
+    list.Delete(0);
+    EXPECT_EQ(list[0], a);
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0);
+
+    TDecTreeNodeList view(false);
+    view.Add(root);
+    EXPECT_THROW(view.Extract(0), EAssertionFailed);
+    view.Clear(); // must not destroy the root
+    EXPECT_EQ(doc.Root(), root);
+}
+
+TEST(Document, StructureChangesRebuildTheCachedOrder)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* a = AddChild(root, ntChance, 100, 0);
+    AddEnd(a, 100, 0);
+    EXPECT_EQ(doc.PreOrder().size(), 3u);
+    const uint64_t v = doc.StructureVersion();
+    TDecTreeNode* b = AddEnd(root, 0, 0);
+    EXPECT_GT(doc.StructureVersion(), v);
+    ASSERT_EQ(doc.PreOrder().size(), 4u);
+    EXPECT_EQ(doc.PreOrder()[3], b);
+    root->Children.Exchange(0, 1);
+    EXPECT_EQ(doc.PreOrder()[1], b);
+    a->Children.Clear();
+    EXPECT_EQ(doc.PreOrder().size(), 3u);
+}

@@ -1,0 +1,253 @@
+#include "Component/model/DecTreeDocument.h"
+#include "ReferenceModel.h"
+#include "TreeBuilder.h"
+#include "bench/support/RandomTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+void PreOrder(TDecTreeNode* n, std::vector<TDecTreeNode*>& out)
+{
+    out.push_back(n);
+    for (TDecTreeNode* c : n->Children)
+        PreOrder(c, out);
+}
+
+std::vector<TDecTreeNode*> Nodes(TDecTreeNode* root)
+{
+    std::vector<TDecTreeNode*> out;
+    PreOrder(root, out);
+    return out;
+}
+
+// Every computed field and every mark must agree exactly: both sides do the same arithmetic.
+void ExpectSameState(TDecTreeNode* actual, TDecTreeNode* expected, const char* what, uint64_t seed)
+{
+    const auto a = Nodes(actual);
+    const auto e = Nodes(expected);
+    ASSERT_EQ(a.size(), e.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << what << " seed " << seed << " node " << i);
+        ASSERT_EQ(a[i]->Id, e[i]->Id);
+        EXPECT_EQ(a[i]->Probability, e[i]->Probability);
+        EXPECT_EQ(a[i]->ExpectedValue, e[i]->ExpectedValue);
+        EXPECT_EQ(a[i]->MinValue, e[i]->MinValue);
+        EXPECT_EQ(a[i]->MaxValue, e[i]->MaxValue);
+        EXPECT_EQ(a[i]->InTakenPath, e[i]->InTakenPath);
+        EXPECT_EQ(a[i]->PathProbability, e[i]->PathProbability);
+        EXPECT_EQ(a[i]->PathPayoff, e[i]->PathPayoff);
+    }
+}
+
+void ReferenceRecalculate(TDecTreeNode& root)
+{
+    root.InTakenPath = true;
+    reference::RollBack(root);
+    reference::PathValues(root, 1.0, double(root.Payoff) / 10000);
+}
+
+// Makes an end node outside the subtree of some inner node a hand-built clone of it.
+void AddAClone(TDecTreeNode* root, std::mt19937_64& rng)
+{
+    const auto nodes = Nodes(root);
+    std::vector<TDecTreeNode*> masters, ends;
+    for (TDecTreeNode* n : nodes)
+        (n->Children.Count() > 0 && n != root ? masters : ends).push_back(n);
+    if (masters.empty())
+        return;
+    TDecTreeNode* master = masters[rng() % masters.size()];
+    std::vector<TDecTreeNode*> candidates;
+    for (TDecTreeNode* e : ends) {
+        bool below = false;
+        for (const TDecTreeNode* p = e; p; p = p->Parent())
+            below = below || p == master;
+        if (!below && e != root)
+            candidates.push_back(e);
+    }
+    if (!candidates.empty())
+        testtree::MakeClone(candidates[rng() % candidates.size()], master);
+}
+
+TRandomTreeSettings SmallTree(uint64_t seed)
+{
+    TRandomTreeSettings s;
+    s.Seed = seed;
+    s.NodeCount = 5 + int(seed % 60);
+    s.MaxChildren = 4;
+    s.FixedShare = 0.15;
+    s.ZeroChanceShare = 0.1;
+    s.ChainShare = 0.3;
+    return s;
+}
+
+} // namespace
+
+TEST(TreeProperties, RollBackAndPathValuesFollowTheRulesOnRandomTrees)
+{
+    for (uint64_t seed = 1; seed <= 300; ++seed) {
+        TDecTreeDocument doc;
+        FillRandomDocument(doc, SmallTree(seed));
+        auto expected = doc.Root()->Copy(nullptr, false, false, nullptr);
+        doc.CalculateValues();
+        ReferenceRecalculate(*expected);
+        ExpectSameState(doc.Root(), expected.get(), "recalculation", seed);
+        // A roll-back of an inner subtree alone agrees too.
+        TDecTreeNode* inner = doc.Root()->Children.Count() ? doc.Root()->Children[0] : doc.Root();
+        inner->RollBack();
+        ExpectSameState(doc.Root(), expected.get(), "subtree", seed);
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST(TreeProperties, EndNodePathProbabilitiesAddUpToTheirAncestors)
+{
+    for (uint64_t seed = 1; seed <= 100; ++seed) {
+        TRandomTreeSettings s;
+        s.Seed = seed;
+        s.NodeCount = 200;
+        s.MultiDecisionShare = 0; // each taken option of a multi-option decision passes the whole
+        TDecTreeDocument doc;
+        FillRandomDocument(doc, s);
+        doc.CalculateValues();
+        // A node's own probability of being reached, and the end-node total below it.
+        std::vector<std::pair<TDecTreeNode*, double>> stack{{doc.Root(), 1.0}};
+        double rootTotal = 0;
+        while (!stack.empty()) {
+            auto [n, p] = stack.back();
+            stack.pop_back();
+            double below = 0;
+            for (TDecTreeNode* leaf : Nodes(n))
+                if (leaf->Children.Count() == 0)
+                    below += leaf->PathProbability;
+            if (n == doc.Root())
+                rootTotal = below;
+            EXPECT_NEAR(below, p, 1e-9) << "seed " << seed;
+            double sum = 0;
+            for (TDecTreeNode* c : n->Children)
+                sum += c->Probability;
+            for (TDecTreeNode* c : n->Children)
+                stack.push_back({c, sum == 0 ? 0.0 : p * c->Probability / sum});
+        }
+        // Zero-sum chance nodes are off here, and every decision has one option taken.
+        EXPECT_NEAR(rootTotal, 1.0, 1e-9);
+    }
+}
+
+TEST(TreeProperties, OptimisationAgreesWithTheRulesStepByStep)
+{
+    std::mt19937_64 rng(7);
+    for (uint64_t seed = 1; seed <= 300; ++seed) {
+        TDecTreeDocument doc;
+        FillRandomDocument(doc, SmallTree(seed));
+        if (seed % 2 == 0)
+            AddAClone(doc.Root(), rng);
+        doc.CalculateValues();
+        auto expected = doc.Root()->Copy(nullptr, false, false, nullptr);
+        ReferenceRecalculate(*expected);
+
+        // The whole tree, or a random subtree (whose outer nodes keep their values).
+        const auto nodes = Nodes(doc.Root());
+        const size_t pick = seed % 3 == 0 ? rng() % nodes.size() : 0;
+        nodes[pick]->OptimizeDecisions();
+        reference::Optimize(*Nodes(expected.get())[pick]);
+        ExpectSameState(doc.Root(), expected.get(), "optimise", seed);
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST(TreeProperties, OptimisationReachesTheBestExpectedValue)
+{
+    int compared = 0;
+    for (uint64_t seed = 1; seed <= 400; ++seed) {
+        TRandomTreeSettings s = SmallTree(seed);
+        s.NodeCount = 4 + int(seed % 14);
+        s.MaxChildren = 3;
+        s.BudgetShare = 0; // with a budget the choice follows the highest values, not the expected
+        TDecTreeDocument doc;
+        FillRandomDocument(doc, s);
+
+        // Every way of setting the marks of the unfixed decisions.
+        struct Choice {
+            TDecTreeNode* Node;
+            uint64_t Count;
+        };
+        std::vector<Choice> choices;
+        uint64_t total = 1;
+        for (TDecTreeNode* n : Nodes(doc.Root())) {
+            if (n->Children.Count() == 0 || n->DecisionFixed || n->NodeType == ntChance)
+                continue;
+            const uint64_t k = n->NodeType == ntDecision ? uint64_t(n->Children.Count())
+                                                         : uint64_t(1) << n->Children.Count();
+            choices.push_back({n, k});
+            total *= k;
+        }
+        if (total > 20000)
+            continue;
+        auto trial = doc.Root()->Copy(nullptr, false, false, nullptr);
+        const auto trialNodes = Nodes(trial.get());
+        const auto docNodes = Nodes(doc.Root());
+        double best = -1.7E308;
+        for (uint64_t code = 0; code < total; ++code) {
+            uint64_t rest = code;
+            for (const Choice& c : choices) {
+                const uint64_t pick = rest % c.Count;
+                rest /= c.Count;
+                const size_t at = size_t(std::find(docNodes.begin(), docNodes.end(), c.Node) - docNodes.begin());
+                TDecTreeNode* n = trialNodes[at];
+                for (int i = 0; i < n->Children.Count(); ++i)
+                    n->Children[i]->Probability = n->NodeType == ntDecision ? (uint64_t(i) == pick ? 100 : 0)
+                                                                            : ((pick >> i) & 1 ? 100 : 0);
+            }
+            trial->InTakenPath = true;
+            reference::RollBack(*trial);
+            best = std::max(best, trial->ExpectedValue);
+        }
+        doc.Root()->OptimizeDecisions();
+        doc.CalculateValues();
+        EXPECT_EQ(doc.Root()->ExpectedValue, best) << "seed " << seed;
+        ++compared;
+    }
+    EXPECT_GT(compared, 200);
+}
+
+TEST(TreeProperties, GeneratorIsRepeatableAndExact)
+{
+    TRandomTreeSettings s;
+    s.Seed = 42;
+    s.NodeCount = 5000;
+    TDecTreeDocument a, b;
+    FillRandomDocument(a, s);
+    FillRandomDocument(b, s);
+    const auto na = Nodes(a.Root());
+    const auto nb = Nodes(b.Root());
+    ASSERT_EQ(na.size(), 5000u);
+    ASSERT_EQ(nb.size(), 5000u);
+    int chance = 0, multi = 0, budget = 0, fixed = 0, percent = 0, anySum = 0;
+    for (size_t i = 0; i < na.size(); ++i) {
+        ASSERT_EQ(na[i]->Children.Count(), nb[i]->Children.Count());
+        ASSERT_EQ(na[i]->Payoff, nb[i]->Payoff);
+        ASSERT_EQ(na[i]->Probability, nb[i]->Probability);
+        EXPECT_EQ(na[i]->Tree, &a);
+        if (na[i]->Children.Count() == 0)
+            continue;
+        chance += na[i]->NodeType == ntChance;
+        percent += na[i]->NodeType == ntChance && na[i]->ChanceType == ctPercent;
+        anySum += na[i]->NodeType == ntChance && na[i]->ChanceType == ctAnySum;
+        multi += na[i]->NodeType == ntMultiDecision;
+        budget += na[i]->NodeType == ntMultiDecision && na[i]->DecisionMultiBudget >= 0;
+        fixed += na[i]->DecisionFixed;
+    }
+    EXPECT_GT(chance, 0);
+    EXPECT_GT(percent, 0);
+    EXPECT_GT(anySum, 0);
+    EXPECT_GT(multi, 0);
+    EXPECT_GT(budget, 0);
+    EXPECT_GT(fixed, 0);
+}

@@ -1,0 +1,183 @@
+#include "Component/model/DecTreeDocument.h"
+#include "Component/model/RollBack.h"
+#include "TreeBuilder.h"
+
+#include <gtest/gtest.h>
+
+using namespace testtree;
+
+namespace {
+
+void ExpectValues(const TDecTreeNode* n, double ev, double min, double max)
+{
+    EXPECT_DOUBLE_EQ(n->ExpectedValue, ev);
+    EXPECT_DOUBLE_EQ(n->MinValue, min);
+    EXPECT_DOUBLE_EQ(n->MaxValue, max);
+}
+
+} // namespace
+
+TEST(RollBack, DecisionFollowsTheTakenOptionAndSpansAllOptions)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* a = AddEnd(root, 0, 100);
+    TDecTreeNode* b = AddEnd(root, 100, 50);
+    doc.CalculateValues();
+    ExpectValues(root, 50, 50, 100);
+    EXPECT_FALSE(a->InTakenPath);
+    EXPECT_TRUE(b->InTakenPath);
+
+    root->DecisionFixed = true;
+    doc.CalculateValues();
+    ExpectValues(root, 50, 50, 50);
+}
+
+TEST(RollBack, ChanceWeightsAreNormalised)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    root->ChanceType = ctAnySum;
+    AddEnd(root, 1, 100);
+    AddEnd(root, 3, 0);
+    doc.CalculateValues();
+    ExpectValues(root, 25, 25, 25);
+
+    TDecTreeNode* thirds = SetRoot(doc, ntChance);
+    AddEnd(thirds, 1, 100);
+    AddEnd(thirds, 1, 0);
+    AddEnd(thirds, 1, 0);
+    doc.CalculateValues();
+    ExpectValues(thirds, 33.33, 33.33, 33.33);
+}
+
+TEST(RollBack, ChanceWithZeroSumRollsBackToZeroAndPassesNoProbability)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    TDecTreeNode* a = AddEnd(root, 0, 100);
+    TDecTreeNode* b = AddEnd(root, 0, -40);
+    doc.CalculateValues();
+    ExpectValues(root, 0, 0, 0);
+    EXPECT_EQ(a->PathProbability, 0);
+    EXPECT_EQ(b->PathProbability, 0);
+    EXPECT_DOUBLE_EQ(b->PathPayoff, -40);
+    EXPECT_FALSE(a->InTakenPath);
+}
+
+TEST(RollBack, DecisionWithNothingTakenStillSpansItsOptions)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntDecision);
+    TDecTreeNode* a = AddEnd(root, 0, 100);
+    TDecTreeNode* b = AddEnd(root, 0, -20);
+    doc.CalculateValues();
+    ExpectValues(root, 0, -20, 100);
+    EXPECT_FALSE(a->InTakenPath || b->InTakenPath);
+
+    root->Children.Clear(); // the last child deleted
+    doc.CalculateValues();
+    ExpectValues(root, 0, 0, 0);
+}
+
+TEST(RollBack, PathValuesThroughChanceAndDecision)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    root->Payoff = Money(1);
+    TDecTreeNode* d = AddChild(root, ntDecision, 30, 10);
+    AddEnd(root, 70, 0);
+    TDecTreeNode* taken = AddEnd(d, 100, 5.25);
+    TDecTreeNode* other = AddEnd(d, 0, 7);
+    doc.CalculateValues();
+    EXPECT_DOUBLE_EQ(taken->PathProbability, 0.3);
+    EXPECT_DOUBLE_EQ(taken->PathPayoff, 16.25);
+    EXPECT_EQ(other->PathProbability, 0);
+    EXPECT_DOUBLE_EQ(other->PathPayoff, 18);
+    EXPECT_TRUE(taken->InTakenPath);
+    // The decision rolls back to 5.25, the chance node to 0.3 × (5.25 + 10) = 4.575, rounded.
+    EXPECT_DOUBLE_EQ(d->ExpectedValue, 5.25);
+    EXPECT_DOUBLE_EQ(root->ExpectedValue, 4.58);
+    // Inner nodes have no path values of their own.
+    EXPECT_EQ(d->PathProbability, 0);
+}
+
+TEST(RollBack, MultiOptionDecisionSumsTheTakenOptionsAndPassesFullProbability)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
+    TDecTreeNode* a = AddEnd(root, 100, 100);
+    TDecTreeNode* b = AddEnd(root, 100, -20);
+    TDecTreeNode* c = AddEnd(root, 0, 30);
+    doc.CalculateValues();
+    // The marks stay as they are; the range follows the evaluation without a budget.
+    EXPECT_EQ(c->Probability, 0);
+    ExpectValues(root, 80, -20, 130);
+    EXPECT_EQ(a->PathProbability, 1.0);
+    EXPECT_EQ(b->PathProbability, 1.0);
+    EXPECT_EQ(c->PathProbability, 0);
+    EXPECT_TRUE(b->InTakenPath);
+    EXPECT_FALSE(c->InTakenPath);
+
+    root->DecisionFixed = true; // weighed by the marks like a closed decision
+    doc.CalculateValues();
+    ExpectValues(root, 80, 80, 80);
+}
+
+TEST(RollBack, TakenPathNeedsEveryStepAboveZero)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    TDecTreeNode* zero = AddChild(root, ntChance, 0, 0);
+    TDecTreeNode* below = AddEnd(zero, 100, 0);
+    TDecTreeNode* live = AddChild(root, ntChance, 100, 0);
+    TDecTreeNode* leaf = AddEnd(live, 100, 0);
+    doc.CalculateValues();
+    EXPECT_TRUE(root->InTakenPath);
+    EXPECT_FALSE(zero->InTakenPath);
+    EXPECT_FALSE(below->InTakenPath);
+    EXPECT_TRUE(leaf->InTakenPath);
+
+    // RollBack on a subtree takes that node's mark as given.
+    live->InTakenPath = false;
+    live->RollBack();
+    EXPECT_FALSE(leaf->InTakenPath);
+}
+
+TEST(RollBack, ValuesAreRoundedToHundredthsHalfToEven)
+{
+    EXPECT_EQ(RoundToHundredths(0.125L), 0.12);
+    EXPECT_EQ(RoundToHundredths(0.135L), 0.14);
+    EXPECT_EQ(RoundToHundredths(-0.125L), -0.12);
+    EXPECT_EQ(RoundToHundredths(33.333333L), 33.33);
+    EXPECT_EQ(CurrencyUnits(33.33), 333300);
+    EXPECT_EQ(CurrencyUnits(-0.01), -100);
+
+    // One eighth of 1 is 0.125: rounded to the even neighbour 0.12, and the parent builds on
+    // the rounded value.
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    TDecTreeNode* inner = AddChild(root, ntChance, 50, 0);
+    inner->ChanceType = ctAnySum;
+    AddEnd(inner, 1, 1);
+    AddEnd(inner, 7, 0);
+    AddEnd(root, 50, 0.01);
+    doc.CalculateValues();
+    EXPECT_EQ(inner->ExpectedValue, 0.12);
+    // (0.12 + 0.01) / 2 = 0.065, stored as the Double just above 0.065, so it rounds up.
+    EXPECT_EQ(root->ExpectedValue, 0.07);
+}
+
+TEST(RollBack, RollBackAfterAnEditUsesTheChangedStructure)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    AddEnd(root, 50, 10);
+    doc.CalculateValues();
+    EXPECT_EQ(root->ExpectedValue, 10);
+    TDecTreeNode* added = AddChild(root, ntChance, 50, 0);
+    AddEnd(added, 100, 30);
+    doc.CalculateValues();
+    EXPECT_EQ(root->ExpectedValue, 20);
+    EXPECT_EQ(added->Children[0]->PathPayoff, 30);
+}
