@@ -182,14 +182,16 @@ bool ParseInt(std::string_view text, qint64 limit, qint64& value)
     return true;
 }
 
-// "B12" as written in a cell's r attribute (upper-case letters, then the row).
+// "B12" as written in a cell's r attribute: letters (upper case as a rule), then the row.
 bool ParseCellName(std::string_view ref, int& column, int& row)
 {
     size_t i = 0;
     int col = 0;
-    while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && i < 3) {
-        col = col * 26 + (ref[i] - 'A' + 1);
-        ++i;
+    for (; i < ref.size() && i < 3; ++i) {
+        const char c = ref[i] >= 'a' && ref[i] <= 'z' ? char(ref[i] - 'a' + 'A') : ref[i];
+        if (c < 'A' || c > 'Z')
+            break;
+        col = col * 26 + (c - 'A' + 1);
     }
     if (i == 0 || col > MaxSheetColumns)
         return false;

@@ -347,3 +347,82 @@ TEST(WorkbookCache, KeepsOnlyTheMostRecentlyUsed)
     TWorkbookCache::Instance().Clear();
     EXPECT_EQ(TWorkbookCache::Instance().Count(), 0);
 }
+
+namespace {
+
+// Puts a stand-in "soffice" first on PATH for the life of the object. The stand-in logs its
+// arguments and answers a conversion with a copy of a fixture, or fails when given none.
+class TFakeConverter {
+public:
+    explicit TFakeConverter(const QString& result)
+        : FOldPath(qgetenv("PATH"))
+    {
+        const QString script = QStringLiteral(
+            "#!/bin/sh\n"
+            "echo \"$@\" >> '%1/args.log'\n"
+            "out=''; src=''\n"
+            "while [ $# -gt 0 ]; do\n"
+            "  case \"$1\" in\n"
+            "    --outdir) out=\"$2\"; shift ;;\n"
+            "    -*) ;;\n"
+            "    xlsx) ;;\n"
+            "    *) src=\"$1\" ;;\n"
+            "  esac\n"
+            "  shift\n"
+            "done\n"
+            "[ -n '%2' ] || exit 1\n"
+            "name=$(basename \"$src\")\n"
+            "cp '%2' \"$out/${name%.*}.xlsx\"\n")
+                                   .arg(FBin.path(), result);
+        QFile file(FBin.filePath(QStringLiteral("soffice")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(script.toUtf8());
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(FBin.path()) + ":" + FOldPath);
+    }
+    ~TFakeConverter() { qputenv("PATH", FOldPath); }
+
+    QString Arguments() const
+    {
+        QFile log(FBin.filePath(QStringLiteral("args.log")));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+
+private:
+    QByteArray FOldPath;
+    QTemporaryDir FBin;
+};
+
+} // namespace
+
+TEST(WorkbookConversion, OtherFormatsAreReadFromTheConvertedCopy)
+{
+    TFakeConverter converter(fixtures::File(QStringLiteral("book.xlsx")));
+    ASSERT_TRUE(TWorkbook::CanConvertOtherFormats());
+    for (const char* name : {"old.xls", "sheet.ods", "binary.xlsb"}) {
+        QString error;
+        auto book = TWorkbook::Load(fixtures::File(QLatin1String(name)), error);
+        ASSERT_TRUE(book) << name << ": " << error.toStdString();
+        EXPECT_EQ(book->FileName(), fixtures::File(QLatin1String(name)));
+        EXPECT_EQ(book->Sheet(0).Cell(2, 2).Number, 12.5);
+    }
+    // A private profile and output folder for every run, never the user's.
+    const QStringList runs = converter.Arguments().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(runs.size(), 3);
+    for (const QString& run : runs) {
+        EXPECT_TRUE(run.contains(QStringLiteral("--headless"))) << run.toStdString();
+        EXPECT_TRUE(run.contains(QStringLiteral("--convert-to xlsx")));
+        EXPECT_TRUE(run.contains(QStringLiteral("-env:UserInstallation=file:///")));
+        EXPECT_TRUE(run.contains(QStringLiteral("--outdir ")));
+    }
+    EXPECT_NE(runs[0].section(QLatin1Char(' '), 0, 0), runs[1].section(QLatin1Char(' '), 0, 0));
+}
+
+TEST(WorkbookConversion, FailedConversionGivesAnErrorText)
+{
+    TFakeConverter converter{QString()};
+    QString error;
+    EXPECT_FALSE(TWorkbook::Load(fixtures::File(QStringLiteral("old.xls")), error));
+    EXPECT_TRUE(error.contains(QStringLiteral("LibreOffice could not convert the workbook"))) << error.toStdString();
+}
