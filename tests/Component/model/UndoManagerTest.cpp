@@ -17,6 +17,7 @@ class TCounterUndo : public TUndoManager {
 public:
     int Value = 0;
     int Restores = 0;
+    bool FailRestore = false;
 
 protected:
     struct TState : TUndoState {
@@ -29,6 +30,8 @@ protected:
     }
     void RestoreState(TUndoState& state) override
     {
+        if (FailRestore)
+            throw IOException(QStringLiteral("restore failed"));
         ++Restores;
         Value = static_cast<TState&>(state).Value;
     }
@@ -244,6 +247,38 @@ TEST(UndoStacks, EmptyStacksRaiseAndChangeNothing)
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(undo.Restores, 0);
     EXPECT_FALSE(undo.CanRedo());
+}
+
+TEST(UndoStacks, RedoPushesWithoutTheLimitAndTheNextSaveTrims)
+{
+    TCounterUndo undo;
+    for (int i = 0; i < 5; ++i)
+        undo.SaveState(QString::number(i));
+    undo.MaxUndo = 2;
+    undo.Undo();
+    undo.Redo();
+    EXPECT_EQ(undo.UndoStack().size(), 5u); // no check on the way back
+    undo.SaveState(QStringLiteral("5"));
+    ASSERT_EQ(undo.UndoStack().size(), 3u); // MaxUndo + 1
+    EXPECT_EQ(undo.UndoStack().front()->Description, QStringLiteral("3"));
+}
+
+TEST(UndoStacks, AFailedRestoreLeavesBothStacksAsTheyWere)
+{
+    TCounterUndo undo;
+    undo.SaveState(QStringLiteral("A"));
+    undo.SaveState(QStringLiteral("B"));
+    undo.Undo();
+    int changes = 0;
+    undo.OnChange = [&](TUndoManager*) { ++changes; };
+    undo.FailRestore = true;
+    EXPECT_THROW(undo.Undo(), IOException);
+    EXPECT_THROW(undo.Redo(), IOException);
+    EXPECT_EQ(undo.UndoStack().size(), 1u);
+    EXPECT_EQ(undo.RedoStack().size(), 1u);
+    EXPECT_EQ(undo.UndoDescription(), QStringLiteral("A"));
+    EXPECT_EQ(undo.RedoDescription(), QStringLiteral("B"));
+    EXPECT_EQ(changes, 0);
 }
 
 TEST(DecTreeUndo, UndoAndRedoRestoreTreeOptionsAndStylesExactly)
