@@ -170,8 +170,6 @@ std::shared_ptr<const TWorkbook> TWorkbook::Load(const QString& fileName, QStrin
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
 
-    QTemporaryDir conversionDir;  // removed again when the converted copy has been read
-    QString readFrom = fileName;
     bool convert = false;
     switch (KindOf(file)) {
     case TFileKind::Empty:
@@ -215,7 +213,8 @@ std::shared_ptr<const TWorkbook> TWorkbook::Load(const QString& fileName, QStrin
         return nullptr;
     }
     QString reason;
-    readFrom = TSpreadsheetConverter::ConvertToXlsx(fileName, conversionDir, reason);
+    const QTemporaryDir conversionDir;  // removed again once the converted copy has been read
+    const QString readFrom = TSpreadsheetConverter::ConvertToXlsx(fileName, conversionDir, reason);
     if (readFrom.isEmpty())
         return fail(reason);
     TZipPackage package;

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <map>
 
 namespace {
 
