@@ -22,16 +22,18 @@ int WriteTreeNode(const TDecTreeNode& node, TXMLBranchType branch);
 // Indentation grows with the square of the depth; a tree deeper than this is written without it.
 constexpr int MaxIndentedDepth = 100;
 
-// The whole document in memory, in the order of the file: comment, OutlineCodes, StatusDate,
+// The whole document as an XML document in memory, through the typed binding, in the order of the file: comment, OutlineCodes, StatusDate,
 // ShowPayoff, StyleStates, CurrencyDecimals, CurrencyPosFormat, CurrencyNegFormat,
 // CurrencySymbol, Branch. Raises Exception for a value no file can hold (a probability that is
 // not a finite number).
 std::unique_ptr<TXMLTreeDocument> BuildTreeDocument(const TDecTreeDocument& document, const TStyleStates& styleStates);
 
-// The bytes of the document file.
+// The bytes of the document file: exactly what BuildTreeDocument's XML document saves to, but
+// written straight from the tree, which is several times faster and needs no memory beyond the
+// bytes themselves.
 std::string WriteDocumentToString(const TDecTreeDocument& document, const TStyleStates& styleStates);
 
-// Writes the document file atomically: the new content replaces the file only once it is written
+// Writes the document file (as WriteDocumentToString, in pieces) atomically: the new content replaces the file only once it is written
 // whole, so a failed save leaves any existing file of that name as it was. Answers true on
 // success. On failure, *error (when given) receives the reason, the text that follows
 // "Error saving file: " and two CRs in the message box; nothing else changes.

@@ -1,6 +1,7 @@
 #include "DocumentTestSupport.h"
 
 #include "app/document/DocumentWriter.h"
+#include "Component/styles/DefaultStyles.h"
 #include "shared/core/StringHelpers.h"
 
 #include <QTemporaryDir>
@@ -91,6 +92,36 @@ TEST(DocumentWriter, GoldenDocumentByteForByte)
     QByteArray expected = ReadFile(TestDataPath(QStringLiteral("golden.qdn")));
     ASSERT_FALSE(expected.isEmpty()) << "missing tests/data/golden.qdn";
     EXPECT_EQ(written, expected.toStdString());
+}
+
+TEST(DocumentWriter, DirectOutputEqualsTheSavedXmlDocument)
+{
+    TGoldenDocument golden;
+    EXPECT_EQ(WriteDocumentToString(golden.Doc, golden.Styles), BuildTreeDocument(golden.Doc, golden.Styles)->SaveToString());
+
+    TDecTreeDocument doc;
+    TStyleStates styles;
+    ResetDefaultStyles(styles);
+    // A bushy tree of some 3000 nodes of every type.
+    std::vector<TDecTreeNode*> open{NewRoot(doc)};
+    for (int i = 1; i < 3000; ++i) {
+        TDecTreeNode* parent = open[size_t(i * 7919) % open.size()];
+        open.push_back(Add(parent, QString(), TNodeType(i % 3), (i % 17) / 3.0, TCurrency(i) * 123457 - 5000000));
+    }
+    int n = 0;
+    for (TDecTreeNode* node : doc.PreOrder()) {
+        ++n;
+        node->Caption = QString::fromUtf8("Zweig %1 <&> \" ' \t ü").arg(n);
+        if (n % 5 == 0)
+            node->Comment = QStringLiteral("a\r\nb\rc\n  d");
+        if (n % 11 == 0)
+            node->DecisionDueDate = 45000 + n;
+        if (n % 13 == 0 && node->Parent())
+            node->CloneMasterId = doc.Root()->Id;
+        node->DecisionShowCaption = node->DecisionShowOwner = node->DecisionMultiShowBudget = n % 2 == 0;
+    }
+    doc.Options.SetCurrencySymbol(QStringLiteral("<€>"));
+    EXPECT_EQ(WriteDocumentToString(doc, styles), BuildTreeDocument(doc, styles)->SaveToString());
 }
 
 TEST(DocumentWriter, FileLevelFormAndElementOrder)
@@ -213,6 +244,7 @@ TEST(DocumentWriter, DeepTreeIsWrittenWithoutRecursionOrIndentation)
         node = Add(node, QString(), ntChance, 100, 0);
     std::string text = WriteDocumentToString(doc, styles);
     EXPECT_LT(text.size(), 20'000'000u);
+    EXPECT_EQ(text, BuildTreeDocument(doc, styles)->SaveToString());
     size_t branches = 0;
     for (size_t at = text.find("<Branch "); at != std::string::npos; at = text.find("<Branch ", at + 1))
         ++branches;
