@@ -2,7 +2,10 @@
 
 #include "shared/core/Exceptions.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
+#include <random>
 
 using namespace DocumentText;
 
@@ -13,6 +16,113 @@ TEST(DocumentText, MoneyIsWrittenExactlyWithAtMostFourDecimals)
     EXPECT_EQ(MoneyToText(0), "0");
     EXPECT_EQ(MoneyToText(1), "0.0001");
     EXPECT_EQ(MoneyToText(-10000), "-1");
+    EXPECT_EQ(MoneyToText(1230), "0.123");
     EXPECT_EQ(MoneyToText(INT64_MAX), "922337203685477.5807");
     EXPECT_EQ(MoneyToText(INT64_MIN), "-922337203685477.5808");
+}
+
+TEST(DocumentText, MoneyReadsBackExactlyOverTheWholeRange)
+{
+    std::mt19937_64 rng(3);
+    for (int i = 0; i < 20000; ++i) {
+        int64_t value = int64_t(rng());
+        if (i % 2)
+            value >>= (i % 60);
+        ASSERT_EQ(TextToMoney(MoneyToText(value), "Payoff"), value) << value;
+    }
+    EXPECT_EQ(TextToMoney("-922337203685477.5808", "Payoff"), INT64_MIN);
+    EXPECT_EQ(TextToMoney("922337203685477.5807", "Payoff"), INT64_MAX);
+}
+
+TEST(DocumentText, MoneyReadsOtherDecimalForms)
+{
+    EXPECT_EQ(TextToMoney(" 1234.5 ", "Payoff"), 12345000);
+    EXPECT_EQ(TextToMoney("+7", "Payoff"), 70000);
+    EXPECT_EQ(TextToMoney(".5", "Payoff"), 5000);
+    EXPECT_EQ(TextToMoney("5.", "Payoff"), 50000);
+    EXPECT_EQ(TextToMoney("-0", "Payoff"), 0);
+    EXPECT_EQ(TextToMoney("1.250000000", "Payoff"), 12500); // zeros beyond the fourth decimal
+    EXPECT_EQ(TextToMoney("1E3", "Payoff"), 10000000);
+    EXPECT_EQ(TextToMoney("-2.5e-2", "Payoff"), -250);
+    // Fifteen significant digits, as older files have them: the double times 10000, rounded.
+    EXPECT_EQ(TextToMoney("0.333333333333333", "Payoff"), 3333);
+    EXPECT_EQ(TextToMoney("1234.56789012345", "Payoff"), 12345679);
+    EXPECT_EQ(TextToMoney("-1234.56789012345", "Payoff"), -12345679);
+}
+
+TEST(DocumentText, MoneyRefusesWhatIsNoAmount)
+{
+    for (const char* bad : {"", " ", "abc", "1.2.3", "12,5", "1e", "--1", "0x10", "inf", "-inf", "nan", "infinity", "1 2"})
+        EXPECT_THROW(TextToMoney(bad, "Payoff"), FormatException) << bad;
+    for (const char* huge : {"922337203685477.5808", "-922337203685477.5809", "1e15", "1e300", "1e999",
+                             "99999999999999999999999999999999999999"})
+        EXPECT_THROW(TextToMoney(huge, "Payoff"), FormatException) << huge;
+    try {
+        TextToMoney("1e300", "Payoff");
+    } catch (const FormatException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("'1e300' in element 'Payoff' is out of range."));
+    }
+}
+
+TEST(DocumentText, ProbabilityIsTheShortestTextThatReadsBackTheSame)
+{
+    EXPECT_EQ(DoubleToText(12.5), "12.5");
+    EXPECT_EQ(DoubleToText(100), "100");
+    EXPECT_EQ(DoubleToText(0.1), "0.1");
+    EXPECT_EQ(DoubleToText(100.0 / 3), "33.333333333333336");
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> percent(0, 100);
+    for (int i = 0; i < 20000; ++i) {
+        double value = i % 3 ? percent(rng) : std::ldexp(percent(rng), int(rng() % 200) - 100);
+        ASSERT_EQ(TextToDouble(DoubleToText(value), "Probability"), value) << value;
+    }
+    EXPECT_EQ(TextToDouble(DoubleToText(std::numeric_limits<double>::denorm_min()), "Probability"),
+              std::numeric_limits<double>::denorm_min());
+    EXPECT_EQ(TextToDouble(DoubleToText(std::numeric_limits<double>::max()), "Probability"),
+              std::numeric_limits<double>::max());
+}
+
+TEST(DocumentText, ProbabilityReadsFixedAndScientificNotation)
+{
+    EXPECT_EQ(TextToDouble("12.5", "Probability"), 12.5);
+    EXPECT_EQ(TextToDouble(" +12.5\n", "Probability"), 12.5);
+    EXPECT_EQ(TextToDouble("1E-5", "Probability"), 1e-5);
+    EXPECT_EQ(TextToDouble("1.5E20", "Probability"), 1.5e20);
+    EXPECT_EQ(TextToDouble("33.3333333333333", "Probability"), 33.3333333333333);
+    for (const char* bad : {"", "abc", "12,5", "inf", "nan", "NAN", "INF", "1e999", "-1e999", "0x1p3", "1.0f"})
+        EXPECT_THROW(TextToDouble(bad, "Probability"), FormatException) << bad;
+}
+
+TEST(DocumentText, Integers)
+{
+    EXPECT_EQ(TextToInt("5", "X"), 5);
+    EXPECT_EQ(TextToInt(" -17 ", "X"), -17);
+    EXPECT_EQ(TextToInt("+3", "X"), 3);
+    EXPECT_EQ(TextToInt("2147483647", "X"), 2147483647);
+    EXPECT_EQ(TextToInt("-2147483648", "X"), INT32_MIN);
+    for (const char* bad : {"2147483648", "5x", "1.0", "++1", "0x10", "- 1"})
+        EXPECT_THROW(TextToInt(bad, "X"), FormatException) << bad;
+    try {
+        TextToInt("", "OutlineCodes");
+        ADD_FAILURE();
+    } catch (const FormatException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Element 'OutlineCodes' is missing or empty."));
+    }
+    EXPECT_EQ(IntToText(-1), "-1");
+}
+
+TEST(DocumentText, GuidTextAgreesWithTheGuidHelpers)
+{
+    for (int i = 0; i < 200; ++i) {
+        TGuid g = Guid::NewGuid();
+        std::string text = GuidToText(g);
+        ASSERT_EQ(QString::fromStdString(text), Guid::ToString(g));
+        ASSERT_EQ(TextToGuid(text), g);
+        QString upper = QString::fromStdString(text).toUpper();
+        ASSERT_EQ(TextToGuid(upper.toStdString()), g);
+        ASSERT_EQ(TextToGuid(("{" + text + "}")), g);
+    }
+    EXPECT_THROW(TextToGuid("00000000-0000-0000-0000-00000000000"), Exception);
+    EXPECT_THROW(TextToGuid("0000000g-0000-0000-0000-000000000000"), Exception);
+    EXPECT_EQ(TextToGuid("00000000-0000-0000-0000-000000000000"), TGuid{});
 }

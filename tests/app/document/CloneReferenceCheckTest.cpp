@@ -1,0 +1,129 @@
+#include "DocumentTestSupport.h"
+
+#include "app/document/CloneReferenceCheck.h"
+
+using namespace doctest;
+
+namespace {
+
+void Link(TDecTreeNode* clone, const TDecTreeNode* master) { clone->CloneMasterId = master->Id; }
+
+} // namespace
+
+TEST(CloneReferenceCheck, ProperClonesStay)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    TDecTreeNode* master = Add(root, QStringLiteral("m"), ntChance);
+    Add(master, QStringLiteral("m1"));
+    TDecTreeNode* clone = Add(root, QStringLiteral("c"));
+    TDecTreeNode* deepClone = Add(Add(root, QStringLiteral("x")), QStringLiteral("c2"));
+    Link(clone, master);
+    Link(deepClone, master);
+    // A clone of a clone and a clone of a node that holds a clone: odd, but finite.
+    TDecTreeNode* cloneOfClone = Add(root, QStringLiteral("cc"));
+    Link(cloneOfClone, clone);
+    TDecTreeNode* holder = Add(root, QStringLiteral("holder"), ntDecision);
+    Link(Add(holder, QStringLiteral("inner")), master);
+    Link(Add(root, QStringLiteral("c3")), holder);
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
+    EXPECT_EQ(clone->CloneMasterId, master->Id);
+    EXPECT_TRUE(cloneOfClone->IsClone());
+}
+
+TEST(CloneReferenceCheck, MissingSelfAndAncestorLinksGo)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    TDecTreeNode* a = Add(root, QStringLiteral("a"), ntDecision);
+    TDecTreeNode* b = Add(a, QStringLiteral("b"), ntDecision);
+    TDecTreeNode* missing = Add(b, QStringLiteral("missing"));
+    missing->CloneMasterId = Guid::NewGuid();
+    TDecTreeNode* self = Add(b, QStringLiteral("self"));
+    Link(self, self);
+    TDecTreeNode* ofGrandparent = Add(b, QStringLiteral("ancestor"));
+    Link(ofGrandparent, a);
+    TDecTreeNode* ofRoot = Add(b, QStringLiteral("root"));
+    Link(ofRoot, root);
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 4);
+    for (TDecTreeNode* n : {missing, self, ofGrandparent, ofRoot})
+        EXPECT_FALSE(n->IsClone()) << n->Caption.toStdString();
+}
+
+TEST(CloneReferenceCheck, MasterInsideAnotherCloneCountsAsMissing)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    TDecTreeNode* master = Add(root, QStringLiteral("m"), ntChance);
+    Add(master, QStringLiteral("m1"));
+    TDecTreeNode* clone = Add(root, QStringLiteral("c"));
+    Link(clone, master);
+    TDecTreeNode* copied = Add(clone, QStringLiteral("copy of m1")); // rebuilt on every refresh
+    TDecTreeNode* other = Add(root, QStringLiteral("o"));
+    Link(other, copied);
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 1);
+    EXPECT_FALSE(other->IsClone());
+    EXPECT_TRUE(clone->IsClone());
+}
+
+TEST(CloneReferenceCheck, RootCloneGoesAndItsChildrenAreLookedAt)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    TDecTreeNode* child = Add(root, QStringLiteral("child"), ntDecision);
+    TDecTreeNode* inner = Add(child, QStringLiteral("inner"));
+    Link(root, child);  // no master can be outside the root
+    Link(inner, inner); // only seen once the root is a plain node again
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 2);
+    EXPECT_FALSE(root->IsClone());
+    EXPECT_FALSE(inner->IsClone());
+}
+
+TEST(CloneReferenceCheck, CyclesLoseOneLinkEach)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    // A three-cycle: each master holds a clone of the next.
+    TDecTreeNode* m[3];
+    TDecTreeNode* c[3];
+    for (int i = 0; i < 3; ++i) {
+        m[i] = Add(root, QStringLiteral("m%1").arg(i), ntDecision);
+        c[i] = Add(m[i], QStringLiteral("c%1").arg(i));
+    }
+    for (int i = 0; i < 3; ++i)
+        Link(c[i], m[(i + 1) % 3]);
+    // A separate two-cycle through a deeper node.
+    TDecTreeNode* p = Add(root, QStringLiteral("p"), ntDecision);
+    TDecTreeNode* q = Add(root, QStringLiteral("q"), ntDecision);
+    TDecTreeNode* pc = Add(Add(p, QStringLiteral("p1"), ntDecision), QStringLiteral("pc"));
+    TDecTreeNode* qc = Add(q, QStringLiteral("qc"));
+    Link(pc, q);
+    Link(qc, p);
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 2);
+    EXPECT_EQ(int(c[0]->IsClone()) + int(c[1]->IsClone()) + int(c[2]->IsClone()), 2);
+    EXPECT_NE(pc->IsClone(), qc->IsClone());
+    // Nothing is left to remove, and the clones expand to a finite tree.
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
+    size_t before = doc.PreOrder().size();
+    root->RefreshClones();
+    root->RefreshClones();
+    size_t once = doc.PreOrder().size();
+    root->RefreshClones();
+    EXPECT_EQ(doc.PreOrder().size(), once);
+    EXPECT_GE(once, before);
+}
+
+TEST(CloneReferenceCheck, ManyClonesStayLinear)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    TDecTreeNode* master = Add(root, QStringLiteral("m"), ntChance);
+    for (int i = 0; i < 50; ++i)
+        Add(master, QString());
+    TDecTreeNode* node = root;
+    for (int i = 0; i < 20000; ++i) {
+        node = Add(node, QString(), ntDecision);
+        Link(Add(node, QString()), master);
+    }
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
+}

@@ -1,0 +1,119 @@
+#include "DocumentTestSupport.h"
+
+#include "app/document/XmlBinding.h"
+#include "shared/core/Exceptions.h"
+
+#include <QTemporaryDir>
+
+TEST(XmlBinding, GettersOfAbsentElementsSeeEmptyValues)
+{
+    auto doc = ParseTreeDocument("<Tree><Branch/></Tree>");
+    TXMLTreeType tree = doc->Tree();
+    EXPECT_EQ(tree.StatusDate(), "");
+    EXPECT_EQ(tree.CurrencySymbol(), "");
+    EXPECT_THROW(tree.OutlineCodes(), FormatException);
+    TXMLBranchType branch = tree.Branch();
+    EXPECT_EQ(branch.Id(), "");
+    EXPECT_EQ(branch.Ref(), "");
+    EXPECT_EQ(branch.Caption(), "");
+    EXPECT_EQ(branch.Type(), "");
+    EXPECT_THROW(branch.ChildrenVisible(), FormatException);
+    EXPECT_FALSE(branch.HasBranches());
+    EXPECT_EQ(branch.Branches().Count(), 0);
+}
+
+TEST(XmlBinding, FirstElementOfANameCountsAndUnknownOnesAreIgnored)
+{
+    auto doc = ParseTreeDocument("<Tree><Branch id='a'><Unknown>1</Unknown><Caption>first</Caption>"
+                                 "<Caption>second</Caption><caption>lower</caption><DecisionMultiBudget>7"
+                                 "</DecisionMultiBudget><Branches><Branch id='b'/><Other/><Branch id='c'/>"
+                                 "</Branches><Branches><Branch id='d'/></Branches></Branch></Tree>");
+    TXMLBranchType branch = doc->Tree().Branch();
+    EXPECT_EQ(branch.Caption(), "first");
+    EXPECT_EQ(branch.DecisionMultiBudget(), 7);
+    TXMLBranchesType items = branch.Branches();
+    ASSERT_EQ(items.Count(), 2);
+    EXPECT_EQ(items.Branch(0).Id(), "b");
+    EXPECT_EQ(items.Branch(1).Id(), "c");
+    EXPECT_THROW(items.Branch(2), ArgumentOutOfRangeException);
+}
+
+TEST(XmlBinding, SettersCreateElementsInTheOrderOfFirstUse)
+{
+    auto doc = NewTree();
+    TXMLTreeType tree = doc->Tree();
+    tree.SetShowPayoff(1);
+    tree.SetOutlineCodes(0);
+    tree.SetShowPayoff(0); // set again: stays where it is
+    TXMLBranchType branch = tree.Branch();
+    branch.SetPayoff("1.5");
+    branch.SetCaption(QString::fromUtf8("ä <b>"));
+    branch.SetCaption(QString());
+    branch.SetId("x");
+    TXMLBranchesType items = branch.Branches();
+    items.Add().SetId("second");
+    items.Insert(0).SetId("first");
+    items.Insert(2).SetId("third");
+    items.SetId("unused");
+    EXPECT_EQ(items.Count(), 3);
+    EXPECT_EQ(doc->SaveToString(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<Tree>\n"
+              "  <ShowPayoff>0</ShowPayoff>\n"
+              "  <OutlineCodes>0</OutlineCodes>\n"
+              "  <Branch id=\"x\">\n"
+              "    <Payoff>1.5</Payoff>\n"
+              "    <Caption />\n"
+              "    <Branches id=\"unused\">\n"
+              "      <Branch id=\"first\" />\n"
+              "      <Branch id=\"second\" />\n"
+              "      <Branch id=\"third\" />\n"
+              "    </Branches>\n"
+              "  </Branch>\n"
+              "</Tree>\n");
+}
+
+TEST(XmlBinding, FontElement)
+{
+    auto doc = ParseTreeDocument("<Tree><Font><FontName>Arial</FontName><FontSize> 12 </FontSize>"
+                                 "<FontStyle>Bold</FontStyle></Font></Tree>");
+    TXMLFontType font = doc->Tree().Font();
+    EXPECT_TRUE(font.HasChildNodes());
+    EXPECT_EQ(font.FontName(), "Arial");
+    EXPECT_EQ(font.FontSize(), 12);
+    EXPECT_EQ(font.FontStyle(), "Bold");
+    font.SetFontSize(9);
+    EXPECT_EQ(font.FontSize(), 9);
+    EXPECT_FALSE(ParseTreeDocument("<Tree/>")->Tree().FindFont());
+}
+
+TEST(XmlBinding, OpeningFiles)
+{
+    QTemporaryDir dir;
+    QString path = dir.filePath(QString::fromUtf8("Überblick.qdx"));
+    ASSERT_TRUE(doctest::WriteFile(path, "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Tree>"
+                                         "<CurrencySymbol>\xE2\x82\xAC</CurrencySymbol></Tree>"));
+    auto doc = OpenTreeDocument(path);
+    EXPECT_EQ(DocumentText::ToQString(doc->Tree().CurrencySymbol()), QString::fromUtf8("€"));
+
+    EXPECT_THROW(OpenTreeDocument(dir.filePath(QStringLiteral("none.qdn"))), IOException);
+
+    ASSERT_TRUE(doctest::WriteFile(path, "<?xml version=\"1.0\"?>\n<Tree>\n  <A>\n  </B>\n</Tree>\n"));
+    try {
+        OpenTreeDocument(path);
+        ADD_FAILURE();
+    } catch (const FormatException& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("XML parse error at line 4, column 5: ")))
+            << e.Message().toStdString();
+    }
+    ASSERT_TRUE(doctest::WriteFile(path, "<?xml version=\"1.0\"?>\n<tree/>\n"));
+    EXPECT_THROW(OpenTreeDocument(path), FormatException);
+}
+
+TEST(XmlBinding, InterfaceIdentities)
+{
+    EXPECT_STREQ(TXMLTreeType::InterfaceId, "{D7BB1275-17EB-44CD-A1A2-C92A0F2FA60F}");
+    EXPECT_STREQ(TXMLFontType::InterfaceId, "{7E9C2B06-6B67-4805-A1AC-27DB1ECEDBE1}");
+    EXPECT_STREQ(TXMLBranchType::InterfaceId, "{85356C80-1CDE-44C2-9E3D-69FBF5E5F81C}");
+    EXPECT_STREQ(TXMLBranchesType::InterfaceId, "{FBD0F79B-9158-430A-A63A-0BC1F753C0B6}");
+}
