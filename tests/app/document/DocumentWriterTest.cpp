@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <clocale>
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace doctest;
@@ -294,6 +296,29 @@ TEST(DocumentWriter, FailedSaveLeavesTheOldFileIntact)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("folder.qdn"))).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()); // no temporary file left
+}
+
+TEST(DocumentWriter, WriteFailingHalfwayLeavesTheOldFileIntact)
+{
+    // The file-size limit makes the write fail after some bytes, whoever runs the test.
+    QTemporaryDir dir;
+    TGoldenDocument golden;
+    QString path = dir.filePath(QStringLiteral("tree.qdn"));
+    ASSERT_TRUE(WriteFile(path, "OLD"));
+    struct rlimit previous;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 2000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    QString error;
+    bool ok = SaveDocument(golden.Doc, golden.Styles, path, &error);
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the file: "))) << error.toStdString();
+    EXPECT_EQ(ReadFile(path), QByteArray("OLD"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("tree.qdn")});
 }
 
 TEST(DocumentWriter, FailedSaveInAReadOnlyFolderLeavesTheOldFileIntact)
