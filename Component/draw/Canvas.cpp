@@ -49,15 +49,12 @@ bool TCanvas::RectVisible(const QRect& rect) const
     return FClipStack.back().intersects(rect);
 }
 
-int32_t TCanvas::TextWidth(const QString& text) const
-{
-    return CanvasFontMetrics(Font).horizontalAdvance(text);
-}
+int32_t TCanvas::TextWidth(const QString& text) const { return CanvasFontEntry(Font).TextWidth(text); }
 
-int32_t TCanvas::TextHeight(const QString&) const { return CanvasFontMetrics(Font).height(); }
+int32_t TCanvas::TextHeight(const QString&) const { return CanvasFontEntry(Font).Height(); }
 
 QSize TCanvas::TextExtent(const QString& text) const
 {
-    const QFontMetrics& m = CanvasFontMetrics(Font);
-    return QSize(m.horizontalAdvance(text), m.height());
+    TCanvasFontEntry& entry = CanvasFontEntry(Font);
+    return QSize(entry.TextWidth(text), entry.Height());
 }

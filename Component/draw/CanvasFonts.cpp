@@ -2,9 +2,6 @@
 
 #include <QHash>
 
-#include <cstdlib>
-#include <memory>
-#include <unordered_map>
 
 QString MapFontFamily(const QString& name)
 {
@@ -37,6 +34,10 @@ QFont ToQFont(const TCanvasFont& font)
     // Hinting snaps glyphs to the device's pixel grid, which differs between screen, image and
     // printer; without it the advances, and so every measured layout, are the same everywhere.
     f.setHintingPreference(QFont::PreferNoHinting);
+    // Texts are set as plain sequences of glyph advances, without kerning or ligatures: as
+    // the drawing was designed, and so that a text's width is the sum of its characters'.
+    f.setKerning(false);
+    f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
 }
 
@@ -63,22 +64,65 @@ int StyleBits(const TFontStyles& s)
 
 } // namespace
 
-const QFontMetrics& CanvasFontMetrics(const TCanvasFont& font)
+struct TCanvasFontEntry::TText {
+    int32_t Width = -1;
+    std::unique_ptr<QStaticText> Static;
+};
+
+TCanvasFontEntry::TCanvasFontEntry(const TCanvasFont& font)
+    : FFont(ToQFont(font)), FMetrics(FFont), FAscent(FMetrics.ascent()), FHeight(FMetrics.height())
 {
-    // Painting runs on the main thread only; the cache stays small because a document uses a
-    // handful of fonts, and is dropped wholesale should a style editor session run it up.
-    static std::unordered_map<TFontKey, std::unique_ptr<QFontMetrics>, TFontKeyHash> cache;
-    static const QFontMetrics* last = nullptr;
-    static TFontKey lastKey{QString(), 0, -1};
-    TFontKey key{font.Name, font.Size, StyleBits(font.Style)};
-    if (last && key == lastKey)
-        return *last;
-    auto it = cache.find(key);
-    if (it == cache.end()) {
-        if (cache.size() >= 256)
-            cache.clear();
-        it = cache.emplace(key, std::make_unique<QFontMetrics>(ToQFont(font))).first;
+}
+
+TCanvasFontEntry::~TCanvasFontEntry() = default;
+
+TCanvasFontEntry::TText& TCanvasFontEntry::Find(const QString& text)
+{
+    auto it = FTexts.find(text);
+    if (it != FTexts.end())
+        return *it->second;
+    // A long session (or a huge tree) must not make the cache grow without end.
+    if (FTexts.size() >= 50000)
+        FTexts.clear();
+    return *FTexts.emplace(text, std::make_unique<TText>()).first->second;
+}
+
+int32_t TCanvasFontEntry::TextWidth(const QString& text)
+{
+    if (text.isEmpty())
+        return 0;
+    TText& t = Find(text);
+    if (t.Width < 0)
+        t.Width = FMetrics.horizontalAdvance(text);
+    return t.Width;
+}
+
+const QStaticText& TCanvasFontEntry::StaticText(const QString& text)
+{
+    TText& t = Find(text);
+    if (!t.Static) {
+        t.Static = std::make_unique<QStaticText>(text);
+        t.Static->setTextFormat(Qt::PlainText);
+        t.Static->setPerformanceHint(QStaticText::AggressiveCaching);
+        t.Static->prepare(QTransform(), FFont);
     }
+    return *t.Static;
+}
+
+TCanvasFontEntry& CanvasFontEntry(const TCanvasFont& font)
+{
+    // Painting runs on the main thread only. A document uses a handful of fonts, so entries
+    // are never dropped and references to them stay valid.
+    static std::unordered_map<TFontKey, std::unique_ptr<TCanvasFontEntry>, TFontKeyHash> cache;
+    static TCanvasFontEntry* last = nullptr;
+    static TFontKey lastKey{QString(), 0, -1};
+    const int style = StyleBits(font.Style);
+    if (last && font.Size == lastKey.Size && style == lastKey.Style && font.Name == lastKey.Name)
+        return *last;
+    TFontKey key{font.Name, font.Size, style};
+    auto it = cache.find(key);
+    if (it == cache.end())
+        it = cache.emplace(key, std::make_unique<TCanvasFontEntry>(font)).first;
     last = it->second.get();
     lastKey = std::move(key);
     return *last;

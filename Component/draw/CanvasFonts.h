@@ -7,6 +7,10 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QStaticText>
+
+#include <memory>
+#include <unordered_map>
 
 // The family actually used for a font name: "Verdana" becomes "DejaVu Sans"; other names
 // pass through (the platform substitutes what it lacks).
@@ -17,7 +21,38 @@ QString MapFontFamily(const QString& name);
 // magnitude (0 as the default 8 pt) and the result is kept within 1..2000 pixels.
 int32_t FontPixelHeight(int32_t points);
 
-// The platform font and its metrics for a canvas font. The metrics are cached; the reference
-// stays valid until the next call.
+// The platform font and its metrics for a canvas font.
 QFont ToQFont(const TCanvasFont& font);
-const QFontMetrics& CanvasFontMetrics(const TCanvasFont& font);
+
+// One platform font with its metrics and the texts already measured and laid out in it, so
+// that each distinct text is measured and shaped once however often it is drawn. Entries live
+// as long as the program; their text caches are emptied when they grow large.
+class TCanvasFontEntry {
+public:
+    explicit TCanvasFontEntry(const TCanvasFont& font);
+    TCanvasFontEntry(const TCanvasFontEntry&) = delete;
+    TCanvasFontEntry& operator=(const TCanvasFontEntry&) = delete;
+    ~TCanvasFontEntry();
+
+    const QFont& Font() const { return FFont; }
+    const QFontMetrics& Metrics() const { return FMetrics; }
+    int32_t Ascent() const { return FAscent; }
+    // The height of every text's cell.
+    int32_t Height() const { return FHeight; }
+    int32_t TextWidth(const QString& text);
+    // The text laid out for drawing with this font.
+    const QStaticText& StaticText(const QString& text);
+
+private:
+    struct TText;
+    TText& Find(const QString& text);
+    QFont FFont;
+    QFontMetrics FMetrics;
+    int32_t FAscent;
+    int32_t FHeight;
+    std::unordered_map<QString, std::unique_ptr<TText>> FTexts;
+};
+
+// The entry of a canvas font (made on first use; main thread only).
+TCanvasFontEntry& CanvasFontEntry(const TCanvasFont& font);
+inline const QFontMetrics& CanvasFontMetrics(const TCanvasFont& font) { return CanvasFontEntry(font).Metrics(); }

@@ -6,6 +6,9 @@
 
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
 
 namespace {
 
@@ -102,27 +105,125 @@ void TPainterCanvas::Rectangle(const QRect& rect)
 {
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
-    UseBrush();
-    UsePen();
-    FPainter->drawRect(OutlineRect(rect));
+    if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1) {
+        UseBrush();
+        UsePen();
+        FPainter->drawRect(OutlineRect(rect));
+        return;
+    }
+    // A solid outline of an upright rectangle is four bands, which are filled directly rather
+    // than stroked: the same pixels, at a fraction of the cost of a wide pen's stroker.
+    const int64_t x1 = rect.x(), y1 = rect.y();
+    const int64_t x2 = x1 + rect.width() - 1, y2 = y1 + rect.height() - 1;  // outline centres
+    if (Brush.Style == TBrushStyle::Solid && rect.width() > 1 && rect.height() > 1)
+        FPainter->fillRect(QRect(int(x1), int(y1), rect.width() - 1, rect.height() - 1), ToQColor(Brush.Color));
+    if (Pen.Style == TPenStyle::Clear)
+        return;
+    // A band of width w around the centre line c covers c - w / 2 .. c - w / 2 + w - 1.
+    const int64_t w = int64_t(PenWidth(Pen.Width));
+    const int64_t outerL = x1 - w / 2, outerT = y1 - w / 2;
+    const int64_t outerR = x2 - w / 2 + w - 1, outerB = y2 - w / 2 + w - 1;
+    const int64_t innerL = outerL + w, innerT = outerT + w, innerR = outerR - w, innerB = outerB - w;
+    const QColor color = ToQColor(Pen.Color);
+    auto band = [&](int64_t l, int64_t t, int64_t r, int64_t b) {
+        if (l <= r && t <= b)
+            FPainter->fillRect(QRect(QPoint(int(l), int(t)), QPoint(int(r), int(b))), color);
+    };
+    if (innerL > innerR || innerT > innerB) {
+        band(outerL, outerT, outerR, outerB);
+        return;
+    }
+    band(outerL, outerT, outerR, innerT - 1);
+    band(outerL, innerB + 1, outerR, outerB);
+    band(outerL, innerT, innerL - 1, innerB);
+    band(innerR + 1, innerT, outerR, innerB);
 }
 
 void TPainterCanvas::Ellipse(const QRect& rect)
 {
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
-    UseBrush();
-    UsePen();
-    FPainter->drawEllipse(OutlineRect(rect));
+    if (!WidePen()) {
+        UseBrush();
+        UsePen();
+        FPainter->drawEllipse(OutlineRect(rect));
+        return;
+    }
+    // A wide outline is filled as a ring between two ellipses instead of being stroked.
+    if (Brush.Style == TBrushStyle::Solid) {
+        UseBrush();
+        UseNoPen();
+        FPainter->drawEllipse(OutlineRect(rect));
+    }
+    const qreal half = PenWidth(Pen.Width) / 2, shift = CentreShift();
+    const QRectF centre = OutlineRect(rect).translated(shift, shift);
+    QPainterPath ring;
+    ring.setFillRule(Qt::OddEvenFill);
+    ring.addEllipse(centre.adjusted(-half, -half, half, half));
+    if (centre.width() > 2 * half && centre.height() > 2 * half)
+        ring.addEllipse(centre.adjusted(half, half, -half, -half));
+    FPainter->fillPath(ring, ToQColor(Pen.Color));
+}
+
+bool TPainterCanvas::WidePen() const { return Pen.Style != TPenStyle::Clear && Pen.Width > 1; }
+
+qreal TPainterCanvas::CentreShift() const { return (int(PenWidth(Pen.Width)) % 2) ? 0.5 : 0.0; }
+
+void TPainterCanvas::FillJoin(const QPoint& at, const QColor& color)
+{
+    const int w = int(PenWidth(Pen.Width));
+    // Up to three pixels a round join is a square; beyond, a disk.
+    if (w <= 3) {
+        FPainter->fillRect(QRect(at.x() - w / 2, at.y() - w / 2, w, w), color);
+        return;
+    }
+    const qreal shift = CentreShift(), half = w / 2.0;
+    FPainter->drawEllipse(QRectF(at.x() + shift - half, at.y() + shift - half, w, w));
+}
+
+void TPainterCanvas::FillWideLines(const QPolygon& points, bool closed)
+{
+    // Each segment is a band of the pen's width around its centre line, with round joins and
+    // ends: the look of a wide pen, filled instead of stroked.
+    const QColor color = ToQColor(Pen.Color);
+    FPainter->setPen(Qt::NoPen);
+    FPainter->setBrush(color);
+    FAppliedPen.reset();
+    FAppliedBrush.reset();
+    const qreal half = PenWidth(Pen.Width) / 2, shift = CentreShift();
+    const int n = int(points.size());
+    const int segments = closed ? n : n - 1;
+    for (int i = 0; i < segments; ++i) {
+        const QPointF p = QPointF(points[i]) + QPointF(shift, shift);
+        const QPointF q = QPointF(points[(i + 1) % n]) + QPointF(shift, shift);
+        const QPointF d = q - p;
+        const qreal length = std::hypot(d.x(), d.y());
+        if (length == 0)
+            continue;
+        const QPointF normal(-d.y() / length * half, d.x() / length * half);
+        const QPointF band[4] = {p + normal, q + normal, q - normal, p - normal};
+        FPainter->drawConvexPolygon(band, 4);
+    }
+    for (int i = 0; i < n; ++i)
+        FillJoin(points[i], color);
 }
 
 void TPainterCanvas::Polygon(const QPolygon& points)
 {
     if (points.size() < 2)
         return;
-    UseBrush();
-    UsePen();
-    FPainter->drawPolygon(points, Qt::OddEvenFill);
+    if (!WidePen()) {
+        UseBrush();
+        UsePen();
+        FPainter->drawPolygon(points, Qt::OddEvenFill);
+        return;
+    }
+    if (Brush.Style == TBrushStyle::Solid) {
+        UseBrush();
+        UseNoPen();
+        FPainter->drawPolygon(points, Qt::OddEvenFill);
+    }
+    FillWideLines(points, true);
 }
 
 void TPainterCanvas::LineTo(const QPoint& point)
@@ -137,20 +238,30 @@ void TPainterCanvas::LineTo(const QPoint& point)
         FAppliedPen.reset();
         FPainter->drawLine(from, point);
     }
+    if (WidePen()) {
+        FillWideLines(QPolygon({from, point}), false);
+        return;
+    }
     UsePen();
     FPainter->drawLine(from, point);
 }
 
 void TPainterCanvas::DrawText(int32_t x, int32_t y, const QString& text)
 {
-    if (!FAppliedFont || *FAppliedFont != Font) {
-        FPainter->setFont(ToQFont(Font));
-        FAscent = CanvasFontMetrics(Font).ascent();
-        FAppliedFont = Font;
+    TCanvasFontEntry& entry = CanvasFontEntry(Font);
+    if (FAppliedFontEntry != &entry) {
+        FPainter->setFont(entry.Font());
+        FAppliedFontEntry = &entry;
     }
-    FPainter->setPen(ToQColor(Font.Color));
-    FAppliedPen.reset();
-    FPainter->drawText(QPoint(x, y + FAscent), text);
+    if (!FAppliedPen || FAppliedPen->Style != TPenStyle::Solid || FAppliedPen->Color != Font.Color ||
+        FAppliedPen->Width != -1) {
+        FPainter->setPen(ToQColor(Font.Color));
+        // Marks the painter's pen as the text colour, which no shape pen can equal.
+        FAppliedPen = TCanvasPen{Font.Color, -1, TPenStyle::Solid};
+    }
+    // Each distinct text is laid out once and then drawn from that layout; the layout's top
+    // edge is the cell's top edge.
+    FPainter->drawStaticText(QPoint(x, y), entry.StaticText(text));
 }
 
 void TPainterCanvas::TextOut(int32_t x, int32_t y, const QString& text)
@@ -173,7 +284,7 @@ void TPainterCanvas::TextRect(const QRect& clip, int32_t x, int32_t y, const QSt
     // restore() put back the painter's earlier pen and font.
     FAppliedPen.reset();
     FAppliedBrush.reset();
-    FAppliedFont.reset();
+    FAppliedFontEntry = nullptr;
 }
 
 void TPainterCanvas::Draw(int32_t x, int32_t y, const QImage& image)
@@ -195,8 +306,47 @@ QRect TPainterCanvas::VisibleArea() const
     return area;
 }
 
+QImage* TPainterCanvas::DirectImage(QPoint& offset) const
+{
+    // Pixels can be written straight into an image that this painter alone draws on, when the
+    // drawing is only shifted (no scaling), plainly composed and clipped by nothing but our
+    // own clip rectangle.
+    QPaintDevice* device = FPainter->device();
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return nullptr;
+    if (!image->isDetached() || FPainter->opacity() != 1.0 ||
+        FPainter->compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    const QTransform t = FPainter->deviceTransform();
+    if (t.type() > QTransform::TxTranslate || t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy()))
+        return nullptr;
+    if (FPainter->hasClipping() && !ClipRect())
+        return nullptr;
+    offset = QPoint(int(t.dx()), int(t.dy()));
+    return image;
+}
+
 void TPainterCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
 {
+    QPoint offset;
+    if (QImage* image = DirectImage(offset)) {
+        QRect limit = QRect(QPoint(0, 0), image->size()).translated(-offset);
+        if (const std::optional<QRect> clip = ClipRect())
+            limit = limit.intersected(*clip);
+        if (limit.isEmpty())
+            return;
+        uchar* bits = image->bits();
+        const qsizetype stride = image->bytesPerLine();
+        RasterizeGradientTriangle(vertices, limit, [&](int32_t px, int32_t py, uint8_t r, uint8_t g, uint8_t b) {
+            reinterpret_cast<QRgb*>(bits + (py + offset.y()) * stride)[px + offset.x()] = qRgb(r, g, b);
+        });
+        return;
+    }
     const QRect limit = VisibleArea();
     int32_t minX = INT32_MAX, minY = INT32_MAX, maxX = INT32_MIN, maxY = INT32_MIN;
     for (const TTriVertex& v : vertices) {
@@ -208,8 +358,8 @@ void TPainterCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
     const QRect box = QRect(QPoint(minX, minY), QPoint(maxX, maxY)).intersected(limit);
     if (box.isEmpty())
         return;
-    // The triangle is shaded into a transparent patch that is then drawn in one call, which
-    // works on any device and under any transform.
+    // Elsewhere the triangle is shaded into a transparent patch that is then drawn in one
+    // call, which works on any device and under any transform.
     if (FScratch.width() < box.width() || FScratch.height() < box.height())
         FScratch = QImage(std::max(box.width(), FScratch.width()),
                           std::max(box.height(), FScratch.height()),

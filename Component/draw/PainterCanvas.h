@@ -6,6 +6,8 @@
 
 #include "Component/draw/Canvas.h"
 
+#include <QColor>
+
 #include <memory>
 
 class QPaintDevice;
@@ -43,14 +45,22 @@ private:
     void UseNoBrush();
     void UseNoPen();
     void DrawText(int32_t x, int32_t y, const QString& text);
+    // Pens wider than a pixel are filled as bands rather than stroked, which is many times
+    // faster and gives the same look.
+    bool WidePen() const;
+    qreal CentreShift() const;
+    void FillWideLines(const QPolygon& points, bool closed);
+    void FillJoin(const QPoint& at, const QColor& color);
     QRect VisibleArea() const;
+    // The image to write triangle pixels into directly, and the shift to its pixels; null when
+    // the painter's state asks for the general route.
+    QImage* DirectImage(QPoint& offset) const;
 
     std::unique_ptr<QPainter> FOwnPainter;
     QPainter* FPainter = nullptr;
     // What the painter holds now, so that unchanged state is not set again.
     std::optional<TCanvasPen> FAppliedPen;
     std::optional<TCanvasBrush> FAppliedBrush;
-    std::optional<TCanvasFont> FAppliedFont;
-    int32_t FAscent = 0;
+    const class TCanvasFontEntry* FAppliedFontEntry = nullptr;
     QImage FScratch;
 };

@@ -57,17 +57,35 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
         const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
         bias[i] = topLeft ? 0 : 1;
     }
+    // One colour throughout (every shadow): the weights sum to `area`, so no mixing is needed.
+    const bool flat = c[0][0] == c[1][0] && c[0][0] == c[2][0] && c[0][1] == c[1][1] &&
+                      c[0][1] == c[2][1] && c[0][2] == c[1][2] && c[0][2] == c[2][2];
+    // Weights times 16-bit channels stay below 2^63 for any triangle of less than 2^46 area,
+    // which covers everything but nonsense coordinates; those take the wide path.
+    const bool narrow = area < (int64_t(1) << 46);
+    const double inverse = 1.0 / double(area);
+    auto channel = [&](const int64_t* w, int k) -> uint8_t {
+        if (narrow) {
+            const int64_t sum = w[0] * c[0][k] + w[1] * c[1][k] + w[2] * c[2][k];
+            // Floor division through the reciprocal, corrected to be exact.
+            int64_t q = int64_t(double(sum) * inverse);
+            while (q * area > sum)
+                --q;
+            while ((q + 1) * area <= sum)
+                ++q;
+            return uint8_t(q >> 8);
+        }
+        const __int128 sum = (__int128)w[0] * c[0][k] + (__int128)w[1] * c[1][k] + (__int128)w[2] * c[2][k];
+        return uint8_t(int64_t(sum / area) >> 8);
+    };
     for (int64_t py = top; py <= bottom; ++py) {
         int64_t w[3] = {w0[0], w0[1], w0[2]};
         for (int64_t px = left; px <= right; ++px) {
             if (w[0] >= bias[0] && w[1] >= bias[1] && w[2] >= bias[2]) {
-                uint8_t ch[3];
-                for (int k = 0; k < 3; ++k) {
-                    const __int128 sum = (__int128)w[0] * c[0][k] + (__int128)w[1] * c[1][k] +
-                                         (__int128)w[2] * c[2][k];
-                    ch[k] = uint8_t(int64_t(sum / area) >> 8);
-                }
-                plot(int32_t(px), int32_t(py), ch[0], ch[1], ch[2]);
+                if (flat)
+                    plot(int32_t(px), int32_t(py), uint8_t(c[0][0] >> 8), uint8_t(c[0][1] >> 8), uint8_t(c[0][2] >> 8));
+                else
+                    plot(int32_t(px), int32_t(py), channel(w, 0), channel(w, 1), channel(w, 2));
             }
             for (int i = 0; i < 3; ++i)
                 w[i] += stepX[i];

@@ -74,6 +74,36 @@ TEST(PainterCanvasTest, RectangleOutlineAndFillStayWithinTheEdges)
     EXPECT_EQ(image.pixel(4, 4), White);
 }
 
+TEST(PainterCanvasTest, WidePenOutlinesAreCentredOnTheEdgePixels)
+{
+    for (int width : {2, 3}) {
+        QImage image = Blank();
+        {
+            TPainterCanvas canvas(&image);
+            canvas.Pen.Width = width;
+            canvas.Brush.Color = 0xFFFFFF;
+            canvas.Rectangle(QRect(10, 10, 10, 8));   // outline centres at x 10 and 19, y 10 and 17
+        }
+        const int before = width / 2, after = width - 1 - width / 2;
+        EXPECT_EQ(Painted(image), QRect(QPoint(10 - before, 10 - before), QPoint(19 + after, 17 + after))) << width;
+        EXPECT_EQ(image.pixel(10 + after, 13), Black) << width;
+        EXPECT_EQ(image.pixel(11 + after, 13), White) << width;
+        EXPECT_EQ(image.pixel(18 - before, 13), White) << width;
+        EXPECT_EQ(image.pixel(19 - before, 13), Black) << width;
+        EXPECT_EQ(image.pixel(10 - before, 10 - before), Black) << width;   // square corners
+    }
+    // A rectangle smaller than its pen is one block of the pen colour.
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.Pen.Width = 4;
+        canvas.Brush.Color = 0xFFFFFF;
+        canvas.Rectangle(QRect(10, 10, 3, 3));
+    }
+    EXPECT_EQ(Painted(image), QRect(QPoint(8, 8), QPoint(13, 13)));
+    EXPECT_EQ(image.pixel(11, 11), Black);
+}
+
 TEST(PainterCanvasTest, RectangleWithClearPenFillsOnePixelLess)
 {
     QImage image = Blank();
@@ -192,6 +222,33 @@ TEST(PainterCanvasTest, TextHangsBelowItsTopEdge)
     EXPECT_LT(ink.top(), 12 + height / 3);
 }
 
+TEST(PainterCanvasTest, TextIsSetAsThePlatformSetsItOnItsBaseline)
+{
+    // Drawing from the cached layout gives the pixels of a plain text drawing whose baseline
+    // lies one ascent below the top edge, again and again.
+    TCanvasFont font;
+    font.Size = 10;
+    font.Style.Italic = true;
+    const QString text = QStringLiteral("Payoff -1,250.75 %");
+    QImage expected = Blank(200, 40, White);
+    {
+        QPainter painter(&expected);
+        painter.setFont(ToQFont(font));
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(7, 9 + CanvasFontMetrics(font).ascent()), text);
+    }
+    for (int round = 0; round < 2; ++round) {
+        QImage image = Blank(200, 40, White);
+        {
+            TPainterCanvas canvas(&image);
+            canvas.Font = font;
+            canvas.Brush.Style = TBrushStyle::Clear;
+            canvas.TextOut(7, 9, text);
+        }
+        EXPECT_EQ(image, expected) << round;
+    }
+}
+
 TEST(PainterCanvasTest, TextOverSolidBrushFillsItsCell)
 {
     QImage image = Blank(100, 40, White);
@@ -284,6 +341,33 @@ TEST(PainterCanvasTest, GradientTriangleMatchesTheRasteriser)
         for (int x = 0; x < 40; ++x)
             painted += image.pixel(x, y) != White;
     EXPECT_EQ(painted, covered);
+}
+
+TEST(PainterCanvasTest, GradientTriangleIsTheSameOnEveryRoute)
+{
+    // Written straight into an RGB32 image, shaded through a patch on other formats, and
+    // shifted by a translated painter: the same pixels each time.
+    const TTriangleVertices v = {TTriVertex::FromColor(27, 10, 0x0000FF), TTriVertex::FromColor(10, 18, 0x00FF00),
+                                 TTriVertex::FromColor(27, 27, 0xFF0000)};
+    QImage direct = Blank(40, 40, White);
+    QImage patched(40, 40, QImage::Format_RGB888);
+    patched.fill(Qt::white);
+    QImage shifted = Blank(50, 50, White);
+    {
+        TPainterCanvas a(&direct);
+        a.GradientFillTriangle(v);
+        TPainterCanvas b(&patched);
+        b.GradientFillTriangle(v);
+        QPainter painter(&shifted);
+        painter.translate(5, 7);
+        TPainterCanvas c(&painter);
+        c.GradientFillTriangle(v);
+    }
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            ASSERT_EQ(patched.pixel(x, y), direct.pixel(x, y)) << x << "," << y;
+            ASSERT_EQ(shifted.pixel(x + 5, y + 7), direct.pixel(x, y)) << x << "," << y;
+        }
 }
 
 TEST(PainterCanvasTest, GradientTriangleRespectsClip)
