@@ -1,11 +1,15 @@
 #include "app/document/XmlBinding.h"
 
 #include "app/document/DocumentText.h"
+#include "app/document/XmlWhitespaceFilter.h"
+#include "Component/styles/StyleTreeSerializer.h"
 #include "shared/core/Exceptions.h"
 
 #include <QFile>
 #include <charconv>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -103,7 +107,8 @@ void SetChildInt(pugi::xml_node parent, const char* name, int value)
     SetChildText(parent, name, std::string_view(DocumentText::IntToText(value)));
 }
 
-const unsigned kParseOptions = pugi::parse_default;
+// Those of the style-state XML, which keeps a setting text made only of blanks.
+const unsigned kParseOptions = StyleXmlParseOptions;
 
 std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> document, const pugi::xml_parse_result& result,
                                        std::string_view bytes)
@@ -129,6 +134,17 @@ std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> documen
                                   .arg(QString::fromUtf8(root.name())));
     return document;
 }
+
+// Frees a parse buffer unless it was handed to a document.
+struct TXMLTreeWhitespaceFilterGuard {
+    void* Buffer;
+    ~TXMLTreeWhitespaceFilterGuard()
+    {
+        if (Buffer)
+            pugi::get_memory_deallocation_function()(Buffer);
+    }
+    void* Release() { return std::exchange(Buffer, nullptr); }
+};
 
 class TStringWriter : public pugi::xml_writer {
 public:
@@ -313,12 +329,47 @@ std::unique_ptr<TXMLTreeDocument> NewTree()
     return document;
 }
 
-std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
+namespace {
+
+// Parses bytes handed over in a buffer of the XML layer's allocator, which the document takes.
+pugi::xml_parse_result ParseOwned(TXMLTreeDocument& document, void* buffer, size_t size)
+{
+    return document.Document().load_buffer_inplace_own(buffer, size, kParseOptions, pugi::encoding_auto);
+}
+
+void* Allocate(size_t size)
+{
+    void* buffer = pugi::get_memory_allocation_function()(std::max<size_t>(size, 1));
+    if (!buffer)
+        throw std::bad_alloc();
+    return buffer;
+}
+
+// Parses the original bytes as they are: when the filtered ones fail, this gives the error its
+// true position (and the document, should the filter ever be at fault).
+std::unique_ptr<TXMLTreeDocument> ParseUnfiltered(std::string_view bytes)
 {
     auto document = std::make_unique<TXMLTreeDocument>();
-    pugi::xml_parse_result result =
-        document->Document().load_buffer(bytes.data(), bytes.size(), kParseOptions, pugi::encoding_auto);
+    void* buffer = Allocate(bytes.size());
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    pugi::xml_parse_result result = ParseOwned(*document, buffer, bytes.size());
     return Bind(std::move(document), result, bytes);
+}
+
+} // namespace
+
+std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
+{
+    void* buffer = Allocate(bytes.size());
+    TXMLTreeWhitespaceFilterGuard guard{buffer};
+    TXmlWhitespaceFilter filter(static_cast<char*>(buffer));
+    if (!filter.Feed(bytes.data(), bytes.size()))
+        return ParseUnfiltered(bytes);
+    auto document = std::make_unique<TXMLTreeDocument>();
+    pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filter.Finish());
+    if (!result)
+        return ParseUnfiltered(bytes);
+    return Bind(std::move(document), result, {});
 }
 
 std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
@@ -326,24 +377,34 @@ std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw IOException(QStringLiteral("Cannot open the file: %1").arg(file.errorString()));
-    // The bytes are parsed in place and handed to the document, so a large file is held once.
+    // The file is read in pieces through the whitespace filter into one buffer of the file's
+    // size, of which only the part written becomes resident; the document parses it in place.
     const qint64 size = file.size();
-    void* buffer = pugi::get_memory_allocation_function()(size_t(std::max<qint64>(size, 1)));
-    if (!buffer)
-        throw IOException(QStringLiteral("Not enough memory to read the file"));
-    qint64 read = file.read(static_cast<char*>(buffer), size);
-    if (read != size) {
-        pugi::get_memory_deallocation_function()(buffer);
+    void* buffer = Allocate(size_t(size));
+    TXMLTreeWhitespaceFilterGuard guard{buffer};
+    TXmlWhitespaceFilter filter(static_cast<char*>(buffer));
+    std::vector<char> chunk(size_t(1) << 20);
+    qint64 total = 0;
+    bool filtered = true;
+    while (total < size) {
+        qint64 n = file.read(chunk.data(), std::min<qint64>(qint64(chunk.size()), size - total));
+        if (n <= 0)
+            throw IOException(QStringLiteral("Cannot read the file: %1").arg(file.errorString()));
+        total += n;
+        if (!filter.Feed(chunk.data(), size_t(n))) {
+            filtered = false;
+            break;
+        }
+    }
+    if (filtered) {
+        auto document = std::make_unique<TXMLTreeDocument>();
+        pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filter.Finish());
+        if (result)
+            return Bind(std::move(document), result, {});
+    }
+    file.seek(0);
+    QByteArray bytes = file.readAll();
+    if (bytes.size() != size)
         throw IOException(QStringLiteral("Cannot read the file: %1").arg(file.errorString()));
-    }
-    auto document = std::make_unique<TXMLTreeDocument>();
-    pugi::xml_parse_result result = document->Document().load_buffer_inplace_own(
-        buffer, size_t(size), kParseOptions, pugi::encoding_auto);
-    if (!result) {
-        // The buffer was changed by parsing in place; read the bytes again for the position.
-        file.seek(0);
-        QByteArray bytes = file.readAll();
-        return Bind(std::move(document), result, std::string_view(bytes.constData(), size_t(bytes.size())));
-    }
-    return Bind(std::move(document), result, {});
+    return ParseUnfiltered(std::string_view(bytes.constData(), size_t(bytes.size())));
 }
