@@ -143,9 +143,53 @@ void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
 
 void TDecTreeNode::RefreshClones()
 {
-    // Masters are looked up among the nodes outside clones only: the nodes inside a clone are
-    // rebuilt (with new ids) by this very pass, so no clone may depend on them.
-    const TIdIndex index = IndexIds(GetRoot(), false);
+    // The nodes outside clones in depth-first pre-order, each with the size of its subtree
+    // there, so the walk below runs on plain arrays. The nodes inside a clone are rebuilt
+    // (with new ids) by this very pass, so no clone may depend on them: masters are looked up
+    // among these nodes only.
+    std::vector<TDecTreeNode*> order;
+    std::vector<int> parentOf;
+    std::vector<TGuid> masterIds;
+    {
+        std::vector<std::pair<TDecTreeNode*, int>> pending{{GetRoot(), -1}};
+        while (!pending.empty()) {
+            const auto [node, parent] = pending.back();
+            pending.pop_back();
+            const int at = int(order.size());
+            order.push_back(node);
+            parentOf.push_back(parent);
+            if (node->IsClone()) {
+                masterIds.push_back(node->CloneMasterId);
+                continue;
+            }
+            const auto& items = node->Children.FItems;
+            for (auto it = items.rbegin(); it != items.rend(); ++it)
+                pending.push_back({*it, at});
+        }
+    }
+    if (masterIds.empty())
+        return;
+    const int count = int(order.size());
+    std::vector<int> size(size_t(count), 1);
+    for (int i = count - 1; i > 0; --i)
+        size[size_t(parentOf[size_t(i)])] += size[size_t(i)];
+
+    // Master id -> position of the first node in pre-order that carries it. A bit per low id
+    // word spares most nodes the hash lookup.
+    std::unordered_map<TGuid, int> masterAt;
+    std::vector<uint64_t> maybe(1024, 0);
+    for (const TGuid& id : masterIds) {
+        masterAt.emplace(id, -1);
+        maybe[(id.D1 >> 6) & 1023] |= uint64_t(1) << (id.D1 & 63);
+    }
+    for (int i = 0; i < count; ++i) {
+        const TGuid& id = order[size_t(i)]->Id;
+        if (!(maybe[(id.D1 >> 6) & 1023] >> (id.D1 & 63) & 1))
+            continue;
+        const auto it = masterAt.find(id);
+        if (it != masterAt.end() && it->second < 0)
+            it->second = i;
+    }
 
     // A clone is rebuilt from its master once every clone inside the master's subtree is
     // rebuilt: a depth-first walk over the nodes outside clones in which a clone's one
@@ -153,28 +197,29 @@ void TDecTreeNode::RefreshClones()
     // back to a node still open has found a cycle; Low carries the lowest open frame reached,
     // and a clone from which such a frame at or below its own is reached would contain itself,
     // so it gets no children, which also cuts the cycle for the clones around it.
+    constexpr int Unvisited = -2;
     constexpr int Done = -1;
-    std::unordered_map<const TDecTreeNode*, int> state; // absent: unvisited; >= 0: open frame
+    std::vector<int> state(size_t(count), Unvisited); // >= 0: the open frame's index
     struct Frame {
-        TDecTreeNode* Node;
-        int Next;    // next child to visit; for a clone: 0 before, 1 after the master's walk
+        int At;      // position in order
+        int Next;    // next child's position; for a clone: 0 before, 1 after the master's walk
         int Low;     // lowest open frame reached from here
-        TDecTreeNode* Master;
+        int Master;  // position of a clone's master, -1 when it has none
     };
     std::vector<Frame> stack;
-    auto open = [&](TDecTreeNode* node) {
-        state[node] = int(stack.size());
-        stack.push_back({node, 0, INT_MAX, nullptr});
+    auto open = [&](int at) {
+        state[size_t(at)] = int(stack.size());
+        stack.push_back({at, at + 1, INT_MAX, -1});
     };
-    // Visits node unless it is finished already; an open node lowers the frame's Low instead.
-    auto reach = [&](Frame& from, TDecTreeNode* node) -> bool {
-        const auto it = state.find(node);
-        if (it == state.end()) {
-            open(node);
+    // Visits the node at position at unless it is finished; an open one lowers Low instead.
+    auto reach = [&](size_t from, int at) -> bool {
+        const int s = state[size_t(at)];
+        if (s == Unvisited) {
+            open(at);
             return true;
         }
-        if (it->second != Done)
-            from.Low = std::min(from.Low, it->second);
+        if (s != Done)
+            stack[from].Low = std::min(stack[from].Low, s);
         return false;
     };
 
@@ -196,36 +241,42 @@ void TDecTreeNode::RefreshClones()
         clone->Children.Changed();
     };
 
-    open(this);
+    // The walk starts at this node. A node inside a clone has nothing of its own to refresh:
+    // the refresh of its clone rebuilds it.
+    const auto self = std::find(order.begin(), order.end(), this);
+    if (self == order.end())
+        return;
+    open(int(self - order.begin()));
     while (!stack.empty()) {
-        const int at = int(stack.size()) - 1;
-        TDecTreeNode* node = stack[size_t(at)].Node;
-        if (node->IsClone() && node->FParent) {
-            if (stack[size_t(at)].Next == 0) {
-                stack[size_t(at)].Next = 1;
-                TDecTreeNode* master = Lookup(index, node->CloneMasterId);
-                stack[size_t(at)].Master = master;
-                if (master && reach(stack[size_t(at)], master))
+        const size_t top = stack.size() - 1;
+        const int at = stack[top].At;
+        TDecTreeNode* node = order[size_t(at)];
+        if (node->IsClone()) {
+            if (node->FParent && stack[top].Next != 0) {
+                stack[top].Next = 0;
+                const auto it = masterAt.find(node->CloneMasterId);
+                const int master = it == masterAt.end() ? -1 : it->second;
+                stack[top].Master = master;
+                if (master >= 0 && reach(top, master))
                     continue;
             }
-            Frame& f = stack[size_t(at)];
-            if (f.Low <= at) {
-                f.Master = nullptr;
+            Frame& f = stack[top];
+            if (f.Low <= int(top)) {
+                f.Master = -1;
                 f.Low = INT_MAX; // an empty clone reaches nothing
             }
-            rebuild(node, f.Master);
-        } else if (node->IsClone()) {
-            rebuild(node, nullptr); // a root cannot repeat another node's fork
+            rebuild(node, f.Master >= 0 ? order[size_t(f.Master)] : nullptr);
         } else {
-            Frame& f = stack[size_t(at)];
-            if (f.Next < node->Children.Count()) {
-                TDecTreeNode* child = node->Children.FItems[size_t(f.Next++)];
-                reach(f, child);
+            Frame& f = stack[top];
+            if (f.Next < at + size[size_t(at)]) {
+                const int child = f.Next;
+                f.Next += size[size_t(child)];
+                reach(top, child);
                 continue;
             }
         }
-        const int low = stack[size_t(at)].Low;
-        state[node] = Done;
+        const int low = stack[top].Low;
+        state[size_t(at)] = Done;
         stack.pop_back();
         if (!stack.empty())
             stack.back().Low = std::min(stack.back().Low, low);
