@@ -108,7 +108,9 @@ void SetChildInt(pugi::xml_node parent, const char* name, int value)
 }
 
 // Those of the style-state XML, which keeps a setting text made only of blanks.
-const unsigned kParseOptions = StyleXmlParseOptions;
+// An element's only text is kept in the element itself, not in a node of its own: a large document
+// has over a dozen such texts a branch.
+const unsigned kParseOptions = StyleXmlParseOptions | pugi::parse_embed_pcdata;
 
 std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> document, const pugi::xml_parse_result& result,
                                        std::string_view bytes)
@@ -300,6 +302,25 @@ int TXMLTreeType::CurrencyNegFormat() const { return ChildInt(FNode, "CurrencyNe
 void TXMLTreeType::SetCurrencyNegFormat(int value) { SetChildInt(FNode, "CurrencyNegFormat", value); }
 std::string_view TXMLTreeType::CurrencySymbol() const { return ValueOf(FNode.child("CurrencySymbol")); }
 void TXMLTreeType::SetCurrencySymbol(const QString& value) { SetChildText(FNode, "CurrencySymbol", value); }
+pugi::xml_node TXMLTreeType::FindStyleStates() const
+{
+    pugi::xml_node container = FNode.child("StyleStates");
+    if (!container)
+        return container;
+    std::vector<pugi::xml_node> stack{container};
+    while (!stack.empty()) {
+        pugi::xml_node node = stack.back();
+        stack.pop_back();
+        if (node.type() != pugi::node_element)
+            continue;
+        if (*node.value() && !node.first_child())
+            node.append_child(pugi::node_pcdata).set_value(node.value());
+        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+            stack.push_back(child);
+    }
+    return container;
+}
+
 TXMLFontType TXMLTreeType::Font() { return TXMLFontType(ChildOrNew(FNode, "Font")); }
 TXMLBranchType TXMLTreeType::Branch() { return TXMLBranchType(ChildOrNew(FNode, "Branch")); }
 

@@ -30,7 +30,7 @@ public:
     void SetFontStyle(const QString& value);
 
     // Whether the element holds any child node at all (an empty legacy element is ignored).
-    bool HasChildNodes() const { return bool(FNode.first_child()); }
+    bool HasChildNodes() const { return FNode.first_child() || *FNode.value(); }
     pugi::xml_node Node() const { return FNode; }
 
 private:
@@ -169,8 +169,10 @@ public:
     TXMLBranchType Branch();
     // The legacy font element, or a null node when the file has none (nothing is created).
     pugi::xml_node FindFont() const { return FNode.child("Font"); }
-    // The style-state container, or a null node when the file has none.
-    pugi::xml_node FindStyleStates() const { return FNode.child("StyleStates"); }
+    // The style-state container, or a null node when the file has none. Its element texts are
+    // text children as the style-state reader expects them (a parsed file keeps an element's only
+    // text inside the element, which saves a node per value).
+    pugi::xml_node FindStyleStates() const;
     // Appends a new StyleStates element (the writer's step; never looks for an existing one).
     pugi::xml_node AppendStyleStates() { return FNode.append_child("StyleStates"); }
 
