@@ -4,7 +4,10 @@
 #include "shared/core/Exceptions.h"
 
 #include <QDate>
+#include <QDir>
 #include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cmath>
 
@@ -258,6 +261,42 @@ TEST_F(NodeStatus, PayoffValueFromAMissingWorkbookIsAnError)
     node->PayoffSource = "Import: Excel(\"/nowhere/missing.xlsx\", \"Sheet1$A1\")";
     QString error;
     EXPECT_EQ(node->GetPayoffValue("/also/nowhere/doc.qdn", error), 0);
+    EXPECT_FALSE(error.isEmpty());
+}
+
+// A workbook beside the document: its path stored in the node no longer exists (as after a
+// move to another machine), so it is found by its file name in the document's folder.
+TEST_F(NodeStatus, PayoffValueFromAWorkbook)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString book = dir.filePath("plan.xlsx");
+    QProcess python;
+    python.start("/usr/bin/python3",
+                 {"-c",
+                  "import sys\n"
+                  "from openpyxl import Workbook\n"
+                  "wb = Workbook(); ws = wb.active; ws.title = 'Costs'\n"
+                  "ws['B2'] = -1234.56781; ws['C3'] = 1e300; ws['D4'] = 'text'\n"
+                  "wb.save(sys.argv[1])\n",
+                  book});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        GTEST_SKIP() << "openpyxl is not installed";
+
+    TDecTreeNode* node = Add(doc.Root(), ntDecision, 0, Money(1));
+    const QString document = dir.filePath("tree.qdn");
+    QString error;
+    node->PayoffSource = R"(Import: Excel("C:\Old\plan.xlsx", "Costs$B2"))";
+    EXPECT_EQ(node->GetPayoffValue(document, error), -12345678); // rounded to the money unit
+    EXPECT_EQ(error, QString());
+    EXPECT_EQ(node->Payoff, Money(1)); // reading stores nothing
+
+    node->PayoffSource = R"(Import: Excel("/gone/plan.xlsx", "Costs$C3"))";
+    EXPECT_EQ(node->GetPayoffValue(document, error), 0);
+    EXPECT_FALSE(error.isEmpty()) << "a value beyond the money range must not wrap";
+
+    node->PayoffSource = R"(Import: Excel("/gone/plan.xlsx", "Costs$D4"))";
+    EXPECT_EQ(node->GetPayoffValue(document, error), 0);
     EXPECT_FALSE(error.isEmpty());
 }
 
