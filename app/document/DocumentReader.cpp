@@ -154,7 +154,7 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
         LoadStyleStates(*read.StyleStates, container);
     ReadLegacyFont(tree, *read.StyleStates);
 
-    read.Root = ReadBranchTree(tree.Branch());
+    read.Root = ReadBranchTree(tree.Branch(), true);
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
 
@@ -250,7 +250,7 @@ std::unique_ptr<TDecTreeNode> ReadBranchNode(TDecTreeNode* parent, TXMLBranchTyp
                                           decisionCaption, decisionOwner, budget, dueDate, payoffSource);
 }
 
-std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch)
+std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool releaseRead)
 {
     TPrivateArrayList legacyIds(32, true);
     std::unique_ptr<TDecTreeNode> root = ReadBranchNode(nullptr, branch, legacyIds);
@@ -261,13 +261,23 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch)
         TXMLBranchesType Items;
         int Next;
     };
+    // A Branch element whose subtree is read is taken out of the XML document at once: the
+    // elements are stored in file order, so the memory of a finished subtree is given back whole
+    // and the tree being built reuses it.
+    auto release = [releaseRead](pugi::xml_node element) {
+        if (releaseRead)
+            element.parent().remove_child(element);
+    };
     std::vector<Frame> stack;
     if (branch.HasBranches())
         stack.push_back({root.get(), branch.Branches(), 0});
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (frame.Next >= frame.Items.Count()) {
+            pugi::xml_node done = frame.Items.Node().parent();
             stack.pop_back();
+            if (!stack.empty())
+                release(done);
             continue;
         }
         if (int(stack.size()) + 1 > MaxDocumentDepth)
@@ -279,13 +289,10 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch)
         parent->Children.Add(std::move(child));
         if (item.HasBranches())
             stack.push_back({added, item.Branches(), 0});
+        else
+            release(item.Node());
     }
     return root;
-}
-
-TLoadResult LoadDocumentFromXml(TXMLTreeDocument& xml, TDecTreeDocument& document, TStyleStates& styleStates)
-{
-    return Guarded([&](TLoadResult& result) { LoadInto(xml, document, styleStates, result); });
 }
 
 TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates)

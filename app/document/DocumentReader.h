@@ -48,13 +48,13 @@ struct TLoadResult {
 TLoadResult LoadDocument(const QString& fileName, TDecTreeDocument& document, TStyleStates& styleStates);
 // The same for the bytes of a file in memory (never FileMissing).
 TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates);
-// The same for a parsed document.
-TLoadResult LoadDocumentFromXml(TXMLTreeDocument& xml, TDecTreeDocument& document, TStyleStates& styleStates);
 
 // One node from a Branch element, without its children, created with parent as its parent and
 // no tree. legacyIds maps legacy integer identities to the GUIDs given to them in this file.
 // Raises Exception with the reader's message for any value it cannot take.
 std::unique_ptr<TDecTreeNode> ReadBranchNode(TDecTreeNode* parent, TXMLBranchType branch, TPrivateArrayList& legacyIds);
 // The node of branch with its whole subtree, walked with its own stack. Raises as ReadBranchNode,
-// and for a subtree nested deeper than MaxDocumentDepth levels.
-std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch);
+// and for a subtree nested deeper than MaxDocumentDepth levels. With releaseRead, every Branch
+// element below branch is removed from its XML document once it is read, which keeps the memory
+// of a large file's XML and its tree from adding up.
+std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool releaseRead);
