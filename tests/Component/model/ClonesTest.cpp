@@ -3,6 +3,7 @@
 #include "Component/model/DecTreeNode.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <vector>
 
 namespace {
@@ -414,4 +415,87 @@ TEST_F(CloneTree, DeepChainsNeedNoDeepStack)
     EXPECT_EQ(Link(other, master), CloneTexts::ContainsMaster);
     Recalculate();
     EXPECT_EQ(CountNodes(clone), Depth + 2);
+}
+
+namespace {
+
+// Whether the subtrees below a and b have the same shape and branch data.
+bool SameForks(const TDecTreeNode* a, const TDecTreeNode* b, QString& why)
+{
+    std::vector<std::pair<const TDecTreeNode*, const TDecTreeNode*>> stack{{a, b}};
+    bool first = true;
+    while (!stack.empty()) {
+        auto [x, y] = stack.back();
+        stack.pop_back();
+        if (!first && (x->Caption != y->Caption || x->Probability != y->Probability || x->Payoff != y->Payoff ||
+                       x->CloneMasterId != y->CloneMasterId)) {
+            why = QStringLiteral("branch %1 differs from %2").arg(x->Caption, y->Caption);
+            return false;
+        }
+        first = false;
+        if (x->NodeType != y->NodeType || x->Children.Count() != y->Children.Count()) {
+            why = QStringLiteral("fork %1 differs from %2").arg(x->Caption, y->Caption);
+            return false;
+        }
+        for (int i = 0; i < x->Children.Count(); ++i)
+            stack.push_back({x->Children[i], y->Children[i]});
+    }
+    return true;
+}
+
+} // namespace
+
+// Random trees with random links (only those the rules accept) and random edits: after each
+// single refresh every clone equals its master, nested clones included, and a second refresh
+// changes nothing.
+TEST_F(CloneTree, RandomLinksAndEditsAreCurrentAfterOneRefresh)
+{
+    std::mt19937_64 rng(20261206);
+    for (int round = 0; round < 40; ++round) {
+        doc.NewRoot();
+        std::vector<TDecTreeNode*> real{Root()};
+        for (int i = 0; i < 60; ++i) {
+            TDecTreeNode* parent = real[rng() % real.size()];
+            if (parent->IsClone())
+                continue;
+            const auto type = TNodeType(rng() % 3);
+            real.push_back(Add(parent, QStringLiteral("n%1").arg(i), type, double(rng() % 101), TCurrency(rng() % 1000)));
+        }
+        int links = 0;
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            TDecTreeNode* node = real[1 + rng() % (real.size() - 1)];
+            TDecTreeNode* master = real[rng() % real.size()];
+            if (Link(node, master).isEmpty()) {
+                ++links;
+                // Its former children are gone; keep only nodes still in the tree.
+                std::vector<TDecTreeNode*> alive;
+                for (TDecTreeNode* n : real) {
+                    bool inside = false;
+                    for (TDecTreeNode* up = n->Parent(); up && !inside; up = up->Parent())
+                        inside = up == node;
+                    if (!inside)
+                        alive.push_back(n);
+                }
+                real = alive;
+            }
+            Recalculate();
+            // An edit somewhere outside the clones.
+            TDecTreeNode* edited = real[rng() % real.size()];
+            if (!edited->IsClone())
+                real.push_back(Add(edited, QStringLiteral("e%1_%2").arg(round).arg(attempt)));
+            Recalculate();
+            for (TDecTreeNode* n : real) {
+                if (!n->IsClone())
+                    continue;
+                const TDecTreeNode* master = n->GetMasterNode();
+                ASSERT_NE(master, nullptr);
+                QString why;
+                ASSERT_TRUE(SameForks(n, master, why)) << why.toStdString() << " in round " << round;
+            }
+            const int size = CountNodes(Root());
+            Recalculate();
+            ASSERT_EQ(CountNodes(Root()), size);
+        }
+        EXPECT_GT(links, 0);
+    }
 }
