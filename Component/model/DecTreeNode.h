@@ -115,8 +115,8 @@ public:
 
     // ---- Clones, status, checks and texts (Clones.cpp, NodeStatus.cpp) ----
     // Links this node as a clone of the node with masterId, or unlinks it with the empty GUID.
-    // A change of master leaves the node without children of its own. A refused link changes nothing and
-    // leaves the reason in errorText, which is empty otherwise.
+    // A change of master leaves the node without children of its own. A refused link changes
+    // nothing and leaves the reason (CloneTexts, Clones.h) in errorText, empty otherwise.
     void SetCloneMaster(const TGuid& masterId, QString& errorText);
     // Rebuilds the children of every clone in the subtree from its master. Clones nested in a
     // master are refreshed before the clones that copy it, so one pass leaves every clone
@@ -144,7 +144,10 @@ public:
     bool HasProbabilityError() const;
     bool IsBudgetExceeded() const;
     TCurrency GetBudgetExcess() const; // 0 when not exceeded
+    // The mark the painter draws on the symbol: the first of overdue, budget, probability sum.
     TNodeWarning GetWarning() const;
+    // The symbol's hint: the probability or (in its place) the budget text, then the overdue
+    // text on a line of its own ("\n" between them); empty when nothing is wrong.
     QString GetWarningHint() const;
     // ---- end of clones, status, checks and texts ----
 
