@@ -1,0 +1,67 @@
+#include "app/MessageDialogs.h"
+
+#include "app/AppStrings.h"
+
+#include <QMessageBox>
+
+namespace {
+
+TMessageDlgHook& Hook()
+{
+    static TMessageDlgHook hook;
+    return hook;
+}
+
+QString ShownText(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+TModalResult ShowBox(QWidget* parent, const QString& text, TMsgDlgType type, int buttons)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(AppStrings::ProductName);
+    box.setText(ShownText(text));
+    switch (type) {
+    case TMsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
+    case TMsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
+    case TMsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
+    case TMsgDlgType::Confirmation: box.setIcon(QMessageBox::Question); break;
+    }
+    QMessageBox::StandardButtons standard;
+    if (buttons & mbYes)
+        standard |= QMessageBox::Yes;
+    if (buttons & mbNo)
+        standard |= QMessageBox::No;
+    if (buttons & mbOK)
+        standard |= QMessageBox::Ok;
+    if (buttons & mbCancel)
+        standard |= QMessageBox::Cancel;
+    if (standard == QMessageBox::StandardButtons())
+        standard = QMessageBox::Ok;
+    box.setStandardButtons(standard);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return TModalResult::Yes;
+    case QMessageBox::No: return TModalResult::No;
+    case QMessageBox::Ok: return TModalResult::OK;
+    default: return buttons == mbOK ? TModalResult::OK : TModalResult::Cancel;
+    }
+}
+
+} // namespace
+
+TModalResult MessageDlg(QWidget* parent, const QString& text, TMsgDlgType type, int buttons)
+{
+    if (Hook())
+        return Hook()(parent, text, type, buttons);
+    return ShowBox(parent, text, type, buttons);
+}
+
+TMessageDlgHook SetMessageDlgHook(TMessageDlgHook hook)
+{
+    TMessageDlgHook old = std::move(Hook());
+    Hook() = std::move(hook);
+    return old;
+}
