@@ -1,0 +1,318 @@
+#include "Component/control/DecTree.h"
+
+#include "Component/control/ControlStrings.h"
+#include "Component/control/EditDueDateForm.h"
+#include "Component/control/ScrollableDecTree.h"
+#include "Component/draw/PainterCanvas.h"
+#include "Component/draw/RecordingCanvas.h"
+#include "Component/draw/TreeLayout.h"
+#include "Component/draw/TreePainter.h"
+#include "Component/model/NodeStatus.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+
+// The band's colour and how much of the drawing shows through it on its edge and inside.
+constexpr int BandRed = 10;
+constexpr int BandGreen = 50;
+constexpr int BandBlue = 255;
+constexpr int BandEdgeAlpha = 25;
+constexpr int BandInsideAlpha = 190;
+// The back buffer grows by this much so that every small resize does not reallocate it.
+constexpr int BackBufferMargin = 50;
+
+bool DefaultConfirm(QWidget* parent, const QString& text)
+{
+    return QMessageBox::question(parent, QString(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void DefaultInform(QWidget* parent, const QString& text)
+{
+    QMessageBox::information(parent, QString(), text, QMessageBox::Ok);
+}
+
+bool DefaultEditDueDate(const QPoint& screenPos, double& date)
+{
+    return EditDueDate(screenPos.x(), screenPos.y(), date);
+}
+
+inline uint8_t BlendChannel(uint32_t pixel, int colour, int alpha)
+{
+    return uint8_t(((pixel * uint32_t(alpha)) >> 8) + uint32_t(colour * (255 - alpha)) / 255);
+}
+
+inline QRgb BlendPixel(QRgb p, int alpha)
+{
+    return qRgb(BlendChannel(qRed(p), BandRed, alpha), BlendChannel(qGreen(p), BandGreen, alpha),
+                BlendChannel(qBlue(p), BandBlue, alpha));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TInlineEditor::TInlineEditor(QWidget* parent) : QLineEdit(parent)
+{
+}
+
+void TInlineEditor::keyPressEvent(QKeyEvent* event)
+{
+    if (OnKeyDown && OnKeyDown(event)) {
+        event->accept();
+        return;
+    }
+    switch (event->key()) {
+    // Line ends and Escape never reach the tree behind the editor; Tab stays in the editor.
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        event->accept();
+        return;
+    default:
+        QLineEdit::keyPressEvent(event);
+        // Keys the editor does not use (Page Up, F-keys) stop here too: they would otherwise
+        // act on the tree, on a selection the user cannot see while editing.
+        event->accept();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDecTree::TDecTree(QWidget* parent)
+    : QWidget(parent), FDocument(std::make_unique<TDecTreeDocument>()),
+      FMeasureCanvas(std::make_unique<TRecordingCanvas>())
+{
+    Dialogs.Confirm = DefaultConfirm;
+    Dialogs.Inform = DefaultInform;
+    Dialogs.EditDueDate = DefaultEditDueDate;
+
+    FBackBuffer = QImage(1, 1, QImage::Format_RGB32);
+    FBackBuffer.fill(Qt::white);
+
+    TDecTreeUndoManager& undo = FDocument->UndoManager;
+    undo.OnBeforeRestore = [this] {
+        CloseInlineEditor();
+        ForgetNodes();
+    };
+    undo.OnAfterRestore = [this] { Recalculate(); };
+
+    FAttributePopup = std::make_unique<QMenu>();
+    connect(FAttributePopup.get(), &QMenu::triggered, this, [this](QAction* item) { PopupItemClick(item); });
+
+    resize(100, 100);
+
+    FEditor = new TInlineEditor(this);
+    FEditor->hide();
+    FEditor->setFrame(false);
+    FEditor->OnKeyDown = [this](QKeyEvent* event) { return EditorKeyDown(event); };
+    connect(FEditor, &QLineEdit::textChanged, this, [this] { EditorChanged(); });
+
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    FDocument->NewRoot();
+    FSelectionElementType = htOptionDescriptor;
+}
+
+TDecTree::~TDecTree()
+{
+    // The restore hooks point at this control; the document may outlive nothing, but be sure.
+    FDocument->UndoManager.OnBeforeRestore = nullptr;
+    FDocument->UndoManager.OnAfterRestore = nullptr;
+}
+
+void TDecTree::SetRoot(std::unique_ptr<TDecTreeNode> root)
+{
+    CloseInlineEditor();
+    ForgetNodes();
+    FDocument->SetRoot(std::move(root));
+}
+
+void TDecTree::ForgetNodes()
+{
+    FHasEditedNode = false;
+    FEditedCache = nullptr;
+    FHasPopupNode = false;
+    FNewSubnodes = false;
+    FAttributePopup->hide();
+}
+
+TScrollableDecTree* TDecTree::ScrollBox() const
+{
+    // The scroll area puts the tree into its viewport.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* box = qobject_cast<TScrollableDecTree*>(w))
+            return box;
+    return nullptr;
+}
+
+// ---- View ----------------------------------------------------------------------------------
+
+void TDecTree::Recalculate()
+{
+    TDecTreeNode* root = Root();
+    if (root) {
+        root->InTakenPath = true;
+        root->RefreshClones();
+        root->RollBack();
+        root->CalculatePathValues(1.0, double(root->Payoff) / CurrencyScale);
+
+        FMeasureCanvas->Clear();
+        const TRectangle bounds = LayoutDocumentTree(*root, *FMeasureCanvas, BorderSize);
+        const int w = std::max(bounds.Width, FMinWidth);
+        const int h = std::max(bounds.Height + 12, FMinHeight);
+        if (w != width() || h != height())
+            resize(w, h);
+    }
+    if (isVisible())
+        repaint();
+    else
+        update();
+    if (OnCalculated)
+        OnCalculated(this);
+}
+
+int TDecTree::GetLevels() const
+{
+    return Root() ? Root()->GetLevelCount() : 0;
+}
+
+void TDecTree::SetVisibleLevels(int levels)
+{
+    if (Root())
+        Root()->SetLevelsVisible(levels);
+    Recalculate();
+}
+
+void TDecTree::SetMinWidth(int value)
+{
+    FMinWidth = value;
+    const int w = std::max(value, Root() ? Root()->BoundsRect.Width : 0);
+    if (w != width())
+        resize(w, height());
+}
+
+void TDecTree::SetMinHeight(int value)
+{
+    FMinHeight = value;
+    const int h = std::max(value, Root() ? Root()->BoundsRect.Height + 12 : 0);
+    if (h != height())
+        resize(width(), h);
+}
+
+QString TDecTree::FormatCurrency(TCurrency value) const
+{
+    return ::FormatCurrency(value, FDocument->Options);
+}
+
+void TDecTree::PaintToCanvas(TCanvas& canvas)
+{
+    if (!Root())
+        return;
+    TTreePainter painter(canvas, FDocument->StyleStates, false);
+    painter.SelectionElementType = FSelectionElementType;
+    painter.Paint(Root());
+}
+
+void TDecTree::paintEvent(QPaintEvent* event)
+{
+    const QRect exposed = event->rect();
+    if (FBandActive) {
+        PaintBand(exposed);
+        return;
+    }
+    QPainter qp(this);
+    TPainterCanvas canvas(&qp);
+    canvas.Brush = TCanvasBrush{0x00FFFFFF, TBrushStyle::Solid};
+    canvas.FillRect(exposed);
+    if (Root()) {
+        TTreePainter painter(canvas, FDocument->StyleStates, true);
+        painter.SelectionElementType = FSelectionElementType;
+        painter.Paint(Root(), exposed);
+    }
+}
+
+// While the band is drawn the exposed area is painted into the back buffer, the band blended
+// into its pixels, and the result copied to the screen in one piece, so the band never flickers.
+void TDecTree::PaintBand(const QRect& exposed)
+{
+    if (exposed.isEmpty())
+        return;
+    if (FBackBuffer.width() < exposed.width() || FBackBuffer.height() < exposed.height()) {
+        FBackBuffer = QImage(std::max(FBackBuffer.width(), exposed.width() + BackBufferMargin),
+                             std::max(FBackBuffer.height(), exposed.height() + BackBufferMargin),
+                             QImage::Format_RGB32);
+    }
+    const TRectangle band = BandRectangle();
+    {
+        QPainter bp(&FBackBuffer);
+        bp.translate(-exposed.topLeft());
+        TPainterCanvas canvas(&bp);
+        canvas.Brush = TCanvasBrush{0x00FFFFFF, TBrushStyle::Solid};
+        canvas.FillRect(exposed);
+        if (Root()) {
+            TTreePainter painter(canvas, FDocument->StyleStates, true);
+            painter.SelectionElementType = FSelectionElementType;
+            painter.Paint(Root(), exposed);
+        }
+    }
+    BlendBand(exposed, band);
+    QPainter qp(this);
+    qp.drawImage(exposed.topLeft(), FBackBuffer, QRect(QPoint(0, 0), exposed.size()));
+    FLastBandRect = band;
+}
+
+void TDecTree::BlendBand(const QRect& exposed, const TRectangle& band)
+{
+    // Pixels of the band's frame (edges inclusive) that lie in the exposed area.
+    const int left = std::max(band.Left, exposed.left());
+    const int right = std::min(band.Left + band.Width, exposed.right());
+    const int top = std::max(band.Top, exposed.top());
+    const int bottom = std::min(band.Top + band.Height, exposed.bottom());
+    for (int y = top; y <= bottom; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(FBackBuffer.scanLine(y - exposed.top()));
+        const bool edgeRow = y == band.Top || y == band.Top + band.Height;
+        for (int x = left; x <= right; ++x) {
+            const bool edge = edgeRow || x == band.Left || x == band.Left + band.Width;
+            QRgb& p = row[x - exposed.left()];
+            p = BlendPixel(p, edge ? BandEdgeAlpha : BandInsideAlpha);
+        }
+    }
+}
+
+void TDecTree::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The back buffer covers what can be exposed at once: the control, or the visible area of
+    // the scroll box it sits in. It never shrinks.
+    QSize need = size();
+    if (TScrollableDecTree* box = ScrollBox())
+        need = need.boundedTo(box->viewport()->size());
+    if (FBackBuffer.width() < need.width() || FBackBuffer.height() < need.height())
+        FBackBuffer = QImage(std::max(FBackBuffer.width(), need.width() + BackBufferMargin),
+                             std::max(FBackBuffer.height(), need.height() + BackBufferMargin),
+                             QImage::Format_RGB32);
+}
+
+bool TDecTree::focusNextPrevChild(bool)
+{
+    // Tab and Shift+Tab walk the selection element instead of the focus.
+    return false;
+}
+
+bool TDecTree::event(QEvent* event)
+{
+    return QWidget::event(event);
+}

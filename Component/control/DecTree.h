@@ -1,0 +1,249 @@
+#pragma once
+// The interactive tree control: shows one decision-tree document, lets the user select nodes
+// and elements with the mouse and the keyboard, edits elements in place and runs the structural
+// editing commands. The document itself (root, view settings, selection, style states, undo)
+// is the headless TDecTreeDocument, which the control owns; the control adds only what a window
+// needs: the drawing, the rubber band, the in-place editor, the attribute popup and its events.
+//
+// Every change ends in Recalculate, which recomputes the values, lays the tree out, sizes the
+// control and repaints it at once. Painting happens only in paint events and covers only the
+// exposed area, so a large tree stays fast.
+
+#include "Component/draw/HitTestResult.h"
+#include "Component/draw/StyleApplier.h"
+#include "Component/model/DecTreeDocument.h"
+#include "Component/model/NodeTypes.h"
+#include "Component/model/Rectangle.h"
+
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QMenu;
+class TCanvas;
+class TDecTree;
+class TRecordingCanvas;
+class TScrollableDecTree;
+class TStyle;
+
+// How a hit changes the selection: a plain click replaces it, a Ctrl-click toggles one node, a
+// right click keeps a multiple selection it lands in.
+enum class TSelectMode { Replace, Toggle, RightClick };
+
+// The single-line editor laid over an element while it is edited in place. It hands Enter,
+// Escape and Tab to the tree first, so they never reach the tree's own key handling.
+class TInlineEditor : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TInlineEditor(QWidget* parent);
+    // Answers whether the key was taken.
+    std::function<bool(QKeyEvent* event)> OnKeyDown;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The questions and dialogs the control opens. Each has a working default (message boxes and
+// the due-date dialog); a host or a test may replace them.
+struct TDecTreeDialogs {
+    // A confirmation with Yes and No; true only for Yes.
+    std::function<bool(QWidget* parent, const QString& text)> Confirm;
+    // An information box with OK.
+    std::function<void(QWidget* parent, const QString& text)> Inform;
+    // The due-date dialog at a screen point; true when the date was changed.
+    std::function<bool(const QPoint& screenPos, double& date)> EditDueDate;
+};
+
+class TDecTree : public QWidget {
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(TDecTree* sender)>;
+    using TEditNodeElementEvent =
+        std::function<void(TDecTree* sender, TDecTreeNode* node, TNodeElementType elementType)>;
+
+    // The element Tab order; the two marks are never a selection element.
+    static constexpr TNodeElementType TabOrder[11] = {
+        htOptionDescriptor,          htProbability,          htPayoff,
+        htSymbol,                    htSymbolAttributeBox,   htSymbolAttributeCaption,
+        htSymbolAttributeOwner,      htSymbolAttributeMultiBudget,
+        htSymbolAttributeMultiInvestment, htSymbolAttributeDueDate, htSymbolAttributeFixed,
+    };
+
+    explicit TDecTree(QWidget* parent = nullptr);
+    ~TDecTree() override;
+
+    // ---- The document ----
+    TDecTreeDocument& Document() { return *FDocument; }
+    const TDecTreeDocument& Document() const { return *FDocument; }
+    TDecTreeNode* Root() const { return FDocument->Root(); }
+    // Replaces the root (loading a document); the edit and the popup under way are forgotten.
+    // The caller recalculates.
+    void SetRoot(std::unique_ptr<TDecTreeNode> root);
+    TTreeOptions& Options() { return FDocument->Options; }
+    TStyleStates& StyleStates() { return FDocument->StyleStates; }
+    TDecTreeUndoManager& UndoManager() { return FDocument->UndoManager; }
+    void ResetDefaultStyles() { FDocument->ResetDefaultStyles(); }
+    // The selected node ids in the order of selecting.
+    TPrivateArrayList& Selection() { return FDocument->Selection; }
+    const TPrivateArrayList& Selection() const { return FDocument->Selection; }
+
+    // ---- View ----
+    // Values, layout, size, an immediate repaint, then OnCalculated.
+    void Recalculate();
+    int GetLevels() const;
+    // Shows that many levels (0 or less: all), then recalculates.
+    void SetVisibleLevels(int levels);
+    int MinWidth() const { return FMinWidth; }
+    int MinHeight() const { return FMinHeight; }
+    void SetMinWidth(int value);
+    void SetMinHeight(int value);
+    int BorderSize = 10;
+    // Money in the document's currency format (see FormatCurrency of NodeStatus.h).
+    QString FormatCurrency(TCurrency value) const;
+    // The whole tree onto any canvas (printing, picture export), without the screen's marks.
+    void PaintToCanvas(TCanvas& canvas);
+    // The context menu the host shows on a right click or the menu key (not owned).
+    QMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(QMenu* menu) { FPopupMenu = menu; }
+    // The hover hint in full ("short|long"); the tool tip shows the short part.
+    const QString& Hint() const { return FHint; }
+
+    // ---- Selection ----
+    TNodeElementType SelectionElementType() const { return FSelectionElementType; }
+    // Stores the element and repaints.
+    void SetSelectionElementType(TNodeElementType value);
+    // The selected nodes in selection order; ids that find no node are skipped.
+    std::vector<TDecTreeNode*> GetSelectedNodes() const;
+    std::vector<TGuid> GetSelectedNodeIds() const;
+    // The one selected node, nullptr when none or several are selected.
+    TDecTreeNode* GetSingleSelectedNode() const;
+    // The selection becomes that node alone with that element (no repaint).
+    void SelectNode(TDecTreeNode* node, TNodeElementType elementType);
+    void SelectFromHit(const HitTestResult& hit, TSelectMode mode);
+    HitTestResult HitTestAt(const QPoint& clientPos) const;
+    HitTestResult HitTestAtCursor() const;
+    // The selection element := the next valid one (the current one itself when Reset).
+    void AdjustElementType(bool reset, bool backward = false);
+    TNodeElementType NextElementType(TNodeElementType current, bool reset, bool backward) const;
+    // Whether every node has that element (an empty list: true).
+    static bool ValidElementType(TNodeElementType element, const std::vector<TDecTreeNode*>& nodes);
+    static bool ValidElementType(TNodeElementType element, const TDecTreeNode& node);
+    TRectangle BandRectangle() const;
+    bool BandActive() const { return FBandActive; }
+
+    // ---- In-place editing ----
+    bool CanEditSelection() const;
+    // Edits the selection element of the selected node at nodeIndex (the first when out of
+    // range). True only when the inline editor opened.
+    bool EditElement(bool advanced, int nodeIndex);
+    // Hides the editor and gives the focus back to the tree; what was typed stays.
+    void CloseInlineEditor();
+    bool IsEditing() const;
+    TInlineEditor* InlineEditor() const { return FEditor; }
+    // The node being edited; nullptr when none (or when the tree it was in has been replaced).
+    TDecTreeNode* EditedNode() const;
+    TNodeElementType EditedElement() const { return FEditedElement; }
+
+    // ---- Editing commands ----
+    void AddSubnodes(bool toParent);
+    void DeleteSelectedNodes(bool ask);
+    bool CanDeleteSelection() const;
+    // The attribute popup, rebuilt for a node each time it opens.
+    QMenu* AttributePopup() const { return FAttributePopup.get(); }
+    void BuildAttributePopup(TDecTreeNode* node);
+    TDecTreeNode* PopupNode() const;
+    void PopupItemClick(QAction* item);
+
+    // ---- Events ----
+    TEditNodeElementEvent OnAdvancedEdit;
+    TNotifyEvent OnBeforeExpandCollapse;
+    TNotifyEvent OnBeforeShowDecisionProperty;
+    TNotifyEvent OnCalculated;
+
+    TDecTreeDialogs Dialogs;
+
+    // The off-screen surface of the band frames; it only grows.
+    QSize BackBufferSize() const { return FBackBuffer.size(); }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    struct TSelectionFacts;
+    void PaintBand(const QRect& exposed);
+    void BlendBand(const QRect& exposed, const TRectangle& band);
+    void UpdateBand(const QPoint& pos);
+    void UpdateHint(const QPoint& pos);
+    QString HintFor(const HitTestResult& hit) const;
+    void ForgetNodes();
+    TScrollableDecTree* ScrollBox() const;
+
+    // In-place editing.
+    void OpenEditor(const QString& text);
+    void PlaceEditor(bool opening);
+    void ApplyEditorLook(const TStyle& style);
+    int EditorTextWidth(const QString& text) const;
+    void EditorChanged();
+    bool EditorKeyDown(QKeyEvent* event);
+    void WriteEditorValue(TDecTreeNode& node, const QString& text);
+    void RestoreKeptValue(TDecTreeNode& node);
+    void CopyEditedValueToSelection(TDecTreeNode& source);
+    void SetEditedNode(TDecTreeNode* node, TNodeElementType element);
+
+    std::unique_ptr<TDecTreeDocument> FDocument;
+    TInlineEditor* FEditor = nullptr; // child widget
+    bool FNewSubnodes = false;
+    bool FEditorUpdating = false;
+    // The edited node by id, with a cache of its address for the document's structure version.
+    TGuid FEditedId;
+    mutable TDecTreeNode* FEditedCache = nullptr;
+    mutable uint64_t FEditedCacheVersion = 0;
+    bool FHasEditedNode = false;
+    TNodeElementType FEditedElement = htOptionDescriptor;
+    // Font and colour of the edited element, and the drawn width of what precedes the value
+    // in its box (the outline code of a title, the label of an attribute line).
+    TControlLook FEditorLook;
+    int FEditorIndent = 0;
+    // Values before the edit, put back by Escape.
+    QString FKeptCaption;
+    double FKeptProbability = 0;
+    TCurrency FKeptPayoff = 0;
+    QString FKeptDecisionCaption;
+    QString FKeptDecisionOwner;
+    int32_t FKeptBudget = -1;
+
+    std::unique_ptr<QMenu> FAttributePopup;
+    TGuid FPopupNodeId;
+    bool FHasPopupNode = false;
+    QPointer<QMenu> FPopupMenu;
+
+    TPrivateArrayList FBandBase{32, true};
+    TNodeElementType FSelectionElementType = htOptionDescriptor;
+    bool FBandActive = false;
+    QPoint FBandStart;
+    QPoint FBandEnd;
+    TRectangle FLastBandRect;
+    int FMinWidth = 0;
+    int FMinHeight = 0;
+    QImage FBackBuffer;
+    bool FCtrlAtMouseDown = false;
+    QString FHint;
+    std::unique_ptr<TRecordingCanvas> FMeasureCanvas;
+};

@@ -1,0 +1,277 @@
+#include "DecTreeFixture.h"
+
+#include "Component/control/ControlStrings.h"
+
+#include <QMenu>
+#include <QScrollBar>
+
+TEST_F(DecTreeTest, SelectFromHitReplace)
+{
+    BuildSample();
+    Tree->SelectFromHit(HitTestResult::Create(A1, htPayoff), TSelectMode::Replace);
+    EXPECT_EQ(Selected(), Nodes{A1});
+    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
+    Tree->SelectFromHit(HitTestResult::Null(), TSelectMode::Replace);
+    EXPECT_TRUE(Selected().empty());
+    // The marks never change the selection.
+    Tree->SelectNode(B, htOptionDescriptor);
+    Tree->SelectFromHit(HitTestResult::Create(A, htPlusMinus), TSelectMode::Replace);
+    EXPECT_EQ(Selected(), Nodes{B});
+}
+
+TEST_F(DecTreeTest, SelectFromHitToggle)
+{
+    BuildSample();
+    Tree->SelectNode(A1, htPayoff);
+    Tree->SelectFromHit(HitTestResult::Create(A2, htPayoff), TSelectMode::Toggle);
+    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
+    Tree->SelectFromHit(HitTestResult::Create(A1, htPayoff), TSelectMode::Toggle);
+    EXPECT_EQ(Selected(), Nodes{A2});
+    // Another element starts over with that node alone.
+    Tree->SelectFromHit(HitTestResult::Create(B, htOptionDescriptor), TSelectMode::Toggle);
+    EXPECT_EQ(Selected(), Nodes{B});
+    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
+    Tree->SelectFromHit(HitTestResult::Null(), TSelectMode::Toggle);
+    EXPECT_EQ(Selected(), Nodes{B});
+}
+
+TEST_F(DecTreeTest, SelectFromHitRightClick)
+{
+    BuildSample();
+    Tree->SelectNode(A1, htPayoff);
+    Tree->SelectFromHit(HitTestResult::Create(A2, htPayoff), TSelectMode::Toggle);
+    Tree->SelectFromHit(HitTestResult::Create(A2, htPayoff), TSelectMode::RightClick);
+    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
+    Tree->SelectFromHit(HitTestResult::Create(A2, htOptionDescriptor), TSelectMode::RightClick);
+    EXPECT_EQ(Selected(), Nodes{A2});
+    Tree->SelectFromHit(HitTestResult::Null(), TSelectMode::RightClick);
+    EXPECT_TRUE(Selected().empty());
+}
+
+TEST_F(DecTreeTest, MouseClicksSelectAndCtrlClickTogglesOnRelease)
+{
+    BuildSample();
+    Click(A1, htOptionDescriptor);
+    EXPECT_EQ(Selected(), Nodes{A1});
+    QTest::mousePress(Tree, Qt::LeftButton, Qt::ControlModifier, Center(A2, htOptionDescriptor));
+    EXPECT_EQ(Selected(), Nodes{A1});
+    QTest::mouseRelease(Tree, Qt::LeftButton, Qt::ControlModifier, Center(A2, htOptionDescriptor));
+    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
+    // A right click inside the multiple selection keeps it; on empty space it clears it.
+    Click(A1, htOptionDescriptor, {}, Qt::RightButton);
+    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
+    QTest::mouseClick(Tree, Qt::RightButton, {}, QPoint(5, Tree->height() - 5));
+    EXPECT_TRUE(Selected().empty());
+}
+
+TEST_F(DecTreeTest, DoubleClickEditsAndTheNextClickIsAnOrdinaryClick)
+{
+    BuildSample();
+    // The platform's order: press, release, double-click, release.
+    QTest::mouseClick(Tree, Qt::LeftButton, {}, Center(A1, htOptionDescriptor));
+    QTest::mouseDClick(Tree, Qt::LeftButton, {}, Center(A1, htOptionDescriptor));
+    QTest::mouseRelease(Tree, Qt::LeftButton, {}, Center(A1, htOptionDescriptor));
+    EXPECT_TRUE(Tree->IsEditing());
+    ASSERT_NE(Tree->EditedNode(), nullptr);
+    EXPECT_EQ(Tree->EditedNode()->Caption.toStdString(), "A1");
+    EXPECT_EQ(Tree->EditedNode(), A1);
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    Click(B, htOptionDescriptor);
+    EXPECT_FALSE(Tree->IsEditing());
+    EXPECT_EQ(Selected(), Nodes{B});
+}
+
+TEST_F(DecTreeTest, ExpandMarkTogglesWithoutSelectingAndSelectsTheNodeWhenItsDescendantsGo)
+{
+    BuildSample();
+    int before = 0;
+    Tree->OnBeforeExpandCollapse = [&](TDecTree*) { ++before; };
+    Tree->SelectNode(A1, htOptionDescriptor);
+    Tree->Selection().Add(A2->Id);
+    Click(A, htPlusMinus);
+    EXPECT_EQ(before, 1);
+    EXPECT_FALSE(A->ChildrenVisible);
+    EXPECT_EQ(Selected(), Nodes{A});
+    Tree->SelectNode(B, htOptionDescriptor);
+    Click(A, htPlusMinus);
+    EXPECT_TRUE(A->ChildrenVisible);
+    EXPECT_EQ(Selected(), Nodes{B});
+}
+
+TEST_F(DecTreeTest, BandSelectsTouchedNodesAndCtrlBandToggles)
+{
+    BuildSample();
+    Tree->SelectNode(B, htOptionDescriptor);
+    const TRectangle a1 = A1->ElementRects[htOptionDescriptor];
+    const TRectangle a2 = A2->ElementRects[htOptionDescriptor];
+    // From empty space left of A1 and A2 (just right of their column) to their middle.
+    const QPoint start(std::max(a1.Right(), a2.Right()) + 3, a1.Top - 3);
+    QTest::mousePress(Tree, Qt::LeftButton, {}, start);
+    ASSERT_TRUE(Tree->HitTestAt(start).IsNull);
+    QTest::mouseMove(Tree, QPoint(a1.Right() - 2, a1.Top + 2));
+    EXPECT_EQ(Selected(), Nodes{A1});
+    QTest::mouseMove(Tree, QPoint(a2.Right() - 2, a2.Bottom() - 2));
+    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
+    QTest::mouseRelease(Tree, Qt::LeftButton, {}, QPoint(a2.Right() - 2, a2.Bottom() - 2));
+
+    // With Ctrl the band adds to and removes from what was selected.
+    Tree->SelectNode(A1, htOptionDescriptor);
+    Tree->Selection().Add(B->Id);
+    QTest::mousePress(Tree, Qt::LeftButton, Qt::ControlModifier, start);
+    QTest::mouseMove(Tree, QPoint(a2.Right() - 2, a2.Bottom() - 2));
+    QTest::mouseRelease(Tree, Qt::LeftButton, Qt::ControlModifier, QPoint(a2.Right() - 2, a2.Bottom() - 2));
+    auto sel = Selected();
+    EXPECT_EQ(sel.size(), 2u);
+    EXPECT_NE(std::find(sel.begin(), sel.end(), B), sel.end());
+    EXPECT_NE(std::find(sel.begin(), sel.end(), A2), sel.end());
+}
+
+TEST_F(DecTreeTest, BandNeverCatchesHiddenNodesOrHiddenLines)
+{
+    BuildSample();
+    const TRectangle a1 = A1->ElementRects[htOptionDescriptor];
+    A->ChildrenVisible = false;
+    Tree->Recalculate();
+    // The collapsed children keep their old rectangles; the band must not catch them.
+    QTest::mousePress(Tree, Qt::LeftButton, {}, QPoint(a1.Right() + 3, a1.Top - 3));
+    QTest::mouseMove(Tree, QPoint(a1.Left + 2, a1.Bottom() - 2));
+    QTest::mouseRelease(Tree, Qt::LeftButton, {}, QPoint(a1.Left + 2, a1.Bottom() - 2));
+    for (TDecTreeNode* n : Selected())
+        EXPECT_TRUE(n != A1 && n != A2);
+    // Attribute lines that are not shown have empty rectangles at the origin.
+    Tree->SelectNode(nullptr, htSymbolAttributeOwner);
+    QTest::mousePress(Tree, Qt::LeftButton, {}, QPoint(0, 0));
+    QTest::mouseMove(Tree, QPoint(Tree->width() - 1, Tree->height() - 1));
+    QTest::mouseRelease(Tree, Qt::LeftButton, {}, QPoint(Tree->width() - 1, Tree->height() - 1));
+    EXPECT_TRUE(Selected().empty());
+}
+
+TEST_F(DecTreeTest, ArrowKeysWalkTheTreeAndStopAtItsEdges)
+{
+    BuildSample();
+    Tree->SelectNode(Root(), htOptionDescriptor);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Selected(), Nodes{Root()});
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Selected(), Nodes{A});
+    Key(Qt::Key_Up);
+    EXPECT_EQ(Selected(), Nodes{A});
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Selected(), Nodes{B});
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Selected(), Nodes{B});
+    Key(Qt::Key_Right); // B has no children
+    EXPECT_EQ(Selected(), Nodes{B});
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Selected(), Nodes{Root()});
+    // Nothing selected: the root.
+    Tree->SelectNode(nullptr, htOptionDescriptor);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Selected(), Nodes{Root()});
+    // A multiple selection collapses to the target; the payoff stays where valid.
+    Tree->SelectNode(A1, htPayoff);
+    Tree->Selection().Add(A2->Id);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Selected(), Nodes{A});
+    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Selected(), Nodes{Root()});
+    EXPECT_EQ(Tree->SelectionElementType(), htSymbol);
+}
+
+TEST_F(DecTreeTest, ArrowKeysDoNotScrollTheView)
+{
+    BuildSample();
+    Tree->SetMinHeight(5000);
+    Box->verticalScrollBar()->setValue(100);
+    Tree->SelectNode(A, htOptionDescriptor);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Box->verticalScrollBar()->value(), 100);
+}
+
+TEST_F(DecTreeTest, TabWalksTheElementsInOrderAndWraps)
+{
+    BuildSample();
+    Tree->SelectNode(Root(), htOptionDescriptor);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Tree->SelectionElementType(), htSymbol); // the root has no probability or payoff
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
+    Tree->SelectNode(B, htOptionDescriptor);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Tree->SelectionElementType(), htProbability);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Tree->SelectionElementType(), htProbability);
+    EXPECT_TRUE(Tree->hasFocus());
+
+    // Shift+Tab from the title goes to the mode line when every node shows it, else earlier.
+    Root()->DecisionShowFixed = true;
+    Root()->DecisionShowOwner = true;
+    Tree->Recalculate();
+    Tree->SelectNode(Root(), htOptionDescriptor);
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Tree->SelectionElementType(), htSymbolAttributeFixed);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
+    Root()->DecisionShowFixed = false;
+    Tree->Recalculate();
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Tree->SelectionElementType(), htSymbolAttributeOwner);
+}
+
+TEST_F(DecTreeTest, SelectedNodesSkipIdsThatFindNoNode)
+{
+    BuildSample();
+    Tree->SelectNode(A1, htOptionDescriptor);
+    Tree->Selection().Add(Guid::NewGuid());
+    Tree->Selection().Add(B->Id);
+    EXPECT_EQ(Selected(), (Nodes{A1, B}));
+    EXPECT_EQ(Tree->GetSelectedNodeIds(), (std::vector<TGuid>{A1->Id, B->Id}));
+    for (int i = 0; i < 10; ++i)
+        Tree->Selection().Add(Guid::NewGuid());
+    Tree->Selection().Add(A2->Id);
+    EXPECT_EQ(Selected(), (Nodes{A1, B, A2}));
+}
+
+TEST_F(DecTreeTest, HoverHints)
+{
+    BuildSample();
+    QTest::mouseMove(Tree, Center(A1, htProbability));
+    EXPECT_EQ(Tree->Hint(), ControlStrings::HintProbability);
+    EXPECT_EQ(Tree->toolTip(), QStringLiteral("Probability"));
+    QTest::mouseMove(Tree, Center(B, htProbability));
+    EXPECT_EQ(Tree->Hint(), ControlStrings::HintTakenOption);
+    QTest::mouseMove(Tree, Center(B, htPayoff));
+    EXPECT_EQ(Tree->Hint(), ControlStrings::HintPayoff);
+    QTest::mouseMove(Tree, Center(Root(), htOptionDescriptor));
+    EXPECT_EQ(Tree->Hint(), QStringLiteral("Right click for options"));
+    A2->Probability = 30;
+    Tree->Recalculate();
+    QTest::mouseMove(Tree, Center(A, htSymbol));
+    EXPECT_EQ(Tree->Hint(), QStringLiteral("Probabilities don't add up to 100"));
+    QTest::mouseMove(Tree, QPoint(3, Tree->height() - 3));
+    EXPECT_EQ(Tree->Hint(), QString());
+}
+
+TEST_F(DecTreeTest, ContextMenuKeyOpensThePopupAtTheLowestSelectedElement)
+{
+    BuildSample();
+    QMenu menu;
+    menu.addAction(QStringLiteral("Item"));
+    int shown = 0;
+    QObject::connect(&menu, &QMenu::aboutToShow, [&] { ++shown; });
+    Tree->SetPopupMenu(&menu);
+    Tree->SelectNode(A1, htOptionDescriptor);
+    Tree->Selection().Add(B->Id);
+    Tree->setFocus();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(-1, -1), Tree->mapToGlobal(QPoint(-1, -1)));
+    QApplication::sendEvent(Tree, &event);
+    EXPECT_EQ(shown, 1);
+    const TRectangle& low = (A1->ElementRects[htOptionDescriptor].Bottom() > B->ElementRects[htOptionDescriptor].Bottom()
+                                 ? A1
+                                 : B)->ElementRects[htOptionDescriptor];
+    EXPECT_EQ(menu.pos(), Tree->mapToGlobal(QPoint(low.Left, low.Bottom())));
+    menu.hide();
+}
