@@ -51,6 +51,33 @@ void FillTexts(TDecTreeNode* root)
     }
 }
 
+std::vector<TDecTreeNode*> Subtree(TDecTreeNode* root)
+{
+    std::vector<TDecTreeNode*> nodes, stack{root};
+    while (!stack.empty()) {
+        TDecTreeNode* node = stack.back();
+        stack.pop_back();
+        nodes.push_back(node);
+        for (TDecTreeNode* child : node->Children)
+            stack.push_back(child);
+    }
+    return nodes;
+}
+
+// Twenty leaves of the root's last subtree become clones of inner nodes of its first one.
+void AddClones(TDecTreeNode* root)
+{
+    std::vector<TDecTreeNode*> masters, leaves;
+    for (TDecTreeNode* node : Subtree(root->Children[0]))
+        if (node->HasChildren() && node->Children.Count() < 4 && masters.size() < 20)
+            masters.push_back(node);
+    for (TDecTreeNode* node : Subtree(root->Children[root->Children.Count() - 1]))
+        if (!node->HasChildren() && leaves.size() < masters.size())
+            leaves.push_back(node);
+    for (size_t i = 0; i < leaves.size(); ++i)
+        leaves[i]->CloneMasterId = masters[i]->Id;
+}
+
 struct TFixture {
     QTemporaryDir Dir;
     QString Path;
@@ -66,6 +93,7 @@ struct TFixture {
         settings.NodeCount = kNodeCount;
         FillRandomDocument(doc, settings);
         FillTexts(doc.Root());
+        AddClones(doc.Root());
         QString error;
         if (!SaveDocument(doc, Styles, Path, &error))
             qFatal("cannot write the benchmark document: %s", qPrintable(error));
@@ -108,8 +136,8 @@ void BM_OpenDocument(benchmark::State& state)
         auto styles = std::make_unique<TStyleStates>();
         state.ResumeTiming();
         TLoadResult result = LoadDocument(fixture.Path, *doc, *styles);
-        if (!result.Loaded())
-            state.SkipWithError(qPrintable(result.ErrorText));
+        if (!result.Loaded() || result.RemovedCloneReferences != 0)
+            state.SkipWithError(result.Loaded() ? "clone links dropped" : qPrintable(result.ErrorText));
         doc->Root()->RefreshClones();
         doc->CalculateValues();
         benchmark::DoNotOptimize(doc->Root()->ExpectedValue);

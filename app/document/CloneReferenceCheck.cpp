@@ -15,8 +15,12 @@ struct TOutsideIndex {
     std::vector<int> End; // one past the last position of the node's subtree
     std::unordered_map<TGuid, TDecTreeNode*> ById;
 
-    explicit TOutsideIndex(TDecTreeNode* root)
+    explicit TOutsideIndex(TDecTreeNode* root, size_t expected)
     {
+        Nodes.reserve(expected);
+        End.reserve(expected);
+        Position.reserve(expected);
+        ById.reserve(expected);
         struct Item {
             TDecTreeNode* Node;
             bool Leave;
@@ -144,10 +148,24 @@ int RemoveInvalidCloneReferences(TDecTreeNode* root)
     int removed = 0;
     if (!root)
         return 0;
+    // Most documents have no clone at all.
+    bool anyClone = false;
+    size_t count = 0;
+    std::vector<TDecTreeNode*> stack{root};
+    while (!stack.empty()) {
+        TDecTreeNode* node = stack.back();
+        stack.pop_back();
+        ++count;
+        anyClone |= node->IsClone();
+        for (TDecTreeNode* child : node->Children)
+            stack.push_back(child);
+    }
+    if (!anyClone)
+        return 0;
     // A dropped link whose node has children of its own (only a hand-made file has them) changes
     // which nodes are outside clones, so the check runs again over the new set.
     for (;;) {
-        TOutsideIndex index(root);
+        TOutsideIndex index(root, count);
         if (RemoveDanglingLinks(index, removed))
             continue;
         if (!RemoveCycles(index, removed))

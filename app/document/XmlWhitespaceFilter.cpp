@@ -1,5 +1,7 @@
 #include "app/document/XmlWhitespaceFilter.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -20,17 +22,27 @@ bool TXmlWhitespaceFilter::Feed(const char* data, size_t size)
     for (size_t i = 0; i < size; ++i) {
         const char c = data[i];
         switch (FState) {
-        case sText:
+        case sText: {
             if (c == '<') {
                 FState = sLt;
                 break;
             }
-            Put(c);
-            if (FSegmentBlank && !IsBlank(c)) {
-                FSegmentBlank = false;
-                FNoChildren = false;
+            // The run up to the next markup is copied in one go.
+            const char* end = static_cast<const char*>(std::memchr(data + i, '<', size - i));
+            const size_t n = end ? size_t(end - (data + i)) : size - i;
+            if (FSegmentBlank) {
+                for (size_t k = 0; k < n; ++k)
+                    if (!IsBlank(data[i + k])) {
+                        FSegmentBlank = false;
+                        FNoChildren = false;
+                        break;
+                    }
             }
+            std::memcpy(FOut + FPos, data + i, n);
+            FPos += n;
+            i += n - 1;
             break;
+        }
         case sLt:
             // Decide the whitespace run before this markup, then write the '<' held back.
             if (FSegmentBlank && FPos > FSegmentStart && !(c == '/' && FNoChildren))
@@ -54,6 +66,17 @@ bool TXmlWhitespaceFilter::Feed(const char* data, size_t size)
             }
             break;
         case sTag:
+            if (!FQuote && c != '>' && c != '"' && c != '\'') {
+                // Names and blanks inside the tag up to the next character that matters.
+                size_t n = 1;
+                while (i + n < size && data[i + n] != '>' && data[i + n] != '"' && data[i + n] != '\'')
+                    ++n;
+                std::memcpy(FOut + FPos, data + i, n);
+                FPos += n;
+                FPrev = data[i + n - 1];
+                i += n - 1;
+                break;
+            }
             Put(c);
             if (FQuote) {
                 if (c == FQuote)
