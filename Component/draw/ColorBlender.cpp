@@ -24,9 +24,16 @@ TColor Blend(TColor color1, TColor color2, float ratio)
     const float w = 1.0f - ratio;
     TColor result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
-        const long double c1 = (color1 >> shift) & 0xFF;
-        const long double c2 = (color2 >> shift) & 0xFF;
-        const float v = float(c1 * (long double)w + c2 * (long double)ratio);
+        const int c1 = (color1 >> shift) & 0xFF;
+        const int c2 = (color2 >> shift) & 0xFF;
+        // Both products are exact in double precision. When their double sum is exact too
+        // (nearly always), it is the extended-precision sum, and the slow route is skipped.
+        const double a = c1 * double(w), b = c2 * double(ratio);
+        const double sum = a + b;
+        const double bv = sum - a;
+        const double error = (a - (sum - bv)) + (b - bv);
+        const float v = error == 0 ? float(sum)
+                                   : float((long double)c1 * (long double)w + (long double)c2 * (long double)ratio);
         result |= TColor(ClampRound(v)) << shift;
     }
     return result;

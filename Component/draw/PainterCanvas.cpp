@@ -8,7 +8,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +22,16 @@ qreal PenWidth(int32_t width) { return width < 1 ? 1.0 : qreal(width > 1000 ? 10
 // The outline of a rectangle or ellipse runs through the centres of its outermost pixels, so
 // a one-pixel pen stays within the right and bottom edges the figure excludes.
 QRectF OutlineRect(const QRect& r) { return QRectF(r.x(), r.y(), r.width() - 1, r.height() - 1); }
+
+// A row of one colour, four pixels a store.
+void FillPixels(QRgb* p, qsizetype n, QRgb pixel)
+{
+    const QRgb quad[4] = {pixel, pixel, pixel, pixel};
+    for (; n >= 4; n -= 4, p += 4)
+        std::memcpy(p, quad, sizeof quad);
+    for (; n > 0; --n)
+        *p++ = pixel;
+}
 
 } // namespace
 
@@ -96,9 +108,57 @@ void TPainterCanvas::UseNoBrush()
 
 void TPainterCanvas::FillRect(const QRect& rect)
 {
-    if (Brush.Style == TBrushStyle::Clear || rect.width() <= 0 || rect.height() <= 0)
+    if (Brush.Style == TBrushStyle::Clear)
         return;
-    FPainter->fillRect(rect, ToQColor(Brush.Color));
+    FillBox(rect, Brush.Color);
+}
+
+bool TPainterCanvas::Direct(TDirectTarget& target) const
+{
+    // The painter's state is settled while the canvas draws, so the answer is kept until the
+    // clip changes.
+    if (!FDirectKnown) {
+        FDirect = TDirectTarget();
+        FDirect.Image = DirectImage(FDirect.Offset);
+        if (FDirect.Image) {
+            FDirect.Limit = FDirect.Image->rect().translated(-FDirect.Offset);
+            if (const std::optional<QRect> clip = ClipRect())
+                FDirect.Limit = FDirect.Limit.intersected(*clip);
+            FDirect.Bits = FDirect.Image->bits();
+            FDirect.Stride = FDirect.Image->bytesPerLine();
+        }
+        FDirectKnown = true;
+    }
+    target = FDirect;
+    return target.Image != nullptr;
+}
+
+void TPainterCanvas::TDirectTarget::FillRow(int32_t y, int64_t left, int64_t right, QRgb pixel) const
+{
+    if (y < Limit.top() || y > Limit.bottom())
+        return;
+    left = std::max<int64_t>(left, Limit.left());
+    right = std::min<int64_t>(right, Limit.right());
+    if (left > right)
+        return;
+    FillPixels(reinterpret_cast<QRgb*>(Bits + (y + Offset.y()) * Stride) + (left + Offset.x()), right - left + 1, pixel);
+}
+
+void TPainterCanvas::FillBox(const QRect& rect, TColor color)
+{
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return;
+    TDirectTarget target;
+    if (Direct(target)) {
+        // Most fills are a row of a gradient or a band of an outline: writing the pixels
+        // costs a fraction of a painter call.
+        const QRect r = rect.intersected(target.Limit);
+        const QRgb pixel = ColorToArgb(color);
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            target.FillRow(y, r.left(), r.right(), pixel);
+        return;
+    }
+    FPainter->fillRect(rect, ToQColor(color));
 }
 
 void TPainterCanvas::Rectangle(const QRect& rect)
@@ -116,7 +176,7 @@ void TPainterCanvas::Rectangle(const QRect& rect)
     const int64_t x1 = rect.x(), y1 = rect.y();
     const int64_t x2 = x1 + rect.width() - 1, y2 = y1 + rect.height() - 1;  // outline centres
     if (Brush.Style == TBrushStyle::Solid && rect.width() > 1 && rect.height() > 1)
-        FPainter->fillRect(QRect(int(x1), int(y1), rect.width() - 1, rect.height() - 1), ToQColor(Brush.Color));
+        FillBox(QRect(int(x1), int(y1), rect.width() - 1, rect.height() - 1), Brush.Color);
     if (Pen.Style == TPenStyle::Clear)
         return;
     // A band of width w around the centre line c covers c - w / 2 .. c - w / 2 + w - 1.
@@ -124,10 +184,9 @@ void TPainterCanvas::Rectangle(const QRect& rect)
     const int64_t outerL = x1 - w / 2, outerT = y1 - w / 2;
     const int64_t outerR = x2 - w / 2 + w - 1, outerB = y2 - w / 2 + w - 1;
     const int64_t innerL = outerL + w, innerT = outerT + w, innerR = outerR - w, innerB = outerB - w;
-    const QColor color = ToQColor(Pen.Color);
     auto band = [&](int64_t l, int64_t t, int64_t r, int64_t b) {
         if (l <= r && t <= b)
-            FPainter->fillRect(QRect(QPoint(int(l), int(t)), QPoint(int(r), int(b))), color);
+            FillBox(QRect(QPoint(int(l), int(t)), QPoint(int(r), int(b))), Pen.Color);
     };
     if (innerL > innerR || innerT > innerB) {
         band(outerL, outerT, outerR, outerB);
@@ -139,29 +198,100 @@ void TPainterCanvas::Rectangle(const QRect& rect)
     band(innerR + 1, innerT, outerR, innerB);
 }
 
+namespace {
+
+// The pixels of row y whose centres lie inside the ellipse with centre (cx, cy) and radii
+// (rx, ry): left .. right, or false when the row misses it.
+bool EllipseSpan(double cx, double cy, double rx, double ry, int64_t y, int64_t& left, int64_t& right)
+{
+    if (rx <= 0 || ry <= 0)
+        return false;
+    const double dy = (double(y) + 0.5 - cy) / ry;
+    if (dy * dy >= 1)
+        return false;
+    const double hx = rx * std::sqrt(1 - dy * dy);
+    left = int64_t(std::floor(cx - hx - 0.5)) + 1;
+    right = int64_t(std::ceil(cx + hx - 0.5)) - 1;
+    return left <= right;
+}
+
+} // namespace
+
+bool TPainterCanvas::DirectEllipse(const QRect& rect)
+{
+    if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1)
+        return false;
+    TDirectTarget target;
+    if (!Direct(target))
+        return false;
+    // The figure is the set of pixels whose centres lie inside the ellipse inscribed in the
+    // rectangle, the outline the part of it outside the ellipse shrunk by the pen's width.
+    // Without an outline the figure is a pixel narrower and lower, as for rectangles.
+    const bool pen = Pen.Style != TPenStyle::Clear;
+    const bool brush = Brush.Style == TBrushStyle::Solid;
+    const double w = double(rect.width()) - (pen ? 0 : 1), h = double(rect.height()) - (pen ? 0 : 1);
+    if (w <= 0 || h <= 0)
+        return true;
+    const double rx = w / 2, ry = h / 2, cx = rect.x() + rx, cy = rect.y() + ry;
+    const double pw = pen ? PenWidth(Pen.Width) : 0;
+    const QRgb penPixel = ColorToArgb(Pen.Color), brushPixel = ColorToArgb(Brush.Color);
+    const int64_t top = std::max<int64_t>(rect.y(), target.Limit.top());
+    const int64_t bottom = std::min<int64_t>(int64_t(rect.y()) + int64_t(h) - 1, target.Limit.bottom());
+    for (int64_t y = top; y <= bottom; ++y) {
+        int64_t a1, b1, a2, b2;
+        if (!EllipseSpan(cx, cy, rx, ry, y, a1, b1))
+            continue;
+        if (!pen) {
+            if (brush)
+                target.FillRow(int32_t(y), a1, b1, brushPixel);
+            continue;
+        }
+        if (!EllipseSpan(cx, cy, rx - pw, ry - pw, y, a2, b2)) {
+            target.FillRow(int32_t(y), a1, b1, penPixel);
+            continue;
+        }
+        target.FillRow(int32_t(y), a1, a2 - 1, penPixel);
+        target.FillRow(int32_t(y), b2 + 1, b1, penPixel);
+        if (brush)
+            target.FillRow(int32_t(y), a2, b2, brushPixel);
+    }
+    return true;
+}
+
 void TPainterCanvas::Ellipse(const QRect& rect)
 {
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
-    if (!WidePen()) {
+    if (DirectEllipse(rect))
+        return;
+    if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1) {
         UseBrush();
         UsePen();
         FPainter->drawEllipse(OutlineRect(rect));
         return;
     }
-    // A wide outline is filled as a ring between two ellipses instead of being stroked.
-    if (Brush.Style == TBrushStyle::Solid) {
-        UseBrush();
-        UseNoPen();
-        FPainter->drawEllipse(OutlineRect(rect));
+    // Elsewhere the same figure as paths, whose filling samples pixel centres just as the
+    // direct route does; on a scaled device they stay smooth curves.
+    const bool pen = Pen.Style != TPenStyle::Clear;
+    const qreal w = rect.width() - (pen ? 0 : 1), h = rect.height() - (pen ? 0 : 1);
+    if (w <= 0 || h <= 0)
+        return;
+    const QRectF outer(rect.x(), rect.y(), w, h);
+    const qreal pw = pen ? PenWidth(Pen.Width) : 0;
+    const QRectF inner = outer.adjusted(pw, pw, -pw, -pw);
+    const bool hasInner = inner.width() > 0 && inner.height() > 0;
+    if (Brush.Style == TBrushStyle::Solid && (!pen || hasInner)) {
+        QPainterPath fill;
+        fill.addEllipse(pen ? inner : outer);
+        FPainter->fillPath(fill, ToQColor(Brush.Color));
     }
-    const qreal half = PenWidth(Pen.Width) / 2, shift = CentreShift();
-    const QRectF centre = OutlineRect(rect).translated(shift, shift);
+    if (!pen)
+        return;
     QPainterPath ring;
     ring.setFillRule(Qt::OddEvenFill);
-    ring.addEllipse(centre.adjusted(-half, -half, half, half));
-    if (centre.width() > 2 * half && centre.height() > 2 * half)
-        ring.addEllipse(centre.adjusted(half, half, -half, -half));
+    ring.addEllipse(outer);
+    if (hasInner)
+        ring.addEllipse(inner);
     FPainter->fillPath(ring, ToQColor(Pen.Color));
 }
 
@@ -169,12 +299,12 @@ bool TPainterCanvas::WidePen() const { return Pen.Style != TPenStyle::Clear && P
 
 qreal TPainterCanvas::CentreShift() const { return (int(PenWidth(Pen.Width)) % 2) ? 0.5 : 0.0; }
 
-void TPainterCanvas::FillJoin(const QPoint& at, const QColor& color)
+void TPainterCanvas::FillJoin(const QPoint& at)
 {
     const int w = int(PenWidth(Pen.Width));
     // Up to three pixels a round join is a square; beyond, a disk.
     if (w <= 3) {
-        FPainter->fillRect(QRect(at.x() - w / 2, at.y() - w / 2, w, w), color);
+        FillBox(QRect(at.x() - w / 2, at.y() - w / 2, w, w), Pen.Color);
         return;
     }
     const qreal shift = CentreShift(), half = w / 2.0;
@@ -205,7 +335,7 @@ void TPainterCanvas::FillWideLines(const QPolygon& points, bool closed)
         FPainter->drawConvexPolygon(band, 4);
     }
     for (int i = 0; i < n; ++i)
-        FillJoin(points[i], color);
+        FillJoin(points[i]);
 }
 
 void TPainterCanvas::Polygon(const QPolygon& points)
@@ -267,7 +397,7 @@ void TPainterCanvas::DrawText(int32_t x, int32_t y, const QString& text)
 void TPainterCanvas::TextOut(int32_t x, int32_t y, const QString& text)
 {
     if (Brush.Style == TBrushStyle::Solid)
-        FPainter->fillRect(QRect(QPoint(x, y), TextExtent(text)), ToQColor(Brush.Color));
+        FillBox(QRect(QPoint(x, y), TextExtent(text)), Brush.Color);
     if (!text.isEmpty())
         DrawText(x, y, text);
 }
@@ -333,17 +463,13 @@ QImage* TPainterCanvas::DirectImage(QPoint& offset) const
 
 void TPainterCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
 {
-    QPoint offset;
-    if (QImage* image = DirectImage(offset)) {
-        QRect limit = QRect(QPoint(0, 0), image->size()).translated(-offset);
-        if (const std::optional<QRect> clip = ClipRect())
-            limit = limit.intersected(*clip);
-        if (limit.isEmpty())
+    TDirectTarget target;
+    if (Direct(target)) {
+        if (target.Limit.isEmpty())
             return;
-        uchar* bits = image->bits();
-        const qsizetype stride = image->bytesPerLine();
-        RasterizeGradientTriangle(vertices, limit, [&](int32_t px, int32_t py, uint8_t r, uint8_t g, uint8_t b) {
-            reinterpret_cast<QRgb*>(bits + (py + offset.y()) * stride)[px + offset.x()] = qRgb(r, g, b);
+        RasterizeGradientTriangle(vertices, target.Limit, [&](int32_t px, int32_t py, uint8_t r, uint8_t g, uint8_t b) {
+            reinterpret_cast<QRgb*>(target.Bits + (py + target.Offset.y()) * target.Stride)[px + target.Offset.x()] =
+                qRgb(r, g, b);
         });
         return;
     }
@@ -376,6 +502,7 @@ void TPainterCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
 
 void TPainterCanvas::ClipChanged(const std::optional<QRect>& clip)
 {
+    FDirectKnown = false;
     if (clip)
         FPainter->setClipRect(*clip, Qt::ReplaceClip);
     else

@@ -18,6 +18,8 @@ public:
     // Draws onto the device through a painter of its own, which ends with the canvas.
     explicit TPainterCanvas(QPaintDevice* device);
     // Draws through a painter that the caller owns and keeps active while the canvas lives.
+    // The canvas takes over the painter's pen, brush, font and clip; its transform, opacity
+    // and composition mode must stay as they are while the canvas draws.
     explicit TPainterCanvas(QPainter* painter);
     ~TPainterCanvas() override;
 
@@ -50,7 +52,8 @@ private:
     bool WidePen() const;
     qreal CentreShift() const;
     void FillWideLines(const QPolygon& points, bool closed);
-    void FillJoin(const QPoint& at, const QColor& color);
+    void FillJoin(const QPoint& at);
+    void FillBox(const QRect& rect, TColor color);
     QRect VisibleArea() const;
     // The image to write triangle pixels into directly, and the shift to its pixels; null when
     // the painter's state asks for the general route.
@@ -63,4 +66,20 @@ private:
     std::optional<TCanvasBrush> FAppliedBrush;
     const class TCanvasFontEntry* FAppliedFontEntry = nullptr;
     QImage FScratch;
+
+    // Where pixels go when they are written straight into an image: the image, the shift
+    // from canvas to image coordinates, and the canvas area that may be written (image and
+    // clip).
+    struct TDirectTarget {
+        QImage* Image = nullptr;
+        QPoint Offset;
+        QRect Limit;
+        uchar* Bits = nullptr;
+        qsizetype Stride = 0;
+        void FillRow(int32_t y, int64_t left, int64_t right, QRgb pixel) const;
+    };
+    bool Direct(TDirectTarget& target) const;
+    mutable TDirectTarget FDirect;
+    mutable bool FDirectKnown = false;
+    bool DirectEllipse(const QRect& rect);
 };

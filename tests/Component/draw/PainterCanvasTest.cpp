@@ -130,6 +130,45 @@ TEST(PainterCanvasTest, EllipseStaysWithinItsRectangle)
     EXPECT_EQ(image.pixel(3, 4), Red);   // the corners of the box stay free
 }
 
+TEST(PainterCanvasTest, ShapesKeepTheirEdgesOnEveryDevice)
+{
+    // Images of other formats (and printers) are drawn through the painter instead of pixel
+    // by pixel: fills and rectangles give the same pixels, ellipses the same bounds.
+    QImage direct = Blank();
+    QImage painted(40, 40, QImage::Format_RGB888);
+    painted.fill(Qt::red);
+    for (QImage* image : {&direct, &painted}) {
+        TPainterCanvas canvas(image);
+        canvas.Pen.Color = 0x000000;
+        canvas.Brush.Color = 0xFFFFFF;
+        canvas.FillRect(QRect(1, 1, 3, 3));
+        canvas.Rectangle(QRect(5, 1, 8, 6));
+        canvas.Pen.Width = 2;
+        canvas.Rectangle(QRect(15, 2, 8, 6));
+        canvas.Pen.Style = TPenStyle::Clear;
+        canvas.Rectangle(QRect(25, 1, 8, 6));
+    }
+    const QImage converted = painted.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(converted.pixel(x, y), direct.pixel(x, y)) << x << "," << y;
+    for (int width : {1, 2}) {
+        for (bool pen : {true, false}) {
+            QImage a = Blank(), b(40, 40, QImage::Format_RGB888);
+            b.fill(Qt::red);
+            for (QImage* image : {&a, &b}) {
+                TPainterCanvas canvas(image);
+                canvas.Pen.Width = width;
+                canvas.Pen.Style = pen ? TPenStyle::Solid : TPenStyle::Clear;
+                canvas.Ellipse(QRect(5, 6, 17, 17));
+            }
+            const QRect expected = pen ? QRect(5, 6, 17, 17) : QRect(5, 6, 16, 16);
+            EXPECT_EQ(Painted(a), expected) << width << pen;
+            EXPECT_EQ(Painted(b.convertToFormat(QImage::Format_RGB32)), expected) << width << pen;
+        }
+    }
+}
+
 TEST(PainterCanvasTest, DottedLineIsThreeOnThreeOff)
 {
     QImage image = Blank(40, 10);
