@@ -131,6 +131,11 @@ TEST(DocumentReader, RoundTripKeepsEveryField)
     imported->PayoffSource = QStringLiteral("Import: [C:\\Data\\Book.xlsx]Sheet1!B2");
     TDecTreeNode* clone = Add(root, QStringLiteral("clone"), ntChance, 0, 0);
     clone->CloneMasterId = multi->Id;
+    // Texts made only of blanks, and blanks around a text, are values too.
+    TDecTreeNode* blank = Add(root, QStringLiteral("   "), ntDecision, 0, 0);
+    blank->DecisionOwner = QStringLiteral(" \t ");
+    blank->Comment = QStringLiteral("\r\n");
+    blank->PayoffSource = QStringLiteral("  padded  ");
 
     QTemporaryDir dir;
     QString path = dir.filePath(QString::fromUtf8("Bäume.qdn"));
