@@ -117,9 +117,9 @@ struct TReadDocument {
 void ReadLegacyFont(TXMLTreeType& tree, TStyleStates& styleStates)
 {
     pugi::xml_node element = tree.FindFont();
-    if (!element || !element.first_child())
-        return;
     TXMLFontType font(element);
+    if (!element || !font.HasChildNodes())
+        return;
     TStyle* style = styleStates.InTakenPath()->RootStyle();
     QString name = ToQString(font.FontName());
     int size = font.FontSize();

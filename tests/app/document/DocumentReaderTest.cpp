@@ -260,6 +260,8 @@ TEST(DocumentReader, LegacyFontOverridesTheTakenPathRootStyle)
     EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font />"), other.Doc, other.Styles).Loaded());
     TLoadResult bad = LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font><FontName>X</FontName></Font>"),
                                             other.Doc, other.Styles);
+    EXPECT_EQ(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font>x</Font>"), other.Doc, other.Styles).Status,
+              TLoadStatus::Failed); // a text is a child node too
     EXPECT_EQ(bad.Status, TLoadStatus::Failed);
     EXPECT_TRUE(bad.ErrorText.contains(QStringLiteral("FontSize"))) << bad.ErrorText.toStdString();
 }
