@@ -8,9 +8,9 @@
 
 #include <QSaveFile>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string_view>
-#include <cmath>
 #include <utility>
 #include <vector>
 
