@@ -3,6 +3,7 @@
 #include "Component/draw/CanvasFonts.h"
 #include "Component/draw/TriangleGradient.h"
 #include "shared/core/Colors.h"
+#include "shared/core/Exceptions.h"
 
 #include <QPaintDevice>
 #include <QPainter>
@@ -36,7 +37,7 @@ void FillPixels(QRgb* p, qsizetype n, QRgb pixel)
 } // namespace
 
 TPainterCanvas::TPainterCanvas(QPaintDevice* device)
-    : FOwnPainter(std::make_unique<QPainter>(device)), FPainter(FOwnPainter.get())
+    : FOwnPainter(device ? std::make_unique<QPainter>(device) : nullptr), FPainter(FOwnPainter.get())
 {
     Init();
 }
@@ -47,6 +48,8 @@ TPainterCanvas::~TPainterCanvas() = default;
 
 void TPainterCanvas::Init()
 {
+    if (!FPainter || !FPainter->isActive())
+        throw InvalidOperationException(QStringLiteral("The canvas needs an active painter on a paintable device"));
     FPainter->setRenderHint(QPainter::Antialiasing, false);
     FPainter->setRenderHint(QPainter::TextAntialiasing, true);
     FPainter->setBackgroundMode(Qt::TransparentMode);
@@ -69,7 +72,8 @@ bool TPainterCanvas::UsePen()
         pen.setCapStyle(Qt::FlatCap);
         pen.setDashPattern({3.0, 3.0});
     } else {
-        pen.setCapStyle(Pen.Width <= 1 ? Qt::SquareCap : Qt::RoundCap);
+        // A thin line stops before its end point, so that joined lines do not overlap.
+        pen.setCapStyle(Pen.Width <= 1 ? Qt::FlatCap : Qt::RoundCap);
         if (Pen.Width > 1)
             pen.setJoinStyle(Qt::RoundJoin);
     }

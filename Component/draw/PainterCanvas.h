@@ -15,7 +15,9 @@ class QPainter;
 
 class TPainterCanvas final : public TCanvas {
 public:
-    // Draws onto the device through a painter of its own, which ends with the canvas.
+    // Draws onto the device through a painter of its own, which ends with the canvas. A device
+    // that cannot be painted on (a null image) raises InvalidOperationException, as does an
+    // inactive borrowed painter.
     explicit TPainterCanvas(QPaintDevice* device);
     // Draws through a painter that the caller owns and keeps active while the canvas lives.
     // The canvas takes over the painter's pen, brush, font and clip; its transform, opacity

@@ -198,6 +198,28 @@ TEST(PainterCanvasTest, DottedLineOverSolidBrushFillsTheGaps)
     EXPECT_EQ(image.pixel(4, 5), White);
 }
 
+TEST(PainterCanvasTest, ThinLinesStopBeforeTheirEndPoint)
+{
+    QImage image = Blank();
+    {
+        TPainterCanvas canvas(&image);
+        canvas.MoveTo(QPoint(1, 2));
+        canvas.LineTo(QPoint(10, 2));
+        canvas.LineTo(QPoint(10, 12));
+        canvas.MoveTo(QPoint(20, 20));
+        canvas.LineTo(QPoint(30, 30));
+    }
+    EXPECT_EQ(image.pixel(1, 2), Black);
+    EXPECT_EQ(image.pixel(9, 2), Black);
+    EXPECT_EQ(image.pixel(10, 2), Black);   // the start of the second line
+    EXPECT_EQ(image.pixel(10, 11), Black);
+    EXPECT_EQ(image.pixel(10, 12), Red);    // the end point itself is not drawn
+    EXPECT_EQ(image.pixel(0, 2), Red);
+    EXPECT_EQ(image.pixel(25, 25), Black);
+    EXPECT_EQ(image.pixel(29, 29), Black);
+    EXPECT_EQ(image.pixel(30, 30), Red);
+}
+
 TEST(PainterCanvasTest, LinesMoveThePenPosition)
 {
     QImage image = Blank();
@@ -448,6 +470,15 @@ TEST(PainterCanvasTest, BorrowedPainterStaysWithTheCaller)
     EXPECT_TRUE(painter.isActive());
     painter.end();
     EXPECT_EQ(Painted(image), QRect(10, 10, 2, 2));
+}
+
+TEST(PainterCanvasTest, UnpaintableDevicesAreRefused)
+{
+    QImage null;
+    EXPECT_THROW(TPainterCanvas{&null}, InvalidOperationException);
+    EXPECT_THROW(TPainterCanvas{static_cast<QPaintDevice*>(nullptr)}, InvalidOperationException);
+    QPainter inactive;
+    EXPECT_THROW(TPainterCanvas{&inactive}, InvalidOperationException);
 }
 
 TEST(CanvasFontsTest, PointsArePixelsAtNinetySixDpi)
