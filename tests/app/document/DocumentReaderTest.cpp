@@ -168,6 +168,12 @@ TEST(DocumentReader, GoldenFileReadsAndWritesBackIdentically)
     EXPECT_EQ(doc.Doc.Root()->Children[0]->Comment, QStringLiteral("Line one\r\nLine two"));
     EXPECT_EQ(doc.Doc.Root()->Children[0]->Payoff, -2500);
     EXPECT_EQ(doc.Doc.Root()->DecisionDueDate, YMDStringToDate(QStringLiteral("20240305")));
+    // The caption flag set on a node without children was saved as 0 and is off now.
+    EXPECT_FALSE(doc.Doc.Root()->Children[3]->DecisionShowCaption);
+    // And the multi-option line on a decision likewise.
+    EXPECT_FALSE(doc.Doc.Root()->DecisionMultiShowBudget);
+    EXPECT_TRUE(doc.Doc.Root()->Children[2]->IsClone());
+    EXPECT_EQ(doc.Doc.Root()->Children[2]->Children.Count(), 0);
 }
 
 TEST(DocumentReader, OlderValueFormsReadAsBefore)
