@@ -1,7 +1,11 @@
-#include <cstdio>
+#include "app/MainFormUnit.h"
+#include "app/Startup.h"
 
-int main()
+#include <QApplication>
+
+int main(int argc, char** argv)
 {
-    std::puts("Quandrel is built; the program has no main window yet.");
-    return 0;
+    return RunApplication(argc, argv, [] {
+        return std::make_unique<TMainForm>(QApplication::arguments().mid(1));
+    });
 }

@@ -1,0 +1,815 @@
+#include "app/MainFormUnit.h"
+
+#include "Component/control/DecTree.h"
+#include "Component/control/ScrollableDecTree.h"
+#include "app/AppStrings.h"
+#include "app/MessageDialogs.h"
+#include "app/NamedMutex.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/document/DocumentReader.h"
+#include "app/document/DocumentWriter.h"
+#include "app/forms/OptionsFormUnit.h"
+#include "shared/core/Exceptions.h"
+#include "shared/widgets/RecentFileList.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <cmath>
+
+// ---------------------------------------------------------------------------------------------
+// Free helpers
+
+QString GetShortHint(const QString& hint)
+{
+    const int bar = hint.indexOf(QLatin1Char('|'));
+    return bar < 0 ? hint : hint.left(bar);
+}
+
+QString GetLongHint(const QString& hint)
+{
+    const int bar = hint.indexOf(QLatin1Char('|'));
+    return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now)
+{
+    return now - lastCheck > 7 * DateTime::TicksPerDay;
+}
+
+namespace {
+
+// The system's negative currency format codes, written with "$" for the symbol and "N" for
+// the number.
+const char* const NegativeCurrencyPatterns[16] = {
+    "($N)", "-$N", "$-N", "$N-", "(N$)", "-N$", "N-$", "N$-",
+    "-N $", "-$ N", "N $-", "$ N-", "$ -N", "N- $", "($ N)", "(N $)",
+};
+
+QString CurrencyPattern(const QLocale& locale, QString text, const QString& symbol, const QString& number)
+{
+    text.replace(QChar(0x00A0), QLatin1Char(' '));
+    text.replace(QChar(0x202F), QLatin1Char(' '));
+    text.replace(locale.negativeSign(), QLatin1String("-"));
+    if (!symbol.isEmpty())
+        text.replace(symbol, QLatin1String("$"));
+    text.replace(number, QLatin1String("N"));
+    return text;
+}
+
+} // namespace
+
+void ApplySystemCurrency(TTreeOptions& options)
+{
+    const QLocale locale = QLocale::system();
+    const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
+    const QString one = locale.toCurrencyString(1.0);
+    int decimals = 0;
+    const int point = one.lastIndexOf(locale.decimalPoint());
+    if (point >= 0)
+        while (point + 1 + decimals < one.size() && one[point + 1 + decimals].isDigit())
+            ++decimals;
+    QString number = locale.toString(1.0, 'f', decimals);
+    number.replace(QChar(0x00A0), QLatin1Char(' '));
+
+    const QString positive = CurrencyPattern(locale, one, symbol, number);
+    int posFormat = 0;
+    if (positive == QLatin1String("N$"))
+        posFormat = 1;
+    else if (positive == QLatin1String("$ N"))
+        posFormat = 2;
+    else if (positive == QLatin1String("N $"))
+        posFormat = 3;
+
+    const QString negative = CurrencyPattern(locale, locale.toCurrencyString(-1.0), symbol, number);
+    static const int negativeForPositive[4] = {1, 5, 9, 8};
+    int negFormat = negativeForPositive[posFormat];
+    for (int code = 0; code < 16; ++code)
+        if (negative == QLatin1String(NegativeCurrencyPatterns[code]))
+            negFormat = code;
+
+    options.CurrencySymbol = symbol;
+    options.CurrencyDecimals = decimals;
+    options.CurrencyPosFormat = posFormat;
+    options.CurrencyNegFormat = negFormat;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation
+
+TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent), FArguments(arguments)
+{
+    DefaultDialogs();
+    resize(660, 486);
+    setMinimumSize(260, 150);
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("quandrel")));
+
+    FFirstShow = true;
+    FMutex = std::make_unique<TNamedMutex>(Startup::MutexName);
+
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreatePopupMenu();
+
+    FTreeContainer = new TScrollableDecTree(this);
+    setCentralWidget(FTreeContainer);
+    FTreeContainer->viewport()->installEventFilter(this);
+    TDecTree* tree = GetTree();
+    tree->SetPopupMenu(PopupMenu);
+    tree->Dialogs.Confirm = [](QWidget* owner, const QString& text) {
+        return MessageDlg(owner, text, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
+    };
+    tree->Dialogs.Inform = [](QWidget* owner, const QString& text) {
+        MessageDlg(owner, text, TMsgDlgType::Information, mbOK);
+    };
+
+    tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
+    tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
+    // The advanced payoff editor is not part of this program yet; its request changes nothing.
+    tree->OnAdvancedEdit = [](TDecTree*, TDecTreeNode*, TNodeElementType) {};
+
+    SetModified(false);
+    setAcceptDrops(true);
+
+    UpdateLevelsButtonImage(1);
+    tree->OnBeforeExpandCollapse = [this](TDecTree*) { SaveUndoState(AppStrings::UndoExpandCollapseSubtree); };
+    tree->OnBeforeShowDecisionProperty = [this](TDecTree*) {
+        SaveUndoState(AppStrings::UndoShowHideDecisionProperty);
+    };
+
+    RecentFileList = new TFileHistory(this);
+    RecentFileList->SetNumerOfFiles(6);
+    RecentFileList->SetFileMenu(FileMenu);
+    RecentFileList->SetFileExitMenu(FileExitMenuItem);
+    RecentFileList->OnMenuItemClick = [this](QObject*, const QString& fileName) {
+        RunCommand([&] { RecentFileListMenuItemClick(fileName); });
+    };
+
+    FileNewMenuItemClick();
+
+    RecentFileList->SetRegKey(TSettings::RegistryKey);
+    RecentFileList->Initialize();
+
+    AskAndCheckForUpdates();
+}
+
+TMainForm::~TMainForm()
+{
+    // The tree's events point back here; the tree goes with the window, but not before it.
+    if (TDecTree* tree = GetTree()) {
+        tree->OnCalculated = nullptr;
+        tree->UndoManager().OnChange = nullptr;
+        tree->OnBeforeExpandCollapse = nullptr;
+        tree->OnBeforeShowDecisionProperty = nullptr;
+    }
+}
+
+void TMainForm::DefaultDialogs()
+{
+    ExecuteOpenDialog = [this]() -> QString {
+        QFileDialog dialog(this);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilter(AppStrings::OpenFilter);
+        dialog.setDefaultSuffix(AppStrings::DocumentExtension);
+        if (!FFileName.isEmpty())
+            dialog.setDirectory(QFileInfo(FFileName).absolutePath());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+    ExecuteSaveDialog = [this](const QString& proposedName) -> QString {
+        QFileDialog dialog(this);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilter(AppStrings::SaveFilter);
+        dialog.setDefaultSuffix(AppStrings::DocumentExtension);
+        dialog.selectFile(proposedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+    ExecuteCommentDialog = [this](const QString& text) { return EditComment(text, this); };
+    OpenHelpFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+}
+
+QAction* TMainForm::AddAction(QMenu* menu, const QString& caption, const QString& hint,
+                              const std::function<void()>& handler)
+{
+    QAction* action = menu->addAction(caption);
+    SetHint(action, hint);
+    if (handler)
+        connect(action, &QAction::triggered, this, [this, handler] { RunCommand(handler); });
+    else
+        action->setEnabled(false); // its command is not part of this program yet
+    return action;
+}
+
+void TMainForm::SetHint(QAction* action, const QString& hint)
+{
+    if (hint.isEmpty())
+        return;
+    action->setToolTip(GetShortHint(hint));
+    action->setStatusTip(GetLongHint(hint));
+}
+
+void TMainForm::CreateMenus()
+{
+    using namespace AppStrings;
+    FileMenu = menuBar()->addMenu(AppStrings::FileMenu);
+    FileNewMenuItem = AddAction(FileMenu, FileNew, HintNew, [this] { FileNewMenuItemClick(); });
+    FileNewMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileOpenMenuItem = AddAction(FileMenu, FileOpen, HintOpen, [this] { FileOpenMenuItemClick(); });
+    FileOpenMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileSaveMenuItem = AddAction(FileMenu, FileSave, HintSave, [this] { FileSaveMenuItemClick(false); });
+    FileSaveMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileSaveAsMenuItem = AddAction(FileMenu, FileSaveAs, QString(), [this] { FileSaveMenuItemClick(true); });
+    FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, nullptr);
+    FileMenu->addSeparator();
+    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), nullptr);
+    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
+    FileMenu->addSeparator();
+    FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
+    FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
+    FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
+    FileMenu->addSeparator();
+    FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);
+    FilePrintMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    FileMenu->addSeparator();
+    FileExitMenuItem = AddAction(FileMenu, FileExit, QString(), [this] { close(); });
+
+    EditMenu = menuBar()->addMenu(AppStrings::EditMenu);
+    EditUndoMenuItem = AddAction(EditMenu, AppStrings::EditUndo, HintUndo, [this] { EditUndoMenuItemClick(); });
+    EditUndoMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EditRedoMenuItem = AddAction(EditMenu, AppStrings::EditRedo, HintRedo, [this] { EditRedoMenuItemClick(); });
+    EditRedoMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EditMenu->addSeparator()->setVisible(false);
+    EditCopyAsPictureMenuItem = AddAction(EditMenu, EditCopyAsPicture, HintCopyPicture, nullptr);
+    EditMenu->addSeparator();
+    EditOptimizeWholeMenuItem =
+        AddAction(EditMenu, EditOptimizeDecisions, HintOptimizeDecisions, [this] { EditOptimizeWholeMenuItemClick(); });
+
+    StylesMenu = menuBar()->addMenu(AppStrings::StylesMenu);
+    StylesMenu->addSeparator();
+    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), nullptr);
+    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), nullptr);
+
+    ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
+    ToolsCheckUpdatesMenuItem = AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), nullptr);
+    ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), nullptr);
+    ToolsMenu->addSeparator();
+    ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });
+
+    HelpMenu = menuBar()->addMenu(AppStrings::HelpMenu);
+    HelpHelpMenuItem = AddAction(HelpMenu, HelpHelp, QString(), [this] { ApplicationHelp(); });
+    HelpMenu->addSeparator();
+    HelpAboutMenuItem = AddAction(HelpMenu, HelpAbout, QString(), nullptr);
+
+    // The window's help key opens the same help as the menu.
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this, [this] { RunCommand([this] { ApplicationHelp(); }); });
+}
+
+void TMainForm::CreateToolBar()
+{
+    StandardToolBar = addToolBar(QStringLiteral("Standard"));
+    StandardToolBar->setObjectName(QStringLiteral("StandardToolBar"));
+    StandardToolBar->setMovable(false);
+    StandardToolBar->setIconSize(QSize(16, 16));
+    QStyle* s = style();
+    auto icon = [](const char* theme, const QIcon& fallback) { return QIcon::fromTheme(QLatin1String(theme), fallback); };
+    FileNewMenuItem->setIcon(icon("document-new", s->standardIcon(QStyle::SP_FileIcon)));
+    FileOpenMenuItem->setIcon(icon("document-open", s->standardIcon(QStyle::SP_DialogOpenButton)));
+    FileSaveMenuItem->setIcon(icon("document-save", s->standardIcon(QStyle::SP_DialogSaveButton)));
+    FileExportPictureMenuItem->setIcon(icon("image-x-generic", s->standardIcon(QStyle::SP_DesktopIcon)));
+    FilePrintMenuItem->setIcon(icon("document-print", s->standardIcon(QStyle::SP_ComputerIcon)));
+    EditUndoMenuItem->setIcon(icon("edit-undo", s->standardIcon(QStyle::SP_ArrowBack)));
+    EditRedoMenuItem->setIcon(icon("edit-redo", s->standardIcon(QStyle::SP_ArrowForward)));
+    EditCopyAsPictureMenuItem->setIcon(icon("edit-copy", s->standardIcon(QStyle::SP_FileLinkIcon)));
+    EditOptimizeWholeMenuItem->setIcon(icon("go-jump", s->standardIcon(QStyle::SP_MediaPlay)));
+
+    StandardToolBar->addAction(FileNewMenuItem);
+    StandardToolBar->addAction(FileOpenMenuItem);
+    StandardToolBar->addAction(FileSaveMenuItem);
+    StandardToolBar->addAction(FileExportPictureMenuItem);
+    StandardToolBar->addSeparator();
+    StandardToolBar->addAction(FilePrintMenuItem);
+    StandardToolBar->addSeparator();
+    StandardToolBar->addAction(EditUndoMenuItem);
+    StandardToolBar->addAction(EditRedoMenuItem);
+    StandardToolBar->addSeparator();
+    StandardToolBar->addAction(EditCopyAsPictureMenuItem);
+    StandardToolBar->addSeparator();
+    StandardToolBar->addAction(EditOptimizeWholeMenuItem);
+    StandardToolBar->addSeparator();
+
+    LevelsPopupMenu = new QMenu(this);
+    connect(LevelsPopupMenu, &QMenu::aboutToShow, this, [this] { RunCommand([this] { LevelsPopupMenuPopup(); }); });
+    LevelsToolButton = new QToolButton(StandardToolBar);
+    LevelsToolButton->setText(AppStrings::LevelsCaption);
+    LevelsToolButton->setToolTip(GetShortHint(AppStrings::HintLevels));
+    LevelsToolButton->setStatusTip(GetLongHint(AppStrings::HintLevels));
+    LevelsToolButton->setMenu(LevelsPopupMenu);
+    LevelsToolButton->setPopupMode(QToolButton::InstantPopup);
+    StandardToolBar->addWidget(LevelsToolButton);
+}
+
+void TMainForm::CreateStatusBar()
+{
+    static const int widths[4] = {120, 130, 120, 50};
+    const QString captions[4] = {AppStrings::PanelMinimum, AppStrings::PanelCurrent, AppStrings::PanelMaximum, QString()};
+    const QString hints[4] = {AppStrings::HintMinimumPanel, AppStrings::HintCurrentPanel, AppStrings::HintMaximumPanel,
+                              QString()};
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(captions[i], statusBar());
+        panel->setAlignment(i < 3 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        if (i < 3)
+            panel->setFixedWidth(widths[i]);
+        else
+            panel->setMinimumWidth(widths[i]);
+        panel->setToolTip(GetShortHint(hints[i]));
+        statusBar()->addWidget(panel, i < 3 ? 0 : 1);
+        StatusPanels[i] = panel;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The document and its state
+
+TDecTree* TMainForm::GetTree() const
+{
+    return FTreeContainer ? FTreeContainer->Tree() : nullptr;
+}
+
+void TMainForm::SaveUndoState(const QString& description)
+{
+    GetTree()->UndoManager().SaveState(description);
+}
+
+void TMainForm::SetModified(bool value)
+{
+    FileSaveMenuItem->setEnabled(value);
+    FileSaveAsMenuItem->setEnabled(true);
+}
+
+bool TMainForm::IsModified() const
+{
+    return FileSaveMenuItem->isEnabled();
+}
+
+void TMainForm::UpdateUndoRedoCaptions()
+{
+    TUndoManager& undo = GetTree()->UndoManager();
+    EditUndoMenuItem->setEnabled(undo.CanUndo());
+    EditUndoMenuItem->setText(undo.CanUndo() ? AppStrings::UndoWithAction.arg(undo.UndoDescription())
+                                             : AppStrings::UndoPlain);
+    EditRedoMenuItem->setEnabled(undo.CanRedo());
+    EditRedoMenuItem->setText(undo.CanRedo() ? AppStrings::RedoWithAction.arg(undo.RedoDescription())
+                                             : AppStrings::RedoPlain);
+    // The tool buttons share the items' actions; their hints stay the plain ones.
+    EditUndoMenuItem->setToolTip(AppStrings::HintUndo);
+    EditRedoMenuItem->setToolTip(AppStrings::HintRedo);
+    SetModified(undo.CanUndo());
+}
+
+void TMainForm::SetDocumentFileName(const QString& newName, bool removeOld)
+{
+    if (!FFileName.isEmpty()) {
+        if (removeOld)
+            RecentFileList->Remove(FFileName);
+        else
+            RecentFileList->Add(FFileName);
+    }
+    FFileName = newName;
+    if (!newName.isEmpty())
+        RecentFileList->Add(newName);
+    UpdateCaption();
+}
+
+void TMainForm::UpdateCaption()
+{
+    const QString name = FFileName.isEmpty() ? AppStrings::NewDecisionTree : QFileInfo(FFileName).fileName();
+    setWindowTitle(AppStrings::ProductName + QStringLiteral(" - ") + name);
+}
+
+bool TMainForm::ShowSaveChangesPrompt()
+{
+    FPendingCloneMaster = TGuid();
+    if (!IsModified())
+        return true;
+    const QString question = FFileName.isEmpty() ? AppStrings::SaveChanges
+                                                 : AppStrings::SaveChangesTo.arg(QFileInfo(FFileName).fileName());
+    switch (MessageDlg(this, question, TMsgDlgType::Confirmation, mbYesNoCancel)) {
+    case TModalResult::Yes: return SaveDocument(false);
+    case TModalResult::No: return true;
+    default: return false;
+    }
+}
+
+TDecTreeNode* TMainForm::GetSingleSelectedNode()
+{
+    const std::vector<TDecTreeNode*> nodes = GetTree()->GetSelectedNodes();
+    if (nodes.empty())
+        throw InvalidOperationException(AppStrings::NoSelectedNode);
+    if (nodes.size() > 1)
+        throw InvalidOperationException(AppStrings::SeveralSelectedNodes + QString::number(nodes.size()) +
+                                        AppStrings::AreSelected);
+    return nodes.front();
+}
+
+bool TMainForm::IsMetricLocale()
+{
+    return QLocale::system().measurementSystem() == QLocale::MetricSystem;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving and loading
+
+namespace {
+
+// The hourglass while a file is read or written, whatever happens.
+class TWaitCursor {
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+} // namespace
+
+bool TMainForm::SaveDocument(bool saveAs)
+{
+    TDecTree* tree = GetTree();
+    tree->CloseInlineEditor();
+    QString target = FFileName;
+    if (saveAs || target.isEmpty()) {
+        const QString proposed = FFileName.isEmpty() ? tree->Root()->Caption : FFileName;
+        target = ExecuteSaveDialog(proposed);
+        if (target.isEmpty())
+            return false;
+    }
+    QString error;
+    bool written;
+    {
+        TWaitCursor wait;
+        written = ::SaveDocument(tree->Document(), tree->StyleStates(), target, &error);
+    }
+    if (!written) {
+        // The name is taken only once the file holds the document, so a failed Save as leaves
+        // the caption, the recent files and the modified state as they were.
+        MessageDlg(this, AppStrings::ErrorSavingFile + QStringLiteral("\r\r") + error, TMsgDlgType::Error, mbOK);
+        return false;
+    }
+    if (target != FFileName)
+        SetDocumentFileName(target, true);
+    SetModified(false);
+    return true;
+}
+
+void TMainForm::LoadDocument(const QString& fileName)
+{
+    TDecTree* tree = GetTree();
+    TLoadResult result;
+    {
+        TWaitCursor wait;
+        tree->CloseInlineEditor();
+        result = ::LoadDocument(fileName, tree->Document(), tree->StyleStates());
+        if (result.Loaded()) {
+            // The control forgets the edit and popup that belonged to the old nodes.
+            tree->SetRoot(tree->Document().ReleaseRoot());
+            tree->UndoManager().Clear();
+            SetModified(false);
+            SetDocumentFileName(fileName, false);
+            tree->SelectNode(tree->Root(), htOptionDescriptor);
+        }
+        tree->Recalculate();
+    }
+    switch (result.Status) {
+    case TLoadStatus::Loaded:
+        // Only offered while the external-data overview is part of the program.
+        if (result.HasExternalData && FileExternalDataMenuItem->isEnabled() &&
+            MessageDlg(this, AppStrings::ExternalDataQuestion, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes)
+            FileExternalDataMenuItem->trigger();
+        break;
+    case TLoadStatus::FileMissing:
+        MessageDlg(this, result.ErrorText, TMsgDlgType::Information, mbOK);
+        RecentFileList->Remove(fileName);
+        break;
+    case TLoadStatus::Failed:
+        // The reader changed nothing; like an undone "Load file" step, the failed load leaves
+        // nothing to redo.
+        tree->UndoManager().ClearRedo();
+        MessageDlg(this, AppStrings::ErrorOpeningFile + fileName + QStringLiteral("\r\r") + result.ErrorText,
+                   TMsgDlgType::Error, mbOK);
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TMainForm::RunCommand(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const Exception& e) {
+        ShowException(e);
+    } catch (const std::bad_alloc&) {
+        MessageDlg(this, QStringLiteral("Out of memory"), TMsgDlgType::Error, mbOK);
+    } catch (const std::exception& e) {
+        MessageDlg(this, QString::fromUtf8(e.what()), TMsgDlgType::Error, mbOK);
+    }
+}
+
+void TMainForm::ShowException(const Exception& e)
+{
+    MessageDlg(this, e.ClassName() + QStringLiteral("\r\r") + e.Message(), TMsgDlgType::Error, mbOK);
+}
+
+void TMainForm::FileNewMenuItemClick()
+{
+    if (!ShowSaveChangesPrompt())
+        return;
+    TDecTree* tree = GetTree();
+    tree->CloseInlineEditor();
+    tree->UndoManager().Clear();
+    TDecTreeNode* root = tree->Root();
+    root->Children.Clear();
+    root->Caption = AppStrings::NewDecisionTree;
+    root->NodeType = ntDecision;
+    root->DecisionOwner.clear();
+    root->DecisionCaption.clear();
+    root->DecisionDueDate = 0;
+    root->DecisionFixed = false;
+    root->DecisionMultiBudget = -1;
+    root->DecisionShowCaption = false;
+    root->DecisionShowOwner = false;
+    root->DecisionShowDueDate = false;
+    root->DecisionShowFixed = false;
+    root->DecisionMultiShowBudget = false;
+
+    TTreeOptions& options = tree->Options();
+    options.SetStatusDate(0);
+    options.SetOutlineCodes(true);
+    ApplySystemCurrency(options);
+    options.SetShowPayoff(true);
+
+    tree->ResetDefaultStyles();
+    tree->Recalculate();
+    SetDocumentFileName(QString(), false);
+    SetModified(false);
+}
+
+void TMainForm::FileOpenMenuItemClick()
+{
+    GetTree()->CloseInlineEditor();
+    if (!ShowSaveChangesPrompt())
+        return;
+    const QString fileName = ExecuteOpenDialog();
+    if (!fileName.isEmpty())
+        LoadDocument(fileName);
+}
+
+void TMainForm::FileSaveMenuItemClick(bool saveAs)
+{
+    SaveDocument(saveAs);
+}
+
+void TMainForm::EditUndoMenuItemClick()
+{
+    if (EditUndoMenuItem->isEnabled())
+        GetTree()->UndoManager().Undo();
+}
+
+void TMainForm::EditRedoMenuItemClick()
+{
+    if (EditRedoMenuItem->isEnabled())
+        GetTree()->UndoManager().Redo();
+}
+
+void TMainForm::EditOptimizeWholeMenuItemClick()
+{
+    TDecTree* tree = GetTree();
+    tree->CloseInlineEditor();
+    if (!tree->Options().ShowPayoff) {
+        MessageDlg(this, AppStrings::CannotOptimize, TMsgDlgType::Information, mbOK);
+        return;
+    }
+    SaveUndoState(AppStrings::UndoFindOptimalPath);
+    tree->Root()->OptimizeDecisions();
+    tree->Recalculate();
+}
+
+void TMainForm::ToolsOptionsMenuItemClick()
+{
+    ShowOptionsDialog(this);
+}
+
+void TMainForm::ApplicationHelp()
+{
+    const QString path = HelpFilePath();
+    if (QFileInfo::exists(path))
+        OpenHelpFile(path);
+    else
+        MessageDlg(this, AppStrings::NoHelpFile.arg(Startup::ApplicationHelpFile), TMsgDlgType::Information, mbOK);
+}
+
+void TMainForm::RecentFileListMenuItemClick(const QString& fileName)
+{
+    if (ShowSaveChangesPrompt())
+        LoadDocument(fileName);
+}
+
+void TMainForm::AskAndCheckForUpdates()
+{
+    try {
+        TSettings settings;
+        if (!settings.AutoUpdateConfigured) {
+            settings.CanCheckForAutoUpdate =
+                MessageDlg(this, AppStrings::AskAutoUpdate, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
+            settings.AutoUpdateConfigured = true;
+        }
+        if (settings.CanCheckForAutoUpdate && IsUpdateCheckDue(settings.LastUpdateCheck, DateTime::Now()) &&
+            StartUpdateCheck)
+            StartUpdateCheck();
+        settings.SaveSettings();
+    } catch (const Exception&) {
+        // Settings that cannot be kept only mean the question comes again; the program starts.
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status bar and levels
+
+void TMainForm::UpdatePayoffStatusPanels()
+{
+    TDecTree* tree = GetTree();
+    const TDecTreeNode* root = tree->Root();
+    QString texts[3];
+    if (tree->Options().ShowPayoff && root) {
+        auto money = [tree](double value) { return tree->FormatCurrency(TCurrency(std::llround(value * 10000.0))); };
+        texts[0] = AppStrings::MinPrefix + money(root->MinValue);
+        texts[1] = AppStrings::CurrentPrefix + money(root->ExpectedValue);
+        texts[2] = AppStrings::MaxPrefix + money(root->MaxValue);
+    } else {
+        texts[0] = texts[1] = texts[2] = AppStrings::NoPayoffPanel;
+    }
+    const QFontMetrics metrics(statusBar()->font());
+    for (int i = 0; i < 3; ++i) {
+        StatusPanels[i]->setText(texts[i]);
+        StatusPanels[i]->setFixedWidth(metrics.horizontalAdvance(texts[i]) + 8);
+    }
+}
+
+void TMainForm::UpdateLevelsButtonImage(int level)
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setPen(Qt::black);
+        painter.setFont(LevelsToolButton->font());
+        const QString text = QString::number(level);
+        const QFontMetrics metrics(painter.font());
+        const int x = (16 - metrics.horizontalAdvance(text)) / 2;
+        const int y = (16 - metrics.height()) / 2;
+        painter.drawText(x, y + metrics.ascent(), text);
+    }
+    // White is the transparent colour.
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) == qRgb(255, 255, 255))
+                image.setPixel(x, y, qRgba(0, 0, 0, 0));
+    LevelsToolButton->setIcon(QIcon(QPixmap::fromImage(image)));
+    LevelsToolButton->setProperty("level", level);
+}
+
+void TMainForm::LevelsPopupMenuPopup()
+{
+    LevelsPopupMenu->clear();
+    const int levels = GetTree()->GetLevels();
+    for (int level = 1; level <= levels; ++level) {
+        QAction* item = LevelsPopupMenu->addAction(AppStrings::LevelItem.arg(level));
+        item->setData(level);
+        connect(item, &QAction::triggered, this, [this, level] { RunCommand([&] { LevelItemClick(level); }); });
+    }
+}
+
+void TMainForm::LevelItemClick(int level)
+{
+    SaveUndoState(AppStrings::UndoExpandCollapse);
+    GetTree()->SetVisibleLevels(level);
+    UpdateLevelsButtonImage(level);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window events
+
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        // The long hint goes to the hint panel; the payoff panels stay.
+        StatusPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainForm::FormShow()
+{
+    if (FFirstShow) {
+        FFirstShow = false;
+        // A single blank is the updater's restart parameter, never a document.
+        if (!FArguments.isEmpty() && !FArguments.constFirst().trimmed().isEmpty()) {
+            const QString fileName = FArguments.constFirst();
+            RunCommand([&] { LoadDocument(fileName); });
+        }
+    }
+    GetTree()->setFocus();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        QMetaObject::invokeMethod(this, [this] { FormShow(); }, Qt::QueuedConnection);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    bool close = false;
+    RunCommand([&] { close = ShowSaveChangesPrompt(); });
+    if (close)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QMimeData* data = event->mimeData();
+    if (data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    event->acceptProposedAction();
+    // Opening may ask questions; the drag source must not wait for them.
+    QMetaObject::invokeMethod(this, [this, files] { RunCommand([&] { DropFiles(files); }); }, Qt::QueuedConnection);
+}
+
+void TMainForm::DropFiles(const QStringList& fileNames)
+{
+    if (fileNames.isEmpty())
+        return;
+    GetTree()->CloseInlineEditor();
+    if (ShowSaveChangesPrompt())
+        LoadDocument(fileNames.constFirst());
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (FTreeContainer && watched == FTreeContainer->viewport() && event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        const bool horizontal = wheel->modifiers() & Qt::ShiftModifier;
+        QScrollBar* bar = horizontal ? FTreeContainer->horizontalScrollBar() : FTreeContainer->verticalScrollBar();
+        int delta = wheel->angleDelta().y();
+        if (delta == 0)
+            delta = wheel->angleDelta().x();
+        if (bar->isVisible())
+            bar->setValue(bar->value() + (delta >= 1 ? -40 : 40));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
