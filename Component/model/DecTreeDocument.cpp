@@ -1,5 +1,6 @@
 #include "Component/model/DecTreeDocument.h"
 
+#include "Component/model/RollBack.h"
 #include "Component/styles/DefaultStyles.h"
 
 TDecTreeDocument::TDecTreeDocument()
@@ -40,26 +41,40 @@ const std::vector<TDecTreeNode*>& TDecTreeDocument::PreOrder()
 {
     if (FPreOrderVersion != FStructureVersion) {
         FPreOrder.clear();
+        FParentPositions.clear();
         if (FRoot) {
-            std::vector<TDecTreeNode*> stack{FRoot.get()};
+            std::vector<std::pair<TDecTreeNode*, int32_t>> stack{{FRoot.get(), -1}};
             while (!stack.empty()) {
-                TDecTreeNode* node = stack.back();
+                auto [node, parent] = stack.back();
                 stack.pop_back();
+                const int32_t position = int32_t(FPreOrder.size());
                 FPreOrder.push_back(node);
-                for (int i = node->Children.Count() - 1; i >= 0; --i)
-                    stack.push_back(node->Children.Items(i));
+                FParentPositions.push_back(parent);
+                for (auto it = node->Children.end(); it != node->Children.begin();)
+                    stack.push_back({*--it, position});
             }
         }
+        FSubtreeSizes.assign(FPreOrder.size(), 1);
+        for (size_t i = FPreOrder.size(); i-- > 1;)
+            FSubtreeSizes[size_t(FParentPositions[i])] += FSubtreeSizes[i];
         FPreOrderVersion = FStructureVersion;
     }
     return FPreOrder;
 }
 
+const std::vector<int32_t>& TDecTreeDocument::SubtreeSizes()
+{
+    PreOrder();
+    return FSubtreeSizes;
+}
+
+const std::vector<int32_t>& TDecTreeDocument::ParentPositions()
+{
+    PreOrder();
+    return FParentPositions;
+}
+
 void TDecTreeDocument::CalculateValues()
 {
-    if (!FRoot)
-        return;
-    FRoot->InTakenPath = true;
-    FRoot->RollBack();
-    FRoot->CalculatePathValues(1.0, double(FRoot->Payoff) / CurrencyScale);
+    CalculateDocumentValues(*this);
 }

@@ -48,10 +48,17 @@ public:
     uint64_t StructureVersion() const { return FStructureVersion; }
     // Every node under the root in depth-first pre-order, rebuilt after a structure change.
     const std::vector<TDecTreeNode*>& PreOrder();
+    // For each position of PreOrder: the size of the node's subtree (its first child, if any, is
+    // the next position, the next sibling of a child c lies SubtreeSizes[c] further on) and the
+    // position of its parent (-1 for the root).
+    const std::vector<int32_t>& SubtreeSizes();
+    const std::vector<int32_t>& ParentPositions();
 
 private:
     std::unique_ptr<TDecTreeNode> FRoot;
     uint64_t FStructureVersion = 1;
     uint64_t FPreOrderVersion = 0;
     std::vector<TDecTreeNode*> FPreOrder;
+    std::vector<int32_t> FSubtreeSizes;
+    std::vector<int32_t> FParentPositions;
 };

@@ -16,7 +16,13 @@ TDecTreeNode::TDecTreeNode(TDecTreeDocument* tree, TDecTreeNode* parent, const T
                            bool decisionShowFixed, bool decisionMultiShowBudget, bool decisionMultiShowInvestment,
                            bool decisionFixed, const QString& decisionCaption, const QString& decisionOwner,
                            int32_t decisionMultiBudget, TDateTime decisionDueDate, const QString& payoffSource)
-    : Id(id),
+    : Probability(probability),
+      Payoff(payoff),
+      DecisionMultiBudget(decisionMultiBudget),
+      NodeType(nodeType),
+      ChanceType(chanceType),
+      DecisionFixed(decisionFixed),
+      Id(id),
       CloneMasterId(cloneMasterId),
       Caption(caption),
       Comment(comment),
@@ -30,15 +36,9 @@ TDecTreeNode::TDecTreeNode(TDecTreeDocument* tree, TDecTreeNode* parent, const T
       DecisionDueDate(decisionDueDate),
       DecisionOwner(decisionOwner),
       DecisionCaption(decisionCaption),
-      DecisionFixed(decisionFixed),
-      DecisionMultiBudget(decisionMultiBudget),
       FParent(parent),
       ChildrenVisible(childrenVisible),
-      Probability(probability),
-      Payoff(payoff),
       PayoffSource(payoffSource),
-      NodeType(nodeType),
-      ChanceType(chanceType),
       Tree(tree)
 {
 }

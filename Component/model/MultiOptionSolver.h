@@ -68,7 +68,9 @@ public:
 };
 
 // The inputs and result of a node's last budgeted solve: an unchanged node is not solved again.
+// Nodes with fewer options are solved every time, which is quicker than the look-up.
 struct TMultiOptionMemo {
+    static constexpr int MinOptions = 7;
     int64_t Budget = 0;
     std::vector<int64_t> Inputs; // cost, max, min per option, in units of 1/10000
     uint64_t MaxSet = 0;

@@ -4,6 +4,7 @@
 #include "Component/model/RollBack.h"
 #include "shared/core/Exceptions.h"
 
+#include <algorithm>
 #include <vector>
 
 void TDecTreeNode::TakeOption()
@@ -27,79 +28,101 @@ void TDecTreeNode::TakeOption()
     }
 }
 
-void TDecTreeNode::EvaluateMultiOptionDecision(bool keepSelection, double& min, double& max)
+void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int n, double& min, double& max,
+                               uint8_t* marks)
 {
     // Option values are rounded to hundredths and payoffs have four decimals, so in units of
     // 1/10000 every sum here is exact.
     int64_t lo = 0, hi = 0;
-    if (DecisionMultiBudget == -1) {
-        for (TDecTreeNode* c : Children) {
-            const int64_t value = CurrencyUnits(c->ExpectedValue) + c->Payoff;
-            const int64_t cLo = CurrencyUnits(c->MinValue) + c->Payoff;
-            const int64_t cHi = CurrencyUnits(c->MaxValue) + c->Payoff;
-            if (!keepSelection)
-                c->Probability = value > 0 ? 100 : 0;
+    if (node.DecisionMultiBudget == -1) {
+        for (int i = 0; i < n; ++i) {
+            const TChildValues& c = options[i];
+            const int64_t cLo = CurrencyUnits(c.MinValue) + c.Payoff;
+            const int64_t cHi = CurrencyUnits(c.MaxValue) + c.Payoff;
+            if (marks)
+                marks[i] = CurrencyUnits(c.ExpectedValue) + c.Payoff > 0;
             if (cLo <= 0)
                 lo += cLo;
             if (cHi > 0)
                 hi += cHi;
         }
-    } else {
-        const int n = Children.Count();
-        thread_local std::vector<int64_t> inputs;
-        inputs.resize(size_t(n) * 3);
+    } else if (n <= 62) {
+        // Cost, highest and lowest value of each option, in units of 1/10000.
+        int64_t inputs[3 * 62];
         for (int i = 0; i < n; ++i) {
-            const TDecTreeNode* c = Children.begin()[i];
-            inputs[size_t(i)] = -c->Payoff;
-            inputs[size_t(n + i)] = CurrencyUnits(c->MaxValue) + c->Payoff;
-            inputs[size_t(2 * n + i)] = CurrencyUnits(c->MinValue) + c->Payoff;
+            const TChildValues& c = options[i];
+            inputs[i] = -c.Payoff;
+            inputs[n + i] = CurrencyUnits(c.MaxValue) + c.Payoff;
+            inputs[2 * n + i] = CurrencyUnits(c.MinValue) + c.Payoff;
         }
-        const int64_t budget = int64_t(DecisionMultiBudget) * CurrencyScale;
+        const int64_t budget = int64_t(node.DecisionMultiBudget) * CurrencyScale;
         uint64_t maxSet = 0, minSet = 0;
-        if (n <= 62) {
-            // The last solve is kept with its inputs: an edit elsewhere does not solve this node again.
-            if (!SolveMemo || SolveMemo->Budget != budget || SolveMemo->Inputs != inputs) {
-                if (!SolveMemo)
-                    SolveMemo = std::make_unique<TMultiOptionMemo>();
-                TMultiOptionFullSolverQuick::SolveUnits(inputs.data(), inputs.data() + n, inputs.data() + 2 * n, n,
-                                                        budget, SolveMemo->MaxSet, SolveMemo->MinSet);
-                SolveMemo->Budget = budget;
-                SolveMemo->Inputs = inputs;
-            }
-            maxSet = SolveMemo->MaxSet;
-            minSet = SolveMemo->MinSet;
-            for (int i = 0; i < n; ++i) {
-                TDecTreeNode* c = Children.begin()[i];
-                const bool inMax = (maxSet >> i) & 1;
-                if (!keepSelection)
-                    c->Probability = inMax ? 100 : 0;
-                if (inMax)
-                    hi += inputs[size_t(n + i)];
-                if ((minSet >> i) & 1)
-                    lo += inputs[size_t(2 * n + i)];
-            }
+        if (n < TMultiOptionMemo::MinOptions) {
+            // A handful of options is solved faster than a remembered solve is looked up.
+            TMultiOptionFullSolverQuick::SolveUnits(inputs, inputs + n, inputs + 2 * n, n, budget, maxSet, minSet);
         } else {
-            TProjectList projects;
-            for (int i = 0; i < n; ++i) {
-                TDecTreeNode* c = Children.begin()[i];
-                projects.Add(std::make_unique<TProject>(c, -double(c->Payoff) / CurrencyScale,
-                                                        double(inputs[size_t(n + i)]) / CurrencyScale,
-                                                        double(inputs[size_t(2 * n + i)]) / CurrencyScale));
+            // The last solve is kept with its inputs: an edit elsewhere does not solve this node again.
+            std::unique_ptr<TMultiOptionMemo>& memo = node.SolveMemo;
+            if (!memo || memo->Budget != budget || memo->Inputs.size() != size_t(3 * n) ||
+                !std::equal(inputs, inputs + 3 * n, memo->Inputs.begin())) {
+                if (!memo)
+                    memo = std::make_unique<TMultiOptionMemo>();
+                TMultiOptionFullSolverQuick::SolveUnits(inputs, inputs + n, inputs + 2 * n, n, budget, memo->MaxSet,
+                                                        memo->MinSet);
+                memo->Budget = budget;
+                memo->Inputs.assign(inputs, inputs + 3 * n);
             }
-            TMultiOptionFullSolverQuick().Solve(projects, double(DecisionMultiBudget));
-            for (int i = 0; i < n; ++i) {
-                TProject* p = projects.Items(i);
-                if (!keepSelection)
-                    p->Node->Probability = p->InMaxSet ? 100 : 0;
-                if (p->InMaxSet)
-                    hi += inputs[size_t(n + i)];
-                if (p->InMinSet)
-                    lo += inputs[size_t(2 * n + i)];
-            }
+            maxSet = memo->MaxSet;
+            minSet = memo->MinSet;
+        }
+        for (int i = 0; i < n; ++i) {
+            const bool inMax = (maxSet >> i) & 1;
+            if (marks)
+                marks[i] = inMax;
+            if (inMax)
+                hi += inputs[n + i];
+            if ((minSet >> i) & 1)
+                lo += inputs[2 * n + i];
+        }
+    } else {
+        // Beyond a bit mask: the solver on its project list.
+        TProjectList projects;
+        for (int i = 0; i < n; ++i) {
+            const TChildValues& c = options[i];
+            projects.Add(std::make_unique<TProject>(nullptr, -double(c.Payoff) / CurrencyScale,
+                                                    double(CurrencyUnits(c.MaxValue) + c.Payoff) / CurrencyScale,
+                                                    double(CurrencyUnits(c.MinValue) + c.Payoff) / CurrencyScale));
+        }
+        TMultiOptionFullSolverQuick().Solve(projects, double(node.DecisionMultiBudget));
+        for (int i = 0; i < n; ++i) {
+            const TProject* p = projects.Items(i);
+            if (marks)
+                marks[i] = p->InMaxSet;
+            if (p->InMaxSet)
+                hi += CurrencyUnits(p->MaxValue);
+            if (p->InMinSet)
+                lo += CurrencyUnits(p->MinValue);
         }
     }
     min = double((long double)lo / CurrencyScale);
     max = double((long double)hi / CurrencyScale);
+}
+
+void TDecTreeNode::EvaluateMultiOptionDecision(bool keepSelection, double& min, double& max)
+{
+    thread_local std::vector<TChildValues> options;
+    thread_local std::vector<uint8_t> marks;
+    options.clear();
+    for (const TDecTreeNode* c : Children)
+        options.push_back({c->Probability, c->Payoff, c->ExpectedValue, c->MinValue, c->MaxValue});
+    marks.assign(options.size(), 0);
+    EvaluateMultiOptionValues(*this, options.data(), int(options.size()), min, max,
+                              keepSelection ? nullptr : marks.data());
+    if (!keepSelection) {
+        int i = 0;
+        for (TDecTreeNode* c : Children)
+            c->Probability = marks[size_t(i++)] ? 100 : 0;
+    }
 }
 
 void TDecTreeNode::OptimizeDecisions()

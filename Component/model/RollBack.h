@@ -5,12 +5,30 @@
 
 #include "Component/model/NodeTypes.h"
 
+class TDecTreeDocument;
 class TDecTreeNode;
 
 // Round(value × 100) / 100 with an exact half going to the even neighbour.
 double RoundToHundredths(long double value);
 // A value in currency units as a whole number of units of 1/10000.
 int64_t CurrencyUnits(double value);
+// What the roll-back and the multi-option evaluation need of an option or child.
+struct TChildValues {
+    double Probability;
+    TCurrency Payoff;
+    double ExpectedValue, MinValue, MaxValue;
+};
+
+// The multi-option evaluation of node (its budget and its remembered solve) over the given values
+// of its options; answers Min and Max, and whether each option is to be taken when marks is given.
+void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int count, double& min, double& max,
+                               uint8_t* marks);
+
 // The rolled-back values of one node from its children's values, which must be current; the
 // children's marks and InTakenPath are left alone.
 void RollBackNodeValues(TDecTreeNode& node);
+
+// The value passes of a recalculation over a whole document: the root is marked as taken, the
+// values are rolled back and the path values computed from the root's payoff, with the results of
+// RollBack and CalculatePathValues on the root.
+void CalculateDocumentValues(TDecTreeDocument& document);

@@ -101,28 +101,58 @@ std::unique_ptr<TDecTreeNode> MakeNode(TDecTreeDocument* document, TDecTreeNode*
 std::unique_ptr<TDecTreeNode> GenerateRandomTree(TDecTreeDocument& document, const TRandomTreeSettings& s)
 {
     TDraw draw(s.Seed);
-    auto root = MakeNode(&document, nullptr, DrawType(draw, s), 100, 0);
-    int made = 1;
+    // The shape is grown first in a scratch tree of indexes; the nodes are then made in depth-first
+    // order, the order in which the document reader makes them, so they lie in memory as a loaded
+    // document's do.
+    struct Shape {
+        TNodeType Type;
+        TCurrency Payoff;
+        std::vector<int> Children;
+    };
+    std::vector<Shape> shape;
     const int target = std::max(1, s.NodeCount);
+    shape.reserve(size_t(target));
+    shape.push_back({DrawType(draw, s), 0, {}});
     // Nodes not yet expanded; taking the newest grows chains, a random one bushy trees.
-    std::vector<TDecTreeNode*> frontier{root.get()};
-    while (made < target) {
+    std::vector<int> frontier{0};
+    while (int(shape.size()) < target) {
         size_t pick = frontier.size() - 1;
         if (!draw.Chance(s.ChainShare))
             pick = size_t(draw.Between(0, int(frontier.size()) - 1));
-        TDecTreeNode* node = frontier[pick];
+        const int node = frontier[pick];
         frontier[pick] = frontier.back();
         frontier.pop_back();
-        const int maxChildren = std::min(std::max(1, s.MaxChildren), target - made);
+        const int maxChildren = std::min(std::max(1, s.MaxChildren), target - int(shape.size()));
         const int n = maxChildren >= 2 ? draw.Between(2, maxChildren) : 1;
         for (int i = 0; i < n; ++i) {
-            auto child = MakeNode(&document, node, DrawType(draw, s), 0, DrawPayoff(draw, s));
-            frontier.push_back(child.get());
-            node->Children.Add(std::move(child));
+            const int child = int(shape.size());
+            shape.push_back({DrawType(draw, s), DrawPayoff(draw, s), {}});
+            shape[size_t(node)].Children.push_back(child);
+            frontier.push_back(child);
         }
-        made += n;
-        SetUpFork(draw, s, *node);
     }
+
+    auto root = MakeNode(&document, nullptr, shape[0].Type, 100, 0);
+    std::vector<TDecTreeNode*> forks;
+    std::vector<std::pair<int, TDecTreeNode*>> stack; // shape index, parent node
+    auto pushChildren = [&](int index, TDecTreeNode* node) {
+        const std::vector<int>& children = shape[size_t(index)].Children;
+        if (!children.empty())
+            forks.push_back(node);
+        for (size_t i = children.size(); i-- > 0;)
+            stack.push_back({children[i], node});
+    };
+    pushChildren(0, root.get());
+    while (!stack.empty()) {
+        auto [index, parent] = stack.back();
+        stack.pop_back();
+        auto node = MakeNode(&document, parent, shape[size_t(index)].Type, 0, shape[size_t(index)].Payoff);
+        TDecTreeNode* made = node.get();
+        parent->Children.Add(std::move(node));
+        pushChildren(index, made);
+    }
+    for (TDecTreeNode* fork : forks)
+        SetUpFork(draw, s, *fork);
     return root;
 }
 

@@ -168,6 +168,8 @@ TEST(MultiOption, AnUnchangedNodeReusesItsSolveAndAChangedOneSolvesAgain)
     root->DecisionMultiBudget = 50;
     TDecTreeNode* a = AddRangeOption(root, -40, 100, 100);
     TDecTreeNode* b = AddRangeOption(root, -30, 80, 80);
+    for (int i = 2; i < TMultiOptionMemo::MinOptions; ++i)
+        AddRangeOption(root, -1000, 1, 1); // options nobody can afford
     double min = 0, max = 0;
     Evaluate(root, false, min, max);
     ASSERT_TRUE(root->SolveMemo);
@@ -176,6 +178,7 @@ TEST(MultiOption, AnUnchangedNodeReusesItsSolveAndAChangedOneSolvesAgain)
     // The same inputs give the remembered sets; new inputs must not.
     root->SolveMemo->MaxSet = 2; // a planted answer shows whether the memo is used
     root->EvaluateMultiOptionDecision(false, min, max);
+    EXPECT_EQ(a->Probability, 0);
     EXPECT_EQ(b->Probability, 100);
     b->Payoff = Money(-29);
     root->EvaluateMultiOptionDecision(false, min, max);

@@ -96,6 +96,10 @@ TEST(TreeProperties, RollBackAndPathValuesFollowTheRulesOnRandomTrees)
         doc.CalculateValues();
         ReferenceRecalculate(*expected);
         ExpectSameState(doc.Root(), expected.get(), "recalculation", seed);
+        // The two passes called one by one on the root agree with the combined recalculation.
+        doc.Root()->RollBack();
+        doc.Root()->CalculatePathValues(1.0, double(doc.Root()->Payoff) / 10000);
+        ExpectSameState(doc.Root(), expected.get(), "passes", seed);
         // A roll-back of an inner subtree alone agrees too.
         TDecTreeNode* inner = doc.Root()->Children.Count() ? doc.Root()->Children[0] : doc.Root();
         inner->RollBack();
