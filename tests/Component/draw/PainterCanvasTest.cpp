@@ -472,6 +472,39 @@ TEST(PainterCanvasTest, BorrowedPainterStaysWithTheCaller)
     EXPECT_EQ(Painted(image), QRect(10, 10, 2, 2));
 }
 
+TEST(PainterCanvasTest, ScaledPaintingAsOnAPrinterPage)
+{
+    // A printer page is drawn through a scaled painter: shapes and texts grow with the scale
+    // and texts keep the widths measured at screen size.
+    QImage image = Blank(400, 160, White);
+    int width = 0;
+    {
+        QPainter painter(&image);
+        painter.scale(4, 4);
+        TPainterCanvas canvas(&painter);
+        canvas.Brush.Color = 0x000000;
+        canvas.FillRect(QRect(2, 3, 5, 4));
+        canvas.Brush.Style = TBrushStyle::Clear;
+        canvas.TextOut(10, 10, QStringLiteral("Decision 12"));
+        width = canvas.TextWidth(QStringLiteral("Decision 12"));
+        canvas.GradientFillTriangle({TTriVertex::FromColor(90, 2, 0), TTriVertex::FromColor(80, 6, 0),
+                                     TTriVertex::FromColor(90, 11, 0)});
+    }
+    EXPECT_EQ(image.pixel(8, 12), Black);
+    EXPECT_EQ(image.pixel(27, 27), Black);
+    EXPECT_EQ(image.pixel(28, 27), White);
+    EXPECT_EQ(image.pixel(27, 28), White);
+    QRect ink;
+    for (int y = 36; y < 160; ++y)
+        for (int x = 30; x < 310; ++x)
+            if (image.pixel(x, y) != White)
+                ink = ink.united(QRect(x, y, 1, 1));
+    EXPECT_GE(ink.left(), 40);
+    EXPECT_NEAR(ink.right() + 1, 40 + 4 * width, 8);
+    EXPECT_EQ(image.pixel(4 * 88, 4 * 6), Black);   // inside the triangle
+    EXPECT_EQ(image.pixel(4 * 90 + 1, 4 * 6), White);
+}
+
 TEST(PainterCanvasTest, UnpaintableDevicesAreRefused)
 {
     QImage null;
