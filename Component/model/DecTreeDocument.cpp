@@ -39,7 +39,8 @@ void TDecTreeDocument::NewRoot()
 
 const std::vector<TDecTreeNode*>& TDecTreeDocument::PreOrder()
 {
-    if (FPreOrderVersion != FStructureVersion) {
+    const uint64_t version = StructureVersion();
+    if (FPreOrderVersion != version) {
         FPreOrder.clear();
         FParentPositions.clear();
         if (FRoot) {
@@ -57,7 +58,7 @@ const std::vector<TDecTreeNode*>& TDecTreeDocument::PreOrder()
         FSubtreeSizes.assign(FPreOrder.size(), 1);
         for (size_t i = FPreOrder.size(); i-- > 1;)
             FSubtreeSizes[size_t(FParentPositions[i])] += FSubtreeSizes[i];
-        FPreOrderVersion = FStructureVersion;
+        FPreOrderVersion = version;
     }
     return FPreOrder;
 }

@@ -43,9 +43,10 @@ public:
     // the roll-back once it exists.)
     void CalculateValues();
 
-    // Raised by every change of a child list in this document; the cached node order follows.
-    void StructureChanged() { ++FStructureVersion; }
-    uint64_t StructureVersion() const { return FStructureVersion; }
+    // Raised by every change of a child list (TDecTreeNodeList::StructureChanged) and of the root;
+    // the cached node order is rebuilt after any of them.
+    void StructureChanged() { TDecTreeNodeList::StructureChanged(); }
+    uint64_t StructureVersion() const { return TDecTreeNodeList::StructureVersion(); }
     // Every node under the root in depth-first pre-order, rebuilt after a structure change.
     const std::vector<TDecTreeNode*>& PreOrder();
     // For each position of PreOrder: the size of the node's subtree (its first child, if any, is
@@ -56,7 +57,6 @@ public:
 
 private:
     std::unique_ptr<TDecTreeNode> FRoot;
-    uint64_t FStructureVersion = 1;
     uint64_t FPreOrderVersion = 0;
     std::vector<TDecTreeNode*> FPreOrder;
     std::vector<int32_t> FSubtreeSizes;

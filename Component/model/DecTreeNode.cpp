@@ -26,7 +26,7 @@ TDecTreeNode::TDecTreeNode(TDecTreeDocument* tree, TDecTreeNode* parent, const T
       CloneMasterId(cloneMasterId),
       Caption(caption),
       Comment(comment),
-      Children(true, this),
+      Children(true),
       DecisionShowCaption(decisionShowCaption),
       DecisionShowOwner(decisionShowOwner),
       DecisionShowDueDate(decisionShowDueDate),

@@ -1,6 +1,5 @@
 #include "Component/model/DecTreeNodeList.h"
 
-#include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 #include "shared/core/Exceptions.h"
 
@@ -11,7 +10,7 @@ namespace {
 }
 } // namespace
 
-TDecTreeNodeList::TDecTreeNodeList(bool ownsObjects, TDecTreeNode* owner) : FOwnsObjects(ownsObjects), FOwner(owner) {}
+TDecTreeNodeList::TDecTreeNodeList(bool ownsObjects) : FOwnsObjects(ownsObjects) {}
 
 TDecTreeNodeList::~TDecTreeNodeList()
 {
@@ -34,10 +33,12 @@ void TDecTreeNodeList::DestroyNodes(std::vector<TDecTreeNode*>&& nodes)
     }
 }
 
+std::atomic<uint64_t> TDecTreeNodeList::FStructureVersion{1};
+
 void TDecTreeNodeList::Changed()
 {
-    if (FOwner && FOwner->Tree)
-        FOwner->Tree->StructureChanged();
+    if (FOwnsObjects)
+        StructureChanged();
 }
 
 void TDecTreeNodeList::Add(TDecTreeNode* node)

@@ -2,6 +2,8 @@
 // The typed list of tree nodes. A child list owns its nodes (destroying the list or removing a
 // node destroys it and its subtree); lists built by a search or for a selection do not.
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -21,9 +23,7 @@ public:
         int FIndex = -1;
     };
 
-    // Owner: the node whose children an owning list holds (nullptr for a free list); the tree
-    // of that node is told when the list's structure changes.
-    explicit TDecTreeNodeList(bool ownsObjects, TDecTreeNode* owner = nullptr);
+    explicit TDecTreeNodeList(bool ownsObjects);
     ~TDecTreeNodeList();
     TDecTreeNodeList(const TDecTreeNodeList&) = delete;
     TDecTreeNodeList& operator=(const TDecTreeNodeList&) = delete;
@@ -52,6 +52,12 @@ public:
     bool OwnsObjects() const { return FOwnsObjects; }
     TDecTreeNodeListEnumerator GetEnumerator() const { return TDecTreeNodeListEnumerator(*this); }
 
+    // Raised by every change of any owning list, wherever its nodes live: caches of a tree's order
+    // compare it with the count they were built at. (A node need not know its document for the
+    // change to be seen.)
+    static uint64_t StructureVersion() { return FStructureVersion.load(std::memory_order_relaxed); }
+    static void StructureChanged() { FStructureVersion.fetch_add(1, std::memory_order_relaxed); }
+
     // Range-for over the nodes in list order.
     TDecTreeNode* const* begin() const { return FItems.data(); }
     TDecTreeNode* const* end() const { return FItems.data() + FItems.size(); }
@@ -63,7 +69,8 @@ private:
     // can be destroyed on a normal stack.
     static void DestroyNodes(std::vector<TDecTreeNode*>&& nodes);
 
+    static std::atomic<uint64_t> FStructureVersion;
+
     std::vector<TDecTreeNode*> FItems;
     bool FOwnsObjects;
-    TDecTreeNode* FOwner;
 };

@@ -359,4 +359,14 @@ TEST(Document, StructureChangesRebuildTheCachedOrder)
     EXPECT_EQ(doc.PreOrder()[1], b);
     a->Children.Clear();
     EXPECT_EQ(doc.PreOrder().size(), 3u);
+
+    // A node that does not know its document still makes the order stale when its children change.
+    TDecTreeNode* stranger = AddEnd(root, 0, 0);
+    stranger->Tree = nullptr;
+    EXPECT_EQ(doc.PreOrder().size(), 4u);
+    stranger->Children.Add(NewNode(nullptr, stranger, ntChance));
+    EXPECT_EQ(doc.PreOrder().size(), 5u);
+    stranger->Children.Delete(0);
+    doc.CalculateValues();
+    EXPECT_EQ(doc.PreOrder().size(), 4u);
 }
