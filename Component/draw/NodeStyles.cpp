@@ -101,6 +101,9 @@ QString FloatToText(double x)
         return QStringLiteral("NAN");
     if (std::isinf(x))
         return x > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
+    // Whole numbers, the usual probabilities, need neither exponent nor decimal separator.
+    if (std::fabs(x) < 1e15 && x == std::trunc(x))
+        return QString::number(int64_t(x));
     QString text = QString::number(x, 'g', 15);
     // "1e+20" and "1e-05" become "1E20" and "1E-5".
     const qsizetype e = text.indexOf(QLatin1Char('e'));

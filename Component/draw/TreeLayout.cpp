@@ -1,6 +1,7 @@
 #include "Component/draw/TreeLayout.h"
 
 #include "Component/draw/Canvas.h"
+#include "Component/draw/CanvasFonts.h"
 #include "Component/draw/NodeStyles.h"
 #include "Component/draw/StyleApplier.h"
 #include "Component/model/DecTreeDocument.h"
@@ -25,7 +26,8 @@ inline int32_t Wrap(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
 TRectangle& Rect(TDecTreeNode& node, TNodeElementType e) { return node.ElementRects[e]; }
 
 // Fonts and line heights per style, taken once per pass: a style's effective font walks its
-// cascade, and a tree has thousands of texts in a handful of styles.
+// cascade, and a tree has thousands of texts in a handful of styles. Texts are measured by the
+// same font entries every canvas measures with, so this is the canvas's own measurement.
 class TMeasurer {
 public:
     explicit TMeasurer(TCanvas& canvas) : FCanvas(canvas) {}
@@ -34,14 +36,13 @@ public:
     {
         if (text.isEmpty())
             return 0;
-        Use(style);
-        return FCanvas.TextWidth(text);
+        return Entry(style).Font->TextWidth(text);
     }
     int32_t LineHeight(const TStyle& style) { return Entry(style).LineHeight; }
 
 private:
     struct TEntry {
-        TCanvasFont Font;
+        TCanvasFontEntry* Font = nullptr;
         int32_t LineHeight = 0;
     };
     TEntry& Entry(const TStyle& style)
@@ -50,24 +51,17 @@ private:
             return *FLast;
         auto it = FEntries.find(&style);
         if (it == FEntries.end()) {
-            TEntry e;
-            e.Font = FCanvas.Font;
-            ApplyStyleToFont(e.Font, style);
+            TCanvasFont font = FCanvas.Font;
+            ApplyStyleToFont(font, style);
             const TCanvasFont keep = FCanvas.Font;
-            FCanvas.Font = e.Font;
-            e.LineHeight = FCanvas.TextHeight(QStringLiteral("A"));
+            FCanvas.Font = font;
+            TEntry e{&CanvasFontEntry(font), FCanvas.TextHeight(QStringLiteral("A"))};
             FCanvas.Font = keep;
-            it = FEntries.emplace(&style, std::move(e)).first;
+            it = FEntries.emplace(&style, e).first;
         }
         FLastStyle = &style;
         FLast = &it->second;
         return it->second;
-    }
-    void Use(const TStyle& style)
-    {
-        TEntry& e = Entry(style);
-        if (!(FCanvas.Font == e.Font))
-            FCanvas.Font = e.Font;
     }
 
     TCanvas& FCanvas;

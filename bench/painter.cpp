@@ -1,0 +1,110 @@
+// Layout and painting speed of the tree: a whole 1,000-node tree into a picture, layouts of a
+// deep single-child chain and of 10,000 nodes, and one screen-sized exposed area of a laid-out
+// 100,000-node tree.
+
+#include "Component/draw/PainterCanvas.h"
+#include "Component/draw/RecordingCanvas.h"
+#include "Component/draw/TreeLayout.h"
+#include "Component/draw/TreePainter.h"
+#include "bench/support/RandomTree.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+// Fonts need a GUI application; the offscreen platform needs no display.
+QGuiApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "bench_painter";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(argc, argv);
+    return app;
+}
+
+std::unique_ptr<TDecTreeDocument> RandomDocument(int nodes)
+{
+    App();
+    auto doc = std::make_unique<TDecTreeDocument>();
+    TRandomTreeSettings settings;
+    settings.Seed = 2024;
+    settings.NodeCount = nodes;
+    FillRandomDocument(*doc, settings);
+    doc->Options.ShowPayoff = true;
+    doc->Options.CurrencySymbol = QStringLiteral("$");
+    doc->Options.CurrencyDecimals = 2;
+    doc->CalculateValues();
+    return doc;
+}
+
+void BM_LayoutAndPaint1000(benchmark::State& state)
+{
+    auto doc = RandomDocument(1000);
+    TRecordingCanvas measure;
+    const TRectangle bounds = LayoutDocumentTree(*doc->Root(), measure, 10);
+    QImage image(bounds.Right() + 10, bounds.Bottom() + 12, QImage::Format_RGB32);
+    // Clearing a picture of this size is memory traffic of its own, not layout or painting;
+    // painting over the last picture costs the same as painting on a clear one.
+    image.fill(Qt::white);
+    for (auto _ : state) {
+        TPainterCanvas canvas(&image);
+        LayoutDocumentTree(*doc->Root(), canvas, 10);
+        TTreePainter painter(canvas, doc->StyleStates, true);
+        benchmark::DoNotOptimize(painter.Paint(doc->Root()));
+    }
+    state.counters["pixels"] = double(image.width()) * image.height();
+}
+BENCHMARK(BM_LayoutAndPaint1000)->Unit(benchmark::kMillisecond);
+
+void BM_LayoutChain40(benchmark::State& state)
+{
+    App();
+    TDecTreeDocument doc;
+    doc.SetRoot(MakeChain(doc, 40, ntDecision));
+    doc.Options.ShowPayoff = true;
+    doc.CalculateValues();
+    TRecordingCanvas canvas;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LayoutDocumentTree(*doc.Root(), canvas, 10));
+}
+BENCHMARK(BM_LayoutChain40)->Unit(benchmark::kMicrosecond);
+
+void BM_Layout10000(benchmark::State& state)
+{
+    auto doc = RandomDocument(10000);
+    TRecordingCanvas canvas;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LayoutDocumentTree(*doc->Root(), canvas, 10));
+}
+BENCHMARK(BM_Layout10000)->Unit(benchmark::kMillisecond);
+
+void BM_PaintExposedArea100000(benchmark::State& state)
+{
+    auto doc = RandomDocument(100000);
+    TRecordingCanvas measure;
+    const TRectangle bounds = LayoutDocumentTree(*doc->Root(), measure, 10);
+    // A screenful in the middle of the drawing, where the tree is dense.
+    const QRect exposed(std::max(0, bounds.CenterX() - 960), std::max(0, bounds.CenterY() - 540), 1920, 1080);
+    QImage image(exposed.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.translate(-exposed.topLeft());
+        TPainterCanvas canvas(&p);
+        TTreePainter painter(canvas, doc->StyleStates, true);
+        benchmark::DoNotOptimize(painter.Paint(doc->Root(), exposed));
+    }
+    state.counters["treeHeight"] = bounds.Height;
+}
+BENCHMARK(BM_PaintExposedArea100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
