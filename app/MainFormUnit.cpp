@@ -122,7 +122,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     DefaultDialogs();
     resize(660, 486);
     setMinimumSize(260, 150);
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("quandrel")));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("quandrel"), QIcon(QStringLiteral(":/quandrel/quandrel.png"))));
 
     FFirstShow = true;
     FMutex = std::make_unique<TNamedMutex>(Startup::MutexName);
