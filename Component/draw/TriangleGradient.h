@@ -78,17 +78,31 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
         const __int128 sum = (__int128)w[0] * c[0][k] + (__int128)w[1] * c[1][k] + (__int128)w[2] * c[2][k];
         return uint8_t(int64_t(sum / area) >> 8);
     };
+    // Floor division for a positive divisor.
+    auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
     for (int64_t py = top; py <= bottom; ++py) {
-        int64_t w[3] = {w0[0], w0[1], w0[2]};
-        for (int64_t px = left; px <= right; ++px) {
-            if (w[0] >= bias[0] && w[1] >= bias[1] && w[2] >= bias[2]) {
+        // Each edge bounds the row on one side: w + stepX × (x - left) >= bias is linear in x.
+        int64_t from = left, to = right;
+        for (int i = 0; i < 3 && from <= to; ++i) {
+            if (stepX[i] > 0)
+                from = std::max(from, left + floorDiv(bias[i] - w0[i] + stepX[i] - 1, stepX[i]));
+            else if (stepX[i] < 0)
+                to = std::min(to, left + floorDiv(w0[i] - bias[i], -stepX[i]));
+            else if (w0[i] < bias[i])
+                to = from - 1;
+        }
+        if (from <= to) {
+            int64_t w[3];
+            for (int i = 0; i < 3; ++i)
+                w[i] = w0[i] + stepX[i] * (from - left);
+            for (int64_t px = from; px <= to; ++px) {
                 if (flat)
                     plot(int32_t(px), int32_t(py), uint8_t(c[0][0] >> 8), uint8_t(c[0][1] >> 8), uint8_t(c[0][2] >> 8));
                 else
                     plot(int32_t(px), int32_t(py), channel(w, 0), channel(w, 1), channel(w, 2));
+                for (int i = 0; i < 3; ++i)
+                    w[i] += stepX[i];
             }
-            for (int i = 0; i < 3; ++i)
-                w[i] += stepX[i];
         }
         for (int i = 0; i < 3; ++i)
             w0[i] += stepY[i];

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 namespace {
 
@@ -96,4 +97,39 @@ TEST(TriangleGradientTest, DegenerateFarAndClippedTriangles)
                                        V(-2000000000, 2000000000, 0)},
                                       QRect(0, 0, 4, 4));
     EXPECT_EQ(clipped.size(), 16u);
+}
+
+TEST(TriangleGradientTest, CoverageFollowsTheEdgeRuleExactly)
+{
+    // Against a pixel-by-pixel evaluation of the rule: inside, or on a left or top edge.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> coordinate(-12, 30);
+    for (int t = 0; t < 400; ++t) {
+        TTriangleVertices v;
+        for (TTriVertex& p : v)
+            p = TTriVertex::FromColor(coordinate(random), coordinate(random), TColor(random() & 0xFFFFFF));
+        const TPixels pixels = Rasterize(v, QRect(-5, -5, 30, 30));
+        int64_t x[3], y[3];
+        for (int i = 0; i < 3; ++i) {
+            x[i] = v[size_t(i)].X;
+            y[i] = v[size_t(i)].Y;
+        }
+        int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+        if (area < 0) {
+            std::swap(x[1], x[2]);
+            std::swap(y[1], y[2]);
+        }
+        for (int py = -5; py < 25; ++py)
+            for (int px = -5; px < 25; ++px) {
+                bool inside = area != 0;
+                for (int i = 0; i < 3 && inside; ++i) {
+                    const int a = (i + 1) % 3, b = (i + 2) % 3;
+                    const int64_t dx = x[b] - x[a], dy = y[b] - y[a];
+                    const int64_t e = dx * (py - y[a]) - dy * (px - x[a]);
+                    const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+                    inside = e > 0 || (e == 0 && topLeft);
+                }
+                ASSERT_EQ(pixels.count({px, py}) == 1, inside) << t << ": " << px << "," << py;
+            }
+    }
 }
