@@ -102,6 +102,12 @@ void BM_PaintExposedArea100000(benchmark::State& state)
         benchmark::DoNotOptimize(painter.Paint(doc->Root(), exposed));
     }
     state.counters["treeHeight"] = bounds.Height;
+    // What the area shows, so a painting that skipped everything would not pass unnoticed.
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    state.counters["inkedPixels"] = inked;
 }
 BENCHMARK(BM_PaintExposedArea100000)->Unit(benchmark::kMillisecond);
 

@@ -18,9 +18,11 @@ struct TTreePainter::TNodeContext {
     const TRectangle& D; // branch text box
     const TRectangle& S; // symbol
     const TRectangle& A; // attribute box
-    TNodeContext(TDecTreeNode& node, const TStyleState& state) :
-        Node(node), State(state), D(node.ElementRects[htOptionDescriptor]), S(node.ElementRects[htSymbol]),
-        A(node.ElementRects[htSymbolAttributeBox])
+    bool CloneOrInsideClone; // known from the walk, which saves a climb to the root per node
+    TNodeContext(TDecTreeNode& node, bool insideClone, const TStyleStates& states) :
+        Node(node), State(*StyleStateFor(states, insideClone || node.IsClone(), node.InTakenPath)),
+        D(node.ElementRects[htOptionDescriptor]), S(node.ElementRects[htSymbol]),
+        A(node.ElementRects[htSymbolAttributeBox]), CloneOrInsideClone(insideClone || node.IsClone())
     {
     }
 };
@@ -171,7 +173,7 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
         const TItem item = stack.back();
         stack.pop_back();
         TDecTreeNode& n = *item.Node;
-        const TNodeContext c(n, *StyleStateFor(*StyleStates, item.InsideClone || n.IsClone(), n.InTakenPath));
+        const TNodeContext c(n, item.InsideClone, *StyleStates);
         if (item.After) {
             if (item.RowShows) {
                 PaintSymbolAndAttributes(c);
@@ -311,7 +313,7 @@ void TTreePainter::PaintSymbolAndAttributes(const TNodeContext& c)
     }
 
     if (OnScreen && !StyledPainter->ShadowPass) {
-        if (!n.IsCloneOrInsideClone())
+        if (!c.CloneOrInsideClone)
             StyledPainter->DrawGraphic(n.ElementRects[htRollUpDown].TopLeft(), TreeGlyph(tgRollUpDown));
         StyledPainter->DrawGraphic(n.ElementRects[htPlusMinus].TopLeft(),
                                    TreeGlyph(n.ChildrenVisible ? tgMinus : tgPlus));

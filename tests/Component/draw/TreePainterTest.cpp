@@ -449,6 +449,39 @@ TEST_F(PainterFixture, ExposedAreaPaintsTheSamePixelsAndSkipsTheRest)
     EXPECT_GT(Canvas.Calls().size(), 0u);
 }
 
+namespace {
+
+// Draws nothing and only counts, for trees too large to record.
+class TCountingCanvas final : public TCanvas {
+public:
+    int Calls = 0;
+    void FillRect(const QRect&) override { ++Calls; }
+    void Rectangle(const QRect&) override { ++Calls; }
+    void Ellipse(const QRect&) override { ++Calls; }
+    void Polygon(const QPolygon&) override { ++Calls; }
+    void LineTo(const QPoint&) override { ++Calls; }
+    void TextOut(int32_t, int32_t, const QString&) override { ++Calls; }
+    void TextRect(const QRect&, int32_t, int32_t, const QString&) override { ++Calls; }
+    void Draw(int32_t, int32_t, const QImage&) override { ++Calls; }
+    void GradientFillTriangle(const TTriangleVertices&) override { ++Calls; }
+
+protected:
+    void ClipChanged(const std::optional<QRect>&) override {}
+};
+
+} // namespace
+
+TEST_F(PainterFixture, DeepChainPaintsWithoutRecursion)
+{
+    Doc.SetRoot(MakeChain(Doc, 20000, ntChance));
+    Doc.Options.ShowPayoff = true;
+    Layout();
+    TCountingCanvas canvas;
+    TTreePainter painter(canvas, Doc.StyleStates, true);
+    EXPECT_TRUE(painter.Paint(Doc.Root()));
+    EXPECT_GT(canvas.Calls, 20000 * 10);
+}
+
 // --- small routines -----------------------------------------------------------------------
 
 TEST(PainterTextTest, NumbersAndRounding)
