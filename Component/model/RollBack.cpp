@@ -3,8 +3,13 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -129,14 +134,6 @@ inline void Prefetch(const TDecTreeNode* node, Member member)
     __builtin_prefetch(&(node->*member), 1);
 }
 
-// Per-position scratch of the passes over a whole document, kept between recalculations.
-struct FlatScratch {
-    std::vector<ChildValues> Values;
-    std::vector<uint8_t> Taken;
-    std::vector<double> P, V;
-};
-thread_local FlatScratch Scratch;
-
 // Stores only what changed: a recalculation after a small edit then leaves most of a large
 // document's memory clean, and writing it back would cost as much again as reading it.
 inline void Store(double& field, double value)
@@ -151,30 +148,176 @@ inline void Store(bool& field, bool value)
         field = value;
 }
 
-// The whole document in its cached order: positions instead of child lists, values in reverse
-// pre-order (every node after its descendants).
-void ValuesOfDocument(TDecTreeDocument& doc)
-{
-    const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
-    const std::vector<int32_t>& size = doc.SubtreeSizes();
-    const size_t n = nodes.size();
-    std::vector<ChildValues>& values = Scratch.Values;
-    values.resize(n);
-    for (size_t i = n; i-- > 0;) {
-        if (i >= PrefetchDistance)
-            Prefetch(nodes[i - PrefetchDistance], &TDecTreeNode::Probability);
-        TDecTreeNode& node = *nodes[i];
-        const size_t end = i + size_t(size[i]);
+// The walks over a whole document in its cached order: positions instead of child lists (the
+// children of position i start at i + 1, each next one a subtree size further on), and flat
+// per-position copies of what the parents need, kept between recalculations.
+struct DocumentWalk {
+    const std::vector<TDecTreeNode*>& Nodes;
+    const std::vector<int32_t>& Size;
+    std::vector<ChildValues>& Values;
+    std::vector<uint8_t>& Taken;
+    std::vector<double>& P;
+    std::vector<double>& V;
+
+    size_t Count() const { return Nodes.size(); }
+
+    // The node's values from its children's flat copies, then its own flat copy.
+    void ValuesAt(size_t i)
+    {
+        TDecTreeNode& node = *Nodes[i];
+        const size_t end = i + size_t(Size[i]);
         double ev = 0, lo = 0, hi = 0;
         NodeValues(node, end > i + 1, ev, lo, hi, [&](auto&& f) {
-            for (size_t c = i + 1; c < end; c += size_t(size[c]))
-                f(values[c]);
+            for (size_t c = i + 1; c < end; c += size_t(Size[c]))
+                f(Values[c]);
         });
         Store(node.ExpectedValue, ev);
         Store(node.MinValue, lo);
         Store(node.MaxValue, hi);
-        values[i] = {node.Probability, node.Payoff, ev, lo, hi};
+        Values[i] = {node.Probability, node.Payoff, ev, lo, hi};
     }
+
+    // The node's path values when it is an end node, else its children's probability and payoff
+    // so far and their taken marks (Values must hold the children's marks and payoffs).
+    void PathAt(size_t i, bool markTakenPath)
+    {
+        TDecTreeNode& node = *Nodes[i];
+        if (markTakenPath)
+            Store(node.InTakenPath, bool(Taken[i]));
+        const size_t end = i + size_t(Size[i]);
+        if (end == i + 1) {
+            Store(node.PathProbability, P[i]);
+            Store(node.PathPayoff, V[i]);
+            return;
+        }
+        double sum = 0;
+        if (node.NodeType == ntMultiDecision) {
+            sum = 100;
+        } else {
+            for (size_t c = i + 1; c < end; c += size_t(Size[c]))
+                sum += Values[c].Probability;
+        }
+        for (size_t c = i + 1; c < end; c += size_t(Size[c])) {
+            const ChildValues& child = Values[c];
+            V[c] = double(((long double)V[i] * CurrencyScale + child.Payoff) / CurrencyScale);
+            P[c] = sum == 0 ? 0.0 : double((long double)P[i] * child.Probability / sum);
+            Taken[c] = Taken[i] && child.Probability > 0;
+        }
+    }
+
+    void ValuesOfRange(size_t begin, size_t end)
+    {
+        for (size_t i = end; i-- > begin;) {
+            if (i >= begin + PrefetchDistance)
+                Prefetch(Nodes[i - PrefetchDistance], &TDecTreeNode::Probability);
+            ValuesAt(i);
+        }
+    }
+
+    void PathOfRange(size_t begin, size_t end, bool markTakenPath)
+    {
+        for (size_t i = begin; i < end; ++i) {
+            if (i + PrefetchDistance < end)
+                Prefetch(Nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
+            PathAt(i, markTakenPath);
+        }
+    }
+};
+
+struct FlatScratch {
+    std::vector<ChildValues> Values;
+    std::vector<uint8_t> Taken;
+    std::vector<double> P, V;
+};
+
+DocumentWalk WalkOf(TDecTreeDocument& doc)
+{
+    thread_local FlatScratch scratch;
+    const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
+    const size_t n = nodes.size();
+    scratch.Values.resize(n);
+    scratch.Taken.resize(n);
+    scratch.P.resize(n);
+    scratch.V.resize(n);
+    return {nodes, doc.SubtreeSizes(), scratch.Values, scratch.Taken, scratch.P, scratch.V};
+}
+
+// Large documents are walked by several threads: whole subtrees (contiguous position ranges) go
+// to the workers, and the few nodes above them are done on the calling thread, before the subtrees
+// in the downward walk and after them in the upward one. Each node is written by one thread only.
+constexpr size_t ParallelFrom = 200000;
+
+struct SubtreePlan {
+    std::vector<std::pair<size_t, size_t>> Subtrees; // position ranges
+    std::vector<size_t> Above;                        // positions above them, in pre-order
+};
+
+SubtreePlan PlanSubtrees(const std::vector<int32_t>& size, size_t grain)
+{
+    SubtreePlan plan;
+    std::vector<size_t> stack{0};
+    while (!stack.empty()) {
+        const size_t i = stack.back();
+        stack.pop_back();
+        const size_t end = i + size_t(size[i]);
+        if (size_t(size[i]) <= grain) {
+            plan.Subtrees.push_back({i, end});
+            continue;
+        }
+        plan.Above.push_back(i);
+        std::vector<size_t> children;
+        for (size_t c = i + 1; c < end; c += size_t(size[c]))
+            children.push_back(c);
+        stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
+    return plan;
+}
+
+unsigned WorkerCount(size_t n)
+{
+    if (n < ParallelFrom)
+        return 1;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+// Runs work(begin, end) over the plan's subtrees on `threads` threads (the caller's among them).
+template <class Work>
+void ForEachSubtree(const SubtreePlan& plan, unsigned threads, Work work)
+{
+    std::atomic<size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    auto run = [&] {
+        try {
+            for (size_t k; (k = next.fetch_add(1)) < plan.Subtrees.size();)
+                work(plan.Subtrees[k].first, plan.Subtrees[k].second);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(failureLock);
+            failure = std::current_exception();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < threads; ++t)
+        workers.emplace_back(run);
+    run();
+    for (std::thread& w : workers)
+        w.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void ValuesOfDocument(TDecTreeDocument& doc)
+{
+    DocumentWalk walk = WalkOf(doc);
+    const unsigned threads = WorkerCount(walk.Count());
+    if (threads <= 1) {
+        walk.ValuesOfRange(0, walk.Count());
+        return;
+    }
+    const SubtreePlan plan = PlanSubtrees(walk.Size, walk.Count() / (threads * 16));
+    ForEachSubtree(plan, threads, [&walk](size_t begin, size_t end) { walk.ValuesOfRange(begin, end); });
+    for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it)
+        walk.ValuesAt(*it);
 }
 
 // The taken path runs downward: a child is on it when its parent is and its own mark is above 0.
@@ -183,7 +326,7 @@ void TakenPathOfDocument(TDecTreeDocument& doc)
     const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
     const std::vector<int32_t>& parent = doc.ParentPositions();
     const size_t n = nodes.size();
-    std::vector<uint8_t>& taken = Scratch.Taken;
+    thread_local std::vector<uint8_t> taken;
     taken.resize(n);
     taken[0] = nodes[0]->InTakenPath;
     for (size_t i = 1; i < n; ++i) {
@@ -196,59 +339,33 @@ void TakenPathOfDocument(TDecTreeDocument& doc)
     }
 }
 
-// Path values in pre-order. Fused with the values pass (fused), the children's marks and payoffs
-// come from that pass's flat copy instead of the nodes, and the taken path is set in the same walk,
-// which gives what a separate walk would, since neither depends on the other.
+// Path values in pre-order. Right after the values pass (fused) the children's marks and payoffs
+// are taken from that pass's flat copy instead of the nodes, and the taken path is set in the same
+// walk, which gives what a separate walk would, since neither depends on the other.
 void PathValuesOfDocument(TDecTreeDocument& doc, double probabilitySoFar, double payoffSoFar, bool fused)
 {
-    const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
-    const std::vector<int32_t>& size = doc.SubtreeSizes();
-    const size_t n = nodes.size();
-    std::vector<double>& P = Scratch.P;
-    std::vector<double>& V = Scratch.V;
-    std::vector<uint8_t>& taken = Scratch.Taken;
-    std::vector<ChildValues>& values = Scratch.Values;
-    P.resize(n);
-    V.resize(n);
-    taken.resize(n);
+    DocumentWalk walk = WalkOf(doc);
+    const size_t n = walk.Count();
     if (!fused) {
-        values.resize(n);
         for (size_t i = 0; i < n; ++i) {
             if (i + PrefetchDistance < n)
-                Prefetch(nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
-            values[i].Probability = nodes[i]->Probability;
-            values[i].Payoff = nodes[i]->Payoff;
+                Prefetch(walk.Nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
+            walk.Values[i].Probability = walk.Nodes[i]->Probability;
+            walk.Values[i].Payoff = walk.Nodes[i]->Payoff;
         }
     }
-    P[0] = probabilitySoFar;
-    V[0] = payoffSoFar;
-    taken[0] = nodes[0]->InTakenPath;
-    for (size_t i = 0; i < n; ++i) {
-        if (i + PrefetchDistance < n)
-            Prefetch(nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
-        TDecTreeNode& node = *nodes[i];
-        if (fused)
-            Store(node.InTakenPath, taken[i]);
-        const size_t end = i + size_t(size[i]);
-        if (end == i + 1) {
-            Store(node.PathProbability, P[i]);
-            Store(node.PathPayoff, V[i]);
-            continue;
-        }
-        double sum = 0;
-        if (node.NodeType == ntMultiDecision) {
-            sum = 100;
-        } else {
-            for (size_t c = i + 1; c < end; c += size_t(size[c]))
-                sum += values[c].Probability;
-        }
-        for (size_t c = i + 1; c < end; c += size_t(size[c])) {
-            const ChildValues& child = values[c];
-            V[c] = double(((long double)V[i] * CurrencyScale + child.Payoff) / CurrencyScale);
-            P[c] = sum == 0 ? 0.0 : double((long double)P[i] * child.Probability / sum);
-            taken[c] = taken[i] && child.Probability > 0;
-        }
+    walk.P[0] = probabilitySoFar;
+    walk.V[0] = payoffSoFar;
+    walk.Taken[0] = walk.Nodes[0]->InTakenPath;
+    const unsigned threads = WorkerCount(n);
+    if (threads <= 1) {
+        walk.PathOfRange(0, n, fused);
+        return;
     }
+    const SubtreePlan plan = PlanSubtrees(walk.Size, n / (threads * 16));
+    for (size_t i : plan.Above)
+        walk.PathAt(i, fused);
+    ForEachSubtree(plan, threads, [&walk, fused](size_t begin, size_t end) { walk.PathOfRange(begin, end, fused); });
 }
 
 } // namespace

@@ -11,11 +11,16 @@
 
 namespace {
 
-void PreOrder(TDecTreeNode* n, std::vector<TDecTreeNode*>& out)
+void PreOrder(TDecTreeNode* root, std::vector<TDecTreeNode*>& out)
 {
-    out.push_back(n);
-    for (TDecTreeNode* c : n->Children)
-        PreOrder(c, out);
+    std::vector<TDecTreeNode*> stack{root};
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        out.push_back(n);
+        for (auto it = n->Children.end(); it != n->Children.begin();)
+            stack.push_back(*--it);
+    }
 }
 
 std::vector<TDecTreeNode*> Nodes(TDecTreeNode* root)
@@ -31,7 +36,7 @@ void ExpectSameState(TDecTreeNode* actual, TDecTreeNode* expected, const char* w
     const auto a = Nodes(actual);
     const auto e = Nodes(expected);
     ASSERT_EQ(a.size(), e.size());
-    for (size_t i = 0; i < a.size(); ++i) {
+    for (size_t i = 0; i < a.size() && !testing::Test::HasFailure(); ++i) {
         SCOPED_TRACE(testing::Message() << what << " seed " << seed << " node " << i);
         ASSERT_EQ(a[i]->Id, e[i]->Id);
         EXPECT_EQ(a[i]->Probability, e[i]->Probability);
@@ -254,4 +259,26 @@ TEST(TreeProperties, GeneratorIsRepeatableAndExact)
     EXPECT_GT(multi, 0);
     EXPECT_GT(budget, 0);
     EXPECT_GT(fixed, 0);
+}
+
+TEST(TreeProperties, LargeDocumentsAgreeWithTheNodeByNodeWalk)
+{
+    // Large enough for the document walks to split the tree among threads.
+    TRandomTreeSettings s;
+    s.Seed = 99;
+    s.NodeCount = 300000;
+    s.ChainShare = 0.3;
+    TDecTreeDocument doc;
+    FillRandomDocument(doc, s);
+    doc.CalculateValues();
+    // A copy is not the document's root, so its passes walk node by node.
+    auto copy = doc.Root()->Copy(nullptr, false, false, nullptr);
+    copy->InTakenPath = true;
+    copy->RollBack();
+    copy->CalculatePathValues(1.0, double(copy->Payoff) / 10000);
+    ExpectSameState(doc.Root(), copy.get(), "large", s.Seed);
+    // And the separate passes on the document's root.
+    doc.Root()->RollBack();
+    doc.Root()->CalculatePathValues(1.0, double(doc.Root()->Payoff) / 10000);
+    ExpectSameState(doc.Root(), copy.get(), "large passes", s.Seed);
 }
