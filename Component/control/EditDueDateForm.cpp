@@ -51,6 +51,8 @@ TEditDueDateForm::TEditDueDateForm(QWidget* parent)
     DueDateDateTimePicker->setObjectName(QStringLiteral("DueDateDateTimePicker"));
     DueDateDateTimePicker->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
     DueDateDateTimePicker->setCalendarPopup(true);
+    // Long dates of some locales are wide; the picker scrolls rather than widening the window.
+    DueDateDateTimePicker->setMinimumWidth(120);
     DueDateCaption->setBuddy(DueDateDateTimePicker);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));

@@ -57,6 +57,8 @@ TEST(EditDueDateForm, HasItsCaptionsAndTabOrder)
     EXPECT_EQ(form.CancelButton->text(), QStringLiteral("Cancel"));
     EXPECT_TRUE(form.OKButton->isDefault());
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::Tool));
+    form.show();
+    EXPECT_EQ(form.size(), QSize(277, 105));
     // The check box comes first in tab order, the picker right after it.
     QWidget* next = form.HasDueDateCheckBox->nextInFocusChain();
     while (next && !(next->focusPolicy() & Qt::TabFocus))
