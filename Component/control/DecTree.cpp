@@ -128,7 +128,9 @@ TDecTree::TDecTree(QWidget* parent)
 
 TDecTree::~TDecTree()
 {
-    // The restore hooks point at this control; the document may outlive nothing, but be sure.
+    // Nothing may call back into this control while its widgets are torn down.
+    FEditor->disconnect(this);
+    FEditor->OnKeyDown = nullptr;
     FDocument->UndoManager.OnBeforeRestore = nullptr;
     FDocument->UndoManager.OnAfterRestore = nullptr;
 }
@@ -310,9 +312,4 @@ bool TDecTree::focusNextPrevChild(bool)
 {
     // Tab and Shift+Tab walk the selection element instead of the focus.
     return false;
-}
-
-bool TDecTree::event(QEvent* event)
-{
-    return QWidget::event(event);
 }

@@ -174,7 +174,6 @@ public:
     QSize BackBufferSize() const { return FBackBuffer.size(); }
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -1,0 +1,196 @@
+// The tree control under the user's hands on a large tree: one keystroke of an in-place payoff
+// edit and one rubber-band mouse move, each from the input event to the end of the repaint.
+
+#include "Component/control/DecTree.h"
+#include "Component/control/ScrollableDecTree.h"
+#include "Component/draw/RecordingCanvas.h"
+#include "Component/draw/TreeLayout.h"
+#include "bench/support/RandomTree.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "bench_control";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Never destroyed: Qt's own process-wide objects go first at exit.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// A shown control in a window of a usual size, holding a random tree of 10,000 nodes.
+std::unique_ptr<TScrollableDecTree> MakeView()
+{
+    App();
+    auto box = std::make_unique<TScrollableDecTree>();
+    box->resize(1280, 900);
+    TDecTree* tree = box->Tree();
+    tree->Options().SetCurrencySymbol(QStringLiteral("$"));
+    tree->Options().SetCurrencyDecimals(2);
+    tree->Options().SetShowPayoff(true);
+    TRandomTreeSettings settings;
+    settings.Seed = 7;
+    settings.NodeCount = 10000;
+    FillRandomDocument(tree->Document(), settings);
+    box->show();
+    tree->Recalculate();
+    QApplication::processEvents();
+    return box;
+}
+
+// A node whose payoff lies in the visible area, outside clones: an option of the root, whose
+// change reaches every path value below it, or an end node.
+TDecTreeNode* VisiblePayoffNode(TDecTree& tree, const QRect& visible, bool endNode)
+{
+    for (TDecTreeNode* node : tree.Document().PreOrder()) {
+        if (!node->Parent() || node->IsCloneOrInsideClone() || !node->PayoffSource.isEmpty())
+            continue;
+        if (endNode ? node->HasChildren() : node->Parent() != tree.Root())
+            continue;
+        const TRectangle& r = node->ElementRects[htPayoff];
+        if (r.Width > 0 && visible.contains(QRect(r.Left, r.Top, r.Width, r.Height)))
+            return node;
+    }
+    return nullptr;
+}
+
+void SendKey(QWidget* target, int key, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+void BM_PayoffEditKeystroke(benchmark::State& state)
+{
+    auto box = MakeView();
+    TDecTree& tree = *box->Tree();
+    const QRect visible(QPoint(0, 0), box->viewport()->size());
+    TDecTreeNode* node = VisiblePayoffNode(tree, visible, state.range(0) == 1);
+    if (!node) {
+        state.SkipWithError("no payoff in view");
+        return;
+    }
+    tree.SelectNode(node, htPayoff);
+    if (!tree.EditElement(false, 0)) {
+        state.SkipWithError("editor did not open");
+        return;
+    }
+    QLineEdit* editor = tree.InlineEditor();
+    editor->setText(QStringLiteral("1"));
+    bool grow = true;
+    for (auto _ : state) {
+        // Alternately type a digit and take it back, so the value changes with every keystroke.
+        if (grow)
+            SendKey(editor, Qt::Key_5, QStringLiteral("5"));
+        else
+            SendKey(editor, Qt::Key_Backspace, QString());
+        grow = !grow;
+    }
+    state.counters["nodes"] = 10000;
+}
+BENCHMARK(BM_PayoffEditKeystroke)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, QPointF(pos), target->mapToGlobal(QPointF(pos)),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void BM_RubberBandMove(benchmark::State& state)
+{
+    auto box = MakeView();
+    TDecTree& tree = *box->Tree();
+    // A start in empty space near the top-left corner of the view.
+    QPoint start(-1, -1);
+    for (int y = 2; y < 200 && start.x() < 0; y += 3)
+        for (int x = 2; x < 60 && start.x() < 0; x += 3)
+            if (tree.HitTestAt(QPoint(x, y)).IsNull)
+                start = QPoint(x, y);
+    if (start.x() < 0) {
+        state.SkipWithError("no empty space");
+        return;
+    }
+    SendMouse(&tree, QEvent::MouseButtonPress, start, Qt::LeftButton);
+    if (!tree.BandActive()) {
+        state.SkipWithError("band did not start");
+        return;
+    }
+    // Alternately over a third and over nearly all of the view: the selection changes with
+    // every move, so each one repaints the whole visible area.
+    const QPoint small(400, 300), large(1200, 850);
+    bool toLarge = true;
+    for (auto _ : state) {
+        SendMouse(&tree, QEvent::MouseMove, toLarge ? large : small, Qt::LeftButton);
+        toLarge = !toLarge;
+    }
+    state.counters["selected"] = double(tree.Selection().Count());
+    SendMouse(&tree, QEvent::MouseButtonRelease, small, Qt::NoButton);
+}
+BENCHMARK(BM_RubberBandMove)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// A band move that changes nothing: only the band's area is painted again.
+void BM_RubberBandMoveSameSelection(benchmark::State& state)
+{
+    auto box = MakeView();
+    TDecTree& tree = *box->Tree();
+    QPoint start(-1, -1);
+    for (int y = 2; y < 200 && start.x() < 0; y += 3)
+        for (int x = 2; x < 60 && start.x() < 0; x += 3)
+            if (tree.HitTestAt(QPoint(x, y)).IsNull)
+                start = QPoint(x, y);
+    if (start.x() < 0) {
+        state.SkipWithError("no empty space");
+        return;
+    }
+    SendMouse(&tree, QEvent::MouseButtonPress, start, Qt::LeftButton);
+    const QPoint a = start + QPoint(1, 1), b = start + QPoint(2, 2);
+    bool toA = true;
+    for (auto _ : state) {
+        SendMouse(&tree, QEvent::MouseMove, toA ? a : b, Qt::LeftButton);
+        toA = !toA;
+    }
+    SendMouse(&tree, QEvent::MouseButtonRelease, a, Qt::NoButton);
+}
+BENCHMARK(BM_RubberBandMoveSameSelection)->Unit(benchmark::kMillisecond);
+
+// The shares of one recalculation of the 10,000-node tree: values, layout, and the repaint.
+void BM_RecalculateParts(benchmark::State& state)
+{
+    auto box = MakeView();
+    TDecTree& tree = *box->Tree();
+    TDecTreeNode* root = tree.Root();
+    TRecordingCanvas canvas;
+    for (auto _ : state) {
+        switch (state.range(0)) {
+        case 0:
+            root->InTakenPath = true;
+            root->RefreshClones();
+            root->RollBack();
+            root->CalculatePathValues(1.0, double(root->Payoff) / CurrencyScale);
+            break;
+        case 1:
+            LayoutDocumentTree(*root, canvas, tree.BorderSize);
+            break;
+        case 2:
+            tree.repaint();
+            break;
+        }
+    }
+}
+BENCHMARK(BM_RecalculateParts)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
