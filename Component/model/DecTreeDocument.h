@@ -39,8 +39,9 @@ public:
     TDecTreeUndoManager UndoManager{this};
 
     // The value passes of a recalculation, without layout and painting: the root is marked as
-    // taken, the values are rolled back and the path values computed. (Clone refresh runs before
-    // the roll-back once it exists.)
+    // taken, the values are rolled back and the path values computed, with the results of
+    // RollBack and CalculatePathValues on the root but in fewer walks over a large tree. The clone
+    // refresh is the caller's, before this.
     void CalculateValues();
 
     // Raised by every change of a child list (TDecTreeNodeList::StructureChanged) and of the root;
