@@ -135,7 +135,10 @@ void TDecTreeNode::OptimizeDecisions()
     // Bottom-up over the subtree. Every optimised (unfixed or fixed) decision ends with a
     // roll-back of its subtree; values depend only on the subtree, and a subtree's marks are final
     // once its top has been optimised, so every node's values can be formed once, in reverse
-    // pre-order, with each decision's trials rolling back only the decision itself.
+    // pre-order, with each decision's trials rolling back only the decision itself. A multi-option
+    // decision so chooses on its options' current values too: an option that is a chance node gets
+    // no roll-back of its own, and judged on the values from before the choices below it, the best
+    // set could be missed.
     struct Entry {
         TDecTreeNode* Node;
         int Parent;     // index of the parent entry, -1 for this node
