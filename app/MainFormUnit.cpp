@@ -81,7 +81,11 @@ QString CurrencyPattern(const QLocale& locale, QString text, const QString& symb
 
 void ApplySystemCurrency(TTreeOptions& options)
 {
-    const QLocale locale = QLocale::system();
+    ApplySystemCurrency(options, QLocale::system());
+}
+
+void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale)
+{
     const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
     const QString one = locale.toCurrencyString(1.0);
     int decimals = 0;

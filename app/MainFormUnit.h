@@ -22,6 +22,7 @@
 class QAction;
 class QActionGroup;
 class QLabel;
+class QLocale;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -32,8 +33,9 @@ class TNamedMutex;
 class TScrollableDecTree;
 struct TTreeOptions;
 
-// Fills the currency fields of the view settings from the user's locale: symbol, decimals and
-// the positive (0-3) and negative (0-15) currency format codes.
+// Fills the currency fields of the view settings from a locale (the user's by default): symbol,
+// decimals and the positive (0-3) and negative (0-15) currency format codes.
+void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale);
 void ApplySystemCurrency(TTreeOptions& options);
 // Whether an automatic update check is due: more than seven days since the last one.
 bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now);

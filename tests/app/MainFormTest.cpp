@@ -4,17 +4,22 @@
 #include "app/Settings.h"
 
 #include "Component/control/DecTree.h"
+#include "Component/control/ScrollableDecTree.h"
 #include "Component/model/TreeBuilder.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/widgets/RecentFileList.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -791,4 +796,112 @@ TEST_F(MainFormTest, OptimizeSubnodeDecisions)
     Form->PopupOptimizeSubnodeDecisionsMenuItem->trigger();
     EXPECT_EQ(B->Probability, 100);
     EXPECT_EQ(Form->EditUndoMenuItem->text(), "Undo Find optimal path");
+}
+
+TEST_F(MainFormTest, TakeThisOptionTakesItThroughTheProbabilityAndKeepsTheElement)
+{
+    Create();
+    BuildSample();
+    Tree()->SelectNode(B, htSymbol);
+    Form->PopupMenuPopup();
+    ASSERT_TRUE(Form->PopupTakeOptionMenuItem->isEnabled());
+    EXPECT_EQ(Form->PopupTakeOptionMenuItem->text(), "Take this option");
+    Form->PopupTakeOptionMenuItem->trigger();
+    Tree()->CloseInlineEditor();
+    EXPECT_EQ(B->Probability, 100);
+    EXPECT_EQ(A->Probability, 0);
+    EXPECT_EQ(Tree()->SelectionElementType(), htSymbol);
+    EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
+}
+
+TEST_F(MainFormTest, LongHintsGoToTheHintPanel)
+{
+    Create();
+    QStatusTipEvent tip(QStringLiteral("Starts a new blank file"));
+    QApplication::sendEvent(Form.get(), &tip);
+    EXPECT_EQ(Form->StatusPanels[3]->text(), "Starts a new blank file");
+    EXPECT_EQ(Form->StatusPanels[0]->toolTip(), "Lowest payoff possible by changing decisions");
+    EXPECT_EQ(Form->StatusPanels[1]->toolTip(), "Current payoff based on your decisions");
+    EXPECT_EQ(Form->StatusPanels[2]->toolTip(), "Highest payoff possible by changing decisions");
+    EXPECT_TRUE(Form->StatusPanels[3]->toolTip().isEmpty());
+}
+
+TEST_F(MainFormTest, WheelScrollsByFortyAndShiftScrollsSideways)
+{
+    Create();
+    Form->resize(400, 300);
+    Form->show();
+    // A tree wider and taller than the window.
+    Undo().SaveState(QStringLiteral("Add subnodes"));
+    for (int i = 0; i < 30; ++i) {
+        TDecTreeNode* node = AddChild(Root(), ntChance, i == 0 ? 100 : 0, i);
+        node->Caption = QStringLiteral("A rather long caption for node %1").arg(i);
+        for (int j = 0; j < 3; ++j)
+            AddEnd(node, 33, j)->Caption = QStringLiteral("another long caption to widen the tree");
+    }
+    Tree()->Recalculate();
+    QApplication::processEvents();
+    QWidget* viewport = Form->TreeContainer()->viewport();
+    QScrollBar* vertical = Form->TreeContainer()->verticalScrollBar();
+    QScrollBar* horizontal = Form->TreeContainer()->horizontalScrollBar();
+    ASSERT_TRUE(vertical->isVisible());
+    ASSERT_TRUE(horizontal->isVisible());
+
+    auto wheel = [&](int delta, Qt::KeyboardModifiers mods) {
+        QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &event);
+    };
+    wheel(-120, Qt::NoModifier);
+    EXPECT_EQ(vertical->value(), 40);
+    wheel(-120, Qt::NoModifier);
+    EXPECT_EQ(vertical->value(), 80);
+    wheel(120, Qt::NoModifier);
+    EXPECT_EQ(vertical->value(), 40);
+    wheel(-120, Qt::ShiftModifier);
+    EXPECT_EQ(horizontal->value(), 40);
+    EXPECT_EQ(vertical->value(), 40);
+}
+
+TEST_F(MainFormTest, HelpOpensTheHelpFileBesideTheProgram)
+{
+    Create();
+    QFile help(QCoreApplication::applicationDirPath() + QStringLiteral("/Quandrel.chm"));
+    ASSERT_FALSE(help.exists());
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.close();
+    Form->HelpHelpMenuItem->trigger();
+    help.remove();
+    EXPECT_EQ(HelpOpened, QCoreApplication::applicationDirPath() + QStringLiteral("/Quandrel.chm"));
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(SystemCurrencyTest, FormatsFollowTheLocale)
+{
+    TTreeOptions options;
+    ApplySystemCurrency(options, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(options.CurrencySymbol, "$");
+    EXPECT_EQ(options.CurrencyDecimals, 2);
+    EXPECT_EQ(options.CurrencyPosFormat, 0); // $1
+    EXPECT_EQ(options.CurrencyNegFormat, 0); // ($1)
+
+    ApplySystemCurrency(options, QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(options.CurrencySymbol, "€");
+    EXPECT_EQ(options.CurrencyDecimals, 2);
+    EXPECT_EQ(options.CurrencyPosFormat, 3); // 1 €
+    EXPECT_EQ(options.CurrencyNegFormat, 8); // -1 €
+
+    ApplySystemCurrency(options, QLocale(QLocale::Japanese, QLocale::Japan));
+    EXPECT_EQ(options.CurrencyDecimals, 0);
+    EXPECT_EQ(options.CurrencyPosFormat, 0);
+    EXPECT_EQ(options.CurrencyNegFormat, 0);
+}
+
+TEST(HintTest, ShortAndLongParts)
+{
+    EXPECT_EQ(GetShortHint("New|Starts a new blank file"), "New");
+    EXPECT_EQ(GetLongHint("New|Starts a new blank file"), "Starts a new blank file");
+    EXPECT_EQ(GetShortHint("Open"), "Open");
+    EXPECT_EQ(GetLongHint("Open"), "Open");
+    EXPECT_EQ(GetLongHint("Lowest payoff possible by changing decisions|"), "");
 }

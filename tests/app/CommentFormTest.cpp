@@ -1,0 +1,60 @@
+#include "app/forms/CommentFormUnit.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Presses a button of the comment editor once it is shown modally; closes it after a while
+// should that fail, so that a fault cannot hang the tests.
+void WhenShown(const std::function<void(TCommentForm&)>& act)
+{
+    QTimer::singleShot(0, [act] {
+        if (auto* form = qobject_cast<TCommentForm*>(QApplication::activeModalWidget()))
+            act(*form);
+    });
+    QTimer::singleShot(5000, [] {
+        if (auto* form = qobject_cast<TCommentForm*>(QApplication::activeModalWidget()))
+            form->reject();
+    });
+}
+
+} // namespace
+
+TEST(CommentFormTest, Layout)
+{
+    TCommentForm form;
+    EXPECT_EQ(form.windowTitle(), "Comment");
+    EXPECT_TRUE(form.OKButton->isDefault());
+    EXPECT_EQ(form.CancelButton->text(), "Cancel");
+    EXPECT_EQ(form.CommentMemo->lineWrapMode(), QPlainTextEdit::NoWrap);
+}
+
+TEST(CommentFormTest, KeepsWindowsLineBreaks)
+{
+    TCommentForm form;
+    form.SetCommentText(QStringLiteral("one\r\ntwo"));
+    EXPECT_EQ(form.CommentMemo->toPlainText(), "one\ntwo");
+    EXPECT_EQ(form.CommentText(), "one\r\ntwo");
+}
+
+TEST(CommentFormTest, OkWithoutAChangeStillReportsAChange)
+{
+    WhenShown([](TCommentForm& form) { form.OKButton->click(); });
+    const TCommentResult result = EditComment(QStringLiteral("same"));
+    EXPECT_TRUE(result.Changed);
+    EXPECT_EQ(result.Text, "same");
+}
+
+TEST(CommentFormTest, CancelReportsNoChange)
+{
+    WhenShown([](TCommentForm& form) {
+        form.CommentMemo->setPlainText(QStringLiteral("edited"));
+        form.CancelButton->click();
+    });
+    const TCommentResult result = EditComment(QStringLiteral("before"));
+    EXPECT_FALSE(result.Changed);
+}
