@@ -275,3 +275,42 @@ TEST_F(DecTreeTest, ContextMenuKeyOpensThePopupAtTheLowestSelectedElement)
     EXPECT_EQ(menu.pos(), Tree->mapToGlobal(QPoint(low.Left, low.Bottom())));
     menu.hide();
 }
+
+TEST_F(DecTreeTest, HintsOfClonesAndBudgets)
+{
+    BuildSample();
+    B->NodeType = ntMultiDecision;
+    Add(B, QStringLiteral("B1"), ntDecision, 100, -30000); // spends 3
+    B->DecisionMultiBudget = 1;
+    Tree->Recalculate();
+    QTest::mouseMove(Tree, Center(B, htSymbol));
+    EXPECT_EQ(Tree->Hint(), QStringLiteral("Budget exceeded by $2.00"));
+    QString error;
+    B->SetCloneMaster(A->Id, error);
+    ASSERT_TRUE(error.isEmpty());
+    Tree->Recalculate();
+    QTest::mouseMove(Tree, Center(B->Children.Items(0), htPayoff));
+    EXPECT_EQ(Tree->Hint(), ControlStrings::HintLinkedNode + QLatin1Char('\n') + ControlStrings::HintPayoff);
+    QTest::mouseMove(Tree, Center(B, htSymbolAttributeBox));
+    QTest::mouseMove(Tree, Center(B, htOptionDescriptor));
+    EXPECT_EQ(Tree->Hint(), ControlStrings::HintLinkedNode);
+}
+
+TEST_F(DecTreeTest, BandMovesThatKeepTheSelectionRepaintOnlyTheBand)
+{
+    BuildSample();
+    const QPoint start(5, Root()->BoundsRect.Bottom() + 40);
+    QTest::mousePress(Tree, Qt::LeftButton, {}, start);
+    QTest::mouseMove(Tree, start + QPoint(30, 20));
+    QTest::mouseMove(Tree, start + QPoint(10, 5));
+    const QImage image = Tree->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // The larger band of the move before is gone; the smaller one is drawn.
+    EXPECT_EQ(image.pixel(start + QPoint(20, 15)), qRgb(255, 255, 255));
+    EXPECT_NE(image.pixel(start + QPoint(5, 3)), qRgb(255, 255, 255));
+    EXPECT_TRUE(Selected().empty());
+    // A right click ends the band.
+    QTest::mousePress(Tree, Qt::RightButton, {}, start + QPoint(10, 5));
+    EXPECT_FALSE(Tree->BandActive());
+    QTest::mouseRelease(Tree, Qt::RightButton, {}, start + QPoint(10, 5));
+    QTest::mouseRelease(Tree, Qt::LeftButton, {}, start + QPoint(10, 5));
+}
