@@ -254,3 +254,19 @@ TEST_F(DecTreeTest, UndoDuringAnEditForgetsTheEditedNode)
     Tree->InlineEditor()->setText(QStringLiteral("1"));
     EXPECT_EQ(Root()->FindNodeById(a1)->Payoff, 90000);
 }
+
+TEST_F(DecTreeTest, TypedNumbersAreReadInTheUsersLocale)
+{
+    BuildSample();
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Tree->SelectNode(A1, htPayoff);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    EXPECT_EQ(Tree->InlineEditor()->text(), QStringLiteral("5,00"));
+    Tree->InlineEditor()->setText(QStringLiteral("1,5"));
+    EXPECT_EQ(A1->Payoff, 15000);
+    Key(Qt::Key_Return);
+    Tree->SelectNode(A2, htProbability);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    Tree->InlineEditor()->setText(QStringLiteral("12,5 %"));
+    EXPECT_DOUBLE_EQ(A2->Probability, 12.5);
+}
