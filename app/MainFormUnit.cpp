@@ -140,6 +140,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     setCentralWidget(FTreeContainer);
     FTreeContainer->viewport()->installEventFilter(this);
     TDecTree* tree = GetTree();
+    tree->installEventFilter(this);
     tree->SetPopupMenu(PopupMenu);
     tree->Dialogs.Confirm = [](QWidget* owner, const QString& text) {
         return MessageDlg(owner, text, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
@@ -814,6 +815,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         if (bar->isVisible())
             bar->setValue(bar->value() + (delta >= 1 ? -40 : 40));
         return true;
+    }
+    if (watched == GetTree() && event->type() == QEvent::MouseMove) {
+        // The tree picks its hint for the point under the mouse while it handles the move; its
+        // long part then goes to the hint panel, as the hints of menus and buttons do.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (TDecTree* tree = GetTree())
+                    StatusPanels[3]->setText(GetLongHint(tree->Hint()));
+            },
+            Qt::QueuedConnection);
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -904,4 +905,19 @@ TEST(HintTest, ShortAndLongParts)
     EXPECT_EQ(GetShortHint("Open"), "Open");
     EXPECT_EQ(GetLongHint("Open"), "Open");
     EXPECT_EQ(GetLongHint("Lowest payoff possible by changing decisions|"), "");
+}
+
+TEST_F(MainFormTest, TheTreesHoverHintGoesToTheHintPanel)
+{
+    Create();
+    Form->show();
+    BuildSample();
+    QApplication::processEvents();
+    const TRectangle& r = B->ElementRects[htProbability];
+    ASSERT_GT(r.Width, 0);
+    QTest::mouseMove(Tree(), QPoint(r.Left + r.Width / 2, r.Top + r.Height / 2));
+    QApplication::processEvents();
+    EXPECT_EQ(GetShortHint(Tree()->Hint()), Tree()->toolTip());
+    EXPECT_FALSE(Form->StatusPanels[3]->text().isEmpty());
+    EXPECT_EQ(Form->StatusPanels[3]->text(), GetLongHint(Tree()->Hint()));
 }
