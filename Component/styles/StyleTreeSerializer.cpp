@@ -70,7 +70,9 @@ QString RemoveXmlInvalidChars(const QString& text)
 
 QString XmlElementText(pugi::xml_node element)
 {
-    QByteArray text;
+    // A document parsed with parse_embed_pcdata keeps an element's first text in the element
+    // itself rather than in a child node; it comes before any text that follows in children.
+    QByteArray text(element.type() == pugi::node_element ? element.value() : "");
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
             text.append(child.value());

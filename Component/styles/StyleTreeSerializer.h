@@ -44,5 +44,6 @@ void AssignStyleStates(const TStyleStates& source, TStyleStates& destination);
 // and carriage return, unpaired surrogates, U+FFFE and U+FFFF).
 QString RemoveXmlInvalidChars(const QString& text);
 
-// The text of an element: its direct text and CDATA children, joined.
+// The text of an element: its direct text and CDATA children, joined (a text the parser embedded
+// in the element itself included).
 QString XmlElementText(pugi::xml_node element);

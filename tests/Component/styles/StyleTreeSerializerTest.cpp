@@ -183,6 +183,31 @@ TEST(StyleXml, AssignEqualsTheXmlRoundTrip)
     EXPECT_EQ(Dump(direct), before);
 }
 
+TEST(StyleXml, TextsKeptInTheElementByTheParserAreRead)
+{
+    // A document reader may ask the parser to keep an element's only text in the element itself.
+    TStyleStates source;
+    Scramble(source);
+    const std::string xml = ToXml(source);
+    for (const unsigned options : {StyleXmlParseOptions, StyleXmlParseOptions | pugi::parse_embed_pcdata}) {
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_string(xml.c_str(), options));
+        TStyleStates target;
+        ASSERT_TRUE(LoadStyleStates(target, doc.child("StyleStates")));
+        TStyleStates expected;
+        expected.Assign(source);
+        EXPECT_EQ(Dump(target), Dump(expected)) << options;
+    }
+    // A text split by a comment: the embedded first part and the later one join.
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string("<StyleStates><State ID=\"InTakenPath\"><Style ID=\"\"><Settings>"
+                                "<FontName>Ver<!-- x -->dana</FontName></Settings></Style></State></StyleStates>",
+                                StyleXmlParseOptions | pugi::parse_embed_pcdata));
+    TStyleStates states;
+    ASSERT_TRUE(LoadStyleStates(states, doc.child("StyleStates")));
+    EXPECT_EQ(states.InTakenPath()->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
+}
+
 TEST(StyleXml, AnEmptyContainerChangesNothing)
 {
     TStyleStates states;
