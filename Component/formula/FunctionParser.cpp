@@ -205,28 +205,34 @@ double ReadExcelData(const QString& formula, const QString& documentPath, QStrin
     QString name;
     QStringList args;
     ParseFunctionCall(call, name, args);
-    if (name != QLatin1String("Excel")) {
-        errorText = QStringLiteral("Unknown function \"%1\" (only Excel can be read)").arg(name);
-        return 0;
-    }
-    if (args.size() != 2) {
+    // The checks follow the order of evaluation: the workbook is found and opened first, then
+    // the function and its reference are looked at, so a missing workbook is always reported as
+    // such.
+    const auto wrongCount = [&] {
         errorText = QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not %1").arg(args.size());
-        return 0;
-    }
+        return 0.0;
+    };
+    if (args.isEmpty())
+        return wrongCount();
     const QString file = FindWorkbookFile(args[0], documentPath);
     if (file.isEmpty()) {
         errorText = QStringLiteral("File not found");
         return 0;
     }
+    const std::shared_ptr<const TWorkbook> book = TWorkbook::Open(file, errorText);
+    if (!book)
+        return 0;
+    if (name != QLatin1String("Excel")) {
+        errorText = QStringLiteral("Unknown function \"%1\" (only Excel can be read)").arg(name);
+        return 0;
+    }
+    if (args.size() != 2)
+        return wrongCount();
 
     const QString& reference = args[1];
     const qsizetype dollar = reference.indexOf(QLatin1Char('$'));
     int column = 0, row = 0;
     if (dollar >= 0 && !TryParseCellReference(reference.mid(dollar + 1), column, row, errorText))
-        return 0;
-
-    const std::shared_ptr<const TWorkbook> book = TWorkbook::Open(file, errorText);
-    if (!book)
         return 0;
 
     if (dollar >= 0) {

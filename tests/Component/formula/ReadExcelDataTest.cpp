@@ -73,6 +73,9 @@ TEST(ReadExcelData, EveryFailureHasAText)
         {Formula(QString(), QStringLiteral("Data$B2")), QStringLiteral("File not found")},
         {QStringLiteral("Exel(\"%1\", \"Data$B2\")").arg(Book()), QStringLiteral("Unknown function \"Exel\" (only Excel can be read)")},
         {QStringLiteral("excel(\"%1\", \"Data$B2\")").arg(Book()), QStringLiteral("Unknown function \"excel\" (only Excel can be read)")},
+        // The workbook is looked for before the function name is checked.
+        {QStringLiteral("Exel(\"/nowhere/none.xlsx\", \"Data$B2\")"), QStringLiteral("File not found")},
+        {QStringLiteral("Excel(\"/nowhere/none.xlsx\", \"Data$B2\", \"x\")"), QStringLiteral("File not found")},
         {QStringLiteral("Excel"), QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not 0")},
         {QStringLiteral("Excel(\"%1\")").arg(Book()), QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not 1")},
         {QStringLiteral("Excel(\"%1\", \"Data$B2\", \"x\")").arg(Book()), QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not 3")},
@@ -98,6 +101,10 @@ TEST(ReadExcelData, EveryFailureHasAText)
     EXPECT_TRUE(uncomputed.Error.startsWith(QStringLiteral("Cell Data!G8 holds a formula whose value has not been computed")));
     const TRead damaged = Read(Formula(fixtures::File(QStringLiteral("truncated.xlsx")), QStringLiteral("Data$B2")));
     EXPECT_TRUE(damaged.Error.startsWith(QStringLiteral("The workbook truncated.xlsx cannot be read: "))) << damaged.Error.toStdString();
+    const TRead damagedAndMisnamed =
+        Read(QStringLiteral("Exel(\"%1\", \"Data$B2\")").arg(fixtures::File(QStringLiteral("truncated.xlsx"))));
+    EXPECT_TRUE(damagedAndMisnamed.Error.startsWith(QStringLiteral("The workbook truncated.xlsx cannot be read: ")))
+        << damagedAndMisnamed.Error.toStdString();
 }
 
 TEST(ReadExcelData, WorkbookMovedBesideTheDocumentIsFoundThere)
