@@ -42,6 +42,26 @@ void BM_RollBackAndPathValues(benchmark::State& state)
 // Large documents are walked by several threads: wall-clock time is what counts.
 BENCHMARK(BM_RollBackAndPathValues)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same passes called one after the other on the root, as a caller that runs them separately.
+void BM_RollBackThenPathValues(benchmark::State& state)
+{
+    TDecTreeDocument doc;
+    TRandomTreeSettings s;
+    s.Seed = 2024;
+    s.NodeCount = int(state.range(0));
+    FillRandomDocument(doc, s);
+    TDecTreeNode* root = doc.Root();
+    root->InTakenPath = true;
+    root->RollBack();
+    for (auto _ : state) {
+        root->RollBack();
+        root->CalculatePathValues(1.0, double(root->Payoff) / CurrencyScale);
+        benchmark::DoNotOptimize(root->ExpectedValue);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_RollBackThenPathValues)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // A multi-option decision with the given number of options, each an investment with a range of
 // outcomes, and a budget that affords about half of them.
 TDecTreeNode* BudgetedDecision(TDecTreeDocument& doc, int options)

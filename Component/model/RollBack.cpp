@@ -205,22 +205,20 @@ struct DocumentWalk {
         }
     }
 
-    void ValuesOfRange(size_t begin, size_t end)
+    // The node's own taken mark, and its children's (Values must hold the children's marks).
+    void TakenAt(size_t i)
     {
-        for (size_t i = end; i-- > begin;) {
-            if (i >= begin + PrefetchDistance)
-                Prefetch(Nodes[i - PrefetchDistance], &TDecTreeNode::Probability);
-            ValuesAt(i);
-        }
+        Store(Nodes[i]->InTakenPath, bool(Taken[i]));
+        const size_t end = i + size_t(Size[i]);
+        for (size_t c = i + 1; c < end; c += size_t(Size[c]))
+            Taken[c] = Taken[i] && Values[c].Probability > 0;
     }
 
-    void PathOfRange(size_t begin, size_t end, bool markTakenPath)
+    // The node's mark and payoff into its flat copy.
+    void GatherAt(size_t i)
     {
-        for (size_t i = begin; i < end; ++i) {
-            if (i + PrefetchDistance < end)
-                Prefetch(Nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
-            PathAt(i, markTakenPath);
-        }
+        Values[i].Probability = Nodes[i]->Probability;
+        Values[i].Payoff = Nodes[i]->Payoff;
     }
 };
 
@@ -244,7 +242,7 @@ DocumentWalk WalkOf(TDecTreeDocument& doc)
 
 // Large documents are walked by several threads: whole subtrees (contiguous position ranges) go
 // to the workers, and the few nodes above them are done on the calling thread, before the subtrees
-// in the downward walk and after them in the upward one. Each node is written by one thread only.
+// in a downward walk and after them in an upward one. Each node is written by one thread only.
 constexpr size_t ParallelFrom = 200000;
 
 struct SubtreePlan {
@@ -265,15 +263,15 @@ SubtreePlan PlanSubtrees(const std::vector<int32_t>& size, size_t grain)
             continue;
         }
         plan.Above.push_back(i);
-        std::vector<size_t> children;
+        const size_t first = stack.size();
         for (size_t c = i + 1; c < end; c += size_t(size[c]))
-            children.push_back(c);
-        stack.insert(stack.end(), children.rbegin(), children.rend());
+            stack.push_back(c);
+        std::reverse(stack.begin() + long(first), stack.end());
     }
     return plan;
 }
 
-unsigned WorkerCount(size_t n)
+unsigned ThreadCount(size_t n)
 {
     if (n < ParallelFrom)
         return 1;
@@ -306,66 +304,69 @@ void ForEachSubtree(const SubtreePlan& plan, unsigned threads, Work work)
         std::rethrow_exception(failure);
 }
 
-void ValuesOfDocument(TDecTreeDocument& doc)
+// at(i) for every position, each node after all of its descendants.
+template <class At>
+void Upward(DocumentWalk& walk, At at)
+{
+    const size_t n = walk.Count();
+    auto range = [&walk, &at](size_t begin, size_t end) {
+        for (size_t i = end; i-- > begin;) {
+            if (i >= begin + PrefetchDistance)
+                Prefetch(walk.Nodes[i - PrefetchDistance], &TDecTreeNode::Probability);
+            at(i);
+        }
+    };
+    const unsigned threads = ThreadCount(n);
+    if (threads <= 1)
+        return range(0, n);
+    const SubtreePlan plan = PlanSubtrees(walk.Size, n / (threads * 16));
+    ForEachSubtree(plan, threads, range);
+    for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it)
+        at(*it);
+}
+
+// at(i) for every position, each node before all of its descendants.
+template <class At>
+void Downward(DocumentWalk& walk, At at)
+{
+    const size_t n = walk.Count();
+    auto range = [&walk, &at](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            if (i + PrefetchDistance < end)
+                Prefetch(walk.Nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
+            at(i);
+        }
+    };
+    const unsigned threads = ThreadCount(n);
+    if (threads <= 1)
+        return range(0, n);
+    const SubtreePlan plan = PlanSubtrees(walk.Size, n / (threads * 16));
+    for (size_t i : plan.Above)
+        at(i);
+    ForEachSubtree(plan, threads, range);
+}
+
+// Values upward; the taken path then runs downward: a child is on it when its parent is and its
+// own mark is above 0 (values do not depend on it, so the order of the two walks is free).
+void RollBackDocument(TDecTreeDocument& doc)
 {
     DocumentWalk walk = WalkOf(doc);
-    const unsigned threads = WorkerCount(walk.Count());
-    if (threads <= 1) {
-        walk.ValuesOfRange(0, walk.Count());
-        return;
-    }
-    const SubtreePlan plan = PlanSubtrees(walk.Size, walk.Count() / (threads * 16));
-    ForEachSubtree(plan, threads, [&walk](size_t begin, size_t end) { walk.ValuesOfRange(begin, end); });
-    for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it)
-        walk.ValuesAt(*it);
+    Upward(walk, [&walk](size_t i) { walk.ValuesAt(i); });
+    walk.Taken[0] = walk.Nodes[0]->InTakenPath;
+    Downward(walk, [&walk](size_t i) { walk.TakenAt(i); });
 }
 
-// The taken path runs downward: a child is on it when its parent is and its own mark is above 0.
-void TakenPathOfDocument(TDecTreeDocument& doc)
-{
-    const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
-    const std::vector<int32_t>& parent = doc.ParentPositions();
-    const size_t n = nodes.size();
-    thread_local std::vector<uint8_t> taken;
-    taken.resize(n);
-    taken[0] = nodes[0]->InTakenPath;
-    for (size_t i = 1; i < n; ++i) {
-        if (i + PrefetchDistance < n)
-            Prefetch(nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
-        TDecTreeNode* node = nodes[i];
-        const bool t = taken[size_t(parent[i])] && node->Probability > 0;
-        Store(node->InTakenPath, t);
-        taken[i] = t;
-    }
-}
-
-// Path values in pre-order. Right after the values pass (fused) the children's marks and payoffs
-// are taken from that pass's flat copy instead of the nodes, and the taken path is set in the same
-// walk, which gives what a separate walk would, since neither depends on the other.
+// Path values downward. Right after the values walk (fused) the children's marks and payoffs are
+// taken from its flat copy, and the taken path is set in the same walk.
 void PathValuesOfDocument(TDecTreeDocument& doc, double probabilitySoFar, double payoffSoFar, bool fused)
 {
     DocumentWalk walk = WalkOf(doc);
-    const size_t n = walk.Count();
-    if (!fused) {
-        for (size_t i = 0; i < n; ++i) {
-            if (i + PrefetchDistance < n)
-                Prefetch(walk.Nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
-            walk.Values[i].Probability = walk.Nodes[i]->Probability;
-            walk.Values[i].Payoff = walk.Nodes[i]->Payoff;
-        }
-    }
+    if (!fused)
+        Downward(walk, [&walk](size_t i) { walk.GatherAt(i); });
     walk.P[0] = probabilitySoFar;
     walk.V[0] = payoffSoFar;
     walk.Taken[0] = walk.Nodes[0]->InTakenPath;
-    const unsigned threads = WorkerCount(n);
-    if (threads <= 1) {
-        walk.PathOfRange(0, n, fused);
-        return;
-    }
-    const SubtreePlan plan = PlanSubtrees(walk.Size, n / (threads * 16));
-    for (size_t i : plan.Above)
-        walk.PathAt(i, fused);
-    ForEachSubtree(plan, threads, [&walk, fused](size_t begin, size_t end) { walk.PathOfRange(begin, end, fused); });
+    Downward(walk, [&walk, fused](size_t i) { walk.PathAt(i, fused); });
 }
 
 } // namespace
@@ -388,7 +389,8 @@ void CalculateDocumentValues(TDecTreeDocument& doc)
     if (!root)
         return;
     root->InTakenPath = true;
-    ValuesOfDocument(doc);
+    DocumentWalk walk = WalkOf(doc);
+    Upward(walk, [&walk](size_t i) { walk.ValuesAt(i); });
     PathValuesOfDocument(doc, 1.0, double(root->Payoff) / CurrencyScale, true);
 }
 
@@ -397,8 +399,7 @@ void TDecTreeNode::RollBack()
     // Marks go down in pre-order; values come up in reverse pre-order, which puts every node after
     // all of its descendants.
     if (Tree && Tree->Root() == this) {
-        TakenPathOfDocument(*Tree);
-        ValuesOfDocument(*Tree);
+        RollBackDocument(*Tree);
         return;
     }
     thread_local std::vector<TDecTreeNode*> order;
