@@ -90,8 +90,10 @@ void BM_PaintExposedArea100000(benchmark::State& state)
     auto doc = RandomDocument(100000);
     TRecordingCanvas measure;
     const TRectangle bounds = LayoutDocumentTree(*doc->Root(), measure, 10);
-    // A screenful in the middle of the drawing, where the tree is dense.
-    const QRect exposed(std::max(0, bounds.CenterX() - 960), std::max(0, bounds.CenterY() - 540), 1920, 1080);
+    // A screenful around a node halfway through the tree, its branches and subtrees around it.
+    const TRectangle& middle = doc->PreOrder()[doc->PreOrder().size() / 2]->ElementRects[htOptionDescriptor];
+    const QRect exposed(std::max(0, middle.Left - 600), std::max(0, middle.Top - 540), 1920, 1080);
+    (void)bounds;
     QImage image(exposed.size(), QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);

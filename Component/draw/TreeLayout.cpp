@@ -39,6 +39,10 @@ public:
         return Entry(style).Font->TextWidth(text);
     }
     int32_t LineHeight(const TStyle& style) { return Entry(style).LineHeight; }
+    int32_t MoneyWidth(const TStyle& style, TCurrency value, const TTreeOptions& options)
+    {
+        return TextWidth(style, FormatCurrency(value, options));
+    }
 
 private:
     struct TEntry {
@@ -86,7 +90,9 @@ void MeasureNode(TDecTreeNode& n, const TStyleState& state, const TTreeOptions& 
 
     const TStyle& descriptorStyle = *state.OptionDescriptors();
     TRectangle& d = Rect(n, htOptionDescriptor);
-    d.Width = Wrap(int64_t(m.TextWidth(descriptorStyle, n.GetOutlineCode() + n.Caption)) + DescriptorPadding);
+    const QString code = n.GetOutlineCode();
+    d.Width = Wrap(int64_t(m.TextWidth(descriptorStyle, code.isEmpty() ? n.Caption : code + n.Caption)) +
+                   DescriptorPadding);
     d.Height = m.LineHeight(descriptorStyle) + DescriptorPadding;
 
     if (n.Parent()) {
@@ -97,7 +103,7 @@ void MeasureNode(TDecTreeNode& n, const TStyleState& state, const TTreeOptions& 
         // Measured in the style that paints it, so a negative payoff in a wider font still fits.
         const TStyle& payoffStyle = *GetPayoffStyle(state, n);
         TRectangle& y = Rect(n, htPayoff);
-        y.Width = options.ShowPayoff ? m.TextWidth(payoffStyle, FormatCurrency(n.Payoff, options)) : 0;
+        y.Width = options.ShowPayoff ? m.MoneyWidth(payoffStyle, n.Payoff, options) : 0;
         y.Height = m.LineHeight(payoffStyle);
     }
 
@@ -166,8 +172,8 @@ struct TFrame {
 
 class TTreePlacer {
 public:
-    TTreePlacer(TCanvas& canvas, const TDecTreeDocument& document) :
-        FMeasurer(canvas), FStates(document.StyleStates), FOptions(document.Options)
+    TTreePlacer(TMeasurer& measurer, const TDecTreeDocument& document) :
+        FMeasurer(measurer), FStates(document.StyleStates), FOptions(document.Options)
     {
     }
 
@@ -275,8 +281,7 @@ private:
             b.Height = Wrap(int64_t(d.Height) + 2);
             const TStyle& terminator = *state.SymbolsTerminator();
             const int32_t t1 = FMeasurer.TextWidth(terminator, PathProbabilityText(n.PathProbability));
-            const int32_t t2 =
-                FMeasurer.TextWidth(terminator, FormatCurrency(ValueToCurrency(n.PathPayoff), FOptions));
+            const int32_t t2 = FMeasurer.MoneyWidth(terminator, ValueToCurrency(n.PathPayoff), FOptions);
             b.Width = Wrap(int64_t(box.Width) + f.ColumnWidth + s.Width + EndNodeTextRoom + std::max(t1, t2));
         }
         b.Height = std::max(b.Height, Wrap(int64_t(box.Height) + 2));
@@ -360,7 +365,7 @@ private:
         }
     }
 
-    TMeasurer FMeasurer;
+    TMeasurer& FMeasurer;
     const TStyleStates& FStates;
     const TTreeOptions& FOptions;
     std::vector<TFrame> FStack;
@@ -402,11 +407,11 @@ TStyle* GetElementStyle(const TDecTreeNode& node, TNodeElementType element)
     throw ArgumentOutOfRangeException(QStringLiteral("OfType is not a valid TNodeElementType"));
 }
 
-void LayoutNode(TDecTreeNode& node, TCanvas& canvas)
+namespace {
+
+void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
 {
     const TDecTreeDocument& document = DocumentOf(node);
-    const TCanvasFont keep = canvas.Font;
-    TMeasurer measurer(canvas);
     struct TItem {
         TDecTreeNode* Node;
         bool InsideClone;
@@ -416,27 +421,34 @@ void LayoutNode(TDecTreeNode& node, TCanvas& canvas)
         const TItem item = stack.back();
         stack.pop_back();
         TDecTreeNode& n = *item.Node;
-        MeasureNode(n, *StyleStateFor(document.StyleStates, item.InsideClone || n.IsClone(), n.InTakenPath),
-                    document.Options, measurer);
-        const bool childrenInside = item.InsideClone || n.IsClone();
+        const bool cloneOrInside = item.InsideClone || n.IsClone();
+        MeasureNode(n, *StyleStateFor(document.StyleStates, cloneOrInside, n.InTakenPath), document.Options, measurer);
         for (int i = n.Children.Count() - 1; i >= 0; --i)
-            stack.push_back({n.Children[i], childrenInside});
+            stack.push_back({n.Children[i], cloneOrInside});
     }
-    canvas.Font = keep;
+}
+
+} // namespace
+
+void LayoutNode(TDecTreeNode& node, TCanvas& canvas)
+{
+    TMeasurer measurer(canvas);
+    MeasureTree(node, measurer);
 }
 
 void LayoutTree(TDecTreeNode& node, int32_t x, int32_t y, int32_t columnWidth, TCanvas& canvas)
 {
-    const TCanvasFont keep = canvas.Font;
-    TTreePlacer placer(canvas, DocumentOf(node));
-    placer.Run(node, x, y, columnWidth);
-    canvas.Font = keep;
+    TMeasurer measurer(canvas);
+    TTreePlacer(measurer, DocumentOf(node)).Run(node, x, y, columnWidth);
 }
 
 TRectangle LayoutDocumentTree(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize)
 {
-    LayoutNode(root, canvas);
-    LayoutTree(root, borderSize, borderSize, root.ElementRects[htOptionDescriptor].Width, canvas);
+    // One measurer for both passes: each style's font is looked up once.
+    TMeasurer measurer(canvas);
+    MeasureTree(root, measurer);
+    TTreePlacer(measurer, DocumentOf(root)).Run(root, borderSize, borderSize,
+                                                root.ElementRects[htOptionDescriptor].Width);
     return root.BoundsRect;
 }
 
