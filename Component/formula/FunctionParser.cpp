@@ -14,7 +14,11 @@ enum class TReferenceFault { None, Letters, Column, RowNotNumber, RowRange };
 
 TReferenceFault SplitReference(const QString& text, int& column, int& row)
 {
-    const QString ref = text.trimmed().toUpper();
+    // Only the letters a to z are folded: a full case mapping would turn "ß" into "SS".
+    QString ref = text.trimmed();
+    for (QChar& c : ref)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - u'a' + u'A');
     // The first digit is looked for from the second character on, so a leading digit counts
     // as a (wrong) letter.
     qsizetype digit = -1;

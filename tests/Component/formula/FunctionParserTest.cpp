@@ -51,7 +51,7 @@ TEST(ParseCellReference, SplitsColumnAndRow)
 TEST(ParseCellReference, WrongLettersFailTheAssertion)
 {
     int column = 0, row = 0;
-    for (const char* text : {"12", "1A", "", "ABCD1", "A", "XFE1", "ZZZ1", "Ä1", "A-1"}) {
+    for (const char* text : {"12", "1A", "", "ABCD1", "A", "XFE1", "ZZZ1", "Ä1", "A-1", "ß1", "ﬀ1"}) {
         EXPECT_THROW(ParseCellReference(QString::fromUtf8(text), column, row), EAssertionFailed) << text;
     }
 }
