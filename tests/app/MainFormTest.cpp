@@ -921,3 +921,26 @@ TEST_F(MainFormTest, TheTreesHoverHintGoesToTheHintPanel)
     EXPECT_FALSE(Form->StatusPanels[3]->text().isEmpty());
     EXPECT_EQ(Form->StatusPanels[3]->text(), GetLongHint(Tree()->Hint()));
 }
+
+TEST_F(MainFormTest, RecentFilesStandInTheFileMenuAboveExit)
+{
+    Create();
+    BuildSample();
+    ASSERT_TRUE(SaveAs("menu.qdn"));
+    Form->FileNewMenuItem->trigger();
+    Q_EMIT Form->FileMenu->aboutToShow();
+    const QList<QAction*> items = Form->FileMenu->actions();
+    const qsizetype exitIndex = items.indexOf(Form->FileExitMenuItem);
+    QAction* entry = nullptr;
+    qsizetype entryIndex = -1;
+    for (qsizetype i = 0; i < items.size(); ++i)
+        if (items[i]->data().toString() == Path("menu.qdn")) {
+            entry = items[i];
+            entryIndex = i;
+        }
+    ASSERT_NE(entry, nullptr);
+    EXPECT_LT(entryIndex, exitIndex);
+    entry->trigger();
+    EXPECT_EQ(Form->FileName(), Path("menu.qdn"));
+    EXPECT_EQ(Root()->Children.Count(), 2);
+}
