@@ -217,6 +217,7 @@ void TMainForm::DefaultDialogs()
     };
     ExecuteCommentDialog = [this](const QString& text) { return EditComment(text, this); };
     OpenHelpFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    HelpFileName = HelpFilePath();
 }
 
 QAction* TMainForm::AddAction(QMenu* menu, const QString& caption, const QString& hint,
@@ -634,9 +635,8 @@ void TMainForm::ToolsOptionsMenuItemClick()
 
 void TMainForm::ApplicationHelp()
 {
-    const QString path = HelpFilePath();
-    if (QFileInfo::exists(path))
-        OpenHelpFile(path);
+    if (QFileInfo::exists(HelpFileName))
+        OpenHelpFile(HelpFileName);
     else
         MessageDlg(this, AppStrings::NoHelpFile.arg(Startup::ApplicationHelpFile), TMsgDlgType::Information, mbOK);
 }

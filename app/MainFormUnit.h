@@ -88,6 +88,8 @@ public:
     std::function<TCommentResult(const QString& text)> ExecuteCommentDialog;
     // Opens the help file with the desktop's handler.
     std::function<void(const QString& path)> OpenHelpFile;
+    // The help file: "Quandrel.chm" in the program's folder.
+    QString HelpFileName;
     // Starts a background update check; none is wired while the program has no updater.
     std::function<void()> StartUpdateCheck;
 

@@ -580,6 +580,7 @@ TEST_F(MainFormTest, ClosingAnUnmodifiedDocumentAsksNothing)
 TEST_F(MainFormTest, HelpWithoutAHelpFileSaysSo)
 {
     Create();
+    Form->HelpFileName = Path("Quandrel.chm");
     Form->HelpHelpMenuItem->trigger();
     EXPECT_TRUE(HelpOpened.isEmpty());
     ASSERT_EQ(Messages.size(), 1u);
@@ -867,13 +868,13 @@ TEST_F(MainFormTest, WheelScrollsByFortyAndShiftScrollsSideways)
 TEST_F(MainFormTest, HelpOpensTheHelpFileBesideTheProgram)
 {
     Create();
-    QFile help(QCoreApplication::applicationDirPath() + QStringLiteral("/Quandrel.chm"));
-    ASSERT_FALSE(help.exists());
+    EXPECT_EQ(Form->HelpFileName, QCoreApplication::applicationDirPath() + QStringLiteral("/Quandrel.chm"));
+    Form->HelpFileName = Path("Quandrel.chm");
+    QFile help(Form->HelpFileName);
     ASSERT_TRUE(help.open(QIODevice::WriteOnly));
     help.close();
     Form->HelpHelpMenuItem->trigger();
-    help.remove();
-    EXPECT_EQ(HelpOpened, QCoreApplication::applicationDirPath() + QStringLiteral("/Quandrel.chm"));
+    EXPECT_EQ(HelpOpened, Path("Quandrel.chm"));
     EXPECT_TRUE(Messages.empty());
 }
 
