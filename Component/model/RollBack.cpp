@@ -126,7 +126,7 @@ void CollectAndMarkTakenPath(TDecTreeNode& start, std::vector<TDecTreeNode*>& or
 
 // The walks over a whole document visit nodes scattered over the heap; asking for the lines a few
 // nodes ahead keeps several memory reads in flight instead of one.
-constexpr size_t PrefetchDistance = 12;
+constexpr size_t PrefetchDistance = 32;
 
 template <class Member>
 inline void Prefetch(const TDecTreeNode* node, Member member)
