@@ -20,6 +20,16 @@ bool IdEquals(pugi::xml_node element, const QByteArray& id)
     return attr && id == attr.value();
 }
 
+// The first child element of that name; a processing instruction of the same name (kept when the
+// caller parses with parse_pi) is not an element and never matches.
+pugi::xml_node ChildElement(pugi::xml_node parent, const char* name)
+{
+    for (pugi::xml_node child = parent.child(name); child; child = child.next_sibling(name))
+        if (child.type() == pugi::node_element)
+            return child;
+    return {};
+}
+
 bool IsXmlChar(char32_t c)
 {
     if (c < 0x20)
@@ -129,7 +139,7 @@ pugi::xml_node FindStyleNode(pugi::xml_node element, const QString& styleName)
         pending.pop_back();
         if (IdEquals(node, id))
             return node;
-        const pugi::xml_node styles = node.child(StylesTag);
+        const pugi::xml_node styles = ChildElement(node, StylesTag);
         if (!styles)
             continue;
         children.clear();
@@ -153,19 +163,19 @@ bool LoadStyleStates(TStyleStates& styleStates, pugi::xml_node container)
         const pugi::xml_node stateElement = FindStateNode(container, state->Name);
         if (!stateElement)
             continue;
-        const pugi::xml_node rootElement = stateElement.child(StyleTag);
+        const pugi::xml_node rootElement = ChildElement(stateElement, StyleTag);
         if (!rootElement)
             continue;
         for (TStyle* style : state->RootStyle()->GetAllStyles(true)) {
             const pugi::xml_node styleElement = FindStyleNode(rootElement, style->Name);
             if (!styleElement)
                 continue;
-            const pugi::xml_node settingsElement = styleElement.child(SettingsTag);
+            const pugi::xml_node settingsElement = ChildElement(styleElement, SettingsTag);
             if (!settingsElement)
                 continue;
             for (int i = 0; i < TStyle::SettingCount; ++i) {
                 TCascadedStyleSetting* setting = style->SettingAt(i);
-                const pugi::xml_node item = settingsElement.child(tags[size_t(i)].constData());
+                const pugi::xml_node item = ChildElement(settingsElement, tags[size_t(i)].constData());
                 if (item) {
                     setting->Inherit = false;
                     setting->SetAsString(XmlElementText(item));

@@ -288,6 +288,21 @@ TEST(StyleXml, ElementsWithoutAnIdNeverMatchAndOtherNodesAreSkipped)
     EXPECT_STREQ(FindStateNode(doc.child("C"), QStringLiteral("InTakenPath")).name(), "Any");
     EXPECT_FALSE(FindStateNode(doc.child("C"), QString()));
     EXPECT_FALSE(FindStyleNode(doc.child("C").child("X"), QString()));
+
+    // Processing instructions kept by the caller's parser share the names of the elements
+    // looked for, but are not elements.
+    pugi::xml_document withPi;
+    ASSERT_TRUE(withPi.load_string(R"(<StyleStates><State ID="CloneInTakenPath"><?Style x?>
+        <Style ID=""><?Settings x?><Settings><?FontBold x?><FontBold>1</FontBold></Settings>
+        <?Styles x?><Styles><Style ID="Symbols"><Settings><LineWidth>7</LineWidth></Settings></Style></Styles>
+        </Style></State></StyleStates>)", StyleXmlParseOptions | pugi::parse_pi));
+    ASSERT_TRUE(LoadStyleStates(states, withPi.child("StyleStates")));
+    TStyleState* clone = states.CloneInTakenPath();
+    EXPECT_FALSE(clone->RootStyle()->FontBold()->Inherit);
+    EXPECT_TRUE(clone->RootStyle()->FontBold()->Value);
+    EXPECT_TRUE(clone->RootStyle()->FontItalic()->Inherit);
+    EXPECT_FALSE(clone->Symbols()->LineWidth()->Inherit);
+    EXPECT_EQ(clone->Symbols()->LineWidth()->Value, 7);
 }
 
 TEST(StyleXml, RepeatedElementsFirstWinsAndBadTextsFallBack)
