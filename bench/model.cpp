@@ -42,6 +42,25 @@ void BM_RollBackAndPathValues(benchmark::State& state)
 // Large documents are walked by several threads: wall-clock time is what counts.
 BENCHMARK(BM_RollBackAndPathValues)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// As above, but every round changes the root's payoff, so the path payoff of every end node is
+// written anew.
+void BM_RollBackAndPathValuesAfterEdit(benchmark::State& state)
+{
+    TDecTreeDocument doc;
+    TRandomTreeSettings s;
+    s.Seed = 2024;
+    s.NodeCount = int(state.range(0));
+    FillRandomDocument(doc, s);
+    doc.CalculateValues();
+    for (auto _ : state) {
+        doc.Root()->Payoff = doc.Root()->Payoff == 0 ? CurrencyScale : 0;
+        doc.CalculateValues();
+        benchmark::DoNotOptimize(doc.Root()->ExpectedValue);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_RollBackAndPathValuesAfterEdit)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The same passes called one after the other on the root, as a caller that runs them separately.
 void BM_RollBackThenPathValues(benchmark::State& state)
 {
