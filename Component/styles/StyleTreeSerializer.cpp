@@ -80,12 +80,18 @@ QString RemoveXmlInvalidChars(const QString& text)
 
 QString XmlElementText(pugi::xml_node element)
 {
-    // A document parsed with parse_embed_pcdata keeps an element's first text in the element
-    // itself rather than in a child node; it comes before any text that follows in children.
-    QByteArray text(element.type() == pugi::node_element ? element.value() : "");
+    QByteArray text;
+    bool hasTextNodes = false;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
             text.append(child.value());
+            hasTextNodes = true;
+        }
+    // A document parsed with parse_embed_pcdata keeps an element's only text in the element
+    // itself. A reader that also copies it into a text node must not get it twice, so the
+    // element's own value counts only when there are no text nodes.
+    if (!hasTextNodes && element.type() == pugi::node_element)
+        text = element.value();
     return QString::fromUtf8(text);
 }
 
