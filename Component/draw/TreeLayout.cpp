@@ -30,7 +30,7 @@ TRectangle& Rect(TDecTreeNode& node, TNodeElementType e) { return node.ElementRe
 // same font entries every canvas measures with, so this is the canvas's own measurement.
 class TMeasurer {
 public:
-    explicit TMeasurer(TCanvas& canvas) : FCanvas(canvas) {}
+    explicit TMeasurer(TCanvas& canvas) : FCanvas(canvas), FSeparators(TMoneySeparators::Current()) {}
 
     int32_t TextWidth(const TStyle& style, const QString& text)
     {
@@ -41,7 +41,7 @@ public:
     int32_t LineHeight(const TStyle& style) { return Entry(style).LineHeight; }
     int32_t MoneyWidth(const TStyle& style, TCurrency value, const TTreeOptions& options)
     {
-        return TextWidth(style, FormatCurrency(value, options));
+        return TextWidth(style, FormatCurrency(value, options, FSeparators));
     }
 
 private:
@@ -69,6 +69,9 @@ private:
     }
 
     TCanvas& FCanvas;
+    // Asked once per layout: a tree has an amount or two per node, and the locale's answer is
+    // the same for all of them.
+    const TMoneySeparators FSeparators;
     std::unordered_map<const TStyle*, TEntry> FEntries;
     const TStyle* FLastStyle = nullptr;
     TEntry* FLast = nullptr;

@@ -72,6 +72,7 @@ bool TTreePainter::PaintCaught(TDecTreeNode* root)
 {
     FLastError.reset();
     try {
+        FSeparators = TMoneySeparators::Current();
         PaintPass(root, true);
         PaintPass(root, false);
         FArea.reset();
@@ -94,7 +95,11 @@ bool TTreePainter::PaintCaught(TDecTreeNode* root)
     return false;
 }
 
-void TTreePainter::PaintNode(TDecTreeNode* node, bool shadowPass) { PaintPass(node, shadowPass); }
+void TTreePainter::PaintNode(TDecTreeNode* node, bool shadowPass)
+{
+    FSeparators = TMoneySeparators::Current();
+    PaintPass(node, shadowPass);
+}
 
 int32_t TTreePainter::CullingMargin()
 {
@@ -237,8 +242,8 @@ void TTreePainter::PaintEndNode(const TNodeContext& c)
     if (FOptions->ShowPayoff) {
         StyledPainter->DrawText(terminator, QPoint(x, c.S.CenterY() - 2), p, taLeftJustify, taRightJustify);
         StyledPainter->DrawText(terminator, QPoint(x, c.S.CenterY() + 2),
-                                FormatCurrency(ValueToCurrency(c.Node.PathPayoff), *FOptions), taLeftJustify,
-                                taLeftJustify);
+                                FormatCurrency(ValueToCurrency(c.Node.PathPayoff), *FOptions, *FSeparators),
+                                taLeftJustify, taLeftJustify);
     } else {
         StyledPainter->DrawText(terminator, QPoint(x, c.S.CenterY()), p, taLeftJustify, taCenter);
     }
@@ -321,8 +326,8 @@ void TTreePainter::PaintSymbolAndAttributes(const TNodeContext& c)
 
     if (FOptions->ShowPayoff && !StyledPainter->ShadowPass)
         StyledPainter->DrawText(*symbol, QPoint(c.S.Right() + 12, c.S.CenterY()),
-                                FormatCurrency(ValueToCurrency(n.ExpectedValue), *FOptions), taLeftJustify,
-                                taCenter);
+                                FormatCurrency(ValueToCurrency(n.ExpectedValue), *FOptions, *FSeparators),
+                                taLeftJustify, taCenter);
 }
 
 void TTreePainter::PaintBranchTexts(const TNodeContext& c)
@@ -338,7 +343,7 @@ void TTreePainter::PaintBranchTexts(const TNodeContext& c)
     if (FOptions->ShowPayoff) {
         if (!StyledPainter->ShadowPass)
             StyledPainter->DrawText(*GetPayoffStyle(c.State, n), n.ElementRects[htPayoff].TopLeft(),
-                                    FormatCurrency(n.Payoff, *FOptions), taLeftJustify, taLeftJustify);
+                                    FormatCurrency(n.Payoff, *FOptions, *FSeparators), taLeftJustify, taLeftJustify);
         DrawElementSelection(c, htPayoff, *c.State.OptionPayoff(), true);
     }
 }

@@ -10,6 +10,7 @@
 
 #include "Component/draw/Canvas.h"
 #include "Component/draw/StyledPainter.h"
+#include "Component/model/NodeStatus.h"
 #include "Component/model/NodeTypes.h"
 #include "Component/model/Rectangle.h"
 #include "shared/core/NullableColor.h"
@@ -85,6 +86,7 @@ private:
 
     TCanvas& FCanvas;
     const TTreeOptions* FOptions = nullptr;
+    std::optional<TMoneySeparators> FSeparators; // the locale's, taken once per painting
     std::optional<TRectangle> FArea; // what may show; none: everything
     int32_t FMargin = -1;            // how far drawing reaches beyond a node's rectangles
     std::optional<TPaintError> FLastError;

@@ -34,32 +34,51 @@ TCurrency SaturateMoney(long double value)
     return TCurrency(value);
 }
 
-QString GroupedDigits(uint64_t whole, const QString& groupSeparator)
+// Where a formatted amount's parts go, one format code each: 's' the currency symbol, 'n' the
+// number, any other character itself.
+constexpr const char* PositiveLayouts[] = {"sn", "ns", "s n", "n s"};
+constexpr const char* NegativeLayouts[] = {"(sn)", "-sn",  "s-n",  "sn-",  "(ns)",  "-ns",   "n-s",   "ns-",
+                                           "-n s", "-s n", "n s-", "s n-", "s -n", "n- s", "(s n)", "(n s)"};
+
+// Writes the decimal digits of v ending just before end and returns where they start.
+char16_t* WriteDigits(char16_t* end, uint64_t v)
 {
-    QString digits = QString::number(whole);
-    for (int i = int(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(i, groupSeparator);
-    return digits;
+    do {
+        *--end = char16_t(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    return end;
 }
 
 } // namespace
 
-QString FormatCurrency(TCurrency value, const TTreeOptions& options)
+TMoneySeparators TMoneySeparators::Current()
 {
     const QLocale locale;
+    return TMoneySeparators{locale.groupSeparator(), locale.decimalPoint()};
+}
+
+QString FormatCurrency(TCurrency value, const TTreeOptions& options)
+{
+    return FormatCurrency(value, options, TMoneySeparators::Current());
+}
+
+QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMoneySeparators& separators)
+{
     const int decimals = std::clamp(options.CurrencyDecimals, 0, 255);
     const bool negativeInput = value < 0;
     // In magnitude, as unsigned, so the most negative amount has a magnitude too.
     uint64_t magnitude = negativeInput ? uint64_t(0) - uint64_t(value) : uint64_t(value);
     uint64_t whole = magnitude / CurrencyScale;
     uint64_t fraction = magnitude % CurrencyScale; // in 1/10000
-    QString fractionText;
-    bool nonZero = whole != 0;
+    // The fraction's shown digits: rounded to fewer than four, or all four and zeros after.
+    uint64_t shown = fraction;
+    int shownDigits = 4;
     if (decimals < 4) {
         uint64_t divisor = 1;
         for (int i = decimals; i < 4; ++i)
             divisor *= 10;
-        uint64_t shown = fraction / divisor;
+        shown = fraction / divisor;
         if ((fraction % divisor) * 2 >= divisor)
             ++shown; // half away from zero
         uint64_t limit = 1;
@@ -69,48 +88,67 @@ QString FormatCurrency(TCurrency value, const TTreeOptions& options)
             shown -= limit;
             ++whole;
         }
-        nonZero = whole != 0 || shown != 0;
-        if (decimals > 0)
-            fractionText = QStringLiteral("%1").arg(shown, decimals, 10, QLatin1Char('0'));
-    } else {
-        nonZero = nonZero || fraction != 0;
-        fractionText = QStringLiteral("%1").arg(fraction, 4, 10, QLatin1Char('0')) +
-                       QString(decimals - 4, QLatin1Char('0'));
+        shownDigits = decimals;
     }
-    QString number = GroupedDigits(whole, locale.groupSeparator());
-    if (decimals > 0)
-        number += locale.decimalPoint() + fractionText;
     // An amount that rounds to zero shows no sign.
-    const bool negative = negativeInput && nonZero;
+    const bool negative = negativeInput && (whole != 0 || shown != 0);
 
-    const QString& s = options.CurrencySymbol;
-    const QString& n = number;
-    if (!negative) {
-        switch (options.CurrencyPosFormat) {
-        case 1: return n + s;
-        case 2: return s + QLatin1Char(' ') + n;
-        case 3: return n + QLatin1Char(' ') + s;
-        default: return s + n;
+    // Amounts are formatted by the thousand for every paint, so the text is put together in
+    // place rather than from pieces.
+    char16_t wholeBuffer[24];
+    char16_t* const wholeEnd = wholeBuffer + 24;
+    const char16_t* const wholeDigits = WriteDigits(wholeEnd, whole);
+    const qsizetype wholeCount = wholeEnd - wholeDigits;
+    const QString& group = separators.Group;
+    const qsizetype groups = (wholeCount - 1) / 3;
+    qsizetype numberSize = wholeCount + groups * group.size();
+    if (decimals > 0)
+        numberSize += separators.Decimal.size() + decimals;
+
+    const QString& symbol = options.CurrencySymbol;
+    const int posCode = options.CurrencyPosFormat;
+    const int negCode = options.CurrencyNegFormat;
+    const char* layout = negative ? NegativeLayouts[negCode >= 1 && negCode <= 15 ? negCode : 0]
+                                  : PositiveLayouts[posCode >= 1 && posCode <= 3 ? posCode : 0];
+    qsizetype size = 0;
+    for (const char* c = layout; *c; ++c)
+        size += *c == 's' ? symbol.size() : *c == 'n' ? numberSize : 1;
+
+    QString result(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(result.data());
+    auto put = [&out](const QString& text) {
+        std::copy_n(reinterpret_cast<const char16_t*>(text.constData()), text.size(), out);
+        out += text.size();
+    };
+    for (const char* c = layout; *c; ++c) {
+        if (*c == 's') {
+            put(symbol);
+        } else if (*c == 'n') {
+            // Digits grouped by three from the right.
+            qsizetype untilGroup = wholeCount - groups * 3;
+            for (const char16_t* d = wholeDigits; d != wholeEnd; ++d) {
+                if (untilGroup == 0) {
+                    put(group);
+                    untilGroup = 3;
+                }
+                *out++ = *d;
+                --untilGroup;
+            }
+            if (decimals > 0) {
+                put(separators.Decimal);
+                char16_t* const fractionEnd = out + shownDigits;
+                uint64_t rest = shown;
+                for (char16_t* d = fractionEnd; d != out;) {
+                    *--d = char16_t(u'0' + rest % 10);
+                    rest /= 10;
+                }
+                out = std::fill_n(fractionEnd, decimals - shownDigits, u'0');
+            }
+        } else {
+            *out++ = char16_t(*c);
         }
     }
-    switch (options.CurrencyNegFormat) {
-    case 1: return QLatin1Char('-') + s + n;
-    case 2: return s + QLatin1Char('-') + n;
-    case 3: return s + n + QLatin1Char('-');
-    case 4: return QLatin1Char('(') + n + s + QLatin1Char(')');
-    case 5: return QLatin1Char('-') + n + s;
-    case 6: return n + QLatin1Char('-') + s;
-    case 7: return n + s + QLatin1Char('-');
-    case 8: return QLatin1Char('-') + n + QLatin1Char(' ') + s;
-    case 9: return QLatin1Char('-') + s + QLatin1Char(' ') + n;
-    case 10: return n + QLatin1Char(' ') + s + QLatin1Char('-');
-    case 11: return s + QLatin1Char(' ') + n + QLatin1Char('-');
-    case 12: return s + QLatin1Char(' ') + QLatin1Char('-') + n;
-    case 13: return n + QLatin1Char('-') + QLatin1Char(' ') + s;
-    case 14: return QLatin1Char('(') + s + QLatin1Char(' ') + n + QLatin1Char(')');
-    case 15: return QLatin1Char('(') + n + QLatin1Char(' ') + s + QLatin1Char(')');
-    default: return QLatin1Char('(') + s + n + QLatin1Char(')');
-    }
+    return result;
 }
 
 TDateTime CurrentDayCount()

@@ -40,6 +40,16 @@ constexpr double ProbabilitySumTolerance = 0.0001;
 // paint can never fail on it.
 QString FormatCurrency(TCurrency value, const TTreeOptions& options);
 
+// The user's locale's decimal and group separators, taken once for a run of many amounts (a
+// layout or a paint of a whole tree) instead of asking the locale for every amount.
+struct TMoneySeparators {
+    QString Group;
+    QString Decimal;
+    static TMoneySeparators Current();
+};
+// FormatCurrency with separators taken beforehand.
+QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMoneySeparators& separators);
+
 // Day-count dates (whole days since 1899-12-30, the fraction the time of day).
 TDateTime CurrentDayCount();
 // The user's short date form of the date part of a day-count date.

@@ -367,3 +367,29 @@ TEST_F(NodeStatus, CurrencyUsesTheLocalesSeparators)
     o.CurrencyPosFormat = 3;
     EXPECT_EQ(FormatCurrency(Money(1234567.891), o), "1.234.567,89 €");
 }
+
+TEST_F(NodeStatus, CurrencyWithSeparatorsTakenBeforehand)
+{
+    TTreeOptions o;
+    o.CurrencySymbol = "CHF";
+    o.CurrencyDecimals = 2;
+    o.CurrencyPosFormat = 2;
+    o.CurrencyNegFormat = 14;
+    // Taken once, they stay what they were even when the locale changes afterwards.
+    const TMoneySeparators english = TMoneySeparators::Current();
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(FormatCurrency(Money(1234567.891), o, english), "CHF 1,234,567.89");
+    EXPECT_EQ(FormatCurrency(Money(1234567.891), o), "CHF 1.234.567,89");
+    EXPECT_EQ(FormatCurrency(Money(-1234567.891), o, TMoneySeparators::Current()), "(CHF 1.234.567,89)");
+    // Separators of any length, none at all too; groups only between digits.
+    const TMoneySeparators odd{QStringLiteral("'\u2009'"), QString()};
+    EXPECT_EQ(FormatCurrency(Money(-999.5), o, odd), "(CHF 99950)");
+    EXPECT_EQ(FormatCurrency(Money(1000), o, odd), "CHF 1'\u2009'00000");
+    EXPECT_EQ(FormatCurrency(Money(123456), o, odd), "CHF 123'\u2009'45600");
+    const TMoneySeparators wide{QStringLiteral("--"), QStringLiteral("::")};
+    o.CurrencyDecimals = 0;
+    EXPECT_EQ(FormatCurrency(Money(-0.4), o, wide), "CHF 0");
+    EXPECT_EQ(FormatCurrency(Money(-1999999.5), o, wide), "(CHF 2--000--000)");
+    o.CurrencyDecimals = 7;
+    EXPECT_EQ(FormatCurrency(Money(12.0345), o, wide), "CHF 12::0345000");
+}
