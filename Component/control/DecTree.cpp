@@ -166,10 +166,10 @@ void TDecTree::Recalculate()
 {
     TDecTreeNode* root = Root();
     if (root) {
-        root->InTakenPath = true;
+        // Clones first, so the roll-back sees current copies; the document then marks the root
+        // taken and runs roll-back and path values in one walk of its cached node order.
         root->RefreshClones();
-        root->RollBack();
-        root->CalculatePathValues(1.0, double(root->Payoff) / CurrencyScale);
+        FDocument->CalculateValues();
 
         FMeasureCanvas->Clear();
         const TRectangle bounds = LayoutDocumentTree(*root, *FMeasureCanvas, BorderSize);
