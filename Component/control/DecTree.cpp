@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -237,13 +238,30 @@ void TDecTree::paintEvent(QPaintEvent* event)
     }
     QPainter qp(this);
     TPainterCanvas canvas(&qp);
+    PaintTreeArea(canvas, exposed);
+}
+
+void TDecTree::PaintTreeArea(TCanvas& canvas, const QRect& exposed)
+{
     canvas.Brush = TCanvasBrush{0x00FFFFFF, TBrushStyle::Solid};
     canvas.FillRect(exposed);
-    if (Root()) {
-        TTreePainter painter(canvas, FDocument->StyleStates, true);
-        painter.SelectionElementType = FSelectionElementType;
-        painter.Paint(Root(), exposed);
+    if (!Root())
+        return;
+    TTreePainter painter(canvas, FDocument->StyleStates, true);
+    painter.SelectionElementType = FSelectionElementType;
+    const bool painted = painter.Paint(Root(), exposed);
+    // A fault that repeats on every repaint is reported once, when it first appears; the report
+    // waits until painting is over, since a message box must not open inside a paint event.
+    if (!painted && !FPaintFailed && painter.LastError()) {
+        const TPaintError error = *painter.LastError();
+        QTimer::singleShot(0, this, [this, error] {
+            if (OnPaintError)
+                OnPaintError(this, error);
+            else if (Dialogs.Inform)
+                Dialogs.Inform(this, error.ClassName + QStringLiteral(": ") + error.Message);
+        });
     }
+    FPaintFailed = !painted;
 }
 
 // While the band is drawn the exposed area is painted into the back buffer, the band blended
@@ -262,13 +280,7 @@ void TDecTree::PaintBand(const QRect& exposed)
         QPainter bp(&FBackBuffer);
         bp.translate(-exposed.topLeft());
         TPainterCanvas canvas(&bp);
-        canvas.Brush = TCanvasBrush{0x00FFFFFF, TBrushStyle::Solid};
-        canvas.FillRect(exposed);
-        if (Root()) {
-            TTreePainter painter(canvas, FDocument->StyleStates, true);
-            painter.SelectionElementType = FSelectionElementType;
-            painter.Paint(Root(), exposed);
-        }
+        PaintTreeArea(canvas, exposed);
     }
     BlendBand(exposed, band);
     QPainter qp(this);

@@ -9,6 +9,7 @@
 // control and repaints it at once. Painting happens only in paint events and covers only the
 // exposed area, so a large tree stays fast.
 
+#include "Component/draw/TreePainter.h"
 #include "Component/draw/HitTestResult.h"
 #include "Component/draw/StyleApplier.h"
 #include "Component/model/DecTreeDocument.h"
@@ -167,6 +168,9 @@ public:
     TNotifyEvent OnBeforeExpandCollapse;
     TNotifyEvent OnBeforeShowDecisionProperty;
     TNotifyEvent OnCalculated;
+    // A fault while painting, once when it first appears (after the paint event has ended);
+    // without a handler it is shown with Dialogs.Inform.
+    std::function<void(TDecTree* sender, const TPaintError& error)> OnPaintError;
 
     TDecTreeDialogs Dialogs;
 
@@ -187,6 +191,7 @@ protected:
 private:
     struct TSelectionFacts;
     void PaintBand(const QRect& exposed);
+    void PaintTreeArea(TCanvas& canvas, const QRect& exposed);
     void BlendBand(const QRect& exposed, const TRectangle& band);
     void UpdateBand(const QPoint& pos);
     void UpdateHint(const QPoint& pos);
@@ -236,6 +241,7 @@ private:
     TPrivateArrayList FBandBase{32, true};
     TNodeElementType FSelectionElementType = htOptionDescriptor;
     bool FBandActive = false;
+    bool FPaintFailed = false;
     QPoint FBandStart;
     QPoint FBandEnd;
     TRectangle FLastBandRect;

@@ -158,3 +158,27 @@ TEST_F(DecTreeTest, CurrencyDecimalsSeparatorsAndZero)
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(Money(*Tree, 12345678, 3, 0), QStringLiteral("1.234,57 $"));
 }
+
+TEST_F(DecTreeTest, APaintingFaultIsReportedOnceAfterThePaintEvent)
+{
+    TDecTreeNode* child = Add(Root(), QStringLiteral("a"), ntChance, 100, 0);
+    Root()->ChildrenVisible = false;
+    Tree->Recalculate();
+    (void)child;
+    // An unknown node type cannot be drawn; every repaint meets it again.
+    Root()->NodeType = TNodeType(7);
+    for (int i = 0; i < 3; ++i) {
+        Tree->grab();
+        EXPECT_TRUE(Notices.isEmpty()) << "no message box may open inside a paint event";
+    }
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Notices.size(), 1);
+    EXPECT_TRUE(Notices[0].startsWith(QStringLiteral("InvalidOperationException: ")));
+    // Mended, painting works again; a new fault is reported anew.
+    Root()->NodeType = ntDecision;
+    Tree->grab();
+    Root()->NodeType = TNodeType(7);
+    Tree->grab();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Notices.size(), 2);
+}
