@@ -74,52 +74,12 @@ void TMultiOptionFullSolverQuick::SolveUnits(const int64_t* cost, const int64_t*
     minSet = bestMinSet;
 }
 
-namespace {
-
-// The plain count over flag arrays, for more projects than a bit mask holds. (The count itself
-// then never ends in practice; the solver is exhaustive by design.)
-void SolveFlags(const std::vector<int64_t>& cost, const std::vector<int64_t>& maxValue,
-                const std::vector<int64_t>& minValue, int64_t budget, std::vector<bool>& bestMaxSet,
-                std::vector<bool>& bestMinSet)
-{
-    const size_t n = cost.size();
-    std::vector<bool> current(n, false);
-    bestMaxSet.assign(n, false);
-    bestMinSet.assign(n, false);
-    int64_t bestMax = 0, bestMin = 0, sumCost = 0, sumMax = 0, sumMin = 0;
-    for (;;) {
-        if (sumCost <= budget) {
-            if (sumMax > bestMax) {
-                bestMaxSet = current;
-                bestMax = sumMax;
-            } else if (sumMin < bestMin) {
-                bestMinSet = current;
-                bestMin = sumMin;
-            }
-        }
-        size_t i = 0;
-        while (i < n && current[i])
-            ++i;
-        if (i == n)
-            break;
-        current[i] = true;
-        sumCost += cost[i];
-        sumMax += maxValue[i];
-        sumMin += minValue[i];
-        for (size_t j = 0; j < i; ++j) {
-            current[j] = false;
-            sumCost -= cost[j];
-            sumMax -= maxValue[j];
-            sumMin -= minValue[j];
-        }
-    }
-}
-
-} // namespace
-
 void TMultiOptionFullSolverQuick::Solve(TProjectList& projects, double budget)
 {
     const int n = projects.Count();
+    if (n > MaxSolvedOptions)
+        throw ArgumentOutOfRangeException(
+            QStringLiteral("Too many options to solve: %1 (at most %2)").arg(n).arg(MaxSolvedOptions));
     const size_t count = static_cast<size_t>(n);
     std::vector<int64_t> cost(count), maxValue(count), minValue(count);
     for (int i = 0; i < n; ++i) {
@@ -129,19 +89,10 @@ void TMultiOptionFullSolverQuick::Solve(TProjectList& projects, double budget)
         minValue[size_t(i)] = CurrencyUnits(p->MinValue);
     }
     const int64_t budgetUnits = CurrencyUnits(budget);
-    if (n <= 62) {
-        uint64_t maxSet = 0, minSet = 0;
-        SolveUnits(cost.data(), maxValue.data(), minValue.data(), n, budgetUnits, maxSet, minSet);
-        for (int i = 0; i < n; ++i) {
-            projects.Items(i)->InMaxSet = (maxSet >> i) & 1;
-            projects.Items(i)->InMinSet = (minSet >> i) & 1;
-        }
-    } else {
-        std::vector<bool> maxSet, minSet;
-        SolveFlags(cost, maxValue, minValue, budgetUnits, maxSet, minSet);
-        for (int i = 0; i < n; ++i) {
-            projects.Items(i)->InMaxSet = maxSet[size_t(i)];
-            projects.Items(i)->InMinSet = minSet[size_t(i)];
-        }
+    uint64_t maxSet = 0, minSet = 0;
+    SolveUnits(cost.data(), maxValue.data(), minValue.data(), n, budgetUnits, maxSet, minSet);
+    for (int i = 0; i < n; ++i) {
+        projects.Items(i)->InMaxSet = (maxSet >> i) & 1;
+        projects.Items(i)->InMinSet = (minSet >> i) & 1;
     }
 }

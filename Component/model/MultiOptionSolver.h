@@ -45,6 +45,11 @@ private:
     std::vector<std::unique_ptr<TProject>> FItems;
 };
 
+// The search visits 2^n subsets; beyond this many options it would hold the program for minutes
+// or, in practice, for ever, on every recalculation. A budgeted multi-option decision with more
+// options is not solved: it keeps its marks and counts like a closed one.
+constexpr int MaxSolvedOptions = 30;
+
 class TMultiOptionSolver {
 public:
     virtual ~TMultiOptionSolver() = default;
@@ -59,6 +64,7 @@ public:
 // never lost to rounding.
 class TMultiOptionFullSolverQuick : public TMultiOptionSolver {
 public:
+    // Raises ArgumentOutOfRangeException for more than MaxSolvedOptions projects.
     void Solve(TProjectList& projects, double budget) override;
 
     // The same search on values already in units of 1/10000; answers the two sets as bit masks

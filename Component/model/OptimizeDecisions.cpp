@@ -28,9 +28,29 @@ void TDecTreeNode::TakeOption()
     }
 }
 
+bool MultiOptionSolvable(const TDecTreeNode& node)
+{
+    return node.DecisionMultiBudget == -1 || node.Children.Count() <= MaxSolvedOptions;
+}
+
 void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int n, double& min, double& max,
                                uint8_t* marks)
 {
+    if (node.DecisionMultiBudget != -1 && n > MaxSolvedOptions) {
+        // Not solved: the range of what is taken, as a closed decision weighs it.
+        long double lo = 0, hi = 0;
+        for (int i = 0; i < n; ++i) {
+            const TChildValues& c = options[i];
+            const long double w = (long double)c.Probability / 100;
+            lo += w * ((long double)c.MinValue * CurrencyScale + c.Payoff);
+            hi += w * ((long double)c.MaxValue * CurrencyScale + c.Payoff);
+            if (marks)
+                marks[i] = c.Probability != 0;
+        }
+        min = double(lo / CurrencyScale);
+        max = double(hi / CurrencyScale);
+        return;
+    }
     // Option values are rounded to hundredths and payoffs have four decimals, so in units of
     // 1/10000 every sum here is exact.
     int64_t lo = 0, hi = 0;
@@ -46,9 +66,9 @@ void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, 
             if (cHi > 0)
                 hi += cHi;
         }
-    } else if (n <= 62) {
+    } else {
         // Cost, highest and lowest value of each option, in units of 1/10000.
-        int64_t inputs[3 * 62];
+        int64_t inputs[3 * MaxSolvedOptions];
         for (int i = 0; i < n; ++i) {
             const TChildValues& c = options[i];
             inputs[i] = -c.Payoff;
@@ -84,25 +104,6 @@ void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, 
             if ((minSet >> i) & 1)
                 lo += inputs[2 * n + i];
         }
-    } else {
-        // Beyond a bit mask: the solver on its project list.
-        TProjectList projects;
-        for (int i = 0; i < n; ++i) {
-            const TChildValues& c = options[i];
-            projects.Add(std::make_unique<TProject>(nullptr, -double(c.Payoff) / CurrencyScale,
-                                                    double(CurrencyUnits(c.MaxValue) + c.Payoff) / CurrencyScale,
-                                                    double(CurrencyUnits(c.MinValue) + c.Payoff) / CurrencyScale));
-        }
-        TMultiOptionFullSolverQuick().Solve(projects, double(node.DecisionMultiBudget));
-        for (int i = 0; i < n; ++i) {
-            const TProject* p = projects.Items(i);
-            if (marks)
-                marks[i] = p->InMaxSet;
-            if (p->InMaxSet)
-                hi += CurrencyUnits(p->MaxValue);
-            if (p->InMinSet)
-                lo += CurrencyUnits(p->MinValue);
-        }
     }
     min = double((long double)lo / CurrencyScale);
     max = double((long double)hi / CurrencyScale);
@@ -118,7 +119,7 @@ void TDecTreeNode::EvaluateMultiOptionDecision(bool keepSelection, double& min, 
     marks.assign(options.size(), 0);
     EvaluateMultiOptionValues(*this, options.data(), int(options.size()), min, max,
                               keepSelection ? nullptr : marks.data());
-    if (!keepSelection) {
+    if (!keepSelection && MultiOptionSolvable(*this)) {
         int i = 0;
         for (TDecTreeNode* c : Children)
             c->Probability = marks[size_t(i++)] ? 100 : 0;

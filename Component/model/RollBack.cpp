@@ -2,6 +2,7 @@
 
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
+#include "Component/model/MultiOptionSolver.h"
 
 #include <algorithm>
 #include <atomic>
@@ -62,7 +63,7 @@ void NodeValues(TDecTreeNode& node, bool hasChildren, double& ev, double& lo, do
     const TNodeType type = node.NodeType;
     if (!hasChildren)
         return; // an end node of any type: every case below ends with 0, 0, 0
-    if (type == ntMultiDecision && !node.DecisionFixed) {
+    if (type == ntMultiDecision && !node.DecisionFixed && MultiOptionSolvable(node)) {
         // The value is the sum of the taken options; the range is what the evaluation answers.
         options.clear();
         forEachChild([&](const ChildValues& c) {
@@ -85,7 +86,8 @@ void NodeValues(TDecTreeNode& node, bool hasChildren, double& ev, double& lo, do
         });
     } else {
         // Chance nodes weigh by their share of the total, so percentages and any-sum weights agree;
-        // a closed decision weighs by its marks, so only the taken options count.
+        // a closed decision weighs by its marks, so only the taken options count (and so does a
+        // budgeted multi-option decision with too many options to solve).
         double sum = 0;
         if (type == ntChance)
             forEachChild([&](const ChildValues& c) { sum += c.Probability; });

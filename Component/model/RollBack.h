@@ -19,8 +19,14 @@ struct TChildValues {
     double ExpectedValue, MinValue, MaxValue;
 };
 
+// False for a budgeted multi-option decision with more options than the solver visits: such a
+// node keeps its marks and rolls back like a closed one.
+bool MultiOptionSolvable(const TDecTreeNode& node);
+
 // The multi-option evaluation of node (its budget and its remembered solve) over the given values
 // of its options; answers Min and Max, and whether each option is to be taken when marks is given.
+// An unsolvable node (MultiOptionSolvable) answers the range of its taken options, weighed by their
+// marks, and leaves marks alone.
 void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int count, double& min, double& max,
                                uint8_t* marks);
 
