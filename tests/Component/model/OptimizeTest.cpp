@@ -475,3 +475,24 @@ TEST(MultiOption, TooManyBudgetedOptionsToSolveCountLikeAClosedDecision)
         list.Add(std::make_unique<TProject>(nullptr, 1, 1, -1));
     EXPECT_THROW(TMultiOptionFullSolverQuick().Solve(list, 10), ArgumentOutOfRangeException);
 }
+
+TEST(Optimize, AMultiOptionDecisionJudgesAChanceOptionOnItsChoicesBelow)
+{
+    // The option is a chance node over a decision that optimisation turns from -100 to +100. The
+    // chance node itself gets no roll-back of its own; judged on its values from before, the
+    // option would be left out and a second optimisation would take it.
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
+    TDecTreeNode* option = AddChild(root, ntChance, 0, 0);
+    TDecTreeNode* inner = AddChild(option, ntDecision, 100, 0);
+    TDecTreeNode* gain = AddEnd(inner, 0, 100);
+    AddEnd(inner, 100, -100);
+    doc.CalculateValues();
+    ASSERT_EQ(option->ExpectedValue, -100);
+    root->OptimizeDecisions();
+    EXPECT_EQ(gain->Probability, 100);
+    EXPECT_EQ(option->Probability, 100);
+    EXPECT_EQ(root->ExpectedValue, 100);
+    root->OptimizeDecisions();
+    EXPECT_EQ(option->Probability, 100);
+}
