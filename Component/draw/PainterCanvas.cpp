@@ -376,8 +376,75 @@ void TPainterCanvas::LineTo(const QPoint& point)
         FillWideLines(QPolygon({from, point}), false);
         return;
     }
+    if (Pen.Style == TPenStyle::Solid && DirectLine(from, point))
+        return;
     UsePen();
     FPainter->drawLine(from, point);
+}
+
+namespace {
+
+// The step of a coordinate (16.16) for one pixel along the line's major axis, from the
+// differences of both coordinates (26.6), truncated as the painter's raster engine does.
+int32_t StepPerPixel(int32_t minor, int32_t major)
+{
+    return int32_t(int64_t(minor) * 65536 / major);
+}
+
+// The pixels of a one-pixel line between two pixel corners, exactly those the painter's
+// raster engine sets for an aliased thin pen: one per row (mostly vertical) or column
+// (mostly horizontal), the end point's excluded, each where the line crosses the middle of
+// its row or column, or its start when the line runs towards smaller values. The arithmetic
+// is the engine's fixed point, so long lines stray from the ideal in the same pixels.
+template <typename TPixel>
+void ThinLinePixels(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TPixel pixel)
+{
+    x1 *= 64, y1 *= 64, x2 *= 64, y2 *= 64;
+    const bool mostlyVertical = std::abs(x2 - x1) < std::abs(y2 - y1);
+    if (!mostlyVertical)
+        std::swap(x1, y1), std::swap(x2, y2);
+    // Now "major" runs along y.
+    if (y1 > y2)
+        std::swap(x1, x2), std::swap(y1, y2);
+    if (y1 == y2)
+        return;
+    const int32_t step = StepPerPixel(x2 - x1, y2 - y1);
+    int32_t first = (y1 + 32) >> 6;
+    const int32_t last = (y2 + 32) >> 6;
+    if (first >= last)
+        return;
+    const int32_t round = step > 0 ? 32 : 0;
+    int32_t minor = x1 * 1024 + ((((first << 6) + round - y1) * step) >> 6);
+    for (; first < last; ++first, minor += step) {
+        if (mostlyVertical)
+            pixel(minor >> 16, first);
+        else
+            pixel(first, minor >> 16);
+    }
+}
+
+} // namespace
+
+bool TPainterCanvas::DirectLine(const QPoint& from, const QPoint& to)
+{
+    TDirectTarget target;
+    if (!Direct(target))
+        return false;
+    // Only lines that lie wholly inside the area drawn on, and whose fixed point coordinates
+    // cannot overflow; the painter clips the others, which moves their pixels.
+    if (!target.Limit.contains(from) || !target.Limit.contains(to))
+        return false;
+    const QPoint a = from + target.Offset, b = to + target.Offset;
+    constexpr int MaxCoordinate = 32767;
+    if (std::max({a.x(), a.y(), b.x(), b.y()}) > MaxCoordinate || std::min({a.x(), a.y(), b.x(), b.y()}) < 0)
+        return false;
+    const QRgb color = ColorToArgb(Pen.Color);
+    uchar* const bits = target.Bits;
+    const qsizetype stride = target.Stride;
+    ThinLinePixels(a.x(), a.y(), b.x(), b.y(), [=](int32_t x, int32_t y) {
+        reinterpret_cast<QRgb*>(bits + y * stride)[x] = color;
+    });
+    return true;
 }
 
 void TPainterCanvas::DrawText(int32_t x, int32_t y, const QString& text)

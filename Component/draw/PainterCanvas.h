@@ -84,4 +84,6 @@ private:
     mutable TDirectTarget FDirect;
     mutable bool FDirectKnown = false;
     bool DirectEllipse(const QRect& rect);
+    // A thin solid line written straight into the image; false when the painter must draw it.
+    bool DirectLine(const QPoint& from, const QPoint& to);
 };

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <vector>
+
 namespace {
 
 constexpr QRgb Red = 0xFFFF0000u;
@@ -218,6 +222,60 @@ TEST(PainterCanvasTest, ThinLinesStopBeforeTheirEndPoint)
     EXPECT_EQ(image.pixel(25, 25), Black);
     EXPECT_EQ(image.pixel(29, 29), Black);
     EXPECT_EQ(image.pixel(30, 30), Red);
+}
+
+TEST(PainterCanvasTest, ThinLinesAreTheSameOnEveryRoute)
+{
+    // Written straight into an RGB32 image, drawn by the painter on other formats, shifted by a
+    // translated painter, and partly clipped: the same pixels for lines of every direction and
+    // slope, short and long, from edge to edge.
+    constexpr int W = 160, H = 1200;
+    std::mt19937 random(7);
+    auto draw = [](TPainterCanvas& canvas, const QPoint& a, const QPoint& b) {
+        canvas.MoveTo(a);
+        canvas.LineTo(b);
+    };
+    for (int round = 0; round < 40; ++round) {
+        QImage direct = Blank(W, H, White);
+        QImage painted(W, H, QImage::Format_RGB888);
+        painted.fill(Qt::white);
+        QImage shifted = Blank(W + 10, H + 10, White);
+        QImage clippedDirect = Blank(W, H, White);
+        QImage clippedPainted(W, H, QImage::Format_RGB888);
+        clippedPainted.fill(Qt::white);
+        const int reach = round % 3 == 0 ? 12 : round % 3 == 1 ? 150 : H;
+        std::vector<std::pair<QPoint, QPoint>> lines;
+        for (int i = 0; i < 40; ++i) {
+            const QPoint a(int(random() % W), int(random() % H));
+            QPoint b(int(random() % W), std::clamp(a.y() + int(random() % (2 * reach + 1)) - reach, 0, H - 1));
+            if (i % 5 == 0)
+                b.setX(std::clamp(a.x() + int(random() % 7) - 3, 0, W - 1));
+            if (i % 7 == 0)
+                b.setY(std::clamp(a.y() + int(random() % 7) - 3, 0, H - 1));
+            if (i % 11 == 0)
+                b = QPoint(i % 2 ? 0 : W - 1, i % 3 ? 0 : H - 1);
+            lines.push_back({a, b});
+        }
+        {
+            TPainterCanvas a(&direct), b(&painted), d(&clippedDirect), e(&clippedPainted);
+            QPainter painter(&shifted);
+            painter.translate(3, 7);
+            TPainterCanvas c(&painter);
+            d.PushClipRect(QRect(20, 100, 90, 700));
+            e.PushClipRect(QRect(20, 100, 90, 700));
+            for (const auto& [from, to] : lines)
+                for (TPainterCanvas* canvas : {&a, &b, &c, &d, &e})
+                    draw(*canvas, from, to);
+        }
+        const QImage converted = painted.convertToFormat(QImage::Format_RGB32);
+        const QImage clippedConverted = clippedPainted.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                ASSERT_EQ(direct.pixel(x, y), converted.pixel(x, y)) << round << ": " << x << "," << y;
+                ASSERT_EQ(direct.pixel(x, y), shifted.pixel(x + 3, y + 7)) << round << ": " << x << "," << y;
+                ASSERT_EQ(clippedDirect.pixel(x, y), clippedConverted.pixel(x, y)) << round << ": " << x << "," << y;
+            }
+    }
 }
 
 TEST(PainterCanvasTest, LinesMoveThePenPosition)
