@@ -133,6 +133,10 @@ void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
         errorText = CloneTexts::CloneOfClone;
         return;
     }
+    if (master->IsInsideClone()) {
+        errorText = CloneTexts::MasterInsideClone;
+        return;
+    }
     if (MasterReachesNode(this, master)) {
         errorText = CloneTexts::WouldContainItself;
         return;

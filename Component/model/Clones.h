@@ -14,6 +14,9 @@ inline const QString ContainsMaster =
     QStringLiteral("Cannot define a node as clone if one of it's descendends is a clone master.");
 inline const QString MasterNotFound = QStringLiteral("Clone master not found. Please set it again.");
 inline const QString CloneOfClone = QStringLiteral("Cannot clone another clone.");
+// The master lies inside a clone: it is a copy that the next recalculation replaces (with a
+// new id), which would leave the new clone without a master.
+inline const QString MasterInsideClone = QStringLiteral("Cannot clone a node inside another clone.");
 // The master's subtree, followed through the clones nested in it, holds a clone of a node
 // above this one: the clone would have to contain itself.
 inline const QString WouldContainItself = QStringLiteral(

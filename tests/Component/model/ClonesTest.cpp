@@ -136,6 +136,22 @@ TEST_F(CloneTree, CloneOfACloneIsRefused)
     EXPECT_FALSE(other->IsClone());
 }
 
+// A copy inside a clone gets a new id on every refresh: a clone of it would lose its master
+// at the next recalculation.
+TEST_F(CloneTree, NodeInsideACloneCannotBeAMaster)
+{
+    TDecTreeNode* master = Add(Root(), "M");
+    Add(Add(master, "M1"), "M11");
+    TDecTreeNode* clone = Add(Root(), "C");
+    ASSERT_EQ(Link(clone, master), QString());
+    Recalculate();
+    TDecTreeNode* other = Add(Root(), "D");
+    Add(other, "D1");
+    EXPECT_EQ(Link(other, clone->Children[0]), CloneTexts::MasterInsideClone);
+    EXPECT_FALSE(other->IsClone());
+    EXPECT_EQ(Captions(other), QStringList{"D1"});
+}
+
 TEST_F(CloneTree, UnknownMasterIsRefused)
 {
     TDecTreeNode* a = Add(Root(), "A");
