@@ -5,6 +5,8 @@
 #include "shared/core/Exceptions.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <vector>
 
 void TDecTreeNode::TakeOption()
@@ -27,6 +29,90 @@ void TDecTreeNode::TakeOption()
         option->Probability = option->Probability == 0 ? 100 : 0;
     }
 }
+
+namespace {
+
+// Whether every sum of the options' values in units of 1/10000 stays within 64 bits. Payoffs may
+// use the whole money range, and values add the payoffs of a whole path, so a valid document can
+// go beyond it.
+bool FitsInUnits(const TChildValues* options, int n)
+{
+    long double total = 0;
+    for (int i = 0; i < n; ++i) {
+        const TChildValues& c = options[i];
+        total += (std::fabs((long double)c.ExpectedValue) + std::fabs((long double)c.MinValue) +
+                  std::fabs((long double)c.MaxValue)) * CurrencyScale +
+                 3 * std::fabs((long double)c.Payoff);
+    }
+    return total < 4.0e18L;
+}
+
+// The same evaluation in extended precision for values beyond 64-bit units; the search follows
+// the same order and comparisons, its sums stepping by addition and subtraction.
+void EvaluateLarge(const TDecTreeNode& node, const TChildValues* options, int n, double& min, double& max,
+                   uint8_t* marks)
+{
+    auto units = [](double value) { return std::rintl((long double)value * CurrencyScale); };
+    const size_t count = static_cast<size_t>(n);
+    std::vector<long double> cost(count), hiOf(count), loOf(count);
+    for (int i = 0; i < n; ++i) {
+        const TChildValues& c = options[i];
+        cost[size_t(i)] = -(long double)c.Payoff;
+        hiOf[size_t(i)] = units(c.MaxValue) + c.Payoff;
+        loOf[size_t(i)] = units(c.MinValue) + c.Payoff;
+    }
+    long double lo = 0, hi = 0;
+    if (node.DecisionMultiBudget == -1) {
+        for (int i = 0; i < n; ++i) {
+            if (marks)
+                marks[i] = units(options[i].ExpectedValue) + options[i].Payoff > 0;
+            if (loOf[size_t(i)] <= 0)
+                lo += loOf[size_t(i)];
+            if (hiOf[size_t(i)] > 0)
+                hi += hiOf[size_t(i)];
+        }
+    } else {
+        const long double budget = (long double)node.DecisionMultiBudget * CurrencyScale;
+        long double bestMax = 0, bestMin = 0, sumCost = 0, sumMax = 0, sumMin = 0;
+        uint64_t current = 0, maxSet = 0, minSet = 0;
+        for (;;) {
+            if (sumCost <= budget) {
+                if (sumMax > bestMax) {
+                    bestMax = sumMax;
+                    maxSet = current;
+                } else if (sumMin < bestMin) {
+                    bestMin = sumMin;
+                    minSet = current;
+                }
+            }
+            const int i = std::countr_one(current);
+            if (i >= n)
+                break;
+            current = (current | (uint64_t(1) << i)) & ~((uint64_t(1) << i) - 1);
+            sumCost += cost[size_t(i)];
+            sumMax += hiOf[size_t(i)];
+            sumMin += loOf[size_t(i)];
+            for (int j = 0; j < i; ++j) {
+                sumCost -= cost[size_t(j)];
+                sumMax -= hiOf[size_t(j)];
+                sumMin -= loOf[size_t(j)];
+            }
+        }
+        for (int i = 0; i < n; ++i) {
+            const bool inMax = (maxSet >> i) & 1;
+            if (marks)
+                marks[i] = inMax;
+            if (inMax)
+                hi += hiOf[size_t(i)];
+            if ((minSet >> i) & 1)
+                lo += loOf[size_t(i)];
+        }
+    }
+    min = double(lo / CurrencyScale);
+    max = double(hi / CurrencyScale);
+}
+
+} // namespace
 
 bool MultiOptionSolvable(const TDecTreeNode& node)
 {
@@ -51,6 +137,8 @@ void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, 
         max = double(hi / CurrencyScale);
         return;
     }
+    if (!FitsInUnits(options, n))
+        return EvaluateLarge(node, options, n, min, max, marks);
     // Option values are rounded to hundredths and payoffs have four decimals, so in units of
     // 1/10000 every sum here is exact.
     int64_t lo = 0, hi = 0;

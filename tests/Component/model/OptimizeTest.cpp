@@ -496,3 +496,29 @@ TEST(Optimize, AMultiOptionDecisionJudgesAChanceOptionOnItsChoicesBelow)
     root->OptimizeDecisions();
     EXPECT_EQ(option->Probability, 100);
 }
+
+TEST(MultiOption, ValuesBeyondSixtyFourBitUnitsKeepTheirSigns)
+{
+    // Two payoffs near the top of the money range make an option worth 1.8e15, which in units of
+    // 1/10000 no longer fits 64 bits.
+    const TCurrency big = 9000000000000000000LL;
+    for (int budget : {-1, 10}) {
+        SCOPED_TRACE(budget);
+        TDecTreeDocument doc;
+        TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
+        root->DecisionMultiBudget = budget;
+        TDecTreeNode* rich = AddChild(root, ntDecision, 0, 0);
+        rich->Payoff = big;
+        AddEnd(rich, 100, 0)->Payoff = big;
+        TDecTreeNode* poor = AddChild(root, ntDecision, 100, 0);
+        poor->Payoff = -big;
+        AddEnd(poor, 100, 0)->Payoff = -big;
+        doc.CalculateValues();
+        EXPECT_EQ(root->MaxValue, 1.8e15);
+        EXPECT_EQ(root->MinValue, budget == -1 ? -1.8e15 : 0);
+        root->OptimizeDecisions();
+        EXPECT_EQ(rich->Probability, 100);
+        EXPECT_EQ(poor->Probability, 0);
+        EXPECT_EQ(root->ExpectedValue, 1.8e15);
+    }
+}
