@@ -153,6 +153,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     // The advanced payoff editor is not part of this program yet; its request changes nothing.
     tree->OnAdvancedEdit = [](TDecTree*, TDecTreeNode*, TNodeElementType) {};
+    // A fault while drawing is as unexpected as one in a command, and shown the same way.
+    tree->OnPaintError = [this](TDecTree*, const TPaintError& error) { ShowError(error.ClassName, error.Message); };
 
     SetModified(false);
     setAcceptDrops(true);
@@ -187,6 +189,7 @@ TMainForm::~TMainForm()
         tree->UndoManager().OnChange = nullptr;
         tree->OnBeforeExpandCollapse = nullptr;
         tree->OnBeforeShowDecisionProperty = nullptr;
+        tree->OnPaintError = nullptr;
     }
 }
 
@@ -551,7 +554,12 @@ void TMainForm::RunCommand(const std::function<void()>& command)
 
 void TMainForm::ShowException(const Exception& e)
 {
-    MessageDlg(this, e.ClassName() + QStringLiteral("\r\r") + e.Message(), TMsgDlgType::Error, mbOK);
+    ShowError(e.ClassName(), e.Message());
+}
+
+void TMainForm::ShowError(const QString& className, const QString& message)
+{
+    MessageDlg(this, className + QStringLiteral("\r\r") + message, TMsgDlgType::Error, mbOK);
 }
 
 void TMainForm::FileNewMenuItemClick()

@@ -207,6 +207,7 @@ private:
     // Runs a command; an exception that escapes it is shown, and the program goes on.
     void RunCommand(const std::function<void()>& command);
     void ShowException(const class Exception& e);
+    void ShowError(const QString& className, const QString& message);
     void SaveUndoState(const QString& description);
     void DefaultDialogs();
 

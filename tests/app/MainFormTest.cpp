@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
@@ -944,4 +945,21 @@ TEST_F(MainFormTest, RecentFilesStandInTheFileMenuAboveExit)
     entry->trigger();
     EXPECT_EQ(Form->FileName(), Path("menu.qdn"));
     EXPECT_EQ(Root()->Children.Count(), 2);
+}
+
+TEST_F(MainFormTest, APaintingFaultIsShownLikeAnyUnexpectedError)
+{
+    Create();
+    BuildSample();
+    // A node type that cannot be drawn makes every repaint fail.
+    Root()->NodeType = TNodeType(7);
+    Tree()->grab();
+    QCoreApplication::processEvents();
+    Root()->NodeType = ntDecision;
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Type, TMsgDlgType::Error);
+    EXPECT_EQ(Messages[0].Buttons, mbOK);
+    // The class name, a blank line, the message: the error box's form.
+    EXPECT_TRUE(Messages[0].Text.contains(QRegularExpression("^[A-Za-z]*Exception\r\r.*NodeType")))
+        << Messages[0].Text.toStdString();
 }
