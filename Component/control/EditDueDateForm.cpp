@@ -33,9 +33,10 @@ QDateTime DueDateToDateTime(double value)
     value = std::clamp(value, -657434.0, 2958465.99999);
     const double whole = std::trunc(value);
     const double fraction = std::fabs(value - whole);
-    const int ms = int(std::llround(fraction * MillisecondsPerDay));
-    QDateTime result(DayZero.addDays(qint64(whole)), QTime(0, 0));
-    return result.addMSecs(ms);
+    // Wall-clock time of the day, not time elapsed since midnight, which differs on the days the
+    // clocks change; a fraction that rounds up to a whole day stays on its day.
+    const int ms = int(std::min<long long>(std::llround(fraction * MillisecondsPerDay), 86399999));
+    return QDateTime(DayZero.addDays(qint64(whole)), QTime::fromMSecsSinceStartOfDay(ms));
 }
 
 TEditDueDateForm::TEditDueDateForm(QWidget* parent)

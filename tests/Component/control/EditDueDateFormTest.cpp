@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -155,4 +157,35 @@ TEST(EditDueDateForm, DayCountConversionsRoundTrip)
     // Out-of-range and non-finite values are clamped rather than undefined.
     EXPECT_EQ(DueDateToDateTime(1e300).date(), QDate(9999, 12, 31));
     EXPECT_EQ(DueDateToDateTime(std::nan("")).date(), QDate(1899, 12, 30));
+}
+
+// A day-count date is wall-clock time: on the days the clocks change, the time of day must come
+// back as it went in, and 23:30 on a 23-hour day must not move to the next day.
+TEST(EditDueDateForm, DayCountTimeIsWallClockOnClockChangeDays)
+{
+    const QByteArray savedTz = qgetenv("TZ");
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const double springForward = QDate(1899, 12, 30).daysTo(QDate(2027, 3, 28));
+    const double fallBack = QDate(1899, 12, 30).daysTo(QDate(2027, 10, 31));
+    const QDateTime late = DueDateToDateTime(springForward + 23.5 / 24);
+    const QDateTime noon = DueDateToDateTime(fallBack + 0.5);
+    const QDate lateDate = late.date(), noonDate = noon.date();
+    const QTime lateTime = late.time(), noonTime = noon.time();
+    const double lateBack = DueDateFromDateTime(late);
+    const double noonBack = DueDateFromDateTime(noon);
+    if (hadTz)
+        qputenv("TZ", savedTz);
+    else
+        qunsetenv("TZ");
+    tzset();
+    EXPECT_EQ(lateDate, QDate(2027, 3, 28));
+    EXPECT_EQ(lateTime, QTime(23, 30));
+    EXPECT_EQ(noonDate, QDate(2027, 10, 31));
+    EXPECT_EQ(noonTime, QTime(12, 0));
+    EXPECT_DOUBLE_EQ(lateBack, springForward + 23.5 / 24);
+    EXPECT_DOUBLE_EQ(noonBack, fallBack + 0.5);
+    // A fraction that rounds up to a whole day stays on its own day.
+    EXPECT_EQ(DueDateToDateTime(100.99999999999).date(), QDate(1899, 12, 30).addDays(100));
 }
