@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
@@ -50,6 +51,15 @@ QString GetLongHint(const QString& hint)
 {
     const int bar = hint.indexOf(QLatin1Char('|'));
     return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+QSize InitialWindowSize(const QSize& available, int chromeHeight)
+{
+    // Never less tree area than the window was designed around, otherwise three quarters of
+    // the screen, so a first start does not open a window too small to draw in.
+    const QSize least(660, 486 + chromeHeight);
+    const QSize wanted = least.expandedTo(QSize(available.width() * 3 / 4, available.height() * 3 / 4));
+    return available.isEmpty() ? wanted : wanted.boundedTo(available);
 }
 
 bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now)
@@ -124,7 +134,6 @@ void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale)
 TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent), FArguments(arguments)
 {
     DefaultDialogs();
-    resize(660, 486);
     setMinimumSize(260, 150);
     setWindowIcon(QIcon::fromTheme(QStringLiteral("quandrel"), QIcon(QStringLiteral(":/quandrel/quandrel.png"))));
 
@@ -138,6 +147,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 
     FTreeContainer = new TScrollableDecTree(this);
     setCentralWidget(FTreeContainer);
+    PlaceOnScreen();
     FTreeContainer->viewport()->installEventFilter(this);
     TDecTree* tree = GetTree();
     tree->installEventFilter(this);
@@ -221,6 +231,17 @@ void TMainForm::DefaultDialogs()
     ExecuteCommentDialog = [this](const QString& text) { return EditComment(text, this); };
     OpenHelpFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     HelpFileName = HelpFilePath();
+}
+
+void TMainForm::PlaceOnScreen()
+{
+    const QScreen* display = screen();
+    const QRect available = display ? display->availableGeometry() : QRect();
+    const int chrome =
+        menuBar()->sizeHint().height() + StandardToolBar->sizeHint().height() + statusBar()->sizeHint().height();
+    resize(InitialWindowSize(available.size(), chrome));
+    if (!available.isEmpty())
+        move(available.center() - QPoint(width() / 2, height() / 2));
 }
 
 QAction* TMainForm::AddAction(QMenu* menu, const QString& caption, const QString& hint,

@@ -37,6 +37,9 @@ struct TTreeOptions;
 // decimals and the positive (0-3) and negative (0-15) currency format codes.
 void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale);
 void ApplySystemCurrency(TTreeOptions& options);
+// The window's first size on a screen area of the given size (empty when unknown), with
+// chromeHeight taken by the menu, tool and status bars.
+QSize InitialWindowSize(const QSize& available, int chromeHeight);
 // Whether an automatic update check is due: more than seven days since the last one.
 bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now);
 // The parts of a "short|long" hint; a hint without a bar is both.
@@ -201,6 +204,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreatePopupMenu();
+    void PlaceOnScreen();
     QAction* AddAction(QMenu* menu, const QString& caption, const QString& hint,
                        const std::function<void()>& handler);
     void SetHint(QAction* action, const QString& hint);
