@@ -162,5 +162,9 @@ TCurrency ValueToCurrency(double value) { return RoundToInt64(value * double(Cur
 
 QString PathProbabilityText(double pathProbability)
 {
-    return QString::number(RoundToInt32(pathProbability * 100)) + QLatin1Char('%');
+    // The percentage is formed in extended precision, which holds every bit of the product, and
+    // only then rounded: a stored 0.005 lies a little above a half percent and shows as 1%,
+    // where a double product would land on 0.5 exactly and round to the even 0.
+    const long double percent = std::nearbyintl((long double)pathProbability * 100);
+    return QString::number(RoundToInt32(double(percent))) + QLatin1Char('%');
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 using namespace treetest;
@@ -383,7 +384,7 @@ public:
         } else {
             b.Height = d.Height + 2;
             const TStyle& term = *state.SymbolsTerminator();
-            const int32_t t1 = M.Width(term, QString::number(RoundToInt32(n.PathProbability * 100)) + QStringLiteral("%"));
+            const int32_t t1 = M.Width(term, QString::number(RoundToInt32(double(std::nearbyintl((long double)n.PathProbability * 100)))) + QStringLiteral("%"));
             const int32_t t2 = M.Width(term, FormatCurrency(ValueToCurrency(n.PathPayoff), options));
             b.Width = box.Width + w + s.Width + 70 + std::max(t1, t2);
         }

@@ -318,6 +318,14 @@ TEST_F(PainterFixture, PathProbabilityIsRoundedHalfToEven)
     root->PathProbability = 0.135;
     ASSERT_TRUE(Paint(false));
     EXPECT_NE(FindText(QStringLiteral("14%")), nullptr);
+    // Only a true half goes to the even neighbour. The stored 0.025 and 0.005 lie a little
+    // above 2.5 and 0.5 percent, though a product in double precision lands on the half.
+    root->PathProbability = 0.025;
+    ASSERT_TRUE(Paint(false));
+    EXPECT_NE(FindText(QStringLiteral("3%")), nullptr);
+    EXPECT_EQ(PathProbabilityText(0.005), QStringLiteral("1%"));
+    EXPECT_EQ(PathProbabilityText(0.015), QStringLiteral("1%"));
+    EXPECT_EQ(PathProbabilityText(0.375), QStringLiteral("38%"));
     // Nonsense values paint as the nearest representable text instead of failing.
     root->PathProbability = std::numeric_limits<double>::quiet_NaN();
     ASSERT_TRUE(Paint(false));
