@@ -52,6 +52,9 @@ TEditDueDateForm::TEditDueDateForm(QWidget* parent)
     DueDateDateTimePicker->setObjectName(QStringLiteral("DueDateDateTimePicker"));
     DueDateDateTimePicker->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
     DueDateDateTimePicker->setCalendarPopup(true);
+    // Every date a day-count date can hold, so that OK never moves an old date to the picker's
+    // own first day.
+    DueDateDateTimePicker->setMinimumDate(DayZero.addDays(-657434));
     // Long dates of some locales are wide; the picker scrolls rather than widening the window.
     DueDateDateTimePicker->setMinimumWidth(120);
     DueDateCaption->setBuddy(DueDateDateTimePicker);

@@ -126,6 +126,19 @@ TEST(EditDueDateForm, CheckingAndPickingSetsTheDate)
     EXPECT_EQ(date, Dec1st2026);
 }
 
+// The picker holds every date a document can: an old date is not moved by a mere OK.
+TEST(EditDueDateForm, OkWithoutChangesKeepsEvenAnOldDate)
+{
+    const double old = QDate(1899, 12, 30).daysTo(QDate(1700, 6, 15)) - 0.25; // 06:00
+    double date = old;
+    EXPECT_TRUE(RunDialog(date, [](TEditDueDateForm& f) { f.OKButton->click(); }));
+    EXPECT_EQ(date, old);
+    const double first = -657434; // 0100-01-01
+    date = first;
+    EXPECT_TRUE(RunDialog(date, [](TEditDueDateForm& f) { f.OKButton->click(); }));
+    EXPECT_EQ(date, first);
+}
+
 TEST(EditDueDateForm, CancelKeepsTheDate)
 {
     double date = Dec1st2026 + 0.5;
