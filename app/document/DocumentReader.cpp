@@ -67,7 +67,7 @@ void ReadIdentity(TXMLBranchType& branch, TPrivateArrayList& legacyIds, TGuid& i
     std::string_view intText = AfterFirstCharacter(idText);
     int intId = 0;
     if (!DocumentText::TryTextToInt(intText, intId) || intId < 0)
-        throw FormatException(QStringLiteral("'%1' is not a valid integer value").arg(ToQString(intText)));
+        throw FormatException(QStringLiteral("'%1' is not a valid integer value").arg(DocumentText::Excerpt(intText)));
     int refInt = -1;
     if (!DocumentText::TryTextToInt(AfterFirstCharacter(refText), refInt))
         refInt = -1;

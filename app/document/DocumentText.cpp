@@ -16,13 +16,13 @@ constexpr int64_t kMoneyScale = 10000;
 [[noreturn]] void RaiseNotANumber(std::string_view text, const char* elementName)
 {
     throw FormatException(QStringLiteral("'%1' is not a valid number in element '%2'.")
-                              .arg(ToQString(text), QLatin1String(elementName)));
+                              .arg(Excerpt(text), QLatin1String(elementName)));
 }
 
 [[noreturn]] void RaiseOutOfRange(std::string_view text, const char* elementName)
 {
     throw FormatException(QStringLiteral("'%1' in element '%2' is out of range.")
-                              .arg(ToQString(text), QLatin1String(elementName)));
+                              .arg(Excerpt(text), QLatin1String(elementName)));
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -102,6 +102,20 @@ double ParseDouble(std::string_view s, const char* elementName)
 }
 
 } // namespace
+
+QString Excerpt(std::string_view utf8)
+{
+    constexpr qsizetype kCharacters = 64;
+    // No character takes more than four bytes, so these hold the first 64 whole.
+    constexpr size_t kBytes = 4 * kCharacters;
+    QString text = ToQString(utf8.substr(0, kBytes));
+    if (utf8.size() <= kBytes && text.size() <= kCharacters)
+        return text;
+    text.truncate(kCharacters);
+    if (text.back().isHighSurrogate())
+        text.chop(1);
+    return text + QStringLiteral("...");
+}
 
 std::string_view Trim(std::string_view text)
 {
@@ -184,7 +198,7 @@ int TextToInt(std::string_view text, const char* elementName)
         throw FormatException(QStringLiteral("Element '%1' is missing or empty.").arg(QLatin1String(elementName)));
     if (!TryTextToInt(text, value))
         throw FormatException(QStringLiteral("'%1' is not a valid integer value in element '%2'.")
-                                  .arg(ToQString(text), QLatin1String(elementName)));
+                                  .arg(Excerpt(text), QLatin1String(elementName)));
     return value;
 }
 

@@ -44,4 +44,9 @@ std::string_view Trim(std::string_view text);
 
 inline QString ToQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
 
+// A text from a file as an error message quotes it: its first 64 characters, then "..." when
+// there is more. A hostile file may put megabytes into one value, and the message ends up in a
+// message box.
+QString Excerpt(std::string_view utf8);
+
 } // namespace DocumentText

@@ -133,7 +133,7 @@ std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> documen
     pugi::xml_node root = document->Document().document_element();
     if (std::strcmp(root.name(), "Tree") != 0)
         throw FormatException(QStringLiteral("The document element must be 'Tree', not '%1'.")
-                                  .arg(QString::fromUtf8(root.name())));
+                                  .arg(DocumentText::Excerpt(root.name())));
     return document;
 }
 

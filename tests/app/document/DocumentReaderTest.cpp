@@ -454,6 +454,31 @@ TEST(DocumentReader, EveryErrorLeavesTheTargetUntouched)
     }
 }
 
+TEST(DocumentReader, AHugeValueIsQuotedOnlyInPartInTheMessage)
+{
+    // The message goes into a message box, which a value of megabytes would make unusable.
+    const std::string huge(4'000'000, '7');
+    const std::string tail = huge.substr(0, 64) + "...";
+    const std::vector<std::pair<std::string, QString>> cases = {
+        {Tree(Branch(G(1), "<Payoff>x" + huge + "</Payoff>")), QString::fromStdString("'x" + huge.substr(0, 63) + "...' is not a valid number in element 'Payoff'.")},
+        {Tree(Branch(G(1), "<Probability>" + huge + "e999</Probability>")), QString::fromStdString("'" + tail + "' in element 'Probability' is out of range.")},
+        {Tree(Branch(G(1), "<DecisionMultiBudget>" + huge + "</DecisionMultiBudget>")), QString::fromStdString("'" + tail + "' is not a valid integer value in element 'DecisionMultiBudget'.")},
+        {Tree(Branch("n" + huge)), QString::fromStdString("'" + tail + "' is not a valid integer value")},
+        {"<T" + huge + "/>", QString::fromStdString("The document element must be 'Tree', not 'T" + huge.substr(0, 63) + "...'.")},
+    };
+    for (const auto& [bytes, message] : cases) {
+        TTarget target;
+        TLoadResult result = target.Load(bytes);
+        EXPECT_EQ(result.Status, TLoadStatus::Failed);
+        EXPECT_EQ(result.ErrorText.toStdString(), message.toStdString());
+        target.ExpectUntouched();
+    }
+    // A character is never cut in half.
+    const QString wide = DocumentText::Excerpt(std::string(63, 'a') + "\xF0\x9F\x8E\xB2\xF0\x9F\x8E\xB2");
+    EXPECT_EQ(wide, QString(63, QLatin1Char('a')) + QStringLiteral("..."));
+    EXPECT_EQ(DocumentText::Excerpt(std::string(64, 'a')), QString(64, QLatin1Char('a')));
+}
+
 TEST(DocumentReader, LegacyIdentityLimit)
 {
     TRoundTrip doc;
