@@ -167,7 +167,8 @@ void TFileHistory::BuildMenu()
         menu->insertAction(before, item);
         FMenuItems.emplace_back(item);
     }
-    auto* separator = new QAction(QStringLiteral("-"), menu);
+    // A separator carries no caption: some styles draw a separator's text beside its line.
+    auto* separator = new QAction(menu);
     separator->setSeparator(true);
     separator->setObjectName(QStringLiteral("FileHistorySep"));
     menu->insertAction(before, separator);

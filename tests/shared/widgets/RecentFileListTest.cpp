@@ -204,6 +204,7 @@ TEST_F(FileHistoryMenuTest, OpeningTheMenuShowsNumberedEntriesAboveExit)
     EXPECT_EQ(actions[2]->objectName(), QStringLiteral("FileHistory1"));
     EXPECT_EQ(actions[2]->data().toString(), QStringLiteral("/docs/second & last.qdn"));
     EXPECT_EQ(actions[3]->objectName(), QStringLiteral("FileHistorySep"));
+    EXPECT_TRUE(actions[3]->text().isEmpty()) << "a separator's caption shows beside its line";
 
     // Opening again rebuilds rather than adds.
     FList->Add(QStringLiteral("/docs/second & last.qdn"));
