@@ -165,6 +165,17 @@ std::string_view TXMLFontType::FontName() const { return ValueOf(FNode.child("Fo
 void TXMLFontType::SetFontName(const QString& value) { SetChildText(FNode, "FontName", value); }
 int TXMLFontType::FontSize() const { return ChildInt(FNode, "FontSize"); }
 void TXMLFontType::SetFontSize(int value) { SetChildInt(FNode, "FontSize", value); }
+bool TXMLFontType::HasChildNodes() const
+{
+    auto blank = [](const char* text) { return DocumentText::Trim(text).empty(); };
+    if (!blank(FNode.value()))
+        return true;
+    for (pugi::xml_node child = FNode.first_child(); child; child = child.next_sibling())
+        if (child.type() != pugi::node_pcdata || !blank(child.value()))
+            return true;
+    return false;
+}
+
 std::string_view TXMLFontType::FontStyle() const { return ValueOf(FNode.child("FontStyle")); }
 void TXMLFontType::SetFontStyle(const QString& value) { SetChildText(FNode, "FontStyle", value); }
 

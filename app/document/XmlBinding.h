@@ -29,8 +29,10 @@ public:
     std::string_view FontStyle() const;
     void SetFontStyle(const QString& value);
 
-    // Whether the element holds any child node at all (an empty legacy element is ignored).
-    bool HasChildNodes() const { return FNode.first_child() || *FNode.value(); }
+    // Whether the element holds any child node (an empty legacy element is ignored). A text of
+    // blanks only between the tags is layout, not content, as it was to the program that wrote
+    // these files.
+    bool HasChildNodes() const;
     pugi::xml_node Node() const { return FNode; }
 
 private:

@@ -264,6 +264,8 @@ TEST(DocumentReader, LegacyFontOverridesTheTakenPathRootStyle)
     // An empty Font element is ignored; one with children but no size fails.
     TRoundTrip other;
     EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font />"), other.Doc, other.Styles).Loaded());
+    EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font>\n  </Font>"), other.Doc, other.Styles).Loaded());
+    EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font> <!-- none --> </Font>"), other.Doc, other.Styles).Loaded());
     TLoadResult bad = LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font><FontName>X</FontName></Font>"),
                                             other.Doc, other.Styles);
     EXPECT_EQ(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font>x</Font>"), other.Doc, other.Styles).Status,
