@@ -63,6 +63,10 @@ inline QRgb BlendPixel(QRgb p, int alpha)
 
 TInlineEditor::TInlineEditor(QWidget* parent) : QLineEdit(parent)
 {
+    // The line edit keeps a fixed blank of two pixels beside its text; negative margins take
+    // it back, so the text stands exactly where the drawing had it and a value as wide as its
+    // drawn element fits without its first character being scrolled out of view.
+    setTextMargins(-EditorTextInset, 0, -EditorTextInset, 0);
 }
 
 void TInlineEditor::keyPressEvent(QKeyEvent* event)

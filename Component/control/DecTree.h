@@ -44,6 +44,8 @@ enum class TSelectMode { Replace, Toggle, RightClick };
 class TInlineEditor : public QLineEdit {
     Q_OBJECT
 public:
+    // The blank the line edit keeps on either side of its text, in pixels.
+    static constexpr int EditorTextInset = 2;
     explicit TInlineEditor(QWidget* parent);
     // Answers whether the key was taken.
     std::function<bool(QKeyEvent* event)> OnKeyDown;

@@ -270,3 +270,33 @@ TEST_F(DecTreeTest, TypedNumbersAreReadInTheUsersLocale)
     Tree->InlineEditor()->setText(QStringLiteral("12,5 %"));
     EXPECT_DOUBLE_EQ(A2->Probability, 12.5);
 }
+
+namespace {
+QRect CaretRect(QLineEdit* editor)
+{
+    return editor->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+}
+} // namespace
+
+TEST_F(DecTreeTest, EditorShowsAValueAsWideAsItsDrawingWhole)
+{
+    BuildSample();
+    A1->Caption = QStringLiteral("Annabelle");
+    Tree->Recalculate();
+    Tree->SelectNode(A1, htOptionDescriptor);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    TInlineEditor* editor = Tree->InlineEditor();
+    // The line edit scrolls its text while painting; the caret's place tells by how much.
+    editor->setCursorPosition(0);
+    editor->grab();
+    const int start = CaretRect(editor).center().x();
+    editor->setCursorPosition(int(A1->Caption.size()));
+    editor->grab();
+    const int end = CaretRect(editor).center().x();
+    // Not scrolled: the first letter stays in view while the caret stands after the last.
+    EXPECT_NEAR(end - start, editor->fontMetrics().horizontalAdvance(A1->Caption), 1);
+    // And the text starts where the drawing had it.
+    const TRectangle& r = A1->ElementRects[htOptionDescriptor];
+    EXPECT_EQ(editor->x(), r.Left + 6);
+    EXPECT_LE(start, CaretRect(editor).width() / 2 + 1);
+}
