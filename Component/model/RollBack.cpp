@@ -63,14 +63,23 @@ void NodeValues(TDecTreeNode& node, bool hasChildren, double& ev, double& lo, do
     const TNodeType type = node.NodeType;
     if (!hasChildren)
         return; // an end node of any type: every case below ends with 0, 0, 0
-    if (type == ntMultiDecision && !node.DecisionFixed && MultiOptionSolvable(node)) {
+    if (type == ntMultiDecision && !node.DecisionFixed) {
         // The value is the sum of the taken options; the range is what the evaluation answers.
         options.clear();
         forEachChild([&](const ChildValues& c) {
             options.push_back(c);
             ev = AddWeighted(ev, (long double)c.Probability / 100, c.ExpectedValue, c.Payoff);
         });
-        EvaluateMultiOptionValues(node, options.data(), int(options.size()), lo, hi, nullptr);
+        if (node.DecisionMultiBudget == -1 || options.size() <= size_t(MaxSolvedOptions)) {
+            EvaluateMultiOptionValues(node, options.data(), int(options.size()), lo, hi, nullptr);
+        } else {
+            // Too many options to solve: weighed by the marks, as a closed decision is.
+            for (const ChildValues& c : options) {
+                const long double w = (long double)c.Probability / 100;
+                lo = AddWeighted(lo, w, c.MinValue, c.Payoff);
+                hi = AddWeighted(hi, w, c.MaxValue, c.Payoff);
+            }
+        }
     } else if (type == ntDecision && !node.DecisionFixed) {
         // The value follows the taken option; the range covers every option, taken or not.
         lo = 1.7E308;
@@ -86,8 +95,7 @@ void NodeValues(TDecTreeNode& node, bool hasChildren, double& ev, double& lo, do
         });
     } else {
         // Chance nodes weigh by their share of the total, so percentages and any-sum weights agree;
-        // a closed decision weighs by its marks, so only the taken options count (and so does a
-        // budgeted multi-option decision with too many options to solve).
+        // a closed decision weighs by its marks, so only the taken options count.
         double sum = 0;
         if (type == ntChance)
             forEachChild([&](const ChildValues& c) { sum += c.Probability; });
