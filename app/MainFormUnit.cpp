@@ -2,6 +2,7 @@
 
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
+#include "Component/draw/NodeStyles.h"
 #include "app/AppStrings.h"
 #include "app/MessageDialogs.h"
 #include "app/NamedMutex.h"
@@ -703,7 +704,9 @@ void TMainForm::UpdatePayoffStatusPanels()
     const TDecTreeNode* root = tree->Root();
     QString texts[3];
     if (tree->Options().ShowPayoff && root) {
-        auto money = [tree](double value) { return tree->FormatCurrency(TCurrency(std::llround(value * 10000.0))); };
+        // The same rounding as the tree's own amounts: halves to even, beyond the money range
+        // the range's end rather than a wrapped number.
+        auto money = [tree](double value) { return tree->FormatCurrency(ValueToCurrency(value)); };
         texts[0] = AppStrings::MinPrefix + money(root->MinValue);
         texts[1] = AppStrings::CurrentPrefix + money(root->ExpectedValue);
         texts[2] = AppStrings::MaxPrefix + money(root->MaxValue);

@@ -208,6 +208,22 @@ TEST_F(MainFormTest, StatusBarShowsThePayoffsOrBlanks)
         EXPECT_EQ(Form->StatusPanels[i]->text(), "    ");
 }
 
+TEST_F(MainFormTest, StatusBarValuesBeyondTheMoneyRangeShowTheLimitNotAWrappedNumber)
+{
+    Create();
+    Tree()->Options().SetCurrencyDecimals(4);
+    Root()->MinValue = -1e300;
+    Root()->ExpectedValue = 0.00025; // 2.5 ten-thousandths
+    Root()->MaxValue = 1e300;
+    Form->UpdatePayoffStatusPanels();
+    const TCurrency most = std::numeric_limits<TCurrency>::max();
+    const TCurrency least = std::numeric_limits<TCurrency>::min();
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "Min " + Tree()->FormatCurrency(least));
+    EXPECT_EQ(Form->StatusPanels[2]->text(), "Max " + Tree()->FormatCurrency(most));
+    // Halves go to the even neighbour, as everywhere in the program.
+    EXPECT_EQ(Form->StatusPanels[1]->text(), "Current " + Tree()->FormatCurrency(2));
+}
+
 // ---- First-run update question ----
 
 TEST_F(MainFormTest, UpdateQuestionIsAskedOnceAndAnsweringNoStillCounts)
