@@ -15,6 +15,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QValidator>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -57,12 +58,25 @@ inline QRgb BlendPixel(QRgb p, int alpha)
                 BlendChannel(qBlue(p), BandBlue, alpha));
 }
 
+class TRefusingValidator : public QValidator {
+public:
+    explicit TRefusingValidator(TInlineEditor* editor) : QValidator(editor), FEditor(editor) {}
+    State validate(QString& input, int&) const override
+    {
+        return FEditor->Refuses && FEditor->Refuses(input) ? Invalid : Acceptable;
+    }
+
+private:
+    TInlineEditor* FEditor;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
 
 TInlineEditor::TInlineEditor(QWidget* parent) : QLineEdit(parent)
 {
+    setValidator(new TRefusingValidator(this));
     // The line edit keeps a fixed blank of two pixels beside its text; negative margins take
     // it back, so the text stands exactly where the drawing had it and a value as wide as its
     // drawn element fits without its first character being scrolled out of view.
@@ -121,6 +135,7 @@ TDecTree::TDecTree(QWidget* parent)
     FEditor->hide();
     FEditor->setFrame(false);
     FEditor->OnKeyDown = [this](QKeyEvent* event) { return EditorKeyDown(event); };
+    FEditor->Refuses = [this](const QString& text) { return EditorRefuses(text); };
     connect(FEditor, &QLineEdit::textChanged, this, [this] { EditorChanged(); });
 
     setMouseTracking(true);
@@ -136,6 +151,7 @@ TDecTree::~TDecTree()
     // Nothing may call back into this control while its widgets are torn down.
     FEditor->disconnect(this);
     FEditor->OnKeyDown = nullptr;
+    FEditor->Refuses = nullptr;
     FDocument->UndoManager.OnBeforeRestore = nullptr;
     FDocument->UndoManager.OnAfterRestore = nullptr;
 }

@@ -49,6 +49,9 @@ public:
     explicit TInlineEditor(QWidget* parent);
     // Answers whether the key was taken.
     std::function<bool(QKeyEvent* event)> OnKeyDown;
+    // Answers whether a text the user is about to type or paste is refused; the keystroke or
+    // the paste then does not happen, so the text always shows what the node holds.
+    std::function<bool(const QString& text)> Refuses;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -209,6 +212,8 @@ private:
     void EditorChanged();
     bool EditorKeyDown(QKeyEvent* event);
     void WriteEditorValue(TDecTreeNode& node, const QString& text);
+    // A number the edited element cannot hold: not finite, or beyond the money type.
+    bool EditorRefuses(const QString& text) const;
     void RestoreKeptValue(TDecTreeNode& node);
     void CopyEditedValueToSelection(TDecTreeNode& source);
     void SetEditedNode(TDecTreeNode* node, TNodeElementType element);

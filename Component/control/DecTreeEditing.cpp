@@ -24,26 +24,43 @@ QColor ToQColor(TColor color)
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
+// What a typed text holds: no number (the node then holds 0), a number, or a number that is
+// refused because no value can stand for it (not finite, or beyond what the field can hold).
+enum class TTypedNumber { None, Value, Refused };
+
 // A number typed by the user, read in the user's locale (numbers in files never are).
-bool ReadUserNumber(const QString& text, double& value)
+TTypedNumber ReadUserNumber(const QString& text, double& value)
 {
     bool ok = false;
     value = QLocale().toDouble(text.trimmed(), &ok);
-    return ok && std::isfinite(value);
+    // A number too large for a double is not read, but comes back infinite.
+    if (!std::isfinite(value))
+        return TTypedNumber::Refused;
+    return ok ? TTypedNumber::Value : TTypedNumber::None;
 }
 
-// Money from a typed amount; not finite or beyond the money type's range counts as no number.
-TCurrency ReadUserMoney(const QString& text)
+TTypedNumber ReadUserProbability(const QString& text, double& value)
 {
+    QString t = text;
+    t.remove(QLatin1Char('%'));
+    t.remove(QLatin1Char(' '));
+    return ReadUserNumber(t, value);
+}
+
+TTypedNumber ReadUserMoney(const QString& text, TCurrency& money)
+{
+    money = 0;
     double value = 0;
-    if (!ReadUserNumber(text, value))
-        return 0;
+    const TTypedNumber kind = ReadUserNumber(text, value);
+    if (kind != TTypedNumber::Value)
+        return kind;
     const double units = value * double(CurrencyScale);
     // 2^63 is exactly representable; anything at or beyond it overflows the money type.
     if (!(std::fabs(units) < 9223372036854775808.0))
-        return 0;
+        return TTypedNumber::Refused;
     // The default rounding mode takes an exact half to the even neighbour.
-    return TCurrency(std::nearbyint(units));
+    money = TCurrency(std::nearbyint(units));
+    return TTypedNumber::Value;
 }
 
 QString PayoffEditText(TCurrency payoff, int decimals)
@@ -334,16 +351,18 @@ void TDecTree::WriteEditorValue(TDecTreeNode& node, const QString& text)
         node.Caption = text;
         break;
     case htProbability: {
-        QString t = text;
-        t.remove(QLatin1Char('%'));
-        t.remove(QLatin1Char(' '));
         double value = 0;
-        node.Probability = ReadUserNumber(t, value) ? value : 0;
+        const TTypedNumber kind = ReadUserProbability(text, value);
+        if (kind != TTypedNumber::Refused)
+            node.Probability = kind == TTypedNumber::Value ? value : 0;
         break;
     }
-    case htPayoff:
-        node.Payoff = ReadUserMoney(text);
+    case htPayoff: {
+        TCurrency money = 0;
+        if (ReadUserMoney(text, money) != TTypedNumber::Refused)
+            node.Payoff = money;
         break;
+    }
     case htSymbolAttributeCaption:
         node.DecisionCaption = text;
         break;
@@ -358,6 +377,17 @@ void TDecTree::WriteEditorValue(TDecTreeNode& node, const QString& text)
     }
     default:
         break;
+    }
+}
+
+bool TDecTree::EditorRefuses(const QString& text) const
+{
+    double value = 0;
+    TCurrency money = 0;
+    switch (FEditedElement) {
+    case htProbability: return ReadUserProbability(text, value) == TTypedNumber::Refused;
+    case htPayoff: return ReadUserMoney(text, money) == TTypedNumber::Refused;
+    default: return false;
     }
 }
 

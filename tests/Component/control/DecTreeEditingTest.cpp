@@ -41,14 +41,54 @@ TEST_F(DecTreeTest, PayoffEditorRefusesValuesBeyondTheMoneyType)
     BuildSample();
     Tree->SelectNode(A1, htPayoff);
     ASSERT_TRUE(Tree->EditElement(false, 0));
-    Tree->InlineEditor()->setText(QStringLiteral("1e300"));
-    EXPECT_EQ(A1->Payoff, 0);
-    Tree->InlineEditor()->setText(QStringLiteral("inf"));
-    EXPECT_EQ(A1->Payoff, 0);
-    Tree->InlineEditor()->setText(QStringLiteral("-2.5"));
+    TInlineEditor* editor = Tree->InlineEditor();
+    // The keystroke that would overflow is not taken: the text and the node keep 10.
+    TypeText(editor, QStringLiteral("1e16"));
+    EXPECT_EQ(editor->text(), QStringLiteral("1e1"));
+    EXPECT_EQ(A1->Payoff, 100000);
+    // The money type holds up to about 922 trillion.
+    editor->selectAll();
+    TypeText(editor, QStringLiteral("900000000000000"));
+    EXPECT_EQ(A1->Payoff, 9000000000000000000);
+    TypeText(editor, QStringLiteral("0"));
+    EXPECT_EQ(editor->text(), QStringLiteral("900000000000000"));
+    EXPECT_EQ(A1->Payoff, 9000000000000000000);
+    // Pasted or set text is refused as a whole; the node keeps its value.
+    editor->setText(QStringLiteral("-2.5"));
     EXPECT_EQ(A1->Payoff, -25000);
-    Tree->InlineEditor()->setText(QStringLiteral("0.00005"));
+    editor->setText(QStringLiteral("1e300"));
+    EXPECT_EQ(A1->Payoff, -25000);
+    editor->setText(QStringLiteral("1e400"));
+    EXPECT_EQ(A1->Payoff, -25000);
+    editor->setText(QStringLiteral("inf"));
+    EXPECT_EQ(A1->Payoff, -25000);
+    editor->setText(QStringLiteral("0.00005"));
     EXPECT_EQ(A1->Payoff, 0); // half to even
+    // Text that is no number at all still stands for 0.
+    editor->setText(QStringLiteral("-2.5"));
+    editor->setText(QStringLiteral("abc"));
+    EXPECT_EQ(A1->Payoff, 0);
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(A1->Payoff, 50000);
+}
+
+TEST_F(DecTreeTest, ProbabilityEditorRefusesValuesThatAreNotFinite)
+{
+    BuildSample();
+    Tree->SelectNode(A2, htProbability);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    TInlineEditor* editor = Tree->InlineEditor();
+    editor->selectAll();
+    TypeText(editor, QStringLiteral("inf"));
+    EXPECT_EQ(editor->text(), QStringLiteral("in"));
+    EXPECT_EQ(A2->Probability, 0); // no number
+    editor->setText(QStringLiteral("35"));
+    editor->setText(QStringLiteral("1e999 %"));
+    EXPECT_EQ(A2->Probability, 35);
+    editor->setText(QStringLiteral("nan"));
+    EXPECT_EQ(A2->Probability, 35);
+    editor->setText(QStringLiteral("1e300"));
+    EXPECT_EQ(A2->Probability, 1e300); // finite: taken
 }
 
 TEST_F(DecTreeTest, TypingOnASelectedElementReplacesItsValue)
