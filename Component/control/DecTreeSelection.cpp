@@ -216,13 +216,12 @@ void TDecTree::mousePressEvent(QMouseEvent* event)
                 OnBeforeExpandCollapse(this);
             TDecTreeNode* node = hit.Node;
             node->ChildrenVisible = !node->ChildrenVisible;
-            // Descendants that disappear leave the selection; clones' insides were never in it.
+            // Every descendant that disappears leaves the selection, clones and their insides
+            // too: nothing hidden stays selected for Enter or a command to act on unseen.
             std::vector<TDecTreeNode*> stack(node->Children.begin(), node->Children.end());
             while (!stack.empty()) {
                 TDecTreeNode* n = stack.back();
                 stack.pop_back();
-                if (n->IsClone())
-                    continue;
                 Selection().Remove(n->Id, false);
                 stack.insert(stack.end(), n->Children.begin(), n->Children.end());
             }

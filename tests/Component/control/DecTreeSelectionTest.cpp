@@ -98,6 +98,26 @@ TEST_F(DecTreeTest, ExpandMarkTogglesWithoutSelectingAndSelectsTheNodeWhenItsDes
     EXPECT_EQ(Selected(), Nodes{B});
 }
 
+TEST_F(DecTreeTest, CollapsingLeavesNoHiddenCloneSelected)
+{
+    BuildSample();
+    Add(B, QStringLiteral("B1"), ntDecision, 100, 0);
+    QString error;
+    A2->SetCloneMaster(B->Id, error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    Tree->Recalculate();
+    ASSERT_EQ(A2->Children.Count(), 1);
+    // The clone and the copy inside it, both on their titles.
+    Tree->SelectNode(A2, htOptionDescriptor);
+    Tree->Selection().Add(A2->Children.Items(0)->Id);
+    Click(A, htPlusMinus);
+    EXPECT_FALSE(A->ChildrenVisible);
+    EXPECT_EQ(Selected(), Nodes{A});
+    // Enter now edits what the user sees.
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Tree->EditedNode(), A);
+}
+
 TEST_F(DecTreeTest, BandSelectsTouchedNodesAndCtrlBandToggles)
 {
     BuildSample();
