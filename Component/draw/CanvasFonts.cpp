@@ -1,6 +1,8 @@
 #include "Component/draw/CanvasFonts.h"
 
 #include <QHash>
+#include <QImage>
+#include <QPainter>
 
 
 QString MapFontFamily(const QString& name)
@@ -67,6 +69,8 @@ int StyleBits(const TFontStyles& s)
 struct TCanvasFontEntry::TText {
     int32_t Width = -1;
     std::unique_ptr<QStaticText> Static;
+    bool InkKnown = false;
+    std::optional<QRect> Ink;
 };
 
 TCanvasFontEntry::TCanvasFontEntry(const TCanvasFont& font)
@@ -107,6 +111,46 @@ const QStaticText& TCanvasFontEntry::StaticText(const QString& text)
         t.Static->prepare(QTransform(), FFont);
     }
     return *t.Static;
+}
+
+std::optional<QRect> TCanvasFontEntry::InkBounds(const QString& text)
+{
+    if (text.isEmpty())
+        return QRect();
+    TText& t = Find(text);
+    if (t.InkKnown)
+        return t.Ink;
+    const QStaticText& layout = StaticText(text);
+    // Drawn once dark on light and once light on dark, so that even the faintest edge pixel
+    // shows in one of them; a margin of a line height around the cell takes any overhang.
+    const int margin = std::max(FHeight, 1);
+    const QSize cell(TextWidth(text), FHeight);
+    QRect ink;
+    bool touchesEdge = false;
+    for (bool dark : {true, false}) {
+        QImage scratch(cell.width() + 2 * margin, cell.height() + 2 * margin, QImage::Format_RGB32);
+        const QRgb background = dark ? 0xFFFFFFFFu : 0xFF000000u;
+        scratch.fill(background);
+        {
+            QPainter painter(&scratch);
+            painter.setRenderHints(QPainter::TextAntialiasing);
+            painter.setPen(dark ? Qt::black : Qt::white);
+            painter.setFont(FFont);
+            painter.drawStaticText(QPoint(margin, margin), layout);
+        }
+        for (int y = 0; y < scratch.height(); ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
+            for (int x = 0; x < scratch.width(); ++x) {
+                if (row[x] == background)
+                    continue;
+                ink |= QRect(x - margin, y - margin, 1, 1);
+                touchesEdge = touchesEdge || x == 0 || y == 0 || x == scratch.width() - 1 || y == scratch.height() - 1;
+            }
+        }
+    }
+    t.InkKnown = true;
+    t.Ink = touchesEdge ? std::nullopt : std::optional<QRect>(ink);
+    return t.Ink;
 }
 
 TCanvasFontEntry& CanvasFontEntry(const TCanvasFont& font)

@@ -10,6 +10,7 @@
 #include <QStaticText>
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 // The family actually used for a font name: "Verdana" becomes "DejaVu Sans"; other names
@@ -42,6 +43,9 @@ public:
     int32_t TextWidth(const QString& text);
     // The text laid out for drawing with this font.
     const QStaticText& StaticText(const QString& text);
+    // The pixels a text drawn from StaticText at (0, 0) with text antialiasing may change on an
+    // RGB32 image (an empty rectangle when none), or none when they reach too far to tell.
+    std::optional<QRect> InkBounds(const QString& text);
 
 private:
     struct TText;

@@ -475,6 +475,20 @@ void TPainterCanvas::TextOut(int32_t x, int32_t y, const QString& text)
 
 void TPainterCanvas::TextRect(const QRect& clip, int32_t x, int32_t y, const QString& text)
 {
+    // A clip costs the raster engine tables as tall as the whole image, so a text whose every
+    // pixel falls inside its rectangle anyway is drawn without one: the same pixels.
+    TDirectTarget target;
+    if (clip.isValid() && Direct(target) && target.Image->format() == QImage::Format_RGB32 &&
+        FPainter->renderHints() == QPainter::TextAntialiasing) {
+        const std::optional<QRect> ink = CanvasFontEntry(Font).InkBounds(text);
+        if (ink && (ink->isEmpty() || clip.contains(ink->translated(x, y)))) {
+            if (Brush.Style == TBrushStyle::Solid)
+                FillBox(clip, Brush.Color);
+            if (!text.isEmpty())
+                DrawText(x, y, text);
+            return;
+        }
+    }
     FPainter->save();
     FPainter->setClipRect(clip, FPainter->hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
     if (Brush.Style == TBrushStyle::Solid)

@@ -401,6 +401,49 @@ TEST(PainterCanvasTest, TextRectClipsToItsRectangle)
             ASSERT_EQ(image.pixel(x, y), White) << x << "," << y;
 }
 
+TEST(PainterCanvasTest, TextRectIsTheSameOnEveryRoute)
+{
+    // Texts that fit their rectangle are drawn without a clip on RGB32 images; the pixels are
+    // those of the clipped drawing, also for rectangles
+    // that cut through capitals, descenders or the last letter, and over a solid brush.
+    const QStringList texts{QStringLiteral("Budget: $1,234.50"), QStringLiteral("Hg jy"), QStringLiteral("W"),
+                            QStringLiteral(" "), QString(), QStringLiteral("Äq|")};
+    for (bool italic : {false, true}) {
+        TCanvasFont font;
+        font.Style.Italic = italic;
+        const int height = CanvasFontEntry(font).Height();
+        for (const QString& text : texts) {
+            const int width = CanvasFontEntry(font).TextWidth(text);
+            const QRect cell(10, 10, width, height);
+            const QRect clips[] = {cell.adjusted(-4, 0, 4, 0), cell.adjusted(-2, -3, 2, 3), cell.adjusted(0, 1, 0, 0),
+                                   cell.adjusted(0, 0, 0, -2), cell.adjusted(1, 0, -1, 0), QRect(5, 5, 3, 3)};
+            for (const QRect& clip : clips) {
+                for (bool brush : {false, true}) {
+                    QImage direct = Blank(width + 30, height + 30, 0xFF336699u);
+                    QImage clipped = direct.copy();
+                    {
+                        TPainterCanvas a(&direct);
+                        // A clip of the painter's own keeps the canvas on the painter's route.
+                        QPainter painter(&clipped);
+                        painter.setClipRect(clipped.rect());
+                        TPainterCanvas b(&painter);
+                        for (TPainterCanvas* canvas : {&a, &b}) {
+                            canvas->Font = font;
+                            canvas->Font.Color = 0x00E0F0FF;
+                            canvas->Brush.Style = brush ? TBrushStyle::Solid : TBrushStyle::Clear;
+                            canvas->Brush.Color = 0x00102030;
+                            canvas->TextRect(clip, 10, 10, text);
+                        }
+                    }
+                    ASSERT_EQ(direct, clipped)
+                        << text.toStdString() << " " << italic << " " << clip.x() << "," << clip.y() << " "
+                        << clip.width() << "x" << clip.height() << " " << brush;
+                }
+            }
+        }
+    }
+}
+
 TEST(PainterCanvasTest, ClipRectsNestAndPop)
 {
     QImage image = Blank();
