@@ -327,6 +327,8 @@ void TMainForm::CreateToolBar()
     StandardToolBar = addToolBar(QStringLiteral("Standard"));
     StandardToolBar->setObjectName(QStringLiteral("StandardToolBar"));
     StandardToolBar->setMovable(false);
+    // No menu to hide the bar: once hidden, nothing would bring it back.
+    StandardToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     StandardToolBar->setIconSize(QSize(16, 16));
     QStyle* s = style();
     auto icon = [](const char* theme, const QIcon& fallback) { return QIcon::fromTheme(QLatin1String(theme), fallback); };

@@ -11,6 +11,7 @@
 #include "shared/widgets/RecentFileList.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -21,6 +22,8 @@
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -1002,4 +1005,27 @@ TEST_F(MainFormTest, TheWindowOpensAtItsScreenSizeWithAtLeastTheDesignedTreeArea
     EXPECT_GE(Form->centralWidget()->height(), std::min(486, available.height() - 120));
     EXPECT_GE(Form->width(), available.width() * 3 / 4);
     EXPECT_TRUE(available.contains(Form->geometry())) << Form->x() << "," << Form->y();
+}
+
+TEST_F(MainFormTest, TheToolBarOffersNoMenuThatWouldHideIt)
+{
+    Create();
+    Form->show();
+    QCoreApplication::processEvents();
+    bool menuShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuShown = true;
+            popup->close();
+        }
+    });
+    QWidget* target = Form->StandardToolBar->widgetForAction(Form->FileNewMenuItem);
+    ASSERT_NE(target, nullptr);
+    for (QWidget* w : {target, static_cast<QWidget*>(Form->StandardToolBar)}) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(w, &event);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(menuShown);
+    EXPECT_TRUE(Form->StandardToolBar->isVisible());
 }
