@@ -10,6 +10,7 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -305,8 +306,14 @@ void ForEachSubtree(const SubtreePlan& plan, unsigned threads, Work work)
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t)
-        workers.emplace_back(run);
+    for (unsigned t = 1; t < threads; ++t) {
+        // Without another thread the ones running (the caller's at least) take the rest.
+        try {
+            workers.emplace_back(run);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
     run();
     for (std::thread& w : workers)
         w.join();
