@@ -63,18 +63,7 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
     // Weights times 16-bit channels stay below 2^63 for any triangle of less than 2^46 area,
     // which covers everything but nonsense coordinates; those take the wide path.
     const bool narrow = area < (int64_t(1) << 46);
-    const double inverse = 1.0 / double(area);
     auto channel = [&](const int64_t* w, int k) -> uint8_t {
-        if (narrow) {
-            const int64_t sum = w[0] * c[0][k] + w[1] * c[1][k] + w[2] * c[2][k];
-            // Floor division through the reciprocal, corrected to be exact.
-            int64_t q = int64_t(double(sum) * inverse);
-            while (q * area > sum)
-                --q;
-            while ((q + 1) * area <= sum)
-                ++q;
-            return uint8_t(q >> 8);
-        }
         const __int128 sum = (__int128)w[0] * c[0][k] + (__int128)w[1] * c[1][k] + (__int128)w[2] * c[2][k];
         return uint8_t(int64_t(sum / area) >> 8);
     };
@@ -95,13 +84,38 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
             int64_t w[3];
             for (int i = 0; i < 3; ++i)
                 w[i] = w0[i] + stepX[i] * (from - left);
-            for (int64_t px = from; px <= to; ++px) {
-                if (flat)
+            if (flat) {
+                for (int64_t px = from; px <= to; ++px)
                     plot(int32_t(px), int32_t(py), uint8_t(c[0][0] >> 8), uint8_t(c[0][1] >> 8), uint8_t(c[0][2] >> 8));
-                else
+            } else if (narrow) {
+                // Along a row each channel's sum grows by the same amount per pixel, so its
+                // quotient and remainder by `area` step exactly without a division per pixel.
+                int64_t q[3], r[3], dq[3], dr[3];
+                for (int k = 0; k < 3; ++k) {
+                    const int64_t sum = w[0] * c[0][k] + w[1] * c[1][k] + w[2] * c[2][k];
+                    const int64_t step = stepX[0] * c[0][k] + stepX[1] * c[1][k] + stepX[2] * c[2][k];
+                    q[k] = floorDiv(sum, area);
+                    r[k] = sum - q[k] * area;
+                    dq[k] = floorDiv(step, area);
+                    dr[k] = step - dq[k] * area;
+                }
+                for (int64_t px = from; px <= to; ++px) {
+                    plot(int32_t(px), int32_t(py), uint8_t(q[0] >> 8), uint8_t(q[1] >> 8), uint8_t(q[2] >> 8));
+                    for (int k = 0; k < 3; ++k) {
+                        q[k] += dq[k];
+                        r[k] += dr[k];
+                        if (r[k] >= area) {
+                            r[k] -= area;
+                            ++q[k];
+                        }
+                    }
+                }
+            } else {
+                for (int64_t px = from; px <= to; ++px) {
                     plot(int32_t(px), int32_t(py), channel(w, 0), channel(w, 1), channel(w, 2));
-                for (int i = 0; i < 3; ++i)
-                    w[i] += stepX[i];
+                    for (int i = 0; i < 3; ++i)
+                        w[i] += stepX[i];
+                }
             }
         }
         for (int i = 0; i < 3; ++i)

@@ -133,3 +133,39 @@ TEST(TriangleGradientTest, CoverageFollowsTheEdgeRuleExactly)
             }
     }
 }
+
+TEST(TriangleGradientTest, EveryPixelIsTheExactMixOfItsCorners)
+{
+    // Against the mix evaluated pixel by pixel: the corners' 16-bit channels weighted by the
+    // pixel's barycentric weights, divided by the whole and truncated, then the high byte.
+    std::mt19937 random(5);
+    for (int t = 0; t < 300; ++t) {
+        const int reach = t % 3 == 0 ? 6 : t % 3 == 1 ? 40 : 400;
+        std::uniform_int_distribution<int> coordinate(-reach / 4, reach);
+        TTriangleVertices v;
+        for (TTriVertex& p : v)
+            p = TTriVertex::FromColor(coordinate(random), coordinate(random), TColor(random() & 0xFFFFFF));
+        const TPixels pixels = Rasterize(v, QRect(-reach, -reach, 3 * reach, 3 * reach));
+        int64_t x[3], y[3], c[3][3];
+        for (int i = 0; i < 3; ++i) {
+            x[i] = v[size_t(i)].X;
+            y[i] = v[size_t(i)].Y;
+            c[i][0] = v[size_t(i)].Red;
+            c[i][1] = v[size_t(i)].Green;
+            c[i][2] = v[size_t(i)].Blue;
+        }
+        const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+        for (const auto& [xy, colour] : pixels) {
+            __int128 sum[3] = {0, 0, 0};
+            for (int i = 0; i < 3; ++i) {
+                const int a = (i + 1) % 3, b = (i + 2) % 3;
+                const int64_t weight = (x[b] - x[a]) * (xy.second - y[a]) - (y[b] - y[a]) * (xy.first - x[a]);
+                for (int k = 0; k < 3; ++k)
+                    sum[k] += __int128(weight) * c[i][k];
+            }
+            const QRgb expected = qRgb(int(int64_t(sum[0] / area) >> 8), int(int64_t(sum[1] / area) >> 8),
+                                       int(int64_t(sum[2] / area) >> 8));
+            ASSERT_EQ(colour, expected) << t << ": " << xy.first << "," << xy.second;
+        }
+    }
+}
