@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 
 TProject* TProjectList::Items(int index) const
 {
@@ -74,6 +75,39 @@ void TMultiOptionFullSolverQuick::SolveUnits(const int64_t* cost, const int64_t*
     minSet = bestMinSet;
 }
 
+void TMultiOptionFullSolverQuick::SolveExtended(const long double* cost, const long double* maxValue,
+                                                const long double* minValue, int count, long double budget,
+                                                uint64_t& maxSet, uint64_t& minSet)
+{
+    QD_ASSERT(count >= 0 && count <= MaxSolvedOptions, "MultiOptionSolver.cpp");
+    long double bestMax = 0, bestMin = 0, sumCost = 0, sumMax = 0, sumMin = 0;
+    uint64_t current = 0;
+    maxSet = minSet = 0;
+    for (;;) {
+        if (sumCost <= budget) {
+            if (sumMax > bestMax) {
+                bestMax = sumMax;
+                maxSet = current;
+            } else if (sumMin < bestMin) {
+                bestMin = sumMin;
+                minSet = current;
+            }
+        }
+        const int i = std::countr_one(current);
+        if (i >= count)
+            break;
+        current = (current | (uint64_t(1) << i)) & ~((uint64_t(1) << i) - 1);
+        sumCost += cost[i];
+        sumMax += maxValue[i];
+        sumMin += minValue[i];
+        for (int j = 0; j < i; ++j) {
+            sumCost -= cost[j];
+            sumMax -= maxValue[j];
+            sumMin -= minValue[j];
+        }
+    }
+}
+
 void TMultiOptionFullSolverQuick::Solve(TProjectList& projects, double budget)
 {
     const int n = projects.Count();
@@ -81,16 +115,30 @@ void TMultiOptionFullSolverQuick::Solve(TProjectList& projects, double budget)
         throw ArgumentOutOfRangeException(
             QStringLiteral("Too many options to solve: %1 (at most %2)").arg(n).arg(MaxSolvedOptions));
     const size_t count = static_cast<size_t>(n);
-    std::vector<int64_t> cost(count), maxValue(count), minValue(count);
+    std::vector<long double> cost(count), maxValue(count), minValue(count);
+    auto units = [](double value) { return std::rintl((long double)value * CurrencyScale); };
+    // Any sum of these stays well within 64-bit units when this total does (it is also false for a
+    // value that is not a number).
+    long double total = std::fabs(units(budget));
     for (int i = 0; i < n; ++i) {
         const TProject* p = projects.Items(i);
-        cost[size_t(i)] = CurrencyUnits(p->Cost);
-        maxValue[size_t(i)] = CurrencyUnits(p->MaxValue);
-        minValue[size_t(i)] = CurrencyUnits(p->MinValue);
+        cost[size_t(i)] = units(p->Cost);
+        maxValue[size_t(i)] = units(p->MaxValue);
+        minValue[size_t(i)] = units(p->MinValue);
+        total += std::fabs(cost[size_t(i)]) + std::fabs(maxValue[size_t(i)]) + std::fabs(minValue[size_t(i)]);
     }
-    const int64_t budgetUnits = CurrencyUnits(budget);
     uint64_t maxSet = 0, minSet = 0;
-    SolveUnits(cost.data(), maxValue.data(), minValue.data(), n, budgetUnits, maxSet, minSet);
+    if (total < 4.0e18L) {
+        std::vector<int64_t> cost64(count), max64(count), min64(count);
+        for (size_t i = 0; i < count; ++i) {
+            cost64[i] = int64_t(cost[i]);
+            max64[i] = int64_t(maxValue[i]);
+            min64[i] = int64_t(minValue[i]);
+        }
+        SolveUnits(cost64.data(), max64.data(), min64.data(), n, int64_t(units(budget)), maxSet, minSet);
+    } else {
+        SolveExtended(cost.data(), maxValue.data(), minValue.data(), n, units(budget), maxSet, minSet);
+    }
     for (int i = 0; i < n; ++i) {
         projects.Items(i)->InMaxSet = (maxSet >> i) & 1;
         projects.Items(i)->InMinSet = (minSet >> i) & 1;

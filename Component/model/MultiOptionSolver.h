@@ -71,6 +71,10 @@ public:
     // (bit i = project i). Only for up to 62 projects.
     static void SolveUnits(const int64_t* cost, const int64_t* maxValue, const int64_t* minValue, int count,
                            int64_t budget, uint64_t& maxSet, uint64_t& minSet);
+    // The same search in extended precision, for values whose sums could leave 64-bit units; its
+    // sums step by addition and subtraction. Only for up to MaxSolvedOptions projects.
+    static void SolveExtended(const long double* cost, const long double* maxValue, const long double* minValue,
+                              int count, long double budget, uint64_t& maxSet, uint64_t& minSet);
 };
 
 // The inputs and result of a node's last budgeted solve: an unchanged node is not solved again.

@@ -72,32 +72,10 @@ void EvaluateLarge(const TDecTreeNode& node, const TChildValues* options, int n,
                 hi += hiOf[size_t(i)];
         }
     } else {
-        const long double budget = (long double)node.DecisionMultiBudget * CurrencyScale;
-        long double bestMax = 0, bestMin = 0, sumCost = 0, sumMax = 0, sumMin = 0;
-        uint64_t current = 0, maxSet = 0, minSet = 0;
-        for (;;) {
-            if (sumCost <= budget) {
-                if (sumMax > bestMax) {
-                    bestMax = sumMax;
-                    maxSet = current;
-                } else if (sumMin < bestMin) {
-                    bestMin = sumMin;
-                    minSet = current;
-                }
-            }
-            const int i = std::countr_one(current);
-            if (i >= n)
-                break;
-            current = (current | (uint64_t(1) << i)) & ~((uint64_t(1) << i) - 1);
-            sumCost += cost[size_t(i)];
-            sumMax += hiOf[size_t(i)];
-            sumMin += loOf[size_t(i)];
-            for (int j = 0; j < i; ++j) {
-                sumCost -= cost[size_t(j)];
-                sumMax -= hiOf[size_t(j)];
-                sumMin -= loOf[size_t(j)];
-            }
-        }
+        uint64_t maxSet = 0, minSet = 0;
+        TMultiOptionFullSolverQuick::SolveExtended(cost.data(), hiOf.data(), loOf.data(), n,
+                                                   (long double)node.DecisionMultiBudget * CurrencyScale, maxSet,
+                                                   minSet);
         for (int i = 0; i < n; ++i) {
             const bool inMax = (maxSet >> i) & 1;
             if (marks)

@@ -522,3 +522,20 @@ TEST(MultiOption, ValuesBeyondSixtyFourBitUnitsKeepTheirSigns)
         EXPECT_EQ(root->ExpectedValue, 1.8e15);
     }
 }
+
+TEST(Solver, ValuesBeyondSixtyFourBitUnits)
+{
+    TProjectList list;
+    list.Add(std::make_unique<TProject>(nullptr, 0, 1e15, -1e15));
+    list.Add(std::make_unique<TProject>(nullptr, 5e14, 2e15, -3e15));
+    list.Add(std::make_unique<TProject>(nullptr, 1, 1, -1));
+    TMultiOptionFullSolverQuick().Solve(list, 5e14);
+    // {0}, {1} and {0, 1} (costing exactly the budget) each raise the maximum, so they are not
+    // looked at for the minimum; {0, 2} is then the lowest sum.
+    EXPECT_TRUE(list.Items(0)->InMaxSet);
+    EXPECT_TRUE(list.Items(1)->InMaxSet);
+    EXPECT_FALSE(list.Items(2)->InMaxSet);
+    EXPECT_TRUE(list.Items(0)->InMinSet);
+    EXPECT_FALSE(list.Items(1)->InMinSet);
+    EXPECT_TRUE(list.Items(2)->InMinSet);
+}
