@@ -782,7 +782,9 @@ void TMainForm::FormShow()
         FFirstShow = false;
         // A single blank is the updater's restart parameter, never a document.
         if (!FArguments.isEmpty() && !FArguments.constFirst().trimmed().isEmpty()) {
-            const QString fileName = FArguments.constFirst();
+            // The document is known by its full path, so its recent-file entry still opens it
+            // when the program is started from another folder.
+            const QString fileName = QFileInfo(FArguments.constFirst()).absoluteFilePath();
             RunCommand([&] { LoadDocument(fileName); });
         }
     }

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -555,6 +556,23 @@ TEST_F(MainFormTest, CommandLineDocumentOpensOnceOnTheFirstShow)
     Form->FormShow();
     EXPECT_TRUE(Undo().CanUndo());
     EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(MainFormTest, ADocumentNamedRelativeToTheWorkingFolderIsKnownByItsFullPath)
+{
+    {
+        Create();
+        BuildSample();
+        ASSERT_TRUE(SaveAs("relative.qdn"));
+    }
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Dir.path()));
+    Create({QStringLiteral("relative.qdn")});
+    Form->FormShow();
+    QDir::setCurrent(previous);
+    EXPECT_EQ(Form->FileName(), Path("relative.qdn"));
+    EXPECT_EQ(Form->RecentFileList->Files().value(0), Path("relative.qdn"));
+    EXPECT_EQ(Form->windowTitle(), "Quandrel - relative.qdn");
 }
 
 TEST_F(MainFormTest, TheUpdatersRestartParameterIsNoDocument)
