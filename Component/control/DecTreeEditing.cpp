@@ -174,12 +174,9 @@ void TDecTree::PlaceEditor(bool opening)
     case htPayoff:
         FEditor->setGeometry(r.Left, r.Top, r.Width + 1, opening ? r.Height : h);
         break;
+    // The budget stays beside its label as the other lines do; laid over the whole line it
+    // would jump onto the label with the first keystroke.
     case htSymbolAttributeMultiBudget:
-        if (!opening) {
-            FEditor->setGeometry(r.Left, r.Top, r.Width, h);
-            break;
-        }
-        [[fallthrough]];
     case htSymbolAttributeCaption:
     case htSymbolAttributeOwner:
         FEditor->setGeometry(r.Left + FEditorIndent, r.Top, r.Width - FEditorIndent + (opening ? 3 : 1),

@@ -159,6 +159,28 @@ TEST_F(DecTreeTest, TitleCaptionOwnerAndBudgetEdits)
     EXPECT_EQ(B->DecisionMultiBudget, -1);
 }
 
+TEST_F(DecTreeTest, EditorStaysBesideTheLabelOfItsLineWhileTyping)
+{
+    BuildSample();
+    B->NodeType = ntMultiDecision;
+    Add(B, QStringLiteral("B1"), ntDecision, 100, -10000);
+    B->DecisionShowOwner = B->DecisionMultiShowBudget = true;
+    Tree->Recalculate();
+    for (TNodeElementType element : {htSymbolAttributeOwner, htSymbolAttributeMultiBudget}) {
+        Tree->SelectNode(B, element);
+        ASSERT_TRUE(Tree->EditElement(false, 0));
+        TInlineEditor* editor = Tree->InlineEditor();
+        const int left = editor->x();
+        EXPECT_GT(left, B->ElementRects[element].Left) << "after the label";
+        QTest::keyClicks(editor, QStringLiteral("12"));
+        // The label stays readable; the typed text does not jump over it.
+        EXPECT_EQ(editor->x(), left) << int(element);
+        Key(Qt::Key_Return);
+    }
+    EXPECT_EQ(B->DecisionOwner, QStringLiteral("12"));
+    EXPECT_EQ(B->DecisionMultiBudget, 12);
+}
+
 TEST_F(DecTreeTest, ElementsThatActAtOnce)
 {
     BuildSample();
