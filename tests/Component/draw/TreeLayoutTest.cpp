@@ -306,8 +306,10 @@ TEST_F(LayoutFixture, HitTestDoesNotEnterCollapsedSubtrees)
     ASSERT_EQ(HitTest(root, d.CenterX(), d.CenterY()), HitTestResult::Create(child, htOptionDescriptor));
     // Collapsing leaves the child's rectangles stale; a click there must not find it, even
     // where the root's (now smaller) bounds still cover the spot.
+    // Placing again (without measuring) leaves them as they were.
     root->ChildrenVisible = false;
-    Layout();
+    LayoutTree(*root, 10, 10, R(root, htOptionDescriptor).Width, M.Canvas);
+    ASSERT_EQ(R(child, htOptionDescriptor), d);
     root->BoundsRect = TRectangle::Union(root->BoundsRect, d);
     EXPECT_TRUE(HitTest(root, d.CenterX(), d.CenterY()).IsNull);
 }

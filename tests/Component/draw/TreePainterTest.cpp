@@ -490,6 +490,137 @@ TEST_F(PainterFixture, DeepChainPaintsWithoutRecursion)
     EXPECT_GT(canvas.Calls, 20000 * 10);
 }
 
+TEST_F(PainterFixture, LinesToTheChildrenAreDrawnInEachChildsOwnState)
+{
+    TDecTreeNode* root = SetRoot(Doc, ntDecision);
+    TDecTreeNode* taken = Add(root, ntChance, QStringLiteral("a"), 100, 5);
+    TDecTreeNode* other = Add(root, ntChance, QStringLiteral("b"), 0, 0);
+    Layout();
+    ASSERT_TRUE(taken->InTakenPath);
+    ASSERT_FALSE(other->InTakenPath);
+    const int32_t takenWidth = Doc.StyleStates.InTakenPath()->ConnectorLines()->EffectiveLineWidth();
+    const int32_t otherWidth = Doc.StyleStates.NotInTakenPath()->ConnectorLines()->EffectiveLineWidth();
+    ASSERT_NE(takenWidth, otherWidth);
+    ASSERT_TRUE(Paint(false));
+    const QPoint from = root->ElementRects[htSymbol].Center();
+    auto lineTo = [&](const TDecTreeNode* child) -> const TCanvasCall* {
+        for (const TCanvasCall& c : Canvas.Calls())
+            if (c.Op == TCanvasOp::LineTo && c.Points[0] == from &&
+                c.Points[1] == child->ElementRects[htOptionDescriptor].LeftCenter())
+                return &c;
+        return nullptr;
+    };
+    ASSERT_NE(lineTo(taken), nullptr);
+    ASSERT_NE(lineTo(other), nullptr);
+    EXPECT_EQ(lineTo(taken)->Pen.Width, takenWidth);
+    EXPECT_EQ(lineTo(other)->Pen.Width, otherWidth);
+}
+
+TEST_F(PainterFixture, AnySumChanceNodeIsNeverMarkedAndShowsNoPercentSign)
+{
+    TDecTreeNode* root = SetRoot(Doc, ntChance);
+    root->ChanceType = ctAnySum;
+    Add(root, ntChance, QStringLiteral("a"), 1, 0);
+    Add(root, ntChance, QStringLiteral("b"), 2, 0);
+    Layout();
+    ASSERT_TRUE(Paint(false));
+    const TCanvasCall* symbol = LastShapeAt(root->ElementRects[htSymbol]);
+    ASSERT_NE(symbol, nullptr);
+    EXPECT_EQ(symbol->Brush.Style, TBrushStyle::Clear); // gradient, no warning
+    EXPECT_NE(FindText(QStringLiteral("1")), nullptr);
+    EXPECT_EQ(FindText(QStringLiteral("1%")), nullptr);
+
+    root->ChanceType = ctPercent;
+    Layout();
+    ASSERT_TRUE(Paint(false));
+    EXPECT_EQ(LastShapeAt(root->ElementRects[htSymbol])->Brush.Color, TTreePainter::clWarningMagenta);
+    EXPECT_NE(FindText(QStringLiteral("1%")), nullptr);
+}
+
+TEST_F(PainterFixture, MultiOptionDecisionWithoutBudgetIsNotMarked)
+{
+    TDecTreeNode* root = SetRoot(Doc, ntMultiDecision);
+    Add(root, ntChance, QStringLiteral("a"), 100, -500);
+    root->DecisionMultiBudget = -1;
+    Layout();
+    ASSERT_TRUE(Paint(false));
+    EXPECT_EQ(LastShapeAt(root->ElementRects[htSymbol])->Brush.Style, TBrushStyle::Clear);
+    root->DecisionMultiBudget = 499;
+    ASSERT_TRUE(Paint(false));
+    EXPECT_EQ(LastShapeAt(root->ElementRects[htSymbol])->Brush.Color, TTreePainter::clWarningMagenta);
+    root->DecisionMultiBudget = 500; // spending the whole budget does not exceed it
+    ASSERT_TRUE(Paint(false));
+    EXPECT_EQ(LastShapeAt(root->ElementRects[htSymbol])->Brush.Style, TBrushStyle::Clear);
+}
+
+TEST_F(PainterFixture, SelectionFramesOfOutlineFreeElementsAndOfThePayoff)
+{
+    Doc.Options.ShowPayoff = true;
+    TDecTreeNode* root = SetRoot(Doc, ntDecision);
+    Add(root, ntChance, QStringLiteral("a"), 100, 5);
+    TDecTreeNode* other = Add(root, ntChance, QStringLiteral("b"), 0, 7);
+    Doc.Selection.Add(other->Id);
+    Layout();
+    // Not in the taken path, the branch text box has no outline; its frame keeps the distance
+    // of a one-pixel outline.
+    ASSERT_EQ(Doc.StyleStates.NotInTakenPath()->OptionDescriptors()->EffectiveLineWidth(), 0);
+    auto frames = [&]() {
+        std::vector<QRect> out;
+        for (const TCanvasCall& c : Canvas.Calls())
+            if (c.Op == TCanvasOp::Rectangle && c.Pen.Style == TPenStyle::Dot && c.Pen.Color == clBlue)
+                out.push_back(c.Rect);
+        return out;
+    };
+    ASSERT_TRUE(Paint(true, htOptionDescriptor));
+    const QRect descriptor = TRectangle::InflateAll(other->ElementRects[htOptionDescriptor], 2).ToRect();
+    EXPECT_EQ(frames(), (std::vector<QRect>{descriptor, descriptor}));
+    // The payoff's frame is thin, in both passes.
+    ASSERT_TRUE(Paint(true, htPayoff));
+    const QRect payoff = TRectangle::InflateAll(other->ElementRects[htPayoff], 1).ToRect();
+    EXPECT_EQ(frames(), (std::vector<QRect>{payoff, payoff}));
+    // Without payoffs there is no payoff text and so no frame.
+    Doc.Options.ShowPayoff = false;
+    Layout();
+    ASSERT_TRUE(Paint(true, htPayoff));
+    EXPECT_TRUE(frames().empty());
+}
+
+TEST_F(PainterFixture, WithoutPayoffsNoMoneyIsDrawn)
+{
+    TDecTreeNode* root = SetRoot(Doc, ntDecision);
+    TDecTreeNode* a = Add(root, ntChance, QStringLiteral("a"), 100, 5);
+    Add(a, ntChance, QStringLiteral("x"), 100, 3);
+    Layout();
+    ASSERT_TRUE(Paint(true));
+    // No expected values beside the symbols, no payoffs, one path text per end node.
+    EXPECT_EQ(Texts(), (std::vector<QString>{QStringLiteral("Root"), QStringLiteral("a"), QStringLiteral("x"),
+                                             QStringLiteral("100%"), QStringLiteral("100%"),
+                                             QStringLiteral("TRUE")}));
+}
+
+TEST_F(PainterFixture, MinusMarksAnExpandedNodeAndPlusACollapsedOne)
+{
+    TDecTreeNode* root = SetRoot(Doc, ntDecision);
+    Add(root, ntChance, QStringLiteral("a"), 100, 5);
+    // The pixel above the centre of the mark: black only in the plus sign's upright stroke.
+    auto stroke = [&]() {
+        Layout();
+        const TRectangle bounds = root->BoundsRect;
+        QImage image(bounds.Right() + 10, bounds.Bottom() + 10, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            TPainterCanvas canvas(&image);
+            TTreePainter painter(canvas, Doc.StyleStates, true);
+            EXPECT_TRUE(painter.Paint(root));
+        }
+        const TRectangle& mark = root->ElementRects[htPlusMinus];
+        return QColor(image.pixel(mark.Left + 4, mark.Top + 2));
+    };
+    EXPECT_EQ(stroke(), QColor(Qt::white));
+    root->ChildrenVisible = false;
+    EXPECT_EQ(stroke(), QColor(Qt::black));
+}
+
 // --- small routines -----------------------------------------------------------------------
 
 TEST(PainterTextTest, NumbersAndRounding)
