@@ -1,11 +1,14 @@
 #include "app/Startup.h"
 
+#include "app/MessageDialogs.h"
+#include "shared/core/Exceptions.h"
 #include "shared/core/IniSettingsStore.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsRegistry.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 #include <QWidget>
 #include <exception>
 
@@ -59,6 +62,59 @@ QString HelpFilePath()
     return QDir(QCoreApplication::applicationDirPath()).filePath(Startup::ApplicationHelpFile);
 }
 
+namespace {
+
+bool ErrorBoxOpen = false;
+
+// The application object whose event delivery no exception leaves: Qt cannot carry one through
+// its event loop, so without this an error in any handler would end the program.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        return DeliverEvent([&] { return QApplication::notify(receiver, event); });
+    }
+};
+
+} // namespace
+
+void ShowUnexpectedError(const QString& className, const QString& message)
+{
+    if (ErrorBoxOpen)
+        return;
+    ErrorBoxOpen = true;
+    try {
+        MessageDlg(QApplication::activeWindow(), className + QStringLiteral("\r\r") + message, TMsgDlgType::Error,
+                   mbOK);
+    } catch (...) {
+    }
+    ErrorBoxOpen = false;
+}
+
+bool DeliverEvent(const std::function<bool()>& deliver)
+{
+    QString className, message;
+    try {
+        return deliver();
+    } catch (const Exception& e) {
+        className = e.ClassName();
+        message = e.Message();
+    } catch (const std::bad_alloc&) {
+        className = QStringLiteral("EOutOfMemory");
+        message = QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        className = QStringLiteral("Exception");
+        message = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        className = QStringLiteral("Exception");
+        message = QStringLiteral("Unknown error");
+    }
+    // Not inside the handler that failed: it may be painting, or half-way through a change.
+    QTimer::singleShot(0, qApp, [className, message] { ShowUnexpectedError(className, message); });
+    return false;
+}
+
 int RunApplication(int& argc, char** argv, const TMainFormFactory& createMainForm)
 {
     // The units' own initialisation has run before main() as static initialisation.
@@ -66,7 +122,7 @@ int RunApplication(int& argc, char** argv, const TMainFormFactory& createMainFor
         TSettingsStore::SetApplication(CreateUserSettingsStore());
     MigrateSettingsKey();
 
-    QApplication application(argc, argv);
+    TApplication application(argc, argv);
     InitializeApplication(application);
 
     int exitCode = 0;

@@ -41,6 +41,13 @@ void InitializeApplication(QApplication& application);
 // "Quandrel.chm" in the program's own folder.
 QString HelpFilePath();
 
+// Runs the delivery of one event. An exception that escapes its handler ends the delivery
+// (false), is shown in the error box once the event is over, and the program goes on.
+bool DeliverEvent(const std::function<bool()>& deliver);
+// The error box of an unexpected error: the exception's class name and its message. While one
+// is open, further errors are not stacked on top of it.
+void ShowUnexpectedError(const QString& className, const QString& message);
+
 // Makes the main window (its creation work runs in here), shown by the start-up.
 using TMainFormFactory = std::function<std::unique_ptr<QWidget>()>;
 // The whole start-up and the message loop; returns the program's exit code. A settings store

@@ -1,9 +1,12 @@
 #include "SettingsStoreDump.h"
+#include "app/MessageDialogs.h"
 #include "app/Startup.h"
+#include "shared/core/Exceptions.h"
 #include "shared/core/IniSettingsStore.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsRegistry.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -221,3 +224,56 @@ TEST(MigrateSettingsKey, WorksOnTheSettingsFile)
 }
 
 } // namespace
+
+// ---- Exceptions that escape an event handler ----
+
+namespace {
+
+struct TErrorBoxes {
+    TErrorBoxes()
+    {
+        SetMessageDlgHook([this](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
+            Texts << text;
+            EXPECT_EQ(type, TMsgDlgType::Error);
+            EXPECT_EQ(buttons, mbOK);
+            if (OnShow)
+                OnShow();
+            return TModalResult::OK;
+        });
+    }
+    ~TErrorBoxes() { SetMessageDlgHook(nullptr); }
+    QStringList Texts;
+    std::function<void()> OnShow;
+};
+
+} // namespace
+
+TEST(DeliverEvent, AnExceptionIsShownAfterTheEventAndTheProgramGoesOn)
+{
+    TErrorBoxes boxes;
+    EXPECT_TRUE(DeliverEvent([] { return true; }));
+    EXPECT_FALSE(DeliverEvent([]() -> bool { throw InvalidOperationException(QStringLiteral("broken")); }));
+    EXPECT_TRUE(boxes.Texts.isEmpty()) << "no box inside the handler that failed";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.Texts.size(), 1);
+    EXPECT_EQ(boxes.Texts[0], "InvalidOperationException\r\rbroken");
+
+    EXPECT_FALSE(DeliverEvent([]() -> bool { throw std::runtime_error("plain"); }));
+    EXPECT_FALSE(DeliverEvent([]() -> bool { throw 42; }));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.Texts.size(), 3);
+    EXPECT_EQ(boxes.Texts[1], "Exception\r\rplain");
+    EXPECT_TRUE(boxes.Texts[2].startsWith("Exception\r\r"));
+}
+
+TEST(DeliverEvent, ErrorsWhileTheBoxIsOpenAreNotStackedOnIt)
+{
+    TErrorBoxes boxes;
+    boxes.OnShow = [] { ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("second")); };
+    ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("first"));
+    EXPECT_EQ(boxes.Texts, QStringList{"Exception\r\rfirst"});
+    // Once it is closed, the next error is shown again.
+    boxes.OnShow = nullptr;
+    ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("third"));
+    EXPECT_EQ(boxes.Texts.size(), 2);
+}
