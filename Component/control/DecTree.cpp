@@ -124,7 +124,10 @@ TDecTree::TDecTree(QWidget* parent)
         CloseInlineEditor();
         ForgetNodes();
     };
-    undo.OnAfterRestore = [this] { Recalculate(); };
+    undo.OnAfterRestore = [this] {
+        DropHiddenFromSelection();
+        Recalculate();
+    };
 
     FAttributePopup = std::make_unique<QMenu>();
     connect(FAttributePopup.get(), &QMenu::triggered, this, [this](QAction* item) { PopupItemClick(item); });
@@ -216,7 +219,31 @@ void TDecTree::SetVisibleLevels(int levels)
 {
     if (Root())
         Root()->SetLevelsVisible(levels);
+    DropHiddenFromSelection();
     Recalculate();
+}
+
+void TDecTree::DropHiddenFromSelection()
+{
+    TPrivateArrayList shown(32, true);
+    TDecTreeNode* firstHider = nullptr;
+    for (TDecTreeNode* node : GetSelectedNodes()) {
+        // The topmost collapsed ancestor hides the node and is itself shown.
+        TDecTreeNode* hider = nullptr;
+        for (TDecTreeNode* a = node->Parent(); a; a = a->Parent())
+            if (!a->ChildrenVisible)
+                hider = a;
+        if (!hider)
+            shown.Add(node->Id);
+        else if (!firstHider)
+            firstHider = hider;
+    }
+    if (shown.Count() == 0 && firstHider)
+        shown.Add(firstHider->Id);
+    if (shown.Equals(Selection(), false))
+        return;
+    Selection() = shown;
+    AdjustElementType(true);
 }
 
 void TDecTree::SetMinWidth(int value)

@@ -202,6 +202,10 @@ private:
     void UpdateHint(const QPoint& pos);
     QString HintFor(const HitTestResult& hit) const;
     void ForgetNodes();
+    // Selected nodes under a collapsed node leave the selection, so nothing the user cannot see
+    // stays selected for Enter or Delete; when none remains, the collapsed node that hid the
+    // first of them is selected.
+    void DropHiddenFromSelection();
     TScrollableDecTree* ScrollBox() const;
 
     // In-place editing.

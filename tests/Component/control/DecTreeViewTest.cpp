@@ -63,6 +63,49 @@ TEST_F(DecTreeTest, VisibleLevelsZeroExpandsAll)
     EXPECT_TRUE(A->ChildrenVisible);
 }
 
+TEST_F(DecTreeTest, HidingLevelsLeavesNoHiddenNodeSelected)
+{
+    BuildSample();
+    Tree->SelectNode(A1, htPayoff);
+    Tree->Selection().Add(B->Id);
+    Tree->SetVisibleLevels(2);
+    EXPECT_EQ(Selected(), Nodes{B});
+    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
+    Tree->SetVisibleLevels(0);
+    Tree->SelectNode(A1, htPayoff);
+    Tree->Selection().Add(A2->Id);
+    Tree->SetVisibleLevels(2);
+    EXPECT_EQ(Selected(), Nodes{A});
+    Tree->SetVisibleLevels(1);
+    EXPECT_EQ(Selected(), Nodes{Root()});
+    EXPECT_EQ(Tree->SelectionElementType(), htSymbol); // the root has no payoff
+    // Nothing hidden, nothing changes: the order of selecting stays.
+    Tree->SetVisibleLevels(0);
+    Tree->SelectNode(B, htOptionDescriptor);
+    Tree->Selection().Add(A1->Id);
+    Tree->SetVisibleLevels(0);
+    EXPECT_EQ(Selected(), (Nodes{B, A1}));
+}
+
+TEST_F(DecTreeTest, UndoThatCollapsesANodeLeavesNoHiddenNodeSelected)
+{
+    BuildSample();
+    const TGuid a = A->Id;
+    A->ChildrenVisible = false;
+    Tree->Recalculate();
+    Tree->UndoManager().SaveState(QStringLiteral("Expand"));
+    A->ChildrenVisible = true;
+    Tree->Recalculate();
+    Tree->SelectNode(A1, htOptionDescriptor);
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(Selected(), Nodes{Root()->FindNodeById(a)});
+    // Delete now asks about the node the user sees.
+    Tree->setFocus();
+    ConfirmAnswer = false;
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(Root()->FindNodeById(a)->Children.Count(), 2);
+}
+
 TEST_F(DecTreeTest, BackBufferGrowsButNeverShrinks)
 {
     const QSize before = Tree->BackBufferSize();
