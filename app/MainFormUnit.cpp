@@ -442,7 +442,9 @@ void TMainForm::SetDocumentFileName(const QString& newName, bool removeOld)
 
 void TMainForm::UpdateCaption()
 {
-    const QString name = FFileName.isEmpty() ? AppStrings::NewDecisionTree : QFileInfo(FFileName).fileName();
+    QString name = FFileName.isEmpty() ? AppStrings::NewDecisionTree : QFileInfo(FFileName).fileName();
+    // "[*]" in a title is the window system's modified placeholder; doubled, it shows as written.
+    name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(AppStrings::ProductName + QStringLiteral(" - ") + name);
 }
 

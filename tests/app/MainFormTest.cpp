@@ -27,6 +27,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -1046,4 +1047,14 @@ TEST_F(MainFormTest, TheToolBarOffersNoMenuThatWouldHideIt)
     QCoreApplication::processEvents();
     EXPECT_FALSE(menuShown);
     EXPECT_TRUE(Form->StandardToolBar->isVisible());
+}
+
+TEST_F(MainFormTest, TheCaptionShowsAFileNameExactlyAsItIs)
+{
+    Create();
+    BuildSample();
+    ASSERT_TRUE(SaveAs("plan [*] 2.qdn"));
+    Form->winId();
+    ASSERT_NE(Form->windowHandle(), nullptr);
+    EXPECT_EQ(Form->windowHandle()->title(), "Quandrel - plan [*] 2.qdn");
 }
