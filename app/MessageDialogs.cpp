@@ -23,6 +23,8 @@ TModalResult ShowBox(QWidget* parent, const QString& text, TMsgDlgType type, int
 {
     QMessageBox box(parent);
     box.setWindowTitle(AppStrings::ProductName);
+    // File names, captions and reader errors are shown as written, never taken for markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(ShownText(text));
     switch (type) {
     case TMsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
