@@ -376,6 +376,8 @@ void TMainForm::CreateStatusBar()
                               QString()};
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(captions[i], statusBar());
+        // Hints carry node captions and comments: shown as written, never as markup.
+        panel->setTextFormat(Qt::PlainText);
         panel->setAlignment(i < 3 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
         if (i < 3)
             panel->setFixedWidth(widths[i]);

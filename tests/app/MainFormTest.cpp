@@ -866,6 +866,11 @@ TEST_F(MainFormTest, LongHintsGoToTheHintPanel)
     EXPECT_EQ(Form->StatusPanels[1]->toolTip(), "Current payoff based on your decisions");
     EXPECT_EQ(Form->StatusPanels[2]->toolTip(), "Highest payoff possible by changing decisions");
     EXPECT_TRUE(Form->StatusPanels[3]->toolTip().isEmpty());
+
+    // A hint that quotes a node's text shows it as written.
+    QStatusTipEvent markup(QStringLiteral("Comment: <b>bold</b> &amp; more"));
+    QApplication::sendEvent(Form.get(), &markup);
+    EXPECT_EQ(Form->StatusPanels[3]->textFormat(), Qt::PlainText);
 }
 
 TEST_F(MainFormTest, WheelScrollsByFortyAndShiftScrollsSideways)
