@@ -73,7 +73,10 @@ public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override
     {
-        return DeliverEvent([&] { return QApplication::notify(receiver, event); });
+        // One captured reference keeps the call inside std::function's own storage: no
+        // allocation for every event.
+        const auto call = [this, receiver, event] { return QApplication::notify(receiver, event); };
+        return DeliverEvent([&call] { return call(); });
     }
 };
 
