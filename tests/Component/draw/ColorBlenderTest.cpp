@@ -49,6 +49,10 @@ TEST(BlendTest, ChannelsAreMixedSeparatelyAndRoundedHalfToEven)
     EXPECT_EQ(Blend(Grey(96), 0x00FFFFFF, 0.25f), Grey(136));   // 135.75
     // Red only in the low byte, blue only in the third.
     EXPECT_EQ(Blend(0x000000FF, 0x00FF0000, 0.5f), 0x00800080);  // 127.5 goes to 128
+    // The weight 1 - Ratio is a single, which decides a channel that lands near a half:
+    // 2 × (1 - 0.034) + 252 × 0.034 is 10.5 with an exact weight but 10.500001 with the single.
+    EXPECT_EQ(Blend(0x00000002, 0x000000FC, 0.034f), 0x0000000B);
+    EXPECT_EQ(Blend(0x00000083, 0x00000006, 0.044f), 0x0000007D);  // 125.49999, not 125.5
 }
 
 TEST(BlendTest, RatiosOutsideZeroToOneExtrapolateAndClamp)

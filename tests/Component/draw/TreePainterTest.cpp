@@ -621,12 +621,57 @@ TEST_F(PainterFixture, MinusMarksAnExpandedNodeAndPlusACollapsedOne)
     EXPECT_EQ(stroke(), QColor(Qt::black));
 }
 
+TEST_F(PainterFixture, IncomingLineRunsFromTheBranchTextToTheSymbolsLeftEdge)
+{
+    TDecTreeNode* root = SetRoot(Doc, ntDecision);
+    TDecTreeNode* a = Add(root, ntChance, QStringLiteral("a"), 100, 5);
+    Layout();
+    ASSERT_TRUE(Paint(false));
+    for (const TDecTreeNode* n : {static_cast<const TDecTreeNode*>(root), static_cast<const TDecTreeNode*>(a)}) {
+        const QPoint from = n->ElementRects[htOptionDescriptor].RightCenter();
+        const QPoint to = n->ElementRects[htSymbol].LeftCenter();
+        int found = 0;
+        for (const TCanvasCall& c : Canvas.Calls())
+            found += c.Op == TCanvasOp::LineTo && c.Points[0] == from && c.Points[1] == to;
+        EXPECT_EQ(found, 1) << n->Caption.toStdString();
+    }
+}
+
+TEST_F(PainterFixture, AttributeBoxAndItsLinesCarrySelectionFrames)
+{
+    TDecTreeNode* root = SetRoot(Doc, ntMultiDecision);
+    Add(root, ntChance, QStringLiteral("a"), 100, -50);
+    root->DecisionShowCaption = true;
+    root->DecisionCaption = QStringLiteral("Budget round");
+    root->DecisionShowOwner = true;
+    root->DecisionOwner = QStringLiteral("Ann");
+    Doc.Selection.Add(root->Id);
+    Layout();
+    auto frames = [&]() {
+        std::vector<QRect> out;
+        for (const TCanvasCall& c : Canvas.Calls())
+            if (c.Op == TCanvasOp::Rectangle && c.Pen.Style == TPenStyle::Dot && c.Pen.Color == clBlue)
+                out.push_back(c.Rect);
+        return out;
+    };
+    // The box frame keeps its outline's width plus one; the lines' frames are thin.
+    const int32_t w = Doc.StyleStates.InTakenPath()->SymbolAttributes()->EffectiveLineWidth() + 1;
+    ASSERT_GT(w, 2);
+    ASSERT_TRUE(Paint(true, htSymbolAttributeBox));
+    const QRect box = TRectangle::InflateAll(root->ElementRects[htSymbolAttributeBox], w).ToRect();
+    EXPECT_EQ(frames(), (std::vector<QRect>{box, box}));
+    ASSERT_TRUE(Paint(true, htSymbolAttributeOwner));
+    const QRect owner = TRectangle::InflateAll(root->ElementRects[htSymbolAttributeOwner], 1).ToRect();
+    EXPECT_EQ(frames(), (std::vector<QRect>{owner, owner}));
+}
+
 // --- small routines -----------------------------------------------------------------------
 
 TEST(PainterTextTest, NumbersAndRounding)
 {
     EXPECT_TRUE(SameValue(100, 99.99995));
     EXPECT_FALSE(SameValue(100, 99.9));
+    EXPECT_FALSE(SameValue(100, 99.9995));
     EXPECT_EQ(RoundToInt32(2.5), 2);
     EXPECT_EQ(RoundToInt32(3.5), 4);
     EXPECT_EQ(RoundToInt32(-2.5), -2);
