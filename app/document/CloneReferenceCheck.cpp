@@ -79,9 +79,12 @@ bool RemoveDanglingLinks(const TOutsideIndex& index, int& removed)
 // A depth-first walk over the nodes outside clones in which a plain node leads to its children
 // and a clone to its master. Reaching a node that is still open closes a cycle, which contains at
 // least one clone link (the child links alone form a tree); the nearest such link on the walk's
-// stack is dropped and the walk goes on from there.
+// stack is dropped and the walk goes on from there. Answers whether a dropped link's node has
+// children of its own: they are not in this index, so the caller looks again once the walk is
+// through (starting again at every such link would make a file of many cycles take hours).
 bool RemoveCycles(const TOutsideIndex& index, int& removed)
 {
+    bool exposedChildren = false;
     enum : int8_t { White, Open, Done };
     std::vector<int8_t> colour(index.Nodes.size(), White);
     struct Frame {
@@ -126,10 +129,10 @@ bool RemoveCycles(const TOutsideIndex& index, int& removed)
             while (!index.Nodes[size_t(stack[size_t(cut)].Node)]->IsClone())
                 --cut;
             TDecTreeNode* clone = index.Nodes[size_t(stack[size_t(cut)].Node)];
-            if (Unlink(clone, removed))
-                return true; // its own children join the walk: the caller starts again
+            exposedChildren |= Unlink(clone, removed);
             // The frames above it were reached only through the dropped link; they are walked
-            // again when something else leads to them.
+            // again when something else leads to them. The node itself is done: its own children,
+            // if any, wait for the next walk.
             while (int(stack.size()) - 1 > cut) {
                 colour[size_t(stack.back().Node)] = White;
                 stack.pop_back();
@@ -138,7 +141,7 @@ bool RemoveCycles(const TOutsideIndex& index, int& removed)
             stack.pop_back();
         }
     }
-    return false;
+    return exposedChildren;
 }
 
 } // namespace

@@ -127,3 +127,25 @@ TEST(CloneReferenceCheck, ManyClonesStayLinear)
     }
     EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
 }
+
+TEST(CloneReferenceCheck, ManyCyclesOfClonesWithChildrenOfTheirOwnStayLinear)
+{
+    // Only a hand-made file gives clones children of their own; each cut exposes them, and the
+    // check must not start over for every one.
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    std::vector<std::pair<TDecTreeNode*, TDecTreeNode*>> pairs;
+    for (int i = 0; i < 20000; ++i) {
+        TDecTreeNode* a = Add(root, QString(), ntDecision);
+        TDecTreeNode* b = Add(root, QString(), ntDecision);
+        Add(a, QString());
+        Add(b, QString());
+        Link(a, b);
+        Link(b, a);
+        pairs.emplace_back(a, b);
+    }
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 20000);
+    for (const auto& [a, b] : pairs)
+        EXPECT_NE(a->IsClone(), b->IsClone());
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
+}
