@@ -669,3 +669,20 @@ TEST(CanvasFontsTest, EveryCanvasMeasuresAlike)
     EXPECT_EQ(recorded.TextWidth(QString()), 0);
     EXPECT_GT(recorded.TextHeight(QString()), 0);
 }
+
+TEST(PainterCanvasTest, TextRectStaysInsideTheClipInForce)
+{
+    // Its own rectangle narrows the clip in force, never widens it: neither the brush fill nor
+    // a text that overruns the rectangle reaches past the exposed area.
+    QImage image = Blank(100, 30, White);
+    {
+        TPainterCanvas canvas(&image);
+        canvas.PushClipRect(QRect(0, 0, 10, 30));
+        canvas.Brush.Style = TBrushStyle::Solid;
+        canvas.Brush.Color = 0x000000;
+        canvas.TextRect(QRect(0, 0, 60, 30), 0, 5, QStringLiteral("WWWWWWWWWWWWWWWWWWWW"));
+        canvas.PopClipRect();
+    }
+    EXPECT_EQ(image.pixel(5, 20), Black);
+    EXPECT_EQ(Painted(image, White), QRect(0, 0, 10, 30));
+}
