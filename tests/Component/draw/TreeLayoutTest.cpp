@@ -238,6 +238,17 @@ TEST_F(LayoutFixture, ElementStylesFollowTheNodeAndItsState)
     } catch (const InvalidOperationException& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("GetProbabilityOrTakenStyle can not be called on the root node"));
     }
+    // A node type outside the three has no symbol style, and its children no probability style.
+    taken->NodeType = TNodeType(7);
+    for (auto style : {+[](const TDecTreeNode& n) { return GetSymbolStyle(n); },
+                       +[](const TDecTreeNode& n) { return GetProbabilityOrTakenStyle(*n.Children[0]); }}) {
+        try {
+            style(*taken);
+            FAIL() << "no exception";
+        } catch (const InvalidOperationException& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Unhandled NodeType"));
+        }
+    }
 }
 
 TEST_F(LayoutFixture, ClonesAndNodesInsideClonesUseTheCloneStates)
