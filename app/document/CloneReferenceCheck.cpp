@@ -7,20 +7,16 @@
 
 namespace {
 
-// The nodes that are not inside a clone, in pre-order, with the pre-order interval of each so
-// that the ancestor test is constant-time, and the first holder of each id.
-struct TOutsideIndex {
-    std::vector<TDecTreeNode*> Nodes;
-    std::unordered_map<const TDecTreeNode*, int> Position;
-    std::vector<int> End; // one past the last position of the node's subtree
-    std::unordered_map<TGuid, TDecTreeNode*> ById;
+// The pre-order interval of every node of the tree, clones' children included, so that the
+// ancestor test is constant-time whichever links are dropped on the way.
+struct TTreeIntervals {
+    std::unordered_map<const TDecTreeNode*, int> Start;
+    std::vector<int> End; // by start: one past the last start of the node's subtree
 
-    explicit TOutsideIndex(TDecTreeNode* root, size_t expected)
+    TTreeIntervals(TDecTreeNode* root, size_t expected)
     {
-        Nodes.reserve(expected);
+        Start.reserve(expected);
         End.reserve(expected);
-        Position.reserve(expected);
-        ById.reserve(expected);
         struct Item {
             TDecTreeNode* Node;
             bool Leave;
@@ -30,16 +26,12 @@ struct TOutsideIndex {
             Item item = stack.back();
             stack.pop_back();
             if (item.Leave) {
-                End[size_t(Position[item.Node])] = int(Nodes.size());
+                End[size_t(Start[item.Node])] = int(End.size());
                 continue;
             }
-            Position.emplace(item.Node, int(Nodes.size()));
-            Nodes.push_back(item.Node);
+            Start.emplace(item.Node, int(End.size()));
             End.push_back(0);
-            ById.emplace(item.Node->Id, item.Node);
             stack.push_back({item.Node, true});
-            if (item.Node->IsClone())
-                continue;
             for (int i = item.Node->Children.Count() - 1; i >= 0; --i)
                 stack.push_back({item.Node->Children[i], false});
         }
@@ -47,8 +39,48 @@ struct TOutsideIndex {
 
     bool IsAncestor(const TDecTreeNode* ancestor, const TDecTreeNode* node) const
     {
-        int a = Position.at(ancestor), n = Position.at(node);
+        int a = Start.at(ancestor), n = Start.at(node);
         return a < n && n < End[size_t(a)];
+    }
+};
+
+// The nodes that are not inside a clone, and the holder of each id among them. Grows when a
+// dropped link makes a node's own children count.
+struct TOutsideIndex {
+    std::vector<TDecTreeNode*> Nodes;
+    std::unordered_map<const TDecTreeNode*, int> Position; // in Nodes
+    std::unordered_map<TGuid, TDecTreeNode*> ById;
+
+    TOutsideIndex(TDecTreeNode* root, size_t expected)
+    {
+        Nodes.reserve(expected);
+        Position.reserve(expected);
+        ById.reserve(expected);
+        AddSubtree(root);
+    }
+
+    // The children of a node that has just stopped being a clone.
+    void AddChildren(TDecTreeNode* node)
+    {
+        for (TDecTreeNode* child : node->Children)
+            AddSubtree(child);
+    }
+
+private:
+    void AddSubtree(TDecTreeNode* top)
+    {
+        std::vector<TDecTreeNode*> stack{top};
+        while (!stack.empty()) {
+            TDecTreeNode* node = stack.back();
+            stack.pop_back();
+            Position.emplace(node, int(Nodes.size()));
+            Nodes.push_back(node);
+            ById.emplace(node->Id, node);
+            if (node->IsClone())
+                continue;
+            for (int i = node->Children.Count() - 1; i >= 0; --i)
+                stack.push_back(node->Children[i]);
+        }
     }
 };
 
@@ -61,19 +93,21 @@ bool Unlink(TDecTreeNode* clone, int& removed)
     return clone->HasChildren();
 }
 
-// Links to a missing node, to the node itself or to an ancestor.
-bool RemoveDanglingLinks(const TOutsideIndex& index, int& removed)
+// Links to a missing node, to the node itself or to an ancestor. The children of a node whose
+// link goes join the index at once and are looked at further on in the same pass, so a file of
+// clones nested in clones takes one pass, not one per level.
+void RemoveDanglingLinks(TOutsideIndex& index, const TTreeIntervals& intervals, int& removed)
 {
-    bool exposedChildren = false;
-    for (TDecTreeNode* node : index.Nodes) {
+    for (size_t i = 0; i < index.Nodes.size(); ++i) {
+        TDecTreeNode* node = index.Nodes[i];
         if (!node->IsClone())
             continue;
         auto it = index.ById.find(node->CloneMasterId);
         TDecTreeNode* master = it == index.ById.end() ? nullptr : it->second;
-        if (!master || master == node || index.IsAncestor(master, node))
-            exposedChildren |= Unlink(node, removed);
+        if (!master || master == node || intervals.IsAncestor(master, node))
+            if (Unlink(node, removed))
+                index.AddChildren(node);
     }
-    return exposedChildren;
 }
 
 // A depth-first walk over the nodes outside clones in which a plain node leads to its children
@@ -165,12 +199,12 @@ int RemoveInvalidCloneReferences(TDecTreeNode* root)
     }
     if (!anyClone)
         return 0;
-    // A dropped link whose node has children of its own (only a hand-made file has them) changes
+    // A cycle cut at a node with children of its own (only a hand-made file has them) changes
     // which nodes are outside clones, so the check runs again over the new set.
+    const TTreeIntervals intervals(root, count);
     for (;;) {
         TOutsideIndex index(root, count);
-        if (RemoveDanglingLinks(index, removed))
-            continue;
+        RemoveDanglingLinks(index, intervals, removed);
         if (!RemoveCycles(index, removed))
             break;
     }

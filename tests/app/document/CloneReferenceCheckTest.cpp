@@ -149,3 +149,29 @@ TEST(CloneReferenceCheck, ManyCyclesOfClonesWithChildrenOfTheirOwnStayLinear)
         EXPECT_NE(a->IsClone(), b->IsClone());
     EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
 }
+
+TEST(CloneReferenceCheck, ClonesNestedInDroppedClonesAreLookedAtInOnePass)
+{
+    // Each dropped link exposes the next level; a deep file of them must not cost a walk of the
+    // whole tree per level.
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    for (int i = 0; i < 20000; ++i)
+        Add(root, QString());
+    TDecTreeNode* node = root;
+    std::vector<TDecTreeNode*> nested;
+    for (int i = 0; i < 5000; ++i) {
+        node = Add(node, QString(), ntDecision);
+        node->CloneMasterId = Guid::NewGuid(); // no such node
+        nested.push_back(node);
+    }
+    // Inside the innermost: a master and its clone, which stands once the levels above are plain.
+    TDecTreeNode* master = Add(node, QStringLiteral("m"), ntChance);
+    Add(master, QStringLiteral("m1"));
+    TDecTreeNode* clone = Add(node, QStringLiteral("c"));
+    Link(clone, master);
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 5000);
+    for (TDecTreeNode* n : nested)
+        ASSERT_FALSE(n->IsClone());
+    EXPECT_EQ(clone->CloneMasterId, master->Id);
+}
