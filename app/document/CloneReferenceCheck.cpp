@@ -96,9 +96,9 @@ bool Unlink(TDecTreeNode* clone, int& removed)
 // Links to a missing node, to the node itself or to an ancestor. The children of a node whose
 // link goes join the index at once and are looked at further on in the same pass, so a file of
 // clones nested in clones takes one pass, not one per level.
-void RemoveDanglingLinks(TOutsideIndex& index, const TTreeIntervals& intervals, int& removed)
+void RemoveDanglingLinks(TOutsideIndex& index, const TTreeIntervals& intervals, int& removed, size_t from = 0)
 {
-    for (size_t i = 0; i < index.Nodes.size(); ++i) {
+    for (size_t i = from; i < index.Nodes.size(); ++i) {
         TDecTreeNode* node = index.Nodes[i];
         if (!node->IsClone())
             continue;
@@ -113,12 +113,11 @@ void RemoveDanglingLinks(TOutsideIndex& index, const TTreeIntervals& intervals, 
 // A depth-first walk over the nodes outside clones in which a plain node leads to its children
 // and a clone to its master. Reaching a node that is still open closes a cycle, which contains at
 // least one clone link (the child links alone form a tree); the nearest such link on the walk's
-// stack is dropped and the walk goes on from there. Answers whether a dropped link's node has
-// children of its own: they are not in this index, so the caller looks again once the walk is
-// through (starting again at every such link would make a file of many cycles take hours).
-bool RemoveCycles(const TOutsideIndex& index, int& removed)
+// stack is dropped and the walk goes on from there. A node whose link is dropped and that has
+// children of its own stays open and goes on as a plain node: its children join the index (their
+// own links checked first) and are walked from it, so no cut makes the walk start over.
+void RemoveCycles(TOutsideIndex& index, const TTreeIntervals& intervals, int& removed)
 {
-    bool exposedChildren = false;
     enum : int8_t { White, Open, Done };
     std::vector<int8_t> colour(index.Nodes.size(), White);
     struct Frame {
@@ -163,19 +162,27 @@ bool RemoveCycles(const TOutsideIndex& index, int& removed)
             while (!index.Nodes[size_t(stack[size_t(cut)].Node)]->IsClone())
                 --cut;
             TDecTreeNode* clone = index.Nodes[size_t(stack[size_t(cut)].Node)];
-            exposedChildren |= Unlink(clone, removed);
+            const bool exposed = Unlink(clone, removed);
             // The frames above it were reached only through the dropped link; they are walked
-            // again when something else leads to them. The node itself is done: its own children,
-            // if any, wait for the next walk.
+            // again when something else leads to them.
             while (int(stack.size()) - 1 > cut) {
                 colour[size_t(stack.back().Node)] = White;
                 stack.pop_back();
+            }
+            if (exposed) {
+                // No clone link leads into the new nodes (it would have been missing), so they
+                // are reached only through this node.
+                const size_t known = index.Nodes.size();
+                index.AddChildren(clone);
+                RemoveDanglingLinks(index, intervals, removed, known);
+                colour.resize(index.Nodes.size(), White);
+                stack.back().Next = 0;
+                continue;
             }
             colour[size_t(stack.back().Node)] = Done;
             stack.pop_back();
         }
     }
-    return exposedChildren;
 }
 
 } // namespace
@@ -199,14 +206,9 @@ int RemoveInvalidCloneReferences(TDecTreeNode* root)
     }
     if (!anyClone)
         return 0;
-    // A cycle cut at a node with children of its own (only a hand-made file has them) changes
-    // which nodes are outside clones, so the check runs again over the new set.
     const TTreeIntervals intervals(root, count);
-    for (;;) {
-        TOutsideIndex index(root, count);
-        RemoveDanglingLinks(index, intervals, removed);
-        if (!RemoveCycles(index, removed))
-            break;
-    }
+    TOutsideIndex index(root, count);
+    RemoveDanglingLinks(index, intervals, removed);
+    RemoveCycles(index, intervals, removed);
     return removed;
 }

@@ -175,3 +175,32 @@ TEST(CloneReferenceCheck, ClonesNestedInDroppedClonesAreLookedAtInOnePass)
         ASSERT_FALSE(n->IsClone());
     EXPECT_EQ(clone->CloneMasterId, master->Id);
 }
+
+TEST(CloneReferenceCheck, CyclesCutAtClonesWithChildrenWalkOnIntoThem)
+{
+    // Level after level, a pair of clones of each other, each with children of its own; the
+    // next pair is inside the second clone, so it is seen only once the pair above is cut.
+    TDecTreeDocument doc;
+    TDecTreeNode* root = NewRoot(doc);
+    for (int i = 0; i < 20000; ++i)
+        Add(root, QString());
+    TDecTreeNode* holder = root;
+    std::vector<std::pair<TDecTreeNode*, TDecTreeNode*>> pairs;
+    for (int i = 0; i < 3000; ++i) {
+        TDecTreeNode* a = Add(holder, QString(), ntDecision);
+        TDecTreeNode* b = Add(holder, QString(), ntDecision);
+        Add(a, QString());
+        Link(a, b);
+        Link(b, a);
+        pairs.emplace_back(a, b);
+        holder = b;
+    }
+    // At the bottom, a cycle that goes back up through a clone of the first pair's a.
+    TDecTreeNode* up = Add(holder, QStringLiteral("up"));
+    Link(up, pairs.front().first);
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 3001);
+    for (const auto& [a, b] : pairs)
+        ASSERT_NE(a->IsClone(), b->IsClone());
+    EXPECT_FALSE(up->IsClone());
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
+}
