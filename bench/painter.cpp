@@ -9,6 +9,8 @@
 #include "bench/support/RandomTree.h"
 
 #include <QGuiApplication>
+#include "Component/draw/CanvasImage.h"
+
 #include <QImage>
 #include <QPainter>
 #include <benchmark/benchmark.h>
@@ -49,7 +51,7 @@ void BM_LayoutAndPaint1000(benchmark::State& state)
     auto doc = RandomDocument(1000);
     TRecordingCanvas measure;
     const TRectangle bounds = LayoutDocumentTree(*doc->Root(), measure, 10);
-    QImage image(bounds.Right() + 10, bounds.Bottom() + 12, QImage::Format_RGB32);
+    QImage image = CreateCanvasImage(bounds.Right() + 10, bounds.Bottom() + 12);
     // Clearing a picture of this size is memory traffic of its own, not layout or painting;
     // painting over the last picture costs the same as painting on a clear one.
     image.fill(Qt::white);
