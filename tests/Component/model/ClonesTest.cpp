@@ -515,3 +515,177 @@ TEST_F(CloneTree, RandomLinksAndEditsAreCurrentAfterOneRefresh)
         EXPECT_GT(links, 0);
     }
 }
+
+// Masters holding clones of other masters, with the nested links made after the clones that
+// copy them: one recalculation brings every copy up to date, and later ones change nothing.
+TEST_F(CloneTree, MastersHoldingClonesOfOtherMasters_KeepTheirSizeOverEveryRecalculation)
+{
+    TDecTreeNode* b = Add(Root(), "B");
+    Add(b, "B1");
+    TDecTreeNode* b2 = Add(b, "B2");
+    TDecTreeNode* d = Add(Root(), "D");
+    TDecTreeNode* d1 = Add(d, "D1");
+    TDecTreeNode* a = Add(Root(), "A");
+    TDecTreeNode* a1 = Add(a, "A1");
+    TDecTreeNode* a2 = Add(a, "A2");
+    TDecTreeNode* c = Add(Root(), "C");
+    TDecTreeNode* e = Add(Root(), "E");
+    ASSERT_EQ(Link(c, a), QString());
+    ASSERT_EQ(Link(e, a), QString());
+    Recalculate();
+    ASSERT_EQ(Link(a1, b), QString());
+    ASSERT_EQ(Link(a2, d), QString());
+    ASSERT_EQ(Link(b2, d), QString()); // B, already copied into A, now holds a clone of A's sibling
+    Recalculate();
+
+    for (const TDecTreeNode* clone : {c, e}) {
+        ASSERT_EQ(Captions(clone), (QStringList{"A1", "A2"}));
+        EXPECT_EQ(Captions(clone->Children[0]), (QStringList{"B1", "B2"}));
+        EXPECT_EQ(Captions(clone->Children[0]->Children[1]), QStringList{"D1"});
+        EXPECT_EQ(Captions(clone->Children[1]), QStringList{"D1"});
+    }
+    // Root; B, B1, B2 and its D1; D, D1; A and C and E with seven nodes each.
+    EXPECT_EQ(CountNodes(Root()), 1 + 4 + 2 + 3 * 7);
+
+    // The links that would close a loop are refused, whatever way round they are tried.
+    EXPECT_EQ(Link(d1, a), CloneTexts::WouldContainItself); // A holds a clone of D
+    EXPECT_EQ(Link(Add(b, "B3"), a), CloneTexts::WouldContainItself); // A holds a clone of B
+    EXPECT_EQ(Link(d1, c), CloneTexts::CloneOfClone);
+    EXPECT_EQ(Link(d1, e->Children[1]), CloneTexts::CloneOfClone); // the copy of A2
+    EXPECT_EQ(Link(d1, e->Children[0]->Children[0]), CloneTexts::MasterInsideClone); // a copy of B1
+
+    Recalculate();
+    const int size = CountNodes(Root());
+    EXPECT_EQ(size, 1 + 5 + 2 + 3 * 8); // B3 shows under B and under every copy of A1
+    for (int i = 0; i < 100; ++i)
+        Recalculate();
+    EXPECT_EQ(CountNodes(Root()), size);
+}
+
+// Each master holds two clones of the one before: the tree legitimately doubles per level, and
+// still has the same size after every recalculation, the first included.
+TEST_F(CloneTree, ChainOfMastersHoldingClonesOfEachOther_IsCompleteAfterOneRecalculation)
+{
+    constexpr int Levels = 6;
+    std::vector<TDecTreeNode*> masters{Add(Root(), "M0")};
+    Add(masters[0], "leaf");
+    for (int i = 1; i <= Levels; ++i)
+        masters.push_back(Add(Root(), QStringLiteral("M%1").arg(i)));
+    TDecTreeNode* top = Add(Root(), "Top");
+    // Linked from the top down, so every clone is made before the clones its master will hold.
+    ASSERT_EQ(Link(top, masters[Levels]), QString());
+    for (int i = Levels; i >= 1; --i) {
+        ASSERT_EQ(Link(Add(masters[size_t(i)], "x"), masters[size_t(i - 1)]), QString());
+        ASSERT_EQ(Link(Add(masters[size_t(i)], "y"), masters[size_t(i - 1)]), QString());
+    }
+    Recalculate();
+
+    int size = 2; // M0 and its leaf
+    int expected = 1 + size;
+    for (int i = 1; i <= Levels; ++i) {
+        size = 1 + 2 * size;
+        EXPECT_EQ(CountNodes(masters[size_t(i)]), size) << i;
+        expected += size;
+    }
+    expected += size; // Top repeats M6 under its own branch
+    EXPECT_EQ(CountNodes(top), size);
+    EXPECT_EQ(CountNodes(Root()), expected);
+    for (int i = 0; i < 10; ++i) {
+        Recalculate();
+        ASSERT_EQ(CountNodes(Root()), expected);
+    }
+    // Closing the chain into a loop is refused at every level.
+    for (int i = 0; i < Levels; ++i)
+        EXPECT_EQ(Link(Add(masters[size_t(i)], "z"), masters[Levels]), CloneTexts::WouldContainItself) << i;
+}
+
+// What a user can do through the menus, at random: add nodes, link any node to any other (the
+// refused links change nothing), unlink with or without keeping copies, delete what may be
+// deleted. After each step one recalculation leaves every clone equal to its master, and nine
+// more leave the tree's size as it was.
+TEST_F(CloneTree, RandomEditsKeepTheTreeSizeFromTheFirstRecalculationOn)
+{
+    std::mt19937 rng(3062026);
+    auto allNodes = [this] {
+        std::vector<TDecTreeNode*> all;
+        std::vector<TDecTreeNode*> stack{Root()};
+        while (!stack.empty()) {
+            TDecTreeNode* n = stack.back();
+            stack.pop_back();
+            all.push_back(n);
+            for (TDecTreeNode* c : n->Children)
+                stack.push_back(c);
+        }
+        return all;
+    };
+    int linked = 0, nestedLinks = 0, refused = 0;
+    for (int round = 0; round < 200; ++round) {
+        doc.NewRoot();
+        for (int i = 0, n = 3 + int(rng() % 12); i < n; ++i) {
+            const auto all = allNodes();
+            Add(all[rng() % all.size()], QStringLiteral("n%1").arg(i));
+        }
+        for (int step = 0; step < 25; ++step) {
+            const auto all = allNodes();
+            TDecTreeNode* node = all[rng() % all.size()];
+            const int before = CountNodes(Root());
+            switch (rng() % 6) {
+            case 0:
+                if (node->IsCloneOrInsideClone())
+                    continue;
+                Add(node, QStringLiteral("e%1").arg(step));
+                break;
+            case 1:
+            case 2:
+            case 3: {
+                TDecTreeNode* master = all[rng() % all.size()];
+                const TGuid oldLink = node->CloneMasterId;
+                const QString error = Link(node, master);
+                if (!error.isEmpty()) {
+                    ++refused;
+                    ASSERT_EQ(node->CloneMasterId, oldLink);
+                    ASSERT_EQ(CountNodes(Root()), before);
+                    continue;
+                }
+                ++linked;
+                for (const TDecTreeNode* inner : master->Children)
+                    nestedLinks += inner->IsClone() || inner->HasChildren() ? 1 : 0;
+                break;
+            }
+            case 4: {
+                if (!node->IsClone())
+                    continue;
+                const TDecTreeNode* master = Root()->FindNodeById(node->CloneMasterId);
+                ASSERT_EQ(Link(node, nullptr), QString());
+                if (rng() % 2 && master) // the unlink that keeps copies of the master's children
+                    for (const TDecTreeNode* child : master->Children)
+                        node->Children.Add(child->Copy(node, false, true, nullptr));
+                break;
+            }
+            default:
+                if (!node->Parent() || node->IsCloneOrInsideClone() || node->IsOrContainsCloneMaster())
+                    continue;
+                node->Parent()->Children.Remove(node);
+                break;
+            }
+            Recalculate();
+            const int size = CountNodes(Root());
+            for (TDecTreeNode* n : allNodes()) {
+                if (!n->IsClone() || n->IsInsideClone())
+                    continue;
+                const TDecTreeNode* master = n->GetMasterNode();
+                ASSERT_NE(master, nullptr);
+                QString why;
+                ASSERT_TRUE(SameForks(n, master, why)) << why.toStdString() << " in round " << round;
+            }
+            for (int i = 2; i <= 10; ++i) {
+                Root()->RefreshClones();
+                ASSERT_EQ(CountNodes(Root()), size) << "refresh " << i << " in round " << round;
+            }
+        }
+    }
+    // The walk reaches the cases that matter.
+    EXPECT_GT(linked, 400);
+    EXPECT_GT(nestedLinks, 40);
+    EXPECT_GT(refused, 1000);
+}

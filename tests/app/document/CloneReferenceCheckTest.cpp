@@ -2,6 +2,8 @@
 
 #include "app/document/CloneReferenceCheck.h"
 
+#include <random>
+
 using namespace doctest;
 
 namespace {
@@ -203,4 +205,96 @@ TEST(CloneReferenceCheck, CyclesCutAtClonesWithChildrenWalkOnIntoThem)
         ASSERT_NE(a->IsClone(), b->IsClone());
     EXPECT_FALSE(up->IsClone());
     EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
+}
+
+namespace {
+
+std::vector<TDecTreeNode*> AllNodes(TDecTreeNode* root)
+{
+    std::vector<TDecTreeNode*> all;
+    std::vector<TDecTreeNode*> stack{root};
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        all.push_back(n);
+        for (TDecTreeNode* c : n->Children)
+            stack.push_back(c);
+    }
+    return all;
+}
+
+// Whether the children below a and b have the same shape, captions and links.
+bool SameChildren(const TDecTreeNode* a, const TDecTreeNode* b)
+{
+    if (a->Children.Count() != b->Children.Count())
+        return false;
+    for (int i = 0; i < a->Children.Count(); ++i) {
+        const TDecTreeNode* x = a->Children[i];
+        const TDecTreeNode* y = b->Children[i];
+        if (x->Caption != y->Caption || x->CloneMasterId != y->CloneMasterId || !SameChildren(x, y))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// Links a file may hold, at random and in any tangle: what the check leaves is what a refresh
+// can repeat in one pass, so no clone is left empty for looping back into itself, and further
+// refreshes keep the tree's size.
+TEST(CloneReferenceCheck, WhatIsLeftIsRepeatedWholeByOneRefresh)
+{
+    std::mt19937 rng(612);
+    int kept = 0, removed = 0;
+    for (int round = 0; round < 400; ++round) {
+        TDecTreeDocument doc;
+        TDecTreeNode* root = NewRoot(doc);
+        std::vector<TDecTreeNode*> all{root};
+        for (int i = 0, n = 2 + int(rng() % 12); i < n; ++i)
+            all.push_back(Add(all[rng() % all.size()], QStringLiteral("n%1").arg(i), ntDecision));
+        for (int i = 0, n = 1 + int(rng() % 5); i < n; ++i)
+            Link(all[rng() % all.size()], all[rng() % all.size()]);
+        removed += RemoveInvalidCloneReferences(root);
+        root->RefreshClones();
+        for (const TDecTreeNode* node : AllNodes(root)) {
+            if (!node->IsClone() || node->IsInsideClone())
+                continue;
+            ++kept;
+            const TDecTreeNode* master = root->FindNodeById(node->CloneMasterId);
+            ASSERT_NE(master, nullptr) << "round " << round;
+            ASSERT_TRUE(SameChildren(node, master)) << node->Caption.toStdString() << " in round " << round;
+        }
+        const size_t size = AllNodes(root).size();
+        for (int i = 0; i < 5; ++i) {
+            root->RefreshClones();
+            ASSERT_EQ(AllNodes(root).size(), size) << "round " << round;
+        }
+    }
+    EXPECT_GT(kept, 150);
+    EXPECT_GT(removed, 150);
+}
+
+// Every link the editing rules accept is kept when the document is read back.
+TEST(CloneReferenceCheck, LinksTheEditingRulesAcceptAreKept)
+{
+    std::mt19937 rng(1206);
+    int linked = 0;
+    for (int round = 0; round < 200; ++round) {
+        TDecTreeDocument doc;
+        TDecTreeNode* root = NewRoot(doc);
+        std::vector<TDecTreeNode*> all{root};
+        for (int i = 0, n = 2 + int(rng() % 20); i < n; ++i)
+            all.push_back(Add(all[rng() % all.size()], QStringLiteral("n%1").arg(i), ntDecision));
+        for (int i = 0; i < 20; ++i) {
+            const std::vector<TDecTreeNode*> now = AllNodes(root);
+            QString error;
+            now[rng() % now.size()]->SetCloneMaster(now[rng() % now.size()]->Id, error);
+            if (error.isEmpty()) {
+                ++linked;
+                root->RefreshClones();
+            }
+        }
+        ASSERT_EQ(RemoveInvalidCloneReferences(root), 0) << "round " << round;
+    }
+    EXPECT_GT(linked, 300);
 }
