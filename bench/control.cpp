@@ -191,6 +191,40 @@ void BM_RecalculateParts(benchmark::State& state)
 }
 BENCHMARK(BM_RecalculateParts)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
+// A single-child chain as deep as a document may be (and ten times that): every edit recalculates
+// the values, lays the tree out and repaints the view, so each step must stay linear in the depth.
+std::unique_ptr<TScrollableDecTree> MakeChainView(int depth, bool outlineCodes)
+{
+    App();
+    auto box = std::make_unique<TScrollableDecTree>();
+    box->resize(1280, 900);
+    TDecTree* tree = box->Tree();
+    tree->Options().SetShowPayoff(true);
+    tree->Options().SetOutlineCodes(outlineCodes);
+    tree->Document().SetRoot(MakeChain(tree->Document(), depth, ntChance));
+    box->show();
+    tree->Recalculate();
+    QApplication::processEvents();
+    return box;
+}
+
+void BM_RecalculateChain(benchmark::State& state)
+{
+    auto box = MakeChainView(int(state.range(0)), state.range(1) != 0);
+    TDecTree& tree = *box->Tree();
+    for (auto _ : state)
+        tree.Recalculate();
+    state.counters["levels"] = double(state.range(0));
+}
+BENCHMARK(BM_RecalculateChain)
+    ->ArgNames({"levels", "codes"})
+    ->Args({1000, 1})->Args({2000, 1})
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

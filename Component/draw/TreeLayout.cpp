@@ -86,14 +86,14 @@ TDecTreeDocument& DocumentOf(const TDecTreeNode& node)
 
 const QString ParentTypeError = QStringLiteral("Unknown FParent.NodeType Value: ");
 
-void MeasureNode(TDecTreeNode& n, const TStyleState& state, const TTreeOptions& options, TMeasurer& m)
+void MeasureNode(TDecTreeNode& n, const QString& code, const TStyleState& state, const TTreeOptions& options,
+                 TMeasurer& m)
 {
     for (TRectangle& r : n.ElementRects)
         r = TRectangle::Empty();
 
     const TStyle& descriptorStyle = *state.OptionDescriptors();
     TRectangle& d = Rect(n, htOptionDescriptor);
-    const QString code = n.GetOutlineCode();
     d.Width = Wrap(int64_t(m.TextWidth(descriptorStyle, code.isEmpty() ? n.Caption : code + n.Caption)) +
                    DescriptorPadding);
     d.Height = m.LineHeight(descriptorStyle) + DescriptorPadding;
@@ -412,22 +412,41 @@ TStyle* GetElementStyle(const TDecTreeNode& node, TNodeElementType element)
 
 namespace {
 
+// The outline code of a node whose parent's code (without its trailing gap) is known. Asking
+// the node itself walks up to the root, which over a deep chain makes the pass quadratic; only
+// the children of a clone, numbered on from the clone's master, still need that walk.
+QString ChildOutlineCode(const TDecTreeNode& child, const TDecTreeNode& parent, const QString& parentCode,
+                         int index)
+{
+    if (parent.IsClone())
+        return child.GetOutlineCode();
+    const QString number = QString::number(index + 1);
+    return (parentCode.isEmpty() ? number : parentCode + QLatin1Char('.') + number) + QStringLiteral("  ");
+}
+
 void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
 {
     const TDecTreeDocument& document = DocumentOf(node);
+    const bool codes = document.Options.OutlineCodes;
     struct TItem {
         TDecTreeNode* Node;
         bool InsideClone;
+        QString Code; // with the gap that parts it from the caption; empty without codes
     };
-    std::vector<TItem> stack{{&node, node.IsInsideClone()}};
+    std::vector<TItem> stack;
+    stack.push_back({&node, node.IsInsideClone(), codes ? node.GetOutlineCode() : QString()});
     while (!stack.empty()) {
-        const TItem item = stack.back();
+        TItem item = std::move(stack.back());
         stack.pop_back();
         TDecTreeNode& n = *item.Node;
         const bool cloneOrInside = item.InsideClone || n.IsClone();
-        MeasureNode(n, *StyleStateFor(document.StyleStates, cloneOrInside, n.InTakenPath), document.Options, measurer);
-        for (int i = n.Children.Count() - 1; i >= 0; --i)
-            stack.push_back({n.Children[i], cloneOrInside});
+        MeasureNode(n, item.Code, *StyleStateFor(document.StyleStates, cloneOrInside, n.InTakenPath),
+                    document.Options, measurer);
+        const QString parentCode = item.Code.isEmpty() ? QString() : item.Code.chopped(2);
+        for (int i = n.Children.Count() - 1; i >= 0; --i) {
+            TDecTreeNode* child = n.Children[i];
+            stack.push_back({child, cloneOrInside, codes ? ChildOutlineCode(*child, n, parentCode, i) : QString()});
+        }
     }
 }
 

@@ -269,6 +269,49 @@ TEST_F(LayoutFixture, ClonesAndNodesInsideClonesUseTheCloneStates)
     EXPECT_EQ(GetStyleState(*master), Doc.StyleStates.NotInTakenPath());
 }
 
+TEST_F(LayoutFixture, OutlineCodesAreMeasuredWithTheCaptionUnderClonesToo)
+{
+    Doc.Options.SetOutlineCodes(true);
+    TDecTreeNode* root = SetRoot(Doc, ntDecision);
+    TDecTreeNode* master = Add(root, ntChance, QStringLiteral("m"), 100, 0);
+    TDecTreeNode* x = Add(master, ntDecision, QStringLiteral("x"), 100, 0);
+    Add(x, ntChance, QStringLiteral("y"), 100, 0);
+    for (int i = 0; i < 10; ++i)
+        Add(root, ntChance, QStringLiteral("side"), 0, 0);
+    // A clone as the twelfth option: its copies are numbered under the master, "1.1" and so on.
+    TDecTreeNode* clone = Add(root, ntChance, QStringLiteral("c"), 0, 0);
+    clone->CloneMasterId = master->Id;
+    TDecTreeNode* insideX = Add(clone, ntDecision, QStringLiteral("x"), 100, 0);
+    TDecTreeNode* insideY = Add(insideX, ntChance, QStringLiteral("y"), 100, 0);
+    // A clone inside the clone, of a node of its own: numbering jumps again.
+    TDecTreeNode* nested = Add(insideY, ntChance, QStringLiteral("n"), 100, 0);
+    nested->CloneMasterId = x->Id;
+    Add(nested, ntChance, QStringLiteral("z"), 100, 0);
+    Layout();
+    EXPECT_EQ(insideY->GetOutlineCode(), "1.1.1  ");
+    EXPECT_EQ(nested->Children[0]->GetOutlineCode(), "1.1.1  ");
+    EXPECT_EQ(clone->GetOutlineCode(), "12  ");
+
+    std::vector<TDecTreeNode*> all;
+    for (std::vector<TDecTreeNode*> stack{root}; !stack.empty();) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        all.push_back(n);
+        for (TDecTreeNode* c : n->Children)
+            stack.push_back(c);
+    }
+    auto expected = [this](const TDecTreeNode* n) {
+        return M.Width(*GetStyleState(*n)->OptionDescriptors(), n->GetOutlineCode() + n->Caption) +
+               TreeLayoutMetrics::DescriptorPadding;
+    };
+    for (const TDecTreeNode* n : all)
+        EXPECT_EQ(R(n, htOptionDescriptor).Width, expected(n)) << n->GetOutlineCode().toStdString();
+    // Measuring a subtree alone starts from its own code.
+    LayoutNode(*insideX, M.Canvas);
+    for (const TDecTreeNode* n : {insideX, insideY, nested, nested->Children[0]})
+        EXPECT_EQ(R(n, htOptionDescriptor).Width, expected(n)) << n->GetOutlineCode().toStdString();
+}
+
 // --- hit testing --------------------------------------------------------------------------
 
 TEST_F(LayoutFixture, HitTestFindsTheTopmostElementEdgesIncluded)
