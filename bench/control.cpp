@@ -193,6 +193,7 @@ BENCHMARK(BM_RecalculateParts)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillise
 
 // A single-child chain as deep as a document may be (and ten times that): every edit recalculates
 // the values, lays the tree out and repaints the view, so each step must stay linear in the depth.
+// Not with outline codes at 100,000 levels: those codes alone are ten billion characters.
 std::unique_ptr<TScrollableDecTree> MakeChainView(int depth, bool outlineCodes)
 {
     App();
@@ -218,11 +219,9 @@ void BM_RecalculateChain(benchmark::State& state)
 }
 BENCHMARK(BM_RecalculateChain)
     ->ArgNames({"levels", "codes"})
-    ->Args({1000, 1})->Args({2000, 1})
     ->Args({10000, 0})
     ->Args({10000, 1})
     ->Args({100000, 0})
-    ->Args({100000, 1})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -115,6 +115,42 @@ void BM_PaintExposedArea100000(benchmark::State& state)
 }
 BENCHMARK(BM_PaintExposedArea100000)->Unit(benchmark::kMillisecond);
 
+// A screenful halfway down a deep single-child chain: every ancestor's subtree holds the area,
+// so the painter enters all of them, but paints only the rows that show.
+void BM_PaintExposedAreaOfChain(benchmark::State& state)
+{
+    App();
+    TDecTreeDocument doc;
+    doc.SetRoot(MakeChain(doc, int(state.range(0)), ntChance));
+    doc.Options.ShowPayoff = true;
+    doc.Options.OutlineCodes = state.range(1) != 0;
+    doc.CalculateValues();
+    TRecordingCanvas measure;
+    LayoutDocumentTree(*doc.Root(), measure, 10);
+    const TRectangle& middle = doc.PreOrder()[doc.PreOrder().size() / 2]->ElementRects[htSymbol];
+    const QRect exposed(std::max(0, middle.Left - 960), std::max(0, middle.Top - 540), 1920, 1080);
+    QImage image(exposed.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.translate(-exposed.topLeft());
+        TPainterCanvas canvas(&p);
+        TTreePainter painter(canvas, doc.StyleStates, true);
+        benchmark::DoNotOptimize(painter.Paint(doc.Root(), exposed));
+    }
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    state.counters["inkedPixels"] = inked;
+}
+BENCHMARK(BM_PaintExposedAreaOfChain)
+    ->ArgNames({"levels", "codes"})
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Args({100000, 0})
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

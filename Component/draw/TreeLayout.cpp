@@ -86,7 +86,8 @@ TDecTreeDocument& DocumentOf(const TDecTreeNode& node)
 
 const QString ParentTypeError = QStringLiteral("Unknown FParent.NodeType Value: ");
 
-void MeasureNode(TDecTreeNode& n, const QString& code, const TStyleState& state, const TTreeOptions& options,
+// The descriptor is the caption after the outline code, if any.
+void MeasureNode(TDecTreeNode& n, const QString& descriptor, const TStyleState& state, const TTreeOptions& options,
                  TMeasurer& m)
 {
     for (TRectangle& r : n.ElementRects)
@@ -94,7 +95,7 @@ void MeasureNode(TDecTreeNode& n, const QString& code, const TStyleState& state,
 
     const TStyle& descriptorStyle = *state.OptionDescriptors();
     TRectangle& d = Rect(n, htOptionDescriptor);
-    d.Width = Wrap(int64_t(m.TextWidth(descriptorStyle, code.isEmpty() ? n.Caption : code + n.Caption)) +
+    d.Width = Wrap(int64_t(m.TextWidth(descriptorStyle, descriptor)) +
                    DescriptorPadding);
     d.Height = m.LineHeight(descriptorStyle) + DescriptorPadding;
 
@@ -412,16 +413,21 @@ TStyle* GetElementStyle(const TDecTreeNode& node, TNodeElementType element)
 
 namespace {
 
-// The outline code of a node whose parent's code (without its trailing gap) is known. Asking
-// the node itself walks up to the root, which over a deep chain makes the pass quadratic; only
-// the children of a clone, numbered on from the clone's master, still need that walk.
-QString ChildOutlineCode(const TDecTreeNode& child, const TDecTreeNode& parent, const QString& parentCode,
-                         int index)
+// The outline code of a node, without the gap that parts it from the caption, from its parent's
+// when that is known. Asking the node itself walks up to the root, which over a deep chain makes
+// the pass quadratic; only the children of a clone, numbered on from the clone's master, still
+// need that walk. A code is as long as the node is deep, so it is copied once, not piece by piece.
+QString ChildOutlineBody(const TDecTreeNode& child, const TDecTreeNode& parent, const QString& parentBody, int index)
 {
     if (parent.IsClone())
-        return child.GetOutlineCode();
+        return child.GetOutlineCode().chopped(2);
     const QString number = QString::number(index + 1);
-    return (parentCode.isEmpty() ? number : parentCode + QLatin1Char('.') + number) + QStringLiteral("  ");
+    if (parentBody.isEmpty())
+        return number;
+    QString body;
+    body.reserve(parentBody.size() + 1 + number.size());
+    body.append(parentBody).append(QLatin1Char('.')).append(number);
+    return body;
 }
 
 void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
@@ -431,21 +437,27 @@ void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
     struct TItem {
         TDecTreeNode* Node;
         bool InsideClone;
-        QString Code; // with the gap that parts it from the caption; empty without codes
+        QString CodeBody; // empty without codes and for the root
     };
     std::vector<TItem> stack;
-    stack.push_back({&node, node.IsInsideClone(), codes ? node.GetOutlineCode() : QString()});
+    const QString code = codes ? node.GetOutlineCode() : QString();
+    stack.push_back({&node, node.IsInsideClone(), code.isEmpty() ? QString() : code.chopped(2)});
+    QString descriptor;
     while (!stack.empty()) {
         TItem item = std::move(stack.back());
         stack.pop_back();
         TDecTreeNode& n = *item.Node;
         const bool cloneOrInside = item.InsideClone || n.IsClone();
-        MeasureNode(n, item.Code, *StyleStateFor(document.StyleStates, cloneOrInside, n.InTakenPath),
-                    document.Options, measurer);
-        const QString parentCode = item.Code.isEmpty() ? QString() : item.Code.chopped(2);
+        if (!item.CodeBody.isEmpty()) {
+            descriptor.clear();
+            descriptor.reserve(item.CodeBody.size() + 2 + n.Caption.size());
+            descriptor.append(item.CodeBody).append(QLatin1String("  ")).append(n.Caption);
+        }
+        MeasureNode(n, item.CodeBody.isEmpty() ? n.Caption : descriptor,
+                    *StyleStateFor(document.StyleStates, cloneOrInside, n.InTakenPath), document.Options, measurer);
         for (int i = n.Children.Count() - 1; i >= 0; --i) {
             TDecTreeNode* child = n.Children[i];
-            stack.push_back({child, cloneOrInside, codes ? ChildOutlineCode(*child, n, parentCode, i) : QString()});
+            stack.push_back({child, cloneOrInside, codes ? ChildOutlineBody(*child, n, item.CodeBody, i) : QString()});
         }
     }
 }
