@@ -163,6 +163,7 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
     if (!root->Tree)
         throw InvalidOperationException(QStringLiteral("The tree to paint belongs to no document"));
     FOptions = &root->Tree->Options;
+    FCodeBodies.clear();
     StyledPainter->ShadowPass = shadowPass;
     if (FArea)
         CullingMargin();
@@ -218,12 +219,40 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
     }
 }
 
+QString TTreePainter::DescriptorText(const TDecTreeNode& node)
+{
+    if (!FOptions->OutlineCodes)
+        return node.Caption;
+    if (!node.Parent()) {
+        FCodeBodies[&node] = QString();
+        return node.Caption;
+    }
+    const TDecTreeNode& parent = *node.Parent();
+    QString body;
+    auto known = FCodeBodies.find(&parent);
+    if (known != FCodeBodies.end() && !parent.IsClone()) {
+        // Children of a clone are numbered on from its master, so only they take the long way.
+        const QString number = QString::number(parent.Children.IndexOf(&node) + 1);
+        body.reserve(known->second.size() + 1 + number.size());
+        if (!known->second.isEmpty())
+            body.append(known->second).append(QLatin1Char('.'));
+        body.append(number);
+    } else {
+        body = node.GetOutlineCode().chopped(2);
+    }
+    QString text;
+    text.reserve(body.size() + 2 + node.Caption.size());
+    text.append(body).append(QLatin1String("  ")).append(node.Caption);
+    FCodeBodies[&node] = std::move(body);
+    return text;
+}
+
 void TTreePainter::PaintHead(const TNodeContext& c)
 {
     const TStyle& descriptor = *c.State.OptionDescriptors();
     StyledPainter->DrawRectangle(descriptor, c.D);
     if (!StyledPainter->ShadowPass)
-        StyledPainter->DrawText(descriptor, c.D.Center(), c.Node.GetOutlineCode() + c.Node.Caption, taCenter, taCenter);
+        StyledPainter->DrawText(descriptor, c.D.Center(), DescriptorText(c.Node), taCenter, taCenter);
     DrawElementSelection(c, htOptionDescriptor, descriptor, false);
     if (OnScreen && !StyledPainter->ShadowPass && HasComment(c.Node.Comment))
         StyledPainter->DrawCornerMarker(c.D, descriptor.EffectiveLineWidth());

@@ -18,6 +18,8 @@
 #include <QRect>
 #include <QString>
 
+#include <unordered_map>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -83,6 +85,7 @@ private:
     bool RowMayShow(const TDecTreeNode& node) const;
     bool LineMayShow(const QPoint& from, const QPoint& to) const;
     int32_t CullingMargin();
+    QString DescriptorText(const TDecTreeNode& node);
 
     TCanvas& FCanvas;
     const TTreeOptions* FOptions = nullptr;
@@ -90,4 +93,7 @@ private:
     std::optional<TRectangle> FArea; // what may show; none: everything
     int32_t FMargin = -1;            // how far drawing reaches beyond a node's rectangles
     std::optional<TPaintError> FLastError;
+    // The outline codes (without their gap) of the rows painted in this pass: a node's code is
+    // its parent's and one number more, where asking the node walks all the way to the root.
+    std::unordered_map<const TDecTreeNode*, QString> FCodeBodies;
 };

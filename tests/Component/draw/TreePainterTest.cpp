@@ -710,3 +710,56 @@ TEST(TreeGlyphTest, GlyphsAreFramedNineByNineMarks)
     EXPECT_EQ(QColor(TreeGlyph(tgRollUpDown).pixel(2, 3)), QColor(Qt::black));
     EXPECT_EQ(QColor(TreeGlyph(tgRollUpDown).pixel(2, 5)), QColor(Qt::white));
 }
+
+TEST_F(PainterFixture, OutlineCodesArePaintedBeforeCaptionsUnderClonesAndInPartialAreas)
+{
+    Doc.Options.SetOutlineCodes(true);
+    TDecTreeNode* root = SetRoot(Doc, ntDecision);
+    TDecTreeNode* master = Add(root, ntChance, QStringLiteral("m"), 100, 0);
+    TDecTreeNode* x = Add(master, ntDecision, QStringLiteral("x"), 100, 0);
+    TDecTreeNode* chain = Add(x, ntChance, QStringLiteral("y"), 100, 0);
+    for (int i = 0; i < 30; ++i)
+        chain = Add(chain, ntChance, QStringLiteral("deep"), 100, 0);
+    for (int i = 0; i < 10; ++i)
+        Add(root, ntChance, QStringLiteral("side"), 0, 0);
+    TDecTreeNode* clone = Add(root, ntChance, QStringLiteral("c"), 0, 0);
+    clone->CloneMasterId = master->Id;
+    TDecTreeNode* insideX = Add(clone, ntDecision, QStringLiteral("x"), 100, 0);
+    TDecTreeNode* insideY = Add(insideX, ntChance, QStringLiteral("y"), 100, 0);
+    TDecTreeNode* nested = Add(insideY, ntChance, QStringLiteral("n"), 100, 0);
+    nested->CloneMasterId = x->Id;
+    Add(nested, ntChance, QStringLiteral("z"), 100, 0);
+    Layout();
+
+    std::vector<TDecTreeNode*> all;
+    for (std::vector<TDecTreeNode*> stack{root}; !stack.empty();) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        all.push_back(n);
+        for (TDecTreeNode* c : n->Children)
+            stack.push_back(c);
+    }
+    ASSERT_TRUE(Paint(true));
+    for (const TDecTreeNode* n : all)
+        EXPECT_TRUE(FindText(n->GetOutlineCode() + n->Caption)) << (n->GetOutlineCode() + n->Caption).toStdString();
+    EXPECT_TRUE(FindText(QStringLiteral("1.1.1.1.1  deep")));
+    EXPECT_TRUE(FindText(QStringLiteral("12  c")));
+    EXPECT_TRUE(FindText(QStringLiteral("1.1.1.1  n")));
+
+    // An area that starts below the rows of their parents: those rows are not painted, so the
+    // codes of the rows that are come from the nodes themselves.
+    for (const TDecTreeNode* n : {chain, nested->Children[0]}) {
+        const TRectangle& d = n->ElementRects[htOptionDescriptor];
+        Canvas.Clear();
+        TTreePainter painter(Canvas, Doc.StyleStates, true);
+        ASSERT_TRUE(painter.Paint(root, QRect(d.Left, d.Top, d.Width, d.Height)));
+        EXPECT_TRUE(FindText(n->GetOutlineCode() + n->Caption)) << n->GetOutlineCode().toStdString();
+        for (const TCanvasCall& c : Canvas.Calls()) {
+            if (c.Op != TCanvasOp::TextOut || !c.Text.contains(QStringLiteral("  ")))
+                continue;
+            EXPECT_TRUE(std::any_of(all.begin(), all.end(), [&c](const TDecTreeNode* m) {
+                return c.Text == m->GetOutlineCode() + m->Caption;
+            })) << c.Text.toStdString();
+        }
+    }
+}
