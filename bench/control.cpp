@@ -108,25 +108,33 @@ void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseB
     QApplication::sendEvent(target, &event);
 }
 
-void BM_RubberBandMove(benchmark::State& state)
+// Presses the mouse in empty space near the top-left corner of the view, which starts a band.
+bool StartBand(TDecTree& tree, benchmark::State& state, QPoint& start)
 {
-    auto box = MakeView();
-    TDecTree& tree = *box->Tree();
-    // A start in empty space near the top-left corner of the view.
-    QPoint start(-1, -1);
+    start = QPoint(-1, -1);
     for (int y = 2; y < 200 && start.x() < 0; y += 3)
         for (int x = 2; x < 60 && start.x() < 0; x += 3)
             if (tree.HitTestAt(QPoint(x, y)).IsNull)
                 start = QPoint(x, y);
     if (start.x() < 0) {
         state.SkipWithError("no empty space");
-        return;
+        return false;
     }
     SendMouse(&tree, QEvent::MouseButtonPress, start, Qt::LeftButton);
     if (!tree.BandActive()) {
         state.SkipWithError("band did not start");
-        return;
+        return false;
     }
+    return true;
+}
+
+void BM_RubberBandMove(benchmark::State& state)
+{
+    auto box = MakeView();
+    TDecTree& tree = *box->Tree();
+    QPoint start;
+    if (!StartBand(tree, state, start))
+        return;
     // Alternately over a third and over nearly all of the view: the selection changes with
     // every move, so each one repaints the whole visible area.
     const QPoint small(400, 300), large(1200, 850);
@@ -145,16 +153,9 @@ void BM_RubberBandMoveSameSelection(benchmark::State& state)
 {
     auto box = MakeView();
     TDecTree& tree = *box->Tree();
-    QPoint start(-1, -1);
-    for (int y = 2; y < 200 && start.x() < 0; y += 3)
-        for (int x = 2; x < 60 && start.x() < 0; x += 3)
-            if (tree.HitTestAt(QPoint(x, y)).IsNull)
-                start = QPoint(x, y);
-    if (start.x() < 0) {
-        state.SkipWithError("no empty space");
+    QPoint start;
+    if (!StartBand(tree, state, start))
         return;
-    }
-    SendMouse(&tree, QEvent::MouseButtonPress, start, Qt::LeftButton);
     const QPoint a = start + QPoint(1, 1), b = start + QPoint(2, 2);
     bool toA = true;
     for (auto _ : state) {
