@@ -98,6 +98,9 @@ public:
 
 protected:
     void Deliver();
+    // Stops a running worker and waits for it, without any outcome event; for destructors of
+    // components whose handlers the worker could otherwise still reach.
+    void StopWorker() { FThread->StopAndWait(); }
 
 private:
     void Launch();

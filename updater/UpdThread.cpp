@@ -84,18 +84,13 @@ void TupdCustomThread::StopAndWait()
 
 void TupdCustomThread::Join()
 {
-    if (!FThread.joinable())
+    if (!FThread.joinable() || FThread.get_id() == std::this_thread::get_id())
         return;
-    if (FThread.get_id() == std::this_thread::get_id())
-        return;
-    for (;;) {
-        std::unique_lock lock(FShared->Lock);
-        FShared->Changed.wait(lock, [&] { return FShared->WorkerEnded || FShared->State == TCallState::Pending; });
-        if (FShared->WorkerEnded)
-            break;
-        lock.unlock();
-        ServePending();
-    }
+    // Only a stopped or ended worker is joined; a stopped one withdraws a main-thread call it
+    // was waiting for instead of having it run.
+    std::unique_lock lock(FShared->Lock);
+    FShared->Changed.wait(lock, [&] { return FShared->WorkerEnded; });
+    lock.unlock();
     FThread.join();
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // One worker thread at a time for a transfer component, and the road from the worker to the
 // main thread. Code on the worker reaches the main thread only through Synchronize (waits for
-// the call) or Post (does not); both run inside the main thread's event loop, or inside WaitFor
-// when the main thread is waiting for the worker, so the two can never wait for each other.
+// the call) or Post (does not); both run inside the main thread's event loop. The main thread
+// waits for a worker only after asking it to stop, and a stopped worker no longer waits for the
+// main thread, so the two can never wait for each other.
 //
 // A stop is a request: the execute routine sees Terminated and returns. No thread is ever
 // killed; Start and the destructor ask the running worker to stop and join it first.
@@ -38,8 +39,8 @@ public:
     void Start();
     // Asks the worker to stop; it ends at its next look at Terminated.
     void Stop();
-    // Stop, then wait until the worker has ended, serving its main-thread calls meanwhile; the
-    // finish step of that run is dropped. Main thread only.
+    // Stop, then wait until the worker has ended (a main-thread call it waits for is withdrawn);
+    // the finish step of that run is dropped. Main thread only.
     void StopAndWait();
     bool Running() const { return FRunning.load(); }
     bool Terminated() const { return FTerminated.load(); }
