@@ -91,19 +91,24 @@ bool TupdAutoUpdater::CheckUpdate(bool wait)
         FUpdateAvailable = false;
         FCheckDone = false;
         FLastProblem.clear();
+        if (!InfoFileURL.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+            // Refused before anything is sent: the answer would decide what runs here.
+            FLastProblem = QStringLiteral("Only https addresses are accepted for updates: %1").arg(InfoFileURL);
+            if (OnNoInfoFile)
+                OnNoInfoFile(this);
+            if (ShowMessages & mNoInfoFile)
+                ShowMessage(FLastProblem, mbIconError);
+            FWaitingCheck = false;
+            return false;
+        }
         FInfoMode = true;
-        const QString url = URL, fileName = FileName;
         const unsigned cache = CacheOptions;
-        const int64_t cap = MaxMemorySize;
         URL = InfoFileURL;
         FileName.clear();
         CacheOptions = cache | Bit(coPragmaNoCache);
         MaxMemorySize = 1 << 20;
         Start();
         CacheOptions = cache;
-        MaxMemorySize = cap;
-        URL = url;
-        FileName = fileName;
     }
     if (wait && !FCheckDone && Busy()) {
         QEventLoop loop;
