@@ -8,11 +8,13 @@
 #include "app/NamedMutex.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/UpdateCheck.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
+#include "updater/UpdAutoUpdater.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -189,6 +191,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     RecentFileList->SetRegKey(TSettings::RegistryKey);
     RecentFileList->Initialize();
 
+    AutoUpdater = CreateAppUpdater(this);
+    StartUpdateCheck = [this] { AutoUpdater->CheckUpdate(false); };
     AskAndCheckForUpdates();
 }
 
@@ -307,7 +311,8 @@ void TMainForm::CreateMenus()
     StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), nullptr);
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
-    ToolsCheckUpdatesMenuItem = AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), nullptr);
+    ToolsCheckUpdatesMenuItem =
+        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { CheckForUpdatesNow(*AutoUpdater); });
     ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), nullptr);
     ToolsMenu->addSeparator();
     ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });

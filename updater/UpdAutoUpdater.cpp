@@ -97,7 +97,7 @@ bool TupdAutoUpdater::CheckUpdate(bool wait)
             if (OnNoInfoFile)
                 OnNoInfoFile(this);
             if (ShowMessages & mNoInfoFile)
-                ShowMessage(FLastProblem, mbIconError);
+                ShowMessage(FLastProblem, updMsgBox::IconError);
             FWaitingCheck = false;
             return false;
         }
@@ -169,7 +169,7 @@ void TupdAutoUpdater::Evaluate(const QByteArray& data)
                                                        updMessages::msgUpgradeQuestion,
                                                        QCoreApplication::applicationName().toUtf8().constData(),
                                                        FUpgradeMessage.toUtf8().constData()),
-                                                   mbYesNo | mbIconQuestion) == idYes;
+                                                   updMsgBox::YesNo | updMsgBox::IconQuestion) == updMsgBox::IdYes;
                 if (!yes) {
                     if (OnLaterUpgrade)
                         OnLaterUpgrade(this);
@@ -189,7 +189,7 @@ void TupdAutoUpdater::Evaluate(const QByteArray& data)
         if (OnNoUpdateAvailable)
             OnNoUpdateAvailable(this);
         if (!FStartedByTimer && (ShowMessages & mNoUpdateAvailable))
-            ShowMessageN(updMessages::msgNoUpdate, mbIconInformation);
+            ShowMessageN(updMessages::msgNoUpdate, updMsgBox::IconInformation);
     }
     if (FInfoMode)
         FInfoMode = false;
@@ -204,7 +204,7 @@ void TupdAutoUpdater::InfoHTTPError(int status)
     if (OnNoInfoFile)
         OnNoInfoFile(this);
     if (ShowMessages & mNoInfoFile)
-        ShowMessageN(updMessages::msgNoInfoFile, mbIconError);
+        ShowMessageN(updMessages::msgNoInfoFile, updMsgBox::IconError);
 }
 
 void TupdAutoUpdater::HostUnreachable()
@@ -219,7 +219,7 @@ void TupdAutoUpdater::HostUnreachable()
     } else if (ShowMessages & mHostUnreachable) {
         ShowMessage(updMessages::FormatMessage(updMessages::msgHostUnreachable,
                                                (QStringLiteral("http://") + host).toUtf8().constData()),
-                    mbIconError);
+                    updMsgBox::IconError);
     }
     Finish();
 }
@@ -230,7 +230,7 @@ void TupdAutoUpdater::ConnectionLost()
     if (OnConnLost)
         OnConnLost(this);
     if (ShowMessages & mConnLost)
-        ShowMessageN(updMessages::msgConnectionLost, mbIconError);
+        ShowMessageN(updMessages::msgConnectionLost, updMsgBox::IconError);
     Finish();
 }
 

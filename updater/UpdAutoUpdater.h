@@ -33,15 +33,17 @@ constexpr unsigned AllShowMessages = 127;
 
 enum class TupdMiscFilesUpgradeBehavior { mfuAlwaysDownload, mfuOnlyIfSizeDifferent };
 
-// Message box flags, as the message texts' callers give them.
-enum : int {
-    mbIconError = 16,
-    mbIconQuestion = 32,
-    mbIconWarning = 48,
-    mbIconInformation = 64,
-    mbYesNo = 4,
-    idYes = 6,
-};
+// Message box flags, as the message texts' callers give them, and the answers.
+namespace updMsgBox {
+constexpr int IconError = 16;
+constexpr int IconQuestion = 32;
+constexpr int IconWarning = 48;
+constexpr int IconInformation = 64;
+constexpr int YesNo = 4;
+constexpr int IdOK = 1;
+constexpr int IdYes = 6;
+constexpr int IdNo = 7;
+} // namespace updMsgBox
 
 struct TupdAutoUpdaterInfo {
     QStringList Files;
@@ -104,7 +106,7 @@ public:
     std::function<void(TupdAutoUpdater*, const QString& realm, bool& tryAgain)> OnPasswordRequest;
 
     // ---- Seams for what the user sees; the program installs widgets, tests answer them ----
-    // A message box: caption, text, flags; answers the button (idYes for yes).
+    // A message box: caption, text, flags; answers the button (updMsgBox::IdYes for yes).
     std::function<int(const QString& caption, const QString& text, int flags)> MessageBox;
     // The upgrade question with the information file's message: true for yes. Without one, a
     // yes/no box with message 23 asks.

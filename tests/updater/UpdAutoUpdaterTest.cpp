@@ -53,7 +53,7 @@ protected:
         Updater.InfoFileURL = Server->Url(QStringLiteral("/files/info.txt"));
         Updater.MessageBox = [this](const QString& caption, const QString& text, int flags) {
             Boxes << caption + QLatin1Char('|') + text + QLatin1Char('|') + QString::number(flags);
-            return idYes;
+            return updMsgBox::IdYes;
         };
         Updater.AskUpgrade = [this](const QString& message) {
             Asked << message;
