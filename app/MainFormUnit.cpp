@@ -11,6 +11,7 @@
 #include "app/UpdateCheck.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
+#include "app/forms/FeedbackFormUnit.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
@@ -313,7 +314,7 @@ void TMainForm::CreateMenus()
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
     ToolsCheckUpdatesMenuItem =
         AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { CheckForUpdatesNow(*AutoUpdater); });
-    ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), nullptr);
+    ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), [this] { ShowFeedbackForm(this); });
     ToolsMenu->addSeparator();
     ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });
 
