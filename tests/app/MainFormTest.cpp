@@ -184,11 +184,11 @@ TEST_F(MainFormTest, MenusCaptionsShortcutsAndHints)
     for (QAction* item : {Form->FileExportPictureMenuItem, Form->FileImportStylesMenuItem,
                           Form->FileExportStyleMenuItem, Form->FileExternalDataMenuItem,
                           Form->FileTreePropertiesMenuItem, Form->FilePrintMenuItem, Form->EditCopyAsPictureMenuItem,
-                          Form->StylesSaveCurrentStyleMenuItem, Form->ToolsCheckUpdatesMenuItem,
-                          Form->ToolsSendFeedbackMenuItem, Form->HelpAboutMenuItem})
+                          Form->StylesSaveCurrentStyleMenuItem, Form->HelpAboutMenuItem})
         EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
     for (QAction* item : {Form->FileNewMenuItem, Form->FileOpenMenuItem, Form->EditOptimizeWholeMenuItem,
-                          Form->ToolsOptionsMenuItem, Form->HelpHelpMenuItem, Form->FileExitMenuItem})
+                          Form->ToolsOptionsMenuItem, Form->HelpHelpMenuItem, Form->FileExitMenuItem,
+                          Form->ToolsCheckUpdatesMenuItem, Form->ToolsSendFeedbackMenuItem})
         EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
 }
 
