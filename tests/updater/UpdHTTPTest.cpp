@@ -133,6 +133,17 @@ TEST_F(UpdHTTPTest, HugeAnswerToMemoryIsCutAtTheCapAndClosedPortIsUnreachable)
     ASSERT_TRUE(Finish());
     EXPECT_EQ(Out.Events, QStringList({"unreachable", "failed"}));
     EXPECT_EQ(Http.StatusCode(), -1);
+
+    // A local file address: its bytes with status 200, or 404 when it is not there.
+    Http.MaxMemorySize = 1 << 20;
+    for (const QString& name : {QStringLiteral("files/a.bin"), QStringLiteral("files/none.bin")}) {
+        Out.Events.clear();
+        Http.URL = QUrl::fromLocalFile(Server->Path(name)).toString();
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(Out.Events, name.contains("none") ? QStringList({"error 404", "failed"}) : QStringList{"done"});
+    }
+    EXPECT_EQ(Http.StatusCode(), 404);
 }
 
 TEST_F(UpdHTTPTest, PasswordRequestRetriesWithCredentialsOrReports401)
