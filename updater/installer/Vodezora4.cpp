@@ -218,6 +218,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Vodezora4: the program file must be a full name\n");
         return 2;
     }
+    // This program's own folder goes at the end; the program starts again in its own.
+    if (chdir(Folder(programFile).c_str()) != 0)
+        chdir("/");
 
     // The program closes once it has seen this program start; a program that hangs on exit is
     // not overwritten under its feet.
