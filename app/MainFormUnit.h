@@ -31,6 +31,7 @@ class TDecTreeNode;
 class TFileHistory;
 class TNamedMutex;
 class TScrollableDecTree;
+class TTreePropertiesForm;
 struct TTreeOptions;
 
 // Fills the currency fields of the view settings from a locale (the user's by default): symbol,
@@ -124,6 +125,7 @@ public:
     void PopupUnlinkCloneMenuItemClick();
     void PopupOptimizeSubnodeDecisionsMenuItemClick();
     void PopupCommentMenuItemClick();
+    void PopupEditNodeTypeStyleMenuItemClick();
 
     // ---- Tree event handlers ----
     void UpdatePayoffStatusPanels();
@@ -168,6 +170,8 @@ public:
     QLabel* StatusPanels[4] = {};
 
     TFileHistory* RecentFileList = nullptr;
+    // The window's own modeless properties dialog, bound to its tree.
+    TTreePropertiesForm* TreePropertiesForm = nullptr;
 
     QMenu* PopupMenu = nullptr;
     QAction* PopupEditMenuItem = nullptr;
