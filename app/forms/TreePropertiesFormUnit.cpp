@@ -196,6 +196,9 @@ bool TTreePropertiesForm::event(QEvent* event)
 
 void TTreePropertiesForm::ShowTreeProperties()
 {
+    // Not every window system activates a window that asks for it; the controls must not show
+    // another document's values all the same.
+    LoadFromTree();
     show();
     raise();
     activateWindow();

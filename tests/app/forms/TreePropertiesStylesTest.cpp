@@ -85,10 +85,10 @@ TEST_F(TreePropertiesStylesTest, OneRowChangedIsOneStepAndEveryOtherValueComesBa
     ASSERT_EQ(Undo().UndoStack().size(), 1u);
     EXPECT_EQ(Undo().UndoDescription(), "Modify style");
     EXPECT_TRUE(style->FontBold()->Value);
-    for (int i = 0; i < TStyle::SettingCount; ++i) {
-        if (i != TStyle::siFontBold)
+    for (int i = 0; i < TStyle::SettingCount; ++i)
+        if (i != TStyle::siFontBold) {
             EXPECT_EQ(style->SettingAt(i)->GetAsString(), before[size_t(i)]) << i;
-    }
+        }
     EXPECT_TRUE(style->FontItalic()->Inherit);
     Undo().Undo();
     EXPECT_FALSE(style->FontBold()->Value);
