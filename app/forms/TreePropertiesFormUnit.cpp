@@ -95,13 +95,10 @@ TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
     CreateCurrencyPage();
     PageControl->setCurrentWidget(GeneralTabSheet);
 
-    ReadWindowsButton = new QPushButton(ReadWindows, this);
     CloseButton = new QPushButton(Close, this);
     CloseButton->setDefault(true);
-    connect(ReadWindowsButton, &QPushButton::clicked, this, [this] { ReadWindowsButtonClick(); });
     connect(CloseButton, &QPushButton::clicked, this, [this] { CloseButtonClick(); });
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ReadWindowsButton);
     buttons->addStretch(1);
     buttons->addWidget(CloseButton);
 
@@ -146,7 +143,10 @@ void TTreePropertiesForm::CreateGeneralPage()
 
     connect(OutlineCodesCheckBox, &QCheckBox::toggled, this, [this] { OutlineCodesCheckBoxClick(); });
     connect(ShowPayoffCheckBox, &QCheckBox::toggled, this, [this] { ShowPayoffCheckBoxClick(); });
-    connect(StatusDateCheckBox, &QCheckBox::toggled, this, [this] { StatusDateTimePickerChange(); });
+    connect(StatusDateCheckBox, &QCheckBox::toggled, this, [this](bool checked) {
+        StatusDateTimePicker->setEnabled(checked);
+        StatusDateTimePickerChange();
+    });
     connect(StatusDateTimePicker, &QDateTimeEdit::dateTimeChanged, this, [this] {
         // Only a date that counts is stored; moving the picker while it is unchecked is no change.
         if (StatusDateCheckBox->isChecked())
@@ -177,6 +177,12 @@ void TTreePropertiesForm::CreateCurrencyPage()
     layout->addRow(DigitsAfterDecimal, DigitsAfterDecimalUpDown);
     layout->addRow(PositiveCurrencyFormat, PositiveCurrencyFormatComboBox);
     layout->addRow(NegativeCurrencyFormat, NegativeCurrencyFormatComboBox);
+    ReadWindowsButton = new QPushButton(ReadWindows, CurrencyTabSheet);
+    auto* readRow = new QHBoxLayout;
+    readRow->addWidget(ReadWindowsButton);
+    readRow->addStretch(1);
+    layout->addRow(QString(), readRow);
+    connect(ReadWindowsButton, &QPushButton::clicked, this, [this] { ReadWindowsButtonClick(); });
     PageControl->addTab(CurrencyTabSheet, CurrencyFormat);
 
     connect(CurrencySymbolComboBox, &QComboBox::currentTextChanged, this, [this] { CurrencySymbolComboBoxChange(); });
@@ -240,6 +246,7 @@ void TTreePropertiesForm::LoadFromTree()
         StatusDateTimePicker->setDateTime(date);
         StatusDateCheckBox->setChecked(true);
     }
+    StatusDateTimePicker->setEnabled(StatusDateCheckBox->isChecked());
     ShowSelectedStyle();
     FUpdating = kept;
     UpdateStyle(false);
