@@ -40,6 +40,9 @@ protected:
 
 TEST_F(TreePropertiesStylesTest, OnlyTheFirstStatesRootCannotInherit)
 {
+    // Even a root setting marked as inheriting has nothing to inherit from.
+    States().InTakenPath()->RootStyle()->FontBold()->Inherit = true;
+    Form->LoadFromTree();
     ASSERT_EQ(DefaultBoxes().size(), 12);
     ASSERT_EQ(Form->GetSelectedStyle(), States().InTakenPath()->RootStyle());
     for (QCheckBox* box : DefaultBoxes())
@@ -148,6 +151,7 @@ TEST(ColorBoxTest, CustomColoursComeBackAndACancelledPickChangesNothing)
     for (TColor color : {TColor(0x0A0B0C), clBtnFace, clRed, SystemColorRef(99)}) {
         box.SetSelected(color);
         EXPECT_EQ(box.Selected(), color);
+        EXPECT_EQ(box.currentData().toInt(), color);
     }
     std::optional<TColor> answer = std::nullopt;
     box.PickCustomColor = [&](TColor) { return answer; };
