@@ -3,8 +3,10 @@
 #include "Component/control/DecTree.h"
 #include "Component/control/EditDueDateForm.h"
 #include "app/MainFormUnit.h"
+#include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesStrings.h"
 #include "shared/core/LocaleNumbers.h"
+#include "shared/widgets/BottomLine.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -107,6 +109,9 @@ TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
     layout->addWidget(separator);
     layout->addWidget(PageControl, 1);
     layout->addLayout(buttons);
+    BottomLine = new TBottomLine(this);
+    BottomLine->SetTitle(TOptionsForm::MakerWebAddress);
+    layout->addWidget(BottomLine);
     resize(510, 538);
 
     FillStyleStates();

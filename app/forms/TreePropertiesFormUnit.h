@@ -20,8 +20,12 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
+class TBottomLine;
 class TColorBox;
 class TDecTree;
+class TStringTree;
+class TStringTreeColumn;
+class TStringTreeNodeCollection;
 class TStyle;
 struct TTreeOptions;
 
@@ -68,6 +72,8 @@ public:
     // ---- Styles page ----
     void FillStyleStates();
     void FillStyleTypes();
+    // One node for style under nodes and, below it, its child styles in order.
+    void AddStyleNode(TStringTreeNodeCollection& nodes, TStyle* style);
     TStyle* GetSelectedStyle() const;
     void ShowSelectedStyle();
     // Enables the value controls from their Default boxes and, with apply, writes the rows into
@@ -95,9 +101,10 @@ public:
     QComboBox* NegativeCurrencyFormatComboBox = nullptr;
     QPushButton* ReadWindowsButton = nullptr;
     QPushButton* CloseButton = nullptr;
+    TBottomLine* BottomLine = nullptr;
 
     QComboBox* StyleStatesComboBox = nullptr;
-    QWidget* StyleTypesStringTree = nullptr;
+    TStringTree* StyleTypesStringTree = nullptr;
     QTabWidget* StylesPageControl = nullptr;
     QWidget* StylesFillTabSheet = nullptr;
     QWidget* StylesLineTabSheet = nullptr;
@@ -140,5 +147,7 @@ private:
 
     TDecTree* FTree;
     bool FUpdating = false;
-    std::optional<QString> FStyleName;
+    // The type list's two columns, owned by the list.
+    TStringTreeColumn* FNameColumn = nullptr;
+    TStringTreeColumn* FIdColumn = nullptr;
 };

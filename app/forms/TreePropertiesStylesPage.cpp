@@ -8,6 +8,7 @@
 #include "app/forms/TreePropertiesStrings.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/ColorBox.h"
+#include "shared/widgets/StringTree.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,7 +56,18 @@ void TTreePropertiesForm::CreateStylesPage()
     using namespace TreePropertiesStrings;
     StylesTabSheet = new QWidget(PageControl);
     StyleStatesComboBox = new QComboBox(StylesTabSheet);
-    StyleTypesStringTree = new QWidget(StylesTabSheet);
+    StyleTypesStringTree = new TStringTree(StylesTabSheet);
+    StyleTypesStringTree->SetShowTreeLines(true);
+    StyleTypesStringTree->SetShowRoot(true);
+    StyleTypesStringTree->SetShowCheckBoxes(false);
+    StyleTypesStringTree->SetHeaderVisible(false);
+    StyleTypesStringTree->SetMultiSelect(false);
+    StyleTypesStringTree->SetIndent(12);
+    StyleTypesStringTree->SetDefaultNodeHeight(18);
+    StyleTypesStringTree->setMinimumHeight(120);
+    StyleTypesStringTree->OnFocusChanged = [this](TStringTree*, TStringTreeNode*, TStringTreeColumn*) {
+        ShowSelectedStyle();
+    };
 
     StylesPageControl = new QTabWidget(StylesTabSheet);
     auto addPage = [&](const QString& caption) {
