@@ -13,6 +13,7 @@
 #include "app/document/DocumentWriter.h"
 #include "app/forms/FeedbackFormUnit.h"
 #include "app/forms/OptionsFormUnit.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
 #include "updater/UpdAutoUpdater.h"
@@ -156,6 +157,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     TDecTree* tree = GetTree();
     tree->installEventFilter(this);
     tree->SetPopupMenu(PopupMenu);
+    TreePropertiesForm = new TTreePropertiesForm(tree, this);
     tree->Dialogs.Confirm = [](QWidget* owner, const QString& text) {
         return MessageDlg(owner, text, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
     };
@@ -287,7 +289,8 @@ void TMainForm::CreateMenus()
     FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
     FileMenu->addSeparator();
     FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
-    FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
+    FileTreePropertiesMenuItem =
+        AddAction(FileMenu, FileTreeProperties, QString(), [this] { TreePropertiesForm->ShowTreeProperties(); });
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
     FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);

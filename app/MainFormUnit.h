@@ -31,6 +31,7 @@ class TDecTreeNode;
 class TFileHistory;
 class TNamedMutex;
 class TScrollableDecTree;
+class TTreePropertiesForm;
 class TupdAutoUpdater;
 struct TTreeOptions;
 
@@ -126,6 +127,7 @@ public:
     void PopupUnlinkCloneMenuItemClick();
     void PopupOptimizeSubnodeDecisionsMenuItemClick();
     void PopupCommentMenuItemClick();
+    void PopupEditNodeTypeStyleMenuItemClick();
 
     // ---- Tree event handlers ----
     void UpdatePayoffStatusPanels();
@@ -170,6 +172,8 @@ public:
     QLabel* StatusPanels[4] = {};
 
     TFileHistory* RecentFileList = nullptr;
+    // The window's own modeless properties dialog, bound to its tree.
+    TTreePropertiesForm* TreePropertiesForm = nullptr;
 
     QMenu* PopupMenu = nullptr;
     QAction* PopupEditMenuItem = nullptr;
