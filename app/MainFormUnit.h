@@ -31,6 +31,7 @@ class TDecTreeNode;
 class TFileHistory;
 class TNamedMutex;
 class TScrollableDecTree;
+class TStyleCommands;
 struct TTreeOptions;
 
 // Fills the currency fields of the view settings from a locale (the user's by default): symbol,
@@ -168,6 +169,8 @@ public:
     QLabel* StatusPanels[4] = {};
 
     TFileHistory* RecentFileList = nullptr;
+    // The Styles menu and the saved-style commands.
+    TStyleCommands* StyleCommands = nullptr;
 
     QMenu* PopupMenu = nullptr;
     QAction* PopupEditMenuItem = nullptr;
