@@ -12,6 +12,7 @@
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/OptionsFormUnit.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
 
@@ -154,6 +155,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     TDecTree* tree = GetTree();
     tree->installEventFilter(this);
     tree->SetPopupMenu(PopupMenu);
+    TreePropertiesForm = new TTreePropertiesForm(tree, this);
     tree->Dialogs.Confirm = [](QWidget* owner, const QString& text) {
         return MessageDlg(owner, text, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
     };
@@ -285,7 +287,8 @@ void TMainForm::CreateMenus()
     FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), [this] { StyleCommands->FileExportStyleMenuItemClick(); });
     FileMenu->addSeparator();
     FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
-    FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
+    FileTreePropertiesMenuItem =
+        AddAction(FileMenu, FileTreeProperties, QString(), [this] { TreePropertiesForm->ShowTreeProperties(); });
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
     FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);

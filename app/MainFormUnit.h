@@ -32,6 +32,7 @@ class TFileHistory;
 class TNamedMutex;
 class TScrollableDecTree;
 class TStyleCommands;
+class TTreePropertiesForm;
 struct TTreeOptions;
 
 // Fills the currency fields of the view settings from a locale (the user's by default): symbol,
@@ -125,6 +126,7 @@ public:
     void PopupUnlinkCloneMenuItemClick();
     void PopupOptimizeSubnodeDecisionsMenuItemClick();
     void PopupCommentMenuItemClick();
+    void PopupEditNodeTypeStyleMenuItemClick();
 
     // ---- Tree event handlers ----
     void UpdatePayoffStatusPanels();
@@ -171,6 +173,8 @@ public:
     TFileHistory* RecentFileList = nullptr;
     // The Styles menu and the saved-style commands.
     TStyleCommands* StyleCommands = nullptr;
+    // The window's own modeless properties dialog, bound to its tree.
+    TTreePropertiesForm* TreePropertiesForm = nullptr;
 
     QMenu* PopupMenu = nullptr;
     QAction* PopupEditMenuItem = nullptr;
