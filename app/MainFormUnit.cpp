@@ -8,6 +8,7 @@
 #include "app/NamedMutex.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/StyleCommands.h"
 #include "app/UpdateCheck.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
@@ -165,6 +166,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
         MessageDlg(owner, text, TMsgDlgType::Information, mbOK);
     };
 
+    StyleCommands = new TStyleCommands(this, StylesMenu, StylesDeleteMenuItem, [this] { return GetTree(); }, TStyleCommands::CreateManager());
+    StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
     tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     // The advanced payoff editor is not part of this program yet; its request changes nothing.
@@ -285,8 +288,8 @@ void TMainForm::CreateMenus()
     FileSaveAsMenuItem = AddAction(FileMenu, FileSaveAs, QString(), [this] { FileSaveMenuItemClick(true); });
     FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, nullptr);
     FileMenu->addSeparator();
-    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), nullptr);
-    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
+    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), [this] { StyleCommands->FileImportStyleMenuItemClick(); });
+    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), [this] { StyleCommands->FileExportStyleMenuItemClick(); });
     FileMenu->addSeparator();
     FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
     FileTreePropertiesMenuItem =
@@ -311,8 +314,8 @@ void TMainForm::CreateMenus()
 
     StylesMenu = menuBar()->addMenu(AppStrings::StylesMenu);
     StylesMenu->addSeparator();
-    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), nullptr);
-    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), nullptr);
+    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), [this] { StyleCommands->StylesSaveCurrentMenuItemClick(); });
+    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), [this] { StyleCommands->StylesDeleteMenuItemClick(); });
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
     ToolsCheckUpdatesMenuItem =

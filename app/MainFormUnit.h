@@ -31,6 +31,7 @@ class TDecTreeNode;
 class TFileHistory;
 class TNamedMutex;
 class TScrollableDecTree;
+class TStyleCommands;
 class TTreePropertiesForm;
 class TupdAutoUpdater;
 struct TTreeOptions;
@@ -172,6 +173,8 @@ public:
     QLabel* StatusPanels[4] = {};
 
     TFileHistory* RecentFileList = nullptr;
+    // The Styles menu and the saved-style commands.
+    TStyleCommands* StyleCommands = nullptr;
     // The window's own modeless properties dialog, bound to its tree.
     TTreePropertiesForm* TreePropertiesForm = nullptr;
 

@@ -181,12 +181,13 @@ TEST_F(MainFormTest, MenusCaptionsShortcutsAndHints)
     EXPECT_EQ(Form->LevelsToolButton->statusTip(), "Expand or collapse nodes based on level");
 
     // Commands whose parts are not in the program yet are there, and disabled.
-    for (QAction* item : {Form->FileExportPictureMenuItem, Form->FileImportStylesMenuItem,
-                          Form->FileExportStyleMenuItem, Form->FileExternalDataMenuItem,
+    for (QAction* item : {Form->FileExportPictureMenuItem, Form->FileExternalDataMenuItem,
                           Form->FilePrintMenuItem, Form->EditCopyAsPictureMenuItem,
-                          Form->StylesSaveCurrentStyleMenuItem, Form->HelpAboutMenuItem})
+                          Form->HelpAboutMenuItem})
         EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
     for (QAction* item : {Form->FileNewMenuItem, Form->FileOpenMenuItem, Form->EditOptimizeWholeMenuItem,
+                          Form->FileImportStylesMenuItem, Form->FileExportStyleMenuItem,
+                          Form->StylesSaveCurrentStyleMenuItem,
                           Form->ToolsOptionsMenuItem, Form->HelpHelpMenuItem, Form->FileExitMenuItem,
                           Form->FileTreePropertiesMenuItem, Form->ToolsCheckUpdatesMenuItem,
                           Form->ToolsSendFeedbackMenuItem})
