@@ -31,6 +31,8 @@ class TDecTreeNode;
 class TFileHistory;
 class TNamedMutex;
 class TScrollableDecTree;
+class TStyleCommands;
+class TTreePropertiesForm;
 class TupdAutoUpdater;
 struct TTreeOptions;
 
@@ -126,6 +128,7 @@ public:
     void PopupUnlinkCloneMenuItemClick();
     void PopupOptimizeSubnodeDecisionsMenuItemClick();
     void PopupCommentMenuItemClick();
+    void PopupEditNodeTypeStyleMenuItemClick();
 
     // ---- Tree event handlers ----
     void UpdatePayoffStatusPanels();
@@ -170,6 +173,10 @@ public:
     QLabel* StatusPanels[4] = {};
 
     TFileHistory* RecentFileList = nullptr;
+    // The Styles menu and the saved-style commands.
+    TStyleCommands* StyleCommands = nullptr;
+    // The window's own modeless properties dialog, bound to its tree.
+    TTreePropertiesForm* TreePropertiesForm = nullptr;
 
     QMenu* PopupMenu = nullptr;
     QAction* PopupEditMenuItem = nullptr;

@@ -222,6 +222,8 @@ void TupdCustomHTTP::Launch()
     FRun = std::move(FPending);
     FHardAbort = false;
     std::shared_ptr<TRun> run = FRun;
+    static const int niceness[] = {19, 10, 5, 0, -5, -10, -19};
+    FThread->Niceness = niceness[std::clamp(int(ThreadPriority), 0, 6)];
     FThread->OnExecute = [this, run] { Execute(*run); };
     FThread->Start();
 }

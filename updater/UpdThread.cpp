@@ -5,6 +5,8 @@
 #include <QThread>
 
 #include <exception>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <typeinfo>
 
 enum class TCallState { Idle, Pending, Running, Done };
@@ -183,6 +185,8 @@ void TupdCustomThread::Post(std::function<void()> call)
 void TupdCustomThread::ThreadMain(unsigned generation)
 {
     std::exception_ptr error;
+    if (Niceness != 0)
+        setpriority(PRIO_PROCESS, id_t(gettid()), Niceness);
     if (!FTerminated && OnExecute) {
         if (HandleExceptions) {
             try {

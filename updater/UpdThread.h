@@ -34,6 +34,9 @@ public:
     // raised (its type name and message), when HandleExceptions is set.
     std::function<void(const QString& className, const QString& message)> OnException;
     bool HandleExceptions = true;
+    // The worker's scheduling niceness (0 normal, up to 19 idle); a raise the system refuses
+    // leaves it normal.
+    int Niceness = 0;
 
     // Stops and joins the worker that may still run, then starts a fresh one. Main thread only.
     void Start();

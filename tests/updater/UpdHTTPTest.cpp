@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -171,6 +173,10 @@ TEST_F(UpdHTTPTest, PasswordRequestRetriesWithCredentialsOrReports401)
 
 TEST_F(UpdHTTPTest, HeaderHandlerThatStopsReadsNoBodyAndCreatesNoFile)
 {
+    // (the worker runs at the priority asked for; the status event fires on it)
+    int niceness = -100;
+    Http.ThreadPriority = TThreadPriority::tpLower;
+    Http.OnHTTPStatus = [&](TupdCustomHTTP*, int, const QString&) { niceness = getpriority(PRIO_PROCESS, id_t(gettid())); };
     const QString target = Server->Path(QStringLiteral("stopped.bin"));
     TupdHeaderInfo seen;
     Http.OnHTTPHeaderInfo = [&](TupdCustomHTTP*, const TupdHeaderInfo& h, bool& cont) {
@@ -186,6 +192,7 @@ TEST_F(UpdHTTPTest, HeaderHandlerThatStopsReadsNoBodyAndCreatesNoFile)
     EXPECT_EQ(seen.StatusCode, 200);
     EXPECT_EQ(seen.ContentLength, Payload.size());
     EXPECT_EQ(seen.LastModified, QDateTime(QDate(1994, 11, 6), QTime(8, 49, 37), Qt::UTC));
+    EXPECT_EQ(niceness, 5);
 }
 
 TEST_F(UpdHTTPTest, StalledBodyEndsByAbortWithinASecondOrByTheStallTimeout)
