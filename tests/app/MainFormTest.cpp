@@ -260,14 +260,15 @@ TEST_F(MainFormTest, UpdateCheckIsDueOnlyAfterMoreThanSevenDays)
     EXPECT_TRUE(IsUpdateCheckDue(sevenDays, now));
     EXPECT_TRUE(IsUpdateCheckDue(DateTime(), now));
 
-    // With permission and a due check, the start-up asks the updater to look.
+    // With permission and a due check, the start-up asks the updater to look. The window is
+    // made before the permission is given, so no real check leaves this machine.
+    Create();
     {
         TSettings settings;
         settings.AutoUpdateConfigured = true;
         settings.CanCheckForAutoUpdate = true;
         settings.SaveSettings();
     }
-    Create();
     int checks = 0;
     Form->StartUpdateCheck = [&] { ++checks; };
     Form->AskAndCheckForUpdates();
