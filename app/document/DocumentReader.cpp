@@ -2,6 +2,7 @@
 
 #include "app/document/CloneReferenceCheck.h"
 #include "app/document/DocumentText.h"
+#include "Component/model/Clones.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/RepairDuplicateIds.h"
 #include "Component/styles/DefaultStyles.h"
@@ -157,6 +158,9 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
     read.Root = ReadBranchTree(tree.Branch(), true);
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
+    if (CountNodesAfterRefresh(read.Root.get()) > MaxExpandedNodes)
+        throw FormatException(QStringLiteral("The clones in this document would expand the tree to more than "
+                                             "5,000,000 nodes."));
 
     read.HasExternalData = read.Root->HasImportedPayoff(); // the whole subtree
     return read;
