@@ -36,7 +36,8 @@ if [ "$build_step" = yes ]; then
     if [ ! -f "$build/build.ninja" ]; then
         mkdir -p "$build"
         CC=$cc CXX=$cxx cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DQD_FUZZ=ON -DQD_BUILD_TESTS=OFF -DQD_BUILD_BENCH=OFF >"$build/configure.log" 2>&1 ||
+            -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
+            -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DQD_FUZZ=ON -DQD_BUILD_TESTS=OFF -DQD_BUILD_BENCH=OFF >"$build/configure.log" 2>&1 ||
             { cat "$build/configure.log"; exit 1; }
     fi
     ninja -C "$build" -j"${FUZZ_JOBS:-3}" fuzzers
