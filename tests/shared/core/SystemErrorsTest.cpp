@@ -18,19 +18,6 @@ TEST(SystemErrorsTest, ReasonsAreTheSystemsWords)
     EXPECT_EQ(ReasonFor(EROFS), QStringLiteral("Read-only file system"));
 }
 
-TEST(SystemErrorsTest, AFailedFlushOnAFullDeviceSaysTheDeviceIsFull)
-{
-    QFile file(QStringLiteral("/dev/full"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QByteArray block(64 * 1024, 'x');
-    errno = 0;
-    bool ok = file.write(block) == block.size() && file.flush();
-    int saved = errno;
-    ASSERT_FALSE(ok);
-    EXPECT_EQ(ReasonFor(file, saved), QStringLiteral("No space left on device"));
-    EXPECT_EQ(ReasonFor(file), QStringLiteral("No space left on device"));
-}
-
 TEST(SystemErrorsTest, OnlyRegularFilesPass)
 {
     QTemporaryDir dir;
