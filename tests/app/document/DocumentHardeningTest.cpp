@@ -88,9 +88,14 @@ TEST(DocumentHardening, MalformedTextIsRefusedWithWhereItIs)
         {Tree(Branch(G(1), caption)).substr(0, 600),
          "XML parse error at line 3, column 380: the file ends before the document is complete"},
     };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.qdn"));
     for (const auto& c : cases) {
         TTarget target;
         TLoadResult result = target.Load(c.bytes);
+        // Read from a file, the text goes through the reader's pieces and must fail the same way.
+        ASSERT_TRUE(WriteFile(path, QByteArray::fromStdString(c.bytes)));
+        EXPECT_EQ(LoadDocument(path, target.Doc, target.Styles).ErrorText.toStdString(), result.ErrorText.toStdString());
         EXPECT_EQ(result.Status, TLoadStatus::Failed);
         if (c.message) {
             EXPECT_TRUE(result.ErrorText.startsWith(QLatin1String(c.message))) << result.ErrorText.toStdString();
