@@ -129,18 +129,3 @@ TEST(GuidRoundTrip, RandomValuesInEveryFormat)
     EXPECT_EQ(max.D1, 0xFFFFFFFFu);
     EXPECT_EQ(Guid::ToString(max), S("ffffffff-ffff-ffff-ffff-ffffffffffff"));
 }
-
-TEST(GuidNewGuid, RandomVersionFourAndDistinct)
-{
-    std::unordered_set<TGuid> seen;
-    for (int i = 0; i < 10000; ++i) {
-        const TGuid g = Guid::NewGuid();
-        const QString text = Guid::ToString(g);
-        ASSERT_EQ(text[14], u'4') << text.toStdString();
-        ASSERT_TRUE(QStringLiteral("89ab").contains(text[19])) << text.toStdString();
-        ASSERT_TRUE(seen.insert(g).second);
-    }
-    EXPECT_FALSE(Guid::Equals(Guid::NewGuid(), Guid::Empty()));
-    EXPECT_TRUE(Guid::Equals(Sample(), Sample()));
-    EXPECT_TRUE(Guid::Empty().IsEmpty());
-}

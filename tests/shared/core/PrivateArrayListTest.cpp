@@ -27,71 +27,6 @@ TPrivateArrayList ListOf(std::initializer_list<uint32_t> ids, int initialCapacit
 
 } // namespace
 
-TEST(PrivateArrayList, CapacityDoublesFromOne)
-{
-    TPrivateArrayList list(1, false);
-    EXPECT_EQ(list.Capacity(), 1);
-    std::vector<int> capacities;
-    for (uint32_t i = 1; i <= 5; ++i) {
-        list.Add(G(i));
-        capacities.push_back(list.Capacity());
-    }
-    EXPECT_EQ(capacities, (std::vector<int>{1, 2, 4, 4, 8}));
-    EXPECT_EQ(list.Count(), 5);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(list.GetItem(i), G(uint32_t(i + 1)));
-}
-
-TEST(PrivateArrayList, AutoShrinkHalvesOncePerDeletion)
-{
-    TPrivateArrayList list(2, true);
-    for (uint32_t i = 1; i <= 5; ++i)
-        list.Add(G(i));
-    ASSERT_EQ(list.Capacity(), 8);
-    list.Delete(0);
-    EXPECT_EQ(list.Count(), 4);
-    EXPECT_EQ(list.Capacity(), 4);
-    list.Delete(0);
-    EXPECT_EQ(list.Count(), 3);
-    EXPECT_EQ(list.Capacity(), 4); // 2 would be below the count
-    list.Delete(0);
-    EXPECT_EQ(list.Capacity(), 2);
-    list.Delete(0);
-    list.Delete(0);
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(list.Capacity(), 2); // never below the initial capacity
-
-    // Deleting down from 9 items in capacity 16: each deletion halves at most once.
-    TPrivateArrayList big(1, true);
-    TPrivateArrayList noShrink(1, false);
-    for (uint32_t i = 0; i < 9; ++i)
-        big.Add(G(i));
-    noShrink.AddAll(big);
-    ASSERT_EQ(big.Capacity(), 16);
-    std::vector<int> capacities;
-    while (big.Count() > 0) {
-        big.Remove(big.GetItem(big.Count() - 1), true);
-        capacities.push_back(big.Capacity());
-    }
-    EXPECT_EQ(capacities, (std::vector<int>{8, 8, 8, 8, 4, 4, 2, 1, 1}));
-    while (noShrink.Count() > 0)
-        noShrink.Delete(0);
-    EXPECT_EQ(noShrink.Capacity(), 16);
-}
-
-TEST(PrivateArrayList, ClearGoesBackToInitialCapacity)
-{
-    TPrivateArrayList list(4, false);
-    for (uint32_t i = 0; i < 40; ++i)
-        list.Add(G(i));
-    ASSERT_EQ(list.Capacity(), 64);
-    list.Clear();
-    EXPECT_EQ(list.Capacity(), 4);
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_FALSE(list.Contains(G(3)));
-    EXPECT_EQ(list.IndexOf(G(3)), -1);
-}
-
 TEST(PrivateArrayList, RemoveIndexOfAndDuplicates)
 {
     TPrivateArrayList list = ListOf({1, 2, 1, 3});
@@ -145,15 +80,6 @@ TEST(PrivateArrayList, EqualsInOrderAndIgnoringOrder)
     EXPECT_FALSE(ListOf({1, 1}).Equals(ListOf({1, 2}), true));
     // Capacity plays no part.
     EXPECT_TRUE(ListOf({1, 2, 3}, 1).Equals(ListOf({1, 2, 3}, 64), false));
-}
-
-TEST(PrivateArrayList, AddAllKeepsOrderAndCopiesItself)
-{
-    TPrivateArrayList list = ListOf({1, 2});
-    list.AddAll(ListOf({3, 1}));
-    EXPECT_TRUE(list.Equals(ListOf({1, 2, 3, 1}), false));
-    list.AddAll(list);
-    EXPECT_TRUE(list.Equals(ListOf({1, 2, 3, 1, 1, 2, 3, 1}), false));
 }
 
 // Random operation sequences against a plain vector that follows the rules literally.

@@ -181,30 +181,6 @@ TEST_P(SettingsStoreTest, CopyRenameAndMoveCarryEverythingBelowTheKey)
     ExpectFilled(reg, QStringLiteral("\\F"));
 }
 
-TEST_P(SettingsStoreTest, MoveKeyDiscardsTheLeftoversOfAnInterruptedMove)
-{
-    TSettingsRegistry reg(*FStore);
-    Fill(reg, QStringLiteral("\\A"));
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\B") + TSettingsRegistry::PartialKeySuffix, true));
-    reg.WriteString(QStringLiteral("Stale"), QStringLiteral("half copied"));
-    reg.CloseKey();
-
-    reg.MoveKey(QStringLiteral("A"), QStringLiteral("B"), true);
-    ExpectFilled(reg, QStringLiteral("\\B"));
-    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Stale")));
-    EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\B") + TSettingsRegistry::PartialKeySuffix));
-}
-
-TEST_P(SettingsStoreTest, RootCannotBeDeletedOrRenamed)
-{
-    TSettingsRegistry reg(*FStore);
-    Fill(reg, QStringLiteral("\\A"));
-    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("\\")));
-    EXPECT_THROW(FStore->RemoveKey(QString()), ArgumentException);
-    EXPECT_THROW(reg.RenameKey(QStringLiteral("\\"), QStringLiteral("X")), ArgumentException);
-    ExpectFilled(reg, QStringLiteral("\\A"));
-}
-
 INSTANTIATE_TEST_SUITE_P(Stores, SettingsStoreTest, ::testing::Values("memory", "ini"));
 
 class IniSettingsStoreTest : public ::testing::Test {
@@ -263,51 +239,6 @@ TEST_F(IniSettingsStoreTest, EntriesOfAnEditedFileThatCarryNoKindReadAsMissing)
     }
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("Good")), -1);
     EXPECT_EQ(reg.ReadString(QStringLiteral("Empty")), QString());
-}
-
-TEST_F(IniSettingsStoreTest, AFileOfGarbageReadsAsEmptyWithoutFailing)
-{
-    ASSERT_TRUE(QDir().mkpath(FDir.filePath(QStringLiteral("Orvanta"))));
-    QByteArray junk;
-    for (int i = 0; i < 4096; ++i)
-        junk.append(char((i * 131 + 7) % 256));
-    WriteFile(junk);
-    TIniSettingsStore store(FileName());
-    TSettingsRegistry reg(store);
-    EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), std::nullopt);
-
-    // Nor does it stop the settings from being saved.
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), true));
-    reg.WriteInteger(QStringLiteral("AutoUpdateConfigured"), 1);
-    reg.Flush();
-    TIniSettingsStore reread(FileName());
-    TSettingsRegistry again(reread);
-    ASSERT_TRUE(again.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), false));
-    EXPECT_EQ(again.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 1);
-}
-
-TEST_F(IniSettingsStoreTest, AnUnwritableFileIsReportedOnFlush)
-{
-    // The configuration file's place is taken by a folder, so it cannot be written.
-    ASSERT_TRUE(QDir().mkpath(FileName()));
-    TIniSettingsStore store(FileName());
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\K"), true));
-    reg.WriteInteger(QStringLiteral("V"), 1);
-    EXPECT_THROW(reg.Flush(), IOException);
-}
-
-TEST(ApplicationSettingsStore, MustBeSetBeforeUse)
-{
-    auto previous = TSettingsStore::SetApplication(nullptr);
-    EXPECT_FALSE(TSettingsStore::HasApplication());
-    EXPECT_THROW(TSettingsStore::Application(), InvalidOperationException);
-    auto memory = std::make_unique<TMemorySettingsStore>();
-    TSettingsStore* raw = memory.get();
-    EXPECT_EQ(TSettingsStore::SetApplication(std::move(memory)), nullptr);
-    EXPECT_EQ(&TSettingsStore::Application(), raw);
-    TSettingsStore::SetApplication(std::move(previous));
 }
 
 } // namespace

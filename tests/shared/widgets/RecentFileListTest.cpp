@@ -71,31 +71,6 @@ TEST_F(FileHistoryTest, AddingTradesPlacesWithTheFirstEntryAndDropsTheOldestBeyo
     EXPECT_EQ(other.Files(), (QStringList{"E", "A", "B", "C"}));
 }
 
-TEST_F(FileHistoryTest, PathsDifferingInLetterCaseAreDifferentFiles)
-{
-    auto list = MakeList();
-    list->Add(QStringLiteral("/home/u/tree.qdn"));
-    list->Add(QStringLiteral("/home/u/Tree.qdn"));
-    EXPECT_EQ(list->Files(), (QStringList{"/home/u/Tree.qdn", "/home/u/tree.qdn"}));
-    list->Remove(QStringLiteral("/HOME/U/TREE.QDN"));
-    EXPECT_EQ(list->Files().size(), 2);
-    list->Remove(QStringLiteral("/home/u/tree.qdn"));
-    EXPECT_EQ(list->Files(), QStringList{"/home/u/Tree.qdn"});
-}
-
-TEST_F(FileHistoryTest, EveryChangeIsSavedAtOnce)
-{
-    auto list = MakeList();
-    list->Add(QStringLiteral("/a.qdn"));
-    EXPECT_EQ(StoredValues(FStore), QStringList{"File 0=/a.qdn"});
-    list->Add(QStringLiteral("/b.qdn"));
-    EXPECT_EQ(StoredValues(FStore), (QStringList{"File 0=/b.qdn", "File 1=/a.qdn"}));
-    list->Remove(QStringLiteral("/b.qdn"));
-    EXPECT_EQ(StoredValues(FStore), QStringList{"File 0=/a.qdn"});
-    list->Remove(QStringLiteral("/a.qdn"));
-    EXPECT_TRUE(StoredValues(FStore).isEmpty());
-}
-
 TEST_F(FileHistoryTest, SavingReplacesEveryOldValueAndWritesAtMostTheLimit)
 {
     StoreValues(FStore, {{"Unrelated", "x"}, {"File 9", "/old.qdn"}});
@@ -118,32 +93,6 @@ TEST_F(FileHistoryTest, LoadingReadsTheFirstNamesInSortedOrder)
     EXPECT_EQ(six->Files(), (QStringList{"/a", "/b", "/c", "/d", "/e", "/f"}));
     const auto twenty = MakeList(20);
     EXPECT_EQ(twenty->Files(), (QStringList{"/a", "/b", "/c", "/d", "/e", "/f", "/h", "/k"}));
-}
-
-TEST_F(FileHistoryTest, AValueOfAnotherKindIsSkippedAndAMissingKeyGivesAnEmptyList)
-{
-    {
-        const auto empty = MakeList();
-        EXPECT_TRUE(empty->Files().isEmpty());
-        EXPECT_FALSE(TSettingsRegistry(FStore).KeyExists(ListKey)); // loading creates nothing
-    }
-
-    StoreValues(FStore, {{"File 0", "/a"}, {"File 2", "/c"}});
-    TSettingsRegistry reg(FStore);
-    ASSERT_TRUE(reg.OpenKey(ListKey, false));
-    reg.WriteInteger(QStringLiteral("File 1"), 5);
-    EXPECT_EQ(MakeList()->Files(), (QStringList{"/a", "/c"}));
-}
-
-TEST_F(FileHistoryTest, AListThatWasNeverInitialisedWritesNothing)
-{
-    {
-        TFileHistory list;
-        list.SetRegRoot(&FStore);
-        list.Add(QStringLiteral("/a.qdn"));
-        EXPECT_EQ(list.Files(), QStringList{"/a.qdn"});
-    }
-    EXPECT_FALSE(TSettingsRegistry(FStore).KeyExists(QStringLiteral("\\SOFTWARE")));
 }
 
 TEST_F(FileHistoryTest, TheListSurvivesTheProgramInTheSettingsFile)
@@ -212,15 +161,6 @@ TEST_F(FileHistoryMenuTest, OpeningTheMenuShowsNumberedEntriesAboveExit)
     EXPECT_EQ(Captions(), (QStringList{"Open...", "&1 /docs/second && last.qdn", "&2 /docs/first.qdn", "-", "Exit"}));
 }
 
-TEST_F(FileHistoryMenuTest, AnEmptyListAddsNeitherEntriesNorSeparator)
-{
-    FList->Add(QStringLiteral("/a.qdn"));
-    OpenMenu();
-    FList->Remove(QStringLiteral("/a.qdn"));
-    OpenMenu();
-    EXPECT_EQ(Captions(), (QStringList{"Open...", "Exit"}));
-}
-
 TEST_F(FileHistoryMenuTest, ClickingAnEntryReportsItsWholePath)
 {
     FList->Add(QStringLiteral("/my documents/plan 2 &3.qdn"));
@@ -235,33 +175,6 @@ TEST_F(FileHistoryMenuTest, ClickingAnEntryReportsItsWholePath)
     entry->trigger();
     EXPECT_EQ(opened, QStringLiteral("/my documents/plan 2 &3.qdn"));
     EXPECT_EQ(sender, entry);
-}
-
-TEST_F(FileHistoryMenuTest, AnotherFileMenuTakesOverTheRebuild)
-{
-    FList->Add(QStringLiteral("/a.qdn"));
-    QMenu other;
-    QAction* otherExit = other.addAction(QStringLiteral("Quit"));
-    FList->SetFileMenu(&other);
-    FList->SetFileExitMenu(otherExit);
-    OpenMenu(); // the old menu no longer rebuilds
-    EXPECT_EQ(Captions(), (QStringList{"Open...", "Exit"}));
-    Q_EMIT other.aboutToShow();
-    ASSERT_EQ(other.actions().size(), 3);
-    EXPECT_EQ(other.actions().at(0)->text(), QStringLiteral("&1 /a.qdn"));
-    EXPECT_EQ(other.actions().at(2), otherExit);
-}
-
-TEST_F(FileHistoryMenuTest, DestroyingTheListSavesIt)
-{
-    FList->Add(QStringLiteral("/a.qdn"));
-    TSettingsRegistry reg(FStore);
-    ASSERT_TRUE(reg.OpenKey(ListKey, false));
-    for (const QString& name : reg.GetValueNames())
-        reg.DeleteValue(name);
-    OpenMenu();
-    FList.reset();
-    EXPECT_EQ(StoredValues(FStore), QStringList{"File 0=/a.qdn"});
 }
 
 } // namespace
