@@ -131,46 +131,6 @@ TEST(StyleSettingText, FillModeIsGradientOnlyForTheExactWord)
     }
 }
 
-TEST(StyleSettingText, IntegerAndStringForms)
-{
-    TIntegerStyleSetting i(nullptr, {});
-    i.Value = -12;
-    EXPECT_EQ(i.GetAsString(), QStringLiteral("-12"));
-    i.SetAsString(QStringLiteral("$10"));
-    EXPECT_EQ(i.Value, 16);
-    i.SetAsString(QStringLiteral("wide"));
-    EXPECT_EQ(i.Value, 0);
-    TStringStyleSetting s(nullptr, {});
-    s.SetAsString(QStringLiteral("  "));
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("  "));
-}
-
-TEST(StyleSettingText, SetAsStringLeavesInheritAlone)
-{
-    TIntegerStyleSetting s(nullptr, {});
-    s.Inherit = true;
-    s.SetAsString(QStringLiteral("3"));
-    EXPECT_TRUE(s.Inherit);
-    EXPECT_EQ(s.Value, 3);
-}
-
-TEST(StyleCascade, ANewSettingHasItsOwnZeroValue)
-{
-    TIntegerStyleSetting s(nullptr, {});
-    EXPECT_FALSE(s.Inherit);
-    EXPECT_EQ(s.Value, 0);
-    EXPECT_EQ(s.GetEffective(), &s);
-}
-
-TEST(StyleCascade, AnInheritingTopWithoutAlternatesAnswersItself)
-{
-    TIntegerStyleSetting s(nullptr, {});
-    s.Inherit = true;
-    s.Value = 9;
-    EXPECT_EQ(s.GetEffective(), &s);
-    EXPECT_EQ(s.EffectiveValue(), 9);
-}
-
 TEST(StyleCascade, TheOwnChainComesFirst)
 {
     TIntegerStyleSetting altRoot(nullptr, {});
@@ -216,13 +176,4 @@ TEST(StyleCascade, AlternatesInOrderButNeverTheirAlternates)
     EXPECT_EQ(self.GetEffective(), &a);
     self.Inherit = false;
     EXPECT_EQ(self.GetEffective(), &self);
-}
-
-TEST(StyleCascade, TypedGetterRefusesAnotherClass)
-{
-    TColorStyleSetting colour(nullptr, {});
-    TIntegerStyleSetting wrong(nullptr, {&colour});
-    wrong.Inherit = true;
-    EXPECT_THROW(wrong.EffectiveValue(), InvalidOperationException);
-    EXPECT_THROW(wrong.CopyValueFrom(colour), InvalidOperationException);
 }

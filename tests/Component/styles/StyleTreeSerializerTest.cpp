@@ -8,17 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <sstream>
 
 namespace {
 
-QString TestDataPath(const QString& name)
-{
-    QString dir = qEnvironmentVariable("QD_TEST_DATA");
-    if (dir.isEmpty())
-        dir = QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../data"));
-    return QDir(dir).filePath(name);
-}
+using testsupport::TestDataPath;
 
 std::string ToXml(const TStyleStates& states)
 {
@@ -99,24 +95,6 @@ TEST(StyleXml, GoldenOutputForTheDefaults)
     TStyleStates states;
     ResetDefaultStyles(states);
     EXPECT_EQ(ToXml(states), ReadFile(TestDataPath(QStringLiteral("styles/defaults.xml"))));
-}
-
-TEST(StyleXml, FreshObjectWritesTheBaseStyleWithEmptyAndZeroTexts)
-{
-    TStyleStates states;
-    pugi::xml_document doc;
-    pugi::xml_node c = doc.append_child("StyleStates");
-    SaveStyleStates(states, c);
-    pugi::xml_node base = FindStateNode(c, QStringLiteral("InTakenPath")).child("Style");
-    EXPECT_STREQ(base.attribute("ID").value(), "");
-    EXPECT_TRUE(base.attribute("ID"));
-    EXPECT_TRUE(base.child("Settings").child("FontName"));
-    EXPECT_STREQ(base.child("Settings").child("Shadow").text().get(), "None");
-    EXPECT_STREQ(base.child("Settings").child("BackgroundColor").text().get(), "00000000");
-    pugi::xml_node symbols = FindStyleNode(base, QStringLiteral("Symbols"));
-    ASSERT_TRUE(symbols);
-    EXPECT_FALSE(symbols.child("Settings").first_child());
-    EXPECT_TRUE(FindStyleNode(base, QStringLiteral("OptionPayoff.Negative")).child("Styles"));
 }
 
 TEST(StyleXml, RoundTripRestoresEveryFlagAndOwnValue)
@@ -217,15 +195,6 @@ TEST(StyleXml, TextsKeptInTheElementByTheParserAreRead)
     EXPECT_EQ(states.InTakenPath()->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
 }
 
-TEST(StyleXml, AnEmptyContainerChangesNothing)
-{
-    TStyleStates states;
-    Scramble(states);
-    const std::string before = Dump(states);
-    EXPECT_TRUE(FromXml(states, "<StyleStates/>"));
-    EXPECT_EQ(Dump(states), before);
-}
-
 TEST(StyleXml, AMissingContainerIsReported)
 {
     TStyleStates states;
@@ -253,27 +222,6 @@ TEST(StyleXml, APartialContainerChangesOnlyWhatItHolds)
     expected.NotInTakenPath()->RootStyle()->FontBold()->Inherit = false;
     expected.NotInTakenPath()->RootStyle()->FontBold()->Value = true;
     EXPECT_EQ(Dump(states), Dump(expected));
-}
-
-TEST(StyleXml, AStateWhoseFirstStyleIsNotTheRootStillServes)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    TStyleStates expected;
-    ResetDefaultStyles(expected);
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates><State ID="InTakenPath">
-      <Style ID="Symbols"><Settings><LineWidth>5</LineWidth></Settings><Styles>
-        <Style ID="Symbols.Chance"><Settings/><Styles/></Style></Styles></Style>
-      </State></StyleStates>)"));
-    TStyleState* t = states.InTakenPath();
-    EXPECT_EQ(t->Symbols()->LineWidth()->EffectiveValue(), 5);
-    EXPECT_TRUE(t->Symbols()->FontColor()->Inherit); // reset to inherit: not listed
-    EXPECT_TRUE(t->SymbolsChance()->BackgroundColor()->Inherit);
-    // The root and the other top-level styles are untouched.
-    EXPECT_EQ(t->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-    EXPECT_FALSE(t->RootStyle()->FontName()->Inherit);
-    EXPECT_FALSE(t->OptionDescriptors()->BackgroundColor()->Inherit);
-    EXPECT_FALSE(t->SymbolsDecision()->BackgroundColor()->Inherit);
 }
 
 TEST(StyleXml, ElementsWithoutAnIdNeverMatchAndOtherNodesAreSkipped)
@@ -312,26 +260,6 @@ TEST(StyleXml, ElementsWithoutAnIdNeverMatchAndOtherNodesAreSkipped)
     EXPECT_TRUE(clone->RootStyle()->FontItalic()->Inherit);
     EXPECT_FALSE(clone->Symbols()->LineWidth()->Inherit);
     EXPECT_EQ(clone->Symbols()->LineWidth()->Value, 7);
-}
-
-TEST(StyleXml, RepeatedElementsFirstWinsAndBadTextsFallBack)
-{
-    TStyleStates states;
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
-      <State ID="CloneInTakenPath"><Style ID=""><Settings>
-        <FontSize>12</FontSize><FontSize>40</FontSize><LineColor>zz</LineColor>
-        <Shadow>soft</Shadow><FillMode/><FontName>A<!-- split -->B</FontName>
-        <Unknown>1</Unknown></Settings><Styles/></Style></State>
-      <State ID="CloneInTakenPath"><Style ID=""><Settings><FontSize>99</FontSize></Settings></Style></State>
-      </StyleStates>)"));
-    TStyle* root = states.CloneInTakenPath()->RootStyle();
-    EXPECT_EQ(root->FontSize()->Value, 12);
-    EXPECT_FALSE(root->LineColor()->Inherit);
-    EXPECT_EQ(root->LineColor()->Value, 0);
-    EXPECT_EQ(root->Shadow()->Value, TShadowStyle::None);
-    EXPECT_FALSE(root->FillMode()->Inherit);
-    EXPECT_EQ(root->FontName()->Value, QStringLiteral("AB"));
-    EXPECT_TRUE(root->FontBold()->Inherit);
 }
 
 TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
