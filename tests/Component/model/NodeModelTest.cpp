@@ -18,35 +18,6 @@ std::unique_ptr<TDecTreeNode> FullNode(TDecTreeDocument* doc, TNodeType type)
 
 } // namespace
 
-TEST(NodeModel, ConstructorStoresEveryParameterAndZeroesComputedFields)
-{
-    TDecTreeDocument doc;
-    auto n = FullNode(&doc, ntMultiDecision);
-    EXPECT_EQ(n->Tree, &doc);
-    EXPECT_EQ(n->Parent(), nullptr);
-    EXPECT_EQ(n->Caption, "cap");
-    EXPECT_EQ(n->Comment, "com");
-    EXPECT_EQ(n->NodeType, ntMultiDecision);
-    EXPECT_EQ(n->ChanceType, ctAnySum);
-    EXPECT_EQ(n->Probability, 40.0);
-    EXPECT_EQ(n->Payoff, 125000);
-    EXPECT_FALSE(n->ChildrenVisible);
-    EXPECT_TRUE(n->DecisionMultiShowInvestment);
-    EXPECT_TRUE(n->DecisionFixed);
-    EXPECT_EQ(n->DecisionCaption, "dc");
-    EXPECT_EQ(n->DecisionOwner, "owner");
-    EXPECT_EQ(n->DecisionMultiBudget, 250);
-    EXPECT_EQ(n->DecisionDueDate, 45000.5);
-    EXPECT_EQ(n->PayoffSource, "Import: x");
-    EXPECT_FALSE(n->InTakenPath);
-    EXPECT_EQ(n->ExpectedValue, 0);
-    EXPECT_EQ(n->PathProbability, 0);
-    EXPECT_EQ(n->BoundsRect, TRectangle{});
-    EXPECT_TRUE(n->Children.OwnsObjects());
-    EXPECT_EQ(n->Children.Count(), 0);
-    EXPECT_FALSE(n->IsClone());
-}
-
 TEST(NodeModel, EffectiveShowFlagsNeedChildrenAndTheRightNodeType)
 {
     TDecTreeDocument doc;
@@ -115,47 +86,6 @@ TEST(NodeModel, CopyKeepsChildOrderAndComputedFieldsStayZero)
     EXPECT_EQ(copy->Children[1]->Payoff, Money(4));
     EXPECT_EQ(copy->ExpectedValue, 0);
     EXPECT_FALSE(copy->Children[0]->InTakenPath);
-}
-
-TEST(NodeModel, CopySelectionFollowsTheTemplate)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* a = AddEnd(root, 100, 0);
-    doc.Selection.Clear();
-    doc.Selection.Add(a->Id);
-
-    // Ids kept, no template: the selection holds the same id once.
-    auto same = a->Copy(root, false, false, nullptr);
-    EXPECT_EQ(doc.Selection.Count(), 1);
-    EXPECT_TRUE(doc.Selection.Contains(a->Id));
-
-    // A selected template hands its place in the selection to the copy.
-    TDecTreeNode* source = AddEnd(root, 0, 0);
-    source->ChildrenVisible = false;
-    auto copy = source->Copy(root, false, true, a);
-    EXPECT_FALSE(doc.Selection.Contains(a->Id));
-    EXPECT_TRUE(doc.Selection.Contains(copy->Id));
-    EXPECT_EQ(doc.Selection.Count(), 1);
-    EXPECT_TRUE(copy->ChildrenVisible); // from the template
-}
-
-TEST(NodeModel, CopyWithTemplateUsesTemplateChildrenWhereThereAreSome)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* src = AddChild(root, ntDecision, 100, 0);
-    AddEnd(src, 100, 0)->ChildrenVisible = false;
-    AddEnd(src, 0, 0)->ChildrenVisible = false;
-    TDecTreeNode* tmpl = AddChild(root, ntDecision, 0, 0);
-    TDecTreeNode* t0 = AddEnd(tmpl, 100, 0); // visible
-    doc.Selection.Clear();
-    doc.Selection.Add(t0->Id);
-    auto copy = src->Copy(root, false, true, tmpl);
-    EXPECT_TRUE(copy->Children[0]->ChildrenVisible);
-    EXPECT_FALSE(copy->Children[1]->ChildrenVisible);
-    EXPECT_TRUE(doc.Selection.Contains(copy->Children[0]->Id));
-    EXPECT_FALSE(doc.Selection.Contains(t0->Id));
 }
 
 TEST(NodeModel, SearchDepthAndLevels)
@@ -279,68 +209,6 @@ TEST(NodeModel, ClonePredicatesAndMasterNodes)
     clone->CloneMasterId = Guid::NewGuid();
     EXPECT_EQ(clone->GetMasterNode(), nullptr);
     EXPECT_EQ(inside->GetMasterNode(), nullptr);
-}
-
-TEST(NodeModel, SelectionMembership)
-{
-    TDecTreeDocument doc;
-    doc.NewRoot();
-    TDecTreeNode* root = doc.Root();
-    EXPECT_EQ(root->Caption, "Root");
-    EXPECT_EQ(root->Comment, "Right click for options");
-    EXPECT_EQ(root->ChanceType, ctPercent);
-    EXPECT_EQ(root->DecisionMultiBudget, -1);
-    EXPECT_TRUE(root->IsSelected());
-    TDecTreeNode* a = AddEnd(root, 100, 0);
-    EXPECT_FALSE(a->IsSelected());
-    TDecTreeNode free(nullptr, nullptr, Guid::NewGuid(), {}, {}, ntDecision, ctPercent, 0, 0, Guid::Empty(), true,
-                      false, false, false, false, false, false, false, {}, {}, -1, 0, {});
-    EXPECT_FALSE(free.IsSelected());
-    EXPECT_EQ(free.GetOutlineCode(), QString());
-}
-
-TEST(NodeList, OperationsAndIndexErrors)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    TDecTreeNode* a = AddEnd(root, 1, 0);
-    TDecTreeNode* b = AddEnd(root, 2, 0);
-    TDecTreeNode* c = AddEnd(root, 3, 0);
-    TDecTreeNodeList& list = root->Children;
-    EXPECT_EQ(list.IndexOf(b), 1);
-    EXPECT_EQ(list.IndexOf(root), -1);
-    list.Exchange(0, 2);
-    EXPECT_EQ(list[0], c);
-    EXPECT_EQ(list[2], a);
-    EXPECT_THROW(list.Items(3), EListError);
-    EXPECT_THROW(list.Items(-1), EListError);
-    EXPECT_THROW(list.Exchange(0, 3), EListError);
-    EXPECT_THROW(list.Delete(3), EListError);
-
-    auto enumerator = list.GetEnumerator();
-    int seen = 0;
-    while (enumerator.MoveNext())
-        EXPECT_EQ(enumerator.Current(), list[seen++]);
-    EXPECT_EQ(seen, 3);
-
-    EXPECT_EQ(list.Remove(b), 1);
-    EXPECT_EQ(list.Remove(b), -1);
-    auto taken = list.Extract(0);
-    EXPECT_EQ(taken.get(), c);
-    EXPECT_EQ(list.Count(), 1);
-    list.Insert(0, std::move(taken));
-    EXPECT_EQ(list[0], c);
-    EXPECT_THROW(list.Insert(5, NewNode(&doc, root, ntChance)), EListError);
-    list.Delete(0);
-    EXPECT_EQ(list[0], a);
-    list.Clear();
-    EXPECT_EQ(list.Count(), 0);
-
-    TDecTreeNodeList view(false);
-    view.Add(root);
-    EXPECT_THROW(view.Extract(0), EAssertionFailed);
-    view.Clear(); // must not destroy the root
-    EXPECT_EQ(doc.Root(), root);
 }
 
 TEST(Document, StructureChangesRebuildTheCachedOrder)

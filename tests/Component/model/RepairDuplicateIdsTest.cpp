@@ -41,16 +41,6 @@ protected:
 
 } // namespace
 
-TEST_F(RepairIds, TreeWithoutDuplicatesIsUnchanged)
-{
-    TDecTreeNode* a = Add(doc.Root());
-    Add(a);
-    Add(Add(doc.Root()));
-    const auto before = Ids();
-    EXPECT_EQ(RepairDuplicateIds(doc.Root()), 0);
-    EXPECT_EQ(Ids(), before);
-}
-
 TEST_F(RepairIds, FirstSubtreeKeepsItsIdsAndTheSecondGetsNewOnes)
 {
     const TGuid x = Guid::NewGuid(), y = Guid::NewGuid(), z = Guid::NewGuid();
@@ -109,14 +99,4 @@ TEST_F(RepairIds, NodesInsideClonesNeitherKeepNorLoseIds)
     TDecTreeNode* real = Add(doc.Root(), copyId);
     EXPECT_EQ(RepairDuplicateIds(doc.Root()), 0);
     EXPECT_EQ(real->Id, copyId);
-}
-
-TEST_F(RepairIds, DeepChainAndNoRoot)
-{
-    const TGuid shared = Guid::NewGuid();
-    TDecTreeNode* node = doc.Root();
-    for (int i = 0; i < 100000; ++i)
-        node = Add(node, i % 2 ? shared : Guid::NewGuid());
-    EXPECT_EQ(RepairDuplicateIds(doc.Root()), 49999);
-    EXPECT_EQ(RepairDuplicateIds(nullptr), 0);
 }

@@ -65,21 +65,6 @@ TEST(RollBack, ChanceWithZeroSumRollsBackToZeroAndPassesNoProbability)
     EXPECT_FALSE(a->InTakenPath);
 }
 
-TEST(RollBack, DecisionWithNothingTakenStillSpansItsOptions)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* a = AddEnd(root, 0, 100);
-    TDecTreeNode* b = AddEnd(root, 0, -20);
-    doc.CalculateValues();
-    ExpectValues(root, 0, -20, 100);
-    EXPECT_FALSE(a->InTakenPath || b->InTakenPath);
-
-    root->Children.Clear(); // the last child deleted
-    doc.CalculateValues();
-    ExpectValues(root, 0, 0, 0);
-}
-
 TEST(RollBack, PathValuesThroughChanceAndDecision)
 {
     TDecTreeDocument doc;
@@ -166,18 +151,4 @@ TEST(RollBack, ValuesAreRoundedToHundredthsHalfToEven)
     EXPECT_EQ(inner->ExpectedValue, 0.12);
     // (0.12 + 0.01) / 2 = 0.065, stored as the Double just above 0.065, so it rounds up.
     EXPECT_EQ(root->ExpectedValue, 0.07);
-}
-
-TEST(RollBack, RollBackAfterAnEditUsesTheChangedStructure)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    AddEnd(root, 50, 10);
-    doc.CalculateValues();
-    EXPECT_EQ(root->ExpectedValue, 10);
-    TDecTreeNode* added = AddChild(root, ntChance, 50, 0);
-    AddEnd(added, 100, 30);
-    doc.CalculateValues();
-    EXPECT_EQ(root->ExpectedValue, 20);
-    EXPECT_EQ(added->Children[0]->PathPayoff, 30);
 }
