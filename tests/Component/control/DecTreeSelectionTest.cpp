@@ -35,19 +35,6 @@ TEST_F(DecTreeTest, SelectFromHitToggle)
     EXPECT_EQ(Selected(), Nodes{B});
 }
 
-TEST_F(DecTreeTest, SelectFromHitRightClick)
-{
-    BuildSample();
-    Tree->SelectNode(A1, htPayoff);
-    Tree->SelectFromHit(HitTestResult::Create(A2, htPayoff), TSelectMode::Toggle);
-    Tree->SelectFromHit(HitTestResult::Create(A2, htPayoff), TSelectMode::RightClick);
-    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
-    Tree->SelectFromHit(HitTestResult::Create(A2, htOptionDescriptor), TSelectMode::RightClick);
-    EXPECT_EQ(Selected(), Nodes{A2});
-    Tree->SelectFromHit(HitTestResult::Null(), TSelectMode::RightClick);
-    EXPECT_TRUE(Selected().empty());
-}
-
 TEST_F(DecTreeTest, MouseClicksSelectAndCtrlClickTogglesOnRelease)
 {
     BuildSample();
@@ -62,23 +49,6 @@ TEST_F(DecTreeTest, MouseClicksSelectAndCtrlClickTogglesOnRelease)
     EXPECT_EQ(Selected(), (Nodes{A1, A2}));
     QTest::mouseClick(Tree, Qt::RightButton, {}, QPoint(5, Tree->height() - 5));
     EXPECT_TRUE(Selected().empty());
-}
-
-TEST_F(DecTreeTest, DoubleClickEditsAndTheNextClickIsAnOrdinaryClick)
-{
-    BuildSample();
-    // The platform's order: press, release, double-click, release.
-    QTest::mouseClick(Tree, Qt::LeftButton, {}, Center(A1, htOptionDescriptor));
-    QTest::mouseDClick(Tree, Qt::LeftButton, {}, Center(A1, htOptionDescriptor));
-    QTest::mouseRelease(Tree, Qt::LeftButton, {}, Center(A1, htOptionDescriptor));
-    EXPECT_TRUE(Tree->IsEditing());
-    ASSERT_NE(Tree->EditedNode(), nullptr);
-    EXPECT_EQ(Tree->EditedNode()->Caption.toStdString(), "A1");
-    EXPECT_EQ(Tree->EditedNode(), A1);
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
-    Click(B, htOptionDescriptor);
-    EXPECT_FALSE(Tree->IsEditing());
-    EXPECT_EQ(Selected(), Nodes{B});
 }
 
 TEST_F(DecTreeTest, ExpandMarkTogglesWithoutSelectingAndSelectsTheNodeWhenItsDescendantsGo)
@@ -96,26 +66,6 @@ TEST_F(DecTreeTest, ExpandMarkTogglesWithoutSelectingAndSelectsTheNodeWhenItsDes
     Click(A, htPlusMinus);
     EXPECT_TRUE(A->ChildrenVisible);
     EXPECT_EQ(Selected(), Nodes{B});
-}
-
-TEST_F(DecTreeTest, CollapsingLeavesNoHiddenCloneSelected)
-{
-    BuildSample();
-    Add(B, QStringLiteral("B1"), ntDecision, 100, 0);
-    QString error;
-    A2->SetCloneMaster(B->Id, error);
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    Tree->Recalculate();
-    ASSERT_EQ(A2->Children.Count(), 1);
-    // The clone and the copy inside it, both on their titles.
-    Tree->SelectNode(A2, htOptionDescriptor);
-    Tree->Selection().Add(A2->Children.Items(0)->Id);
-    Click(A, htPlusMinus);
-    EXPECT_FALSE(A->ChildrenVisible);
-    EXPECT_EQ(Selected(), Nodes{A});
-    // Enter now edits what the user sees.
-    Key(Qt::Key_Return);
-    EXPECT_EQ(Tree->EditedNode(), A);
 }
 
 TEST_F(DecTreeTest, BandSelectsTouchedNodesAndCtrlBandToggles)
@@ -144,26 +94,6 @@ TEST_F(DecTreeTest, BandSelectsTouchedNodesAndCtrlBandToggles)
     EXPECT_EQ(sel.size(), 2u);
     EXPECT_NE(std::find(sel.begin(), sel.end(), B), sel.end());
     EXPECT_NE(std::find(sel.begin(), sel.end(), A2), sel.end());
-}
-
-TEST_F(DecTreeTest, BandNeverCatchesHiddenNodesOrHiddenLines)
-{
-    BuildSample();
-    const TRectangle a1 = A1->ElementRects[htOptionDescriptor];
-    A->ChildrenVisible = false;
-    Tree->Recalculate();
-    // The collapsed children keep their old rectangles; the band must not catch them.
-    QTest::mousePress(Tree, Qt::LeftButton, {}, QPoint(a1.Right() + 3, a1.Top - 3));
-    QTest::mouseMove(Tree, QPoint(a1.Left + 2, a1.Bottom() - 2));
-    QTest::mouseRelease(Tree, Qt::LeftButton, {}, QPoint(a1.Left + 2, a1.Bottom() - 2));
-    for (TDecTreeNode* n : Selected())
-        EXPECT_TRUE(n != A1 && n != A2);
-    // Attribute lines that are not shown have empty rectangles at the origin.
-    Tree->SelectNode(nullptr, htSymbolAttributeOwner);
-    QTest::mousePress(Tree, Qt::LeftButton, {}, QPoint(0, 0));
-    QTest::mouseMove(Tree, QPoint(Tree->width() - 1, Tree->height() - 1));
-    QTest::mouseRelease(Tree, Qt::LeftButton, {}, QPoint(Tree->width() - 1, Tree->height() - 1));
-    EXPECT_TRUE(Selected().empty());
 }
 
 TEST_F(DecTreeTest, ArrowKeysWalkTheTreeAndStopAtItsEdges)
@@ -199,16 +129,6 @@ TEST_F(DecTreeTest, ArrowKeysWalkTheTreeAndStopAtItsEdges)
     EXPECT_EQ(Tree->SelectionElementType(), htSymbol);
 }
 
-TEST_F(DecTreeTest, ArrowKeysDoNotScrollTheView)
-{
-    BuildSample();
-    Tree->SetMinHeight(5000);
-    Box->verticalScrollBar()->setValue(100);
-    Tree->SelectNode(A, htOptionDescriptor);
-    Key(Qt::Key_Down);
-    EXPECT_EQ(Box->verticalScrollBar()->value(), 100);
-}
-
 TEST_F(DecTreeTest, TabWalksTheElementsInOrderAndWraps)
 {
     BuildSample();
@@ -241,20 +161,6 @@ TEST_F(DecTreeTest, TabWalksTheElementsInOrderAndWraps)
     EXPECT_EQ(Tree->SelectionElementType(), htSymbolAttributeOwner);
 }
 
-TEST_F(DecTreeTest, SelectedNodesSkipIdsThatFindNoNode)
-{
-    BuildSample();
-    Tree->SelectNode(A1, htOptionDescriptor);
-    Tree->Selection().Add(Guid::NewGuid());
-    Tree->Selection().Add(B->Id);
-    EXPECT_EQ(Selected(), (Nodes{A1, B}));
-    EXPECT_EQ(Tree->GetSelectedNodeIds(), (std::vector<TGuid>{A1->Id, B->Id}));
-    for (int i = 0; i < 10; ++i)
-        Tree->Selection().Add(Guid::NewGuid());
-    Tree->Selection().Add(A2->Id);
-    EXPECT_EQ(Selected(), (Nodes{A1, B, A2}));
-}
-
 TEST_F(DecTreeTest, HoverHints)
 {
     BuildSample();
@@ -273,64 +179,4 @@ TEST_F(DecTreeTest, HoverHints)
     EXPECT_EQ(Tree->Hint(), QStringLiteral("Probabilities don't add up to 100"));
     QTest::mouseMove(Tree, QPoint(3, Tree->height() - 3));
     EXPECT_EQ(Tree->Hint(), QString());
-}
-
-TEST_F(DecTreeTest, ContextMenuKeyOpensThePopupAtTheLowestSelectedElement)
-{
-    BuildSample();
-    QMenu menu;
-    menu.addAction(QStringLiteral("Item"));
-    int shown = 0;
-    QObject::connect(&menu, &QMenu::aboutToShow, [&] { ++shown; });
-    Tree->SetPopupMenu(&menu);
-    Tree->SelectNode(A1, htOptionDescriptor);
-    Tree->Selection().Add(B->Id);
-    Tree->setFocus();
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(-1, -1), Tree->mapToGlobal(QPoint(-1, -1)));
-    QApplication::sendEvent(Tree, &event);
-    EXPECT_EQ(shown, 1);
-    const TRectangle& low = (A1->ElementRects[htOptionDescriptor].Bottom() > B->ElementRects[htOptionDescriptor].Bottom()
-                                 ? A1
-                                 : B)->ElementRects[htOptionDescriptor];
-    EXPECT_EQ(menu.pos(), Tree->mapToGlobal(QPoint(low.Left, low.Bottom())));
-    menu.hide();
-}
-
-TEST_F(DecTreeTest, HintsOfClonesAndBudgets)
-{
-    BuildSample();
-    B->NodeType = ntMultiDecision;
-    Add(B, QStringLiteral("B1"), ntDecision, 100, -30000); // spends 3
-    B->DecisionMultiBudget = 1;
-    Tree->Recalculate();
-    QTest::mouseMove(Tree, Center(B, htSymbol));
-    EXPECT_EQ(Tree->Hint(), QStringLiteral("Budget exceeded by $2.00"));
-    QString error;
-    B->SetCloneMaster(A->Id, error);
-    ASSERT_TRUE(error.isEmpty());
-    Tree->Recalculate();
-    QTest::mouseMove(Tree, Center(B->Children.Items(0), htPayoff));
-    EXPECT_EQ(Tree->Hint(), ControlStrings::HintLinkedNode + QLatin1Char('\n') + ControlStrings::HintPayoff);
-    QTest::mouseMove(Tree, Center(B, htSymbolAttributeBox));
-    QTest::mouseMove(Tree, Center(B, htOptionDescriptor));
-    EXPECT_EQ(Tree->Hint(), ControlStrings::HintLinkedNode);
-}
-
-TEST_F(DecTreeTest, BandMovesThatKeepTheSelectionRepaintOnlyTheBand)
-{
-    BuildSample();
-    const QPoint start(5, Root()->BoundsRect.Bottom() + 40);
-    QTest::mousePress(Tree, Qt::LeftButton, {}, start);
-    QTest::mouseMove(Tree, start + QPoint(30, 20));
-    QTest::mouseMove(Tree, start + QPoint(10, 5));
-    const QImage image = Tree->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    // The larger band of the move before is gone; the smaller one is drawn.
-    EXPECT_EQ(image.pixel(start + QPoint(20, 15)), qRgb(255, 255, 255));
-    EXPECT_NE(image.pixel(start + QPoint(5, 3)), qRgb(255, 255, 255));
-    EXPECT_TRUE(Selected().empty());
-    // A right click ends the band.
-    QTest::mousePress(Tree, Qt::RightButton, {}, start + QPoint(10, 5));
-    EXPECT_FALSE(Tree->BandActive());
-    QTest::mouseRelease(Tree, Qt::RightButton, {}, start + QPoint(10, 5));
-    QTest::mouseRelease(Tree, Qt::LeftButton, {}, start + QPoint(10, 5));
 }
