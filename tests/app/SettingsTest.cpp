@@ -29,15 +29,6 @@ void ExpectDefaults(const TSettings& settings)
     EXPECT_FALSE(settings.Landscape);
 }
 
-TEST(Settings, AFreshProfileGetsTheDefaultsAndTheKey)
-{
-    TMemorySettingsStore store;
-    TSettings settings(store);
-    ExpectDefaults(settings);
-    EXPECT_TRUE(TSettingsRegistry(store).KeyExists(Key));
-    EXPECT_EQ(TSettings::RegistryKey, QStringLiteral("SOFTWARE\\Orvanta\\Quandrel\\3"));
-}
-
 TEST(Settings, SavedValuesReadBackInTheirStoredForm)
 {
     TMemorySettingsStore store;
@@ -68,28 +59,6 @@ TEST(Settings, SavedValuesReadBackInTheirStoredForm)
     EXPECT_EQ(again.LastUpdateCheck, DateTime::Create(2026, 12, 6, 17, 45, 30, 250));
     EXPECT_EQ(again.PageMargins, TMarginsRect::Make(-1, 2540, std::numeric_limits<int32_t>::max(), 0));
     EXPECT_TRUE(again.Landscape);
-}
-
-TEST(Settings, SavingTheDefaultsWritesEveryValueAndReadsBackTheSame)
-{
-    TMemorySettingsStore store;
-    TSettings(store).SaveSettings();
-    TSettingsRegistry reg = OpenSettingsKey(store);
-    EXPECT_EQ(reg.GetValueNames().size(), 5);
-    EXPECT_EQ(reg.ReadBinary(QStringLiteral("PageMargins"))->size(), 16);
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 0);
-    ExpectDefaults(TSettings(store));
-}
-
-TEST(Settings, AnyNonZeroIntegerReadsAsTrue)
-{
-    TMemorySettingsStore store;
-    TSettingsRegistry reg = OpenSettingsKey(store);
-    reg.WriteInteger(QStringLiteral("CanCheckForAutoUpdate"), -7);
-    reg.WriteInteger(QStringLiteral("Landscape"), 2);
-    TSettings settings(store);
-    EXPECT_TRUE(settings.CanCheckForAutoUpdate);
-    EXPECT_TRUE(settings.Landscape);
 }
 
 TEST(Settings, ValuesOfTheWrongKindOrSizeOrOutsideTheCalendarReadAsDefaults)
@@ -151,29 +120,6 @@ TEST(Settings, AHandEditedSettingsFileFallsBackToDefaultsValueByValue)
     TSettingsRegistry reg = OpenSettingsKey(reread);
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 0);
     EXPECT_EQ(reg.ReadBinary(QStringLiteral("PageMargins"))->size(), 16);
-}
-
-TEST(Settings, TheDefaultConstructorUsesTheProgramsStore)
-{
-    auto previous = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
-    {
-        TSettings settings;
-        settings.Landscape = true;
-        settings.SaveSettings();
-    }
-    EXPECT_TRUE(TSettings().Landscape);
-    TSettingsStore::SetApplication(std::move(previous));
-}
-
-TEST(MarginsRect, SumsAndEquality)
-{
-    constexpr TMarginsRect margins = TMarginsRect::Make(1, 2, 3, 5);
-    EXPECT_EQ(margins.HorizontalSum(), 4);
-    EXPECT_EQ(margins.VerticalSum(), 7);
-    TMarginsRect copy = margins;
-    EXPECT_EQ(copy, margins);
-    copy.Bottom = 6;
-    EXPECT_NE(copy, margins);
 }
 
 } // namespace

@@ -47,26 +47,6 @@ void FillOlderProduct(TSettingsStore& store, bool withGeneration3 = false)
         WriteInt(store, Pellmark + QStringLiteral("\\3"), QStringLiteral("Landscape"), 1);
 }
 
-TEST(MigrateSettingsKey, WithoutTheMakerKeyNothingIsCreated)
-{
-    TMemorySettingsStore store;
-    Write(store, QStringLiteral("\\SOFTWARE\\Other"), QStringLiteral("X"), QStringLiteral("y"));
-    const QStringList before = DumpStore(store);
-    MigrateSettingsKey(store);
-    EXPECT_EQ(DumpStore(store), before);
-    EXPECT_FALSE(Exists(store, QStringLiteral("\\SOFTWARE\\Orvanta")));
-}
-
-TEST(MigrateSettingsKey, WithNothingOlderNothingChanges)
-{
-    TMemorySettingsStore store;
-    WriteInt(store, Quandrel + QStringLiteral("\\2"), QStringLiteral("Landscape"), 1);
-    const QStringList before = DumpStore(store);
-    MigrateSettingsKey(store);
-    // Without an older product key even this product's generation "2" stays where it is.
-    EXPECT_EQ(DumpStore(store), before);
-}
-
 TEST(MigrateSettingsKey, TheOlderProductIsCopiedAndItsGenerationTwoBecomesThree)
 {
     TMemorySettingsStore store;
@@ -96,34 +76,6 @@ TEST(MigrateSettingsKey, AnExistingGenerationThreeIsNeverOverwritten)
     ASSERT_TRUE(reg.OpenKey(Quandrel + QStringLiteral("\\3"), false));
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("Landscape")), 1);
     EXPECT_FALSE(reg.ValueExists(QStringLiteral("CanCheckForAutoUpdate")));
-}
-
-TEST(MigrateSettingsKey, WhenBothProductsExistNothingMoves)
-{
-    TMemorySettingsStore store;
-    FillOlderProduct(store);
-    WriteInt(store, Quandrel + QStringLiteral("\\2"), QStringLiteral("Landscape"), 0);
-    const QStringList before = DumpStore(store);
-    MigrateSettingsKey(store);
-    EXPECT_EQ(DumpStore(store), before);
-
-    // An empty product key counts as existing too.
-    TMemorySettingsStore second;
-    FillOlderProduct(second);
-    TSettingsRegistry(second).CreateKey(Quandrel);
-    const QStringList secondBefore = DumpStore(second);
-    MigrateSettingsKey(second);
-    EXPECT_EQ(DumpStore(second), secondBefore);
-}
-
-TEST(MigrateSettingsKey, RunningTwiceChangesNothingMore)
-{
-    TMemorySettingsStore store;
-    FillOlderProduct(store);
-    MigrateSettingsKey(store);
-    const QStringList once = DumpStore(store);
-    MigrateSettingsKey(store);
-    EXPECT_EQ(DumpStore(store), once);
 }
 
 // A store that fails, like a process that is killed, once it has made a number of changes.
