@@ -5,7 +5,7 @@
 
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
-#include "Component/model/TreeBuilder.h"
+#include "support/TreeBuilder.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/widgets/RecentFileList.h"
@@ -151,45 +151,7 @@ TEST_F(MainFormTest, StartsWithANewUnmodifiedDocument)
     EXPECT_TRUE(Form->acceptDrops());
 }
 
-TEST_F(MainFormTest, StatusBarShowsThePayoffsOrBlanks)
-{
-    Create();
-    Tree()->Options().SetCurrencySymbol(QStringLiteral("$"));
-    Tree()->Options().SetCurrencyDecimals(2);
-    Tree()->Options().SetCurrencyPosFormat(0);
-    BuildSample();
-    EXPECT_TRUE(Form->StatusPanels[0]->text().startsWith("Min "));
-    EXPECT_TRUE(Form->StatusPanels[1]->text().startsWith("Current "));
-    EXPECT_TRUE(Form->StatusPanels[2]->text().startsWith("Max "));
-    EXPECT_EQ(Form->StatusPanels[1]->text(), "Current " + Tree()->FormatCurrency(10 * CurrencyScale));
-    EXPECT_EQ(Form->StatusPanels[2]->text(), "Max " + Tree()->FormatCurrency(50 * CurrencyScale));
-    const QFontMetrics metrics(Form->StatusPanels[1]->font());
-    EXPECT_EQ(Form->StatusPanels[1]->width(), metrics.horizontalAdvance(Form->StatusPanels[1]->text()) + 8);
-
-    Tree()->Options().SetShowPayoff(false);
-    Tree()->Recalculate();
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(Form->StatusPanels[i]->text(), "    ");
-}
-
 // ---- First-run update question ----
-
-TEST_F(MainFormTest, UpdateQuestionIsAskedOnceAndAnsweringNoStillCounts)
-{
-    Form = std::make_unique<TMainForm>();
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].Text, AppStrings::AskAutoUpdate);
-    EXPECT_EQ(Messages[0].Buttons, mbYesNo);
-    {
-        TSettings settings;
-        EXPECT_TRUE(settings.AutoUpdateConfigured);
-        EXPECT_FALSE(settings.CanCheckForAutoUpdate);
-    }
-    Form.reset();
-    Messages.clear();
-    Form = std::make_unique<TMainForm>();
-    EXPECT_TRUE(Messages.empty());
-}
 
 // ---- Editing, undo and redo ----
 
@@ -233,48 +195,7 @@ TEST_F(MainFormTest, OptimizeTakesTheBestOptionAsOneUndoStep)
     EXPECT_EQ(Root()->Children[0]->Probability, 100);
 }
 
-TEST_F(MainFormTest, NewAsksToSaveAModifiedDocument)
-{
-    Create();
-    BuildSample();
-    Answers = {TModalResult::Cancel};
-    Form->FileNewMenuItem->trigger();
-    EXPECT_EQ(LastMessage(), "Do you want to save the changes?");
-    EXPECT_EQ(Messages.back().Buttons, mbYesNoCancel);
-    EXPECT_EQ(Root()->Children.Count(), 2);
-
-    Answers = {TModalResult::No};
-    Form->FileNewMenuItem->trigger();
-    EXPECT_EQ(Root()->Children.Count(), 0);
-    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_FALSE(Undo().CanUndo());
-}
-
 // ---- Saving ----
-
-TEST_F(MainFormTest, SaveOfANewDocumentProposesTheRootCaption)
-{
-    Create();
-    BuildSample();
-    SaveAnswer = Path("first.qdn");
-    EXPECT_TRUE(Form->SaveDocument(false));
-    EXPECT_EQ(ProposedNames, QStringList({"New Decision Tree"}));
-    EXPECT_TRUE(QFile::exists(Path("first.qdn")));
-    EXPECT_EQ(Form->FileName(), Path("first.qdn"));
-    EXPECT_EQ(Form->windowTitle(), "Quandrel - first.qdn");
-    EXPECT_EQ(Form->RecentFileList->Files().value(0), Path("first.qdn"));
-    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_TRUE(Undo().CanUndo()); // saving keeps the undo steps
-
-    // With a name, Save asks nothing.
-    Undo().SaveState(QStringLiteral("Edit Title"));
-    Root()->Caption = QStringLiteral("Changed");
-    Tree()->Recalculate();
-    EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
-    Form->FileSaveMenuItem->trigger();
-    EXPECT_EQ(ProposedNames.size(), 1);
-    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
-}
 
 TEST_F(MainFormTest, AFailedSaveKeepsNameCaptionRecentListAndModifiedState)
 {
@@ -371,57 +292,9 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
 
 // ---- Closing ----
 
-TEST_F(MainFormTest, ClosingAModifiedDocumentAsksFirst)
-{
-    Create();
-    Form->show();
-    BuildSample();
-
-    Answers = {TModalResult::Cancel};
-    EXPECT_FALSE(Form->close());
-    EXPECT_TRUE(Form->isVisible());
-
-    // Yes, but the save dialog is cancelled: the window stays.
-    Answers = {TModalResult::Yes};
-    SaveAnswer.clear();
-    EXPECT_FALSE(Form->close());
-
-    Answers = {TModalResult::Yes};
-    SaveAnswer = Path("closing.qdn");
-    EXPECT_TRUE(Form->close());
-    EXPECT_TRUE(QFile::exists(Path("closing.qdn")));
-}
-
 // ---- Help and levels ----
 
 // ---- Node popup commands ----
-
-TEST_F(MainFormTest, TakeThisPathAsksAboutFixedDecisions)
-{
-    Create();
-    BuildSample();
-    Root()->DecisionFixed = true;
-    Tree()->SelectNode(B, htOptionDescriptor);
-    Answers = {TModalResult::No};
-    Form->PopupTakeThisPathMenuItem->trigger();
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(LastMessage(), "In order to take the selected path, 1 fixed decision has to be changed. \r\rProceed?");
-    EXPECT_EQ(B->Probability, 0);
-    EXPECT_EQ(Form->EditUndoMenuItem->text(), "Undo Take path"); // the step stays recorded
-
-    Answers = {TModalResult::Yes};
-    Form->PopupTakeThisPathMenuItem->trigger();
-    EXPECT_EQ(B->Probability, 100);
-    EXPECT_EQ(A->Probability, 0);
-
-    // With no fixed decision on the way nothing is asked.
-    Root()->DecisionFixed = false;
-    Messages.clear();
-    Tree()->SelectNode(A, htOptionDescriptor);
-    Form->PopupTakeThisPathMenuItem->trigger();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_EQ(A->Probability, 100);
-}
 
 TEST_F(MainFormTest, CloneAndUnlinkKeepingTheSubnodes)
 {
@@ -462,22 +335,6 @@ TEST_F(MainFormTest, CloneAndUnlinkKeepingTheSubnodes)
     EXPECT_EQ(B->Children[0]->Caption, "a1");
     EXPECT_NE(B->Children[0]->Id, a1->Id);
     EXPECT_EQ(Form->EditUndoMenuItem->text(), "Undo Unlink Clone");
-}
-
-TEST_F(MainFormTest, TakeThisOptionTakesItThroughTheProbabilityAndKeepsTheElement)
-{
-    Create();
-    BuildSample();
-    Tree()->SelectNode(B, htSymbol);
-    Form->PopupMenuPopup();
-    ASSERT_TRUE(Form->PopupTakeOptionMenuItem->isEnabled());
-    EXPECT_EQ(Form->PopupTakeOptionMenuItem->text(), "Take this option");
-    Form->PopupTakeOptionMenuItem->trigger();
-    Tree()->CloseInlineEditor();
-    EXPECT_EQ(B->Probability, 100);
-    EXPECT_EQ(A->Probability, 0);
-    EXPECT_EQ(Tree()->SelectionElementType(), htSymbol);
-    EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
 }
 
 TEST_F(MainFormTest, TheTreesHoverHintGoesToTheHintPanel)

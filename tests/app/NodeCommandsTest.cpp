@@ -2,7 +2,7 @@
 #include "app/NodeCommands.h"
 
 #include "Component/model/DecTreeDocument.h"
-#include "Component/model/TreeBuilder.h"
+#include "support/TreeBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,29 +32,6 @@ const TNodeElementType NodeElements[] = {htSymbol,
                                          htSymbolAttributeFixed};
 
 } // namespace
-
-TEST_F(NodeCommandsTest, MoveUpAndDownAtTheEnds)
-{
-    TDecTreeNode* first = AddEnd(Root, 100, 1);
-    TDecTreeNode* middle = AddEnd(Root, 0, 1);
-    TDecTreeNode* last = AddEnd(Root, 0, 1);
-    EXPECT_FALSE(State({first}, htOptionDescriptor).MoveUp);
-    EXPECT_TRUE(State({first}, htOptionDescriptor).MoveDown);
-    EXPECT_TRUE(State({middle}, htOptionDescriptor).MoveUp);
-    EXPECT_TRUE(State({middle}, htOptionDescriptor).MoveDown);
-    EXPECT_TRUE(State({last}, htOptionDescriptor).MoveUp);
-    EXPECT_FALSE(State({last}, htOptionDescriptor).MoveDown);
-    EXPECT_FALSE(State({Root}, htOptionDescriptor).MoveUp);
-    EXPECT_FALSE(State({Root}, htOptionDescriptor).MoveDown);
-    EXPECT_FALSE(State({Root}, htOptionDescriptor).TakeThisPath);
-
-    MoveNode(*last, -1);
-    EXPECT_EQ(Root->Children[1], last);
-    EXPECT_EQ(Root->Children[2], middle);
-    MoveNode(*first, 1);
-    EXPECT_EQ(Root->Children[0], last);
-    EXPECT_EQ(Root->Children[1], first);
-}
 
 TEST_F(NodeCommandsTest, SingleNodeTable)
 {
@@ -133,18 +110,6 @@ TEST_F(NodeCommandsTest, ChangeToChooseOneTakesTheFirstHighest)
     EXPECT_EQ(node->Children[1]->Probability, 100);
     EXPECT_EQ(node->Children[2]->Probability, 0);
     EXPECT_EQ(NodeKindUndoName(TNodeKind::DecisionChooseOne), "Change Chance to Decision (Choose one)");
-}
-
-TEST_F(NodeCommandsTest, ChangeToChooseMultipleTakesHalfOrMore)
-{
-    TDecTreeNode* node = AddChild(Root, ntChance, 100, 0);
-    AddEnd(node, 50, 0);
-    AddEnd(node, 49.9, 0);
-    ChangeNodeKind(*node, TNodeKind::DecisionChooseMultiple);
-    EXPECT_EQ(node->NodeType, ntMultiDecision);
-    EXPECT_EQ(node->Children[0]->Probability, 100);
-    EXPECT_EQ(node->Children[1]->Probability, 0);
-    EXPECT_EQ(KindOf(*node), TNodeKind::DecisionChooseMultiple);
 }
 
 TEST_F(NodeCommandsTest, TakePathTakesEveryUntakenOptionUpToTheRoot)

@@ -63,21 +63,6 @@ TEST(MigrateSettingsKey, TheOlderProductIsCopiedAndItsGenerationTwoBecomesThree)
     EXPECT_FALSE(Exists(store, QStringLiteral("\\SOFTWARE\\Orvanta\\") + Startup::MigrationKey));
 }
 
-TEST(MigrateSettingsKey, AnExistingGenerationThreeIsNeverOverwritten)
-{
-    TMemorySettingsStore store;
-    FillOlderProduct(store, true);
-    MigrateSettingsKey(store);
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(Quandrel, false));
-    EXPECT_EQ(reg.GetKeyNames().size(), 2);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("2"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("CanCheckForAutoUpdate")), 1);
-    ASSERT_TRUE(reg.OpenKey(Quandrel + QStringLiteral("\\3"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Landscape")), 1);
-    EXPECT_FALSE(reg.ValueExists(QStringLiteral("CanCheckForAutoUpdate")));
-}
-
 // A store that fails, like a process that is killed, once it has made a number of changes.
 class TDyingStore : public TMemorySettingsStore {
 public:
@@ -151,28 +136,6 @@ TEST(MigrateSettingsKey, AnInterruptedMigrationNeverLeavesAHalfKeyAndTheNextStar
         MigrateSettingsKey(store);
         EXPECT_EQ(DumpStore(store), expected);
     }
-}
-
-TEST(MigrateSettingsKey, WorksOnTheSettingsFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("user.ini"));
-    {
-        TIniSettingsStore store(file);
-        FillOlderProduct(store);
-        store.Flush();
-    }
-    {
-        TIniSettingsStore store(file);
-        MigrateSettingsKey(store);
-    }
-    TIniSettingsStore store(file);
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(Quandrel + QStringLiteral("\\3\\RecentFiles"), false));
-    EXPECT_EQ(reg.ReadString(QStringLiteral("File 0")), QStringLiteral("/a.pmk"));
-    EXPECT_FALSE(reg.KeyExists(Quandrel + QStringLiteral("\\2")));
-    EXPECT_TRUE(reg.KeyExists(Pellmark + QStringLiteral("\\2")));
 }
 
 } // namespace

@@ -67,30 +67,6 @@ TEST_F(DecTreeTest, TitleCaptionOwnerAndBudgetEdits)
     EXPECT_EQ(B->DecisionMultiBudget, -1);
 }
 
-TEST_F(DecTreeTest, ElementsThatActAtOnce)
-{
-    BuildSample();
-    B->DecisionShowFixed = B->DecisionShowDueDate = true;
-    Add(B, QStringLiteral("B1"), ntDecision, 100, 0);
-    Tree->Recalculate();
-    // The mode line toggles without an editor.
-    Tree->SelectNode(B, htSymbolAttributeFixed);
-    EXPECT_FALSE(Tree->EditElement(false, 0));
-    EXPECT_TRUE(B->DecisionFixed);
-    EXPECT_EQ(Tree->UndoManager().UndoDescription(), ControlStrings::ToggleMode);
-    // The due date goes through its dialog.
-    Tree->SelectNode(B, htSymbolAttributeDueDate);
-    EXPECT_FALSE(Tree->EditElement(false, 0));
-    EXPECT_EQ(DueDateDialogs, 1);
-    EXPECT_EQ(B->DecisionDueDate, 46357);
-    // Neither the symbol nor the investment line ever open.
-    Tree->SelectNode(B, htSymbol);
-    EXPECT_FALSE(Tree->CanEditSelection());
-    Tree->SelectNode(B, htSymbolAttributeMultiInvestment);
-    EXPECT_FALSE(Tree->EditElement(false, 0));
-    EXPECT_FALSE(Tree->IsEditing());
-}
-
 TEST_F(DecTreeTest, TakingAnOptionOfAFixedDecisionAsksFirst)
 {
     BuildSample();
@@ -149,25 +125,6 @@ TEST_F(DecTreeTest, CtrlEnterCopiesAProbabilityOnlyToTheSameKindOfParent)
     Key(Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(A2->Probability, 55);
     EXPECT_EQ(B->Probability, 0); // a decision's taken mark
-}
-
-TEST_F(DecTreeTest, UndoDuringAnEditForgetsTheEditedNode)
-{
-    BuildSample();
-    const TGuid a1 = A1->Id;
-    Tree->SelectNode(A1, htPayoff);
-    ASSERT_TRUE(Tree->EditElement(false, 0));
-    Tree->InlineEditor()->setText(QStringLiteral("9"));
-    Tree->UndoManager().Undo();
-    EXPECT_FALSE(Tree->IsEditing());
-    EXPECT_EQ(Tree->EditedNode(), nullptr);
-    EXPECT_EQ(Root()->FindNodeById(a1)->Payoff, 50000);
-    EXPECT_EQ(Selected(), Nodes{Root()->FindNodeById(a1)});
-    Tree->UndoManager().Redo();
-    EXPECT_EQ(Root()->FindNodeById(a1)->Payoff, 90000);
-    // A keystroke after the tree was replaced writes nowhere.
-    Tree->InlineEditor()->setText(QStringLiteral("1"));
-    EXPECT_EQ(Root()->FindNodeById(a1)->Payoff, 90000);
 }
 
 namespace {

@@ -51,23 +51,6 @@ TEST_F(DecTreeTest, MouseClicksSelectAndCtrlClickTogglesOnRelease)
     EXPECT_TRUE(Selected().empty());
 }
 
-TEST_F(DecTreeTest, ExpandMarkTogglesWithoutSelectingAndSelectsTheNodeWhenItsDescendantsGo)
-{
-    BuildSample();
-    int before = 0;
-    Tree->OnBeforeExpandCollapse = [&](TDecTree*) { ++before; };
-    Tree->SelectNode(A1, htOptionDescriptor);
-    Tree->Selection().Add(A2->Id);
-    Click(A, htPlusMinus);
-    EXPECT_EQ(before, 1);
-    EXPECT_FALSE(A->ChildrenVisible);
-    EXPECT_EQ(Selected(), Nodes{A});
-    Tree->SelectNode(B, htOptionDescriptor);
-    Click(A, htPlusMinus);
-    EXPECT_TRUE(A->ChildrenVisible);
-    EXPECT_EQ(Selected(), Nodes{B});
-}
-
 TEST_F(DecTreeTest, BandSelectsTouchedNodesAndCtrlBandToggles)
 {
     BuildSample();

@@ -206,31 +206,6 @@ TEST(PainterCanvasTest, TextRectIsTheSameOnEveryRoute)
     }
 }
 
-TEST(PainterCanvasTest, ClipRectsNestAndPop)
-{
-    QImage image = Blank();
-    {
-        TPainterCanvas canvas(&image);
-        canvas.Brush.Color = 0x000000;
-        canvas.PushClipRect(QRect(0, 0, 10, 10));
-        canvas.PushClipRect(QRect(5, 5, 20, 20));
-        EXPECT_EQ(canvas.ClipRect(), QRect(5, 5, 5, 5));
-        EXPECT_TRUE(canvas.RectVisible(QRect(8, 8, 4, 4)));
-        EXPECT_FALSE(canvas.RectVisible(QRect(12, 12, 4, 4)));
-        canvas.FillRect(QRect(0, 0, 40, 40));
-        canvas.PopClipRect();
-        canvas.PopClipRect();
-        EXPECT_FALSE(canvas.ClipRect().has_value());
-        EXPECT_THROW(canvas.PopClipRect(), InvalidOperationException);
-        canvas.FillRect(QRect(30, 30, 2, 2));
-    }
-    EXPECT_EQ(image.pixel(5, 5), Black);
-    EXPECT_EQ(image.pixel(9, 9), Black);
-    EXPECT_EQ(image.pixel(10, 10), Red);
-    EXPECT_EQ(image.pixel(4, 4), Red);
-    EXPECT_EQ(image.pixel(31, 31), Black);
-}
-
 TEST(PainterCanvasTest, GradientTriangleIsTheSameOnEveryRoute)
 {
     // Written straight into an RGB32 image, shaded through a patch on other formats, and
@@ -256,29 +231,6 @@ TEST(PainterCanvasTest, GradientTriangleIsTheSameOnEveryRoute)
             ASSERT_EQ(patched.pixel(x, y), direct.pixel(x, y)) << x << "," << y;
             ASSERT_EQ(shifted.pixel(x + 5, y + 7), direct.pixel(x, y)) << x << "," << y;
         }
-}
-
-TEST(CanvasFontsTest, EveryCanvasMeasuresAlike)
-{
-    QImage image = Blank(10, 10);
-    TPainterCanvas painted(&image);
-    TRecordingCanvas recorded;
-    for (int size : {8, 10, 14}) {
-        painted.Font.Size = recorded.Font.Size = size;
-        const QString text = QStringLiteral("Expected value 1,234.56");
-        EXPECT_EQ(painted.TextExtent(text), recorded.TextExtent(text));
-        EXPECT_GT(painted.TextWidth(text), 0);
-    }
-    // Bigger and bolder text is wider.
-    recorded.Font.Size = 8;
-    const int plain = recorded.TextWidth(QStringLiteral("Decision"));
-    recorded.Font.Style.Bold = true;
-    EXPECT_GT(recorded.TextWidth(QStringLiteral("Decision")), plain);
-    recorded.Font.Style.Bold = false;
-    recorded.Font.Size = 16;
-    EXPECT_GT(recorded.TextWidth(QStringLiteral("Decision")), plain);
-    EXPECT_EQ(recorded.TextWidth(QString()), 0);
-    EXPECT_GT(recorded.TextHeight(QString()), 0);
 }
 
 TEST(PainterCanvasTest, TextRectStaysInsideTheClipInForce)

@@ -45,23 +45,6 @@ const TRectangle ShadowCase = TRectangle::Create(10, 10, 20, 10);
 
 using StyledPainterShadowTest = TPainterFixture;
 
-TEST_F(StyledPainterShadowTest, SelectionFrameIsDrawnInBothPasses)
-{
-    Painter.ShadowPass = true;
-    Painter.DrawSelectionRect(ShadowCase);
-    Painter.ShadowPass = false;
-    Painter.DrawSelectionRect(ShadowCase);
-    ASSERT_EQ(Calls().size(), 2u);
-    for (const TCanvasCall& c : Calls()) {
-        EXPECT_EQ(c.Op, TCanvasOp::Rectangle);
-        EXPECT_EQ(c.Rect, ShadowCase.ToRect());
-        EXPECT_EQ(c.Pen.Style, TPenStyle::Dot);
-        EXPECT_EQ(c.Pen.Width, 1);
-        EXPECT_EQ(c.Pen.Color, clBlue);
-        EXPECT_EQ(c.Brush.Style, TBrushStyle::Clear);
-    }
-}
-
 // --- normal pass: shapes ------------------------------------------------------------------
 
 using StyledPainterShapeTest = TPainterFixture;
@@ -112,21 +95,6 @@ TEST_F(StyledPainterTextTest, TextAlignmentAgainstThePoint)
         EXPECT_EQ(c.Font.Size, 8);
         EXPECT_EQ(c.Font.Color, 0x00112233);
     }
-}
-
-TEST_F(StyledPainterTextTest, CornerMarkerSitsInsideTheOutline)
-{
-    const TRectangle r = TRectangle::Create(10, 20, 50, 30);   // right edge 60
-    Painter.DrawCornerMarker(r, 2);    // D = 2, E = 1
-    Painter.DrawCornerMarker(r, 0);    // D = 0, E = 0
-    Painter.DrawCornerMarker(r, 3);    // D = 2, E = 2
-    ASSERT_EQ(Calls().size(), 3u);
-    EXPECT_EQ(Calls()[0].Points, QPolygon({QPoint(52, 21), QPoint(58, 21), QPoint(58, 27)}));
-    EXPECT_EQ(Calls()[1].Points, QPolygon({QPoint(54, 20), QPoint(60, 20), QPoint(60, 26)}));
-    EXPECT_EQ(Calls()[2].Points, QPolygon({QPoint(52, 22), QPoint(58, 22), QPoint(58, 28)}));
-    EXPECT_EQ(Calls()[0].Brush, (TCanvasBrush{clRed, TBrushStyle::Solid}));
-    EXPECT_EQ(Calls()[0].Pen.Style, TPenStyle::Clear);
-    EXPECT_EQ(Calls()[0].Pen.Width, 0);
 }
 
 // --- pixels ------------------------------------------------------------------------------

@@ -75,58 +75,6 @@ struct PainterFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(PainterFixture, ScreenOnlyMarksAndSelectionFrames)
-{
-    TDecTreeNode* root = SetRoot(Doc, ntDecision);
-    Add(root, ntChance, QStringLiteral("a"), 100, 0);
-    root->Comment = QStringLiteral("\r\n a comment \r\n");
-    Doc.Selection.Add(root->Id);
-    Layout();
-    // For a picture or a printer: no glyphs, comment marks or selection frames.
-    ASSERT_TRUE(Paint(false));
-    EXPECT_EQ(Count(TCanvasOp::Draw), 0);
-    EXPECT_EQ(SelectionFrames(), 0);
-    EXPECT_EQ(Count(TCanvasOp::Polygon), Count(TCanvasOp::GradientFillTriangle) > 0 ? 1 : 0); // the triangle's outline only
-    // On the screen: both glyphs, the comment mark, and the frame in both passes, one pen
-    // width plus one outside the branch text box.
-    ASSERT_TRUE(Paint(true));
-    ASSERT_EQ(Count(TCanvasOp::Draw), 2);
-    EXPECT_EQ(SelectionFrames(), 2);
-    const TRectangle frame = TRectangle::InflateAll(root->ElementRects[htOptionDescriptor], 3);
-    for (const TCanvasCall& c : Canvas.Calls()) {
-        if (c.Op == TCanvasOp::Rectangle && c.Pen.Style == TPenStyle::Dot && c.Pen.Color == clBlue) {
-            EXPECT_EQ(c.Rect, frame.ToRect());
-        }
-    }
-    bool marker = false;
-    for (const TCanvasCall& c : Canvas.Calls())
-        marker = marker || (c.Op == TCanvasOp::Polygon && c.Brush.Color == clRed);
-    EXPECT_TRUE(marker);
-    std::vector<QPoint> glyphs;
-    for (const TCanvasCall& c : Canvas.Calls())
-        if (c.Op == TCanvasOp::Draw) {
-            glyphs.push_back(c.Points[0]);
-            EXPECT_EQ(c.ImageSize, QSize(9, 9));
-        }
-    EXPECT_EQ(glyphs[0], root->ElementRects[htRollUpDown].TopLeft());
-    EXPECT_EQ(glyphs[1], root->ElementRects[htPlusMinus].TopLeft());
-    // A comment of line breaks and blanks only has no mark; a thin element has a 1-pixel frame.
-    root->Comment = QStringLiteral("\r\n \t ");
-    Doc.Selection.Clear();
-    Doc.Selection.Add(root->Children[0]->Id);
-    ASSERT_TRUE(Paint(true, htProbability));
-    marker = false;
-    for (const TCanvasCall& c : Canvas.Calls())
-        marker = marker || (c.Op == TCanvasOp::Polygon && c.Brush.Color == clRed);
-    EXPECT_FALSE(marker);
-    EXPECT_EQ(SelectionFrames(), 2);
-    for (const TCanvasCall& c : Canvas.Calls()) {
-        if (c.Op == TCanvasOp::Rectangle && c.Pen.Style == TPenStyle::Dot && c.Pen.Color == clBlue) {
-            EXPECT_EQ(c.Rect, TRectangle::InflateAll(root->Children[0]->ElementRects[htProbability], 1).ToRect());
-        }
-    }
-}
-
 // --- painting only an exposed area --------------------------------------------------------
 
 TEST_F(PainterFixture, ExposedAreaPaintsTheSamePixelsAndSkipsTheRest)

@@ -3,6 +3,8 @@
 #include "Component/model/DecTreeNode.h"
 
 #include <gtest/gtest.h>
+
+#include "support/TreeBuilder.h"
 #include <random>
 #include <vector>
 
@@ -17,13 +19,7 @@ protected:
     TDecTreeNode* Add(TDecTreeNode* parent, const QString& caption, TNodeType type = ntDecision,
                       double probability = 0, TCurrency payoff = 0)
     {
-        auto node = std::make_unique<TDecTreeNode>(&doc, parent, Guid::NewGuid(), caption, QString(), type, ctPercent,
-                                                   probability, payoff, Guid::Empty(), true, false, false, false,
-                                                   false, false, false, false, QString(), QString(), -1, 0.0,
-                                                   QString());
-        TDecTreeNode* raw = node.get();
-        parent->Children.Add(std::move(node));
-        return raw;
+        return testtree::AppendNode(parent, caption, type, probability, payoff);
     }
 
     // The clone refresh and the value passes, as every recalculation runs them.
@@ -210,31 +206,6 @@ TEST_F(CloneTree, CycleFromADocumentStaysFinite)
     Root()->CloneMasterId = a->Id;
     Recalculate();
     EXPECT_EQ(Root()->Children.Count(), 0);
-}
-
-TEST_F(CloneTree, SelectionAndExpansionFollowTheCopies)
-{
-    TDecTreeNode* m = Add(Root(), "M");
-    TDecTreeNode* m1 = Add(m, "M1");
-    Add(m1, "M11");
-    Add(m, "M2");
-    TDecTreeNode* c = Add(Root(), "C");
-    ASSERT_EQ(Link(c, m), QString());
-    Recalculate();
-
-    c->Children[0]->ChildrenVisible = false;
-    const TGuid oldSelected = c->Children[1]->Id;
-    doc.Selection.Clear();
-    doc.Selection.Add(oldSelected);
-
-    Recalculate();
-    EXPECT_FALSE(c->Children[0]->ChildrenVisible);
-    EXPECT_TRUE(m1->ChildrenVisible);
-    EXPECT_NE(c->Children[1]->Id, oldSelected);
-    EXPECT_FALSE(doc.Selection.Contains(oldSelected));
-    EXPECT_TRUE(doc.Selection.Contains(c->Children[1]->Id));
-    EXPECT_EQ(doc.Selection.Count(), 1);
-    EXPECT_TRUE(c->Children[1]->IsSelected());
 }
 
 TEST_F(CloneTree, CloneWhoseMasterIsGoneKeepsNoChildren)

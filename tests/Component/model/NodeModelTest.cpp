@@ -1,5 +1,5 @@
 #include "Component/model/DecTreeDocument.h"
-#include "TreeBuilder.h"
+#include "support/TreeBuilder.h"
 #include "shared/core/Exceptions.h"
 
 #include <gtest/gtest.h>
@@ -17,26 +17,6 @@ std::unique_ptr<TDecTreeNode> FullNode(TDecTreeDocument* doc, TNodeType type)
 }
 
 } // namespace
-
-TEST(NodeModel, EffectiveShowFlagsNeedChildrenAndTheRightNodeType)
-{
-    TDecTreeDocument doc;
-    for (TNodeType type : {ntDecision, ntMultiDecision, ntChance}) {
-        auto n = FullNode(&doc, type);
-        EXPECT_FALSE(n->ShowsCaption() || n->ShowsOwner() || n->ShowsDueDate() || n->ShowsFixed() ||
-                     n->ShowsBudget() || n->ShowsInvestment() || n->HasVisibleAttributes());
-        AddEnd(n.get(), 100, 0);
-        const bool decision = type != ntChance;
-        EXPECT_TRUE(n->ShowsCaption());
-        EXPECT_EQ(n->ShowsOwner(), decision);
-        EXPECT_EQ(n->ShowsDueDate(), decision);
-        EXPECT_EQ(n->ShowsFixed(), decision);
-        EXPECT_EQ(n->ShowsBudget(), type == ntMultiDecision);
-        EXPECT_EQ(n->ShowsInvestment(), type == ntMultiDecision);
-        EXPECT_EQ(n->HasCaptionAndAttributes(), decision);
-        EXPECT_TRUE(n->HasVisibleAttributes());
-    }
-}
 
 TEST(NodeModel, CopyTakesEffectiveFlagsOrResetsThem)
 {
@@ -116,29 +96,6 @@ TEST(NodeModel, SearchDepthAndLevels)
     EXPECT_TRUE(root->ChildrenVisible);
     EXPECT_FALSE(a->ChildrenVisible);
     EXPECT_FALSE(d->ChildrenVisible);
-}
-
-TEST(NodeModel, GetAllNodesIsPreOrderWithoutClones)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* master = AddChild(root, ntChance, 100, 0);
-    TDecTreeNode* m1 = AddEnd(master, 50, 0);
-    TDecTreeNode* m2 = AddEnd(master, 50, 0);
-    TDecTreeNode* clone = AddChild(root, ntChance, 0, 0);
-    MakeClone(clone, master);
-    TDecTreeNode* last = AddEnd(root, 0, 0);
-    auto all = root->GetAllNodes();
-    EXPECT_FALSE(all->OwnsObjects());
-    ASSERT_EQ(all->Count(), 5);
-    EXPECT_EQ(all->Items(0), root);
-    EXPECT_EQ(all->Items(1), master);
-    EXPECT_EQ(all->Items(2), m1);
-    EXPECT_EQ(all->Items(3), m2);
-    EXPECT_EQ(all->Items(4), last);
-    EXPECT_EQ(clone->GetAllNodes()->Count(), 0);
-    all.reset(); // a non-owning list leaves the nodes alone
-    EXPECT_EQ(root->Children.Count(), 3);
 }
 
 TEST(NodeModel, OutlineCodes)

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "support/TreeBuilder.h"
 #include <cmath>
 
 namespace {
@@ -30,13 +32,7 @@ protected:
     TDecTreeNode* Add(TDecTreeNode* parent, TNodeType type = ntDecision, double probability = 0,
                       TCurrency payoff = 0)
     {
-        auto node = std::make_unique<TDecTreeNode>(&doc, parent, Guid::NewGuid(), QString(), QString(), type,
-                                                   ctPercent, probability, payoff, Guid::Empty(), true, false, false,
-                                                   false, false, false, false, false, QString(), QString(), -1, 0.0,
-                                                   QString());
-        TDecTreeNode* raw = node.get();
-        parent->Children.Add(std::move(node));
-        return raw;
+        return testtree::AppendNode(parent, QString(), type, probability, payoff);
     }
 
     static TCurrency Money(double units) { return TCurrency(std::llround(units * CurrencyScale)); }
@@ -149,17 +145,6 @@ TEST_F(NodeStatus, ProbabilitySumAndItsCheck)
     EXPECT_FALSE(decision->HasProbabilityError());
 }
 
-TEST_F(NodeStatus, HintJoinsTheChecksAndMarkTakesTheFirst)
-{
-    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
-    Add(multi, ntDecision, 100, Money(-10));
-    multi->DecisionMultiBudget = 5;
-    multi->DecisionDueDate = Today() - 3;
-    EXPECT_EQ(multi->GetWarning(), TNodeWarning::Overdue);
-    EXPECT_EQ(multi->GetWarningHint(),
-              "Budget exceeded by $5.00\nDecision is overdue (Status date behind Due date but actual not checked)");
-}
-
 TEST_F(NodeStatus, AttributeLinesInTheirOrder)
 {
     TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
@@ -237,30 +222,4 @@ TEST_F(NodeStatus, CurrencyFormatsForEveryCode)
         o.CurrencyNegFormat = code;
         EXPECT_EQ(FormatCurrency(Money(-1.1), o), negative[code]) << code;
     }
-}
-
-TEST_F(NodeStatus, CurrencyRoundingDecimalsAndExtremes)
-{
-    TTreeOptions o;
-    o.CurrencySymbol = "€";
-    o.CurrencyPosFormat = 3;
-    o.CurrencyNegFormat = 8;
-    o.CurrencyDecimals = 2;
-    EXPECT_EQ(FormatCurrency(Money(0.125), o), "0.13 €"); // half away from zero
-    EXPECT_EQ(FormatCurrency(Money(-0.125), o), "-0.13 €");
-    EXPECT_EQ(FormatCurrency(Money(9.995), o), "10.00 €");
-    EXPECT_EQ(FormatCurrency(Money(-0.004), o), "0.00 €"); // no sign on a shown zero
-    o.CurrencyDecimals = 0;
-    EXPECT_EQ(FormatCurrency(Money(999.5), o), "1,000 €");
-    o.CurrencyDecimals = 6;
-    EXPECT_EQ(FormatCurrency(Money(1.2345), o), "1.234500 €");
-    o.CurrencyDecimals = 4;
-    EXPECT_EQ(FormatCurrency(std::numeric_limits<TCurrency>::min(), o), "-922,337,203,685,477.5808 €");
-    EXPECT_EQ(FormatCurrency(std::numeric_limits<TCurrency>::max(), o), "922,337,203,685,477.5807 €");
-    // Codes outside their ranges fall back to the first code rather than failing a paint.
-    o.CurrencyPosFormat = 99;
-    o.CurrencyNegFormat = -4;
-    o.CurrencyDecimals = 1000;
-    EXPECT_TRUE(FormatCurrency(Money(1), o).startsWith("€1.0000"));
-    EXPECT_TRUE(FormatCurrency(Money(-1), o).startsWith("(€1.0000"));
 }

@@ -1,7 +1,7 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/MultiOptionSolver.h"
 #include "Component/model/OptimizeDecisions.h"
-#include "TreeBuilder.h"
+#include "support/TreeBuilder.h"
 #include "shared/core/Exceptions.h"
 
 #include <gtest/gtest.h>

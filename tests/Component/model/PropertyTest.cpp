@@ -1,6 +1,6 @@
 #include "Component/model/DecTreeDocument.h"
 #include "ReferenceModel.h"
-#include "TreeBuilder.h"
+#include "support/TreeBuilder.h"
 #include "bench/support/RandomTree.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,8 @@
 #include "Component/model/RepairDuplicateIds.h"
 
 #include <gtest/gtest.h>
+
+#include "support/TreeBuilder.h"
 #include <unordered_set>
 #include <vector>
 
@@ -14,12 +16,7 @@ protected:
 
     TDecTreeNode* Add(TDecTreeNode* parent, const TGuid& id = Guid::NewGuid())
     {
-        auto node = std::make_unique<TDecTreeNode>(&doc, parent, id, QString(), QString(), ntDecision, ctPercent, 0,
-                                                   0, Guid::Empty(), true, false, false, false, false, false, false,
-                                                   false, QString(), QString(), -1, 0.0, QString());
-        TDecTreeNode* raw = node.get();
-        parent->Children.Add(std::move(node));
-        return raw;
+        return testtree::AppendNode(parent, QString(), ntDecision, 0, 0, id);
     }
 
     std::vector<TGuid> Ids()

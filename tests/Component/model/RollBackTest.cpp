@@ -1,6 +1,6 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/RollBack.h"
-#include "TreeBuilder.h"
+#include "support/TreeBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -206,24 +206,6 @@ TEST(UndoStacks, ANewActionEndsTheRedoHistory)
     EXPECT_EQ(undo.UndoDescription(), QStringLiteral("C"));
 }
 
-TEST(UndoStacks, AFailedRestoreLeavesBothStacksAsTheyWere)
-{
-    TCounterUndo undo;
-    undo.SaveState(QStringLiteral("A"));
-    undo.SaveState(QStringLiteral("B"));
-    undo.Undo();
-    int changes = 0;
-    undo.OnChange = [&](TUndoManager*) { ++changes; };
-    undo.FailRestore = true;
-    EXPECT_THROW(undo.Undo(), IOException);
-    EXPECT_THROW(undo.Redo(), IOException);
-    EXPECT_EQ(undo.UndoStack().size(), 1u);
-    EXPECT_EQ(undo.RedoStack().size(), 1u);
-    EXPECT_EQ(undo.UndoDescription(), QStringLiteral("A"));
-    EXPECT_EQ(undo.RedoDescription(), QStringLiteral("B"));
-    EXPECT_EQ(changes, 0);
-}
-
 TEST(DecTreeUndo, UndoAndRedoRestoreTreeOptionsAndStylesExactly)
 {
     TDecTreeDocument doc;
@@ -266,18 +248,4 @@ TEST(DecTreeUndo, UndoAndRedoRestoreTreeOptionsAndStylesExactly)
     EXPECT_EQ(doc.Options.CurrencyDecimals, 4);
     EXPECT_EQ(StylesXml(doc.StyleStates), stylesAfter);
     EXPECT_EQ(doc.StyleStates.InTakenPath()->RootStyle()->LineWidth()->Value, 9);
-}
-
-TEST(DecTreeUndo, SelectedIdsFindTheRestoredNodes)
-{
-    TDecTreeDocument doc;
-    FillTree(doc, 50, 3);
-    const TGuid picked = doc.Root()->Children[0]->Id;
-    doc.Selection.Clear();
-    doc.Selection.Add(picked);
-    doc.UndoManager.SaveState(QStringLiteral("Delete"));
-    doc.Root()->Children.Delete(0);
-    doc.UndoManager.Undo();
-    ASSERT_NE(doc.Root()->FindNodeById(picked), nullptr);
-    EXPECT_TRUE(doc.Root()->FindNodeById(picked)->IsSelected());
 }

@@ -73,22 +73,6 @@ TEST(StyleSettingText, ColourIsEightUpperCaseHexDigits)
     EXPECT_EQ(s.Value, 0);
 }
 
-TEST(StyleSettingText, BooleanIsAnyNonZeroInteger)
-{
-    TBooleanStyleSetting s(nullptr, {});
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("0"));
-    s.Value = true;
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("1"));
-    const struct { const char* text; bool value; } cases[] = {
-        {"1", true}, {"2", true}, {"-1", true}, {"0", false}, {"yes", false}, {"", false}, {"true", false},
-    };
-    for (const auto& c : cases) {
-        s.Value = !c.value;
-        s.SetAsString(QString::fromLatin1(c.text));
-        EXPECT_EQ(s.Value, c.value) << c.text;
-    }
-}
-
 TEST(StyleSettingText, ShadowMatchesExactlyAndCaseSensitively)
 {
     TShadowStyleSetting s(nullptr, {});
@@ -110,24 +94,6 @@ TEST(StyleSettingText, ShadowMatchesExactlyAndCaseSensitively)
         FAIL() << "no exception";
     } catch (const InvalidOperationException& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Unhandled TShadowStyle"));
-    }
-}
-
-TEST(StyleSettingText, FillModeIsGradientOnlyForTheExactWord)
-{
-    TFillModeStyleSetting s(nullptr, {});
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Solid"));
-    s.SetAsString(QStringLiteral("Gradient"));
-    EXPECT_EQ(s.Value, TBackgroundFillMode::Gradient);
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Gradient"));
-    s.SetAsString(QStringLiteral("gradient"));
-    EXPECT_EQ(s.Value, TBackgroundFillMode::Solid);
-    s.Value = TBackgroundFillMode(2);
-    try {
-        (void)s.GetAsString();
-        FAIL() << "no exception";
-    } catch (const InvalidOperationException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Invalid FillMode Value"));
     }
 }
 

@@ -195,73 +195,6 @@ TEST(StyleXml, TextsKeptInTheElementByTheParserAreRead)
     EXPECT_EQ(states.InTakenPath()->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
 }
 
-TEST(StyleXml, AMissingContainerIsReported)
-{
-    TStyleStates states;
-    Scramble(states);
-    const std::string before = Dump(states);
-    EXPECT_FALSE(FromXml(states, "<Tree/>"));
-    EXPECT_EQ(Dump(states), before);
-}
-
-TEST(StyleXml, APartialContainerChangesOnlyWhatItHolds)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    TStyleStates expected;
-    ResetDefaultStyles(expected);
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
-      <State ID="NotInTakenPath"><Style ID=""><Settings><FontBold>1</FontBold></Settings>
-        <Styles/></Style></State></StyleStates>)"));
-    // Only the root style of NotInTakenPath changed: bold, and its own line width is gone.
-    TStyle* root = states.NotInTakenPath()->RootStyle();
-    EXPECT_FALSE(root->FontBold()->Inherit);
-    EXPECT_TRUE(root->FontBold()->Value);
-    EXPECT_TRUE(root->LineWidth()->Inherit);
-    root->LineWidth()->Inherit = false;
-    expected.NotInTakenPath()->RootStyle()->FontBold()->Inherit = false;
-    expected.NotInTakenPath()->RootStyle()->FontBold()->Value = true;
-    EXPECT_EQ(Dump(states), Dump(expected));
-}
-
-TEST(StyleXml, ElementsWithoutAnIdNeverMatchAndOtherNodesAreSkipped)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    // The root style has an empty name; a Style without ID must not be taken for it, and neither
-    // may a State without ID be taken for anything.
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
-      <!-- a comment --> text <State><Style><Settings/><Styles/></Style></State>
-      <State ID="InTakenPath"><?pi x?><Style><Settings/><Styles>
-          <!-- c --><Style ID="OptionDescriptors"><Settings/><Styles/></Style></Styles></Style>
-      </State></StyleStates>)"));
-    TStyleState* t = states.InTakenPath();
-    EXPECT_FALSE(t->RootStyle()->FontName()->Inherit);
-    EXPECT_EQ(t->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-    EXPECT_TRUE(t->OptionDescriptors()->BackgroundColor()->Inherit);
-
-    pugi::xml_document doc;
-    doc.load_string("<C><X/><Any ID='InTakenPath'/></C>");
-    EXPECT_STREQ(FindStateNode(doc.child("C"), QStringLiteral("InTakenPath")).name(), "Any");
-    EXPECT_FALSE(FindStateNode(doc.child("C"), QString()));
-    EXPECT_FALSE(FindStyleNode(doc.child("C").child("X"), QString()));
-
-    // Processing instructions kept by the caller's parser share the names of the elements
-    // looked for, but are not elements.
-    pugi::xml_document withPi;
-    ASSERT_TRUE(withPi.load_string(R"(<StyleStates><State ID="CloneInTakenPath"><?Style x?>
-        <Style ID=""><?Settings x?><Settings><?FontBold x?><FontBold>1</FontBold></Settings>
-        <?Styles x?><Styles><Style ID="Symbols"><Settings><LineWidth>7</LineWidth></Settings></Style></Styles>
-        </Style></State></StyleStates>)", StyleXmlParseOptions | pugi::parse_pi));
-    ASSERT_TRUE(LoadStyleStates(states, withPi.child("StyleStates")));
-    TStyleState* clone = states.CloneInTakenPath();
-    EXPECT_FALSE(clone->RootStyle()->FontBold()->Inherit);
-    EXPECT_TRUE(clone->RootStyle()->FontBold()->Value);
-    EXPECT_TRUE(clone->RootStyle()->FontItalic()->Inherit);
-    EXPECT_FALSE(clone->Symbols()->LineWidth()->Inherit);
-    EXPECT_EQ(clone->Symbols()->LineWidth()->Value, 7);
-}
-
 TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
 {
     EXPECT_EQ(RemoveXmlInvalidChars(QStringLiteral("a\tb\nc\rd")), QStringLiteral("a\tb\nc\rd"));
@@ -274,17 +207,4 @@ TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
     TStyleStates back;
     ASSERT_TRUE(FromXml(back, ToXml(states)));
     EXPECT_EQ(back.InTakenPath()->RootStyle()->FontName()->Value, QString::fromUtf16(u"Serif\U0001F600"));
-}
-
-TEST(StyleValues, CaptureAndRestoreAreExactIncludingStaleValues)
-{
-    TStyleStates source;
-    Scramble(source);
-    const TStyleStatesValues values(source);
-    TStyleStates target;
-    values.Restore(target);
-    EXPECT_EQ(Dump(target), Dump(source));
-    EXPECT_TRUE(TStyleStatesValues(target) == values);
-    ResetDefaultStyles(target);
-    EXPECT_FALSE(TStyleStatesValues(target) == values);
 }

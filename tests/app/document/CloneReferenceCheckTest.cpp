@@ -86,28 +86,6 @@ TEST(CloneReferenceCheck, CyclesLoseOneLinkEach)
     EXPECT_GE(once, before);
 }
 
-TEST(CloneReferenceCheck, ManyCyclesOfClonesWithChildrenOfTheirOwnStayLinear)
-{
-    // Only a hand-made file gives clones children of their own; each cut exposes them, and the
-    // check must not start over for every one.
-    TDecTreeDocument doc;
-    TDecTreeNode* root = NewRoot(doc);
-    std::vector<std::pair<TDecTreeNode*, TDecTreeNode*>> pairs;
-    for (int i = 0; i < 20000; ++i) {
-        TDecTreeNode* a = Add(root, QString(), ntDecision);
-        TDecTreeNode* b = Add(root, QString(), ntDecision);
-        Add(a, QString());
-        Add(b, QString());
-        Link(a, b);
-        Link(b, a);
-        pairs.emplace_back(a, b);
-    }
-    EXPECT_EQ(RemoveInvalidCloneReferences(root), 20000);
-    for (const auto& [a, b] : pairs)
-        EXPECT_NE(a->IsClone(), b->IsClone());
-    EXPECT_EQ(RemoveInvalidCloneReferences(root), 0);
-}
-
 TEST(CloneReferenceCheck, CyclesCutAtClonesWithChildrenWalkOnIntoThem)
 {
     // Level after level, a pair of clones of each other, each with children of its own; the

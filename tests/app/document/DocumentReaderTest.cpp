@@ -235,50 +235,6 @@ TEST(DocumentReader, LegacyIdentitiesBecomeGuidsAndKeepCloneLinks)
     EXPECT_EQ(text.find("\"n7\""), std::string::npos);
 }
 
-TEST(DocumentReader, ImpossibleCloneLinksAreDropped)
-{
-    TRoundTrip doc;
-    // 2: clone of a missing node; 3: of itself; 4 inside 5 and 6 inside 7 clone each other's
-    // container; 8: a proper clone of 9.
-    std::string branches =
-        Branch(G(2), "", "", "Chance", " ref=\"" + G(99) + "\"") +
-        Branch(G(3), "", "", "Chance", " ref=\"" + G(3) + "\"") +
-        Branch(G(5), "", "<Branches>" + Branch(G(4), "", "", "Chance", " ref=\"" + G(7) + "\"") + "</Branches>") +
-        Branch(G(7), "", "<Branches>" + Branch(G(6), "", "", "Chance", " ref=\"" + G(5) + "\"") + "</Branches>") +
-        Branch(G(8), "", "", "Chance", " ref=\"" + G(9) + "\"") +
-        Branch(G(9), "", "<Branches>" + Branch(G(10)) + "</Branches>");
-    TLoadResult result = LoadDocumentFromBytes(Tree(Branch(G(1), "", "<Branches>" + branches + "</Branches>")),
-                                               doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    TDecTreeNode* r = doc.Doc.Root();
-    EXPECT_FALSE(r->Children[0]->IsClone());
-    EXPECT_FALSE(r->Children[1]->IsClone());
-    // Exactly one of the two links of the cycle goes; the other is a proper clone then.
-    EXPECT_NE(r->Children[2]->Children[0]->IsClone(), r->Children[3]->Children[0]->IsClone());
-    EXPECT_TRUE(r->Children[4]->IsClone());
-    EXPECT_EQ(result.RemovedCloneReferences, 3);
-    // The tree keeps its size over recalculations.
-    auto count = [](TDecTreeNode* node) {
-        size_t n = 0;
-        std::vector<TDecTreeNode*> stack{node};
-        while (!stack.empty()) {
-            TDecTreeNode* at = stack.back();
-            stack.pop_back();
-            ++n;
-            for (TDecTreeNode* child : at->Children)
-                stack.push_back(child);
-        }
-        return n;
-    };
-    r->RefreshClones();
-    size_t once = count(r);
-    for (int i = 0; i < 3; ++i) {
-        r->RefreshClones();
-        doc.Doc.CalculateValues();
-    }
-    EXPECT_EQ(count(r), once);
-}
-
 TEST(DocumentReader, DepthLimit)
 {
     auto nested = [](int levels) {

@@ -14,6 +14,7 @@
 #include <QString>
 #include <gtest/gtest.h>
 #include "support/TestSupport.h"
+#include "support/TreeBuilder.h"
 #include <memory>
 #include <cstdio>
 #include <sstream>
@@ -32,19 +33,12 @@ inline TGuid FixedGuid(int n)
 inline TDecTreeNode* Add(TDecTreeNode* parent, const QString& caption, TNodeType type = ntChance,
                          double probability = 0, TCurrency payoff = 0)
 {
-    auto node = std::make_unique<TDecTreeNode>(parent->Tree, parent, Guid::NewGuid(), caption, QString(), type,
-                                               ctPercent, probability, payoff, TGuid{}, true, false, false, false,
-                                               false, false, false, false, QString(), QString(), -1, 0.0, QString());
-    TDecTreeNode* result = node.get();
-    parent->Children.Add(std::move(node));
-    return result;
+    return testtree::AppendNode(parent, caption, type, probability, payoff);
 }
 
 inline TDecTreeNode* NewRoot(TDecTreeDocument& doc, const QString& caption = QStringLiteral("Root"))
 {
-    doc.SetRoot(std::make_unique<TDecTreeNode>(&doc, nullptr, Guid::NewGuid(), caption, QString(), ntDecision,
-                                               ctPercent, 100, 0, TGuid{}, true, false, false, false, false,
-                                               false, false, false, QString(), QString(), -1, 0.0, QString()));
+    doc.SetRoot(testtree::MakeNode(&doc, nullptr, caption, ntDecision, 100, 0));
     return doc.Root();
 }
 

@@ -27,28 +27,6 @@ TPrivateArrayList ListOf(std::initializer_list<uint32_t> ids, int initialCapacit
 
 } // namespace
 
-TEST(PrivateArrayList, RemoveIndexOfAndDuplicates)
-{
-    TPrivateArrayList list = ListOf({1, 2, 1, 3});
-    EXPECT_EQ(list.IndexOf(G(1)), 0);
-    EXPECT_EQ(list.IndexOf(G(3)), 3);
-    EXPECT_EQ(TPrivateArrayList(1, false).IndexOf(G(1)), -1);
-    list.Remove(G(9), false);
-    EXPECT_TRUE(list.Equals(ListOf({1, 2, 1, 3}), false));
-    try {
-        list.Remove(G(9), true);
-        FAIL();
-    } catch (const EListError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Element not found"));
-    }
-    list.Remove(G(1), true); // only the first of the two
-    EXPECT_TRUE(list.Equals(ListOf({2, 1, 3}), false));
-    EXPECT_TRUE(list.Contains(G(1)));
-    list.Remove(G(1), true);
-    EXPECT_FALSE(list.Contains(G(1)));
-    EXPECT_EQ(list.IndexOf(G(1)), -1);
-}
-
 TEST(PrivateArrayList, ContractChecksRaiseAssertionFailures)
 {
     EXPECT_THROW(TPrivateArrayList(0, false), EAssertionFailed);
@@ -64,22 +42,6 @@ TEST(PrivateArrayList, ContractChecksRaiseAssertionFailures)
         EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Assertion failure (_ArrayListTemplate, line ")));
     }
     EXPECT_EQ(list.Count(), 2);
-}
-
-TEST(PrivateArrayList, EqualsInOrderAndIgnoringOrder)
-{
-    const TPrivateArrayList empty1(1, false), empty2(8, true);
-    EXPECT_TRUE(empty1.Equals(empty2, false));
-    EXPECT_TRUE(empty1.Equals(empty2, true));
-    EXPECT_FALSE(ListOf({1, 2}).Equals(ListOf({2, 1}), false));
-    EXPECT_TRUE(ListOf({1, 2}).Equals(ListOf({2, 1}), true));
-    // Multiplicity is not compared, only which items occur.
-    EXPECT_TRUE(ListOf({1, 1, 2}).Equals(ListOf({1, 2, 2}), true));
-    EXPECT_FALSE(ListOf({1, 1, 2}).Equals(ListOf({1, 2, 2}), false));
-    EXPECT_FALSE(ListOf({1, 2}).Equals(ListOf({1, 2, 2}), true));
-    EXPECT_FALSE(ListOf({1, 1}).Equals(ListOf({1, 2}), true));
-    // Capacity plays no part.
-    EXPECT_TRUE(ListOf({1, 2, 3}, 1).Equals(ListOf({1, 2, 3}, 64), false));
 }
 
 // Random operation sequences against a plain vector that follows the rules literally.

@@ -90,16 +90,6 @@ TEST_P(SettingsStoreTest, ValuesReadBackByKindAndOtherKindsReadAsMissing)
                                   QStringLiteral("Negative"), QStringLiteral("Real"), QStringLiteral("Text")}));
 }
 
-TEST_P(SettingsStoreTest, InvalidValueNamesAreRefused)
-{
-    TSettingsRegistry reg(*FStore);
-    for (const QString& name : {QString(), QStringLiteral("."), QStringLiteral("a/b"), QStringLiteral("a\\b")}) {
-        EXPECT_THROW(reg.WriteString(name, QStringLiteral("x")), ArgumentException) << name.toStdString();
-        EXPECT_FALSE(reg.ValueExists(name));
-        EXPECT_EQ(reg.ReadString(name), std::nullopt);
-    }
-}
-
 TEST_P(SettingsStoreTest, DeletingAValueKeepsASubkeyOfTheSameNameAndViceVersa)
 {
     TSettingsRegistry reg(*FStore);
@@ -211,34 +201,6 @@ TEST_F(IniSettingsStoreTest, FlushedValuesAndEmptyKeysSurviveANewStore)
     ExpectFilled(reg, QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"));
     ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles"), false));
     EXPECT_EQ(reg.ReadString(QStringLiteral("File 0")), QStringLiteral("/home/u/with blank, comma.qdn"));
-}
-
-TEST_F(IniSettingsStoreTest, EntriesOfAnEditedFileThatCarryNoKindReadAsMissing)
-{
-    ASSERT_TRUE(QDir().mkpath(FDir.filePath(QStringLiteral("Orvanta"))));
-    WriteFile("[K]\n"
-              ".=key\n"
-              "Plain=1\n"
-              "List=sz:a, b\n"
-              "LongInt=dword:123456789\n"
-              "BadInt=dword:12x4\n"
-              "EmptyInt=dword:\n"
-              "OddHex=hex:abc\n"
-              "BadHex=hex:zz\n"
-              "Good=dword:ffffffff\n"
-              "Empty=sz:\n");
-    TIniSettingsStore store(FileName());
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("K"), false));
-    for (const char* name : {"Plain", "List", "LongInt", "BadInt", "EmptyInt", "OddHex", "BadHex"}) {
-        const QString n = QLatin1String(name);
-        EXPECT_TRUE(reg.ValueExists(n)) << name;
-        EXPECT_EQ(reg.ReadString(n), std::nullopt) << name;
-        EXPECT_EQ(reg.ReadInteger(n), std::nullopt) << name;
-        EXPECT_EQ(reg.ReadBinary(n), std::nullopt) << name;
-    }
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Good")), -1);
-    EXPECT_EQ(reg.ReadString(QStringLiteral("Empty")), QString());
 }
 
 } // namespace

@@ -13,28 +13,6 @@ namespace {
 const QString Key = QStringLiteral("SOFTWARE\\Orvanta\\Quandrel\\3");
 const QString ListKey = QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles");
 
-// The values under the list's key, name by name in sorted order.
-QStringList StoredValues(TSettingsStore& store)
-{
-    TSettingsRegistry reg(store);
-    QStringList result;
-    if (!reg.OpenKey(ListKey, false))
-        return result;
-    QStringList names = reg.GetValueNames();
-    names.sort();
-    for (const QString& name : names)
-        result << name + QLatin1Char('=') + reg.ReadString(name).value_or(QStringLiteral("<none>"));
-    return result;
-}
-
-void StoreValues(TSettingsStore& store, const QList<std::pair<QString, QString>>& values)
-{
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(ListKey, true));
-    for (const auto& [name, value] : values)
-        reg.WriteString(name, value);
-}
-
 class FileHistoryTest : public ::testing::Test {
 protected:
     std::unique_ptr<TFileHistory> MakeList(int count = 6)
@@ -69,30 +47,6 @@ TEST_F(FileHistoryTest, AddingTradesPlacesWithTheFirstEntryAndDropsTheOldestBeyo
         other.Add(QLatin1String(name));
     other.Add(QStringLiteral("E"));
     EXPECT_EQ(other.Files(), (QStringList{"E", "A", "B", "C"}));
-}
-
-TEST_F(FileHistoryTest, SavingReplacesEveryOldValueAndWritesAtMostTheLimit)
-{
-    StoreValues(FStore, {{"Unrelated", "x"}, {"File 9", "/old.qdn"}});
-    auto list = MakeList(7);
-    for (int i = 7; i >= 1; --i)
-        list->Add(QStringLiteral("/f%1.qdn").arg(i));
-    ASSERT_EQ(list->Files().size(), 7);
-    list->SetNumerOfFiles(6);
-    list->Save();
-    EXPECT_EQ(StoredValues(FStore), (QStringList{"File 0=/f1.qdn", "File 1=/f2.qdn", "File 2=/f3.qdn",
-                                                 "File 3=/f4.qdn", "File 4=/f5.qdn", "File 5=/f6.qdn"}));
-}
-
-TEST_F(FileHistoryTest, LoadingReadsTheFirstNamesInSortedOrder)
-{
-    // Written out of order; "File10" sorts after "File 9" thanks to the blank padding.
-    StoreValues(FStore, {{"File 7", "/h"}, {"File10", "/k"}, {"File 2", "/c"}, {"File 0", "/a"},
-                         {"File 5", "/f"}, {"File 1", "/b"}, {"File 3", "/d"}, {"File 4", "/e"}});
-    const auto six = MakeList(6);
-    EXPECT_EQ(six->Files(), (QStringList{"/a", "/b", "/c", "/d", "/e", "/f"}));
-    const auto twenty = MakeList(20);
-    EXPECT_EQ(twenty->Files(), (QStringList{"/a", "/b", "/c", "/d", "/e", "/f", "/h", "/k"}));
 }
 
 TEST_F(FileHistoryTest, TheListSurvivesTheProgramInTheSettingsFile)

@@ -13,12 +13,30 @@ inline TCurrency Money(double units)
     return TCurrency(units * CurrencyScale + (units < 0 ? -0.5 : 0.5));
 }
 
+// A node with the given branch data and every other field at its default.
+inline std::unique_ptr<TDecTreeNode> MakeNode(TDecTreeDocument* doc, TDecTreeNode* parent, const QString& caption,
+                                              TNodeType type, double probability, TCurrency payoff,
+                                              const TGuid& id = Guid::NewGuid())
+{
+    return std::make_unique<TDecTreeNode>(doc, parent, id, caption, QString(), type, ctPercent, probability, payoff,
+                                          Guid::Empty(), true, false, false, false, false, false, false, false,
+                                          QString(), QString(), -1, 0.0, QString());
+}
+
+// Such a node added as the last child of parent.
+inline TDecTreeNode* AppendNode(TDecTreeNode* parent, const QString& caption, TNodeType type, double probability,
+                                TCurrency payoff, const TGuid& id = Guid::NewGuid())
+{
+    auto node = MakeNode(parent->Tree, parent, caption, type, probability, payoff, id);
+    TDecTreeNode* result = node.get();
+    parent->Children.Add(std::move(node));
+    return result;
+}
+
 inline std::unique_ptr<TDecTreeNode> NewNode(TDecTreeDocument* doc, TDecTreeNode* parent, TNodeType type,
                                              double probability = 0, double payoff = 0)
 {
-    return std::make_unique<TDecTreeNode>(doc, parent, Guid::NewGuid(), QString(), QString(), type, ctPercent,
-                                          probability, Money(payoff), Guid::Empty(), true, false, false, false,
-                                          false, false, false, false, QString(), QString(), -1, 0.0, QString());
+    return MakeNode(doc, parent, QString(), type, probability, Money(payoff));
 }
 
 // Sets a new root of the given type in the document and answers it.
@@ -30,10 +48,7 @@ inline TDecTreeNode* SetRoot(TDecTreeDocument& doc, TNodeType type)
 
 inline TDecTreeNode* AddChild(TDecTreeNode* parent, TNodeType type, double probability, double payoff)
 {
-    auto node = NewNode(parent->Tree, parent, type, probability, payoff);
-    TDecTreeNode* result = node.get();
-    parent->Children.Add(std::move(node));
-    return result;
+    return AppendNode(parent, QString(), type, probability, Money(payoff));
 }
 
 inline TDecTreeNode* AddEnd(TDecTreeNode* parent, double probability, double payoff)
