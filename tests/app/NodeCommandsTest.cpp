@@ -98,20 +98,6 @@ TEST_F(NodeCommandsTest, ClonesAndTheirInsidesAreRestricted)
     EXPECT_FALSE(State({inside}, htSymbol).UnlinkClone);
 }
 
-TEST_F(NodeCommandsTest, ChangeToChooseOneTakesTheFirstHighest)
-{
-    TDecTreeNode* node = AddChild(Root, ntChance, 100, 0);
-    AddEnd(node, 30, 0);
-    AddEnd(node, 70, 0);
-    AddEnd(node, 70, 0);
-    ChangeNodeKind(*node, TNodeKind::DecisionChooseOne);
-    EXPECT_EQ(node->NodeType, ntDecision);
-    EXPECT_EQ(node->Children[0]->Probability, 0);
-    EXPECT_EQ(node->Children[1]->Probability, 100);
-    EXPECT_EQ(node->Children[2]->Probability, 0);
-    EXPECT_EQ(NodeKindUndoName(TNodeKind::DecisionChooseOne), "Change Chance to Decision (Choose one)");
-}
-
 TEST_F(NodeCommandsTest, TakePathTakesEveryUntakenOptionUpToTheRoot)
 {
     TDecTreeNode* a = AddChild(Root, ntDecision, 100, 0);

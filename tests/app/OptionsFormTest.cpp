@@ -83,26 +83,4 @@ TEST_F(OptionsFormTest, ConfirmingAnUncheckedBoxStopsTheChecksForGood)
     EXPECT_FALSE(after.CanCheckForAutoUpdate);
 }
 
-TEST_F(OptionsFormTest, CancellingWritesNothing)
-{
-    TSettingsRegistry reg(FStore);
-    int round = 0;
-    for (auto cancel : std::vector<std::function<void(TOptionsForm&)>>{
-             [](TOptionsForm& form) { QTest::mouseClick(form.CancelButton, Qt::LeftButton); },
-             [](TOptionsForm& form) { QTest::keyClick(&form, Qt::Key_Escape); }}) {
-        WhenShown(
-            [&](TOptionsForm& form) {
-                form.AutoUpdateCheckBox->setChecked(true);
-                cancel(form);
-            },
-            &FSeen);
-        SCOPED_TRACE(round++);
-        EXPECT_FALSE(ShowOptionsDialog(FStore));
-        EXPECT_TRUE(FSeen);
-        ASSERT_TRUE(reg.OpenKey(QLatin1Char('\\') + TSettings::RegistryKey, false));
-        // Not even the question's mark: the first-run question comes again at the next start.
-        EXPECT_TRUE(reg.GetValueNames().isEmpty());
-    }
-}
-
 } // namespace

@@ -91,35 +91,4 @@ TEST(Settings, ValuesOfTheWrongKindOrSizeOrOutsideTheCalendarReadAsDefaults)
     }
 }
 
-TEST(Settings, AHandEditedSettingsFileFallsBackToDefaultsValueByValue)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString fileName = dir.filePath(QStringLiteral("user.ini"));
-    QFile file(fileName);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[SOFTWARE]\n"
-               "Orvanta\\Quandrel\\3\\.=key\n"
-               "Orvanta\\Quandrel\\3\\AutoUpdateConfigured=yes\n"
-               "Orvanta\\Quandrel\\3\\CanCheckForAutoUpdate=dword:00000001\n"
-               "Orvanta\\Quandrel\\3\\LastUpdateCheck=hex:00000000\n"
-               "Orvanta\\Quandrel\\3\\PageMargins=hex:not-hex\n"
-               "Orvanta\\Quandrel\\3\\Landscape=dword:\n");
-    file.close();
-    TIniSettingsStore store(fileName);
-    TSettings settings(store);
-    EXPECT_FALSE(settings.AutoUpdateConfigured);
-    EXPECT_TRUE(settings.CanCheckForAutoUpdate);
-    EXPECT_EQ(settings.LastUpdateCheck.Ticks, 0);
-    EXPECT_EQ(settings.PageMargins, TSettings::DefaultPageMargins);
-    EXPECT_FALSE(settings.Landscape);
-
-    // Saving repairs the file.
-    settings.SaveSettings();
-    TIniSettingsStore reread(fileName);
-    TSettingsRegistry reg = OpenSettingsKey(reread);
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 0);
-    EXPECT_EQ(reg.ReadBinary(QStringLiteral("PageMargins"))->size(), 16);
-}
-
 } // namespace

@@ -180,15 +180,3 @@ TEST(DeliverEvent, AnExceptionIsShownAfterTheEventAndTheProgramGoesOn)
     EXPECT_EQ(boxes.Texts[1], "Exception\r\rplain");
     EXPECT_TRUE(boxes.Texts[2].startsWith("Exception\r\r"));
 }
-
-TEST(DeliverEvent, ErrorsWhileTheBoxIsOpenAreNotStackedOnIt)
-{
-    TErrorBoxes boxes;
-    boxes.OnShow = [] { ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("second")); };
-    ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("first"));
-    EXPECT_EQ(boxes.Texts, QStringList{"Exception\r\rfirst"});
-    // Once it is closed, the next error is shown again.
-    boxes.OnShow = nullptr;
-    ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("third"));
-    EXPECT_EQ(boxes.Texts.size(), 2);
-}

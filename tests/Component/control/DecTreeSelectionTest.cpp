@@ -19,22 +19,6 @@ TEST_F(DecTreeTest, SelectFromHitReplace)
     EXPECT_EQ(Selected(), Nodes{B});
 }
 
-TEST_F(DecTreeTest, SelectFromHitToggle)
-{
-    BuildSample();
-    Tree->SelectNode(A1, htPayoff);
-    Tree->SelectFromHit(HitTestResult::Create(A2, htPayoff), TSelectMode::Toggle);
-    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
-    Tree->SelectFromHit(HitTestResult::Create(A1, htPayoff), TSelectMode::Toggle);
-    EXPECT_EQ(Selected(), Nodes{A2});
-    // Another element starts over with that node alone.
-    Tree->SelectFromHit(HitTestResult::Create(B, htOptionDescriptor), TSelectMode::Toggle);
-    EXPECT_EQ(Selected(), Nodes{B});
-    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
-    Tree->SelectFromHit(HitTestResult::Null(), TSelectMode::Toggle);
-    EXPECT_EQ(Selected(), Nodes{B});
-}
-
 TEST_F(DecTreeTest, MouseClicksSelectAndCtrlClickTogglesOnRelease)
 {
     BuildSample();
@@ -110,38 +94,6 @@ TEST_F(DecTreeTest, ArrowKeysWalkTheTreeAndStopAtItsEdges)
     Key(Qt::Key_Left);
     EXPECT_EQ(Selected(), Nodes{Root()});
     EXPECT_EQ(Tree->SelectionElementType(), htSymbol);
-}
-
-TEST_F(DecTreeTest, TabWalksTheElementsInOrderAndWraps)
-{
-    BuildSample();
-    Tree->SelectNode(Root(), htOptionDescriptor);
-    Key(Qt::Key_Tab);
-    EXPECT_EQ(Tree->SelectionElementType(), htSymbol); // the root has no probability or payoff
-    Key(Qt::Key_Tab);
-    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
-    Tree->SelectNode(B, htOptionDescriptor);
-    Key(Qt::Key_Tab);
-    EXPECT_EQ(Tree->SelectionElementType(), htProbability);
-    Key(Qt::Key_Tab);
-    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
-    Key(Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_EQ(Tree->SelectionElementType(), htProbability);
-    EXPECT_TRUE(Tree->hasFocus());
-
-    // Shift+Tab from the title goes to the mode line when every node shows it, else earlier.
-    Root()->DecisionShowFixed = true;
-    Root()->DecisionShowOwner = true;
-    Tree->Recalculate();
-    Tree->SelectNode(Root(), htOptionDescriptor);
-    Key(Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_EQ(Tree->SelectionElementType(), htSymbolAttributeFixed);
-    Key(Qt::Key_Tab);
-    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
-    Root()->DecisionShowFixed = false;
-    Tree->Recalculate();
-    Key(Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_EQ(Tree->SelectionElementType(), htSymbolAttributeOwner);
 }
 
 TEST_F(DecTreeTest, HoverHints)

@@ -19,7 +19,6 @@ namespace {
 struct LayoutFixture : ::testing::Test {
     TDecTreeDocument Doc;
     TMeasure M;
-    TStyleState& Taken() { return *Doc.StyleStates.InTakenPath(); }
     void Layout()
     {
         Doc.CalculateValues();

@@ -55,21 +55,6 @@ struct PainterFixture : ::testing::Test {
         return int(std::count_if(Canvas.Calls().begin(), Canvas.Calls().end(),
                                  [op](const TCanvasCall& c) { return c.Op == op; }));
     }
-    // The last outline drawn exactly on the rectangle: the shape itself after its fill steps.
-    const TCanvasCall* LastShapeAt(const TRectangle& r) const
-    {
-        const TCanvasCall* found = nullptr;
-        for (const TCanvasCall& c : Canvas.Calls())
-            if ((c.Op == TCanvasOp::Rectangle || c.Op == TCanvasOp::Ellipse) && c.Rect == r.ToRect())
-                found = &c;
-        return found;
-    }
-    int SelectionFrames() const
-    {
-        return int(std::count_if(Canvas.Calls().begin(), Canvas.Calls().end(), [](const TCanvasCall& c) {
-            return c.Op == TCanvasOp::Rectangle && c.Pen.Style == TPenStyle::Dot && c.Pen.Color == clBlue;
-        }));
-    }
     QString Money(double units) const { return FormatCurrency(treetest::Money(units), Doc.Options); }
 };
 

@@ -288,3 +288,29 @@ private:
 };
 
 } // namespace
+
+TEST(Workbook, HugeDeclaredDimensionIsNotTrusted)
+{
+    auto book = LoadOk(QStringLiteral("dimension.xlsx"));
+    ASSERT_TRUE(book);
+    const TWorksheet& big = book->Sheet(0);
+    EXPECT_EQ(big.CellCount(), 2);
+    EXPECT_EQ(big.LastRow(), 3);
+    // Rows out of order are sorted; of two cells at one place the later wins.
+    EXPECT_EQ(big.Cell(1, 1).Number, 5);
+    EXPECT_EQ(big.Cell(3, 2).Number, 2);
+}
+
+TEST(WorkbookConversion, OtherFormatsAreReadFromTheConvertedCopy)
+{
+    TFakeConverter converter(fixtures::File(QStringLiteral("book.xlsx")));
+    for (const char* name : {"old.xls", "sheet.ods"}) {
+        QString error;
+        auto book = TWorkbook::Load(fixtures::File(QLatin1String(name)), error);
+        ASSERT_TRUE(book) << name << ": " << error.toStdString();
+        EXPECT_EQ(book->FileName(), fixtures::File(QLatin1String(name)));
+        EXPECT_EQ(book->Sheet(0).Cell(2, 2).Number, 12.5);
+    }
+    // A private profile for every run, never the user's.
+    EXPECT_TRUE(converter.Arguments().contains(QStringLiteral("-env:UserInstallation=file:///")));
+}

@@ -167,31 +167,3 @@ TEST(NodeModel, ClonePredicatesAndMasterNodes)
     EXPECT_EQ(clone->GetMasterNode(), nullptr);
     EXPECT_EQ(inside->GetMasterNode(), nullptr);
 }
-
-TEST(Document, StructureChangesRebuildTheCachedOrder)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* a = AddChild(root, ntChance, 100, 0);
-    AddEnd(a, 100, 0);
-    EXPECT_EQ(doc.PreOrder().size(), 3u);
-    const uint64_t v = doc.StructureVersion();
-    TDecTreeNode* b = AddEnd(root, 0, 0);
-    EXPECT_GT(doc.StructureVersion(), v);
-    ASSERT_EQ(doc.PreOrder().size(), 4u);
-    EXPECT_EQ(doc.PreOrder()[3], b);
-    root->Children.Exchange(0, 1);
-    EXPECT_EQ(doc.PreOrder()[1], b);
-    a->Children.Clear();
-    EXPECT_EQ(doc.PreOrder().size(), 3u);
-
-    // A node that does not know its document still makes the order stale when its children change.
-    TDecTreeNode* stranger = AddEnd(root, 0, 0);
-    stranger->Tree = nullptr;
-    EXPECT_EQ(doc.PreOrder().size(), 4u);
-    stranger->Children.Add(NewNode(nullptr, stranger, ntChance));
-    EXPECT_EQ(doc.PreOrder().size(), 5u);
-    stranger->Children.Delete(0);
-    doc.CalculateValues();
-    EXPECT_EQ(doc.PreOrder().size(), 4u);
-}

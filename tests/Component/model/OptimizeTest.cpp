@@ -166,34 +166,6 @@ TEST(Optimize, DecisionsTakeTheBestOptionAndTheFirstOfEqualOnes)
     EXPECT_EQ(e1->Probability, 0);
 }
 
-TEST(Optimize, AClonesMasterKeepsItsOwnChoice)
-{
-    // The clone hangs under a decision that is optimised after the master: trying its options
-    // through the clone would write option 0 into the master.
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* master = AddChild(root, ntDecision, 100, 0);
-    TDecTreeNode* m0 = AddEnd(master, 100, 10);
-    TDecTreeNode* m1 = AddEnd(master, 0, 90);
-    TDecTreeNode* holder = AddChild(root, ntDecision, 0, 0);
-    TDecTreeNode* clone = AddChild(holder, ntDecision, 100, 5);
-    MakeClone(clone, master);
-    AddEnd(holder, 0, 1);
-    root->OptimizeDecisions();
-    EXPECT_EQ(m0->Probability, 0);
-    EXPECT_EQ(m1->Probability, 100);
-    // The clone's own copies are left for the next refresh.
-    EXPECT_EQ(clone->Children[0]->Probability, 100);
-    EXPECT_EQ(clone->Children[1]->Probability, 0);
-
-    // Optimising inside a clone does nothing at all.
-    clone->Children[0]->Probability = 0;
-    clone->Children[1]->Probability = 0;
-    clone->OptimizeDecisions();
-    EXPECT_EQ(clone->Children[0]->Probability, 0);
-    EXPECT_EQ(m1->Probability, 100);
-}
-
 TEST(MultiOption, TooManyBudgetedOptionsToSolveCountLikeAClosedDecision)
 {
     // 2^n subsets: 63 options would never finish, 40 would hold the program for minutes.
@@ -229,25 +201,4 @@ TEST(MultiOption, TooManyBudgetedOptionsToSolveCountLikeAClosedDecision)
     for (int i = 0; i <= MaxSolvedOptions; ++i)
         list.Add(std::make_unique<TProject>(nullptr, 1, 1, -1));
     EXPECT_THROW(TMultiOptionFullSolverQuick().Solve(list, 10), ArgumentOutOfRangeException);
-}
-
-TEST(Optimize, AMultiOptionDecisionJudgesAChanceOptionOnItsChoicesBelow)
-{
-    // The option is a chance node over a decision that optimisation turns from -100 to +100. The
-    // chance node itself gets no roll-back of its own; judged on its values from before, the
-    // option would be left out and a second optimisation would take it.
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
-    TDecTreeNode* option = AddChild(root, ntChance, 0, 0);
-    TDecTreeNode* inner = AddChild(option, ntDecision, 100, 0);
-    TDecTreeNode* gain = AddEnd(inner, 0, 100);
-    AddEnd(inner, 100, -100);
-    doc.CalculateValues();
-    ASSERT_EQ(option->ExpectedValue, -100);
-    root->OptimizeDecisions();
-    EXPECT_EQ(gain->Probability, 100);
-    EXPECT_EQ(option->Probability, 100);
-    EXPECT_EQ(root->ExpectedValue, 100);
-    root->OptimizeDecisions();
-    EXPECT_EQ(option->Probability, 100);
 }

@@ -161,40 +161,6 @@ TEST(StyleXml, AssignEqualsTheXmlRoundTrip)
     EXPECT_EQ(Dump(direct), before);
 }
 
-TEST(StyleXml, TextsKeptInTheElementByTheParserAreRead)
-{
-    // A document reader may ask the parser to keep an element's only text in the element itself.
-    TStyleStates source;
-    Scramble(source);
-    const std::string xml = ToXml(source);
-    for (const unsigned options : {StyleXmlParseOptions, StyleXmlParseOptions | pugi::parse_embed_pcdata}) {
-        pugi::xml_document doc;
-        ASSERT_TRUE(doc.load_string(xml.c_str(), options));
-        TStyleStates target;
-        ASSERT_TRUE(LoadStyleStates(target, doc.child("StyleStates")));
-        TStyleStates expected;
-        expected.Assign(source);
-        EXPECT_EQ(Dump(target), Dump(expected)) << options;
-    }
-    // A reader may also copy the kept text into a text node of its own: it is read once.
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string("<StyleStates><State ID=\"InTakenPath\"><Style ID=\"\"><Settings>"
-                                "<FontName>Verdana</FontName></Settings></Style></State></StyleStates>",
-                                StyleXmlParseOptions | pugi::parse_embed_pcdata));
-    pugi::xml_node fontName = doc.first_element_by_path("StyleStates/State/Style/Settings/FontName");
-    ASSERT_STREQ(fontName.value(), "Verdana");
-    fontName.append_child(pugi::node_pcdata).set_value(fontName.value());
-    TStyleStates states;
-    ASSERT_TRUE(LoadStyleStates(states, doc.child("StyleStates")));
-    EXPECT_EQ(states.InTakenPath()->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-    // Without embedding, text split by a comment is joined.
-    ASSERT_TRUE(doc.load_string("<StyleStates><State ID=\"InTakenPath\"><Style ID=\"\"><Settings>"
-                                "<FontName>Ver<!-- x -->dana</FontName></Settings></Style></State></StyleStates>",
-                                StyleXmlParseOptions));
-    ASSERT_TRUE(LoadStyleStates(states, doc.child("StyleStates")));
-    EXPECT_EQ(states.InTakenPath()->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-}
-
 TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
 {
     EXPECT_EQ(RemoveXmlInvalidChars(QStringLiteral("a\tb\nc\rd")), QStringLiteral("a\tb\nc\rd"));

@@ -98,22 +98,6 @@ TEST(DirectoryGetFiles, ListsMatchingPlainFilesOnly)
     EXPECT_EQ(Directory::GetFiles(dir + QStringLiteral("/nowhere"), QStringLiteral("*")), QStringList());
 }
 
-TEST(DirectoryGetFiles, PatternMatching)
-{
-    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("a.qdns"), QStringLiteral("*.qdns")));
-    EXPECT_TRUE(MatchesFilePattern(QStringLiteral(".qdns"), QStringLiteral("*.qdns")));
-    EXPECT_FALSE(MatchesFilePattern(QStringLiteral("a.qdnsx"), QStringLiteral("*.qdns")));
-    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("anything"), QStringLiteral("*")));
-    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("abcbcd"), QStringLiteral("a*bcd")));
-    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("ab"), QStringLiteral("a?")));
-    EXPECT_FALSE(MatchesFilePattern(QStringLiteral("a"), QStringLiteral("a?")));
-    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("[x].txt"), QStringLiteral("[x].*")));
-    EXPECT_FALSE(MatchesFilePattern(QStringLiteral("x.txt"), QStringLiteral("[x].*")));
-    EXPECT_TRUE(MatchesFilePattern(QStringLiteral("a**b"), QStringLiteral("a**b")));
-    // No exponential blow-up on many stars.
-    EXPECT_FALSE(MatchesFilePattern(QString(60, u'a'), QStringLiteral("*a*a*a*a*a*a*a*a*a*a*b")));
-}
-
 TEST(EnvironmentGetFolderPath, ApplicationDataIsTheXdgDataFolder)
 {
     {

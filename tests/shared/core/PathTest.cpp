@@ -60,27 +60,6 @@ TEST(PathGetDirectoryName, CutsAtLastSeparatorAndKeepsRoots)
     EXPECT_THROW(Path::GetDirectoryName(S("a<b/c")), ArgumentException);
 }
 
-TEST(PathGetFileName, TakesTextAfterSeparatorOrVolume)
-{
-    EXPECT_EQ(Path::GetFileName(S("a:b")), S("b"));
-    const QString empty = Path::GetFileName(S("dir/"));
-    EXPECT_TRUE(empty.isEmpty());
-    EXPECT_FALSE(empty.isNull());
-    EXPECT_EQ(Path::GetFileName(S("name")), S("name"));
-    EXPECT_EQ(Path::GetFileName(S("C:\\Users\\x\\Tree.qdn")), S("Tree.qdn"));
-    EXPECT_EQ(Path::GetFileName(S("/home/x/Tree.qdn")), S("Tree.qdn"));
-    EXPECT_EQ(Path::GetFileName(S("")), S(""));
-    EXPECT_TRUE(Path::GetFileName(NullString).isNull());
-    EXPECT_TRUE(Path::GetFileName(TwoNuls).isNull());
-    EXPECT_THROW(Path::GetFileName(S("a>b")), ArgumentException);
-
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S("a.b.c")), S("a.b"));
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S(".txt")), S(""));
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S("x.y/name")), S("name"));
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S("C:\\s\\Blue.qdns")), S("Blue"));
-    EXPECT_TRUE(Path::GetFileNameWithoutExtension(NullString).isNull());
-}
-
 TEST(PathRoots, RootLengthAndRootedness)
 {
     EXPECT_EQ(Path::GetRootLength(S("\\dir")), 1);

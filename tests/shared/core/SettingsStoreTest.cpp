@@ -90,35 +90,6 @@ TEST_P(SettingsStoreTest, ValuesReadBackByKindAndOtherKindsReadAsMissing)
                                   QStringLiteral("Negative"), QStringLiteral("Real"), QStringLiteral("Text")}));
 }
 
-TEST_P(SettingsStoreTest, DeletingAValueKeepsASubkeyOfTheSameNameAndViceVersa)
-{
-    TSettingsRegistry reg(*FStore);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), true));
-    reg.WriteInteger(QStringLiteral("Twin"), 1);
-    reg.WriteInteger(QStringLiteral("Other"), 2);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Twin\\Deep"), true));
-    reg.WriteInteger(QStringLiteral("Inner"), 3);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), false));
-
-    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Twin")));
-    EXPECT_FALSE(reg.DeleteValue(QStringLiteral("Twin")));
-    EXPECT_TRUE(reg.KeyExists(QStringLiteral("Twin\\Deep")));
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Twin\\Deep"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Inner")), 3);
-
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), false));
-    reg.WriteInteger(QStringLiteral("Twin"), 4);
-    EXPECT_TRUE(reg.DeleteKey(QStringLiteral("Twin")));
-    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("Twin")));
-    EXPECT_FALSE(reg.KeyExists(QStringLiteral("Twin")));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Twin")), 4);
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Other")), 2);
-    // The key keeps existing after its last value is gone.
-    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Twin")));
-    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Other")));
-    EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\P")));
-}
-
 void Fill(TSettingsRegistry& reg, const QString& key)
 {
     ASSERT_TRUE(reg.OpenKey(key, true));

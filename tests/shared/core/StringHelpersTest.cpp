@@ -97,38 +97,3 @@ TEST(NumberText, RoundTrips)
     EXPECT_EQ(FloatToRoundTripString(1e20), S("1E20"));
     EXPECT_EQ(FloatToRoundTripString(100.0), S("100"));
 }
-
-TEST(SmallHelpers, SanitizeFileName)
-{
-    EXPECT_EQ(SanitizeFileName(S("What? A:B/C\\D")), S("What_ A_B_C_D"));
-    EXPECT_EQ(SanitizeFileName(S("My style")), S("My style"));
-    EXPECT_EQ(SanitizeFileName(S("\"<>|*?:")), S("_______"));
-    EXPECT_EQ(SanitizeFileName(S("tab\there")), S("tab_here"));
-    EXPECT_EQ(SanitizeFileName(S("")), S("_"));
-    EXPECT_EQ(SanitizeFileName(QString()), S("_"));
-    EXPECT_EQ(SanitizeFileName(QString(80, u'x')), QString(70, u'x'));
-    EXPECT_EQ(SanitizeFileName(QString(70, u'x')), QString(70, u'x'));
-    // Never half a character: a pair straddling the cut goes whole.
-    EXPECT_EQ(SanitizeFileName(QString(69, u'x') + S("😀") + S("yy")), QString(69, u'x'));
-    EXPECT_EQ(SanitizeFileName(QString(68, u'x') + S("😀") + S("yy")), QString(68, u'x') + S("😀"));
-}
-
-TEST(SmallHelpers, HasPrefix)
-{
-    QString s = S("Import: Book.xlsx");
-    EXPECT_TRUE(HasPrefix(s, S("Import: "), false));
-    EXPECT_EQ(s, S("Import: Book.xlsx"));
-    EXPECT_FALSE(HasPrefix(s, S("import: "), true));
-    EXPECT_EQ(s, S("Import: Book.xlsx"));
-    EXPECT_TRUE(HasPrefix(s, S("Import: "), true));
-    EXPECT_EQ(s, S("Book.xlsx"));
-    QString shorter = S("ab");
-    EXPECT_FALSE(HasPrefix(shorter, S("abc"), true));
-    EXPECT_EQ(shorter, S("ab"));
-    QString same = S("abc");
-    EXPECT_TRUE(HasPrefix(same, S("abc"), true));
-    EXPECT_TRUE(same.isEmpty());
-    QString any = S("x");
-    EXPECT_TRUE(HasPrefix(any, S(""), true));
-    EXPECT_EQ(any, S("x"));
-}

@@ -49,28 +49,6 @@ TEST_F(FileHistoryTest, AddingTradesPlacesWithTheFirstEntryAndDropsTheOldestBeyo
     EXPECT_EQ(other.Files(), (QStringList{"E", "A", "B", "C"}));
 }
 
-TEST_F(FileHistoryTest, TheListSurvivesTheProgramInTheSettingsFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("user.ini"));
-    {
-        TIniSettingsStore store(file);
-        TFileHistory list;
-        list.SetRegRoot(&store);
-        list.SetRegKey(Key);
-        list.Initialize();
-        list.Add(QStringLiteral("/b c.qdn"));
-        list.Add(QStringLiteral("/a.qdn"));
-    }
-    TIniSettingsStore store(file);
-    TFileHistory list;
-    list.SetRegRoot(&store);
-    list.SetRegKey(Key);
-    list.Initialize();
-    EXPECT_EQ(list.Files(), (QStringList{"/a.qdn", "/b c.qdn"}));
-}
-
 class FileHistoryMenuTest : public FileHistoryTest {
 protected:
     void SetUp() override
