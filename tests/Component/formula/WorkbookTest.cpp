@@ -70,25 +70,6 @@ TEST(Workbook, CellValuesAsHeld)
     EXPECT_EQ(data.Cell(2, 2).ToText(), QStringLiteral("12.5"));
 }
 
-TEST(Workbook, DefinedNamesWithScopeAndHiddenOnes)
-{
-    auto book = LoadOk(QStringLiteral("book.xlsx"));
-    ASSERT_TRUE(book);
-    EXPECT_EQ(book->Names().size(), 9u);
-    const TDefinedName* price = NameOf(*book, "Price", -1);
-    ASSERT_TRUE(price);
-    EXPECT_EQ(price->RefersTo, QStringLiteral("=Data!$B$2"));
-    EXPECT_FALSE(price->Hidden);
-    const TDefinedName* secret = NameOf(*book, "Secret", -1);
-    ASSERT_TRUE(secret);
-    EXPECT_TRUE(secret->Hidden);
-    // Local to the third sheet position, which is the second worksheet after the chart sheet.
-    const TDefinedName* local = NameOf(*book, "Local", 1);
-    ASSERT_TRUE(local);
-    EXPECT_EQ(local->FullName(*book), QStringLiteral("'My Sheet'!Local"));
-    EXPECT_EQ(local->RefersTo, QStringLiteral("='My Sheet'!$A$1"));
-}
-
 TEST(Workbook, ResolveNameToOneCell)
 {
     auto book = LoadOk(QStringLiteral("book.xlsx"));

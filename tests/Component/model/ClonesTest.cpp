@@ -281,62 +281,6 @@ bool SameForks(const TDecTreeNode* a, const TDecTreeNode* b, QString& why)
 
 } // namespace
 
-// Random trees with random links (only those the rules accept) and random edits: after each
-// single refresh every clone equals its master, nested clones included, and a second refresh
-// changes nothing.
-TEST_F(CloneTree, RandomLinksAndEditsAreCurrentAfterOneRefresh)
-{
-    std::mt19937_64 rng(20261206);
-    for (int round = 0; round < 40; ++round) {
-        doc.NewRoot();
-        std::vector<TDecTreeNode*> real{Root()};
-        for (int i = 0; i < 60; ++i) {
-            TDecTreeNode* parent = real[rng() % real.size()];
-            if (parent->IsClone())
-                continue;
-            const auto type = TNodeType(rng() % 3);
-            real.push_back(Add(parent, QStringLiteral("n%1").arg(i), type, double(rng() % 101), TCurrency(rng() % 1000)));
-        }
-        int links = 0;
-        for (int attempt = 0; attempt < 40; ++attempt) {
-            TDecTreeNode* node = real[1 + rng() % (real.size() - 1)];
-            TDecTreeNode* master = real[rng() % real.size()];
-            if (Link(node, master).isEmpty()) {
-                ++links;
-                // Its former children are freed: take the nodes afresh from the tree.
-                real.clear();
-                std::vector<TDecTreeNode*> stack{Root()};
-                while (!stack.empty()) {
-                    TDecTreeNode* n = stack.back();
-                    stack.pop_back();
-                    real.push_back(n);
-                    if (!n->IsClone())
-                        for (TDecTreeNode* child : n->Children)
-                            stack.push_back(child);
-                }
-            }
-            Recalculate();
-            // An edit somewhere outside the clones.
-            TDecTreeNode* edited = real[rng() % real.size()];
-            if (!edited->IsClone())
-                real.push_back(Add(edited, QStringLiteral("e%1_%2").arg(round).arg(attempt)));
-            Recalculate();
-            for (TDecTreeNode* n : real) {
-                if (!n->IsClone())
-                    continue;
-                const TDecTreeNode* master = n->GetMasterNode();
-                ASSERT_NE(master, nullptr);
-                QString why;
-                ASSERT_TRUE(SameForks(n, master, why)) << why.toStdString() << " in round " << round;
-            }
-            const int size = CountNodes(Root());
-            Recalculate();
-            ASSERT_EQ(CountNodes(Root()), size);
-        }
-        EXPECT_GT(links, 0);
-    }
-}
-
 // What a user can do through the menus, at random: add nodes, link any node to any other (the
 // refused links change nothing), unlink with or without keeping copies, delete what may be
 // deleted. After each step one recalculation leaves every clone equal to its master, and nine

@@ -45,36 +45,6 @@ TEST(DateTimeCreate, InvalidDatesAndMilliseconds)
     EXPECT_EQ(MessageOf<ArgumentOutOfRangeException>([] { DateTime::Create(2023, 2, 29, 0, 0, 0, 1000); }), InvalidDate);
 }
 
-TEST(DateTimeParts, LeapYearsAndDayOfYear)
-{
-    EXPECT_TRUE(DateTime::IsLeapYear(2024));
-    EXPECT_TRUE(DateTime::IsLeapYear(2000));
-    EXPECT_FALSE(DateTime::IsLeapYear(1900));
-    EXPECT_FALSE(DateTime::IsLeapYear(2023));
-    const int64_t jan1 = DateTime::DateToTicks(2024, 1, 1);
-    const int64_t day60 = jan1 + 59 * DateTime::TicksPerDay;
-    EXPECT_EQ(DateTime::GetDatePart(day60, DateTime::DatePartMonth), 2);
-    EXPECT_EQ(DateTime::GetDatePart(day60, DateTime::DatePartDay), 29);
-    EXPECT_EQ(DateTime::GetDatePart(day60, DateTime::DatePartDayOfYear), 60);
-    const int64_t day366 = jan1 + 365 * DateTime::TicksPerDay;
-    EXPECT_EQ(DateTime::GetDatePart(day366, DateTime::DatePartYear), 2024);
-    EXPECT_EQ(DateTime::GetDatePart(day366, DateTime::DatePartMonth), 12);
-    EXPECT_EQ(DateTime::GetDatePart(day366, DateTime::DatePartDay), 31);
-    EXPECT_EQ(DateTime::GetDatePart(day366, DateTime::DatePartDayOfYear), 366);
-    // The last day of a 400-year cycle and of the whole range.
-    const DateTime d{DateTime::DateToTicks(2000, 12, 31)};
-    EXPECT_EQ(d.Year(), 2000);
-    EXPECT_EQ(d.DayOfYear(), 366);
-    const DateTime last{DateTime::MaxTicks};
-    EXPECT_EQ(last.Year(), 9999);
-    EXPECT_EQ(last.Month(), 12);
-    EXPECT_EQ(last.Day(), 31);
-    EXPECT_EQ(last.Hour(), 23);
-    EXPECT_EQ(last.Minute(), 59);
-    EXPECT_EQ(last.Second(), 59);
-    EXPECT_EQ(last.Millisecond(), 999);
-}
-
 TEST(DateTimeParts, EveryDayAgreesWithQtCalendar)
 {
     // Walks the whole range day by day: the day-count arithmetic against an independent calendar.
