@@ -129,28 +129,6 @@ private:
 
 // ---- Creation ----
 
-TEST_F(MainFormTest, StartsWithANewUnmodifiedDocument)
-{
-    Create();
-    EXPECT_EQ(Form->windowTitle(), "Quandrel - New Decision Tree");
-    EXPECT_EQ(Root()->Caption, "New Decision Tree");
-    EXPECT_EQ(Root()->NodeType, ntDecision);
-    EXPECT_EQ(Root()->Children.Count(), 0);
-    EXPECT_TRUE(Tree()->Options().OutlineCodes);
-    EXPECT_TRUE(Tree()->Options().ShowPayoff);
-    EXPECT_EQ(Tree()->Options().StatusDate, 0);
-    EXPECT_TRUE(Form->FileName().isEmpty());
-    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_TRUE(Form->FileSaveAsMenuItem->isEnabled());
-    EXPECT_FALSE(Form->EditUndoMenuItem->isEnabled());
-    EXPECT_EQ(Form->EditUndoMenuItem->text(), "Undo");
-    EXPECT_FALSE(Form->EditRedoMenuItem->isEnabled());
-    EXPECT_EQ(Form->EditRedoMenuItem->text(), "Redo");
-    EXPECT_TRUE(Form->PendingCloneMaster().IsEmpty());
-    EXPECT_GE(Form->minimumWidth(), 260);
-    EXPECT_TRUE(Form->acceptDrops());
-}
-
 // ---- First-run update question ----
 
 // ---- Editing, undo and redo ----
@@ -295,47 +273,6 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
 // ---- Help and levels ----
 
 // ---- Node popup commands ----
-
-TEST_F(MainFormTest, CloneAndUnlinkKeepingTheSubnodes)
-{
-    Create();
-    BuildSample();
-    TDecTreeNode* a1 = AddEnd(A, 60, 1);
-    AddEnd(A, 40, 2);
-    A->NodeType = ntChance;
-    a1->Caption = QStringLiteral("a1");
-    Tree()->Recalculate();
-
-    Tree()->SelectNode(A, htSymbol);
-    Form->PopupDefineAsCloneMasterMenuItem->trigger();
-    Tree()->SelectNode(B, htSymbol);
-    Form->PopupDefineAsCloneOfMenuItem->trigger();
-    EXPECT_EQ(B->CloneMasterId, A->Id);
-    EXPECT_EQ(B->Children.Count(), 2);
-    EXPECT_EQ(Form->EditUndoMenuItem->text(), "Undo Clone");
-
-    // Linking the master's child to it is refused with the model's reason.
-    Tree()->SelectNode(A, htSymbol);
-    Form->PopupDefineAsCloneMasterMenuItem->trigger();
-    Tree()->SelectNode(a1, htSymbol);
-    Messages.clear();
-    Form->PopupDefineAsCloneOfMenuItem->trigger();
-    ASSERT_FALSE(Messages.empty());
-    EXPECT_EQ(Messages.back().Type, TMsgDlgType::Warning);
-    EXPECT_TRUE(a1->CloneMasterId.IsEmpty());
-
-    Tree()->SelectNode(B, htSymbol);
-    Answers = {TModalResult::Cancel};
-    Form->PopupUnlinkCloneMenuItem->trigger();
-    EXPECT_EQ(B->CloneMasterId, A->Id);
-    Answers = {TModalResult::Yes};
-    Form->PopupUnlinkCloneMenuItem->trigger();
-    EXPECT_TRUE(B->CloneMasterId.IsEmpty());
-    ASSERT_EQ(B->Children.Count(), 2);
-    EXPECT_EQ(B->Children[0]->Caption, "a1");
-    EXPECT_NE(B->Children[0]->Id, a1->Id);
-    EXPECT_EQ(Form->EditUndoMenuItem->text(), "Undo Unlink Clone");
-}
 
 TEST_F(MainFormTest, TheTreesHoverHintGoesToTheHintPanel)
 {

@@ -70,34 +70,6 @@ TEST_F(NodeCommandsTest, SingleNodeTable)
     EXPECT_TRUE(s.TakeThisPath);
 }
 
-TEST_F(NodeCommandsTest, ClonesAndTheirInsidesAreRestricted)
-{
-    TDecTreeNode* master = AddChild(Root, ntDecision, 100, 0);
-    AddEnd(master, 100, 1);
-    AddEnd(master, 0, 2);
-    TDecTreeNode* clone = AddChild(Root, ntDecision, 0, 0);
-    MakeClone(clone, master);
-    TDecTreeNode* inside = clone->Children[1];
-
-    TPopupState s = State({clone}, htSymbol);
-    EXPECT_TRUE(s.UnlinkClone);
-    EXPECT_FALSE(s.Add);
-    EXPECT_FALSE(s.Type);
-    EXPECT_FALSE(s.DefineAsClone);
-    EXPECT_FALSE(s.DefineAsCloneMaster);
-    EXPECT_FALSE(s.OptimizeSubnodeDecisions);
-    EXPECT_FALSE(State({clone}, htOptionDescriptor).UnlinkClone);
-
-    s = State({inside}, htOptionDescriptor);
-    EXPECT_FALSE(s.Add);
-    EXPECT_FALSE(s.MoveUp);
-    EXPECT_FALSE(s.Comment);
-    EXPECT_FALSE(s.TakeOption);
-    EXPECT_TRUE(s.TakeThisPath);
-    EXPECT_FALSE(State({inside}, htPayoff).EditPayoffAdvanced);
-    EXPECT_FALSE(State({inside}, htSymbol).UnlinkClone);
-}
-
 TEST_F(NodeCommandsTest, TakePathTakesEveryUntakenOptionUpToTheRoot)
 {
     TDecTreeNode* a = AddChild(Root, ntDecision, 100, 0);

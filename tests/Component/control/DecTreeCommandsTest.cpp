@@ -75,27 +75,3 @@ TEST_F(DecTreeTest, DeleteSelectsTheShallowestParent)
     EXPECT_EQ(Selected(), Nodes{Root()});
     EXPECT_EQ(A->Children.Count(), 1);
 }
-
-TEST_F(DecTreeTest, DeleteIsRefusedForRootClonesAndMasters)
-{
-    BuildSample();
-    Tree->SelectNode(Root(), htOptionDescriptor);
-    EXPECT_FALSE(Tree->CanDeleteSelection());
-    QString error;
-    B->SetCloneMaster(A->Id, error);
-    Tree->Recalculate();
-    Tree->SelectNode(B->Children.Items(0), htOptionDescriptor);
-    EXPECT_FALSE(Tree->CanDeleteSelection());
-    Tree->SelectNode(B, htOptionDescriptor);
-    EXPECT_FALSE(Tree->CanDeleteSelection());
-    // A is the master of B.
-    Tree->SelectNode(A, htOptionDescriptor);
-    EXPECT_TRUE(Tree->CanDeleteSelection());
-    Tree->DeleteSelectedNodes(true);
-    EXPECT_EQ(Notices, QStringList{ControlStrings::UnlinkClonesFirst});
-    EXPECT_TRUE(Questions.isEmpty());
-    EXPECT_EQ(A->Children.Count(), 2);
-    Tree->DeleteSelectedNodes(false);
-    EXPECT_EQ(Notices.size(), 1);
-    EXPECT_FALSE(Tree->UndoManager().CanUndo());
-}

@@ -88,32 +88,6 @@ TEST_F(DecTreeTest, TakingAnOptionOfAFixedDecisionAsksFirst)
     EXPECT_TRUE(Questions.isEmpty());
 }
 
-TEST_F(DecTreeTest, EnterWalksThroughTheSelectionAndCtrlEnterCopies)
-{
-    BuildSample();
-    TDecTreeNode* B1 = Add(B, QStringLiteral("B1"), ntDecision, 100, 10000);
-    Tree->Recalculate();
-    Tree->SelectNode(A1, htPayoff);
-    Tree->Selection().Add(A2->Id);
-    Tree->Selection().Add(B1->Id);
-    ASSERT_TRUE(Tree->EditElement(false, 0));
-    Key(Qt::Key_Return);
-    EXPECT_EQ(Tree->EditedNode(), A2);
-    EXPECT_TRUE(Tree->IsEditing());
-    Key(Qt::Key_Return);
-    EXPECT_EQ(Tree->EditedNode(), B1);
-    Key(Qt::Key_Return);
-    EXPECT_FALSE(Tree->IsEditing());
-
-    ASSERT_TRUE(Tree->EditElement(false, 0));
-    Tree->InlineEditor()->setText(QStringLiteral("3"));
-    Key(Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_FALSE(Tree->IsEditing());
-    EXPECT_EQ(A1->Payoff, 30000);
-    EXPECT_EQ(A2->Payoff, 30000);
-    EXPECT_EQ(B1->Payoff, 30000);
-}
-
 TEST_F(DecTreeTest, CtrlEnterCopiesAProbabilityOnlyToTheSameKindOfParent)
 {
     BuildSample();

@@ -63,39 +63,6 @@ TEST_F(DecTreeTest, BandSelectsTouchedNodesAndCtrlBandToggles)
     EXPECT_NE(std::find(sel.begin(), sel.end(), A2), sel.end());
 }
 
-TEST_F(DecTreeTest, ArrowKeysWalkTheTreeAndStopAtItsEdges)
-{
-    BuildSample();
-    Tree->SelectNode(Root(), htOptionDescriptor);
-    Key(Qt::Key_Left);
-    EXPECT_EQ(Selected(), Nodes{Root()});
-    Key(Qt::Key_Right);
-    EXPECT_EQ(Selected(), Nodes{A});
-    Key(Qt::Key_Up);
-    EXPECT_EQ(Selected(), Nodes{A});
-    Key(Qt::Key_Down);
-    EXPECT_EQ(Selected(), Nodes{B});
-    Key(Qt::Key_Down);
-    EXPECT_EQ(Selected(), Nodes{B});
-    Key(Qt::Key_Right); // B has no children
-    EXPECT_EQ(Selected(), Nodes{B});
-    Key(Qt::Key_Left);
-    EXPECT_EQ(Selected(), Nodes{Root()});
-    // Nothing selected: the root.
-    Tree->SelectNode(nullptr, htOptionDescriptor);
-    Key(Qt::Key_Down);
-    EXPECT_EQ(Selected(), Nodes{Root()});
-    // A multiple selection collapses to the target; the payoff stays where valid.
-    Tree->SelectNode(A1, htPayoff);
-    Tree->Selection().Add(A2->Id);
-    Key(Qt::Key_Left);
-    EXPECT_EQ(Selected(), Nodes{A});
-    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
-    Key(Qt::Key_Left);
-    EXPECT_EQ(Selected(), Nodes{Root()});
-    EXPECT_EQ(Tree->SelectionElementType(), htSymbol);
-}
-
 TEST_F(DecTreeTest, HoverHints)
 {
     BuildSample();

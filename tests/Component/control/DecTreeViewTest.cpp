@@ -65,30 +65,6 @@ TEST_F(DecTreeTest, PaintToCanvasDrawsTheTreeWithoutScreenMarks)
         EXPECT_NE(call.Op, TCanvasOp::Draw);
 }
 
-TEST_F(DecTreeTest, BandIsBlendedIntoTheDrawing)
-{
-    BuildSample();
-    // A band over empty space far below the tree.
-    const QPoint start(20, Root()->BoundsRect.Bottom() + 60);
-    const QPoint end = start + QPoint(40, 30);
-    QTest::mousePress(Tree, Qt::LeftButton, {}, start);
-    QTest::mouseMove(Tree, end);
-    ASSERT_TRUE(Tree->BandActive());
-    const QImage image = Tree->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    // White under the band's inside: 255 × 190 >> 8 plus the band colour's share.
-    const QRgb inside = image.pixel(start + QPoint(20, 15));
-    EXPECT_EQ(qRed(inside), 189 + 10 * 65 / 255);
-    EXPECT_EQ(qGreen(inside), 189 + 50 * 65 / 255);
-    EXPECT_EQ(qBlue(inside), 189 + 255 * 65 / 255);
-    const QRgb edge = image.pixel(start + QPoint(5, 0));
-    EXPECT_EQ(qRed(edge), (255 * 25 >> 8) + 10 * 230 / 255);
-    EXPECT_EQ(qBlue(edge), (255 * 25 >> 8) + 255 * 230 / 255);
-    const QRgb outside = image.pixel(end + QPoint(2, 2));
-    EXPECT_EQ(outside, qRgb(255, 255, 255));
-    QTest::mouseRelease(Tree, Qt::LeftButton, {}, end);
-    EXPECT_FALSE(Tree->BandActive());
-}
-
 // ---- Currency ------------------------------------------------------------------------------
 
 namespace {

@@ -57,21 +57,6 @@ TEST(EditDueDateForm, NoDateAndOkLeavesZero)
     EXPECT_EQ(date, 0);
 }
 
-TEST(EditDueDateForm, UncheckingASetDateClearsIt)
-{
-    double date = Dec1st2026;
-    const bool ok = RunDialog(date, [](TEditDueDateForm& f) {
-        EXPECT_TRUE(f.HasDueDateCheckBox->isChecked());
-        EXPECT_TRUE(f.DueDateDateTimePicker->isEnabled());
-        EXPECT_EQ(f.DueDateDateTimePicker->date(), QDate(2026, 12, 1));
-        QTest::keyClick(f.HasDueDateCheckBox, Qt::Key_Space);
-        EXPECT_FALSE(f.DueDateDateTimePicker->isEnabled());
-        f.OKButton->click();
-    });
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(date, 0);
-}
-
 TEST(EditDueDateForm, CheckingAndPickingSetsTheDate)
 {
     double date = 0;

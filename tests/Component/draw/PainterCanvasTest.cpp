@@ -40,36 +40,6 @@ QRect Painted(const QImage& image, QRgb background = Red)
 
 } // namespace
 
-TEST(PainterCanvasTest, WidePenOutlinesAreCentredOnTheEdgePixels)
-{
-    for (int width : {2, 3}) {
-        QImage image = Blank();
-        {
-            TPainterCanvas canvas(&image);
-            canvas.Pen.Width = width;
-            canvas.Brush.Color = 0xFFFFFF;
-            canvas.Rectangle(QRect(10, 10, 10, 8));   // outline centres at x 10 and 19, y 10 and 17
-        }
-        const int before = width / 2, after = width - 1 - width / 2;
-        EXPECT_EQ(Painted(image), QRect(QPoint(10 - before, 10 - before), QPoint(19 + after, 17 + after))) << width;
-        EXPECT_EQ(image.pixel(10 + after, 13), Black) << width;
-        EXPECT_EQ(image.pixel(11 + after, 13), White) << width;
-        EXPECT_EQ(image.pixel(18 - before, 13), White) << width;
-        EXPECT_EQ(image.pixel(19 - before, 13), Black) << width;
-        EXPECT_EQ(image.pixel(10 - before, 10 - before), Black) << width;   // square corners
-    }
-    // A rectangle smaller than its pen is one block of the pen colour.
-    QImage image = Blank();
-    {
-        TPainterCanvas canvas(&image);
-        canvas.Pen.Width = 4;
-        canvas.Brush.Color = 0xFFFFFF;
-        canvas.Rectangle(QRect(10, 10, 3, 3));
-    }
-    EXPECT_EQ(Painted(image), QRect(QPoint(8, 8), QPoint(13, 13)));
-    EXPECT_EQ(image.pixel(11, 11), Black);
-}
-
 TEST(PainterCanvasTest, ShapesKeepTheirEdgesOnEveryDevice)
 {
     // Images of other formats (and printers) are drawn through the painter instead of pixel
@@ -231,21 +201,4 @@ TEST(PainterCanvasTest, GradientTriangleIsTheSameOnEveryRoute)
             ASSERT_EQ(patched.pixel(x, y), direct.pixel(x, y)) << x << "," << y;
             ASSERT_EQ(shifted.pixel(x + 5, y + 7), direct.pixel(x, y)) << x << "," << y;
         }
-}
-
-TEST(PainterCanvasTest, TextRectStaysInsideTheClipInForce)
-{
-    // Its own rectangle narrows the clip in force, never widens it: neither the brush fill nor
-    // a text that overruns the rectangle reaches past the exposed area.
-    QImage image = Blank(100, 30, White);
-    {
-        TPainterCanvas canvas(&image);
-        canvas.PushClipRect(QRect(0, 0, 10, 30));
-        canvas.Brush.Style = TBrushStyle::Solid;
-        canvas.Brush.Color = 0x000000;
-        canvas.TextRect(QRect(0, 0, 60, 30), 0, 5, QStringLiteral("WWWWWWWWWWWWWWWWWWWW"));
-        canvas.PopClipRect();
-    }
-    EXPECT_EQ(image.pixel(5, 20), Black);
-    EXPECT_EQ(Painted(image, White), QRect(0, 0, 10, 30));
 }

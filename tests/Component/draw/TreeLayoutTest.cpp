@@ -33,24 +33,6 @@ struct LayoutFixture : ::testing::Test {
 
 // --- element styles -----------------------------------------------------------------------
 
-TEST_F(LayoutFixture, ClonesAndNodesInsideClonesUseTheCloneStates)
-{
-    TDecTreeNode* root = SetRoot(Doc, ntDecision);
-    TDecTreeNode* master = Add(root, ntChance, QStringLiteral("m"), 100, 0);
-    Add(master, ntChance, QStringLiteral("x"), 100, 0);
-    TDecTreeNode* clone = Add(root, ntChance, QStringLiteral("c"), 0, 0);
-    clone->CloneMasterId = master->Id;
-    TDecTreeNode* inside = Add(clone, ntChance, QStringLiteral("x"), 100, 0);
-    Doc.CalculateValues();
-    clone->InTakenPath = true;
-    inside->InTakenPath = false;
-    EXPECT_EQ(GetStyleState(*clone), Doc.StyleStates.CloneInTakenPath());
-    EXPECT_EQ(GetStyleState(*inside), Doc.StyleStates.CloneNotInTakenPath());
-    EXPECT_EQ(GetStyleState(*master), Doc.StyleStates.InTakenPath());
-    master->InTakenPath = false;
-    EXPECT_EQ(GetStyleState(*master), Doc.StyleStates.NotInTakenPath());
-}
-
 TEST_F(LayoutFixture, OutlineCodesAreMeasuredWithTheCaptionUnderClonesToo)
 {
     Doc.Options.SetOutlineCodes(true);

@@ -42,20 +42,6 @@ TEST(ParseCellReference, SplitsColumnAndRow)
     }
 }
 
-TEST(ParseCellReference, TryVariantExplainsTheFault)
-{
-    int column = 0, row = 0;
-    QString error;
-    EXPECT_TRUE(TryParseCellReference(QStringLiteral("c4"), column, row, error));
-    EXPECT_TRUE(error.isEmpty());
-    EXPECT_EQ(column, 3);
-    EXPECT_EQ(row, 4);
-    EXPECT_FALSE(TryParseCellReference(QStringLiteral("XFE1"), column, row, error));
-    EXPECT_EQ(error, QStringLiteral("Invalid cell reference \"XFE1\": the column lies beyond XFD"));
-    EXPECT_FALSE(TryParseCellReference(QStringLiteral("A0"), column, row, error));
-    EXPECT_TRUE(error.contains(QStringLiteral("between 1 and 1048576")));
-}
-
 namespace {
 
 QStringList Arguments(const QString& text, QString* name = nullptr)

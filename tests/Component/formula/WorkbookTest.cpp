@@ -31,14 +31,6 @@ QString LoadError(const QString& name)
     return error;
 }
 
-const TDefinedName* NameOf(const TWorkbook& book, const char* name, int sheet)
-{
-    for (const TDefinedName& n : book.Names())
-        if (n.Name == QLatin1String(name) && n.SheetIndex == sheet)
-            return &n;
-    return nullptr;
-}
-
 } // namespace
 
 TEST(Workbook, CellValuesAsHeld)
@@ -68,28 +60,6 @@ TEST(Workbook, CellValuesAsHeld)
     EXPECT_TRUE(data.Cell(1048577, 1).IsEmpty());
     EXPECT_TRUE(data.Cell(1, 16385).IsEmpty());
     EXPECT_EQ(data.Cell(2, 2).ToText(), QStringLiteral("12.5"));
-}
-
-TEST(Workbook, ResolveNameToOneCell)
-{
-    auto book = LoadOk(QStringLiteral("book.xlsx"));
-    ASSERT_TRUE(book);
-    TCellAddress at;
-    QString error;
-    ASSERT_TRUE(book->ResolveName(*NameOf(*book, "Secret", -1), at, error)) << error.toStdString();
-    EXPECT_EQ(at.SheetIndex, 0);
-    EXPECT_EQ(at.Row, 7);
-    EXPECT_EQ(at.Column, 28);
-    EXPECT_EQ(book->Cell(at).Number, 42);
-    ASSERT_TRUE(book->ResolveName(*NameOf(*book, "Local", 1), at, error));
-    EXPECT_EQ(book->Cell(at).Number, 7);
-
-    EXPECT_FALSE(book->ResolveName(*NameOf(*book, "Block", -1), at, error));
-    EXPECT_TRUE(error.contains(QStringLiteral("range"))) << error.toStdString();
-    EXPECT_FALSE(book->ResolveName(*NameOf(*book, "Gone", -1), at, error));
-    EXPECT_TRUE(error.contains(QStringLiteral("#REF!")));
-    EXPECT_FALSE(book->ResolveName(*NameOf(*book, "Half", -1), at, error));
-    EXPECT_TRUE(error.contains(QStringLiteral("does not refer to a cell")));
 }
 
 TEST(Workbook, CachedFormulaValuesAndStringKinds)

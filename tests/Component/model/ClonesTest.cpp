@@ -121,50 +121,6 @@ TEST_F(CloneTree, RefusedLinksChangeNothing)
     EXPECT_EQ(Link(d, q), QString());
 }
 
-TEST_F(CloneTree, LinkClearsChildrenAndRefreshCopiesTheMastersFork)
-{
-    TDecTreeNode* master = Add(Root(), "M", ntChance);
-    master->ChanceType = ctAnySum;
-    master->DecisionFixed = true;
-    TDecTreeNode* m1 = Add(master, "M1", ntDecision, 30, 1000000);
-    m1->DecisionShowCaption = true;
-    m1->DecisionCaption = "caption";
-    m1->PayoffSource = "Advanced: x";
-    Add(m1, "M11");
-    Add(master, "M2", ntDecision, 70, -50000);
-    TDecTreeNode* clone = Add(Root(), "C", ntDecision, 0, 777);
-    Add(clone, "own child");
-
-    ASSERT_EQ(Link(clone, master), QString());
-    EXPECT_TRUE(clone->IsClone());
-    EXPECT_EQ(clone->CloneMasterId, master->Id);
-    EXPECT_EQ(clone->Children.Count(), 0);
-
-    Recalculate();
-    EXPECT_EQ(clone->NodeType, ntChance);
-    EXPECT_EQ(clone->ChanceType, ctAnySum);
-    EXPECT_TRUE(clone->DecisionFixed);
-    EXPECT_EQ(clone->Caption, "C"); // the branch stays the clone's own
-    EXPECT_EQ(clone->Payoff, 777);
-    ASSERT_EQ(Captions(clone), (QStringList{"M1", "M2"}));
-    const TDecTreeNode* c1 = clone->Children[0];
-    EXPECT_NE(c1->Id, m1->Id);
-    EXPECT_EQ(c1->Parent(), clone);
-    EXPECT_EQ(c1->Probability, 30);
-    EXPECT_EQ(c1->Payoff, 1000000);
-    EXPECT_EQ(c1->DecisionCaption, "caption");
-    EXPECT_EQ(c1->PayoffSource, "Advanced: x");
-    EXPECT_FALSE(c1->DecisionShowCaption); // copies show no attribute lines
-    EXPECT_EQ(Captions(c1), QStringList{"M11"});
-    EXPECT_TRUE(c1->IsInsideClone());
-    EXPECT_EQ(clone->ExpectedValue, master->ExpectedValue);
-
-    // Ids of copies change with every refresh.
-    const TGuid before = clone->Children[0]->Id;
-    Recalculate();
-    EXPECT_NE(clone->Children[0]->Id, before);
-}
-
 // A document written elsewhere may hold a cycle that no link would have made. A refresh must
 // still end and the tree keep its size.
 TEST_F(CloneTree, CycleFromADocumentStaysFinite)
@@ -206,31 +162,6 @@ TEST_F(CloneTree, CycleFromADocumentStaysFinite)
     Root()->CloneMasterId = a->Id;
     Recalculate();
     EXPECT_EQ(Root()->Children.Count(), 0);
-}
-
-TEST_F(CloneTree, CloneWhoseMasterIsGoneKeepsNoChildren)
-{
-    TDecTreeNode* m = Add(Root(), "M");
-    Add(m, "M1");
-    TDecTreeNode* c = Add(Root(), "C");
-    ASSERT_EQ(Link(c, m), QString());
-    Recalculate();
-    ASSERT_EQ(c->Children.Count(), 1);
-    TDecTreeNode* inside = c->Children[0];
-    EXPECT_EQ(inside->GetMasterNode(), m->Children[0]);
-
-    Root()->Children.Remove(m);
-    EXPECT_EQ(c->GetMasterNode(), nullptr);
-    EXPECT_EQ(inside->GetMasterNode(), nullptr);
-    Recalculate();
-    EXPECT_EQ(c->Children.Count(), 0);
-
-    // A clone read from a document with a master id nobody carries.
-    TDecTreeNode* orphan = Add(Root(), "Orphan");
-    Add(orphan, "stale");
-    orphan->CloneMasterId = Guid::NewGuid();
-    Recalculate();
-    EXPECT_EQ(orphan->Children.Count(), 0);
 }
 
 TEST_F(CloneTree, DeepChainsNeedNoDeepStack)

@@ -68,36 +68,6 @@ TEST(NodeModel, CopyKeepsChildOrderAndComputedFieldsStayZero)
     EXPECT_FALSE(copy->Children[0]->InTakenPath);
 }
 
-TEST(NodeModel, SearchDepthAndLevels)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* a = AddChild(root, ntChance, 100, 0);
-    TDecTreeNode* b = AddChild(a, ntChance, 50, 0);
-    TDecTreeNode* c = AddEnd(b, 100, 0);
-    TDecTreeNode* d = AddEnd(root, 0, 0);
-    EXPECT_EQ(root->FindNodeById(c->Id), c);
-    EXPECT_EQ(a->FindNodeById(d->Id), nullptr);
-    EXPECT_EQ(root->FindNodeById(Guid::NewGuid()), nullptr);
-    EXPECT_EQ(d->GetDepth(), 2);
-    EXPECT_EQ(a->GetDepth(), 2);
-    EXPECT_EQ(c->GetDepth(), 4);
-    EXPECT_EQ(root->GetLevelCount(), 4);
-    EXPECT_EQ(d->GetLevelCount(), 1);
-    a->ChildrenVisible = false; // collapsed nodes count all the same
-    EXPECT_EQ(root->GetLevelCount(), 4);
-
-    root->SetLevelsVisible(0);
-    EXPECT_TRUE(root->ChildrenVisible && a->ChildrenVisible && b->ChildrenVisible && c->ChildrenVisible);
-    root->SetLevelsVisible(1);
-    EXPECT_FALSE(root->ChildrenVisible);
-    EXPECT_TRUE(a->ChildrenVisible); // levels below 1 go negative: expanded
-    root->SetLevelsVisible(2);
-    EXPECT_TRUE(root->ChildrenVisible);
-    EXPECT_FALSE(a->ChildrenVisible);
-    EXPECT_FALSE(d->ChildrenVisible);
-}
-
 TEST(NodeModel, OutlineCodes)
 {
     TDecTreeDocument doc;
@@ -126,44 +96,4 @@ TEST(NodeModel, OutlineCodes)
     TDecTreeNode* tenth = third->Children[9];
     AddEnd(tenth, 100, 0);
     EXPECT_EQ(tenth->Children[0]->GetOutlineCode(), "2.3.10.1  ");
-}
-
-TEST(NodeModel, ClonePredicatesAndMasterNodes)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* master = AddChild(root, ntDecision, 100, 0);
-    TDecTreeNode* m0 = AddEnd(master, 100, 0);
-    AddEnd(master, 0, 0);
-    TDecTreeNode* holder = AddChild(root, ntChance, 0, 0);
-    TDecTreeNode* clone = AddChild(holder, ntDecision, 100, 0);
-    MakeClone(clone, master);
-    TDecTreeNode* inside = clone->Children[0];
-
-    EXPECT_TRUE(clone->IsClone());
-    EXPECT_FALSE(clone->IsInsideClone());
-    EXPECT_TRUE(inside->IsInsideClone());
-    EXPECT_TRUE(inside->IsCloneOrInsideClone());
-    EXPECT_FALSE(master->IsCloneOrInsideClone());
-
-    EXPECT_EQ(clone->GetMasterNode(), master);
-    EXPECT_EQ(inside->GetMasterNode(), m0);
-    EXPECT_EQ(master->GetMasterNode(), master);
-    EXPECT_EQ(root->GetMasterNode(), root);
-    EXPECT_EQ(m0->GetMasterNode(), m0);
-
-    EXPECT_TRUE(root->ContainsCloneOf(master->Id));
-    EXPECT_TRUE(holder->ContainsCloneOf(master->Id));
-    EXPECT_FALSE(master->ContainsCloneOf(master->Id));
-
-    EXPECT_TRUE(master->IsOrContainsCloneMaster());
-    EXPECT_TRUE(root->IsOrContainsCloneMaster());
-    EXPECT_FALSE(holder->IsOrContainsCloneMaster());
-    EXPECT_FALSE(inside->IsOrContainsCloneMaster());
-    EXPECT_FALSE(m0->IsOrContainsCloneMaster());
-
-    // A clone whose master has gone answers no master.
-    clone->CloneMasterId = Guid::NewGuid();
-    EXPECT_EQ(clone->GetMasterNode(), nullptr);
-    EXPECT_EQ(inside->GetMasterNode(), nullptr);
 }

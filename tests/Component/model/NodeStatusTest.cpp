@@ -169,42 +169,6 @@ TEST_F(NodeStatus, AttributeLinesInTheirOrder)
     EXPECT_EQ(lines, QStringList{"Plan"});
 }
 
-// A workbook beside the document: its path stored in the node no longer exists (as after a
-// move to another machine), so it is found by its file name in the document's folder.
-TEST_F(NodeStatus, PayoffValueFromAWorkbook)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString book = dir.filePath("plan.xlsx");
-    QProcess python;
-    python.start("/usr/bin/python3",
-                 {"-c",
-                  "import sys\n"
-                  "from openpyxl import Workbook\n"
-                  "wb = Workbook(); ws = wb.active; ws.title = 'Costs'\n"
-                  "ws['B2'] = -1234.56781; ws['C3'] = 1e300; ws['D4'] = 'text'\n"
-                  "wb.save(sys.argv[1])\n",
-                  book});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0)
-        GTEST_SKIP() << "openpyxl is not installed";
-
-    TDecTreeNode* node = Add(doc.Root(), ntDecision, 0, Money(1));
-    const QString document = dir.filePath("tree.qdn");
-    QString error;
-    node->PayoffSource = R"(Import: Excel("C:\Old\plan.xlsx", "Costs$B2"))";
-    EXPECT_EQ(node->GetPayoffValue(document, error), -12345678); // rounded to the money unit
-    EXPECT_EQ(error, QString());
-    EXPECT_EQ(node->Payoff, Money(1)); // reading stores nothing
-
-    node->PayoffSource = R"(Import: Excel("/gone/plan.xlsx", "Costs$C3"))";
-    EXPECT_EQ(node->GetPayoffValue(document, error), 0);
-    EXPECT_FALSE(error.isEmpty()) << "a value beyond the money range must not wrap";
-
-    node->PayoffSource = R"(Import: Excel("/gone/plan.xlsx", "Costs$D4"))";
-    EXPECT_EQ(node->GetPayoffValue(document, error), 0);
-    EXPECT_FALSE(error.isEmpty());
-}
-
 TEST_F(NodeStatus, CurrencyFormatsForEveryCode)
 {
     TTreeOptions o;

@@ -33,24 +33,6 @@ TEST(RollBack, DecisionFollowsTheTakenOptionAndSpansAllOptions)
     ExpectValues(root, 50, 50, 50);
 }
 
-TEST(RollBack, ChanceWeightsAreNormalised)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    root->ChanceType = ctAnySum;
-    AddEnd(root, 1, 100);
-    AddEnd(root, 3, 0);
-    doc.CalculateValues();
-    ExpectValues(root, 25, 25, 25);
-
-    TDecTreeNode* thirds = SetRoot(doc, ntChance);
-    AddEnd(thirds, 1, 100);
-    AddEnd(thirds, 1, 0);
-    AddEnd(thirds, 1, 0);
-    doc.CalculateValues();
-    ExpectValues(thirds, 33.33, 33.33, 33.33);
-}
-
 TEST(RollBack, ChanceWithZeroSumRollsBackToZeroAndPassesNoProbability)
 {
     TDecTreeDocument doc;
@@ -63,28 +45,6 @@ TEST(RollBack, ChanceWithZeroSumRollsBackToZeroAndPassesNoProbability)
     EXPECT_EQ(b->PathProbability, 0);
     EXPECT_DOUBLE_EQ(b->PathPayoff, -40);
     EXPECT_FALSE(a->InTakenPath);
-}
-
-TEST(RollBack, PathValuesThroughChanceAndDecision)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    root->Payoff = Money(1);
-    TDecTreeNode* d = AddChild(root, ntDecision, 30, 10);
-    AddEnd(root, 70, 0);
-    TDecTreeNode* taken = AddEnd(d, 100, 5.25);
-    TDecTreeNode* other = AddEnd(d, 0, 7);
-    doc.CalculateValues();
-    EXPECT_DOUBLE_EQ(taken->PathProbability, 0.3);
-    EXPECT_DOUBLE_EQ(taken->PathPayoff, 16.25);
-    EXPECT_EQ(other->PathProbability, 0);
-    EXPECT_DOUBLE_EQ(other->PathPayoff, 18);
-    EXPECT_TRUE(taken->InTakenPath);
-    // The decision rolls back to 5.25, the chance node to 0.3 × (5.25 + 10) = 4.575, rounded.
-    EXPECT_DOUBLE_EQ(d->ExpectedValue, 5.25);
-    EXPECT_DOUBLE_EQ(root->ExpectedValue, 4.58);
-    // Inner nodes have no path values of their own.
-    EXPECT_EQ(d->PathProbability, 0);
 }
 
 TEST(RollBack, MultiOptionDecisionSumsTheTakenOptionsAndPassesFullProbability)
@@ -107,26 +67,6 @@ TEST(RollBack, MultiOptionDecisionSumsTheTakenOptionsAndPassesFullProbability)
     root->DecisionFixed = true; // weighed by the marks like a closed decision
     doc.CalculateValues();
     ExpectValues(root, 80, 80, 80);
-}
-
-TEST(RollBack, TakenPathNeedsEveryStepAboveZero)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    TDecTreeNode* zero = AddChild(root, ntChance, 0, 0);
-    TDecTreeNode* below = AddEnd(zero, 100, 0);
-    TDecTreeNode* live = AddChild(root, ntChance, 100, 0);
-    TDecTreeNode* leaf = AddEnd(live, 100, 0);
-    doc.CalculateValues();
-    EXPECT_TRUE(root->InTakenPath);
-    EXPECT_FALSE(zero->InTakenPath);
-    EXPECT_FALSE(below->InTakenPath);
-    EXPECT_TRUE(leaf->InTakenPath);
-
-    // RollBack on a subtree takes that node's mark as given.
-    live->InTakenPath = false;
-    live->RollBack();
-    EXPECT_FALSE(leaf->InTakenPath);
 }
 
 TEST(RollBack, ValuesAreRoundedToHundredthsHalfToEven)

@@ -73,30 +73,6 @@ TEST(StyleSettingText, ColourIsEightUpperCaseHexDigits)
     EXPECT_EQ(s.Value, 0);
 }
 
-TEST(StyleSettingText, ShadowMatchesExactlyAndCaseSensitively)
-{
-    TShadowStyleSetting s(nullptr, {});
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("None"));
-    s.SetAsString(QStringLiteral("Hard"));
-    EXPECT_EQ(s.Value, TShadowStyle::Hard);
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Hard"));
-    s.SetAsString(QStringLiteral("Soft"));
-    EXPECT_EQ(s.Value, TShadowStyle::Soft);
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Soft"));
-    s.SetAsString(QStringLiteral("soft"));
-    EXPECT_EQ(s.Value, TShadowStyle::None);
-    s.Value = TShadowStyle::Soft;
-    s.SetAsString(QStringLiteral(" Soft"));
-    EXPECT_EQ(s.Value, TShadowStyle::None);
-    s.Value = TShadowStyle(7);
-    try {
-        (void)s.GetAsString();
-        FAIL() << "no exception";
-    } catch (const InvalidOperationException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Unhandled TShadowStyle"));
-    }
-}
-
 TEST(StyleCascade, TheOwnChainComesFirst)
 {
     TIntegerStyleSetting altRoot(nullptr, {});

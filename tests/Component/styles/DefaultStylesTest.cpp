@@ -36,27 +36,6 @@ TEST(DefaultStyles, CascadeAcrossStates)
     }
 }
 
-TEST(DefaultStyles, ChanceSymbolOfACloneOffThePathWalksItsAlternatesInOrder)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    TStyle* chance = states.CloneNotInTakenPath()->SymbolsChance();
-    // Nothing in the clone states sets the background: the taken path's orange comes through.
-    EXPECT_EQ(chance->BackgroundColor()->GetEffective(),
-              states.InTakenPath()->SymbolsChance()->BackgroundColor());
-    // The first alternate wins over the later ones ...
-    states.NotInTakenPath()->SymbolsChance()->BackgroundColor()->Inherit = false;
-    states.NotInTakenPath()->SymbolsChance()->BackgroundColor()->Value = 0x111111;
-    EXPECT_EQ(chance->BackgroundColor()->EffectiveValue(), 0x111111);
-    states.CloneInTakenPath()->Symbols()->BackgroundColor()->Inherit = false;
-    states.CloneInTakenPath()->Symbols()->BackgroundColor()->Value = 0x222222;
-    EXPECT_EQ(chance->BackgroundColor()->EffectiveValue(), 0x222222);
-    // ... and the own chain over every alternate.
-    states.CloneNotInTakenPath()->RootStyle()->BackgroundColor()->Inherit = false;
-    states.CloneNotInTakenPath()->RootStyle()->BackgroundColor()->Value = 0x333333;
-    EXPECT_EQ(chance->BackgroundColor()->EffectiveValue(), 0x333333);
-}
-
 TEST(DefaultStyles, ResetHidesEarlierChanges)
 {
     TStyleStates states;

@@ -170,23 +170,6 @@ TEST(DocumentWriter, ProbabilityThatIsNotANumberFailsTheSave)
     EXPECT_EQ(ReadFile(path), QByteArray("OLD"));
 }
 
-TEST(DocumentWriter, FailedSaveLeavesTheOldFileIntact)
-{
-    QTemporaryDir dir;
-    TGoldenDocument golden;
-    QString error;
-    // A folder that does not exist.
-    EXPECT_FALSE(SaveDocument(golden.Doc, golden.Styles, dir.filePath(QStringLiteral("none/tree.qdn")), &error));
-    EXPECT_FALSE(error.isEmpty());
-    // A name that is a folder.
-    QDir(dir.path()).mkdir(QStringLiteral("folder.qdn"));
-    error.clear();
-    EXPECT_FALSE(SaveDocument(golden.Doc, golden.Styles, dir.filePath(QStringLiteral("folder.qdn")), &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("folder.qdn"))).isDir());
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()); // no temporary file left
-}
-
 TEST(DocumentWriter, WriteFailingHalfwayLeavesTheOldFileIntact)
 {
     // The file-size limit makes the write fail after some bytes, whoever runs the test.

@@ -97,26 +97,3 @@ TEST(DirectoryGetFiles, ListsMatchingPlainFilesOnly)
     EXPECT_EQ(Directory::GetFiles(dir, QStringLiteral("*.none")), QStringList());
     EXPECT_EQ(Directory::GetFiles(dir + QStringLiteral("/nowhere"), QStringLiteral("*")), QStringList());
 }
-
-TEST(EnvironmentGetFolderPath, ApplicationDataIsTheXdgDataFolder)
-{
-    {
-        ScopedEnv xdg("XDG_DATA_HOME", "/tmp/xdg-data");
-        EXPECT_EQ(Environment::GetFolderPath(26), QStringLiteral("/tmp/xdg-data"));
-        // Only the low seven bits name the folder (higher bits are creation flags).
-        EXPECT_EQ(Environment::GetFolderPath(26 | 0x8000), QStringLiteral("/tmp/xdg-data"));
-    }
-    {
-        ScopedEnv xdg("XDG_DATA_HOME", "relative/ignored");
-        ScopedEnv home("HOME", "/home/someone");
-        EXPECT_EQ(Environment::GetFolderPath(Environment::CSIDL_APPDATA), QStringLiteral("/home/someone/.local/share"));
-        EXPECT_EQ(Environment::GetFolderPath(Environment::CSIDL_PROFILE), QStringLiteral("/home/someone"));
-    }
-    {
-        ScopedEnv xdg("XDG_DATA_HOME", QByteArray());
-        ScopedEnv home("HOME", "/home/other/");
-        EXPECT_EQ(Environment::GetFolderPath(26), QStringLiteral("/home/other/.local/share"));
-    }
-    // A folder this platform has no counterpart for: no folder, not the current directory.
-    EXPECT_EQ(Environment::GetFolderPath(0x7E), QString());
-}

@@ -17,32 +17,7 @@ TGuid G(uint32_t n)
     return g;
 }
 
-TPrivateArrayList ListOf(std::initializer_list<uint32_t> ids, int initialCapacity = 4)
-{
-    TPrivateArrayList list(initialCapacity, false);
-    for (uint32_t id : ids)
-        list.Add(G(id));
-    return list;
-}
-
 } // namespace
-
-TEST(PrivateArrayList, ContractChecksRaiseAssertionFailures)
-{
-    EXPECT_THROW(TPrivateArrayList(0, false), EAssertionFailed);
-    TPrivateArrayList list = ListOf({1, 2});
-    for (int bad : {2, -1}) {
-        EXPECT_THROW(list.GetItem(bad), EAssertionFailed);
-        EXPECT_THROW(list.Delete(bad), EAssertionFailed);
-    }
-    try {
-        list.GetItem(5);
-        FAIL();
-    } catch (const EAssertionFailed& e) {
-        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Assertion failure (_ArrayListTemplate, line ")));
-    }
-    EXPECT_EQ(list.Count(), 2);
-}
 
 // Random operation sequences against a plain vector that follows the rules literally.
 TEST(PrivateArrayList, MatchesNaiveModelUnderRandomOperations)

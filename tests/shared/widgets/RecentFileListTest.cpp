@@ -93,20 +93,4 @@ TEST_F(FileHistoryMenuTest, OpeningTheMenuShowsNumberedEntriesAboveExit)
     EXPECT_EQ(Captions(), (QStringList{"Open...", "&1 /docs/second && last.qdn", "&2 /docs/first.qdn", "-", "Exit"}));
 }
 
-TEST_F(FileHistoryMenuTest, ClickingAnEntryReportsItsWholePath)
-{
-    FList->Add(QStringLiteral("/my documents/plan 2 &3.qdn"));
-    QObject* sender = nullptr;
-    QString opened;
-    FList->OnMenuItemClick = [&](QObject* s, const QString& name) {
-        sender = s;
-        opened = name;
-    };
-    OpenMenu();
-    QAction* entry = FFile.actions().at(1);
-    entry->trigger();
-    EXPECT_EQ(opened, QStringLiteral("/my documents/plan 2 &3.qdn"));
-    EXPECT_EQ(sender, entry);
-}
-
 } // namespace
