@@ -8,6 +8,7 @@
 #include "app/NamedMutex.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/TreePictures.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/OptionsFormUnit.h"
@@ -276,7 +277,7 @@ void TMainForm::CreateMenus()
     FileSaveMenuItem = AddAction(FileMenu, FileSave, HintSave, [this] { FileSaveMenuItemClick(false); });
     FileSaveMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     FileSaveAsMenuItem = AddAction(FileMenu, FileSaveAs, QString(), [this] { FileSaveMenuItemClick(true); });
-    FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, nullptr);
+    FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, [this] { ExportTreePicture(*GetTree(), this); });
     FileMenu->addSeparator();
     FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), nullptr);
     FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
@@ -285,7 +286,7 @@ void TMainForm::CreateMenus()
     FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
-    FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);
+    FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, [this] { PrintTree(this, *GetTree()); });
     FilePrintMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     FileMenu->addSeparator();
     FileExitMenuItem = AddAction(FileMenu, FileExit, QString(), [this] { close(); });
@@ -296,7 +297,7 @@ void TMainForm::CreateMenus()
     EditRedoMenuItem = AddAction(EditMenu, AppStrings::EditRedo, HintRedo, [this] { EditRedoMenuItemClick(); });
     EditRedoMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
     EditMenu->addSeparator()->setVisible(false);
-    EditCopyAsPictureMenuItem = AddAction(EditMenu, EditCopyAsPicture, HintCopyPicture, nullptr);
+    EditCopyAsPictureMenuItem = AddAction(EditMenu, EditCopyAsPicture, HintCopyPicture, [this] { CopyTreePicture(*GetTree()); });
     EditMenu->addSeparator();
     EditOptimizeWholeMenuItem =
         AddAction(EditMenu, EditOptimizeDecisions, HintOptimizeDecisions, [this] { EditOptimizeWholeMenuItemClick(); });
