@@ -231,9 +231,23 @@ public:
         }
     }
 
+    // The enhanced format's stock objects; readers know its empty pen and brush better than
+    // made ones.
+    static constexpr uint32_t NullBrushStock = 0x80000005, NullPenStock = 0x80000008;
+    void UseStock(TObjectKind kind, uint32_t stock)
+    {
+        const int slot = -int(stock & 0xFF) - 2;
+        if (Current.Slot[kind] == slot)
+            return;
+        Record(EMR_SELECTOBJECT, Params([&](TBytes& p) { p.U32(stock); }));
+        Current.Slot[kind] = slot;
+    }
+
     void UsePen(const TCanvasPen& pen)
     {
         const uint32_t style = pen.Style == TPenStyle::Clear ? PS_NULL : pen.Style == TPenStyle::Dot ? PS_DOT : PS_SOLID;
+        if (style == PS_NULL && Emf())
+            return UseStock(okPen, NullPenStock);
         const int32_t width = style == PS_NULL ? 0 : Length(std::min(pen.Width, 1000));
         const TColor color = style == PS_NULL ? 0 : pen.Color;
         const QByteArray key = Params([&](TBytes& p) { p.U32(style), p.I32(width), p.U32(color); });
@@ -252,6 +266,8 @@ public:
     void UseBrush(bool solid, TColor color)
     {
         const uint32_t style = solid ? BS_SOLID : BS_NULL;
+        if (!solid && Emf())
+            return UseStock(okBrush, NullBrushStock);
         if (!solid)
             color = 0;
         const QByteArray key = Params([&](TBytes& p) { p.U32(style), p.U32(color); });
@@ -552,21 +568,71 @@ TMetafileCanvas::~TMetafileCanvas() = default;
 
 double TMetafileCanvas::Scale() const { return FWriter->ScaleFactor; }
 
-QByteArray TMetafileCanvas::Finish() { return FWriter->Finish(); }
-
-void TMetafileCanvas::FillRect(const QRect& rect)
+QByteArray TMetafileCanvas::Finish()
 {
-    if (Brush.Style == TBrushStyle::Clear || rect.width() <= 0 || rect.height() <= 0)
-        return;
+    Flush();
+    return FWriter->Finish();
+}
+
+namespace {
+
+// Channels of a colour differing by at most this much make one band of a gradient.
+constexpr int BandTolerance = 3;
+
+bool Near(TColor a, TColor b)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > BandTolerance)
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TMetafileCanvas::WriteFill(const QRect& rect, TColor color)
+{
     FWriter->UsePen(TCanvasPen{0, 0, TPenStyle::Clear});
-    FWriter->UseBrush(true, Brush.Color);
+    FWriter->UseBrush(true, color);
     // Without an outline a rectangle leaves out its last column and row.
     FWriter->Box(EMR_RECTANGLE, META_RECTANGLE, rect.x(), rect.y(), int64_t(rect.x()) + rect.width() + 1,
                  int64_t(rect.y()) + rect.height() + 1);
 }
 
+void TMetafileCanvas::Flush()
+{
+    if (!FPending)
+        return;
+    const TPendingFill f = *FPending;
+    FPending.reset();
+    auto mean = [&](int k) { return TColor((f.Sum[k] + f.Rows / 2) / f.Rows); };
+    WriteFill(f.Rect, f.Rows == 1 ? f.First : mean(0) | (mean(1) << 8) | (mean(2) << 16));
+}
+
+void TMetafileCanvas::FillRect(const QRect& rect)
+{
+    if (Brush.Style == TBrushStyle::Clear || rect.width() <= 0 || rect.height() <= 0)
+        return;
+    const TColor color = Brush.Color & 0x00FFFFFF;
+    if (FPending && rect.height() == 1 && FPending->Rect.left() == rect.left() &&
+        FPending->Rect.width() == rect.width() && FPending->Rect.bottom() + 1 == rect.top() && Near(FPending->First, color)) {
+        FPending->Rect.setBottom(rect.bottom());
+    } else {
+        Flush();
+        if (rect.height() != 1) {
+            WriteFill(rect, color);
+            return;
+        }
+        FPending = TPendingFill{rect, color, {0, 0, 0}, 0};
+    }
+    FPending->Sum[0] += color & 0xFF;
+    FPending->Sum[1] += (color >> 8) & 0xFF;
+    FPending->Sum[2] += (color >> 16) & 0xFF;
+    ++FPending->Rows;
+}
+
 void TMetafileCanvas::Rectangle(const QRect& rect)
 {
+    Flush();
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
     FWriter->UsePen(Pen);
@@ -577,6 +643,7 @@ void TMetafileCanvas::Rectangle(const QRect& rect)
 
 void TMetafileCanvas::Ellipse(const QRect& rect)
 {
+    Flush();
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
     FWriter->UsePen(Pen);
@@ -587,6 +654,7 @@ void TMetafileCanvas::Ellipse(const QRect& rect)
 
 void TMetafileCanvas::Polygon(const QPolygon& points)
 {
+    Flush();
     if (points.size() < 2)
         return;
     FWriter->UsePen(Pen);
@@ -600,6 +668,7 @@ void TMetafileCanvas::Polygon(const QPolygon& points)
 
 void TMetafileCanvas::LineTo(const QPoint& point)
 {
+    Flush();
     const QPoint from = FPenPos;
     FPenPos = point;
     if (Pen.Style == TPenStyle::Clear || from == point)
@@ -617,21 +686,28 @@ void TMetafileCanvas::LineTo(const QPoint& point)
 
 void TMetafileCanvas::TextOut(int32_t x, int32_t y, const QString& text)
 {
-    if (Brush.Style == TBrushStyle::Solid)
-        FillRect(QRect(QPoint(x, y), TextExtent(text)));
+    Flush();
+    const QRect cell(QPoint(x, y), TextExtent(text));
+    if (Brush.Style == TBrushStyle::Solid && !cell.isEmpty())
+        WriteFill(cell, Brush.Color);
     if (!text.isEmpty())
         FWriter->Text(Font, x, y, text, nullptr);
 }
 
 void TMetafileCanvas::TextRect(const QRect& clip, int32_t x, int32_t y, const QString& text)
 {
-    if (Brush.Style == TBrushStyle::Solid)
-        FillRect(clip);
+    Flush();
+    if (Brush.Style == TBrushStyle::Solid && !clip.isEmpty())
+        WriteFill(clip, Brush.Color);
     if (!text.isEmpty() && clip.isValid())
         FWriter->Text(Font, x, y, text, &clip);
 }
 
-void TMetafileCanvas::Draw(int32_t x, int32_t y, const QImage& image) { FWriter->Bitmap(x, y, image); }
+void TMetafileCanvas::Draw(int32_t x, int32_t y, const QImage& image)
+{
+    Flush();
+    FWriter->Bitmap(x, y, image);
+}
 
 namespace {
 
@@ -660,6 +736,7 @@ std::vector<QPointF> ClipBand(const std::vector<QPointF>& polygon, const QPointF
 
 void TMetafileCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
 {
+    Flush();
     const double s = FWriter->Emf() ? 1.0 : FWriter->ScaleFactor;
     std::array<QPointF, 3> p;
     std::array<std::array<double, 3>, 3> c;
@@ -728,4 +805,8 @@ void TMetafileCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
     }
 }
 
-void TMetafileCanvas::ClipChanged(const std::optional<QRect>& clip) { FWriter->Clip(clip); }
+void TMetafileCanvas::ClipChanged(const std::optional<QRect>& clip)
+{
+    Flush();
+    FWriter->Clip(clip);
+}

@@ -47,4 +47,15 @@ protected:
 private:
     class TWriter;
     std::unique_ptr<TWriter> FWriter;
+    // Rows of a gradient come as one filled rectangle each; rows of one width that follow each
+    // other with nearly the same colour are written as one band of their mean colour.
+    struct TPendingFill {
+        QRect Rect;
+        TColor First = 0;
+        int64_t Sum[3] = {0, 0, 0};
+        int64_t Rows = 0;
+    };
+    std::optional<TPendingFill> FPending;
+    void Flush();
+    void WriteFill(const QRect& rect, TColor color);
 };
