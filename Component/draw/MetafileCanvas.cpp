@@ -785,13 +785,18 @@ void TMetafileCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
     const std::vector<QPointF> triangle(p.begin(), p.end());
     for (int i = 0; i < bands; ++i) {
         const double from = lo + (hi - lo) * i / bands, to = lo + (hi - lo) * (i + 1) / bands;
-        const std::vector<QPointF> band = bands == 1 ? triangle : ClipBand(triangle, dir, from, to);
+        // Each band reaches a pixel into the next, which is drawn over it: readers that smooth
+        // edges would otherwise let the background show through the seams.
+        const double reach = i + 1 < bands ? std::min(hi, to + 1.0) : to;
+        const std::vector<QPointF> band = bands == 1 ? triangle : ClipBand(triangle, dir, from, reach);
         if (band.size() < 3)
             continue;
+        // The colour of the band's middle, without the part under the next band.
         QPointF centre;
-        for (const QPointF& q : band)
+        const std::vector<QPointF> own = ClipBand(triangle, dir, from, to);
+        for (const QPointF& q : own)
             centre += q;
-        centre /= double(band.size());
+        centre /= double(std::max<size_t>(own.size(), 1));
         std::vector<QPoint> points;
         for (const QPointF& q : band) {
             const QPoint r(int(std::lround(q.x())), int(std::lround(q.y())));
