@@ -28,6 +28,7 @@ void Paint(TCanvas& canvas)
     canvas.GradientFillTriangle({TTriVertex::FromColor(110, 20, 0x00FF0000), TTriVertex::FromColor(70, 40, 0x00FF0000),
                                  TTriVertex::FromColor(110, 60, 0x00400000)});
     canvas.Brush.Style = TBrushStyle::Clear;
+    canvas.Rectangle(Red.adjusted(-3, -3, 3, 3)); // an outline only: the square shows through
     canvas.TextOut(20, 65, QStringLiteral("Payoff"));
 }
 
