@@ -127,10 +127,6 @@ private:
 
 } // namespace
 
-// ---- Creation ----
-
-// ---- First-run update question ----
-
 // ---- Editing, undo and redo ----
 
 TEST_F(MainFormTest, EditUndoRedoFollowTheModifiedState)
@@ -267,10 +263,6 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     EXPECT_EQ(Form->FileName(), Path("good.qdn"));
     EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("good.qdn")}));
 }
-
-// ---- Closing ----
-
-// ---- Help and levels ----
 
 // ---- Node popup commands ----
 

@@ -29,8 +29,6 @@ struct LayoutFixture : ::testing::Test {
 
 } // namespace
 
-// --- measuring and placing ----------------------------------------------------------------
-
 // --- element styles -----------------------------------------------------------------------
 
 TEST_F(LayoutFixture, OutlineCodesAreMeasuredWithTheCaptionUnderClonesToo)
