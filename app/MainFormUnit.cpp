@@ -8,11 +8,17 @@
 #include "app/NamedMutex.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/StyleCommands.h"
+#include "app/TreePictures.h"
+#include "app/UpdateCheck.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
+#include "app/forms/FeedbackFormUnit.h"
 #include "app/forms/OptionsFormUnit.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
+#include "updater/UpdAutoUpdater.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -153,6 +159,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     TDecTree* tree = GetTree();
     tree->installEventFilter(this);
     tree->SetPopupMenu(PopupMenu);
+    TreePropertiesForm = new TTreePropertiesForm(tree, this);
     tree->Dialogs.Confirm = [](QWidget* owner, const QString& text) {
         return MessageDlg(owner, text, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
     };
@@ -160,6 +167,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
         MessageDlg(owner, text, TMsgDlgType::Information, mbOK);
     };
 
+    StyleCommands = new TStyleCommands(this, StylesMenu, StylesDeleteMenuItem, [this] { return GetTree(); }, TStyleCommands::CreateManager());
+    StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
     tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     // The advanced payoff editor is not part of this program yet; its request changes nothing.
@@ -189,6 +198,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     RecentFileList->SetRegKey(TSettings::RegistryKey);
     RecentFileList->Initialize();
 
+    AutoUpdater = CreateAppUpdater(this);
+    StartUpdateCheck = [this] { AutoUpdater->CheckUpdate(false); };
     AskAndCheckForUpdates();
 }
 
@@ -276,16 +287,17 @@ void TMainForm::CreateMenus()
     FileSaveMenuItem = AddAction(FileMenu, FileSave, HintSave, [this] { FileSaveMenuItemClick(false); });
     FileSaveMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     FileSaveAsMenuItem = AddAction(FileMenu, FileSaveAs, QString(), [this] { FileSaveMenuItemClick(true); });
-    FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, nullptr);
+    FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, [this] { ExportTreePicture(*GetTree(), this); });
     FileMenu->addSeparator();
-    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), nullptr);
-    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
+    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), [this] { StyleCommands->FileImportStyleMenuItemClick(); });
+    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), [this] { StyleCommands->FileExportStyleMenuItemClick(); });
     FileMenu->addSeparator();
     FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
-    FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
+    FileTreePropertiesMenuItem =
+        AddAction(FileMenu, FileTreeProperties, QString(), [this] { TreePropertiesForm->ShowTreeProperties(); });
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
-    FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);
+    FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, [this] { PrintTree(this, *GetTree()); });
     FilePrintMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     FileMenu->addSeparator();
     FileExitMenuItem = AddAction(FileMenu, FileExit, QString(), [this] { close(); });
@@ -296,19 +308,20 @@ void TMainForm::CreateMenus()
     EditRedoMenuItem = AddAction(EditMenu, AppStrings::EditRedo, HintRedo, [this] { EditRedoMenuItemClick(); });
     EditRedoMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
     EditMenu->addSeparator()->setVisible(false);
-    EditCopyAsPictureMenuItem = AddAction(EditMenu, EditCopyAsPicture, HintCopyPicture, nullptr);
+    EditCopyAsPictureMenuItem = AddAction(EditMenu, EditCopyAsPicture, HintCopyPicture, [this] { CopyTreePicture(*GetTree()); });
     EditMenu->addSeparator();
     EditOptimizeWholeMenuItem =
         AddAction(EditMenu, EditOptimizeDecisions, HintOptimizeDecisions, [this] { EditOptimizeWholeMenuItemClick(); });
 
     StylesMenu = menuBar()->addMenu(AppStrings::StylesMenu);
     StylesMenu->addSeparator();
-    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), nullptr);
-    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), nullptr);
+    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), [this] { StyleCommands->StylesSaveCurrentMenuItemClick(); });
+    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), [this] { StyleCommands->StylesDeleteMenuItemClick(); });
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
-    ToolsCheckUpdatesMenuItem = AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), nullptr);
-    ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), nullptr);
+    ToolsCheckUpdatesMenuItem =
+        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { CheckForUpdatesNow(*AutoUpdater); });
+    ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), [this] { ShowFeedbackForm(this); });
     ToolsMenu->addSeparator();
     ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });
 

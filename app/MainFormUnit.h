@@ -31,6 +31,9 @@ class TDecTreeNode;
 class TFileHistory;
 class TNamedMutex;
 class TScrollableDecTree;
+class TStyleCommands;
+class TTreePropertiesForm;
+class TupdAutoUpdater;
 struct TTreeOptions;
 
 // Fills the currency fields of the view settings from a locale (the user's by default): symbol,
@@ -93,8 +96,9 @@ public:
     std::function<void(const QString& path)> OpenHelpFile;
     // The help file: "Quandrel.chm" in the program's folder.
     QString HelpFileName;
-    // Starts a background update check; none is wired while the program has no updater.
+    // Starts a background update check.
     std::function<void()> StartUpdateCheck;
+    std::unique_ptr<TupdAutoUpdater> AutoUpdater;
 
     // ---- Commands ----
     void FileNewMenuItemClick();
@@ -124,6 +128,7 @@ public:
     void PopupUnlinkCloneMenuItemClick();
     void PopupOptimizeSubnodeDecisionsMenuItemClick();
     void PopupCommentMenuItemClick();
+    void PopupEditNodeTypeStyleMenuItemClick();
 
     // ---- Tree event handlers ----
     void UpdatePayoffStatusPanels();
@@ -168,6 +173,10 @@ public:
     QLabel* StatusPanels[4] = {};
 
     TFileHistory* RecentFileList = nullptr;
+    // The Styles menu and the saved-style commands.
+    TStyleCommands* StyleCommands = nullptr;
+    // The window's own modeless properties dialog, bound to its tree.
+    TTreePropertiesForm* TreePropertiesForm = nullptr;
 
     QMenu* PopupMenu = nullptr;
     QAction* PopupEditMenuItem = nullptr;
