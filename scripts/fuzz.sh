@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
     *) seconds=$1; shift ;;
     esac
 done
-targets="document style_states workbook formula"
+targets="document style_states saved_style workbook formula"
 [ -n "$only" ] && targets=$only
 
 if [ "$build_step" = yes ]; then

@@ -2,6 +2,8 @@
 
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
+#include "app/document/SavedStyle.h"
+#include "shared/core/Exceptions.h"
 #include "Component/styles/DefaultStyles.h"
 
 #include <QTemporaryDir>
@@ -165,4 +167,26 @@ TEST(DocumentHardening, AFailedSaveGivesTheSystemsReason)
     EXPECT_FALSE(ok);
     EXPECT_EQ(error, QStringLiteral("Cannot write the file: File too large"));
     EXPECT_FALSE(QFileInfo::exists(name));
+}
+
+TEST(DocumentHardening, StyleFilesThatAreNoFilesOrNotUtf8AreRefused)
+{
+    QTemporaryDir dir;
+    const QString latin = dir.filePath(QStringLiteral("latin.qdns"));
+    ASSERT_TRUE(WriteFile(latin, QByteArray("<StyleStates Name=\"caf\xE9\"/>")));
+    const struct { QString path; QString reason; } cases[] = {
+        {dir.path(), QStringLiteral("'%1' is a folder, not a file.").arg(dir.path())},
+        {QStringLiteral("/dev/zero"), QStringLiteral("'/dev/zero' is a device, not a file.")},
+        {latin, QStringLiteral("The file is not valid UTF-8 text: the bytes at line 1, column 23 (byte offset 22) are not a "
+                               "UTF-8 character.")},
+    };
+    for (const auto& c : cases) {
+        QString message;
+        try {
+            LoadStyleDocument(c.path);
+        } catch (const IOException& e) {
+            message = e.Message();
+        }
+        EXPECT_EQ(message.toStdString(), QStringLiteral("Error loading Style file: %1 (%2)").arg(c.path, c.reason).toStdString());
+    }
 }
