@@ -8,6 +8,9 @@
 #include "app/NamedMutex.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/forms/AboutForm.h"
+#include "app/forms/OverviewExternalData.h"
+#include "app/forms/PayoffMode.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/OptionsFormUnit.h"
@@ -162,8 +165,10 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 
     tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
-    // The advanced payoff editor is not part of this program yet; its request changes nothing.
-    tree->OnAdvancedEdit = [](TDecTree*, TDecTreeNode*, TNodeElementType) {};
+    tree->OnAdvancedEdit = [this](TDecTree* sender, TDecTreeNode* node, TNodeElementType element) {
+        if (element == htPayoff)
+            EditNodePayoffAdvanced(sender, node, this);
+    };
     // A fault while drawing is as unexpected as one in a command, and shown the same way.
     tree->OnPaintError = [this](TDecTree*, const TPaintError& error) { ShowError(error.ClassName, error.Message); };
 
@@ -201,6 +206,7 @@ TMainForm::~TMainForm()
         tree->OnBeforeExpandCollapse = nullptr;
         tree->OnBeforeShowDecisionProperty = nullptr;
         tree->OnPaintError = nullptr;
+        tree->OnAdvancedEdit = nullptr;
     }
 }
 
@@ -281,7 +287,8 @@ void TMainForm::CreateMenus()
     FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), nullptr);
     FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
     FileMenu->addSeparator();
-    FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
+    FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(),
+                                         [this] { ShowExternalDataOverview(GetTree(), FFileName, this); });
     FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
@@ -315,7 +322,7 @@ void TMainForm::CreateMenus()
     HelpMenu = menuBar()->addMenu(AppStrings::HelpMenu);
     HelpHelpMenuItem = AddAction(HelpMenu, HelpHelp, QString(), [this] { ApplicationHelp(); });
     HelpMenu->addSeparator();
-    HelpAboutMenuItem = AddAction(HelpMenu, HelpAbout, QString(), nullptr);
+    HelpAboutMenuItem = AddAction(HelpMenu, HelpAbout, QString(), [] { ShowAboutBox(); });
 
     // The window's help key opens the same help as the menu.
     auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -571,23 +578,20 @@ void TMainForm::RunCommand(const std::function<void()>& command)
 {
     try {
         command();
-    } catch (const Exception& e) {
-        ShowException(e);
-    } catch (const std::bad_alloc&) {
-        MessageDlg(this, QStringLiteral("Out of memory"), TMsgDlgType::Error, mbOK);
-    } catch (const std::exception& e) {
-        MessageDlg(this, QString::fromUtf8(e.what()), TMsgDlgType::Error, mbOK);
+    } catch (...) {
+        // Commands expect no error: whatever escapes one goes to the error window.
+        ShowCurrentError();
     }
 }
 
 void TMainForm::ShowException(const Exception& e)
 {
-    ShowError(e.ClassName(), e.Message());
+    ShowUnexpectedException(e);
 }
 
 void TMainForm::ShowError(const QString& className, const QString& message)
 {
-    MessageDlg(this, className + QStringLiteral("\r\r") + message, TMsgDlgType::Error, mbOK);
+    ShowUnexpectedError(className, message);
 }
 
 void TMainForm::FileNewMenuItemClick()

@@ -2,6 +2,8 @@
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/Settings.h"
+#include "app/forms/ErrorFormUnit.h"
+#include "app/forms/ModalRunner.h"
 
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -56,6 +59,11 @@ protected:
             }
             return buttons == mbOK ? TModalResult::OK : TModalResult::No;
         });
+        SetModalRunner([this](QDialog& dialog) {
+            auto& form = dynamic_cast<TErrorForm&>(dialog);
+            Errors << form.ExceptionNameEdit->text() + "\r\r" + form.DescriptionEdit->text();
+            return int(QDialog::Accepted);
+        });
         ASSERT_TRUE(Dir.isValid());
     }
 
@@ -63,6 +71,7 @@ protected:
     {
         Form.reset();
         SetMessageDlgHook(nullptr);
+        SetModalRunner(nullptr);
         TSettingsStore::SetApplication(std::move(FPreviousStore));
     }
 
@@ -106,6 +115,7 @@ protected:
         return Form->SaveDocument(true);
     }
 
+    QStringList Errors; // what the error window showed: class name, "\r\r", message
     QString LastMessage() const { return Messages.empty() ? QString() : Messages.back().Text; }
 
     QTemporaryDir Dir;
@@ -182,13 +192,14 @@ TEST_F(MainFormTest, MenusCaptionsShortcutsAndHints)
 
     // Commands whose parts are not in the program yet are there, and disabled.
     for (QAction* item : {Form->FileExportPictureMenuItem, Form->FileImportStylesMenuItem,
-                          Form->FileExportStyleMenuItem, Form->FileExternalDataMenuItem,
+                          Form->FileExportStyleMenuItem,
                           Form->FileTreePropertiesMenuItem, Form->FilePrintMenuItem, Form->EditCopyAsPictureMenuItem,
                           Form->StylesSaveCurrentStyleMenuItem, Form->ToolsCheckUpdatesMenuItem,
-                          Form->ToolsSendFeedbackMenuItem, Form->HelpAboutMenuItem})
+                          Form->ToolsSendFeedbackMenuItem})
         EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
     for (QAction* item : {Form->FileNewMenuItem, Form->FileOpenMenuItem, Form->EditOptimizeWholeMenuItem,
-                          Form->ToolsOptionsMenuItem, Form->HelpHelpMenuItem, Form->FileExitMenuItem})
+                          Form->ToolsOptionsMenuItem, Form->HelpHelpMenuItem, Form->FileExitMenuItem,
+                          Form->FileExternalDataMenuItem, Form->HelpAboutMenuItem})
         EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
 }
 
@@ -665,8 +676,8 @@ TEST_F(MainFormTest, SingleSelectedNodeIsRequired)
     }
     // A command shows the error and the program goes on.
     Form->PopupMoveUpMenuItem->trigger();
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_TRUE(LastMessage().contains("InvalidOperationException"));
+    ASSERT_EQ(Errors.size(), 1);
+    EXPECT_TRUE(Errors[0].startsWith("InvalidOperationException"));
 }
 
 TEST_F(MainFormTest, PopupIsSetUpForTheSelection)
@@ -1000,12 +1011,8 @@ TEST_F(MainFormTest, APaintingFaultIsShownLikeAnyUnexpectedError)
     Tree()->grab();
     QCoreApplication::processEvents();
     Root()->NodeType = ntDecision;
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].Type, TMsgDlgType::Error);
-    EXPECT_EQ(Messages[0].Buttons, mbOK);
-    // The class name, a blank line, the message: the error box's form.
-    EXPECT_TRUE(Messages[0].Text.contains(QRegularExpression("^[A-Za-z]*Exception\r\r.*NodeType")))
-        << Messages[0].Text.toStdString();
+    ASSERT_EQ(Errors.size(), 1);
+    EXPECT_TRUE(Errors[0].contains(QRegularExpression("^[A-Za-z]*Exception\r\r.*NodeType"))) << Errors[0].toStdString();
 }
 
 TEST(InitialWindowSizeTest, ThreeQuartersOfTheScreenButNeverLessTreeAreaThanDesigned)

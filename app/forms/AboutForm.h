@@ -1,0 +1,31 @@
+#pragma once
+// The About box: the program's version, the maker's web site and the licence agreement.
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+class TAboutForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutForm(QWidget* parentWindow = nullptr);
+
+    // "Version 3.0", with " PRERELEASE" on a pre-release build.
+    static QString VersionText();
+    // Opens the maker's web site; its default asks the desktop.
+    std::function<void(const QString& url)> OpenWebSite;
+
+    QWidget* WhiteTop = nullptr;
+    QLabel* WebSiteLabel = nullptr;
+    QLabel* CompanyImage = nullptr;
+    QPushButton* ViewEULAButton = nullptr;
+    QPushButton* CloseButton = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+void ShowAboutBox();
