@@ -1,0 +1,81 @@
+#include "app/MessageDialogs.h"
+#include "app/Startup.h"
+#include "app/forms/AboutForm.h"
+#include "app/forms/DialogFrame.h"
+#include "app/forms/EULAForm.h"
+#include "app/forms/ErrorFormUnit.h"
+#include "app/forms/ModalRunner.h"
+#include "shared/core/Exceptions.h"
+#include "shared/core/StringHelpers.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace {
+
+struct TShownError {
+    QString Name, Description, Trace;
+};
+
+[[noreturn]] __attribute__((noinline)) void RaiseDeepInsideACommand()
+{
+    throw ArgumentOutOfRangeException(QStringLiteral("Index out of range"));
+}
+
+} // namespace
+
+TEST(ErrorFormTest, AnEscapingErrorShowsItsClassMessageAndTrace)
+{
+    std::vector<TShownError> shown;
+    SetModalRunner([&shown](QDialog& dialog) {
+        auto& form = dynamic_cast<TErrorForm&>(dialog);
+        shown.push_back({form.ExceptionNameEdit->text(), form.DescriptionEdit->text(), form.StackTraceMemo->toPlainText()});
+        return int(QDialog::Accepted);
+    });
+    DeliverEvent([]() -> bool { RaiseDeepInsideACommand(); });
+    DeliverEvent([]() -> bool { throw std::runtime_error("plain"); });
+    QCoreApplication::processEvents();
+    SetModalRunner(nullptr);
+
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].Name, "ArgumentOutOfRangeException");
+    EXPECT_EQ(shown[0].Description, "Index out of range");
+    // The trace of where it was raised, resolved to names.
+    EXPECT_TRUE(shown[0].Trace.contains("RaiseDeepInsideACommand")) << shown[0].Trace.toStdString();
+    EXPECT_EQ(shown[1].Name, "Exception");
+    EXPECT_EQ(shown[1].Description, "plain");
+    EXPECT_FALSE(shown[1].Trace.trimmed().isEmpty());
+}
+
+TEST(ErrorFormTest, AboutShowsTheVersionAndTheLicenceCanBeCopied)
+{
+    EXPECT_TRUE(TAboutForm::VersionText().contains(QRegularExpression(
+        IsPreReleaseBuild() ? "^Version \\d+\\.\\d+ PRERELEASE$" : "^Version \\d+\\.\\d+$")))
+        << TAboutForm::VersionText().toStdString();
+    QString aboutMessage;
+    SetModalRunner([&aboutMessage](QDialog& dialog) {
+        aboutMessage = WhiteTopMsg(dynamic_cast<TAboutForm&>(dialog).WhiteTop);
+        return int(QDialog::Accepted);
+    });
+    ShowAboutBox();
+    SetModalRunner(nullptr);
+    EXPECT_EQ(aboutMessage, TAboutForm::VersionText());
+
+    QStringList messages;
+    SetMessageDlgHook([&messages](QWidget*, const QString& text, TMsgDlgType, int) {
+        messages << text;
+        return TModalResult::OK;
+    });
+    TEULAForm form;
+    EXPECT_TRUE(form.EULAMemo->toPlainText().contains("LICENCE AGREEMENT"));
+    form.CopyButtonClick();
+    SetMessageDlgHook(nullptr);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), form.EULAMemo->toPlainText());
+    EXPECT_EQ(messages, QStringList{"The EULA has been copied to the Windows clipboard"});
+}
