@@ -21,11 +21,13 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace S = ExternalDataStrings;
@@ -338,19 +340,38 @@ void TImportExternalForm::AutoSizeGridColumns()
         return;
     // Widest text per column: the column letters, and the stored cells only (never the extent).
     const QFontMetrics metrics(grdExcelUnnamedCells->font());
+    // Texts are measured character by character from a table of advances: shaping every one of
+    // a large sheet's texts would take longer than reading the workbook.
+    std::array<int, 128> advances{};
+    for (int c = 32; c < 127; ++c)
+        advances[size_t(c)] = metrics.horizontalAdvance(QChar(c));
+    const auto width = [&](const QString& text) {
+        int total = 0;
+        for (const QChar c : text)
+            total += c.unicode() < advances.size() && advances[c.unicode()] ? advances[c.unicode()]
+                                                                            : metrics.horizontalAdvance(c);
+        return total;
+    };
     std::vector<int> widths(size_t(sheet->LastColumn()), 0);
     for (size_t c = 0; c < widths.size(); ++c)
-        widths[c] = metrics.horizontalAdvance(ColumnIndexToLetters(int(c)));
+        widths[c] = width(ColumnIndexToLetters(int(c)));
     int row = 0, column = 0;
     TCellValue value;
     for (int i = 0; i < sheet->CellCount(); ++i) {
         sheet->StoredCell(i, row, column, value);
         if (column <= int(widths.size()))
-            widths[size_t(column - 1)] =
-                std::max(widths[size_t(column - 1)], metrics.horizontalAdvance(CellValueText(value, Decimals)));
+            widths[size_t(column - 1)] = std::max(widths[size_t(column - 1)], width(CellValueText(value, Decimals)));
     }
-    for (size_t c = 0; c < widths.size(); ++c)
-        header->resizeSection(int(c), widths[c] + 3);
+    // Resized quietly and laid out once: a header repaints and the view re-lays out after every
+    // single resize, which over thousands of columns costs time in the square of their number.
+    header->setUpdatesEnabled(false);
+    {
+        const QSignalBlocker quiet(header);
+        for (size_t c = 0; c < widths.size(); ++c)
+            header->resizeSection(int(c), widths[c] + 3);
+    }
+    header->setUpdatesEnabled(true);
+    grdExcelUnnamedCells->doItemsLayout();
 }
 
 void TImportExternalForm::cboDatasourceClick()
