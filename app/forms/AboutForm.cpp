@@ -1,10 +1,10 @@
 #include "app/forms/AboutForm.h"
 
-#include "app/forms/DialogFrame.h"
 #include "app/forms/EULAForm.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "app/forms/ModalRunner.h"
 #include "shared/core/StringHelpers.h"
+#include "shared/widgets/WhiteTop.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -20,7 +20,9 @@ TAboutForm::TAboutForm(QWidget* parentWindow) : QDialog(parentWindow)
 {
     setWindowTitle(QStringLiteral("About Quandrel"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    WhiteTop = CreateWhiteTop(this, QStringLiteral("Quandrel by Orvanta"), QString());
+    WhiteTop = new TWhiteTop(this);
+    WhiteTop->SetTitle(QStringLiteral("Quandrel by Orvanta"));
+    WhiteTop->SetMsg(QString());
     CompanyImage = new QLabel(this);
     CompanyImage->setPixmap(QApplication::windowIcon().pixmap(64, 64));
     WebSiteLabel = new QLabel(ExternalDataStrings::WebAddress, this);
@@ -89,7 +91,7 @@ void ShowAboutBox()
 {
     auto* form = new TAboutForm;
     form->setAttribute(Qt::WA_DeleteOnClose);
-    SetWhiteTopMsg(form->WhiteTop, TAboutForm::VersionText());
+    form->WhiteTop->SetMsg(TAboutForm::VersionText());
     RunModal(*form);
     form->close();
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+class TWhiteTop;
 class QLabel;
 class QPushButton;
 
@@ -18,7 +19,7 @@ public:
     // Opens the maker's web site; its default asks the desktop.
     std::function<void(const QString& url)> OpenWebSite;
 
-    QWidget* WhiteTop = nullptr;
+    TWhiteTop* WhiteTop = nullptr;
     QLabel* WebSiteLabel = nullptr;
     QLabel* CompanyImage = nullptr;
     QPushButton* ViewEULAButton = nullptr;

@@ -1,10 +1,11 @@
 #include "app/forms/EULAForm.h"
 
 #include "app/MessageDialogs.h"
-#include "app/forms/DialogFrame.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "app/forms/ModalRunner.h"
 #include "shared/core/Colors.h"
+#include "shared/widgets/BottomLine.h"
+#include "shared/widgets/WhiteTop.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -21,13 +22,16 @@ TEULAForm::TEULAForm(QWidget* owner) : QDialog(owner)
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setSizeGripEnabled(true);
     resize(560, 440);
-    WhiteTop = CreateWhiteTop(this, QStringLiteral("EULA"),
-                              QStringLiteral("The is the EULA you agreed to during installation of Quandrel"));
+    WhiteTop = new TWhiteTop(this);
+    WhiteTop->SetTitle(QStringLiteral("EULA"));
+    WhiteTop->SetMsg(QStringLiteral("The is the EULA you agreed to during installation of Quandrel"));
+    WhiteTop->SetTitleColor(clMaroon);
     EULAMemo = new QPlainTextEdit(this);
     EULAMemo->setReadOnly(true);
     EULAMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     EULAMemo->setPlainText(LicenceText());
-    BottomLine = CreateBottomLine(this, ExternalDataStrings::WebAddress);
+    BottomLine = new TBottomLine(this);
+    BottomLine->SetTitle(ExternalDataStrings::WebAddress);
     CopyButton = new QPushButton(QStringLiteral("Copy"), this);
     CloseButton = new QPushButton(QStringLiteral("Close"), this);
     CloseButton->setDefault(true);

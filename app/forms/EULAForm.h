@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+class TBottomLine;
+class TWhiteTop;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -15,9 +17,9 @@ public:
     static QString LicenceText();
     void CopyButtonClick();
 
-    QWidget* WhiteTop = nullptr;
+    TWhiteTop* WhiteTop = nullptr;
     QPlainTextEdit* EULAMemo = nullptr;
-    QWidget* BottomLine = nullptr;
+    TBottomLine* BottomLine = nullptr;
     QPushButton* CopyButton = nullptr;
     QPushButton* CloseButton = nullptr;
 };

@@ -1,8 +1,10 @@
 #include "app/forms/ErrorFormUnit.h"
 
-#include "app/forms/DialogFrame.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "app/forms/ModalRunner.h"
+#include "shared/core/Colors.h"
+#include "shared/widgets/BottomLine.h"
+#include "shared/widgets/WhiteTop.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -18,8 +20,10 @@ TErrorForm::TErrorForm(QWidget* owner) : QDialog(owner)
     setWindowTitle(QStringLiteral("Error"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     resize(520, 400);
-    WhiteTop = CreateWhiteTop(this, QStringLiteral("Unexpected Error"),
-                              QStringLiteral("An unhandled error occured in the application."));
+    WhiteTop = new TWhiteTop(this);
+    WhiteTop->SetTitle(QStringLiteral("Unexpected Error"));
+    WhiteTop->SetMsg(QStringLiteral("An unhandled error occured in the application."));
+    WhiteTop->SetTitleColor(clMaroon);
     ExceptionNameEdit = new QLineEdit(this);
     ExceptionNameEdit->setReadOnly(true);
     DescriptionEdit = new QLineEdit(this);
@@ -29,7 +33,8 @@ TErrorForm::TErrorForm(QWidget* owner) : QDialog(owner)
     StackTraceMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     StackTraceMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     StackTraceMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    BottomLine = CreateBottomLine(this, ExternalDataStrings::WebAddress);
+    BottomLine = new TBottomLine(this);
+    BottomLine->SetTitle(ExternalDataStrings::WebAddress);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+class TBottomLine;
+class TWhiteTop;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,11 +21,11 @@ public:
     // slow, and most errors are never looked at this closely.
     void ShowExceptionForm(const QString& className, const QString& message, const std::function<QString()>& trace);
 
-    QWidget* WhiteTop = nullptr;
+    TWhiteTop* WhiteTop = nullptr;
     QLineEdit* ExceptionNameEdit = nullptr;
     QLineEdit* DescriptionEdit = nullptr;
     QPlainTextEdit* StackTraceMemo = nullptr;
-    QWidget* BottomLine = nullptr;
+    TBottomLine* BottomLine = nullptr;
     QPushButton* OKButton = nullptr;
 };
 

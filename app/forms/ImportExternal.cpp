@@ -1,12 +1,13 @@
 #include "app/forms/ImportExternal.h"
 
 #include "app/MessageDialogs.h"
-#include "app/forms/DialogFrame.h"
 #include "app/forms/DisplayNumbers.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "app/forms/WorkbookGridModel.h"
 #include "Component/formula/FunctionParser.h"
 #include "Component/formula/SpreadsheetConverter.h"
+#include "shared/widgets/BottomLine.h"
+#include "shared/widgets/WhiteTop.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -88,7 +89,9 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     setMinimumSize(420, 328);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    WhiteTop = CreateWhiteTop(this, S::HeaderTitle, S::ImportMessage);
+    WhiteTop = new TWhiteTop(this);
+    WhiteTop->SetTitle(S::HeaderTitle);
+    WhiteTop->SetMsg(S::ImportMessage);
     lbl1Datasource = AddStepLabel(S::Datasource, QStringLiteral("lbl1Datasource"));
     cboDatasource = new QComboBox(this);
     cboDatasource->addItem(S::ExcelWorkbookItem);
@@ -133,7 +136,8 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     btnOK->setDefault(true);
     btnOK->setEnabled(false);
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    BottomLine = CreateBottomLine(this, S::WebAddress);
+    BottomLine = new TBottomLine(this);
+    BottomLine->SetTitle(S::WebAddress);
 
     auto* namedLayout = new QVBoxLayout(panExcelNamedCell);
     namedLayout->setContentsMargins(0, 0, 0, 0);

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+class TBottomLine;
+class TWhiteTop;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -69,7 +71,7 @@ public:
     // Makes the grid's current cell the 1-based column and row (false when outside the grid).
     bool SetGridCell(int column, int row);
 
-    QWidget* WhiteTop = nullptr;
+    TWhiteTop* WhiteTop = nullptr;
     QLabel* lbl1Datasource = nullptr;
     QComboBox* cboDatasource = nullptr;
     QStackedWidget* nbkDatasourceType = nullptr;
@@ -88,7 +90,7 @@ public:
     QTableView* grdExcelUnnamedCells = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
-    QWidget* BottomLine = nullptr;
+    TBottomLine* BottomLine = nullptr;
 
 private:
     QLabel* AddStepLabel(const QString& text, const QString& name);

@@ -1,11 +1,12 @@
 #include "app/forms/OverviewExternalData.h"
 
-#include "app/forms/DialogFrame.h"
 #include "app/forms/DisplayNumbers.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "Component/control/DecTree.h"
 #include "Component/formula/FunctionParser.h"
 #include "Component/model/DecTreeNode.h"
+#include "shared/widgets/BottomLine.h"
+#include "shared/widgets/WhiteTop.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -72,7 +73,9 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(QWidget* owner) : QDialog(o
     setMinimumSize(450, 300);
     resize(450, 300);
 
-    WhiteTop = CreateWhiteTop(this, S::HeaderTitle, QString());
+    WhiteTop = new TWhiteTop(this);
+    WhiteTop->SetTitle(S::HeaderTitle);
+    WhiteTop->SetMsg(QString());
     OverviewListView = new QTreeWidget(this);
     OverviewListView->setRootIsDecorated(false);
     OverviewListView->setUniformRowHeights(true);
@@ -98,7 +101,8 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(QWidget* owner) : QDialog(o
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    BottomLine = CreateBottomLine(this, S::WebAddress);
+    BottomLine = new TBottomLine(this);
+    BottomLine->SetTitle(S::WebAddress);
     connect(RefreshButton, &QPushButton::clicked, this, [this] { RefreshExternalData(); });
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -136,7 +140,7 @@ bool TOverviewExternalDataForm::event(QEvent* event)
 void TOverviewExternalDataForm::RefreshExternalData()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetWhiteTopMsg(WhiteTop, S::Reading);
+    WhiteTop->SetMsg(S::Reading);
     WhiteTop->repaint();
     OverviewListView->clear();
     SummaryLinesLabel->setText(QStringLiteral("0"));
@@ -146,7 +150,7 @@ void TOverviewExternalDataForm::RefreshExternalData()
     if (Tree && Tree->Root())
         AddExternalDataRows(Tree->Root(), changed);
     OverviewListView->resizeColumnToContents(ColumnNode);
-    SetWhiteTopMsg(WhiteTop, changed > 0 ? S::HasChanged : S::UpToDate);
+    WhiteTop->SetMsg(changed > 0 ? S::HasChanged : S::UpToDate);
     QApplication::restoreOverrideCursor();
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+class TBottomLine;
+class TWhiteTop;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -27,7 +29,7 @@ public:
     // Writes every readable row into its node (one undo step before the first), then recalculates.
     void ApplyExternalData();
 
-    QWidget* WhiteTop = nullptr;
+    TWhiteTop* WhiteTop = nullptr;
     QTreeWidget* OverviewListView = nullptr;
     QGroupBox* SummaryGroupBox = nullptr;
     QLabel* SummaryLinesLabel = nullptr;
@@ -35,7 +37,7 @@ public:
     QPushButton* RefreshButton = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
-    QWidget* BottomLine = nullptr;
+    TBottomLine* BottomLine = nullptr;
 
 protected:
     bool event(QEvent* event) override;

@@ -1,7 +1,6 @@
 #include "app/MessageDialogs.h"
 #include "app/Startup.h"
 #include "app/forms/AboutForm.h"
-#include "app/forms/DialogFrame.h"
 #include "app/forms/EULAForm.h"
 #include "app/forms/ErrorFormUnit.h"
 #include "app/forms/ModalRunner.h"
@@ -14,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include "shared/widgets/WhiteTop.h"
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -60,7 +60,7 @@ TEST(ErrorFormTest, AboutShowsTheVersionAndTheLicenceCanBeCopied)
         << TAboutForm::VersionText().toStdString();
     QString aboutMessage;
     SetModalRunner([&aboutMessage](QDialog& dialog) {
-        aboutMessage = WhiteTopMsg(dynamic_cast<TAboutForm&>(dialog).WhiteTop);
+        aboutMessage = dynamic_cast<TAboutForm&>(dialog).WhiteTop->Msg();
         return int(QDialog::Accepted);
     });
     ShowAboutBox();

@@ -1,12 +1,12 @@
 #include "Component/formula/WorkbookFixtures.h"
 #include "Component/model/TreeBuilder.h"
-#include "app/forms/DialogFrame.h"
 #include "app/forms/OverviewExternalData.h"
 #include "Component/control/DecTree.h"
 
 #include <QLabel>
 #include <QLocale>
 #include <QTreeWidget>
+#include "shared/widgets/WhiteTop.h"
 #include <gtest/gtest.h>
 
 using namespace testtree;
@@ -58,7 +58,7 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
         }
         shown.Lines = form.SummaryLinesLabel->text();
         shown.Changed = form.SummaryChangedLabel->text();
-        shown.Message = WhiteTopMsg(form.WhiteTop);
+        shown.Message = form.WhiteTop->Msg();
         return int(QDialog::Accepted);
     });
     ShowExternalDataOverview(&tree, QString());
@@ -91,7 +91,7 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
     SetOverviewExternalDataRunner([&](TOverviewExternalDataForm& form) {
         form.RefreshExternalData();
         shown.Changed = form.SummaryChangedLabel->text();
-        shown.Message = WhiteTopMsg(form.WhiteTop);
+        shown.Message = form.WhiteTop->Msg();
         return int(QDialog::Rejected);
     });
     ShowExternalDataOverview(&tree, QString());
