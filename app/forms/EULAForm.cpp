@@ -38,8 +38,9 @@ TEULAForm::TEULAForm(QWidget* owner) : QDialog(owner)
     connect(CopyButton, &QPushButton::clicked, this, [this] { CopyButtonClick(); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(12, 0, 12, 8);
+    // The buttons stand on the footer, below its rule.
+    auto* buttons = new QHBoxLayout(BottomLine);
+    buttons->setContentsMargins(12, 18, 12, 8);
     buttons->addWidget(CopyButton);
     buttons->addStretch();
     buttons->addWidget(CloseButton);
@@ -51,7 +52,6 @@ TEULAForm::TEULAForm(QWidget* owner) : QDialog(owner)
     layout->addWidget(WhiteTop);
     layout->addLayout(memo, 1);
     layout->addWidget(BottomLine);
-    layout->addLayout(buttons);
 }
 
 QString TEULAForm::LicenceText()

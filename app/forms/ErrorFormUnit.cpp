@@ -44,8 +44,9 @@ TErrorForm::TErrorForm(QWidget* owner) : QDialog(owner)
     fields->addRow(QStringLiteral("Error Name:"), ExceptionNameEdit);
     fields->addRow(QStringLiteral("Description:"), DescriptionEdit);
     fields->addRow(QStringLiteral("Stack Trace:"), StackTraceMemo);
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(12, 0, 12, 8);
+    // The buttons stand on the footer, below its rule.
+    auto* buttons = new QHBoxLayout(BottomLine);
+    buttons->setContentsMargins(12, 18, 12, 8);
     buttons->addStretch();
     buttons->addWidget(OKButton);
     auto* layout = new QVBoxLayout(this);
@@ -53,7 +54,6 @@ TErrorForm::TErrorForm(QWidget* owner) : QDialog(owner)
     layout->addWidget(WhiteTop);
     layout->addLayout(fields, 1);
     layout->addWidget(BottomLine);
-    layout->addLayout(buttons);
 }
 
 void TErrorForm::ShowExceptionForm(const QString& className, const QString& message,

@@ -24,6 +24,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -177,8 +178,9 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     body->addWidget(nbkDatasourceType, 1, 0, 1, 2);
     body->setColumnStretch(1, 1);
     body->setRowStretch(1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(12, 0, 12, 8);
+    // The buttons stand on the footer, below its rule.
+    auto* buttons = new QHBoxLayout(BottomLine);
+    buttons->setContentsMargins(12, 18, 12, 8);
     buttons->addStretch();
     buttons->addWidget(btnOK);
     buttons->addWidget(btnCancel);
@@ -187,7 +189,6 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     layout->addWidget(WhiteTop);
     layout->addLayout(body, 1);
     layout->addWidget(BottomLine);
-    layout->addLayout(buttons);
 
     ChooseFile = [this](const QString& current) -> QString {
         QFileDialog dialog(this, S::ChooseFileTitle);
@@ -368,11 +369,13 @@ void TImportExternalForm::AutoSizeGridColumns()
     }
     // Resized quietly and laid out once: a header repaints and the view re-lays out after every
     // single resize, which over thousands of columns costs time in the square of their number.
+    // Three pixels as the form asks, and the margins the view keeps around every cell's text.
+    const int margins = 2 * (grdExcelUnnamedCells->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     header->setUpdatesEnabled(false);
     {
         const QSignalBlocker quiet(header);
         for (size_t c = 0; c < widths.size(); ++c)
-            header->resizeSection(int(c), widths[c] + 3);
+            header->resizeSection(int(c), widths[c] + 3 + margins);
     }
     header->setUpdatesEnabled(true);
     grdExcelUnnamedCells->doItemsLayout();

@@ -115,8 +115,9 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(QWidget* owner) : QDialog(o
     body->setContentsMargins(12, 8, 12, 0);
     body->addWidget(OverviewListView, 1);
     body->addLayout(side);
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(12, 0, 12, 8);
+    // The buttons stand on the footer, below its rule.
+    auto* buttons = new QHBoxLayout(BottomLine);
+    buttons->setContentsMargins(12, 18, 12, 8);
     buttons->addStretch();
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
@@ -125,7 +126,6 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(QWidget* owner) : QDialog(o
     layout->addWidget(WhiteTop);
     layout->addLayout(body, 1);
     layout->addWidget(BottomLine);
-    layout->addLayout(buttons);
 }
 
 bool TOverviewExternalDataForm::event(QEvent* event)

@@ -45,7 +45,7 @@ QLabel* ResultPanel(QWidget* parent)
 {
     auto* panel = new QLabel(QStringLiteral("= 0"), parent);
     panel->setFrameShape(QFrame::StyledPanel);
-    panel->setMinimumWidth(120);
+    panel->setMinimumWidth(110);
     return panel;
 }
 
@@ -117,6 +117,9 @@ TEditPayoffForm::TEditPayoffForm(QWidget* owner) : QDialog(owner)
         return result;
     };
 
+    for (QLineEdit* edit : {DirectEdit, PayoffEdit, CostEdit})
+        edit->setMinimumWidth(80);
+    ImportEdit->setMinimumWidth(140);
     auto* grid = new QGridLayout(box);
     grid->addWidget(ValueRadioButton, 0, 0);
     grid->addWidget(DirectEdit, 0, 1, 1, 3);
