@@ -552,8 +552,7 @@ void TMainForm::LoadDocument(const QString& fileName)
     }
     switch (result.Status) {
     case TLoadStatus::Loaded:
-        // Only offered while the external-data overview is part of the program.
-        if (result.HasExternalData && FileExternalDataMenuItem->isEnabled() &&
+        if (result.HasExternalData &&
             MessageDlg(this, AppStrings::ExternalDataQuestion, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes)
             FileExternalDataMenuItem->trigger();
         break;

@@ -3,6 +3,7 @@
 #include "app/forms/ImportExternal.h"
 #include "app/forms/WorkbookGridModel.h"
 #include "Component/formula/FunctionParser.h"
+#include "Component/formula/SpreadsheetConverter.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -196,4 +197,34 @@ TEST_F(ImportExternalTest, TheGridOfAFarCellHoldsOnlyWhatIsStored)
     EXPECT_EQ(model.index(1048575, 16383).data().toString(), "99");
     EXPECT_EQ(model.headerData(16383, Qt::Horizontal).toString(), "XFD");
     EXPECT_EQ(model.headerData(1048575, Qt::Vertical).toString(), "1048576");
+}
+
+TEST_F(ImportExternalTest, AWorkbookThatCannotBeReadSaysWhyAndLeavesTheListsEmpty)
+{
+    TImportExternalForm form;
+    form.SetStep(1);
+    form.cboDatasource->setCurrentIndex(0);
+    form.cboDatasourceClick();
+    form.ChooseFile = [](const QString&) { return Book(); };
+    form.btnExcelChooseFileClick();
+    ASSERT_GT(form.cboExcelNamedCell->count(), 0);
+
+    const QString old = TWorkbook::CanConvertOtherFormats()
+                            ? QString()
+                            : "Microsoft Excel is not installed\r" + TSpreadsheetConverter::MissingMessage();
+    for (const auto& [file, message] : {std::pair<QString, QString>{"garbage.xlsx", "The workbook"},
+                                        std::pair<QString, QString>{"old.xls", old}}) {
+        Messages.clear();
+        form.ChooseFile = [&file](const QString&) { return fixtures::File(file); };
+        form.btnExcelChooseFileClick();
+        if (message.isEmpty())
+            continue; // converted: read like any other workbook
+        ASSERT_EQ(Messages.size(), 1) << file.toStdString();
+        EXPECT_TRUE(Messages[0].startsWith(message)) << Messages[0].toStdString();
+        // Nothing of the workbook read before is left to choose from.
+        EXPECT_EQ(form.cboExcelNamedCell->count(), 0);
+        EXPECT_EQ(form.cboExcelWorksheets->count(), 0);
+        EXPECT_TRUE(form.radExcelRowAndCol->isChecked());
+        EXPECT_EQ(form.Step(), 4);
+    }
 }
