@@ -16,7 +16,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-TAboutForm::TAboutForm(QWidget* parentWindow) : QDialog(parentWindow)
+TAboutForm::TAboutForm(QWidget* parentWindow) : TParentedForm(parentWindow)
 {
     setWindowTitle(QStringLiteral("About Quandrel"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -69,7 +69,7 @@ QString TAboutForm::VersionText()
 bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != WebSiteLabel)
-        return QDialog::eventFilter(watched, event);
+        return TParentedForm::eventFilter(watched, event);
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const auto setColor = [this](const QColor& color) {
         QPalette palette = WebSiteLabel->palette();
@@ -84,7 +84,7 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
         OpenWebSite(ExternalDataStrings::WebAddress);
         QApplication::restoreOverrideCursor();
     }
-    return QDialog::eventFilter(watched, event);
+    return TParentedForm::eventFilter(watched, event);
 }
 
 void ShowAboutBox()

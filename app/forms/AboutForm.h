@@ -1,7 +1,9 @@
 #pragma once
-// The About box: the program's version, the maker's web site and the licence agreement.
+// The About box: the program's version, the maker's web site and the licence agreement. A
+// parented form: given a parent window, it goes away with that window.
 
-#include <QDialog>
+#include "app/ParentedForm.h"
+
 #include <QString>
 #include <functional>
 
@@ -9,7 +11,7 @@ class TWhiteTop;
 class QLabel;
 class QPushButton;
 
-class TAboutForm : public QDialog {
+class TAboutForm : public TParentedForm {
     Q_OBJECT
 public:
     explicit TAboutForm(QWidget* parentWindow = nullptr);

@@ -1,11 +1,12 @@
 #include "app/forms/ImportExternal.h"
 
 #include "app/MessageDialogs.h"
-#include "app/forms/DisplayNumbers.h"
+#include "app/forms/GridNumbers.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "app/forms/WorkbookGridModel.h"
 #include "Component/formula/FunctionParser.h"
 #include "Component/formula/SpreadsheetConverter.h"
+#include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
 #include "shared/widgets/WhiteTop.h"
 
@@ -41,7 +42,7 @@ TImportExternalRunner Runner;
 QString CellValueText(const TCellValue& value, int decimals)
 {
     if (value.IsNumber())
-        return FormatDisplayNumber(value.Number, decimals, true);
+        return FormatGridNumber(value.Number, decimals);
     return value.ToText();
 }
 
@@ -457,9 +458,9 @@ void TImportExternalForm::btnOKClick()
     }
     Reference = ExcelReferenceText(path, cellPart);
     valueText.remove(QLocale().groupSeparator());
-    double number = 0;
+    const std::optional<double> number = ParseLocaleNumber(valueText);
     QString why;
-    if (!ParseDisplayNumber(valueText, number) || !ValueToMoney(number, Value, why))
+    if (!number || !ValueToMoney(*number, Value, why))
         Value = 0;
     accept();
 }

@@ -1,10 +1,10 @@
 #include "app/forms/OverviewExternalData.h"
 
-#include "app/forms/DisplayNumbers.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "Component/control/DecTree.h"
 #include "Component/formula/FunctionParser.h"
 #include "Component/model/DecTreeNode.h"
+#include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
 #include "shared/widgets/WhiteTop.h"
 
@@ -157,6 +157,7 @@ void TOverviewExternalDataForm::RefreshExternalData()
 void TOverviewExternalDataForm::AddExternalDataRows(TDecTreeNode* root, int& changed)
 {
     const int decimals = Tree->Options().CurrencyDecimals;
+    const QLocale locale;
     const QIcon marks[2] = {RowMark(false), RowMark(true)};
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
@@ -171,10 +172,10 @@ void TOverviewExternalDataForm::AddExternalDataRows(TDecTreeNode* root, int& cha
             stack.push_back(node->Children[i]);
         if (!node->PayoffSource.startsWith(S::ImportPrefix))
             continue;
-        const QString oldText = FormatDisplayNumber(double(node->Payoff) / CurrencyScale, decimals, true);
+        const QString oldText = FormatLocaleNumber(double(node->Payoff) / CurrencyScale, decimals, locale);
         QString errorText;
         const TCurrency value = node->GetPayoffValue(FileName, errorText);
-        const QString newText = FormatDisplayNumber(double(value) / CurrencyScale, decimals, true);
+        const QString newText = FormatLocaleNumber(double(value) / CurrencyScale, decimals, locale);
         auto* item = new QTreeWidgetItem;
         item->setText(ColumnOld, oldText);
         item->setText(ColumnNew, errorText.isEmpty() ? newText : errorText);
@@ -204,11 +205,11 @@ void TOverviewExternalDataForm::ApplyExternalData()
         const QTreeWidgetItem* item = OverviewListView->topLevelItem(i);
         QString text = item->text(ColumnNew);
         text.remove(group);
-        double number = 0;
+        const std::optional<double> number = ParseLocaleNumber(text);
         qint64 money = 0;
         QString why;
         // A row that failed shows its reason, which never reads as a number: it is left alone.
-        if (!ParseDisplayNumber(text, number) || !ValueToMoney(number, money, why))
+        if (!number || !ValueToMoney(*number, money, why))
             continue;
         if (!recorded) {
             Tree->UndoManager().SaveState(S::UndoRefresh);

@@ -1,10 +1,10 @@
 #include "app/forms/PayoffMode.h"
 
 #include "app/MessageDialogs.h"
-#include "app/forms/DisplayNumbers.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "Component/formula/FunctionParser.h"
 #include "shared/core/Exceptions.h"
+#include "shared/core/LocaleNumbers.h"
 #include "shared/core/StringHelpers.h"
 
 #include <QApplication>
@@ -53,9 +53,9 @@ QLabel* ResultPanel(QWidget* parent)
 
 bool ReadMoney(const QString& text, qint64& money)
 {
-    double value = 0;
+    const std::optional<double> value = ParseLocaleNumber(text);
     QString why;
-    return ParseDisplayNumber(text, value) && ValueToMoney(value, money, why);
+    return value && ValueToMoney(*value, money, why);
 }
 
 TEditPayoffRunner SetEditPayoffRunner(TEditPayoffRunner runner)
@@ -150,12 +150,14 @@ TEditPayoffForm::TEditPayoffForm(QWidget* owner) : QDialog(owner)
 
 QString TEditPayoffForm::Fixed(qint64 money) const
 {
-    return FormatDisplayNumber(double(money) / 10000.0, Digits, false);
+    QLocale ungrouped;
+    ungrouped.setNumberOptions(ungrouped.numberOptions() | QLocale::OmitGroupSeparator);
+    return FormatLocaleNumber(double(money) / 10000.0, Digits, ungrouped);
 }
 
 QString TEditPayoffForm::Grouped(qint64 money) const
 {
-    return FormatDisplayNumber(double(money) / 10000.0, Digits, true);
+    return FormatLocaleNumber(double(money) / 10000.0, Digits);
 }
 
 void TEditPayoffForm::SplitIntoBenefitAndCost(qint64 money)

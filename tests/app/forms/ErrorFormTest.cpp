@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include "shared/widgets/WhiteTop.h"
@@ -63,9 +64,20 @@ TEST(ErrorFormTest, AboutShowsTheVersionAndTheLicenceCanBeCopied)
         aboutMessage = dynamic_cast<TAboutForm&>(dialog).WhiteTop->Msg();
         return int(QDialog::Accepted);
     });
+    const size_t living = TParentedForm::Instances().size();
     ShowAboutBox();
     SetModalRunner(nullptr);
     EXPECT_EQ(aboutMessage, TAboutForm::VersionText());
+    // Released once the pending events are handled.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(TParentedForm::Instances().size(), living);
+
+    // Given a parent window, it goes when that window closes.
+    QWidget window;
+    QPointer<TAboutForm> about = new TAboutForm(&window);
+    window.show();
+    window.close();
+    EXPECT_TRUE(about.isNull());
 
     QStringList messages;
     SetMessageDlgHook([&messages](QWidget*, const QString& text, TMsgDlgType, int) {
