@@ -197,6 +197,15 @@ TEST_F(ImportExternalTest, TheGridOfAFarCellHoldsOnlyWhatIsStored)
     EXPECT_EQ(model.index(1048575, 16383).data().toString(), "99");
     EXPECT_EQ(model.headerData(16383, Qt::Horizontal).toString(), "XFD");
     EXPECT_EQ(model.headerData(1048575, Qt::Vertical).toString(), "1048576");
+
+    // Of its names only the one single cell is listed: not a range, even of one cell (A1:A1),
+    // nor a cell of another workbook.
+    TImportExternalForm form;
+    form.Decimals = 2;
+    form.SetStep(2);
+    form.ChooseFile = [](const QString&) { return fixtures::File(QStringLiteral("cached.xlsx")); };
+    form.btnExcelChooseFileClick();
+    EXPECT_EQ(Items(form.cboExcelNamedCell), QStringList{"Total: Calc!A1 (Value=3.00)"});
 }
 
 TEST_F(ImportExternalTest, AWorkbookThatCannotBeReadSaysWhyAndLeavesTheListsEmpty)
