@@ -45,6 +45,8 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
     MakeClone(clone, master);
     TDecTreeNode* failing = AddEnd(root, 0, 5);
     failing->PayoffSource = Import("/nowhere/gone.xlsx", "Data$A1");
+    // A failed read compares as 0: with a stored 0 it is no change.
+    AddEnd(root, 0, 0)->PayoffSource = Import("/nowhere/gone.xlsx", "Data$B1");
     AddEnd(root, 0, 3)->PayoffSource = "Income-Cost: 3:0";
     tree.Recalculate();
     const int undoBefore = int(tree.UndoManager().UndoStack().size());
@@ -67,8 +69,9 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
     const QString source = "Excel(\"" + book + "\", \"Data$AB7\")";
     EXPECT_EQ(shown.Rows, QStringList({"12.50 | 12.50 | A | Excel(\"" + book + "\", \"Price\")",
                                        "0.00 | 42.00 | Inner | " + source, "0.00 | 42.00 | Inner | " + source,
-                                       "5.00 | File not found |  | Excel(\"/nowhere/gone.xlsx\", \"Data$A1\")"}));
-    EXPECT_EQ(shown.Lines, "4");
+                                       "5.00 | File not found |  | Excel(\"/nowhere/gone.xlsx\", \"Data$A1\")",
+                                       "0.00 | File not found |  | Excel(\"/nowhere/gone.xlsx\", \"Data$B1\")"}));
+    EXPECT_EQ(shown.Lines, "5");
     EXPECT_EQ(shown.Changed, "3");
     EXPECT_EQ(shown.Message, "External data has been changed. After reviewing click OK to accept the new values.");
 
@@ -88,6 +91,7 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
     tree.Root()->Children[1]->Children[0]->Payoff = 420000;
     tree.Root()->Children[2]->Children[0]->Payoff = 420000;
     tree.Root()->Children[3]->PayoffSource.clear();
+    tree.Root()->Children[4]->PayoffSource.clear();
     SetOverviewExternalDataRunner([&](TOverviewExternalDataForm& form) {
         form.RefreshExternalData();
         shown.Changed = form.SummaryChangedLabel->text();
