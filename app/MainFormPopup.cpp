@@ -2,10 +2,12 @@
 // each time the menu opens, and their commands.
 
 #include "Component/control/DecTree.h"
+#include "Component/draw/TreeLayout.h"
 #include "app/AppStrings.h"
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/NodeCommands.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -31,8 +33,8 @@ void TMainForm::CreatePopupMenu()
     PopupRemoveMenuItem =
         AddAction(PopupMenu, AppStrings::PopupRemove, PopupHintRemove, [this] { PopupRemoveMenuItemClick(); });
     PopupMenu->addSeparator();
-    // The style editor is not part of this program yet.
-    PopupEditNodeTypeStyleMenuItem = AddAction(PopupMenu, AppStrings::PopupEditNodeTypeStyle, QString(), nullptr);
+    PopupEditNodeTypeStyleMenuItem = AddAction(PopupMenu, AppStrings::PopupEditNodeTypeStyle, QString(),
+                                               [this] { PopupEditNodeTypeStyleMenuItemClick(); });
     PopupMenu->addSeparator();
 
     PopupTypeMenu = PopupMenu->addMenu(AppStrings::PopupType);
@@ -81,8 +83,9 @@ void TMainForm::PopupMenuPopup()
     TDecTree* tree = GetTree();
     tree->CloseInlineEditor();
     const TNodeElementType element = tree->SelectionElementType();
+    TDecTreeNode* single = tree->GetSingleSelectedNode();
     const TPopupState s = ComputePopupState(tree->GetSelectedNodes(), element, tree->CanEditSelection(),
-                                            tree->CanDeleteSelection(), false);
+                                            tree->CanDeleteSelection(), single && GetElementStyle(*single, element));
     PopupEditMenuItem->setText(s.EditCaption);
     PopupAddChildMenuItem->setText(s.AddCaption);
     PopupEditMenuItem->setEnabled(s.Edit);
@@ -92,8 +95,7 @@ void TMainForm::PopupMenuPopup()
     PopupMoveDownMenuItem->setEnabled(s.MoveDown);
     PopupRemoveMenuItem->setEnabled(s.Remove);
     PopupTakeOptionMenuItem->setEnabled(s.TakeOption);
-    // Stays disabled until the style editor is part of the program (s.EditNodeTypeStyle).
-    PopupEditNodeTypeStyleMenuItem->setEnabled(false);
+    PopupEditNodeTypeStyleMenuItem->setEnabled(s.EditNodeTypeStyle);
     PopupTakeThisPathMenuItem->setEnabled(s.TakeThisPath);
     PopupTypeMenuItem->setEnabled(s.Type);
     PopupCommentMenuItem->setEnabled(s.Comment);
@@ -245,4 +247,10 @@ void TMainForm::PopupCommentMenuItemClick()
     SaveUndoState(AppStrings::UndoChangeComment);
     node->Comment = result.Text;
     GetTree()->Recalculate();
+}
+
+void TMainForm::PopupEditNodeTypeStyleMenuItemClick()
+{
+    TreePropertiesForm->ShowStyleInTreeProperties(
+        GetElementStyle(*GetSingleSelectedNode(), GetTree()->SelectionElementType()));
 }

@@ -8,12 +8,14 @@
 #include "app/NamedMutex.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/StyleCommands.h"
 #include "app/forms/AboutForm.h"
 #include "app/forms/OverviewExternalData.h"
 #include "app/forms/PayoffMode.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/OptionsFormUnit.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
 
@@ -156,6 +158,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     TDecTree* tree = GetTree();
     tree->installEventFilter(this);
     tree->SetPopupMenu(PopupMenu);
+    TreePropertiesForm = new TTreePropertiesForm(tree, this);
     tree->Dialogs.Confirm = [](QWidget* owner, const QString& text) {
         return MessageDlg(owner, text, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
     };
@@ -163,6 +166,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
         MessageDlg(owner, text, TMsgDlgType::Information, mbOK);
     };
 
+    StyleCommands = new TStyleCommands(this, StylesMenu, StylesDeleteMenuItem, [this] { return GetTree(); }, TStyleCommands::CreateManager());
+    StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
     tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     tree->OnAdvancedEdit = [this](TDecTree* sender, TDecTreeNode* node, TNodeElementType element) {
@@ -284,12 +289,13 @@ void TMainForm::CreateMenus()
     FileSaveAsMenuItem = AddAction(FileMenu, FileSaveAs, QString(), [this] { FileSaveMenuItemClick(true); });
     FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, nullptr);
     FileMenu->addSeparator();
-    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), nullptr);
-    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
+    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), [this] { StyleCommands->FileImportStyleMenuItemClick(); });
+    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), [this] { StyleCommands->FileExportStyleMenuItemClick(); });
     FileMenu->addSeparator();
     FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(),
                                          [this] { ShowExternalDataOverview(GetTree(), FFileName, this); });
-    FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
+    FileTreePropertiesMenuItem =
+        AddAction(FileMenu, FileTreeProperties, QString(), [this] { TreePropertiesForm->ShowTreeProperties(); });
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
     FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);
@@ -310,8 +316,8 @@ void TMainForm::CreateMenus()
 
     StylesMenu = menuBar()->addMenu(AppStrings::StylesMenu);
     StylesMenu->addSeparator();
-    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), nullptr);
-    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), nullptr);
+    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), [this] { StyleCommands->StylesSaveCurrentMenuItemClick(); });
+    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), [this] { StyleCommands->StylesDeleteMenuItemClick(); });
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
     ToolsCheckUpdatesMenuItem = AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), nullptr);
