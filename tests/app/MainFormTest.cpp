@@ -2,6 +2,8 @@
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/Settings.h"
+#include "app/forms/ErrorFormUnit.h"
+#include "app/forms/ModalRunner.h"
 
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -56,6 +59,11 @@ protected:
             }
             return buttons == mbOK ? TModalResult::OK : TModalResult::No;
         });
+        SetModalRunner([this](QDialog& dialog) {
+            auto& form = dynamic_cast<TErrorForm&>(dialog);
+            Errors << form.ExceptionNameEdit->text() + "\r\r" + form.DescriptionEdit->text();
+            return int(QDialog::Accepted);
+        });
         ASSERT_TRUE(Dir.isValid());
     }
 
@@ -63,6 +71,7 @@ protected:
     {
         Form.reset();
         SetMessageDlgHook(nullptr);
+        SetModalRunner(nullptr);
         TSettingsStore::SetApplication(std::move(FPreviousStore));
     }
 
@@ -106,6 +115,7 @@ protected:
         return Form->SaveDocument(true);
     }
 
+    QStringList Errors; // what the error window showed: class name, "\r\r", message
     QString LastMessage() const { return Messages.empty() ? QString() : Messages.back().Text; }
 
     QTemporaryDir Dir;

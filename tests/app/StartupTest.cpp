@@ -1,5 +1,7 @@
 #include "SettingsStoreDump.h"
 #include "app/MessageDialogs.h"
+#include "app/forms/ErrorFormUnit.h"
+#include "app/forms/ModalRunner.h"
 #include "app/Startup.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/IniSettingsStore.h"
@@ -7,6 +9,7 @@
 #include "shared/core/SettingsRegistry.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -147,16 +150,15 @@ namespace {
 struct TErrorBoxes {
     TErrorBoxes()
     {
-        SetMessageDlgHook([this](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
-            Texts << text;
-            EXPECT_EQ(type, TMsgDlgType::Error);
-            EXPECT_EQ(buttons, mbOK);
+        SetModalRunner([this](QDialog& dialog) {
+            auto& form = dynamic_cast<TErrorForm&>(dialog);
+            Texts << form.ExceptionNameEdit->text() + "\r\r" + form.DescriptionEdit->text();
             if (OnShow)
                 OnShow();
-            return TModalResult::OK;
+            return int(QDialog::Accepted);
         });
     }
-    ~TErrorBoxes() { SetMessageDlgHook(nullptr); }
+    ~TErrorBoxes() { SetModalRunner(nullptr); }
     QStringList Texts;
     std::function<void()> OnShow;
 };
