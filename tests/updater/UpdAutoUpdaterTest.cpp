@@ -121,16 +121,14 @@ TEST_F(UpdAutoUpdaterTest, QuestionRedirectAndTheOutcomeMessages)
     updUtils::SetOpenURLHandler(oldHandler);
 
     Updater.ShowMessages = AllShowMessages;
-    const QString caption = QStringLiteral("Application update wizard|");
+    // Errors show a stop box (16), a finding an information box (64); an insecure address only its refusal.
     struct Case {
         QString infoUrl;
         QString event;
-        QString box;
+        QString boxEnd;
     } cases[] = {
-        {Server->Url("/status/404"), "noinfo", caption + "File which contains upgrade information was not found on developer's site.|16"},
-        {"https://127.0.0.1:1/info.txt", "unreachable 127.0.0.1",
-         caption + "Host http://127.0.0.1 unreachable.\n\nPlease check your Internet connection and\ntry to upgrade this "
-                   "software again later.|16"},
+        {Server->Url("/status/404"), "noinfo", "not found on developer's site.|16"},
+        {"https://127.0.0.1:1/info.txt", "unreachable 127.0.0.1", "again later.|16"},
         {Server->Url("/redirect?to=http://127.0.0.1:1/info.txt"), "noinfo", ""},
         {"http://127.0.0.1:1/info.txt", "noinfo", ""},
     };
@@ -143,17 +141,15 @@ TEST_F(UpdAutoUpdaterTest, QuestionRedirectAndTheOutcomeMessages)
         EXPECT_FALSE(Updater.CheckUpdate(true));
         EXPECT_EQ(Events, QStringList{c.event});
         ASSERT_EQ(Boxes.size(), 1);
-        if (!c.box.isEmpty()) {
-            EXPECT_EQ(Boxes[0], c.box);
-        }
+        EXPECT_TRUE(Boxes[0].endsWith(c.boxEnd)) << Boxes[0].toStdString();
     }
     EXPECT_TRUE(Updater.LastProblem().contains(QLatin1String("https")));
     Events.clear();
     Boxes.clear();
     Updater.InfoFileURL = Server->Url(QStringLiteral("/files/info.txt"));
     EXPECT_FALSE(Updater.CheckUpdate(true));
-    EXPECT_EQ(Boxes, QStringList{caption + "Newer version not found. You actually are\nusing most recent version of this "
-                                           "program.|64"});
+    ASSERT_EQ(Boxes.size(), 1);
+    EXPECT_TRUE(Boxes[0].startsWith("Application update wizard|Newer version not found.") && Boxes[0].endsWith("|64"));
 }
 
 TEST_F(UpdAutoUpdaterTest, RestartParameterAndTimerStartedCheck)
