@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 void TDecTreeNode::TakeOption()
@@ -192,13 +194,13 @@ void TDecTreeNode::EvaluateMultiOptionDecision(bool keepSelection, double& min, 
     }
 }
 
-void TDecTreeNode::OptimizeDecisions()
-{
-    // Optimising inside a clone would write through to the master: the master is optimised in
-    // its own place instead.
-    if (!HasChildren() || IsCloneOrInsideClone())
-        return;
+namespace {
 
+using TMasterIndex = std::unordered_map<TGuid, TDecTreeNode*>;
+
+// Bottom-up over the subtree of top, which lies outside every clone.
+void OptimizePass(TDecTreeNode& top)
+{
     // Bottom-up over the subtree. Every optimised (unfixed or fixed) decision ends with a
     // roll-back of its subtree; values depend only on the subtree, and a subtree's marks are final
     // once its top has been optimised, so every node's values can be formed once, in reverse
@@ -213,7 +215,7 @@ void TDecTreeNode::OptimizeDecisions()
         bool Covered;   // a decision on the path from this node down to it (itself included) rolls back
     };
     std::vector<Entry> order;
-    std::vector<std::pair<TDecTreeNode*, int>> stack{{this, -1}};
+    std::vector<std::pair<TDecTreeNode*, int>> stack{{&top, -1}};
     while (!stack.empty()) {
         auto [node, parent] = stack.back();
         stack.pop_back();
@@ -276,4 +278,134 @@ void TDecTreeNode::OptimizeDecisions()
         k.Node->MinValue = k.MinValue;
         k.Node->MaxValue = k.MaxValue;
     }
+}
+
+// The nodes outside clones of the tree by id, when the subtree of top holds a clone with
+// children; else empty.
+TMasterIndex IndexMasters(TDecTreeNode& top)
+{
+    bool any = false;
+    std::vector<TDecTreeNode*> stack{&top};
+    while (!stack.empty() && !any) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        if (n->IsClone()) {
+            any = n->HasChildren();
+            continue;
+        }
+        for (TDecTreeNode* c : n->Children)
+            stack.push_back(c);
+    }
+    TMasterIndex index;
+    if (!any)
+        return index;
+    stack.assign(1, top.GetRoot());
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        index.emplace(n->Id, n);
+        if (!n->IsClone())
+            for (TDecTreeNode* c : n->Children)
+                stack.push_back(c);
+    }
+    return index;
+}
+
+// The masters that the clones below top depend on, followed through the clones inside each
+// master, those that others depend on first.
+std::vector<TDecTreeNode*> MastersInOrder(TDecTreeNode& top, const TMasterIndex& index)
+{
+    std::vector<TDecTreeNode*> order;
+    std::unordered_set<TDecTreeNode*> seen;
+    // Frames: a node whose subtree is still being searched for clones, or (Done) a master to emit.
+    struct Frame {
+        TDecTreeNode* Node;
+        bool Done;
+    };
+    std::vector<Frame> stack{{&top, false}};
+    while (!stack.empty()) {
+        const Frame f = stack.back();
+        stack.pop_back();
+        if (f.Done) {
+            order.push_back(f.Node);
+            continue;
+        }
+        if (f.Node->IsClone()) {
+            const auto m = index.find(f.Node->CloneMasterId);
+            if (m != index.end() && seen.insert(m->second).second) {
+                stack.push_back({m->second, true});
+                stack.push_back({m->second, false});
+            }
+            continue;
+        }
+        for (TDecTreeNode* c : f.Node->Children)
+            stack.push_back({c, false});
+    }
+    return order;
+}
+
+// Gives the copies inside each clone below top the marks of their master's nodes, as the next
+// refresh will, so that the decisions above the clone choose on what it will hold. A copy whose
+// shape no longer matches is left for the refresh.
+void CopyMarksToClones(TDecTreeNode& top, const TMasterIndex& index)
+{
+    std::vector<TDecTreeNode*> stack{&top};
+    std::vector<std::pair<TDecTreeNode*, const TDecTreeNode*>> pairs;
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        if (!n->IsClone()) {
+            for (TDecTreeNode* c : n->Children)
+                stack.push_back(c);
+            continue;
+        }
+        const auto m = index.find(n->CloneMasterId);
+        if (m == index.end())
+            continue;
+        pairs.assign(1, {n, m->second});
+        while (!pairs.empty()) {
+            auto [to, from] = pairs.back();
+            pairs.pop_back();
+            if (to->Children.Count() != from->Children.Count())
+                continue;
+            for (int i = 0; i < to->Children.Count(); ++i) {
+                TDecTreeNode* t = to->Children.begin()[i];
+                const TDecTreeNode* f = from->Children.begin()[i];
+                t->Probability = f->Probability;
+                pairs.push_back({t, f});
+            }
+        }
+    }
+}
+
+bool IsInSubtree(const TDecTreeNode* node, const TDecTreeNode* top)
+{
+    for (; node; node = node->Parent())
+        if (node == top)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void TDecTreeNode::OptimizeDecisions()
+{
+    // Optimising inside a clone would write through to the master: the master is optimised in
+    // its own place instead.
+    if (!HasChildren() || IsCloneOrInsideClone())
+        return;
+    const TMasterIndex masters = IndexMasters(*this);
+    if (masters.empty())
+        return OptimizePass(*this);
+    // A decision above a clone chooses on what the clone will copy, so the masters in this
+    // subtree are optimised first, each after the masters its own clones copy. Masters elsewhere
+    // are left as they stand, and their clones valued on that.
+    for (TDecTreeNode* master : MastersInOrder(*this, masters))
+        if (master != this && IsInSubtree(master, this) && !master->IsInsideClone() && master->HasChildren())
+        {
+            CopyMarksToClones(*master, masters);
+            OptimizePass(*master);
+        }
+    CopyMarksToClones(*this, masters);
+    OptimizePass(*this);
 }

@@ -427,9 +427,9 @@ TEST(Optimize, AClonesMasterKeepsItsOwnChoice)
     root->OptimizeDecisions();
     EXPECT_EQ(m0->Probability, 0);
     EXPECT_EQ(m1->Probability, 100);
-    // The clone's own copies are left for the next refresh.
-    EXPECT_EQ(clone->Children[0]->Probability, 100);
-    EXPECT_EQ(clone->Children[1]->Probability, 0);
+    // The clone's copies take the master's marks, as the next refresh will give them.
+    EXPECT_EQ(clone->Children[0]->Probability, 0);
+    EXPECT_EQ(clone->Children[1]->Probability, 100);
 
     // Optimising inside a clone does nothing at all.
     clone->Children[0]->Probability = 0;
