@@ -2,10 +2,12 @@
 // each time the menu opens, and their commands.
 
 #include "Component/control/DecTree.h"
+#include "Component/model/RollBack.h"
 #include "app/AppStrings.h"
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/NodeCommands.h"
+#include "app/OptimizeReport.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -233,7 +235,9 @@ void TMainForm::PopupOptimizeSubnodeDecisionsMenuItemClick()
     }
     SaveUndoState(AppStrings::UndoFindOptimalPath);
     node->OptimizeDecisions();
+    const int unsolved = CountUnsolvedMultiOptions(*node);
     tree->Recalculate();
+    ReportUnsolvedDecisions(this, unsolved);
 }
 
 void TMainForm::PopupCommentMenuItemClick()

@@ -1,11 +1,13 @@
 #include "app/MainFormUnit.h"
 
 #include "Component/control/DecTree.h"
+#include "Component/model/RollBack.h"
 #include "Component/control/ScrollableDecTree.h"
 #include "Component/draw/NodeStyles.h"
 #include "app/AppStrings.h"
 #include "app/MessageDialogs.h"
 #include "app/NamedMutex.h"
+#include "app/OptimizeReport.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/document/DocumentReader.h"
@@ -661,7 +663,9 @@ void TMainForm::EditOptimizeWholeMenuItemClick()
     }
     SaveUndoState(AppStrings::UndoFindOptimalPath);
     tree->Root()->OptimizeDecisions();
+    const int unsolved = CountUnsolvedMultiOptions(*tree->Root());
     tree->Recalculate();
+    ReportUnsolvedDecisions(this, unsolved);
 }
 
 void TMainForm::ToolsOptionsMenuItemClick()

@@ -176,7 +176,8 @@ TEST(MultiOption, AnUnchangedNodeReusesItsSolveAndAChangedOneSolvesAgain)
     EXPECT_EQ(a->Probability, 100);
     EXPECT_EQ(b->Probability, 0);
     // The same inputs give the remembered sets; new inputs must not.
-    root->SolveMemo->MaxSet = 2; // a planted answer shows whether the memo is used
+    root->SolveMemo->MaxSet.assign(TMultiOptionMemo::MinOptions, 0); // a planted answer shows whether
+    root->SolveMemo->MaxSet[1] = 1;                                   // the memo is used
     root->EvaluateMultiOptionDecision(false, min, max);
     EXPECT_EQ(a->Probability, 0);
     EXPECT_EQ(b->Probability, 100);
@@ -437,43 +438,6 @@ TEST(Optimize, AClonesMasterKeepsItsOwnChoice)
     clone->OptimizeDecisions();
     EXPECT_EQ(clone->Children[0]->Probability, 0);
     EXPECT_EQ(m1->Probability, 100);
-}
-
-TEST(MultiOption, TooManyBudgetedOptionsToSolveCountLikeAClosedDecision)
-{
-    // 2^n subsets: 63 options would never finish, 40 would hold the program for minutes.
-    for (int n : {MaxSolvedOptions + 1, 40, 63, 64}) {
-        SCOPED_TRACE(n);
-        TDecTreeDocument doc;
-        TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
-        root->DecisionMultiBudget = 100;
-        for (int i = 0; i < n; ++i)
-            AddRangeOption(root, -10, 0, 50, 20)->Probability = i % 3 == 0 ? 100 : 0;
-        TDecTreeNode* first = root->Children[0];
-        TDecTreeNode* second = root->Children[1];
-        doc.CalculateValues();
-        const int taken = (n + 2) / 3;
-        EXPECT_EQ(root->ExpectedValue, 10.0 * taken);
-        EXPECT_EQ(root->MinValue, -10.0 * taken);
-        EXPECT_EQ(root->MaxValue, 40.0 * taken);
-        double min = 0, max = 0;
-        root->EvaluateMultiOptionDecision(false, min, max);
-        EXPECT_EQ(min, -10.0 * taken);
-        EXPECT_EQ(max, 40.0 * taken);
-        root->OptimizeDecisions();
-        EXPECT_EQ(first->Probability, 100);
-        EXPECT_EQ(second->Probability, 0);
-        EXPECT_EQ(root->ExpectedValue, 40.0 * taken); // each option takes its best outcome
-        // Without a budget the choice costs one step per option.
-        root->DecisionMultiBudget = -1;
-        root->OptimizeDecisions();
-        EXPECT_EQ(second->Probability, 100);
-        EXPECT_EQ(root->ExpectedValue, 40.0 * n);
-    }
-    TProjectList list;
-    for (int i = 0; i <= MaxSolvedOptions; ++i)
-        list.Add(std::make_unique<TProject>(nullptr, 1, 1, -1));
-    EXPECT_THROW(TMultiOptionFullSolverQuick().Solve(list, 10), ArgumentOutOfRangeException);
 }
 
 TEST(Optimize, AMultiOptionDecisionJudgesAChanceOptionOnItsChoicesBelow)
