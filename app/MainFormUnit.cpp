@@ -406,6 +406,14 @@ void TMainForm::SaveUndoState(const QString& description)
 
 void TMainForm::SetModified(bool value)
 {
+    // Not modified names the present undo position as the one the file holds; undoing past it,
+    // redoing or a new edit after undoing past it all leave that position.
+    FSavedVersion = value ? NoSavedVersion : GetTree()->UndoManager().Version();
+    ShowModified(value);
+}
+
+void TMainForm::ShowModified(bool value)
+{
     FileSaveMenuItem->setEnabled(value);
     FileSaveAsMenuItem->setEnabled(true);
 }
@@ -427,7 +435,7 @@ void TMainForm::UpdateUndoRedoCaptions()
     // The tool buttons share the items' actions; their hints stay the plain ones.
     EditUndoMenuItem->setToolTip(AppStrings::HintUndo);
     EditRedoMenuItem->setToolTip(AppStrings::HintRedo);
-    SetModified(undo.CanUndo());
+    ShowModified(undo.Version() != FSavedVersion);
 }
 
 void TMainForm::SetDocumentFileName(const QString& newName, bool removeOld)

@@ -218,6 +218,10 @@ private:
     TScrollableDecTree* FTreeContainer = nullptr;
     std::unique_ptr<TNamedMutex> FMutex;
     QString FFileName;
+    // The undo position last saved or opened (TUndoManager::Version); none after SetModified(true).
+    static constexpr uint64_t NoSavedVersion = UINT64_MAX;
+    uint64_t FSavedVersion = NoSavedVersion;
+    void ShowModified(bool value);
     TGuid FPendingCloneMaster;
     bool FFirstShow = true;
     QStringList FArguments;
