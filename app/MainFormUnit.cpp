@@ -10,6 +10,7 @@
 #include "app/OptimizeReport.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/StatusPanelLabel.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/OptionsFormUnit.h"
@@ -377,7 +378,7 @@ void TMainForm::CreateStatusBar()
     const QString hints[4] = {AppStrings::HintMinimumPanel, AppStrings::HintCurrentPanel, AppStrings::HintMaximumPanel,
                               QString()};
     for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(captions[i], statusBar());
+        auto* panel = new TStatusPanelLabel(captions[i], statusBar());
         // Hints carry node captions and comments: shown as written, never as markup.
         panel->setTextFormat(Qt::PlainText);
         panel->setAlignment(i < 3 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
@@ -731,11 +732,9 @@ void TMainForm::UpdatePayoffStatusPanels()
     } else {
         texts[0] = texts[1] = texts[2] = AppStrings::NoPayoffPanel;
     }
-    const QFontMetrics metrics(statusBar()->font());
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         StatusPanels[i]->setText(texts[i]);
-        StatusPanels[i]->setFixedWidth(metrics.horizontalAdvance(texts[i]) + 8);
-    }
+    FitPayoffPanels(StatusPanels, width());
 }
 
 void TMainForm::UpdateLevelsButtonImage(int level)
@@ -789,6 +788,8 @@ bool TMainForm::event(QEvent* event)
         StatusPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    if (event->type() == QEvent::Resize)
+        FitPayoffPanels(StatusPanels, width());
     return QMainWindow::event(event);
 }
 
