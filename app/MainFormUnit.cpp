@@ -57,13 +57,12 @@ QString GetLongHint(const QString& hint)
     return bar < 0 ? hint : hint.mid(bar + 1);
 }
 
-QSize InitialWindowSize(const QSize& available, int chromeHeight)
+QSize InitialWindowSize(const QSize& available, int menuHeight)
 {
-    // Never less tree area than the window was designed around, otherwise three quarters of
-    // the screen, so a first start does not open a window too small to draw in.
-    const QSize least(660, 486 + chromeHeight);
-    const QSize wanted = least.expandedTo(QSize(available.width() * 3 / 4, available.height() * 3 / 4));
-    return available.isEmpty() ? wanted : wanted.boundedTo(available);
+    // The size the window was designed at: its client area (everything below the menu bar)
+    // 660 x 486, made smaller only when the screen is.
+    const QSize designed(660, 486 + menuHeight);
+    return available.isEmpty() ? designed : designed.boundedTo(available);
 }
 
 bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now)
@@ -241,9 +240,7 @@ void TMainForm::PlaceOnScreen()
 {
     const QScreen* display = screen();
     const QRect available = display ? display->availableGeometry() : QRect();
-    const int chrome =
-        menuBar()->sizeHint().height() + StandardToolBar->sizeHint().height() + statusBar()->sizeHint().height();
-    resize(InitialWindowSize(available.size(), chrome));
+    resize(InitialWindowSize(available.size(), menuBar()->sizeHint().height()));
     if (!available.isEmpty())
         move(available.center() - QPoint(width() / 2, height() / 2));
 }
@@ -709,8 +706,10 @@ void TMainForm::AskAndCheckForUpdates()
             StartUpdateCheck)
             StartUpdateCheck();
         settings.SaveSettings();
-    } catch (const Exception&) {
-        // Settings that cannot be kept only mean the question comes again; the program starts.
+    } catch (const Exception& e) {
+        // Settings that cannot be kept mean the question comes again: the user is told why, and
+        // the program starts.
+        ShowException(e);
     }
 }
 

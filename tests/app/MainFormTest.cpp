@@ -1008,29 +1008,6 @@ TEST_F(MainFormTest, APaintingFaultIsShownLikeAnyUnexpectedError)
         << Messages[0].Text.toStdString();
 }
 
-TEST(InitialWindowSizeTest, ThreeQuartersOfTheScreenButNeverLessTreeAreaThanDesigned)
-{
-    // A desktop screen: three quarters of it.
-    EXPECT_EQ(InitialWindowSize(QSize(1920, 1040), 80), QSize(1440, 780));
-    // A small screen: the designed tree area wins, as far as the screen allows.
-    EXPECT_EQ(InitialWindowSize(QSize(800, 700), 80), QSize(660, 566));
-    EXPECT_EQ(InitialWindowSize(QSize(640, 480), 80), QSize(640, 480));
-    // No screen known: the designed size.
-    EXPECT_EQ(InitialWindowSize(QSize(), 80), QSize(660, 566));
-}
-
-TEST_F(MainFormTest, TheWindowOpensAtItsScreenSizeWithAtLeastTheDesignedTreeArea)
-{
-    Create();
-    const QRect available = Form->screen()->availableGeometry();
-    Form->show();
-    QCoreApplication::processEvents();
-    EXPECT_GE(Form->centralWidget()->width(), std::min(660, available.width()));
-    EXPECT_GE(Form->centralWidget()->height(), std::min(486, available.height() - 120));
-    EXPECT_GE(Form->width(), available.width() * 3 / 4);
-    EXPECT_TRUE(available.contains(Form->geometry())) << Form->x() << "," << Form->y();
-}
-
 TEST_F(MainFormTest, TheToolBarOffersNoMenuThatWouldHideIt)
 {
     Create();
