@@ -5,6 +5,7 @@
 #include "Component/control/ScrollableDecTree.h"
 #include "Component/draw/NodeStyles.h"
 #include "app/AppStrings.h"
+#include "app/DocumentFileDialog.h"
 #include "app/MessageDialogs.h"
 #include "app/NamedMutex.h"
 #include "app/OptimizeReport.h"
@@ -212,7 +213,7 @@ void TMainForm::DefaultDialogs()
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilter(AppStrings::OpenFilter);
+        SetDocumentFilters(dialog, false);
         dialog.setDefaultSuffix(AppStrings::DocumentExtension);
         if (!FFileName.isEmpty())
             dialog.setDirectory(QFileInfo(FFileName).absolutePath());
@@ -224,7 +225,7 @@ void TMainForm::DefaultDialogs()
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilter(AppStrings::SaveFilter);
+        SetDocumentFilters(dialog, true);
         dialog.setDefaultSuffix(AppStrings::DocumentExtension);
         dialog.selectFile(proposedName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
