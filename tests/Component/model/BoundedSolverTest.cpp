@@ -125,4 +125,20 @@ TEST(BoundedSolver, IsLeftUnsolvedOnlyBeyondItsStepLimit)
         const double first = hard ? double(cost[0] + cost[1]) / 10000 : 0;
         EXPECT_EQ(root->ExpectedValue, hard ? first : (50 + 59) * 5);
     }
+
+    // Sums beyond 64-bit units are counted exhaustively, up to MaxExtendedOptions options.
+    for (const int n : {MaxExtendedOptions, MaxExtendedOptions + 1}) {
+        SCOPED_TRACE(n);
+        TDecTreeDocument doc;
+        TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
+        root->DecisionMultiBudget = 10;
+        for (int i = 0; i < n; ++i)
+            AddEnd(AddChild(root, ntChance, 0, -1), 100, 1e13);
+        doc.CalculateValues();
+        root->OptimizeDecisions();
+        const bool solved = n <= MaxExtendedOptions;
+        EXPECT_EQ(MultiOptionLeftUnsolved(*root), !solved);
+        for (int i = 0; i < n; ++i) // equal options: the first ten
+            EXPECT_EQ(root->Children[i]->Probability, solved && i < 10 ? 100 : 0) << i;
+    }
 }
