@@ -2,12 +2,14 @@
 // each time the menu opens, and their commands.
 
 #include "Component/control/DecTree.h"
+#include "Component/draw/TreeLayout.h"
 #include "Component/model/RollBack.h"
 #include "app/AppStrings.h"
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/NodeCommands.h"
 #include "app/OptimizeReport.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -20,7 +22,7 @@ void TMainForm::CreatePopupMenu()
 
     PopupEditMenuItem = AddAction(PopupMenu, PopupEdit, PopupHintEdit, [this] { PopupEditMenuItemClick(); });
     PopupMenu->setDefaultAction(PopupEditMenuItem);
-    // The advanced payoff editor and the style editor are not part of this program yet.
+    // The advanced payoff editor is not part of this program yet.
     PopupEditPayoffAdvancedMenuItem = AddAction(PopupMenu, AppStrings::PopupEditPayoffAdvanced, QString(), nullptr);
     PopupAddChildMenuItem =
         AddAction(PopupMenu, AppStrings::PopupAddChild, PopupHintAddChild, [this] { PopupAddChildMenuItemClick(); });
@@ -33,7 +35,8 @@ void TMainForm::CreatePopupMenu()
     PopupRemoveMenuItem =
         AddAction(PopupMenu, AppStrings::PopupRemove, PopupHintRemove, [this] { PopupRemoveMenuItemClick(); });
     PopupMenu->addSeparator();
-    PopupEditNodeTypeStyleMenuItem = AddAction(PopupMenu, AppStrings::PopupEditNodeTypeStyle, QString(), nullptr);
+    PopupEditNodeTypeStyleMenuItem = AddAction(PopupMenu, AppStrings::PopupEditNodeTypeStyle, QString(),
+                                               [this] { PopupEditNodeTypeStyleMenuItemClick(); });
     PopupMenu->addSeparator();
 
     PopupTypeMenu = PopupMenu->addMenu(AppStrings::PopupType);
@@ -82,8 +85,9 @@ void TMainForm::PopupMenuPopup()
     TDecTree* tree = GetTree();
     tree->CloseInlineEditor();
     const TNodeElementType element = tree->SelectionElementType();
+    TDecTreeNode* single = tree->GetSingleSelectedNode();
     const TPopupState s = ComputePopupState(tree->GetSelectedNodes(), element, tree->CanEditSelection(),
-                                            tree->CanDeleteSelection(), false);
+                                            tree->CanDeleteSelection(), single && GetElementStyle(*single, element));
     PopupEditMenuItem->setText(s.EditCaption);
     PopupAddChildMenuItem->setText(s.AddCaption);
     PopupEditMenuItem->setEnabled(s.Edit);
@@ -94,8 +98,7 @@ void TMainForm::PopupMenuPopup()
     PopupMoveDownMenuItem->setEnabled(s.MoveDown);
     PopupRemoveMenuItem->setEnabled(s.Remove);
     PopupTakeOptionMenuItem->setEnabled(s.TakeOption);
-    // Stays disabled until the style editor is part of the program (s.EditNodeTypeStyle).
-    PopupEditNodeTypeStyleMenuItem->setEnabled(false);
+    PopupEditNodeTypeStyleMenuItem->setEnabled(s.EditNodeTypeStyle);
     PopupTakeThisPathMenuItem->setEnabled(s.TakeThisPath);
     PopupTypeMenuItem->setEnabled(s.Type);
     PopupCommentMenuItem->setEnabled(s.Comment);
@@ -249,4 +252,10 @@ void TMainForm::PopupCommentMenuItemClick()
     SaveUndoState(AppStrings::UndoChangeComment);
     node->Comment = result.Text;
     GetTree()->Recalculate();
+}
+
+void TMainForm::PopupEditNodeTypeStyleMenuItemClick()
+{
+    TreePropertiesForm->ShowStyleInTreeProperties(
+        GetElementStyle(*GetSingleSelectedNode(), GetTree()->SelectionElementType()));
 }

@@ -12,9 +12,11 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/StatusPanelLabel.h"
+#include "app/StyleCommands.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/OptionsFormUnit.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
 
@@ -156,6 +158,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     TDecTree* tree = GetTree();
     tree->installEventFilter(this);
     tree->SetPopupMenu(PopupMenu);
+    TreePropertiesForm = new TTreePropertiesForm(tree, this);
     tree->Dialogs.Confirm = [](QWidget* owner, const QString& text) {
         return MessageDlg(owner, text, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
     };
@@ -163,6 +166,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
         MessageDlg(owner, text, TMsgDlgType::Information, mbOK);
     };
 
+    StyleCommands = new TStyleCommands(this, StylesMenu, StylesDeleteMenuItem, [this] { return GetTree(); }, TStyleCommands::CreateManager());
+    StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
     tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     // The advanced payoff editor is not part of this program yet; its request changes nothing.
@@ -279,11 +284,12 @@ void TMainForm::CreateMenus()
     FileSaveAsMenuItem = AddAction(FileMenu, FileSaveAs, QString(), [this] { FileSaveMenuItemClick(true); });
     FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, nullptr);
     FileMenu->addSeparator();
-    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), nullptr);
-    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), nullptr);
+    FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), [this] { StyleCommands->FileImportStyleMenuItemClick(); });
+    FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), [this] { StyleCommands->FileExportStyleMenuItemClick(); });
     FileMenu->addSeparator();
     FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
-    FileTreePropertiesMenuItem = AddAction(FileMenu, FileTreeProperties, QString(), nullptr);
+    FileTreePropertiesMenuItem =
+        AddAction(FileMenu, FileTreeProperties, QString(), [this] { TreePropertiesForm->ShowTreeProperties(); });
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
     FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);
@@ -304,8 +310,8 @@ void TMainForm::CreateMenus()
 
     StylesMenu = menuBar()->addMenu(AppStrings::StylesMenu);
     StylesMenu->addSeparator();
-    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), nullptr);
-    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), nullptr);
+    StylesSaveCurrentStyleMenuItem = AddAction(StylesMenu, StylesSaveCurrentStyle, QString(), [this] { StyleCommands->StylesSaveCurrentMenuItemClick(); });
+    StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), [this] { StyleCommands->StylesDeleteMenuItemClick(); });
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
     ToolsCheckUpdatesMenuItem = AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), nullptr);

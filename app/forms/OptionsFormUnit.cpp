@@ -2,11 +2,10 @@
 
 #include "app/Settings.h"
 #include "shared/core/SettingsStore.h"
+#include "shared/widgets/BottomLine.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -45,17 +44,13 @@ TOptionsForm::TOptionsForm(QWidget* owner)
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
 
-    auto* rule = new QFrame(this);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
-    BottomLine = new QLabel(MakerWebAddress, this);
+    BottomLine = new TBottomLine(this);
     BottomLine->setObjectName(QStringLiteral("BottomLine"));
-    BottomLine->setEnabled(false);
+    BottomLine->SetTitle(MakerWebAddress);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl, 1);
     layout->addLayout(buttons);
-    layout->addWidget(rule);
     layout->addWidget(BottomLine);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -4,9 +4,9 @@
 #include <QDialog>
 
 class QCheckBox;
-class QLabel;
 class QPushButton;
 class QTabWidget;
+class TBottomLine;
 class TSettingsStore;
 
 class TOptionsForm : public QDialog {
@@ -20,7 +20,7 @@ public:
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
     // The footer with the maker's web address.
-    QLabel* BottomLine = nullptr;
+    TBottomLine* BottomLine = nullptr;
 
     static const QString MakerWebAddress;
 };

@@ -73,3 +73,7 @@ public:
             throw EAssertionFailed(QStringLiteral("Assertion failure (%1, line %2)")       \
                                        .arg(QStringLiteral(file)).arg(__LINE__));          \
     } while (0)
+
+// A call the object cannot serve in its state (an unknown enumeration value, a negative
+// list position).
+QD_EXCEPTION_CLASS(EInvalidOperation, Exception)

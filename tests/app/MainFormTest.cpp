@@ -181,14 +181,15 @@ TEST_F(MainFormTest, MenusCaptionsShortcutsAndHints)
     EXPECT_EQ(Form->LevelsToolButton->statusTip(), "Expand or collapse nodes based on level");
 
     // Commands whose parts are not in the program yet are there, and disabled.
-    for (QAction* item : {Form->FileExportPictureMenuItem, Form->FileImportStylesMenuItem,
-                          Form->FileExportStyleMenuItem, Form->FileExternalDataMenuItem,
-                          Form->FileTreePropertiesMenuItem, Form->FilePrintMenuItem, Form->EditCopyAsPictureMenuItem,
-                          Form->StylesSaveCurrentStyleMenuItem, Form->ToolsCheckUpdatesMenuItem,
-                          Form->ToolsSendFeedbackMenuItem, Form->HelpAboutMenuItem})
+    for (QAction* item : {Form->FileExportPictureMenuItem, Form->FileExternalDataMenuItem,
+                          Form->FilePrintMenuItem, Form->EditCopyAsPictureMenuItem,
+                          Form->ToolsCheckUpdatesMenuItem, Form->ToolsSendFeedbackMenuItem, Form->HelpAboutMenuItem})
         EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
     for (QAction* item : {Form->FileNewMenuItem, Form->FileOpenMenuItem, Form->EditOptimizeWholeMenuItem,
-                          Form->ToolsOptionsMenuItem, Form->HelpHelpMenuItem, Form->FileExitMenuItem})
+                          Form->FileImportStylesMenuItem, Form->FileExportStyleMenuItem,
+                          Form->StylesSaveCurrentStyleMenuItem,
+                          Form->ToolsOptionsMenuItem, Form->HelpHelpMenuItem, Form->FileExitMenuItem,
+                          Form->FileTreePropertiesMenuItem})
         EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
 }
 
@@ -682,7 +683,7 @@ TEST_F(MainFormTest, PopupIsSetUpForTheSelection)
     EXPECT_TRUE(Form->PopupTakeOptionMenuItem->isEnabled());
     EXPECT_FALSE(Form->PopupTypeMenuItem->isEnabled());
     EXPECT_FALSE(Form->PopupEditPayoffAdvancedMenuItem->isEnabled());
-    EXPECT_FALSE(Form->PopupEditNodeTypeStyleMenuItem->isEnabled());
+    EXPECT_TRUE(Form->PopupEditNodeTypeStyleMenuItem->isEnabled());
 
     Tree()->SelectNode(Root(), htSymbol);
     Form->PopupMenuPopup();

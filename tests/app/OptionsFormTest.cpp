@@ -3,6 +3,7 @@
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsRegistry.h"
+#include "shared/widgets/BottomLine.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -57,7 +58,7 @@ TEST_F(OptionsFormTest, CaptionsAndButtons)
     EXPECT_EQ(form.OKButton->text(), QStringLiteral("OK"));
     EXPECT_TRUE(form.OKButton->isDefault());
     EXPECT_EQ(form.CancelButton->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(form.BottomLine->text(), TOptionsForm::MakerWebAddress);
+    EXPECT_EQ(form.BottomLine->Title(), TOptionsForm::MakerWebAddress);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
 }

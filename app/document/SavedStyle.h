@@ -1,0 +1,53 @@
+#pragma once
+// One saved drawing style: a "*.qdns" file whose root element StyleStates carries the style's
+// Name, Description and Author and the four style states. Nothing is cached: every question
+// reads the file again, so a file changed on disk shows at once.
+
+#include <QString>
+#include <memory>
+#include <pugixml.hpp>
+
+class TSavedStyles;
+
+class TSavedStyle {
+public:
+    // What the menu shows of a style.
+    struct TInfo {
+        QString Name;
+        QString Description;
+    };
+
+    TSavedStyle(QString fileName, TSavedStyles& owner) : FFileName(std::move(fileName)), FOwner(owner) {}
+
+    const QString& FileName() const { return FFileName; }
+    TSavedStyles& Owner() const { return FOwner; }
+    // The file name without folder and extension.
+    QString BaseName() const;
+
+    // The root's Name attribute, else the file name without folder and extension. A file that
+    // cannot be read is listed under its file name.
+    QString GetName() const;
+    // The root's Description attribute; empty when there is none or the file cannot be read.
+    QString GetDescription() const;
+    // Name and description from one reading of the file.
+    TInfo ReadInfo() const;
+    // The parsed file; raises IOException "Error loading Style file: ..." when it cannot be read
+    // or parsed.
+    std::unique_ptr<pugi::xml_document> OpenDocument() const;
+    // Creates the file's folder with its missing parents, then writes the document; the file is
+    // replaced only once the new content is written whole.
+    void Save(pugi::xml_document& document) const;
+    // Deletes the file when it exists, then removes this style from its list (which frees it).
+    void Delete();
+
+private:
+    QString FFileName;
+    TSavedStyles& FOwner;
+};
+
+// Parses a style or document file; raises IOException "Error loading Style file: ..." when it
+// cannot be read or is not well-formed XML.
+std::unique_ptr<pugi::xml_document> LoadStyleDocument(const QString& fileName);
+// Writes the document indented by two blanks, in UTF-8 with its declaration, replacing the file
+// only once the new content is written whole; raises IOException on failure.
+void WriteStyleDocument(pugi::xml_document& document, const QString& fileName);
