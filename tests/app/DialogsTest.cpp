@@ -1,7 +1,10 @@
 #include "app/DocumentFileDialog.h"
 #include "app/forms/OptionsFormUnit.h"
+#include "app/forms/SaveNewStyleFormUnit.h"
+#include "app/forms/TreePropertiesFormUnit.h"
 
 #include "Component/control/EditDueDateForm.h"
+#include "Component/control/ScrollableDecTree.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -12,7 +15,10 @@ TEST(DialogsTest, FixedDialogsHaveNeitherSizingNorMinimiseOrMaximise)
 {
     TOptionsForm options;
     TEditDueDateForm dueDate;
-    for (QDialog* dialog : {static_cast<QDialog*>(&options), static_cast<QDialog*>(&dueDate)}) {
+    TSaveNewStyleForm saveStyle;
+    TScrollableDecTree box;
+    TTreePropertiesForm properties(box.Tree(), nullptr);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&options, &dueDate, &saveStyle, &properties}) {
         SCOPED_TRACE(dialog->windowTitle().toStdString());
         dialog->show();
         const Qt::WindowFlags flags = dialog->windowFlags();
