@@ -1,89 +1,48 @@
-#include "app/MainFormUnit.h"
-#include "app/MessageDialogs.h"
+#include "support/MainWindowHarness.h"
 
 #include "Component/control/DecTree.h"
 #include "Component/model/TreeBuilder.h"
-#include "shared/core/MemorySettingsStore.h"
+#include "app/StatusPanelLabel.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTest>
 #include <gtest/gtest.h>
 
-using namespace testtree;
-
-namespace {
-
-class StatusBarTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        FPreviousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
-        SetMessageDlgHook([](QWidget*, const QString&, TMsgDlgType, int) { return TModalResult::OK; });
-        Form = std::make_unique<TMainForm>(QStringList());
-    }
-
-    void TearDown() override
-    {
-        Form.reset();
-        SetMessageDlgHook(nullptr);
-        TSettingsStore::SetApplication(std::move(FPreviousStore));
-    }
-
-    void Settle()
-    {
-        for (int i = 0; i < 3; ++i)
-            QApplication::processEvents();
-    }
-
-    std::unique_ptr<TMainForm> Form;
-
-private:
-    std::unique_ptr<TSettingsStore> FPreviousStore;
-};
-
-} // namespace
-
-TEST_F(StatusBarTest, AHintWithLineBreaksKeepsTheBarOneLineHigh)
+TEST(StatusBarTest, OneLineHighAndPanelsSideBySideAtEveryWidth)
 {
-    Form->show();
-    Settle();
-    const int height = Form->statusBar()->height();
-    const QRect tree = Form->centralWidget()->geometry();
-    Form->StatusPanels[3]->setText(QStringLiteral("first line\nsecond line\nthird line\n"));
-    Settle();
-    EXPECT_EQ(Form->statusBar()->height(), height);
-    EXPECT_EQ(Form->centralWidget()->geometry(), tree);
-    EXPECT_LE(Form->StatusPanels[3]->sizeHint().height(), Form->StatusPanels[0]->sizeHint().height());
-}
-
-TEST_F(StatusBarTest, PayoffPanelsStaySideBySideAtEveryWidth)
-{
-    // Payoffs with long texts, at the designed width and at the least the window allows.
-    TDecTree* tree = Form->GetTree();
-    tree->UndoManager().SaveState(QStringLiteral("Add subnodes"));
-    AddEnd(tree->Root(), 100, -123456789.12);
-    AddEnd(tree->Root(), 0, 987654321.98);
+    TMainWindowHarness h;
+    TMainForm& form = *h.Form;
+    TDecTree* tree = form.GetTree();
+    testtree::AddEnd(tree->Root(), 100, -123456789.12);
+    testtree::AddEnd(tree->Root(), 0, 987654321.98);
     tree->Recalculate();
-    Form->show();
-    for (int width : {660, Form->minimumWidth()}) {
+    form.show();
+    QApplication::processEvents();
+    // A hint with line breaks neither grows the bar nor moves the tree.
+    const int height = form.statusBar()->height();
+    const QRect area = form.centralWidget()->geometry();
+    form.StatusPanels[3]->setText(QStringLiteral("first line\nsecond line\nthird line\n"));
+    QApplication::processEvents();
+    EXPECT_EQ(form.statusBar()->height(), height);
+    EXPECT_EQ(form.centralWidget()->geometry(), area);
+    EXPECT_EQ(static_cast<TStatusPanelLabel*>(form.StatusPanels[3])->ShownText(),
+              QStringLiteral("first line second line third line "));
+
+    for (int width : {660, form.minimumWidth()}) {
         SCOPED_TRACE(width);
-        Form->resize(width, 300);
-        Settle();
-        const QRect bar = Form->statusBar()->rect();
+        form.resize(width, 300);
+        QApplication::processEvents();
         int previousRight = -1;
-        for (int i = 0; i < 4; ++i) {
-            const QRect r = Form->StatusPanels[i]->geometry();
-            EXPECT_GT(r.left(), previousRight) << "panel " << i;
-            EXPECT_LE(r.right(), bar.right()) << "panel " << i;
-            EXPECT_GE(r.width(), 30) << "panel " << i;
+        for (QLabel* panel : form.StatusPanels) {
+            const QRect r = panel->geometry();
+            EXPECT_GT(r.left(), previousRight);
+            EXPECT_LE(r.right(), form.statusBar()->rect().right());
+            EXPECT_GE(r.width(), 30);
             previousRight = r.right();
         }
-        if (width == 660) { // wide enough: each panel holds its whole text
-            for (int i = 0; i < 3; ++i)
-                EXPECT_EQ(Form->StatusPanels[i]->width(),
-                          Form->StatusPanels[i]->fontMetrics().horizontalAdvance(Form->StatusPanels[i]->text()) + 8);
-        }
+        for (int i = 0; width == 660 && i < 3; ++i) // room enough: each holds its whole text
+            EXPECT_EQ(form.StatusPanels[i]->width(),
+                      form.StatusPanels[i]->fontMetrics().horizontalAdvance(form.StatusPanels[i]->text()) + 8);
     }
 }
