@@ -1,13 +1,10 @@
 #include "Component/model/DecTreeDocument.h"
-#include "TreeBuilder.h"
 #include "bench/support/RandomTree.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
-
-using namespace testtree;
 
 namespace {
 
@@ -40,25 +37,6 @@ std::vector<double> Marks(const std::vector<TDecTreeNode*>& nodes)
 }
 
 } // namespace
-
-TEST(OptimizeClones, ADecisionOverAMasterAndItsCloneChoosesOnTheMastersNewChoice)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* master = AddChild(root, ntDecision, 100, 0);
-    AddEnd(master, 100, 10);
-    AddEnd(master, 0, 100);
-    TDecTreeNode* clone = AddChild(root, ntDecision, 0, 10);
-    MakeClone(clone, master);
-    Recalculate(doc);
-    root->OptimizeDecisions();
-    Recalculate(doc);
-    EXPECT_EQ(clone->Probability, 100);
-    EXPECT_EQ(root->ExpectedValue, 110);
-    const auto before = Marks(OutsideClones(root));
-    root->OptimizeDecisions();
-    EXPECT_EQ(Marks(OutsideClones(root)), before);
-}
 
 TEST(OptimizeClones, OneRunReachesTheBestValueOnRandomTreesWithClones)
 {
