@@ -13,12 +13,16 @@
 #include "app/Startup.h"
 #include "app/StatusPanelLabel.h"
 #include "app/StyleCommands.h"
+#include "app/TreePictures.h"
+#include "app/UpdateCheck.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
+#include "app/forms/FeedbackFormUnit.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/RecentFileList.h"
+#include "updater/UpdAutoUpdater.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -197,6 +201,8 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     RecentFileList->SetRegKey(TSettings::RegistryKey);
     RecentFileList->Initialize();
 
+    AutoUpdater = CreateAppUpdater(this);
+    StartUpdateCheck = [this] { AutoUpdater->CheckUpdate(false); };
     AskAndCheckForUpdates();
 }
 
@@ -282,7 +288,7 @@ void TMainForm::CreateMenus()
     FileSaveMenuItem = AddAction(FileMenu, FileSave, HintSave, [this] { FileSaveMenuItemClick(false); });
     FileSaveMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     FileSaveAsMenuItem = AddAction(FileMenu, FileSaveAs, QString(), [this] { FileSaveMenuItemClick(true); });
-    FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, nullptr);
+    FileExportPictureMenuItem = AddAction(FileMenu, FileExportPicture, HintExportPicture, [this] { ExportTreePicture(*GetTree(), this); });
     FileMenu->addSeparator();
     FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), [this] { StyleCommands->FileImportStyleMenuItemClick(); });
     FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), [this] { StyleCommands->FileExportStyleMenuItemClick(); });
@@ -292,7 +298,7 @@ void TMainForm::CreateMenus()
         AddAction(FileMenu, FileTreeProperties, QString(), [this] { TreePropertiesForm->ShowTreeProperties(); });
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
     FileMenu->addSeparator();
-    FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, nullptr);
+    FilePrintMenuItem = AddAction(FileMenu, FilePrint, HintPrint, [this] { PrintTree(this, *GetTree()); });
     FilePrintMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     FileMenu->addSeparator();
     FileExitMenuItem = AddAction(FileMenu, FileExit, QString(), [this] { close(); });
@@ -303,7 +309,7 @@ void TMainForm::CreateMenus()
     EditRedoMenuItem = AddAction(EditMenu, AppStrings::EditRedo, HintRedo, [this] { EditRedoMenuItemClick(); });
     EditRedoMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
     EditMenu->addSeparator()->setVisible(false);
-    EditCopyAsPictureMenuItem = AddAction(EditMenu, EditCopyAsPicture, HintCopyPicture, nullptr);
+    EditCopyAsPictureMenuItem = AddAction(EditMenu, EditCopyAsPicture, HintCopyPicture, [this] { CopyTreePicture(*GetTree()); });
     EditMenu->addSeparator();
     EditOptimizeWholeMenuItem =
         AddAction(EditMenu, EditOptimizeDecisions, HintOptimizeDecisions, [this] { EditOptimizeWholeMenuItemClick(); });
@@ -314,8 +320,9 @@ void TMainForm::CreateMenus()
     StylesDeleteMenuItem = AddAction(StylesMenu, StylesDeleteStyles, QString(), [this] { StyleCommands->StylesDeleteMenuItemClick(); });
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
-    ToolsCheckUpdatesMenuItem = AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), nullptr);
-    ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), nullptr);
+    ToolsCheckUpdatesMenuItem =
+        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { CheckForUpdatesNow(*AutoUpdater); });
+    ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), [this] { ShowFeedbackForm(this); });
     ToolsMenu->addSeparator();
     ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });
 

@@ -33,6 +33,7 @@ class TNamedMutex;
 class TScrollableDecTree;
 class TStyleCommands;
 class TTreePropertiesForm;
+class TupdAutoUpdater;
 struct TTreeOptions;
 
 // Fills the currency fields of the view settings from a locale (the user's by default): symbol,
@@ -95,8 +96,9 @@ public:
     std::function<void(const QString& path)> OpenHelpFile;
     // The help file: "Quandrel.chm" in the program's folder.
     QString HelpFileName;
-    // Starts a background update check; none is wired while the program has no updater.
+    // Starts a background update check.
     std::function<void()> StartUpdateCheck;
+    std::unique_ptr<TupdAutoUpdater> AutoUpdater;
 
     // ---- Commands ----
     void FileNewMenuItemClick();

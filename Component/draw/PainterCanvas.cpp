@@ -6,6 +6,7 @@
 #include "shared/core/Exceptions.h"
 
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -510,7 +511,13 @@ void TPainterCanvas::Draw(int32_t x, int32_t y, const QImage& image)
 QRect TPainterCanvas::VisibleArea() const
 {
     QRect area(-(1 << 22), -(1 << 22), 1 << 23, 1 << 23);
-    if (const QPaintDevice* device = FPainter->device()) {
+    // The device transform leads to the engine's device, which on a scaled screen (or when a
+    // widget is rendered into a scaled image) holds more pixels than the widget painted on:
+    // measured on the widget, a scaled drawing would lose everything right of and below its
+    // first part.
+    const QPaintEngine* engine = FPainter->paintEngine();
+    const QPaintDevice* device = engine && engine->paintDevice() ? engine->paintDevice() : FPainter->device();
+    if (device) {
         bool invertible = false;
         const QTransform inverse = FPainter->deviceTransform().inverted(&invertible);
         if (invertible)

@@ -1,0 +1,91 @@
+#include "app/ExportBitmap.h"
+
+#include "app/MessageDialogs.h"
+#include "shared/core/Exceptions.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+
+namespace {
+
+TSavePictureDialogHook& DialogHook()
+{
+    static TSavePictureDialogHook hook;
+    return hook;
+}
+
+// The hourglass while a picture is made, put back however the work ends.
+struct TWaitCursor {
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+QString AskFileName(QWidget* parent)
+{
+    const QString filter = PictureFileFilter();
+    constexpr int GifFilter = 3;
+    const QString defaultExt = QStringLiteral("gif");
+    if (DialogHook())
+        return DialogHook()(parent, filter, GifFilter, defaultExt);
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filter.split(QStringLiteral(";;")));
+    dialog.selectNameFilter(dialog.nameFilters().value(GifFilter));
+    dialog.setDefaultSuffix(defaultExt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString PictureFileFilter()
+{
+    return QStringLiteral("Windows Bitmap (*.bmp);;JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;"
+                          "GIF File (*.gif);;Enhanced Metafile (*.emf);;Metafile (*.wmf);;All files (*)");
+}
+
+TSavePictureDialogHook SetSavePictureDialogHook(TSavePictureDialogHook hook)
+{
+    std::swap(DialogHook(), hook);
+    return hook;
+}
+
+void CopyPictureToClipboard(int width, int height, const TPaintPicture& paint)
+{
+    TWaitCursor wait;
+    CheckPictureSize(TPictureFormat::Emf, width, height);
+    auto data = std::make_unique<QMimeData>();
+    data->setImageData(PaintPictureImage(width, height, paint));
+    const QByteArray emf = PaintMetafile(width, height, TMetafileKind::Enhanced, paint);
+    data->setData(QStringLiteral("image/emf"), emf);
+    data->setData(QStringLiteral("image/x-emf"), emf);
+    QGuiApplication::clipboard()->setMimeData(data.release());
+}
+
+void ExportPicture(int width, int height, const TPaintPicture& paint, QWidget* parent)
+{
+    QString fileName = AskFileName(parent);
+    if (fileName.isEmpty())
+        return;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".gif");
+    QString failure;
+    {
+        TWaitCursor wait;
+        try {
+            WritePictureFile(fileName, width, height, paint);
+        } catch (const Exception& e) {
+            failure = e.Message();
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("There is not enough memory for a picture of %1 x %2 pixels.").arg(width).arg(height);
+        }
+    }
+    if (!failure.isEmpty())
+        MessageDlg(parent, failure, TMsgDlgType::Error, mbOK);
+}

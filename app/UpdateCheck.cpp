@@ -1,0 +1,59 @@
+#include "app/UpdateCheck.h"
+
+#include "app/MessageDialogs.h"
+#include "app/Settings.h"
+#include "shared/core/Exceptions.h"
+#include "shared/core/StringHelpers.h"
+#include "updater/UpdAutoUpdater.h"
+
+#include <QDesktopServices>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#ifndef QD_UPDATE_INFO_URL
+#define QD_UPDATE_INFO_URL "https://www.orvanta.com/quandrel/update/quandrel.txt"
+#endif
+
+std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
+{
+    auto updater = std::make_unique<TupdAutoUpdater>();
+    updater->VersionControl = TupdAutoUpdaterVersionControl::byNumber;
+    updater->VersionNumber = GetProgramVersion(3);
+    updater->SetRestartParams(QString());
+    updater->Wizard.HideFileLocation = true;
+    updater->SetLanguage(TupdAutoUpdaterLanguage::wlEnglish);
+    updater->SetAutoCheck(false);
+    updater->InfoFileURL = QStringLiteral(QD_UPDATE_INFO_URL);
+
+    updater->OnNoUpdateAvailable = [](TupdAutoUpdater*) {
+        try {
+            TSettings settings;
+            settings.LastUpdateCheck = DateTime::Now();
+            settings.SaveSettings();
+        } catch (const Exception&) {
+            // Not kept: the next start simply checks again.
+        }
+    };
+    QPointer<QWidget> owner(window);
+    updater->MessageBox = [owner](const QString&, const QString& text, int flags) {
+        TMsgDlgType type = TMsgDlgType::Information;
+        switch (flags & 0xF0) {
+        case updMsgBox::IconError: type = TMsgDlgType::Error; break;
+        case updMsgBox::IconQuestion: type = TMsgDlgType::Confirmation; break;
+        case updMsgBox::IconWarning: type = TMsgDlgType::Warning; break;
+        default: break;
+        }
+        const bool yesNo = (flags & 0x0F) == updMsgBox::YesNo;
+        const TModalResult answer = MessageDlg(owner, text, type, yesNo ? mbYesNo : mbOK);
+        return answer == TModalResult::Yes ? updMsgBox::IdYes : answer == TModalResult::No ? updMsgBox::IdNo : updMsgBox::IdOK;
+    };
+    updUtils::SetOpenURLHandler([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
+    return updater;
+}
+
+void CheckForUpdatesNow(TupdAutoUpdater& updater)
+{
+    updater.ShowMessages = AllShowMessages;
+    updater.CheckUpdate(false);
+}

@@ -1,0 +1,178 @@
+#include "app/forms/FeedbackFormUnit.h"
+
+#include "app/FeedbackService.h"
+#include "app/MessageDialogs.h"
+#include "app/forms/OptionsFormUnit.h"
+#include "shared/core/StringHelpers.h"
+#include "shared/widgets/BottomLine.h"
+#include "shared/widgets/WhiteTop.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const TColor Maroon = 0x000080;
+
+} // namespace
+
+TFeedbackForm::TFeedbackForm(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("FeedbackForm"));
+    setWindowTitle(QStringLiteral("Send Feedback"));
+
+    WhiteTop = new TWhiteTop(this);
+    WhiteTop->SetTitle(QStringLiteral("Send Feedback"));
+    WhiteTop->SetMsg(QStringLiteral("Here you can upload suggestions or bugreports to the Orvanta team."));
+    WhiteTop->SetTitleColor(Maroon);
+
+    TypeLabel = new QLabel(QStringLiteral("Type:"), this);
+    TypeComboBox = new QComboBox(this);
+    TypeComboBox->addItems({QStringLiteral("Bug"), QStringLiteral("Feature"), QStringLiteral("Improvement")});
+    TypeComboBox->setCurrentIndex(2);
+    DescriptionLabel = new QLabel(QStringLiteral("Description:"), this);
+    DescriptionMemo = new QPlainTextEdit(this);
+    NameLabel = new QLabel(QStringLiteral("Name:"), this);
+    NameEdit = new QLineEdit(this);
+    EMailAddressLabel = new QLabel(QStringLiteral("E-Mail adress:"), this);
+    EMailAddressEdit = new QLineEdit(this);
+    PrivacyLabel = new QLabel(QStringLiteral("We will never sell or share your e-mail address or your name, period."), this);
+    AnonymousCheckBox = new QCheckBox(QStringLiteral("Send anonymously anyway"), this);
+    SendButton = new QPushButton(QStringLiteral("Send"), this);
+    SendButton->setDefault(true);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    BottomLine = new TBottomLine(this);
+    BottomLine->SetTitle(TOptionsForm::MakerWebAddress);
+    TypeLabel->setBuddy(TypeComboBox);
+    DescriptionLabel->setBuddy(DescriptionMemo);
+    NameLabel->setBuddy(NameEdit);
+    EMailAddressLabel->setBuddy(EMailAddressEdit);
+
+    connect(AnonymousCheckBox, &QCheckBox::toggled, this, [this] { AnonymousCheckBoxClick(); });
+    connect(SendButton, &QPushButton::clicked, this, [this] { SendButtonClick(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(TypeLabel, 0, 0);
+    grid->addWidget(TypeComboBox, 0, 1, Qt::AlignLeft);
+    grid->addWidget(DescriptionLabel, 1, 0, Qt::AlignTop);
+    grid->addWidget(DescriptionMemo, 1, 1);
+    grid->addWidget(NameLabel, 2, 0);
+    grid->addWidget(NameEdit, 2, 1);
+    grid->addWidget(EMailAddressLabel, 3, 0);
+    grid->addWidget(EMailAddressEdit, 3, 1);
+    grid->addWidget(PrivacyLabel, 4, 1);
+    grid->addWidget(AnonymousCheckBox, 5, 1);
+    grid->setRowStretch(1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(SendButton);
+    buttons->addWidget(CancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(WhiteTop);
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(12, 8, 12, 0);
+    body->addLayout(grid, 1);
+    body->addLayout(buttons);
+    layout->addLayout(body, 1);
+    layout->addWidget(BottomLine);
+    resize(460, 420);
+}
+
+void TFeedbackForm::AnonymousCheckBoxClick()
+{
+    const bool named = !AnonymousCheckBox->isChecked();
+    EMailAddressLabel->setEnabled(named);
+    EMailAddressEdit->setEnabled(named);
+    NameLabel->setEnabled(named);
+    NameEdit->setEnabled(named);
+}
+
+void TFeedbackForm::SendButtonClick()
+{
+    // A memo holding only a line break still holds a line.
+    if (DescriptionMemo->toPlainText().isEmpty()) {
+        MessageDlg(this, QStringLiteral("Please enter a description"), TMsgDlgType::Information, mbOK);
+        return;
+    }
+    const bool anonymous = AnonymousCheckBox->isChecked();
+    if (!anonymous) {
+        const QString email = EMailAddressEdit->text().trimmed();
+        const QString name = email.isEmpty() ? QString() : NameEdit->text().trimmed();
+        if (email.isEmpty() || name.isEmpty()) {
+            MessageDlg(this, QStringLiteral("Please enter your Name and E-Mail address or send anonymously"),
+                       TMsgDlgType::Information, mbOK);
+            return;
+        }
+    } else if (MessageDlg(this,
+                          QStringLiteral("You have chosen to send the report anonymously. Eventhough we will still "
+                                         "process your report please keep in mind that we can not reply to you.") +
+                              QStringLiteral("\r\r") +
+                              QStringLiteral("Are you really sure you wish to send anonymously?"),
+                          TMsgDlgType::Confirmation, mbYesNo) != TModalResult::Yes) {
+        return;
+    }
+    QString version = GetProgramVersion(4);
+    if (IsPreReleaseBuild())
+        version += QStringLiteral(" beta");
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool sent = false;
+    QString failure;
+    try {
+        auto service = GetFeedbackServiceSoap(false, ServiceAddress);
+        service->CAFile = ServiceCAFile;
+        service->Feedback(QStringLiteral("Quandrel"), version, TypeComboBox->currentText(),
+                          DescriptionMemo->toPlainText().trimmed(),
+                          anonymous ? QString() : EMailAddressEdit->text().trimmed(),
+                          anonymous ? QString() : NameEdit->text().trimmed());
+        sent = true;
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    QApplication::restoreOverrideCursor();
+    if (!sent) {
+        MessageDlg(this,
+                   QStringLiteral("There was an error sending the feedback report to the Orvanta server: ") +
+                       QStringLiteral("\r\r") + failure,
+                   TMsgDlgType::Warning, mbOK);
+        return;
+    }
+    MessageDlg(this,
+               QStringLiteral("Your feedback has been posted to our server and will be processed soon.") +
+                   QStringLiteral("\r\r") + QStringLiteral("Thank you"),
+               TMsgDlgType::Information, mbOK);
+    accept();
+}
+
+void TFeedbackForm::CancelButtonClick()
+{
+    if (!DescriptionMemo->toPlainText().isEmpty() &&
+        MessageDlg(this, QStringLiteral("Are you sure you want to cancel the report?"), TMsgDlgType::Confirmation,
+                   mbOK | mbCancel) != TModalResult::OK)
+        return;
+    QDialog::reject();
+}
+
+void TFeedbackForm::reject()
+{
+    // Escape and the window's close button go the way of the cancel button.
+    CancelButtonClick();
+}
+
+void ShowFeedbackForm(QWidget* owner)
+{
+    TFeedbackForm form(owner);
+    form.exec();
+}

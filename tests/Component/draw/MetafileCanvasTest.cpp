@@ -1,0 +1,94 @@
+#include "Component/draw/MetafileCanvas.h"
+
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+namespace {
+
+uint32_t U32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<uint32_t>(b.constData() + at); }
+uint16_t U16(const QByteArray& b, qsizetype at) { return qFromLittleEndian<uint16_t>(b.constData() + at); }
+int16_t I16(const QByteArray& b, qsizetype at) { return qFromLittleEndian<int16_t>(b.constData() + at); }
+
+void DrawSome(TCanvas& canvas, int width, int height)
+{
+    canvas.Brush.Color = 0x000000FF;
+    canvas.FillRect(QRect(0, 0, width / 2, height / 2));
+    canvas.PushClipRect(QRect(0, 0, width, height / 3));
+    canvas.Rectangle(QRect(10, 10, 30, 20));
+    canvas.TextOut(5, 5, QStringLiteral("Payoff"));
+    canvas.PopClipRect();
+    canvas.MoveTo(QPoint(0, 0));
+    canvas.LineTo(QPoint(width - 1, height - 1));
+    canvas.GradientFillTriangle({TTriVertex::FromColor(60, 10, 0x00FFFFFF), TTriVertex::FromColor(20, 30, 0x00808080),
+                                 TTriVertex::FromColor(60, 50, 0x00000000)});
+    QImage glyph(9, 9, QImage::Format_RGB32);
+    glyph.fill(Qt::green);
+    canvas.Draw(width - 20, height - 20, glyph);
+}
+
+// Walks the records: their count and the type of the last, or -1 when a size is broken.
+std::pair<int, int> WalkRecords(const QByteArray& file, qsizetype from, bool enhanced)
+{
+    int count = 0, last = -1;
+    for (qsizetype at = from; at < file.size(); ++count) {
+        const qsizetype size = enhanced ? U32(file, at + 4) : qsizetype(U32(file, at)) * 2;
+        last = enhanced ? int(U32(file, at)) : int(U16(file, at + 4));
+        if (size < (enhanced ? 8 : 6) || at + size > file.size())
+            return {count, -1};
+        at += size;
+    }
+    return {count, last};
+}
+
+} // namespace
+
+TEST(MetafileCanvasTest, EnhancedFileIsWholeAtFullSize)
+{
+    for (const QSize size : {QSize(200, 100), QSize(300, 70000)}) {
+        TMetafileCanvas canvas(size.width(), size.height(), TMetafileKind::Enhanced);
+        DrawSome(canvas, size.width(), size.height());
+        const QByteArray emf = canvas.Finish();
+        ASSERT_GE(emf.size(), 108);
+        EXPECT_EQ(U32(emf, 0), 1u);                 // header record
+        EXPECT_EQ(U32(emf, 40), 0x464D4520u);       // " EMF"
+        EXPECT_EQ(U32(emf, 48), uint32_t(emf.size()));
+        EXPECT_EQ(int(U32(emf, 16)), size.width() - 1); // bounds
+        EXPECT_EQ(int(U32(emf, 20)), size.height() - 1);
+        // The frame: hundredths of a millimetre at 96 dpi.
+        EXPECT_NEAR(int(U32(emf, 32)), size.width() * 2540 / 96, 1);
+        EXPECT_NEAR(int(U32(emf, 36)), size.height() * 2540 / 96, 1);
+        const auto [count, last] = WalkRecords(emf, 0, true);
+        EXPECT_EQ(count, int(U32(emf, 52))) << size.height();
+        EXPECT_EQ(last, 14); // end of file
+        EXPECT_GE(count, 12);
+    }
+}
+
+TEST(MetafileCanvasTest, WindowsFileScalesUniformlyToSixteenBits)
+{
+    struct Case {
+        QSize Size;
+        QSize Box;
+    };
+    const Case cases[] = {{{200, 100}, {200, 100}}, {{1000, 65534}, {500, 32767}}};
+    for (const Case& c : cases) {
+        TMetafileCanvas canvas(c.Size.width(), c.Size.height(), TMetafileKind::Windows);
+        DrawSome(canvas, c.Size.width(), c.Size.height());
+        const QByteArray wmf = canvas.Finish();
+        ASSERT_GE(wmf.size(), 40);
+        EXPECT_EQ(U32(wmf, 0), 0x9AC6CDD7u);
+        uint16_t checksum = 0;
+        for (int i = 0; i < 20; i += 2)
+            checksum ^= U16(wmf, i);
+        EXPECT_EQ(U16(wmf, 20), checksum);
+        EXPECT_EQ(QSize(I16(wmf, 10), I16(wmf, 12)), c.Box);
+        // The units per inch shrink with the picture, so its size on paper stays.
+        EXPECT_NEAR(U16(wmf, 14) * double(c.Size.width()) / c.Box.width(), 96.0, 1.0);
+        EXPECT_EQ(U32(wmf, 22 + 6) * 2, uint32_t(wmf.size() - 22));
+        const auto [count, last] = WalkRecords(wmf, 22 + 18, false);
+        EXPECT_EQ(last, 0) << c.Size.height();
+        EXPECT_GE(count, 12);
+        // No coordinate of the line's end (the picture's far corner) wraps past 16 bits.
+        EXPECT_LE(canvas.Scale() * c.Size.height(), 32767.5);
+    }
+}

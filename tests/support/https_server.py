@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""HTTPS test server for the updater and feedback tests.
+
+Started by the tests themselves on 127.0.0.1 with a throwaway certificate; prints its port on the
+first line of stdout and serves until killed. Each path plays one server behaviour.
+"""
+import argparse
+import base64
+import http.server
+import os
+import socketserver
+import ssl
+import sys
+import time
+import urllib.parse
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    root = "."
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def send_body(self, code, body, ctype="text/plain", extra=None):
+        self.send_response(code)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        for k, v in (extra or {}).items():
+            self.send_header(k, v)
+        self.end_headers()
+        self.wfile.write(body)
+
+    def record(self, name, data):
+        with open(os.path.join(self.root, name), "wb") as f:
+            f.write(data)
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        parts = url.path.strip("/").split("/")
+        query = urllib.parse.parse_qs(url.query)
+        self.record("last_request", self.requestline.encode() + b"\n" + bytes(self.headers))
+        head = parts[0]
+        if head == "files":
+            path = os.path.join(self.root, "files", *parts[1:])
+            if not os.path.isfile(path):
+                return self.send_body(404, b"not found")
+            with open(path, "rb") as f:
+                data = f.read()
+            return self.send_body(200, data, "application/octet-stream",
+                                  {"Last-Modified": "Sun, 06 Nov 1994 08:49:37 GMT"})
+        if head == "status":
+            code = int(parts[1])
+            return self.send_body(code, b"error page %d" % code)
+        if head == "big":
+            size = int(parts[1])
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Length", str(size))
+            self.end_headers()
+            block = b"\0" * (1 << 20)
+            while size > 0:
+                n = min(size, len(block))
+                self.wfile.write(block[:n])
+                size -= n
+            return
+        if head == "cut":  # announces twice what it sends, then hangs up
+            n = int(parts[1])
+            self.send_response(200)
+            self.send_header("Content-Length", str(2 * n))
+            self.end_headers()
+            self.wfile.write(b"x" * n)
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        if head == "chunkcut":
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            self.wfile.write(b"10\r\n0123456789abcdef\r\n")
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        if head == "nolength":
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(b"y" * 3000)
+            self.close_connection = True
+            return
+        if head == "stall":  # a few bytes, then nothing until the client gives up
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(b"z" * 10)
+            self.wfile.flush()
+            time.sleep(float(query.get("s", ["30"])[0]))
+            self.close_connection = True
+            return
+        if head == "redirect":
+            self.send_response(302)
+            self.send_header("Location", query["to"][0])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if head == "auth":
+            expected = "Basic " + base64.b64encode(b"user:secret").decode()
+            if self.headers.get("Authorization") != expected:
+                return self.send_body(401, b"who are you", extra={"WWW-Authenticate": 'Basic realm="Updates"'})
+            return self.send_body(200, b"welcome")
+        return self.send_body(404, b"no such behaviour")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        body = self.rfile.read(length)
+        self.record("post_body", body)
+        self.record("post_headers", bytes(self.headers))
+        mode_file = os.path.join(self.root, "post_mode")
+        mode = open(mode_file).read().strip() if os.path.exists(mode_file) else "ok"
+        if mode == "ok":
+            answer = (b'<?xml version="1.0" encoding="utf-8"?><soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/">'
+                      b'<soap:Body><FeedbackResponse xmlns="http://example.invalid/Feedbackservice"/></soap:Body></soap:Envelope>')
+            return self.send_body(200, answer, "text/xml; charset=utf-8")
+        if mode == "fault":
+            answer = (b'<?xml version="1.0" encoding="utf-8"?><soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/">'
+                      b'<soap:Body><soap:Fault><faultcode>soap:Server</faultcode><faultstring>Service is resting</faultstring>'
+                      b'</soap:Fault></soap:Body></soap:Envelope>')
+            return self.send_body(500, answer, "text/xml; charset=utf-8")
+        return self.send_body(200, b"<html><body>Maintenance page</body></html>", "text/html")
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--root", required=True)
+    ap.add_argument("--cert", required=True)
+    ap.add_argument("--key", required=True)
+    args = ap.parse_args()
+    Handler.root = args.root
+    server = Server(("127.0.0.1", 0), Handler)
+    ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    ctx.load_cert_chain(args.cert, args.key)
+    server.socket = ctx.wrap_socket(server.socket, server_side=True)
+    print(server.server_address[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

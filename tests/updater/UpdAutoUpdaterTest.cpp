@@ -1,0 +1,192 @@
+#include "updater/UpdAutoUpdater.h"
+#include "updater/UpdInfoFile.h"
+
+#include "support/TestHttpsServer.h"
+
+#include <gtest/gtest.h>
+
+using namespace updInfoFile;
+
+TEST(UpdInfoFile, TagsEntriesAndComparison)
+{
+    const QByteArray text = "#message={Fixes:\r\nsee #version=9.9 and #URL2=bogus}\r\n"
+                            "#VERSION=3.0.10\r\n#url0=https://h/A.zip=%temp%a.zip\n#url1=https://h/skipped\n"
+                            "#URL2=https://h/Two\t#method=2x\n#date=12/24/2025";
+    EXPECT_EQ(ReadTag(text, "#message", true), QByteArray("Fixes:\r\nsee #version=9.9 and #URL2=bogus"));
+    // The first occurrence anywhere counts, even inside the message.
+    EXPECT_EQ(ReadTag(text, "#version", false), QByteArray("9.9 and #URL2=bogus}"));
+    EXPECT_EQ(ReadTag(text, "#date", false), QByteArray("12/24/2025"));
+    EXPECT_EQ(ReadTag(text, "#none", false, "d"), QByteArray("d"));
+    EXPECT_EQ(ReadTag("#message={open", "#message", true), QByteArray("open"));
+    EXPECT_EQ(Method(text), TupdUpgradeMethod::umRedirectToURL);
+    EXPECT_EQ(Method("#method=7"), TupdUpgradeMethod::umSelfUpgrade);
+    // "#url0" found, so numbering goes on at 2: "#url1" is never read.
+    EXPECT_EQ(FileEntries(text), QStringList({"https://h/A.zip=%temp%a.zip", "bogus}"}));
+    EXPECT_EQ(FileEntries("#url=a\n#url1=b\n#url2=c\n"), QStringList({"a", "c"}));
+    EXPECT_EQ(FileEntries("#url1=b\n#url2=c\n#url4=d"), QStringList({"b", "c"}));
+
+    using C = TupdAutoUpdaterVersionControl;
+    EXPECT_EQ(IsNewer("#version=3.0.10", C::byNumber, "3.0.9", ""), true);
+    EXPECT_EQ(IsNewer("#version=3.0.9", C::byNumber, "3.0.9", ""), false);
+    EXPECT_EQ(IsNewer("", C::byNumber, "3.0.9", ""), false);
+    EXPECT_EQ(IsNewer("#date=12/24/2025", C::byDate, "", "12/24/2025"), false);
+    EXPECT_EQ(IsNewer("#date=12/25/2025", C::byDate, "", "12/24/2025"), true);
+    EXPECT_EQ(IsNewer("#date=13/45/2025", C::byDate, "", "12/24/2025"), std::nullopt);
+    EXPECT_EQ(FormatUpdateDate(QDate(2025, 3, 7)), QStringLiteral("03/07/2025"));
+}
+
+namespace {
+
+class UpdAutoUpdaterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Server = new TTestHttpsServer; }
+    static void TearDownTestSuite() { delete Server; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(Server->Ok());
+        Updater.CAFile = Server->CAFile();
+        Updater.ConnectTimeoutMs = 5000;
+        Updater.StallTimeoutSeconds = 5;
+        Updater.VersionControl = TupdAutoUpdaterVersionControl::byNumber;
+        Updater.VersionNumber = QStringLiteral("3.0.9");
+        Updater.SetLanguage(TupdAutoUpdaterLanguage::wlEnglish);
+        Updater.InfoFileURL = Server->Url(QStringLiteral("/files/info.txt"));
+        Updater.MessageBox = [this](const QString& caption, const QString& text, int flags) {
+            Boxes << caption + QLatin1Char('|') + text + QLatin1Char('|') + QString::number(flags);
+            return updMsgBox::IdYes;
+        };
+        Updater.AskUpgrade = [this](const QString& message) {
+            Asked << message;
+            return Answer;
+        };
+        Updater.OnBeginUpgrade = [this](TupdAutoUpdater*, const QString&, TupdUpgradeMethod, const TupdStringList& files,
+                                        bool& canUpgrade) {
+            Events << QStringLiteral("begin %1").arg(files.Count());
+            canUpgrade = CanUpgrade;
+        };
+        Updater.OnNoUpdateAvailable = [this](TupdAutoUpdater*) { Events << QStringLiteral("none"); };
+        Updater.OnNoInfoFile = [this](TupdAutoUpdater*) { Events << QStringLiteral("noinfo"); };
+        Updater.OnLaterUpgrade = [this](TupdAutoUpdater*) { Events << QStringLiteral("later"); };
+        Updater.OnHostUnreachable = [this](TupdAutoUpdater*, const QString&, const QString& host) {
+            Events << QStringLiteral("unreachable ") + host;
+        };
+    }
+    bool Settle() { return ProcessEventsUntil([&] { return !Updater.Busy(); }, 15000); }
+
+    static TTestHttpsServer* Server;
+    TupdAutoUpdater Updater;
+    QStringList Events, Boxes, Asked;
+    bool Answer = false;
+    bool CanUpgrade = true;
+};
+
+TTestHttpsServer* UpdAutoUpdaterTest::Server = nullptr;
+
+TEST_F(UpdAutoUpdaterTest, WaitingCheckReportsWithoutAskingAndAHandlerCanSayNo)
+{
+    Server->PutFile(QStringLiteral("info.txt"), "#version=3.0.10\r\n#url=https://h/q.zip\r\n#message={New:\r\nfaster}");
+    EXPECT_TRUE(Updater.CheckUpdate(true));
+    EXPECT_EQ(Events, QStringList{"begin 1"});
+    EXPECT_TRUE(Asked.isEmpty());
+    EXPECT_FALSE(Updater.Busy());
+    // the request asked past any cache
+    EXPECT_TRUE(Server->Read(QStringLiteral("last_request")).contains("Pragma: no-cache"));
+
+    CanUpgrade = false;
+    EXPECT_FALSE(Updater.CheckUpdate(true));
+
+    Server->PutFile(QStringLiteral("info.txt"), "#version=3.0.9\r\n#url=https://h/q.zip");
+    EXPECT_FALSE(Updater.CheckUpdate(true));
+    EXPECT_EQ(Events.last(), QStringLiteral("none"));
+    EXPECT_TRUE(Boxes.isEmpty()); // message 24 is off by default
+}
+
+TEST_F(UpdAutoUpdaterTest, QuestionRedirectAndTheOutcomeMessages)
+{
+    QStringList opened;
+    const auto oldHandler = updUtils::SetOpenURLHandler([&](const QString& url) {
+        opened << url;
+        return true;
+    });
+    Server->PutFile(QStringLiteral("info.txt"),
+                    "#version=4\r\n#url=https://example.org/new=%temp%x\r\n#method=2\r\n#message={Read <b>this</b>}");
+    for (const bool yes : {false, true}) {
+        Answer = yes;
+        Updater.CheckUpdate(false);
+        ASSERT_TRUE(Settle());
+    }
+    EXPECT_EQ(Asked, QStringList({"Read <b>this</b>", "Read <b>this</b>"}));
+    EXPECT_EQ(Events, QStringList({"begin 1", "later", "begin 1"}));
+    EXPECT_EQ(opened, QStringList{"https://example.org/new"});
+    updUtils::SetOpenURLHandler(oldHandler);
+
+    Updater.ShowMessages = AllShowMessages;
+    const QString caption = QStringLiteral("Application update wizard|");
+    struct Case {
+        QString infoUrl;
+        QString event;
+        QString box;
+    } cases[] = {
+        {Server->Url("/status/404"), "noinfo", caption + "File which contains upgrade information was not found on developer's site.|16"},
+        {"https://127.0.0.1:1/info.txt", "unreachable 127.0.0.1",
+         caption + "Host http://127.0.0.1 unreachable.\n\nPlease check your Internet connection and\ntry to upgrade this "
+                   "software again later.|16"},
+        {Server->Url("/redirect?to=http://127.0.0.1:1/info.txt"), "noinfo", ""},
+        {"http://127.0.0.1:1/info.txt", "noinfo", ""},
+    };
+    Server->PutFile(QStringLiteral("info.txt"), "#version=1\r\n#url=https://h/q.zip");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.infoUrl.toStdString());
+        Events.clear();
+        Boxes.clear();
+        Updater.InfoFileURL = c.infoUrl;
+        EXPECT_FALSE(Updater.CheckUpdate(true));
+        EXPECT_EQ(Events, QStringList{c.event});
+        ASSERT_EQ(Boxes.size(), 1);
+        if (!c.box.isEmpty()) {
+            EXPECT_EQ(Boxes[0], c.box);
+        }
+    }
+    EXPECT_TRUE(Updater.LastProblem().contains(QLatin1String("https")));
+    Events.clear();
+    Boxes.clear();
+    Updater.InfoFileURL = Server->Url(QStringLiteral("/files/info.txt"));
+    EXPECT_FALSE(Updater.CheckUpdate(true));
+    EXPECT_EQ(Boxes, QStringList{caption + "Newer version not found. You actually are\nusing most recent version of this "
+                                           "program.|64"});
+}
+
+TEST_F(UpdAutoUpdaterTest, RestartParameterAndTimerStartedCheck)
+{
+    int restarts = 0;
+    Updater.OnAfterRestart = [&](TupdAutoUpdater*) { ++restarts; };
+    Updater.SetRestartParams(QString());
+    EXPECT_EQ(Updater.RestartParams(), QStringLiteral(" "));
+    Updater.Loaded({QStringLiteral(" ")});
+    Updater.SetRestartParams(QStringLiteral("/afterupgrade"));
+    Updater.Loaded({QStringLiteral("/AfterUpgrade")});
+    Updater.Loaded({});
+    Updater.Loaded({QStringLiteral("/afterupgrade"), QStringLiteral("x")});
+    EXPECT_EQ(restarts, 2);
+
+    if (!updUtils::IsConnected())
+        GTEST_SKIP() << "no network interface: the timer does not check";
+    Server->PutFile(QStringLiteral("info.txt"), "#version=1\r\n#url=https://h/q.zip");
+    Updater.ShowMessages = AllShowMessages;
+    Updater.AutoCheckDelay = 50;
+    Updater.SetAutoCheck(true);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Events.contains(QStringLiteral("none")); }, 10000));
+    EXPECT_TRUE(Updater.TimerCheckRunning());
+    EXPECT_TRUE(Boxes.isEmpty()); // a timer-started check shows no box
+    // An unreachable host in a timer-started check: no box, and the timer is armed again.
+    Updater.SetAutoCheck(false);
+    Updater.SetAutoCheck(true);
+    Updater.InfoFileURL = QStringLiteral("https://127.0.0.1:1/x");
+    Updater.TimerTick();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Events.last(), QStringLiteral("unreachable 127.0.0.1"));
+    EXPECT_FALSE(Updater.TimerCheckRunning());
+    EXPECT_TRUE(Boxes.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,264 @@
+#include "updater/UpdHTTP.h"
+
+#include "support/TestHttpsServer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// Records every outcome event of a transfer as one word.
+struct TOutcomes {
+    explicit TOutcomes(TupdCustomHTTP& http)
+    {
+        http.OnHTTPDone = [this](TupdCustomHTTP*, const QString&, const QByteArray* data, int64_t bytes) {
+            Events << QStringLiteral("done");
+            Data = data ? *data : QByteArray();
+            Bytes = bytes;
+        };
+        http.OnHTTPError = [this](TupdCustomHTTP*, int status, const QByteArray* data) {
+            Events << QStringLiteral("error %1").arg(status);
+            Data = data ? *data : QByteArray();
+        };
+        http.OnHTTPConnLost = [this](TupdCustomHTTP*, const QString&, const QByteArray*, int64_t, int64_t) {
+            Events << QStringLiteral("connlost");
+        };
+        http.OnHTTPHostUnreachable = [this](TupdCustomHTTP*) { Events << QStringLiteral("unreachable"); };
+        http.OnHTTPAborted = [this](TupdCustomHTTP*) { Events << QStringLiteral("aborted"); };
+        http.OnHTTPStopped = [this](TupdCustomHTTP*) { Events << QStringLiteral("stopped"); };
+        http.OnHTTPFailed = [this](TupdCustomHTTP*) { Events << QStringLiteral("failed"); };
+        http.OnHTTPRedirect = [this](TupdCustomHTTP*, const QString& url) { Redirects << url; };
+        http.OnHTTPProgress = [this](TupdCustomHTTP*, const QString&, const TupdProgress& p) { LastProgress = p; };
+    }
+    QStringList Events;
+    QStringList Redirects;
+    QByteArray Data;
+    int64_t Bytes = -1;
+    TupdProgress LastProgress;
+};
+
+class UpdHTTPTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Server = new TTestHttpsServer;
+        Payload.resize(50000);
+        for (int i = 0; i < Payload.size(); ++i)
+            Payload[i] = char(i * 7 + i / 251);
+        Server->PutFile(QStringLiteral("a.bin"), Payload);
+    }
+    static void TearDownTestSuite() { delete Server; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(Server->Ok()) << "the test server did not start";
+        Http.CAFile = Server->CAFile();
+        Http.ConnectTimeoutMs = 5000;
+        Http.StallTimeoutSeconds = 5;
+    }
+    bool Finish(int timeoutMs = 15000)
+    {
+        return ProcessEventsUntil([&] { return !Http.Busy(); }, timeoutMs);
+    }
+
+    static TTestHttpsServer* Server;
+    static QByteArray Payload;
+    TupdCustomHTTP Http;
+    TOutcomes Out{Http};
+};
+
+TTestHttpsServer* UpdHTTPTest::Server = nullptr;
+QByteArray UpdHTTPTest::Payload;
+
+TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
+{
+    struct Case {
+        QString path;
+        bool toFile;
+        bool wrongCA;
+        bool httpsOnly;
+        QStringList events;
+        bool fileLeft;
+    };
+    const QString httpTarget = QStringLiteral("http://127.0.0.1:1/files/a.bin");
+    const Case cases[] = {
+        {"/files/a.bin", false, false, false, {"done"}, false},
+        {"/files/a.bin", true, false, true, {"done"}, true},
+        {"/status/404", true, false, false, {"error 404", "failed"}, false},
+        {"/status/503", false, false, false, {"error 503", "failed"}, false},
+        {"/cut/1000", true, false, false, {"connlost", "failed"}, true},
+        {"/chunkcut", false, false, false, {"connlost", "failed"}, false},
+        {"/nolength", false, false, false, {"done"}, false},
+        {"/redirect?to=/files/a.bin", false, false, true, {"done"}, false},
+        {"/redirect?to=" + httpTarget, true, false, false, {"error 302", "failed"}, false},
+        {"/files/a.bin", false, true, false, {"unreachable", "failed"}, false},
+    };
+    const QString target = Server->Path(QStringLiteral("out/x.bin"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QFile::remove(target);
+        Out.Events.clear();
+        Http.URL = Server->Url(c.path);
+        Http.FileName = c.toFile ? target : QString();
+        Http.CAFile = c.wrongCA ? Server->OtherCAFile() : Server->CAFile();
+        Http.HttpsOnly = c.httpsOnly;
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(Out.Events, c.events);
+        EXPECT_EQ(QFile::exists(target), c.fileLeft);
+        if (c.events == QStringList{"done"} && c.path.contains(QLatin1String("a.bin"))) {
+            QFile f(target);
+            EXPECT_EQ(c.toFile ? (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray()) : Out.Data, Payload);
+            EXPECT_EQ(Out.Bytes, Payload.size());
+            EXPECT_EQ(Out.LastProgress.BytesRead, Payload.size());
+            EXPECT_EQ(Out.LastProgress.PercentDone, 100);
+        }
+    }
+    // Only the followed redirect is reported; the one to a plain address was refused.
+    EXPECT_EQ(Out.Redirects, QStringList{Server->Url(QStringLiteral("/files/a.bin"))});
+}
+
+TEST_F(UpdHTTPTest, HugeAnswerToMemoryIsCutAtTheCapAndClosedPortIsUnreachable)
+{
+    Http.MaxMemorySize = 1000;
+    Http.URL = Server->Url(QStringLiteral("/files/a.bin"));
+    ASSERT_TRUE(Http.Start());
+    ASSERT_TRUE(Finish());
+    EXPECT_EQ(Out.Events, QStringList({"connlost", "failed"}));
+
+    Out.Events.clear();
+    Http.URL = QStringLiteral("https://127.0.0.1:1/x");
+    ASSERT_TRUE(Http.Start());
+    ASSERT_TRUE(Finish());
+    EXPECT_EQ(Out.Events, QStringList({"unreachable", "failed"}));
+    EXPECT_EQ(Http.StatusCode(), -1);
+
+    // A local file address: its bytes with status 200, or 404 when it is not there.
+    Http.MaxMemorySize = 1 << 20;
+    for (const QString& name : {QStringLiteral("files/a.bin"), QStringLiteral("files/none.bin")}) {
+        Out.Events.clear();
+        Http.URL = QUrl::fromLocalFile(Server->Path(name)).toString();
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(Out.Events, name.contains("none") ? QStringList({"error 404", "failed"}) : QStringList{"done"});
+    }
+    EXPECT_EQ(Http.StatusCode(), 404);
+}
+
+TEST_F(UpdHTTPTest, PasswordRequestRetriesWithCredentialsOrReports401)
+{
+    for (const bool supply : {true, false}) {
+        Out.Events.clear();
+        QString realm;
+        Http.HTTPUsername.clear();
+        Http.OnHTTPPasswordRequest = [&](TupdCustomHTTP* sender, const QString& r, bool& tryAgain) {
+            realm = r;
+            if (supply && sender->HTTPUsername.isEmpty()) {
+                sender->HTTPUsername = QStringLiteral("user");
+                sender->HTTPPassword = QStringLiteral("secret");
+                tryAgain = true;
+            }
+        };
+        Http.URL = Server->Url(QStringLiteral("/auth"));
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(realm, QStringLiteral("Updates"));
+        EXPECT_EQ(Out.Events, supply ? QStringList{"done"} : QStringList({"error 401", "failed"}));
+        EXPECT_EQ(Out.Data, supply ? QByteArray("welcome") : QByteArray("who are you"));
+    }
+}
+
+TEST_F(UpdHTTPTest, HeaderHandlerThatStopsReadsNoBodyAndCreatesNoFile)
+{
+    // (the worker runs at the priority asked for; the status event fires on it)
+    int niceness = -100;
+    Http.ThreadPriority = TThreadPriority::tpLower;
+    Http.OnHTTPStatus = [&](TupdCustomHTTP*, int, const QString&) { niceness = getpriority(PRIO_PROCESS, id_t(gettid())); };
+    const QString target = Server->Path(QStringLiteral("stopped.bin"));
+    TupdHeaderInfo seen;
+    Http.OnHTTPHeaderInfo = [&](TupdCustomHTTP*, const TupdHeaderInfo& h, bool& cont) {
+        seen = h;
+        cont = false;
+    };
+    Http.URL = Server->Url(QStringLiteral("/files/a.bin"));
+    Http.FileName = target;
+    ASSERT_TRUE(Http.Start());
+    ASSERT_TRUE(Finish());
+    EXPECT_EQ(Out.Events, QStringList{"stopped"});
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(seen.StatusCode, 200);
+    EXPECT_EQ(seen.ContentLength, Payload.size());
+    EXPECT_EQ(seen.LastModified, QDateTime(QDate(1994, 11, 6), QTime(8, 49, 37), Qt::UTC));
+    EXPECT_EQ(niceness, 5);
+}
+
+TEST_F(UpdHTTPTest, StalledBodyEndsByAbortWithinASecondOrByTheStallTimeout)
+{
+    const QString target = Server->Path(QStringLiteral("stall.bin"));
+    for (const bool hard : {true, false}) {
+        Out.Events.clear();
+        Out.LastProgress = TupdProgress();
+        Http.URL = Server->Url(QStringLiteral("/stall"));
+        Http.FileName = target;
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(ProcessEventsUntil([&] { return Out.LastProgress.BytesRead == 10; }, 10000));
+        QElapsedTimer clock;
+        clock.start();
+        Http.Abort(hard);
+        ASSERT_TRUE(Finish(1000));
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(Out.Events, QStringList{"aborted"});
+        EXPECT_EQ(QFile::exists(target), !hard);
+    }
+    Out.Events.clear();
+    Http.StallTimeoutSeconds = 1;
+    ASSERT_TRUE(Http.Start());
+    ASSERT_TRUE(Finish(6000));
+    EXPECT_EQ(Out.Events, QStringList({"connlost", "failed"}));
+}
+
+TEST_F(UpdHTTPTest, RepeatedStartAndAbortNeverHangsAndAFollowOnStartFromDoneRuns)
+{
+    for (int i = 0; i < 10; ++i) {
+        Http.URL = Server->Url(QStringLiteral("/stall?s=5"));
+        ASSERT_TRUE(Http.Start());
+        EXPECT_FALSE(Http.Start()); // busy
+        Http.Abort(i % 2 == 0);
+        ASSERT_TRUE(Finish(2000));
+    }
+    EXPECT_EQ(Out.Events.count(QStringLiteral("aborted")), 10);
+
+    // The check starting the downloads: a Start from inside OnHTTPDone.
+    Out.Events.clear();
+    int done = 0;
+    Http.OnHTTPDone = [&](TupdCustomHTTP* sender, const QString&, const QByteArray* data, int64_t) {
+        ++done;
+        Out.Data = data ? *data : QByteArray();
+        if (done == 1) {
+            sender->URL = Server->Url(QStringLiteral("/auth"));
+            EXPECT_TRUE(sender->Start());
+        }
+    };
+    Http.OnHTTPError = [&](TupdCustomHTTP*, int status, const QByteArray*) { Out.Events << QString::number(status); };
+    Http.URL = Server->Url(QStringLiteral("/files/a.bin"));
+    ASSERT_TRUE(Http.Start());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return done == 1 && !Http.Busy(); }, 15000));
+    EXPECT_EQ(Out.Events, QStringList({"401", "failed"}));
+}
+
+TEST(UpdHTTPText, EscapingAndStatusTexts)
+{
+    EXPECT_EQ(TupdCustomHTTP::EscapeExtraInfo("?a=b c&d=1+2#x%*<>\x01\xc3\xa9"),
+              QByteArray("?a=b%20c&d=1%2B2%23x%25%2A%3C%3E%01%C3%A9"));
+    EXPECT_EQ(TupdCustomHTTP::StatusText(110), QStringLiteral("Redirect"));
+    EXPECT_EQ(TupdCustomHTTP::StatusText(999), QStringLiteral("Unknown status"));
+    TupdCustomHTTP http;
+    http.URL = QStringLiteral("example.org/dir/setup%20v2.exe?x=1");
+    EXPECT_EQ(http.HostName(), QStringLiteral("example.org"));
+    EXPECT_EQ(http.URLFileName(), QStringLiteral("setup v2.exe"));
+}
+
+} // namespace

@@ -1,0 +1,267 @@
+#include "updater/UpdAutoUpdater.h"
+
+#include "updater/UpdUtils.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QEventLoop>
+#include <QTimer>
+
+TupdAutoUpdater::TupdAutoUpdater() : FTimer(std::make_unique<QTimer>())
+{
+    OutputFileAttributes.Incomplete = FileAttr(TupdFileAttribute::atrHidden) | FileAttr(TupdFileAttribute::atrTemporary);
+    OutputFileAttributes.Complete = FileAttr(TupdFileAttribute::atrArchive) |
+                                    FileAttr(TupdFileAttribute::atrHidden) | FileAttr(TupdFileAttribute::atrTemporary);
+    // What the update server says decides what runs on this computer: it is reached over
+    // verified TLS only.
+    HttpsOnly = true;
+    VersionDate = updInfoFile::FormatUpdateDate(QDate::currentDate());
+    FFileList.Separator = QStringLiteral("=");
+    SetLanguage(TupdAutoUpdaterLanguage::wlAuto);
+
+    OnHTTPDone = [this](TupdCustomHTTP*, const QString&, const QByteArray* data, int64_t) {
+        if (FInfoMode)
+            Evaluate(data ? *data : QByteArray());
+    };
+    OnHTTPError = [this](TupdCustomHTTP*, int status, const QByteArray*) {
+        if (FInfoMode)
+            InfoHTTPError(status);
+    };
+    OnHTTPHostUnreachable = [this](TupdCustomHTTP*) { HostUnreachable(); };
+    OnHTTPConnLost = [this](TupdCustomHTTP*, const QString&, const QByteArray*, int64_t, int64_t) { ConnectionLost(); };
+    OnHTTPPasswordRequest = [this](TupdCustomHTTP*, const QString& realm, bool& tryAgain) {
+        PasswordRequest(realm, tryAgain);
+    };
+    OnHTTPAborted = [this](TupdCustomHTTP*) { SignalCheckDone(); };
+    OnHTTPStopped = [this](TupdCustomHTTP*) { SignalCheckDone(); };
+
+    FTimer->setSingleShot(false);
+    QObject::connect(FTimer.get(), &QTimer::timeout, FTimer.get(), [this] { TimerTick(); });
+}
+
+TupdAutoUpdater::~TupdAutoUpdater()
+{
+    SetAutoCheck(false);
+    StopWorker();
+    if (FCheckLoop)
+        FCheckLoop->quit();
+}
+
+void TupdAutoUpdater::SetAutoCheck(bool value)
+{
+    FAutoCheck = value;
+    ReArm();
+}
+
+void TupdAutoUpdater::SetRestartParams(const QString& value)
+{
+    FRestartParams = value.isEmpty() ? QStringLiteral(" ") : value;
+}
+
+void TupdAutoUpdater::SetLanguage(TupdAutoUpdaterLanguage language)
+{
+    FLanguage = language;
+    updMessages::SetLanguage(language);
+}
+
+void TupdAutoUpdater::ReArm()
+{
+    FTimer->stop();
+    if (FAutoCheck && !FTimerCheckRunning && AutoCheckDelay >= 1)
+        FTimer->start(AutoCheckDelay);
+}
+
+void TupdAutoUpdater::TimerTick()
+{
+    if (!FAutoCheck || !updUtils::IsConnected())
+        return;
+    FTimerCheckRunning = true;
+    ReArm();
+    CheckUpdate(false);
+    FStartedByTimer = true;
+}
+
+bool TupdAutoUpdater::CheckUpdate(bool wait)
+{
+    if (wait)
+        FWaitingCheck = true;
+    FAborted = false;
+    FStartedByTimer = false;
+    if (!Busy()) {
+        FUpdateAvailable = false;
+        FCheckDone = false;
+        FLastProblem.clear();
+        if (!InfoFileURL.trimmed().startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+            // Refused before anything is sent: the answer would decide what runs here.
+            FLastProblem = QStringLiteral("Only https addresses are accepted for updates: %1").arg(InfoFileURL);
+            if (OnNoInfoFile)
+                OnNoInfoFile(this);
+            if (ShowMessages & mNoInfoFile)
+                ShowMessage(FLastProblem, updMsgBox::IconError);
+            FWaitingCheck = false;
+            return false;
+        }
+        FInfoMode = true;
+        const unsigned cache = CacheOptions;
+        URL = InfoFileURL;
+        FileName.clear();
+        CacheOptions = cache | Bit(coPragmaNoCache);
+        MaxMemorySize = 1 << 20;
+        Start();
+        CacheOptions = cache;
+    }
+    if (wait && !FCheckDone && Busy()) {
+        QEventLoop loop;
+        FCheckLoop = &loop;
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
+        loop.exec();
+        FCheckLoop = nullptr;
+    }
+    FWaitingCheck = false;
+    return FUpdateAvailable;
+}
+
+void TupdAutoUpdater::SignalCheckDone()
+{
+    FCheckDone = true;
+    if (FCheckLoop)
+        FCheckLoop->quit();
+}
+
+void TupdAutoUpdater::Loaded(const QStringList& arguments)
+{
+    if (OnAfterRestart && !arguments.isEmpty() && arguments.first() == FRestartParams)
+        OnAfterRestart(this);
+}
+
+int TupdAutoUpdater::ShowMessage(const QString& text, int flags)
+{
+    return MessageBox ? MessageBox(updMessages::LoadMessage(updMessages::msgCaption), text, flags) : 0;
+}
+
+int TupdAutoUpdater::ShowMessageN(int n, int flags)
+{
+    return ShowMessage(updMessages::LoadMessage(n), flags);
+}
+
+void TupdAutoUpdater::Evaluate(const QByteArray& data)
+{
+    FFileList.Clear();
+    for (const QString& entry : updInfoFile::FileEntries(data))
+        FFileList.Add(entry);
+    const std::optional<bool> newer = updInfoFile::IsNewer(data, VersionControl, VersionNumber, VersionDate);
+    if (!newer)
+        FLastProblem = QStringLiteral("A release date is not of the form MM/DD/YYYY.");
+    if (newer.value_or(false) && FFileList.Count() > 0) {
+        FUpdateAvailable = true;
+        FUpgradeMessage = QString::fromUtf8(updInfoFile::ReadTag(data, "#message", true));
+        FMethodCode = updInfoFile::Method(data);
+        bool canUpgrade = FUpdateAvailable;
+        if (OnBeginUpgrade)
+            OnBeginUpgrade(this, FUpgradeMessage, FMethodCode, FFileList, canUpgrade);
+        FUpdateAvailable = canUpgrade;
+        if (!FWaitingCheck) {
+            if (FUpdateAvailable) {
+                bool yes = true;
+                if (ShowMessages & mAskUpgrade)
+                    yes = AskUpgrade ? AskUpgrade(FUpgradeMessage)
+                                     : ShowMessage(updMessages::FormatMessage(
+                                                       updMessages::msgUpgradeQuestion,
+                                                       QCoreApplication::applicationName().toUtf8().constData(),
+                                                       FUpgradeMessage.toUtf8().constData()),
+                                                   updMsgBox::YesNo | updMsgBox::IconQuestion) == updMsgBox::IdYes;
+                if (!yes) {
+                    if (OnLaterUpgrade)
+                        OnLaterUpgrade(this);
+                } else if (FMethodCode == TupdUpgradeMethod::umRedirectToURL) {
+                    FInfoMode = false;
+                    if (!updUtils::OpenURL(FFileList.GetName(0)))
+                        FLastProblem = QStringLiteral("Only web pages are opened: %1").arg(FFileList.GetName(0));
+                } else {
+                    FInfoMode = false;
+                    StartDownloads();
+                }
+            } else if (OnLaterUpgrade) {
+                OnLaterUpgrade(this);
+            }
+        }
+    } else {
+        if (OnNoUpdateAvailable)
+            OnNoUpdateAvailable(this);
+        if (!FStartedByTimer && (ShowMessages & mNoUpdateAvailable))
+            ShowMessageN(updMessages::msgNoUpdate, updMsgBox::IconInformation);
+    }
+    if (FInfoMode)
+        FInfoMode = false;
+    SignalCheckDone();
+}
+
+void TupdAutoUpdater::InfoHTTPError(int status)
+{
+    FInfoMode = false;
+    FLastProblem = LastError().isEmpty() ? QStringLiteral("HTTP status %1").arg(status) : LastError();
+    SignalCheckDone();
+    if (OnNoInfoFile)
+        OnNoInfoFile(this);
+    if (ShowMessages & mNoInfoFile)
+        ShowMessageN(updMessages::msgNoInfoFile, updMsgBox::IconError);
+}
+
+void TupdAutoUpdater::HostUnreachable()
+{
+    FLastProblem = LastError();
+    const QString host = HostName();
+    if (OnHostUnreachable)
+        OnHostUnreachable(this, URL, host);
+    if (FStartedByTimer) {
+        FTimerCheckRunning = false;
+        ReArm();
+    } else if (ShowMessages & mHostUnreachable) {
+        ShowMessage(updMessages::FormatMessage(updMessages::msgHostUnreachable,
+                                               (QStringLiteral("http://") + host).toUtf8().constData()),
+                    updMsgBox::IconError);
+    }
+    Finish();
+}
+
+void TupdAutoUpdater::ConnectionLost()
+{
+    FLastProblem = LastError();
+    if (OnConnLost)
+        OnConnLost(this);
+    if (ShowMessages & mConnLost)
+        ShowMessageN(updMessages::msgConnectionLost, updMsgBox::IconError);
+    Finish();
+}
+
+void TupdAutoUpdater::PasswordRequest(const QString& realm, bool& tryAgain)
+{
+    if (OnPasswordRequest)
+        OnPasswordRequest(this, realm, tryAgain);
+    if (!tryAgain && (ShowMessages & mPasswordRequest) && AskPassword)
+        tryAgain = AskPassword(URLFileName());
+    if (!tryAgain)
+        Abort();
+}
+
+void TupdAutoUpdater::StartDownloads()
+{
+    // The download stage is not part of this build: the check ends with the question answered.
+    Finish();
+}
+
+void TupdAutoUpdater::Finish()
+{
+    FInfoMode = false;
+    SignalCheckDone();
+    if (Busy())
+        TupdCustomHTTP::Abort(true);
+}
+
+void TupdAutoUpdater::Abort()
+{
+    FAborted = true;
+    Finish();
+    if (OnAborted)
+        OnAborted(this);
+}

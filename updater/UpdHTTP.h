@@ -1,0 +1,116 @@
+#pragma once
+// Fetches one URL at a time over HTTP(S) with libcurl on a worker thread and reports the outcome
+// through events on the main thread: the data stays in memory or goes to a file.
+//
+// Exactly one outcome follows each Start: OnHTTPDone, or OnHTTPConnLost, OnHTTPHostUnreachable
+// or OnHTTPError (each followed by OnHTTPFailed), or OnHTTPStopped, or OnHTTPAborted. A body
+// that ends before its announced length, or a cut chunked stream, is never done. Progress
+// reaches the main thread coalesced, at most twenty times a second.
+
+#include "updater/UpdHTTPTypes.h"
+#include "updater/UpdThread.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class TupdCustomHTTP {
+public:
+    TupdCustomHTTP();
+    virtual ~TupdCustomHTTP();
+    TupdCustomHTTP(const TupdCustomHTTP&) = delete;
+    TupdCustomHTTP& operator=(const TupdCustomHTTP&) = delete;
+
+    // ---- Settings (read when a transfer starts) ----
+    QString URL;
+    QString FileName;
+    QString Accept = QStringLiteral("text/html, */*");
+    QString Agent = QStringLiteral("Quandrel update transfer/1.0");
+    TupdHTTPProxy Proxy;
+    unsigned CacheOptions = Bit(coReloadIfNoExpireInformation) | Bit(coReloadUpdatedObjects) |
+                            Bit(coCreateTempFilesIfCantCache);
+    unsigned InternetOptions = Bit(ioKeepConnection);
+    int TransferBufferSize = 4096;
+    TupdOutputFileAttributes OutputFileAttributes;
+    TThreadPriority ThreadPriority = TThreadPriority::tpNormal;
+    QString HTTPUsername;
+    QString HTTPPassword;
+
+    // Certificate authorities to trust; empty means the system's.
+    QString CAFile;
+    // Only https, with certificate and host always verified, redirects too; the connection
+    // options that would loosen that are ignored.
+    bool HttpsOnly = false;
+    int ConnectTimeoutMs = 15000;
+    // A transfer that receives nothing for this long has its connection given up.
+    int StallTimeoutSeconds = 30;
+    // Caps of the data kept in memory: a whole answer, and the body of an error answer.
+    int64_t MaxMemorySize = 1 << 20;
+    int64_t MaxErrorBodySize = 64 << 10;
+
+    // ---- Events (all on the main thread except OnHTTPStatus) ----
+    std::function<void(TupdCustomHTTP*, const TupdHeaderInfo&, bool& continueTransfer)> OnHTTPHeaderInfo;
+    // data: the body when it stayed in memory, null when it went to FileName.
+    std::function<void(TupdCustomHTTP*, const QString& contentType, const QByteArray* data, int64_t bytes)> OnHTTPDone;
+    std::function<void(TupdCustomHTTP*)> OnHTTPStopped;
+    std::function<void(TupdCustomHTTP*, const QString& contentType, const TupdProgress&)> OnHTTPProgress;
+    std::function<void(TupdCustomHTTP*, int statusCode, const QString& text)> OnHTTPStatus;
+    std::function<void(TupdCustomHTTP*, const QString& newURL)> OnHTTPRedirect;
+    std::function<void(TupdCustomHTTP*)> OnHTTPFailed;
+    std::function<void(TupdCustomHTTP*)> OnHTTPAborted;
+    std::function<void(TupdCustomHTTP*, const QString& contentType, const QByteArray* data, int64_t bytesRead,
+                       int64_t contentLength)>
+        OnHTTPConnLost;
+    std::function<void(TupdCustomHTTP*)> OnHTTPHostUnreachable;
+    std::function<void(TupdCustomHTTP*, int statusCode, const QByteArray* data)> OnHTTPError;
+    std::function<void(TupdCustomHTTP*, const QString& realm, bool& tryAgain)> OnHTTPPasswordRequest;
+    std::function<void(TupdCustomHTTP*, QString& proxyUsername, QString& proxyPassword, bool& tryAgain)>
+        OnProxyAuthenticationRequest;
+
+    // ---- Operations ----
+    // False when a transfer is already running. A Start from inside an outcome event begins
+    // once that event's delivery has finished.
+    bool Start();
+    // Stops a running transfer; no outcome but OnHTTPAborted follows. A hard abort waits for the
+    // worker and removes a file being written; both keep an already written file's attributes
+    // of an incomplete file otherwise.
+    void Abort(bool hard);
+    bool Busy() const { return FBusy; }
+
+    // ---- Results of the last transfer ----
+    int StatusCode() const;
+    int64_t ContentLength() const;
+    int64_t BytesRead() const;
+    const TupdHeaderInfo& Headers() const;
+    // What went wrong, in words (the network library's or the component's), empty after success.
+    QString LastError() const;
+    QString HostName() const;
+    QString URLFileName() const;
+
+    static QString StatusText(int code);
+    // The query part of an address as sent: controls, non-ASCII bytes, blank, "#", "%", "*",
+    // "+", "<" and ">" become %XX.
+    static QByteArray EscapeExtraInfo(const QByteArray& extra);
+
+    struct TRun;
+
+protected:
+    void Deliver();
+    // Stops a running worker and waits for it, without any outcome event; for destructors of
+    // components whose handlers the worker could otherwise still reach.
+    void StopWorker() { FThread->StopAndWait(); }
+
+private:
+    void Launch();
+    void Execute(TRun& run);
+    void CleanupAborted(TRun& run, bool removeFile);
+
+    std::unique_ptr<TupdCustomThread> FThread;
+    std::shared_ptr<TRun> FRun;
+    std::shared_ptr<TRun> FPending;
+    bool FBusy = false;
+    bool FDelivering = false;
+    bool FHardAbort = false;
+};
