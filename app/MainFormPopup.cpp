@@ -22,8 +22,8 @@ void TMainForm::CreatePopupMenu()
 
     PopupEditMenuItem = AddAction(PopupMenu, PopupEdit, PopupHintEdit, [this] { PopupEditMenuItemClick(); });
     PopupMenu->setDefaultAction(PopupEditMenuItem);
-    // The advanced payoff editor is not part of this program yet.
-    PopupEditPayoffAdvancedMenuItem = AddAction(PopupMenu, AppStrings::PopupEditPayoffAdvanced, QString(), nullptr);
+    PopupEditPayoffAdvancedMenuItem = AddAction(PopupMenu, AppStrings::PopupEditPayoffAdvanced, QString(),
+                                                [this] { GetTree()->EditElement(true, 0); });
     PopupAddChildMenuItem =
         AddAction(PopupMenu, AppStrings::PopupAddChild, PopupHintAddChild, [this] { PopupAddChildMenuItemClick(); });
     PopupMenu->addSeparator();
@@ -91,8 +91,7 @@ void TMainForm::PopupMenuPopup()
     PopupEditMenuItem->setText(s.EditCaption);
     PopupAddChildMenuItem->setText(s.AddCaption);
     PopupEditMenuItem->setEnabled(s.Edit);
-    // Stays disabled until its editor is part of the program (s.EditPayoffAdvanced).
-    PopupEditPayoffAdvancedMenuItem->setEnabled(false);
+    PopupEditPayoffAdvancedMenuItem->setEnabled(s.EditPayoffAdvanced);
     PopupAddChildMenuItem->setEnabled(s.Add);
     PopupMoveUpMenuItem->setEnabled(s.MoveUp);
     PopupMoveDownMenuItem->setEnabled(s.MoveDown);

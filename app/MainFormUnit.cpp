@@ -15,6 +15,9 @@
 #include "app/StyleCommands.h"
 #include "app/TreePictures.h"
 #include "app/UpdateCheck.h"
+#include "app/forms/AboutForm.h"
+#include "app/forms/OverviewExternalData.h"
+#include "app/forms/PayoffMode.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "app/forms/FeedbackFormUnit.h"
@@ -174,8 +177,10 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
     StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
     tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
-    // The advanced payoff editor is not part of this program yet; its request changes nothing.
-    tree->OnAdvancedEdit = [](TDecTree*, TDecTreeNode*, TNodeElementType) {};
+    tree->OnAdvancedEdit = [this](TDecTree* sender, TDecTreeNode* node, TNodeElementType element) {
+        if (element == htPayoff)
+            EditNodePayoffAdvanced(sender, node, this);
+    };
     // A fault while drawing is as unexpected as one in a command, and shown the same way.
     tree->OnPaintError = [this](TDecTree*, const TPaintError& error) { ShowError(error.ClassName, error.Message); };
 
@@ -215,6 +220,7 @@ TMainForm::~TMainForm()
         tree->OnBeforeExpandCollapse = nullptr;
         tree->OnBeforeShowDecisionProperty = nullptr;
         tree->OnPaintError = nullptr;
+        tree->OnAdvancedEdit = nullptr;
     }
 }
 
@@ -293,7 +299,8 @@ void TMainForm::CreateMenus()
     FileImportStylesMenuItem = AddAction(FileMenu, FileImportStyles, QString(), [this] { StyleCommands->FileImportStyleMenuItemClick(); });
     FileExportStyleMenuItem = AddAction(FileMenu, FileExportStyle, QString(), [this] { StyleCommands->FileExportStyleMenuItemClick(); });
     FileMenu->addSeparator();
-    FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(), nullptr);
+    FileExternalDataMenuItem = AddAction(FileMenu, FileExternalData, QString(),
+                                         [this] { ShowExternalDataOverview(GetTree(), FFileName, this); });
     FileTreePropertiesMenuItem =
         AddAction(FileMenu, FileTreeProperties, QString(), [this] { TreePropertiesForm->ShowTreeProperties(); });
     FileTreePropertiesMenuItem->setShortcut(QKeySequence(Qt::Key_F8));
@@ -329,7 +336,7 @@ void TMainForm::CreateMenus()
     HelpMenu = menuBar()->addMenu(AppStrings::HelpMenu);
     HelpHelpMenuItem = AddAction(HelpMenu, HelpHelp, QString(), [this] { ApplicationHelp(); });
     HelpMenu->addSeparator();
-    HelpAboutMenuItem = AddAction(HelpMenu, HelpAbout, QString(), nullptr);
+    HelpAboutMenuItem = AddAction(HelpMenu, HelpAbout, QString(), [] { ShowAboutBox(); });
 
     // The window's help key opens the same help as the menu.
     auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -567,8 +574,7 @@ void TMainForm::LoadDocument(const QString& fileName)
     }
     switch (result.Status) {
     case TLoadStatus::Loaded:
-        // Only offered while the external-data overview is part of the program.
-        if (result.HasExternalData && FileExternalDataMenuItem->isEnabled() &&
+        if (result.HasExternalData &&
             MessageDlg(this, AppStrings::ExternalDataQuestion, TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes)
             FileExternalDataMenuItem->trigger();
         break;
@@ -593,23 +599,20 @@ void TMainForm::RunCommand(const std::function<void()>& command)
 {
     try {
         command();
-    } catch (const Exception& e) {
-        ShowException(e);
-    } catch (const std::bad_alloc&) {
-        MessageDlg(this, QStringLiteral("Out of memory"), TMsgDlgType::Error, mbOK);
-    } catch (const std::exception& e) {
-        MessageDlg(this, QString::fromUtf8(e.what()), TMsgDlgType::Error, mbOK);
+    } catch (...) {
+        // Commands expect no error: whatever escapes one goes to the error window.
+        ShowCurrentError();
     }
 }
 
 void TMainForm::ShowException(const Exception& e)
 {
-    ShowError(e.ClassName(), e.Message());
+    ShowUnexpectedException(e);
 }
 
 void TMainForm::ShowError(const QString& className, const QString& message)
 {
-    MessageDlg(this, className + QStringLiteral("\r\r") + message, TMsgDlgType::Error, mbOK);
+    ShowUnexpectedError(className, message);
 }
 
 void TMainForm::FileNewMenuItemClick()

@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "app/MessageDialogs.h"
+#include "app/forms/ErrorFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/IniSettingsStore.h"
 #include "shared/core/MemorySettingsStore.h"
@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QTimer>
 #include <QWidget>
+#include <boost/stacktrace.hpp>
 #include <exception>
+#include <sstream>
 
 void MigrateSettingsKey(TSettingsStore& store)
 {
@@ -66,6 +68,18 @@ namespace {
 
 bool ErrorBoxOpen = false;
 
+// Errors not raised by the program's own code carry no trace; the place they were caught is
+// the nearest that can be told.
+std::function<QString()> CatchSiteTrace()
+{
+    auto frames = std::make_shared<const boost::stacktrace::stacktrace>(1, 64);
+    return [frames] {
+        std::ostringstream out;
+        out << *frames;
+        return QString::fromStdString(out.str());
+    };
+}
+
 // The application object whose event delivery no exception leaves: Qt cannot carry one through
 // its event loop, so without this an error in any handler would end the program.
 class TApplication : public QApplication {
@@ -82,40 +96,64 @@ public:
 
 } // namespace
 
-void ShowUnexpectedError(const QString& className, const QString& message)
+void ShowUnexpectedError(const QString& className, const QString& message, const std::function<QString()>& trace)
 {
     if (ErrorBoxOpen)
         return;
     ErrorBoxOpen = true;
     try {
-        MessageDlg(QApplication::activeWindow(), className + QStringLiteral("\r\r") + message, TMsgDlgType::Error,
-                   mbOK);
+        ErrorForm().ShowExceptionForm(className, message, trace);
     } catch (...) {
     }
     ErrorBoxOpen = false;
 }
 
+void ShowUnexpectedException(const Exception& e)
+{
+    ShowUnexpectedError(e.ClassName(), e.Message(), [e] { return e.StackTrace(); });
+}
+
+TErrorReport CurrentErrorReport()
+{
+    TErrorReport report;
+    try {
+        throw;
+    } catch (const Exception& e) {
+        report.ClassName = e.ClassName();
+        report.Message = e.Message();
+        report.Trace = [e] { return e.StackTrace(); };
+    } catch (const std::bad_alloc&) {
+        report.ClassName = QStringLiteral("EOutOfMemory");
+        report.Message = QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        report.ClassName = QStringLiteral("Exception");
+        report.Message = QString::fromLocal8Bit(e.what());
+        report.Trace = CatchSiteTrace();
+    } catch (...) {
+        report.ClassName = QStringLiteral("Exception");
+        report.Message = QStringLiteral("Unknown error");
+        report.Trace = CatchSiteTrace();
+    }
+    return report;
+}
+
+void ShowCurrentError()
+{
+    const TErrorReport report = CurrentErrorReport();
+    ShowUnexpectedError(report.ClassName, report.Message, report.Trace);
+}
+
 bool DeliverEvent(const std::function<bool()>& deliver)
 {
-    QString className, message;
     try {
         return deliver();
-    } catch (const Exception& e) {
-        className = e.ClassName();
-        message = e.Message();
-    } catch (const std::bad_alloc&) {
-        className = QStringLiteral("EOutOfMemory");
-        message = QStringLiteral("Out of memory");
-    } catch (const std::exception& e) {
-        className = QStringLiteral("Exception");
-        message = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        className = QStringLiteral("Exception");
-        message = QStringLiteral("Unknown error");
+        // Not inside the handler that failed: it may be painting, or half-way through a change.
+        QTimer::singleShot(0, qApp, [report = CurrentErrorReport()] {
+            ShowUnexpectedError(report.ClassName, report.Message, report.Trace);
+        });
+        return false;
     }
-    // Not inside the handler that failed: it may be painting, or half-way through a change.
-    QTimer::singleShot(0, qApp, [className, message] { ShowUnexpectedError(className, message); });
-    return false;
 }
 
 int RunApplication(int& argc, char** argv, const TMainFormFactory& createMainForm)
@@ -127,6 +165,7 @@ int RunApplication(int& argc, char** argv, const TMainFormFactory& createMainFor
 
     TApplication application(argc, argv);
     InitializeApplication(application);
+    ErrorForm();
 
     int exitCode = 0;
     {

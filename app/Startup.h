@@ -44,9 +44,21 @@ QString HelpFilePath();
 // Runs the delivery of one event. An exception that escapes its handler ends the delivery
 // (false), is shown in the error box once the event is over, and the program goes on.
 bool DeliverEvent(const std::function<bool()>& deliver);
-// The error box of an unexpected error: the exception's class name and its message. While one
-// is open, further errors are not stacked on top of it.
-void ShowUnexpectedError(const QString& className, const QString& message);
+// The error window for an unexpected error: the exception's class name, its message and the stack
+// trace (resolved only when shown). While it is open, further errors are not stacked on top of it.
+void ShowUnexpectedError(const QString& className, const QString& message,
+                         const std::function<QString()>& trace = nullptr);
+// What the error window shows of the exception being handled; called only inside a catch.
+struct TErrorReport {
+    QString ClassName;
+    QString Message;
+    std::function<QString()> Trace;
+};
+TErrorReport CurrentErrorReport();
+// Shows the exception being handled in the error window at once; called only inside a catch.
+void ShowCurrentError();
+// The same for an exception of the program's own: its trace is the one of where it was raised.
+void ShowUnexpectedException(const class Exception& e);
 
 // Makes the main window (its creation work runs in here), shown by the start-up.
 using TMainFormFactory = std::function<std::unique_ptr<QWidget>()>;

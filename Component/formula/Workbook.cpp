@@ -118,6 +118,19 @@ QString TDefinedName::FullName(const TWorkbook& book) const
     return sheet + QLatin1Char('!') + Name;
 }
 
+void TWorksheet::StoredCell(int index, int& row, int& column, TCellValue& value) const
+{
+    const Record& r = FCells.at(size_t(index));
+    row = int(r.Key >> 14);
+    column = int(r.Key & 0x3FFF) + 1;
+    value = TCellValue();
+    value.Kind = r.Kind;
+    value.Number = r.Number;
+    value.HasFormula = r.HasFormula;
+    if (r.TextIndex >= 0 && FStrings)
+        value.Text = (*FStrings)[size_t(r.TextIndex)];
+}
+
 TCellValue TWorksheet::Cell(int row, int column) const
 {
     TCellValue value;

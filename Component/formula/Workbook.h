@@ -59,6 +59,9 @@ public:
     int CellCount() const { return int(FCells.size()); }
     // 1-based row and column; an empty value for any cell not stored (or out of range).
     TCellValue Cell(int row, int column) const;
+    // The stored cells one by one (index 0..CellCount()-1), by row and then column: a walk over
+    // what the sheet holds, never over its whole extent.
+    void StoredCell(int index, int& row, int& column, TCellValue& value) const;
 
 private:
     friend class TXlsxReader;

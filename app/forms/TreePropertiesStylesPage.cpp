@@ -127,6 +127,9 @@ void TTreePropertiesForm::CreateStylesPage()
                                               "26", "28", "36", "48", "72"}));
     StylesFontSizeComboBox->setEditable(true);
     StylesFontSizeComboBox->setInsertPolicy(QComboBox::NoInsert);
+    // Every text change is applied as a step of its own; completing "2" to "20" would make one
+    // keystroke two steps and store a size nobody typed.
+    StylesFontSizeComboBox->setCompleter(nullptr);
     StylesFontBoldCheckBox = addRow(StylesFontTabSheet, QStringLiteral("Bold:"), StylesFontBoldDefaultCheckBox,
                                     checkBox(QStringLiteral("Bold")));
     StylesFontItalicCheckBox = addRow(StylesFontTabSheet, QStringLiteral("Italic:"),

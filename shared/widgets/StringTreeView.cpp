@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -392,6 +393,18 @@ void TStringTreeView::SetFullRowSelect(bool on)
 {
     FFullRowSelect = on;
     viewport()->update();
+}
+
+void TStringTreeView::resizeEvent(QResizeEvent* event)
+{
+    // The viewport has its new size already; the scroll position is still the old one.
+    const int oldHeight = viewport()->height() - (event->size().height() - event->oldSize().height());
+    const QRect current = visualRect(currentIndex());
+    const bool wasInView = current.isValid() && current.bottom() >= 0 && current.top() < oldHeight;
+    QTreeView::resizeEvent(event);
+    // A list that shrinks keeps its focused node in view when it showed it, even in part, before.
+    if (wasInView && isVisible())
+        scrollTo(currentIndex());
 }
 
 void TStringTreeView::mousePressEvent(QMouseEvent* event)

@@ -24,15 +24,6 @@ void WhenShown(const std::function<void(TCommentForm&)>& act)
 
 } // namespace
 
-TEST(CommentFormTest, Layout)
-{
-    TCommentForm form;
-    EXPECT_EQ(form.windowTitle(), "Comment");
-    EXPECT_TRUE(form.OKButton->isDefault());
-    EXPECT_EQ(form.CancelButton->text(), "Cancel");
-    EXPECT_EQ(form.CommentMemo->lineWrapMode(), QPlainTextEdit::NoWrap);
-}
-
 TEST(CommentFormTest, KeepsWindowsLineBreaks)
 {
     TCommentForm form;

@@ -44,9 +44,4 @@ TEST(NamedMutex, ALockLeftByAnEndedProcessDoesNotCount)
     EXPECT_FALSE(QFile::exists(stale.fileName()));
 }
 
-TEST(NamedMutex, TheUsersRuntimeFolderIsTheDefault)
-{
-    EXPECT_FALSE(TNamedMutex::RuntimeFolder().isEmpty());
-}
-
 } // namespace

@@ -2,7 +2,7 @@
 #include "app/NodeCommands.h"
 
 #include "Component/model/DecTreeDocument.h"
-#include "Component/model/TreeBuilder.h"
+#include "support/TreeBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,95 +32,6 @@ const TNodeElementType NodeElements[] = {htSymbol,
                                          htSymbolAttributeFixed};
 
 } // namespace
-
-TEST_F(NodeCommandsTest, NodeElementSetIsTheSymbolAndItsAttributeBox)
-{
-    for (TNodeElementType e : NodeElements)
-        EXPECT_TRUE(IsNodeElement(e)) << int(e);
-    for (TNodeElementType e : {htOptionDescriptor, htProbability, htPayoff, htPlusMinus, htRollUpDown})
-        EXPECT_FALSE(IsNodeElement(e)) << int(e);
-}
-
-TEST_F(NodeCommandsTest, EditCaptionFollowsTheElement)
-{
-    TDecTreeNode* a = AddEnd(Root, 100, 1);
-    const std::pair<TNodeElementType, QString> cases[] = {
-        {htOptionDescriptor, "Edit Title"},
-        {htProbability, "Edit Probability"},
-        {htPayoff, "Edit Payoff"},
-        {htSymbolAttributeBox, "Edit Caption"},
-        {htSymbolAttributeCaption, "Edit Caption"},
-        {htSymbolAttributeOwner, "Edit Decision Owner"},
-        {htSymbolAttributeMultiBudget, "Edit Budget"},
-        {htSymbolAttributeDueDate, "Edit Decision Due Date"},
-        {htSymbolAttributeFixed, "Toggle Mode"},
-        {htSymbol, "Edit"},
-        {htSymbolAttributeMultiInvestment, "Edit"},
-        {htPlusMinus, "Edit"},
-        {htRollUpDown, "Edit"},
-    };
-    for (const auto& [element, caption] : cases)
-        EXPECT_EQ(State({a}, element).EditCaption, caption) << int(element);
-}
-
-TEST_F(NodeCommandsTest, AddCaptionBySelectionAndElement)
-{
-    TDecTreeNode* leaf = AddEnd(Root, 100, 1);
-    TDecTreeNode* fork = AddChild(Root, ntChance, 0, 0);
-    AddEnd(fork, 100, 1);
-    EXPECT_EQ(State({}, htOptionDescriptor).AddCaption, "Add");
-    EXPECT_EQ(State({fork}, htOptionDescriptor).AddCaption, "Add subnode");
-    EXPECT_EQ(State({leaf}, htOptionDescriptor).AddCaption, "Add subnodes");
-    EXPECT_EQ(State({fork}, htSymbol).AddCaption, "Add branch");
-    EXPECT_EQ(State({leaf}, htSymbolAttributeOwner).AddCaption, "Add branches");
-    EXPECT_EQ(State({fork}, htPayoff).AddCaption, "Add");
-    // Two nodes read as plural even when both have children.
-    EXPECT_EQ(State({fork, Root}, htOptionDescriptor).AddCaption, "Add subnodes");
-    EXPECT_EQ(State({fork, Root}, htSymbol).AddCaption, "Add branches");
-}
-
-TEST_F(NodeCommandsTest, TwoSelectedNodesEnableOnlyEditAndRemove)
-{
-    TDecTreeNode* a = AddChild(Root, ntChance, 100, 0);
-    TDecTreeNode* b = AddChild(Root, ntChance, 0, 0);
-    AddEnd(a, 100, 1);
-    AddEnd(b, 100, 1);
-    for (TNodeElementType e : {htOptionDescriptor, htSymbol, htPayoff, htProbability}) {
-        const TPopupState s = State({a, b}, e);
-        EXPECT_TRUE(s.Edit);
-        EXPECT_TRUE(s.Remove);
-        EXPECT_FALSE(s.EditPayoffAdvanced || s.Add || s.MoveUp || s.MoveDown || s.TakeOption ||
-                     s.EditNodeTypeStyle || s.TakeThisPath || s.Type || s.Comment || s.DefineAsCloneMaster ||
-                     s.DefineAsClone || s.UnlinkClone || s.OptimizeSubnodeDecisions)
-            << int(e);
-    }
-    const TPopupState s = State({a, b}, htSymbol, false, false);
-    EXPECT_FALSE(s.Edit);
-    EXPECT_FALSE(s.Remove);
-}
-
-TEST_F(NodeCommandsTest, MoveUpAndDownAtTheEnds)
-{
-    TDecTreeNode* first = AddEnd(Root, 100, 1);
-    TDecTreeNode* middle = AddEnd(Root, 0, 1);
-    TDecTreeNode* last = AddEnd(Root, 0, 1);
-    EXPECT_FALSE(State({first}, htOptionDescriptor).MoveUp);
-    EXPECT_TRUE(State({first}, htOptionDescriptor).MoveDown);
-    EXPECT_TRUE(State({middle}, htOptionDescriptor).MoveUp);
-    EXPECT_TRUE(State({middle}, htOptionDescriptor).MoveDown);
-    EXPECT_TRUE(State({last}, htOptionDescriptor).MoveUp);
-    EXPECT_FALSE(State({last}, htOptionDescriptor).MoveDown);
-    EXPECT_FALSE(State({Root}, htOptionDescriptor).MoveUp);
-    EXPECT_FALSE(State({Root}, htOptionDescriptor).MoveDown);
-    EXPECT_FALSE(State({Root}, htOptionDescriptor).TakeThisPath);
-
-    MoveNode(*last, -1);
-    EXPECT_EQ(Root->Children[1], last);
-    EXPECT_EQ(Root->Children[2], middle);
-    MoveNode(*first, 1);
-    EXPECT_EQ(Root->Children[0], last);
-    EXPECT_EQ(Root->Children[1], first);
-}
 
 TEST_F(NodeCommandsTest, SingleNodeTable)
 {
@@ -157,89 +68,6 @@ TEST_F(NodeCommandsTest, SingleNodeTable)
     EXPECT_FALSE(s.OptimizeSubnodeDecisions);
     EXPECT_FALSE(s.TakeOption);
     EXPECT_TRUE(s.TakeThisPath);
-}
-
-TEST_F(NodeCommandsTest, TakeOptionCaptionUnderAMultipleChoiceDecision)
-{
-    Root->NodeType = ntMultiDecision;
-    TDecTreeNode* a = AddEnd(Root, 100, 1);
-    EXPECT_EQ(State({a}, htProbability).TakeOptionCaption, "Toggle this option");
-    // Disabled, the item keeps the plain caption.
-    TDecTreeNode* chance = AddChild(Root, ntChance, 0, 0);
-    TDecTreeNode* below = AddEnd(chance, 100, 1);
-    EXPECT_EQ(State({below}, htProbability).TakeOptionCaption, "Take this option");
-}
-
-TEST_F(NodeCommandsTest, ClonesAndTheirInsidesAreRestricted)
-{
-    TDecTreeNode* master = AddChild(Root, ntDecision, 100, 0);
-    AddEnd(master, 100, 1);
-    AddEnd(master, 0, 2);
-    TDecTreeNode* clone = AddChild(Root, ntDecision, 0, 0);
-    MakeClone(clone, master);
-    TDecTreeNode* inside = clone->Children[1];
-
-    TPopupState s = State({clone}, htSymbol);
-    EXPECT_TRUE(s.UnlinkClone);
-    EXPECT_FALSE(s.Add);
-    EXPECT_FALSE(s.Type);
-    EXPECT_FALSE(s.DefineAsClone);
-    EXPECT_FALSE(s.DefineAsCloneMaster);
-    EXPECT_FALSE(s.OptimizeSubnodeDecisions);
-    EXPECT_FALSE(State({clone}, htOptionDescriptor).UnlinkClone);
-
-    s = State({inside}, htOptionDescriptor);
-    EXPECT_FALSE(s.Add);
-    EXPECT_FALSE(s.MoveUp);
-    EXPECT_FALSE(s.Comment);
-    EXPECT_FALSE(s.TakeOption);
-    EXPECT_TRUE(s.TakeThisPath);
-    EXPECT_FALSE(State({inside}, htPayoff).EditPayoffAdvanced);
-    EXPECT_FALSE(State({inside}, htSymbol).UnlinkClone);
-}
-
-TEST_F(NodeCommandsTest, ChangeToChooseOneTakesTheFirstHighest)
-{
-    TDecTreeNode* node = AddChild(Root, ntChance, 100, 0);
-    AddEnd(node, 30, 0);
-    AddEnd(node, 70, 0);
-    AddEnd(node, 70, 0);
-    ChangeNodeKind(*node, TNodeKind::DecisionChooseOne);
-    EXPECT_EQ(node->NodeType, ntDecision);
-    EXPECT_EQ(node->Children[0]->Probability, 0);
-    EXPECT_EQ(node->Children[1]->Probability, 100);
-    EXPECT_EQ(node->Children[2]->Probability, 0);
-    EXPECT_EQ(NodeKindUndoName(TNodeKind::DecisionChooseOne), "Change Chance to Decision (Choose one)");
-}
-
-TEST_F(NodeCommandsTest, ChangeToChooseMultipleTakesHalfOrMore)
-{
-    TDecTreeNode* node = AddChild(Root, ntChance, 100, 0);
-    AddEnd(node, 50, 0);
-    AddEnd(node, 49.9, 0);
-    ChangeNodeKind(*node, TNodeKind::DecisionChooseMultiple);
-    EXPECT_EQ(node->NodeType, ntMultiDecision);
-    EXPECT_EQ(node->Children[0]->Probability, 100);
-    EXPECT_EQ(node->Children[1]->Probability, 0);
-    EXPECT_EQ(KindOf(*node), TNodeKind::DecisionChooseMultiple);
-}
-
-TEST_F(NodeCommandsTest, ChangeToChanceKeepsProbabilities)
-{
-    TDecTreeNode* node = AddChild(Root, ntDecision, 100, 0);
-    AddEnd(node, 100, 0);
-    AddEnd(node, 0, 0);
-    ChangeNodeKind(*node, TNodeKind::ChanceNumeric);
-    EXPECT_EQ(node->NodeType, ntChance);
-    EXPECT_EQ(node->ChanceType, ctAnySum);
-    EXPECT_EQ(KindOf(*node), TNodeKind::ChanceNumeric);
-    ChangeNodeKind(*node, TNodeKind::ChancePercent);
-    EXPECT_EQ(node->ChanceType, ctPercent);
-    EXPECT_EQ(node->Children[0]->Probability, 100);
-    EXPECT_EQ(node->Children[1]->Probability, 0);
-    EXPECT_EQ(NodeKindUndoName(TNodeKind::ChanceNumeric), "Change Decision to Chance (numeric)");
-    EXPECT_EQ(NodeKindUndoName(TNodeKind::ChancePercent), "Change Decision to Chance (%)");
-    EXPECT_EQ(NodeKindUndoName(TNodeKind::DecisionChooseMultiple), "Change Chance to Decision (Choose multiple)");
 }
 
 TEST_F(NodeCommandsTest, TakePathTakesEveryUntakenOptionUpToTheRoot)
@@ -298,26 +126,6 @@ TEST_F(NodeCommandsTest, TakePathInsideACloneWhoseMasterIsNotItsSibling)
     EXPECT_EQ(q->Probability, 0);
     EXPECT_EQ(p2->Probability, 100);
     EXPECT_EQ(p1->Probability, 0);
-}
-
-TEST_F(NodeCommandsTest, TakePathInsideACloneBesideItsMaster)
-{
-    TDecTreeNode* master = AddChild(Root, ntDecision, 100, 0);
-    AddEnd(master, 100, 1);
-    TDecTreeNode* m2 = AddEnd(master, 0, 2);
-    TDecTreeNode* clone = AddChild(Root, ntDecision, 0, 0);
-    MakeClone(clone, master);
-    master->DecisionFixed = true;
-
-    const std::vector<TPathStep> steps = GetTakePathSteps(*clone->Children[1]);
-    ASSERT_EQ(steps.size(), 2u);
-    EXPECT_EQ(steps[0], TPathStep(m2, master));
-    EXPECT_EQ(steps[1], TPathStep(clone, Root));
-    EXPECT_EQ(CountFixedDecisions(steps), 1);
-    TakePath(steps);
-    EXPECT_EQ(clone->Probability, 100);
-    EXPECT_EQ(master->Probability, 0);
-    EXPECT_EQ(m2->Probability, 100);
 }
 
 TEST_F(NodeCommandsTest, UnlinkKeepsCopiesOfTheMastersChildrenOrNone)

@@ -3,7 +3,6 @@
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsRegistry.h"
-#include "shared/widgets/BottomLine.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,22 +46,6 @@ protected:
     bool FSeen = false;
 };
 
-TEST_F(OptionsFormTest, CaptionsAndButtons)
-{
-    TOptionsForm form;
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Options"));
-    ASSERT_EQ(form.PageControl->count(), 1);
-    EXPECT_EQ(form.PageControl->tabText(0), QStringLiteral("Auto Update"));
-    EXPECT_EQ(form.AutoUpdateCheckBox->text(),
-              QStringLiteral("Automatically check for updates and install when available (recommended)"));
-    EXPECT_EQ(form.OKButton->text(), QStringLiteral("OK"));
-    EXPECT_TRUE(form.OKButton->isDefault());
-    EXPECT_EQ(form.CancelButton->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(form.BottomLine->Title(), TOptionsForm::MakerWebAddress);
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
-}
-
 TEST_F(OptionsFormTest, ConfirmingStoresTheCheckBoxAndMarksTheQuestionAnswered)
 {
     Store(false, false);
@@ -98,37 +81,6 @@ TEST_F(OptionsFormTest, ConfirmingAnUncheckedBoxStopsTheChecksForGood)
     TSettings after(FStore);
     EXPECT_TRUE(after.AutoUpdateConfigured);
     EXPECT_FALSE(after.CanCheckForAutoUpdate);
-}
-
-TEST_F(OptionsFormTest, CancellingWritesNothing)
-{
-    TSettingsRegistry reg(FStore);
-    int round = 0;
-    for (auto cancel : std::vector<std::function<void(TOptionsForm&)>>{
-             [](TOptionsForm& form) { QTest::mouseClick(form.CancelButton, Qt::LeftButton); },
-             [](TOptionsForm& form) { QTest::keyClick(&form, Qt::Key_Escape); }}) {
-        WhenShown(
-            [&](TOptionsForm& form) {
-                form.AutoUpdateCheckBox->setChecked(true);
-                cancel(form);
-            },
-            &FSeen);
-        SCOPED_TRACE(round++);
-        EXPECT_FALSE(ShowOptionsDialog(FStore));
-        EXPECT_TRUE(FSeen);
-        ASSERT_TRUE(reg.OpenKey(QLatin1Char('\\') + TSettings::RegistryKey, false));
-        // Not even the question's mark: the first-run question comes again at the next start.
-        EXPECT_TRUE(reg.GetValueNames().isEmpty());
-    }
-}
-
-TEST_F(OptionsFormTest, TheProgramsStoreServesWhenNoneIsGiven)
-{
-    auto previous = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
-    WhenShown([](TOptionsForm& form) { QTest::mouseClick(form.OKButton, Qt::LeftButton); }, &FSeen);
-    EXPECT_TRUE(ShowOptionsDialog());
-    EXPECT_TRUE(TSettings().AutoUpdateConfigured);
-    TSettingsStore::SetApplication(std::move(previous));
 }
 
 } // namespace

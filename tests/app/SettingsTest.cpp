@@ -20,24 +20,6 @@ TSettingsRegistry OpenSettingsKey(TSettingsStore& store)
     return reg;
 }
 
-void ExpectDefaults(const TSettings& settings)
-{
-    EXPECT_FALSE(settings.AutoUpdateConfigured);
-    EXPECT_FALSE(settings.CanCheckForAutoUpdate);
-    EXPECT_EQ(settings.LastUpdateCheck.Ticks, 0);
-    EXPECT_EQ(settings.PageMargins, TMarginsRect::Make(1000, 1000, 1000, 1000));
-    EXPECT_FALSE(settings.Landscape);
-}
-
-TEST(Settings, AFreshProfileGetsTheDefaultsAndTheKey)
-{
-    TMemorySettingsStore store;
-    TSettings settings(store);
-    ExpectDefaults(settings);
-    EXPECT_TRUE(TSettingsRegistry(store).KeyExists(Key));
-    EXPECT_EQ(TSettings::RegistryKey, QStringLiteral("SOFTWARE\\Orvanta\\Quandrel\\3"));
-}
-
 TEST(Settings, SavedValuesReadBackInTheirStoredForm)
 {
     TMemorySettingsStore store;
@@ -68,112 +50,6 @@ TEST(Settings, SavedValuesReadBackInTheirStoredForm)
     EXPECT_EQ(again.LastUpdateCheck, DateTime::Create(2026, 12, 6, 17, 45, 30, 250));
     EXPECT_EQ(again.PageMargins, TMarginsRect::Make(-1, 2540, std::numeric_limits<int32_t>::max(), 0));
     EXPECT_TRUE(again.Landscape);
-}
-
-TEST(Settings, SavingTheDefaultsWritesEveryValueAndReadsBackTheSame)
-{
-    TMemorySettingsStore store;
-    TSettings(store).SaveSettings();
-    TSettingsRegistry reg = OpenSettingsKey(store);
-    EXPECT_EQ(reg.GetValueNames().size(), 5);
-    EXPECT_EQ(reg.ReadBinary(QStringLiteral("PageMargins"))->size(), 16);
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 0);
-    ExpectDefaults(TSettings(store));
-}
-
-TEST(Settings, AnyNonZeroIntegerReadsAsTrue)
-{
-    TMemorySettingsStore store;
-    TSettingsRegistry reg = OpenSettingsKey(store);
-    reg.WriteInteger(QStringLiteral("CanCheckForAutoUpdate"), -7);
-    reg.WriteInteger(QStringLiteral("Landscape"), 2);
-    TSettings settings(store);
-    EXPECT_TRUE(settings.CanCheckForAutoUpdate);
-    EXPECT_TRUE(settings.Landscape);
-}
-
-TEST(Settings, ValuesOfTheWrongKindOrSizeOrOutsideTheCalendarReadAsDefaults)
-{
-    const QList<std::function<void(TSettingsRegistry&)>> corruptions = {
-        [](TSettingsRegistry& reg) {
-            reg.WriteString(QStringLiteral("AutoUpdateConfigured"), QStringLiteral("1"));
-            reg.WriteBinary(QStringLiteral("CanCheckForAutoUpdate"), QByteArray(4, '\1'));
-            reg.WriteInteger(QStringLiteral("LastUpdateCheck"), 45000);
-            reg.WriteString(QStringLiteral("PageMargins"), QStringLiteral("1000,1000,1000,1000"));
-            reg.WriteFloat(QStringLiteral("Landscape"), 1.0);
-        },
-        [](TSettingsRegistry& reg) {
-            reg.WriteBinary(QStringLiteral("LastUpdateCheck"), QByteArray(4, '\0'));
-            reg.WriteBinary(QStringLiteral("PageMargins"), QByteArray(15, '\1'));
-        },
-        [](TSettingsRegistry& reg) {
-            reg.WriteFloat(QStringLiteral("LastUpdateCheck"), std::numeric_limits<double>::quiet_NaN());
-            reg.WriteBinary(QStringLiteral("PageMargins"), QByteArray(17, '\1'));
-        },
-        [](TSettingsRegistry& reg) { reg.WriteFloat(QStringLiteral("LastUpdateCheck"), 1e300); },
-        [](TSettingsRegistry& reg) { reg.WriteFloat(QStringLiteral("LastUpdateCheck"), -std::numeric_limits<double>::infinity()); },
-    };
-    for (qsizetype i = 0; i < corruptions.size(); ++i) {
-        SCOPED_TRACE(i);
-        TMemorySettingsStore store;
-        TSettingsRegistry reg = OpenSettingsKey(store);
-        corruptions[i](reg);
-        ExpectDefaults(TSettings(store));
-    }
-}
-
-TEST(Settings, AHandEditedSettingsFileFallsBackToDefaultsValueByValue)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString fileName = dir.filePath(QStringLiteral("user.ini"));
-    QFile file(fileName);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[SOFTWARE]\n"
-               "Orvanta\\Quandrel\\3\\.=key\n"
-               "Orvanta\\Quandrel\\3\\AutoUpdateConfigured=yes\n"
-               "Orvanta\\Quandrel\\3\\CanCheckForAutoUpdate=dword:00000001\n"
-               "Orvanta\\Quandrel\\3\\LastUpdateCheck=hex:00000000\n"
-               "Orvanta\\Quandrel\\3\\PageMargins=hex:not-hex\n"
-               "Orvanta\\Quandrel\\3\\Landscape=dword:\n");
-    file.close();
-    TIniSettingsStore store(fileName);
-    TSettings settings(store);
-    EXPECT_FALSE(settings.AutoUpdateConfigured);
-    EXPECT_TRUE(settings.CanCheckForAutoUpdate);
-    EXPECT_EQ(settings.LastUpdateCheck.Ticks, 0);
-    EXPECT_EQ(settings.PageMargins, TSettings::DefaultPageMargins);
-    EXPECT_FALSE(settings.Landscape);
-
-    // Saving repairs the file.
-    settings.SaveSettings();
-    TIniSettingsStore reread(fileName);
-    TSettingsRegistry reg = OpenSettingsKey(reread);
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 0);
-    EXPECT_EQ(reg.ReadBinary(QStringLiteral("PageMargins"))->size(), 16);
-}
-
-TEST(Settings, TheDefaultConstructorUsesTheProgramsStore)
-{
-    auto previous = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
-    {
-        TSettings settings;
-        settings.Landscape = true;
-        settings.SaveSettings();
-    }
-    EXPECT_TRUE(TSettings().Landscape);
-    TSettingsStore::SetApplication(std::move(previous));
-}
-
-TEST(MarginsRect, SumsAndEquality)
-{
-    constexpr TMarginsRect margins = TMarginsRect::Make(1, 2, 3, 5);
-    EXPECT_EQ(margins.HorizontalSum(), 4);
-    EXPECT_EQ(margins.VerticalSum(), 7);
-    TMarginsRect copy = margins;
-    EXPECT_EQ(copy, margins);
-    copy.Bottom = 6;
-    EXPECT_NE(copy, margins);
 }
 
 } // namespace

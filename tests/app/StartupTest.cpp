@@ -1,5 +1,7 @@
 #include "SettingsStoreDump.h"
 #include "app/MessageDialogs.h"
+#include "app/forms/ErrorFormUnit.h"
+#include "app/forms/ModalRunner.h"
 #include "app/Startup.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/IniSettingsStore.h"
@@ -7,6 +9,7 @@
 #include "shared/core/SettingsRegistry.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -47,26 +50,6 @@ void FillOlderProduct(TSettingsStore& store, bool withGeneration3 = false)
         WriteInt(store, Pellmark + QStringLiteral("\\3"), QStringLiteral("Landscape"), 1);
 }
 
-TEST(MigrateSettingsKey, WithoutTheMakerKeyNothingIsCreated)
-{
-    TMemorySettingsStore store;
-    Write(store, QStringLiteral("\\SOFTWARE\\Other"), QStringLiteral("X"), QStringLiteral("y"));
-    const QStringList before = DumpStore(store);
-    MigrateSettingsKey(store);
-    EXPECT_EQ(DumpStore(store), before);
-    EXPECT_FALSE(Exists(store, QStringLiteral("\\SOFTWARE\\Orvanta")));
-}
-
-TEST(MigrateSettingsKey, WithNothingOlderNothingChanges)
-{
-    TMemorySettingsStore store;
-    WriteInt(store, Quandrel + QStringLiteral("\\2"), QStringLiteral("Landscape"), 1);
-    const QStringList before = DumpStore(store);
-    MigrateSettingsKey(store);
-    // Without an older product key even this product's generation "2" stays where it is.
-    EXPECT_EQ(DumpStore(store), before);
-}
-
 TEST(MigrateSettingsKey, TheOlderProductIsCopiedAndItsGenerationTwoBecomesThree)
 {
     TMemorySettingsStore store;
@@ -81,49 +64,6 @@ TEST(MigrateSettingsKey, TheOlderProductIsCopiedAndItsGenerationTwoBecomesThree)
                            "|Owner=sz:older"}));
     EXPECT_FALSE(Exists(store, Quandrel + QStringLiteral("\\2")));
     EXPECT_FALSE(Exists(store, QStringLiteral("\\SOFTWARE\\Orvanta\\") + Startup::MigrationKey));
-}
-
-TEST(MigrateSettingsKey, AnExistingGenerationThreeIsNeverOverwritten)
-{
-    TMemorySettingsStore store;
-    FillOlderProduct(store, true);
-    MigrateSettingsKey(store);
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(Quandrel, false));
-    EXPECT_EQ(reg.GetKeyNames().size(), 2);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("2"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("CanCheckForAutoUpdate")), 1);
-    ASSERT_TRUE(reg.OpenKey(Quandrel + QStringLiteral("\\3"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Landscape")), 1);
-    EXPECT_FALSE(reg.ValueExists(QStringLiteral("CanCheckForAutoUpdate")));
-}
-
-TEST(MigrateSettingsKey, WhenBothProductsExistNothingMoves)
-{
-    TMemorySettingsStore store;
-    FillOlderProduct(store);
-    WriteInt(store, Quandrel + QStringLiteral("\\2"), QStringLiteral("Landscape"), 0);
-    const QStringList before = DumpStore(store);
-    MigrateSettingsKey(store);
-    EXPECT_EQ(DumpStore(store), before);
-
-    // An empty product key counts as existing too.
-    TMemorySettingsStore second;
-    FillOlderProduct(second);
-    TSettingsRegistry(second).CreateKey(Quandrel);
-    const QStringList secondBefore = DumpStore(second);
-    MigrateSettingsKey(second);
-    EXPECT_EQ(DumpStore(second), secondBefore);
-}
-
-TEST(MigrateSettingsKey, RunningTwiceChangesNothingMore)
-{
-    TMemorySettingsStore store;
-    FillOlderProduct(store);
-    MigrateSettingsKey(store);
-    const QStringList once = DumpStore(store);
-    MigrateSettingsKey(store);
-    EXPECT_EQ(DumpStore(store), once);
 }
 
 // A store that fails, like a process that is killed, once it has made a number of changes.
@@ -201,28 +141,6 @@ TEST(MigrateSettingsKey, AnInterruptedMigrationNeverLeavesAHalfKeyAndTheNextStar
     }
 }
 
-TEST(MigrateSettingsKey, WorksOnTheSettingsFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("user.ini"));
-    {
-        TIniSettingsStore store(file);
-        FillOlderProduct(store);
-        store.Flush();
-    }
-    {
-        TIniSettingsStore store(file);
-        MigrateSettingsKey(store);
-    }
-    TIniSettingsStore store(file);
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(Quandrel + QStringLiteral("\\3\\RecentFiles"), false));
-    EXPECT_EQ(reg.ReadString(QStringLiteral("File 0")), QStringLiteral("/a.pmk"));
-    EXPECT_FALSE(reg.KeyExists(Quandrel + QStringLiteral("\\2")));
-    EXPECT_TRUE(reg.KeyExists(Pellmark + QStringLiteral("\\2")));
-}
-
 } // namespace
 
 // ---- Exceptions that escape an event handler ----
@@ -232,16 +150,15 @@ namespace {
 struct TErrorBoxes {
     TErrorBoxes()
     {
-        SetMessageDlgHook([this](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
-            Texts << text;
-            EXPECT_EQ(type, TMsgDlgType::Error);
-            EXPECT_EQ(buttons, mbOK);
+        SetModalRunner([this](QDialog& dialog) {
+            auto& form = dynamic_cast<TErrorForm&>(dialog);
+            Texts << form.ExceptionNameEdit->text() + "\r\r" + form.DescriptionEdit->text();
             if (OnShow)
                 OnShow();
-            return TModalResult::OK;
+            return int(QDialog::Accepted);
         });
     }
-    ~TErrorBoxes() { SetMessageDlgHook(nullptr); }
+    ~TErrorBoxes() { SetModalRunner(nullptr); }
     QStringList Texts;
     std::function<void()> OnShow;
 };
@@ -264,16 +181,4 @@ TEST(DeliverEvent, AnExceptionIsShownAfterTheEventAndTheProgramGoesOn)
     ASSERT_EQ(boxes.Texts.size(), 3);
     EXPECT_EQ(boxes.Texts[1], "Exception\r\rplain");
     EXPECT_TRUE(boxes.Texts[2].startsWith("Exception\r\r"));
-}
-
-TEST(DeliverEvent, ErrorsWhileTheBoxIsOpenAreNotStackedOnIt)
-{
-    TErrorBoxes boxes;
-    boxes.OnShow = [] { ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("second")); };
-    ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("first"));
-    EXPECT_EQ(boxes.Texts, QStringList{"Exception\r\rfirst"});
-    // Once it is closed, the next error is shown again.
-    boxes.OnShow = nullptr;
-    ShowUnexpectedError(QStringLiteral("Exception"), QStringLiteral("third"));
-    EXPECT_EQ(boxes.Texts.size(), 2);
 }

@@ -2,6 +2,8 @@
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/StyleCommands.h"
+#include "app/forms/ErrorFormUnit.h"
+#include "app/forms/ModalRunner.h"
 #include "app/forms/SaveNewStyleFormUnit.h"
 #include "app/forms/StyleManagerFormUnit.h"
 #include "shared/core/MemorySettingsStore.h"
@@ -31,6 +33,13 @@ protected:
             }
             return buttons == mbOK ? TModalResult::OK : TModalResult::No;
         });
+        // Errors that escape a command go to the error window: its class name and message are kept
+        // with the messages.
+        SetModalRunner([this](QDialog& dialog) {
+            auto& form = dynamic_cast<TErrorForm&>(dialog);
+            Messages << form.ExceptionNameEdit->text() + "\r\r" + form.DescriptionEdit->text();
+            return int(QDialog::Accepted);
+        });
         FPreviousFactory = TStyleCommands::CreateManager;
         TStyleCommands::CreateManager = [this] { return std::make_unique<TStyleManager>(Shipped(), User()); };
     }
@@ -40,6 +49,7 @@ protected:
         Form.reset();
         TStyleCommands::CreateManager = FPreviousFactory;
         SetMessageDlgHook(nullptr);
+        SetModalRunner(nullptr);
         TSettingsStore::SetApplication(std::move(FPreviousStore));
     }
 

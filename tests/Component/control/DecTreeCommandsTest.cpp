@@ -6,13 +6,6 @@
 #include <QMenu>
 
 namespace {
-QAction* Item(TDecTree* tree, const QString& name)
-{
-    for (QAction* a : tree->AttributePopup()->actions())
-        if (a->objectName() == name)
-            return a;
-    return nullptr;
-}
 } // namespace
 
 TEST_F(DecTreeTest, InsertAddsTwoOptionsAndNamesThemOneAfterTheOther)
@@ -49,62 +42,6 @@ TEST_F(DecTreeTest, InsertAddsTwoOptionsAndNamesThemOneAfterTheOther)
     EXPECT_EQ(Selected(), Nodes{B});
 }
 
-TEST_F(DecTreeTest, EscapeAfterInsertRemovesBothNewNodesAndUndoRestores)
-{
-    BuildSample();
-    Tree->SelectNode(A1, htOptionDescriptor);
-    Tree->setFocus();
-    Key(Qt::Key_Insert);
-    ASSERT_EQ(A1->Children.Count(), 2);
-    Key(Qt::Key_Escape);
-    EXPECT_EQ(A1->Children.Count(), 0);
-    EXPECT_EQ(Selected(), Nodes{A1});
-    const TGuid a1 = A1->Id;
-    Tree->UndoManager().Undo(); // the title edit
-    Tree->UndoManager().Undo(); // adding
-    EXPECT_EQ(Root()->FindNodeById(a1)->Children.Count(), 0);
-    EXPECT_FALSE(Tree->UndoManager().CanUndo());
-    Tree->UndoManager().Redo();
-    EXPECT_EQ(Root()->FindNodeById(a1)->Children.Count(), 2);
-}
-
-TEST_F(DecTreeTest, ShiftInsertAddsSiblingsOrToTheRootItself)
-{
-    BuildSample();
-    Tree->SelectNode(A1, htOptionDescriptor);
-    Tree->setFocus();
-    Key(Qt::Key_Insert, Qt::ShiftModifier);
-    EXPECT_EQ(A->Children.Count(), 3);
-    Key(Qt::Key_Return);
-    // On a lone root both new options go to the root.
-    Tree->SetRoot(nullptr);
-    Tree->Document().NewRoot();
-    Tree->Recalculate();
-    Tree->setFocus();
-    Key(Qt::Key_Insert, Qt::ShiftModifier);
-    EXPECT_EQ(Root()->Children.Count(), 2);
-}
-
-TEST_F(DecTreeTest, AddSubnodesNeedsOneSelectedNodeOutsideClones)
-{
-    BuildSample();
-    Tree->SelectNode(A1, htOptionDescriptor);
-    Tree->Selection().Add(A2->Id);
-    Tree->AddSubnodes(false);
-    EXPECT_EQ(A1->Children.Count(), 0);
-    EXPECT_FALSE(Tree->UndoManager().CanUndo());
-    QString error;
-    B->SetCloneMaster(A->Id, error);
-    Tree->Recalculate();
-    Tree->SelectNode(B, htOptionDescriptor);
-    Tree->AddSubnodes(false);
-    Tree->SelectNode(B->Children.Items(0), htOptionDescriptor);
-    Tree->AddSubnodes(false);
-    Tree->AddSubnodes(true);
-    EXPECT_EQ(B->Children.Count(), 2);
-    EXPECT_FALSE(Tree->UndoManager().CanUndo());
-}
-
 TEST_F(DecTreeTest, DeleteRemovesNodesWithDescendantsAfterAsking)
 {
     BuildSample();
@@ -137,82 +74,4 @@ TEST_F(DecTreeTest, DeleteSelectsTheShallowestParent)
     Tree->DeleteSelectedNodes(false);
     EXPECT_EQ(Selected(), Nodes{Root()});
     EXPECT_EQ(A->Children.Count(), 1);
-}
-
-TEST_F(DecTreeTest, DeleteIsRefusedForRootClonesAndMasters)
-{
-    BuildSample();
-    Tree->SelectNode(Root(), htOptionDescriptor);
-    EXPECT_FALSE(Tree->CanDeleteSelection());
-    QString error;
-    B->SetCloneMaster(A->Id, error);
-    Tree->Recalculate();
-    Tree->SelectNode(B->Children.Items(0), htOptionDescriptor);
-    EXPECT_FALSE(Tree->CanDeleteSelection());
-    Tree->SelectNode(B, htOptionDescriptor);
-    EXPECT_FALSE(Tree->CanDeleteSelection());
-    // A is the master of B.
-    Tree->SelectNode(A, htOptionDescriptor);
-    EXPECT_TRUE(Tree->CanDeleteSelection());
-    Tree->DeleteSelectedNodes(true);
-    EXPECT_EQ(Notices, QStringList{ControlStrings::UnlinkClonesFirst});
-    EXPECT_TRUE(Questions.isEmpty());
-    EXPECT_EQ(A->Children.Count(), 2);
-    Tree->DeleteSelectedNodes(false);
-    EXPECT_EQ(Notices.size(), 1);
-    EXPECT_FALSE(Tree->UndoManager().CanUndo());
-}
-
-TEST_F(DecTreeTest, AttributePopupItemsFollowTheNode)
-{
-    BuildSample();
-    Click(Root(), htRollUpDown);
-    ASSERT_EQ(Tree->PopupNode(), Root());
-    const QList<QAction*> items = Tree->AttributePopup()->actions();
-    ASSERT_EQ(items.size(), 9);
-    const QStringList captions = {ControlStrings::ShowCaption, ControlStrings::ShowBudget,
-                                  ControlStrings::ShowInvestment, ControlStrings::ShowOwner,
-                                  ControlStrings::ShowDueDate, ControlStrings::ShowMode, QString(),
-                                  ControlStrings::ShowAll, ControlStrings::HideAll};
-    for (int i = 0; i < 9; ++i) {
-        if (i != 6) {
-            EXPECT_EQ(items[i]->text(), captions[i]);
-        }
-    }
-    EXPECT_TRUE(items[6]->isSeparator());
-    EXPECT_FALSE(Item(Tree, ControlStrings::PopBudget)->isEnabled()); // not a multi-option decision
-    EXPECT_TRUE(Item(Tree, ControlStrings::PopOwner)->isEnabled());
-    EXPECT_FALSE(Item(Tree, ControlStrings::PopName)->isChecked());
-    Tree->AttributePopup()->hide();
-
-    int before = 0;
-    Tree->OnBeforeShowDecisionProperty = [&](TDecTree*) {
-        ++before;
-        Tree->UndoManager().SaveState(QStringLiteral("Show"));
-    };
-    Tree->PopupItemClick(Item(Tree, ControlStrings::PopName));
-    EXPECT_EQ(before, 1);
-    EXPECT_TRUE(Root()->ShowsCaption());
-    Tree->PopupItemClick(Item(Tree, ControlStrings::PopShowAll));
-    EXPECT_TRUE(Root()->DecisionShowFixed && Root()->DecisionShowOwner && Root()->DecisionShowDueDate);
-    Tree->SelectNode(Root(), htSymbolAttributeFixed);
-    Tree->PopupItemClick(Item(Tree, ControlStrings::PopHideAll));
-    EXPECT_FALSE(Root()->HasVisibleAttributes());
-    // The mode line disappeared: the next valid element in Tab order, wrapping to the title.
-    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
-    // Undo replaces the tree: the popup node is forgotten.
-    Tree->UndoManager().Undo();
-    EXPECT_EQ(Tree->PopupNode(), nullptr);
-    Tree->PopupItemClick(Item(Tree, ControlStrings::PopName));
-    EXPECT_EQ(before, 3);
-}
-
-TEST_F(DecTreeTest, CloneAttributeMarkOpensNoPopup)
-{
-    BuildSample();
-    QString error;
-    B->SetCloneMaster(A->Id, error);
-    Tree->Recalculate();
-    Click(B, htRollUpDown);
-    EXPECT_EQ(Tree->PopupNode(), nullptr);
 }

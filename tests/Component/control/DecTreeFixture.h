@@ -9,6 +9,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "support/TreeBuilder.h"
+
 #include <memory>
 
 class DecTreeTest : public ::testing::Test {
@@ -49,13 +51,7 @@ protected:
     TDecTreeNode* Add(TDecTreeNode* parent, const QString& caption, TNodeType type = ntDecision,
                       double probability = 0, TCurrency payoff = 0)
     {
-        auto node = std::make_unique<TDecTreeNode>(&Tree->Document(), parent, Guid::NewGuid(), caption, QString(),
-                                                   type, ctPercent, probability, payoff, Guid::Empty(), true, false,
-                                                   false, false, false, false, false, false, QString(), QString(), -1,
-                                                   0.0, QString());
-        TDecTreeNode* raw = node.get();
-        parent->Children.Add(std::move(node));
-        return raw;
+        return testtree::AppendNode(parent, caption, type, probability, payoff);
     }
 
     // Root (decision) with A (taken) and B; A is a chance node with A1 (60) and A2 (40).

@@ -25,51 +25,6 @@ TEST(ClampRoundTest, ClampsAndRoundsHalfToEven)
     EXPECT_EQ(ClampRound(100.49f), 100);
 }
 
-TEST(ClampRoundTest, NonFiniteValuesAreGuarded)
-{
-    EXPECT_EQ(ClampRound(std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_EQ(ClampRound(std::numeric_limits<float>::infinity()), 255);
-    EXPECT_EQ(ClampRound(-std::numeric_limits<float>::infinity()), 0);
-    EXPECT_EQ(ClampRound(1e30f), 255);
-}
-
-TEST(BlendTest, EndsOfTheRatio)
-{
-    EXPECT_EQ(Blend(0x00123456, 0x00FFFFFF, 0.0f), 0x00123456);
-    EXPECT_EQ(Blend(0x00123456, 0x00ABCDEF, 1.0f), 0x00ABCDEF);
-    // The top byte of the inputs is ignored and that of the result is 0.
-    EXPECT_EQ(Blend(0x7F123456, 0x00FFFFFF, 0.0f), 0x00123456);
-}
-
-TEST(BlendTest, ChannelsAreMixedSeparatelyAndRoundedHalfToEven)
-{
-    EXPECT_EQ(Blend(Grey(96), 0x00FFFFFF, 0.75f), Grey(215));   // 215.25
-    EXPECT_EQ(Blend(Grey(128), 0x00FFFFFF, 0.5f), Grey(192));   // 191.5 goes to the even 192
-    EXPECT_EQ(Blend(Grey(96), 0x00FFFFFF, 0.5f), Grey(176));    // 175.5 goes to the even 176
-    EXPECT_EQ(Blend(Grey(96), 0x00FFFFFF, 0.25f), Grey(136));   // 135.75
-    // Red only in the low byte, blue only in the third.
-    EXPECT_EQ(Blend(0x000000FF, 0x00FF0000, 0.5f), 0x00800080);  // 127.5 goes to 128
-    // The weight 1 - Ratio is a single, which decides a channel that lands near a half:
-    // 2 × (1 - 0.034) + 252 × 0.034 is 10.5 with an exact weight but 10.500001 with the single.
-    EXPECT_EQ(Blend(0x00000002, 0x000000FC, 0.034f), 0x0000000B);
-    EXPECT_EQ(Blend(0x00000083, 0x00000006, 0.044f), 0x0000007D);  // 125.49999, not 125.5
-}
-
-TEST(BlendTest, RatiosOutsideZeroToOneExtrapolateAndClamp)
-{
-    EXPECT_EQ(Blend(Grey(64), 0x00FFFFFF, -0.5f), Grey(0));  // 64 × 1.5 - 127.5 = -31.5
-    EXPECT_EQ(Blend(Grey(200), 0x00FFFFFF, -0.5f), Grey(172)); // 300 - 127.5 = 172.5 goes to 172
-    EXPECT_EQ(Blend(Grey(200), Grey(100), 2.0f), Grey(0));
-    EXPECT_EQ(Blend(Grey(100), Grey(200), 2.0f), Grey(255));
-    EXPECT_EQ(Blend(Grey(100), Grey(200), std::numeric_limits<float>::quiet_NaN()), Grey(0));
-}
-
-TEST(BlendTest, SystemColourReferencesAreRejected)
-{
-    EXPECT_THROW(Blend(TColor(0xFF000005u), 0x00FFFFFF, 0.5f), ArgumentOutOfRangeException);
-    EXPECT_THROW(Blend(0, TColor(0x80000000u), 0.5f), ArgumentOutOfRangeException);
-}
-
 TEST(BlendTest, AgreesWithExtendedPrecisionEverywhere)
 {
     // The blend forms each channel in extended precision and rounds it to single; check a

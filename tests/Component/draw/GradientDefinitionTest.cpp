@@ -6,29 +6,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(GradientDefinitionTest, StopsAreKeptInPositionOrder)
-{
-    TGradientDefinition g;
-    g.AddStop(0x000003, 1.0f);
-    g.AddStop(0x000001, 0.0f);
-    g.AddStop(0x000002, 0.5f);
-    ASSERT_EQ(g.Count(), 3);
-    EXPECT_EQ(g.GetStop(0).Color, 0x000001);
-    EXPECT_EQ(g.GetStop(1).Position, 0.5f);
-    EXPECT_EQ(g.GetStop(2).Color, 0x000003);
-    EXPECT_THROW(g.GetStop(3), EListError);
-    EXPECT_THROW(g.GetStop(-1), EListError);
-}
-
-TEST(GradientDefinitionTest, ColourWithoutOrWithOneStop)
-{
-    TGradientDefinition g;
-    EXPECT_EQ(g.GetColorAt(0.3f), 0);
-    g.AddStop(0x00336699, 0.4f);
-    for (float p : {-1.0f, 0.0f, 0.4f, 0.7f, 5.0f})
-        EXPECT_EQ(g.GetColorAt(p), 0x00336699) << p;
-}
-
 TEST(GradientDefinitionTest, ColourBetweenAndBeyondStops)
 {
     TGradientDefinition g;
@@ -65,38 +42,6 @@ TEST(PaintVerticalGradientTest, OneFillPerRowFromTopToBottom)
         EXPECT_EQ(c.Rect, QRect(5, 7 + i, 10, 1));
         EXPECT_EQ(c.Brush.Color, TColor(0x101010 * i));
     }
-}
-
-TEST(PaintVerticalGradientTest, LowRectanglesTakeTheStartColour)
-{
-    TGradientDefinition g;
-    g.AddStop(0x000011, 0.0f);
-    g.AddStop(0x000022, 1.0f);
-    for (int h : {0, 1}) {
-        TRecordingCanvas canvas;
-        PaintVerticalGradient(canvas, TRectangle::Create(1, 2, 3, h), g);
-        ASSERT_EQ(canvas.Calls().size(), 1u);
-        EXPECT_EQ(canvas.Calls()[0].Rect, QRect(1, 2, 3, h));
-        EXPECT_EQ(canvas.Calls()[0].Brush.Color, 0x000011);
-    }
-    TRecordingCanvas two;
-    PaintVerticalGradient(two, TRectangle::Create(1, 2, 3, 2), g);
-    ASSERT_EQ(two.Calls().size(), 2u);
-    EXPECT_EQ(two.Calls()[0].Brush.Color, 0x000011);
-    EXPECT_EQ(two.Calls()[1].Brush.Color, 0x000022);
-}
-
-TEST(PaintVerticalGradientTest, RowsOutsideTheClipAreSkipped)
-{
-    TGradientDefinition g;
-    g.AddStop(0x000000, 0.0f);
-    TRecordingCanvas canvas;
-    canvas.PushClipRect(QRect(0, 10, 100, 3));
-    canvas.Clear();
-    PaintVerticalGradient(canvas, TRectangle::Create(0, 0, 10, 1000000000), g);
-    ASSERT_EQ(canvas.Calls().size(), 3u);
-    EXPECT_EQ(canvas.Calls()[0].Rect.y(), 10);
-    EXPECT_EQ(canvas.Calls()[2].Rect.y(), 12);
 }
 
 TEST(PaintVerticalGradientTest, PixelRowsInAnImage)

@@ -13,17 +13,11 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 using namespace treetest;
 
 namespace {
-
-QString DataDir()
-{
-    const QByteArray env = qgetenv("QD_TEST_DATA");
-    if (!env.isEmpty())
-        return QString::fromLocal8Bit(env);
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().absoluteFilePath(QStringLiteral("../../data"));
-}
 
 struct PictureFixture : ::testing::Test {
     TDecTreeDocument Doc;
@@ -52,7 +46,7 @@ struct PictureFixture : ::testing::Test {
 
     void Compare(const QImage& actual, const QString& name)
     {
-        const QString path = QDir(DataDir()).absoluteFilePath(QStringLiteral("tree_%1.png").arg(name));
+        const QString path = testsupport::TestDataPath(QStringLiteral("tree_%1.png").arg(name));
         if (qEnvironmentVariableIsSet("QD_UPDATE_PICTURES")) {
             ASSERT_TRUE(actual.save(path)) << path.toStdString();
             return;

@@ -8,19 +8,18 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/styles/Style.h"
 #include "shared/core/Guid.h"
+#include "support/TreeBuilder.h"
 
 #include <memory>
 
 namespace treetest {
 
-inline TCurrency Money(double units) { return TCurrency(units * CurrencyScale + (units < 0 ? -0.5 : 0.5)); }
+using testtree::Money;
 
 inline std::unique_ptr<TDecTreeNode> NewNode(TDecTreeDocument* doc, TDecTreeNode* parent, TNodeType type,
                                              const QString& caption, double probability, double payoff)
 {
-    return std::make_unique<TDecTreeNode>(doc, parent, Guid::NewGuid(), caption, QString(), type, ctPercent,
-                                          probability, Money(payoff), Guid::Empty(), true, false, false, false,
-                                          false, false, false, false, QString(), QString(), -1, 0.0, QString());
+    return testtree::MakeNode(doc, parent, caption, type, probability, Money(payoff));
 }
 
 inline TDecTreeNode* SetRoot(TDecTreeDocument& doc, TNodeType type, const QString& caption = QStringLiteral("Root"))

@@ -16,12 +16,6 @@ TEST(ColumnIndexToLetters, OneTwoAndThreeLetters)
     EXPECT_EQ(ColumnIndexToLetters(16383), QStringLiteral("XFD"));
 }
 
-TEST(ColumnIndexToLetters, RefusesIndexesOutsideTheSheet)
-{
-    EXPECT_THROW(ColumnIndexToLetters(-1), ArgumentOutOfRangeException);
-    EXPECT_THROW(ColumnIndexToLetters(16384), ArgumentOutOfRangeException);
-}
-
 TEST(ColumnIndexToLetters, RoundTripsThroughParseCellReference)
 {
     for (int index = 0; index < MaxSheetColumns; ++index) {
@@ -48,36 +42,6 @@ TEST(ParseCellReference, SplitsColumnAndRow)
     }
 }
 
-TEST(ParseCellReference, WrongLettersFailTheAssertion)
-{
-    int column = 0, row = 0;
-    for (const char* text : {"12", "1A", "", "ABCD1", "A", "XFE1", "ZZZ1", "Ä1", "A-1", "ß1", "ﬀ1"}) {
-        EXPECT_THROW(ParseCellReference(QString::fromUtf8(text), column, row), EAssertionFailed) << text;
-    }
-}
-
-TEST(ParseCellReference, BadRowsRaiseTheConversionError)
-{
-    int column = 0, row = 0;
-    for (const char* text : {"A1x", "B12.5", "A0", "A1048577", "C99999999999999999999"}) {
-        EXPECT_THROW(ParseCellReference(QString::fromLatin1(text), column, row), FormatException) << text;
-    }
-}
-
-TEST(ParseCellReference, TryVariantExplainsTheFault)
-{
-    int column = 0, row = 0;
-    QString error;
-    EXPECT_TRUE(TryParseCellReference(QStringLiteral("c4"), column, row, error));
-    EXPECT_TRUE(error.isEmpty());
-    EXPECT_EQ(column, 3);
-    EXPECT_EQ(row, 4);
-    EXPECT_FALSE(TryParseCellReference(QStringLiteral("XFE1"), column, row, error));
-    EXPECT_EQ(error, QStringLiteral("Invalid cell reference \"XFE1\": the column lies beyond XFD"));
-    EXPECT_FALSE(TryParseCellReference(QStringLiteral("A0"), column, row, error));
-    EXPECT_TRUE(error.contains(QStringLiteral("between 1 and 1048576")));
-}
-
 namespace {
 
 QStringList Arguments(const QString& text, QString* name = nullptr)
@@ -92,15 +56,6 @@ QStringList Arguments(const QString& text, QString* name = nullptr)
 
 } // namespace
 
-TEST(ParseFunctionCall, TextWithoutBracketIsANameWithoutArguments)
-{
-    QString name;
-    EXPECT_TRUE(Arguments(QStringLiteral("Excel"), &name).isEmpty());
-    EXPECT_EQ(name, QStringLiteral("Excel"));
-    EXPECT_TRUE(Arguments(QString(), &name).isEmpty());
-    EXPECT_TRUE(name.isEmpty());
-}
-
 TEST(ParseFunctionCall, CommaInsideAQuotedPathStaysInTheArgument)
 {
     QString name;
@@ -109,13 +64,6 @@ TEST(ParseFunctionCall, CommaInsideAQuotedPathStaysInTheArgument)
     ASSERT_EQ(args.size(), 2);
     EXPECT_EQ(args[0], QStringLiteral("C:\\Data, 2024\\Plan.xlsx"));
     EXPECT_EQ(args[1], QStringLiteral("Costs$B12"));
-}
-
-TEST(ParseFunctionCall, BlanksAroundArgumentsAreRemoved)
-{
-    EXPECT_EQ(Arguments(QStringLiteral("Excel(\"a.xlsx\",\"Price\")")),
-              Arguments(QStringLiteral("Excel( \"a.xlsx\" , \t\"Price\" )")));
-    EXPECT_EQ(Arguments(QStringLiteral("F(a,\x01 b \n)")), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
 }
 
 TEST(ParseFunctionCall, QuotesAreDroppedAndDoubledOnesKeptOnce)

@@ -50,18 +50,6 @@ TEST(ReadExcelData, SheetCellReferences)
     EXPECT_EQ(Read(Formula(fixtures::File(QStringLiteral("cached.xlsx")), QStringLiteral("Calc$XFD1048576"))).Value, 99);
 }
 
-TEST(ReadExcelData, DefinedNames)
-{
-    EXPECT_EQ(Read(Formula(Book(), QStringLiteral("Price"))).Value, 12.5);
-    EXPECT_EQ(Read(Formula(Book(), QStringLiteral("price"))).Value, 12.5);
-    EXPECT_EQ(Read(Formula(Book(), QStringLiteral("Secret"))).Value, 42);  // hidden names count
-    EXPECT_EQ(Read(Formula(Book(), QStringLiteral("'My Sheet'!Local"))).Value, 7);
-    EXPECT_EQ(Read(Formula(Book(), QStringLiteral("Local"))).Value, 7);
-    TRead r = Read(Formula(Book(), QStringLiteral("Block")));
-    EXPECT_EQ(r.Value, 0);
-    EXPECT_TRUE(r.Error.contains(QStringLiteral("range"))) << r.Error.toStdString();
-}
-
 TEST(ReadExcelData, EveryFailureHasAText)
 {
     const struct {

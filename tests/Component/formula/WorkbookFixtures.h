@@ -3,6 +3,7 @@
 // spreadsheet program's own files would be), or package by package where a test needs parts
 // that those libraries do not write (cached formula values, inline strings, damaged files).
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -100,13 +101,14 @@ def sheet(rows, head='<dimension ref="A1"/>'):
 SST = ('<?xml version="1.0" encoding="UTF-8"?><sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="3" uniqueCount="3">'
        '<si><t>plain</t></si>'
        '<si><r><rPr><b/></rPr><t xml:space="preserve">rich </t></r><r><t>text</t></r><rPh sb="0" eb="1"><t>yomi</t></rPh></si>'
-       '<si><t>line_x000D_break &lt;&amp;&gt; &#233;</t></si></sst>')
+       '<si><t>line_x000D_break &lt;&amp;&gt; &#233;</t></si><si><t>tail_x0041_</t></si></sst>')
 cached = sheet(
     '<row r="1"><c r="A1"><f>1+2</f><v>3</v></c><c r="B1" t="inlineStr"><is><r><t>Fish &amp; </t></r><r><t>Chips</t></r></is></c><c><v>8</v></c></row>'
     '<row r="2"><c r="A2" t="str"><f>"a"&amp;"b"</f><v>ab</v></c><c r="B2" t="s"><v>0</v></c><c r="C2" t="s"><v>1</v></c><c r="D2" t="s"><v>2</v></c></row>'
     '<row r="3"><c r="A3" t="e"><f>1/0</f><v>#DIV/0!</v></c></row>'
     '<row r="4"><c r="A4"><f>A1*2</f></c></row>'
-    '<row r="5"><c r="A5" t="b"><f>TRUE()</f><v>1</v></c><c r="B5" t="d"><v>2024-01-31T12:00:00</v></c></row>'
+    '<row r="5"><c r="A5" t="b"><f>TRUE()</f><v>1</v></c><c r="B5" t="d"><v>2024-01-31T12:00:00</v></c>'
+    '<c r="C5" t="b"><v>true</v></c><c r="D5" t="b"><v>0</v></c><c r="E5" t="s"><v>3</v></c></row>'
     '<row><c r="A6"><v> 1.5E+3 </v></c></row>'
     '<row r="1048576"><c r="XFD1048576"><v>99</v></c></row>',
     head='<dimension ref="A1:XFD1048576"/>')
@@ -194,11 +196,12 @@ x.save(p("old.xls"))
 
 // The fixtures are made once per version of the script and shared by the test processes (ctest
 // runs every test in a process of its own): made in a folder of their own, then renamed into place.
+// They live beside the test program, so that nothing is left behind in the system's temporary folder.
 inline const QString& Folder()
 {
     static const QString path = [] {
         const QByteArray hash = QCryptographicHash::hash(QByteArray(Script), QCryptographicHash::Md5).toHex().left(12);
-        const QString folder = QDir::temp().filePath(QStringLiteral("quandrel-formula-fixtures-") + QString::fromLatin1(hash));
+        const QString folder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("formula-fixtures-") + QString::fromLatin1(hash));
         const QString marker = folder + QStringLiteral("/complete");
         if (QFileInfo::exists(marker))
             return folder;

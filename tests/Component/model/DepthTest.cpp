@@ -1,5 +1,5 @@
 #include "Component/model/DecTreeDocument.h"
-#include "TreeBuilder.h"
+#include "support/TreeBuilder.h"
 #include "bench/support/RandomTree.h"
 
 #include <gtest/gtest.h>

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "support/TreeBuilder.h"
 #include <cmath>
 
 namespace {
@@ -30,13 +32,7 @@ protected:
     TDecTreeNode* Add(TDecTreeNode* parent, TNodeType type = ntDecision, double probability = 0,
                       TCurrency payoff = 0)
     {
-        auto node = std::make_unique<TDecTreeNode>(&doc, parent, Guid::NewGuid(), QString(), QString(), type,
-                                                   ctPercent, probability, payoff, Guid::Empty(), true, false, false,
-                                                   false, false, false, false, false, QString(), QString(), -1, 0.0,
-                                                   QString());
-        TDecTreeNode* raw = node.get();
-        parent->Children.Add(std::move(node));
-        return raw;
+        return testtree::AppendNode(parent, QString(), type, probability, payoff);
     }
 
     static TCurrency Money(double units) { return TCurrency(std::llround(units * CurrencyScale)); }
@@ -75,36 +71,6 @@ TEST_F(NodeStatus, InvestmentCountsTakenOptionsAndBudgetCheckFlagsTheExcess)
     EXPECT_EQ(multi->GetWarning(), TNodeWarning::None);
 }
 
-TEST_F(NodeStatus, InvestmentRoundsAfterEveryOption)
-{
-    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
-    // Half a unit each time: rounded to even after each option it stays 0; rounded once at
-    // the end it would be 1.
-    Add(multi, ntDecision, 50, -1);
-    Add(multi, ntDecision, 50, -1);
-    EXPECT_EQ(multi->GetInvestment(), 0);
-    Add(multi, ntDecision, 50, -3);
-    EXPECT_EQ(multi->GetInvestment(), 2);
-}
-
-TEST_F(NodeStatus, InvestmentAsksForAMultiOptionDecision)
-{
-    TDecTreeNode* decision = Add(doc.Root());
-    Add(decision, ntDecision, 100, Money(-5));
-    EXPECT_THROW(decision->GetInvestment(), EAssertionFailed);
-    EXPECT_THROW(doc.Root()->GetInvestment(), EAssertionFailed);
-    // The checks never ask it of other nodes.
-    EXPECT_FALSE(decision->IsBudgetExceeded());
-    EXPECT_EQ(decision->GetWarning(), TNodeWarning::None);
-}
-
-TEST_F(NodeStatus, InvestmentSaturatesInsteadOfOverflowing)
-{
-    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
-    Add(multi, ntDecision, 1e300, std::numeric_limits<TCurrency>::min());
-    EXPECT_EQ(multi->GetInvestment(), std::numeric_limits<TCurrency>::max());
-}
-
 TEST_F(NodeStatus, OverdueOpenAndClosed)
 {
     TDecTreeNode* decision = Add(doc.Root());
@@ -133,34 +99,6 @@ TEST_F(NodeStatus, OverdueOpenAndClosed)
     EXPECT_TRUE(decision->IsOverdue());
     doc.Options.StatusDate = 39999.0;
     EXPECT_FALSE(decision->IsOverdue());
-}
-
-TEST_F(NodeStatus, OnlyDecisionsWithOptionsCanBeOverdue)
-{
-    TDecTreeNode* decision = Add(doc.Root());
-    decision->DecisionDueDate = Today() - 10;
-    EXPECT_FALSE(decision->IsOverdue()); // an end node
-    TDecTreeNode* chance = Add(doc.Root(), ntChance);
-    Add(chance, ntDecision, 100);
-    chance->DecisionDueDate = Today() - 10;
-    EXPECT_FALSE(chance->IsOverdue());
-    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
-    Add(multi);
-    multi->DecisionDueDate = Today() - 10;
-    EXPECT_TRUE(multi->IsOverdue());
-}
-
-TEST_F(NodeStatus, NoDueDateReadsNoneAndIsNeverOverdue)
-{
-    TDecTreeNode* decision = Add(doc.Root());
-    Add(decision);
-    EXPECT_EQ(decision->GetDueDateText(), "none");
-    doc.Options.StatusDate = 90000;
-    EXPECT_FALSE(decision->IsOverdue());
-    EXPECT_EQ(decision->GetStatusText(), "Open");
-
-    decision->DecisionDueDate = 46357.6; // 2026-12-01, afternoon: the time is not shown
-    EXPECT_EQ(decision->GetDueDateText(), QLocale().toString(QDate(2026, 12, 1), QLocale::ShortFormat));
 }
 
 TEST_F(NodeStatus, ProbabilitySumAndItsCheck)
@@ -207,17 +145,6 @@ TEST_F(NodeStatus, ProbabilitySumAndItsCheck)
     EXPECT_FALSE(decision->HasProbabilityError());
 }
 
-TEST_F(NodeStatus, HintJoinsTheChecksAndMarkTakesTheFirst)
-{
-    TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
-    Add(multi, ntDecision, 100, Money(-10));
-    multi->DecisionMultiBudget = 5;
-    multi->DecisionDueDate = Today() - 3;
-    EXPECT_EQ(multi->GetWarning(), TNodeWarning::Overdue);
-    EXPECT_EQ(multi->GetWarningHint(),
-              "Budget exceeded by $5.00\nDecision is overdue (Status date behind Due date but actual not checked)");
-}
-
 TEST_F(NodeStatus, AttributeLinesInTheirOrder)
 {
     TDecTreeNode* multi = Add(doc.Root(), ntMultiDecision);
@@ -242,77 +169,6 @@ TEST_F(NodeStatus, AttributeLinesInTheirOrder)
     EXPECT_EQ(lines, QStringList{"Plan"});
 }
 
-TEST_F(NodeStatus, PayoffValueOfTypedAndAdvancedPayoffsIsTheStoredOne)
-{
-    TDecTreeNode* node = Add(doc.Root(), ntDecision, 0, Money(12.5));
-    QString error = "stale";
-    EXPECT_EQ(node->GetPayoffValue("/nowhere/doc.qdn", error), Money(12.5));
-    EXPECT_EQ(error, QString());
-    node->PayoffSource = "Advanced: Income-Cost";
-    EXPECT_EQ(node->GetPayoffValue("/nowhere/doc.qdn", error), Money(12.5));
-    EXPECT_EQ(error, QString());
-    node->PayoffSource = "import: Excel(\"/nowhere/a.xlsx\", \"A1\")"; // the prefix is case-sensitive
-    EXPECT_EQ(node->GetPayoffValue("/nowhere/doc.qdn", error), Money(12.5));
-}
-
-TEST_F(NodeStatus, PayoffValueFromAMissingWorkbookIsAnError)
-{
-    TDecTreeNode* node = Add(doc.Root(), ntDecision, 0, Money(12.5));
-    node->PayoffSource = "Import: Excel(\"/nowhere/missing.xlsx\", \"Sheet1$A1\")";
-    QString error;
-    EXPECT_EQ(node->GetPayoffValue("/also/nowhere/doc.qdn", error), 0);
-    EXPECT_FALSE(error.isEmpty());
-}
-
-// A workbook beside the document: its path stored in the node no longer exists (as after a
-// move to another machine), so it is found by its file name in the document's folder.
-TEST_F(NodeStatus, PayoffValueFromAWorkbook)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString book = dir.filePath("plan.xlsx");
-    QProcess python;
-    python.start("/usr/bin/python3",
-                 {"-c",
-                  "import sys\n"
-                  "from openpyxl import Workbook\n"
-                  "wb = Workbook(); ws = wb.active; ws.title = 'Costs'\n"
-                  "ws['B2'] = -1234.56781; ws['C3'] = 1e300; ws['D4'] = 'text'\n"
-                  "wb.save(sys.argv[1])\n",
-                  book});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0)
-        GTEST_SKIP() << "openpyxl is not installed";
-
-    TDecTreeNode* node = Add(doc.Root(), ntDecision, 0, Money(1));
-    const QString document = dir.filePath("tree.qdn");
-    QString error;
-    node->PayoffSource = R"(Import: Excel("C:\Old\plan.xlsx", "Costs$B2"))";
-    EXPECT_EQ(node->GetPayoffValue(document, error), -12345678); // rounded to the money unit
-    EXPECT_EQ(error, QString());
-    EXPECT_EQ(node->Payoff, Money(1)); // reading stores nothing
-
-    node->PayoffSource = R"(Import: Excel("/gone/plan.xlsx", "Costs$C3"))";
-    EXPECT_EQ(node->GetPayoffValue(document, error), 0);
-    EXPECT_FALSE(error.isEmpty()) << "a value beyond the money range must not wrap";
-
-    node->PayoffSource = R"(Import: Excel("/gone/plan.xlsx", "Costs$D4"))";
-    EXPECT_EQ(node->GetPayoffValue(document, error), 0);
-    EXPECT_FALSE(error.isEmpty());
-}
-
-TEST_F(NodeStatus, ImportedPayoffAnywhereBelow)
-{
-    TDecTreeNode* a = Add(doc.Root());
-    TDecTreeNode* b = Add(Add(a), ntChance);
-    EXPECT_FALSE(doc.Root()->HasImportedPayoff());
-    b->PayoffSource = "Import : x";
-    EXPECT_FALSE(doc.Root()->HasImportedPayoff());
-    b->PayoffSource = "Import: Excel(\"a.xlsx\", \"X\")";
-    EXPECT_TRUE(doc.Root()->HasImportedPayoff());
-    EXPECT_TRUE(b->HasImportedPayoff());
-    EXPECT_FALSE(Add(doc.Root())->HasImportedPayoff());
-}
-
 TEST_F(NodeStatus, CurrencyFormatsForEveryCode)
 {
     TTreeOptions o;
@@ -330,66 +186,4 @@ TEST_F(NodeStatus, CurrencyFormatsForEveryCode)
         o.CurrencyNegFormat = code;
         EXPECT_EQ(FormatCurrency(Money(-1.1), o), negative[code]) << code;
     }
-}
-
-TEST_F(NodeStatus, CurrencyRoundingDecimalsAndExtremes)
-{
-    TTreeOptions o;
-    o.CurrencySymbol = "€";
-    o.CurrencyPosFormat = 3;
-    o.CurrencyNegFormat = 8;
-    o.CurrencyDecimals = 2;
-    EXPECT_EQ(FormatCurrency(Money(0.125), o), "0.13 €"); // half away from zero
-    EXPECT_EQ(FormatCurrency(Money(-0.125), o), "-0.13 €");
-    EXPECT_EQ(FormatCurrency(Money(9.995), o), "10.00 €");
-    EXPECT_EQ(FormatCurrency(Money(-0.004), o), "0.00 €"); // no sign on a shown zero
-    o.CurrencyDecimals = 0;
-    EXPECT_EQ(FormatCurrency(Money(999.5), o), "1,000 €");
-    o.CurrencyDecimals = 6;
-    EXPECT_EQ(FormatCurrency(Money(1.2345), o), "1.234500 €");
-    o.CurrencyDecimals = 4;
-    EXPECT_EQ(FormatCurrency(std::numeric_limits<TCurrency>::min(), o), "-922,337,203,685,477.5808 €");
-    EXPECT_EQ(FormatCurrency(std::numeric_limits<TCurrency>::max(), o), "922,337,203,685,477.5807 €");
-    // Codes outside their ranges fall back to the first code rather than failing a paint.
-    o.CurrencyPosFormat = 99;
-    o.CurrencyNegFormat = -4;
-    o.CurrencyDecimals = 1000;
-    EXPECT_TRUE(FormatCurrency(Money(1), o).startsWith("€1.0000"));
-    EXPECT_TRUE(FormatCurrency(Money(-1), o).startsWith("(€1.0000"));
-}
-
-TEST_F(NodeStatus, CurrencyUsesTheLocalesSeparators)
-{
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    TTreeOptions o;
-    o.CurrencySymbol = "€";
-    o.CurrencyDecimals = 2;
-    o.CurrencyPosFormat = 3;
-    EXPECT_EQ(FormatCurrency(Money(1234567.891), o), "1.234.567,89 €");
-}
-
-TEST_F(NodeStatus, CurrencyWithSeparatorsTakenBeforehand)
-{
-    TTreeOptions o;
-    o.CurrencySymbol = "CHF";
-    o.CurrencyDecimals = 2;
-    o.CurrencyPosFormat = 2;
-    o.CurrencyNegFormat = 14;
-    // Taken once, they stay what they were even when the locale changes afterwards.
-    const TMoneySeparators english = TMoneySeparators::Current();
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(FormatCurrency(Money(1234567.891), o, english), "CHF 1,234,567.89");
-    EXPECT_EQ(FormatCurrency(Money(1234567.891), o), "CHF 1.234.567,89");
-    EXPECT_EQ(FormatCurrency(Money(-1234567.891), o, TMoneySeparators::Current()), "(CHF 1.234.567,89)");
-    // Separators of any length, none at all too; groups only between digits.
-    const TMoneySeparators odd{QStringLiteral("'\u2009'"), QString()};
-    EXPECT_EQ(FormatCurrency(Money(-999.5), o, odd), "(CHF 99950)");
-    EXPECT_EQ(FormatCurrency(Money(1000), o, odd), "CHF 1'\u2009'00000");
-    EXPECT_EQ(FormatCurrency(Money(123456), o, odd), "CHF 123'\u2009'45600");
-    const TMoneySeparators wide{QStringLiteral("--"), QStringLiteral("::")};
-    o.CurrencyDecimals = 0;
-    EXPECT_EQ(FormatCurrency(Money(-0.4), o, wide), "CHF 0");
-    EXPECT_EQ(FormatCurrency(Money(-1999999.5), o, wide), "(CHF 2--000--000)");
-    o.CurrencyDecimals = 7;
-    EXPECT_EQ(FormatCurrency(Money(12.0345), o, wide), "CHF 12::0345000");
 }

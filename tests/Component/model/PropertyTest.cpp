@@ -1,6 +1,6 @@
 #include "Component/model/DecTreeDocument.h"
 #include "ReferenceModel.h"
-#include "TreeBuilder.h"
+#include "support/TreeBuilder.h"
 #include "bench/support/RandomTree.h"
 
 #include <gtest/gtest.h>
@@ -224,41 +224,6 @@ TEST(TreeProperties, OptimisationReachesTheBestExpectedValue)
         ++compared;
     }
     EXPECT_GT(compared, 200);
-}
-
-TEST(TreeProperties, GeneratorIsRepeatableAndExact)
-{
-    TRandomTreeSettings s;
-    s.Seed = 42;
-    s.NodeCount = 5000;
-    TDecTreeDocument a, b;
-    FillRandomDocument(a, s);
-    FillRandomDocument(b, s);
-    const auto na = Nodes(a.Root());
-    const auto nb = Nodes(b.Root());
-    ASSERT_EQ(na.size(), 5000u);
-    ASSERT_EQ(nb.size(), 5000u);
-    int chance = 0, multi = 0, budget = 0, fixed = 0, percent = 0, anySum = 0;
-    for (size_t i = 0; i < na.size(); ++i) {
-        ASSERT_EQ(na[i]->Children.Count(), nb[i]->Children.Count());
-        ASSERT_EQ(na[i]->Payoff, nb[i]->Payoff);
-        ASSERT_EQ(na[i]->Probability, nb[i]->Probability);
-        EXPECT_EQ(na[i]->Tree, &a);
-        if (na[i]->Children.Count() == 0)
-            continue;
-        chance += na[i]->NodeType == ntChance;
-        percent += na[i]->NodeType == ntChance && na[i]->ChanceType == ctPercent;
-        anySum += na[i]->NodeType == ntChance && na[i]->ChanceType == ctAnySum;
-        multi += na[i]->NodeType == ntMultiDecision;
-        budget += na[i]->NodeType == ntMultiDecision && na[i]->DecisionMultiBudget >= 0;
-        fixed += na[i]->DecisionFixed;
-    }
-    EXPECT_GT(chance, 0);
-    EXPECT_GT(percent, 0);
-    EXPECT_GT(anySum, 0);
-    EXPECT_GT(multi, 0);
-    EXPECT_GT(budget, 0);
-    EXPECT_GT(fixed, 0);
 }
 
 TEST(TreeProperties, LargeDocumentsAgreeWithTheNodeByNodeWalk)

@@ -4,16 +4,6 @@
 
 #include <climits>
 
-TEST(RectangleTest, ConstructionAndEdges)
-{
-    const TRectangle r = TRectangle::Create(10, 20, 30, 40);
-    EXPECT_EQ(r.Right(), 40);
-    EXPECT_EQ(r.Bottom(), 60);
-    EXPECT_EQ(TRectangle::FromEdges(10, 20, 40, 60), r);
-    EXPECT_EQ(TRectangle::FromEdges(5, 5, 2, 1), TRectangle::Create(5, 5, -3, -4));
-    EXPECT_EQ(TRectangle::Empty(), TRectangle::Create(0, 0, 0, 0));
-}
-
 TEST(RectangleTest, ContainsIncludesAllFourEdges)
 {
     const TRectangle r = TRectangle::Create(10, 20, 30, 40);
@@ -40,23 +30,6 @@ TEST(RectangleTest, IntersectsCountsTouchingEdges)
     EXPECT_FALSE(TRectangle::Intersects(a, TRectangle::Create(0, -6, 5, 5)));
 }
 
-TEST(RectangleTest, UnionTakesOuterEdges)
-{
-    EXPECT_EQ(TRectangle::Union(TRectangle::Create(0, 5, 10, 10), TRectangle::Create(3, -2, 20, 4)),
-              TRectangle::FromEdges(0, -2, 23, 15));
-}
-
-TEST(RectangleTest, OffsetInflateDeflate)
-{
-    const TRectangle r = TRectangle::Create(10, 10, 20, 10);
-    EXPECT_EQ(TRectangle::Offset(r, 4, -3), TRectangle::Create(14, 7, 20, 10));
-    // Inflate by negative left/top and positive right/bottom amounts moves the rectangle.
-    EXPECT_EQ(TRectangle::Inflate(r, -4, -4, 4, 4), TRectangle::Create(14, 14, 20, 10));
-    EXPECT_EQ(TRectangle::Inflate(r, 1, 2, 3, 4), TRectangle::FromEdges(9, 8, 33, 24));
-    EXPECT_EQ(TRectangle::InflateAll(r, 2), TRectangle::FromEdges(8, 8, 32, 22));
-    EXPECT_EQ(TRectangle::Deflate(r, 1, 2, 3, 4), TRectangle::FromEdges(11, 12, 27, 16));
-}
-
 TEST(RectangleTest, CentresTruncateTowardZero)
 {
     const TRectangle r = TRectangle::Create(10, 20, 7, 9);
@@ -68,15 +41,6 @@ TEST(RectangleTest, CentresTruncateTowardZero)
     EXPECT_EQ(r.TopLeft(), QPoint(10, 20));
     EXPECT_EQ(TRectangle::Create(0, 0, -3, -3).CenterX(), -1);
     EXPECT_EQ(TRectangle::Create(0, 0, -3, -3).CenterY(), -1);
-}
-
-TEST(RectangleTest, ToRectExcludesRightAndBottomEdge)
-{
-    const QRect q = TRectangle::Create(10, 20, 30, 40).ToRect();
-    EXPECT_EQ(q.x(), 10);
-    EXPECT_EQ(q.y(), 20);
-    EXPECT_EQ(q.x() + q.width(), 40);
-    EXPECT_EQ(q.y() + q.height(), 60);
 }
 
 TEST(RectangleTest, ArithmeticWrapsInsteadOfOverflowing)

@@ -3,6 +3,8 @@
 #include "Component/model/RepairDuplicateIds.h"
 
 #include <gtest/gtest.h>
+
+#include "support/TreeBuilder.h"
 #include <unordered_set>
 #include <vector>
 
@@ -14,12 +16,7 @@ protected:
 
     TDecTreeNode* Add(TDecTreeNode* parent, const TGuid& id = Guid::NewGuid())
     {
-        auto node = std::make_unique<TDecTreeNode>(&doc, parent, id, QString(), QString(), ntDecision, ctPercent, 0,
-                                                   0, Guid::Empty(), true, false, false, false, false, false, false,
-                                                   false, QString(), QString(), -1, 0.0, QString());
-        TDecTreeNode* raw = node.get();
-        parent->Children.Add(std::move(node));
-        return raw;
+        return testtree::AppendNode(parent, QString(), ntDecision, 0, 0, id);
     }
 
     std::vector<TGuid> Ids()
@@ -40,16 +37,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(RepairIds, TreeWithoutDuplicatesIsUnchanged)
-{
-    TDecTreeNode* a = Add(doc.Root());
-    Add(a);
-    Add(Add(doc.Root()));
-    const auto before = Ids();
-    EXPECT_EQ(RepairDuplicateIds(doc.Root()), 0);
-    EXPECT_EQ(Ids(), before);
-}
 
 TEST_F(RepairIds, FirstSubtreeKeepsItsIdsAndTheSecondGetsNewOnes)
 {
@@ -109,14 +96,4 @@ TEST_F(RepairIds, NodesInsideClonesNeitherKeepNorLoseIds)
     TDecTreeNode* real = Add(doc.Root(), copyId);
     EXPECT_EQ(RepairDuplicateIds(doc.Root()), 0);
     EXPECT_EQ(real->Id, copyId);
-}
-
-TEST_F(RepairIds, DeepChainAndNoRoot)
-{
-    const TGuid shared = Guid::NewGuid();
-    TDecTreeNode* node = doc.Root();
-    for (int i = 0; i < 100000; ++i)
-        node = Add(node, i % 2 ? shared : Guid::NewGuid());
-    EXPECT_EQ(RepairDuplicateIds(doc.Root()), 49999);
-    EXPECT_EQ(RepairDuplicateIds(nullptr), 0);
 }

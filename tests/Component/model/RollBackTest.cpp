@@ -1,6 +1,6 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/RollBack.h"
-#include "TreeBuilder.h"
+#include "support/TreeBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -33,24 +33,6 @@ TEST(RollBack, DecisionFollowsTheTakenOptionAndSpansAllOptions)
     ExpectValues(root, 50, 50, 50);
 }
 
-TEST(RollBack, ChanceWeightsAreNormalised)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    root->ChanceType = ctAnySum;
-    AddEnd(root, 1, 100);
-    AddEnd(root, 3, 0);
-    doc.CalculateValues();
-    ExpectValues(root, 25, 25, 25);
-
-    TDecTreeNode* thirds = SetRoot(doc, ntChance);
-    AddEnd(thirds, 1, 100);
-    AddEnd(thirds, 1, 0);
-    AddEnd(thirds, 1, 0);
-    doc.CalculateValues();
-    ExpectValues(thirds, 33.33, 33.33, 33.33);
-}
-
 TEST(RollBack, ChanceWithZeroSumRollsBackToZeroAndPassesNoProbability)
 {
     TDecTreeDocument doc;
@@ -63,43 +45,6 @@ TEST(RollBack, ChanceWithZeroSumRollsBackToZeroAndPassesNoProbability)
     EXPECT_EQ(b->PathProbability, 0);
     EXPECT_DOUBLE_EQ(b->PathPayoff, -40);
     EXPECT_FALSE(a->InTakenPath);
-}
-
-TEST(RollBack, DecisionWithNothingTakenStillSpansItsOptions)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntDecision);
-    TDecTreeNode* a = AddEnd(root, 0, 100);
-    TDecTreeNode* b = AddEnd(root, 0, -20);
-    doc.CalculateValues();
-    ExpectValues(root, 0, -20, 100);
-    EXPECT_FALSE(a->InTakenPath || b->InTakenPath);
-
-    root->Children.Clear(); // the last child deleted
-    doc.CalculateValues();
-    ExpectValues(root, 0, 0, 0);
-}
-
-TEST(RollBack, PathValuesThroughChanceAndDecision)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    root->Payoff = Money(1);
-    TDecTreeNode* d = AddChild(root, ntDecision, 30, 10);
-    AddEnd(root, 70, 0);
-    TDecTreeNode* taken = AddEnd(d, 100, 5.25);
-    TDecTreeNode* other = AddEnd(d, 0, 7);
-    doc.CalculateValues();
-    EXPECT_DOUBLE_EQ(taken->PathProbability, 0.3);
-    EXPECT_DOUBLE_EQ(taken->PathPayoff, 16.25);
-    EXPECT_EQ(other->PathProbability, 0);
-    EXPECT_DOUBLE_EQ(other->PathPayoff, 18);
-    EXPECT_TRUE(taken->InTakenPath);
-    // The decision rolls back to 5.25, the chance node to 0.3 × (5.25 + 10) = 4.575, rounded.
-    EXPECT_DOUBLE_EQ(d->ExpectedValue, 5.25);
-    EXPECT_DOUBLE_EQ(root->ExpectedValue, 4.58);
-    // Inner nodes have no path values of their own.
-    EXPECT_EQ(d->PathProbability, 0);
 }
 
 TEST(RollBack, MultiOptionDecisionSumsTheTakenOptionsAndPassesFullProbability)
@@ -124,26 +69,6 @@ TEST(RollBack, MultiOptionDecisionSumsTheTakenOptionsAndPassesFullProbability)
     ExpectValues(root, 80, 80, 80);
 }
 
-TEST(RollBack, TakenPathNeedsEveryStepAboveZero)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    TDecTreeNode* zero = AddChild(root, ntChance, 0, 0);
-    TDecTreeNode* below = AddEnd(zero, 100, 0);
-    TDecTreeNode* live = AddChild(root, ntChance, 100, 0);
-    TDecTreeNode* leaf = AddEnd(live, 100, 0);
-    doc.CalculateValues();
-    EXPECT_TRUE(root->InTakenPath);
-    EXPECT_FALSE(zero->InTakenPath);
-    EXPECT_FALSE(below->InTakenPath);
-    EXPECT_TRUE(leaf->InTakenPath);
-
-    // RollBack on a subtree takes that node's mark as given.
-    live->InTakenPath = false;
-    live->RollBack();
-    EXPECT_FALSE(leaf->InTakenPath);
-}
-
 TEST(RollBack, ValuesAreRoundedToHundredthsHalfToEven)
 {
     EXPECT_EQ(RoundToHundredths(0.125L), 0.12);
@@ -166,18 +91,4 @@ TEST(RollBack, ValuesAreRoundedToHundredthsHalfToEven)
     EXPECT_EQ(inner->ExpectedValue, 0.12);
     // (0.12 + 0.01) / 2 = 0.065, stored as the Double just above 0.065, so it rounds up.
     EXPECT_EQ(root->ExpectedValue, 0.07);
-}
-
-TEST(RollBack, RollBackAfterAnEditUsesTheChangedStructure)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    AddEnd(root, 50, 10);
-    doc.CalculateValues();
-    EXPECT_EQ(root->ExpectedValue, 10);
-    TDecTreeNode* added = AddChild(root, ntChance, 50, 0);
-    AddEnd(added, 100, 30);
-    doc.CalculateValues();
-    EXPECT_EQ(root->ExpectedValue, 20);
-    EXPECT_EQ(added->Children[0]->PathPayoff, 30);
 }

@@ -37,16 +37,6 @@ protected:
     }
 };
 
-QString Message(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const InvalidOperationException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
-
 // ---- trees with every stored field set, including awkward values ----
 
 QString PickString(std::mt19937_64& rng)
@@ -179,26 +169,6 @@ TEST(UndoStacks, KeepAtMostMaxUndoPlusOneAndDropTheOldest)
     EXPECT_EQ(undo.UndoDescription(), QStringLiteral("599"));
 }
 
-TEST(UndoStacks, OnChangeFiresTwicePerSaveStateAndOncePerStep)
-{
-    TCounterUndo undo;
-    int changes = 0;
-    TUndoManager* sender = nullptr;
-    undo.OnChange = [&](TUndoManager* s) { ++changes; sender = s; };
-    undo.SaveState(QStringLiteral("Edit"));
-    EXPECT_EQ(changes, 2);
-    EXPECT_EQ(sender, &undo);
-    undo.Undo();
-    EXPECT_EQ(changes, 3);
-    undo.Redo();
-    EXPECT_EQ(changes, 4);
-    undo.ClearRedo();
-    EXPECT_EQ(changes, 5);
-    undo.Clear();
-    EXPECT_EQ(changes, 6);
-    EXPECT_FALSE(undo.CanUndo());
-}
-
 TEST(UndoStacks, UndoAndRedoSwapTheStatesUnderTheActionsName)
 {
     TCounterUndo undo;
@@ -234,51 +204,6 @@ TEST(UndoStacks, ANewActionEndsTheRedoHistory)
     EXPECT_FALSE(undo.CanRedo());
     EXPECT_EQ(undo.RedoDescription(), QString());
     EXPECT_EQ(undo.UndoDescription(), QStringLiteral("C"));
-}
-
-TEST(UndoStacks, EmptyStacksRaiseAndChangeNothing)
-{
-    TCounterUndo undo;
-    int changes = 0;
-    undo.OnChange = [&](TUndoManager*) { ++changes; };
-    EXPECT_TRUE(undo.UndoDescription().isEmpty());
-    EXPECT_EQ(Message([&] { undo.Undo(); }), QStringLiteral("Nothing to undo"));
-    EXPECT_EQ(Message([&] { undo.Redo(); }), QStringLiteral("Nothing to redo"));
-    EXPECT_EQ(changes, 0);
-    EXPECT_EQ(undo.Restores, 0);
-    EXPECT_FALSE(undo.CanRedo());
-}
-
-TEST(UndoStacks, RedoPushesWithoutTheLimitAndTheNextSaveTrims)
-{
-    TCounterUndo undo;
-    for (int i = 0; i < 5; ++i)
-        undo.SaveState(QString::number(i));
-    undo.MaxUndo = 2;
-    undo.Undo();
-    undo.Redo();
-    EXPECT_EQ(undo.UndoStack().size(), 5u); // no check on the way back
-    undo.SaveState(QStringLiteral("5"));
-    ASSERT_EQ(undo.UndoStack().size(), 3u); // MaxUndo + 1
-    EXPECT_EQ(undo.UndoStack().front()->Description, QStringLiteral("3"));
-}
-
-TEST(UndoStacks, AFailedRestoreLeavesBothStacksAsTheyWere)
-{
-    TCounterUndo undo;
-    undo.SaveState(QStringLiteral("A"));
-    undo.SaveState(QStringLiteral("B"));
-    undo.Undo();
-    int changes = 0;
-    undo.OnChange = [&](TUndoManager*) { ++changes; };
-    undo.FailRestore = true;
-    EXPECT_THROW(undo.Undo(), IOException);
-    EXPECT_THROW(undo.Redo(), IOException);
-    EXPECT_EQ(undo.UndoStack().size(), 1u);
-    EXPECT_EQ(undo.RedoStack().size(), 1u);
-    EXPECT_EQ(undo.UndoDescription(), QStringLiteral("A"));
-    EXPECT_EQ(undo.RedoDescription(), QStringLiteral("B"));
-    EXPECT_EQ(changes, 0);
 }
 
 TEST(DecTreeUndo, UndoAndRedoRestoreTreeOptionsAndStylesExactly)
@@ -323,83 +248,4 @@ TEST(DecTreeUndo, UndoAndRedoRestoreTreeOptionsAndStylesExactly)
     EXPECT_EQ(doc.Options.CurrencyDecimals, 4);
     EXPECT_EQ(StylesXml(doc.StyleStates), stylesAfter);
     EXPECT_EQ(doc.StyleStates.InTakenPath()->RootStyle()->LineWidth()->Value, 9);
-}
-
-TEST(DecTreeUndo, NullAndEmptyStringsStayApart)
-{
-    TDecTreeDocument doc;
-    doc.NewRoot();
-    doc.Root()->Caption = QString();
-    doc.Root()->Comment = QString::fromLatin1("");
-    ASSERT_FALSE(doc.Root()->Comment.isNull());
-    doc.UndoManager.SaveState(QStringLiteral("x"));
-    doc.Root()->Caption = QStringLiteral("a");
-    doc.Root()->Comment = QString();
-    doc.UndoManager.Undo();
-    EXPECT_TRUE(doc.Root()->Caption.isNull());
-    EXPECT_FALSE(doc.Root()->Comment.isNull());
-    EXPECT_TRUE(doc.Root()->Comment.isEmpty());
-}
-
-TEST(DecTreeUndo, SelectedIdsFindTheRestoredNodes)
-{
-    TDecTreeDocument doc;
-    FillTree(doc, 50, 3);
-    const TGuid picked = doc.Root()->Children[0]->Id;
-    doc.Selection.Clear();
-    doc.Selection.Add(picked);
-    doc.UndoManager.SaveState(QStringLiteral("Delete"));
-    doc.Root()->Children.Delete(0);
-    doc.UndoManager.Undo();
-    ASSERT_NE(doc.Root()->FindNodeById(picked), nullptr);
-    EXPECT_TRUE(doc.Root()->FindNodeById(picked)->IsSelected());
-}
-
-TEST(DecTreeUndo, RestoreHooksRunAroundTheRestore)
-{
-    TDecTreeDocument doc;
-    doc.NewRoot();
-    QStringList calls;
-    TDecTreeNode* oldRoot = doc.Root();
-    doc.UndoManager.OnBeforeRestore = [&] {
-        calls << QStringLiteral("before");
-        EXPECT_EQ(doc.Root(), oldRoot);
-    };
-    doc.UndoManager.OnAfterRestore = [&] { calls << QStringLiteral("after"); };
-    doc.UndoManager.SaveState(QStringLiteral("x"));
-    doc.UndoManager.Undo();
-    EXPECT_EQ(calls, QStringList({"before", "after"}));
-    EXPECT_NE(doc.Root(), oldRoot);
-}
-
-TEST(DecTreeUndo, AnEmptyDocumentRestoresToNoRoot)
-{
-    TDecTreeDocument doc;
-    ASSERT_EQ(doc.Root(), nullptr);
-    doc.UndoManager.SaveState(QStringLiteral("New"));
-    doc.NewRoot();
-    doc.UndoManager.Undo();
-    EXPECT_EQ(doc.Root(), nullptr);
-    doc.UndoManager.Redo();
-    ASSERT_NE(doc.Root(), nullptr);
-    EXPECT_EQ(doc.Root()->Caption, QStringLiteral("Root"));
-}
-
-TEST(DecTreeUndo, SnapshotsShareUnchangedNodes)
-{
-    TDecTreeDocument doc;
-    FillTree(doc, 2000, 11);
-    for (int i = 0; i < 50; ++i) {
-        doc.UndoManager.SaveState(QStringLiteral("Edit"));
-        doc.Root()->Children[0]->Caption = QString::number(i);
-    }
-    // 2000 distinct nodes plus one new record per edit (and none for unchanged ones).
-    EXPECT_LE(doc.UndoManager.SharedRecordCount(), 2000u + 50u);
-    // Every snapshot still restores its own state.
-    for (int i = 48; i >= 0; --i) {
-        doc.UndoManager.Undo();
-        EXPECT_EQ(doc.Root()->Children[0]->Caption, QString::number(i));
-    }
-    doc.UndoManager.Clear();
-    EXPECT_EQ(doc.UndoManager.SharedRecordCount(), 2000u); // the latest capture only
 }

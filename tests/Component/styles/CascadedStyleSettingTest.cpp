@@ -73,104 +73,6 @@ TEST(StyleSettingText, ColourIsEightUpperCaseHexDigits)
     EXPECT_EQ(s.Value, 0);
 }
 
-TEST(StyleSettingText, BooleanIsAnyNonZeroInteger)
-{
-    TBooleanStyleSetting s(nullptr, {});
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("0"));
-    s.Value = true;
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("1"));
-    const struct { const char* text; bool value; } cases[] = {
-        {"1", true}, {"2", true}, {"-1", true}, {"0", false}, {"yes", false}, {"", false}, {"true", false},
-    };
-    for (const auto& c : cases) {
-        s.Value = !c.value;
-        s.SetAsString(QString::fromLatin1(c.text));
-        EXPECT_EQ(s.Value, c.value) << c.text;
-    }
-}
-
-TEST(StyleSettingText, ShadowMatchesExactlyAndCaseSensitively)
-{
-    TShadowStyleSetting s(nullptr, {});
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("None"));
-    s.SetAsString(QStringLiteral("Hard"));
-    EXPECT_EQ(s.Value, TShadowStyle::Hard);
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Hard"));
-    s.SetAsString(QStringLiteral("Soft"));
-    EXPECT_EQ(s.Value, TShadowStyle::Soft);
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Soft"));
-    s.SetAsString(QStringLiteral("soft"));
-    EXPECT_EQ(s.Value, TShadowStyle::None);
-    s.Value = TShadowStyle::Soft;
-    s.SetAsString(QStringLiteral(" Soft"));
-    EXPECT_EQ(s.Value, TShadowStyle::None);
-    s.Value = TShadowStyle(7);
-    try {
-        (void)s.GetAsString();
-        FAIL() << "no exception";
-    } catch (const InvalidOperationException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Unhandled TShadowStyle"));
-    }
-}
-
-TEST(StyleSettingText, FillModeIsGradientOnlyForTheExactWord)
-{
-    TFillModeStyleSetting s(nullptr, {});
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Solid"));
-    s.SetAsString(QStringLiteral("Gradient"));
-    EXPECT_EQ(s.Value, TBackgroundFillMode::Gradient);
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("Gradient"));
-    s.SetAsString(QStringLiteral("gradient"));
-    EXPECT_EQ(s.Value, TBackgroundFillMode::Solid);
-    s.Value = TBackgroundFillMode(2);
-    try {
-        (void)s.GetAsString();
-        FAIL() << "no exception";
-    } catch (const InvalidOperationException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Invalid FillMode Value"));
-    }
-}
-
-TEST(StyleSettingText, IntegerAndStringForms)
-{
-    TIntegerStyleSetting i(nullptr, {});
-    i.Value = -12;
-    EXPECT_EQ(i.GetAsString(), QStringLiteral("-12"));
-    i.SetAsString(QStringLiteral("$10"));
-    EXPECT_EQ(i.Value, 16);
-    i.SetAsString(QStringLiteral("wide"));
-    EXPECT_EQ(i.Value, 0);
-    TStringStyleSetting s(nullptr, {});
-    s.SetAsString(QStringLiteral("  "));
-    EXPECT_EQ(s.GetAsString(), QStringLiteral("  "));
-}
-
-TEST(StyleSettingText, SetAsStringLeavesInheritAlone)
-{
-    TIntegerStyleSetting s(nullptr, {});
-    s.Inherit = true;
-    s.SetAsString(QStringLiteral("3"));
-    EXPECT_TRUE(s.Inherit);
-    EXPECT_EQ(s.Value, 3);
-}
-
-TEST(StyleCascade, ANewSettingHasItsOwnZeroValue)
-{
-    TIntegerStyleSetting s(nullptr, {});
-    EXPECT_FALSE(s.Inherit);
-    EXPECT_EQ(s.Value, 0);
-    EXPECT_EQ(s.GetEffective(), &s);
-}
-
-TEST(StyleCascade, AnInheritingTopWithoutAlternatesAnswersItself)
-{
-    TIntegerStyleSetting s(nullptr, {});
-    s.Inherit = true;
-    s.Value = 9;
-    EXPECT_EQ(s.GetEffective(), &s);
-    EXPECT_EQ(s.EffectiveValue(), 9);
-}
-
 TEST(StyleCascade, TheOwnChainComesFirst)
 {
     TIntegerStyleSetting altRoot(nullptr, {});
@@ -216,13 +118,4 @@ TEST(StyleCascade, AlternatesInOrderButNeverTheirAlternates)
     EXPECT_EQ(self.GetEffective(), &a);
     self.Inherit = false;
     EXPECT_EQ(self.GetEffective(), &self);
-}
-
-TEST(StyleCascade, TypedGetterRefusesAnotherClass)
-{
-    TColorStyleSetting colour(nullptr, {});
-    TIntegerStyleSetting wrong(nullptr, {&colour});
-    wrong.Inherit = true;
-    EXPECT_THROW(wrong.EffectiveValue(), InvalidOperationException);
-    EXPECT_THROW(wrong.CopyValueFrom(colour), InvalidOperationException);
 }

@@ -2,52 +2,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(DefaultStyles, BaseStyleOfTheTakenPath)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    TStyle* base = states.InTakenPath()->RootStyle();
-    for (int i = 0; i < TStyle::SettingCount; ++i)
-        EXPECT_FALSE(base->SettingAt(i)->Inherit);
-    EXPECT_EQ(base->FontName()->Value, QStringLiteral("Verdana"));
-    EXPECT_EQ(base->FontSize()->Value, 8);
-    EXPECT_FALSE(base->FontBold()->Value);
-    EXPECT_EQ(base->FontColor()->Value, 0x000000);
-    EXPECT_EQ(base->Shadow()->Value, TShadowStyle::Soft);
-    EXPECT_EQ(base->FillMode()->Value, TBackgroundFillMode::Gradient);
-    EXPECT_EQ(base->BackgroundColor()->Value, 0xFFFFFF);
-    EXPECT_EQ(base->LineWidth()->Value, 2);
-    EXPECT_EQ(base->LineColor()->Value, 0x000000);
-}
-
-TEST(DefaultStyles, OwnValuesOfTheSheetAndEverythingElseInherits)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    int owned = 0;
-    for (TStyleState* state : states.GetStates())
-        for (TStyle* style : state->RootStyle()->GetAllStyles(true))
-            for (int i = 0; i < TStyle::SettingCount; ++i)
-                owned += style->SettingAt(i)->Inherit ? 0 : 1;
-    EXPECT_EQ(owned, 12 + 13);
-
-    TStyleState* t = states.InTakenPath();
-    EXPECT_EQ(t->OptionDescriptors()->BackgroundColor()->EffectiveValue(), 0xFFC4A3);
-    EXPECT_EQ(t->SymbolAttributes()->BackgroundColor()->EffectiveValue(), 0xE1E1E1);
-    EXPECT_EQ(t->Symbols()->FontColor()->EffectiveValue(), 0xFF0000);
-    EXPECT_EQ(t->SymbolsDecision()->BackgroundColor()->EffectiveValue(), 0x000080);
-    EXPECT_EQ(t->SymbolsMultiDecision()->BackgroundColor()->EffectiveValue(), 0x008080);
-    EXPECT_EQ(t->SymbolsChance()->BackgroundColor()->EffectiveValue(), 0x007FFF);
-    EXPECT_EQ(t->SymbolsTerminator()->BackgroundColor()->EffectiveValue(), 0x808000);
-    EXPECT_EQ(t->ChanceOptionProbabilities()->FontColor()->EffectiveValue(), 0x007F00);
-    EXPECT_EQ(t->DecisionOptionsTaken()->FontColor()->EffectiveValue(), 0x003F7F);
-    EXPECT_EQ(t->DecisionOptionsTakenYes()->FontColor()->EffectiveValue(), 0x003F7F);
-    EXPECT_EQ(t->OptionPayoffNegative()->FontColor()->EffectiveValue(), 0x0000FF);
-    EXPECT_EQ(t->OptionPayoffPositive()->FontColor()->EffectiveValue(), 0x000000);
-    // Symbols' own font colour reaches the terminator triangles too.
-    EXPECT_EQ(t->SymbolsTerminator()->FontColor()->EffectiveValue(), 0xFF0000);
-}
-
 TEST(DefaultStyles, CascadeAcrossStates)
 {
     TStyleStates states;
@@ -80,27 +34,6 @@ TEST(DefaultStyles, CascadeAcrossStates)
             owned += root->SettingAt(i)->Inherit ? 0 : 1;
         EXPECT_EQ(owned, s == 3 ? 0 : 1);
     }
-}
-
-TEST(DefaultStyles, ChanceSymbolOfACloneOffThePathWalksItsAlternatesInOrder)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    TStyle* chance = states.CloneNotInTakenPath()->SymbolsChance();
-    // Nothing in the clone states sets the background: the taken path's orange comes through.
-    EXPECT_EQ(chance->BackgroundColor()->GetEffective(),
-              states.InTakenPath()->SymbolsChance()->BackgroundColor());
-    // The first alternate wins over the later ones ...
-    states.NotInTakenPath()->SymbolsChance()->BackgroundColor()->Inherit = false;
-    states.NotInTakenPath()->SymbolsChance()->BackgroundColor()->Value = 0x111111;
-    EXPECT_EQ(chance->BackgroundColor()->EffectiveValue(), 0x111111);
-    states.CloneInTakenPath()->Symbols()->BackgroundColor()->Inherit = false;
-    states.CloneInTakenPath()->Symbols()->BackgroundColor()->Value = 0x222222;
-    EXPECT_EQ(chance->BackgroundColor()->EffectiveValue(), 0x222222);
-    // ... and the own chain over every alternate.
-    states.CloneNotInTakenPath()->RootStyle()->BackgroundColor()->Inherit = false;
-    states.CloneNotInTakenPath()->RootStyle()->BackgroundColor()->Value = 0x333333;
-    EXPECT_EQ(chance->BackgroundColor()->EffectiveValue(), 0x333333);
 }
 
 TEST(DefaultStyles, ResetHidesEarlierChanges)

@@ -6,42 +6,7 @@
 
 namespace {
 
-QStringList Names(const TStyleDynArray& styles)
-{
-    QStringList names;
-    for (const TStyle* s : styles)
-        names.append(s->Name);
-    return names;
-}
-
 } // namespace
-
-TEST(StyleTree, EveryStateHoldsTheFixedSixteenStylesInPreOrder)
-{
-    TStyleStates states;
-    const QStringList expected = {
-        QString(), "Symbols", "Symbols.Decision", "Symbols.MultiDecision", "Symbols.Chance",
-        "Symbols.Terminator", "SymbolAttributes", "OptionDescriptors", "ConnectorLines",
-        "ChanceOptionProbabilities", "DecisionOptionsTaken", "DecisionOptionsTaken.Yes",
-        "DecisionOptionsTaken.No", "OptionPayoff", "OptionPayoff.Positive", "OptionPayoff.Negative"};
-    for (TStyleState* state : states.GetStates()) {
-        EXPECT_EQ(Names(state->RootStyle()->GetAllStyles(true)), expected);
-        EXPECT_EQ(Names(state->RootStyle()->GetAllStyles(false)), expected.mid(1));
-    }
-    TStyleState* s = states.InTakenPath();
-    EXPECT_EQ(s->RootStyle()->DisplayName, QStringLiteral("All"));
-    EXPECT_EQ(s->SymbolsChance()->DisplayName, QStringLiteral("Chances (Circles)"));
-    EXPECT_EQ(s->SymbolsTerminator()->DisplayName, QStringLiteral("Terminators (Triangle)"));
-    EXPECT_EQ(s->ChanceOptionProbabilities()->DisplayName, QStringLiteral("Option probabilities"));
-    EXPECT_EQ(s->DecisionOptionsTaken()->DisplayName, QStringLiteral("Options taken"));
-    EXPECT_EQ(s->SymbolsChance()->Parent(), s->Symbols());
-    EXPECT_EQ(s->OptionPayoffNegative()->Parent(), s->OptionPayoff());
-    EXPECT_EQ(s->Symbols()->ChildCount(), 4);
-    EXPECT_EQ(s->RootStyle()->ChildCount(), 7);
-    for (TStyle* style : s->RootStyle()->GetAllStyles(true))
-        EXPECT_EQ(style->LineOnly, style == s->ConnectorLines()) << style->Name.toStdString();
-    EXPECT_THROW(s->RootStyle()->Child(7), EListError);
-}
 
 TEST(StyleTree, FindStyleIsExactAndCaseSensitive)
 {
@@ -52,21 +17,6 @@ TEST(StyleTree, FindStyleIsExactAndCaseSensitive)
     EXPECT_EQ(root->FindStyle(QStringLiteral("OptionPayoff.Positive")),
               states.NotInTakenPath()->OptionPayoffPositive());
     EXPECT_EQ(states.NotInTakenPath()->Symbols()->FindStyle(QStringLiteral("OptionPayoff")), nullptr);
-}
-
-TEST(StyleTree, SettingsInTableOrderFoundIgnoringCase)
-{
-    TStyleStates states;
-    TStyle* style = states.InTakenPath()->Symbols();
-    EXPECT_EQ(TStyle::GetSettingNames(),
-              QStringList({"BackgroundColor", "LineWidth", "LineColor", "FontName", "FontSize",
-                           "FontBold", "FontItalic", "FontUnderline", "FontStrikeOut", "FontColor",
-                           "FillMode", "Shadow"}));
-    EXPECT_EQ(style->GetSetting(QStringLiteral("fontsize")), style->FontSize());
-    EXPECT_EQ(style->GetSetting(QStringLiteral("SHADOW")), style->Shadow());
-    EXPECT_EQ(style->FontColor()->Kind(), TCascadedStyleSetting::TKind::Color);
-    EXPECT_EQ(style->FillMode()->Kind(), TCascadedStyleSetting::TKind::FillMode);
-    EXPECT_THROW(style->GetSetting(QStringLiteral("Colour")), EListError);
 }
 
 TEST(StyleTree, StatesAndAlternatesAreLinkedInOrder)
@@ -93,34 +43,6 @@ TEST(StyleTree, StatesAndAlternatesAreLinkedInOrder)
     ASSERT_EQ(colour->AltStyleSettings().size(), 3u);
     EXPECT_EQ(colour->AltStyleSettings()[1], states.NotInTakenPath()->SymbolsChance()->FontColor());
     EXPECT_EQ(states.InTakenPath()->RootStyle()->FontColor()->Parent(), nullptr);
-}
-
-TEST(StyleTree, FindStateRaisesForAnUnknownName)
-{
-    TStyleStates states;
-    try {
-        states.FindState(QStringLiteral("Clone"));
-        FAIL() << "no exception";
-    } catch (const InvalidOperationException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("StyleTree Clone not found"));
-    }
-    EXPECT_THROW(states.FindState(QStringLiteral("intakenpath")), InvalidOperationException);
-}
-
-TEST(StyleTree, AFreshObjectHasZeroValuesAndOnlyTheBaseStyleOwnsThem)
-{
-    TStyleStates states;
-    for (TStyleState* state : states.GetStates())
-        for (TStyle* style : state->RootStyle()->GetAllStyles(true))
-            for (int i = 0; i < TStyle::SettingCount; ++i) {
-                const bool base = style == states.InTakenPath()->RootStyle();
-                EXPECT_EQ(style->SettingAt(i)->Inherit, !base);
-                if (style->SettingAt(i)->Kind() == TCascadedStyleSetting::TKind::String) {
-                    EXPECT_TRUE(style->SettingAt(i)->GetAsString().isEmpty());
-                } else {
-                    EXPECT_EQ(style->SettingAt(i)->NumericValue(), 0);
-                }
-            }
 }
 
 TEST(StyleTree, EffectiveSizesAreClampedWhereUsed)

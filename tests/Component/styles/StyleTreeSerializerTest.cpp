@@ -8,17 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <sstream>
 
 namespace {
 
-QString TestDataPath(const QString& name)
-{
-    QString dir = qEnvironmentVariable("QD_TEST_DATA");
-    if (dir.isEmpty())
-        dir = QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../data"));
-    return QDir(dir).filePath(name);
-}
+using testsupport::TestDataPath;
 
 std::string ToXml(const TStyleStates& states)
 {
@@ -101,24 +97,6 @@ TEST(StyleXml, GoldenOutputForTheDefaults)
     EXPECT_EQ(ToXml(states), ReadFile(TestDataPath(QStringLiteral("styles/defaults.xml"))));
 }
 
-TEST(StyleXml, FreshObjectWritesTheBaseStyleWithEmptyAndZeroTexts)
-{
-    TStyleStates states;
-    pugi::xml_document doc;
-    pugi::xml_node c = doc.append_child("StyleStates");
-    SaveStyleStates(states, c);
-    pugi::xml_node base = FindStateNode(c, QStringLiteral("InTakenPath")).child("Style");
-    EXPECT_STREQ(base.attribute("ID").value(), "");
-    EXPECT_TRUE(base.attribute("ID"));
-    EXPECT_TRUE(base.child("Settings").child("FontName"));
-    EXPECT_STREQ(base.child("Settings").child("Shadow").text().get(), "None");
-    EXPECT_STREQ(base.child("Settings").child("BackgroundColor").text().get(), "00000000");
-    pugi::xml_node symbols = FindStyleNode(base, QStringLiteral("Symbols"));
-    ASSERT_TRUE(symbols);
-    EXPECT_FALSE(symbols.child("Settings").first_child());
-    EXPECT_TRUE(FindStyleNode(base, QStringLiteral("OptionPayoff.Negative")).child("Styles"));
-}
-
 TEST(StyleXml, RoundTripRestoresEveryFlagAndOwnValue)
 {
     TStyleStates source;
@@ -183,157 +161,6 @@ TEST(StyleXml, AssignEqualsTheXmlRoundTrip)
     EXPECT_EQ(Dump(direct), before);
 }
 
-TEST(StyleXml, TextsKeptInTheElementByTheParserAreRead)
-{
-    // A document reader may ask the parser to keep an element's only text in the element itself.
-    TStyleStates source;
-    Scramble(source);
-    const std::string xml = ToXml(source);
-    for (const unsigned options : {StyleXmlParseOptions, StyleXmlParseOptions | pugi::parse_embed_pcdata}) {
-        pugi::xml_document doc;
-        ASSERT_TRUE(doc.load_string(xml.c_str(), options));
-        TStyleStates target;
-        ASSERT_TRUE(LoadStyleStates(target, doc.child("StyleStates")));
-        TStyleStates expected;
-        expected.Assign(source);
-        EXPECT_EQ(Dump(target), Dump(expected)) << options;
-    }
-    // A reader may also copy the kept text into a text node of its own: it is read once.
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string("<StyleStates><State ID=\"InTakenPath\"><Style ID=\"\"><Settings>"
-                                "<FontName>Verdana</FontName></Settings></Style></State></StyleStates>",
-                                StyleXmlParseOptions | pugi::parse_embed_pcdata));
-    pugi::xml_node fontName = doc.first_element_by_path("StyleStates/State/Style/Settings/FontName");
-    ASSERT_STREQ(fontName.value(), "Verdana");
-    fontName.append_child(pugi::node_pcdata).set_value(fontName.value());
-    TStyleStates states;
-    ASSERT_TRUE(LoadStyleStates(states, doc.child("StyleStates")));
-    EXPECT_EQ(states.InTakenPath()->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-    // Without embedding, text split by a comment is joined.
-    ASSERT_TRUE(doc.load_string("<StyleStates><State ID=\"InTakenPath\"><Style ID=\"\"><Settings>"
-                                "<FontName>Ver<!-- x -->dana</FontName></Settings></Style></State></StyleStates>",
-                                StyleXmlParseOptions));
-    ASSERT_TRUE(LoadStyleStates(states, doc.child("StyleStates")));
-    EXPECT_EQ(states.InTakenPath()->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-}
-
-TEST(StyleXml, AnEmptyContainerChangesNothing)
-{
-    TStyleStates states;
-    Scramble(states);
-    const std::string before = Dump(states);
-    EXPECT_TRUE(FromXml(states, "<StyleStates/>"));
-    EXPECT_EQ(Dump(states), before);
-}
-
-TEST(StyleXml, AMissingContainerIsReported)
-{
-    TStyleStates states;
-    Scramble(states);
-    const std::string before = Dump(states);
-    EXPECT_FALSE(FromXml(states, "<Tree/>"));
-    EXPECT_EQ(Dump(states), before);
-}
-
-TEST(StyleXml, APartialContainerChangesOnlyWhatItHolds)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    TStyleStates expected;
-    ResetDefaultStyles(expected);
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
-      <State ID="NotInTakenPath"><Style ID=""><Settings><FontBold>1</FontBold></Settings>
-        <Styles/></Style></State></StyleStates>)"));
-    // Only the root style of NotInTakenPath changed: bold, and its own line width is gone.
-    TStyle* root = states.NotInTakenPath()->RootStyle();
-    EXPECT_FALSE(root->FontBold()->Inherit);
-    EXPECT_TRUE(root->FontBold()->Value);
-    EXPECT_TRUE(root->LineWidth()->Inherit);
-    root->LineWidth()->Inherit = false;
-    expected.NotInTakenPath()->RootStyle()->FontBold()->Inherit = false;
-    expected.NotInTakenPath()->RootStyle()->FontBold()->Value = true;
-    EXPECT_EQ(Dump(states), Dump(expected));
-}
-
-TEST(StyleXml, AStateWhoseFirstStyleIsNotTheRootStillServes)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    TStyleStates expected;
-    ResetDefaultStyles(expected);
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates><State ID="InTakenPath">
-      <Style ID="Symbols"><Settings><LineWidth>5</LineWidth></Settings><Styles>
-        <Style ID="Symbols.Chance"><Settings/><Styles/></Style></Styles></Style>
-      </State></StyleStates>)"));
-    TStyleState* t = states.InTakenPath();
-    EXPECT_EQ(t->Symbols()->LineWidth()->EffectiveValue(), 5);
-    EXPECT_TRUE(t->Symbols()->FontColor()->Inherit); // reset to inherit: not listed
-    EXPECT_TRUE(t->SymbolsChance()->BackgroundColor()->Inherit);
-    // The root and the other top-level styles are untouched.
-    EXPECT_EQ(t->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-    EXPECT_FALSE(t->RootStyle()->FontName()->Inherit);
-    EXPECT_FALSE(t->OptionDescriptors()->BackgroundColor()->Inherit);
-    EXPECT_FALSE(t->SymbolsDecision()->BackgroundColor()->Inherit);
-}
-
-TEST(StyleXml, ElementsWithoutAnIdNeverMatchAndOtherNodesAreSkipped)
-{
-    TStyleStates states;
-    ResetDefaultStyles(states);
-    // The root style has an empty name; a Style without ID must not be taken for it, and neither
-    // may a State without ID be taken for anything.
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
-      <!-- a comment --> text <State><Style><Settings/><Styles/></Style></State>
-      <State ID="InTakenPath"><?pi x?><Style><Settings/><Styles>
-          <!-- c --><Style ID="OptionDescriptors"><Settings/><Styles/></Style></Styles></Style>
-      </State></StyleStates>)"));
-    TStyleState* t = states.InTakenPath();
-    EXPECT_FALSE(t->RootStyle()->FontName()->Inherit);
-    EXPECT_EQ(t->RootStyle()->FontName()->Value, QStringLiteral("Verdana"));
-    EXPECT_TRUE(t->OptionDescriptors()->BackgroundColor()->Inherit);
-
-    pugi::xml_document doc;
-    doc.load_string("<C><X/><Any ID='InTakenPath'/></C>");
-    EXPECT_STREQ(FindStateNode(doc.child("C"), QStringLiteral("InTakenPath")).name(), "Any");
-    EXPECT_FALSE(FindStateNode(doc.child("C"), QString()));
-    EXPECT_FALSE(FindStyleNode(doc.child("C").child("X"), QString()));
-
-    // Processing instructions kept by the caller's parser share the names of the elements
-    // looked for, but are not elements.
-    pugi::xml_document withPi;
-    ASSERT_TRUE(withPi.load_string(R"(<StyleStates><State ID="CloneInTakenPath"><?Style x?>
-        <Style ID=""><?Settings x?><Settings><?FontBold x?><FontBold>1</FontBold></Settings>
-        <?Styles x?><Styles><Style ID="Symbols"><Settings><LineWidth>7</LineWidth></Settings></Style></Styles>
-        </Style></State></StyleStates>)", StyleXmlParseOptions | pugi::parse_pi));
-    ASSERT_TRUE(LoadStyleStates(states, withPi.child("StyleStates")));
-    TStyleState* clone = states.CloneInTakenPath();
-    EXPECT_FALSE(clone->RootStyle()->FontBold()->Inherit);
-    EXPECT_TRUE(clone->RootStyle()->FontBold()->Value);
-    EXPECT_TRUE(clone->RootStyle()->FontItalic()->Inherit);
-    EXPECT_FALSE(clone->Symbols()->LineWidth()->Inherit);
-    EXPECT_EQ(clone->Symbols()->LineWidth()->Value, 7);
-}
-
-TEST(StyleXml, RepeatedElementsFirstWinsAndBadTextsFallBack)
-{
-    TStyleStates states;
-    ASSERT_TRUE(FromXml(states, R"(<StyleStates>
-      <State ID="CloneInTakenPath"><Style ID=""><Settings>
-        <FontSize>12</FontSize><FontSize>40</FontSize><LineColor>zz</LineColor>
-        <Shadow>soft</Shadow><FillMode/><FontName>A<!-- split -->B</FontName>
-        <Unknown>1</Unknown></Settings><Styles/></Style></State>
-      <State ID="CloneInTakenPath"><Style ID=""><Settings><FontSize>99</FontSize></Settings></Style></State>
-      </StyleStates>)"));
-    TStyle* root = states.CloneInTakenPath()->RootStyle();
-    EXPECT_EQ(root->FontSize()->Value, 12);
-    EXPECT_FALSE(root->LineColor()->Inherit);
-    EXPECT_EQ(root->LineColor()->Value, 0);
-    EXPECT_EQ(root->Shadow()->Value, TShadowStyle::None);
-    EXPECT_FALSE(root->FillMode()->Inherit);
-    EXPECT_EQ(root->FontName()->Value, QStringLiteral("AB"));
-    EXPECT_TRUE(root->FontBold()->Inherit);
-}
-
 TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
 {
     EXPECT_EQ(RemoveXmlInvalidChars(QStringLiteral("a\tb\nc\rd")), QStringLiteral("a\tb\nc\rd"));
@@ -346,17 +173,4 @@ TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
     TStyleStates back;
     ASSERT_TRUE(FromXml(back, ToXml(states)));
     EXPECT_EQ(back.InTakenPath()->RootStyle()->FontName()->Value, QString::fromUtf16(u"Serif\U0001F600"));
-}
-
-TEST(StyleValues, CaptureAndRestoreAreExactIncludingStaleValues)
-{
-    TStyleStates source;
-    Scramble(source);
-    const TStyleStatesValues values(source);
-    TStyleStates target;
-    values.Restore(target);
-    EXPECT_EQ(Dump(target), Dump(source));
-    EXPECT_TRUE(TStyleStatesValues(target) == values);
-    ResetDefaultStyles(target);
-    EXPECT_FALSE(TStyleStatesValues(target) == values);
 }

@@ -82,7 +82,7 @@ struct TTarget {
     void ExpectUntouched() const
     {
         EXPECT_EQ(Doc.Root(), Root);
-        EXPECT_EQ(DescribeTree(Doc.Root()), Tree);
+        EXPECT_TRUE(SameText(DescribeTree(Doc.Root()), Tree));
         EXPECT_TRUE(Doc.Options == Options);
         EXPECT_EQ(DescribeStyles(Styles), StyleText);
     }
@@ -136,6 +136,15 @@ TEST(DocumentReader, RoundTripKeepsEveryField)
     blank->DecisionOwner = QStringLiteral(" \t ");
     blank->Comment = QStringLiteral("\r\n");
     blank->PayoffSource = QStringLiteral("  padded  ");
+    // A decision showing its caption but not its owner, and one the other way round.
+    for (bool caption : {true, false}) {
+        TDecTreeNode* d = Add(root, QStringLiteral("shows"), ntDecision, 0, 0);
+        Add(d, QStringLiteral("option"), ntChance, 0, 0);
+        d->DecisionShowCaption = caption;
+        d->DecisionShowOwner = !caption;
+        d->DecisionCaption = QStringLiteral("c");
+        d->DecisionOwner = QStringLiteral("o");
+    }
 
     QTemporaryDir dir;
     QString path = dir.filePath(QString::fromUtf8("Bäume.qdn"));
@@ -147,7 +156,7 @@ TEST(DocumentReader, RoundTripKeepsEveryField)
     ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
     EXPECT_TRUE(result.HasExternalData);
     EXPECT_EQ(result.RemovedCloneReferences, 0);
-    EXPECT_EQ(DescribeTree(back.Doc.Root()), DescribeTree(root));
+    EXPECT_TRUE(SameText(DescribeTree(back.Doc.Root()), DescribeTree(root)));
     EXPECT_TRUE(back.Doc.Options == doc.Options);
     EXPECT_EQ(DescribeStyles(back.Styles), DescribeStyles(styles));
     EXPECT_EQ(back.Doc.Root()->Tree, &back.Doc);
@@ -197,83 +206,6 @@ TEST(DocumentReader, OlderValueFormsReadAsBefore)
     EXPECT_EQ(r->Children[1]->Payoff, 0); // 0.5 units of 1/10000, halves to even
 }
 
-TEST(DocumentReader, DefaultsOfOptionalElements)
-{
-    TRoundTrip doc;
-    std::string root = Branch(G(1), "<DecisionDueDate>20240230</DecisionDueDate>", "", "Chance");
-    TLoadResult result = LoadDocumentFromBytes(Tree(root, "<StatusDate>abc</StatusDate>"), doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    TDecTreeNode* r = doc.Doc.Root();
-    EXPECT_EQ(r->ChanceType, ctPercent);   // ChanceType missing
-    EXPECT_EQ(r->DecisionDueDate, 0.0);    // no such day
-    EXPECT_EQ(doc.Doc.Options.StatusDate, 0.0);
-    EXPECT_EQ(doc.Doc.Options.CurrencySymbol, QString());
-    EXPECT_EQ(r->Caption, QString());
-    EXPECT_FALSE(r->IsClone());
-    EXPECT_FALSE(result.HasExternalData);
-    EXPECT_EQ(r->Children.Count(), 0);
-}
-
-TEST(DocumentReader, ByteOrderMarkAndOtherWhitespaceAreAccepted)
-{
-    TRoundTrip doc;
-    std::string text = "\xEF\xBB\xBF" + Tree(Branch(G(1), "<ChildrenVisible>\r\n 7 \r\n</ChildrenVisible>"));
-    TLoadResult result = LoadDocumentFromBytes(text, doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    EXPECT_TRUE(doc.Doc.Root()->ChildrenVisible);
-}
-
-TEST(DocumentReader, MissingStyleStatesGiveTheDefaultsWhateverWasBefore)
-{
-    TTarget target;
-    TStyleStates defaults;
-    ResetDefaultStyles(defaults);
-    ASSERT_NE(DescribeStyles(target.Styles), DescribeStyles(defaults));
-    ASSERT_TRUE(target.Load(Tree(Branch(G(1)))).Loaded());
-    EXPECT_EQ(DescribeStyles(target.Styles), DescribeStyles(defaults));
-}
-
-TEST(DocumentReader, PartialStyleStatesStartFromTheDefaults)
-{
-    TTarget target;
-    std::string styles = "<StyleStates><State ID=\"InTakenPath\"><Style ID=\"\"><Settings><FontSize>17</FontSize>"
-                         "</Settings><Styles /></Style></State></StyleStates>";
-    ASSERT_TRUE(target.Load(Tree(Branch(G(1)), "", styles)).Loaded());
-    EXPECT_EQ(target.Styles.InTakenPath()->RootStyle()->FontSize()->Value, 17);
-    TStyleStates defaults;
-    ResetDefaultStyles(defaults);
-    // The state the file leaves out is the default one, not the one held before.
-    EXPECT_EQ(target.Styles.NotInTakenPath()->RootStyle()->FontSize()->Inherit,
-              defaults.NotInTakenPath()->RootStyle()->FontSize()->Inherit);
-}
-
-TEST(DocumentReader, LegacyFontOverridesTheTakenPathRootStyle)
-{
-    TRoundTrip doc;
-    std::string font = "<Font><FontName>Tahoma</FontName><FontSize>13</FontSize><FontStyle>fsBold, fsItalic"
-                       "</FontStyle></Font>";
-    ASSERT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), font), doc.Doc, doc.Styles).Loaded());
-    TStyle* style = doc.Styles.InTakenPath()->RootStyle();
-    EXPECT_EQ(style->FontName()->Value, QStringLiteral("Tahoma"));
-    EXPECT_EQ(style->FontSize()->Value, 13);
-    EXPECT_TRUE(style->FontBold()->Value);
-    EXPECT_TRUE(style->FontItalic()->Value);
-    EXPECT_FALSE(style->FontUnderline()->Value);
-    EXPECT_FALSE(style->FontStrikeOut()->Value);
-
-    // An empty Font element is ignored; one with children but no size fails.
-    TRoundTrip other;
-    EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font />"), other.Doc, other.Styles).Loaded());
-    EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font>\n  </Font>"), other.Doc, other.Styles).Loaded());
-    EXPECT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font> <!-- none --> </Font>"), other.Doc, other.Styles).Loaded());
-    TLoadResult bad = LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font><FontName>X</FontName></Font>"),
-                                            other.Doc, other.Styles);
-    EXPECT_EQ(LoadDocumentFromBytes(Tree(Branch(G(1)), "<Font>x</Font>"), other.Doc, other.Styles).Status,
-              TLoadStatus::Failed); // a text is a child node too
-    EXPECT_EQ(bad.Status, TLoadStatus::Failed);
-    EXPECT_TRUE(bad.ErrorText.contains(QStringLiteral("FontSize"))) << bad.ErrorText.toStdString();
-}
-
 TEST(DocumentReader, LegacyIdentitiesBecomeGuidsAndKeepCloneLinks)
 {
     TRoundTrip doc;
@@ -301,79 +233,6 @@ TEST(DocumentReader, LegacyIdentitiesBecomeGuidsAndKeepCloneLinks)
     EXPECT_NE(text.find("id=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
     EXPECT_NE(text.find("ref=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
     EXPECT_EQ(text.find("\"n7\""), std::string::npos);
-}
-
-TEST(DocumentReader, GuidFormsAcceptedOnReading)
-{
-    TRoundTrip doc;
-    std::string root = Branch("{00000000-0000-4000-8000-0000000000AB}", "", "<Branches>" +
-                              Branch(G(2), "", "", "Chance", " ref=\"(00000000-0000-4000-8000-0000000000ab)\"") +
-                              "</Branches>");
-    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    EXPECT_EQ(Guid::ToString(doc.Doc.Root()->Id), QStringLiteral("00000000-0000-4000-8000-0000000000ab"));
-    // A clone of its own ancestor cannot stand.
-    EXPECT_FALSE(doc.Doc.Root()->Children[0]->IsClone());
-    EXPECT_EQ(result.RemovedCloneReferences, 1);
-}
-
-TEST(DocumentReader, DuplicateIdsBecomeDistinct)
-{
-    TRoundTrip doc;
-    std::string root =
-        Branch(G(1), "", "<Branches>" + Branch(G(2)) + Branch(G(2)) + Branch(G(1)) + "</Branches>");
-    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    TDecTreeNode* r = doc.Doc.Root();
-    EXPECT_EQ(Guid::ToString(r->Id), QString::fromStdString(G(1)));
-    EXPECT_EQ(Guid::ToString(r->Children[0]->Id), QString::fromStdString(G(2)));
-    EXPECT_NE(r->Children[1]->Id, r->Children[0]->Id);
-    EXPECT_NE(r->Children[2]->Id, r->Id);
-    EXPECT_EQ(result.RepairedIds, 2);
-}
-
-TEST(DocumentReader, ImpossibleCloneLinksAreDropped)
-{
-    TRoundTrip doc;
-    // 2: clone of a missing node; 3: of itself; 4 inside 5 and 6 inside 7 clone each other's
-    // container; 8: a proper clone of 9.
-    std::string branches =
-        Branch(G(2), "", "", "Chance", " ref=\"" + G(99) + "\"") +
-        Branch(G(3), "", "", "Chance", " ref=\"" + G(3) + "\"") +
-        Branch(G(5), "", "<Branches>" + Branch(G(4), "", "", "Chance", " ref=\"" + G(7) + "\"") + "</Branches>") +
-        Branch(G(7), "", "<Branches>" + Branch(G(6), "", "", "Chance", " ref=\"" + G(5) + "\"") + "</Branches>") +
-        Branch(G(8), "", "", "Chance", " ref=\"" + G(9) + "\"") +
-        Branch(G(9), "", "<Branches>" + Branch(G(10)) + "</Branches>");
-    TLoadResult result = LoadDocumentFromBytes(Tree(Branch(G(1), "", "<Branches>" + branches + "</Branches>")),
-                                               doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    TDecTreeNode* r = doc.Doc.Root();
-    EXPECT_FALSE(r->Children[0]->IsClone());
-    EXPECT_FALSE(r->Children[1]->IsClone());
-    // Exactly one of the two links of the cycle goes; the other is a proper clone then.
-    EXPECT_NE(r->Children[2]->Children[0]->IsClone(), r->Children[3]->Children[0]->IsClone());
-    EXPECT_TRUE(r->Children[4]->IsClone());
-    EXPECT_EQ(result.RemovedCloneReferences, 3);
-    // The tree keeps its size over recalculations.
-    auto count = [](TDecTreeNode* node) {
-        size_t n = 0;
-        std::vector<TDecTreeNode*> stack{node};
-        while (!stack.empty()) {
-            TDecTreeNode* at = stack.back();
-            stack.pop_back();
-            ++n;
-            for (TDecTreeNode* child : at->Children)
-                stack.push_back(child);
-        }
-        return n;
-    };
-    r->RefreshClones();
-    size_t once = count(r);
-    for (int i = 0; i < 3; ++i) {
-        r->RefreshClones();
-        doc.Doc.CalculateValues();
-    }
-    EXPECT_EQ(count(r), once);
 }
 
 TEST(DocumentReader, DepthLimit)
@@ -454,73 +313,4 @@ TEST(DocumentReader, EveryErrorLeavesTheTargetUntouched)
         EXPECT_FALSE(result.ErrorText.isEmpty());
         target.ExpectUntouched();
     }
-}
-
-TEST(DocumentReader, AHugeValueIsQuotedOnlyInPartInTheMessage)
-{
-    // The message goes into a message box, which a value of megabytes would make unusable.
-    const std::string huge(4'000'000, '7');
-    const std::string tail = huge.substr(0, 64) + "...";
-    const std::vector<std::pair<std::string, QString>> cases = {
-        {Tree(Branch(G(1), "<Payoff>x" + huge + "</Payoff>")), QString::fromStdString("'x" + huge.substr(0, 63) + "...' is not a valid number in element 'Payoff'.")},
-        {Tree(Branch(G(1), "<Probability>" + huge + "e999</Probability>")), QString::fromStdString("'" + tail + "' in element 'Probability' is out of range.")},
-        {Tree(Branch(G(1), "<DecisionMultiBudget>" + huge + "</DecisionMultiBudget>")), QString::fromStdString("'" + tail + "' is not a valid integer value in element 'DecisionMultiBudget'.")},
-        {Tree(Branch("n" + huge)), QString::fromStdString("'" + tail + "' is not a valid integer value")},
-        {"<T" + huge + "/>", QString::fromStdString("The document element must be 'Tree', not 'T" + huge.substr(0, 63) + "...'.")},
-    };
-    for (const auto& [bytes, message] : cases) {
-        TTarget target;
-        TLoadResult result = target.Load(bytes);
-        EXPECT_EQ(result.Status, TLoadStatus::Failed);
-        EXPECT_EQ(result.ErrorText.toStdString(), message.toStdString());
-        target.ExpectUntouched();
-    }
-    // A character is never cut in half.
-    const QString wide = DocumentText::Excerpt(std::string(63, 'a') + "\xF0\x9F\x8E\xB2\xF0\x9F\x8E\xB2");
-    EXPECT_EQ(wide, QString(63, QLatin1Char('a')) + QStringLiteral("..."));
-    EXPECT_EQ(DocumentText::Excerpt(std::string(64, 'a')), QString(64, QLatin1Char('a')));
-}
-
-TEST(DocumentReader, LegacyIdentityLimit)
-{
-    TRoundTrip doc;
-    TLoadResult result = LoadDocumentFromBytes(Tree(Branch("n100000")), doc.Doc, doc.Styles);
-    EXPECT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-}
-
-TEST(DocumentReader, MissingFileChangesNothing)
-{
-    QTemporaryDir dir;
-    TTarget target;
-    QString path = dir.filePath(QStringLiteral("gone.qdn"));
-    TLoadResult result = LoadDocument(path, target.Doc, target.Styles);
-    EXPECT_EQ(result.Status, TLoadStatus::FileMissing);
-    EXPECT_EQ(result.ErrorText, QStringLiteral("File '%1' does not exist.").arg(path));
-    target.ExpectUntouched();
-}
-
-TEST(DocumentReader, UnreadableFileFailsWithTheReason)
-{
-    QTemporaryDir dir;
-    TTarget target;
-    QString path = dir.filePath(QStringLiteral("bad.pmk"));
-    ASSERT_TRUE(WriteFile(path, "<?xml version=\"1.0\"?>\n<Tree>\n<OutlineCodes>1</Outline>\n</Tree>\n"));
-    TLoadResult result = LoadDocument(path, target.Doc, target.Styles);
-    EXPECT_EQ(result.Status, TLoadStatus::Failed);
-    EXPECT_TRUE(result.ErrorText.startsWith(QStringLiteral("XML parse error at line 3, column"))) << result.ErrorText.toStdString();
-    target.ExpectUntouched();
-}
-
-TEST(DocumentReader, ExternalDataDeepInTheTreeIsReported)
-{
-    TRoundTrip doc;
-    std::string root = Branch(G(1), "", "<Branches>" + Branch(G(2), "", "<Branches>" +
-                              Branch(G(3), "<PayoffSource>Import: [a.xlsx]S!A1</PayoffSource>") + "</Branches>") +
-                              "</Branches>");
-    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded());
-    EXPECT_TRUE(result.HasExternalData);
-    TRoundTrip plain;
-    std::string other = Branch(G(1), "<PayoffSource>Advanced: x</PayoffSource>");
-    EXPECT_FALSE(LoadDocumentFromBytes(Tree(other), plain.Doc, plain.Styles).HasExternalData);
 }

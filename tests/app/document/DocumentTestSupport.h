@@ -13,10 +13,13 @@
 #include <QFileInfo>
 #include <QString>
 #include <gtest/gtest.h>
+#include "support/TestSupport.h"
+#include "support/TreeBuilder.h"
 #include <memory>
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace doctest {
 
@@ -30,49 +33,48 @@ inline TGuid FixedGuid(int n)
 inline TDecTreeNode* Add(TDecTreeNode* parent, const QString& caption, TNodeType type = ntChance,
                          double probability = 0, TCurrency payoff = 0)
 {
-    auto node = std::make_unique<TDecTreeNode>(parent->Tree, parent, Guid::NewGuid(), caption, QString(), type,
-                                               ctPercent, probability, payoff, TGuid{}, true, false, false, false,
-                                               false, false, false, false, QString(), QString(), -1, 0.0, QString());
-    TDecTreeNode* result = node.get();
-    parent->Children.Add(std::move(node));
-    return result;
+    return testtree::AppendNode(parent, caption, type, probability, payoff);
 }
 
 inline TDecTreeNode* NewRoot(TDecTreeDocument& doc, const QString& caption = QStringLiteral("Root"))
 {
-    doc.SetRoot(std::make_unique<TDecTreeNode>(&doc, nullptr, Guid::NewGuid(), caption, QString(), ntDecision,
-                                               ctPercent, 100, 0, TGuid{}, true, false, false, false, false,
-                                               false, false, false, QString(), QString(), -1, 0.0, QString()));
+    doc.SetRoot(testtree::MakeNode(&doc, nullptr, caption, ntDecision, 100, 0));
     return doc.Root();
 }
 
 // Every stored field of every node, one node a line, children indented; a clone's children are
-// left out (they are rebuilt from its master).
-inline QString DescribeTree(const TDecTreeNode* node, int indent = 0)
+// left out (they are rebuilt from its master). Iterative: depth tests describe very deep trees.
+inline QString DescribeTree(const TDecTreeNode* top)
 {
-    QString s = QString(indent * 2, QLatin1Char(' '));
-    s += QStringLiteral("%1 ref=%2 [%3] {%4} type=%5 chance=%6 p=%7 pay=%8 vis=%9 fixed=%10 show=%11%12%13%14%15%16 "
-                        "dc=[%17] owner=[%18] due=%19 budget=%20 src=[%21]\n")
-             .arg(Guid::ToString(node->Id), Guid::ToString(node->CloneMasterId), node->Caption, node->Comment)
-             .arg(int(node->NodeType))
-             .arg(int(node->ChanceType))
-             .arg(QString::fromStdString(DocumentText::DoubleToText(node->Probability)))
-             .arg(node->Payoff)
-             .arg(node->ChildrenVisible)
-             .arg(node->DecisionFixed)
-             .arg(node->DecisionShowCaption)
-             .arg(node->DecisionShowOwner)
-             .arg(node->DecisionShowDueDate)
-             .arg(node->DecisionShowFixed)
-             .arg(node->DecisionMultiShowBudget)
-             .arg(node->DecisionMultiShowInvestment)
-             .arg(node->DecisionCaption, node->DecisionOwner)
-             .arg(node->DecisionDueDate)
-             .arg(node->DecisionMultiBudget)
-             .arg(node->PayoffSource);
-    if (!node->IsClone())
-        for (const TDecTreeNode* child : node->Children)
-            s += DescribeTree(child, indent + 1);
+    QString s;
+    std::vector<std::pair<const TDecTreeNode*, int>> stack{{top, 0}};
+    while (!stack.empty()) {
+        const auto [node, indent] = stack.back();
+        stack.pop_back();
+        s += QString(indent * 2, QLatin1Char(' '));
+        s += QStringLiteral("%1 ref=%2 [%3] {%4} type=%5 chance=%6 p=%7 pay=%8 vis=%9 fixed=%10 show=%11%12%13%14%15%16 "
+                            "dc=[%17] owner=[%18] due=%19 budget=%20 src=[%21]\n")
+                 .arg(Guid::ToString(node->Id), Guid::ToString(node->CloneMasterId), node->Caption, node->Comment)
+                 .arg(int(node->NodeType))
+                 .arg(int(node->ChanceType))
+                 .arg(QString::fromStdString(DocumentText::DoubleToText(node->Probability)))
+                 .arg(node->Payoff)
+                 .arg(node->ChildrenVisible)
+                 .arg(node->DecisionFixed)
+                 .arg(node->DecisionShowCaption)
+                 .arg(node->DecisionShowOwner)
+                 .arg(node->DecisionShowDueDate)
+                 .arg(node->DecisionShowFixed)
+                 .arg(node->DecisionMultiShowBudget)
+                 .arg(node->DecisionMultiShowInvestment)
+                 .arg(node->DecisionCaption, node->DecisionOwner)
+                 .arg(node->DecisionDueDate)
+                 .arg(node->DecisionMultiBudget)
+                 .arg(node->PayoffSource);
+        if (!node->IsClone())
+            for (int i = node->Children.Count() - 1; i >= 0; --i)
+                stack.push_back({node->Children[i], indent + 1});
+    }
     return s;
 }
 
@@ -85,13 +87,8 @@ inline std::string DescribeStyles(const TStyleStates& styles)
     return out.str();
 }
 
-inline QString TestDataPath(const QString& name)
-{
-    QString dir = qEnvironmentVariable("QD_TEST_DATA");
-    if (dir.isEmpty())
-        dir = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../data");
-    return QDir(dir).filePath(name);
-}
+using testsupport::SameText;
+using testsupport::TestDataPath;
 
 inline QByteArray ReadFile(const QString& path)
 {

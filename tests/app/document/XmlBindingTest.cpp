@@ -5,23 +5,6 @@
 
 #include <QTemporaryDir>
 
-TEST(XmlBinding, GettersOfAbsentElementsSeeEmptyValues)
-{
-    auto doc = ParseTreeDocument("<Tree><Branch/></Tree>");
-    TXMLTreeType tree = doc->Tree();
-    EXPECT_EQ(tree.StatusDate(), "");
-    EXPECT_EQ(tree.CurrencySymbol(), "");
-    EXPECT_THROW(tree.OutlineCodes(), FormatException);
-    TXMLBranchType branch = tree.Branch();
-    EXPECT_EQ(branch.Id(), "");
-    EXPECT_EQ(branch.Ref(), "");
-    EXPECT_EQ(branch.Caption(), "");
-    EXPECT_EQ(branch.Type(), "");
-    EXPECT_THROW(branch.ChildrenVisible(), FormatException);
-    EXPECT_FALSE(branch.HasBranches());
-    EXPECT_EQ(branch.Branches().Count(), 0);
-}
-
 TEST(XmlBinding, FirstElementOfANameCountsAndUnknownOnesAreIgnored)
 {
     auto doc = ParseTreeDocument("<Tree><Branch id='a'><Unknown>1</Unknown><Caption>first</Caption>"
@@ -73,20 +56,6 @@ TEST(XmlBinding, SettersCreateElementsInTheOrderOfFirstUse)
               "</Tree>\n");
 }
 
-TEST(XmlBinding, FontElement)
-{
-    auto doc = ParseTreeDocument("<Tree><Font><FontName>Arial</FontName><FontSize> 12 </FontSize>"
-                                 "<FontStyle>Bold</FontStyle></Font></Tree>");
-    TXMLFontType font = doc->Tree().Font();
-    EXPECT_TRUE(font.HasChildNodes());
-    EXPECT_EQ(font.FontName(), "Arial");
-    EXPECT_EQ(font.FontSize(), 12);
-    EXPECT_EQ(font.FontStyle(), "Bold");
-    font.SetFontSize(9);
-    EXPECT_EQ(font.FontSize(), 9);
-    EXPECT_FALSE(ParseTreeDocument("<Tree/>")->Tree().FindFont());
-}
-
 TEST(XmlBinding, OpeningFiles)
 {
     QTemporaryDir dir;
@@ -108,12 +77,4 @@ TEST(XmlBinding, OpeningFiles)
     }
     ASSERT_TRUE(doctest::WriteFile(path, "<?xml version=\"1.0\"?>\n<tree/>\n"));
     EXPECT_THROW(OpenTreeDocument(path), FormatException);
-}
-
-TEST(XmlBinding, InterfaceIdentities)
-{
-    EXPECT_STREQ(TXMLTreeType::InterfaceId, "{D7BB1275-17EB-44CD-A1A2-C92A0F2FA60F}");
-    EXPECT_STREQ(TXMLFontType::InterfaceId, "{7E9C2B06-6B67-4805-A1AC-27DB1ECEDBE1}");
-    EXPECT_STREQ(TXMLBranchType::InterfaceId, "{85356C80-1CDE-44C2-9E3D-69FBF5E5F81C}");
-    EXPECT_STREQ(TXMLBranchesType::InterfaceId, "{FBD0F79B-9158-430A-A63A-0BC1F753C0B6}");
 }

@@ -21,15 +21,3 @@ TEST(Exceptions, CarryClassNameMessageAndTrace)
         EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Assertion failure (_ArrayListTemplate")));
     }
 }
-
-TEST(NullableColor, ConversionsAndDefaults)
-{
-    TNullableColor c = TColor(0x00FF0000);
-    EXPECT_TRUE(c.HasValue);
-    c.Clear();
-    EXPECT_EQ(c.GetValueOrDefault(0), 0);
-    EXPECT_EQ(c.GetValueOrDefault(0x123456), 0x123456);
-    EXPECT_FALSE(TNullableColor::ImplicitFromNil(nullptr).HasValue);
-    int x = 0;
-    EXPECT_THROW(TNullableColor::ImplicitFromNil(&x), ArgumentOutOfRangeException);
-}

@@ -15,15 +15,6 @@ QString S(const char* text)
 
 } // namespace
 
-TEST(NullStringTest, NullIsDistinctFromEmptyAndTwoNulsCountAsNull)
-{
-    EXPECT_TRUE(IsNullString(NullString));
-    EXPECT_TRUE(IsNullString(TwoNuls));
-    EXPECT_FALSE(IsNullString(QStringLiteral("")));
-    EXPECT_FALSE(IsNullString(QString(1, QChar(0))));
-    EXPECT_FALSE(IsNullString(QString(3, QChar(0))));
-}
-
 TEST(PathCombine, JoinsWithSlashUnlessEndedOrRooted)
 {
     EXPECT_EQ(Path::Combine(S(""), S("x")), S("x"));
@@ -38,35 +29,6 @@ TEST(PathCombine, JoinsWithSlashUnlessEndedOrRooted)
     EXPECT_EQ(Path::Combine(S("a"), S("b")), S("a/b"));
 }
 
-TEST(PathCombine, NullChecksComeFirstThenCharacterChecks)
-{
-    for (const QString& bad : {S("a|b"), S("a\tb")}) {
-        EXPECT_THROW(Path::Combine(bad, S("x")), ArgumentException);
-        EXPECT_THROW(Path::Combine(S("x"), bad), ArgumentException);
-    }
-    try {
-        Path::Combine(S("a|b"), S("x"));
-        FAIL();
-    } catch (const ArgumentException& e) {
-        EXPECT_EQ(e.ClassName(), S("ArgumentException"));
-        EXPECT_EQ(e.Message(), S("Illegal characters in path"));
-        EXPECT_TRUE(e.ParamName().isEmpty());
-    }
-    try {
-        Path::Combine(S("a|b"), NullString);
-        FAIL();
-    } catch (const ArgumentNullException& e) {
-        EXPECT_EQ(e.ParamName(), S("Path2"));
-        EXPECT_EQ(e.Message(), S("Value cannot be null."));
-    }
-    try {
-        Path::Combine(TwoNuls, S("x"));
-        FAIL();
-    } catch (const ArgumentNullException& e) {
-        EXPECT_EQ(e.ParamName(), S("Path1"));
-    }
-}
-
 TEST(PathCheckInvalidPathChars, RejectsExactlyTheCheckedCharacters)
 {
     for (char16_t c = 0; c < 32; ++c)
@@ -77,19 +39,6 @@ TEST(PathCheckInvalidPathChars, RejectsExactlyTheCheckedCharacters)
     EXPECT_NO_THROW(Path::CheckInvalidPathChars(S("C:\\a/b*?.txt")));
     EXPECT_NO_THROW(Path::CheckInvalidPathChars(NullString));
     EXPECT_NO_THROW(Path::CheckInvalidPathChars(TwoNuls));
-}
-
-TEST(PathGetInvalidPathChars, FortyOneInOrder)
-{
-    const TDynCharArray chars = Path::GetInvalidPathChars();
-    ASSERT_EQ(chars.size(), 41);
-    EXPECT_EQ(chars[0], u'"');
-    EXPECT_EQ(chars[1], u'<');
-    EXPECT_EQ(chars[2], u'>');
-    EXPECT_EQ(chars[3], u'|');
-    for (int i = 0; i < 32; ++i)
-        EXPECT_EQ(chars[4 + i].unicode(), i);
-    EXPECT_EQ(QString(chars.mid(36).constData(), 5), S(":*?\\/"));
 }
 
 TEST(PathGetDirectoryName, CutsAtLastSeparatorAndKeepsRoots)
@@ -109,27 +58,6 @@ TEST(PathGetDirectoryName, CutsAtLastSeparatorAndKeepsRoots)
     EXPECT_TRUE(Path::GetDirectoryName(NullString).isNull());
     EXPECT_TRUE(Path::GetDirectoryName(TwoNuls).isNull());
     EXPECT_THROW(Path::GetDirectoryName(S("a<b/c")), ArgumentException);
-}
-
-TEST(PathGetFileName, TakesTextAfterSeparatorOrVolume)
-{
-    EXPECT_EQ(Path::GetFileName(S("a:b")), S("b"));
-    const QString empty = Path::GetFileName(S("dir/"));
-    EXPECT_TRUE(empty.isEmpty());
-    EXPECT_FALSE(empty.isNull());
-    EXPECT_EQ(Path::GetFileName(S("name")), S("name"));
-    EXPECT_EQ(Path::GetFileName(S("C:\\Users\\x\\Tree.qdn")), S("Tree.qdn"));
-    EXPECT_EQ(Path::GetFileName(S("/home/x/Tree.qdn")), S("Tree.qdn"));
-    EXPECT_EQ(Path::GetFileName(S("")), S(""));
-    EXPECT_TRUE(Path::GetFileName(NullString).isNull());
-    EXPECT_TRUE(Path::GetFileName(TwoNuls).isNull());
-    EXPECT_THROW(Path::GetFileName(S("a>b")), ArgumentException);
-
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S("a.b.c")), S("a.b"));
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S(".txt")), S(""));
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S("x.y/name")), S("name"));
-    EXPECT_EQ(Path::GetFileNameWithoutExtension(S("C:\\s\\Blue.qdns")), S("Blue"));
-    EXPECT_TRUE(Path::GetFileNameWithoutExtension(NullString).isNull());
 }
 
 TEST(PathRoots, RootLengthAndRootedness)
@@ -177,12 +105,4 @@ TEST(PathNormalizePath, TrimsTrailingControlsOnlyWithFullCheck)
     EXPECT_EQ(Path::NormalizePath(S("a/b \t"), false), S("a/b \t"));
     EXPECT_THROW(Path::NormalizePath(S("a\tb "), true), ArgumentException);
     EXPECT_NO_THROW(Path::NormalizePath(S("a\tb"), false));
-}
-
-TEST(PathLastIndexOfChar, OneBasedOrMinusOne)
-{
-    EXPECT_EQ(LastIndexOfChar(S("a.b.c"), u'.'), 4);
-    EXPECT_EQ(LastIndexOfChar(S(".abc"), u'.'), 1);
-    EXPECT_EQ(LastIndexOfChar(S("abc"), u'.'), -1);
-    EXPECT_EQ(LastIndexOfChar(S(""), u'.'), -1);
 }

@@ -90,45 +90,6 @@ TEST_P(SettingsStoreTest, ValuesReadBackByKindAndOtherKindsReadAsMissing)
                                   QStringLiteral("Negative"), QStringLiteral("Real"), QStringLiteral("Text")}));
 }
 
-TEST_P(SettingsStoreTest, InvalidValueNamesAreRefused)
-{
-    TSettingsRegistry reg(*FStore);
-    for (const QString& name : {QString(), QStringLiteral("."), QStringLiteral("a/b"), QStringLiteral("a\\b")}) {
-        EXPECT_THROW(reg.WriteString(name, QStringLiteral("x")), ArgumentException) << name.toStdString();
-        EXPECT_FALSE(reg.ValueExists(name));
-        EXPECT_EQ(reg.ReadString(name), std::nullopt);
-    }
-}
-
-TEST_P(SettingsStoreTest, DeletingAValueKeepsASubkeyOfTheSameNameAndViceVersa)
-{
-    TSettingsRegistry reg(*FStore);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), true));
-    reg.WriteInteger(QStringLiteral("Twin"), 1);
-    reg.WriteInteger(QStringLiteral("Other"), 2);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Twin\\Deep"), true));
-    reg.WriteInteger(QStringLiteral("Inner"), 3);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), false));
-
-    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Twin")));
-    EXPECT_FALSE(reg.DeleteValue(QStringLiteral("Twin")));
-    EXPECT_TRUE(reg.KeyExists(QStringLiteral("Twin\\Deep")));
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Twin\\Deep"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Inner")), 3);
-
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\P"), false));
-    reg.WriteInteger(QStringLiteral("Twin"), 4);
-    EXPECT_TRUE(reg.DeleteKey(QStringLiteral("Twin")));
-    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("Twin")));
-    EXPECT_FALSE(reg.KeyExists(QStringLiteral("Twin")));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Twin")), 4);
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Other")), 2);
-    // The key keeps existing after its last value is gone.
-    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Twin")));
-    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("Other")));
-    EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\P")));
-}
-
 void Fill(TSettingsRegistry& reg, const QString& key)
 {
     ASSERT_TRUE(reg.OpenKey(key, true));
@@ -181,30 +142,6 @@ TEST_P(SettingsStoreTest, CopyRenameAndMoveCarryEverythingBelowTheKey)
     ExpectFilled(reg, QStringLiteral("\\F"));
 }
 
-TEST_P(SettingsStoreTest, MoveKeyDiscardsTheLeftoversOfAnInterruptedMove)
-{
-    TSettingsRegistry reg(*FStore);
-    Fill(reg, QStringLiteral("\\A"));
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\B") + TSettingsRegistry::PartialKeySuffix, true));
-    reg.WriteString(QStringLiteral("Stale"), QStringLiteral("half copied"));
-    reg.CloseKey();
-
-    reg.MoveKey(QStringLiteral("A"), QStringLiteral("B"), true);
-    ExpectFilled(reg, QStringLiteral("\\B"));
-    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Stale")));
-    EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\B") + TSettingsRegistry::PartialKeySuffix));
-}
-
-TEST_P(SettingsStoreTest, RootCannotBeDeletedOrRenamed)
-{
-    TSettingsRegistry reg(*FStore);
-    Fill(reg, QStringLiteral("\\A"));
-    EXPECT_FALSE(reg.DeleteKey(QStringLiteral("\\")));
-    EXPECT_THROW(FStore->RemoveKey(QString()), ArgumentException);
-    EXPECT_THROW(reg.RenameKey(QStringLiteral("\\"), QStringLiteral("X")), ArgumentException);
-    ExpectFilled(reg, QStringLiteral("\\A"));
-}
-
 INSTANTIATE_TEST_SUITE_P(Stores, SettingsStoreTest, ::testing::Values("memory", "ini"));
 
 class IniSettingsStoreTest : public ::testing::Test {
@@ -235,79 +172,6 @@ TEST_F(IniSettingsStoreTest, FlushedValuesAndEmptyKeysSurviveANewStore)
     ExpectFilled(reg, QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"));
     ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles"), false));
     EXPECT_EQ(reg.ReadString(QStringLiteral("File 0")), QStringLiteral("/home/u/with blank, comma.qdn"));
-}
-
-TEST_F(IniSettingsStoreTest, EntriesOfAnEditedFileThatCarryNoKindReadAsMissing)
-{
-    ASSERT_TRUE(QDir().mkpath(FDir.filePath(QStringLiteral("Orvanta"))));
-    WriteFile("[K]\n"
-              ".=key\n"
-              "Plain=1\n"
-              "List=sz:a, b\n"
-              "LongInt=dword:123456789\n"
-              "BadInt=dword:12x4\n"
-              "EmptyInt=dword:\n"
-              "OddHex=hex:abc\n"
-              "BadHex=hex:zz\n"
-              "Good=dword:ffffffff\n"
-              "Empty=sz:\n");
-    TIniSettingsStore store(FileName());
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("K"), false));
-    for (const char* name : {"Plain", "List", "LongInt", "BadInt", "EmptyInt", "OddHex", "BadHex"}) {
-        const QString n = QLatin1String(name);
-        EXPECT_TRUE(reg.ValueExists(n)) << name;
-        EXPECT_EQ(reg.ReadString(n), std::nullopt) << name;
-        EXPECT_EQ(reg.ReadInteger(n), std::nullopt) << name;
-        EXPECT_EQ(reg.ReadBinary(n), std::nullopt) << name;
-    }
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Good")), -1);
-    EXPECT_EQ(reg.ReadString(QStringLiteral("Empty")), QString());
-}
-
-TEST_F(IniSettingsStoreTest, AFileOfGarbageReadsAsEmptyWithoutFailing)
-{
-    ASSERT_TRUE(QDir().mkpath(FDir.filePath(QStringLiteral("Orvanta"))));
-    QByteArray junk;
-    for (int i = 0; i < 4096; ++i)
-        junk.append(char((i * 131 + 7) % 256));
-    WriteFile(junk);
-    TIniSettingsStore store(FileName());
-    TSettingsRegistry reg(store);
-    EXPECT_FALSE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), false));
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), std::nullopt);
-
-    // Nor does it stop the settings from being saved.
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), true));
-    reg.WriteInteger(QStringLiteral("AutoUpdateConfigured"), 1);
-    reg.Flush();
-    TIniSettingsStore reread(FileName());
-    TSettingsRegistry again(reread);
-    ASSERT_TRUE(again.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"), false));
-    EXPECT_EQ(again.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 1);
-}
-
-TEST_F(IniSettingsStoreTest, AnUnwritableFileIsReportedOnFlush)
-{
-    // The configuration file's place is taken by a folder, so it cannot be written.
-    ASSERT_TRUE(QDir().mkpath(FileName()));
-    TIniSettingsStore store(FileName());
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\K"), true));
-    reg.WriteInteger(QStringLiteral("V"), 1);
-    EXPECT_THROW(reg.Flush(), IOException);
-}
-
-TEST(ApplicationSettingsStore, MustBeSetBeforeUse)
-{
-    auto previous = TSettingsStore::SetApplication(nullptr);
-    EXPECT_FALSE(TSettingsStore::HasApplication());
-    EXPECT_THROW(TSettingsStore::Application(), InvalidOperationException);
-    auto memory = std::make_unique<TMemorySettingsStore>();
-    TSettingsStore* raw = memory.get();
-    EXPECT_EQ(TSettingsStore::SetApplication(std::move(memory)), nullptr);
-    EXPECT_EQ(&TSettingsStore::Application(), raw);
-    TSettingsStore::SetApplication(std::move(previous));
 }
 
 } // namespace

@@ -22,20 +22,6 @@ TDateTime Date(int y, int m, int d)
 
 } // namespace
 
-TEST(DateText, BlankPaddedFields)
-{
-    EXPECT_EQ(DateToYMDString(Date(2024, 3, 5)), S("2024 3 5"));
-    EXPECT_EQ(DateToYMDString(Date(2024, 12, 31)), S("20241231"));
-    EXPECT_EQ(DateToYMDString(Date(999, 1, 10)), S(" 999 110"));
-    EXPECT_EQ(DateToYMDString(Date(1, 1, 1)), S("   1 1 1"));
-    EXPECT_EQ(DateToYMDString(Date(9999, 12, 31)), S("99991231"));
-    EXPECT_EQ(DateToYMDString(0), S(""));
-    // The time of day is dropped, also before the epoch where it is subtracted.
-    EXPECT_EQ(DateToYMDString(Date(2024, 3, 5) + 0.75), S("2024 3 5"));
-    EXPECT_EQ(DateToYMDString(-1.25), S("18991229"));
-    EXPECT_THROW(DateToYMDString(std::numeric_limits<double>::quiet_NaN()), ArgumentOutOfRangeException);
-}
-
 TEST(DateText, ReadingBackAndBadTexts)
 {
     EXPECT_EQ(YMDStringToDate(S("2024 3 5")), Date(2024, 3, 5));
@@ -56,31 +42,6 @@ TEST(DateText, RoundTripOverTheWholeRange)
         const QString text = DateToYMDString(day >= 0 ? day + 0.5 : day - 0.5); // midday
         ASSERT_EQ(text.size(), 8) << day;
         ASSERT_EQ(YMDStringToDate(text), double(day)) << text.toStdString();
-    }
-}
-
-TEST(NumberText, FifteenDigitsDotAndExponent)
-{
-    EXPECT_EQ(FloatToInvariantString(0.1), S("0.1"));
-    EXPECT_EQ(FloatToInvariantString(1234.5), S("1234.5"));
-    EXPECT_EQ(FloatToInvariantString(100.0), S("100"));
-    EXPECT_EQ(FloatToInvariantString(-2.5), S("-2.5"));
-    EXPECT_EQ(FloatToInvariantString(0.0), S("0"));
-    EXPECT_EQ(FloatToInvariantString(-0.0), S("0"));
-    EXPECT_EQ(FloatToInvariantString(0.1 + 0.2), S("0.3"));
-    EXPECT_EQ(FloatToInvariantString(1.0 / 3.0), S("0.333333333333333"));
-    EXPECT_EQ(FloatToInvariantString(123456789012345.0), S("123456789012345"));
-    EXPECT_EQ(FloatToInvariantString(1e15), S("1E15"));
-    EXPECT_EQ(FloatToInvariantString(1.5e20), S("1.5E20"));
-    EXPECT_EQ(FloatToInvariantString(0.0001), S("0.0001"));
-    EXPECT_EQ(FloatToInvariantString(0.00001), S("1E-5"));
-    EXPECT_EQ(FloatToInvariantString(-1.25e-7), S("-1.25E-7"));
-    EXPECT_EQ(FloatToInvariantString(std::numeric_limits<double>::max()), S("1.79769313486232E308"));
-    EXPECT_EQ(FloatToInvariantString(std::numeric_limits<double>::denorm_min()), S("4.94065645841247E-324"));
-    for (double bad : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                       std::numeric_limits<double>::quiet_NaN()}) {
-        EXPECT_THROW(FloatToInvariantString(bad), EConvertError);
-        EXPECT_THROW(FloatToRoundTripString(bad), EConvertError);
     }
 }
 
@@ -135,76 +96,4 @@ TEST(NumberText, RoundTrips)
     EXPECT_EQ(FloatToRoundTripString(0.1 + 0.2), S("0.30000000000000004"));
     EXPECT_EQ(FloatToRoundTripString(1e20), S("1E20"));
     EXPECT_EQ(FloatToRoundTripString(100.0), S("100"));
-}
-
-TEST(ProgramVersion, FromTheBuild)
-{
-    const QString major = QString::number(QD_VERSION_MAJOR);
-    const QString full = major + u'.' + QString::number(QD_VERSION_MINOR) + u'.' + QString::number(QD_VERSION_PATCH)
-                         + u'.' + QString::number(QD_VERSION_TWEAK);
-    EXPECT_EQ(GetProgramVersion(0), major);
-    EXPECT_EQ(GetProgramVersion(1), major);
-    EXPECT_EQ(GetProgramVersion(2), full.section(u'.', 0, 1));
-    EXPECT_EQ(GetProgramVersion(3), full.section(u'.', 0, 2));
-    EXPECT_EQ(GetProgramVersion(4), full);
-    EXPECT_EQ(GetProgramVersion(7), full);
-    EXPECT_EQ(IsPreReleaseBuild(), QD_PRERELEASE != 0);
-}
-
-TEST(SmallHelpers, IfThenGuid)
-{
-    const TGuid a = Guid::NewGuid(), b = Guid::NewGuid();
-    EXPECT_EQ(IfThenGuid(true, a, b), a);
-    EXPECT_EQ(IfThenGuid(false, a, b), b);
-}
-
-TEST(SmallHelpers, SanitizeFileName)
-{
-    EXPECT_EQ(SanitizeFileName(S("What? A:B/C\\D")), S("What_ A_B_C_D"));
-    EXPECT_EQ(SanitizeFileName(S("My style")), S("My style"));
-    EXPECT_EQ(SanitizeFileName(S("\"<>|*?:")), S("_______"));
-    EXPECT_EQ(SanitizeFileName(S("tab\there")), S("tab_here"));
-    EXPECT_EQ(SanitizeFileName(S("")), S("_"));
-    EXPECT_EQ(SanitizeFileName(QString()), S("_"));
-    EXPECT_EQ(SanitizeFileName(QString(80, u'x')), QString(70, u'x'));
-    EXPECT_EQ(SanitizeFileName(QString(70, u'x')), QString(70, u'x'));
-    // Never half a character: a pair straddling the cut goes whole.
-    EXPECT_EQ(SanitizeFileName(QString(69, u'x') + S("😀") + S("yy")), QString(69, u'x'));
-    EXPECT_EQ(SanitizeFileName(QString(68, u'x') + S("😀") + S("yy")), QString(68, u'x') + S("😀"));
-}
-
-TEST(SmallHelpers, HasPrefix)
-{
-    QString s = S("Import: Book.xlsx");
-    EXPECT_TRUE(HasPrefix(s, S("Import: "), false));
-    EXPECT_EQ(s, S("Import: Book.xlsx"));
-    EXPECT_FALSE(HasPrefix(s, S("import: "), true));
-    EXPECT_EQ(s, S("Import: Book.xlsx"));
-    EXPECT_TRUE(HasPrefix(s, S("Import: "), true));
-    EXPECT_EQ(s, S("Book.xlsx"));
-    QString shorter = S("ab");
-    EXPECT_FALSE(HasPrefix(shorter, S("abc"), true));
-    EXPECT_EQ(shorter, S("ab"));
-    QString same = S("abc");
-    EXPECT_TRUE(HasPrefix(same, S("abc"), true));
-    EXPECT_TRUE(same.isEmpty());
-    QString any = S("x");
-    EXPECT_TRUE(HasPrefix(any, S(""), true));
-    EXPECT_EQ(any, S("x"));
-}
-
-TEST(SmallHelpers, StringToFontStyles)
-{
-    EXPECT_EQ(StringToFontStyles(S("bold, italic")), (TFontStyles{fsBold, fsItalic}));
-    EXPECT_EQ(StringToFontStyles(S("ITALIC BOLD")), (TFontStyles{fsBold, fsItalic}));
-    EXPECT_EQ(StringToFontStyles(S("[fsUnderline,fsStrikeOut]")), (TFontStyles{fsUnderline, fsStrikeOut}));
-    EXPECT_EQ(StringToFontStyles(S("BoldItalicUnderlineStrikeout")),
-              (TFontStyles{fsBold, fsItalic, fsUnderline, fsStrikeOut}));
-    EXPECT_TRUE(StringToFontStyles(S("")).IsEmpty());
-    EXPECT_TRUE(StringToFontStyles(S("heavy, slanted")).IsEmpty());
-    TFontStyles s{fsBold};
-    s.Include(fsItalic);
-    s.Exclude(fsBold);
-    EXPECT_EQ(s, TFontStyles{fsItalic});
-    EXPECT_FALSE(s.Contains(fsBold));
 }

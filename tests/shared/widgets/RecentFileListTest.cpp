@@ -13,28 +13,6 @@ namespace {
 const QString Key = QStringLiteral("SOFTWARE\\Orvanta\\Quandrel\\3");
 const QString ListKey = QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles");
 
-// The values under the list's key, name by name in sorted order.
-QStringList StoredValues(TSettingsStore& store)
-{
-    TSettingsRegistry reg(store);
-    QStringList result;
-    if (!reg.OpenKey(ListKey, false))
-        return result;
-    QStringList names = reg.GetValueNames();
-    names.sort();
-    for (const QString& name : names)
-        result << name + QLatin1Char('=') + reg.ReadString(name).value_or(QStringLiteral("<none>"));
-    return result;
-}
-
-void StoreValues(TSettingsStore& store, const QList<std::pair<QString, QString>>& values)
-{
-    TSettingsRegistry reg(store);
-    ASSERT_TRUE(reg.OpenKey(ListKey, true));
-    for (const auto& [name, value] : values)
-        reg.WriteString(name, value);
-}
-
 class FileHistoryTest : public ::testing::Test {
 protected:
     std::unique_ptr<TFileHistory> MakeList(int count = 6)
@@ -69,103 +47,6 @@ TEST_F(FileHistoryTest, AddingTradesPlacesWithTheFirstEntryAndDropsTheOldestBeyo
         other.Add(QLatin1String(name));
     other.Add(QStringLiteral("E"));
     EXPECT_EQ(other.Files(), (QStringList{"E", "A", "B", "C"}));
-}
-
-TEST_F(FileHistoryTest, PathsDifferingInLetterCaseAreDifferentFiles)
-{
-    auto list = MakeList();
-    list->Add(QStringLiteral("/home/u/tree.qdn"));
-    list->Add(QStringLiteral("/home/u/Tree.qdn"));
-    EXPECT_EQ(list->Files(), (QStringList{"/home/u/Tree.qdn", "/home/u/tree.qdn"}));
-    list->Remove(QStringLiteral("/HOME/U/TREE.QDN"));
-    EXPECT_EQ(list->Files().size(), 2);
-    list->Remove(QStringLiteral("/home/u/tree.qdn"));
-    EXPECT_EQ(list->Files(), QStringList{"/home/u/Tree.qdn"});
-}
-
-TEST_F(FileHistoryTest, EveryChangeIsSavedAtOnce)
-{
-    auto list = MakeList();
-    list->Add(QStringLiteral("/a.qdn"));
-    EXPECT_EQ(StoredValues(FStore), QStringList{"File 0=/a.qdn"});
-    list->Add(QStringLiteral("/b.qdn"));
-    EXPECT_EQ(StoredValues(FStore), (QStringList{"File 0=/b.qdn", "File 1=/a.qdn"}));
-    list->Remove(QStringLiteral("/b.qdn"));
-    EXPECT_EQ(StoredValues(FStore), QStringList{"File 0=/a.qdn"});
-    list->Remove(QStringLiteral("/a.qdn"));
-    EXPECT_TRUE(StoredValues(FStore).isEmpty());
-}
-
-TEST_F(FileHistoryTest, SavingReplacesEveryOldValueAndWritesAtMostTheLimit)
-{
-    StoreValues(FStore, {{"Unrelated", "x"}, {"File 9", "/old.qdn"}});
-    auto list = MakeList(7);
-    for (int i = 7; i >= 1; --i)
-        list->Add(QStringLiteral("/f%1.qdn").arg(i));
-    ASSERT_EQ(list->Files().size(), 7);
-    list->SetNumerOfFiles(6);
-    list->Save();
-    EXPECT_EQ(StoredValues(FStore), (QStringList{"File 0=/f1.qdn", "File 1=/f2.qdn", "File 2=/f3.qdn",
-                                                 "File 3=/f4.qdn", "File 4=/f5.qdn", "File 5=/f6.qdn"}));
-}
-
-TEST_F(FileHistoryTest, LoadingReadsTheFirstNamesInSortedOrder)
-{
-    // Written out of order; "File10" sorts after "File 9" thanks to the blank padding.
-    StoreValues(FStore, {{"File 7", "/h"}, {"File10", "/k"}, {"File 2", "/c"}, {"File 0", "/a"},
-                         {"File 5", "/f"}, {"File 1", "/b"}, {"File 3", "/d"}, {"File 4", "/e"}});
-    const auto six = MakeList(6);
-    EXPECT_EQ(six->Files(), (QStringList{"/a", "/b", "/c", "/d", "/e", "/f"}));
-    const auto twenty = MakeList(20);
-    EXPECT_EQ(twenty->Files(), (QStringList{"/a", "/b", "/c", "/d", "/e", "/f", "/h", "/k"}));
-}
-
-TEST_F(FileHistoryTest, AValueOfAnotherKindIsSkippedAndAMissingKeyGivesAnEmptyList)
-{
-    {
-        const auto empty = MakeList();
-        EXPECT_TRUE(empty->Files().isEmpty());
-        EXPECT_FALSE(TSettingsRegistry(FStore).KeyExists(ListKey)); // loading creates nothing
-    }
-
-    StoreValues(FStore, {{"File 0", "/a"}, {"File 2", "/c"}});
-    TSettingsRegistry reg(FStore);
-    ASSERT_TRUE(reg.OpenKey(ListKey, false));
-    reg.WriteInteger(QStringLiteral("File 1"), 5);
-    EXPECT_EQ(MakeList()->Files(), (QStringList{"/a", "/c"}));
-}
-
-TEST_F(FileHistoryTest, AListThatWasNeverInitialisedWritesNothing)
-{
-    {
-        TFileHistory list;
-        list.SetRegRoot(&FStore);
-        list.Add(QStringLiteral("/a.qdn"));
-        EXPECT_EQ(list.Files(), QStringList{"/a.qdn"});
-    }
-    EXPECT_FALSE(TSettingsRegistry(FStore).KeyExists(QStringLiteral("\\SOFTWARE")));
-}
-
-TEST_F(FileHistoryTest, TheListSurvivesTheProgramInTheSettingsFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("user.ini"));
-    {
-        TIniSettingsStore store(file);
-        TFileHistory list;
-        list.SetRegRoot(&store);
-        list.SetRegKey(Key);
-        list.Initialize();
-        list.Add(QStringLiteral("/b c.qdn"));
-        list.Add(QStringLiteral("/a.qdn"));
-    }
-    TIniSettingsStore store(file);
-    TFileHistory list;
-    list.SetRegRoot(&store);
-    list.SetRegKey(Key);
-    list.Initialize();
-    EXPECT_EQ(list.Files(), (QStringList{"/a.qdn", "/b c.qdn"}));
 }
 
 class FileHistoryMenuTest : public FileHistoryTest {
@@ -210,58 +91,6 @@ TEST_F(FileHistoryMenuTest, OpeningTheMenuShowsNumberedEntriesAboveExit)
     FList->Add(QStringLiteral("/docs/second & last.qdn"));
     OpenMenu();
     EXPECT_EQ(Captions(), (QStringList{"Open...", "&1 /docs/second && last.qdn", "&2 /docs/first.qdn", "-", "Exit"}));
-}
-
-TEST_F(FileHistoryMenuTest, AnEmptyListAddsNeitherEntriesNorSeparator)
-{
-    FList->Add(QStringLiteral("/a.qdn"));
-    OpenMenu();
-    FList->Remove(QStringLiteral("/a.qdn"));
-    OpenMenu();
-    EXPECT_EQ(Captions(), (QStringList{"Open...", "Exit"}));
-}
-
-TEST_F(FileHistoryMenuTest, ClickingAnEntryReportsItsWholePath)
-{
-    FList->Add(QStringLiteral("/my documents/plan 2 &3.qdn"));
-    QObject* sender = nullptr;
-    QString opened;
-    FList->OnMenuItemClick = [&](QObject* s, const QString& name) {
-        sender = s;
-        opened = name;
-    };
-    OpenMenu();
-    QAction* entry = FFile.actions().at(1);
-    entry->trigger();
-    EXPECT_EQ(opened, QStringLiteral("/my documents/plan 2 &3.qdn"));
-    EXPECT_EQ(sender, entry);
-}
-
-TEST_F(FileHistoryMenuTest, AnotherFileMenuTakesOverTheRebuild)
-{
-    FList->Add(QStringLiteral("/a.qdn"));
-    QMenu other;
-    QAction* otherExit = other.addAction(QStringLiteral("Quit"));
-    FList->SetFileMenu(&other);
-    FList->SetFileExitMenu(otherExit);
-    OpenMenu(); // the old menu no longer rebuilds
-    EXPECT_EQ(Captions(), (QStringList{"Open...", "Exit"}));
-    Q_EMIT other.aboutToShow();
-    ASSERT_EQ(other.actions().size(), 3);
-    EXPECT_EQ(other.actions().at(0)->text(), QStringLiteral("&1 /a.qdn"));
-    EXPECT_EQ(other.actions().at(2), otherExit);
-}
-
-TEST_F(FileHistoryMenuTest, DestroyingTheListSavesIt)
-{
-    FList->Add(QStringLiteral("/a.qdn"));
-    TSettingsRegistry reg(FStore);
-    ASSERT_TRUE(reg.OpenKey(ListKey, false));
-    for (const QString& name : reg.GetValueNames())
-        reg.DeleteValue(name);
-    OpenMenu();
-    FList.reset();
-    EXPECT_EQ(StoredValues(FStore), QStringList{"File 0=/a.qdn"});
 }
 
 } // namespace
