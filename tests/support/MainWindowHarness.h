@@ -1,10 +1,15 @@
 #pragma once
 // A main window for tests: made with a settings store of the test's choosing (in memory when none
-// is given), every message box it shows recorded and answered without waiting.
+// is given), every message box and error window it shows recorded and answered without waiting.
 
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
+#include "app/forms/ErrorFormUnit.h"
+#include "app/forms/ModalRunner.h"
 #include "shared/core/MemorySettingsStore.h"
+
+#include <QDialog>
+#include <QLineEdit>
 
 #include <memory>
 #include <utility>
@@ -18,12 +23,19 @@ struct TMainWindowHarness {
             Shown.push_back({text, type});
             return buttons == mbOK ? TModalResult::OK : TModalResult::No;
         });
+        SetModalRunner([this](QDialog& dialog) {
+            if (auto* error = dynamic_cast<TErrorForm*>(&dialog))
+                Shown.push_back({error->ExceptionNameEdit->text() + "\r\r" + error->DescriptionEdit->text(),
+                                 TMsgDlgType::Error});
+            return int(QDialog::Accepted);
+        });
         Form = std::make_unique<TMainForm>(QStringList());
     }
     ~TMainWindowHarness()
     {
         Form.reset();
         SetMessageDlgHook(nullptr);
+        SetModalRunner(nullptr);
         TSettingsStore::SetApplication(std::move(Previous));
     }
 
