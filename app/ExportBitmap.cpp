@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QRegularExpression>
 
 namespace {
 
@@ -37,6 +38,9 @@ QString AskFileName(QWidget* parent)
     dialog.setNameFilters(filter.split(QStringLiteral(";;")));
     dialog.selectNameFilter(dialog.nameFilters().value(GifFilter));
     dialog.setDefaultSuffix(defaultExt);
+    // As the system's save dialogs do, a name typed without extension takes the chosen type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& nameFilter) { dialog.setDefaultSuffix(PictureFilterSuffix(nameFilter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
@@ -48,6 +52,13 @@ QString PictureFileFilter()
 {
     return QStringLiteral("Windows Bitmap (*.bmp);;JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;"
                           "GIF File (*.gif);;Enhanced Metafile (*.emf);;Metafile (*.wmf);;All files (*)");
+}
+
+QString PictureFilterSuffix(const QString& nameFilter)
+{
+    static const QRegularExpression single(QStringLiteral("\\(\\*\\.(\\w+)\\)$"));
+    const QRegularExpressionMatch match = single.match(nameFilter);
+    return match.hasMatch() ? match.captured(1) : QStringLiteral("gif");
 }
 
 TSavePictureDialogHook SetSavePictureDialogHook(TSavePictureDialogHook hook)

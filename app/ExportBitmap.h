@@ -28,3 +28,6 @@ TSavePictureDialogHook SetSavePictureDialogHook(TSavePictureDialogHook hook);
 
 // The save dialog's filter, in the form "description (patterns);;...".
 QString PictureFileFilter();
+// The extension a name typed without one gets under a filter of that list: the filter's own, or
+// "gif" under "All files".
+QString PictureFilterSuffix(const QString& nameFilter);

@@ -3,8 +3,29 @@
 #include "Component/control/ControlStrings.h"
 #include "Component/control/DecTree.h"
 
+#include "Component/model/Clones.h"
+
 #include <QAction>
 #include <QMenu>
+
+namespace {
+
+// A node added under a master appears again under every clone of it (and of the clones that
+// copy those), so one new node can mean millions; the tree is counted with the nodes in place
+// before the edit is recorded.
+bool AddingWouldExpandTooFar(TDecTreeNode* target, int count)
+{
+    for (int i = 0; i < count; ++i)
+        target->Children.Add(std::make_unique<TDecTreeNode>(
+            nullptr, target, Guid::NewGuid(), QString(), QString(), ntDecision, ctPercent, 0, 0, Guid::Empty(), true,
+            false, false, false, false, false, false, false, QString(), QString(), -1, 0.0, QString()));
+    const bool tooFar = CountNodesAfterRefresh(target->GetRoot()) > MaxExpandedNodes;
+    for (int i = 0; i < count; ++i)
+        target->Children.Delete(target->Children.Count() - 1);
+    return tooFar;
+}
+
+} // namespace
 
 void TDecTree::AddSubnodes(bool toParent)
 {
@@ -18,8 +39,12 @@ void TDecTree::AddSubnodes(bool toParent)
     // be destroyed while the editor still works on them.
     if (target->IsCloneOrInsideClone())
         return;
-    FDocument->UndoManager.SaveState(ControlStrings::AddSubnodes);
     const int count = target->HasChildren() ? 1 : 2;
+    if (AddingWouldExpandTooFar(target, count)) {
+        Dialogs.Inform(this, CloneTexts::TooLarge);
+        return;
+    }
+    FDocument->UndoManager.SaveState(ControlStrings::AddSubnodes);
     TDecTreeNode* first = nullptr;
     for (int i = 0; i < count; ++i) {
         const double probability = target->HasChildren() ? 0 : 100;

@@ -71,6 +71,26 @@ struct TSelection {
     std::optional<TColor> TextColor;
 };
 
+// WMF text is in the font's character set, the Western Windows code page for ours. Latin-1
+// holds most of it, but not the euro sign, the typographic quotes and dashes that code page
+// keeps at 0x80-0x9F. One byte a UTF-16 unit, so the advances stay in step; '?' for the rest.
+QByteArray WindowsAnsi(const QString& text)
+{
+    static constexpr char16_t High[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    QByteArray bytes(text.size(), '?');
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+            bytes[i] = char(c);
+        else if (const char16_t* at = std::find(High, High + 32, c); at != High + 32)
+            bytes[i] = char(0x80 + (at - High));
+    }
+    return bytes;
+}
+
 } // namespace
 
 class TMetafileCanvas::TWriter {
@@ -441,7 +461,7 @@ public:
                    }));
             return;
         }
-        const QByteArray bytes = text.toLatin1().left(32767);
+        const QByteArray bytes = WindowsAnsi(text).left(32767);
         Record(META_EXTTEXTOUT, Params([&](TBytes& p) {
                    p.I16(X(y)), p.I16(X(x));
                    p.I16(int32_t(bytes.size()));

@@ -1,4 +1,5 @@
 #include "Component/formula/Workbook.h"
+#include "shared/core/SystemErrors.h"
 
 #include "Component/formula/FunctionParser.h"
 #include "Component/formula/SpreadsheetConverter.h"
@@ -174,14 +175,22 @@ std::shared_ptr<const TWorkbook> TWorkbook::Load(const QString& fileName, QStrin
         errorText = QStringLiteral("The workbook %1 cannot be read: %2").arg(shownName, reason);
         return nullptr;
     };
-    if (info.isDir())
-        return fail(QStringLiteral("it is a folder"));
     // Pipes and devices could block reading or never end.
-    if (!info.isFile())
+    switch (SystemErrors::KindOf(fileName)) {
+    case SystemErrors::TPathKind::RegularFile:
+        break;
+    case SystemErrors::TPathKind::Folder:
+        return fail(QStringLiteral("it is a folder"));
+    case SystemErrors::TPathKind::Device:
+        return fail(QStringLiteral("it is a device, not a regular file"));
+    case SystemErrors::TPathKind::Pipe:
+        return fail(QStringLiteral("it is a named pipe, not a regular file"));
+    default:
         return fail(QStringLiteral("it is not a regular file"));
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
+        return fail(SystemErrors::ReasonFor(file));
 
     bool convert = false;
     switch (KindOf(file)) {

@@ -466,6 +466,7 @@ bool ReadSharedStrings(TZipPackage& package, const QString& part, std::vector<QS
     TXmlScanner x(xml.data(), xml.data() + xml.size());
     bool inItem = false, inPhonetic = false, collect = false;
     std::string text;
+    qint64 memory = 0;
     for (;;) {
         switch (x.Next()) {
         case TXmlScanner::TToken::StartElement: {
@@ -490,6 +491,15 @@ bool ReadSharedStrings(TZipPackage& package, const QString& part, std::vector<QS
                 inItem = false;
                 QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
                 DecodeEscapes(s);
+                // Every entry costs its text and a string object of its own, so a part of tiny
+                // entries (millions of empty ones pack into a few megabytes) is bounded by what
+                // it takes in memory, not by its bytes.
+                memory += TXlsxReader::SharedStringOverhead + qint64(s.size()) * qint64(sizeof(QChar));
+                if (memory > TXlsxReader::MaxSharedStringMemory) {
+                    errorText = QStringLiteral("the shared strings need more than %1 MB of memory")
+                                    .arg(TXlsxReader::MaxSharedStringMemory / (1024 * 1024));
+                    return false;
+                }
                 strings.push_back(std::move(s));
             }
             break;
@@ -569,7 +579,12 @@ TXlsxReader::TResult TXlsxReader::Read(TZipPackage& package, TWorkbook& book, QS
         worksheetOfPosition.push_back(-1);
         const QString id = QString::fromUtf8(Attribute(s, "id").value());
         const auto rel = rels.constFind(id);
-        if (rel == rels.constEnd() || rel->External || !TypeIs(rel->Type, "worksheet"))
+        if (rel == rels.constEnd()) {
+            errorText = QStringLiteral("the sheet \"%1\" cannot be found: the workbook names no part for it")
+                            .arg(QString::fromUtf8(s.attribute("name").value()));
+            return TResult::Failed;
+        }
+        if (rel->External || !TypeIs(rel->Type, "worksheet"))
             continue;  // chart, dialog and macro sheets hold no cells to read
         auto sheet = std::make_unique<TWorksheet>();
         sheet->FName = QString::fromUtf8(s.attribute("name").value());
@@ -586,6 +601,11 @@ TXlsxReader::TResult TXlsxReader::Read(TZipPackage& package, TWorkbook& book, QS
         }
         worksheetOfPosition.back() = int(book.FSheets.size());
         book.FSheets.push_back(std::move(sheet));
+    }
+
+    if (worksheetOfPosition.empty()) {
+        errorText = QStringLiteral("the workbook's sheets cannot be found: it lists none");
+        return TResult::Failed;
     }
 
     for (pugi::xml_node n : Child(root, "definedNames").children()) {

@@ -4,6 +4,7 @@
 
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
+#include "shared/core/Exceptions.h"
 
 #include <algorithm>
 #include <climits>
@@ -90,7 +91,125 @@ bool MasterReachesNode(TDecTreeNode* node, TDecTreeNode* master)
     return false;
 }
 
+// The nodes outside clones in depth-first pre-order, each with the size of its subtree there,
+// so walks over clones and their masters run on plain arrays. The nodes inside a clone are
+// rebuilt (with new ids) by a refresh, so no clone may depend on them: masters are looked up
+// among these nodes only.
+struct TCloneGraph {
+    std::vector<TDecTreeNode*> order;
+    std::vector<int> parentOf;
+    std::vector<int> size;
+    // Master id -> position of the first node in pre-order that carries it.
+    std::unordered_map<TGuid, int> masterAt;
+    bool hasClones = false;
+
+    explicit TCloneGraph(TDecTreeNode* root)
+    {
+        std::vector<TGuid> masterIds;
+        std::vector<std::pair<TDecTreeNode*, int>> pending{{root, -1}};
+        while (!pending.empty()) {
+            const auto [node, parent] = pending.back();
+            pending.pop_back();
+            const int at = int(order.size());
+            order.push_back(node);
+            parentOf.push_back(parent);
+            if (node->IsClone()) {
+                masterIds.push_back(node->CloneMasterId);
+                continue;
+            }
+            for (int i = node->Children.Count() - 1; i >= 0; --i)
+                pending.push_back({node->Children[i], at});
+        }
+        hasClones = !masterIds.empty();
+        if (!hasClones)
+            return;
+        const int count = int(order.size());
+        size.assign(size_t(count), 1);
+        for (int i = count - 1; i > 0; --i)
+            size[size_t(parentOf[size_t(i)])] += size[size_t(i)];
+        // A bit per low id word spares most nodes the hash lookup.
+        std::vector<uint64_t> maybe(1024, 0);
+        for (const TGuid& id : masterIds) {
+            masterAt.emplace(id, -1);
+            maybe[(id.D1 >> 6) & 1023] |= uint64_t(1) << (id.D1 & 63);
+        }
+        for (int i = 0; i < count; ++i) {
+            const TGuid& id = order[size_t(i)]->Id;
+            if (!(maybe[(id.D1 >> 6) & 1023] >> (id.D1 & 63) & 1))
+                continue;
+            const auto it = masterAt.find(id);
+            if (it != masterAt.end() && it->second < 0)
+                it->second = i;
+        }
+    }
+
+    int MasterOf(int at) const
+    {
+        const auto it = masterAt.find(order[size_t(at)]->CloneMasterId);
+        return it == masterAt.end() ? -1 : it->second;
+    }
+
+    // The size of the tree after a refresh: a clone counts as its master's expanded subtree,
+    // found by one walk in which a clone's only "child" is its master. Counts above cap are
+    // held at cap + 1, so a tree that would multiply past any number never overflows.
+    int64_t CountAfterRefresh(int64_t cap) const
+    {
+        const int count = int(order.size());
+        if (!hasClones)
+            return std::min<int64_t>(count, cap + 1);
+        enum : uint8_t { Unvisited, Open, Done };
+        std::vector<int64_t> expanded(size_t(count), 0);
+        std::vector<uint8_t> state(size_t(count), Unvisited);
+        struct Frame {
+            int At;
+            int Next; // a plain node's next child; -1 once a clone's master is walked
+        };
+        std::vector<Frame> stack{{0, 1}};
+        state[0] = Open;
+        auto enter = [&](int at) {
+            state[size_t(at)] = Open;
+            stack.push_back({at, at + 1});
+        };
+        while (!stack.empty()) {
+            const int at = stack.back().At;
+            if (order[size_t(at)]->IsClone()) {
+                // A clone without a parent, without a master, or inside its own master's walk
+                // gets no children.
+                const int master = parentOf[size_t(at)] >= 0 ? MasterOf(at) : -1;
+                if (stack.back().Next != -1 && master >= 0 && state[size_t(master)] == Unvisited) {
+                    stack.back().Next = -1;
+                    enter(master);
+                    continue;
+                }
+                expanded[size_t(at)] = master >= 0 && state[size_t(master)] == Done ? expanded[size_t(master)] : 1;
+            } else {
+                Frame& f = stack.back();
+                const int end = at + size[size_t(at)];
+                if (f.Next < end) {
+                    const int child = f.Next;
+                    f.Next += size[size_t(child)];
+                    if (state[size_t(child)] == Unvisited)
+                        enter(child);
+                    continue;
+                }
+                int64_t total = 1;
+                for (int child = at + 1; child < end; child += size[size_t(child)])
+                    total = std::min(cap + 1, total + expanded[size_t(child)]);
+                expanded[size_t(at)] = total;
+            }
+            state[size_t(at)] = Done;
+            stack.pop_back();
+        }
+        return expanded[0];
+    }
+};
+
 } // namespace
+
+int64_t CountNodesAfterRefresh(TDecTreeNode* root, int64_t cap)
+{
+    return root ? TCloneGraph(root).CountAfterRefresh(cap) : 0;
+}
 
 void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
 {
@@ -141,59 +260,34 @@ void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
         errorText = CloneTexts::WouldContainItself;
         return;
     }
+    // The link is tried on the tree as it would stand, without copying, before it is made.
+    std::vector<TDecTreeNode*> own = std::move(Children.FItems);
+    Children.FItems.clear();
+    const TGuid previous = CloneMasterId;
     CloneMasterId = masterId;
-    Children.Clear();
+    if (CountNodesAfterRefresh(GetRoot()) > MaxExpandedNodes) {
+        CloneMasterId = previous;
+        Children.FItems = std::move(own);
+        errorText = CloneTexts::TooLarge;
+        return;
+    }
+    if (Children.FOwnsObjects)
+        TDecTreeNodeList::DestroyNodes(std::move(own));
+    Children.Changed();
 }
 
 void TDecTreeNode::RefreshClones()
 {
-    // The nodes outside clones in depth-first pre-order, each with the size of its subtree
-    // there, so the walk below runs on plain arrays. The nodes inside a clone are rebuilt
-    // (with new ids) by this very pass, so no clone may depend on them: masters are looked up
-    // among these nodes only.
-    std::vector<TDecTreeNode*> order;
-    std::vector<int> parentOf;
-    std::vector<TGuid> masterIds;
-    {
-        std::vector<std::pair<TDecTreeNode*, int>> pending{{GetRoot(), -1}};
-        while (!pending.empty()) {
-            const auto [node, parent] = pending.back();
-            pending.pop_back();
-            const int at = int(order.size());
-            order.push_back(node);
-            parentOf.push_back(parent);
-            if (node->IsClone()) {
-                masterIds.push_back(node->CloneMasterId);
-                continue;
-            }
-            const auto& items = node->Children.FItems;
-            for (auto it = items.rbegin(); it != items.rend(); ++it)
-                pending.push_back({*it, at});
-        }
-    }
-    if (masterIds.empty())
+    TCloneGraph graph(GetRoot());
+    if (!graph.hasClones)
         return;
+    // Checked before anything is copied: past the limit the copies would take all memory.
+    if (graph.CountAfterRefresh(MaxExpandedNodes) > MaxExpandedNodes)
+        throw InvalidOperationException(CloneTexts::TooLarge);
+    const std::vector<TDecTreeNode*>& order = graph.order;
+    const std::vector<int>& size = graph.size;
+    std::unordered_map<TGuid, int>& masterAt = graph.masterAt;
     const int count = int(order.size());
-    std::vector<int> size(size_t(count), 1);
-    for (int i = count - 1; i > 0; --i)
-        size[size_t(parentOf[size_t(i)])] += size[size_t(i)];
-
-    // Master id -> position of the first node in pre-order that carries it. A bit per low id
-    // word spares most nodes the hash lookup.
-    std::unordered_map<TGuid, int> masterAt;
-    std::vector<uint64_t> maybe(1024, 0);
-    for (const TGuid& id : masterIds) {
-        masterAt.emplace(id, -1);
-        maybe[(id.D1 >> 6) & 1023] |= uint64_t(1) << (id.D1 & 63);
-    }
-    for (int i = 0; i < count; ++i) {
-        const TGuid& id = order[size_t(i)]->Id;
-        if (!(maybe[(id.D1 >> 6) & 1023] >> (id.D1 & 63) & 1))
-            continue;
-        const auto it = masterAt.find(id);
-        if (it != masterAt.end() && it->second < 0)
-            it->second = i;
-    }
 
     // A clone is rebuilt from its master once every clone inside the master's subtree is
     // rebuilt: a depth-first walk over the nodes outside clones in which a clone's one

@@ -3,6 +3,9 @@
 // them in a warning box. The wording of the first seven is what users have always seen.
 
 #include <QString>
+#include <cstdint>
+
+class TDecTreeNode;
 
 namespace CloneTexts {
 inline const QString SameNode = QStringLiteral("Master and cloned node must not be the same.");
@@ -21,4 +24,16 @@ inline const QString MasterInsideClone = QStringLiteral("Cannot clone a node ins
 // above this one: the clone would have to contain itself.
 inline const QString WouldContainItself = QStringLiteral(
     "Cannot define a node as clone if the master contains a clone of one of its parent nodes.");
+// A link or an edit whose copies would grow the tree past MaxExpandedNodes.
+inline const QString TooLarge = QStringLiteral(
+    "The clones would expand the tree to more than 5,000,000 nodes. The change was not made.");
 } // namespace CloneTexts
+
+// Every clone repeats its master's whole subtree, so a few levels of clones of clones multiply
+// a small file into more nodes than memory holds; no tree may grow past this many on a refresh.
+constexpr int64_t MaxExpandedNodes = 5000000;
+
+// The number of nodes the tree of root holds after RefreshClones, counted without copying
+// anything; a count above cap stops early and answers cap + 1.
+int64_t CountNodesAfterRefresh(TDecTreeNode* root, int64_t cap = MaxExpandedNodes);
+

@@ -2,6 +2,7 @@
 
 #include "app/document/CloneReferenceCheck.h"
 #include "app/document/DocumentText.h"
+#include "Component/model/Clones.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/RepairDuplicateIds.h"
 #include "Component/styles/DefaultStyles.h"
@@ -9,6 +10,7 @@
 #include "shared/core/Exceptions.h"
 #include "shared/core/PrivateArrayList.h"
 #include "shared/core/StringHelpers.h"
+#include "shared/core/SystemErrors.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -85,12 +87,21 @@ void ReadIdentity(TXMLBranchType& branch, TPrivateArrayList& legacyIds, TGuid& i
 
 bool ReadFlag(int value) { return value != 0; }
 
+// Line breaks are stored as single LFs and shown as CR LF; one pass, however many there are.
 QString CommentFromFile(std::string_view text)
 {
     QString comment = ToQString(text);
-    if (comment.contains(QLatin1Char('\n')))
-        comment.replace(QLatin1String("\n"), QLatin1String("\r\n"));
-    return comment;
+    const qsizetype breaks = comment.count(QLatin1Char('\n'));
+    if (breaks == 0)
+        return comment;
+    QString result(comment.size() + breaks, Qt::Uninitialized);
+    QChar* out = result.data();
+    for (QChar c : std::as_const(comment)) {
+        if (c == QLatin1Char('\n'))
+            *out++ = QLatin1Char('\r');
+        *out++ = c;
+    }
+    return result;
 }
 
 int ReadInRange(int value, int low, int high, const char* name)
@@ -157,6 +168,9 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
     read.Root = ReadBranchTree(tree.Branch(), true);
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
+    if (CountNodesAfterRefresh(read.Root.get()) > MaxExpandedNodes)
+        throw FormatException(QStringLiteral("The clones in this document would expand the tree to more than "
+                                             "5,000,000 nodes."));
 
     read.HasExternalData = read.Root->HasImportedPayoff(); // the whole subtree
     return read;
@@ -305,9 +319,13 @@ TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& docu
 
 TLoadResult LoadDocument(const QString& fileName, TDecTreeDocument& document, TStyleStates& styleStates)
 {
-    QFileInfo info(fileName);
-    if (!info.exists() || info.isDir())
+    // A folder, a device or a pipe is there but no document: refused as a failed read, so the
+    // name stays on the recent-file list.
+    if (SystemErrors::KindOf(fileName) == SystemErrors::TPathKind::Missing)
         return TLoadResult{TLoadStatus::FileMissing, QStringLiteral("File '%1' does not exist.").arg(fileName)};
+    const QString notAFile = SystemErrors::NotARegularFile(fileName);
+    if (!notAFile.isEmpty())
+        return TLoadResult{TLoadStatus::Failed, notAFile};
     return Guarded([&](TLoadResult& result) {
         std::unique_ptr<TXMLTreeDocument> xml = OpenTreeDocument(fileName);
         LoadInto(*xml, document, styleStates, result);

@@ -5,8 +5,10 @@
 #include "Component/styles/StyleTreeSerializer.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/StringHelpers.h"
+#include "shared/core/SystemErrors.h"
 
 #include <QSaveFile>
+#include <cerrno>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -49,8 +51,17 @@ QString CommentForFile(const QString& comment)
 {
     if (!comment.contains(QLatin1Char('\r')))
         return XmlSafe(comment);
-    QString text = comment;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    // One pass: replacing pair by pair moves the rest of the text each time.
+    QString text(comment.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    const QChar* in = comment.constData();
+    const QChar* end = in + comment.size();
+    for (; in != end; ++in) {
+        if (*in == QLatin1Char('\r') && in + 1 != end && in[1] == QLatin1Char('\n'))
+            continue;
+        *out++ = *in;
+    }
+    text.truncate(out - text.constData());
     return XmlSafe(text);
 }
 
@@ -387,18 +398,29 @@ bool SaveDocument(const TDecTreeDocument& document, const TStyleStates& styleSta
     };
     try {
         QSaveFile file(fileName);
+        errno = 0;
         if (!file.open(QIODevice::WriteOnly))
-            return fail(QStringLiteral("Cannot create the file: %1").arg(file.errorString()));
-        bool written = StreamDocument(document, styleStates, [&file](const char* data, size_t size) {
-            return file.write(data, qint64(size)) == qint64(size);
+            return fail(QStringLiteral("Cannot create the file: %1").arg(SystemErrors::ReasonFor(file, errno)));
+        // Qt reports some failed writes as "Unknown error"; the system's reason (a full disk, a
+        // file-size limit) is taken from errno right after the call that failed.
+        int lastErrno = 0;
+        bool written = StreamDocument(document, styleStates, [&file, &lastErrno](const char* data, size_t size) {
+            errno = 0;
+            const bool ok = file.write(data, qint64(size)) == qint64(size);
+            if (!ok)
+                lastErrno = errno;
+            return ok;
         });
         if (!written) {
-            QString reason = file.errorString();
+            QString reason = SystemErrors::ReasonFor(file, lastErrno);
             file.cancelWriting();
             return fail(QStringLiteral("Cannot write the file: %1").arg(reason));
         }
-        if (!file.commit())
-            return fail(QStringLiteral("Cannot write the file: %1").arg(file.errorString()));
+        errno = 0;
+        const bool committed = file.commit();
+        lastErrno = errno;
+        if (!committed)
+            return fail(QStringLiteral("Cannot write the file: %1").arg(SystemErrors::ReasonFor(file, lastErrno)));
     } catch (const Exception& e) {
         return fail(e.Message());
     } catch (const std::bad_alloc&) {

@@ -5,11 +5,15 @@
 #include "shared/core/Directory.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/Path.h"
+#include "shared/core/SystemErrors.h"
+#include "shared/core/Utf8Check.h"
 
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -27,10 +31,21 @@ struct TStringWriter : pugi::xml_writer {
 
 std::unique_ptr<pugi::xml_document> LoadStyleDocument(const QString& fileName)
 {
+    // A folder, a device or a pipe would be read for ever or block; it is no style file.
+    const QString notAFile = SystemErrors::NotARegularFile(fileName);
+    if (!notAFile.isEmpty())
+        throw IOException(LoadError(fileName, notAFile));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw IOException(LoadError(fileName, file.errorString()));
+        throw IOException(LoadError(fileName, SystemErrors::ReasonFor(file)));
     const QByteArray bytes = file.readAll();
+    // Malformed text would be replaced on reading and the replacement written back on the next save.
+    const std::string_view text(bytes.constData(), size_t(bytes.size()));
+    if (TUtf8Check::ReadAsUtf8(text.substr(0, 1024))) {
+        TUtf8Check check;
+        if (!check.Feed(text.data(), text.size()) || !check.Finish())
+            throw IOException(LoadError(fileName, check.ErrorMessage()));
+    }
     auto document = std::make_unique<pugi::xml_document>();
     const pugi::xml_parse_result parsed = document->load_buffer(
         bytes.constData(), size_t(bytes.size()), StyleXmlParseOptions | pugi::parse_comments | pugi::parse_declaration);
@@ -55,9 +70,13 @@ void WriteStyleDocument(pugi::xml_document& document, const QString& fileName)
     TStringWriter writer;
     document.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
     QSaveFile file(fileName);
+    // errno right after the call that failed: Qt reports some failed writes as "Unknown error".
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly) || file.write(writer.Text.data(), qint64(writer.Text.size())) != qint64(writer.Text.size())
-        || !file.commit())
-        throw IOException(QStringLiteral("Error saving file: %1 (%2)").arg(fileName, file.errorString()));
+        || !file.commit()) {
+        const int reason = errno;
+        throw IOException(QStringLiteral("Error saving file: %1 (%2)").arg(fileName, SystemErrors::ReasonFor(file, reason)));
+    }
 }
 
 QString TSavedStyle::BaseName() const

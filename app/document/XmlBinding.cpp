@@ -4,6 +4,8 @@
 #include "app/document/XmlWhitespaceFilter.h"
 #include "Component/styles/StyleTreeSerializer.h"
 #include "shared/core/Exceptions.h"
+#include "shared/core/SystemErrors.h"
+#include "shared/core/Utf8Check.h"
 
 #include <QFile>
 #include <charconv>
@@ -118,6 +120,17 @@ std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> documen
     if (!result) {
         // Line and column of the failure, counted in the bytes as they were before parsing.
         size_t offset = std::min(size_t(std::max<ptrdiff_t>(result.offset, 0)), bytes.size());
+        // The parser stops at a NUL byte and at the end of the text with a message about the
+        // element it was in; what happened is that the text holds a NUL or ends early.
+        QString reason = QString::fromUtf8(result.description());
+        const size_t nul = bytes.substr(0, offset + 1).find('\0');
+        if (nul != std::string_view::npos) {
+            offset = nul;
+            reason = QStringLiteral("the file holds a NUL character, which XML text cannot hold");
+        } else if (bytes.find('>', offset) == std::string_view::npos &&
+                   result.status != pugi::status_no_document_element) {
+            reason = QStringLiteral("the file ends before the document is complete (%1)").arg(reason);
+        }
         int line = 1;
         size_t lineStart = 0;
         for (size_t i = 0; i < offset; ++i)
@@ -128,7 +141,7 @@ std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> documen
         throw FormatException(QStringLiteral("XML parse error at line %1, column %2: %3")
                                   .arg(line)
                                   .arg(qulonglong(offset - lineStart + 1))
-                                  .arg(QString::fromUtf8(result.description())));
+                                  .arg(reason));
     }
     pugi::xml_node root = document->Document().document_element();
     if (std::strcmp(root.name(), "Tree") != 0)
@@ -388,10 +401,21 @@ std::unique_ptr<TXMLTreeDocument> ParseUnfiltered(std::string_view bytes)
     return Bind(std::move(document), result, bytes);
 }
 
+// The whole text in one piece; raises with the position of the first malformed character.
+void CheckUtf8(std::string_view bytes)
+{
+    if (!TUtf8Check::ReadAsUtf8(bytes.substr(0, 1024)))
+        return;
+    TUtf8Check check;
+    if (!check.Feed(bytes.data(), bytes.size()) || !check.Finish())
+        throw FormatException(check.ErrorMessage());
+}
+
 } // namespace
 
 std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
 {
+    CheckUtf8(bytes);
     void* buffer = Allocate(bytes.size());
     TXMLTreeWhitespaceFilterGuard guard{buffer};
     TXmlWhitespaceFilter filter(static_cast<char*>(buffer));
@@ -406,9 +430,13 @@ std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
 
 std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
 {
+    // A folder, a device or a pipe would be read for ever or block; it is no document.
+    const QString notAFile = SystemErrors::NotARegularFile(fileName);
+    if (!notAFile.isEmpty())
+        throw IOException(notAFile);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw IOException(QStringLiteral("Cannot open the file: %1").arg(file.errorString()));
+        throw IOException(QStringLiteral("Cannot open the file: %1").arg(SystemErrors::ReasonFor(file)));
     // The file is read in pieces through the whitespace filter into one buffer of the file's
     // size, of which only the part written becomes resident; the document parses it in place.
     const qint64 size = file.size();
@@ -418,16 +446,24 @@ std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
     std::vector<char> chunk(size_t(1) << 20);
     qint64 total = 0;
     bool filtered = true;
+    TUtf8Check utf8;
+    bool checkUtf8 = true;
     while (total < size) {
         qint64 n = file.read(chunk.data(), std::min<qint64>(qint64(chunk.size()), size - total));
         if (n <= 0)
-            throw IOException(QStringLiteral("Cannot read the file: %1").arg(file.errorString()));
+            throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
+        if (total == 0)
+            checkUtf8 = TUtf8Check::ReadAsUtf8(std::string_view(chunk.data(), size_t(std::min<qint64>(n, 1024))));
+        if (checkUtf8 && !utf8.Feed(chunk.data(), size_t(n)))
+            throw FormatException(utf8.ErrorMessage());
         total += n;
         if (!filter.Feed(chunk.data(), size_t(n))) {
             filtered = false;
             break;
         }
     }
+    if (checkUtf8 && filtered && !utf8.Finish())
+        throw FormatException(utf8.ErrorMessage());
     if (filtered) {
         auto document = std::make_unique<TXMLTreeDocument>();
         pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filter.Finish());
@@ -437,6 +473,7 @@ std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
     file.seek(0);
     QByteArray bytes = file.readAll();
     if (bytes.size() != size)
-        throw IOException(QStringLiteral("Cannot read the file: %1").arg(file.errorString()));
+        throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
+    CheckUtf8(std::string_view(bytes.constData(), size_t(bytes.size())));
     return ParseUnfiltered(std::string_view(bytes.constData(), size_t(bytes.size())));
 }

@@ -124,6 +124,32 @@ int GifOutput(GifFileType* gif, const GifByteType* data, int length)
     return device->write(reinterpret_cast<const char*>(data), length) == length ? length : 0;
 }
 
+// The library's quantiser works on five bits a channel and gives each palette entry the low
+// corner of its colour box, so white comes out as (248, 248, 248) and every colour a little
+// dark. Each entry becomes the mean of the pixels that use it: exact for a drawing's flat colours.
+void ExactPalette(const QImage& rgb, const GifByteType* indexes, GifColorType* palette)
+{
+    uint64_t sums[256][4] = {};
+    const int width = rgb.width();
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        const GifByteType* index = indexes + size_t(y) * size_t(width);
+        for (int x = 0; x < width; ++x) {
+            uint64_t* sum = sums[index[x]];
+            sum[0] += uint64_t(qRed(in[x])), sum[1] += uint64_t(qGreen(in[x])), sum[2] += uint64_t(qBlue(in[x]));
+            ++sum[3];
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        const uint64_t n = sums[i][3];
+        if (n == 0)
+            continue;
+        palette[i].Red = GifByteType((sums[i][0] + n / 2) / n);
+        palette[i].Green = GifByteType((sums[i][1] + n / 2) / n);
+        palette[i].Blue = GifByteType((sums[i][2] + n / 2) / n);
+    }
+}
+
 template <typename T>
 std::unique_ptr<T[]> Allocate(size_t count, int width, int height)
 {
@@ -288,6 +314,7 @@ void WriteGif(QIODevice& device, const QImage& image)
                           indexes.get(), palette) == GIF_ERROR)
         throw Exception(QStringLiteral("The GIF picture could not be made: its colours could not be reduced."));
     red.reset(), green.reset(), blue.reset();
+    ExactPalette(rgb, indexes.get(), palette);
 
     int code = 0;
     GifFileType* gif = EGifOpen(&device, GifOutput, &code);

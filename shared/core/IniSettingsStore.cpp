@@ -1,4 +1,5 @@
 #include "shared/core/IniSettingsStore.h"
+#include "shared/core/SystemErrors.h"
 
 #include "shared/core/Exceptions.h"
 
@@ -225,5 +226,6 @@ void TIniSettingsStore::Flush()
 {
     FSettings->sync();
     if (FSettings->status() == QSettings::AccessError)
-        throw IOException(QStringLiteral("Cannot write the settings file \"%1\"").arg(FFileName));
+        throw IOException(QStringLiteral("Cannot write the settings file \"%1\": %2")
+                              .arg(FFileName, SystemErrors::WhyCannotWrite(FFileName)));
 }

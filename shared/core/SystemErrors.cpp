@@ -1,10 +1,14 @@
 #include "shared/core/SystemErrors.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace SystemErrors {
 
@@ -74,6 +78,46 @@ QString NotARegularFile(const QString& path)
         return QStringLiteral("'%1' is %2.").arg(path, QLatin1String(what));
     }
     return QStringLiteral("'%1' is %2, not a file.").arg(path, QLatin1String(what));
+}
+
+QString WhyCannotWrite(const QString& filePath)
+{
+    const TPathKind kind = KindOf(filePath);
+    if (kind != TPathKind::Missing && kind != TPathKind::RegularFile)
+        return NotARegularFile(filePath);
+    const QString folder = QFileInfo(filePath).absolutePath();
+    if (QFileInfo(folder).exists() && !QFileInfo(folder).isDir())
+        return ReasonFor(ENOTDIR);
+    if (!QDir().mkpath(folder)) {
+        // A file where a folder should be shows in the lookup; otherwise the first folder that
+        // is missing tells why it cannot be made.
+        if (::access(QFile::encodeName(folder).constData(), F_OK) != 0 && errno != ENOENT)
+            return ReasonFor(errno);
+        QString missing = folder;
+        while (!QFileInfo::exists(QFileInfo(missing).absolutePath()) && QFileInfo(missing).absolutePath() != missing)
+            missing = QFileInfo(missing).absolutePath();
+        if (::mkdir(QFile::encodeName(missing).constData(), 0700) != 0)
+            return ReasonFor(errno);
+        ::rmdir(QFile::encodeName(missing).constData());
+        return QStringLiteral("Unknown error");
+    }
+    QByteArray scratch = QFile::encodeName(folder + QStringLiteral("/.write-check-XXXXXX"));
+    const int fd = ::mkstemp(scratch.data());
+    if (fd < 0)
+        return ReasonFor(errno);
+    // A block large enough to need space of its own on any file system.
+    static const char block[64 * 1024] = {};
+    int error = 0;
+    if (::write(fd, block, sizeof block) != ssize_t(sizeof block) || ::fsync(fd) != 0)
+        error = errno != 0 ? errno : ENOSPC;
+    ::close(fd);
+    ::unlink(scratch.constData());
+    if (error != 0)
+        return ReasonFor(error);
+    // The folder takes new files; the file itself may still refuse to be replaced.
+    if (kind == TPathKind::RegularFile && ::access(QFile::encodeName(filePath).constData(), W_OK) != 0)
+        return ReasonFor(errno);
+    return QStringLiteral("Unknown error");
 }
 
 } // namespace SystemErrors

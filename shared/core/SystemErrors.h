@@ -29,4 +29,11 @@ TPathKind KindOf(const QString& path);
 // answers "'x' does not exist.".
 QString NotARegularFile(const QString& path);
 
+// Why a file could not be written where filePath lies, found by trying: the folder is created
+// when missing, a scratch file is made beside the file and a block written to it and removed.
+// For writers that report only that saving failed (the settings store). Answers the system's
+// reason for the first step that fails, a message for a path that is no file, or "Unknown
+// error" when every step succeeds.
+QString WhyCannotWrite(const QString& filePath);
+
 } // namespace SystemErrors

@@ -1,4 +1,6 @@
 #include "shared/core/SystemErrors.h"
+#include "shared/core/Exceptions.h"
+#include "shared/core/IniSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,19 +16,6 @@ TEST(SystemErrorsTest, ReasonsAreTheSystemsWords)
     EXPECT_EQ(ReasonFor(ENOSPC), QStringLiteral("No space left on device"));
     EXPECT_EQ(ReasonFor(EACCES), QStringLiteral("Permission denied"));
     EXPECT_EQ(ReasonFor(EROFS), QStringLiteral("Read-only file system"));
-}
-
-TEST(SystemErrorsTest, AFailedFlushOnAFullDeviceSaysTheDeviceIsFull)
-{
-    QFile file(QStringLiteral("/dev/full"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QByteArray block(64 * 1024, 'x');
-    errno = 0;
-    bool ok = file.write(block) == block.size() && file.flush();
-    int saved = errno;
-    ASSERT_FALSE(ok);
-    EXPECT_EQ(ReasonFor(file, saved), QStringLiteral("No space left on device"));
-    EXPECT_EQ(ReasonFor(file), QStringLiteral("No space left on device"));
 }
 
 TEST(SystemErrorsTest, OnlyRegularFilesPass)
@@ -49,4 +38,30 @@ TEST(SystemErrorsTest, OnlyRegularFilesPass)
     };
     for (const auto& c : cases)
         EXPECT_EQ(NotARegularFile(c.path), c.message) << c.path.toStdString();
+}
+
+TEST(SystemErrorsTest, AFailedSettingsSaveSaysWhy)
+{
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("plain"));
+    { QFile f(blocker); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+    const QString folder = dir.filePath(QStringLiteral("folder.ini"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const struct { QString file; QString reason; } cases[] = {
+        {blocker + QStringLiteral("/Quandrel.ini"), QStringLiteral("Not a directory")},
+        {blocker + QStringLiteral("/deeper/Quandrel.ini"), QStringLiteral("Not a directory")},
+        {folder, QStringLiteral("'%1' is a folder, not a file.").arg(folder)},
+    };
+    for (const auto& c : cases) {
+        TIniSettingsStore store(c.file);
+        store.SetValue(QStringLiteral("Software"), QStringLiteral("Name"), QStringLiteral("value"));
+        QString message;
+        try {
+            store.Flush();
+        } catch (const IOException& e) {
+            message = e.Message();
+        }
+        EXPECT_EQ(message.toStdString(),
+                  QStringLiteral("Cannot write the settings file \"%1\": %2").arg(c.file, c.reason).toStdString());
+    }
 }

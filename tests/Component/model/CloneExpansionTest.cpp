@@ -1,0 +1,96 @@
+#include "Component/model/Clones.h"
+#include "Component/model/DecTreeDocument.h"
+#include "Component/model/DecTreeNode.h"
+#include "shared/core/Exceptions.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+TDecTreeNode* Add(TDecTreeDocument& doc, TDecTreeNode* parent, const TGuid& master = Guid::Empty())
+{
+    auto node = std::make_unique<TDecTreeNode>(&doc, parent, Guid::NewGuid(), QString(), QString(), ntDecision,
+                                               ctPercent, 0, 0, master, true, false, false, false, false, false,
+                                               false, false, QString(), QString(), -1, 0.0, QString());
+    TDecTreeNode* raw = node.get();
+    parent->Children.Add(std::move(node));
+    return raw;
+}
+
+int64_t CountNodes(TDecTreeNode* start)
+{
+    int64_t count = 0;
+    std::vector<TDecTreeNode*> stack{start};
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        ++count;
+        for (TDecTreeNode* c : n->Children)
+            stack.push_back(c);
+    }
+    return count;
+}
+
+// Under the root, level 0 holds two plain leaves and every further level two clones of the one
+// before, so the tree doubles with each level. Answers the top level.
+TDecTreeNode* BuildDoubling(TDecTreeDocument& doc, int levels)
+{
+    doc.NewRoot();
+    TDecTreeNode* level = Add(doc, doc.Root());
+    Add(doc, level);
+    Add(doc, level);
+    for (int k = 1; k < levels; ++k) {
+        TDecTreeNode* next = Add(doc, doc.Root());
+        Add(doc, next, level->Id);
+        Add(doc, next, level->Id);
+        level = next;
+    }
+    return level;
+}
+
+} // namespace
+
+TEST(CloneExpansionTest, TheCountIsWhatARefreshBuilds)
+{
+    for (int levels : {1, 2, 5, 9}) {
+        TDecTreeDocument doc;
+        BuildDoubling(doc, levels);
+        const int64_t predicted = CountNodesAfterRefresh(doc.Root());
+        doc.Root()->RefreshClones();
+        EXPECT_EQ(predicted, CountNodes(doc.Root())) << levels << " levels";
+        EXPECT_EQ(CountNodesAfterRefresh(doc.Root()), predicted) << "a second refresh changes nothing";
+    }
+}
+
+TEST(CloneExpansionTest, AnExpansionPastTheLimitIsRefusedBeforeAnythingIsCopied)
+{
+    TDecTreeDocument doc;
+    BuildDoubling(doc, 40);
+    EXPECT_EQ(CountNodesAfterRefresh(doc.Root()), MaxExpandedNodes + 1);
+    const int64_t before = CountNodes(doc.Root());
+    EXPECT_THROW(doc.Root()->RefreshClones(), InvalidOperationException);
+    EXPECT_EQ(CountNodes(doc.Root()), before);
+}
+
+TEST(CloneExpansionTest, ALinkOrANewNodeThatWouldExpandTooFarIsRefused)
+{
+    // About 4.2 million nodes: a copy of the top level (2.1 million) is past the limit, a copy of
+    // a level three below it (0.5 million) is not.
+    TDecTreeDocument doc;
+    TDecTreeNode* top = BuildDoubling(doc, 20);
+    TDecTreeNode* lower = doc.Root()->Children[16];
+    ASSERT_LE(CountNodesAfterRefresh(doc.Root()), MaxExpandedNodes);
+    TDecTreeNode* node = Add(doc, doc.Root());
+    TDecTreeNode* own = Add(doc, node);
+    TDecTreeNode* other = Add(doc, doc.Root());
+    QString error;
+    other->SetCloneMaster(lower->Id, error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    node->SetCloneMaster(top->Id, error);
+    EXPECT_EQ(error, CloneTexts::TooLarge);
+    EXPECT_TRUE(node->CloneMasterId.IsEmpty());
+    ASSERT_EQ(node->Children.Count(), 1);
+    EXPECT_EQ(node->Children[0], own);
+    EXPECT_LE(CountNodesAfterRefresh(doc.Root()), MaxExpandedNodes);
+}

@@ -1,0 +1,192 @@
+#include "DocumentTestSupport.h"
+
+#include "app/document/DocumentReader.h"
+#include "app/document/DocumentWriter.h"
+#include "app/document/SavedStyle.h"
+#include "shared/core/Exceptions.h"
+#include "Component/styles/DefaultStyles.h"
+
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace doctest;
+
+namespace {
+
+std::string Branch(const std::string& id, const std::string& inner = "", const std::string& attributes = "")
+{
+    return "<Branch id=\"" + id + "\"" + attributes + "><Type>Decision</Type><Probability>100</Probability>" +
+           "<Payoff>0</Payoff><ChildrenVisible>1</ChildrenVisible><DecisionFixed>0</DecisionFixed>"
+           "<DecisionShowCaption>0</DecisionShowCaption><DecisionShowOwner>0</DecisionShowOwner>"
+           "<DecisionShowDueDate>0</DecisionShowDueDate><DecisionMultiShowBudget>0</DecisionMultiShowBudget>"
+           "<DecisionMultiShowInvestment>0</DecisionMultiShowInvestment><DecisionShowFixed>0</DecisionShowFixed>"
+           "<DecisionMultiBudget>-1</DecisionMultiBudget>" + inner + "</Branch>";
+}
+
+std::string Tree(const std::string& root, const std::string& declaration = "encoding=\"UTF-8\"")
+{
+    return "<?xml version=\"1.0\" " + declaration + "?>\n<Tree><OutlineCodes>0</OutlineCodes><ShowPayoff>1</ShowPayoff>"
+           "<CurrencyDecimals>2</CurrencyDecimals><CurrencyPosFormat>0</CurrencyPosFormat>"
+           "<CurrencyNegFormat>1</CurrencyNegFormat>\n" + root + "</Tree>\n";
+}
+
+std::string G(int n)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", n);
+    return text;
+}
+
+struct TTarget {
+    TDecTreeDocument Doc;
+    TStyleStates Styles;
+    TDecTreeNode* Root;
+    QString Before;
+
+    TTarget()
+    {
+        Root = NewRoot(Doc, QStringLiteral("Previous"));
+        ResetDefaultStyles(Styles);
+        Before = DescribeTree(Root);
+    }
+    TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
+    bool Untouched() const { return Doc.Root() == Root && DescribeTree(Root) == Before; }
+};
+
+} // namespace
+
+TEST(DocumentHardening, PathsThatAreNoFilesAreRefusedAtOnceAndSaySo)
+{
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe.qdn"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const struct { QString path; const char* what; } cases[] = {
+        {dir.path(), "is a folder, not a file."},
+        {QStringLiteral("/dev/zero"), "is a device, not a file."},
+        {pipe, "is a named pipe, not a file."},
+    };
+    for (const auto& c : cases) {
+        TTarget target;
+        TLoadResult result = LoadDocument(c.path, target.Doc, target.Styles);
+        EXPECT_EQ(result.Status, TLoadStatus::Failed) << c.path.toStdString();
+        EXPECT_EQ(result.ErrorText, QStringLiteral("'%1' %2").arg(c.path, QLatin1String(c.what)));
+        EXPECT_TRUE(target.Untouched());
+    }
+}
+
+TEST(DocumentHardening, MalformedTextIsRefusedWithWhereItIs)
+{
+    const std::string caption = "<Caption>caf\xC3\xA9</Caption>";
+    const struct { std::string bytes; const char* message; } cases[] = {
+        // A latin1 letter in a file that declares UTF-8, and one that declares nothing.
+        {Tree(Branch(G(1), "<Caption>caf\xE9</Caption>")),
+         "The file is not valid UTF-8 text: the bytes at line 3, column 525 (byte offset 744) are not a UTF-8 "
+         "character."},
+        {Tree(Branch(G(1), "<Caption>\xED\xA0\x80</Caption>"), "standalone=\"yes\""),
+         "The file is not valid UTF-8 text: the bytes at line 3, column 522 (byte offset 741) are not a UTF-8 "
+         "character."},
+        {Tree(Branch(G(1), caption)).substr(0, 600),
+         "XML parse error at line 3, column 380: the file ends before the document is complete"},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.qdn"));
+    for (const auto& c : cases) {
+        TTarget target;
+        TLoadResult result = target.Load(c.bytes);
+        // Read from a file, the text goes through the reader's pieces and must fail the same way.
+        ASSERT_TRUE(WriteFile(path, QByteArray::fromStdString(c.bytes)));
+        EXPECT_EQ(LoadDocument(path, target.Doc, target.Styles).ErrorText.toStdString(), result.ErrorText.toStdString());
+        EXPECT_EQ(result.Status, TLoadStatus::Failed);
+        if (c.message) {
+            EXPECT_TRUE(result.ErrorText.startsWith(QLatin1String(c.message))) << result.ErrorText.toStdString();
+        }
+        EXPECT_TRUE(target.Untouched());
+    }
+    std::string withNul = Tree(Branch(G(1), "<Caption>xq</Caption>"));
+    withNul[withNul.find("xq") + 1] = '\0';
+    TTarget target;
+    TLoadResult result = target.Load(withNul);
+    EXPECT_EQ(result.ErrorText.toStdString(),
+              "XML parse error at line 3, column 523: the file holds a NUL character, which XML text cannot hold");
+    // A file that names latin1 is converted, not refused; UTF-8 loads as it stands.
+    for (const auto& [declaration, text] : {std::pair<std::string, std::string>{"encoding=\"ISO-8859-1\"", "caf\xE9"},
+                                            {"encoding=\"UTF-8\"", "caf\xC3\xA9"}}) {
+        TTarget ok;
+        TLoadResult loaded = ok.Load(Tree(Branch(G(1), "<Caption>" + text + "</Caption>"), declaration));
+        ASSERT_TRUE(loaded.Loaded()) << loaded.ErrorText.toStdString();
+        EXPECT_EQ(ok.Doc.Root()->Caption, QStringLiteral("caf\u00E9"));
+    }
+}
+
+TEST(DocumentHardening, CommentLineBreaksConvertBothWays)
+{
+    TTarget target;
+    target.Root->Comment = QStringLiteral("a\r\nb\r\r\n\r\nc\n\r");
+    const std::string written = WriteDocumentToString(target.Doc, target.Styles);
+    EXPECT_NE(written.find("<Comment>a\nb\r\n\nc\n\r</Comment>"), std::string::npos);
+    TTarget back;
+    ASSERT_TRUE(back.Load(written).Loaded());
+    // The XML layer reads the lone CR as a line break of its own.
+    EXPECT_EQ(back.Doc.Root()->Comment.toStdString(), "a\r\nb\r\n\r\nc\r\n\r\n");
+}
+
+TEST(DocumentHardening, ADocumentWhoseClonesMultiplyPastTheLimitIsNotOpened)
+{
+    // Level k holds two clones of level k - 1: 30 levels would be two thousand million nodes.
+    std::string levels = Branch(G(1), "<Branches>" + Branch(G(1000)) + Branch(G(1001)) + "</Branches>");
+    for (int k = 2; k <= 30; ++k)
+        levels += Branch(G(k), "<Branches>" + Branch(G(2000 + 2 * k), "", " ref=\"" + G(k - 1) + "\"") +
+                                   Branch(G(2001 + 2 * k), "", " ref=\"" + G(k - 1) + "\"") + "</Branches>");
+    TTarget target;
+    TLoadResult result = target.Load(Tree(Branch(G(0), "<Branches>" + levels + "</Branches>")));
+    EXPECT_EQ(result.Status, TLoadStatus::Failed);
+    EXPECT_EQ(result.ErrorText, QStringLiteral("The clones in this document would expand the tree to more than 5,000,000 nodes."));
+    EXPECT_TRUE(target.Untouched());
+}
+
+TEST(DocumentHardening, AFailedSaveGivesTheSystemsReason)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("big.qdn"));
+    TTarget target;
+    for (int i = 0; i < 200; ++i)
+        Add(target.Root, QStringLiteral("a branch with a caption of some length %1").arg(i));
+    // A file-size limit makes the write fail the way a full disk does, with a reason of its own.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool ok = SaveDocument(target.Doc, target.Styles, name, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, QStringLiteral("Cannot write the file: File too large"));
+    EXPECT_FALSE(QFileInfo::exists(name));
+}
+
+TEST(DocumentHardening, StyleFilesThatAreNoFilesOrNotUtf8AreRefused)
+{
+    QTemporaryDir dir;
+    const QString latin = dir.filePath(QStringLiteral("latin.qdns"));
+    ASSERT_TRUE(WriteFile(latin, QByteArray("<StyleStates Name=\"caf\xE9\"/>")));
+    const struct { QString path; QString reason; } cases[] = {
+        {dir.path(), QStringLiteral("'%1' is a folder, not a file.").arg(dir.path())},
+        {QStringLiteral("/dev/zero"), QStringLiteral("'/dev/zero' is a device, not a file.")},
+        {latin, QStringLiteral("The file is not valid UTF-8 text: the bytes at line 1, column 23 (byte offset 22) are not a "
+                               "UTF-8 character.")},
+    };
+    for (const auto& c : cases) {
+        QString message;
+        try {
+            LoadStyleDocument(c.path);
+        } catch (const IOException& e) {
+            message = e.Message();
+        }
+        EXPECT_EQ(message.toStdString(), QStringLiteral("Error loading Style file: %1 (%2)").arg(c.path, c.reason).toStdString());
+    }
+}
