@@ -6,6 +6,7 @@
 #include "app/picture/PictureFile.h"
 #include "bench/support/RandomTree.h"
 #include "shared/core/Exceptions.h"
+#include "bench/support/BenchApplication.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -20,16 +21,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_pictures";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
+QApplication& App() { return BenchApplication<QApplication>("bench_pictures"); }
 
 TDecTree& Tree()
 {
