@@ -7,6 +7,7 @@
 #include "bench/support/RandomTree.h"
 #include "shared/core/Exceptions.h"
 #include "bench/support/BenchApplication.h"
+#include "bench/support/ProcessMemory.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -15,7 +16,6 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -38,17 +38,6 @@ TDecTree& Tree()
         filled = true;
     }
     return tree;
-}
-
-// The peak of the process's resident memory so far, in megabytes.
-double PeakMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
 }
 
 void Export(benchmark::State& state, const char* extension)
