@@ -6,10 +6,15 @@
 // the way registry exports do: "sz:" + text, "dword:" + decimal, "hex:" + hexadecimal bytes.
 // An entry without one of these forms (an edited or damaged file) exists, but reads as missing.
 // Each key also holds the entry "." so that a key without values still exists.
+//
+// QSettings works on a private copy of the file: it can cut a write short without noticing,
+// so it never writes the user's file itself. Flush writes a temporary file beside it, reads it
+// back, and only a complete copy replaces the old file.
 
 #include "shared/core/SettingsStore.h"
 
 class QSettings;
+class QTemporaryDir;
 
 class TIniSettingsStore : public TSettingsStore {
 public:
@@ -40,6 +45,15 @@ private:
     // same name together.
     void RemoveEntry(const QString& fullName, bool group);
 
+    // Writes the content of FSettings over the file, or throws and leaves the old file as it was.
+    void Save();
+    // The file's content as QSettings writes it.
+    QByteArray Rendered() const;
+    // Whether fileName holds exactly what is in memory.
+    bool ReadsBackWhole(const QString& fileName) const;
+
     QString FFileName;
+    std::unique_ptr<QTemporaryDir> FScratch;
     std::unique_ptr<QSettings> FSettings;
+    bool FChanged = false;
 };
