@@ -149,7 +149,7 @@ TIniSettingsStore::TIniSettingsStore(const QString& fileName)
 
 TIniSettingsStore::~TIniSettingsStore()
 {
-    if (!FChanged)
+    if (FChanges.empty())
         return;
     try {
         Save();
@@ -182,8 +182,7 @@ void TIniSettingsStore::CreateKey(const QString& path)
         prefix = Join(prefix, segment);
         const QString marker = Join(prefix, KeyMarker);
         if (!FSettings->contains(marker)) {
-            FSettings->setValue(marker, MarkerText);
-            FChanged = true;
+            Put(marker, MarkerText);
         }
     }
 }
@@ -198,10 +197,9 @@ void TIniSettingsStore::RemoveEntry(const QString& fullName, bool group)
         for (auto& [key, value] : EntriesBelow(*FSettings, fullName))
             survivors.emplace_back(Join(fullName, key), std::move(value));
     }
-    FSettings->remove(fullName);
+    Drop(fullName);
     for (const auto& [key, value] : survivors)
-        FSettings->setValue(key, value);
-    FChanged = true;
+        Put(key, value);
 }
 
 bool TIniSettingsStore::RemoveKey(const QString& path)
@@ -228,7 +226,7 @@ void TIniSettingsStore::RenameKey(const QString& from, const QString& to)
     const auto entries = EntriesBelow(*FSettings, src);
     CreateKey(ParentOf(dst));
     for (const auto& [key, value] : entries)
-        FSettings->setValue(Join(dst, key), value);
+        Put(Join(dst, key), value);
     RemoveEntry(src, true);
 }
 
@@ -267,8 +265,7 @@ void TIniSettingsStore::SetValue(const QString& path, const QString& name, const
         throw ArgumentException(QStringLiteral("Invalid value name \"%1\"").arg(name), QStringLiteral("name"));
     const QString key = Normalized(path);
     CreateKey(key);
-    FSettings->setValue(Join(key, name), Encode(value));
-    FChanged = true;
+    Put(Join(key, name), Encode(value));
 }
 
 bool TIniSettingsStore::RemoveValue(const QString& path, const QString& name)
@@ -280,16 +277,49 @@ bool TIniSettingsStore::RemoveValue(const QString& path, const QString& name)
     return true;
 }
 
+void TIniSettingsStore::Put(const QString& key, const QVariant& value)
+{
+    FSettings->setValue(key, value);
+    FChanges.emplace_back(key, value);
+}
+
+void TIniSettingsStore::Drop(const QString& name)
+{
+    FSettings->remove(name);
+    FChanges.emplace_back(name, std::nullopt);
+}
+
 void TIniSettingsStore::Save()
 {
     if (const auto kind = SystemErrors::KindOf(FFileName);
         kind != SystemErrors::TPathKind::Missing && kind != SystemErrors::TPathKind::RegularFile)
         ThrowCannotWrite(FFileName, SystemErrors::NotARegularFile(FFileName));
-    const QByteArray content = Rendered();
-
     // A link stays a link: the new file replaces the one it points to.
     const QFileInfo link(FFileName);
     const QFileInfo target(link.isSymLink() ? link.symLinkTarget() : link.absoluteFilePath());
+
+    // Another instance may have saved since this one read the file: its entries stay, and this
+    // one's changes are laid over them in the order they were made.
+    QTemporaryFile base(FScratch->filePath(QStringLiteral("base-XXXXXX.ini")));
+    if (!base.open())
+        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(base));
+    if (target.exists()) {
+        QFile current(target.absoluteFilePath());
+        if (!current.open(QIODevice::ReadOnly))
+            ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(current));
+        if (const QString reason = WriteAll(base, current.readAll()); !reason.isEmpty())
+            ThrowCannotWrite(FFileName, reason);
+    }
+    base.close();
+    auto merged = std::make_unique<QSettings>(base.fileName(), QSettings::IniFormat);
+    for (const auto& [key, value] : FChanges) {
+        if (value)
+            merged->setValue(key, *value);
+        else
+            merged->remove(key);
+    }
+    const QByteArray content = Rendered(*merged);
+
     if (!QDir().mkpath(target.absolutePath()))
         ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(FFileName));
     QTemporaryFile temp(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
@@ -300,16 +330,18 @@ void TIniSettingsStore::Save()
     if (const QString reason = WriteAll(temp, content); !reason.isEmpty())
         ThrowCannotWrite(FFileName, reason);
     temp.close();
-    if (!ReadsBackWhole(temp.fileName()))
+    if (!ReadsBackWhole(temp.fileName(), *merged))
         ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(FFileName));
     if (std::rename(QFile::encodeName(temp.fileName()).constData(),
                     QFile::encodeName(target.absoluteFilePath()).constData())
         != 0)
         ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(errno));
     temp.setAutoRemove(false);
+    FSettings = std::move(merged);
+    FChanges.clear();
 }
 
-QByteArray TIniSettingsStore::Rendered() const
+QByteArray TIniSettingsStore::Rendered(QSettings& settings) const
 {
     // A fresh file each time: a copy QSettings cut short once would otherwise never be rewritten,
     // as it believes the file already holds what it wrote.
@@ -319,13 +351,13 @@ QByteArray TIniSettingsStore::Rendered() const
     file.close();
     {
         QSettings rendered(file.fileName(), QSettings::IniFormat);
-        for (const QString& key : FSettings->allKeys())
-            rendered.setValue(key, FSettings->value(key));
+        for (const QString& key : settings.allKeys())
+            rendered.setValue(key, settings.value(key));
         rendered.sync();
         if (rendered.status() != QSettings::NoError)
             ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(file.fileName()));
     }
-    if (!ReadsBackWhole(file.fileName()))
+    if (!ReadsBackWhole(file.fileName(), settings))
         ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(file.fileName()));
     QFile copy(file.fileName());
     if (!copy.open(QIODevice::ReadOnly))
@@ -333,16 +365,14 @@ QByteArray TIniSettingsStore::Rendered() const
     return copy.readAll();
 }
 
-bool TIniSettingsStore::ReadsBackWhole(const QString& fileName) const
+bool TIniSettingsStore::ReadsBackWhole(const QString& fileName, QSettings& settings) const
 {
     QSettings written(fileName, QSettings::IniFormat);
-    return written.status() == QSettings::NoError && AllEntries(written) == AllEntries(*FSettings);
+    return written.status() == QSettings::NoError && AllEntries(written) == AllEntries(settings);
 }
 
 void TIniSettingsStore::Flush()
 {
-    if (!FChanged)
-        return;
-    Save();
-    FChanged = false;
+    if (!FChanges.empty())
+        Save();
 }

@@ -8,10 +8,16 @@
 // Each key also holds the entry "." so that a key without values still exists.
 //
 // QSettings works on a private copy of the file: it can cut a write short without noticing,
-// so it never writes the user's file itself. Flush writes a temporary file beside it, reads it
-// back, and only a complete copy replaces the old file.
+// so it never writes the user's file itself. Flush lays this store's changes over the file as
+// it is then (another instance may have saved meanwhile), writes the result to a temporary file
+// beside it and reads it back; only a complete copy replaces the old file.
 
 #include "shared/core/SettingsStore.h"
+
+#include <QVariant>
+#include <optional>
+#include <utility>
+#include <vector>
 
 class QSettings;
 class QTemporaryDir;
@@ -45,15 +51,19 @@ private:
     // same name together.
     void RemoveEntry(const QString& fullName, bool group);
 
-    // Writes the content of FSettings over the file, or throws and leaves the old file as it was.
+    // Every change goes through these, so that a save can lay it over the file as it is then.
+    void Put(const QString& key, const QVariant& value);
+    void Drop(const QString& name);
+    // Writes the file with this store's changes, or throws and leaves the old file as it was.
     void Save();
-    // The file's content as QSettings writes it.
-    QByteArray Rendered() const;
-    // Whether fileName holds exactly what is in memory.
-    bool ReadsBackWhole(const QString& fileName) const;
+    // The file content QSettings writes for settings.
+    QByteArray Rendered(QSettings& settings) const;
+    // Whether fileName holds exactly what settings hold.
+    bool ReadsBackWhole(const QString& fileName, QSettings& settings) const;
 
     QString FFileName;
     std::unique_ptr<QTemporaryDir> FScratch;
     std::unique_ptr<QSettings> FSettings;
-    bool FChanged = false;
+    // Changes since the last save: a value set, or (nullopt) an entry or group removed.
+    std::vector<std::pair<QString, std::optional<QVariant>>> FChanges;
 };

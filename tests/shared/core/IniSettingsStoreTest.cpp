@@ -68,3 +68,19 @@ TEST(IniSettingsStoreSaving, AWriteCutShortFailsWithTheReasonAndKeepsTheOldFile)
     EXPECT_EQ(reread.Value(QStringLiteral("Software/New"), QStringLiteral("Value 99")), store.Value(QStringLiteral("Software/New"), QStringLiteral("Value 99")));
     EXPECT_TRUE(reread.HasValue(QStringLiteral("Software/Old"), QStringLiteral("Kept")));
 }
+
+TEST(IniSettingsStoreSaving, ASaveKeepsWhatAnotherInstanceSavedMeanwhile)
+{
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("Quandrel.ini"));
+    TIniSettingsStore first(fileName);
+    TIniSettingsStore second(fileName);
+    first.SetValue(QStringLiteral("Software/A"), QStringLiteral("Shared"), QStringLiteral("first"));
+    first.SetValue(QStringLiteral("Software/A"), QStringLiteral("Mine"), QStringLiteral("first"));
+    first.Flush();
+    second.SetValue(QStringLiteral("Software/A"), QStringLiteral("Shared"), QStringLiteral("second"));
+    second.Flush();
+    const TIniSettingsStore reread(fileName);
+    EXPECT_EQ(reread.Value(QStringLiteral("Software/A"), QStringLiteral("Mine")), TSettingsValue(QStringLiteral("first")));
+    EXPECT_EQ(reread.Value(QStringLiteral("Software/A"), QStringLiteral("Shared")), TSettingsValue(QStringLiteral("second")));
+}
