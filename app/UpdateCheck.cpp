@@ -1,10 +1,14 @@
 #include "app/UpdateCheck.h"
 
+#include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/Settings.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/StringHelpers.h"
 #include "updater/UpdAutoUpdater.h"
+#include "updater/widgets/UpdDialogs.h"
+
+#include <QCoreApplication>
 
 #include <QDesktopServices>
 #include <QPointer>
@@ -13,6 +17,9 @@
 
 #ifndef QD_UPDATE_INFO_URL
 #define QD_UPDATE_INFO_URL "https://www.orvanta.com/quandrel/update/quandrel.txt"
+#endif
+#ifndef QD_DOWNLOAD_PAGE
+#define QD_DOWNLOAD_PAGE "https://www.orvanta.com/quandrel/download"
 #endif
 
 std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
@@ -47,6 +54,20 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         const bool yesNo = (flags & 0x0F) == updMsgBox::YesNo;
         const TModalResult answer = MessageDlg(owner, text, type, yesNo ? mbYesNo : mbOK);
         return answer == TModalResult::Yes ? updMsgBox::IdYes : answer == TModalResult::No ? updMsgBox::IdNo : updMsgBox::IdOK;
+    };
+    updater->DownloadPage = QStringLiteral(QD_DOWNLOAD_PAGE);
+    updDialogs::Install(*updater);
+    // The installer starts only once the document is safe: saved, or its changes given up.
+    updater->BeforeHandOver = [owner] {
+        auto* form = dynamic_cast<TMainForm*>(owner.data());
+        return !form || form->ShowSaveChangesPrompt();
+    };
+    updater->OnDoOwnCloseAppMethod = [owner](TupdAutoUpdater*) {
+        if (auto* form = dynamic_cast<TMainForm*>(owner.data())) {
+            form->SetModified(false); // the user has just answered for the changes
+            form->close();
+        }
+        QCoreApplication::quit();
     };
     updUtils::SetOpenURLHandler([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
     return updater;

@@ -22,10 +22,22 @@ TupdAutoUpdater::TupdAutoUpdater() : FTimer(std::make_unique<QTimer>())
     OnHTTPDone = [this](TupdCustomHTTP*, const QString&, const QByteArray* data, int64_t) {
         if (FInfoMode)
             Evaluate(data ? *data : QByteArray());
+        else if (FDownloading)
+            FileDone();
     };
     OnHTTPError = [this](TupdCustomHTTP*, int status, const QByteArray*) {
         if (FInfoMode)
             InfoHTTPError(status);
+        else if (FDownloading)
+            LostFile(status);
+    };
+    OnHTTPHeaderInfo = [this](TupdCustomHTTP*, const TupdHeaderInfo& headers, bool& continueTransfer) {
+        if (FDownloading && !FInfoMode)
+            FileStart(headers, continueTransfer);
+    };
+    OnHTTPProgress = [this](TupdCustomHTTP*, const QString&, const TupdProgress& progress) {
+        if (FDownloading && !FInfoMode)
+            FileProgress(progress);
     };
     OnHTTPHostUnreachable = [this](TupdCustomHTTP*) { HostUnreachable(); };
     OnHTTPConnLost = [this](TupdCustomHTTP*, const QString&, const QByteArray*, int64_t, int64_t) { ConnectionLost(); };
@@ -33,7 +45,15 @@ TupdAutoUpdater::TupdAutoUpdater() : FTimer(std::make_unique<QTimer>())
         PasswordRequest(realm, tryAgain);
     };
     OnHTTPAborted = [this](TupdCustomHTTP*) { SignalCheckDone(); };
-    OnHTTPStopped = [this](TupdCustomHTTP*) { SignalCheckDone(); };
+    OnHTTPStopped = [this](TupdCustomHTTP*) {
+        if (FDownloading && !FInfoMode)
+            NextFile();
+        else
+            SignalCheckDone();
+    };
+    ProgramFileName = updUtils::ProgramFile();
+    ProgramFolder = updUtils::CurrentFolder();
+    ProgramProcessId = QCoreApplication::applicationPid();
 
     FTimer->setSingleShot(false);
     QObject::connect(FTimer.get(), &QTimer::timeout, FTimer.get(), [this] { TimerTick(); });
@@ -242,26 +262,4 @@ void TupdAutoUpdater::PasswordRequest(const QString& realm, bool& tryAgain)
         tryAgain = AskPassword(URLFileName());
     if (!tryAgain)
         Abort();
-}
-
-void TupdAutoUpdater::StartDownloads()
-{
-    // The download stage is not part of this build: the check ends with the question answered.
-    Finish();
-}
-
-void TupdAutoUpdater::Finish()
-{
-    FInfoMode = false;
-    SignalCheckDone();
-    if (Busy())
-        TupdCustomHTTP::Abort(true);
-}
-
-void TupdAutoUpdater::Abort()
-{
-    FAborted = true;
-    Finish();
-    if (OnAborted)
-        OnAborted(this);
 }

@@ -9,6 +9,7 @@
 #include "updater/UpdInfoFile.h"
 #include "updater/UpdMessages.h"
 #include "updater/UpdStringList.h"
+#include "updater/UpdWizardView.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -115,7 +116,24 @@ public:
     // HTTPUsername and HTTPPassword).
     std::function<bool(const QString& fileName)> AskPassword;
 
+    // The progress wizard's window (none: the downloads run without one).
+    std::function<std::unique_ptr<TupdWizardView>(TupdAutoUpdater*)> CreateWizard;
+    // Asked just before the installer starts, e.g. to save a modified document; false cancels
+    // the hand-over with nothing started or replaced.
+    std::function<bool()> BeforeHandOver;
+    // Starts the installer detached (tests record it instead); false with the reason.
+    std::function<bool(const QString& installer, const QStringList& arguments, QString& error)> StartInstaller;
+
+    // ---- The program being updated (the running one unless told otherwise) ----
+    QString ProgramFileName;
+    QString ProgramFolder; // with a trailing "/"
+    qint64 ProgramProcessId = 0;
+    // Offered when the program's folder cannot be written by the user.
+    QString DownloadPage;
+
     // ---- Operations ----
+    // The wizard's window was closed: by its Finish button, or by the user who chose to abort.
+    void WizardClosed(bool abort);
     // Starts a check; with wait, returns when it has ended (events are served meanwhile) and
     // never asks or downloads. Answers UpdateAvailable.
     bool CheckUpdate(bool wait);
@@ -167,6 +185,16 @@ private:
     void HostUnreachable();
     void ConnectionLost();
     void PasswordRequest(const QString& realm, bool& tryAgain);
+    void Fetch();
+    void NextFile();
+    void FileStart(const TupdHeaderInfo& headers, bool& continueTransfer);
+    void FileDone();
+    void FileProgress(const TupdProgress& progress);
+    void LostFile(int status);
+    void DownloadsComplete();
+    void HandOver();
+    void DeleteLeftovers();
+    void CloseWizard();
 
     bool FAutoCheck = false;
     QString FRestartParams = QStringLiteral("/afterupgrade");
@@ -175,4 +203,12 @@ private:
     QEventLoop* FCheckLoop = nullptr;
     bool FCheckDone = false;
     QString FLastProblem;
+    bool FDownloading = false;
+    int FFileIndex = 0;
+    QString FCurrentTarget;
+    QDateTime FCurrentFileTime;
+    QStringList FTargets;   // resolved target of every entry so far
+    QStringList FArrived;   // targets whose file arrived whole, in list order
+    std::unique_ptr<TupdWizardView> FWizard;
+    bool FAwaitingWizard = false;
 };

@@ -1,0 +1,111 @@
+#include "app/MainFormUnit.h"
+#include "app/MessageDialogs.h"
+#include "shared/core/MemorySettingsStore.h"
+#include "shared/core/SettingsStore.h"
+#include "updater/UpdAutoUpdater.h"
+#include "updater/widgets/UpdDialogs.h"
+#include "updater/widgets/UpdUpgradeMessageForm.h"
+#include "updater/widgets/UpdWizardForm.h"
+
+#include "support/TestHttpsServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray StandIn(const char* tag)
+{
+    return QByteArray("#!/bin/sh\necho \"") + tag + "[$*]\" > \"$(dirname \"$0\")/started.txt\"\n";
+}
+
+QByteArray ReadAll(const QString& name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TupdAutoUpdaterWizardForm* CompletedWizard()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* form = dynamic_cast<TupdAutoUpdaterWizardForm*>(w); form && form->isVisible() && form->FinishBtn->isEnabled())
+            return form;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(UpdateHandOver, ToolsCheckForUpdatesReplacesTheFilesAndStartsTheProgramAgain)
+{
+    TTestHttpsServer server;
+    ASSERT_TRUE(server.Ok());
+    QTemporaryDir program;
+    const QString dir = program.path() + QLatin1Char('/');
+    {
+        QFile app(dir + "quandrel");
+        ASSERT_TRUE(app.open(QIODevice::WriteOnly));
+        app.write(StandIn("old"));
+        app.close();
+        app.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile data(dir + "data.txt");
+        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+        data.write("old data");
+    }
+    server.PutFile(QStringLiteral("quandrel"), StandIn("new"));
+    server.PutFile(QStringLiteral("data.txt"), "new data");
+    server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#message={Faster <b>trees</b>}\r\n#url=" +
+                                                   server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
+                                                   server.Url("/files/data.txt").toUtf8() + "=data.txt\r\n");
+
+    auto previousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
+    QStringList boxes;
+    auto previousHook = SetMessageDlgHook([&](QWidget*, const QString& text, TMsgDlgType, int) {
+        boxes << text;
+        return TModalResult::No; // no automatic checks; the changes are given up
+    });
+    QString question;
+    updDialogs::SetExecHook([&](QDialog* d) {
+        question = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d)->Label1->text();
+        return int(QDialog::Accepted);
+    });
+
+    auto form = std::make_unique<TMainForm>();
+    form->show();
+    TupdAutoUpdater& u = *form->AutoUpdater;
+    u.CAFile = server.CAFile();
+    u.InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
+    u.ProgramFolder = dir;
+    u.ProgramFileName = dir + "quandrel";
+    u.ProgramProcessId = 0; // the program counts as ended: this test goes on running
+    form->SetModified(true);
+    boxes.clear();
+
+    QAction* check = nullptr;
+    for (QAction* a : form->findChildren<QAction*>())
+        if (a->text() == QLatin1String("Check for Updates"))
+            check = a;
+    ASSERT_TRUE(check);
+    check->trigger();
+    ASSERT_TRUE(ProcessEventsUntil([] { return CompletedWizard() != nullptr; }, 20000));
+    EXPECT_TRUE(question.contains(QLatin1String("\nFaster <b>trees</b>\n")));
+    EXPECT_EQ(CompletedWizard()->ProgressAllFiles->value(), 100);
+    CompletedWizard()->FinishBtn->click();
+
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(dir + "started.txt"); }, 20000));
+    ProcessEventsUntil([] { return false; }, 100);
+    EXPECT_EQ(ReadAll(dir + "started.txt"), QByteArray("new[ ]\n")); // the restart parameter is one blank
+    EXPECT_EQ(ReadAll(dir + "data.txt"), QByteArray("new data"));
+    ASSERT_EQ(boxes.size(), 1); // the save prompt, before anything was started
+    EXPECT_EQ(boxes[0], QStringLiteral("Do you want to save the changes?"));
+    EXPECT_FALSE(form->isVisible());
+
+    updDialogs::SetExecHook(nullptr);
+    SetMessageDlgHook(previousHook);
+    TSettingsStore::SetApplication(std::move(previousStore));
+}

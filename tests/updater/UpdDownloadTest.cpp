@@ -1,0 +1,179 @@
+#include "updater/UpdAutoUpdater.h"
+#include "updater/UpdHandOver.h"
+
+#include "support/TestHttpsServer.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records what the component shows in its wizard.
+class TRecordingWizard : public TupdWizardView {
+public:
+    explicit TRecordingWizard(QStringList& log) : FLog(log) {}
+    void SetLocation(const QString& url) override { FLog << "location " + url.section('/', -1); }
+    void SetCounter(const QString& text) override { FLog << text; }
+    void SetFileSize(const QString& text) override { FLog << text; }
+    void SetRate(const QString&) override {}
+    void SetTimeLeft(const QString&) override {}
+    void SetProgress(int, int all) override { FLog << QStringLiteral("all %1").arg(all); }
+    void ShowCompleted() override { FLog << QStringLiteral("completed"); }
+
+private:
+    QStringList& FLog;
+};
+
+class UpdDownloadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Server = new TTestHttpsServer;
+        Server->PutFile(QStringLiteral("one.bin"), QByteArray(70000, 'a'));
+        Server->PutFile(QStringLiteral("two.dat"), "second file");
+    }
+    static void TearDownTestSuite() { delete Server; }
+    void SetUp() override
+    {
+        ASSERT_TRUE(Server->Ok() && Program.isValid());
+        U.CAFile = Server->CAFile();
+        U.ConnectTimeoutMs = 5000;
+        U.StallTimeoutSeconds = 5;
+        U.VersionControl = TupdAutoUpdaterVersionControl::byNumber;
+        U.VersionNumber = QStringLiteral("1.0");
+        U.SetLanguage(TupdAutoUpdaterLanguage::wlEnglish);
+        U.InfoFileURL = Server->Url(QStringLiteral("/files/info.txt"));
+        U.ShowMessages = AllShowMessages & ~unsigned(mAskUpgrade);
+        U.ProgramFolder = Program.path() + QLatin1Char('/');
+        U.ProgramFileName = U.ProgramFolder + QStringLiteral("app");
+        U.MessageBox = [this](const QString& caption, const QString& text, int flags) {
+            Log << caption + QLatin1Char('|') + text.section('\n', 0, 0) + QLatin1Char('|') + QString::number(flags);
+            return updMsgBox::IdNo;
+        };
+        U.CreateWizard = [this](TupdAutoUpdater*) { return std::make_unique<TRecordingWizard>(Log); };
+        U.StartInstaller = [this](const QString& installer, const QStringList& args, QString&) {
+            Installer = installer;
+            Arguments = args;
+            QFile q(args.value(2));
+            if (q.open(QIODevice::ReadOnly))
+                Queue = q.readAll();
+            return true;
+        };
+        U.OnDoOwnCloseAppMethod = [this](TupdAutoUpdater*) { Log << QStringLiteral("close"); };
+        U.OnAborted = [this](TupdAutoUpdater*) { Log << QStringLiteral("aborted"); };
+        U.OnConnLost = [this](TupdAutoUpdater*) { Log << QStringLiteral("connlost"); };
+    }
+    void TearDown() override
+    {
+        if (!Installer.isEmpty()) {
+            updHandOver::TPrepared p{QFileInfo(Installer).absolutePath(), Installer, Arguments.value(2)};
+            updHandOver::RemoveFolder(p);
+        }
+    }
+    void Update(const QByteArray& files)
+    {
+        Server->PutFile(QStringLiteral("info.txt"), "#version=2.0\r\n" + files);
+        U.CheckUpdate(false);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !U.Busy(); }, 20000));
+        ProcessEventsUntil([] { return false; }, 50);
+    }
+    QStringList Leftovers() const
+    {
+        QStringList found;
+        QDirIterator it(Program.path(), {QStringLiteral("*.uTMP")}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        return found;
+    }
+    QByteArray Url(const char* path) const { return Server->Url(QString::fromUtf8(path)).toUtf8(); }
+
+    static TTestHttpsServer* Server;
+    QTemporaryDir Program;
+    TupdAutoUpdater U;
+    QStringList Log, Arguments;
+    QString Installer;
+    QByteArray Queue;
+};
+TTestHttpsServer* UpdDownloadTest::Server = nullptr;
+
+} // namespace
+
+TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstaller)
+{
+    Update("#url=" + Url("/files/one.bin") + "\r\n#url2=" + Url("/files/two.dat") + "=sub\\two.dat\r\n");
+    // The wizard followed both files and waits on its completed page for its Finish button.
+    EXPECT_TRUE(Log.contains(QStringLiteral("Downloading 2 of 2")));
+    EXPECT_TRUE(Log.contains(QStringLiteral("File size: 68.4 Kb")));
+    EXPECT_TRUE(Log.contains(QStringLiteral("all 100")));
+    ASSERT_EQ(Log.last(), QStringLiteral("completed"));
+    EXPECT_TRUE(Installer.isEmpty());
+    U.WizardClosed(false);
+
+    const QString dir = U.ProgramFolder;
+    EXPECT_EQ(Queue, (dir + "one.bin\r\n" + dir + "sub/two.dat\r\n").toUtf8());
+    EXPECT_EQ(U.FileList().GetValue(1), dir + "sub/two.dat");
+    QFile one(dir + "one.bin.uTMP");
+    ASSERT_TRUE(one.open(QIODevice::ReadOnly));
+    EXPECT_EQ(one.readAll(), QByteArray(70000, 'a'));
+    EXPECT_EQ(QFileInfo(one).lastModified().toUTC(), QDateTime(QDate(1994, 11, 6), QTime(8, 49, 37), Qt::UTC));
+    EXPECT_TRUE(QFile::exists(dir + "sub/two.dat.uTMP"));
+    EXPECT_EQ(Arguments.mid(0, 2), QStringList({U.ProgramFileName, U.RestartParams()}));
+    EXPECT_EQ(Arguments.value(3).toLongLong(), U.ProgramProcessId);
+    EXPECT_EQ(QFileInfo(Installer).fileName(), QStringLiteral("Vodezora4"));
+    EXPECT_TRUE(QFileInfo(Installer).isExecutable());
+    EXPECT_EQ(Log.last(), QStringLiteral("close"));
+}
+
+TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
+{
+    const QByteArray first = "#url=" + Url("/files/one.bin") + "\r\n";
+    const struct {
+        QByteArray second;
+        const char* expected;
+    } cases[] = {
+        {"#url2=" + Url("/files/missing.bin"), "Error #404|File missing.bin not found or inaccessible.|4148"},
+        {"#url2=" + Url("/cut/5000"), "connlost"},
+        {"#url2=" + Url("/files/two.dat") + "=../two.dat", "aborted"},
+        {"#url2=" + Url("/files/two.dat") + "=%temp%two.dat", "aborted"},
+    };
+    for (const auto& c : cases) {
+        Log.clear();
+        Update(first + c.second);
+        EXPECT_TRUE(Log.contains(QString::fromUtf8(c.expected))) << Log.join(QLatin1Char(',')).toStdString();
+        EXPECT_EQ(Leftovers(), QStringList()) << c.expected;
+        EXPECT_TRUE(Installer.isEmpty());
+        EXPECT_FALSE(QFile::exists(Program.path() + "/../two.dat"));
+    }
+    // The user aborts from the wizard while the second file stalls.
+    Log.clear();
+    U.OnProgress = [this](TupdAutoUpdater*, const QString& url, int64_t, int64_t, int64_t, int64_t, uint8_t, uint8_t,
+                          float) {
+        if (url.contains(QLatin1String("stall")))
+            U.WizardClosed(true);
+    };
+    Update(first + "#url2=" + Url("/stall/x?s=3"));
+    EXPECT_TRUE(Log.contains(QStringLiteral("aborted")));
+    EXPECT_EQ(Leftovers(), QStringList());
+    EXPECT_TRUE(U.Aborted());
+}
+
+TEST_F(UpdDownloadTest, ACancelledSavePromptOrAnUnwritableFolderStartsNothing)
+{
+    U.Wizard.Enabled = false;
+    U.BeforeHandOver = [] { return false; };
+    Update("#url=" + Url("/files/one.bin"));
+    EXPECT_TRUE(Installer.isEmpty());
+    EXPECT_EQ(Leftovers(), QStringList());
+
+    U.ProgramFolder = QStringLiteral("/proc/");
+    U.DownloadPage = QStringLiteral("https://example.invalid/download");
+    Log.clear();
+    Update("#url=" + Url("/files/one.bin"));
+    EXPECT_TRUE(Installer.isEmpty());
+    ASSERT_EQ(Log.size(), 1);
+    EXPECT_TRUE(Log[0].contains(QLatin1String("cannot update itself"))) << Log[0].toStdString();
+}

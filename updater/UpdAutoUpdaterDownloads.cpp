@@ -1,0 +1,261 @@
+// The download stage of an update: every listed file into "<target>.uTMP" beside its target,
+// then the hand-over to the installer program, which replaces them once the program has ended.
+
+#include "updater/UpdAutoUpdater.h"
+
+#include "updater/UpdHandOver.h"
+#include "updater/UpdUtils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Written data reaches the disk while the program still runs, so that the installer's own
+// flush after the program has ended finds nothing left to do.
+void FlushFile(const QString& fileName)
+{
+    const int fd = open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+} // namespace
+
+void TupdAutoUpdater::StartDownloads()
+{
+    if (ProgramFolder.isEmpty() || !updHandOver::FolderWritable(ProgramFolder)) {
+        // A system-wide install is updated by the system's package tools, not from here.
+        const QString text =
+            QStringLiteral("%1 is installed in \"%2\", where you cannot replace files, so it cannot update itself.")
+                .arg(QCoreApplication::applicationName(), ProgramFolder);
+        FLastProblem = text;
+        if (!DownloadPage.isEmpty()) {
+            if (ShowMessage(text + QStringLiteral("\n\nOpen the download page?"), updMsgBox::YesNo | updMsgBox::IconWarning) ==
+                updMsgBox::IdYes)
+                updUtils::OpenURL(DownloadPage);
+        } else {
+            ShowMessage(text, updMsgBox::IconWarning);
+        }
+        Finish();
+        return;
+    }
+    FInfoMode = false;
+    FDownloading = true;
+    FDownloadsDone = false;
+    FAwaitingWizard = false;
+    FFileIndex = 0;
+    FTargets.clear();
+    FArrived.clear();
+    DeleteLeftovers();
+    if (Wizard.Enabled && CreateWizard)
+        FWizard = CreateWizard(this);
+    Fetch();
+}
+
+void TupdAutoUpdater::NextFile()
+{
+    ++FFileIndex;
+    Fetch();
+}
+
+void TupdAutoUpdater::Fetch()
+{
+    const int count = FFileList.Count();
+    if (FFileIndex >= count) {
+        if (FWizard) {
+            FAwaitingWizard = true;
+            FWizard->ShowCompleted();
+        } else {
+            DownloadsComplete();
+        }
+        return;
+    }
+    const QString url = FFileList.GetName(FFileIndex);
+    if (FWizard) {
+        FWizard->SetLocation(url);
+        FWizard->SetCounter(updMessages::FormatMessage(updMessages::msgDownloadingOf, FFileIndex + 1, count));
+    }
+    const QString target = updHandOver::ResolveTarget(url, FFileList.GetValue(FFileIndex), ProgramFolder);
+    if (target.isEmpty()) {
+        FLastProblem = QStringLiteral("The update names a file outside the program's folder: %1").arg(FFileList[FFileIndex]);
+        ShowMessage(FLastProblem, updMsgBox::IconError);
+        Abort();
+        return;
+    }
+    if (!FFileList.GetValue(FFileIndex).isEmpty())
+        FFileList.SetValue(FFileIndex, target);
+    FTargets << target;
+    updUtils::ForceDirectories(target);
+    FCurrentTarget = target + QLatin1String(updHandOver::TempSuffix);
+    FCurrentFileTime = QDateTime();
+    URL = url;
+    FileName = FCurrentTarget;
+    MaxMemorySize = 1 << 20;
+    Start();
+}
+
+void TupdAutoUpdater::FileStart(const TupdHeaderInfo& headers, bool& continueTransfer)
+{
+    if (headers.StatusCode != 200 && headers.StatusCode != 206)
+        return; // an error page: the outcome says what happened
+    FCurrentFileTime = headers.LastModified;
+    const int64_t size = headers.ContentLength;
+    if (FWizard)
+        FWizard->SetFileSize(updMessages::FormatMessage(updMessages::msgFileSize, double(size) / 1024));
+    if (MiscFilesUpgrade == TupdMiscFilesUpgradeBehavior::mfuOnlyIfSizeDifferent && size != 0 && FFileList.Count() > 1) {
+        const QString local = FCurrentTarget.chopped(5);
+        if (QFileInfo(local).fileName().compare(QFileInfo(ProgramFileName).fileName(), Qt::CaseInsensitive) != 0 &&
+            QFileInfo::exists(local))
+            continueTransfer = updUtils::GetFileSize64(local) != size;
+    }
+    if (OnFileStart)
+        OnFileStart(this, URL, size, FCurrentFileTime, continueTransfer);
+}
+
+void TupdAutoUpdater::FileDone()
+{
+    if (FCurrentFileTime.isValid())
+        updUtils::SetFileTimes(FCurrentTarget, FCurrentFileTime, FCurrentFileTime);
+    FlushFile(FCurrentTarget);
+    FArrived << FTargets.value(FFileIndex);
+    if (OnFileDone)
+        OnFileDone(this, FCurrentTarget);
+    NextFile();
+}
+
+void TupdAutoUpdater::FileProgress(const TupdProgress& p)
+{
+    const int count = std::max(1, FFileList.Count());
+    const uint8_t total = uint8_t(p.PercentDone / count + updUtils::Percent(FFileIndex, count));
+    if (OnProgress)
+        OnProgress(this, URL, p.TotalSize, p.BytesRead, p.ElapsedSeconds, p.EstimatedSecondsLeft, p.PercentDone, total,
+                   p.TransferRate);
+    if (FWizard) {
+        FWizard->SetProgress(p.PercentDone, total);
+        FWizard->SetRate(updMessages::FormatMessage(updMessages::msgTransferRate, double(std::max(0.0f, p.TransferRate))));
+        const int64_t s = std::max<int64_t>(0, p.EstimatedSecondsLeft);
+        FWizard->SetTimeLeft(updMessages::FormatMessage(updMessages::msgTimeLeft, int(s / 3600), int((s / 60) % 60),
+                                                        int(s % 60)));
+    }
+}
+
+void TupdAutoUpdater::LostFile(int status)
+{
+    bool continueUpgrade = false;
+    if (OnLostFile)
+        OnLostFile(this, URL, status, continueUpgrade);
+    if ((ShowMessages & mLostFile) && MessageBox)
+        continueUpgrade =
+            MessageBox(updMessages::LoadMessage(21) + QStringLiteral(" #") + QString::number(status),
+                       updMessages::FormatMessage(updMessages::msgFileNotFound, URLFileName().toUtf8().constData()),
+                       0x1034) == updMsgBox::IdYes;
+    if (continueUpgrade)
+        NextFile();
+    else
+        Abort();
+}
+
+void TupdAutoUpdater::WizardClosed(bool abort)
+{
+    if (!FWizard)
+        return;
+    const bool completed = FAwaitingWizard;
+    CloseWizard();
+    if (abort)
+        Abort();
+    else if (completed)
+        DownloadsComplete();
+}
+
+void TupdAutoUpdater::CloseWizard()
+{
+    FAwaitingWizard = false;
+    FWizard.reset();
+    SignalCheckDone();
+}
+
+void TupdAutoUpdater::DownloadsComplete()
+{
+    FDownloadsDone = true;
+    bool restart = true;
+    if (OnEndUpgrade)
+        OnEndUpgrade(this, restart);
+    if (restart)
+        HandOver();
+    else
+        Finish();
+}
+
+void TupdAutoUpdater::HandOver()
+{
+    auto fail = [this](const QString& problem) {
+        FLastProblem = problem;
+        if (!problem.isEmpty())
+            ShowMessage(problem, updMsgBox::IconError);
+        Finish();
+    };
+    if (FArrived.isEmpty())
+        return fail(QString());
+    if (BeforeHandOver && !BeforeHandOver())
+        return fail(QString());
+    updHandOver::TPrepared prepared;
+    QString error;
+    if (!updHandOver::Prepare(FArrived, prepared, error))
+        return fail(QStringLiteral("The update was not installed. %1").arg(error));
+    const QStringList arguments =
+        updHandOver::InstallerArguments(ProgramFileName, FRestartParams, prepared.Queue, ProgramProcessId);
+    const bool started = StartInstaller ? StartInstaller(prepared.Installer, arguments, error)
+                                        : updHandOver::StartDetached(prepared.Installer, arguments, error);
+    if (!started) {
+        updHandOver::RemoveFolder(prepared);
+        return fail(QStringLiteral("The update was not installed. %1").arg(error));
+    }
+    // From here the installer owns the downloaded files.
+    FDownloading = false;
+    Finish();
+    if (OnDoOwnCloseAppMethod)
+        OnDoOwnCloseAppMethod(this);
+    else if (QCoreApplication::instance())
+        QCoreApplication::quit();
+}
+
+void TupdAutoUpdater::DeleteLeftovers()
+{
+    for (const QString& target : FTargets)
+        QFile::remove(target + QLatin1String(updHandOver::TempSuffix));
+    if (ProgramFolder.isEmpty())
+        return;
+    QDir folder(ProgramFolder);
+    for (const QString& name : folder.entryList({QStringLiteral("*.uTMP")}, QDir::Files | QDir::Hidden | QDir::System))
+        folder.remove(name);
+}
+
+void TupdAutoUpdater::Finish()
+{
+    FInfoMode = false;
+    SignalCheckDone();
+    if (Busy())
+        TupdCustomHTTP::Abort(true);
+    if (FWizard)
+        CloseWizard();
+    if (FDownloading) {
+        FDownloading = false;
+        DeleteLeftovers();
+    }
+}
+
+void TupdAutoUpdater::Abort()
+{
+    FAborted = true;
+    Finish();
+    if (OnAborted)
+        OnAborted(this);
+}

@@ -1,0 +1,151 @@
+#include "updater/UpdHandOver.h"
+
+#include "updater/UpdUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace updHandOver {
+
+namespace {
+
+bool Unsafe(const QString& part)
+{
+    return part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..");
+}
+
+bool WriteExclusive(const QString& fileName, QByteArrayView data, mode_t mode, QString& error)
+{
+    const QByteArray name = QFile::encodeName(fileName);
+    const int fd = open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0) {
+        error = QStringLiteral("Cannot create \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    const char* p = data.data();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
+            close(fd);
+            unlink(name.constData());
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    if (close(fd) != 0) {
+        error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
+        unlink(name.constData());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString ResolveTarget(const QString& url, const QString& target, const QString& programFolder)
+{
+    QString folder = QDir::cleanPath(programFolder);
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
+        return QString();
+    folder += QLatin1Char('/');
+    QString relative;
+    if (target.isEmpty()) {
+        relative = updUtils::ExtractURLFileName(url);
+        const int query = relative.indexOf(QLatin1Char('?'));
+        if (query >= 0)
+            relative.truncate(query);
+    } else {
+        QString t = target;
+        t.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        // "%current%" is the program folder; every other folder macro leads outside it.
+        if (t.startsWith(QLatin1String("%current%"), Qt::CaseInsensitive))
+            t = t.mid(9);
+        else if (t.contains(QLatin1Char('%')) || QDir::isAbsolutePath(t) || (t.size() > 1 && t.at(1) == QLatin1Char(':')))
+            return QString();
+        while (t.startsWith(QLatin1Char('/')))
+            t.remove(0, 1);
+        relative = t;
+    }
+    const QStringList parts = relative.split(QLatin1Char('/'));
+    for (const QString& part : parts)
+        if (Unsafe(part))
+            return QString();
+    return folder + relative;
+}
+
+bool FolderWritable(const QString& programFolder)
+{
+    // Trying is the only sure answer: permissions, access lists and read-only mounts all count.
+    QTemporaryFile probe(QDir(programFolder).filePath(QStringLiteral(".quandrel-write-XXXXXX")));
+    return probe.open();
+}
+
+bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error)
+{
+    QByteArray pattern = QFile::encodeName(updUtils::GetTempDir() + QStringLiteral("quandrel-update-XXXXXX"));
+    if (!mkdtemp(pattern.data())) { // made with mode 0700
+        error = QStringLiteral("Cannot make a private folder in \"%1\": %2")
+                    .arg(updUtils::GetTempDir(), QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    prepared.Folder = QFile::decodeName(pattern);
+    prepared.Installer = prepared.Folder + QLatin1Char('/') + QLatin1String(InstallerName);
+    prepared.Queue = prepared.Folder + QLatin1Char('/') + QLatin1String(QueueName);
+    QByteArray queue;
+    for (const QString& t : targets)
+        queue += QFile::encodeName(t) + "\r\n";
+    if (!WriteExclusive(prepared.Installer, InstallerImage(), 0700, error) ||
+        !WriteExclusive(prepared.Queue, queue, 0600, error)) {
+        RemoveFolder(prepared);
+        return false;
+    }
+    return true;
+}
+
+void RemoveFolder(const TPrepared& prepared)
+{
+    if (prepared.Folder.isEmpty())
+        return;
+    QFile::remove(prepared.Installer);
+    QFile::remove(prepared.Queue);
+    QDir().rmdir(prepared.Folder);
+}
+
+QStringList InstallerArguments(const QString& programFile, const QString& restartParameter, const QString& queue,
+                               qint64 processId)
+{
+    return {programFile, restartParameter, queue, QString::number(processId)};
+}
+
+bool StartDetached(const QString& installer, const QStringList& arguments, QString& error)
+{
+    // A file just written may still be open in a child another thread is forking: try again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QProcess process;
+        process.setProgram(installer);
+        process.setArguments(arguments);
+        process.setWorkingDirectory(QFileInfo(installer).absolutePath());
+        process.setStandardInputFile(QProcess::nullDevice());
+        if (process.startDetached())
+            return true;
+        error = QStringLiteral("Cannot start the installer \"%1\": %2").arg(installer, process.errorString());
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+} // namespace updHandOver

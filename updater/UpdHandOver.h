@@ -1,0 +1,47 @@
+#pragma once
+// Where downloaded files go and how the work is handed to the installer program: targets named
+// by the update server are confined to the program's folder, and the installer and its queue
+// are written into a private folder made for this one hand-over.
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+namespace updHandOver {
+
+constexpr const char* InstallerName = "Vodezora4";
+constexpr const char* QueueName = "UpdaterQueue.txt";
+constexpr const char* TempSuffix = ".uTMP";
+
+// The full local name for a file entry's URL and target (empty target: the URL's file name in
+// the program folder; a bare name: in the program folder; "%current%" is the program folder).
+// Empty when the result would lie outside the program folder: absolute targets, "..", empty
+// names and folder macros that lead elsewhere are refused.
+QString ResolveTarget(const QString& url, const QString& target, const QString& programFolder);
+
+// Whether the user may replace files in the program's folder (not so for a system-wide install).
+bool FolderWritable(const QString& programFolder);
+
+// The installer program's bytes.
+QByteArrayView InstallerImage();
+
+struct TPrepared {
+    QString Folder;
+    QString Installer;
+    QString Queue;
+};
+
+// Makes a private folder (mode 0700, unpredictable name) in the temporary folder and writes the
+// installer (executable, created exclusively) and the queue (one target per line, CR LF) into
+// it. Answers false with the reason, leaving nothing behind.
+bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error);
+// Removes the private folder and what was written into it.
+void RemoveFolder(const TPrepared& prepared);
+
+// The installer's argument vector.
+QStringList InstallerArguments(const QString& programFile, const QString& restartParameter, const QString& queue,
+                               qint64 processId);
+// Starts the installer detached; answers false with the reason when it could not be started.
+bool StartDetached(const QString& installer, const QStringList& arguments, QString& error);
+
+} // namespace updHandOver
