@@ -90,8 +90,6 @@ inline const QString NoHelpFile = QStringLiteral("No help file is installed (%1 
 
 // ---- File dialogs ----
 inline const QString DocumentExtension = QStringLiteral("qdn");
-inline const QString OpenFilter = QStringLiteral("Quandrel Files (*.QDN *.PMK *.QDX *.qdn *.pmk *.qdx);;All files (*)");
-inline const QString SaveFilter = QStringLiteral("Quandrel Files (*.qdn *.QDN);;All files (*)");
 
 // ---- Undo action names of the main window ----
 inline const QString UndoFindOptimalPath = QStringLiteral("Find optimal path");

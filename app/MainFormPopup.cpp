@@ -3,10 +3,12 @@
 
 #include "Component/control/DecTree.h"
 #include "Component/draw/TreeLayout.h"
+#include "Component/model/RollBack.h"
 #include "app/AppStrings.h"
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/NodeCommands.h"
+#include "app/OptimizeReport.h"
 #include "app/forms/TreePropertiesFormUnit.h"
 
 #include <QActionGroup>
@@ -235,7 +237,9 @@ void TMainForm::PopupOptimizeSubnodeDecisionsMenuItemClick()
     }
     SaveUndoState(AppStrings::UndoFindOptimalPath);
     node->OptimizeDecisions();
+    const int unsolved = CountUnsolvedMultiOptions(*node);
     tree->Recalculate();
+    ReportUnsolvedDecisions(this, unsolved);
 }
 
 void TMainForm::PopupCommentMenuItemClick()

@@ -1,13 +1,17 @@
 #include "app/MainFormUnit.h"
 
 #include "Component/control/DecTree.h"
+#include "Component/model/RollBack.h"
 #include "Component/control/ScrollableDecTree.h"
 #include "Component/draw/NodeStyles.h"
 #include "app/AppStrings.h"
+#include "app/DocumentFileDialog.h"
 #include "app/MessageDialogs.h"
 #include "app/NamedMutex.h"
+#include "app/OptimizeReport.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/StatusPanelLabel.h"
 #include "app/StyleCommands.h"
 #include "app/TreePictures.h"
 #include "app/UpdateCheck.h"
@@ -63,13 +67,12 @@ QString GetLongHint(const QString& hint)
     return bar < 0 ? hint : hint.mid(bar + 1);
 }
 
-QSize InitialWindowSize(const QSize& available, int chromeHeight)
+QSize InitialWindowSize(const QSize& available, int menuHeight)
 {
-    // Never less tree area than the window was designed around, otherwise three quarters of
-    // the screen, so a first start does not open a window too small to draw in.
-    const QSize least(660, 486 + chromeHeight);
-    const QSize wanted = least.expandedTo(QSize(available.width() * 3 / 4, available.height() * 3 / 4));
-    return available.isEmpty() ? wanted : wanted.boundedTo(available);
+    // The size the window was designed at: its client area (everything below the menu bar)
+    // 660 x 486, made smaller only when the screen is.
+    const QSize designed(660, 486 + menuHeight);
+    return available.isEmpty() ? designed : designed.boundedTo(available);
 }
 
 bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now)
@@ -227,7 +230,7 @@ void TMainForm::DefaultDialogs()
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilter(AppStrings::OpenFilter);
+        SetDocumentFilters(dialog, false);
         dialog.setDefaultSuffix(AppStrings::DocumentExtension);
         if (!FFileName.isEmpty())
             dialog.setDirectory(QFileInfo(FFileName).absolutePath());
@@ -239,7 +242,7 @@ void TMainForm::DefaultDialogs()
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilter(AppStrings::SaveFilter);
+        SetDocumentFilters(dialog, true);
         dialog.setDefaultSuffix(AppStrings::DocumentExtension);
         dialog.selectFile(proposedName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -255,9 +258,7 @@ void TMainForm::PlaceOnScreen()
 {
     const QScreen* display = screen();
     const QRect available = display ? display->availableGeometry() : QRect();
-    const int chrome =
-        menuBar()->sizeHint().height() + StandardToolBar->sizeHint().height() + statusBar()->sizeHint().height();
-    resize(InitialWindowSize(available.size(), chrome));
+    resize(InitialWindowSize(available.size(), menuBar()->sizeHint().height()));
     if (!available.isEmpty())
         move(available.center() - QPoint(width() / 2, height() / 2));
 }
@@ -395,7 +396,7 @@ void TMainForm::CreateStatusBar()
     const QString hints[4] = {AppStrings::HintMinimumPanel, AppStrings::HintCurrentPanel, AppStrings::HintMaximumPanel,
                               QString()};
     for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(captions[i], statusBar());
+        auto* panel = new TStatusPanelLabel(captions[i], statusBar());
         // Hints carry node captions and comments: shown as written, never as markup.
         panel->setTextFormat(Qt::PlainText);
         panel->setAlignment(i < 3 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
@@ -424,6 +425,14 @@ void TMainForm::SaveUndoState(const QString& description)
 
 void TMainForm::SetModified(bool value)
 {
+    // Not modified names the present undo position as the one the file holds; undoing past it,
+    // redoing or a new edit after undoing past it all leave that position.
+    FSavedVersion = value ? NoSavedVersion : GetTree()->UndoManager().Version();
+    ShowModified(value);
+}
+
+void TMainForm::ShowModified(bool value)
+{
     FileSaveMenuItem->setEnabled(value);
     FileSaveAsMenuItem->setEnabled(true);
 }
@@ -445,7 +454,7 @@ void TMainForm::UpdateUndoRedoCaptions()
     // The tool buttons share the items' actions; their hints stay the plain ones.
     EditUndoMenuItem->setToolTip(AppStrings::HintUndo);
     EditRedoMenuItem->setToolTip(AppStrings::HintRedo);
-    SetModified(undo.CanUndo());
+    ShowModified(undo.Version() != FSavedVersion);
 }
 
 void TMainForm::SetDocumentFileName(const QString& newName, bool removeOld)
@@ -677,7 +686,9 @@ void TMainForm::EditOptimizeWholeMenuItemClick()
     }
     SaveUndoState(AppStrings::UndoFindOptimalPath);
     tree->Root()->OptimizeDecisions();
+    const int unsolved = CountUnsolvedMultiOptions(*tree->Root());
     tree->Recalculate();
+    ReportUnsolvedDecisions(this, unsolved);
 }
 
 void TMainForm::ToolsOptionsMenuItemClick()
@@ -712,8 +723,10 @@ void TMainForm::AskAndCheckForUpdates()
             StartUpdateCheck)
             StartUpdateCheck();
         settings.SaveSettings();
-    } catch (const Exception&) {
-        // Settings that cannot be kept only mean the question comes again; the program starts.
+    } catch (const Exception& e) {
+        // Settings that cannot be kept mean the question comes again: the user is told why, and
+        // the program starts.
+        ShowException(e);
     }
 }
 
@@ -735,11 +748,9 @@ void TMainForm::UpdatePayoffStatusPanels()
     } else {
         texts[0] = texts[1] = texts[2] = AppStrings::NoPayoffPanel;
     }
-    const QFontMetrics metrics(statusBar()->font());
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         StatusPanels[i]->setText(texts[i]);
-        StatusPanels[i]->setFixedWidth(metrics.horizontalAdvance(texts[i]) + 8);
-    }
+    FitPayoffPanels(StatusPanels, width());
 }
 
 void TMainForm::UpdateLevelsButtonImage(int level)
@@ -793,6 +804,8 @@ bool TMainForm::event(QEvent* event)
         StatusPanels[3]->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
+    if (event->type() == QEvent::Resize)
+        FitPayoffPanels(StatusPanels, width());
     return QMainWindow::event(event);
 }
 

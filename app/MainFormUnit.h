@@ -41,8 +41,8 @@ struct TTreeOptions;
 void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale);
 void ApplySystemCurrency(TTreeOptions& options);
 // The window's first size on a screen area of the given size (empty when unknown), with
-// chromeHeight taken by the menu, tool and status bars.
-QSize InitialWindowSize(const QSize& available, int chromeHeight);
+// menuHeight taken by the menu bar.
+QSize InitialWindowSize(const QSize& available, int menuHeight);
 // Whether an automatic update check is due: more than seven days since the last one.
 bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now);
 // The parts of a "short|long" hint; a hint without a bar is both.
@@ -227,6 +227,10 @@ private:
     TScrollableDecTree* FTreeContainer = nullptr;
     std::unique_ptr<TNamedMutex> FMutex;
     QString FFileName;
+    // The undo position last saved or opened (TUndoManager::Version); none after SetModified(true).
+    static constexpr uint64_t NoSavedVersion = UINT64_MAX;
+    uint64_t FSavedVersion = NoSavedVersion;
+    void ShowModified(bool value);
     TGuid FPendingCloneMaster;
     bool FFirstShow = true;
     QStringList FArguments;

@@ -10,8 +10,10 @@
 #include <QDir>
 #include <QTimer>
 #include <QWidget>
+#include <boost/core/demangle.hpp>
 #include <boost/stacktrace.hpp>
 #include <exception>
+#include <typeinfo>
 #include <sstream>
 
 void MigrateSettingsKey(TSettingsStore& store)
@@ -126,7 +128,8 @@ TErrorReport CurrentErrorReport()
         report.ClassName = QStringLiteral("EOutOfMemory");
         report.Message = QStringLiteral("Out of memory");
     } catch (const std::exception& e) {
-        report.ClassName = QStringLiteral("Exception");
+        // Its own class, as for the program's exceptions: "Exception" alone tells nothing.
+        report.ClassName = QString::fromStdString(boost::core::demangle(typeid(e).name()));
         report.Message = QString::fromLocal8Bit(e.what());
         report.Trace = CatchSiteTrace();
     } catch (...) {

@@ -6,6 +6,7 @@
 #include "Component/draw/RecordingCanvas.h"
 #include "Component/draw/TreeLayout.h"
 #include "bench/support/RandomTree.h"
+#include "bench/support/BenchApplication.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -15,17 +16,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_control";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: Qt's own process-wide objects go first at exit.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return BenchApplication<QApplication>("bench_control"); }
 
 // A shown control in a window of a usual size, holding a random tree of 10,000 nodes.
 std::unique_ptr<TScrollableDecTree> MakeView()

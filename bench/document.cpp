@@ -5,6 +5,7 @@
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "bench/support/RandomTree.h"
+#include "bench/support/ProcessMemory.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/styles/DefaultStyles.h"
 #include "Component/styles/StyleStates.h"
@@ -106,16 +107,6 @@ TFixture& Fixture()
     return fixture;
 }
 
-double StatusMB(const char* key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0)
-            return std::stod(line.substr(std::string(key).size())) / 1024.0;
-    return 0;
-}
-
 void ResetPeak()
 {
     std::ofstream clear("/proc/self/clear_refs");
@@ -142,8 +133,8 @@ void BM_OpenDocument(benchmark::State& state)
         doc->CalculateValues();
         benchmark::DoNotOptimize(doc->Root()->ExpectedValue);
         state.PauseTiming();
-        rss = StatusMB("VmRSS:");
-        peak = StatusMB("VmHWM:");
+        rss = StatusMegabytes("VmRSS:");
+        peak = StatusMegabytes("VmHWM:");
         doc.reset();
         state.ResumeTiming();
     }

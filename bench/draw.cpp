@@ -6,6 +6,7 @@
 #include "Component/styles/DefaultStyles.h"
 #include "Component/styles/StyleState.h"
 #include "Component/styles/StyleStates.h"
+#include "bench/support/BenchApplication.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -14,16 +15,7 @@
 
 namespace {
 
-QGuiApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_draw";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
-    return app;
-}
+QGuiApplication& App() { return BenchApplication<QGuiApplication>("bench_draw"); }
 
 constexpr int Columns = 25;
 constexpr int CellWidth = 200;

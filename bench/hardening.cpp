@@ -7,6 +7,7 @@
 #include "app/document/DocumentText.h"
 #include "app/document/DocumentWriter.h"
 #include "bench/support/RandomTree.h"
+#include "bench/support/ProcessMemory.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/styles/DefaultStyles.h"
 #include "Component/styles/StyleStates.h"
@@ -14,7 +15,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -78,16 +78,6 @@ std::string Branch(const std::string& id, const std::string& inner = "", const s
     return s + inner + "</Branch>";
 }
 
-double PeakMB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
-
 void BM_RefuseCloneExpansion(benchmark::State& state)
 {
     std::string levels = Branch(G(1), "<Branches>" + Branch(G(1000)) + Branch(G(1001)) + "</Branches>");
@@ -106,7 +96,7 @@ void BM_RefuseCloneExpansion(benchmark::State& state)
             state.SkipWithError("the document was opened");
     }
     state.counters["file_KB"] = double(bytes.size()) / 1024.0;
-    state.counters["peak_MB"] = PeakMB();
+    state.counters["peak_MB"] = PeakMegabytes();
 }
 BENCHMARK(BM_RefuseCloneExpansion)->Unit(benchmark::kMillisecond);
 

@@ -10,6 +10,7 @@
 
 #include <QGuiApplication>
 #include "Component/draw/CanvasImage.h"
+#include "bench/support/BenchApplication.h"
 
 #include <QImage>
 #include <QPainter>
@@ -20,16 +21,7 @@
 namespace {
 
 // Fonts need a GUI application; the offscreen platform needs no display.
-QGuiApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_painter";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
-    return app;
-}
+QGuiApplication& App() { return BenchApplication<QGuiApplication>("bench_painter"); }
 
 std::unique_ptr<TDecTreeDocument> RandomDocument(int nodes)
 {

@@ -6,6 +6,8 @@
 #include "app/picture/PictureFile.h"
 #include "bench/support/RandomTree.h"
 #include "shared/core/Exceptions.h"
+#include "bench/support/BenchApplication.h"
+#include "bench/support/ProcessMemory.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -14,22 +16,12 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_pictures";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
+QApplication& App() { return BenchApplication<QApplication>("bench_pictures"); }
 
 TDecTree& Tree()
 {
@@ -46,17 +38,6 @@ TDecTree& Tree()
         filled = true;
     }
     return tree;
-}
-
-// The peak of the process's resident memory so far, in megabytes.
-double PeakMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
 }
 
 void Export(benchmark::State& state, const char* extension)

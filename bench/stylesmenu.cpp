@@ -3,6 +3,7 @@
 
 #include "Component/control/DecTree.h"
 #include "app/StyleCommands.h"
+#include "bench/support/BenchApplication.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,16 +14,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_stylesmenu";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return BenchApplication<QApplication>("bench_stylesmenu"); }
 
 struct TFixture {
     TFixture()

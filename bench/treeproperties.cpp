@@ -5,6 +5,7 @@
 #include "Component/control/ScrollableDecTree.h"
 #include "app/forms/TreePropertiesFormUnit.h"
 #include "bench/support/RandomTree.h"
+#include "bench/support/BenchApplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,16 +15,7 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_treeproperties";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return BenchApplication<QApplication>("bench_treeproperties"); }
 
 struct TView {
     std::unique_ptr<TScrollableDecTree> Box;

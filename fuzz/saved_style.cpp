@@ -5,13 +5,10 @@
 #include "Component/styles/StyleStates.h"
 #include "Component/styles/StyleTreeSerializer.h"
 #include "shared/core/Exceptions.h"
+#include "fuzz/support/FuzzInputFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 QString g_path;
@@ -19,19 +16,13 @@ QString g_path;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    const QString folder = QFileInfo::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    g_path = QStringLiteral("%1/quandrel-fuzz-style-%2.qdns").arg(folder).arg(getpid());
+    g_path = FuzzInputPath("style", "qdns");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    {
-        QFile file(g_path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            std::abort();
-        file.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    WriteFuzzInput(g_path, data, size);
     std::unique_ptr<pugi::xml_document> document;
     try {
         document = LoadStyleDocument(g_path);

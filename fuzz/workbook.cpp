@@ -2,12 +2,10 @@
 // written to a file of its own process (the reader opens workbooks by name), read, and every
 // value of every sheet is asked for.
 #include "Component/formula/Workbook.h"
+#include "fuzz/support/FuzzInputFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 QString g_path;
@@ -17,19 +15,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // No spreadsheet program is started for the formats that need converting.
     setenv("PATH", "", 1);
-    const QString folder = QFileInfo::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    g_path = QStringLiteral("%1/quandrel-fuzz-workbook-%2.xlsx").arg(folder).arg(getpid());
+    g_path = FuzzInputPath("workbook", "xlsx");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    {
-        QFile file(g_path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            std::abort();
-        file.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    WriteFuzzInput(g_path, data, size);
     QString error;
     std::shared_ptr<const TWorkbook> book = TWorkbook::Load(g_path, error);
     if (!book) {

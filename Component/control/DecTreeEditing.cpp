@@ -163,16 +163,19 @@ void TDecTree::PlaceEditor(bool opening)
         return;
     const TRectangle& r = node->ElementRects[FEditedElement];
     const int h = FEditor->height();
+    // A number typed with more characters than its drawing has (a blank and "%", more decimals)
+    // widens the box, so the value never scrolls out of sight in it.
+    auto wide = [this](int width) { return std::max(width, EditorTextWidth(FEditor->text()) + 5); };
     switch (FEditedElement) {
     case htOptionDescriptor:
         FEditor->setGeometry(r.Left + 6 + FEditorIndent, r.Top + 6, r.Width - 12 - FEditorIndent + 1,
                              opening ? r.Height - 12 : h);
         break;
     case htProbability:
-        FEditor->setGeometry(r.Left, r.Top, r.Width, opening ? r.Height : h);
+        FEditor->setGeometry(r.Left, r.Top, wide(r.Width), opening ? r.Height : h);
         break;
     case htPayoff:
-        FEditor->setGeometry(r.Left, r.Top, r.Width + 1, opening ? r.Height : h);
+        FEditor->setGeometry(r.Left, r.Top, wide(r.Width + 1), opening ? r.Height : h);
         break;
     // The budget stays beside its label as the other lines do; laid over the whole line it
     // would jump onto the label with the first keystroke.
@@ -189,10 +192,10 @@ void TDecTree::PlaceEditor(bool opening)
 
 void TDecTree::OpenEditor(const QString& text)
 {
-    PlaceEditor(true);
     FEditorUpdating = true;
     FEditor->setText(text);
     FEditorUpdating = false;
+    PlaceEditor(true);
     FEditor->show();
     FEditor->raise();
     FEditor->selectAll();
@@ -416,6 +419,8 @@ void TDecTree::EditorChanged()
     WriteEditorValue(*node, text);
     Recalculate();
     PlaceEditor(false);
+    // Back to the first character, then the caret where it was.
+    FEditor->setCursorPosition(0);
     FEditor->setCursorPosition(cursor);
 }
 

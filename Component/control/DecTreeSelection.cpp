@@ -390,6 +390,15 @@ void TDecTree::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Insert:
         AddSubnodes(shift);
         return;
+    case Qt::Key_F10:
+        // Shift+F10 is the keyboard's other way to the node menu; this platform only turns the
+        // Menu key into a context menu request.
+        if (shift) {
+            QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos(), event->modifiers());
+            contextMenuEvent(&request);
+            return;
+        }
+        break;
     case Qt::Key_Delete:
         DeleteSelectedNodes(true);
         return;

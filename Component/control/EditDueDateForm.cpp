@@ -40,7 +40,7 @@ QDateTime DueDateToDateTime(double value)
 }
 
 TEditDueDateForm::TEditDueDateForm(QWidget* parent)
-    : QDialog(parent, Qt::Tool)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Edit Due Date"));
 
@@ -75,7 +75,8 @@ TEditDueDateForm::TEditDueDateForm(QWidget* parent)
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
     grid->addLayout(buttons, 2, 0, 1, 2);
-    resize(277, 105);
+    // A small tool window of fixed size: no sizing border, no minimise or maximise button.
+    setFixedSize(QSize(277, 105).expandedTo(minimumSizeHint()));
 
     setTabOrder(HasDueDateCheckBox, DueDateDateTimePicker);
     setTabOrder(DueDateDateTimePicker, OKButton);

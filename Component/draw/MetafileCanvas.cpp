@@ -650,27 +650,20 @@ void TMetafileCanvas::FillRect(const QRect& rect)
     ++FPending->Rows;
 }
 
-void TMetafileCanvas::Rectangle(const QRect& rect)
+void TMetafileCanvas::OutlinedShape(uint32_t emfType, uint16_t wmfFunction, const QRect& rect)
 {
     Flush();
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
     FWriter->UsePen(Pen);
     FWriter->UseBrush(Brush.Style == TBrushStyle::Solid, Brush.Color);
-    FWriter->Box(EMR_RECTANGLE, META_RECTANGLE, rect.x(), rect.y(), int64_t(rect.x()) + rect.width(),
+    FWriter->Box(emfType, wmfFunction, rect.x(), rect.y(), int64_t(rect.x()) + rect.width(),
                  int64_t(rect.y()) + rect.height());
 }
 
-void TMetafileCanvas::Ellipse(const QRect& rect)
-{
-    Flush();
-    if (rect.width() <= 0 || rect.height() <= 0)
-        return;
-    FWriter->UsePen(Pen);
-    FWriter->UseBrush(Brush.Style == TBrushStyle::Solid, Brush.Color);
-    FWriter->Box(EMR_ELLIPSE, META_ELLIPSE, rect.x(), rect.y(), int64_t(rect.x()) + rect.width(),
-                 int64_t(rect.y()) + rect.height());
-}
+void TMetafileCanvas::Rectangle(const QRect& rect) { OutlinedShape(EMR_RECTANGLE, META_RECTANGLE, rect); }
+
+void TMetafileCanvas::Ellipse(const QRect& rect) { OutlinedShape(EMR_ELLIPSE, META_ELLIPSE, rect); }
 
 void TMetafileCanvas::Polygon(const QPolygon& points)
 {

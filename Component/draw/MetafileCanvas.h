@@ -58,4 +58,7 @@ private:
     std::optional<TPendingFill> FPending;
     void Flush();
     void WriteFill(const QRect& rect, TColor color);
+    // A rectangle or an ellipse in the bounds of rect, outlined with the pen and filled with the
+    // brush; an empty rect draws nothing.
+    void OutlinedShape(uint32_t emfType, uint16_t wmfFunction, const QRect& rect);
 };

@@ -7,6 +7,7 @@
 #include "Component/formula/FunctionParser.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
+#include "Component/model/RollBack.h"
 #include "shared/core/Exceptions.h"
 
 #include <QDate>
@@ -328,6 +329,11 @@ QString TDecTreeNode::GetWarningHint() const
         if (!text.isEmpty())
             text += QLatin1Char('\n');
         text += NodeStatusTexts::DecisionIsOverdue;
+    }
+    if (MultiOptionLeftUnsolved(*this)) {
+        if (!text.isEmpty())
+            text += QLatin1Char('\n');
+        text += NodeStatusTexts::NotSolved;
     }
     return text;
 }

@@ -22,6 +22,8 @@ inline const QString ProbabilitiesDontAddUp = QStringLiteral("Probabilities don'
 inline const QString BudgetExceededBy = QStringLiteral("Budget exceeded by ");
 inline const QString DecisionIsOverdue =
     QStringLiteral("Decision is overdue (Status date behind Due date but actual not checked)");
+inline const QString NotSolved = QStringLiteral(
+    "Too many options to find the best set within the budget in time: the options stay as marked");
 inline const QString NoLimit = QStringLiteral("no limit");
 inline const QString NoDueDate = QStringLiteral("none");
 inline const QString Closed = QStringLiteral("Closed");

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 void TDecTreeNode::TakeOption()
@@ -47,9 +49,24 @@ bool FitsInUnits(const TChildValues* options, int n)
     return total < 4.0e18L;
 }
 
+// The range of the taken options weighed by their marks, as a closed decision has it: what a
+// budgeted decision whose search was given up answers.
+void WeighTakenOptions(const TChildValues* options, int n, double& min, double& max)
+{
+    long double lo = 0, hi = 0;
+    for (int i = 0; i < n; ++i) {
+        const TChildValues& c = options[i];
+        const long double w = (long double)c.Probability / 100;
+        lo += w * ((long double)c.MinValue * CurrencyScale + c.Payoff);
+        hi += w * ((long double)c.MaxValue * CurrencyScale + c.Payoff);
+    }
+    min = double(lo / CurrencyScale);
+    max = double(hi / CurrencyScale);
+}
+
 // The same evaluation in extended precision for values beyond 64-bit units; the search follows
 // the same order and comparisons, its sums stepping by addition and subtraction.
-void EvaluateLarge(const TDecTreeNode& node, const TChildValues* options, int n, double& min, double& max,
+bool EvaluateLarge(TDecTreeNode& node, const TChildValues* options, int n, double& min, double& max,
                    uint8_t* marks)
 {
     auto units = [](double value) { return std::rintl((long double)value * CurrencyScale); };
@@ -71,7 +88,13 @@ void EvaluateLarge(const TDecTreeNode& node, const TChildValues* options, int n,
             if (hiOf[size_t(i)] > 0)
                 hi += hiOf[size_t(i)];
         }
+    } else if (n > MaxExtendedOptions) {
+        node.SolveMemo = std::make_unique<TMultiOptionMemo>();
+        node.SolveMemo->Solved = false;
+        WeighTakenOptions(options, n, min, max);
+        return false;
     } else {
+        node.SolveMemo.reset();
         uint64_t maxSet = 0, minSet = 0;
         TMultiOptionFullSolverQuick::SolveExtended(cost.data(), hiOf.data(), loOf.data(), n,
                                                    (long double)node.DecisionMultiBudget * CurrencyScale, maxSet,
@@ -88,33 +111,38 @@ void EvaluateLarge(const TDecTreeNode& node, const TChildValues* options, int n,
     }
     min = double(lo / CurrencyScale);
     max = double(hi / CurrencyScale);
+    return true;
 }
+
+// Up to this many options every subset is visited: quicker than the bounded search.
+constexpr int MaxCountedOptions = 16;
 
 } // namespace
 
-bool MultiOptionSolvable(const TDecTreeNode& node)
+bool MultiOptionLeftUnsolved(const TDecTreeNode& node)
 {
-    return node.DecisionMultiBudget == -1 || node.Children.Count() <= MaxSolvedOptions;
+    return node.NodeType == ntMultiDecision && !node.DecisionFixed && node.DecisionMultiBudget != -1 &&
+           node.HasChildren() && node.SolveMemo && !node.SolveMemo->Solved;
 }
 
-void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int n, double& min, double& max,
+int CountUnsolvedMultiOptions(const TDecTreeNode& top)
+{
+    int count = 0;
+    std::vector<const TDecTreeNode*> stack{&top};
+    while (!stack.empty()) {
+        const TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        count += MultiOptionLeftUnsolved(*n);
+        if (!n->IsClone())
+            for (const TDecTreeNode* c : n->Children)
+                stack.push_back(c);
+    }
+    return count;
+}
+
+bool EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int n, double& min, double& max,
                                uint8_t* marks)
 {
-    if (node.DecisionMultiBudget != -1 && n > MaxSolvedOptions) {
-        // Not solved: the range of what is taken, as a closed decision weighs it.
-        long double lo = 0, hi = 0;
-        for (int i = 0; i < n; ++i) {
-            const TChildValues& c = options[i];
-            const long double w = (long double)c.Probability / 100;
-            lo += w * ((long double)c.MinValue * CurrencyScale + c.Payoff);
-            hi += w * ((long double)c.MaxValue * CurrencyScale + c.Payoff);
-            if (marks)
-                marks[i] = c.Probability != 0;
-        }
-        min = double(lo / CurrencyScale);
-        max = double(hi / CurrencyScale);
-        return;
-    }
     if (!FitsInUnits(options, n))
         return EvaluateLarge(node, options, n, min, max, marks);
     // Option values are rounded to hundredths and payoffs have four decimals, so in units of
@@ -134,45 +162,66 @@ void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, 
         }
     } else {
         // Cost, highest and lowest value of each option, in units of 1/10000.
-        int64_t inputs[3 * MaxSolvedOptions];
+        thread_local std::vector<int64_t> inputs;
+        inputs.resize(3 * size_t(n));
         for (int i = 0; i < n; ++i) {
             const TChildValues& c = options[i];
-            inputs[i] = -c.Payoff;
-            inputs[n + i] = CurrencyUnits(c.MaxValue) + c.Payoff;
-            inputs[2 * n + i] = CurrencyUnits(c.MinValue) + c.Payoff;
+            inputs[size_t(i)] = -c.Payoff;
+            inputs[size_t(n + i)] = CurrencyUnits(c.MaxValue) + c.Payoff;
+            inputs[size_t(2 * n + i)] = CurrencyUnits(c.MinValue) + c.Payoff;
         }
+        const int64_t* cost = inputs.data();
+        const int64_t* hiOf = cost + n;
+        const int64_t* loOf = cost + 2 * n;
         const int64_t budget = int64_t(node.DecisionMultiBudget) * CurrencyScale;
-        uint64_t maxSet = 0, minSet = 0;
+        auto inMax = [](const TMultiOptionMemo& m, int i) { return m.MaxSet[size_t(i)] != 0; };
+        auto inMin = [](const TMultiOptionMemo& m, int i) { return m.MinSet[size_t(i)] != 0; };
+        uint64_t maxBits = 0, minBits = 0;
+        const TMultiOptionMemo* memo = nullptr;
         if (n < TMultiOptionMemo::MinOptions) {
             // A handful of options is solved faster than a remembered solve is looked up.
-            TMultiOptionFullSolverQuick::SolveUnits(inputs, inputs + n, inputs + 2 * n, n, budget, maxSet, minSet);
+            TMultiOptionFullSolverQuick::SolveUnits(cost, hiOf, loOf, n, budget, maxBits, minBits);
         } else {
             // The last solve is kept with its inputs: an edit elsewhere does not solve this node again.
-            std::unique_ptr<TMultiOptionMemo>& memo = node.SolveMemo;
-            if (!memo || memo->Budget != budget || memo->Inputs.size() != size_t(3 * n) ||
-                !std::equal(inputs, inputs + 3 * n, memo->Inputs.begin())) {
-                if (!memo)
-                    memo = std::make_unique<TMultiOptionMemo>();
-                TMultiOptionFullSolverQuick::SolveUnits(inputs, inputs + n, inputs + 2 * n, n, budget, memo->MaxSet,
-                                                        memo->MinSet);
-                memo->Budget = budget;
-                memo->Inputs.assign(inputs, inputs + 3 * n);
+            std::unique_ptr<TMultiOptionMemo>& m = node.SolveMemo;
+            if (!m || m->Budget != budget || m->Inputs != inputs) {
+                if (!m)
+                    m = std::make_unique<TMultiOptionMemo>();
+                if (n <= MaxCountedOptions) {
+                    TMultiOptionFullSolverQuick::SolveUnits(cost, hiOf, loOf, n, budget, maxBits, minBits);
+                    m->MaxSet.resize(size_t(n));
+                    m->MinSet.resize(size_t(n));
+                    for (int i = 0; i < n; ++i) {
+                        m->MaxSet[size_t(i)] = (maxBits >> i) & 1;
+                        m->MinSet[size_t(i)] = (minBits >> i) & 1;
+                    }
+                    m->Solved = true;
+                } else {
+                    m->Solved = TMultiOptionFullSolverQuick::SolveBounded(cost, hiOf, loOf, n, budget, m->MaxSet,
+                                                                          m->MinSet);
+                }
+                m->Budget = budget;
+                m->Inputs = inputs;
             }
-            maxSet = memo->MaxSet;
-            minSet = memo->MinSet;
+            if (!m->Solved) {
+                WeighTakenOptions(options, n, min, max);
+                return false;
+            }
+            memo = m.get();
         }
         for (int i = 0; i < n; ++i) {
-            const bool inMax = (maxSet >> i) & 1;
+            const bool taken = memo ? inMax(*memo, i) : ((maxBits >> i) & 1) != 0;
             if (marks)
-                marks[i] = inMax;
-            if (inMax)
-                hi += inputs[n + i];
-            if ((minSet >> i) & 1)
-                lo += inputs[2 * n + i];
+                marks[i] = taken;
+            if (taken)
+                hi += hiOf[i];
+            if (memo ? inMin(*memo, i) : ((minBits >> i) & 1) != 0)
+                lo += loOf[i];
         }
     }
     min = double((long double)lo / CurrencyScale);
     max = double((long double)hi / CurrencyScale);
+    return true;
 }
 
 void TDecTreeNode::EvaluateMultiOptionDecision(bool keepSelection, double& min, double& max)
@@ -183,22 +232,22 @@ void TDecTreeNode::EvaluateMultiOptionDecision(bool keepSelection, double& min, 
     for (const TDecTreeNode* c : Children)
         options.push_back({c->Probability, c->Payoff, c->ExpectedValue, c->MinValue, c->MaxValue});
     marks.assign(options.size(), 0);
-    EvaluateMultiOptionValues(*this, options.data(), int(options.size()), min, max,
-                              keepSelection ? nullptr : marks.data());
-    if (!keepSelection && MultiOptionSolvable(*this)) {
+    const bool solved = EvaluateMultiOptionValues(*this, options.data(), int(options.size()), min, max,
+                                                  keepSelection ? nullptr : marks.data());
+    if (!keepSelection && solved) {
         int i = 0;
         for (TDecTreeNode* c : Children)
             c->Probability = marks[size_t(i++)] ? 100 : 0;
     }
 }
 
-void TDecTreeNode::OptimizeDecisions()
-{
-    // Optimising inside a clone would write through to the master: the master is optimised in
-    // its own place instead.
-    if (!HasChildren() || IsCloneOrInsideClone())
-        return;
+namespace {
 
+using TMasterIndex = std::unordered_map<TGuid, TDecTreeNode*>;
+
+// Bottom-up over the subtree of top, which lies outside every clone.
+void OptimizePass(TDecTreeNode& top)
+{
     // Bottom-up over the subtree. Every optimised (unfixed or fixed) decision ends with a
     // roll-back of its subtree; values depend only on the subtree, and a subtree's marks are final
     // once its top has been optimised, so every node's values can be formed once, in reverse
@@ -213,7 +262,7 @@ void TDecTreeNode::OptimizeDecisions()
         bool Covered;   // a decision on the path from this node down to it (itself included) rolls back
     };
     std::vector<Entry> order;
-    std::vector<std::pair<TDecTreeNode*, int>> stack{{this, -1}};
+    std::vector<std::pair<TDecTreeNode*, int>> stack{{&top, -1}};
     while (!stack.empty()) {
         auto [node, parent] = stack.back();
         stack.pop_back();
@@ -276,4 +325,134 @@ void TDecTreeNode::OptimizeDecisions()
         k.Node->MinValue = k.MinValue;
         k.Node->MaxValue = k.MaxValue;
     }
+}
+
+// The nodes outside clones of the tree by id, when the subtree of top holds a clone with
+// children; else empty.
+TMasterIndex IndexMasters(TDecTreeNode& top)
+{
+    bool any = false;
+    std::vector<TDecTreeNode*> stack{&top};
+    while (!stack.empty() && !any) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        if (n->IsClone()) {
+            any = n->HasChildren();
+            continue;
+        }
+        for (TDecTreeNode* c : n->Children)
+            stack.push_back(c);
+    }
+    TMasterIndex index;
+    if (!any)
+        return index;
+    stack.assign(1, top.GetRoot());
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        index.emplace(n->Id, n);
+        if (!n->IsClone())
+            for (TDecTreeNode* c : n->Children)
+                stack.push_back(c);
+    }
+    return index;
+}
+
+// The masters that the clones below top depend on, followed through the clones inside each
+// master, those that others depend on first.
+std::vector<TDecTreeNode*> MastersInOrder(TDecTreeNode& top, const TMasterIndex& index)
+{
+    std::vector<TDecTreeNode*> order;
+    std::unordered_set<TDecTreeNode*> seen;
+    // Frames: a node whose subtree is still being searched for clones, or (Done) a master to emit.
+    struct Frame {
+        TDecTreeNode* Node;
+        bool Done;
+    };
+    std::vector<Frame> stack{{&top, false}};
+    while (!stack.empty()) {
+        const Frame f = stack.back();
+        stack.pop_back();
+        if (f.Done) {
+            order.push_back(f.Node);
+            continue;
+        }
+        if (f.Node->IsClone()) {
+            const auto m = index.find(f.Node->CloneMasterId);
+            if (m != index.end() && seen.insert(m->second).second) {
+                stack.push_back({m->second, true});
+                stack.push_back({m->second, false});
+            }
+            continue;
+        }
+        for (TDecTreeNode* c : f.Node->Children)
+            stack.push_back({c, false});
+    }
+    return order;
+}
+
+// Gives the copies inside each clone below top the marks of their master's nodes, as the next
+// refresh will, so that the decisions above the clone choose on what it will hold. A copy whose
+// shape no longer matches is left for the refresh.
+void CopyMarksToClones(TDecTreeNode& top, const TMasterIndex& index)
+{
+    std::vector<TDecTreeNode*> stack{&top};
+    std::vector<std::pair<TDecTreeNode*, const TDecTreeNode*>> pairs;
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        if (!n->IsClone()) {
+            for (TDecTreeNode* c : n->Children)
+                stack.push_back(c);
+            continue;
+        }
+        const auto m = index.find(n->CloneMasterId);
+        if (m == index.end())
+            continue;
+        pairs.assign(1, {n, m->second});
+        while (!pairs.empty()) {
+            auto [to, from] = pairs.back();
+            pairs.pop_back();
+            if (to->Children.Count() != from->Children.Count())
+                continue;
+            for (int i = 0; i < to->Children.Count(); ++i) {
+                TDecTreeNode* t = to->Children.begin()[i];
+                const TDecTreeNode* f = from->Children.begin()[i];
+                t->Probability = f->Probability;
+                pairs.push_back({t, f});
+            }
+        }
+    }
+}
+
+bool IsInSubtree(const TDecTreeNode* node, const TDecTreeNode* top)
+{
+    for (; node; node = node->Parent())
+        if (node == top)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void TDecTreeNode::OptimizeDecisions()
+{
+    // Optimising inside a clone would write through to the master: the master is optimised in
+    // its own place instead.
+    if (!HasChildren() || IsCloneOrInsideClone())
+        return;
+    const TMasterIndex masters = IndexMasters(*this);
+    if (masters.empty())
+        return OptimizePass(*this);
+    // A decision above a clone chooses on what the clone will copy, so the masters in this
+    // subtree are optimised first, each after the masters its own clones copy. Masters elsewhere
+    // are left as they stand, and their clones valued on that.
+    for (TDecTreeNode* master : MastersInOrder(*this, masters))
+        if (master != this && IsInSubtree(master, this) && !master->IsInsideClone() && master->HasChildren())
+        {
+            CopyMarksToClones(*master, masters);
+            OptimizePass(*master);
+        }
+    CopyMarksToClones(*this, masters);
+    OptimizePass(*this);
 }

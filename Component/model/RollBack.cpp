@@ -71,16 +71,8 @@ void NodeValues(TDecTreeNode& node, bool hasChildren, double& ev, double& lo, do
             options.push_back(c);
             ev = AddWeighted(ev, (long double)c.Probability / 100, c.ExpectedValue, c.Payoff);
         });
-        if (node.DecisionMultiBudget == -1 || options.size() <= size_t(MaxSolvedOptions)) {
-            EvaluateMultiOptionValues(node, options.data(), int(options.size()), lo, hi, nullptr);
-        } else {
-            // Too many options to solve: weighed by the marks, as a closed decision is.
-            for (const ChildValues& c : options) {
-                const long double w = (long double)c.Probability / 100;
-                lo = AddWeighted(lo, w, c.MinValue, c.Payoff);
-                hi = AddWeighted(hi, w, c.MaxValue, c.Payoff);
-            }
-        }
+        // A search given up answers the range of the taken options, as a closed decision does.
+        EvaluateMultiOptionValues(node, options.data(), int(options.size()), lo, hi, nullptr);
     } else if (type == ntDecision && !node.DecisionFixed) {
         // The value follows the taken option; the range covers every option, taken or not.
         lo = 1.7E308;

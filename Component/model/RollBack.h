@@ -19,15 +19,17 @@ struct TChildValues {
     double ExpectedValue, MinValue, MaxValue;
 };
 
-// False for a budgeted multi-option decision with more options than the solver visits: such a
-// node keeps its marks and rolls back like a closed one.
-bool MultiOptionSolvable(const TDecTreeNode& node);
+// Whether the last evaluation of node, a budgeted multi-option decision, gave up its search as
+// too long (MaxSolverSteps): such a node keeps its marks and rolls back like a closed one.
+bool MultiOptionLeftUnsolved(const TDecTreeNode& node);
+// How many nodes of the subtree of top, outside clones, are so left unsolved.
+int CountUnsolvedMultiOptions(const TDecTreeNode& top);
 
 // The multi-option evaluation of node (its budget and its remembered solve) over the given values
 // of its options; answers Min and Max, and whether each option is to be taken when marks is given.
-// An unsolvable node (MultiOptionSolvable) answers the range of its taken options, weighed by their
-// marks, and leaves marks alone.
-void EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int count, double& min, double& max,
+// Answers false for a search given up: then Min and Max are the range of the taken options,
+// weighed by their marks, and marks is left alone.
+bool EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int count, double& min, double& max,
                                uint8_t* marks);
 
 // The rolled-back values of one node from its children's values, which must be current; the

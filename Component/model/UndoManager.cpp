@@ -17,6 +17,9 @@ void TUndoManager::SaveState(const QString& description)
         FUndoStack.erase(FUndoStack.begin(), FUndoStack.begin() + ptrdiff_t(excess));
     }
     FUndoStack.push_back(CaptureState(description));
+    FUndoStack.back()->Version = FVersion;
+    // The change that follows the snapshot makes a state of its own.
+    FVersion = ++FLastVersion;
     ClearRedo();
     DoChange();
 }
@@ -27,7 +30,9 @@ void TUndoManager::Step(std::vector<std::unique_ptr<TUndoState>>& from,
     // The present state goes under the name of the action being undone or redone. It is pushed
     // only once the restore has worked, so a failed restore leaves both stacks as they were.
     std::unique_ptr<TUndoState> present = CaptureState(from.back()->Description);
+    present->Version = FVersion;
     RestoreState(*from.back());
+    FVersion = from.back()->Version;
     to.push_back(std::move(present));
     from.pop_back();
     DoChange();

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -16,6 +17,8 @@ public:
 
     // The action name shown in the Undo and Redo captions.
     QString Description;
+    // Which state of the document the snapshot holds (see TUndoManager::Version).
+    uint64_t Version = 0;
 };
 
 class TUndoManager {
@@ -54,6 +57,11 @@ public:
 
     void DoChange();
 
+    // Names the present state of the document: every recorded change gives a new number, and undo
+    // and redo give back the number of the state they restore. A window remembers it when it saves,
+    // so the document is modified exactly when the number differs.
+    uint64_t Version() const { return FVersion; }
+
 protected:
     // Makes the document equal to the snapshot.
     virtual void RestoreState(TUndoState& state) = 0;
@@ -66,4 +74,6 @@ private:
 
     std::vector<std::unique_ptr<TUndoState>> FUndoStack;
     std::vector<std::unique_ptr<TUndoState>> FRedoStack;
+    uint64_t FVersion = 0;
+    uint64_t FLastVersion = 0;
 };

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -89,9 +90,11 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
 
 void ShowAboutBox()
 {
-    auto* form = new TAboutForm;
-    form->setAttribute(Qt::WA_DeleteOnClose);
+    // Freed once the pending events are handled. Not through delete-on-close: exec frees such a
+    // dialog itself before it returns, and anything done with the form after it would be too late.
+    QPointer<TAboutForm> form = new TAboutForm;
     form->WhiteTop->SetMsg(TAboutForm::VersionText());
     RunModal(*form);
-    form->close();
+    if (form)
+        form->deleteLater();
 }

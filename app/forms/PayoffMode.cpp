@@ -189,8 +189,10 @@ void TEditPayoffForm::Fill(const QString& source, qint64 payoff)
     QString data = source;
     if (HasPrefix(data, S::IncomeCostPrefix, true) && FillBenefitAndCost(data, payoff)) {
         // filled
-    } else if (source.isEmpty() || source.startsWith(S::IncomeCostPrefix)) {
-        // A stored benefit and cost that do not read back open as a plain value.
+    } else if (source.startsWith(S::IncomeCostPrefix) || !(source.startsWith(S::ImportPrefix) ||
+                                                           source.startsWith(S::AdvancedPrefix))) {
+        // A stored benefit and cost that do not read back, or a source of no known kind, open
+        // as the plain value: an OK without a change then keeps the payoff instead of zeroing it.
         ValueRadioButton->setChecked(true);
         DirectEdit->setText(Fixed(payoff));
         SplitIntoBenefitAndCost(payoff);

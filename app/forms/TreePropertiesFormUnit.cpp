@@ -65,8 +65,8 @@ void FillFormatList(QComboBox* list, const char* const* patterns, int count, con
 } // namespace
 
 TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                         | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                         | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       FTree(tree)
 {
     using namespace TreePropertiesStrings;
@@ -112,7 +112,8 @@ TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
     BottomLine = new TBottomLine(this);
     BottomLine->SetTitle(TOptionsForm::MakerWebAddress);
     layout->addWidget(BottomLine);
-    resize(510, 538);
+    // A dialog border: no sizing, no minimise or maximise button.
+    setFixedSize(QSize(510, 538).expandedTo(minimumSizeHint()));
 
     FillStyleStates();
     FillStyleTypes();

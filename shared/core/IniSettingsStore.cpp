@@ -3,8 +3,17 @@
 
 #include "shared/core/Exceptions.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -92,6 +101,28 @@ std::vector<std::pair<QString, QVariant>> EntriesBelow(QSettings& settings, cons
         entries.emplace_back(key, settings.value(key));
     return entries;
 }
+
+QMap<QString, QVariant> AllEntries(QSettings& settings)
+{
+    QMap<QString, QVariant> entries;
+    for (const QString& key : settings.allKeys())
+        entries.insert(key, settings.value(key));
+    return entries;
+}
+
+[[noreturn]] void ThrowCannotWrite(const QString& fileName, const QString& reason)
+{
+    throw IOException(QStringLiteral("Cannot write the settings file \"%1\": %2").arg(fileName, reason));
+}
+
+// Writes all of content to file, answering the system's reason when any of it did not reach the disk.
+QString WriteAll(QFileDevice& file, const QByteArray& content)
+{
+    errno = 0;
+    const bool written = file.write(content) == content.size() && file.flush() && ::fsync(file.handle()) == 0;
+    const int writeErrno = errno;
+    return written ? QString() : SystemErrors::ReasonFor(file, writeErrno);
+}
 } // namespace
 
 TIniSettingsStore::TIniSettingsStore(const QString& fileName)
@@ -99,10 +130,33 @@ TIniSettingsStore::TIniSettingsStore(const QString& fileName)
 {
     if (fileName.isEmpty())
         throw ArgumentException(QStringLiteral("The settings file needs a name"), QStringLiteral("fileName"));
-    FSettings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+    FScratch = std::make_unique<QTemporaryDir>();
+    if (!FScratch->isValid())
+        throw IOException(QStringLiteral("Cannot make a working copy of the settings file \"%1\": %2")
+                              .arg(fileName, FScratch->errorString()));
+    const QString copyName = FScratch->filePath(QStringLiteral("settings.ini"));
+    QFile original(fileName);
+    if (original.open(QIODevice::ReadOnly)) {
+        QFile copy(copyName);
+        const QString reason = copy.open(QIODevice::WriteOnly) ? WriteAll(copy, original.readAll())
+                                                                : SystemErrors::ReasonFor(copy);
+        if (!reason.isEmpty())
+            throw IOException(QStringLiteral("Cannot make a working copy of the settings file \"%1\": %2")
+                                  .arg(fileName, reason));
+    }
+    FSettings = std::make_unique<QSettings>(copyName, QSettings::IniFormat);
 }
 
-TIniSettingsStore::~TIniSettingsStore() = default;
+TIniSettingsStore::~TIniSettingsStore()
+{
+    if (FChanges.empty())
+        return;
+    try {
+        Save();
+    } catch (const Exception&) {
+        // Nobody is left to tell; the old file is still whole.
+    }
+}
 
 QString TIniSettingsStore::DefaultFileName()
 {
@@ -127,8 +181,9 @@ void TIniSettingsStore::CreateKey(const QString& path)
     for (const QString& segment : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         prefix = Join(prefix, segment);
         const QString marker = Join(prefix, KeyMarker);
-        if (!FSettings->contains(marker))
-            FSettings->setValue(marker, MarkerText);
+        if (!FSettings->contains(marker)) {
+            Put(marker, MarkerText);
+        }
     }
 }
 
@@ -142,9 +197,9 @@ void TIniSettingsStore::RemoveEntry(const QString& fullName, bool group)
         for (auto& [key, value] : EntriesBelow(*FSettings, fullName))
             survivors.emplace_back(Join(fullName, key), std::move(value));
     }
-    FSettings->remove(fullName);
+    Drop(fullName);
     for (const auto& [key, value] : survivors)
-        FSettings->setValue(key, value);
+        Put(key, value);
 }
 
 bool TIniSettingsStore::RemoveKey(const QString& path)
@@ -171,7 +226,7 @@ void TIniSettingsStore::RenameKey(const QString& from, const QString& to)
     const auto entries = EntriesBelow(*FSettings, src);
     CreateKey(ParentOf(dst));
     for (const auto& [key, value] : entries)
-        FSettings->setValue(Join(dst, key), value);
+        Put(Join(dst, key), value);
     RemoveEntry(src, true);
 }
 
@@ -210,7 +265,7 @@ void TIniSettingsStore::SetValue(const QString& path, const QString& name, const
         throw ArgumentException(QStringLiteral("Invalid value name \"%1\"").arg(name), QStringLiteral("name"));
     const QString key = Normalized(path);
     CreateKey(key);
-    FSettings->setValue(Join(key, name), Encode(value));
+    Put(Join(key, name), Encode(value));
 }
 
 bool TIniSettingsStore::RemoveValue(const QString& path, const QString& name)
@@ -222,10 +277,102 @@ bool TIniSettingsStore::RemoveValue(const QString& path, const QString& name)
     return true;
 }
 
+void TIniSettingsStore::Put(const QString& key, const QVariant& value)
+{
+    FSettings->setValue(key, value);
+    FChanges.emplace_back(key, value);
+}
+
+void TIniSettingsStore::Drop(const QString& name)
+{
+    FSettings->remove(name);
+    FChanges.emplace_back(name, std::nullopt);
+}
+
+void TIniSettingsStore::Save()
+{
+    if (const auto kind = SystemErrors::KindOf(FFileName);
+        kind != SystemErrors::TPathKind::Missing && kind != SystemErrors::TPathKind::RegularFile)
+        ThrowCannotWrite(FFileName, SystemErrors::NotARegularFile(FFileName));
+    // A link stays a link: the new file replaces the one it points to.
+    const QFileInfo link(FFileName);
+    const QFileInfo target(link.isSymLink() ? link.symLinkTarget() : link.absoluteFilePath());
+
+    // Another instance may have saved since this one read the file: its entries stay, and this
+    // one's changes are laid over them in the order they were made.
+    QTemporaryFile base(FScratch->filePath(QStringLiteral("base-XXXXXX.ini")));
+    if (!base.open())
+        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(base));
+    if (target.exists()) {
+        QFile current(target.absoluteFilePath());
+        if (!current.open(QIODevice::ReadOnly))
+            ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(current));
+        if (const QString reason = WriteAll(base, current.readAll()); !reason.isEmpty())
+            ThrowCannotWrite(FFileName, reason);
+    }
+    base.close();
+    auto merged = std::make_unique<QSettings>(base.fileName(), QSettings::IniFormat);
+    for (const auto& [key, value] : FChanges) {
+        if (value)
+            merged->setValue(key, *value);
+        else
+            merged->remove(key);
+    }
+    const QByteArray content = Rendered(*merged);
+
+    if (!QDir().mkpath(target.absolutePath()))
+        ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(FFileName));
+    QTemporaryFile temp(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    if (!temp.open())
+        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(temp));
+    if (target.exists())
+        temp.setPermissions(QFile::permissions(target.absoluteFilePath()));
+    if (const QString reason = WriteAll(temp, content); !reason.isEmpty())
+        ThrowCannotWrite(FFileName, reason);
+    temp.close();
+    if (!ReadsBackWhole(temp.fileName(), *merged))
+        ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(FFileName));
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(),
+                    QFile::encodeName(target.absoluteFilePath()).constData())
+        != 0)
+        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(errno));
+    temp.setAutoRemove(false);
+    FSettings = std::move(merged);
+    FChanges.clear();
+}
+
+QByteArray TIniSettingsStore::Rendered(QSettings& settings) const
+{
+    // A fresh file each time: a copy QSettings cut short once would otherwise never be rewritten,
+    // as it believes the file already holds what it wrote.
+    QTemporaryFile file(FScratch->filePath(QStringLiteral("save-XXXXXX.ini")));
+    if (!file.open())
+        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(file));
+    file.close();
+    {
+        QSettings rendered(file.fileName(), QSettings::IniFormat);
+        for (const QString& key : settings.allKeys())
+            rendered.setValue(key, settings.value(key));
+        rendered.sync();
+        if (rendered.status() != QSettings::NoError)
+            ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(file.fileName()));
+    }
+    if (!ReadsBackWhole(file.fileName(), settings))
+        ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(file.fileName()));
+    QFile copy(file.fileName());
+    if (!copy.open(QIODevice::ReadOnly))
+        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(copy));
+    return copy.readAll();
+}
+
+bool TIniSettingsStore::ReadsBackWhole(const QString& fileName, QSettings& settings) const
+{
+    QSettings written(fileName, QSettings::IniFormat);
+    return written.status() == QSettings::NoError && AllEntries(written) == AllEntries(settings);
+}
+
 void TIniSettingsStore::Flush()
 {
-    FSettings->sync();
-    if (FSettings->status() == QSettings::AccessError)
-        throw IOException(QStringLiteral("Cannot write the settings file \"%1\": %2")
-                              .arg(FFileName, SystemErrors::WhyCannotWrite(FFileName)));
+    if (!FChanges.empty())
+        Save();
 }

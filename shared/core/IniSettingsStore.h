@@ -6,10 +6,21 @@
 // the way registry exports do: "sz:" + text, "dword:" + decimal, "hex:" + hexadecimal bytes.
 // An entry without one of these forms (an edited or damaged file) exists, but reads as missing.
 // Each key also holds the entry "." so that a key without values still exists.
+//
+// QSettings works on a private copy of the file: it can cut a write short without noticing,
+// so it never writes the user's file itself. Flush lays this store's changes over the file as
+// it is then (another instance may have saved meanwhile), writes the result to a temporary file
+// beside it and reads it back; only a complete copy replaces the old file.
 
 #include "shared/core/SettingsStore.h"
 
+#include <QVariant>
+#include <optional>
+#include <utility>
+#include <vector>
+
 class QSettings;
+class QTemporaryDir;
 
 class TIniSettingsStore : public TSettingsStore {
 public:
@@ -40,6 +51,19 @@ private:
     // same name together.
     void RemoveEntry(const QString& fullName, bool group);
 
+    // Every change goes through these, so that a save can lay it over the file as it is then.
+    void Put(const QString& key, const QVariant& value);
+    void Drop(const QString& name);
+    // Writes the file with this store's changes, or throws and leaves the old file as it was.
+    void Save();
+    // The file content QSettings writes for settings.
+    QByteArray Rendered(QSettings& settings) const;
+    // Whether fileName holds exactly what settings hold.
+    bool ReadsBackWhole(const QString& fileName, QSettings& settings) const;
+
     QString FFileName;
+    std::unique_ptr<QTemporaryDir> FScratch;
     std::unique_ptr<QSettings> FSettings;
+    // Changes since the last save: a value set, or (nullopt) an entry or group removed.
+    std::vector<std::pair<QString, std::optional<QVariant>>> FChanges;
 };

@@ -107,8 +107,15 @@ QString WhyCannotWrite(const QString& filePath)
         return ReasonFor(errno);
     // A block large enough to need space of its own on any file system.
     static const char block[64 * 1024] = {};
+    // A write cut short sets no errno; only the next write tells why.
+    ssize_t done = 0;
+    ssize_t count = 0;
+    while (done < ssize_t(sizeof block) && (count = ::write(fd, block + done, sizeof block - done)) > 0)
+        done += count;
     int error = 0;
-    if (::write(fd, block, sizeof block) != ssize_t(sizeof block) || ::fsync(fd) != 0)
+    if (count < 0)
+        error = errno;
+    else if (done != ssize_t(sizeof block) || ::fsync(fd) != 0)
         error = errno != 0 ? errno : ENOSPC;
     ::close(fd);
     ::unlink(scratch.constData());

@@ -179,6 +179,6 @@ TEST(DeliverEvent, AnExceptionIsShownAfterTheEventAndTheProgramGoesOn)
     EXPECT_FALSE(DeliverEvent([]() -> bool { throw 42; }));
     QCoreApplication::processEvents();
     ASSERT_EQ(boxes.Texts.size(), 3);
-    EXPECT_EQ(boxes.Texts[1], "Exception\r\rplain");
+    EXPECT_EQ(boxes.Texts[1], "std::runtime_error\r\rplain");
     EXPECT_TRUE(boxes.Texts[2].startsWith("Exception\r\r"));
 }

@@ -1,3 +1,5 @@
+#include "support/ModalGuard.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -9,5 +11,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // A dialog that waits for a user nobody drives fails its test instead of hanging the run.
+    TModalGuard guard;
     return RUN_ALL_TESTS();
 }

@@ -3,7 +3,9 @@
 
 #include "Component/model/DecTreeDocument.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace testtree {
 
@@ -65,6 +67,21 @@ inline void MakeClone(TDecTreeNode* clone, TDecTreeNode* master)
     clone->Children.Clear();
     for (TDecTreeNode* child : master->Children)
         clone->Children.Add(child->Copy(clone, true, true, nullptr));
+}
+
+// Nodes in the subtree, counted without recursion so that very deep chains are fine.
+inline int64_t CountNodes(TDecTreeNode* start)
+{
+    int64_t count = 0;
+    std::vector<TDecTreeNode*> stack{start};
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        ++count;
+        for (TDecTreeNode* c : n->Children)
+            stack.push_back(c);
+    }
+    return count;
 }
 
 } // namespace testtree

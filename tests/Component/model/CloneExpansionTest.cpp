@@ -4,9 +4,13 @@
 #include "shared/core/Exceptions.h"
 
 #include <gtest/gtest.h>
+
+#include "support/TreeBuilder.h"
 #include <vector>
 
 namespace {
+
+using testtree::CountNodes;
 
 TDecTreeNode* Add(TDecTreeDocument& doc, TDecTreeNode* parent, const TGuid& master = Guid::Empty())
 {
@@ -16,20 +20,6 @@ TDecTreeNode* Add(TDecTreeDocument& doc, TDecTreeNode* parent, const TGuid& mast
     TDecTreeNode* raw = node.get();
     parent->Children.Add(std::move(node));
     return raw;
-}
-
-int64_t CountNodes(TDecTreeNode* start)
-{
-    int64_t count = 0;
-    std::vector<TDecTreeNode*> stack{start};
-    while (!stack.empty()) {
-        TDecTreeNode* n = stack.back();
-        stack.pop_back();
-        ++count;
-        for (TDecTreeNode* c : n->Children)
-            stack.push_back(c);
-    }
-    return count;
 }
 
 // Under the root, level 0 holds two plain leaves and every further level two clones of the one

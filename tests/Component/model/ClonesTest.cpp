@@ -36,20 +36,6 @@ protected:
         return error;
     }
 
-    static int CountNodes(TDecTreeNode* start)
-    {
-        int count = 0;
-        std::vector<TDecTreeNode*> stack{start};
-        while (!stack.empty()) {
-            TDecTreeNode* n = stack.back();
-            stack.pop_back();
-            ++count;
-            for (TDecTreeNode* c : n->Children)
-                stack.push_back(c);
-        }
-        return count;
-    }
-
     static QStringList Captions(const TDecTreeNode* node)
     {
         QStringList result;
@@ -103,20 +89,20 @@ TEST_F(CloneTree, RefusedLinksChangeNothing)
         {a11, q, CloneTexts::WouldContainItself},
         {d, nullptr, CloneTexts::MasterNotFound},
     };
-    const int size = CountNodes(Root());
+    const int size = testtree::CountNodes(Root());
     for (const auto& t : cases) {
         QString error;
         t.node->SetCloneMaster(t.master ? t.master->Id : unknown, error);
         EXPECT_EQ(error, t.error) << t.node->Caption.toStdString();
         EXPECT_FALSE(t.node->IsClone()) << t.node->Caption.toStdString();
-        EXPECT_EQ(CountNodes(Root()), size) << t.node->Caption.toStdString();
+        EXPECT_EQ(testtree::CountNodes(Root()), size) << t.node->Caption.toStdString();
     }
     // The same master again, and an unlink of what is no clone, keep the children.
     const TGuid copyId = copy->Id;
     EXPECT_EQ(Link(c, m), QString());
     EXPECT_EQ(Link(a, nullptr), QString());
     EXPECT_EQ(c->Children[0]->Id, copyId);
-    EXPECT_EQ(CountNodes(Root()), size);
+    EXPECT_EQ(testtree::CountNodes(Root()), size);
     // A clone of a node that is not above it is fine.
     EXPECT_EQ(Link(d, q), QString());
 }
@@ -149,7 +135,7 @@ TEST_F(CloneTree, CycleFromADocumentStaysFinite)
     b1->RefreshClones();
 
     Recalculate();
-    const int size = CountNodes(Root());
+    const int size = testtree::CountNodes(Root());
     EXPECT_EQ(self->Children.Count(), 0);
     EXPECT_EQ(ofParent->Children.Count(), 0);
     for (int i = 0; i < 100; ++i) {
@@ -157,7 +143,7 @@ TEST_F(CloneTree, CycleFromADocumentStaysFinite)
         ofParent->RefreshClones();
         a1->RefreshClones();
     }
-    EXPECT_EQ(CountNodes(Root()), size);
+    EXPECT_EQ(testtree::CountNodes(Root()), size);
     EXPECT_LT(size, 30);
     Root()->CloneMasterId = a->Id;
     Recalculate();
@@ -175,13 +161,13 @@ TEST_F(CloneTree, DeepChainsNeedNoDeepStack)
     TDecTreeNode* clone = Add(Root(), "C");
     ASSERT_EQ(Link(clone, master), QString());
     Recalculate();
-    EXPECT_EQ(CountNodes(clone), Depth + 2);
+    EXPECT_EQ(testtree::CountNodes(clone), Depth + 2);
     // The ancestor walk and the cycle search over the whole depth.
     TDecTreeNode* other = Add(Root(), "O");
     EXPECT_EQ(Link(deepOther, other), QString());
     EXPECT_EQ(Link(other, master), CloneTexts::ContainsMaster);
     Recalculate();
-    EXPECT_EQ(CountNodes(clone), Depth + 2);
+    EXPECT_EQ(testtree::CountNodes(clone), Depth + 2);
 }
 
 namespace {
@@ -241,7 +227,7 @@ TEST_F(CloneTree, RandomEditsKeepTheTreeSizeFromTheFirstRecalculationOn)
         for (int step = 0; step < 25; ++step) {
             const auto all = allNodes();
             TDecTreeNode* node = all[rng() % all.size()];
-            const int before = CountNodes(Root());
+            const int before = testtree::CountNodes(Root());
             switch (rng() % 6) {
             case 0:
                 if (node->IsCloneOrInsideClone())
@@ -257,7 +243,7 @@ TEST_F(CloneTree, RandomEditsKeepTheTreeSizeFromTheFirstRecalculationOn)
                 if (!error.isEmpty()) {
                     ++refused;
                     ASSERT_EQ(node->CloneMasterId, oldLink);
-                    ASSERT_EQ(CountNodes(Root()), before);
+                    ASSERT_EQ(testtree::CountNodes(Root()), before);
                     continue;
                 }
                 ++linked;
@@ -282,7 +268,7 @@ TEST_F(CloneTree, RandomEditsKeepTheTreeSizeFromTheFirstRecalculationOn)
                 break;
             }
             Recalculate();
-            const int size = CountNodes(Root());
+            const int size = testtree::CountNodes(Root());
             for (TDecTreeNode* n : allNodes()) {
                 if (!n->IsClone() || n->IsInsideClone())
                     continue;
@@ -293,7 +279,7 @@ TEST_F(CloneTree, RandomEditsKeepTheTreeSizeFromTheFirstRecalculationOn)
             }
             for (int i = 2; i <= 10; ++i) {
                 Root()->RefreshClones();
-                ASSERT_EQ(CountNodes(Root()), size) << "refresh " << i << " in round " << round;
+                ASSERT_EQ(testtree::CountNodes(Root()), size) << "refresh " << i << " in round " << round;
             }
         }
     }

@@ -4,6 +4,7 @@
 
 #include "Component/model/DecTreeNode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -177,12 +178,12 @@ inline void Take(TDecTreeNode& option)
 }
 
 // Clones and nodes inside clones are left out; their masters are optimised where they stand.
-inline void Optimize(TDecTreeNode& n)
+inline void OptimizeSubtree(TDecTreeNode& n)
 {
     if (n.Children.Count() == 0 || n.IsClone() || InsideClone(n))
         return;
     for (TDecTreeNode* c : n.Children)
-        Optimize(*c);
+        OptimizeSubtree(*c);
     if (n.NodeType == ntDecision && !n.DecisionFixed) {
         int best = 0;
         double bestValue = 0;
@@ -205,6 +206,77 @@ inline void Optimize(TDecTreeNode& n)
     }
     if (n.NodeType != ntChance)
         RollBack(n);
+}
+
+inline TDecTreeNode* Find(TDecTreeNode& n, const TGuid& id)
+{
+    if (n.Id == id)
+        return &n;
+    if (!n.IsClone())
+        for (TDecTreeNode* c : n.Children)
+            if (TDecTreeNode* f = Find(*c, id))
+                return f;
+    return nullptr;
+}
+
+inline void CopyMarks(TDecTreeNode& to, const TDecTreeNode& from)
+{
+    if (to.Children.Count() != from.Children.Count())
+        return;
+    for (int i = 0; i < to.Children.Count(); ++i) {
+        to.Children[i]->Probability = from.Children.begin()[i]->Probability;
+        CopyMarks(*to.Children[i], *from.Children.begin()[i]);
+    }
+}
+
+// Masters of the clones below n, each after the masters its own clones copy.
+inline void Masters(TDecTreeNode& n, TDecTreeNode& root, std::vector<TDecTreeNode*>& out)
+{
+    if (n.IsClone()) {
+        TDecTreeNode* m = Find(root, n.CloneMasterId);
+        if (m && std::find(out.begin(), out.end(), m) == out.end()) {
+            Masters(*m, root, out);
+            if (std::find(out.begin(), out.end(), m) == out.end())
+                out.push_back(m);
+        }
+        return;
+    }
+    for (TDecTreeNode* c : n.Children)
+        Masters(*c, root, out);
+}
+
+inline void CopyMarksToClones(TDecTreeNode& n, TDecTreeNode& root)
+{
+    if (n.IsClone()) {
+        if (TDecTreeNode* m = Find(root, n.CloneMasterId))
+            CopyMarks(n, *m);
+        return;
+    }
+    for (TDecTreeNode* c : n.Children)
+        CopyMarksToClones(*c, root);
+}
+
+// The masters below n first; every clone is judged with its master's marks.
+inline void Optimize(TDecTreeNode& n)
+{
+    if (n.Children.Count() == 0 || n.IsClone() || InsideClone(n))
+        return;
+    TDecTreeNode* root = &n;
+    while (root->Parent())
+        root = root->Parent();
+    std::vector<TDecTreeNode*> masters;
+    Masters(n, *root, masters);
+    for (TDecTreeNode* m : masters) {
+        bool inside = false;
+        for (TDecTreeNode* p = m; p; p = p->Parent())
+            inside = inside || p == &n;
+        if (inside && m != &n && !InsideClone(*m)) {
+            CopyMarksToClones(*m, *root);
+            OptimizeSubtree(*m);
+        }
+    }
+    CopyMarksToClones(n, *root);
+    OptimizeSubtree(n);
 }
 
 } // namespace reference

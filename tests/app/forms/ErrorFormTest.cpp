@@ -49,7 +49,7 @@ TEST(ErrorFormTest, AnEscapingErrorShowsItsClassMessageAndTrace)
     EXPECT_EQ(shown[0].Description, "Index out of range");
     // The trace of where it was raised, resolved to names.
     EXPECT_TRUE(shown[0].Trace.contains("RaiseDeepInsideACommand")) << shown[0].Trace.toStdString();
-    EXPECT_EQ(shown[1].Name, "Exception");
+    EXPECT_EQ(shown[1].Name, "std::runtime_error");
     EXPECT_EQ(shown[1].Description, "plain");
     EXPECT_FALSE(shown[1].Trace.trimmed().isEmpty());
 }

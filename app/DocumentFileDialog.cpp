@@ -1,0 +1,35 @@
+#include "app/DocumentFileDialog.h"
+
+#include <QFileDialog>
+
+namespace DocumentFilters {
+
+QString AnyCase(const QString& pattern)
+{
+    QString out;
+    for (const QChar c : pattern) {
+        if (c.toLower() != c.toUpper())
+            out += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString Filters(bool save)
+{
+    // The caption, then the patterns in the brackets the dialog hides.
+    const QString documents = save ? QStringLiteral("Quandrel Files (*.QDN) (%1)").arg(AnyCase(QStringLiteral("*.qdn")))
+                                   : QStringLiteral("Quandrel Files (%1 %2 %3)")
+                                         .arg(AnyCase(QStringLiteral("*.qdn")), AnyCase(QStringLiteral("*.pmk")),
+                                              AnyCase(QStringLiteral("*.qdx")));
+    return documents + QStringLiteral(";;All files (*)");
+}
+
+} // namespace DocumentFilters
+
+void SetDocumentFilters(QFileDialog& dialog, bool save)
+{
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setNameFilter(DocumentFilters::Filters(save));
+}
