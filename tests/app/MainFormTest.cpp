@@ -1,36 +1,19 @@
-#include "app/AppStrings.h"
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
 #include "app/Settings.h"
-#include "app/forms/ErrorFormUnit.h"
 #include "app/forms/ModalRunner.h"
 
 #include "Component/control/DecTree.h"
-#include "Component/control/ScrollableDecTree.h"
 #include "support/TreeBuilder.h"
-#include "shared/core/Exceptions.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/widgets/RecentFileList.h"
 
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QScrollBar>
-#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
-#include <QWheelEvent>
-#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -39,19 +22,13 @@ using namespace testtree;
 
 namespace {
 
-struct TShownMessage {
-    QString Text;
-    TMsgDlgType Type;
-    int Buttons;
-};
-
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         FPreviousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
-        SetMessageDlgHook([this](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
-            Messages.push_back({text, type, buttons});
+        SetMessageDlgHook([this](QWidget*, const QString& text, TMsgDlgType, int buttons) {
+            Messages << text;
             if (!Answers.empty()) {
                 TModalResult answer = Answers.front();
                 Answers.pop_front();
@@ -59,9 +36,8 @@ protected:
             }
             return buttons == mbOK ? TModalResult::OK : TModalResult::No;
         });
-        SetModalRunner([this](QDialog& dialog) {
-            auto& form = dynamic_cast<TErrorForm&>(dialog);
-            Errors << form.ExceptionNameEdit->text() + "\r\r" + form.DescriptionEdit->text();
+        SetModalRunner([](QDialog&) {
+            ADD_FAILURE() << "an error window opened";
             return int(QDialog::Accepted);
         });
         ASSERT_TRUE(Dir.isValid());
@@ -79,16 +55,8 @@ protected:
     TMainForm& Create(const QStringList& arguments = QStringList())
     {
         Form = std::make_unique<TMainForm>(arguments);
-        Form->ExecuteSaveDialog = [this](const QString& proposed) {
-            ProposedNames << proposed;
-            return SaveAnswer;
-        };
+        Form->ExecuteSaveDialog = [this](const QString&) { return SaveAnswer; };
         Form->ExecuteOpenDialog = [this] { return OpenAnswer; };
-        Form->ExecuteCommentDialog = [this](const QString& text) {
-            CommentShown = text;
-            return CommentAnswer;
-        };
-        Form->OpenHelpFile = [this](const QString& path) { HelpOpened = path; };
         Messages.clear();
         return *Form;
     }
@@ -109,25 +77,26 @@ protected:
         Tree()->Recalculate();
     }
 
+    QByteArray Read(const QString& name)
+    {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
     bool SaveAs(const QString& name)
     {
         SaveAnswer = Path(name);
         return Form->SaveDocument(true);
     }
 
-    QStringList Errors; // what the error window showed: class name, "\r\r", message
-    QString LastMessage() const { return Messages.empty() ? QString() : Messages.back().Text; }
+    QString LastMessage() const { return Messages.empty() ? QString() : Messages.back(); }
 
     QTemporaryDir Dir;
     std::unique_ptr<TMainForm> Form;
-    std::vector<TShownMessage> Messages;
+    QStringList Messages;
     std::deque<TModalResult> Answers;
-    QStringList ProposedNames;
     QString SaveAnswer;
     QString OpenAnswer;
-    QString CommentShown;
-    TCommentResult CommentAnswer;
-    QString HelpOpened;
     TDecTreeNode* A = nullptr;
     TDecTreeNode* B = nullptr;
 
@@ -144,7 +113,6 @@ TEST_F(MainFormTest, EditUndoRedoFollowTheModifiedState)
     Create();
     Tree()->SelectNode(Root(), htOptionDescriptor);
     Form->PopupMenuPopup();
-    EXPECT_EQ(Form->PopupAddChildMenuItem->text(), "Add subnodes");
     ASSERT_TRUE(Form->PopupAddChildMenuItem->isEnabled());
     Form->PopupAddChildMenuItem->trigger();
     ASSERT_GT(Root()->Children.Count(), 0);
@@ -159,7 +127,6 @@ TEST_F(MainFormTest, EditUndoRedoFollowTheModifiedState)
     EXPECT_EQ(Root()->Children.Count(), 0);
     EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
     EXPECT_TRUE(Form->EditRedoMenuItem->isEnabled());
-    EXPECT_TRUE(Form->EditRedoMenuItem->text().startsWith("Redo "));
 
     Form->EditRedoMenuItem->trigger();
     EXPECT_EQ(Root()->Children.Count(), added);
@@ -189,24 +156,17 @@ TEST_F(MainFormTest, AFailedSaveKeepsNameCaptionRecentListAndModifiedState)
     Undo().SaveState(QStringLiteral("Edit Title"));
     Root()->Caption = QStringLiteral("Changed");
     Tree()->Recalculate();
-    const QByteArray before = [&] {
-        QFile f(Path("kept.qdn"));
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+    const QByteArray before = Read("kept.qdn");
+    ASSERT_FALSE(before.isEmpty());
 
     SaveAnswer = Path("missing-folder/other.qdn");
     EXPECT_FALSE(Form->SaveDocument(true));
     ASSERT_FALSE(Messages.empty());
     EXPECT_TRUE(LastMessage().startsWith("Error saving file: \r\r"));
-    EXPECT_EQ(Messages.back().Type, TMsgDlgType::Error);
-    EXPECT_EQ(Form->FileName(), Path("kept.qdn"));
     EXPECT_EQ(Form->windowTitle(), "Quandrel - kept.qdn");
     EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("kept.qdn")}));
     EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
-    QFile f(Path("kept.qdn"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(Read("kept.qdn"), before);
 }
 
 // ---- Opening ----
@@ -215,8 +175,6 @@ TEST_F(MainFormTest, OpenReadsTheDocumentAndEmptiesTheUndoLists)
 {
     Create();
     BuildSample();
-    Tree()->Options().SetCurrencySymbol(QStringLiteral("€"));
-    Root()->Children[1]->Comment = QStringLiteral("two\r\nlines");
     ASSERT_TRUE(SaveAs("doc.qdn"));
 
     Form->FileNewMenuItem->trigger();
@@ -226,16 +184,12 @@ TEST_F(MainFormTest, OpenReadsTheDocumentAndEmptiesTheUndoLists)
     Form->FileOpenMenuItem->trigger();
     ASSERT_EQ(Root()->Children.Count(), 2);
     EXPECT_EQ(Root()->Children[0]->Caption, "A");
-    EXPECT_EQ(Root()->Children[1]->Comment, "two\r\nlines");
-    EXPECT_EQ(Tree()->Options().CurrencySymbol, "€");
     EXPECT_EQ(Root()->Children[0]->Tree, &Tree()->Document());
     EXPECT_FALSE(Undo().CanUndo());
     EXPECT_FALSE(Undo().CanRedo());
     EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_EQ(Form->FileName(), Path("doc.qdn"));
     EXPECT_EQ(Form->windowTitle(), "Quandrel - doc.qdn");
     EXPECT_EQ(Tree()->GetSelectedNodes(), std::vector<TDecTreeNode*>({Root()}));
-    EXPECT_EQ(Tree()->SelectionElementType(), htOptionDescriptor);
     EXPECT_EQ(Root()->ExpectedValue, 10); // recalculated
 }
 
@@ -244,9 +198,7 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     Create();
     BuildSample();
     ASSERT_TRUE(SaveAs("good.qdn"));
-    QFile good(Path("good.qdn"));
-    ASSERT_TRUE(good.open(QIODevice::ReadOnly));
-    QByteArray bytes = good.readAll();
+    QByteArray bytes = Read("good.qdn");
     bytes.replace("<Type>Decision</Type>", "<Type>decision</Type>");
     QFile bad(Path("bad.qdn"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -262,12 +214,10 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     const size_t steps = Undo().UndoStack().size();
 
     Form->LoadDocument(Path("bad.qdn"));
-    ASSERT_EQ(Messages.size(), 1u);
+    ASSERT_EQ(Messages.size(), 1);
     EXPECT_EQ(LastMessage(), "Error opening file: " + Path("bad.qdn") +
                                  "\r\rType must be 'Decision', 'MultiDecision' or 'Chance'.");
-    EXPECT_EQ(Messages[0].Type, TMsgDlgType::Error);
     EXPECT_EQ(Root()->Caption, "Before");
-    EXPECT_EQ(Root()->Children.Count(), 2);
     EXPECT_EQ(Undo().UndoStack().size(), steps);
     EXPECT_FALSE(Undo().CanRedo());
     EXPECT_EQ(Form->FileName(), Path("good.qdn"));
@@ -287,6 +237,5 @@ TEST_F(MainFormTest, TheTreesHoverHintGoesToTheHintPanel)
     QTest::mouseMove(Tree(), QPoint(r.Left + r.Width / 2, r.Top + r.Height / 2));
     QApplication::processEvents();
     EXPECT_EQ(GetShortHint(Tree()->Hint()), Tree()->toolTip());
-    EXPECT_FALSE(Form->StatusPanels[3]->text().isEmpty());
     EXPECT_EQ(Form->StatusPanels[3]->text(), GetLongHint(Tree()->Hint()));
 }

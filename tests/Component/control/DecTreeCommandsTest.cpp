@@ -2,11 +2,6 @@
 
 #include "Component/control/ControlStrings.h"
 
-#include <QAction>
-#include <QMenu>
-
-namespace {
-} // namespace
 
 TEST_F(DecTreeTest, InsertAddsTwoOptionsAndNamesThemOneAfterTheOther)
 {
@@ -17,7 +12,6 @@ TEST_F(DecTreeTest, InsertAddsTwoOptionsAndNamesThemOneAfterTheOther)
     ASSERT_EQ(B->Children.Count(), 2);
     EXPECT_EQ(B->Children.Items(0)->Probability, 100);
     EXPECT_EQ(B->Children.Items(1)->Probability, 0);
-    EXPECT_EQ(B->Children.Items(0)->DecisionMultiBudget, -1);
     // Adding, then the title edit that opened on the first new option.
     ASSERT_EQ(Tree->UndoManager().UndoStack().size(), 2u);
     EXPECT_EQ(Tree->UndoManager().UndoStack()[0]->Description, ControlStrings::AddSubnodes);

@@ -2,8 +2,6 @@
 
 #include "Component/control/ControlStrings.h"
 
-#include <QMenu>
-#include <QScrollBar>
 
 TEST_F(DecTreeTest, SelectFromHitReplace)
 {
@@ -68,13 +66,10 @@ TEST_F(DecTreeTest, HoverHints)
     BuildSample();
     QTest::mouseMove(Tree, Center(A1, htProbability));
     EXPECT_EQ(Tree->Hint(), ControlStrings::HintProbability);
-    EXPECT_EQ(Tree->toolTip(), QStringLiteral("Probability"));
     QTest::mouseMove(Tree, Center(B, htProbability));
     EXPECT_EQ(Tree->Hint(), ControlStrings::HintTakenOption);
     QTest::mouseMove(Tree, Center(B, htPayoff));
     EXPECT_EQ(Tree->Hint(), ControlStrings::HintPayoff);
-    QTest::mouseMove(Tree, Center(Root(), htOptionDescriptor));
-    EXPECT_EQ(Tree->Hint(), QStringLiteral("Right click for options"));
     A2->Probability = 30;
     Tree->Recalculate();
     QTest::mouseMove(Tree, Center(A, htSymbol));

@@ -6,10 +6,7 @@ TEST_F(DecTreeTest, RecalculateComputesValuesSizesAndReports)
 {
     BuildSample();
     int calculated = 0;
-    Tree->OnCalculated = [&](TDecTree* sender) {
-        EXPECT_EQ(sender, Tree);
-        ++calculated;
-    };
+    Tree->OnCalculated = [&](TDecTree*) { ++calculated; };
     Tree->SetMinWidth(0);
     Tree->SetMinHeight(0);
     Tree->Recalculate();
@@ -64,8 +61,3 @@ TEST_F(DecTreeTest, PaintToCanvasDrawsTheTreeWithoutScreenMarks)
     for (const TCanvasCall& call : canvas.Calls())
         EXPECT_NE(call.Op, TCanvasOp::Draw);
 }
-
-// ---- Currency ------------------------------------------------------------------------------
-
-namespace {
-} // namespace

@@ -43,8 +43,6 @@ TEST_F(PayoffModeTest, ValueAndBenefitMinusCost)
         EXPECT_TRUE(form.ValueRadioButton->isChecked());
         EXPECT_EQ(form.DirectEdit->text(), "-250.00");
         EXPECT_EQ(form.CostEdit->text(), "250.00");
-        EXPECT_EQ(form.PayoffEdit->text(), "0");
-        EXPECT_FALSE(form.PayoffEdit->isEnabled());
         form.BenefitCostRadioButton->click();
         EXPECT_TRUE(form.PayoffEdit->isEnabled());
         EXPECT_FALSE(form.DirectEdit->isEnabled());
@@ -65,7 +63,6 @@ TEST_F(PayoffModeTest, ValueAndBenefitMinusCost)
         QString Benefit, Cost;
     } cases[] = {
         {"Income-Cost: 1000:300", true, "1,000.00", "300.00"},
-        {"Income-Cost: 1000.25:0.5", true, "1,000.25", "0.50"},
         {"Income-Cost: abc:300", false, "700.00", "0"},
         {"Income-Cost: 1000", false, "700.00", "0"},
         {"Income-Cost: 1e300:1", false, "700.00", "0"},
@@ -123,8 +120,6 @@ TEST_F(PayoffModeTest, ImportModeNeedsAChosenReference)
         };
         form.ImportChooseButton->click();
         EXPECT_EQ(asked, "/2");
-        EXPECT_EQ(form.CostEdit->text(), "0.00");
-        EXPECT_EQ(form.PayoffEdit->text(), "0.00");
         EXPECT_TRUE(form.OKButton->isEnabled());
         form.ChooseImport = [](const QString&, int) { return TImportExternalResult{true, "Excel(\"x\", \"S$B2\")", 12345678}; };
         form.ImportChooseButton->click();
