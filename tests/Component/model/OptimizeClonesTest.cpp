@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/BruteForceMarks.h"
+
 #include <random>
 #include <vector>
 
@@ -69,39 +71,17 @@ TEST(OptimizeClones, OneRunReachesTheBestValueOnRandomTreesWithClones)
             continue;
 
         // Every way of setting the marks of the unfixed decisions outside clones.
-        struct Choice {
-            TDecTreeNode* Node;
-            uint64_t Count;
-        };
-        std::vector<Choice> choices;
-        uint64_t total = 1;
-        for (TDecTreeNode* n : OutsideClones(doc.Root())) {
-            if (n->IsClone() || !n->HasChildren() || n->DecisionFixed || n->NodeType == ntChance)
-                continue;
-            const uint64_t k = n->NodeType == ntDecision ? uint64_t(n->Children.Count())
-                                                         : uint64_t(1) << n->Children.Count();
-            choices.push_back({n, k});
-            total *= k;
-        }
-        if (total > 5000)
+        const auto best = testtree::BestOverAllMarks(
+            OutsideClones(doc.Root()), 5000, [](TDecTreeNode* n) { return n; },
+            [&] {
+                Recalculate(doc);
+                return doc.Root()->ExpectedValue;
+            });
+        if (!best)
             continue;
-        double best = -1.7E308;
-        for (uint64_t code = 0; code < total; ++code) {
-            uint64_t rest = code;
-            for (const Choice& c : choices) {
-                const uint64_t pick = rest % c.Count;
-                rest /= c.Count;
-                for (int i = 0; i < c.Node->Children.Count(); ++i)
-                    c.Node->Children[i]->Probability = c.Node->NodeType == ntDecision
-                                                           ? (uint64_t(i) == pick ? 100 : 0)
-                                                           : ((pick >> i) & 1 ? 100 : 0);
-            }
-            Recalculate(doc);
-            best = std::max(best, doc.Root()->ExpectedValue);
-        }
         doc.Root()->OptimizeDecisions();
         Recalculate(doc);
-        EXPECT_EQ(doc.Root()->ExpectedValue, best) << "seed " << seed;
+        EXPECT_EQ(doc.Root()->ExpectedValue, *best) << "seed " << seed;
         // A second run finds nothing to change.
         const auto nodes = OutsideClones(doc.Root());
         const auto marks = Marks(nodes);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/BruteForceMarks.h"
+
 #include <cmath>
 #include <random>
 #include <vector>
@@ -182,45 +184,25 @@ TEST(TreeProperties, OptimisationReachesTheBestExpectedValue)
         TDecTreeDocument doc;
         FillRandomDocument(doc, s);
 
-        // Every way of setting the marks of the unfixed decisions.
-        struct Choice {
-            TDecTreeNode* Node;
-            uint64_t Count;
-        };
-        std::vector<Choice> choices;
-        uint64_t total = 1;
-        for (TDecTreeNode* n : Nodes(doc.Root())) {
-            if (n->Children.Count() == 0 || n->DecisionFixed || n->NodeType == ntChance)
-                continue;
-            const uint64_t k = n->NodeType == ntDecision ? uint64_t(n->Children.Count())
-                                                         : uint64_t(1) << n->Children.Count();
-            choices.push_back({n, k});
-            total *= k;
-        }
-        if (total > 20000)
-            continue;
+        // Every way of setting the marks of the unfixed decisions, judged by the reference model.
         auto trial = doc.Root()->Copy(nullptr, false, false, nullptr);
         const auto trialNodes = Nodes(trial.get());
         const auto docNodes = Nodes(doc.Root());
-        double best = -1.7E308;
-        for (uint64_t code = 0; code < total; ++code) {
-            uint64_t rest = code;
-            for (const Choice& c : choices) {
-                const uint64_t pick = rest % c.Count;
-                rest /= c.Count;
-                const size_t at = size_t(std::find(docNodes.begin(), docNodes.end(), c.Node) - docNodes.begin());
-                TDecTreeNode* n = trialNodes[at];
-                for (int i = 0; i < n->Children.Count(); ++i)
-                    n->Children[i]->Probability = n->NodeType == ntDecision ? (uint64_t(i) == pick ? 100 : 0)
-                                                                            : ((pick >> i) & 1 ? 100 : 0);
-            }
-            trial->InTakenPath = true;
-            reference::RollBack(*trial);
-            best = std::max(best, trial->ExpectedValue);
-        }
+        const auto best = testtree::BestOverAllMarks(
+            docNodes, 20000,
+            [&](TDecTreeNode* n) {
+                return trialNodes[size_t(std::find(docNodes.begin(), docNodes.end(), n) - docNodes.begin())];
+            },
+            [&] {
+                trial->InTakenPath = true;
+                reference::RollBack(*trial);
+                return trial->ExpectedValue;
+            });
+        if (!best)
+            continue;
         doc.Root()->OptimizeDecisions();
         doc.CalculateValues();
-        EXPECT_EQ(doc.Root()->ExpectedValue, best) << "seed " << seed;
+        EXPECT_EQ(doc.Root()->ExpectedValue, *best) << "seed " << seed;
         ++compared;
     }
     EXPECT_GT(compared, 200);
