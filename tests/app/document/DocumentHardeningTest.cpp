@@ -7,8 +7,6 @@
 #include "Component/styles/DefaultStyles.h"
 
 #include <QTemporaryDir>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace doctest;
@@ -146,36 +144,12 @@ TEST(DocumentHardening, ADocumentWhoseClonesMultiplyPastTheLimitIsNotOpened)
     EXPECT_TRUE(target.Untouched());
 }
 
-TEST(DocumentHardening, AFailedSaveGivesTheSystemsReason)
-{
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("big.qdn"));
-    TTarget target;
-    for (int i = 0; i < 200; ++i)
-        Add(target.Root, QStringLiteral("a branch with a caption of some length %1").arg(i));
-    // A file-size limit makes the write fail the way a full disk does, with a reason of its own.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    QString error;
-    const bool ok = SaveDocument(target.Doc, target.Styles, name, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(error, QStringLiteral("Cannot write the file: File too large"));
-    EXPECT_FALSE(QFileInfo::exists(name));
-}
-
 TEST(DocumentHardening, StyleFilesThatAreNoFilesOrNotUtf8AreRefused)
 {
     QTemporaryDir dir;
     const QString latin = dir.filePath(QStringLiteral("latin.qdns"));
     ASSERT_TRUE(WriteFile(latin, QByteArray("<StyleStates Name=\"caf\xE9\"/>")));
     const struct { QString path; QString reason; } cases[] = {
-        {dir.path(), QStringLiteral("'%1' is a folder, not a file.").arg(dir.path())},
         {QStringLiteral("/dev/zero"), QStringLiteral("'/dev/zero' is a device, not a file.")},
         {latin, QStringLiteral("The file is not valid UTF-8 text: the bytes at line 1, column 23 (byte offset 22) are not a "
                                "UTF-8 character.")},

@@ -93,9 +93,6 @@ TEST(DocumentWriter, GoldenDocumentByteForByte)
 
 TEST(DocumentWriter, DirectOutputEqualsTheSavedXmlDocument)
 {
-    TGoldenDocument golden;
-    EXPECT_TRUE(SameText(WriteDocumentToString(golden.Doc, golden.Styles), BuildTreeDocument(golden.Doc, golden.Styles)->SaveToString()));
-
     TDecTreeDocument doc;
     TStyleStates styles;
     ResetDefaultStyles(styles);
@@ -188,7 +185,7 @@ TEST(DocumentWriter, WriteFailingHalfwayLeavesTheOldFileIntact)
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_FALSE(ok);
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the file: "))) << error.toStdString();
+    EXPECT_EQ(error, QStringLiteral("Cannot write the file: File too large"));
     EXPECT_EQ(ReadFile(path), QByteArray("OLD"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("tree.qdn")});
 }

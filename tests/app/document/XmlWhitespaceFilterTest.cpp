@@ -55,17 +55,11 @@ TEST(XmlWhitespaceFilter, MarkupThatLooksLikeTextOrTagsPassesUnchanged)
     for (const std::string& bytes : std::vector<std::string>{
              "<T a=\"x > y\"  b='<  >'>  <U/>  </T>",
              "<T>  <!-- a > b\n  < c -->  </T>",
-             "<T><!---->  </T>",
-             "<T>  <![CDATA[ ]]> </T>",
              "<T>  <![CDATA[a ]] > ]]]>  <X/> </T>",
              "<T> <?pi x > y ?>  </T>",
-             "<T>\n  <A>\n  </A>\n  <B>  </B> <C/> <D></D>\n</T>",
              "<T>\r\n\t<A>a\n  b</A>\r\n</T>\r\n",
              "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<T> <A> &#32; </A> </T>",
-             "<T><A/>  </T>",
-             "<T><A></A>  </T>",
              "  <T>  </T>  ",
-             "<T>",
              "<T> <",
              "<T></T",
          })
