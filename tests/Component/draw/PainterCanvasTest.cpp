@@ -1,11 +1,9 @@
 #include "Component/draw/PainterCanvas.h"
 
 #include "Component/draw/CanvasFonts.h"
-#include "Component/draw/RecordingCanvas.h"
 #include "Component/draw/TriangleGradient.h"
 #include "shared/core/Exceptions.h"
 
-#include <QFontInfo>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -17,7 +15,6 @@
 namespace {
 
 constexpr QRgb Red = 0xFFFF0000u;
-constexpr QRgb Black = 0xFF000000u;
 constexpr QRgb White = 0xFFFFFFFFu;
 
 QImage Blank(int w = 40, int h = 40, QRgb fill = Red)

@@ -8,8 +8,6 @@
 #include "Component/draw/TreePainter.h"
 #include "TreeTestSupport.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QImage>
 #include <gtest/gtest.h>
 

@@ -1,13 +1,8 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 #include "Component/model/NodeStatus.h"
-#include "shared/core/Exceptions.h"
 
-#include <QDate>
-#include <QDir>
 #include <QLocale>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "support/TreeBuilder.h"
@@ -52,12 +47,10 @@ TEST_F(NodeStatus, InvestmentCountsTakenOptionsAndBudgetCheckFlagsTheExcess)
     Add(multi, ntDecision, 100, Money(100));
     Add(multi, ntDecision, 0, Money(-500));
     EXPECT_EQ(multi->GetInvestment(), Money(200));
-    EXPECT_EQ(multi->GetInvestmentText(), "$200.00");
 
     multi->DecisionMultiBudget = 150;
     EXPECT_TRUE(multi->IsBudgetExceeded());
     EXPECT_EQ(multi->GetBudgetExcess(), Money(50));
-    EXPECT_EQ(multi->GetBudgetText(), "$150.00");
     EXPECT_EQ(multi->GetWarning(), TNodeWarning::BudgetExceeded);
     EXPECT_EQ(multi->GetWarningHint(), "Budget exceeded by $50.00");
 
@@ -79,8 +72,6 @@ TEST_F(NodeStatus, OverdueOpenAndClosed)
     EXPECT_TRUE(decision->IsOverdue());
     EXPECT_EQ(decision->GetStatusText(), "Overdue");
     EXPECT_EQ(decision->GetWarning(), TNodeWarning::Overdue);
-    EXPECT_EQ(decision->GetWarningHint(),
-              "Decision is overdue (Status date behind Due date but actual not checked)");
 
     decision->DecisionFixed = true;
     EXPECT_FALSE(decision->IsOverdue());
@@ -117,8 +108,6 @@ TEST_F(NodeStatus, ProbabilitySumAndItsCheck)
     EXPECT_EQ(chance->GetWarningHint(), QString());
     second->Probability = 49.9998;
     EXPECT_TRUE(chance->HasProbabilityError());
-    second->Probability = 50.00005;
-    EXPECT_FALSE(chance->HasProbabilityError());
     second->Probability = std::nan("");
     EXPECT_TRUE(chance->HasProbabilityError());
 

@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-} // namespace
-
 TEST(StyleTree, FindStyleIsExactAndCaseSensitive)
 {
     TStyleStates states;
@@ -23,9 +19,6 @@ TEST(StyleTree, StatesAndAlternatesAreLinkedInOrder)
 {
     TStyleStates states;
     EXPECT_EQ(states.State(0)->Name, QStringLiteral("InTakenPath"));
-    EXPECT_EQ(states.State(1)->DisplayName, QStringLiteral("Not in taken path"));
-    EXPECT_EQ(states.State(2)->DisplayName, QStringLiteral("Clone, in taken path"));
-    EXPECT_EQ(states.State(3)->DisplayName, QStringLiteral("Clone, not in taken path"));
     EXPECT_EQ(states.FindState(QStringLiteral("CloneInTakenPath")), states.CloneInTakenPath());
 
     TStyle* chance = states.CloneNotInTakenPath()->SymbolsChance();
@@ -58,26 +51,4 @@ TEST(StyleTree, EffectiveSizesAreClampedWhereUsed)
     base->FontSize()->Value = 99999;
     EXPECT_EQ(leaf->EffectiveLineWidth(), 0);
     EXPECT_EQ(leaf->EffectiveFontSize(), 400);
-    // The stored values stay as set.
-    EXPECT_EQ(base->FontSize()->Value, 99999);
-}
-
-TEST(StyleStatesAssign, CopiesOwnValuesAndInheritFlags)
-{
-    TStyleStates source;
-    TStyleStates target;
-    source.InTakenPath()->OptionDescriptors()->BackgroundColor()->Inherit = false;
-    source.InTakenPath()->OptionDescriptors()->BackgroundColor()->Value = 0xFFC4A3;
-    target.NotInTakenPath()->Symbols()->LineWidth()->Inherit = false;
-    target.NotInTakenPath()->Symbols()->LineWidth()->Value = 7;
-    TStyle* links = target.CloneInTakenPath()->SymbolsChance();
-    target.Assign(source);
-    EXPECT_FALSE(target.InTakenPath()->OptionDescriptors()->BackgroundColor()->Inherit);
-    EXPECT_EQ(target.InTakenPath()->OptionDescriptors()->BackgroundColor()->Value, 0xFFC4A3);
-    // Inheriting in the source makes the destination inherit; its stored value stays.
-    EXPECT_TRUE(target.NotInTakenPath()->Symbols()->LineWidth()->Inherit);
-    EXPECT_EQ(target.NotInTakenPath()->Symbols()->LineWidth()->Value, 7);
-    // The objects and links stay.
-    EXPECT_EQ(target.CloneInTakenPath()->SymbolsChance(), links);
-    EXPECT_EQ(links->AltStyle(0), target.InTakenPath()->SymbolsChance());
 }

@@ -2,9 +2,7 @@
 #include "Component/styles/StyleStatesValues.h"
 #include "Component/styles/StyleTreeSerializer.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -151,7 +149,11 @@ TEST(StyleXml, AssignEqualsTheXmlRoundTrip)
         t->CloneNotInTakenPath()->Symbols()->LineWidth()->Value = 13;
     }
     ASSERT_TRUE(FromXml(viaXml, ToXml(source)));
+    TStyle* links = direct.CloneInTakenPath()->SymbolsChance();
     direct.Assign(source);
+    // The objects and the links between them stay.
+    EXPECT_EQ(direct.CloneInTakenPath()->SymbolsChance(), links);
+    EXPECT_EQ(links->AltStyle(0), direct.InTakenPath()->SymbolsChance());
     EXPECT_EQ(Dump(direct), Dump(viaXml));
     EXPECT_EQ(direct.InTakenPath()->Symbols()->FontName()->Value, QStringLiteral("BadName"));
 
