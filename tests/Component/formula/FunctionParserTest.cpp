@@ -69,10 +69,30 @@ TEST(ParseFunctionCall, CommaInsideAQuotedPathStaysInTheArgument)
 TEST(ParseFunctionCall, QuotesAreDroppedAndDoubledOnesKeptOnce)
 {
     EXPECT_EQ(Arguments(QStringLiteral("F(\"say \"\"hi\"\" now\")")), QStringList{QStringLiteral("say \"hi\" now")});
-    // An empty pair of quotes yields one quote.
-    EXPECT_EQ(Arguments(QStringLiteral("F(\"\")")), QStringList{QStringLiteral("\"")});
-    // Quotes in the middle of an argument group text too.
-    EXPECT_EQ(Arguments(QStringLiteral("F(ab\"c,d\"e,f)")), (QStringList{QStringLiteral("abc,de"), QStringLiteral("f")}));
+    // Quotes in the middle of an argument group text too; blanks outside them go.
+    EXPECT_EQ(Arguments(QStringLiteral("F( ab\"c,d\"e ,\tf )")), (QStringList{QStringLiteral("abc,de"), QStringLiteral("f")}));
+    // Whatever a sheet may be named reads back as it was quoted, blanks and quotes included.
+    for (const QString sheet : {"Say \"hi\"", " Lead", "Trail ", "\"\"", "\"", "a, b", "x)y(", "", " \" "}) {
+        const QString text = "Excel(" + QuoteArgument("/a \"b\".xlsx") + ",  " + QuoteArgument(sheet + "$A1") + " )";
+        EXPECT_EQ(Arguments(text), (QStringList{"/a \"b\".xlsx", sheet + "$A1"})) << text.toStdString();
+    }
+}
+
+TEST(SplitSheetCell, AtTheLastDollarUnlessANameFollowsASheetQualifier)
+{
+    const struct {
+        const char *Reference, *Sheet, *Cell;
+    } table[] = {{"Data$B2", "Data", "B2"}, {"Cost$2024$AB7", "Cost$2024", "AB7"}, {"$A1$B2", "$A1", "B2"},
+                 {"Wow!$A1", "Wow!", "A1"}, {"$C3", "", "C3"},     {"Price", nullptr, nullptr},
+                 {"'Cost$2024'!Local", nullptr, nullptr}};
+    for (const auto& row : table) {
+        QString sheet = "stale", cell = "stale";
+        EXPECT_EQ(SplitSheetCell(row.Reference, sheet, cell), row.Sheet != nullptr) << row.Reference;
+        if (row.Sheet) {
+            EXPECT_EQ(sheet, row.Sheet);
+            EXPECT_EQ(cell, row.Cell);
+        }
+    }
 }
 
 TEST(ParseFunctionCall, EmptyAndMissingArguments)

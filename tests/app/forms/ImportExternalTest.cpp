@@ -4,14 +4,17 @@
 #include "app/forms/WorkbookGridModel.h"
 #include "Component/formula/FunctionParser.h"
 #include "Component/formula/SpreadsheetConverter.h"
+#include "support/TestSupport.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,6 +22,13 @@ namespace {
 QString Book()
 {
     return fixtures::File(QStringLiteral("book.xlsx"));
+}
+
+// Chooses a control's entry as a user does: the handlers run on activation only.
+void Activate(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index);
+    Q_EMIT box->activated(index);
 }
 
 QStringList Items(const QComboBox* box)
@@ -222,5 +232,73 @@ TEST_F(ImportExternalTest, AWorkbookThatCannotBeReadSaysWhyAndLeavesTheListsEmpt
         EXPECT_EQ(form.cboExcelWorksheets->count(), 0);
         EXPECT_TRUE(form.radExcelRowAndCol->isChecked());
         EXPECT_EQ(form.Step(), 4);
+    }
+}
+
+// Sheet names a spreadsheet program allows, in a workbook it wrote (LibreOffice converted
+// tests/data/sheetnames.fods with "soffice --headless --convert-to xlsx"): each sheet holds its
+// own name as text in A1 and its index + 1.25 in B2.
+TEST_F(ImportExternalTest, EverySheetNameRoundTripsThroughTheStoredReferenceAndATextCellIsRefused)
+{
+    const QString book = testsupport::TestDataPath(QStringLiteral("sheetnames.xlsx"));
+    const QStringList names{"Cost$2024", "Say \"hi\"", " Lead",    "Trail ", "a, b",  "x)y(", "Wow!", "O'Brien",
+                            "$A1",       "A$1$",       "\"\"", "Σ Ελλάδα", "Empty", "100% & <tag>", "Data"};
+    TImportExternalForm form;
+    form.Decimals = 2;
+    form.SetStep(1);
+    form.show();
+    Activate(form.cboDatasource, 0);
+    form.ChooseFile = [&book](const QString&) { return book; };
+    form.btnExcelChooseFileClick();
+    QTest::mouseClick(form.radExcelRowAndCol, Qt::LeftButton, {}, QPoint(4, form.radExcelRowAndCol->height() / 2));
+    ASSERT_EQ(form.cboExcelWorksheets->count(), names.size());
+    const QAbstractItemModel* grid = form.grdExcelUnnamedCells->model();
+    for (int i = 0; i < names.size(); ++i) {
+        const bool empty = names[i] == "Empty";
+        EXPECT_EQ(form.cboExcelWorksheets->itemText(i), empty ? "Empty (empty)" : names[i]);
+        Activate(form.cboExcelWorksheets, i);
+        // A1 holds text (or nothing): the reason shows and OK stays off, never a value of 0.
+        form.grdExcelUnnamedCells->setCurrentIndex(grid->index(0, 0));
+        EXPECT_EQ(form.Step(), 6);
+        EXPECT_FALSE(form.btnOK->isEnabled()) << i;
+        EXPECT_EQ(form.lblCellProblem->text(),
+                  "Cell " + names[i] + (empty ? "!A1 is empty" : "!A1 holds text, not a number"));
+        if (empty)
+            continue;
+        form.grdExcelUnnamedCells->setCurrentIndex(grid->index(1, 1));
+        ASSERT_TRUE(form.btnOK->isEnabled()) << i;
+        EXPECT_TRUE(form.lblCellProblem->isHidden());
+        // Choosing the checked address type or the same sheet again keeps the chosen cell.
+        QTest::mouseClick(form.radExcelRowAndCol, Qt::LeftButton, {}, QPoint(4, form.radExcelRowAndCol->height() / 2));
+        Activate(form.cboExcelWorksheets, i);
+        Activate(form.cboDatasource, 0);
+        ASSERT_TRUE(form.btnOK->isEnabled()) << i;
+        form.btnOKClick();
+        QString error;
+        EXPECT_EQ(ReadExcelData(form.Reference, QString(), error), i + 1.25) << form.Reference.toStdString();
+        EXPECT_EQ(error, "");
+        Open(form.Reference, [&](TImportExternalForm& reopened) {
+            EXPECT_EQ(reopened.Step(), 6) << i;
+            EXPECT_EQ(reopened.cboExcelWorksheets->currentIndex(), i);
+            EXPECT_EQ(reopened.grdExcelUnnamedCells->currentIndex(), reopened.grdExcelUnnamedCells->model()->index(1, 1));
+            return int(QDialog::Rejected);
+        });
+    }
+    // A stored reference names the empty sheet as the workbook does, not as it is listed.
+    Open("Excel(\"" + book + "\", \"Empty$A1\")", [](TImportExternalForm& reopened) {
+        EXPECT_EQ(reopened.Step(), 6);
+        EXPECT_EQ(reopened.cboExcelWorksheets->currentText(), "Empty (empty)");
+        return int(QDialog::Rejected);
+    });
+    // Names on such a sheet, and one of its own: the name is the reference.
+    QTest::mouseClick(form.radExcelNamedCell, Qt::LeftButton, {}, QPoint(4, form.radExcelNamedCell->height() / 2));
+    EXPECT_EQ(Items(form.cboExcelNamedCell),
+              QStringList({"CostTotal: 'Cost$2024'!B2 (Value=1.25)", "'Cost$2024'!Local: 'Cost$2024'!B2 (Value=1.25)"}));
+    for (int i = 0; i < 2; ++i) {
+        Activate(form.cboExcelNamedCell, i);
+        form.btnOKClick();
+        QString error;
+        EXPECT_EQ(ReadExcelData(form.Reference, QString(), error), 1.25) << form.Reference.toStdString();
+        EXPECT_EQ(form.Value, 12500);
     }
 }

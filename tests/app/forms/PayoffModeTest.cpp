@@ -2,11 +2,13 @@
 #include "app/forms/PayoffMode.h"
 #include "Component/control/DecTree.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -113,18 +115,24 @@ TEST_F(PayoffModeTest, ImportModeNeedsAChosenReference)
     TEditPayoffResult result = Run("Import: ", 0, [](TEditPayoffForm& form) {
         EXPECT_TRUE(form.ImportRadioButton->isChecked());
         EXPECT_FALSE(form.OKButton->isEnabled());
-        QString asked;
+        QStringList asked;
         form.ChooseImport = [&asked](const QString& formula, int digits) {
-            asked = formula + "/" + QString::number(digits);
-            return TImportExternalResult{true, "Excel(\"/d/b.xlsx\", \"S$A1\")", 0};
+            asked << formula + "/" + QString::number(digits);
+            return asked.size() == 1 ? TImportExternalResult{true, "Excel(\"/d/b.xlsx\", \"S$A1\")", 0}
+                                     : TImportExternalResult{true, "Excel(\"x\", \"S$B2\")", 12345678};
         };
-        form.ImportChooseButton->click();
-        EXPECT_EQ(asked, "/2");
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+        QTest::mouseClick(form.ImportChooseButton, Qt::LeftButton);
         EXPECT_TRUE(form.OKButton->isEnabled());
-        form.ChooseImport = [](const QString&, int) { return TImportExternalResult{true, "Excel(\"x\", \"S$B2\")", 12345678}; };
-        form.ImportChooseButton->click();
+        QTest::keyClick(form.ImportChooseButton, Qt::Key_Space);
+        EXPECT_EQ(asked, QStringList({"/2", "Excel(\"/d/b.xlsx\", \"S$A1\")/2"}));
         EXPECT_EQ(form.ImportResultPanel->text(), "= 1,234.57");
-        return Accept(form);
+        // Back from the import steps the focus is still on "...", but Enter is OK's.
+        EXPECT_EQ(QApplication::focusWidget(), form.ImportChooseButton);
+        QTest::keyClick(form.ImportChooseButton, Qt::Key_Return);
+        EXPECT_EQ(asked.size(), 2);
+        return form.result();
     });
     EXPECT_EQ(result.Source, "Import: Excel(\"x\", \"S$B2\")");
     EXPECT_EQ(result.Payoff, 12345700); // as shown, with the document's decimals
@@ -138,10 +146,38 @@ TEST_F(PayoffModeTest, ImportModeNeedsAChosenReference)
         return Accept(form);
     });
     EditNodePayoffAdvanced(&tree, node, nullptr);
+    EXPECT_EQ(tree.UndoManager().UndoStack().size(), 1u);
     EXPECT_EQ(node->Payoff, 30000);
     EXPECT_EQ(node->PayoffSource, "Income-Cost: 5:2");
     EXPECT_EQ(tree.UndoManager().UndoDescription(), "Edit Payoff (advanced)");
     tree.UndoManager().Undo();
     EXPECT_EQ(tree.Root()->Children[0]->Payoff, 50000);
     EXPECT_TRUE(tree.Root()->Children[0]->PayoffSource.isEmpty());
+}
+
+TEST_F(PayoffModeTest, OkWithoutAnEditChangesNothingInAnyMode)
+{
+    TDecTree tree;
+    tree.Options().CurrencyDecimals = 2;
+    TDecTreeNode* node = testtree::AddEnd(testtree::SetRoot(tree.Document(), ntDecision), 100, 0);
+    const QString advanced = "Advanced: NPV(B1:B9)";
+    for (const QString& source : {QString(), QString("Income-Cost: 12.3456:0"), QString("Import: Excel(\"x\", \"S$A1\")"), advanced, QString("Formula: 1+2")}) {
+        node->Payoff = 123456; // more decimals than shown
+        node->PayoffSource = source;
+        SetEditPayoffRunner([&](TEditPayoffForm& form) {
+            if (source == advanced) {
+                // Shown in its own mode with its value, never with no mode at all.
+                EXPECT_TRUE(form.AdvancedRadioButton->isChecked());
+                EXPECT_FALSE(form.AdvancedRadioButton->isHidden());
+                EXPECT_FALSE(form.AdvancedResultPanel->isHidden());
+                EXPECT_EQ(form.AdvancedResultPanel->text(), "= 12.35");
+                EXPECT_EQ(form.AdvancedEdit->text(), "NPV(B1:B9)");
+            }
+            return Accept(form);
+        });
+        EditNodePayoffAdvanced(&tree, node, nullptr);
+        EXPECT_EQ(node->Payoff, 123456) << source.toStdString();
+        EXPECT_EQ(node->PayoffSource, source);
+        EXPECT_FALSE(tree.UndoManager().CanUndo()) << source.toStdString();
+    }
 }
