@@ -1,4 +1,5 @@
 #include "app/forms/CommentFormUnit.h"
+#include "shared/widgets/ScreenFit.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -29,6 +30,7 @@ TCommentForm::TCommentForm(QWidget* owner) : QDialog(owner)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CommentMemo);
     layout->addLayout(buttons);
+    FitToScreen(this);
 }
 
 void TCommentForm::SetCommentText(const QString& text)

@@ -8,6 +8,7 @@
 #include "Component/formula/SpreadsheetConverter.h"
 #include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
+#include "shared/widgets/ScreenFit.h"
 #include "shared/widgets/WhiteTop.h"
 
 #include <QComboBox>
@@ -203,6 +204,10 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     layout->addWidget(WhiteTop);
     layout->addLayout(body, 1);
     layout->addWidget(BottomLine);
+    // Never so narrow that the header's text is cut off.
+    setMinimumSize(minimumSize().expandedTo(minimumSizeHint()));
+    resize(size().expandedTo(minimumSize()));
+    FitToScreen(this);
 
     ChooseFile = [this](const QString& current) -> QString {
         QFileDialog dialog(this, S::ChooseFileTitle);

@@ -6,6 +6,7 @@
 #include "Component/model/DecTreeNode.h"
 #include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
+#include "shared/widgets/ScreenFit.h"
 #include "shared/widgets/WhiteTop.h"
 
 #include <QApplication>
@@ -133,6 +134,7 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(QWidget* owner) : QDialog(o
     WhiteTop->SetMsg(QString());
     setMinimumSize(least);
     resize(least);
+    FitToScreen(this);
 }
 
 bool TOverviewExternalDataForm::event(QEvent* event)

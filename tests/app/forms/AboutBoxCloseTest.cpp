@@ -1,8 +1,10 @@
 #include "app/forms/AboutForm.h"
+#include "app/forms/EULAForm.h"
 #include "app/forms/ModalRunner.h"
 
 #include <QApplication>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -27,4 +29,21 @@ TEST(AboutBoxCloseTest, TheClosedAboutBoxIsFreedOnlyAfterShowAboutBoxIsDone)
     ASSERT_TRUE(shown);
     EXPECT_FALSE(freedEarly);
     EXPECT_TRUE(freed);
+}
+
+// After Copy's notice, shown for real and closed with Enter, the first Esc reaches the licence
+// window again and closes it.
+TEST(AboutBoxCloseTest, AfterCopyTheFirstEscClosesTheLicence)
+{
+    TEULAForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget(); box && box->windowHandle())
+            QTest::keyClick(box->windowHandle(), Qt::Key_Return);
+    });
+    QTest::mouseClick(form.CopyButton, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QGuiApplication::focusWindow() != nullptr; }, 2000));
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
 }
