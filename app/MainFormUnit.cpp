@@ -149,7 +149,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 {
     DefaultDialogs();
     setMinimumSize(260, 150);
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("quandrel"), QIcon(QStringLiteral(":/quandrel/quandrel.png"))));
+    setWindowIcon(ProgramIcon());
 
     FFirstShow = true;
     FMutex = std::make_unique<TNamedMutex>(Startup::MutexName);

@@ -15,6 +15,8 @@ TCommentForm::TCommentForm(QWidget* owner) : QDialog(owner)
 
     CommentMemo = new QPlainTextEdit(this);
     CommentMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A comment holds no tabs: Tab moves on to OK, as the keyboard must reach it.
+    CommentMemo->setTabChangesFocus(true);
     CommentMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     CommentMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     OKButton = new QPushButton(QStringLiteral("OK"), this);

@@ -1,5 +1,7 @@
 #include "app/forms/SaveNewStyleFormUnit.h"
 
+#include "app/DocumentFileDialog.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -76,7 +78,7 @@ TSaveNewStyleForm::TSaveNewStyleForm(QWidget* owner)
         QFileDialog dialog(this, QStringLiteral("Save Style"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("qdns"));
-        dialog.setNameFilters({QStringLiteral("Quandrel Styles (*.qdns)"), QStringLiteral("All files (*)")});
+        SetStyleFilters(dialog, true);
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                           : QString();
     };

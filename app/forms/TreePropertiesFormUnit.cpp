@@ -3,6 +3,7 @@
 #include "Component/control/DecTree.h"
 #include "Component/control/EditDueDateForm.h"
 #include "app/MainFormUnit.h"
+#include "app/Startup.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesStrings.h"
 #include "shared/core/LocaleNumbers.h"
@@ -79,7 +80,7 @@ TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
     ReadSystemCurrency = [](TTreeOptions& options) { ApplySystemCurrency(options, QLocale()); };
 
     Image = new QLabel(this);
-    Image->setPixmap(QIcon(QStringLiteral(":/quandrel/quandrel.png")).pixmap(32, 32));
+    Image->setPixmap(ProgramIcon().pixmap(32, 32));
     Image->setFixedSize(32, 32);
     DecisionTreeNameLabel = new QLabel(this);
     QFont bold = DecisionTreeNameLabel->font();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -38,6 +39,21 @@ TEST(CommentFormTest, OkWithoutAChangeStillReportsAChange)
     const TCommentResult result = EditComment(QStringLiteral("same"));
     EXPECT_TRUE(result.Changed);
     EXPECT_EQ(result.Text, "same");
+}
+
+TEST(CommentFormTest, TabMovesOnToOkAndEnterPressesIt)
+{
+    WhenShown([](TCommentForm& form) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        form.CommentMemo->setFocus();
+        QTest::keyClicks(form.CommentMemo, QStringLiteral("x"));
+        QTest::keyClick(form.CommentMemo, Qt::Key_Tab);
+        ASSERT_NE(QApplication::focusWidget(), form.CommentMemo);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    const TCommentResult result = EditComment(QStringLiteral("a"));
+    EXPECT_TRUE(result.Changed);
+    EXPECT_EQ(result.Text, "xa");
 }
 
 TEST(CommentFormTest, CancelReportsNoChange)

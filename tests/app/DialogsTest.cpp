@@ -33,19 +33,22 @@ TEST(DialogsTest, FixedDialogsHaveNeitherSizingNorMinimiseOrMaximise)
 TEST(DialogsTest, DocumentFiltersShowTheirCaptionsAndMatchExtensionsInAnyCase)
 {
     struct Case {
+        void (*Set)(QFileDialog&, bool);
         bool Save;
         QStringList Captions;
         QStringList Matched, Refused;
     };
     const Case cases[] = {
-        {false, {"Quandrel Files", "All files"}, {"a.qdn", "B.QDN", "c.Qdn", "d.pmk", "E.PMK", "f.qdX"}, {"g.qdns", "h.txt", "qdn"}},
-        {true, {"Quandrel Files (*.QDN)", "All files"}, {"a.qdn", "B.QDN", "c.qDn"}, {"d.pmk", "e.qdn.bak"}},
+        {SetDocumentFilters, false, {"Quandrel Files", "All files"}, {"a.qdn", "B.QDN", "c.Qdn", "d.pmk", "E.PMK", "f.qdX"}, {"g.qdns", "h.txt", "qdn"}},
+        {SetDocumentFilters, true, {"Quandrel Files (*.QDN)", "All files"}, {"a.qdn", "B.QDN", "c.qDn"}, {"d.pmk", "e.qdn.bak"}},
+        {SetStyleFilters, false, {"Quandrel Files (*.QDN;*.QDNS)", "All files"}, {"a.qdns", "B.QDNS", "c.Qdn"}, {"d.pmk", "e.qdnsx"}},
+        {SetStyleFilters, true, {"Quandrel Styles", "All files"}, {"a.qdns", "B.QdNs"}, {"c.qdn", "d.qdns.bak"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.Save);
+        SCOPED_TRACE(c.Captions.constFirst().toStdString());
         QFileDialog dialog;
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        SetDocumentFilters(dialog, c.Save);
+        c.Set(dialog, c.Save);
         const auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         ASSERT_NE(combo, nullptr);
         QStringList shown;

@@ -10,6 +10,8 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPlainTextEdit>
@@ -60,14 +62,19 @@ TEST(ErrorFormTest, AboutShowsTheVersionAndTheLicenceCanBeCopied)
         IsPreReleaseBuild() ? "^Version \\d+\\.\\d+ PRERELEASE$" : "^Version \\d+\\.\\d+$")))
         << TAboutForm::VersionText().toStdString();
     QString aboutMessage;
-    SetModalRunner([&aboutMessage](QDialog& dialog) {
+    QImage image;
+    SetModalRunner([&](QDialog& dialog) {
         aboutMessage = dynamic_cast<TAboutForm&>(dialog).WhiteTop->Msg();
+        image = dynamic_cast<TAboutForm&>(dialog).CompanyImage->pixmap().toImage();
         return int(QDialog::Accepted);
     });
     const size_t living = TParentedForm::Instances().size();
     ShowAboutBox();
     SetModalRunner(nullptr);
     EXPECT_EQ(aboutMessage, TAboutForm::VersionText());
+    // The program's icon, though only the main window was given one.
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GT(image.pixelColor(image.width() / 2, image.height() / 2).alpha(), 0);
     // Released once the pending events are handled.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(TParentedForm::Instances().size(), living);
