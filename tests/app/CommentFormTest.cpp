@@ -25,14 +25,6 @@ void WhenShown(const std::function<void(TCommentForm&)>& act)
 
 } // namespace
 
-TEST(CommentFormTest, KeepsWindowsLineBreaks)
-{
-    TCommentForm form;
-    form.SetCommentText(QStringLiteral("one\r\ntwo"));
-    EXPECT_EQ(form.CommentMemo->toPlainText(), "one\ntwo");
-    EXPECT_EQ(form.CommentText(), "one\r\ntwo");
-}
-
 TEST(CommentFormTest, OkWithoutAChangeStillReportsAChange)
 {
     WhenShown([](TCommentForm& form) { form.OKButton->click(); });
@@ -41,19 +33,21 @@ TEST(CommentFormTest, OkWithoutAChangeStillReportsAChange)
     EXPECT_EQ(result.Text, "same");
 }
 
-TEST(CommentFormTest, TabMovesOnToOkAndEnterPressesIt)
+// Windows line breaks kept; Tab moves on to OK instead of going into the text, Enter presses it.
+TEST(CommentFormTest, KeepsLineBreaksAndTabMovesOnToOk)
 {
     WhenShown([](TCommentForm& form) {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
         form.CommentMemo->setFocus();
+        EXPECT_EQ(form.CommentMemo->toPlainText(), "a\nb");
         QTest::keyClicks(form.CommentMemo, QStringLiteral("x"));
         QTest::keyClick(form.CommentMemo, Qt::Key_Tab);
         ASSERT_NE(QApplication::focusWidget(), form.CommentMemo);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     });
-    const TCommentResult result = EditComment(QStringLiteral("a"));
+    const TCommentResult result = EditComment(QStringLiteral("a\r\nb"));
     EXPECT_TRUE(result.Changed);
-    EXPECT_EQ(result.Text, "xa");
+    EXPECT_EQ(result.Text, "xa\r\nb");
 }
 
 TEST(CommentFormTest, CancelReportsNoChange)

@@ -33,54 +33,37 @@ void WhenShown(std::function<void(TOptionsForm&)> act, bool* seen)
     });
 }
 
-class OptionsFormTest : public ::testing::Test {
-protected:
-    void Store(bool configured, bool canCheck)
-    {
-        TSettings settings(FStore);
-        settings.AutoUpdateConfigured = configured;
-        settings.CanCheckForAutoUpdate = canCheck;
-        settings.SaveSettings();
+// Confirming stores the check box as the user left it (turned on with the mouse and OK, or off
+// with Space and Enter) and marks the first-start question answered.
+TEST(OptionsFormTest, ConfirmingStoresTheCheckBoxAndMarksTheQuestionAnswered)
+{
+    for (const bool before : {false, true}) {
+        TMemorySettingsStore store;
+        TSettings stored(store);
+        stored.AutoUpdateConfigured = false;
+        stored.CanCheckForAutoUpdate = before;
+        stored.SaveSettings();
+        bool seen = false, shown = !before;
+        WhenShown(
+            [&](TOptionsForm& form) {
+                shown = form.AutoUpdateCheckBox->isChecked();
+                if (before) {
+                    QTest::keyClick(form.AutoUpdateCheckBox, Qt::Key_Space);
+                    QTest::keyClick(&form, Qt::Key_Return); // the default button
+                } else {
+                    QCheckBox* box = form.AutoUpdateCheckBox;
+                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+                    QTest::mouseClick(form.OKButton, Qt::LeftButton);
+                }
+            },
+            &seen);
+        EXPECT_TRUE(ShowOptionsDialog(store));
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(shown, before);
+        TSettings after(store);
+        EXPECT_TRUE(after.AutoUpdateConfigured);
+        EXPECT_EQ(after.CanCheckForAutoUpdate, !before);
     }
-    TMemorySettingsStore FStore;
-    bool FSeen = false;
-};
-
-TEST_F(OptionsFormTest, ConfirmingStoresTheCheckBoxAndMarksTheQuestionAnswered)
-{
-    Store(false, false);
-    bool wasChecked = true;
-    WhenShown(
-        [&](TOptionsForm& form) {
-            wasChecked = form.AutoUpdateCheckBox->isChecked();
-            QTest::mouseClick(form.AutoUpdateCheckBox, Qt::LeftButton, {}, QPoint(4, form.AutoUpdateCheckBox->height() / 2));
-            QTest::mouseClick(form.OKButton, Qt::LeftButton);
-        },
-        &FSeen);
-    EXPECT_TRUE(ShowOptionsDialog(FStore));
-    EXPECT_TRUE(FSeen);
-    EXPECT_FALSE(wasChecked);
-    TSettings after(FStore);
-    EXPECT_TRUE(after.AutoUpdateConfigured);
-    EXPECT_TRUE(after.CanCheckForAutoUpdate);
-}
-
-TEST_F(OptionsFormTest, ConfirmingAnUncheckedBoxStopsTheChecksForGood)
-{
-    Store(false, true);
-    bool wasChecked = false;
-    WhenShown(
-        [&](TOptionsForm& form) {
-            wasChecked = form.AutoUpdateCheckBox->isChecked();
-            QTest::keyClick(form.AutoUpdateCheckBox, Qt::Key_Space);
-            QTest::keyClick(&form, Qt::Key_Return); // the default button
-        },
-        &FSeen);
-    EXPECT_TRUE(ShowOptionsDialog(FStore));
-    EXPECT_TRUE(wasChecked);
-    TSettings after(FStore);
-    EXPECT_TRUE(after.AutoUpdateConfigured);
-    EXPECT_FALSE(after.CanCheckForAutoUpdate);
 }
 
 } // namespace

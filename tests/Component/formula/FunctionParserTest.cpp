@@ -78,23 +78,6 @@ TEST(ParseFunctionCall, QuotesAreDroppedAndDoubledOnesKeptOnce)
     }
 }
 
-TEST(SplitSheetCell, AtTheLastDollarUnlessANameFollowsASheetQualifier)
-{
-    const struct {
-        const char *Reference, *Sheet, *Cell;
-    } table[] = {{"Data$B2", "Data", "B2"}, {"Cost$2024$AB7", "Cost$2024", "AB7"}, {"$A1$B2", "$A1", "B2"},
-                 {"Wow!$A1", "Wow!", "A1"}, {"$C3", "", "C3"},     {"Price", nullptr, nullptr},
-                 {"'Cost$2024'!Local", nullptr, nullptr}};
-    for (const auto& row : table) {
-        QString sheet = "stale", cell = "stale";
-        EXPECT_EQ(SplitSheetCell(row.Reference, sheet, cell), row.Sheet != nullptr) << row.Reference;
-        if (row.Sheet) {
-            EXPECT_EQ(sheet, row.Sheet);
-            EXPECT_EQ(cell, row.Cell);
-        }
-    }
-}
-
 TEST(ParseFunctionCall, EmptyAndMissingArguments)
 {
     EXPECT_EQ(Arguments(QStringLiteral("F()")), QStringList{QString()});

@@ -3,6 +3,9 @@
 #include "app/forms/ModalRunner.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -31,18 +34,24 @@ TEST(AboutBoxCloseTest, TheClosedAboutBoxIsFreedOnlyAfterShowAboutBoxIsDone)
     EXPECT_TRUE(freed);
 }
 
-// After Copy's notice, shown for real and closed with Enter, the first Esc reaches the licence
-// window again and closes it.
-TEST(AboutBoxCloseTest, AfterCopyTheFirstEscClosesTheLicence)
+// Copy puts the whole licence on the clipboard and says so; after that notice, shown for real and
+// closed with Enter, the first Esc reaches the licence window again and closes it.
+TEST(AboutBoxCloseTest, CopyThenTheFirstEscClosesTheLicence)
 {
     TEULAForm form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    QTimer::singleShot(0, [] {
-        if (QWidget* box = QApplication::activeModalWidget(); box && box->windowHandle())
+    QString notice;
+    QTimer::singleShot(0, [&notice] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->windowHandle()) {
+            notice = box->text();
             QTest::keyClick(box->windowHandle(), Qt::Key_Return);
+        }
     });
     QTest::mouseClick(form.CopyButton, Qt::LeftButton);
+    EXPECT_EQ(notice, "The EULA has been copied to the Windows clipboard");
+    EXPECT_TRUE(form.EULAMemo->toPlainText().contains("LICENCE AGREEMENT"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), form.EULAMemo->toPlainText());
     ASSERT_TRUE(QTest::qWaitFor([] { return QGuiApplication::focusWindow() != nullptr; }, 2000));
     QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
