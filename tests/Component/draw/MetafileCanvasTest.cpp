@@ -1,5 +1,7 @@
 #include "Component/draw/MetafileCanvas.h"
 
+#include "support/WmfRecords.h"
+
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -90,5 +92,49 @@ TEST(MetafileCanvasTest, WindowsFileScalesUniformlyToSixteenBits)
         EXPECT_GE(count, 12);
         // No coordinate of the line's end (the picture's far corner) wraps past 16 bits.
         EXPECT_LE(canvas.Scale() * c.Size.height(), 32767.5);
+        // What a reader finds: the window is the picture's box, the first fill (the top-left
+        // quarter) covers its last row and column, and the diagonal ends in the far corner.
+        const std::vector<wmf::TRecord> records = wmf::Records(wmf);
+        auto first = [&](uint16_t function) {
+            return *std::find_if(records.begin(), records.end(), [&](const auto& r) { return r.Function == function; });
+        };
+        EXPECT_EQ(QSize(first(wmf::SetWindowExt).I16(2), first(wmf::SetWindowExt).I16(0)), c.Box);
+        const wmf::TRecord fill = first(wmf::Rectangle);
+        if (c.Size == c.Box)
+            EXPECT_EQ(QRect(QPoint(fill.I16(6), fill.I16(4)), QPoint(fill.I16(2), fill.I16(0))),
+                      QRect(0, 0, c.Box.width() / 2 + 2, c.Box.height() / 2 + 2));
+        const wmf::TRecord line = first(wmf::LineTo);
+        EXPECT_NEAR(line.I16(2), c.Box.width(), 1);
+        EXPECT_NEAR(line.I16(0), c.Box.height(), 1);
+    }
+}
+
+// Scaled to fit, a pen takes the nearest whole number of the file's units, so lines keep their
+// proportions; one thinner than half a unit is written 0 wide, which readers draw one device
+// pixel wide. Dotted pens stay dotted.
+TEST(MetafileCanvasTest, WindowsPensKeepTheirProportionsWhenScaled)
+{
+    struct Case {
+        int Height; // 200 at full size, 65534 at a half, 163835 at a fifth
+        TPenStyle Style;
+        int Width;
+        int16_t Written;
+    };
+    const Case cases[] = {{200, TPenStyle::Solid, 1, 1},    {200, TPenStyle::Solid, 3, 3},
+                          {200, TPenStyle::Dot, 1, 1},      {65534, TPenStyle::Solid, 1, 0},
+                          {65534, TPenStyle::Solid, 2, 1},  {65534, TPenStyle::Solid, 3, 2},
+                          {65534, TPenStyle::Dot, 1, 0},    {163835, TPenStyle::Solid, 1, 0},
+                          {163835, TPenStyle::Solid, 2, 0}, {163835, TPenStyle::Solid, 3, 1},
+                          {163835, TPenStyle::Solid, 10, 2}};
+    for (const Case& c : cases) {
+        TMetafileCanvas canvas(100, c.Height, TMetafileKind::Windows);
+        canvas.Pen = TCanvasPen{0x00FF0000, c.Width, c.Style};
+        canvas.MoveTo(QPoint(10, 10));
+        canvas.LineTo(QPoint(90, c.Height - 10));
+        const std::vector<wmf::TRecord> records = wmf::Records(canvas.Finish());
+        const auto line = std::find_if(records.rbegin(), records.rend(), [](const auto& r) { return r.Function == wmf::LineTo; });
+        ASSERT_NE(line, records.rend());
+        EXPECT_EQ(line->PenWidth(), c.Written) << c.Height << " " << c.Width;
+        EXPECT_EQ(line->PenStyle(), c.Style == TPenStyle::Dot ? 2 : 0) << c.Height << " " << c.Width;
     }
 }

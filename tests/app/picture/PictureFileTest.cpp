@@ -1,4 +1,7 @@
+#include "Component/control/DecTree.h"
 #include "app/ExportBitmap.h"
+#include "app/TreePictures.h"
+#include "bench/support/RandomTree.h"
 #include "app/MessageDialogs.h"
 #include "app/picture/PictureFile.h"
 #include "shared/core/Exceptions.h"
@@ -137,19 +140,47 @@ TEST(PictureFileTest, EncoderFailuresRaise)
     }
 }
 
-TEST(PictureFileTest, ClipboardOffersBitmapAndMetafile)
+// A copy offers the bitmap and the metafile but draws neither until a reader asks; each is then
+// drawn for that reader alone.
+TEST(PictureFileTest, ClipboardDrawsEachFormatOnlyWhenAsked)
 {
-    CopyPictureToClipboard(Width, Height, Paint);
+    int painted = 0;
+    CopyPictureToClipboard(Width, Height, [&](TCanvas& canvas) {
+        ++painted;
+        Paint(canvas);
+    });
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
-    const QImage image = qvariant_cast<QImage>(data->imageData());
-    ASSERT_EQ(image.size(), QSize(Width, Height));
-    EXPECT_EQ(image.pixelColor(Red.center()), QColor(Qt::red));
-    for (const char* type : {"image/emf", "image/x-emf"}) {
-        const QByteArray emf = data->data(QLatin1String(type));
-        ASSERT_GT(emf.size(), 108) << type;
-        EXPECT_EQ(emf.mid(40, 4), QByteArray(" EMF")) << type;
-    }
+    EXPECT_TRUE(data->hasImage());
+    EXPECT_TRUE(data->hasFormat(QStringLiteral("image/emf")) && data->hasFormat(QStringLiteral("image/x-emf")));
+    EXPECT_EQ(painted, 0);
+    EXPECT_EQ(qvariant_cast<QImage>(data->imageData()), PaintPictureImage(Width, Height, Paint));
+    EXPECT_EQ(painted, 1);
+    const QByteArray emf = PaintMetafile(Width, Height, TMetafileKind::Enhanced, Paint);
+    EXPECT_EQ(data->data(QStringLiteral("image/emf")), emf);
+    EXPECT_EQ(data->data(QStringLiteral("image/x-emf")), emf);
+    EXPECT_EQ(painted, 3);
+}
+
+// The tree copied is the tree pasted, however it changes in between.
+TEST(PictureFileTest, ACopiedTreePastesAsItWasCopied)
+{
+    TDecTree tree;
+    TRandomTreeSettings settings;
+    settings.NodeCount = 40;
+    FillRandomDocument(tree.Document(), settings);
+    tree.Options().ShowPayoff = true;
+    tree.Recalculate();
+    const QSize size = TreePictureSize(tree);
+    auto paintTree = [&](TCanvas& canvas) { tree.PaintToCanvas(canvas); };
+    const QImage image = PaintPictureImage(size.width(), size.height(), paintTree);
+    const QByteArray emf = PaintMetafile(size.width(), size.height(), TMetafileKind::Enhanced, paintTree);
+    CopyTreePicture(tree);
+    tree.Document().SetRoot(MakeChain(tree.Document(), 2, ntChance));
+    tree.Recalculate();
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(qvariant_cast<QImage>(data->imageData()), image);
+    EXPECT_EQ(data->data(QStringLiteral("image/emf")), emf);
 }
 
 // A real reader draws the metafiles as the bitmap shows the drawing.
