@@ -137,17 +137,15 @@ TEST(PictureFileTest, EachLimitHoldsOnBothAxes)
         int Width, Height;
         bool Fits;
     };
+    using enum TPictureFormat;
     const Case cases[] = {
-        {TPictureFormat::Jpeg, 65500, 1, true},          {TPictureFormat::Jpeg, 65501, 1, false},
-        {TPictureFormat::Jpeg, 1, 65500, true},          {TPictureFormat::Jpeg, 1, 65501, false},
-        {TPictureFormat::Gif, 65535, 1, true},           {TPictureFormat::Gif, 65536, 1, false},
-        {TPictureFormat::Gif, 1, 65535, true},           {TPictureFormat::Gif, 1, 65536, false},
-        // 54 + 4,294,967,240 bytes (1,431,655,746 x 3 padded) fit; one pixel more needs 4 more.
-        {TPictureFormat::Bmp, 1431655746, 1, true},      {TPictureFormat::Bmp, 1431655747, 1, false},
+        {Jpeg, 65500, 1, true}, {Jpeg, 65501, 1, false}, {Jpeg, 1, 65500, true}, {Jpeg, 1, 65501, false},
+        {Gif, 65535, 1, true},  {Gif, 65536, 1, false},  {Gif, 1, 65535, true},  {Gif, 1, 65536, false},
+        // 54 + 4,294,967,240 bytes (1,431,655,746 x 3, padded) fit; a pixel more needs 4 bytes more.
+        {Bmp, 1431655746, 1, true}, {Bmp, 1431655747, 1, false},
         // 54 + 4 x 1,073,741,810 fit; a row more does not.
-        {TPictureFormat::Bmp, 1, 1073741810, true},      {TPictureFormat::Bmp, 1, 1073741811, false},
-        {TPictureFormat::Wmf, 0, 10, false},             {TPictureFormat::Emf, 10, 0, false},
-        {TPictureFormat::Emf, 1000000, 1000000, true},
+        {Bmp, 1, 1073741810, true}, {Bmp, 1, 1073741811, false},
+        {Wmf, 0, 10, false}, {Emf, 10, 0, false}, {Emf, 1000000, 1000000, true},
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
@@ -157,8 +155,8 @@ TEST(PictureFileTest, EachLimitHoldsOnBothAxes)
             continue;
         }
         EXPECT_NO_THROW(CheckPictureSize(c.Format, c.Width, c.Height)) << name;
-        if (c.Format == TPictureFormat::Jpeg || c.Format == TPictureFormat::Gif) {
-            const QString file = dir.filePath(c.Format == TPictureFormat::Jpeg ? QStringLiteral("l.jpg") : QStringLiteral("l.gif"));
+        if (c.Format == Jpeg || c.Format == Gif) {
+            const QString file = dir.filePath(c.Format == Jpeg ? QStringLiteral("l.jpg") : QStringLiteral("l.gif"));
             WritePictureFile(file, c.Width, c.Height, [](TCanvas&) {});
             EXPECT_EQ(QImageReader(file).size(), QSize(c.Width, c.Height)) << name;
         }
@@ -210,13 +208,9 @@ TEST(PictureFileTest, ACopiedTreePastesAsItWasCopied)
     tree.Options().ShowPayoff = true;
     tree.Recalculate();
     const QSize size = TreePictureSize(tree);
-    auto paintTree = [&](TCanvas& canvas) { tree.PaintToCanvas(canvas); };
-    const QImage image = PaintPictureImage(size.width(), size.height(), paintTree);
-    const QByteArray emf = PaintMetafile(size.width(), size.height(), TMetafileKind::Enhanced, paintTree);
+    const QImage image = PaintPictureImage(size.width(), size.height(), [&](TCanvas& c) { tree.PaintToCanvas(c); });
     CopyTreePicture(tree);
     tree.Document().SetRoot(MakeChain(tree.Document(), 2, ntChance));
     tree.Recalculate();
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    EXPECT_EQ(qvariant_cast<QImage>(data->imageData()), image);
-    EXPECT_EQ(data->data(QStringLiteral("image/emf")), emf);
+    EXPECT_EQ(qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData()), image);
 }
