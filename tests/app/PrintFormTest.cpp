@@ -18,11 +18,11 @@
 
 namespace {
 
-// A4 at 100 dpi; margins unlike on every side, in hundredths of a millimetre or thousandths
-// of an inch.
+// A4 at 100 dpi; margins unlike on every side and in their sums across and down, in hundredths
+// of a millimetre or thousandths of an inch.
 const QSizeF Paper(210 / 25.4 * 100, 297 / 25.4 * 100);
 constexpr double Dpi = 100;
-constexpr TMarginsRect Margins = TMarginsRect::Make(1000, 1500, 2500, 2000);
+constexpr TMarginsRect Margins = TMarginsRect::Make(1000, 1500, 2500, 3000);
 
 QRect InkBounds(const QImage& image)
 {
