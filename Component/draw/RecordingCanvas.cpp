@@ -82,7 +82,9 @@ void TRecordingCanvas::Replay(TCanvas& target) const
             target.LineTo(call.Points.at(1));
             break;
         case TCanvasOp::TextOut: target.TextOut(call.Points.at(0).x(), call.Points.at(0).y(), call.Text); break;
-        case TCanvasOp::TextRect: target.TextRect(call.Rect, call.Points.at(0).x(), call.Points.at(0).y(), call.Text); break;
+        case TCanvasOp::TextRect:
+            target.TextRect(call.Rect, call.Points.at(0).x(), call.Points.at(0).y(), call.Text);
+            break;
         case TCanvasOp::Draw: target.Draw(call.Points.at(0).x(), call.Points.at(0).y(), call.Image); break;
         case TCanvasOp::GradientFillTriangle: target.GradientFillTriangle(call.Vertices); break;
         case TCanvasOp::SetClip:
