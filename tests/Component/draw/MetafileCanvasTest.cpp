@@ -97,9 +97,10 @@ TEST(MetafileCanvasTest, WindowsFileScalesUniformlyToSixteenBits)
         };
         EXPECT_EQ(QSize(first(wmf::SetWindowExt).I16(2), first(wmf::SetWindowExt).I16(0)), c.Box);
         const wmf::TRecord fill = first(wmf::Rectangle);
-        if (c.Size == c.Box)
+        if (c.Size == c.Box) {
             EXPECT_EQ(QRect(QPoint(fill.I16(6), fill.I16(4)), QPoint(fill.I16(2), fill.I16(0))),
                       QRect(0, 0, c.Box.width() / 2 + 2, c.Box.height() / 2 + 2));
+        }
         const wmf::TRecord line = first(wmf::LineTo);
         EXPECT_NEAR(line.I16(2), c.Box.width(), 1);
         EXPECT_NEAR(line.I16(0), c.Box.height(), 1);
