@@ -60,8 +60,9 @@ TEST(DialogsTest, EveryWindowFitsTheScreenAndFixedOnesKeepTheirSize)
         EXPECT_TRUE(available.contains(frame) && frame.height() + 24 <= available.height())
             << name << ": " << frame.width() << "x" << frame.height() << "+" << frame.x() << "+" << frame.y()
             << " on " << available.width() << "x" << available.height();
-        if (window->layout())
+        if (window->layout()) {
             EXPECT_EQ(window->size().expandedTo(window->layout()->totalMinimumSize()), window->size()) << name;
+        }
         if (std::find(std::begin(fixed), std::end(fixed), window) != std::end(fixed)) {
             const Qt::WindowFlags flags = window->windowFlags();
             EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << name; // only the hints named here
