@@ -120,6 +120,7 @@ TEST_F(ImportExternalTest, EachStepSetsEveryControlAndOkBuildsTheReference)
                                     "Data!Twice: Data!A1 (Value=-3.00)", "'My Sheet'!Twice: 'My Sheet'!A1 (Value=7.00)"}));
          },
          "4 11111011111100 44 N n f 0,-1,-1"},
+        {[&] { Activate(form.cboExcelNamedCell, 3); }, "5 11111111111110 5 N n f 0,-1,3"}, // Words: text
         {[&] { Activate(form.cboExcelNamedCell, 1); }, "5 11111111111111 5 N n f 0,-1,1"},
         {[&] { Click(form.radExcelRowAndCol); }, "4 11111011111100 44 R r f 0,-1,-1"},
         {[&] { Activate(form.cboExcelWorksheets, 0); }, "5 11111111111110 5 R r f 0,0,-1"},

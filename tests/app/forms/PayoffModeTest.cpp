@@ -153,18 +153,18 @@ TEST_F(PayoffModeTest, ImportModeNeedsAChosenReference)
     EXPECT_EQ(result.Source, "Import: Excel(\"x\", \"S$B2\")");
     EXPECT_EQ(result.Payoff, 12345700); // as shown, with the document's decimals
 
-    // The node command: one undo step with payoff and source together.
+    // The node command: one undo step with payoff and source together, also when only the way
+    // the payoff is made changes.
     TDecTree tree;
     TDecTreeNode* node = testtree::AddEnd(testtree::SetRoot(tree.Document(), ntDecision), 100, 5);
     SetEditPayoffRunner([](TEditPayoffForm& form) {
         form.BenefitCostRadioButton->click();
-        form.CostEdit->setText("2");
         return Accept(form);
     });
     EditNodePayoffAdvanced(&tree, node, nullptr);
     EXPECT_EQ(tree.UndoManager().UndoStack().size(), 1u);
-    EXPECT_EQ(node->Payoff, 30000);
-    EXPECT_EQ(node->PayoffSource, "Income-Cost: 5:2");
+    EXPECT_EQ(node->Payoff, 50000);
+    EXPECT_EQ(node->PayoffSource, "Income-Cost: 5:0");
     EXPECT_EQ(tree.UndoManager().UndoDescription(), "Edit Payoff (advanced)");
     tree.UndoManager().Undo();
     EXPECT_EQ(tree.Root()->Children[0]->Payoff, 50000);
