@@ -72,7 +72,7 @@ void TupdAutoUpdater::Fetch()
     if (FFileIndex >= count) {
         if (FWizard) {
             FAwaitingWizard = true;
-            FWizard->ShowCompleted();
+            FWizard->ShowWizardCompleted();
         } else {
             DownloadsComplete();
         }

@@ -22,7 +22,7 @@ public:
     void SetRate(const QString&) override {}
     void SetTimeLeft(const QString&) override {}
     void SetProgress(int, int all) override { FLog << QStringLiteral("all %1").arg(all); }
-    void ShowCompleted() override { FLog << QStringLiteral("completed"); }
+    void ShowWizardCompleted() override { FLog << QStringLiteral("completed"); }
 
 private:
     QStringList& FLog;

@@ -4,7 +4,12 @@
 #include "updater/widgets/UpdUpgradeMessageForm.h"
 #include "updater/widgets/UpdWizardForm.h"
 
+#include "support/TestHttpsServer.h"
+
 #include <QApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,4 +138,63 @@ TEST_F(DialogsFixture, OnlyAUsersCloseAsksAndOnlyYesAborts)
     form->close();
     EXPECT_EQ(Boxes.last(), QStringLiteral("aborted"));
     EXPECT_FALSE(OpenWizard());
+}
+
+// The update ends by itself (the next file is missing, and its question is answered No) while
+// the wizard's own question, asked on Cancel or on the title bar's close, is open in its own
+// event loop: the window outlives that question, whatever the answer, and goes afterwards.
+TEST_F(DialogsFixture, TheWizardOutlivesItsQuestionWhenTheUpdateEndsMeanwhile)
+{
+    TTestHttpsServer server;
+    QTemporaryDir program;
+    ASSERT_TRUE(server.Ok() && program.isValid());
+    server.PutFile(QStringLiteral("one.bin"), QByteArray(70000, 'a'));
+    server.PutFile(QStringLiteral("info.txt"), "#version=2\r\n#url=" + server.Url("/files/one.bin").toUtf8() +
+                                                  "\r\n#url2=" + server.Url("/files/missing.bin").toUtf8());
+    U.CAFile = server.CAFile();
+    U.InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
+    U.VersionControl = TupdAutoUpdaterVersionControl::byNumber;
+    U.VersionNumber = QStringLiteral("1");
+    U.ShowMessages = mLostFile;
+    U.ProgramFolder = program.path() + QLatin1Char('/');
+    U.CreateWizard = [](TupdAutoUpdater* u) { return updDialogs::ShowWizard(*u); };
+    for (const bool byButton : {true, false}) {
+        for (const int answer : {updMsgBox::IdYes, updMsgBox::IdNo}) {
+            SCOPED_TRACE(byButton ? "Cancel" : "title bar");
+            QPointer<TupdAutoUpdaterWizardForm> form;
+            int questions = 0;
+            bool aliveAfterTheEnd = false;
+            U.OnProgress = [&](TupdAutoUpdater*, const QString&, int64_t, int64_t, int64_t, int64_t, uint8_t, uint8_t,
+                               float) {
+                if (form || !(form = OpenWizard()))
+                    return;
+                if (byButton)
+                    QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
+                else
+                    form->close();
+            };
+            U.MessageBox = [&](const QString&, const QString& text, int) {
+                if (!text.startsWith(QLatin1String("The update is not completed")))
+                    return int(updMsgBox::IdNo); // the missing file: not skipped, the update ends
+                ++questions;
+                QEventLoop loop; // the question's own loop, as a real box runs it
+                QTimer poll;
+                int roundsAfterTheEnd = 0;
+                QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+                    if (U.Aborted() && !U.Busy() && ++roundsAfterTheEnd > 3)
+                        loop.quit();
+                });
+                poll.start(5);
+                QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+                loop.exec();
+                aliveAfterTheEnd = !form.isNull();
+                return answer;
+            };
+            U.CheckUpdate(false);
+            ASSERT_TRUE(ProcessEventsUntil([&] { return questions == 1 && !U.Busy() && !form; }, 20000));
+            EXPECT_TRUE(aliveAfterTheEnd);
+            EXPECT_TRUE(U.Aborted());
+            EXPECT_FALSE(OpenWizard());
+        }
+    }
 }
