@@ -6,6 +6,7 @@ first line of stdout and serves until killed. Each path plays one server behavio
 """
 import argparse
 import base64
+import gzip
 import http.server
 import os
 import socketserver
@@ -13,6 +14,7 @@ import ssl
 import sys
 import time
 import urllib.parse
+import zlib
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -49,6 +51,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 data = f.read()
             return self.send_body(200, data, "application/octet-stream",
                                   {"Last-Modified": "Sun, 06 Nov 1994 08:49:37 GMT"})
+        if head == "coded":  # a file in a content coding nobody asked for, as some servers send static files
+            with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
+                data = f.read()
+            coding = query.get("as", ["gzip"])[0]
+            body = gzip.compress(data) if coding == "gzip" else zlib.compress(data) if coding == "deflate" else data
+            return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": coding})
+        if head == "part":  # the first half of a file, as if a range had been asked for
+            with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
+                data = f.read()
+            half = len(data) // 2
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes 0-%d/%d" % (half - 1, len(data)))
+            self.send_header("Content-Length", str(half))
+            self.end_headers()
+            return self.wfile.write(data[:half])
         if head == "status":
             code = int(parts[1])
             return self.send_body(code, b"error page %d" % code)
@@ -139,12 +156,14 @@ def main():
     ap.add_argument("--root", required=True)
     ap.add_argument("--cert", required=True)
     ap.add_argument("--key", required=True)
+    ap.add_argument("--plain", action="store_true", help="plain http, no TLS")
     args = ap.parse_args()
     Handler.root = args.root
     server = Server(("127.0.0.1", 0), Handler)
-    ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    ctx.load_cert_chain(args.cert, args.key)
-    server.socket = ctx.wrap_socket(server.socket, server_side=True)
+    if not args.plain:
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(args.cert, args.key)
+        server.socket = ctx.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     server.serve_forever()
 
