@@ -180,6 +180,13 @@ protected:
 
 private:
     void ReArm();
+    // Words of their own for a failure the Part's messages would misname (a refused
+    // certificate or address, an over-size answer, a deadline, an unreadable coding); empty
+    // when the Part's message says what happened.
+    QString ProblemText() const;
+    // Why this update cannot be installed here (a folder that cannot be written, a target
+    // outside the program's folder), shown before anything is downloaded; false when it can.
+    bool RefuseUpdate();
     void Evaluate(const QByteArray& data);
     void InfoHTTPError(int status);
     void HostUnreachable();
@@ -209,6 +216,7 @@ private:
     QDateTime FCurrentFileTime;
     QStringList FTargets;   // resolved target of every entry so far
     QStringList FArrived;   // targets whose file arrived whole, in list order
+    int FFilesFailed = 0;   // files that could not be fetched and were skipped
     std::unique_ptr<TupdWizardView> FWizard;
     bool FAwaitingWizard = false;
 };

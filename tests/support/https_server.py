@@ -54,7 +54,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if head == "coded":  # a file in a content coding nobody asked for, as some servers send static files
             with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
                 data = f.read()
-            coding = query.get("as", ["gzip"])[0]
+            coding = parts[2] if len(parts) > 2 else "gzip"
             body = gzip.compress(data) if coding == "gzip" else zlib.compress(data) if coding == "deflate" else data
             return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": coding})
         if head == "part":  # the first half of a file, as if a range had been asked for
@@ -113,6 +113,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(float(query.get("s", ["30"])[0]))
             self.close_connection = True
+            return
+        if head == "goto":  # the same without "=" in the address: /goto/SCHEME/HOST:PORT/PATH
+            self.send_response(302)
+            self.send_header("Location", parts[1] + "://" + "/".join(parts[2:]))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
             return
         if head == "redirect":
             self.send_response(302)

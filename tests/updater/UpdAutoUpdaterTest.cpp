@@ -109,7 +109,8 @@ TEST_F(UpdAutoUpdaterTest, QuestionRedirectAndTheOutcomeMessages)
         return true;
     });
     Server->PutFile(QStringLiteral("info.txt"),
-                    "#version=4\r\n#url=https://example.org/new=%temp%x\r\n#method=2\r\n#message={Read <b>this</b>}");
+                    "#version=4\r\n#url=https://example.org/get?product=quandrel&os=linux\r\n#method=2\r\n"
+                    "#message={Read <b>this</b>}");
     for (const bool yes : {false, true}) {
         Answer = yes;
         Updater.CheckUpdate(false);
@@ -117,7 +118,7 @@ TEST_F(UpdAutoUpdaterTest, QuestionRedirectAndTheOutcomeMessages)
     }
     EXPECT_EQ(Asked, QStringList({"Read <b>this</b>", "Read <b>this</b>"}));
     EXPECT_EQ(Events, QStringList({"begin 1", "later", "begin 1"}));
-    EXPECT_EQ(opened, QStringList{"https://example.org/new"});
+    EXPECT_EQ(opened, QStringList{"https://example.org/get?product=quandrel&os=linux"}); // whole, "=" and all
     updUtils::SetOpenURLHandler(oldHandler);
 
     Updater.ShowMessages = AllShowMessages;

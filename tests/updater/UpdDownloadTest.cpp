@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -52,7 +53,7 @@ protected:
         U.ProgramFileName = U.ProgramFolder + QStringLiteral("app");
         U.MessageBox = [this](const QString& caption, const QString& text, int flags) {
             Log << caption + QLatin1Char('|') + text.section('\n', 0, 0) + QLatin1Char('|') + QString::number(flags);
-            return updMsgBox::IdNo;
+            return Answer;
         };
         U.CreateWizard = [this](TupdAutoUpdater*) { return std::make_unique<TRecordingWizard>(Log); };
         U.StartInstaller = [this](const QString& installer, const QStringList& args, QString&) {
@@ -97,6 +98,7 @@ protected:
     QStringList Log, Arguments;
     QString Installer;
     QByteArray Queue;
+    int Answer = updMsgBox::IdNo;
 };
 TTestHttpsServer* UpdDownloadTest::Server = nullptr;
 
@@ -127,23 +129,47 @@ TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstal
     EXPECT_EQ(Log.last(), QStringLiteral("close"));
 }
 
-TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
+TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy)
 {
+    // Each end is told in words of its own; targets are checked before the question is asked.
     const QByteArray first = "#url=" + Url("/files/one.bin") + "\r\n";
+    const QByteArray missing = "#url2=" + Url("/files/missing.bin");
     const struct {
-        QByteArray second;
-        const char* expected;
+        QByteArray files;
+        int answer;
+        const char* told; // a pattern for the last box or event
+        bool asked;
     } cases[] = {
-        {"#url2=" + Url("/files/missing.bin"), "Error #404|File missing.bin not found or inaccessible.|4148"},
-        {"#url2=" + Url("/cut/5000"), "connlost"},
-        {"#url2=" + Url("/files/two.dat") + "=../two.dat", "aborted"},
-        {"#url2=" + Url("/files/two.dat") + "=%temp%two.dat", "aborted"},
+        {first + missing, updMsgBox::IdNo, "^Error #404\\|File missing.bin not found or inaccessible.\\|4148$", true},
+        {first + "#url2=" + Url("/cut/5000"), updMsgBox::IdNo, "^Application update wizard\\|Connection with remote", true},
+        {first + "#url2=" + Url("/part/one.bin"), updMsgBox::IdNo, "^Application update wizard\\|Connection with", true},
+        {first + "#url2=" + Url("/files/two.dat") + "=../two.dat", updMsgBox::IdNo, "outside the program's folder", false},
+        {first + "#url2=" + Url("/files/two.dat") + "=%temp%two.dat", updMsgBox::IdNo, "outside the program's", false},
+        {first + "#url2=http://127.0.0.1:1/two.dat", updMsgBox::IdNo,
+         "\\|The address http://127.0.0.1:1/two.dat was refused: updates are fetched over https only.\\|16$", true},
+        {first + "#url2=" + Url("/goto/http/127.0.0.1:1/two.dat"), updMsgBox::IdNo,
+         "^Error #302\\|The address https://.* was refused: the server sent the request on to http://127.0.0.1:1/two",
+         true},
+        {first + "#url2=" + Url("/coded/two.dat/compress"), updMsgBox::IdNo,
+         "^Error #200\\|File compress arrived in a content coding that cannot be read \\(compress\\).\\|4148$", true},
+        // Every file missing and skipped: nothing to install, no "completed" page.
+        {missing.mid(0, 4) + missing.mid(5), updMsgBox::IdYes, "\\|None of the update's files could be fetched", true},
+    };
+    U.ShowMessages |= mAskUpgrade;
+    U.AskUpgrade = [this](const QString&) {
+        Log << QStringLiteral("asked");
+        return true;
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.told);
         Log.clear();
-        Update(first + c.second);
-        EXPECT_TRUE(Log.contains(QString::fromUtf8(c.expected))) << Log.join(QLatin1Char(',')).toStdString();
-        EXPECT_EQ(Leftovers(), QStringList()) << c.expected;
+        Answer = c.answer;
+        Update(c.files);
+        EXPECT_FALSE(Log.filter(QRegularExpression(QString::fromUtf8(c.told))).isEmpty())
+            << Log.join(QLatin1Char(',')).toStdString();
+        EXPECT_EQ(Log.contains(QStringLiteral("asked")), c.asked);
+        EXPECT_FALSE(Log.contains(QStringLiteral("completed")));
+        EXPECT_EQ(Leftovers(), QStringList());
         EXPECT_TRUE(Installer.isEmpty());
         EXPECT_FALSE(QFile::exists(Program.path() + "/../two.dat"));
     }

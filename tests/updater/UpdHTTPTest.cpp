@@ -98,9 +98,9 @@ TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
         {"/redirect?to=" + httpTarget, true, false, false, {"error 302", "failed"}, F::RefusedAddress, false},
         {"/files/a.bin", false, true, false, {"unreachable", "failed"}, F::Certificate, false},
         // Compressed although nothing asked for it: decoded when the library can, else a failed file.
-        {"/coded/a.bin?as=gzip", true, false, true, {"done"}, F::None, true},
-        {"/coded/a.bin?as=deflate", false, false, true, {"done"}, F::None, false},
-        {"/coded/a.bin?as=compress", true, false, true, {"error 200", "failed"}, F::ContentCoding, false},
+        {"/coded/a.bin/gzip", true, false, true, {"done"}, F::None, true},
+        {"/coded/a.bin/deflate", false, false, true, {"done"}, F::None, false},
+        {"/coded/a.bin/compress", true, false, true, {"error 200", "failed"}, F::ContentCoding, false},
         {"/part/a.bin", true, false, true, {"connlost", "failed"}, F::Incomplete, true},
     };
     const QString target = Server->Path(QStringLiteral("out/x.bin"));
