@@ -124,12 +124,18 @@ bool TupdAutoUpdater::CheckUpdate(bool wait)
         }
         FInfoMode = true;
         const unsigned cache = CacheOptions;
+        const int deadline = DeadlineSeconds;
+        const int64_t rate = MinTransferRate;
         URL = InfoFileURL;
         FileName.clear();
         CacheOptions = cache | Bit(coPragmaNoCache);
         MaxMemorySize = 1 << 20;
+        DeadlineSeconds = InfoFileDeadlineSeconds;
+        MinTransferRate = 0;
         Start();
         CacheOptions = cache;
+        DeadlineSeconds = deadline;
+        MinTransferRate = rate;
     }
     if (wait && !FCheckDone && Busy()) {
         QEventLoop loop;
@@ -172,7 +178,7 @@ QString TupdAutoUpdater::ProblemText() const
                          .arg(URL, RefusedURL());
     case TupdFailure::TooLarge:
         return QStringLiteral("The answer from %1 is larger than %2 KB and was not accepted.")
-            .arg(origin)
+            .arg(URL)
             .arg(MaxMemorySize / 1024);
     case TupdFailure::Deadline:
         return QStringLiteral("The transfer of %1 did not finish within %2 seconds.\n\nPlease try to upgrade this "

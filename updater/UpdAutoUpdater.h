@@ -68,6 +68,8 @@ public:
     bool AutoCheck() const { return FAutoCheck; }
     void SetAutoCheck(bool value);
     int AutoCheckDelay = 10000;
+    // The information file is small: its transfer ends within this time whatever its size.
+    int InfoFileDeadlineSeconds = 60;
     TupdAutoUpdaterInfo InfoFile;
     QString InfoFileURL = QStringLiteral("https://");
     QString RestartParams() const { return FRestartParams; }

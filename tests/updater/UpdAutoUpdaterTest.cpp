@@ -3,6 +3,7 @@
 
 #include "support/TestHttpsServer.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace updInfoFile;
@@ -122,29 +123,36 @@ TEST_F(UpdAutoUpdaterTest, QuestionRedirectAndTheOutcomeMessages)
     updUtils::SetOpenURLHandler(oldHandler);
 
     Updater.ShowMessages = AllShowMessages;
-    // Errors show a stop box (16), a finding an information box (64); an insecure address only its refusal.
+    // Errors show a stop box (16), each in words that say what happened.
     struct Case {
         QString infoUrl;
+        QString caFile;
         QString event;
-        QString boxEnd;
+        QString told;
     } cases[] = {
-        {Server->Url("/status/404"), "noinfo", "not found on developer's site.|16"},
-        {"https://127.0.0.1:1/info.txt", "unreachable 127.0.0.1", "again later.|16"},
-        {Server->Url("/redirect?to=http://127.0.0.1:1/info.txt"), "noinfo", ""},
-        {"http://127.0.0.1:1/info.txt", "noinfo", ""},
+        {Server->Url("/status/404"), Server->CAFile(), "noinfo", "\\|File which contains upgrade information was not found on developer's site.\\|16$"},
+        {"https://127.0.0.1:1/info.txt", Server->CAFile(), "unreachable 127.0.0.1", "\\|Host https://127.0.0.1 unreachable.\n"},
+        {Server->Url("/files/info.txt"), Server->OtherCAFile(), "unreachable 127.0.0.1", "\\|The server https://127.0.0.1:\\d+ could not prove its identity"},
+        {Server->Url("/redirect?to=http://127.0.0.1:1/info.txt"), Server->CAFile(), "noinfo", "the server sent the request on to http://127.0.0.1:1/info.txt, and updates are fetched over https only.\\|16$"},
+        {"http://127.0.0.1:1/info.txt", Server->CAFile(), "noinfo", "\\|Only https addresses are accepted for updates: http://127.0.0.1:1/info.txt\\|16$"},
+        {Server->Url("/big/1048577"), Server->CAFile(), "connlost", "/big/1048577 is larger than 1024 KB and was not accepted.\\|16$"},
+        {Server->Url("/stall?s=4"), Server->CAFile(), "connlost", "\\|The transfer of stall did not finish within 1 seconds.\n"},
     };
+    Updater.OnConnLost = [this](TupdAutoUpdater*) { Events << QStringLiteral("connlost"); };
+    Updater.InfoFileDeadlineSeconds = 1;
     Server->PutFile(QStringLiteral("info.txt"), "#version=1\r\n#url=https://h/q.zip");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.infoUrl.toStdString());
         Events.clear();
         Boxes.clear();
         Updater.InfoFileURL = c.infoUrl;
+        Updater.CAFile = c.caFile;
         EXPECT_FALSE(Updater.CheckUpdate(true));
         EXPECT_EQ(Events, QStringList{c.event});
         ASSERT_EQ(Boxes.size(), 1);
-        EXPECT_TRUE(Boxes[0].endsWith(c.boxEnd)) << Boxes[0].toStdString();
+        EXPECT_TRUE(Boxes[0].contains(QRegularExpression(c.told))) << Boxes[0].toStdString();
     }
-    EXPECT_TRUE(Updater.LastProblem().contains(QLatin1String("https")));
+    Updater.CAFile = Server->CAFile();
     Events.clear();
     Boxes.clear();
     Updater.InfoFileURL = Server->Url(QStringLiteral("/files/info.txt"));
