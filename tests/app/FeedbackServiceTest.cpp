@@ -47,6 +47,16 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
         }
     }
 
+    // A service that keeps the call waiting: the deadline ends it and the message says so.
+    server.Write(QStringLiteral("post_mode"), "stall");
+    service->TotalTimeoutMs = 1000;
+    try {
+        service->Feedback("Quandrel", "1", "Bug", "x", "", "");
+        ADD_FAILURE() << "a stalled call taken for success";
+    } catch (const EFeedbackError& e) {
+        EXPECT_STREQ(e.what(), "The feedback service did not answer within 1 seconds.");
+    }
+
     auto plain = GetFeedbackServiceSoap(false, QStringLiteral("http://127.0.0.1:1/x"));
     EXPECT_THROW(plain->Feedback("Quandrel", "1", "Bug", "x", "", ""), EFeedbackError);
     auto wrongCA = GetFeedbackServiceSoap(false, service->Address());

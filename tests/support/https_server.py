@@ -140,6 +140,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.record("post_headers", bytes(self.headers))
         mode_file = os.path.join(self.root, "post_mode")
         mode = open(mode_file).read().strip() if os.path.exists(mode_file) else "ok"
+        if mode == "stall":  # an answer that takes longer than anyone waits
+            time.sleep(30)
+            mode = "ok"
         if mode == "ok":
             answer = (b'<?xml version="1.0" encoding="utf-8"?><soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/">'
                       b'<soap:Body><FeedbackResponse xmlns="http://example.invalid/Feedbackservice"/></soap:Body></soap:Envelope>')
