@@ -11,6 +11,7 @@
 // second.
 
 #include "updater/UpdHTTPTypes.h"
+#include "updater/UpdLoginComponent.h"
 #include "updater/UpdThread.h"
 
 #include <QByteArray>
@@ -19,10 +20,10 @@
 #include <functional>
 #include <memory>
 
-class TupdCustomHTTP {
+class TupdCustomHTTP : public TupdLoginComponent {
 public:
     TupdCustomHTTP();
-    virtual ~TupdCustomHTTP();
+    ~TupdCustomHTTP() override;
     TupdCustomHTTP(const TupdCustomHTTP&) = delete;
     TupdCustomHTTP& operator=(const TupdCustomHTTP&) = delete;
 
@@ -38,8 +39,6 @@ public:
     int TransferBufferSize = 4096;
     TupdOutputFileAttributes OutputFileAttributes;
     TThreadPriority ThreadPriority = TThreadPriority::tpNormal;
-    QString HTTPUsername;
-    QString HTTPPassword;
 
     // Certificate authorities to trust; empty means the system's.
     QString CAFile;

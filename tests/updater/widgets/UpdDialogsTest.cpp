@@ -30,11 +30,29 @@ TupdAutoUpdaterWizardForm* OpenWizard()
     return nullptr;
 }
 
-struct TOpenUpdater : TupdAutoUpdater {
-    using TupdAutoUpdater::StartDownloads;
-};
-
 struct DialogsFixture : ::testing::Test {
+    static void SetUpTestSuite()
+    {
+        Server = new TTestHttpsServer;
+        Server->PutFile(QStringLiteral("one.bin"), QByteArray(70000, 'a'));
+    }
+    static void TearDownTestSuite() { delete Server; }
+    // Starts an update of the files that the server lists, shown in the real wizard.
+    void Serve(const QByteArray& files)
+    {
+        ASSERT_TRUE(Server->Ok() && Program.isValid());
+        Server->PutFile(QStringLiteral("info.txt"), "#version=2\r\n" + files);
+        U.CAFile = Server->CAFile();
+        U.InfoFileURL = Server->Url(QStringLiteral("/files/info.txt"));
+        U.VersionControl = TupdAutoUpdaterVersionControl::byNumber;
+        U.VersionNumber = QStringLiteral("1");
+        U.ShowMessages = mLostFile;
+        U.ProgramFolder = Program.path() + QLatin1Char('/');
+        U.CreateWizard = [](TupdAutoUpdater* u) { return updDialogs::ShowWizard(*u); };
+        U.CheckUpdate(false);
+    }
+    QByteArray Url(const char* path) const { return Server->Url(QString::fromUtf8(path)).toUtf8(); }
+
     void SetUp() override
     {
         U.SetLanguage(TupdAutoUpdaterLanguage::wlEnglish);
@@ -46,10 +64,13 @@ struct DialogsFixture : ::testing::Test {
         U.OnAborted = [this](TupdAutoUpdater*) { Boxes << QStringLiteral("aborted"); };
     }
     void TearDown() override { updDialogs::SetExecHook(nullptr); }
-    TOpenUpdater U;
+    static TTestHttpsServer* Server;
+    QTemporaryDir Program;
+    TupdAutoUpdater U;
     QStringList Boxes;
     int Answer = updMsgBox::IdNo;
 };
+TTestHttpsServer* DialogsFixture::Server = nullptr;
 
 } // namespace
 
@@ -119,17 +140,12 @@ TEST_F(DialogsFixture, TheWizardClosesUpWithoutTheAddressLine)
 
 TEST_F(DialogsFixture, OnlyAUsersCloseAsksAndOnlyYesAborts)
 {
-    // The component holds the wizard while it downloads; a user's close reaches it.
-    U.CreateWizard = [](TupdAutoUpdater* u) { return updDialogs::ShowWizard(*u); };
-    QTemporaryDir program;
-    U.ProgramFolder = program.path() + QLatin1Char('/');
-    U.Wizard.Enabled = true;
-    // No files: the downloads end at once on the completed page.
-    U.StartDownloads();
-    TupdAutoUpdaterWizardForm* form = OpenWizard();
-    ASSERT_TRUE(form);
+    // The component holds the wizard while it downloads; a user's close reaches it, also on
+    // the completed page.
+    Serve("#url=" + Url("/files/one.bin"));
+    TupdAutoUpdaterWizardForm* form = nullptr;
+    ASSERT_TRUE(ProcessEventsUntil([&] { return (form = OpenWizard()) && form->FinishBtn->isEnabled(); }, 15000));
     EXPECT_FALSE(form->CancelBtn->isEnabled());
-    EXPECT_TRUE(form->FinishBtn->isEnabled());
 
     QTest::keyClick(form, Qt::Key_Escape);
     EXPECT_EQ(Boxes, QStringList({QStringLiteral("Quandrel|The update is not completed.\nWould you like to abort upgrading?")}));
@@ -145,19 +161,6 @@ TEST_F(DialogsFixture, OnlyAUsersCloseAsksAndOnlyYesAborts)
 // event loop: the window outlives that question, whatever the answer, and goes afterwards.
 TEST_F(DialogsFixture, TheWizardOutlivesItsQuestionWhenTheUpdateEndsMeanwhile)
 {
-    TTestHttpsServer server;
-    QTemporaryDir program;
-    ASSERT_TRUE(server.Ok() && program.isValid());
-    server.PutFile(QStringLiteral("one.bin"), QByteArray(70000, 'a'));
-    server.PutFile(QStringLiteral("info.txt"), "#version=2\r\n#url=" + server.Url("/files/one.bin").toUtf8() +
-                                                  "\r\n#url2=" + server.Url("/files/missing.bin").toUtf8());
-    U.CAFile = server.CAFile();
-    U.InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
-    U.VersionControl = TupdAutoUpdaterVersionControl::byNumber;
-    U.VersionNumber = QStringLiteral("1");
-    U.ShowMessages = mLostFile;
-    U.ProgramFolder = program.path() + QLatin1Char('/');
-    U.CreateWizard = [](TupdAutoUpdater* u) { return updDialogs::ShowWizard(*u); };
     for (const bool byButton : {true, false}) {
         for (const int answer : {updMsgBox::IdYes, updMsgBox::IdNo}) {
             SCOPED_TRACE(byButton ? "Cancel" : "title bar");
@@ -190,7 +193,7 @@ TEST_F(DialogsFixture, TheWizardOutlivesItsQuestionWhenTheUpdateEndsMeanwhile)
                 aliveAfterTheEnd = !form.isNull();
                 return answer;
             };
-            U.CheckUpdate(false);
+            Serve("#url=" + Url("/files/one.bin") + "\r\n#url2=" + Url("/files/missing.bin"));
             ASSERT_TRUE(ProcessEventsUntil([&] { return questions == 1 && !U.Busy() && !form; }, 20000));
             EXPECT_TRUE(aliveAfterTheEnd);
             EXPECT_TRUE(U.Aborted());
