@@ -186,6 +186,47 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
     EXPECT_TRUE(U.Aborted());
 }
 
+// "Only if the size differs": a file whose local copy has the announced size is not fetched,
+// except the program itself (its name in any letter case), a file of unknown size, and the
+// file of a single-file update.
+TEST_F(UpdDownloadTest, OnlyFilesWhoseSizeDiffersAreFetched)
+{
+    using B = TupdMiscFilesUpgradeBehavior;
+    const QByteArray one = "#url=" + Url("/files/one.bin") + "\r\n";
+    const struct {
+        B behavior;
+        QByteArray files;
+        const char* local; // a file in the program folder
+        int localSize;
+        const char* queued;
+    } cases[] = {
+        {B::mfuAlwaysDownload, one + "#url2=" + Url("/files/two.dat"), "two.dat", 11, "one.bin two.dat"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat"), "two.dat", 11, "one.bin"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat"), "two.dat", 10, "one.bin two.dat"},
+        {B::mfuOnlyIfSizeDifferent, "#url=" + Url("/files/two.dat"), "two.dat", 11, "two.dat"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat") + "=APP", "APP", 11, "one.bin APP"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/nolength"), "nolength", 0, "one.bin nolength"},
+    };
+    U.Wizard.Enabled = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.files.toStdString());
+        QTemporaryDir program;
+        U.ProgramFolder = program.path() + QLatin1Char('/');
+        U.ProgramFileName = U.ProgramFolder + QStringLiteral("app");
+        U.MiscFilesUpgrade = c.behavior;
+        QFile local(U.ProgramFolder + c.local);
+        ASSERT_TRUE(local.open(QIODevice::WriteOnly));
+        local.write(QByteArray(c.localSize, 'l'));
+        local.close();
+        Update(c.files);
+        EXPECT_EQ(QString::fromUtf8(Queue).remove(U.ProgramFolder).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts),
+                  QString::fromUtf8(c.queued).split(QLatin1Char(' ')));
+        TearDown();
+        Installer.clear();
+        Queue.clear();
+    }
+}
+
 TEST_F(UpdDownloadTest, ACancelledSavePromptOrAnUnwritableFolderStartsNothing)
 {
     U.Wizard.Enabled = false;
