@@ -102,13 +102,18 @@ TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
         {"/coded/a.bin/deflate", false, false, true, {"done"}, F::None, false},
         {"/coded/a.bin/compress", true, false, true, {"error 200", "failed"}, F::ContentCoding, false},
         {"/part/a.bin", true, false, true, {"connlost", "failed"}, F::Incomplete, true},
+        {"/big/1048577", false, false, true, {"connlost", "failed"}, F::TooLarge, false},
+        // Local addresses: the file with status 200, or 404 when it is not there.
+        {"file:files/a.bin", false, false, false, {"done"}, F::None, false},
+        {"file:files/none.bin", false, false, false, {"error 404", "failed"}, F::HTTPStatus, false},
     };
     const QString target = Server->Path(QStringLiteral("out/x.bin"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         QFile::remove(target);
         Out.Events.clear();
-        Http.URL = Server->Url(c.path);
+        Http.URL = c.path.startsWith(QLatin1String("file:")) ? QUrl::fromLocalFile(Server->Path(c.path.mid(5))).toString()
+                                                              : Server->Url(c.path);
         Http.FileName = c.toFile ? target : QString();
         Http.CAFile = c.wrongCA ? Server->OtherCAFile() : Server->CAFile();
         Http.HttpsOnly = c.httpsOnly;
@@ -128,56 +133,6 @@ TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
     // Only the followed redirect is reported; the one to a plain address was refused.
     EXPECT_EQ(Out.Redirects, QStringList{Server->Url(QStringLiteral("/files/a.bin"))});
     EXPECT_TRUE(Server->Read(QStringLiteral("last_request")).contains("Accept-Encoding: "));
-}
-
-TEST_F(UpdHTTPTest, HugeAnswerToMemoryIsCutAtTheCapAndClosedPortIsUnreachable)
-{
-    Http.MaxMemorySize = 1000;
-    Http.URL = Server->Url(QStringLiteral("/files/a.bin"));
-    ASSERT_TRUE(Http.Start());
-    ASSERT_TRUE(Finish());
-    EXPECT_EQ(Out.Events, QStringList({"connlost", "failed"}));
-
-    Out.Events.clear();
-    Http.URL = QStringLiteral("https://127.0.0.1:1/x");
-    ASSERT_TRUE(Http.Start());
-    ASSERT_TRUE(Finish());
-    EXPECT_EQ(Out.Events, QStringList({"unreachable", "failed"}));
-    EXPECT_EQ(Http.StatusCode(), -1);
-
-    // A local file address: its bytes with status 200, or 404 when it is not there.
-    Http.MaxMemorySize = 1 << 20;
-    for (const QString& name : {QStringLiteral("files/a.bin"), QStringLiteral("files/none.bin")}) {
-        Out.Events.clear();
-        Http.URL = QUrl::fromLocalFile(Server->Path(name)).toString();
-        ASSERT_TRUE(Http.Start());
-        ASSERT_TRUE(Finish());
-        EXPECT_EQ(Out.Events, name.contains("none") ? QStringList({"error 404", "failed"}) : QStringList{"done"});
-    }
-    EXPECT_EQ(Http.StatusCode(), 404);
-}
-
-TEST_F(UpdHTTPTest, PasswordRequestRetriesWithCredentialsOrReports401)
-{
-    for (const bool supply : {true, false}) {
-        Out.Events.clear();
-        QString realm;
-        Http.HTTPUsername.clear();
-        Http.OnHTTPPasswordRequest = [&](TupdCustomHTTP* sender, const QString& r, bool& tryAgain) {
-            realm = r;
-            if (supply && sender->HTTPUsername.isEmpty()) {
-                sender->HTTPUsername = QStringLiteral("user");
-                sender->HTTPPassword = QStringLiteral("secret");
-                tryAgain = true;
-            }
-        };
-        Http.URL = Server->Url(QStringLiteral("/auth"));
-        ASSERT_TRUE(Http.Start());
-        ASSERT_TRUE(Finish());
-        EXPECT_EQ(realm, QStringLiteral("Updates"));
-        EXPECT_EQ(Out.Events, supply ? QStringList{"done"} : QStringList({"error 401", "failed"}));
-        EXPECT_EQ(Out.Data, supply ? QByteArray("welcome") : QByteArray("who are you"));
-    }
 }
 
 TEST_F(UpdHTTPTest, HeaderHandlerThatStopsReadsNoBodyAndCreatesNoFile)
@@ -306,21 +261,34 @@ TEST_F(UpdHTTPTest, CredentialsAreNeverSentWithoutTLS)
     const struct {
         QString url;
         QString user;
+        bool handlerGives; // the password handler supplies the credentials
         unsigned options;
         const TTestHttpsServer* seenBy;
         QString event;
     } cases[] = {
-        {Server->Url("/auth"), "user", 0, Server, "done"},
-        {withUser, "", 0, Server, "done"},
-        {Server->Url("/auth"), "user", Bit(ioNoAuthentication), Server, "error 401"},
-        {QStringLiteral("http://user:secret@") + plain.Url("/auth").mid(7), "user", 0, &plain, "error 401"},
-        {Server->Url("/redirect?to=" + plain.Url("/auth")), "user", Bit(ioIgnoreRedirectToHTTP), &plain, "error 401"},
+        {Server->Url("/auth"), "user", false, 0, Server, "done"},
+        {withUser, "", false, 0, Server, "done"},
+        {Server->Url("/auth"), "", true, 0, Server, "done"},
+        {Server->Url("/auth"), "", false, 0, Server, "error 401"},
+        {Server->Url("/auth"), "user", false, Bit(ioNoAuthentication), Server, "error 401"},
+        {QStringLiteral("http://user:secret@") + plain.Url("/auth").mid(7), "user", false, 0, &plain, "error 401"},
+        {Server->Url("/redirect?to=" + plain.Url("/auth")), "user", true, Bit(ioIgnoreRedirectToHTTP), &plain,
+         "error 401"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url.toStdString());
         Out.Events.clear();
         bool asked = false;
-        Http.OnHTTPPasswordRequest = [&](TupdCustomHTTP*, const QString&, bool& tryAgain) { tryAgain = !asked; asked = true; };
+        QString realm;
+        Http.OnHTTPPasswordRequest = [&](TupdCustomHTTP* sender, const QString& r, bool& tryAgain) {
+            realm = r;
+            tryAgain = !asked;
+            asked = true;
+            if (c.handlerGives) {
+                sender->HTTPUsername = QStringLiteral("user");
+                sender->HTTPPassword = QStringLiteral("secret");
+            }
+        };
         Http.URL = c.url;
         Http.HTTPUsername = c.user;
         Http.HTTPPassword = c.user.isEmpty() ? QString() : QStringLiteral("secret");
@@ -332,6 +300,8 @@ TEST_F(UpdHTTPTest, CredentialsAreNeverSentWithoutTLS)
         const QByteArray request = c.seenBy->Read(QStringLiteral("last_request"));
         EXPECT_FALSE(request.isEmpty());
         EXPECT_EQ(request.contains("Authorization:"), c.event == QLatin1String("done"));
+        EXPECT_EQ(Out.Data, c.event == QLatin1String("done") ? QByteArray("welcome") : QByteArray("who are you"));
+        EXPECT_EQ(realm, asked ? QStringLiteral("Updates") : QString());
         // Over plain http nobody is asked for a password that would not be sent.
         EXPECT_TRUE(c.seenBy != &plain || !asked);
     }
