@@ -74,28 +74,6 @@ TTestHttpsServer* DialogsFixture::Server = nullptr;
 
 } // namespace
 
-TEST_F(DialogsFixture, TheQuestionShowsTheServerTextPlainAndTheWindowFitsIt)
-{
-    QStringList texts;
-    int labelBottom = 0, height = 0;
-    updDialogs::SetExecHook([&](QDialog* d) {
-        auto* form = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d);
-        texts << form->Label1->text();
-        EXPECT_EQ(form->Label1->textFormat(), Qt::PlainText);
-        EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
-        labelBottom = form->Label1->y() + form->Label1->height();
-        height = form->height();
-        return texts.size() == 1 ? int(QDialog::Accepted) : int(QDialog::Rejected);
-    });
-    EXPECT_TRUE(updDialogs::AskUpgrade(QStringLiteral("<b>100%s</b>")));
-    EXPECT_EQ(texts[0], QStringLiteral("A newer version of Quandrel was released.\n\n<b>100%s</b>\n\nDo you want to update "
-                                       "your version with the latest one?"));
-    EXPECT_EQ(height, labelBottom + 44);
-    EXPECT_FALSE(updDialogs::AskUpgrade(QString()));
-    EXPECT_EQ(texts[1], QStringLiteral("A newer version of Quandrel was released.\n\nDo you want to update your version "
-                                       "with the latest one?"));
-}
-
 TEST_F(DialogsFixture, ThePasswordDialogStoresCredentialsOnlyOnOK)
 {
     U.HTTPUsername = QStringLiteral("old");
@@ -144,43 +122,43 @@ TEST_F(DialogsFixture, OnlyAUsersCloseAsksAndOnlyYesAborts)
 // event loop: the window outlives that question, whatever the answer, and goes afterwards.
 TEST_F(DialogsFixture, TheWizardOutlivesItsQuestionWhenTheUpdateEndsMeanwhile)
 {
-    for (const bool byButton : {true, false}) {
-        for (const int answer : {updMsgBox::IdYes, updMsgBox::IdNo}) {
-            SCOPED_TRACE(byButton ? "Cancel" : "title bar");
-            QPointer<TupdAutoUpdaterWizardForm> form;
-            int questions = 0;
-            bool aliveAfterTheEnd = false;
-            U.OnProgress = [&](TupdAutoUpdater*, const QString&, int64_t, int64_t, int64_t, int64_t, uint8_t, uint8_t,
-                               float) {
-                if (form || !(form = OpenWizard()))
-                    return;
-                if (byButton)
-                    QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
-                else
-                    form->close();
-            };
-            U.MessageBox = [&](const QString&, const QString& text, int) {
-                if (!text.startsWith(QLatin1String("The update is not completed")))
-                    return int(updMsgBox::IdNo); // the missing file: not skipped, the update ends
-                ++questions;
-                QEventLoop loop; // the question's own loop, as a real box runs it
-                QTimer poll;
-                int roundsAfterTheEnd = 0;
-                QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-                    if (U.Aborted() && !U.Busy() && ++roundsAfterTheEnd > 3)
-                        loop.quit();
-                });
-                poll.start(5);
-                QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-                loop.exec();
-                aliveAfterTheEnd = !form.isNull();
-                return answer;
-            };
-            Serve("#url=" + Url("/files/one.bin") + "\r\n#url2=" + Url("/files/missing.bin"));
-            ASSERT_TRUE(ProcessEventsUntil([&] { return questions == 1 && !U.Busy() && !form; }, 20000));
-            EXPECT_TRUE(aliveAfterTheEnd);
-            EXPECT_TRUE(U.Aborted());
-            EXPECT_FALSE(OpenWizard());
-        }
+    for (int run = 0; run < 4; ++run) {
+        const bool byButton = run < 2;
+        const int answer = run % 2 ? updMsgBox::IdNo : updMsgBox::IdYes;
+        SCOPED_TRACE(byButton ? "Cancel" : "title bar");
+        QPointer<TupdAutoUpdaterWizardForm> form;
+        int questions = 0;
+        bool aliveAfterTheEnd = false;
+        U.OnProgress = [&](TupdAutoUpdater*, const QString&, int64_t, int64_t, int64_t, int64_t, uint8_t, uint8_t,
+                           float) {
+            if (form || !(form = OpenWizard()))
+                return;
+            if (byButton)
+                QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
+            else
+                form->close();
+        };
+        U.MessageBox = [&](const QString&, const QString& text, int) {
+            if (!text.startsWith(QLatin1String("The update is not completed")))
+                return int(updMsgBox::IdNo); // the missing file: not skipped, the update ends
+            ++questions;
+            QEventLoop loop; // the question's own loop, as a real box runs it
+            QTimer poll;
+            int roundsAfterTheEnd = 0;
+            QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+                if (U.Aborted() && !U.Busy() && ++roundsAfterTheEnd > 3)
+                    loop.quit();
+            });
+            poll.start(5);
+            QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+            loop.exec();
+            aliveAfterTheEnd = !form.isNull();
+            return answer;
+        };
+        Serve("#url=" + Url("/files/one.bin") + "\r\n#url2=" + Url("/files/missing.bin"));
+        ASSERT_TRUE(ProcessEventsUntil([&] { return questions == 1 && !U.Busy() && !form; }, 20000));
+        EXPECT_TRUE(aliveAfterTheEnd);
+        EXPECT_TRUE(U.Aborted());
+        EXPECT_FALSE(OpenWizard());
     }
 }
