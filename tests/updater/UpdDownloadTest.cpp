@@ -219,8 +219,7 @@ TEST_F(UpdDownloadTest, OnlyFilesWhoseSizeDiffersAreFetched)
         U.ProgramFileName = U.ProgramFolder + QStringLiteral("app");
         U.MiscFilesUpgrade = c.behavior;
         QFile local(U.ProgramFolder + c.local);
-        ASSERT_TRUE(local.open(QIODevice::WriteOnly));
-        local.write(QByteArray(c.localSize, 'l'));
+        ASSERT_TRUE(local.open(QIODevice::WriteOnly) && local.write(QByteArray(c.localSize, 'l')) == c.localSize);
         local.close();
         Update(c.files);
         EXPECT_EQ(QString::fromUtf8(Queue).remove(U.ProgramFolder).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts),

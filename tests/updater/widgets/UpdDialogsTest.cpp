@@ -142,16 +142,11 @@ TEST_F(DialogsFixture, TheWizardOutlivesItsQuestionWhenTheUpdateEndsMeanwhile)
             if (!text.startsWith(QLatin1String("The update is not completed")))
                 return int(updMsgBox::IdNo); // the missing file: not skipped, the update ends
             ++questions;
-            QEventLoop loop; // the question's own loop, as a real box runs it
-            QTimer poll;
-            int roundsAfterTheEnd = 0;
-            QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-                if (U.Aborted() && !U.Busy() && ++roundsAfterTheEnd > 3)
-                    loop.quit();
-            });
-            poll.start(5);
+            QEventLoop loop; // the question's own loop, as a real box runs it, until a while after the end
+            U.OnAborted = [&](TupdAutoUpdater*) { QTimer::singleShot(20, &loop, &QEventLoop::quit); };
             QTimer::singleShot(15000, &loop, &QEventLoop::quit);
             loop.exec();
+            U.OnAborted = nullptr;
             aliveAfterTheEnd = !form.isNull();
             return answer;
         };
