@@ -401,7 +401,7 @@ void PostProgress(TRun& run, bool force)
     if (!run.HasProgressHandler)
         return;
     const int64_t now = run.Clock.elapsed();
-    const int64_t wire = run.Curl ? WireCount(run) : run.WireBytes;
+    const int64_t wire = run.Curl ? WireCount(run) : run.WireBytes ? run.WireBytes : run.BytesRead;
     {
         std::lock_guard lock(run.ProgressLock);
         TupdProgress& p = run.Progress;
