@@ -40,7 +40,7 @@ public:
             !Openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
                       "-out", "server.pem", "-days", variant == Expired ? "-1" : "2", "-extfile", "ext.cnf"}))
             return;
-        const QString script = QStringLiteral(QD_TESTS_DIR "/support/https_server.py");
+        const QString script = QString::fromUtf8(QD_TEST_SUPPORT_DIR "/https_server.py");
         QStringList args{script, QStringLiteral("--root"), FDir.path(), QStringLiteral("--cert"),
                          Path(QStringLiteral("server.pem")), QStringLiteral("--key"), Path(QStringLiteral("server.key"))};
         if (variant == Plain)
