@@ -38,22 +38,14 @@ TEST(SystemErrorsTest, AFailedSettingsSaveSaysWhy)
     QTemporaryDir dir;
     const QString blocker = dir.filePath(QStringLiteral("plain"));
     { QFile f(blocker); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
-    const QString folder = dir.filePath(QStringLiteral("folder.ini"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const struct { QString file; QString reason; } cases[] = {
-        {blocker + QStringLiteral("/Quandrel.ini"), QStringLiteral("Not a directory")},
-        {folder, QStringLiteral("'%1' is a folder, not a file.").arg(folder)},
-    };
-    for (const auto& c : cases) {
-        TIniSettingsStore store(c.file);
-        store.SetValue(QStringLiteral("Software"), QStringLiteral("Name"), QStringLiteral("value"));
-        QString message;
-        try {
-            store.Flush();
-        } catch (const IOException& e) {
-            message = e.Message();
-        }
-        EXPECT_EQ(message.toStdString(),
-                  QStringLiteral("Cannot write the settings file \"%1\": %2").arg(c.file, c.reason).toStdString());
+    const QString file = blocker + QStringLiteral("/Quandrel.ini");
+    TIniSettingsStore store(file);
+    store.SetValue(QStringLiteral("Software"), QStringLiteral("Name"), QStringLiteral("value"));
+    QString message;
+    try {
+        store.Flush();
+    } catch (const IOException& e) {
+        message = e.Message();
     }
+    EXPECT_EQ(message, QStringLiteral("Cannot write the settings file \"%1\": Not a directory").arg(file));
 }
