@@ -83,4 +83,19 @@ TEST_F(OptionsFormTest, ConfirmingAnUncheckedBoxStopsTheChecksForGood)
     EXPECT_FALSE(after.CanCheckForAutoUpdate);
 }
 
+TEST_F(OptionsFormTest, CancellingKeepsEverythingSoTheQuestionComesAgain)
+{
+    Store(false, false);
+    WhenShown(
+        [](TOptionsForm& form) {
+            QTest::keyClick(form.AutoUpdateCheckBox, Qt::Key_Space);
+            QTest::keyClick(&form, Qt::Key_Escape);
+        },
+        &FSeen);
+    EXPECT_FALSE(ShowOptionsDialog(FStore));
+    TSettings after(FStore);
+    EXPECT_FALSE(after.AutoUpdateConfigured);
+    EXPECT_FALSE(after.CanCheckForAutoUpdate);
+}
+
 } // namespace

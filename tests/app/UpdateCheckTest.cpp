@@ -3,6 +3,7 @@
 #include "app/UpdateCheck.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsStore.h"
+#include "support/MainWindowHarness.h"
 #include "updater/UpdAutoUpdater.h"
 #include "updater/widgets/UpdDialogs.h"
 #include "updater/widgets/UpdUpgradeMessageForm.h"
@@ -13,7 +14,80 @@
 
 #include <gtest/gtest.h>
 
-TEST(UpdateCheck, ANothingNewerCheckIsRecordedAndTheMenuCheckShowsEveryOutcome)
+namespace {
+constexpr int64_t Day = DateTime::TicksPerDay;
+const QString Question = QStringLiteral("May Quandrel automatically check for updates? (recommended; you can turn "
+                                        "this feature off anytime using the Options dialog)");
+} // namespace
+
+TEST(UpdateCheck, DueAfterMoreThanSevenDays)
+{
+    const DateTime now = DateTime::Create(2026, 3, 9, 12, 0, 0, 0);
+    const struct {
+        int64_t age;
+        bool due;
+    } cases[] = {{7 * Day, false}, {7 * Day + 1, true}, {7 * Day - 1, false}, {now.Ticks, true}, {-Day, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(IsUpdateCheckDue(DateTime{now.Ticks - c.age}, now), c.due) << c.age;
+}
+
+// The start of the program with each state of the settings: whether the first-start question is
+// asked, what its answer keeps, and whether a check runs.
+TEST(UpdateCheck, TheStartAsksOnceAndChecksWhenAllowedAndDue)
+{
+    TTestHttpsServer server;
+    ASSERT_TRUE(server.Ok());
+    server.PutFile(QStringLiteral("info.txt"), "#version=0.9\r\n#url=https://h/q.zip");
+    SetAppUpdaterHook([&](TupdAutoUpdater& updater) {
+        updater.CAFile = server.CAFile();
+        updater.InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
+    });
+    const struct {
+        const char* name;
+        bool configured, allowed;
+        int64_t age; // of the last check; 0: never
+        TModalResult answer;
+        bool asked, allowedAfter, checks;
+    } cases[] = {
+        {"first start, Yes", false, false, 0, TModalResult::Yes, true, true, true},
+        {"first start, No", false, false, 0, TModalResult::No, true, false, false},
+        {"checked seven days less a minute ago", true, true, 7 * Day - Day / 1440, TModalResult::Yes, false, true, false},
+        {"checked seven days and a minute ago", true, true, 7 * Day + Day / 1440, TModalResult::Yes, false, true, true},
+        {"allowed, never checked", true, true, 0, TModalResult::Yes, false, true, true},
+        {"not allowed", true, false, 0, TModalResult::Yes, false, false, false},
+        {"a check in the future", true, true, -Day, TModalResult::Yes, false, true, false},
+    };
+    for (const auto& c : cases) {
+        auto store = std::make_unique<TMemorySettingsStore>();
+        DateTime lastCheck;
+        {
+            TSettings settings(*store);
+            settings.AutoUpdateConfigured = c.configured;
+            settings.CanCheckForAutoUpdate = c.allowed;
+            settings.LastUpdateCheck = lastCheck = c.age ? DateTime{DateTime::Now().Ticks - c.age} : DateTime();
+            settings.SaveSettings();
+        }
+        server.Write(QStringLiteral("last_request"), QByteArray());
+        const DateTime start = DateTime::Now();
+        TMainWindowHarness h(std::move(store), c.answer);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !h.Form->AutoUpdater->Busy(); }, 15000)) << c.name;
+        const bool asked = !h.Shown.empty() && h.Shown[0].first == Question;
+        EXPECT_EQ(asked, c.asked) << c.name;
+        EXPECT_EQ(h.Shown.size(), size_t(asked)) << c.name;
+        EXPECT_EQ(!server.Read(QStringLiteral("last_request")).isEmpty(), c.checks) << c.name;
+        const TSettings after;
+        EXPECT_TRUE(after.AutoUpdateConfigured) << c.name;
+        EXPECT_EQ(after.CanCheckForAutoUpdate, c.allowedAfter) << c.name;
+        // Only a check that found nothing newer is recorded.
+        if (c.checks)
+            EXPECT_GE(after.LastUpdateCheck, start) << c.name;
+        else
+            EXPECT_EQ(after.LastUpdateCheck, lastCheck) << c.name;
+    }
+    SetAppUpdaterHook({});
+}
+
+TEST(UpdateCheck, TheMenuCheckShowsEveryOutcomeAndOnlyNothingNewerIsRecorded)
 {
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
@@ -28,12 +102,6 @@ TEST(UpdateCheck, ANothingNewerCheckIsRecordedAndTheMenuCheckShowsEveryOutcome)
     updater->CAFile = server.CAFile();
     updater->InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
     server.PutFile(QStringLiteral("info.txt"), "#version=0.9\r\n#url=https://h/q.zip");
-
-    const DateTime before = DateTime::Now();
-    EXPECT_FALSE(updater->CheckUpdate(true));
-    EXPECT_GE(TSettings().LastUpdateCheck.Ticks, before.Ticks);
-    EXPECT_TRUE(boxes.empty()); // the start-up check says nothing when nothing is newer
-
     CheckForUpdatesNow(*updater);
     ASSERT_TRUE(ProcessEventsUntil([&] { return !updater->Busy(); }, 15000));
     ASSERT_EQ(boxes.size(), 1u);
@@ -56,7 +124,7 @@ TEST(UpdateCheck, ANothingNewerCheckIsRecordedAndTheMenuCheckShowsEveryOutcome)
     updDialogs::SetExecHook(nullptr);
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(question.contains(QLatin1String("\n<i>Faster</i>\n")));
-    EXPECT_EQ(TSettings().LastUpdateCheck.Ticks, 0); // only a check that found nothing is recorded
+    EXPECT_EQ(TSettings().LastUpdateCheck.Ticks, 0);
 
     SetMessageDlgHook(previousHook);
     TSettingsStore::SetApplication(std::move(previousStore));
