@@ -6,6 +6,7 @@
 
 #include "support/TreeBuilder.h"
 #include <random>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -197,6 +198,63 @@ bool SameForks(const TDecTreeNode* a, const TDecTreeNode* b, QString& why)
 }
 
 } // namespace
+
+// A refresh gives every clone its master's fork (type, fixed flag, chance type) and copies of the
+// master's children with new ids and no attribute lines; each clone keeps its own branch, and
+// what the user collapsed or selected among its copies, down to the last child of every level.
+TEST_F(CloneTree, ARefreshCarriesTheMastersForkAndKeepsEachClonesOwnState)
+{
+    TDecTreeNode* m = Add(Root(), "M", ntChance);
+    TDecTreeNode* a = Add(m, "A", ntDecision, 60, 70000);
+    a->DecisionShowOwner = true;
+    a->DecisionOwner = "Ann";
+    a->PayoffSource = "Advanced: 7";
+    Add(a, "A1");
+    Add(a, "A2");
+    Add(m, "B", ntChance, 40, -30000);
+    TDecTreeNode* clones[] = {Add(Root(), "C1", ntDecision, 0, 10000), Add(Root(), "C2", ntDecision, 100, 0)};
+    for (TDecTreeNode* c : clones)
+        ASSERT_EQ(Link(c, m), QString());
+    Recalculate();
+    for (TDecTreeNode* c : clones) {
+        c->Children[0]->ChildrenVisible = c->Children[0]->Children[1]->ChildrenVisible = false;
+        doc.Selection.Add(c->Children[1]->Id);
+        doc.Selection.Add(c->Children[0]->Children[1]->Id);
+    }
+    const struct {
+        TNodeType type;
+        TChanceType chance;
+        bool fixed;
+    } forks[] = {{ntMultiDecision, ctAnySum, true}, {ntDecision, ctPercent, false}};
+    for (const auto& fork : forks) {
+        m->NodeType = fork.type;
+        m->ChanceType = fork.chance;
+        m->DecisionFixed = fork.fixed;
+        Recalculate();
+        std::unordered_set<TGuid> ids{m->Id, a->Id, a->Children[0]->Id, a->Children[1]->Id, m->Children[1]->Id};
+        for (TDecTreeNode* c : clones) {
+            QString why;
+            EXPECT_TRUE(SameForks(c, m, why)) << why.toStdString();
+            EXPECT_EQ(c->ChanceType, fork.chance);
+            EXPECT_EQ(c->DecisionFixed, fork.fixed);
+            TDecTreeNode* copy = c->Children[0];
+            EXPECT_EQ(copy->DecisionOwner, "Ann");
+            EXPECT_EQ(copy->PayoffSource, "Advanced: 7");
+            EXPECT_FALSE(copy->DecisionShowOwner);
+            EXPECT_FALSE(copy->ChildrenVisible);
+            EXPECT_TRUE(copy->Children[0]->ChildrenVisible);
+            EXPECT_FALSE(copy->Children[1]->ChildrenVisible);
+            EXPECT_TRUE(doc.Selection.Contains(c->Children[1]->Id));
+            EXPECT_TRUE(doc.Selection.Contains(copy->Children[1]->Id));
+            for (const TDecTreeNode* n : {copy, copy->Children[0], copy->Children[1], c->Children[1]})
+                EXPECT_TRUE(ids.insert(n->Id).second) << "a copy's id is new";
+        }
+        EXPECT_EQ(doc.Selection.Count(), 5); // the root and the four copies
+        EXPECT_EQ(clones[0]->Caption, "C1");
+        EXPECT_EQ(clones[0]->Payoff, 10000);
+        EXPECT_EQ(clones[1]->Probability, 100);
+    }
+}
 
 // What a user can do through the menus, at random: add nodes, link any node to any other (the
 // refused links change nothing), unlink with or without keeping copies, delete what may be

@@ -129,20 +129,61 @@ TEST(Solver, BlockedWalkMatchesThePlainCount)
     }
 }
 
-TEST(TakeOption, InsideACloneActsOnTheMaster)
+// An option of a decision is taken alone; one of a multi-option decision toggles, taken only
+// from exactly 0. Inside a clone the master's option is taken, and the copy waits for a refresh.
+TEST(TakeOption, TakesOrTogglesAndInsideACloneActsOnTheMaster)
 {
     TDecTreeDocument doc;
     TDecTreeNode* root = SetRoot(doc, ntChance);
-    TDecTreeNode* master = AddChild(root, ntDecision, 50, 0);
-    TDecTreeNode* m0 = AddEnd(master, 100, 0);
-    TDecTreeNode* m1 = AddEnd(master, 0, 0);
-    TDecTreeNode* clone = AddChild(root, ntDecision, 50, 0);
-    MakeClone(clone, master);
-    clone->Children[1]->TakeOption();
-    EXPECT_EQ(m0->Probability, 0);
-    EXPECT_EQ(m1->Probability, 100);
-    EXPECT_EQ(clone->Children[0]->Probability, 100); // unchanged until the clone is refreshed
-    EXPECT_EQ(clone->Children[1]->Probability, 0);
+    TDecTreeNode* decision = AddChild(root, ntDecision, 25, 0);
+    TDecTreeNode* multi = AddChild(root, ntMultiDecision, 25, 0);
+    for (double p : {100.0, 0.0, 0.0})
+        AddChild(decision, ntDecision, p, 0);
+    for (double p : {100.0, 0.0, 37.5})
+        AddChild(multi, ntDecision, p, 0);
+    TDecTreeNode* decisionClone = AddChild(root, ntDecision, 25, 0);
+    TDecTreeNode* multiClone = AddChild(root, ntDecision, 25, 0);
+    MakeClone(decisionClone, decision);
+    MakeClone(multiClone, multi);
+    const struct {
+        TDecTreeNode* parent;
+        int option;
+        TDecTreeNode* master;
+        std::vector<double> marks;
+    } steps[] = {
+        {decisionClone, 1, decision, {0, 100, 0}}, {decision, 2, decision, {0, 0, 100}},
+        {multi, 1, multi, {100, 100, 37.5}},       {multiClone, 1, multi, {100, 0, 37.5}},
+        {multi, 2, multi, {100, 0, 0}},            {multiClone, 2, multi, {100, 0, 100}},
+    };
+    for (const auto& s : steps) {
+        s.parent->Children[s.option]->TakeOption();
+        std::vector<double> marks;
+        for (const TDecTreeNode* c : s.master->Children)
+            marks.push_back(c->Probability);
+        EXPECT_EQ(marks, s.marks) << s.option;
+    }
+    EXPECT_EQ(decisionClone->Children[0]->Probability, 100);
+    EXPECT_EQ(multiClone->Children[1]->Probability, 0);
+}
+
+// Only the budget changes: the decision is solved again, whatever its number of options.
+TEST(MultiOption, AChangeOfBudgetAloneSolvesAgain)
+{
+    for (int n : {3, 8, 20}) {
+        TDecTreeDocument doc;
+        TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
+        for (int i = 0; i < n; ++i)
+            AddRangeOption(root, -100, 150, 150); // costs 100, brings 50
+        const struct {
+            int budget;
+            double max;
+        } steps[] = {{0, 0}, {300, 150}, {0, 0}, {250, 100}, {-1, 50.0 * n}};
+        for (const auto& s : steps) {
+            root->DecisionMultiBudget = s.budget;
+            doc.CalculateValues();
+            EXPECT_DOUBLE_EQ(root->MaxValue, s.max) << n << " options, budget " << s.budget;
+        }
+    }
 }
 
 TEST(Optimize, DecisionsTakeTheBestOptionAndTheFirstOfEqualOnes)
