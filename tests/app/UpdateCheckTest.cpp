@@ -1,15 +1,9 @@
-#include "app/MessageDialogs.h"
 #include "app/Settings.h"
 #include "app/UpdateCheck.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsStore.h"
 #include "support/MainWindowHarness.h"
 #include "updater/UpdAutoUpdater.h"
-#include "updater/widgets/UpdDialogs.h"
-#include "updater/widgets/UpdUpgradeMessageForm.h"
-
-#include <QLabel>
-
 #include "support/TestHttpsServer.h"
 
 #include <gtest/gtest.h>
@@ -87,45 +81,19 @@ TEST(UpdateCheck, TheStartAsksOnceAndChecksWhenAllowedAndDue)
     SetAppUpdaterHook({});
 }
 
-TEST(UpdateCheck, TheMenuCheckShowsEveryOutcomeAndOnlyNothingNewerIsRecorded)
+// Tools > Check for Updates says so when nothing is newer (a newer version: UpdateHandOverTest).
+TEST(UpdateCheck, TheMenuCheckTellsThatNothingIsNewer)
 {
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
-    auto previousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
-    std::vector<std::pair<QString, TMsgDlgType>> boxes;
-    auto previousHook = SetMessageDlgHook([&](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
-        boxes.emplace_back(text, type);
-        return buttons == mbOK ? TModalResult::OK : TModalResult::No;
-    });
-
-    auto updater = CreateAppUpdater(nullptr);
-    updater->CAFile = server.CAFile();
-    updater->InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
     server.PutFile(QStringLiteral("info.txt"), "#version=0.9\r\n#url=https://h/q.zip");
-    CheckForUpdatesNow(*updater);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !updater->Busy(); }, 15000));
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].second, TMsgDlgType::Information);
-    EXPECT_TRUE(boxes[0].first.startsWith(QLatin1String("Newer version not found.")));
-
-    // A newer version: the question is asked with the server's text, answered No here.
-    server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#url=https://h/q.zip\r\n#message={<i>Faster</i>}");
-    TSettings cleared;
-    cleared.LastUpdateCheck = DateTime();
-    cleared.SaveSettings();
-    boxes.clear();
-    QString question;
-    updDialogs::SetExecHook([&](QDialog* d) {
-        question = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d)->Label1->text();
-        return int(QDialog::Rejected);
-    });
-    CheckForUpdatesNow(*updater);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !updater->Busy(); }, 15000));
-    updDialogs::SetExecHook(nullptr);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(question.contains(QLatin1String("\n<i>Faster</i>\n")));
-    EXPECT_EQ(TSettings().LastUpdateCheck.Ticks, 0);
-
-    SetMessageDlgHook(previousHook);
-    TSettingsStore::SetApplication(std::move(previousStore));
+    TMainWindowHarness h;
+    h.Form->AutoUpdater->CAFile = server.CAFile();
+    h.Form->AutoUpdater->InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
+    h.Shown.clear();
+    h.Form->ToolsCheckUpdatesMenuItem->trigger();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !h.Form->AutoUpdater->Busy(); }, 15000));
+    ASSERT_EQ(h.Shown.size(), 1u);
+    EXPECT_EQ(h.Shown[0].second, TMsgDlgType::Information);
+    EXPECT_TRUE(h.Shown[0].first.startsWith(QLatin1String("Newer version not found.")));
 }
