@@ -17,13 +17,6 @@ namespace {
 
 const QString Key = QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3");
 
-TSettingsRegistry OpenSettingsKey(TSettingsStore& store)
-{
-    TSettingsRegistry reg(store);
-    EXPECT_TRUE(reg.OpenKey(Key, true));
-    return reg;
-}
-
 TEST(Settings, SavedValuesReadBackInTheirStoredForm)
 {
     TMemorySettingsStore store;
@@ -36,7 +29,8 @@ TEST(Settings, SavedValuesReadBackInTheirStoredForm)
         settings.Landscape = true;
         settings.SaveSettings();
     }
-    TSettingsRegistry reg = OpenSettingsKey(store);
+    TSettingsRegistry reg(store);
+    ASSERT_TRUE(reg.OpenKey(Key, false));
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("AutoUpdateConfigured")), 1);
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("CanCheckForAutoUpdate")), 1);
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("Landscape")), 1);

@@ -17,12 +17,9 @@ const QString Question = QStringLiteral("May Quandrel automatically check for up
 TEST(UpdateCheck, DueAfterMoreThanSevenDays)
 {
     const DateTime now = DateTime::Create(2026, 3, 9, 12, 0, 0, 0);
-    const struct {
-        int64_t age;
-        bool due;
-    } cases[] = {{7 * Day, false}, {7 * Day + 1, true}, {7 * Day - 1, false}, {now.Ticks, true}, {-Day, false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(IsUpdateCheckDue(DateTime{now.Ticks - c.age}, now), c.due) << c.age;
+    for (const auto& [age, due] : {std::pair{7 * Day, false}, {7 * Day + 1, true}, {7 * Day - 1, false},
+                                   {now.Ticks, true}, {-Day, false}})
+        EXPECT_EQ(IsUpdateCheckDue(DateTime{now.Ticks - age}, now), due) << age;
 }
 
 // The start of the program with each state of the settings: whether the first-start question is

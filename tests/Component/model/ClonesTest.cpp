@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "support/TreeBuilder.h"
-#include <random>
 #include <unordered_set>
 #include <vector>
 
@@ -35,14 +34,6 @@ protected:
         QString error = QStringLiteral("untouched");
         node->SetCloneMaster(master ? master->Id : Guid::Empty(), error);
         return error;
-    }
-
-    static QStringList Captions(const TDecTreeNode* node)
-    {
-        QStringList result;
-        for (const TDecTreeNode* c : node->Children)
-            result << c->Caption;
-        return result;
     }
 
     TDecTreeDocument doc;
@@ -254,95 +245,4 @@ TEST_F(CloneTree, ARefreshCarriesTheMastersForkAndKeepsEachClonesOwnState)
         EXPECT_EQ(clones[0]->Payoff, 10000);
         EXPECT_EQ(clones[1]->Probability, 100);
     }
-}
-
-// What a user can do through the menus, at random: add nodes, link any node to any other (the
-// refused links change nothing), unlink with or without keeping copies, delete what may be
-// deleted. After each step one recalculation leaves every clone equal to its master, and nine
-// more leave the tree's size as it was.
-TEST_F(CloneTree, RandomEditsKeepTheTreeSizeFromTheFirstRecalculationOn)
-{
-    std::mt19937 rng(3062026);
-    auto allNodes = [this] {
-        std::vector<TDecTreeNode*> all;
-        std::vector<TDecTreeNode*> stack{Root()};
-        while (!stack.empty()) {
-            TDecTreeNode* n = stack.back();
-            stack.pop_back();
-            all.push_back(n);
-            for (TDecTreeNode* c : n->Children)
-                stack.push_back(c);
-        }
-        return all;
-    };
-    int linked = 0, nestedLinks = 0, refused = 0;
-    for (int round = 0; round < 200; ++round) {
-        doc.NewRoot();
-        for (int i = 0, n = 3 + int(rng() % 12); i < n; ++i) {
-            const auto all = allNodes();
-            Add(all[rng() % all.size()], QStringLiteral("n%1").arg(i));
-        }
-        for (int step = 0; step < 25; ++step) {
-            const auto all = allNodes();
-            TDecTreeNode* node = all[rng() % all.size()];
-            const int before = testtree::CountNodes(Root());
-            switch (rng() % 6) {
-            case 0:
-                if (node->IsCloneOrInsideClone())
-                    continue;
-                Add(node, QStringLiteral("e%1").arg(step));
-                break;
-            case 1:
-            case 2:
-            case 3: {
-                TDecTreeNode* master = all[rng() % all.size()];
-                const TGuid oldLink = node->CloneMasterId;
-                const QString error = Link(node, master);
-                if (!error.isEmpty()) {
-                    ++refused;
-                    ASSERT_EQ(node->CloneMasterId, oldLink);
-                    ASSERT_EQ(testtree::CountNodes(Root()), before);
-                    continue;
-                }
-                ++linked;
-                for (const TDecTreeNode* inner : master->Children)
-                    nestedLinks += inner->IsClone() || inner->HasChildren() ? 1 : 0;
-                break;
-            }
-            case 4: {
-                if (!node->IsClone())
-                    continue;
-                const TDecTreeNode* master = Root()->FindNodeById(node->CloneMasterId);
-                ASSERT_EQ(Link(node, nullptr), QString());
-                if (rng() % 2 && master) // the unlink that keeps copies of the master's children
-                    for (const TDecTreeNode* child : master->Children)
-                        node->Children.Add(child->Copy(node, false, true, nullptr));
-                break;
-            }
-            default:
-                if (!node->Parent() || node->IsCloneOrInsideClone() || node->IsOrContainsCloneMaster())
-                    continue;
-                node->Parent()->Children.Remove(node);
-                break;
-            }
-            Recalculate();
-            const int size = testtree::CountNodes(Root());
-            for (TDecTreeNode* n : allNodes()) {
-                if (!n->IsClone() || n->IsInsideClone())
-                    continue;
-                const TDecTreeNode* master = n->GetMasterNode();
-                ASSERT_NE(master, nullptr);
-                QString why;
-                ASSERT_TRUE(SameForks(n, master, why)) << why.toStdString() << " in round " << round;
-            }
-            for (int i = 2; i <= 10; ++i) {
-                Root()->RefreshClones();
-                ASSERT_EQ(testtree::CountNodes(Root()), size) << "refresh " << i << " in round " << round;
-            }
-        }
-    }
-    // The walk reaches the cases that matter.
-    EXPECT_GT(linked, 400);
-    EXPECT_GT(nestedLinks, 40);
-    EXPECT_GT(refused, 1000);
 }

@@ -179,15 +179,10 @@ TEST_F(NodeStatus, CurrencyFormatsForEveryCode)
 
 TEST_F(NodeStatus, CurrencyRoundsHalvesAwayFromZeroAndZeroHasNoSign)
 {
-    const struct {
-        double value;
-        int decimals;
-        const char* text;
-    } cases[] = {{1.005, 2, "$1.01"}, {1.0049, 2, "$1.00"}, {-1.005, 2, "-$1.01"}, {0.995, 2, "$1.00"},
-                 {2.5, 0, "$3"},      {-2.5, 0, "-$3"},     {-0.0049, 2, "$0.00"}, {-0.4, 0, "$0"},
-                 {-0.5, 0, "-$1"}};
-    for (const auto& c : cases) {
-        doc.Options.CurrencyDecimals = c.decimals;
-        EXPECT_EQ(Format(Money(c.value)), c.text) << c.value;
+    for (const auto& [value, decimals, text] :
+         {std::tuple{1.005, 2, "$1.01"}, {1.0049, 2, "$1.00"}, {-1.005, 2, "-$1.01"}, {0.995, 2, "$1.00"},
+          {2.5, 0, "$3"}, {-2.5, 0, "-$3"}, {-0.0049, 2, "$0.00"}, {-0.4, 0, "$0"}, {-0.5, 0, "-$1"}}) {
+        doc.Options.CurrencyDecimals = decimals;
+        EXPECT_EQ(Format(Money(value)), text) << value;
     }
 }

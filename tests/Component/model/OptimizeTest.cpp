@@ -86,49 +86,6 @@ TEST(MultiOption, BudgetCountsACostOfExactlyTheBudget)
     EXPECT_DOUBLE_EQ(max, 100);
 }
 
-TEST(Solver, BlockedWalkMatchesThePlainCount)
-{
-    // More projects than the low block of the fast walk: compare with a plain count.
-    const int n = 13;
-    std::vector<int64_t> cost(n), hi(n), lo(n);
-    uint64_t state = 12345;
-    auto next = [&state](int range) {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return int64_t((state >> 33) % uint64_t(range)) - range / 2;
-    };
-    for (int i = 0; i < n; ++i) {
-        cost[i] = next(200) * 100;
-        hi[i] = next(100) * 100;
-        lo[i] = next(100) * 100;
-    }
-    for (int64_t budget : {int64_t(0), int64_t(50000), int64_t(300000)}) {
-        uint64_t maxSet = 0, minSet = 0;
-        TMultiOptionFullSolverQuick::SolveUnits(cost.data(), hi.data(), lo.data(), n, budget, maxSet, minSet);
-        int64_t bestMax = 0, bestMin = 0;
-        uint64_t expMax = 0, expMin = 0;
-        for (uint64_t m = 0; m < (1u << n); ++m) {
-            int64_t c = 0, h = 0, l = 0;
-            for (int i = 0; i < n; ++i)
-                if (m >> i & 1) {
-                    c += cost[i];
-                    h += hi[i];
-                    l += lo[i];
-                }
-            if (c > budget)
-                continue;
-            if (h > bestMax) {
-                bestMax = h;
-                expMax = m;
-            } else if (l < bestMin) {
-                bestMin = l;
-                expMin = m;
-            }
-        }
-        EXPECT_EQ(maxSet, expMax) << budget;
-        EXPECT_EQ(minSet, expMin) << budget;
-    }
-}
-
 // An option of a decision is taken alone; one of a multi-option decision toggles, taken only
 // from exactly 0. Inside a clone the master's option is taken, and the copy waits for a refresh.
 TEST(TakeOption, TakesOrTogglesAndInsideACloneActsOnTheMaster)
@@ -174,14 +131,10 @@ TEST(MultiOption, AChangeOfBudgetAloneSolvesAgain)
         TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
         for (int i = 0; i < n; ++i)
             AddRangeOption(root, -100, 150, 150); // costs 100, brings 50
-        const struct {
-            int budget;
-            double max;
-        } steps[] = {{0, 0}, {300, 150}, {0, 0}, {250, 100}, {-1, 50.0 * n}};
-        for (const auto& s : steps) {
-            root->DecisionMultiBudget = s.budget;
+        for (const auto& [budget, max] : {std::pair{0, 0.0}, {300, 150.0}, {0, 0.0}, {250, 100.0}, {-1, 50.0 * n}}) {
+            root->DecisionMultiBudget = budget;
             doc.CalculateValues();
-            EXPECT_DOUBLE_EQ(root->MaxValue, s.max) << n << " options, budget " << s.budget;
+            EXPECT_DOUBLE_EQ(root->MaxValue, max) << n << " options, budget " << budget;
         }
     }
 }

@@ -57,6 +57,9 @@ TEST(IniSettingsStore, EveryReadAfterAnyNumberOfSavesGivesWhatWasLastSavedHereOr
         EXPECT_EQ(first.Value(Key, QStringLiteral("Other")), Text(round));
         EXPECT_EQ(first.Value(Key, QStringLiteral("Mine")), Text(round));
     }
+    first.CreateKey(Key + QStringLiteral("/Empty"));
+    first.Flush();
+    EXPECT_TRUE(second.HasKey(Key + QStringLiteral("/Empty")));
     // Unsaved changes stay over what the other instance saves meanwhile.
     first.SetValue(Key, QStringLiteral("Mine"), Text("pending"));
     second.SetValue(Key, QStringLiteral("Other"), Text("4"));
