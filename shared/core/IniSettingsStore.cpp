@@ -221,8 +221,12 @@ QByteArray Render(const TEntries& entries, const QString& fileName)
         ThrowCannotWrite(fileName, SystemErrors::ReasonFor(rendered));
     const QByteArray content = rendered.readAll();
     // QSettings can cut its write short without a word: what it wrote must read back whole.
-    if (Parse(content, reason) != entries)
-        ThrowCannotWrite(fileName, reason.isEmpty() ? SystemErrors::WhyCannotWrite(file->fileName()) : reason);
+    const std::optional<TEntries> written = Parse(content, reason);
+    if (!written)
+        ThrowCannotWrite(fileName, reason);
+    if (*written != entries)
+        ThrowCannotWrite(fileName, QStringLiteral("the settings do not read back as they were written (%1)")
+                                       .arg(SystemErrors::WhyCannotWrite(file->fileName())));
     return content;
 }
 
