@@ -35,23 +35,23 @@ TEST(UpdateCheck, TheStartAsksOnceAndChecksWhenAllowedAndDue)
     });
     const struct {
         const char* name;
-        bool configured, allowed;
+        bool stored, configured, allowed;
         int64_t age; // of the last check; 0: never
         TModalResult answer;
         bool asked, allowedAfter, checks;
     } cases[] = {
-        {"first start, Yes", false, false, 0, TModalResult::Yes, true, true, true},
-        {"first start, No", false, false, 0, TModalResult::No, true, false, false},
-        {"checked seven days less a minute ago", true, true, 7 * Day - Day / 1440, TModalResult::Yes, false, true, false},
-        {"checked seven days and a minute ago", true, true, 7 * Day + Day / 1440, TModalResult::Yes, false, true, true},
-        {"allowed, never checked", true, true, 0, TModalResult::Yes, false, true, true},
-        {"not allowed", true, false, 0, TModalResult::Yes, false, false, false},
-        {"a check in the future", true, true, -Day, TModalResult::Yes, false, true, false},
+        {"a fresh profile, Yes", false, false, false, 0, TModalResult::Yes, true, true, true},
+        {"not answered yet, No", true, false, false, 0, TModalResult::No, true, false, false},
+        {"checked seven days less a minute ago", true, true, true, 7 * Day - Day / 1440, TModalResult::Yes, false, true, false},
+        {"checked seven days and a minute ago", true, true, true, 7 * Day + Day / 1440, TModalResult::Yes, false, true, true},
+        {"allowed, never checked", true, true, true, 0, TModalResult::Yes, false, true, true},
+        {"not allowed", true, true, false, 0, TModalResult::Yes, false, false, false},
+        {"a check in the future", true, true, true, -Day, TModalResult::Yes, false, true, false},
     };
     for (const auto& c : cases) {
         auto store = std::make_unique<TMemorySettingsStore>();
         DateTime lastCheck;
-        {
+        if (c.stored) {
             TSettings settings(*store);
             settings.AutoUpdateConfigured = c.configured;
             settings.CanCheckForAutoUpdate = c.allowed;
