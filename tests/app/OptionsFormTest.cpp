@@ -1,4 +1,3 @@
-#include "SettingsStoreDump.h"
 #include "app/Settings.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/MemorySettingsStore.h"
@@ -33,36 +32,44 @@ void WhenShown(std::function<void(TOptionsForm&)> act, bool* seen)
     });
 }
 
-// Confirming stores the check box as the user left it (turned on with the mouse and OK, or off
-// with Space and Enter) and marks the first-start question answered.
-TEST(OptionsFormTest, ConfirmingStoresTheCheckBoxAndMarksTheQuestionAnswered)
+class OptionsFormTest : public ::testing::Test {
+protected:
+    void Store(bool configured, bool canCheck)
+    {
+        TSettings settings(FStore);
+        settings.AutoUpdateConfigured = configured;
+        settings.CanCheckForAutoUpdate = canCheck;
+        settings.SaveSettings();
+    }
+    TMemorySettingsStore FStore;
+    bool FSeen = false;
+};
+
+// The box starts as the permission stands; OK keeps the box and marks the question answered,
+// Cancel keeps everything, so the first-start question comes again.
+TEST_F(OptionsFormTest, OkKeepsTheBoxAndAnswersTheQuestionCancelKeepsEverything)
 {
-    for (const bool before : {false, true}) {
-        TMemorySettingsStore store;
-        TSettings stored(store);
-        stored.AutoUpdateConfigured = false;
-        stored.CanCheckForAutoUpdate = before;
-        stored.SaveSettings();
-        bool seen = false, shown = !before;
+    const struct {
+        bool allowed;
+        Qt::Key close;
+        bool configuredAfter, allowedAfter;
+    } cases[] = {{false, Qt::Key_Return, true, true}, {true, Qt::Key_Return, true, false}, {false, Qt::Key_Escape, false, false}};
+    for (const auto& c : cases) {
+        Store(false, c.allowed);
+        bool wasChecked = !c.allowed;
         WhenShown(
             [&](TOptionsForm& form) {
-                shown = form.AutoUpdateCheckBox->isChecked();
-                if (before) {
-                    QTest::keyClick(form.AutoUpdateCheckBox, Qt::Key_Space);
-                    QTest::keyClick(&form, Qt::Key_Return); // the default button
-                } else {
-                    QCheckBox* box = form.AutoUpdateCheckBox;
-                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
-                    QTest::mouseClick(form.OKButton, Qt::LeftButton);
-                }
+                wasChecked = form.AutoUpdateCheckBox->isChecked();
+                QTest::mouseClick(form.AutoUpdateCheckBox, Qt::LeftButton, {}, QPoint(4, form.AutoUpdateCheckBox->height() / 2));
+                QTest::keyClick(&form, c.close); // the default or the cancel button
             },
-            &seen);
-        EXPECT_TRUE(ShowOptionsDialog(store));
-        EXPECT_TRUE(seen);
-        EXPECT_EQ(shown, before);
-        TSettings after(store);
-        EXPECT_TRUE(after.AutoUpdateConfigured);
-        EXPECT_EQ(after.CanCheckForAutoUpdate, !before);
+            &FSeen);
+        EXPECT_EQ(ShowOptionsDialog(FStore), c.close == Qt::Key_Return);
+        EXPECT_TRUE(FSeen);
+        EXPECT_EQ(wasChecked, c.allowed);
+        TSettings after(FStore);
+        EXPECT_EQ(after.AutoUpdateConfigured, c.configuredAfter);
+        EXPECT_EQ(after.CanCheckForAutoUpdate, c.allowedAfter);
     }
 }
 
