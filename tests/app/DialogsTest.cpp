@@ -30,8 +30,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 // Every window opens within the screen's available area: on the default test screen here, and
 // run again by ctest on a 1366 x 768 and a 1920 x 1080 screen at scale factors 1, 1.5 and 2
 // (tests/CMakeLists.txt). The dialogs with a fixed border cannot be resized, minimised or maximised.
@@ -42,14 +40,15 @@ TEST(DialogsTest, EveryWindowFitsTheScreenAndFixedOnesKeepTheirSize)
     QTemporaryDir folder;
     TSavedStyles styles(folder.path());
     TupdAutoUpdater updater;
-    QWidget* fixed[] = {new TOptionsForm, new TEditDueDateForm, new TSaveNewStyleForm,
-                        new TTreePropertiesForm(box.Tree(), nullptr)};
-    QWidget* windows[] = {fixed[0], fixed[1], fixed[2], fixed[3], h.Form.get(), new TAboutForm, new TCommentForm,
+    // The first four have a fixed border.
+    QWidget* windows[] = {new TOptionsForm, new TEditDueDateForm, new TSaveNewStyleForm,
+                          new TTreePropertiesForm(box.Tree(), nullptr), h.Form.get(), new TAboutForm, new TCommentForm,
                           new TEULAForm, new TErrorForm, new TFeedbackForm, new TImportExternalForm,
                           new TOverviewExternalDataForm, new TEditPayoffForm, new TStyleManagerForm(styles),
                           new TPrintForm, new TupdAutoUpdaterWizardForm(updater), new TupdAutoUpdaterPasswordForm,
                           new TupdAutoUpdaterUpgradeMessageForm};
     for (QWidget* window : windows) {
+        const bool fixed = window == windows[0] || window == windows[1] || window == windows[2] || window == windows[3];
         // Shown as the program shows it: the whole frame within the available area with room for
         // a title bar as desktops draw it, and no smaller than its layout needs.
         window->show();
@@ -63,7 +62,7 @@ TEST(DialogsTest, EveryWindowFitsTheScreenAndFixedOnesKeepTheirSize)
         if (window->layout()) {
             EXPECT_EQ(window->size().expandedTo(window->layout()->totalMinimumSize()), window->size()) << name;
         }
-        if (std::find(std::begin(fixed), std::end(fixed), window) != std::end(fixed)) {
+        if (fixed) {
             const Qt::WindowFlags flags = window->windowFlags();
             EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << name; // only the hints named here
             EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint) || flags.testFlag(Qt::WindowMaximizeButtonHint));

@@ -100,8 +100,7 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
         form.RefreshExternalData();
         shown.Changed = form.SummaryChangedLabel->text();
         shown.Message = form.WhiteTop->Msg();
-        const QFontMetrics metrics(form.WhiteTop->font());
-        EXPECT_GT(form.WhiteTop->width(), metrics.horizontalAdvance(S::HasChanged) + 30);
+        EXPECT_GT(form.WhiteTop->width(), QFontMetrics(form.WhiteTop->font()).horizontalAdvance(S::HasChanged) + 30);
         return int(QDialog::Accepted);
     });
     ShowExternalDataOverview(&tree, QString());
