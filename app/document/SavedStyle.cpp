@@ -10,6 +10,7 @@
 #include "shared/core/Utf8Check.h"
 
 #include <QFile>
+#include <QXmlStreamReader>
 
 #include <string>
 #include <string_view>
@@ -84,6 +85,18 @@ void WriteStyleDocument(pugi::xml_document& document, const QString& fileName)
     const QString reason = WriteWholeFile(fileName, StyleDocumentText(document));
     if (!reason.isEmpty())
         throw IOException(QStringLiteral("Error saving file: %1 (%2)").arg(fileName, reason));
+}
+
+bool IsSavedStyleFile(const QString& fileName)
+{
+    if (SystemErrors::KindOf(fileName) != SystemErrors::TPathKind::RegularFile)
+        return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Only as far as the root element: whatever follows does not change what the file is.
+    QXmlStreamReader reader(&file);
+    return reader.readNextStartElement() && reader.name() == QLatin1String("StyleStates");
 }
 
 QString TSavedStyle::BaseName() const

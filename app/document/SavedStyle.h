@@ -49,6 +49,9 @@ private:
 // Parses a style or document file; raises IOException "Error loading Style file: ..." when it
 // cannot be read, is not well-formed XML, or its styles are nested deeper than MaxStyleXmlDepth.
 std::unique_ptr<pugi::xml_document> LoadStyleDocument(const QString& fileName);
+// Whether the file is there and is a saved-style file (its root element is StyleStates); only
+// such a file may be replaced by an exported style.
+bool IsSavedStyleFile(const QString& fileName);
 // The bytes of the style file: UTF-8 with its declaration (added or corrected in document),
 // indented by two blanks a level unless nested deeper than a style file ever is.
 std::string StyleDocumentText(pugi::xml_document& document);

@@ -42,6 +42,12 @@ struct TFullDiskCase {
     const char* FileName;
 };
 
+std::string CaseName(const ::testing::TestParamInfo<TFullDiskCase>& info)
+{
+    static const char* const names[] = {"Document", "Bmp", "Jpeg", "Gif", "Emf", "Wmf", "ExportedStyle", "UserStyle"};
+    return std::string(names[int(info.param.Writer)]) + (info.param.Large ? "Large" : "Small");
+}
+
 class FullDiskTest : public ::testing::TestWithParam<TFullDiskCase> {};
 
 } // namespace
@@ -134,7 +140,4 @@ INSTANTIATE_TEST_SUITE_P(
                       TFullDiskCase{TWriter::ExportedStyle, false, "s.qdns"},
                       TFullDiskCase{TWriter::ExportedStyle, true, "s.qdns"},
                       TFullDiskCase{TWriter::UserStyle, false, "Mine.qdns"}, TFullDiskCase{TWriter::UserStyle, true, "Mine.qdns"}),
-    [](const ::testing::TestParamInfo<TFullDiskCase>& info) {
-        static const char* const names[] = {"Document", "Bmp", "Jpeg", "Gif", "Emf", "Wmf", "ExportedStyle", "UserStyle"};
-        return std::string(names[int(info.param.Writer)]) + (info.param.Large ? "Large" : "Small");
-    });
+    CaseName);
