@@ -4,7 +4,7 @@
 // temporary folder (its "files" subfolder under /files/). A second, unrelated authority lets a
 // test see a certificate refused.
 
-#include "support/TestSupport.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
