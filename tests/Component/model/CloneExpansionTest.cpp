@@ -65,11 +65,11 @@ TEST(CloneExpansionTest, AnExpansionPastTheLimitIsRefusedBeforeAnythingIsCopied)
 
 TEST(CloneExpansionTest, ALinkOrANewNodeThatWouldExpandTooFarIsRefused)
 {
-    // About 4.2 million nodes: a copy of the top level (2.1 million) is past the limit, a copy of
-    // a level three below it (0.5 million) is not.
+    // About 262,000 nodes: a copy of the level below the top (65,000 nodes) stays within the
+    // limit, a copy of the top level (131,000) then no longer does.
     TDecTreeDocument doc;
-    TDecTreeNode* top = BuildDoubling(doc, 20);
-    TDecTreeNode* lower = doc.Root()->Children[16];
+    TDecTreeNode* top = BuildDoubling(doc, 16);
+    TDecTreeNode* lower = doc.Root()->Children[14];
     ASSERT_LE(CountNodesAfterRefresh(doc.Root()), MaxExpandedNodes);
     TDecTreeNode* node = Add(doc, doc.Root());
     TDecTreeNode* own = Add(doc, node);
