@@ -138,18 +138,21 @@ TEST(DocumentWriter, NumbersIgnoreTheLocale)
 
 TEST(DocumentWriter, DeepTreeIsWrittenWithoutRecursionOrIndentation)
 {
-    TDecTreeDocument doc;
-    TStyleStates styles;
-    TDecTreeNode* node = NewRoot(doc);
-    for (int i = 0; i < 10000; ++i)
-        node = Add(node, QString(), ntChance, 100, 0);
-    std::string text = WriteDocumentToString(doc, styles);
-    EXPECT_LT(text.size(), 20'000'000u);
-    EXPECT_TRUE(SameText(text, BuildTreeDocument(doc, styles)->SaveToString()));
-    size_t branches = 0;
-    for (size_t at = text.find("<Branch "); at != std::string::npos; at = text.find("<Branch ", at + 1))
-        ++branches;
-    EXPECT_EQ(branches, 10001u);
+    for (const int levels : {MaxIndentedDepth, MaxIndentedDepth + 1, 10000}) {
+        TDecTreeDocument doc;
+        TStyleStates styles;
+        TDecTreeNode* node = NewRoot(doc);
+        for (int i = 1; i < levels; ++i)
+            node = Add(node, QString(), ntChance, 100, 0);
+        std::string text = WriteDocumentToString(doc, styles);
+        EXPECT_LT(text.size(), 20'000'000u);
+        EXPECT_TRUE(SameText(text, BuildTreeDocument(doc, styles)->SaveToString()));
+        EXPECT_EQ(text.find("\n  <Branch id=") != std::string::npos, levels <= MaxIndentedDepth) << levels;
+        size_t branches = 0;
+        for (size_t at = text.find("<Branch "); at != std::string::npos; at = text.find("<Branch ", at + 1))
+            ++branches;
+        EXPECT_EQ(branches, size_t(levels));
+    }
 }
 
 TEST(DocumentWriter, ProbabilityThatIsNotANumberFailsTheSave)

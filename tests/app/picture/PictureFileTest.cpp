@@ -66,15 +66,19 @@ TEST(PictureFileTest, RasterPicturesReadBack)
         const char* Name;   // as typed; the written file adds ".gif" when it has no extension
         const char* Format; // what a reader finds in it
         int Tolerance;
+        const char* End;    // the format's last bytes: nothing may follow them
     };
-    const Case cases[] = {{"a.bmp", "bmp", 0}, {"b.JpEg", "jpeg", 12}, {"c.JPG", "jpeg", 12}, {"d.gif", "gif", 24},
-                          {"e", "gif", 24}};
+    const Case cases[] = {{"a.bmp", "bmp", 0, ""}, {"b.JpEg", "jpeg", 12, "\xFF\xD9"}, {"c.JPG", "jpeg", 12, "\xFF\xD9"},
+                          {"d.gif", "gif", 24, ";"}, {"e", "gif", 24, ";"}};
     for (const Case& c : cases) {
         const QString typed = dir.filePath(QLatin1String(c.Name));
         TExportSeams seams(typed);
         ExportPicture(Width, Height, Paint);
         EXPECT_TRUE(seams.Errors.isEmpty()) << c.Name << ": " << seams.Errors.join(' ').toStdString();
         const QString written = QFileInfo(typed).suffix().isEmpty() ? typed + QStringLiteral(".gif") : typed;
+        QFile file(written);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().endsWith(c.End)) << c.Name;
         QImageReader reader(written);
         EXPECT_EQ(reader.format(), QByteArray(c.Format)) << c.Name;
         const QImage image = reader.read();
