@@ -1,13 +1,14 @@
-// Every writer of a file the user keeps, on a file system filled up to its last block: the save
-// fails with the system's reason, the old file stays byte for byte, no temporary file is left,
-// and a document stays modified. Each writer with a content below and above the 16 KB that a
-// buffered file holds before it writes anything.
+// Every writer of a file the user keeps, on a file system filled up to its last block (the large
+// contents with 8 KB left, so that a write gets part of the way): the save fails with the
+// system's reason, the old file stays byte for byte, no temporary file is left, and a document
+// stays modified. Each writer with a content below and above the 16 KB a buffered file holds
+// before it writes anything: about 10 KB and 40 KB for documents, 2 KB and 20 KB for a style,
+// a picture of 40 and of 400 pixels a side.
 #include "app/ExportBitmap.h"
 #include "app/StyleCommands.h"
-#include "app/document/DocumentWriter.h"
-#include "app/document/SavedStyle.h"
 
 #include "Component/control/DecTree.h"
+#include "shared/widgets/RecentFileList.h"
 #include "support/MainWindowHarness.h"
 #include "support/TmpfsMount.h"
 #include "support/TreeBuilder.h"
@@ -18,13 +19,16 @@
 
 namespace {
 
-enum class TWriter { Document, Bmp, Jpeg, Gif, Emf, Wmf, ExportedStyle, UserStyle };
+// Saving a style into the user's folder goes through the same writer as the export.
+enum class TWriter { Document, Bmp, Jpeg, Gif, Emf, Wmf, Style };
+const char* const WriterNames[] = {"Document", "Bmp", "Jpeg", "Gif", "Emf", "Wmf", "Style"};
+const char* const FileNames[] = {"tree.qdn", "p.bmp", "p.jpg", "p.gif", "p.emf", "p.wmf", "s.qdns"};
 
 // Cells of many colours, so that no format packs the picture into a few bytes.
-void Paint(TCanvas& canvas, int width, int height)
+void Paint(TCanvas& canvas, int side)
 {
-    for (int y = 0; y < height; y += 8)
-        for (int x = 0; x < width; x += 8) {
+    for (int y = 0; y < side; y += 8)
+        for (int x = 0; x < side; x += 8) {
             canvas.Brush.Color = TColor((uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u) & 0xFFFFFF);
             canvas.FillRect(QRect(x, y, 8, 8));
         }
@@ -36,78 +40,45 @@ QByteArray Bytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-struct TFullDiskCase {
-    TWriter Writer;
-    bool Large;
-    const char* FileName;
-};
-
-std::string CaseName(const ::testing::TestParamInfo<TFullDiskCase>& info)
-{
-    static const char* const names[] = {"Document", "Bmp", "Jpeg", "Gif", "Emf", "Wmf", "ExportedStyle", "UserStyle"};
-    return std::string(names[int(info.param.Writer)]) + (info.param.Large ? "Large" : "Small");
-}
-
-class FullDiskTest : public ::testing::TestWithParam<TFullDiskCase> {};
+class FullDiskTest : public ::testing::TestWithParam<std::tuple<TWriter, bool>> {};
 
 } // namespace
 
 TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
 {
-    const TFullDiskCase c = GetParam();
+    const auto [writer, large] = GetParam();
     TTmpfsMount disk;
     if (!disk.SkipReason().isEmpty())
         GTEST_SKIP() << disk.SkipReason().toStdString();
     TMainWindowHarness harness;
     TMainForm& form = *harness.Form;
-    SetMessageDlgHook([&harness](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
-        harness.Shown.push_back({text, type});
-        // Yes to replacing a style; No to saving when the window closes.
-        return buttons == mbOK ? TModalResult::OK : buttons == mbYesNo ? TModalResult::Yes : TModalResult::No;
-    });
-    const QString userFolder = disk.Path(QStringLiteral("user"));
-    const QString target = c.Writer == TWriter::UserStyle ? userFolder + QStringLiteral("/Mine.qdns") : disk.Path(c.FileName);
-    const int side = c.Large ? 400 : 40;
-    const TPaintPicture paint = [side](TCanvas& canvas) { Paint(canvas, side, side); };
-    const QString description(c.Large ? 20000 : 10, QLatin1Char('d'));
-    if (c.Large)
-        for (int i = 0; i < 40; ++i)
-            testtree::AddEnd(form.GetTree()->Root(), 1, i)->Caption = QStringLiteral("option %1").arg(i);
-
-    // The same content written where there is room: its size is on the side of 16 KB the case is about.
-    QTemporaryDir roomy;
-    const QString sample = roomy.filePath(c.FileName);
+    const QString fileName = QString::fromLatin1(FileNames[int(writer)]);
+    const QString target = disk.Path(fileName);
+    const int side = large ? 400 : 40;
+    const TPaintPicture paint = [side](TCanvas& canvas) { Paint(canvas, side); };
+    const QString description(large ? 20000 : 10, QLatin1Char('d'));
     TDecTree& tree = *form.GetTree();
-    if (c.Writer == TWriter::Document)
-        ASSERT_TRUE(SaveDocument(tree.Document(), tree.StyleStates(), sample));
-    else if (c.Writer == TWriter::ExportedStyle || c.Writer == TWriter::UserStyle)
-        WriteStyleDocument(*form.StyleCommands->WriteStyleFile(QStringLiteral("Mine"), description, QString()), sample);
-    else
-        WritePictureFile(sample, side, side, paint);
-    EXPECT_EQ(QFileInfo(sample).size() > 16384, c.Large) << QFileInfo(sample).size();
+    for (int i = 0; large && i < 40; ++i)
+        testtree::AddEnd(tree.Root(), 1, i)->Caption = QStringLiteral("option %1").arg(i);
 
-    // The old file: an earlier style where a style goes, some bytes elsewhere.
-    QDir().mkpath(userFolder);
     const QByteArray old = "<StyleStates Name=\"old\"><!--" + QByteArray(2000, 'o') + "--></StyleStates>\n";
-    {
-        QFile file(target);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-    }
-    form.StyleCommands->SetManager(std::make_unique<TStyleManager>(disk.Path(QStringLiteral("none")), userFolder));
-    form.StyleCommands->ExecuteSaveStyleDialog = [&](bool showFileName) {
-        return TSaveStyleDialogResult{true, QStringLiteral("Mine"), description, QString(), showFileName ? target : QString()};
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+    file.close();
+    form.StyleCommands->ExecuteSaveStyleDialog = [&](bool) {
+        return TSaveStyleDialogResult{true, QStringLiteral("Mine"), description, QString(), target};
     };
     form.ExecuteSaveDialog = [&](const QString&) { return target; };
     SetSavePictureDialogHook([&](QWidget*, const QString&, int, const QString&) { return target; });
-    form.GetTree()->UndoManager().SaveState(QStringLiteral("Edit Title"));
-    form.GetTree()->Root()->Caption = QStringLiteral("changed");
-    ASSERT_TRUE(disk.Fill(c.Large ? 8192 : 0));
+    tree.UndoManager().SaveState(QStringLiteral("Edit Title"));
+    tree.Root()->Caption = QStringLiteral("changed");
+    const QString title = form.windowTitle();
+    ASSERT_TRUE(disk.Fill(large ? 8192 : 0));
     harness.Shown.clear();
 
-    switch (c.Writer) {
+    switch (writer) {
     case TWriter::Document: form.FileSaveAsMenuItem->trigger(); break;
-    case TWriter::ExportedStyle: form.FileExportStyleMenuItem->trigger(); break;
-    case TWriter::UserStyle: form.StylesSaveCurrentStyleMenuItem->trigger(); break;
+    case TWriter::Style: form.FileExportStyleMenuItem->trigger(); break;
     default: ExportPicture(side, side, paint, &form); break;
     }
     SetSavePictureDialogHook({});
@@ -118,10 +89,13 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
     EXPECT_EQ(Bytes(target), old);
     QStringList left = QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden);
     left.removeAll(QStringLiteral(".filler"));
-    EXPECT_EQ(left, QStringList{QFileInfo(target).fileName()}) << "a temporary file was left";
-    if (c.Writer == TWriter::Document) {
-        // Still modified: Save stays on, the caption keeps its mark, and closing asks.
+    EXPECT_EQ(left, QStringList{fileName}) << "a temporary file was left";
+    if (writer == TWriter::Document) {
+        // Still modified and still without a name: Save stays on, and closing asks.
+        EXPECT_TRUE(harness.Shown.back().first.startsWith(QLatin1String("Error saving file: \r\r")));
         EXPECT_TRUE(form.FileSaveMenuItem->isEnabled());
+        EXPECT_EQ(form.windowTitle(), title);
+        EXPECT_TRUE(form.RecentFileList->Files().isEmpty());
         harness.Shown.clear();
         form.close();
         ASSERT_EQ(harness.Shown.size(), 1u);
@@ -129,15 +103,11 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryWriter, FullDiskTest,
-    ::testing::Values(TFullDiskCase{TWriter::Document, false, "tree.qdn"}, TFullDiskCase{TWriter::Document, true, "tree.qdn"},
-                      TFullDiskCase{TWriter::Bmp, false, "p.bmp"}, TFullDiskCase{TWriter::Bmp, true, "p.bmp"},
-                      TFullDiskCase{TWriter::Jpeg, false, "p.jpg"}, TFullDiskCase{TWriter::Jpeg, true, "p.jpg"},
-                      TFullDiskCase{TWriter::Gif, false, "p.gif"}, TFullDiskCase{TWriter::Gif, true, "p.gif"},
-                      TFullDiskCase{TWriter::Emf, false, "p.emf"}, TFullDiskCase{TWriter::Emf, true, "p.emf"},
-                      TFullDiskCase{TWriter::Wmf, false, "p.wmf"}, TFullDiskCase{TWriter::Wmf, true, "p.wmf"},
-                      TFullDiskCase{TWriter::ExportedStyle, false, "s.qdns"},
-                      TFullDiskCase{TWriter::ExportedStyle, true, "s.qdns"},
-                      TFullDiskCase{TWriter::UserStyle, false, "Mine.qdns"}, TFullDiskCase{TWriter::UserStyle, true, "Mine.qdns"}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(EveryWriter, FullDiskTest,
+                         ::testing::Combine(::testing::Values(TWriter::Document, TWriter::Bmp, TWriter::Jpeg, TWriter::Gif,
+                                                              TWriter::Emf, TWriter::Wmf, TWriter::Style),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(WriterNames[int(std::get<0>(info.param))]) +
+                                    (std::get<1>(info.param) ? "Large" : "Small");
+                         });

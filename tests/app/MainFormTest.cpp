@@ -17,8 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <set>
-#include <string>
+#include <unordered_set>
 
 using namespace testtree;
 
@@ -148,52 +147,7 @@ TEST_F(MainFormTest, OptimizeTakesTheBestOptionAsOneUndoStep)
     EXPECT_EQ(Root()->Children[0]->Probability, 100);
 }
 
-// ---- Saving ----
-
-TEST_F(MainFormTest, AFailedSaveKeepsNameCaptionRecentListAndModifiedState)
-{
-    Create();
-    BuildSample();
-    ASSERT_TRUE(SaveAs("kept.qdn"));
-    Undo().SaveState(QStringLiteral("Edit Title"));
-    Root()->Caption = QStringLiteral("Changed");
-    Tree()->Recalculate();
-    const QByteArray before = Read("kept.qdn");
-    ASSERT_FALSE(before.isEmpty());
-
-    SaveAnswer = Path("missing-folder/other.qdn");
-    EXPECT_FALSE(Form->SaveDocument(true));
-    ASSERT_FALSE(Messages.empty());
-    EXPECT_TRUE(LastMessage().startsWith("Error saving file: \r\r"));
-    EXPECT_EQ(Form->windowTitle(), "Quandrel - kept.qdn");
-    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("kept.qdn")}));
-    EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_EQ(Read("kept.qdn"), before);
-}
-
 // ---- Opening ----
-
-TEST_F(MainFormTest, OpenReadsTheDocumentAndEmptiesTheUndoLists)
-{
-    Create();
-    BuildSample();
-    ASSERT_TRUE(SaveAs("doc.qdn"));
-
-    Form->FileNewMenuItem->trigger();
-    Undo().SaveState(QStringLiteral("Something"));
-    OpenAnswer = Path("doc.qdn");
-    Answers = {TModalResult::No}; // do not save the change
-    Form->FileOpenMenuItem->trigger();
-    ASSERT_EQ(Root()->Children.Count(), 2);
-    EXPECT_EQ(Root()->Children[0]->Caption, "A");
-    EXPECT_EQ(Root()->Children[0]->Tree, &Tree()->Document());
-    EXPECT_FALSE(Undo().CanUndo());
-    EXPECT_FALSE(Undo().CanRedo());
-    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_EQ(Form->windowTitle(), "Quandrel - doc.qdn");
-    EXPECT_EQ(Tree()->GetSelectedNodes(), std::vector<TDecTreeNode*>({Root()}));
-    EXPECT_EQ(Root()->ExpectedValue, 10); // recalculated
-}
 
 TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
 {
@@ -230,60 +184,48 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
 
 namespace {
 
-// A Branch element with every field the reader needs.
-std::string FileBranch(const std::string& id, const std::string& caption, const char* type, const char* probability,
-                       const char* payoff, const std::string& children = "", const std::string& ref = "",
-                       const char* childrenVisible = "1")
-{
-    std::string s = "<Branch id=\"" + id + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + "><Caption>" + caption +
-                    "</Caption><Type>" + type + "</Type><ChanceType>Percent</ChanceType><Probability>" + probability +
-                    "</Probability><Payoff>" + payoff + "</Payoff><ChildrenVisible>" + childrenVisible +
-                    "</ChildrenVisible>";
-    for (const char* flag : {"DecisionFixed", "DecisionShowCaption", "DecisionShowOwner", "DecisionShowDueDate",
-                             "DecisionMultiShowBudget", "DecisionMultiShowInvestment", "DecisionShowFixed"})
-        s += std::string("<") + flag + ">0</" + flag + ">";
-    s += "<DecisionMultiBudget>-1</DecisionMultiBudget>";
-    return s + (children.empty() ? "" : "<Branches>" + children + "</Branches>") + "</Branch>";
-}
-
-std::string FileTree(const std::string& root, const std::string& extra = "")
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Tree><OutlineCodes>1</OutlineCodes><ShowPayoff>1</ShowPayoff>"
-           "<CurrencyDecimals>2</CurrencyDecimals><CurrencyPosFormat>0</CurrencyPosFormat><CurrencyNegFormat>1"
-           "</CurrencyNegFormat>" + extra + root + "</Tree>\n";
-}
-
-std::string Id(int n) { return "00000000-0000-4000-8000-" + std::to_string(100000000000 + n).substr(0, 12); }
+QByteArray IdText(const TDecTreeNode* node) { return Guid::ToString(node->Id).toUtf8(); }
 
 } // namespace
 
 TEST_F(MainFormTest, OpeningRepairsIdsDropsImpossibleClonesLinksTheRestAndValuesTheTree)
 {
     Create();
-    // A chance of four quarters: A (10 or 30), B a clone of A, C carrying A's id again (5),
-    // D a clone of a node the file does not hold, with a child of its own (40).
-    const std::string a = FileBranch(Id(1), "A", "Chance", "25", "0",
-                                     FileBranch(Id(2), "a1", "Chance", "50", "10") + FileBranch(Id(3), "a2", "Chance", "50", "30"));
-    const std::string b = FileBranch(Id(4), "B", "Chance", "25", "0", "", Id(1));
-    const std::string c = FileBranch(Id(1), "C", "Chance", "25", "5");
-    const std::string d = FileBranch(Id(5), "D", "Chance", "25", "0", FileBranch(Id(6), "E", "Chance", "100", "40"), Id(99));
+    // A chance of four quarters: A (10 or 30), B a clone of A, C (5) saved with A's id, and D
+    // (with its child E: 40) saved as a clone of a node the file does not hold.
+    Root()->NodeType = ntChance;
+    TDecTreeNode* a = AddChild(Root(), ntChance, 25, 0);
+    AddEnd(a, 50, 10)->Caption = QStringLiteral("a1");
+    AddEnd(a, 50, 30)->Caption = QStringLiteral("a2");
+    AddChild(Root(), ntChance, 25, 0)->CloneMasterId = a->Id;
+    const TDecTreeNode* c = AddEnd(Root(), 25, 5);
+    TDecTreeNode* d = AddChild(Root(), ntChance, 25, 0);
+    AddEnd(d, 100, 40)->Caption = QStringLiteral("E");
+    ASSERT_TRUE(SaveAs("open.qdn"));
+    QByteArray bytes = Read("open.qdn");
+    bytes.replace("\"" + IdText(c) + "\"", "\"" + IdText(a) + "\"");
+    bytes.replace("\"" + IdText(d) + "\"", "\"" + IdText(d) + "\" ref=\"" + Guid::ToString(Guid::NewGuid()).toUtf8() + "\"");
     QFile file(Path("open.qdn"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray::fromStdString(FileTree(FileBranch(Id(0), "Root", "Chance", "100", "0", a + b + c + d))));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     file.close();
+    const TGuid idOfA = a->Id;
+    // Save as takes the old name off the recent list; opening another file keeps it.
+    ASSERT_TRUE(SaveAs("other.qdn"));
+    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("other.qdn")}));
+
+    Undo().SaveState(QStringLiteral("Something"));
     OpenAnswer = Path("open.qdn");
+    Answers = {TModalResult::No}; // do not save the change
     Form->FileOpenMenuItem->trigger();
-    EXPECT_EQ(Messages, QStringList());
     ASSERT_EQ(Root()->Children.Count(), 4);
     TDecTreeNode* nodeA = Root()->Children[0];
     TDecTreeNode* nodeB = Root()->Children[1];
-    TDecTreeNode* nodeC = Root()->Children[2];
     TDecTreeNode* nodeD = Root()->Children[3];
-    // The first holder of an id keeps it; a later one gets a new one.
-    EXPECT_EQ(Guid::ToString(nodeA->Id), QString::fromStdString(Id(1)));
-    std::set<QString> ids;
+    // The first holder of an id keeps it, a later one gets a new one.
+    EXPECT_EQ(nodeA->Id, idOfA);
+    std::unordered_set<TGuid> ids;
     for (TDecTreeNode* node : Tree()->Document().PreOrder())
-        ids.insert(Guid::ToString(node->Id));
+        ids.insert(node->Id);
     EXPECT_EQ(ids.size(), Tree()->Document().PreOrder().size());
     // The clone shows its master's children; the link to nothing is gone, and D keeps its own child.
     EXPECT_EQ(nodeB->CloneMasterId, nodeA->Id);
@@ -292,69 +234,58 @@ TEST_F(MainFormTest, OpeningRepairsIdsDropsImpossibleClonesLinksTheRestAndValues
     EXPECT_FALSE(nodeD->IsClone());
     ASSERT_EQ(nodeD->Children.Count(), 1);
     EXPECT_EQ(nodeD->Children[0]->Caption, "E");
-    EXPECT_FALSE(nodeC->IsClone());
+    EXPECT_EQ(nodeD->Children[0]->Tree, &Tree()->Document());
     // Valued as soon as it shows: a quarter each of 20, 20, 5 and 40.
     EXPECT_EQ(nodeB->ExpectedValue, 20);
     EXPECT_EQ(Root()->ExpectedValue, 21.25);
+    // A fresh start: nothing to undo or save, the root selected, the name in the caption.
+    EXPECT_FALSE(Undo().CanUndo());
+    EXPECT_FALSE(Undo().CanRedo());
+    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
+    EXPECT_EQ(Form->windowTitle(), "Quandrel - open.qdn");
+    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("open.qdn"), Path("other.qdn")}));
+    EXPECT_EQ(Tree()->GetSelectedNodes(), std::vector<TDecTreeNode*>({Root()}));
 }
 
 TEST_F(MainFormTest, OpeningAnOlderFileLinksItsIntegerIdsAndTakesItsFont)
 {
-    struct TCase {
-        const char* FontStyle;
-        bool Bold, Italic, Underline, StrikeOut;
-    };
-    const TCase cases[] = {{"[fsBold,fsUnderline]", true, false, true, false}, {"[fsItalic,fsStrikeOut]", false, true, false, true}};
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.FontStyle);
-        Create();
-        // The highest integer id an older file can hold, a clone of it, and a link past it; a flag
-        // written as -1 is set.
-        const std::string master = FileBranch("n100000", "master", "Chance", "50", "0", FileBranch("n7", "leaf", "Chance", "100", "8"), "", "-1");
-        const std::string clone = FileBranch("n3", "clone", "Chance", "50", "0", "", "n100000");
-        const std::string beyond = FileBranch("n4", "beyond", "Chance", "0", "0", "", "n100001");
-        const std::string font = std::string("<Font><FontName>Courier New</FontName><FontSize>11</FontSize><FontStyle>") +
-                                 c.FontStyle + "</FontStyle></Font>";
-        QFile file(Path("old.pmk"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::fromStdString(FileTree(FileBranch("n1", "Root", "Chance", "100", "0", master + clone + beyond), font)));
-        file.close();
-        Form->LoadDocument(Path("old.pmk"));
-        ASSERT_EQ(Root()->Children.Count(), 3);
-        TDecTreeNode* nodeMaster = Root()->Children[0];
-        EXPECT_TRUE(nodeMaster->ChildrenVisible);
-        EXPECT_EQ(Root()->Children[1]->CloneMasterId, nodeMaster->Id);
-        EXPECT_EQ(Root()->Children[1]->Children.Count(), 1);
-        EXPECT_FALSE(Root()->Children[2]->IsClone());
-        EXPECT_EQ(Root()->ExpectedValue, 8);
-        TStyle* style = Tree()->StyleStates().InTakenPath()->RootStyle();
-        EXPECT_EQ(style->FontName()->Value, "Courier New");
-        EXPECT_EQ(style->FontSize()->Value, 11);
-        EXPECT_EQ(style->FontBold()->Value, c.Bold);
-        EXPECT_EQ(style->FontItalic()->Value, c.Italic);
-        EXPECT_EQ(style->FontUnderline()->Value, c.Underline);
-        EXPECT_EQ(style->FontStrikeOut()->Value, c.StrikeOut);
-    }
-}
-
-TEST_F(MainFormTest, OpeningAndSavingKeepEveryNameOfTheRecentList)
-{
     Create();
-    BuildSample();
-    ASSERT_TRUE(SaveAs("first.qdn"));
-    ASSERT_TRUE(SaveAs("second.qdn"));
-    // Save as takes the old name off the list; opening keeps it there, below the new one.
-    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("second.qdn")}));
-    Form->LoadDocument(Path("first.qdn"));
-    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("first.qdn"), Path("second.qdn")}));
-    // The file written holds the clone without the children it shows.
-    Undo().SaveState(QStringLiteral("Define as clone"));
-    AddEnd(Root(), 0, 0)->CloneMasterId = Root()->Children[0]->Id;
-    AddEnd(Root()->Children[0], 100, 1);
-    Tree()->Recalculate();
-    ASSERT_EQ(Root()->Children[2]->Children.Count(), 1);
-    ASSERT_TRUE(SaveAs("clone.qdn"));
-    EXPECT_EQ(Read("clone.qdn").count("<Branches>"), 2);
+    // Integer ids as older files hold them (the first character is no part of the number):
+    // a clone of a node further on, which has the highest id there can be, and a link past
+    // it. Flags were written -1.
+    Root()->NodeType = ntChance;
+    TDecTreeNode* clone = AddEnd(Root(), 50, 0);
+    TDecTreeNode* master = AddChild(Root(), ntChance, 50, 0);
+    AddEnd(master, 100, 8);
+    clone->CloneMasterId = master->Id;
+    TDecTreeNode* beyond = AddEnd(Root(), 0, 0);
+    beyond->CloneMasterId = Guid::NewGuid();
+    ASSERT_TRUE(SaveAs("old.pmk"));
+    QByteArray bytes = Read("old.pmk");
+    for (const auto& [node, legacy] : {std::pair{Root(), "n1"}, {master, "n100000"}, {master->Children[0], "n7"},
+                                       {clone, "q3"}, {beyond, "n4"}})
+        bytes.replace(IdText(node), legacy);
+    bytes.replace(Guid::ToString(beyond->CloneMasterId).toUtf8(), "n100001");
+    bytes.replace("<ChildrenVisible>1</ChildrenVisible>", "<ChildrenVisible>-1</ChildrenVisible>");
+    bytes.replace("<Tree>", "<Tree><Font><FontName>Courier New</FontName><FontSize>11</FontSize><FontStyle>"
+                            "[fsBold,fsUnderline]</FontStyle></Font>");
+    QFile file(Path("old.pmk"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    Form->LoadDocument(Path("old.pmk"));
+    ASSERT_EQ(Root()->Children.Count(), 3);
+    EXPECT_TRUE(Root()->Children[1]->ChildrenVisible);
+    EXPECT_EQ(Root()->Children[0]->CloneMasterId, Root()->Children[1]->Id);
+    EXPECT_EQ(Root()->Children[0]->Children.Count(), 1);
+    EXPECT_FALSE(Root()->Children[2]->IsClone());
+    EXPECT_EQ(Root()->ExpectedValue, 8);
+    TStyle* style = Tree()->StyleStates().InTakenPath()->RootStyle();
+    EXPECT_EQ(style->FontName()->Value, "Courier New");
+    EXPECT_EQ(style->FontSize()->Value, 11);
+    EXPECT_TRUE(style->FontBold()->Value);
+    EXPECT_FALSE(style->FontItalic()->Value);
+    EXPECT_TRUE(style->FontUnderline()->Value);
+    EXPECT_FALSE(style->FontStrikeOut()->Value);
 }
 
 // ---- Node popup commands ----

@@ -16,59 +16,39 @@ class TTmpfsMount {
 public:
     explicit TTmpfsMount(int kilobytes = 1024)
     {
-        if (::geteuid() != 0) {
-            FSkipReason = QStringLiteral("mounting a tmpfs needs root");
-            return;
-        }
         const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k,mode=0755";
-        if (!FFolder.isValid() ||
-            ::mount("tmpfs", QFile::encodeName(FFolder.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                    options.constData()) != 0) {
-            FSkipReason = QStringLiteral("a tmpfs cannot be mounted here: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-            return;
-        }
-        FMounted = true;
+        if (::geteuid() != 0)
+            FSkipReason = QStringLiteral("mounting a tmpfs needs root");
+        else if (::mount("tmpfs", Native(QString()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) != 0)
+            FSkipReason = QStringLiteral("no tmpfs can be mounted here: ") + QString::fromLocal8Bit(std::strerror(errno));
     }
     ~TTmpfsMount()
     {
         if (FFiller >= 0)
             ::close(FFiller);
-        if (FMounted)
-            ::umount2(QFile::encodeName(FFolder.path()).constData(), MNT_DETACH);
+        if (FSkipReason.isEmpty())
+            ::umount2(Native(QString()).constData(), MNT_DETACH);
     }
-    TTmpfsMount(const TTmpfsMount&) = delete;
-    TTmpfsMount& operator=(const TTmpfsMount&) = delete;
 
     // Empty when the file system is there.
     const QString& SkipReason() const { return FSkipReason; }
     QString Path(const QString& name) const { return FFolder.filePath(name); }
 
-    // Takes every free block but leaveFree bytes (rounded down to whole pages) with a hidden
-    // filler file; answers false when it cannot.
+    // Takes every free block but leaveFree bytes (whole pages) with a hidden filler file.
     bool Fill(qint64 leaveFree = 0)
     {
-        FFiller = ::open(QFile::encodeName(Path(QStringLiteral(".filler"))).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (FFiller < 0)
-            return false;
+        FFiller = ::open(Native(QStringLiteral(".filler")).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         static const char block[4096] = {};
         qint64 size = 0;
-        for (ssize_t n; (n = ::write(FFiller, block, sizeof block)) > 0;)
+        for (ssize_t n; FFiller >= 0 && (n = ::write(FFiller, block, sizeof block)) > 0;)
             size += n;
-        if (errno != ENOSPC)
-            return false;
-        const qint64 page = ::sysconf(_SC_PAGESIZE);
-        return leaveFree == 0 || ::ftruncate(FFiller, (size - leaveFree) / page * page) == 0;
-    }
-    // Gives back what Fill took.
-    void Unfill()
-    {
-        if (FFiller >= 0 && ::ftruncate(FFiller, 0) == 0)
-            ::unlink(QFile::encodeName(Path(QStringLiteral(".filler"))).constData());
+        return FFiller >= 0 && errno == ENOSPC && ::ftruncate(FFiller, (size - leaveFree) / 4096 * 4096) == 0;
     }
 
 private:
+    QByteArray Native(const QString& name) const { return QFile::encodeName(name.isEmpty() ? FFolder.path() : Path(name)); }
+
     QTemporaryDir FFolder;
     QString FSkipReason;
-    bool FMounted = false;
     int FFiller = -1;
 };

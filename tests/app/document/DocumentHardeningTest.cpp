@@ -145,91 +145,47 @@ TEST(DocumentHardening, ADocumentWhoseClonesMultiplyPastTheLimitIsNotOpened)
     EXPECT_TRUE(target.Untouched());
 }
 
-TEST(DocumentHardening, StyleFilesThatAreNoFilesOrNotUtf8AreRefused)
+namespace {
+
+// depth elements, one inside the other: root and its descendants.
+std::string Nested(const std::string& root, int depth)
+{
+    std::string open = "<" + root + " Name=\"n\">", close = "</" + root + ">";
+    for (int i = 1; i < depth; ++i)
+        open += "<a>", close = "</a>" + close;
+    return open + close;
+}
+
+} // namespace
+
+TEST(DocumentHardening, StyleFilesThatAreNoFilesNotUtf8OrNestedDeeperThanAnyStyleFileAreRefused)
 {
     QTemporaryDir dir;
-    const QString latin = dir.filePath(QStringLiteral("latin.qdns"));
-    ASSERT_TRUE(WriteFile(latin, QByteArray("<StyleStates Name=\"caf\xE9\"/>")));
-    const struct { QString path; QString reason; } cases[] = {
-        {QStringLiteral("/dev/zero"), QStringLiteral("'/dev/zero' is a device, not a file.")},
-        {latin, QStringLiteral("The file is not valid UTF-8 text: the bytes at line 1, column 23 (byte offset 22) are not a "
-                               "UTF-8 character.")},
-    };
-    for (const auto& c : cases) {
-        QString message;
-        try {
-            LoadStyleDocument(c.path);
-        } catch (const IOException& e) {
-            message = e.Message();
-        }
-        EXPECT_EQ(message.toStdString(), QStringLiteral("Error loading Style file: %1 (%2)").arg(c.path, c.reason).toStdString());
-    }
-}
-
-TEST(DocumentHardening, CharactersXmlCannotCarryAreLeftOutOfTheFile)
-{
-    const struct {
-        const char16_t* Typed;
-        const char16_t* Read;
-    } cases[] = {{u"a\u0001b", u"ab"}, {u"a\uFFFEb\uFFFF", u"ab"}, {u"a\uFFFDb", u"a\uFFFDb"}, {u"\U0001F3B2", u"\U0001F3B2"}};
-    for (const auto& c : cases) {
-        TTarget target;
-        target.Root->Caption = QString::fromUtf16(c.Typed);
-        target.Root->Comment = QString::fromUtf16(c.Typed) + QChar(0xD800);
-        TTarget back;
-        TLoadResult result = back.Load(WriteDocumentToString(target.Doc, target.Styles));
-        ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-        EXPECT_EQ(back.Doc.Root()->Caption, QString::fromUtf16(c.Read));
-        EXPECT_EQ(back.Doc.Root()->Comment, QString::fromUtf16(c.Read));
-    }
-}
-
-TEST(DocumentHardening, StylesNestedDeeperThanAnyStyleFileAreRefusedAndNeverIndentedThatDeep)
-{
-    // depth elements: StyleStates and its descendants, one inside the other.
-    auto nested = [](const std::string& root, int depth) {
-        std::string open = "<" + root + " Name=\"n\">", close = "</" + root + ">";
-        for (int i = 1; i < depth; ++i)
-            open += "<a>", close = "</a>" + close;
-        return open + close;
-    };
+    const QString nested = QStringLiteral("the styles are nested deeper than %1 levels, which no style file needs").arg(MaxStyleXmlDepth);
     // A document's own branches nest as deep as its tree; only its styles are held to the bound.
-    std::string tree = "<Tree><StyleStates/>";
-    for (int i = 0; i < 2 * MaxStyleXmlDepth; ++i)
-        tree += "<Branch>";
-    for (int i = 0; i < 2 * MaxStyleXmlDepth; ++i)
-        tree += "</Branch>";
-    tree += "</Tree>";
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("s.qdns"));
-    const struct {
-        std::string Bytes;
-        bool Loads;
-    } cases[] = {{nested("StyleStates", MaxStyleXmlDepth), true},
-                 {nested("StyleStates", MaxStyleXmlDepth + 1), false},
-                 {"<Tree>" + nested("StyleStates", MaxStyleXmlDepth + 1) + "</Tree>", false},
-                 {tree, true}};
+    const struct { QString Path; std::string Bytes; QString Reason; } cases[] = {
+        {QStringLiteral("/dev/zero"), {}, QStringLiteral("'/dev/zero' is a device, not a file.")},
+        {dir.filePath("latin.qdns"), "<StyleStates Name=\"caf\xE9\"/>",
+         QStringLiteral("The file is not valid UTF-8 text: the bytes at line 1, column 23 (byte offset 22) are not a UTF-8 character.")},
+        {dir.filePath("deepest.qdns"), Nested("StyleStates", MaxStyleXmlDepth), QString()},
+        {dir.filePath("deeper.qdns"), Nested("StyleStates", MaxStyleXmlDepth + 1), nested},
+        {dir.filePath("deeper.qdn"), "<Tree>" + Nested("StyleStates", MaxStyleXmlDepth + 1) + "</Tree>", nested},
+        {dir.filePath("tree.qdn"), "<Tree><StyleStates/>" + Nested("Branch", 2 * MaxStyleXmlDepth) + "</Tree>", QString()},
+    };
     for (const auto& c : cases) {
-        ASSERT_TRUE(WriteFile(path, QByteArray::fromStdString(c.Bytes)));
+        ASSERT_TRUE(c.Bytes.empty() || WriteFile(c.Path, QByteArray::fromStdString(c.Bytes)));
         QString message;
         try {
-            LoadStyleDocument(path);
+            LoadStyleDocument(c.Path);
         } catch (const IOException& e) {
             message = e.Message();
         }
-        EXPECT_EQ(message.isEmpty(), c.Loads) << c.Bytes.substr(0, 40);
-        if (!c.Loads) {
-            EXPECT_EQ(message.toStdString(), QStringLiteral("Error loading Style file: %1 (the styles are nested deeper than "
-                                                            "%2 levels, which no style file needs)")
-                                                 .arg(path)
-                                                 .arg(MaxStyleXmlDepth)
-                                                 .toStdString());
-        }
+        EXPECT_EQ(message, c.Reason.isEmpty() ? QString() : QStringLiteral("Error loading Style file: %1 (%2)").arg(c.Path, c.Reason));
     }
     // Two blanks a level as deep as a style file goes; deeper, no indentation at all.
     for (const int depth : {MaxStyleXmlDepth, MaxStyleXmlDepth + 1}) {
         pugi::xml_document document;
-        ASSERT_TRUE(document.load_string(nested("StyleStates", depth).c_str()));
+        ASSERT_TRUE(document.load_string(Nested("StyleStates", depth).c_str()));
         const std::string text = StyleDocumentText(document);
         EXPECT_EQ(text.find("\n  <a>\n    <a>") != std::string::npos, depth <= MaxStyleXmlDepth) << depth;
         EXPECT_EQ(text.find('\n', text.find("<StyleStates")) == std::string::npos, depth > MaxStyleXmlDepth) << depth;

@@ -196,33 +196,6 @@ TEST(DocumentReader, OlderValueFormsReadAsBefore)
     EXPECT_EQ(r->Children[1]->Payoff, 0); // 0.5 units of 1/10000, halves to even
 }
 
-TEST(DocumentReader, LegacyIdentitiesBecomeGuidsAndKeepCloneLinks)
-{
-    TRoundTrip doc;
-    // The clone names an integer whose node comes later in the file.
-    std::string root = Branch("n1", "<Caption>root</Caption>",
-                              "<Branches>" + Branch("n3", "<Caption>clone</Caption>", "", "Chance", " ref=\"n7\"") +
-                                  Branch("n7", "<Caption>master</Caption>", "<Branches>" + Branch("n9") + "</Branches>") +
-                                  Branch("n100000", "<Caption>edge</Caption>", "", "Decision", " ref=\"n999999999\"") +
-                                  Branch("q12", "", "", "Decision", " ref=\"nabc\"") + "</Branches>");
-    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    TDecTreeNode* r = doc.Doc.Root();
-    TDecTreeNode* clone = r->Children[0];
-    TDecTreeNode* master = r->Children[1];
-    EXPECT_EQ(clone->CloneMasterId, master->Id);
-    EXPECT_FALSE(master->IsClone());
-    EXPECT_FALSE(r->Children[2]->IsClone()); // a ref no valid file can hold: not a clone
-    EXPECT_FALSE(r->Children[3]->IsClone()); // a ref that is not an integer: not a clone
-    EXPECT_NE(r->Children[2]->Id, r->Id);
-    EXPECT_EQ(result.RemovedCloneReferences, 0);
-
-    // Saved again, the identities are GUID text.
-    std::string text = WriteDocumentToString(doc.Doc, doc.Styles);
-    EXPECT_NE(text.find("id=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
-    EXPECT_NE(text.find("ref=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
-}
-
 TEST(DocumentReader, DepthLimit)
 {
     auto nested = [](int levels) {

@@ -128,19 +128,6 @@ TEST(PictureFileTest, RefusalsWriteNothingAndKeepTheOldFile)
     }
 }
 
-TEST(PictureFileTest, EncoderFailuresRaise)
-{
-    const QImage image = PaintPictureImage(Width, Height, Paint);
-    using TWriter = void (*)(QIODevice&, const QImage&);
-    const TWriter writers[] = {WriteBmp, [](QIODevice& d, const QImage& i) { WriteJpeg(d, i); }, WriteGif};
-    for (const TWriter write : writers) {
-        QByteArray bytes;
-        QBuffer readOnly(&bytes);
-        readOnly.open(QIODevice::ReadOnly);
-        EXPECT_THROW(write(readOnly, image), Exception);
-    }
-}
-
 TEST(PictureFileTest, ClipboardOffersBitmapAndMetafile)
 {
     CopyPictureToClipboard(Width, Height, Paint);
