@@ -216,10 +216,6 @@ bool ParseIsoDate(const QString& text, double& serial)
     return true;
 }
 
-} // namespace
-
-namespace {
-
 // Every text costs its characters and a string object of its own, so a part of tiny entries
 // (millions of empty ones pack into a few megabytes) is bounded by what it takes in memory, not
 // by its bytes; the texts of all parts count together. False once they would need too much.
