@@ -4,8 +4,6 @@
 // temporary folder (its "files" subfolder under /files/). A second, unrelated authority lets a
 // test see a certificate refused.
 
-#include "TestSupport.h"
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -39,7 +37,7 @@ public:
             !Openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
                       "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"}))
             return;
-        const QString script = testsupport::SourceFolder(__FILE__) + QStringLiteral("/https_server.py");
+        const QString script = QString::fromUtf8(QD_TEST_SUPPORT_DIR "/https_server.py");
         FProcess.start(QStringLiteral("python3"), {script, QStringLiteral("--root"), FDir.path(), QStringLiteral("--cert"),
                                                    Path(QStringLiteral("server.pem")), QStringLiteral("--key"),
                                                    Path(QStringLiteral("server.key"))});

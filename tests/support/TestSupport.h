@@ -2,7 +2,6 @@
 // Helpers every test folder may use: the test data folder, and long texts compared without
 // printing them whole.
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
@@ -14,23 +13,12 @@
 
 namespace testsupport {
 
-// The folder of a source file of the tests, from its __FILE__. A compiler given relative paths
-// (as a compiler cache with a base folder gives them) makes __FILE__ relative to the build
-// folder, which is the one above the test programs.
-inline QString SourceFolder(const char* file)
-{
-    QFileInfo info(QString::fromUtf8(file));
-    if (info.isRelative())
-        info.setFile(QCoreApplication::applicationDirPath() + QStringLiteral("/../") + info.filePath());
-    return info.absolutePath();
-}
-
 // tests/data, or the folder named by QD_TEST_DATA.
 inline QString TestDataPath(const QString& name)
 {
     QString dir = qEnvironmentVariable("QD_TEST_DATA");
     if (dir.isEmpty())
-        dir = SourceFolder(__FILE__) + QStringLiteral("/../data");
+        dir = QString::fromUtf8(QD_TEST_DATA_DIR);
     return QDir(dir).filePath(name);
 }
 
