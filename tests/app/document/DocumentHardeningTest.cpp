@@ -31,28 +31,7 @@ std::string Tree(const std::string& root, const std::string& declaration = "enco
            "<CurrencyNegFormat>1</CurrencyNegFormat>\n" + root + "</Tree>\n";
 }
 
-std::string G(int n)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", n);
-    return text;
-}
 
-struct TTarget {
-    TDecTreeDocument Doc;
-    TStyleStates Styles;
-    TDecTreeNode* Root;
-    QString Before;
-
-    TTarget()
-    {
-        Root = NewRoot(Doc, QStringLiteral("Previous"));
-        ResetDefaultStyles(Styles);
-        Before = DescribeTree(Root);
-    }
-    TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
-    bool Untouched() const { return Doc.Root() == Root && DescribeTree(Root) == Before; }
-};
 
 } // namespace
 
@@ -71,7 +50,7 @@ TEST(DocumentHardening, PathsThatAreNoFilesAreRefusedAtOnceAndSaySo)
         TLoadResult result = LoadDocument(c.path, target.Doc, target.Styles);
         EXPECT_EQ(result.Status, TLoadStatus::Failed) << c.path.toStdString();
         EXPECT_EQ(result.ErrorText, QStringLiteral("'%1' %2").arg(c.path, QLatin1String(c.what)));
-        EXPECT_TRUE(target.Untouched());
+        target.ExpectUntouched();
     }
 }
 
@@ -101,7 +80,7 @@ TEST(DocumentHardening, MalformedTextIsRefusedWithWhereItIs)
         if (c.message) {
             EXPECT_TRUE(result.ErrorText.startsWith(QLatin1String(c.message))) << result.ErrorText.toStdString();
         }
-        EXPECT_TRUE(target.Untouched());
+        target.ExpectUntouched();
     }
     std::string withNul = Tree(Branch(G(1), "<Caption>xq</Caption>"));
     withNul[withNul.find("xq") + 1] = '\0';
@@ -142,7 +121,7 @@ TEST(DocumentHardening, ADocumentWhoseClonesMultiplyPastTheLimitIsNotOpened)
     TLoadResult result = target.Load(Tree(Branch(G(0), "<Branches>" + levels + "</Branches>")));
     EXPECT_EQ(result.Status, TLoadStatus::Failed);
     EXPECT_EQ(result.ErrorText, QStringLiteral("The clones in this document would expand the tree to more than 400,000 nodes."));
-    EXPECT_TRUE(target.Untouched());
+    target.ExpectUntouched();
 }
 
 namespace {

@@ -49,46 +49,6 @@ std::string Tree(const std::string& root, const std::string& settings = "", cons
     return s + styles + root + "</Tree>\n";
 }
 
-std::string G(int n)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", n);
-    return text;
-}
-
-// A loaded document with its own options and styles, against which failed loads are checked.
-struct TTarget {
-    TDecTreeDocument Doc;
-    TStyleStates Styles;
-    TDecTreeNode* Root;
-    QString Tree;
-    std::string StyleText;
-    TTreeOptions Options;
-
-    TTarget()
-    {
-        Root = NewRoot(Doc, QStringLiteral("Previous"));
-        Add(Root, QStringLiteral("child"), ntChance, 40, 5);
-        Doc.Options.SetCurrencySymbol(QStringLiteral("$"));
-        Doc.Options.SetCurrencyNegFormat(5);
-        ResetDefaultStyles(Styles);
-        Styles.NotInTakenPath()->RootStyle()->FontSize()->Inherit = false;
-        Styles.NotInTakenPath()->RootStyle()->FontSize()->Value = 31;
-        Tree = DescribeTree(Root);
-        StyleText = DescribeStyles(Styles);
-        Options = Doc.Options;
-    }
-
-    void ExpectUntouched() const
-    {
-        EXPECT_EQ(Doc.Root(), Root);
-        EXPECT_TRUE(SameText(DescribeTree(Doc.Root()), Tree));
-        EXPECT_TRUE(Doc.Options == Options);
-        EXPECT_EQ(DescribeStyles(Styles), StyleText);
-    }
-
-    TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
-};
 
 struct TRoundTrip {
     TDecTreeDocument Doc;

@@ -36,14 +36,13 @@ struct TGoldenDocument {
         root->DecisionShowDueDate = true;
         root->DecisionShowFixed = true;
         root->DecisionMultiShowBudget = true; // no effect on a decision: written 0
-        root->DecisionCaption = QStringLiteral("Launch?");
+        root->DecisionCaption = QStringLiteral("Launch?\uFFFE"); // written without what XML cannot carry
         root->DecisionOwner = QString::fromUtf8("Zoë Ångström");
         root->DecisionDueDate = YMDStringToDate(QStringLiteral("2024 3 5"));
 
         TDecTreeNode* go = Add(root, QString::fromUtf8("Go — 進む"), ntChance, 100, -2500);
         go->Id = FixedGuid(2);
         go->Comment = QStringLiteral("Line one\r\nLine two");
-        // Characters XML cannot carry are left out of the file.
         TDecTreeNode* success = Add(go, QStringLiteral("Suc\u0001cess\uFFFE\uFFFF") + QChar(0xD800), ntChance, 12.5, 12345000);
         success->Id = FixedGuid(3);
         TDecTreeNode* failure = Add(go, QStringLiteral("Failure <&> \"quoted\""), ntChance, 87.5, -5000000);
