@@ -83,6 +83,11 @@ protected:
         QFile f(Path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    void Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
 
     bool SaveAs(const QString& name)
     {
@@ -156,10 +161,7 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     ASSERT_TRUE(SaveAs("good.qdn"));
     QByteArray bytes = Read("good.qdn");
     bytes.replace("<Type>Decision</Type>", "<Type>decision</Type>");
-    QFile bad(Path("bad.qdn"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write(bytes);
-    bad.close();
+    Write("bad.qdn", bytes);
 
     Undo().SaveState(QStringLiteral("Edit Title"));
     Root()->Caption = QStringLiteral("Before");
@@ -205,9 +207,7 @@ TEST_F(MainFormTest, OpeningRepairsIdsDropsImpossibleClonesLinksTheRestAndValues
     QByteArray bytes = Read("open.qdn");
     bytes.replace("\"" + IdText(c) + "\"", "\"" + IdText(a) + "\"");
     bytes.replace("\"" + IdText(d) + "\"", "\"" + IdText(d) + "\" ref=\"" + Guid::ToString(Guid::NewGuid()).toUtf8() + "\"");
-    QFile file(Path("open.qdn"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
+    Write("open.qdn", bytes);
     const TGuid idOfA = a->Id;
     // Save as takes the old name off the recent list; opening another file keeps it.
     ASSERT_TRUE(SaveAs("other.qdn"));
@@ -269,9 +269,7 @@ TEST_F(MainFormTest, OpeningAnOlderFileLinksItsIntegerIdsAndTakesItsFont)
     bytes.replace("<ChildrenVisible>1</ChildrenVisible>", "<ChildrenVisible>-1</ChildrenVisible>");
     bytes.replace("<Tree>", "<Tree><Font><FontName>Courier New</FontName><FontSize>11</FontSize><FontStyle>"
                             "[fsBold,fsUnderline]</FontStyle></Font>");
-    QFile file(Path("old.pmk"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
+    Write("old.pmk", bytes);
     Form->LoadDocument(Path("old.pmk"));
     ASSERT_EQ(Root()->Children.Count(), 3);
     EXPECT_TRUE(Root()->Children[1]->ChildrenVisible);
