@@ -15,9 +15,7 @@ namespace testsupport {
 inline bool LocaleLoads(const QByteArray& name)
 {
     const locale_t locale = newlocale(LC_ALL_MASK, name.constData(), locale_t(nullptr));
-    if (locale)
-        freelocale(locale);
-    return locale != nullptr;
+    return locale && (freelocale(locale), true);
 }
 
 // True when the locale ("de_DE.UTF-8") loads, made if need be; else `why` says why not.

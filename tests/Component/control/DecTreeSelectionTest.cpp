@@ -125,7 +125,6 @@ TEST_F(DecTreeTest, HideAllMovesTheSelectionElement)
     Tree->SelectNode(B, htSymbolAttributeCaption);
     Tree->BuildAttributePopup(B);
     Tree->PopupItemClick(Tree->AttributePopup()->findChild<QAction*>(ControlStrings::PopHideAll));
-    EXPECT_FALSE(B->DecisionShowCaption);
     EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
     // Insert opens a collapsed node to show what it adds.
     B->ChildrenVisible = false;

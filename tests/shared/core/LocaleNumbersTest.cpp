@@ -15,12 +15,7 @@ const QLocale Us(QLocale::English, QLocale::UnitedStates);
 
 TEST(LocaleNumbersTest, FormatsWithTheLocalesGroupingAndExactDecimals)
 {
-    struct Case {
-        double value;
-        int decimals;
-        const QLocale& locale;
-        const char* expected;
-    };
+    struct Case { double value; int decimals; const QLocale& locale; const char* expected; };
     const Case cases[] = {
         // Past 15 significant digits only zeros follow, never the double's noise.
         {1.1, 2, Us, "1.10"}, {1.1, 20, Us, "1.10000000000000000000"}, {0.1 + 0.2, 17, Us, "0.30000000000000000"},
@@ -38,11 +33,7 @@ TEST(LocaleNumbersTest, FormatsWithTheLocalesGroupingAndExactDecimals)
 TEST(LocaleNumbersTest, ReadsTypedNumbersOrRefusesThem)
 {
     constexpr double Ambiguous = 1e300, Invalid = -1e300;
-    struct Case {
-        const QLocale& locale;
-        const char* text;
-        double expected; // or one of the two refusals
-    };
+    struct Case { const QLocale& locale; const char* text; double expected; }; // or one of the two refusals
     const Case cases[] = {
         {De, "0.125", Ambiguous}, {De, "12.5", 12.5},     {De, "1.234", 1234},      {De, "1.234,5", 1234.5},
         {De, "1.23", 1.23},       {De, "12,5", 12.5},     {De, "12.345.678", 12345678}, {De, "1.2.3", Invalid},
@@ -61,14 +52,9 @@ TEST(LocaleNumbersTest, ReadsTypedNumbersOrRefusesThem)
         {Us, "1,234,", Invalid},
     };
     for (const Case& c : cases) {
-        const TLocaleNumber reading = ReadLocaleNumber(QString::fromUtf8(c.text), c.locale);
-        const TNumberText kind = c.expected == Ambiguous ? TNumberText::Ambiguous
-                                 : c.expected == Invalid ? TNumberText::Invalid
-                                                         : TNumberText::Number;
-        EXPECT_EQ(reading.Kind, kind) << c.text << " in " << c.locale.name().toStdString();
-        if (kind == TNumberText::Number) {
-            EXPECT_DOUBLE_EQ(reading.Value, c.expected) << c.text << " in " << c.locale.name().toStdString();
-        }
+        const TLocaleNumber r = ReadLocaleNumber(QString::fromUtf8(c.text), c.locale);
+        const double read = r.Kind == TNumberText::Number ? r.Value : r.Kind == TNumberText::Ambiguous ? Ambiguous : Invalid;
+        EXPECT_DOUBLE_EQ(read, c.expected) << c.text << " in " << c.locale.name().toStdString();
     }
     EXPECT_EQ(ReadLocaleNumber(QString(), De).Kind, TNumberText::Empty);
     EXPECT_EQ(ReadLocaleNumber(QStringLiteral("1e400"), Us).Kind, TNumberText::TooLarge);

@@ -11,22 +11,16 @@ namespace {
 // "₹1" and "-₹1" in India, where the toolkit's own data brackets negative amounts.
 TEST(MonetaryFormatTest, ReadsTheSystemsMonetarySettings)
 {
-    struct Case {
-        const char* name;
-        const char* symbol;
-        int positive, negative;
-    };
+    struct Case { const char *name, *symbol; int positive, negative; };
     const Case cases[] = {{"de_DE.UTF-8", "€", 3, 8}, {"fr_FR.UTF-8", "€", 3, 8}, {"ru_RU.UTF-8", "₽", 3, 8},
                           {"tr_TR.UTF-8", "₺", 3, 8}, {"en_IN.UTF-8", "₹", 0, 1}, {"en_US.UTF-8", "$", 0, 1}};
     for (const Case& c : cases) {
         QString why;
         if (!testsupport::EnsureSystemLocale(c.name, why))
             GTEST_SKIP() << why.toStdString();
-        const std::optional<TMonetaryFormat> format = ReadMonetaryFormat(c.name);
-        ASSERT_TRUE(format.has_value()) << c.name;
-        EXPECT_EQ(format->Symbol.toStdString() + " " + std::to_string(format->Decimals) + " " +
-                      std::to_string(format->PositiveFormat) + " " + std::to_string(format->NegativeFormat),
-                  c.symbol + (" 2 " + std::to_string(c.positive) + " " + std::to_string(c.negative))) << c.name;
+        const TMonetaryFormat f = ReadMonetaryFormat(c.name).value_or(TMonetaryFormat{QStringLiteral("none")});
+        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4").arg(f.Symbol).arg(f.Decimals).arg(f.PositiveFormat).arg(f.NegativeFormat).toStdString(),
+                  QStringLiteral("%1 2 %2 %3").arg(QString::fromUtf8(c.symbol)).arg(c.positive).arg(c.negative).toStdString());
     }
     const QByteArray kept = qgetenv("LC_ALL");
     qputenv("LC_ALL", "tr_TR.UTF-8"); // through the environment, as the program reads it
@@ -39,10 +33,7 @@ TEST(MonetaryFormatTest, ReadsTheSystemsMonetarySettings)
 // Every layout the C library describes lands on the code that shows it.
 TEST(MonetaryFormatTest, MapsEveryLayoutToItsCode)
 {
-    struct Case {
-        bool precedes;
-        int space, sign, code;
-    };
+    struct Case { bool precedes; int space, sign, code; };
     const Case negative[] = {
         {true, 0, 0, 0},   {true, 0, 1, 1},  {true, 0, 4, 2},   {true, 0, 2, 3},   {false, 0, 0, 4},  {false, 0, 1, 5},
         {false, 0, 3, 6},  {false, 0, 2, 7}, {false, 1, 1, 8},  {true, 1, 1, 9},   {false, 1, 2, 10}, {true, 1, 2, 11},
