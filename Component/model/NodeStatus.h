@@ -38,9 +38,9 @@ constexpr double ProbabilitySumTolerance = 0.0001;
 
 // Formats money (units of 1/10000) with the document's currency symbol and decimals and its
 // positive (0-3) and negative (0-15) currency format codes, using the user's locale for the
-// decimal and group separators and the grouping. Rounds half away from zero to the shown decimals. A code
-// outside its range is formatted as code 0 (the document reader refuses such codes), so a
-// paint can never fail on it.
+// decimal and group separators and the grouping. Rounds half away from zero to the shown
+// decimals. A code outside its range is formatted as code 0 (the document reader refuses such
+// codes), so a paint can never fail on it.
 QString FormatCurrency(TCurrency value, const TTreeOptions& options);
 
 // The user's locale's separators and grouping, taken once for a run of many amounts (a layout
