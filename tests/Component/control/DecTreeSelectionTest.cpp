@@ -115,23 +115,25 @@ TEST_F(DecTreeTest, BandSelectsTouchedNodesAndPassesClonesBy)
     EXPECT_FALSE(Tree->IsEditing());
 }
 
-// Hiding the selected line of a decision moves the selection to the next valid element.
-TEST_F(DecTreeTest, HideAllMovesTheSelectionElement)
+// When the selected element goes (its line hidden, or the node deleted for a parent without
+// it), the selection moves to the next valid element.
+TEST_F(DecTreeTest, TheSelectionElementMovesWhenItGoes)
 {
     BuildSample();
     B->DecisionShowCaption = true;
     Add(B, QStringLiteral("B1"));
-    Tree->Recalculate();
     Tree->SelectNode(B, htSymbolAttributeCaption);
     Tree->BuildAttributePopup(B);
     Tree->PopupItemClick(Tree->AttributePopup()->findChild<QAction*>(ControlStrings::PopHideAll));
     EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
+    SelectNames(QStringLiteral("B"), htPayoff);
+    Keys(QStringLiteral("Del"));
+    EXPECT_EQ(Tree->SelectionElementType(), htSymbol); // the root has no payoff
     // Insert opens a collapsed node to show what it adds.
-    B->ChildrenVisible = false;
-    Tree->Recalculate();
-    Tree->SelectNode(B, htOptionDescriptor);
+    A->ChildrenVisible = false;
+    SelectNames(QStringLiteral("A"), htOptionDescriptor);
     Keys(QStringLiteral("Ins"));
-    EXPECT_TRUE(B->ChildrenVisible);
+    EXPECT_TRUE(A->ChildrenVisible);
 }
 
 TEST_F(DecTreeTest, HoverHints)
