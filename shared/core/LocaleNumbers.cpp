@@ -198,7 +198,9 @@ TLocaleNumber Read(const QString& text, const TNumberSymbols& s)
     const std::string& whole = n.Runs[0];
     const std::string& fraction = n.Runs[1];
     TLocaleNumber result = Reading(ToDouble(n.Negative, whole, fraction, n.Exponent));
-    if (fraction.size() == 3 && !whole.empty() && result.IsNumber()) {
+    // Three digits after the one separator could be a group of thousands, unless what stands before
+    // it is a lone 0, which no grouping begins with ("0.125" under de_DE can only be 0,125).
+    if (fraction.size() == 3 && !whole.empty() && whole != "0" && result.IsNumber()) {
         result.Kind = TNumberText::Ambiguous;
         result.AsFraction = result.Value;
         result.AsGrouped = ToDouble(n.Negative, whole + fraction, std::string(), n.Exponent);
