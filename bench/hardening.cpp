@@ -165,7 +165,7 @@ const QString& CloneDocumentFile()
         while (low < high) {
             const int mid = (low + high + 1) / 2;
             const int64_t n = ExpandedNodes(CloneDocument(levels, mid));
-            if (n >= 0 && n <= MaxExpandedNodes)
+            if (n >= 0) // the reader refuses past the limit
                 low = mid;
             else
                 high = mid - 1;

@@ -168,7 +168,7 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
     read.Root = ReadBranchTree(tree.Branch(), true);
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
-    if (CountNodesAfterRefresh(read.Root.get()) > MaxExpandedNodes)
+    if (ExpandsTooFar(read.Root.get()))
         throw FormatException(CloneTexts::DocumentTooLarge);
 
     read.HasExternalData = read.Root->HasImportedPayoff(); // the whole subtree

@@ -1,3 +1,4 @@
+#include "Component/model/Clones.h"
 #include "DocumentTestSupport.h"
 
 #include "app/document/DocumentReader.h"
@@ -120,7 +121,7 @@ TEST(DocumentHardening, ADocumentWhoseClonesMultiplyPastTheLimitIsNotOpened)
     TTarget target;
     TLoadResult result = target.Load(Tree(Branch(G(0), "<Branches>" + levels + "</Branches>")));
     EXPECT_EQ(result.Status, TLoadStatus::Failed);
-    EXPECT_EQ(result.ErrorText, QStringLiteral("The clones in this document would expand the tree to more than 400,000 nodes."));
+    EXPECT_EQ(result.ErrorText, CloneTexts::DocumentTooLarge);
     target.ExpectUntouched();
 }
 
