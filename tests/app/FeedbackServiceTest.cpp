@@ -13,7 +13,7 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
     service->CAFile = server.CAFile();
     service->TotalTimeoutMs = 10000;
 
-    const QString message = QStringLiteral("Crash <here> & \"there\"\x01\nsecond line \u00e9");
+    const QString message = QStringLiteral("Crash <here> & \"there\"\x01\uFFFE\nsecond line \u00e9");
     EXPECT_NO_THROW(service->Feedback("Quandrel", "3.0.0.1 beta", "Bug", message, "a@b.c", "Ann"));
 
     pugi::xml_document doc;
@@ -40,6 +40,7 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
         const char* text;
     } failures[] = {{"fault", "Service is resting"},
                     {"html", "Maintenance page"},
+                    {"ok:503", "did not confirm the report (HTTP status 503)"},
                     {"stall", "The feedback service did not answer within 1 seconds."}};
     for (const auto& f : failures) {
         server.Write(QStringLiteral("post_mode"), f.mode);

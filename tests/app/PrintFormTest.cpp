@@ -9,10 +9,13 @@
 #include "shared/core/MemorySettingsStore.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -136,6 +139,17 @@ TEST(PrintFormTest, SetupRendersAgainAndPrintingDropsTheLines)
     // The preview without lines, the printed page without lines, the preview with lines again.
     EXPECT_EQ(printable.Lines, std::vector<bool>({false, false, true}));
     EXPECT_GT(QFileInfo(pdf).size(), 0);
+}
+
+// Each percentage of the zoom list, picked with the keys, shows the page at that scale.
+TEST(PrintFormTest, TheZoomListsPercentagesScaleThePreview)
+{
+    TPrintForm form;
+    QTest::keyClick(form.ZoomComboBox, Qt::Key_Home);
+    for (const double factor : {0.5, 1.0, 1.5, 2.0}) {
+        EXPECT_EQ(form.PrintPreview->zoomFactor(), factor) << form.ZoomComboBox->currentText().toStdString();
+        QTest::keyClick(form.ZoomComboBox, Qt::Key_Down);
+    }
 }
 
 TEST(PrintFormTest, PrintLayoutRoundTripsThroughTheSettings)

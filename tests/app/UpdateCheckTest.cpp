@@ -97,18 +97,23 @@ TEST(UpdateCheck, TheMenuCheckTellsThatNothingIsNewer)
 }
 
 // The skip question's caption names the HTTP status; the program's message boxes have no caption,
-// so they keep that clue in the text.
-TEST(UpdateCheck, AStatusCaptionIsKeptInTheBoxText)
+// so they keep that clue in the text. The button the user chose goes back to the updater.
+TEST(UpdateCheck, AStatusCaptionIsKeptInTheBoxTextAndTheAnswerGoesBack)
 {
     std::vector<QString> boxes;
+    TModalResult answer = TModalResult::No;
     auto previousHook = SetMessageDlgHook([&](QWidget*, const QString& text, TMsgDlgType, int) {
         boxes.push_back(text);
-        return TModalResult::No;
+        return answer;
     });
     auto updater = CreateAppUpdater(nullptr);
-    updater->MessageBox(QStringLiteral("Error #404"), QStringLiteral("File q.zip not found"), 0x1034);
-    updater->MessageBox(QStringLiteral("Application update wizard"), QStringLiteral("Plain"), 0);
+    for (const auto& [chosen, id] : {std::pair{TModalResult::No, updMsgBox::IdNo}, {TModalResult::Yes, updMsgBox::IdYes}}) {
+        answer = chosen;
+        EXPECT_EQ(updater->MessageBox(QStringLiteral("Error #404"), QStringLiteral("File q.zip not found"), 0x1034), id);
+    }
+    answer = TModalResult::OK;
+    EXPECT_EQ(updater->MessageBox(QStringLiteral("Application update wizard"), QStringLiteral("Plain"), 0), updMsgBox::IdOK);
     SetMessageDlgHook(previousHook);
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0] + '|' + boxes[1], QStringLiteral("Error #404\n\nFile q.zip not found|Plain"));
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0] + '|' + boxes[2], QStringLiteral("Error #404\n\nFile q.zip not found|Plain"));
 }

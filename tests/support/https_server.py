@@ -39,7 +39,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
-        parts = url.path.strip("/").split("/")
+        parts = urllib.parse.unquote(url.path).strip("/").split("/")
         query = urllib.parse.parse_qs(url.query)
         self.record("last_request", self.requestline.encode() + b"\n" + bytes(self.headers))
         head = parts[0]
@@ -57,10 +57,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             coding = parts[2] if len(parts) > 2 else "gzip"
             body = gzip.compress(data) if coding == "gzip" else zlib.compress(data) if coding == "deflate" else data
             return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": coding})
-        if head == "part":  # the first half of a file, as if a range had been asked for
+        if head in ("part", "whole"):  # a range as if one had been asked for: the first half, or all
             with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
                 data = f.read()
-            half = len(data) // 2
+            half = len(data) if head == "whole" else len(data) // 2
             self.send_response(206)
             self.send_header("Content-Range", "bytes 0-%d/%d" % (half - 1, len(data)))
             self.send_header("Content-Length", str(half))
@@ -143,10 +143,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if mode == "stall":  # an answer that takes longer than anyone waits
             time.sleep(30)
             mode = "ok"
-        if mode == "ok":
+        if mode.startswith("ok"):  # "ok:CODE": the confirmation under another status
             answer = (b'<?xml version="1.0" encoding="utf-8"?><soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/">'
                       b'<soap:Body><FeedbackResponse xmlns="http://example.invalid/Feedbackservice"/></soap:Body></soap:Envelope>')
-            return self.send_body(200, answer, "text/xml; charset=utf-8")
+            return self.send_body(int(mode[3:] or 200), answer, "text/xml; charset=utf-8")
         if mode == "fault":
             answer = (b'<?xml version="1.0" encoding="utf-8"?><soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/">'
                       b'<soap:Body><soap:Fault><faultcode>soap:Server</faultcode><faultstring>Service is resting</faultstring>'

@@ -206,6 +206,7 @@ TEST_F(UpdDownloadTest, OnlyFilesWhoseSizeDiffersAreFetched)
     } cases[] = {
         {B::mfuAlwaysDownload, one + "#url2=" + Url("/files/two.dat"), "two.dat", 11, "one.bin two.dat"},
         {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat"), "two.dat", 11, "one.bin"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/whole/two.dat"), "two.dat", 11, "one.bin"}, // a 206
         {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat"), "two.dat", 10, "one.bin two.dat"},
         {B::mfuOnlyIfSizeDifferent, "#url=" + Url("/files/two.dat"), "two.dat", 11, "two.dat"},
         {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat") + "=APP", "APP", 11, "one.bin APP"},

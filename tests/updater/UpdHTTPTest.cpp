@@ -50,6 +50,7 @@ protected:
         for (int i = 0; i < Payload.size(); ++i)
             Payload[i] = char(i * 7 + i / 251);
         Server->PutFile(QStringLiteral("a.bin"), Payload);
+        Server->PutFile(QStringLiteral("my a.bin"), Payload);
     }
     static void TearDownTestSuite() { delete Server; }
     void SetUp() override
@@ -87,6 +88,7 @@ TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
     const Case cases[] = {
         {"/files/a.bin", false, false, {"done"}, F::None, false},
         {"/files/a.bin", true, true, {"done"}, F::None, true},
+        {"/files/my a.bin", false, true, {"done"}, F::None, false}, // a blank goes escaped
         {"/status/404", true, false, {"error 404", "failed"}, F::HTTPStatus, false},
         {"/status/503", false, false, {"error 503", "failed"}, F::HTTPStatus, false},
         {"/cut/1000", true, false, {"connlost", "failed"}, F::Incomplete, true},

@@ -110,9 +110,12 @@ TEST_F(DecTreeTest, BandSelectsTouchedNodesAndPassesClonesBy)
     SelectNames(QStringLiteral("A1,B"), htPayoff);
     Keys(QStringLiteral("'3' Ctrl+Enter"));
     EXPECT_EQ(B->Payoff, -20000);
-    Tree->SelectNode(B->Children.Items(0), htOptionDescriptor);
-    Keys(QStringLiteral("F2"));
-    EXPECT_FALSE(Tree->IsEditing());
+    // B's copies are A's chance options: neither their titles nor their probabilities.
+    for (const TNodeElementType element : {htOptionDescriptor, htProbability}) {
+        Tree->SelectNode(B->Children.Items(0), element);
+        Keys(QStringLiteral("F2"));
+        EXPECT_FALSE(Tree->IsEditing()) << element;
+    }
 }
 
 // When the selected element goes (its line hidden, or the node deleted for a parent without

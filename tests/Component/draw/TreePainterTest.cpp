@@ -135,15 +135,15 @@ TEST_F(PainterFixture, DeepChainPaintsWithoutRecursion)
     EXPECT_GT(canvas.Calls, 20000 * 10);
 }
 
-TEST_F(PainterFixture, AttributeBoxAndItsLinesCarrySelectionFrames)
+// A shape's selection frame stands a pixel clear of its outline, a text line's hugs the text.
+TEST_F(PainterFixture, SelectionFramesClearTheOutlinesOfShapes)
 {
     TDecTreeNode* root = SetRoot(Doc, ntMultiDecision);
-    Add(root, ntChance, QStringLiteral("a"), 100, -50);
+    TDecTreeNode* end = Add(root, ntChance, QStringLiteral("a"), 100, -50);
     root->DecisionShowCaption = true;
     root->DecisionCaption = QStringLiteral("Budget round");
     root->DecisionShowOwner = true;
     root->DecisionOwner = QStringLiteral("Ann");
-    Doc.Selection.Add(root->Id);
     Layout();
     auto frames = [&]() {
         std::vector<QRect> out;
@@ -152,15 +152,23 @@ TEST_F(PainterFixture, AttributeBoxAndItsLinesCarrySelectionFrames)
                 out.push_back(c.Rect);
         return out;
     };
-    // The box frame keeps its outline's width plus one; the lines' frames are thin.
-    const int32_t w = Doc.StyleStates.InTakenPath()->SymbolAttributes()->EffectiveLineWidth() + 1;
-    ASSERT_GT(w, 2);
-    ASSERT_TRUE(Paint(true, htSymbolAttributeBox));
-    const QRect box = TRectangle::InflateAll(root->ElementRects[htSymbolAttributeBox], w).ToRect();
-    EXPECT_EQ(frames(), (std::vector<QRect>{box, box}));
-    ASSERT_TRUE(Paint(true, htSymbolAttributeOwner));
-    const QRect owner = TRectangle::InflateAll(root->ElementRects[htSymbolAttributeOwner], 1).ToRect();
-    EXPECT_EQ(frames(), (std::vector<QRect>{owner, owner}));
+    auto outline = [&](TDecTreeNode* n) { return StyleStateFor(Doc.StyleStates, false, n->InTakenPath); };
+    const struct {
+        TDecTreeNode* node;
+        TNodeElementType element;
+        int32_t margin;
+    } cases[] = {
+        {root, htSymbolAttributeBox, outline(root)->SymbolAttributes()->EffectiveLineWidth() + 1},
+        {root, htSymbolAttributeOwner, 1},
+        {end, htSymbol, std::max(outline(end)->SymbolsTerminator()->EffectiveLineWidth(), 1) + 1},
+    };
+    for (const auto& c : cases) {
+        Doc.Selection.Clear();
+        Doc.Selection.Add(c.node->Id);
+        ASSERT_TRUE(Paint(true, c.element));
+        const QRect frame = TRectangle::InflateAll(c.node->ElementRects[c.element], c.margin).ToRect();
+        EXPECT_EQ(frames(), (std::vector<QRect>{frame, frame})) << c.element;
+    }
 }
 
 // --- small routines -----------------------------------------------------------------------

@@ -128,8 +128,8 @@ TEST_F(CloneTree, CycleFromADocumentStaysFinite)
 
     Recalculate();
     const int size = testtree::CountNodes(Root());
-    EXPECT_EQ(self->Children.Count(), 0);
-    EXPECT_EQ(ofParent->Children.Count(), 0);
+    for (const TDecTreeNode* clone : {self, ofParent, ofRoot})
+        EXPECT_EQ(clone->Children.Count(), 0) << clone->Caption.toStdString();
     for (int i = 0; i < 100; ++i) {
         Recalculate();
         ofParent->RefreshClones();

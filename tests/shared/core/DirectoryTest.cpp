@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,30 +28,6 @@ QStringList Sorted(QStringList list)
     std::sort(list.begin(), list.end());
     return list;
 }
-
-// Sets an environment variable for the lifetime of the object, then puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : FName(name), FHad(qEnvironmentVariableIsSet(name)), FOld(qgetenv(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (FHad)
-            qputenv(FName, FOld);
-        else
-            qunsetenv(FName);
-    }
-
-private:
-    const char* FName;
-    bool FHad;
-    QByteArray FOld;
-};
 
 } // namespace
 
@@ -95,4 +72,42 @@ TEST(DirectoryGetFiles, ListsMatchingPlainFilesOnly)
               dir + QStringLiteral("/Blue.qdns"));
     EXPECT_EQ(Directory::GetFiles(dir, QStringLiteral("R?d.*")), QStringList{dir + QStringLiteral("/Red.qdns")});
     EXPECT_EQ(Directory::GetFiles(dir + QStringLiteral("/nowhere"), QStringLiteral("*")), QStringList());
+}
+
+// The folders below the home follow HOME and XDG_DATA_HOME; without a home (HOME unset or
+// relative, for a user the system has no entry for) there are none, never "/Documents" or the like.
+TEST(EnvironmentTest, FoldersFollowTheHomeAndWithoutOneThereAreNone)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "becoming a user the system has no entry for needs root";
+    using E = Environment;
+    const struct {
+        const char *home, *data, *expected; // profile|app data|documents|desktop
+    } cases[] = {
+        {nullptr, nullptr, "|||"},
+        {"relative/home", "/xdg/data", "|/xdg/data||"},
+        {"/h/./u", "relative/data", "/h/u|/h/u/.local/share|/h/u/Documents|/h/u/Desktop"},
+    };
+    for (const auto& c : cases) {
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            c.home ? setenv("HOME", c.home, 1) : unsetenv("HOME");
+            c.data ? setenv("XDG_DATA_HOME", c.data, 1) : unsetenv("XDG_DATA_HOME");
+            unsetenv("XDG_CONFIG_HOME");
+            QStringList found;
+            if (setuid(4000000000u) == 0)
+                for (const int folder : {E::CSIDL_PROFILE, E::CSIDL_APPDATA, E::CSIDL_PERSONAL, E::CSIDL_DESKTOPDIRECTORY})
+                    found << E::GetFolderPath(folder);
+            const QByteArray text = found.join(QLatin1Char('|')).toUtf8();
+            _exit(write(out[1], text.constData(), size_t(text.size())) == text.size() ? 0 : 1);
+        }
+        close(out[1]);
+        char text[1024];
+        const ssize_t size = read(out[0], text, sizeof text);
+        close(out[0]);
+        waitpid(child, nullptr, 0);
+        EXPECT_EQ(std::string(text, size_t(std::max<ssize_t>(size, 0))), c.expected) << (c.home ? c.home : "no HOME");
+    }
 }

@@ -137,38 +137,42 @@ TEST(StringTreeTest, FindByTextWalksDepthFirstParentsBeforeChildren)
     EXPECT_EQ(tree.VisibleCount(), 3);
 }
 
-TEST(StringTreeTest, RightClickWithFocusSelectsOnlyAnUnselectedNode)
+// With FocusOnRightClick a right click selects the node under it unless that is selected, and
+// nothing off the nodes; without it the selection stays. Either way the owner hears of the press.
+TEST(StringTreeTest, RightClickSelectsOnlyWithFocusOnRightClickAndOnlyAnUnselectedNode)
 {
-    TStringTree tree;
-    tree.SetMultiSelect(true);
-    tree.SetFocusOnRightClick(true);
-    tree.Columns().Add(QStringLiteral("Name"), 100);
-    for (const char* text : {"a", "b", "c"})
-        AddNode(tree.Nodes(), {QString::fromLatin1(text)});
-    tree.resize(200, 200);
-    tree.show();
-    TStringTreeView* view = tree.InnerTree();
-    auto rightClick = [&](QPoint p) { QTest::mouseClick(view->viewport(), Qt::RightButton, {}, p); };
-    auto centre = [&](int i) { return view->visualRect(view->Model().IndexOf(tree.Nodes()[i])).center(); };
-    int downs = 0;
-    tree.OnMouseDown = [&](TStringTree* sender, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-        EXPECT_EQ(sender, &tree);
-        ++downs;
-    };
+    for (const bool focus : {true, false}) {
+        TStringTree tree;
+        tree.SetMultiSelect(true);
+        tree.SetFocusOnRightClick(focus);
+        tree.Columns().Add(QStringLiteral("Name"), 100);
+        for (const char* text : {"a", "b", "c"})
+            AddNode(tree.Nodes(), {QString::fromLatin1(text)});
+        tree.resize(200, 200);
+        tree.show();
+        TStringTreeView* view = tree.InnerTree();
+        auto rightClick = [&](QPoint p) { QTest::mouseClick(view->viewport(), Qt::RightButton, {}, p); };
+        auto centre = [&](int i) { return view->visualRect(view->Model().IndexOf(tree.Nodes()[i])).center(); };
+        int downs = 0;
+        tree.OnMouseDown = [&](TStringTree* sender, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+            EXPECT_EQ(sender, &tree);
+            ++downs;
+        };
 
-    tree.Nodes()[0]->SetSelected(true);
-    tree.Nodes()[1]->SetSelected(true);
-    rightClick(centre(1));
-    EXPECT_EQ(tree.SelectedCount(), 2);
-    rightClick(centre(2));
-    EXPECT_EQ(tree.SelectedCount(), 1);
-    EXPECT_TRUE(tree.Nodes()[2]->Selected());
-    EXPECT_EQ(tree.FocusedNode(), tree.Nodes()[2]);
-    const QPoint inTree = view->viewport()->mapTo(&tree, centre(2));
-    EXPECT_EQ(tree.GetNodeAt(inTree.x(), inTree.y()), tree.Nodes()[2]);
-    rightClick(QPoint(10, view->viewport()->height() - 3));
-    EXPECT_EQ(tree.SelectedCount(), 0);
-    EXPECT_EQ(downs, 3);
+        tree.Nodes()[0]->SetSelected(true);
+        tree.Nodes()[1]->SetSelected(true);
+        rightClick(centre(1));
+        EXPECT_EQ(tree.SelectedCount(), 2);
+        rightClick(centre(2));
+        EXPECT_EQ(tree.SelectedCount(), focus ? 1 : 2);
+        EXPECT_EQ(tree.Nodes()[2]->Selected(), focus);
+        EXPECT_EQ(tree.FocusedNode() == tree.Nodes()[2], focus);
+        const QPoint inTree = view->viewport()->mapTo(&tree, centre(2));
+        EXPECT_EQ(tree.GetNodeAt(inTree.x(), inTree.y()), tree.Nodes()[2]);
+        rightClick(QPoint(10, view->viewport()->height() - 3));
+        EXPECT_EQ(tree.SelectedCount(), focus ? 0 : 2);
+        EXPECT_EQ(downs, 3);
+    }
 }
 
 TEST(StringTreeTest, CheckingHandlerMayChangeOrRefuseTheNewState)
