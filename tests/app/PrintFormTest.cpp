@@ -107,7 +107,7 @@ TEST(PrintFormTest, TreeFillsTheMarginsWithItsShapeKept)
     }
 }
 
-TEST(PrintFormTest, SetupRendersAgainAndPrintingDropsTheLines)
+TEST(PrintFormTest, SetupRendersAgainPrintingDropsTheLinesAndTheZoomListScales)
 {
     QTemporaryDir dir;
     TCountingPrintable printable;
@@ -139,12 +139,8 @@ TEST(PrintFormTest, SetupRendersAgainAndPrintingDropsTheLines)
     // The preview without lines, the printed page without lines, the preview with lines again.
     EXPECT_EQ(printable.Lines, std::vector<bool>({false, false, true}));
     EXPECT_GT(QFileInfo(pdf).size(), 0);
-}
 
-// Each percentage of the zoom list, picked with the keys, shows the page at that scale.
-TEST(PrintFormTest, TheZoomListsPercentagesScaleThePreview)
-{
-    TPrintForm form;
+    // Each percentage of the zoom list, picked with the keys, shows the page at that scale.
     QTest::keyClick(form.ZoomComboBox, Qt::Key_Home);
     for (const double factor : {0.5, 1.0, 1.5, 2.0}) {
         EXPECT_EQ(form.PrintPreview->zoomFactor(), factor) << form.ZoomComboBox->currentText().toStdString();

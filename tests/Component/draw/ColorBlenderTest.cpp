@@ -1,28 +1,14 @@
 #include "Component/draw/ColorBlender.h"
 
-#include "shared/core/Exceptions.h"
-
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <random>
-
-namespace {
-constexpr TColor Grey(int v) { return TColor(v | (v << 8) | (v << 16)); }
-}
 
 TEST(ClampRoundTest, ClampsAndRoundsHalfToEven)
 {
-    EXPECT_EQ(ClampRound(-0.1f), 0);
-    EXPECT_EQ(ClampRound(255.4f), 255);
-    EXPECT_EQ(ClampRound(255.6f), 255);
-    EXPECT_EQ(ClampRound(0.5f), 0);
-    EXPECT_EQ(ClampRound(1.5f), 2);
-    EXPECT_EQ(ClampRound(2.5f), 2);
-    EXPECT_EQ(ClampRound(3.5f), 4);
-    EXPECT_EQ(ClampRound(254.5f), 254);
-    EXPECT_EQ(ClampRound(100.49f), 100);
+    for (const auto& [x, rounded] : {std::pair{-0.1f, 0}, {255.4f, 255}, {255.6f, 255}, {0.5f, 0}, {1.5f, 2}, {2.5f, 2},
+                                     {3.5f, 4}, {254.5f, 254}, {100.49f, 100}})
+        EXPECT_EQ(ClampRound(x), rounded) << x;
 }
 
 TEST(BlendTest, AgreesWithExtendedPrecisionEverywhere)

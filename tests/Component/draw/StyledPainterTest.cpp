@@ -6,13 +6,10 @@
 #include "Component/draw/RecordingCanvas.h"
 #include "Component/styles/Style.h"
 #include "shared/core/Colors.h"
-#include "shared/core/Exceptions.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr TColor Grey(int v) { return TColor(v | (v << 8) | (v << 16)); }
 
 // A stand-alone style whose settings all carry own values.
 struct TTestStyle {

@@ -152,22 +152,16 @@ TEST_F(PainterFixture, SelectionFramesClearTheOutlinesOfShapes)
                 out.push_back(c.Rect);
         return out;
     };
-    auto outline = [&](TDecTreeNode* n) { return StyleStateFor(Doc.StyleStates, false, n->InTakenPath); };
-    const struct {
-        TDecTreeNode* node;
-        TNodeElementType element;
-        int32_t margin;
-    } cases[] = {
-        {root, htSymbolAttributeBox, outline(root)->SymbolAttributes()->EffectiveLineWidth() + 1},
-        {root, htSymbolAttributeOwner, 1},
-        {end, htSymbol, std::max(outline(end)->SymbolsTerminator()->EffectiveLineWidth(), 1) + 1},
-    };
-    for (const auto& c : cases) {
+    auto state = [&](TDecTreeNode* n) { return StyleStateFor(Doc.StyleStates, false, n->InTakenPath); };
+    for (const auto& [node, element, margin] :
+         {std::tuple{root, htSymbolAttributeBox, state(root)->SymbolAttributes()->EffectiveLineWidth() + 1},
+          {root, htSymbolAttributeOwner, 1},
+          {end, htSymbol, std::max(state(end)->SymbolsTerminator()->EffectiveLineWidth(), 1) + 1}}) {
         Doc.Selection.Clear();
-        Doc.Selection.Add(c.node->Id);
-        ASSERT_TRUE(Paint(true, c.element));
-        const QRect frame = TRectangle::InflateAll(c.node->ElementRects[c.element], c.margin).ToRect();
-        EXPECT_EQ(frames(), (std::vector<QRect>{frame, frame})) << c.element;
+        Doc.Selection.Add(node->Id);
+        ASSERT_TRUE(Paint(true, element));
+        const QRect frame = TRectangle::InflateAll(node->ElementRects[element], margin).ToRect();
+        EXPECT_EQ(frames(), (std::vector<QRect>{frame, frame})) << element;
     }
 }
 

@@ -11,7 +11,6 @@
 namespace {
 
 const QString Key = QStringLiteral("SOFTWARE\\Orvanta\\Quandrel\\3");
-const QString ListKey = QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles");
 
 class FileHistoryTest : public ::testing::Test {
 protected:

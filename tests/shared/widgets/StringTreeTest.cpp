@@ -196,11 +196,4 @@ TEST(StringTreeTest, CheckingHandlerMayChangeOrRefuseTheNewState)
     node->SetCheckState(stncsUncheckedNormal);
     EXPECT_EQ(node->CheckState(), stncsMixedNormal);
     EXPECT_EQ(checked, 1);
-
-    using namespace string_tree_native;
-    EXPECT_THROW(ToNativeCheckState(TStringTreeNodeCheckState(6)), EInvalidOperation);
-    EXPECT_THROW(FromNativeCheckState(-1), EInvalidOperation);
-    EXPECT_THROW(tree.SetCheckImageKind(TStringTreeNodeCheckImageKind(9)), EInvalidOperation);
-    EXPECT_THROW(FromNativeCheckImageKind(9), EInvalidOperation);
-    EXPECT_EQ(FromNativeCheckImageKind(ToNativeCheckImageKind(stnckSystemFlat)), stnckSystemFlat);
 }
