@@ -37,7 +37,7 @@ public:
             !Openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
                       "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"}))
             return;
-        const QString script = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/https_server.py");
+        const QString script = QStringLiteral(QD_TEST_SUPPORT_DIR "/https_server.py");
         FProcess.start(QStringLiteral("python3"), {script, QStringLiteral("--root"), FDir.path(), QStringLiteral("--cert"),
                                                    Path(QStringLiteral("server.pem")), QStringLiteral("--key"),
                                                    Path(QStringLiteral("server.key"))});
