@@ -10,6 +10,8 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <sys/socket.h>
@@ -783,6 +785,14 @@ void TupdCustomHTTP::Execute(TRun& run)
                 }
             }
         }
+    }
+    // Buffered bytes meet a full disk only now: a file counts as arrived once all are on the disk.
+    if (run.File && !run.FileError && (!run.File->flush() || fsync(run.File->handle()) != 0)) {
+        run.Error = QStringLiteral("Cannot write file \"%1\". %2")
+                        .arg(run.FileName, run.File->error() != QFileDevice::NoError
+                                               ? run.File->errorString()
+                                               : QString::fromLocal8Bit(std::strerror(errno)));
+        run.FileError = true;
     }
     run.Succeeded = run.Succeeded || (url.Scheme == QLatin1String("file") && run.Error.isEmpty() && !run.FileError);
     const int status = run.Headers.StatusCode;

@@ -1,6 +1,7 @@
 #include "updater/UpdAutoUpdater.h"
 #include "updater/UpdHandOver.h"
 
+#include "support/FullTmpfs.h"
 #include "support/TestHttpsServer.h"
 
 #include <QDir>
@@ -123,6 +124,7 @@ TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstal
     EXPECT_TRUE(QFile::exists(dir + "sub/two.dat.uTMP"));
     EXPECT_EQ(Arguments.mid(0, 2), QStringList({U.ProgramFileName, U.RestartParams()}));
     EXPECT_EQ(Arguments.value(3).toLongLong(), U.ProgramProcessId);
+    EXPECT_EQ(Arguments.value(4), QStringLiteral("0"));
     EXPECT_TRUE(QFileInfo(Installer).isExecutable());
     EXPECT_EQ(Log.last(), QStringLiteral("close"));
 }
@@ -130,6 +132,9 @@ TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstal
 TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
 {
     const QByteArray first = "#url=" + Url("/files/one.bin") + "\r\n";
+    QTemporaryDir outside;
+    ASSERT_EQ(symlink(QFile::encodeName(outside.path()).constData(),
+                      QFile::encodeName(Program.path() + QStringLiteral("/out")).constData()), 0);
     const struct {
         QByteArray second;
         const char* expected;
@@ -138,6 +143,7 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
         {"#url2=" + Url("/cut/5000"), "connlost"},
         {"#url2=" + Url("/files/two.dat") + "=../two.dat", "aborted"},
         {"#url2=" + Url("/files/two.dat") + "=%temp%two.dat", "aborted"},
+        {"#url2=" + Url("/files/two.dat") + "=out/two.dat", "aborted"},
     };
     for (const auto& c : cases) {
         Log.clear();
@@ -146,6 +152,7 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
         EXPECT_EQ(Leftovers(), QStringList()) << c.expected;
         EXPECT_TRUE(Installer.isEmpty());
         EXPECT_FALSE(QFile::exists(Program.path() + "/../two.dat"));
+        EXPECT_TRUE(QDir(outside.path()).isEmpty()) << c.expected;
     }
     // The user aborts from the wizard while the second file stalls.
     Log.clear();
@@ -175,4 +182,54 @@ TEST_F(UpdDownloadTest, ACancelledSavePromptOrAnUnwritableFolderStartsNothing)
     EXPECT_TRUE(Installer.isEmpty());
     ASSERT_EQ(Log.size(), 1);
     EXPECT_TRUE(Log[0].contains(QLatin1String("cannot update itself"))) << Log[0].toStdString();
+}
+
+TEST_F(UpdDownloadTest, OnAFullDiskTheUpdateStopsWithTheSystemsReasonAndNothingIsReplaced)
+{
+    // Below and above the file buffer's size: the small one meets the full disk only when flushed.
+    for (const char* file : {"two.dat", "one.bin"}) {
+        TFullTmpfs disk;
+        if (!disk.Ok())
+            GTEST_SKIP() << disk.Why().toStdString();
+        U.ProgramFolder = disk.Path() + QLatin1Char('/');
+        QFile old(U.ProgramFolder + QLatin1String(file));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        disk.Fill();
+        Log.clear();
+        Update("#url=" + Url("/files/") + file);
+        EXPECT_EQ(Log.filter(QStringLiteral("No space left on device")).size(), 1) << Log.join(',').toStdString();
+        EXPECT_TRUE(Log.contains(QStringLiteral("aborted")));
+        EXPECT_TRUE(Installer.isEmpty()) << file;
+        EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files | QDir::Hidden), QStringList({".filler", file}));
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), "old");
+    }
+}
+
+TEST_F(UpdDownloadTest, AnExternalSetupArrivesInAPrivateFolderAndIsHandedOverToRun)
+{
+    QTemporaryDir temp;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    U.Wizard.Enabled = false;
+    U.ProgramFolder = QStringLiteral("/proc/"); // a setup needs no folder the user may write
+    Update("#method=1\r\n#url=" + Url("/files/two.dat") + "=setup.run\r\n");
+    ASSERT_FALSE(Installer.isEmpty());
+    const QString folder = QFileInfo(Installer).absolutePath();
+    EXPECT_EQ(QFileInfo(folder).absolutePath(), QDir(temp.path()).absolutePath());
+    EXPECT_EQ(Arguments.value(4), QStringLiteral("1"));
+    EXPECT_EQ(Queue, (folder + "/setup.run\r\n").toUtf8());
+    QFile setup(folder + "/setup.run.uTMP");
+    ASSERT_TRUE(setup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(setup.readAll(), "second file");
+
+    // A setup that cannot be fetched takes its private folder with it.
+    TearDown();
+    Installer.clear();
+    Update("#method=1\r\n#url=" + Url("/files/missing.run") + "\r\n");
+    EXPECT_TRUE(Installer.isEmpty());
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+    oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
 }

@@ -1,17 +1,11 @@
-#include "updater/UpdHandOver.h"
+#include "InstallerRun.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
+#include "support/FullTmpfs.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
+#include <QDirIterator>
 
 using namespace updHandOver;
+using namespace installertest;
 
 TEST(UpdHandOver, TargetsStayInsideTheProgramFolder)
 {
@@ -41,114 +35,58 @@ TEST(UpdHandOver, TargetsStayInsideTheProgramFolder)
             << c.url << " = " << c.target;
 }
 
-namespace {
-
-QByteArray ReadAll(const QString& name)
+TEST(UpdHandOver, LinksAreFollowedBeforeATargetIsTaken)
 {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void Write(const QString& name, const QByteArray& data, QFile::Permissions permissions = {})
-{
-    QDir().mkpath(QFileInfo(name).absolutePath());
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-    f.close();
-    if (permissions)
-        f.setPermissions(permissions);
-}
-
-mode_t Mode(const QString& name)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(name).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
-// A process id that has certainly ended.
-qint64 EndedProcess()
-{
-    QProcess p;
-    p.start(QStringLiteral("true"), {});
-    p.waitForFinished(5000);
-    return p.processId() ? p.processId() : 999999;
-}
-
-struct TInstallerRun {
-    QTemporaryDir Program;
-    QString Folder() const { return Program.path() + QLatin1Char('/'); }
-    QString Recorded() const { return Folder() + QStringLiteral("started.txt"); }
-    // A stand-in program that records its arguments.
-    static QByteArray Script(const char* tag)
-    {
-        return QByteArray("#!/bin/sh\necho \"") + tag + "[$*]\" > \"$(dirname \"$0\")/started.txt\"\n";
+    // "q2" beside the program folder "q" shares its name's beginning.
+    QTemporaryDir top;
+    const QString dir = top.path() + QStringLiteral("/q"), sibling = top.path() + QStringLiteral("/q2");
+    Write(dir + "/app", "app");
+    Write(dir + "/sub/data", "data");
+    Write(sibling + "/lib.so", "outside");
+    Link(sibling, dir + "/out");
+    Link(QStringLiteral(".."), dir + "/up");
+    Link(QStringLiteral("sub"), dir + "/in");
+    Link(sibling + "/lib.so", dir + "/lib.so");
+    Link(dir + "/app", dir + "/self");
+    Link(sibling + "/none", dir + "/dangling");
+    Link(dir, top.path() + "/current");
+    const struct {
+        const char* folder;
+        const char* target;
+        bool confined;
+    } cases[] = {
+        {"/q", "/q/app", true},
+        {"/q", "/q/new/deeper/x", true},
+        {"/q", "/q/in/x", true},
+        {"/q", "/q/self", true},
+        {"/q", "/q/out/x", false},
+        {"/q", "/q/out/new/x", false},
+        {"/q", "/q/up/q2/x", false},
+        {"/q", "/q/lib.so", false},
+        {"/q", "/q/dangling", false},
+        {"/current", "/current/in/x", true},
+        {"/current", "/current/out/x", false},
+        {"/q2", "/q/out/lib.so", true},
+    };
+    for (const auto& c : cases) {
+        QString why;
+        EXPECT_EQ(Confined(top.path() + c.target, top.path() + c.folder, why), c.confined) << c.target;
+        EXPECT_EQ(why.isEmpty(), c.confined) << c.target;
     }
-    // Runs the installer on the queue and waits until it has started the program again.
-    int Run(const QStringList& queue)
-    {
-        TPrepared prepared;
-        QString error;
-        EXPECT_TRUE(Prepare(queue, prepared, error)) << error.toStdString();
-        PrivateFolder = prepared.Folder;
-        EXPECT_EQ(Mode(prepared.Folder), 0700u);
-        EXPECT_EQ(Mode(prepared.Installer), 0700u);
-        EXPECT_EQ(ReadAll(prepared.Queue), queue.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
-        QProcess installer;
-        installer.start(prepared.Installer,
-                        InstallerArguments(Folder() + QStringLiteral("app"), QStringLiteral("/afterupgrade"),
-                                           prepared.Queue, EndedProcess()));
-        EXPECT_TRUE(installer.waitForFinished(20000));
-        for (int i = 0; i < 500 && !QFile::exists(Recorded()); ++i)
-            QThread::msleep(10);
-        QThread::msleep(50);
-        return installer.exitCode();
-    }
-    QString PrivateFolder;
-};
-
-} // namespace
-
-TEST(UpdHandOver, TheInstallerReplacesQueuedFilesKeepingModesAndRestartsTheProgram)
-{
-    TInstallerRun run;
-    const QString dir = run.Folder();
-    Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Write(dir + "app.uTMP", TInstallerRun::Script("new"), QFile::ReadOwner | QFile::WriteOwner);
-    Write(dir + "data/lib.so", "old lib", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-    Write(dir + "data/lib.so.uTMP", "new lib");
-    Write(dir + "fresh.txt.uTMP", "fresh");
-    Write(dir + "stray.bin", "stray");
-    Write(dir + "stray.bin.uTMP", "never queued");
-
-    EXPECT_EQ(run.Run({dir + "app", dir + "data/lib.so", dir + "fresh.txt"}), 0);
-    EXPECT_EQ(ReadAll(run.Recorded()), QByteArray("new[/afterupgrade]\n"));
-    EXPECT_EQ(Mode(dir + "app"), 0700u);
-    EXPECT_EQ(ReadAll(dir + "data/lib.so"), QByteArray("new lib"));
-    EXPECT_EQ(Mode(dir + "data/lib.so"), 0640u);
-    EXPECT_EQ(ReadAll(dir + "fresh.txt"), QByteArray("fresh"));
-    EXPECT_EQ(ReadAll(dir + "stray.bin"), QByteArray("stray")); // only what the queue names
-    EXPECT_FALSE(QFile::exists(dir + "app.uOLD") || QFile::exists(dir + "app.uTMP") ||
-                 QFile::exists(dir + "data/lib.so.uOLD"));
-    EXPECT_FALSE(QFileInfo::exists(run.PrivateFolder));
 }
 
-TEST(UpdHandOver, AFailedReplacementPutsEveryOldFileBackAndAQueueOutsideIsRefused)
+TEST(UpdHandOver, OnAFullDiskNothingIsLeftForTheInstaller)
 {
-    TInstallerRun run;
-    const QString dir = run.Folder();
-    Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Write(dir + "app.uTMP", TInstallerRun::Script("new"));
-    Write(dir + "blocked/inside", "a folder cannot be renamed over");
-    Write(dir + "blocked.uTMP", "new");
-    EXPECT_NE(run.Run({dir + "app", dir + "blocked"}), 0);
-    EXPECT_EQ(ReadAll(run.Recorded()), QByteArray("old[]\n")); // started again, without the parameter
-    EXPECT_EQ(Mode(dir + "app"), 0700u);
-    EXPECT_TRUE(QFileInfo(dir + "blocked").isDir());
-    EXPECT_FALSE(QFile::exists(dir + "app.uTMP") || QFile::exists(dir + "blocked.uTMP") || QFile::exists(dir + "app.uOLD"));
-
-    QFile::remove(run.Recorded());
-    Write(dir + "app.uTMP", TInstallerRun::Script("new"));
-    EXPECT_NE(run.Run({dir + "app", dir + "../app"}), 0);
-    EXPECT_EQ(ReadAll(run.Recorded()), QByteArray("old[]\n"));
+    TFullTmpfs disk;
+    if (!disk.Ok())
+        GTEST_SKIP() << disk.Why().toStdString();
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(disk.Path()));
+    disk.Fill();
+    TPrepared prepared;
+    QString error;
+    EXPECT_FALSE(Prepare({QStringLiteral("/opt/q/app")}, prepared, error));
+    EXPECT_TRUE(error.contains(QLatin1String("No space left on device"))) << error.toStdString();
+    EXPECT_EQ(Entries(disk.Path()), QStringList(QStringLiteral(".filler")));
+    oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
 }

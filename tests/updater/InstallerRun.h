@@ -1,0 +1,127 @@
+#pragma once
+// Runs the real installer program on a program folder of stand-ins: files, links, and a program
+// that records how it was started again.
+
+#include "updater/UpdHandOver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace installertest {
+
+inline QByteArray ReadAll(const QString& name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline void Write(const QString& name, const QByteArray& data, QFile::Permissions permissions = {})
+{
+    QDir().mkpath(QFileInfo(name).absolutePath());
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+    f.close();
+    if (permissions)
+        f.setPermissions(permissions);
+}
+
+inline void Link(const QString& destination, const QString& name)
+{
+    ASSERT_EQ(symlink(QFile::encodeName(destination).constData(), QFile::encodeName(name).constData()), 0);
+}
+
+inline mode_t Mode(const QString& name)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(name).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Every name in the folder and below, links not followed, sorted.
+inline QStringList Entries(const QString& folder)
+{
+    QStringList found;
+    for (const QFileInfo& i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                                          QDir::Name)) {
+        found << i.fileName();
+        if (i.isDir() && !i.isSymLink())
+            for (const QString& inner : Entries(i.filePath()))
+                found << i.fileName() + QLatin1Char('/') + inner;
+    }
+    found.sort();
+    return found;
+}
+
+// A process id that has certainly ended.
+inline qint64 EndedProcess()
+{
+    QProcess p;
+    p.start(QStringLiteral("true"), {});
+    p.waitForFinished(5000);
+    return p.processId() ? p.processId() : 999999;
+}
+
+struct TInstallerRun {
+    QTemporaryDir Top;
+    updHandOver::TPrepared Prepared;
+
+    TInstallerRun()
+    {
+        QDir(Top.path()).mkpath(QStringLiteral("q"));
+        QDir(Top.path()).mkpath(QStringLiteral("q2"));
+    }
+    ~TInstallerRun() { updHandOver::RemoveFolder(Prepared); }
+    // The program folder "q", and "q2" beside it, whose name begins with the folder's.
+    QString Folder() const { return Top.path() + QStringLiteral("/q/"); }
+    QString Sibling() const { return Top.path() + QStringLiteral("/q2/"); }
+    QString ProgramFile() const { return Folder() + QStringLiteral("app"); }
+    QString Recorded() const { return Folder() + QStringLiteral("started.txt"); }
+    // A stand-in program that records its arguments.
+    static QByteArray Script(const char* tag)
+    {
+        return QByteArray("#!/bin/sh\necho \"") + tag + "[$*]\" > \"$(dirname \"$0\")/started.txt\"\n";
+    }
+    void Prepare(const QStringList& queue)
+    {
+        QString error;
+        ASSERT_TRUE(updHandOver::Prepare(queue, Prepared, error)) << error.toStdString();
+    }
+    QStringList Arguments(int method, qint64 pid) const
+    {
+        return updHandOver::InstallerArguments(ProgramFile(), QStringLiteral("/afterupgrade"), Prepared.Queue, pid,
+                                               method);
+    }
+    // Runs the installer and waits until it has ended and started the program again.
+    int Run(int method = 0, qint64 pid = EndedProcess())
+    {
+        QFile::remove(Recorded());
+        QProcess installer;
+        installer.start(Prepared.Installer, Arguments(method, pid));
+        EXPECT_TRUE(installer.waitForFinished(30000));
+        for (int i = 0; i < 500 && !QFile::exists(Recorded()); ++i)
+            QThread::msleep(10);
+        QThread::msleep(20);
+        return installer.exitCode();
+    }
+    int Run(const QStringList& queue)
+    {
+        Prepare(queue);
+        return Run();
+    }
+};
+
+} // namespace installertest
