@@ -18,7 +18,7 @@ inline QString TestDataPath(const QString& name)
 {
     QString dir = qEnvironmentVariable("QD_TEST_DATA");
     if (dir.isEmpty())
-        dir = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../data");
+        dir = QStringLiteral(QD_TEST_SUPPORT_DIR "/../data");
     return QDir(dir).filePath(name);
 }
 
