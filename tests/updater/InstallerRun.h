@@ -1,6 +1,6 @@
 #pragma once
-// Runs the real installer program on a program folder of stand-ins: files, links, and a program
-// that records how it was started again.
+// Runs the real installer program on a program folder "q" of stand-ins: files, links, and a
+// program that records how it was started again. "q2" beside it shares the beginning of its name.
 
 #include "updater/UpdHandOver.h"
 
@@ -55,12 +55,10 @@ inline mode_t Mode(const QString& name)
 inline QStringList Entries(const QString& folder)
 {
     QStringList found;
-    for (const QFileInfo& i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                                          QDir::Name)) {
+    for (const QFileInfo& i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
         found << i.fileName();
-        if (i.isDir() && !i.isSymLink())
-            for (const QString& inner : Entries(i.filePath()))
-                found << i.fileName() + QLatin1Char('/') + inner;
+        for (const QString& inner : i.isDir() && !i.isSymLink() ? Entries(i.filePath()) : QStringList())
+            found << i.fileName() + QLatin1Char('/') + inner;
     }
     found.sort();
     return found;
@@ -79,21 +77,18 @@ struct TInstallerRun {
     QTemporaryDir Top;
     updHandOver::TPrepared Prepared;
 
-    TInstallerRun()
-    {
-        QDir(Top.path()).mkpath(QStringLiteral("q"));
-        QDir(Top.path()).mkpath(QStringLiteral("q2"));
-    }
+    TInstallerRun() { QDir(Top.path()).mkpath(QStringLiteral("q2")); }
     ~TInstallerRun() { updHandOver::RemoveFolder(Prepared); }
-    // The program folder "q", and "q2" beside it, whose name begins with the folder's.
     QString Folder() const { return Top.path() + QStringLiteral("/q/"); }
     QString Sibling() const { return Top.path() + QStringLiteral("/q2/"); }
     QString ProgramFile() const { return Folder() + QStringLiteral("app"); }
     QString Recorded() const { return Folder() + QStringLiteral("started.txt"); }
-    // A stand-in program that records its arguments.
-    static QByteArray Script(const char* tag)
+    // The stand-in program, 0700, recording its arguments under the tag.
+    void WriteProgram(const char* tag, const QString& name = QString()) const
     {
-        return QByteArray("#!/bin/sh\necho \"") + tag + "[$*]\" > \"$(dirname \"$0\")/started.txt\"\n";
+        Write(name.isEmpty() ? ProgramFile() : name,
+              QByteArray("#!/bin/sh\necho \"") + tag + "[$*]\" > \"$(dirname \"$0\")/started.txt\"\n",
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void Prepare(const QStringList& queue)
     {
@@ -106,21 +101,16 @@ struct TInstallerRun {
                                                method);
     }
     // Runs the installer and waits until it has ended and started the program again.
-    int Run(int method = 0, qint64 pid = EndedProcess())
+    int Run(int method = 0)
     {
         QFile::remove(Recorded());
         QProcess installer;
-        installer.start(Prepared.Installer, Arguments(method, pid));
+        installer.start(Prepared.Installer, Arguments(method, EndedProcess()));
         EXPECT_TRUE(installer.waitForFinished(30000));
         for (int i = 0; i < 500 && !QFile::exists(Recorded()); ++i)
             QThread::msleep(10);
         QThread::msleep(20);
         return installer.exitCode();
-    }
-    int Run(const QStringList& queue)
-    {
-        Prepare(queue);
-        return Run();
     }
 };
 

@@ -2,130 +2,98 @@
 
 #include "support/FullTmpfs.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 
+#include <climits>
 #include <cstdio>
-#include <functional>
-#include <signal.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 
 using namespace installertest;
 
-TEST(UpdInstaller, ReplacesQueuedFilesKeepingModesAndRestartsTheProgram)
+TEST(UpdInstaller, WaitsForTheProgramThenReplacesQueuedFilesKeepingModesAndRestartsIt)
 {
     TInstallerRun run;
     const QString dir = run.Folder();
-    Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Write(dir + "app.uTMP", TInstallerRun::Script("new"), QFile::ReadOwner | QFile::WriteOwner);
+    run.WriteProgram("old");
+    run.WriteProgram("new", dir + "app.uTMP");
     Write(dir + "data/lib.so", "old lib", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     Write(dir + "data/lib.so.uTMP", "new lib");
     Write(dir + "fresh.txt.uTMP", "fresh");
-    Write(dir + "stray.bin", "stray");
     Write(dir + "stray.bin.uTMP", "never queued");
-
-    EXPECT_EQ(run.Run({dir + "app", dir + "data/lib.so", dir + "fresh.txt"}), 0);
-    EXPECT_EQ(ReadAll(run.Recorded()), QByteArray("new[/afterupgrade]\n"));
-    EXPECT_EQ(Mode(dir + "app"), 0700u);
-    EXPECT_EQ(ReadAll(dir + "data/lib.so"), QByteArray("new lib"));
-    EXPECT_EQ(Mode(dir + "data/lib.so"), 0640u);
-    EXPECT_EQ(ReadAll(dir + "fresh.txt"), QByteArray("fresh"));
-    EXPECT_EQ(ReadAll(dir + "stray.bin"), QByteArray("stray")); // only what the queue names
-    EXPECT_EQ(Entries(dir), QStringList({"app", "data", "data/lib.so", "fresh.txt", "started.txt", "stray.bin",
-                                         "stray.bin.uTMP"}));
-    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
-}
-
-TEST(UpdInstaller, WaitsForTheProgramToEnd)
-{
-    TInstallerRun run;
-    const QString dir = run.Folder();
-    Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Write(dir + "app.uTMP", TInstallerRun::Script("new"));
-    run.Prepare({dir + "app"});
-    QProcess program;
+    run.Prepare({dir + "app", dir + "data/lib.so", dir + "fresh.txt"});
+    QProcess program, installer;
     program.start(QStringLiteral("sleep"), {QStringLiteral("60")});
     ASSERT_TRUE(program.waitForStarted());
-    QProcess installer;
     installer.start(run.Prepared.Installer, run.Arguments(0, program.processId()));
     EXPECT_FALSE(installer.waitForFinished(300));
-    EXPECT_EQ(ReadAll(dir + "app"), TInstallerRun::Script("old"));
+    EXPECT_EQ(ReadAll(dir + "data/lib.so"), "old lib"); // nothing while the program runs
     program.kill();
     program.waitForFinished();
     EXPECT_TRUE(installer.waitForFinished(20000));
-    EXPECT_EQ(ReadAll(dir + "app"), TInstallerRun::Script("new"));
+    EXPECT_EQ(installer.exitCode(), 0);
+    for (int i = 0; i < 500 && !QFile::exists(run.Recorded()); ++i)
+        QThread::msleep(10);
+    QThread::msleep(20);
+
+    EXPECT_EQ(ReadAll(run.Recorded()), "new[/afterupgrade]\n");
+    EXPECT_EQ(Mode(dir + "app"), 0700u);
+    EXPECT_EQ(ReadAll(dir + "data/lib.so"), "new lib");
+    EXPECT_EQ(Mode(dir + "data/lib.so"), 0640u);
+    EXPECT_EQ(ReadAll(dir + "fresh.txt"), "fresh");
+    EXPECT_EQ(Entries(dir), QStringList({"app", "data", "data/lib.so", "fresh.txt", "started.txt", "stray.bin.uTMP"}));
+    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
 }
 
 TEST(UpdInstaller, RefusesAQueueThatLeavesTheFolderAndChangesNothing)
 {
-    using TSetUp = std::function<QStringList(const QString& dir, const QString& sibling)>;
-    // kept: a download the installer leaves alone, its target being refused.
+    // Paths below the run's top folder; a link is "destination>name"; kept: a download left
+    // alone because its target was refused.
     const struct {
         const char* name;
-        TSetUp setUp;
-        const char* kept = "";
+        QStringList links, downloads, queue;
+        const char* kept;
     } rows[] = {
-        {"a '..' step", [](const QString& dir, const QString&) {
-             Write(dir + "../x.uTMP", "new");
-             return QStringList(dir + "../x");
-         }},
-        {"a folder whose name begins with the program folder's", [](const QString&, const QString& sibling) {
-             Write(sibling + "x.uTMP", "new");
-             return QStringList(sibling + "x");
-         }},
-        {"a '.' step", [](const QString& dir, const QString&) {
-             Write(dir + "data.uTMP", "new");
-             return QStringList(dir + "./data");
-         }, "data.uTMP"},
-        {"a folder link that leads out", [](const QString& dir, const QString& sibling) {
-             Link(sibling, dir + "out");
-             Write(sibling + "x.uTMP", "new");
-             return QStringList(dir + "out/x");
-         }},
-        {"a file link that leads out", [](const QString& dir, const QString& sibling) {
-             Link(sibling + "lib.so", dir + "lib.so");
-             Write(dir + "lib.so.uTMP", "new");
-             return QStringList(dir + "lib.so");
-         }, "lib.so.uTMP"},
-        {"a download that is a link", [](const QString& dir, const QString& sibling) {
-             Link(sibling + "secret", dir + "data.uTMP");
-             return QStringList(dir + "data");
-         }},
-        {"a folder in the way", [](const QString& dir, const QString&) {
-             Write(dir + "blocked/inside", "kept");
-             Write(dir + "blocked.uTMP", "new");
-             return QStringList(dir + "blocked");
-         }},
-        {"no download", [](const QString& dir, const QString&) { return QStringList(dir + "nothing"); }},
-        {"a target named twice", [](const QString& dir, const QString&) {
-             Write(dir + "data.uTMP", "new");
-             return QStringList({dir + "data", dir + "data"});
-         }},
+        {"a '..' step", {}, {"x.uTMP"}, {"q/../x"}, ""},
+        {"a folder whose name begins with the program folder's", {}, {"q2/x.uTMP"}, {"q2/x"}, ""},
+        {"a '.' step", {}, {"q/data.uTMP"}, {"q/./data"}, "data.uTMP"},
+        {"a folder link that leads out", {"q2>q/out"}, {"q2/x.uTMP"}, {"q/out/x"}, ""},
+        {"a file link that leads out", {"q2/lib.so>q/lib.so"}, {"q/lib.so.uTMP"}, {"q/lib.so"}, "lib.so.uTMP"},
+        {"a download that is a link", {"q2/secret>q/data.uTMP"}, {}, {"q/data"}, ""},
+        {"a folder in the way", {}, {"q/blocked/inside", "q/blocked.uTMP"}, {"q/blocked"}, ""},
+        {"no download", {}, {}, {"q/nothing"}, ""},
+        {"a target named twice", {}, {"q/data.uTMP"}, {"q/data", "q/data"}, ""},
     };
     for (const auto& row : rows) {
         TInstallerRun run;
-        const QString dir = run.Folder(), sibling = run.Sibling();
-        Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        Write(dir + "app.uTMP", TInstallerRun::Script("new"));
+        const QString top = run.Top.path() + QLatin1Char('/'), dir = run.Folder();
+        run.WriteProgram("old");
+        run.WriteProgram("new", dir + "app.uTMP");
         Write(dir + "data", "old data");
-        Write(sibling + "lib.so", "outside");
-        Write(sibling + "secret", "outside");
-        const QStringList queue = QStringList(dir + "app") + row.setUp(dir, sibling);
-        const QStringList siblingBefore = Entries(sibling);
+        Write(top + "q2/lib.so", "outside");
+        Write(top + "q2/secret", "outside");
+        for (const QString& link : row.links)
+            Link(top + link.section('>', 0, 0), top + link.section('>', 1));
+        for (const QString& download : row.downloads)
+            Write(top + download, "new");
+        QStringList queue(dir + "app");
+        for (const QString& target : row.queue)
+            queue << top + target;
+        const QStringList outside = Entries(run.Sibling());
         QStringList expected = Entries(dir).filter(QRegularExpression(QStringLiteral("^(?!.*\\.uTMP$)")));
-        expected << QStringLiteral("started.txt");
-        if (*row.kept)
-            expected << QString::fromUtf8(row.kept);
+        expected << QStringLiteral("started.txt") << QString::fromUtf8(row.kept);
+        expected.removeAll(QString());
         expected.sort();
+        run.Prepare(queue);
 
-        EXPECT_NE(run.Run(queue), 0) << row.name;
-        EXPECT_EQ(ReadAll(run.Recorded()), QByteArray("old[]\n")) << row.name;
-        EXPECT_EQ(ReadAll(dir + "app"), TInstallerRun::Script("old")) << row.name;
+        EXPECT_NE(run.Run(), 0) << row.name;
+        EXPECT_EQ(ReadAll(run.Recorded()), "old[]\n") << row.name;
         EXPECT_EQ(Mode(dir + "app"), 0700u) << row.name;
-        EXPECT_EQ(ReadAll(dir + "data"), QByteArray("old data")) << row.name;
+        EXPECT_EQ(ReadAll(dir + "data"), "old data") << row.name;
         EXPECT_EQ(Entries(dir), expected) << row.name; // downloads gone, nothing kept
-        EXPECT_EQ(Entries(sibling), siblingBefore) << row.name;
-        EXPECT_EQ(ReadAll(sibling + "secret"), QByteArray("outside")) << row.name;
+        EXPECT_EQ(Entries(run.Sibling()), outside) << row.name;
+        EXPECT_EQ(ReadAll(top + "q2/secret"), "outside") << row.name;
         EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder)) << row.name;
     }
 }
@@ -136,28 +104,54 @@ TEST(UpdInstaller, AFailureHalfWayPutsBackEveryEntryItMovedLinksIncluded)
         GTEST_SKIP() << "a file in use as a mount point needs root";
     TInstallerRun run;
     const QString dir = run.Folder();
-    Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Write(dir + "app.uTMP", TInstallerRun::Script("new"));
+    run.WriteProgram("old");
+    run.WriteProgram("new", dir + "app.uTMP");
     Write(dir + "data.txt", "data");
     Link(QStringLiteral("data.txt"), dir + "link");
-    Write(dir + "link.uTMP", "new link");
-    Write(dir + "fresh.txt.uTMP", "fresh");
+    for (const char* name : {"link.uTMP", "fresh.txt.uTMP", "busy", "busy.uTMP"})
+        Write(dir + name, name);
     // A mount point cannot be renamed over: the fourth replacement fails.
-    Write(dir + "busy", "busy");
-    Write(dir + "busy.uTMP", "new busy");
     Write(run.Sibling() + "source", "mounted");
     const QByteArray busy = QFile::encodeName(dir + "busy");
     ASSERT_EQ(mount(QFile::encodeName(run.Sibling() + "source").constData(), busy.constData(), nullptr, MS_BIND, nullptr), 0);
+    run.Prepare({dir + "app", dir + "link", dir + "fresh.txt", dir + "busy"});
 
-    EXPECT_NE(run.Run({dir + "app", dir + "link", dir + "fresh.txt", dir + "busy"}), 0);
+    EXPECT_NE(run.Run(), 0);
     umount2(busy.constData(), MNT_DETACH);
-    EXPECT_EQ(ReadAll(run.Recorded()), QByteArray("old[]\n"));
-    EXPECT_EQ(ReadAll(dir + "app"), TInstallerRun::Script("old"));
+    EXPECT_EQ(ReadAll(run.Recorded()), "old[]\n");
     EXPECT_EQ(Mode(dir + "app"), 0700u);
     EXPECT_EQ(QFileInfo(dir + "link").symLinkTarget(), dir + "data.txt");
-    EXPECT_EQ(ReadAll(dir + "busy"), QByteArray("busy"));
+    EXPECT_EQ(ReadAll(dir + "busy"), "busy");
     EXPECT_EQ(Entries(dir), QStringList({"app", "busy", "data.txt", "link", "started.txt"}));
 }
+
+namespace {
+
+// Starts the installer and kills it once it has made the given number of changes (entries made,
+// moved in or removed) in the program folder and its private folder, or lets it end. Answers
+// the changes seen.
+int KillAfterChanges(TInstallerRun& run, int changes)
+{
+    const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    for (const QString& folder : {run.Folder(), run.Prepared.Folder})
+        inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_CREATE | IN_MOVED_TO | IN_DELETE);
+    QProcess installer;
+    installer.start(run.Prepared.Installer, run.Arguments(0, EndedProcess()));
+    int seen = 0;
+    alignas(inotify_event) char buffer[8192];
+    while (seen < changes && (installer.waitForFinished(0), installer.state() != QProcess::NotRunning)) {
+        pollfd p{watch, POLLIN, 0};
+        const ssize_t n = poll(&p, 1, 10) > 0 ? read(watch, buffer, sizeof buffer) : 0;
+        for (ssize_t at = 0; at < n; at += ssize_t(sizeof(inotify_event) + reinterpret_cast<inotify_event*>(buffer + at)->len))
+            ++seen;
+    }
+    installer.kill(); // SIGKILL, and only while it runs
+    installer.waitForFinished();
+    close(watch);
+    return seen;
+}
+
+} // namespace
 
 TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
 {
@@ -166,14 +160,12 @@ TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
         Write(run.ProgramFile(), "#!/bin/sh\n", QFile::ReadOwner | QFile::ExeOwner);
         QStringList queue;
         for (int i = 0; i < Files; ++i) {
-            const QString name = run.Folder() + QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'));
-            // Links are moved and put back like files.
-            if (i % 5 == 0)
-                Link(QStringLiteral("app"), name);
+            queue << run.Folder() + QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'));
+            if (i % 5 == 0) // links are moved and put back like files
+                Link(QStringLiteral("app"), queue.last());
             else
-                Write(name, "old");
-            Write(name + ".uTMP", "new");
-            queue << name;
+                Write(queue.last(), "old");
+            Write(queue.last() + ".uTMP", "new");
         }
         run.Prepare(queue);
     };
@@ -181,47 +173,26 @@ TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
     const auto version = [](const TInstallerRun& run) {
         QSet<QByteArray> seen;
         for (int i = 0; i < Files; ++i) {
-            const QString name = run.Folder() + QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'));
-            const QFileInfo info(name);
-            seen << (info.isSymLink() && info.symLinkTarget() == run.ProgramFile() ? QByteArray("old") : ReadAll(name));
+            const QFileInfo f(run.Folder() + QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')));
+            seen << (f.symLinkTarget() == run.ProgramFile() ? QByteArray("old") : ReadAll(f.filePath()));
         }
         const bool kept = !Entries(run.Folder()).filter(QStringLiteral(".uOLD")).isEmpty();
         return seen.size() == 1 && !kept ? *seen.begin() : QByteArray("mixed");
     };
-    qint64 whole = 0;
+    int changes = 0;
     {
         TInstallerRun run;
         setUp(run);
-        QProcess installer;
-        installer.start(run.Prepared.Installer, run.Arguments(0, EndedProcess()));
-        ASSERT_TRUE(installer.waitForStarted());
-        QElapsedTimer clock;
-        clock.start();
-        ASSERT_TRUE(installer.waitForFinished(30000));
-        whole = clock.nsecsElapsed() / 1000;
+        changes = KillAfterChanges(run, INT_MAX);
         ASSERT_EQ(version(run), "new");
     }
-    // The kills close in on the moments the folder changes: every kill that finds it untouched
-    // or finished narrows the span the next ones fall in.
-    qint64 early = 0, late = whole;
     int halfWay = 0;
     for (int k = 0; k < Kills; ++k) {
         TInstallerRun run;
         setUp(run);
-        QProcess installer;
-        const QStringList arguments = run.Arguments(0, EndedProcess());
-        const qint64 delay = early + (late - early) * ((k * 7) % 10) / 9;
-        installer.start(run.Prepared.Installer, arguments);
-        ASSERT_TRUE(installer.waitForStarted());
-        QThread::usleep(static_cast<unsigned long>(delay));
-        kill(pid_t(installer.processId()), SIGKILL);
-        installer.waitForFinished();
-        const QByteArray killed = version(run);
-        halfWay += killed == "mixed";
-        if (killed == "old")
-            early = std::max(early, delay - 200);
-        else if (killed == "new")
-            late = std::min(late, delay + 200);
+        const int at = 1 + k * changes / Kills;
+        KillAfterChanges(run, at);
+        halfWay += version(run) == "mixed";
         // Ended by the program's next start, or by the same queue run again.
         if (k % 2 == 0) {
             updHandOver::RecoverInterrupted(run.Folder());
@@ -231,15 +202,13 @@ TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
             again.waitForFinished(30000);
         }
         const QByteArray now = version(run);
-        EXPECT_TRUE(now == "old" || now == "new") << "killed after " << delay << " us";
-        if (k % 2 == 1) {
-            EXPECT_EQ(now, "new") << "killed after " << delay << " us";
-        }
+        // A second run of the queue always finishes it.
+        EXPECT_TRUE(now == "new" || (now == "old" && k % 2 == 0)) << now.data() << " after " << at << " changes";
         if (now == "new") {
             EXPECT_EQ(Entries(run.Folder()).filter(QStringLiteral(".uTMP")), QStringList());
         }
     }
-    std::printf("[          ] %d of %d kills within %lld us cut the installation half-way\n", halfWay, Kills, whole);
+    std::printf("[          ] %d of %d kills among %d changes cut the installation half-way\n", halfWay, Kills, changes);
 }
 
 TEST(UpdInstaller, AJournalThatCannotBeWrittenChangesNothing)
@@ -250,14 +219,13 @@ TEST(UpdInstaller, AJournalThatCannotBeWrittenChangesNothing)
     TInstallerRun run;
     const QByteArray oldTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(disk.Path()));
-    const QString dir = run.Folder();
-    Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Write(dir + "app.uTMP", TInstallerRun::Script("new"));
-    run.Prepare({dir + "app"});
+    run.WriteProgram("old");
+    run.WriteProgram("new", run.Folder() + "app.uTMP");
+    run.Prepare({run.ProgramFile()});
     disk.Fill();
     EXPECT_NE(run.Run(), 0);
-    EXPECT_EQ(ReadAll(run.Recorded()), QByteArray("old[]\n"));
-    EXPECT_EQ(Entries(dir), QStringList({"app", "started.txt"}));
+    EXPECT_EQ(ReadAll(run.Recorded()), "old[]\n");
+    EXPECT_EQ(Entries(run.Folder()), QStringList({"app", "started.txt"}));
     EXPECT_EQ(Entries(disk.Path()), QStringList(QStringLiteral(".filler")));
     oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
 }
@@ -266,8 +234,7 @@ TEST(UpdInstaller, RunsASetupProgramFromItsPrivateFolderOnly)
 {
     const struct {
         QByteArray setup;
-        bool outside;
-        bool succeeds;
+        bool outside, succeeds;
     } rows[] = {
         {"#!/bin/sh\necho \"setup[$*] $(pwd) $(cat notes.txt)\" > \"$OUT\"\n", false, true},
         {"#!/bin/sh\necho failed > \"$OUT\"\nexit 3\n", false, false},
@@ -277,7 +244,7 @@ TEST(UpdInstaller, RunsASetupProgramFromItsPrivateFolderOnly)
         TInstallerRun run;
         const QString dir = run.Folder(), out = run.Sibling() + "setup.txt";
         qputenv("OUT", QFile::encodeName(out));
-        Write(dir + "app", TInstallerRun::Script("old"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        run.WriteProgram("old");
         QString error;
         ASSERT_TRUE(updHandOver::MakePrivateFolder(run.Prepared, error));
         const QString setup = (row.outside ? dir : run.Prepared.Folder + "/") + "setup";
@@ -286,11 +253,10 @@ TEST(UpdInstaller, RunsASetupProgramFromItsPrivateFolderOnly)
         run.Prepare({setup, run.Prepared.Folder + "/notes.txt"});
 
         EXPECT_EQ(run.Run(1), row.succeeds ? 0 : 1);
-        EXPECT_EQ(ReadAll(run.Recorded()), row.succeeds ? QByteArray("old[/afterupgrade]\n") : QByteArray("old[]\n"));
-        const QByteArray ran = row.outside  ? QByteArray("<missing>")
-                               : row.succeeds ? "setup[] " + QFile::encodeName(run.Prepared.Folder) + " notes\n"
-                                              : QByteArray("failed\n");
-        EXPECT_EQ(ReadAll(out), ran);
+        EXPECT_EQ(ReadAll(run.Recorded()), row.succeeds ? "old[/afterupgrade]\n" : "old[]\n");
+        EXPECT_EQ(ReadAll(out), row.outside    ? QByteArray("<missing>")
+                                : row.succeeds ? "setup[] " + QFile::encodeName(run.Prepared.Folder) + " notes\n"
+                                               : QByteArray("failed\n"));
         EXPECT_EQ(Entries(dir), row.outside ? QStringList({"app", "setup.uTMP", "started.txt"})
                                             : QStringList({"app", "started.txt"}));
         EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
