@@ -2,9 +2,7 @@
 // A small tmpfs mounted for one test, to be filled to its last block: what a writer does on a
 // really full disk. Mounting needs root; Why() says what kept it from being mounted.
 
-#include <QByteArray>
 #include <QFile>
-#include <QString>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -17,35 +15,23 @@ class TFullTmpfs {
 public:
     explicit TFullTmpfs(const char* size = "1m")
     {
-        if (geteuid() != 0) {
+        if (geteuid() != 0)
             FWhy = QStringLiteral("mounting a tmpfs needs root");
-            return;
-        }
-        const QByteArray options = QByteArray("size=") + size;
-        if (!FDir.isValid() ||
-            mount("tmpfs", QFile::encodeName(FDir.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) != 0) {
+        else if (mount("tmpfs", Name().constData(), "tmpfs", MS_NOSUID | MS_NODEV, (QByteArray("size=") + size).constData()))
             FWhy = QStringLiteral("cannot mount a tmpfs: ") + QString::fromLocal8Bit(std::strerror(errno));
-            return;
-        }
-        FMounted = true;
     }
     ~TFullTmpfs()
     {
-        if (FMounted)
-            umount2(QFile::encodeName(FDir.path()).constData(), MNT_DETACH);
+        if (Ok())
+            umount2(Name().constData(), MNT_DETACH);
     }
-    TFullTmpfs(const TFullTmpfs&) = delete;
-    TFullTmpfs& operator=(const TFullTmpfs&) = delete;
-
-    bool Ok() const { return FMounted; }
+    bool Ok() const { return FWhy.isEmpty(); }
     QString Why() const { return FWhy; }
     QString Path() const { return FDir.path(); }
-
     // Takes every free byte into a filler file.
-    void Fill()
+    void Fill() const
     {
-        const QByteArray name = QFile::encodeName(FDir.path() + QStringLiteral("/.filler"));
-        const int fd = open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        const int fd = open((Name() + "/.filler").constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         static const char zeros[65536] = {};
         for (size_t chunk : {sizeof zeros, size_t(4096), size_t(1)})
             while (write(fd, zeros, chunk) == ssize_t(chunk)) {
@@ -54,7 +40,7 @@ public:
     }
 
 private:
+    QByteArray Name() const { return QFile::encodeName(FDir.path()); }
     QTemporaryDir FDir;
     QString FWhy;
-    bool FMounted = false;
 };

@@ -5,6 +5,7 @@
 #include "updater/UpdHandOver.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -15,11 +16,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace installertest {
 
@@ -51,17 +47,15 @@ inline mode_t Mode(const QString& name)
     return ::stat(QFile::encodeName(name).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-// Every name in the folder and below, links not followed, sorted.
-inline QStringList Entries(const QString& folder)
+// Every name in the folder and below, links not followed, sorted, joined by blanks.
+inline std::string Entries(const QString& folder)
 {
     QStringList found;
-    for (const QFileInfo& i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        found << i.fileName();
-        for (const QString& inner : i.isDir() && !i.isSymLink() ? Entries(i.filePath()) : QStringList())
-            found << i.fileName() + QLatin1Char('/') + inner;
-    }
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next().mid(folder.size() + (folder.endsWith(QLatin1Char('/')) ? 0 : 1));
     found.sort();
-    return found;
+    return found.join(QLatin1Char(' ')).toStdString();
 }
 
 // A process id that has certainly ended.
@@ -103,7 +97,6 @@ struct TInstallerRun {
     // Runs the installer and waits until it has ended and started the program again.
     int Run(int method = 0)
     {
-        QFile::remove(Recorded());
         QProcess installer;
         installer.start(Prepared.Installer, Arguments(method, EndedProcess()));
         EXPECT_TRUE(installer.waitForFinished(30000));
