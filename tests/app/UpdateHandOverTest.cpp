@@ -42,88 +42,85 @@ TupdAutoUpdaterWizardForm* CompletedWizard()
 
 } // namespace
 
-// Both ways an update is installed: the files replaced by the installer, or a setup program
-// run from the installer's private folder (which here puts the new program in place itself).
-TEST(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
+// Both ways an update is installed: its files replaced by the installer, or a setup program run
+// from the installer's private folder (here one that puts the new program in place itself).
+class UpdateHandOver : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(FilesOrSetup, UpdateHandOver, ::testing::Bool());
+
+TEST_P(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
 {
+    const bool setup = GetParam();
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
-    for (const bool setup : {false, true}) {
-        QTemporaryDir program;
-        const QString dir = program.path() + QLatin1Char('/');
-        {
-            QFile app(dir + "quandrel");
-            ASSERT_TRUE(app.open(QIODevice::WriteOnly));
-            app.write(StandIn("old"));
-            app.close();
-            app.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            QFile data(dir + "data.txt");
-            ASSERT_TRUE(data.open(QIODevice::WriteOnly));
-            data.write("old data");
-        }
-        server.PutFile(QStringLiteral("quandrel"), StandIn("new"));
-        server.PutFile(QStringLiteral("data.txt"), "new data");
-        server.PutFile(QStringLiteral("setup.run"), "#!/bin/sh\npwd > '" + dir.toUtf8() + "setup.txt'\ncat > '" +
-                                                        dir.toUtf8() + "quandrel' <<'END'\n" + StandIn("new") + "END\n");
-        const QByteArray files = setup ? "#method=1\r\n#url=" + server.Url("/files/setup.run").toUtf8() + "\r\n"
-                                       : "#url=" + server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
-                                             server.Url("/files/data.txt").toUtf8() + "=data.txt\r\n";
-        server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#message={Faster <b>trees</b>}\r\n" + files);
-
-        auto previousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
-        QStringList boxes;
-        auto previousHook = SetMessageDlgHook([&](QWidget*, const QString& text, TMsgDlgType, int) {
-            boxes << text;
-            return TModalResult::No; // no automatic checks; the changes are given up
-        });
-        QString question;
-        updDialogs::SetExecHook([&](QDialog* d) {
-            question = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d)->Label1->text();
-            return int(QDialog::Accepted);
-        });
-
-        auto form = std::make_unique<TMainForm>();
-        form->show();
-        TupdAutoUpdater& u = *form->AutoUpdater;
-        u.CAFile = server.CAFile();
-        u.InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
-        u.ProgramFolder = dir;
-        u.ProgramFileName = dir + "quandrel";
-        u.ProgramProcessId = 0; // the program counts as ended: this test goes on running
-        form->SetModified(true);
-        boxes.clear();
-
-        QAction* check = nullptr;
-        for (QAction* a : form->findChildren<QAction*>())
-            if (a->text() == QLatin1String("Check for Updates"))
-                check = a;
-        ASSERT_TRUE(check);
-        check->trigger();
-        ASSERT_TRUE(ProcessEventsUntil([] { return CompletedWizard() != nullptr; }, 20000));
-        EXPECT_TRUE(question.contains(QLatin1String("\nFaster <b>trees</b>\n")));
-        EXPECT_EQ(CompletedWizard()->ProgressAllFiles->value(), 100);
-        CompletedWizard()->FinishBtn->click();
-
-        ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(dir + "started.txt"); }, 20000)) << setup;
-        ProcessEventsUntil([] { return false; }, 100);
-        EXPECT_EQ(ReadAll(dir + "started.txt"), QByteArray("new[ ]\n")); // the restart parameter is one blank
-        EXPECT_EQ(ReadAll(dir + "data.txt"), setup ? QByteArray("old data") : QByteArray("new data"));
-        ASSERT_EQ(boxes.size(), 1); // the save prompt, before anything was started
-        EXPECT_EQ(boxes[0], QStringLiteral("Do you want to save the changes?"));
-        EXPECT_FALSE(form->isVisible());
-        if (setup) {
-            // Run from the installer's private folder, which is gone with it; nothing was copied here.
-            const QString ranIn = QString::fromUtf8(ReadAll(dir + "setup.txt")).trimmed();
-            EXPECT_TRUE(ranIn.contains(QLatin1String("/quandrel-update-"))) << ranIn.toStdString();
-            EXPECT_FALSE(QFileInfo::exists(ranIn));
-        }
-        EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden),
-                  setup ? QStringList({"data.txt", "quandrel", "setup.txt", "started.txt"})
-                        : QStringList({"data.txt", "quandrel", "started.txt"}));
-
-        form.reset();
-        updDialogs::SetExecHook(nullptr);
-        SetMessageDlgHook(previousHook);
-        TSettingsStore::SetApplication(std::move(previousStore));
+    QTemporaryDir program;
+    const QString dir = program.path() + QLatin1Char('/');
+    {
+        QFile app(dir + "quandrel");
+        ASSERT_TRUE(app.open(QIODevice::WriteOnly));
+        app.write(StandIn("old"));
+        app.close();
+        app.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile data(dir + "data.txt");
+        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+        data.write("old data");
     }
+    server.PutFile(QStringLiteral("quandrel"), StandIn("new"));
+    server.PutFile(QStringLiteral("data.txt"), "new data");
+    server.PutFile(QStringLiteral("setup.run"), "#!/bin/sh\npwd > '" + dir.toUtf8() + "setup.txt'\ncat > '" +
+                                                    dir.toUtf8() + "quandrel' <<'END'\n" + StandIn("new") + "END\n");
+    server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#message={Faster <b>trees</b>}\r\n" +
+                                                   (setup ? "#method=1\r\n#url=" + server.Url("/files/setup.run").toUtf8()
+                                                          : "#url=" + server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
+                                                                server.Url("/files/data.txt").toUtf8() + "=data.txt"));
+
+    auto previousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
+    QStringList boxes;
+    auto previousHook = SetMessageDlgHook([&](QWidget*, const QString& text, TMsgDlgType, int) {
+        boxes << text;
+        return TModalResult::No; // no automatic checks; the changes are given up
+    });
+    QString question;
+    updDialogs::SetExecHook([&](QDialog* d) {
+        question = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d)->Label1->text();
+        return int(QDialog::Accepted);
+    });
+
+    auto form = std::make_unique<TMainForm>();
+    form->show();
+    TupdAutoUpdater& u = *form->AutoUpdater;
+    u.CAFile = server.CAFile();
+    u.InfoFileURL = server.Url(QStringLiteral("/files/info.txt"));
+    u.ProgramFolder = dir;
+    u.ProgramFileName = dir + "quandrel";
+    u.ProgramProcessId = 0; // the program counts as ended: this test goes on running
+    form->SetModified(true);
+    boxes.clear();
+
+    QAction* check = nullptr;
+    for (QAction* a : form->findChildren<QAction*>())
+        if (a->text() == QLatin1String("Check for Updates"))
+            check = a;
+    ASSERT_TRUE(check);
+    check->trigger();
+    ASSERT_TRUE(ProcessEventsUntil([] { return CompletedWizard() != nullptr; }, 20000));
+    EXPECT_TRUE(question.contains(QLatin1String("\nFaster <b>trees</b>\n")));
+    EXPECT_EQ(CompletedWizard()->ProgressAllFiles->value(), 100);
+    CompletedWizard()->FinishBtn->click();
+
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(dir + "started.txt"); }, 20000));
+    ProcessEventsUntil([] { return false; }, 100);
+    EXPECT_EQ(ReadAll(dir + "started.txt"), QByteArray("new[ ]\n")); // the restart parameter is one blank
+    EXPECT_EQ(ReadAll(dir + "data.txt"), setup ? QByteArray("old data") : QByteArray("new data"));
+    // A setup ran in the installer's private folder, gone with it; nothing was copied here.
+    const QString ranIn = QString::fromUtf8(ReadAll(dir + "setup.txt")).trimmed();
+    EXPECT_EQ(ranIn.contains(QLatin1String("/quandrel-update-")) && !QFileInfo::exists(ranIn), setup);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files).join(' '), setup ? "data.txt quandrel setup.txt started.txt"
+                                                                : "data.txt quandrel started.txt");
+    ASSERT_EQ(boxes.size(), 1); // the save prompt, before anything was started
+    EXPECT_EQ(boxes[0], QStringLiteral("Do you want to save the changes?"));
+    EXPECT_FALSE(form->isVisible());
+
+    updDialogs::SetExecHook(nullptr);
+    SetMessageDlgHook(previousHook);
+    TSettingsStore::SetApplication(std::move(previousStore));
 }

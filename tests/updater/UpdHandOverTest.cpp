@@ -1,11 +1,109 @@
-#include "InstallerRun.h"
+#include "updater/UpdHandOver.h"
 
 #include "support/FullTmpfs.h"
 
+#include <QDir>
 #include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace updHandOver;
-using namespace installertest;
+
+// The real installer program is run on a program folder "q" of stand-ins: files, links, and a
+// program that records how it was started again. "q2" beside it shares the beginning of its name.
+namespace {
+
+QByteArray ReadAll(const QString& name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void Write(const QString& name, const QByteArray& data, QFile::Permissions permissions = {})
+{
+    QFile f(name);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(name).absolutePath()) && f.open(QIODevice::WriteOnly) &&
+                f.write(data) == data.size() && (!permissions || f.setPermissions(permissions)));
+}
+
+void Link(const QString& destination, const QString& name)
+{
+    ASSERT_TRUE(QFile::link(destination, name));
+}
+
+mode_t Mode(const QString& name)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(name).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Every name in the folder and below, links not followed, sorted, joined by blanks.
+std::string Entries(const QString& folder)
+{
+    QStringList found;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next().mid(folder.size() + (folder.endsWith(QLatin1Char('/')) ? 0 : 1));
+    found.sort();
+    return found.join(QLatin1Char(' ')).toStdString();
+}
+
+struct TInstallerRun {
+    QTemporaryDir Top;
+    TPrepared Prepared;
+
+    TInstallerRun() { QDir(Top.path()).mkpath(QStringLiteral("q2")); }
+    ~TInstallerRun() { RemoveFolder(Prepared); }
+    QString Folder() const { return Top.path() + QStringLiteral("/q/"); }
+    QString Sibling() const { return Top.path() + QStringLiteral("/q2/"); }
+    QString ProgramFile() const { return Folder() + QStringLiteral("app"); }
+    QString Recorded() const { return Folder() + QStringLiteral("started.txt"); }
+    // The stand-in program, 0700, recording its arguments under the tag.
+    void WriteProgram(const char* tag, const QString& name = QString()) const
+    {
+        Write(name.isEmpty() ? ProgramFile() : name,
+              QByteArray("#!/bin/sh\necho \"") + tag + "[$*]\" > \"$(dirname \"$0\")/started.txt\"\n",
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void Prepare(const QStringList& queue)
+    {
+        QString error;
+        ASSERT_TRUE(updHandOver::Prepare(queue, Prepared, error)) << error.toStdString();
+        EXPECT_EQ(Mode(Prepared.Installer), 0700u);
+    }
+    QStringList Arguments(int method, qint64 pid) const
+    {
+        return InstallerArguments(ProgramFile(), QStringLiteral("/afterupgrade"), Prepared.Queue, pid, method);
+    }
+    // Runs the installer and waits until it has ended and started the program again (process
+    // id 0: the program has ended).
+    int Run(int method = 0, qint64 pid = 0)
+    {
+        QProcess installer;
+        installer.start(Prepared.Installer, Arguments(method, pid));
+        EXPECT_TRUE(installer.waitForFinished(30000));
+        for (int i = 0; i < 500 && !QFile::exists(Recorded()); ++i)
+            QThread::msleep(10);
+        QThread::msleep(20);
+        return installer.exitCode();
+    }
+};
+
+} // namespace
 
 TEST(UpdHandOver, TargetsStayInsideTheProgramFolder)
 {
@@ -35,46 +133,6 @@ TEST(UpdHandOver, TargetsStayInsideTheProgramFolder)
             << c.url << " = " << c.target;
 }
 
-TEST(UpdHandOver, LinksAreFollowedBeforeATargetIsTaken)
-{
-    // "q2" beside the program folder "q" shares its name's beginning.
-    QTemporaryDir top;
-    const QString dir = top.path() + QStringLiteral("/q"), sibling = top.path() + QStringLiteral("/q2");
-    Write(dir + "/app", "app");
-    Write(dir + "/sub/data", "data");
-    Write(sibling + "/lib.so", "outside");
-    Link(sibling, dir + "/out");
-    Link(QStringLiteral(".."), dir + "/up");
-    Link(QStringLiteral("sub"), dir + "/in");
-    Link(sibling + "/lib.so", dir + "/lib.so");
-    Link(dir + "/app", dir + "/self");
-    Link(sibling + "/none", dir + "/dangling");
-    Link(dir, top.path() + "/current");
-    const struct {
-        const char* folder;
-        const char* target;
-        bool confined;
-    } cases[] = {
-        {"/q", "/q/app", true},
-        {"/q", "/q/new/deeper/x", true},
-        {"/q", "/q/in/x", true},
-        {"/q", "/q/self", true},
-        {"/q", "/q/out/x", false},
-        {"/q", "/q/out/new/x", false},
-        {"/q", "/q/up/q2/x", false},
-        {"/q", "/q/lib.so", false},
-        {"/q", "/q/dangling", false},
-        {"/current", "/current/in/x", true},
-        {"/current", "/current/out/x", false},
-        {"/q2", "/q/out/lib.so", true},
-    };
-    for (const auto& c : cases) {
-        QString why;
-        EXPECT_EQ(Confined(top.path() + c.target, top.path() + c.folder, why), c.confined) << c.target;
-        EXPECT_EQ(why.isEmpty(), c.confined) << c.target;
-    }
-}
-
 TEST(UpdHandOver, OnAFullDiskNothingIsLeftForTheInstaller)
 {
     TFullTmpfs disk;
@@ -89,4 +147,186 @@ TEST(UpdHandOver, OnAFullDiskNothingIsLeftForTheInstaller)
     EXPECT_TRUE(error.contains(QLatin1String("No space left on device"))) << error.toStdString();
     EXPECT_EQ(Entries(disk.Path()), ".filler");
     oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
+}
+
+TEST(UpdInstaller, WaitsForTheProgramThenReplacesQueuedFilesKeepingModesAndRestartsIt)
+{
+    TInstallerRun run;
+    const QString dir = run.Folder();
+    run.WriteProgram("old");
+    run.WriteProgram("new", dir + "app.uTMP");
+    Write(dir + "data/lib.so", "old lib", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    Write(dir + "data/lib.so.uTMP", "new lib");
+    Write(dir + "fresh.txt.uTMP", "fresh");
+    Write(dir + "stray.bin.uTMP", "never queued");
+    run.Prepare({dir + "app", dir + "data/lib.so", dir + "fresh.txt"});
+    // The running program sees its own files to its end.
+    QProcess program;
+    program.start(QStringLiteral("sh"), {"-c", "sleep 0.3; cat '" + dir + "data/lib.so' > '" + dir + "../seen'"});
+    ASSERT_TRUE(program.waitForStarted());
+    EXPECT_EQ(run.Run(0, program.processId()), 0);
+    EXPECT_EQ(ReadAll(dir + "../seen"), "old lib");
+
+    EXPECT_EQ(ReadAll(run.Recorded()), "new[/afterupgrade]\n");
+    EXPECT_EQ(Mode(dir + "app"), 0700u);
+    EXPECT_EQ(ReadAll(dir + "data/lib.so"), "new lib");
+    EXPECT_EQ(Mode(dir + "data/lib.so"), 0640u);
+    EXPECT_EQ(ReadAll(dir + "fresh.txt"), "fresh");
+    EXPECT_EQ(Entries(dir), "app data data/lib.so fresh.txt started.txt stray.bin.uTMP");
+    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
+}
+
+TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
+{
+    // Paths below the run's top folder, "P/" the private folder; a link is "destination>name";
+    // kept: a download left alone, its target being refused.
+    enum { Plain, FullTemporaryFolder, MountedTarget } const plain = Plain;
+    const struct {
+        const char* name;
+        QStringList links, downloads, queue;
+        const char* kept = "";
+        int method = 0;
+        decltype(plain) special = Plain;
+    } rows[] = {
+        {"a '..' step", {}, {"x.uTMP"}, {"q/app", "q/../x"}},
+        {"a folder whose name begins with the program folder's", {}, {"q2/x.uTMP"}, {"q/app", "q2/x"}},
+        {"a '.' step", {}, {"q/data.uTMP"}, {"q/app", "q/./data"}, "data.uTMP"},
+        {"a folder link that leads out", {"q2>q/out"}, {"q2/x.uTMP"}, {"q/app", "q/out/x"}},
+        {"a file link that leads out", {"q2/lib.so>q/lib.so"}, {"q/lib.so.uTMP"}, {"q/app", "q/lib.so"}, "lib.so.uTMP"},
+        {"a link that leads nowhere", {"q2/none>q/none"}, {"q/none.uTMP"}, {"q/app", "q/none"}, "none.uTMP"},
+        {"a download that is a link", {"q2/secret>q/data.uTMP"}, {}, {"q/app", "q/data"}},
+        {"a folder in the way", {}, {"q/blocked/inside", "q/blocked.uTMP"}, {"q/app", "q/blocked"}},
+        {"no download", {}, {}, {"q/app", "q/nothing"}},
+        {"a target named twice", {}, {"q/data.uTMP"}, {"q/app", "q/data", "q/data"}},
+        {"a journal that cannot be written", {}, {}, {"q/app"}, "", 0, FullTemporaryFolder},
+        // A mount point cannot be renamed over: every entry moved before it goes back, links too.
+        {"a replacement that fails half-way", {"q/data>q/link"}, {"q/link.uTMP", "q/fresh.uTMP", "q/busy.uTMP"},
+         {"q/app", "q/link", "q/fresh", "q/data", "q/busy"}, "", 0, MountedTarget},
+        {"a setup program that fails", {}, {"P/setup.uTMP"}, {"P/setup"}, "app.uTMP", 1},
+        {"a setup outside the private folder", {}, {"q/setup.uTMP"}, {"q/setup"}, "app.uTMP setup.uTMP", 1},
+    };
+    const QRegularExpression notDownload(QStringLiteral("^(?!.*\\.uTMP$)"));
+    for (const auto& row : rows) {
+        TInstallerRun run;
+        const QString top = run.Top.path() + QLatin1Char('/'), dir = run.Folder();
+        TFullTmpfs disk("8m");
+        if (row.special != Plain && geteuid() != 0)
+            continue; // mounting needs root
+        const QByteArray oldTemp = qgetenv("TMPDIR"), busy = QFile::encodeName(dir + "busy");
+        if (row.special == FullTemporaryFolder)
+            qputenv("TMPDIR", QFile::encodeName(disk.Path()));
+        QString error;
+        ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
+        const auto path = [&](const QString& p) { return p.startsWith(QLatin1String("P/")) ? run.Prepared.Folder + p.mid(1) : top + p; };
+        run.WriteProgram("old");
+        run.WriteProgram("new", dir + "app.uTMP");
+        for (const char* name : {"q/data", "q/busy", "q2/secret", "q2/lib.so"})
+            Write(top + name, name);
+        for (const QString& link : row.links)
+            Link(top + link.section('>', 0, 0), top + link.section('>', 1));
+        for (const QString& download : row.downloads)
+            Write(path(download), "#!/bin/sh\nexit 3\n");
+        QStringList queue, expected = QString::fromStdString(Entries(dir)).split(' ');
+        for (const QString& target : row.queue)
+            queue << path(target);
+        const std::string outside = Entries(run.Sibling());
+        expected = expected.filter(notDownload) << "started.txt"
+                   << QString::fromUtf8(row.kept).split(' ', Qt::SkipEmptyParts);
+        expected.sort();
+        run.Prepare(queue);
+        if (row.special == FullTemporaryFolder)
+            disk.Fill();
+        if (row.special == MountedTarget) {
+            ASSERT_EQ(mount(QFile::encodeName(top + "q2/secret").constData(), busy.constData(), nullptr, MS_BIND, nullptr), 0);
+        }
+
+        EXPECT_NE(run.Run(row.method), 0) << row.name;
+        umount2(busy.constData(), MNT_DETACH);
+        EXPECT_EQ(ReadAll(run.Recorded()), "old[]\n") << row.name;
+        EXPECT_EQ(Mode(dir + "app"), 0700u) << row.name;
+        for (const char* name : {"q/data", "q/busy", "q2/secret"}) {
+            EXPECT_EQ(ReadAll(top + name), name) << row.name;
+        }
+        for (const QString& link : row.links.filter(notDownload)) {
+            EXPECT_EQ(QFileInfo(top + link.section('>', 1)).symLinkTarget(), top + link.section('>', 0, 0)) << row.name;
+        }
+        EXPECT_EQ(Entries(dir), expected.join(' ').toStdString()) << row.name; // downloads gone
+        EXPECT_EQ(Entries(run.Sibling()), outside) << row.name;
+        EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder)) << row.name;
+        oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
+    }
+}
+
+// Starts the installer and kills it once it has made the given number of changes (entries made,
+// moved in or removed) in the program folder and its private folder, or lets it end. Answers
+// the changes seen.
+int KillAfterChanges(TInstallerRun& run, int changes)
+{
+    const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    for (const QString& folder : {run.Folder(), run.Prepared.Folder})
+        inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_CREATE | IN_MOVED_TO | IN_DELETE);
+    QProcess installer;
+    installer.start(run.Prepared.Installer, run.Arguments(0, 0));
+    int seen = 0;
+    alignas(inotify_event) char buffer[8192];
+    while (seen < changes && (installer.waitForFinished(0), installer.state() != QProcess::NotRunning)) {
+        pollfd p{watch, POLLIN, 0};
+        const ssize_t n = poll(&p, 1, 10) > 0 ? read(watch, buffer, sizeof buffer) : 0;
+        for (ssize_t at = 0; at < n; at += ssize_t(sizeof(inotify_event) + reinterpret_cast<inotify_event*>(buffer + at)->len))
+            ++seen;
+    }
+    installer.kill(); // SIGKILL, and only while it runs
+    installer.waitForFinished();
+    close(watch);
+    return seen;
+}
+
+TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
+{
+    constexpr int Files = 20, Kills = 40;
+    const auto setUp = [](TInstallerRun& run) {
+        run.WriteProgram("old");
+        QStringList queue;
+        for (int i = 0; i < Files; ++i) {
+            queue << run.Folder() + QString::number(i + 10);
+            if (i % 5 == 0) // links are moved and put back like files
+                Link(QStringLiteral("app"), queue.last());
+            else
+                Write(queue.last(), "old");
+            Write(queue.last() + ".uTMP", "new");
+        }
+        run.Prepare(queue);
+    };
+    // "old", "new", or "mixed"; a kept copy counts as mixed.
+    const auto version = [](const TInstallerRun& run) {
+        QSet<QByteArray> seen;
+        for (int i = 0; i < Files; ++i) {
+            const QFileInfo f(run.Folder() + QString::number(i + 10));
+            seen << (f.symLinkTarget() == run.ProgramFile() ? QByteArray("old") : ReadAll(f.filePath()));
+        }
+        return seen.size() == 1 && Entries(run.Folder()).find(".uOLD") == std::string::npos ? *seen.begin() : QByteArray("mixed");
+    };
+    int changes = 0, halfWay = 0;
+    {
+        TInstallerRun run;
+        setUp(run);
+        changes = KillAfterChanges(run, INT_MAX);
+        ASSERT_EQ(version(run), "new");
+    }
+    for (int k = 0; k < Kills; ++k) {
+        TInstallerRun run;
+        setUp(run);
+        const int at = 1 + k * changes / Kills;
+        KillAfterChanges(run, at);
+        halfWay += version(run) == "mixed";
+        // Ended by the program's next start, or by the same queue run again, which always finishes.
+        if (k % 2 == 0)
+            RecoverInterrupted(run.Folder());
+        else if (QFileInfo::exists(run.Prepared.Installer))
+            run.Run();
+        const QByteArray now = version(run);
+        EXPECT_TRUE(now == "new" || (now == "old" && k % 2 == 0)) << now.data() << " after " << at << " changes";
+        EXPECT_TRUE(now == "old" || Entries(run.Folder()).find(".uTMP") == std::string::npos);
+    }
+    std::printf("[          ] %d of %d kills among %d changes cut the installation half-way\n", halfWay, Kills, changes);
 }
