@@ -33,7 +33,7 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
     updater->SetLanguage(TupdAutoUpdaterLanguage::wlEnglish);
     updater->SetAutoCheck(false);
     updater->InfoFileURL = QStringLiteral(QD_UPDATE_INFO_URL);
-    // An installation cut short (the installer killed, a power cut) is ended before anything of
+    // An installation cut short (the installer killed, a logout) is ended before anything of
     // the folder is used again.
     updHandOver::RecoverInterrupted(updater->ProgramFolder);
 

@@ -1,8 +1,8 @@
 #pragma once
 // Putting downloaded files in place of their targets, all of them or none, with a journal that
-// lets a later run end an installation cut short (a kill, a logout, a power cut) on one whole
-// version. Shared by the installer program and the program itself (which ends an interrupted
-// installation when it starts), so plain C++ and POSIX: the installer runs without Qt.
+// lets a later run end an installation cut short (a kill, a logout) on one whole version. Shared
+// by the installer program and the program itself (which ends an interrupted installation when it
+// starts), so plain C++ and POSIX: the installer runs without Qt.
 
 #include <string>
 #include <vector>
