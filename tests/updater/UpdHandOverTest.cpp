@@ -185,20 +185,21 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         int method = 0;
         decltype(plain) special = Plain;
     } rows[] = {
-        {"a '..' step", {}, {"x.uTMP"}, {"q/app", "q/../x"}},
+        {"a '..' step", {}, {"q/sub/x", "q/data.uTMP"}, {"q/app", "q/sub/../data"}, "data.uTMP"},
         {"a folder whose name begins with the program folder's", {}, {"q2/x.uTMP"}, {"q/app", "q2/x"}},
         {"a '.' step", {}, {"q/data.uTMP"}, {"q/app", "q/./data"}, "data.uTMP"},
         {"a folder link that leads out", {"q2>q/out"}, {"q2/x.uTMP"}, {"q/app", "q/out/x"}},
         {"a file link that leads out", {"q2/lib.so>q/lib.so"}, {"q/lib.so.uTMP"}, {"q/app", "q/lib.so"}, "lib.so.uTMP"},
         {"a link that leads nowhere", {"q2/none>q/none"}, {"q/none.uTMP"}, {"q/app", "q/none"}, "none.uTMP"},
         {"a download that is a link", {"q2/secret>q/data.uTMP"}, {}, {"q/app", "q/data"}},
+        {"a download that is a folder", {}, {"q/new.uTMP/inside"}, {"q/app", "q/new"}, "new.uTMP"},
         {"a folder in the way", {}, {"q/blocked/inside", "q/blocked.uTMP"}, {"q/app", "q/blocked"}},
         {"no download", {}, {}, {"q/app", "q/nothing"}},
         {"a target named twice", {}, {"q/data.uTMP"}, {"q/app", "q/data", "q/data"}},
         {"a journal that cannot be written", {}, {}, {"q/app"}, "", 0, FullTemporaryFolder},
         // A mount point cannot be renamed over: every entry moved before it goes back, links too,
         // and never a copy kept by an earlier run.
-        {"a replacement that fails half-way", {"q/data>q/link"}, {"q/app.uOLD", "q/link.uTMP", "q/fresh.uTMP", "q/busy.uTMP"},
+        {"a replacement that fails half-way", {"q/data>q/link"}, {"q/app.uOLD", "q/link.uTMP", "q/fresh.uTMP", "q/data.uTMP", "q/busy.uTMP"},
          {"q/app", "q/link", "q/fresh", "q/data", "q/busy"}, "", 0, MountedTarget},
         {"a setup program that fails", {}, {"P/setup.uTMP"}, {"P/setup"}, "app.uTMP", 1},
         {"a setup outside the private folder", {}, {"q/setup.uTMP"}, {"q/setup"}, "app.uTMP setup.uTMP", 1},
