@@ -156,8 +156,16 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
         EXPECT_FALSE(QFile::exists(Program.path() + "/../two.dat"));
         EXPECT_TRUE(QDir(outside.path()).isEmpty() && QDir(temp.path()).isEmpty()) << c.expected;
     }
+    // An installer that cannot be started takes its private folder with it.
+    U.StartInstaller = [](const QString&, const QStringList&, QString& error) { return error = "refused", false; };
+    Update(first);
+    U.WizardClosed(false);
+    EXPECT_EQ(Log.last(), QStringLiteral("Application update wizard|The update was not installed. refused|16"));
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
     oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
-    // The user aborts from the wizard while the second file stalls.
+    // The user aborts from the wizard while the second file stalls; a download left by an
+    // earlier run goes too.
+    QFile(Program.path() + "/earlier.uTMP").open(QIODevice::WriteOnly);
     Log.clear();
     U.OnProgress = [this](TupdAutoUpdater*, const QString& url, int64_t, int64_t, int64_t, int64_t, uint8_t, uint8_t,
                           float) {
