@@ -47,7 +47,7 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         }
     };
     QPointer<QWidget> owner(window);
-    updater->MessageBox = [owner](const QString&, const QString& text, int flags) {
+    updater->MessageBox = [owner](const QString& caption, const QString& text, int flags) {
         TMsgDlgType type = TMsgDlgType::Information;
         switch (flags & 0xF0) {
         case updMsgBox::IconError: type = TMsgDlgType::Error; break;
@@ -56,7 +56,12 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         default: break;
         }
         const bool yesNo = (flags & 0x0F) == updMsgBox::YesNo;
-        const TModalResult answer = MessageDlg(owner, text, type, yesNo ? mbYesNo : mbOK);
+        // The program's boxes carry no caption of their own: one that says more than the
+        // window's title (the skip question's "Error #404") leads the text instead.
+        const bool telling = !caption.isEmpty() && caption != updMessages::LoadMessage(updMessages::msgCaption) &&
+                             caption != updDialogs::ApplicationTitle();
+        const TModalResult answer =
+            MessageDlg(owner, telling ? caption + QStringLiteral("\n\n") + text : text, type, yesNo ? mbYesNo : mbOK);
         return answer == TModalResult::Yes ? updMsgBox::IdYes : answer == TModalResult::No ? updMsgBox::IdNo : updMsgBox::IdOK;
     };
     updater->DownloadPage = QStringLiteral(QD_DOWNLOAD_PAGE);

@@ -14,7 +14,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-void TupdAutoUpdater::StartDownloads()
+bool TupdAutoUpdater::RefuseUpdate()
 {
     // An external setup arrives in a private folder and is run from there: it changes nothing
     // in the program's folder by itself.
@@ -33,8 +33,28 @@ void TupdAutoUpdater::StartDownloads()
             ShowMessage(text, updMsgBox::IconWarning);
         }
         Finish();
-        return;
+        return true;
     }
+    for (int i = 0; i < FFileList.Count(); ++i) {
+        // An external setup's files go to a private folder not made yet: there are no links
+        // to follow in it.
+        const QString folder = setup ? updUtils::GetTempDir() : ProgramFolder;
+        const QString target = updHandOver::ResolveTarget(FFileList.GetName(i), FFileList.GetValue(i), folder);
+        QString why;
+        if (target.isEmpty() || (!setup && !updHandOver::Confined(target, folder, why))) {
+            FLastProblem = QStringLiteral("The update names a file outside the program's folder: %1").arg(FFileList[i]);
+            ShowMessage(FLastProblem, updMsgBox::IconError);
+            Finish();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TupdAutoUpdater::StartDownloads()
+{
+    if (RefuseUpdate())
+        return;
     FInfoMode = false;
     FDownloading = true;
     FDownloadsDone = false;
@@ -42,8 +62,9 @@ void TupdAutoUpdater::StartDownloads()
     FFileIndex = 0;
     FTargets.clear();
     FArrived.clear();
+    FFilesFailed = 0;
     DeleteLeftovers();
-    if (setup) {
+    if (FMethodCode == TupdUpgradeMethod::umUseExternalSetup) {
         updHandOver::TPrepared folder;
         QString error;
         if (!updHandOver::MakePrivateFolder(folder, error)) {
@@ -69,10 +90,19 @@ void TupdAutoUpdater::NextFile()
 void TupdAutoUpdater::Fetch()
 {
     const int count = FFileList.Count();
+    if (FFileIndex >= count && FArrived.isEmpty()) {
+        // Nothing arrived to be installed: no "completed" page, no restart.
+        FLastProblem = FFilesFailed > 0
+                           ? QStringLiteral("None of the update's files could be fetched, so nothing was installed.")
+                           : QStringLiteral("Every file of the update is already in place, so nothing was installed.");
+        ShowMessage(FLastProblem, FFilesFailed > 0 ? updMsgBox::IconWarning : updMsgBox::IconInformation);
+        Abort();
+        return;
+    }
     if (FFileIndex >= count) {
         if (FWizard) {
             FAwaitingWizard = true;
-            FWizard->ShowCompleted();
+            FWizard->ShowWizardCompleted();
         } else {
             DownloadsComplete();
         }
@@ -154,7 +184,7 @@ void TupdAutoUpdater::FileProgress(const TupdProgress& p)
 
 void TupdAutoUpdater::LostFile(int status)
 {
-    if (status == 200 || status == 206) {
+    if (Failure() == TupdFailure::LocalFile) {
         // The server's answer was whole, this computer could not keep it (a full disk, ...):
         // skipping the file would install part of an update.
         FLastProblem = QStringLiteral("The update was not installed. %1").arg(LastError());
@@ -165,15 +195,19 @@ void TupdAutoUpdater::LostFile(int status)
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(this, URL, status, continueUpgrade);
-    if ((ShowMessages & mLostFile) && MessageBox)
-        continueUpgrade =
-            MessageBox(updMessages::LoadMessage(21) + QStringLiteral(" #") + QString::number(status),
-                       updMessages::FormatMessage(updMessages::msgFileNotFound, URLFileName().toUtf8().constData()),
-                       0x1034) == updMsgBox::IdYes;
-    if (continueUpgrade)
+    if ((ShowMessages & mLostFile) && MessageBox) {
+        QString text = updMessages::FormatMessage(updMessages::msgFileNotFound, URLFileName().toUtf8().constData());
+        if (const QString own = ProblemText(); !own.isEmpty())
+            text = own + QStringLiteral("\n\n") + text.section(QStringLiteral("\n\n"), 1); // the question stays
+        continueUpgrade = MessageBox(updMessages::LoadMessage(21) + QStringLiteral(" #") + QString::number(status), text,
+                                     0x1034) == updMsgBox::IdYes;
+    }
+    if (continueUpgrade) {
+        ++FFilesFailed;
         NextFile();
-    else
+    } else {
         Abort();
+    }
 }
 
 void TupdAutoUpdater::WizardClosed(bool abort)

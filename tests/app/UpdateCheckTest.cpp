@@ -48,15 +48,26 @@ TEST(UpdateCheck, ANothingNewerCheckIsRecordedAndTheMenuCheckShowsEveryOutcome)
     boxes.clear();
     QString question;
     updDialogs::SetExecHook([&](QDialog* d) {
-        question = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d)->Label1->text();
+        auto* form = static_cast<TupdAutoUpdaterUpgradeMessageForm*>(d);
+        question = form->Label1->textFormat() == Qt::PlainText ? form->Label1->text() : QString();
+        EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
         return int(QDialog::Rejected);
     });
     CheckForUpdatesNow(*updater);
     ASSERT_TRUE(ProcessEventsUntil([&] { return !updater->Busy(); }, 15000));
     updDialogs::SetExecHook(nullptr);
     EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(question.contains(QLatin1String("\n<i>Faster</i>\n")));
+    EXPECT_EQ(question, QStringLiteral("A newer version of %1 was released.\n\n<i>Faster</i>\n\nDo you want to update your "
+                                       "version with the latest one?")
+                            .arg(updDialogs::ApplicationTitle()));
     EXPECT_EQ(TSettings().LastUpdateCheck.Ticks, 0); // only a check that found nothing is recorded
+
+    // The skip question's caption names the status; the program's boxes show it in the text.
+    boxes.clear();
+    updater->MessageBox(QStringLiteral("Error #404"), QStringLiteral("File q.zip not found"), 0x1034);
+    updater->MessageBox(QStringLiteral("Application update wizard"), QStringLiteral("Plain"), 0);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].first + '|' + boxes[1].first, QStringLiteral("Error #404\n\nFile q.zip not found|Plain"));
 
     SetMessageDlgHook(previousHook);
     TSettingsStore::SetApplication(std::move(previousStore));
