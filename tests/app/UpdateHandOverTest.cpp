@@ -68,10 +68,10 @@ TEST_P(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
     server.PutFile(QStringLiteral("data.txt"), "new data");
     server.PutFile(QStringLiteral("setup.run"), "#!/bin/sh\npwd > '" + dir.toUtf8() + "setup.txt'\ncat > '" +
                                                     dir.toUtf8() + "quandrel' <<'END'\n" + StandIn("new") + "END\n");
-    server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#message={Faster <b>trees</b>}\r\n" +
-                                                   (setup ? "#method=1\r\n#url=" + server.Url("/files/setup.run").toUtf8()
-                                                          : "#url=" + server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
-                                                                server.Url("/files/data.txt").toUtf8() + "=data.txt"));
+    const QByteArray files = setup ? "#method=1\r\n#url=" + server.Url("/files/setup.run").toUtf8()
+                                   : "#url=" + server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
+                                         server.Url("/files/data.txt").toUtf8() + "=data.txt";
+    server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#message={Faster <b>trees</b>}\r\n" + files);
 
     auto previousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
     QStringList boxes;

@@ -17,7 +17,8 @@ public:
     {
         if (geteuid() != 0)
             FWhy = QStringLiteral("mounting a tmpfs needs root");
-        else if (mount("tmpfs", Name().constData(), "tmpfs", MS_NOSUID | MS_NODEV, (QByteArray("size=") + size).constData()))
+        else if (mount("tmpfs", Name().constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                       (QByteArray("size=") + size).constData()))
             FWhy = QStringLiteral("cannot mount a tmpfs: ") + QString::fromLocal8Bit(std::strerror(errno));
     }
     ~TFullTmpfs()

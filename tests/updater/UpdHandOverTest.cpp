@@ -199,7 +199,8 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         {"a journal that cannot be written", {}, {}, {"q/app"}, "", 0, FullTemporaryFolder},
         // A mount point cannot be renamed over: every entry moved before it goes back, links too,
         // and never a copy kept by an earlier run.
-        {"a replacement that fails half-way", {"q/data>q/link"}, {"q/app.uOLD", "q/link.uTMP", "q/fresh.uTMP", "q/data.uTMP", "q/busy.uTMP"},
+        {"a replacement that fails half-way", {"q/data>q/link"},
+         {"q/app.uOLD", "q/link.uTMP", "q/fresh.uTMP", "q/data.uTMP", "q/busy.uTMP"},
          {"q/app", "q/link", "q/fresh", "q/data", "q/busy"}, "", 0, MountedTarget},
         {"a setup program that fails", {}, {"P/setup.uTMP"}, {"P/setup"}, "app.uTMP", 1},
         {"a setup outside the private folder", {}, {"q/setup.uTMP"}, {"q/setup"}, "app.uTMP setup.uTMP", 1},
@@ -216,7 +217,9 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
             qputenv("TMPDIR", QFile::encodeName(disk.Path()));
         QString error;
         ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
-        const auto path = [&](const QString& p) { return p.startsWith(QLatin1String("P/")) ? run.Prepared.Folder + p.mid(1) : top + p; };
+        const auto path = [&](const QString& p) {
+            return p.startsWith(QLatin1String("P/")) ? run.Prepared.Folder + p.mid(1) : top + p;
+        };
         run.WriteProgram("old");
         run.WriteProgram("new", dir + "app.uTMP");
         for (const char* name : {"q/data", "q/busy", "q2/secret", "q2/lib.so"})
@@ -236,7 +239,8 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         if (row.special == FullTemporaryFolder)
             disk.Fill();
         if (row.special == MountedTarget) {
-            ASSERT_EQ(mount(QFile::encodeName(top + "q2/secret").constData(), busy.constData(), nullptr, MS_BIND, nullptr), 0);
+            const QByteArray source = QFile::encodeName(top + "q2/secret");
+            ASSERT_EQ(mount(source.constData(), busy.constData(), nullptr, MS_BIND, nullptr), 0);
         }
 
         EXPECT_NE(run.Run(row.method), 0) << row.name;
@@ -269,7 +273,8 @@ int KillAfterChanges(TInstallerRun& run, int changes)
     while (seen < changes && (installer.waitForFinished(0), installer.state() != QProcess::NotRunning)) {
         pollfd p{watch, POLLIN, 0};
         const ssize_t n = poll(&p, 1, 10) > 0 ? read(watch, buffer, sizeof buffer) : 0;
-        for (ssize_t at = 0; at < n; at += ssize_t(sizeof(inotify_event) + reinterpret_cast<inotify_event*>(buffer + at)->len))
+        for (ssize_t at = 0; at < n;
+             at += ssize_t(sizeof(inotify_event) + reinterpret_cast<inotify_event*>(buffer + at)->len))
             ++seen;
     }
     installer.kill(); // SIGKILL, and only while it runs
@@ -302,7 +307,8 @@ TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
             const QByteArray content = ReadAll(f.filePath());
             seen << (f.symLinkTarget() == run.ProgramFile() || content == "<missing>" ? QByteArray("old") : content);
         }
-        return seen.size() == 1 && Entries(run.Folder()).find(".uOLD") == std::string::npos ? *seen.begin() : QByteArray("mixed");
+        const bool kept = Entries(run.Folder()).find(".uOLD") != std::string::npos;
+        return seen.size() == 1 && !kept ? *seen.begin() : QByteArray("mixed");
     };
     int changes = 0;
     {

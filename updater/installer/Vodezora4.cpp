@@ -188,9 +188,10 @@ int main(int argc, char** argv)
     }
     if (!ok) {
         std::fprintf(stderr, "Vodezora4: the program did not end; nothing replaced\n");
+        const std::string folder = Folder(programFile);
         if (ReadQueue(queueFile, files, error))
             for (const std::string& f : files)
-                if (updInstall::InsideFolder(f, Folder(programFile)) && updInstall::Confined(f, Folder(programFile), error))
+                if (updInstall::InsideFolder(f, folder) && updInstall::Confined(f, folder, error))
                     unlink((f + updInstall::TempSuffix).c_str());
         updInstall::RemovePrivateFolder(Folder(queueFile), files);
         return 3;
