@@ -24,6 +24,7 @@
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
+#include "shared/core/MonetaryFormat.h"
 #include "shared/widgets/RecentFileList.h"
 #include "updater/UpdAutoUpdater.h"
 
@@ -104,7 +105,17 @@ QString CurrencyPattern(const QLocale& locale, QString text, const QString& symb
 
 void ApplySystemCurrency(TTreeOptions& options)
 {
-    ApplySystemCurrency(options, QLocale::system());
+    // The desktop's own monetary settings; the toolkit's data for the language only where the
+    // system has none (a locale that is not installed).
+    const std::optional<TMonetaryFormat> system = ReadMonetaryFormat();
+    if (!system) {
+        ApplySystemCurrency(options, QLocale::system());
+        return;
+    }
+    options.CurrencySymbol = system->Symbol;
+    options.CurrencyDecimals = system->Decimals;
+    options.CurrencyPosFormat = system->PositiveFormat;
+    options.CurrencyNegFormat = system->NegativeFormat;
 }
 
 void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale)

@@ -23,6 +23,19 @@
 #define QD_DOWNLOAD_PAGE "https://www.orvanta.com/quandrel/download"
 #endif
 
+namespace {
+std::function<void(TupdAutoUpdater&)>& AppUpdaterHook()
+{
+    static std::function<void(TupdAutoUpdater&)> hook;
+    return hook;
+}
+} // namespace
+
+void SetAppUpdaterHook(std::function<void(TupdAutoUpdater&)> hook)
+{
+    AppUpdaterHook() = std::move(hook);
+}
+
 std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
 {
     auto updater = std::make_unique<TupdAutoUpdater>();
@@ -79,6 +92,8 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         QCoreApplication::quit();
     };
     updUtils::SetOpenURLHandler([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
+    if (AppUpdaterHook())
+        AppUpdaterHook()(*updater);
     return updater;
 }
 

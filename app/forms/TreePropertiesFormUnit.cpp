@@ -74,7 +74,7 @@ TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
     setWindowTitle(Caption);
     setModal(false);
     Now = [] { return QDateTime::currentDateTime(); };
-    ReadSystemCurrency = [](TTreeOptions& options) { ApplySystemCurrency(options, QLocale()); };
+    ReadSystemCurrency = [](TTreeOptions& options) { ApplySystemCurrency(options); };
 
     Image = new QLabel(this);
     Image->setPixmap(QIcon(QStringLiteral(":/quandrel/quandrel.png")).pixmap(32, 32));

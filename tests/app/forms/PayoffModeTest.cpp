@@ -100,6 +100,11 @@ TEST_F(PayoffModeTest, GermanNumbersAreTypedInTheLocaleAndStoredWithAPoint)
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const TEditPayoffResult result = Run("Income-Cost: 2000.5:0.25", 20002500, [](TEditPayoffForm& form) {
         EXPECT_EQ(form.PayoffEdit->text(), "2000,50");
+        // Not a thousand times more: no group of thousands begins with a lone 0.
+        form.PayoffEdit->setText("0.125");
+        EXPECT_EQ(form.DiffResultPanel->text(), "= -0,13");
+        form.PayoffEdit->setText("1.2.5");
+        EXPECT_EQ(form.DiffResultPanel->text(), "Invalid number");
         form.PayoffEdit->setText("1.000,5");
         EXPECT_EQ(form.DiffResultPanel->text(), "= 1.000,25");
         return Accept(form);
