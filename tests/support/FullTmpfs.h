@@ -1,12 +1,10 @@
 #pragma once
 // A small tmpfs mounted for one test, to be filled to its last block: what a writer does on a
-// really full disk. Mounting needs root; Why() says what kept it from being mounted.
+// really full disk. Mounting needs root.
 
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -15,19 +13,15 @@ class TFullTmpfs {
 public:
     explicit TFullTmpfs(const char* size = "1m")
     {
-        if (geteuid() != 0)
-            FWhy = QStringLiteral("mounting a tmpfs needs root");
-        else if (mount("tmpfs", Name().constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                       (QByteArray("size=") + size).constData()))
-            FWhy = QStringLiteral("cannot mount a tmpfs: ") + QString::fromLocal8Bit(std::strerror(errno));
+        FOk = geteuid() == 0 && mount("tmpfs", Name().constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                                      (QByteArray("size=") + size).constData()) == 0;
     }
     ~TFullTmpfs()
     {
         if (Ok())
             umount2(Name().constData(), MNT_DETACH);
     }
-    bool Ok() const { return FWhy.isEmpty(); }
-    QString Why() const { return FWhy; }
+    bool Ok() const { return FOk; }
     QString Path() const { return FDir.path(); }
     // Takes every free byte into a filler file.
     void Fill() const
@@ -43,5 +37,5 @@ public:
 private:
     QByteArray Name() const { return QFile::encodeName(FDir.path()); }
     QTemporaryDir FDir;
-    QString FWhy;
+    bool FOk = false;
 };

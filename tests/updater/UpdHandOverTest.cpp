@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
@@ -37,11 +38,6 @@ void Write(const QString& name, const QByteArray& data, QFile::Permissions permi
     QFile f(name);
     ASSERT_TRUE(QDir().mkpath(QFileInfo(name).absolutePath()) && f.open(QIODevice::WriteOnly) &&
                 f.write(data) == data.size() && (!permissions || f.setPermissions(permissions)));
-}
-
-void Link(const QString& destination, const QString& name)
-{
-    ASSERT_TRUE(QFile::link(destination, name));
 }
 
 mode_t Mode(const QString& name)
@@ -111,16 +107,11 @@ TEST(UpdHandOver, TargetsStayInsideTheProgramFolder)
         const char* target;
         const char* expected; // "" = refused
     } cases[] = {
-        {"https://h/d/app.bin", "", "/opt/q/app.bin"},
         {"https://h/d/app.bin?x=1", "", "/opt/q/app.bin"},
-        {"https://h/d/a", "lib.so", "/opt/q/lib.so"},
-        {"https://h/d/a", "plugins\\img.so", "/opt/q/plugins/img.so"},
         {"https://h/d/a", "%CURRENT%help/q.html", "/opt/q/help/q.html"},
         {"https://h/d/a", "/etc/passwd", ""},
         {"https://h/d/a", "C:\\app.exe", ""},
-        {"https://h/d/a", "../escape", ""},
         {"https://h/d/a", "sub/../../escape", ""},
-        {"https://h/d/a", "%temp%x.bin", ""},
         {"https://h/d/a", "%desktop%x.bin", ""},
         {"https://h/d/", "", ""},
         {"https://h/d/..", "", ""},
@@ -135,7 +126,7 @@ TEST(UpdHandOver, OnAFullDiskNothingIsLeftForTheInstaller)
 {
     TFullTmpfs disk;
     if (!disk.Ok())
-        GTEST_SKIP() << disk.Why().toStdString();
+        GTEST_SKIP() << "mounting a tmpfs needs root";
     const QByteArray oldTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(disk.Path()));
     disk.Fill();
@@ -145,32 +136,6 @@ TEST(UpdHandOver, OnAFullDiskNothingIsLeftForTheInstaller)
     EXPECT_TRUE(error.contains(QLatin1String("No space left on device"))) << error.toStdString();
     EXPECT_EQ(Entries(disk.Path()), ".filler");
     oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
-}
-
-TEST(UpdInstaller, WaitsForTheProgramThenReplacesQueuedFilesKeepingModesAndRestartsIt)
-{
-    TInstallerRun run;
-    const QString dir = run.Folder();
-    run.WriteProgram("old");
-    run.WriteProgram("new", dir + "app.uTMP");
-    Write(dir + "data/lib.so", "old lib", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
-    Write(dir + "data/lib.so.uTMP", "new lib");
-    Write(dir + "fresh.txt.uTMP", "fresh");
-    Write(dir + "stray.bin.uTMP", "never queued");
-    run.Prepare({dir + "app", dir + "data/lib.so", dir + "fresh.txt"});
-    // The running program sees its own files to its end.
-    QProcess program;
-    program.start(QStringLiteral("sh"), {"-c", "sleep 0.3; cat '" + dir + "data/lib.so' > '" + dir + "../seen'"});
-    ASSERT_TRUE(program.waitForStarted());
-    EXPECT_EQ(run.Run(0, program.processId()), 0);
-    EXPECT_EQ(ReadAll(dir + "../seen"), "old lib");
-
-    EXPECT_EQ(ReadAll(run.Recorded()), "new[/afterupgrade]\n");
-    EXPECT_EQ(ReadAll(dir + "data/lib.so"), "new lib");
-    EXPECT_EQ(Mode(dir + "data/lib.so"), 0640u);
-    EXPECT_EQ(ReadAll(dir + "fresh.txt"), "fresh");
-    EXPECT_EQ(Entries(dir), "app data data/lib.so fresh.txt started.txt stray.bin.uTMP");
-    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
 }
 
 TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
@@ -209,12 +174,12 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
     for (const auto& row : rows) {
         TInstallerRun run;
         const QString top = run.Top.path() + QLatin1Char('/'), dir = run.Folder();
-        TFullTmpfs disk("8m");
+        const std::unique_ptr<TFullTmpfs> disk(row.special == FullTemporaryFolder ? new TFullTmpfs("8m") : nullptr);
         if (row.special != Plain && geteuid() != 0)
             continue; // mounting needs root
         const QByteArray oldTemp = qgetenv("TMPDIR"), busy = QFile::encodeName(dir + "busy");
         if (row.special == FullTemporaryFolder)
-            qputenv("TMPDIR", QFile::encodeName(disk.Path()));
+            qputenv("TMPDIR", QFile::encodeName(disk->Path()));
         QString error;
         ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
         const auto path = [&](const QString& p) {
@@ -225,7 +190,7 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         for (const char* name : {"q/data", "q/busy", "q2/secret", "q2/lib.so"})
             Write(top + name, name);
         for (const QString& link : row.links)
-            Link(top + link.section('>', 0, 0), top + link.section('>', 1));
+            ASSERT_TRUE(QFile::link(top + link.section('>', 0, 0), top + link.section('>', 1)));
         for (const QString& download : row.downloads)
             Write(path(download), "#!/bin/sh\nexit 3\n");
         QStringList queue, expected = QString::fromStdString(Entries(dir)).split(' ');
@@ -236,8 +201,8 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
                    << QString::fromUtf8(row.kept).split(' ', Qt::SkipEmptyParts);
         expected.sort();
         run.Prepare(queue);
-        if (row.special == FullTemporaryFolder)
-            disk.Fill();
+        if (disk)
+            disk->Fill();
         if (row.special == MountedTarget) {
             const QByteArray source = QFile::encodeName(top + "q2/secret");
             ASSERT_EQ(mount(source.constData(), busy.constData(), nullptr, MS_BIND, nullptr), 0);
@@ -261,13 +226,13 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
 // Starts the installer and kills it once it has made the given number of changes (entries made,
 // moved in or removed) in the program folder and its private folder, or lets it end. Answers
 // the changes seen.
-int KillAfterChanges(TInstallerRun& run, int changes)
+int KillAfterChanges(TInstallerRun& run, int changes, qint64 program = 0)
 {
     const int watch = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     for (const QString& folder : {run.Folder(), run.Prepared.Folder})
         inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_CREATE | IN_MOVED_TO | IN_DELETE);
     QProcess installer;
-    installer.start(run.Prepared.Installer, run.Arguments(0, 0));
+    installer.start(run.Prepared.Installer, run.Arguments(0, program));
     int seen = 0;
     alignas(inotify_event) char buffer[8192];
     while (seen < changes && (installer.waitForFinished(0), installer.state() != QProcess::NotRunning)) {
@@ -292,9 +257,9 @@ TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
         for (int i = 0; i < Files; ++i) {
             queue << run.Folder() + QString::number(i + 10);
             if (i % 5 == 0) // links are moved and put back like files
-                Link(QStringLiteral("app"), queue.last());
+                ASSERT_TRUE(QFile::link(QStringLiteral("app"), queue.last()));
             else if (i != 1) // the second one is new
-                Write(queue.last(), "old");
+                Write(queue.last(), "old", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
             Write(queue.last() + ".uTMP", "new");
         }
         run.Prepare(queue);
@@ -312,10 +277,18 @@ TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
     };
     int changes = 0;
     {
+        // Whole: after the program, which sees its own files to its end; with the old modes.
         TInstallerRun run;
         setUp(run);
-        changes = KillAfterChanges(run, INT_MAX);
+        QProcess program;
+        program.start(QStringLiteral("sh"), {"-c", "sleep 0.3; cat " + run.Folder() + "12 > " + run.Folder() + "../seen"});
+        ASSERT_TRUE(program.waitForStarted());
+        changes = KillAfterChanges(run, INT_MAX, program.processId());
+        EXPECT_EQ(ReadAll(run.Folder() + "../seen"), "old");
         ASSERT_EQ(version(run), "new");
+        EXPECT_EQ(Mode(run.Folder() + "12"), 0640u);
+        EXPECT_EQ(ReadAll(run.Recorded()), "old[/afterupgrade]\n");
+        EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
     }
     for (int k = 0; k < Kills; ++k) {
         TInstallerRun run;
