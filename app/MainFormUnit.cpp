@@ -26,6 +26,7 @@
 #include "shared/core/Exceptions.h"
 #include "shared/core/MonetaryFormat.h"
 #include "shared/widgets/RecentFileList.h"
+#include "shared/widgets/ScreenFit.h"
 #include "updater/UpdAutoUpdater.h"
 
 #include <QApplication>
@@ -159,7 +160,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 {
     DefaultDialogs();
     setMinimumSize(260, 150);
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("quandrel"), QIcon(QStringLiteral(":/quandrel/quandrel.png"))));
+    setWindowIcon(ProgramIcon());
 
     FFirstShow = true;
     FMutex = std::make_unique<TNamedMutex>(Startup::MutexName);
@@ -267,11 +268,14 @@ void TMainForm::DefaultDialogs()
 
 void TMainForm::PlaceOnScreen()
 {
-    const QScreen* display = screen();
-    const QRect available = display ? display->availableGeometry() : QRect();
-    resize(InitialWindowSize(available.size(), menuBar()->sizeHint().height()));
-    if (!available.isEmpty())
-        move(available.center() - QPoint(width() / 2, height() / 2));
+    // Within the room the screen leaves once the window manager's frame is around the window.
+    const QRect room = ScreenRoom(this);
+    resize(InitialWindowSize(room.size(), menuBar()->sizeHint().height()));
+    if (const QScreen* display = screen(); display && !room.isEmpty()) {
+        // A window's position is its frame's corner: the client area centred in the room.
+        const QPoint frameCorner = display->availableGeometry().topLeft() - room.topLeft();
+        move(room.topLeft() + QPoint((room.width() - width()) / 2, (room.height() - height()) / 2) + frameCorner);
+    }
 }
 
 QAction* TMainForm::AddAction(QMenu* menu, const QString& caption, const QString& hint,

@@ -1,5 +1,6 @@
 #include "app/forms/SaveNewStyleFormUnit.h"
 
+#include "app/DocumentFileDialog.h"
 #include "app/MessageDialogs.h"
 #include "app/document/SavedStyle.h"
 #include "shared/core/SystemErrors.h"
@@ -83,7 +84,7 @@ TSaveNewStyleForm::TSaveNewStyleForm(QWidget* owner)
         QFileDialog dialog(this, QStringLiteral("Save Style"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("qdns"));
-        dialog.setNameFilters({QStringLiteral("Quandrel Styles (*.qdns)"), QStringLiteral("All files (*)")});
+        SetStyleFilters(dialog, true);
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                           : QString();
     };
