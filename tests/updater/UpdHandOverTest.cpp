@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -122,27 +123,11 @@ TEST(UpdHandOver, TargetsStayInsideTheProgramFolder)
             << c.url << " = " << c.target;
 }
 
-TEST(UpdHandOver, OnAFullDiskNothingIsLeftForTheInstaller)
-{
-    TFullTmpfs disk;
-    if (!disk.Ok())
-        GTEST_SKIP() << "mounting a tmpfs needs root";
-    const QByteArray oldTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(disk.Path()));
-    disk.Fill();
-    TPrepared prepared;
-    QString error;
-    EXPECT_FALSE(Prepare({QStringLiteral("/opt/q/app")}, prepared, error));
-    EXPECT_TRUE(error.contains(QLatin1String("No space left on device"))) << error.toStdString();
-    EXPECT_EQ(Entries(disk.Path()), ".filler");
-    oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
-}
-
 TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
 {
     // Paths below the run's top folder, "P/" the private folder; a link is "destination>name";
     // kept: a download left alone, its target being refused.
-    enum { Plain, FullTemporaryFolder, MountedTarget } const plain = Plain;
+    enum { Plain, FullTemporaryFolder, NoRoomForTheQueue, MountedTarget } const plain = Plain;
     const struct {
         const char* name;
         QStringList links, downloads, queue;
@@ -162,6 +147,7 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         {"no download", {}, {}, {"q/app", "q/nothing"}},
         {"a target named twice", {}, {"q/data.uTMP"}, {"q/app", "q/data", "q/data"}},
         {"a journal that cannot be written", {}, {}, {"q/app"}, "", 0, FullTemporaryFolder},
+        {"a queue that cannot be written", {}, {}, {"q/app"}, "", 0, NoRoomForTheQueue},
         // A mount point cannot be renamed over: every entry moved before it goes back, links too,
         // and never a copy kept by an earlier run.
         {"a replacement that fails half-way", {"q/data>q/link"},
@@ -174,11 +160,13 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
     for (const auto& row : rows) {
         TInstallerRun run;
         const QString top = run.Top.path() + QLatin1Char('/'), dir = run.Folder();
-        const std::unique_ptr<TFullTmpfs> disk(row.special == FullTemporaryFolder ? new TFullTmpfs("8m") : nullptr);
+        const bool full = row.special == FullTemporaryFolder || row.special == NoRoomForTheQueue;
+        const std::unique_ptr<TFullTmpfs> disk(full ? new TFullTmpfs("8m") : nullptr);
         if (row.special != Plain && geteuid() != 0)
             continue; // mounting needs root
         const QByteArray oldTemp = qgetenv("TMPDIR"), busy = QFile::encodeName(dir + "busy");
-        if (row.special == FullTemporaryFolder)
+        const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
+        if (disk)
             qputenv("TMPDIR", QFile::encodeName(disk->Path()));
         QString error;
         ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
@@ -200,6 +188,12 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         expected = expected.filter(notDownload) << "started.txt"
                    << QString::fromUtf8(row.kept).split(' ', Qt::SkipEmptyParts);
         expected.sort();
+        if (row.special == NoRoomForTheQueue) {
+            disk->Fill();
+            EXPECT_FALSE(updHandOver::Prepare(queue, run.Prepared, error));
+            EXPECT_TRUE(error.contains("No space left on device") && Entries(disk->Path()) == ".filler") << error.toStdString();
+            continue;
+        }
         run.Prepare(queue);
         if (disk)
             disk->Fill();
@@ -219,7 +213,6 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         EXPECT_EQ(Entries(dir), expected.join(' ').toStdString()) << row.name; // downloads gone
         EXPECT_EQ(Entries(top + "q2"), outside) << row.name;
         EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder)) << row.name;
-        oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
     }
 }
 
