@@ -196,11 +196,19 @@ void TXMLFontType::SetFontStyle(const QString& value) { SetChildText(FNode, "Fon
 
 TXMLBranchType::TXMLBranchType(pugi::xml_node node) : FNode(node)
 {
+    // The writer puts the elements in the order of TElement, so the name expected next is
+    // tried first: one comparison a child for every file this program wrote.
+    int expected = 0;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element)
             continue;
-        int e = BranchElementOf(child.name());
-        if (e >= 0 && !FChildren[e])
+        const char* name = child.name();
+        int e = expected < ecCount && std::strcmp(name, kBranchElementNames[expected]) == 0 ? expected
+                                                                                            : BranchElementOf(name);
+        if (e < 0)
+            continue;
+        expected = e + 1;
+        if (!FChildren[e])
             FChildren[e] = child;
     }
 }
