@@ -54,7 +54,7 @@ void BM_OpenDocument(benchmark::State& state)
     TPairedTimes times;
     double rss = 0, peak = 0;
     for (auto _ : state) {
-        const double parse = TPairedTimes::Time([&] {
+        const TPairedTimes::TTime parse = TPairedTimes::Time([&] {
             pugi::xml_document xml;
             if (!xml.load_file(fixture.Path.toLocal8Bit().constData()))
                 state.SkipWithError("the XML layer refused the file");
@@ -62,7 +62,7 @@ void BM_OpenDocument(benchmark::State& state)
         ResetPeak();
         auto doc = std::make_unique<TDecTreeDocument>();
         auto styles = std::make_unique<TStyleStates>();
-        const double open = TPairedTimes::Time([&] {
+        const TPairedTimes::TTime open = TPairedTimes::Time([&] {
             TLoadResult result = LoadDocument(fixture.Path, *doc, *styles);
             if (!result.Loaded() || result.RemovedCloneReferences != 0)
                 state.SkipWithError(result.Loaded() ? "clone links dropped" : qPrintable(result.ErrorText));
@@ -73,7 +73,7 @@ void BM_OpenDocument(benchmark::State& state)
         rss = StatusMegabytes("VmRSS:");
         peak = StatusMegabytes("VmHWM:");
         doc.reset();
-        state.SetIterationTime(open);
+        state.SetIterationTime(open.Wall);
         times.Add(open, parse);
     }
     times.Report(state, "open", "parse");

@@ -43,7 +43,7 @@ void BM_OpenMillionNodes(benchmark::State& state)
     TPairedTimes times;
     double peak = 0, before = 0;
     for (auto _ : state) {
-        const double parse = TPairedTimes::Time([&] {
+        const TPairedTimes::TTime parse = TPairedTimes::Time([&] {
             pugi::xml_document xml;
             if (!xml.load_file(path.toLocal8Bit().constData()))
                 state.SkipWithError("the XML layer refused the file");
@@ -52,7 +52,7 @@ void BM_OpenMillionNodes(benchmark::State& state)
         before = StatusMegabytes("VmRSS:");
         auto doc = std::make_unique<TDecTreeDocument>();
         auto styles = std::make_unique<TStyleStates>();
-        const double open = TPairedTimes::Time([&] {
+        const TPairedTimes::TTime open = TPairedTimes::Time([&] {
             TLoadResult result = LoadDocument(path, *doc, *styles);
             if (!result.Loaded())
                 state.SkipWithError(qPrintable(result.ErrorText));
@@ -62,7 +62,7 @@ void BM_OpenMillionNodes(benchmark::State& state)
         });
         peak = StatusMegabytes("VmHWM:");
         doc.reset();
-        state.SetIterationTime(open);
+        state.SetIterationTime(open.Wall);
         times.Add(open, parse);
     }
     times.Report(state, "open", "parse");

@@ -32,15 +32,10 @@ inline uint8_t ClassOf(char c) { return Classes[static_cast<unsigned char>(c)]; 
 constexpr bool WordScan = std::endian::native == std::endian::little;
 constexpr uint64_t Ones = 0x0101010101010101u;
 constexpr uint64_t LowBits = 0x7F7F7F7F7F7F7F7Fu;
-constexpr uint64_t HighBits = 0x8080808080808080u;
 
 // 0x80 in every byte of x that is zero, 0 in the others.
 inline uint64_t ZeroBytes(uint64_t x) { return ~(((x & LowBits) + LowBits) | x | LowBits); }
 inline uint64_t BytesEqual(uint64_t word, char c) { return ZeroBytes(word ^ (Ones * static_cast<unsigned char>(c))); }
-inline uint64_t Blanks(uint64_t word)
-{
-    return BytesEqual(word, ' ') | BytesEqual(word, '\n') | BytesEqual(word, '\t') | BytesEqual(word, '\r');
-}
 inline uint64_t Load(const char* p)
 {
     uint64_t word;
@@ -48,13 +43,27 @@ inline uint64_t Load(const char* p)
     return word;
 }
 
+// Past the blanks at p; spaces, eight at a time, are told by one comparison.
+inline const char* SkipBlanks(const char* p, const char* end)
+{
+    constexpr uint64_t Spaces = Ones * ' ';
+    for (;;) {
+        if constexpr (WordScan) {
+            while (end - p >= 8 && Load(p) == Spaces)
+                p += 8;
+        }
+        if (p == end || ClassOf(*p) != cBlank)
+            return p;
+        ++p;
+    }
+}
+
 // Copies from p to out + pos up to the first byte that stops(word) marks (the high bit of its
 // byte set), or while at least eight bytes are left; answers the marks of the word it stopped
-// in, 0 when it ran out. onWord(word, before) sees each word with the high bits of the bytes
-// copied from it. The output has room for every input byte, so a whole word may be written
-// where fewer are copied.
-template <class Stops, class OnWord>
-inline uint64_t CopyWords(const char*& p, const char* end, char* out, size_t& pos, Stops stops, OnWord onWord)
+// in, 0 when it ran out. The output has room for every input byte, so a whole word may be
+// written where fewer are copied.
+template <class Stops>
+inline uint64_t CopyWords(const char*& p, const char* end, char* out, size_t& pos, Stops stops)
 {
     if constexpr (WordScan) {
         while (end - p >= 8) {
@@ -63,12 +72,10 @@ inline uint64_t CopyWords(const char*& p, const char* end, char* out, size_t& po
             const uint64_t marks = stops(word);
             if (marks) {
                 const unsigned n = unsigned(std::countr_zero(marks)) / 8;
-                onWord(word, ((marks & (~marks + 1)) - 1) & HighBits);
                 p += n;
                 pos += n;
                 return marks;
             }
-            onWord(word, HighBits);
             p += 8;
             pos += 8;
         }
@@ -101,109 +108,118 @@ bool TXmlWhitespaceFilter::Feed(const char* data, size_t size)
     char quote = FQuote;
     char prev = FPrev;
     int match = FMatch;
-    auto startText = [&] {
-        state = sText;
-        segmentStart = pos;
-        segmentBlank = true;
-    };
     const char* p = data;
     const char* const end = data + size;
-    while (p < end) {
-        switch (state) {
-        case sText: {
-            // The run up to the next markup, noting whether it holds anything but blanks.
-            bool other = false;
-            auto noteBlanks = [&](uint64_t word, uint64_t before) {
-                other = other || (Blanks(word) & before) != before;
-            };
-            auto lessThan = [](uint64_t word) { return BytesEqual(word, '<'); };
-            bool stopped = segmentBlank ? CopyWords(p, end, out, pos, lessThan, noteBlanks) != 0
-                                        : CopyWords(p, end, out, pos, lessThan, [](uint64_t, uint64_t) {}) != 0;
-            for (; !stopped && p < end; ++p) {
-                const uint8_t k = ClassOf(*p);
-                if (k == cLt) {
-                    stopped = true;
-                    break;
-                }
-                out[pos++] = *p;
-                other = other || k != cBlank;
-            }
-            if (other && segmentBlank) {
-                segmentBlank = false;
-                noChildren = false;
-            }
-            if (stopped) {
-                ++p;
-                state = sLt;
-            }
-            break;
+    // Text, markup start and tag follow each other in a fixed cycle, so each jumps straight to
+    // the next: a dispatch on the state between them would be mispredicted at nearly every one.
+    // The rarer forms (comments, CDATA, processing instructions) go byte by byte.
+    switch (state) {
+    case sText: goto Text;
+    case sLt: goto Lt;
+    case sTag: goto Tag;
+    default: goto Rare;
+    }
+Text:
+    state = sText;
+    if (segmentBlank) {
+        // Indentation, most of a document's bytes: scanned without being copied, and copied only
+        // when it may stay.
+        const char* from = p;
+        p = SkipBlanks(p, end);
+        const bool dropped = p + 1 < end && *p == '<' && pos == segmentStart && !(p[1] == '/' && noChildren);
+        if (!dropped) {
+            std::memcpy(out + pos, from, size_t(p - from));
+            pos += size_t(p - from);
         }
-        case sLt: {
-            const char c = *p++;
-            // Decide the whitespace run before this markup, then write the '<' held back.
-            if (segmentBlank && pos > segmentStart && !(c == '/' && noChildren))
-                pos = segmentStart;
-            out[pos++] = '<';
-            out[pos++] = c;
-            quote = 0;
-            prev = c;
-            if (c == '/') {
-                endTag = true;
-                state = sTag;
-            } else if (c == '!') {
-                state = sBang;
-            } else if (c == '?') {
-                match = 0;
-                state = sPI;
-            } else {
-                endTag = false;
-                noChildren = false; // the parent has this element as a child
-                state = sTag;
-            }
-            break;
+        if (p == end)
+            goto Done;
+        if (*p == '<') {
+            ++p;
+            goto Lt;
         }
-        case sTag: {
-            if (quote) {
-                // Inside a quoted value only its closing quote matters.
-                const char q = quote;
-                if (!CopyWords(p, end, out, pos, [q](uint64_t word) { return BytesEqual(word, q); },
-                               [](uint64_t, uint64_t) {}))
-                    while (p < end && *p != q)
-                        out[pos++] = *p++;
-                if (p == end)
-                    break;
-                prev = out[pos++] = *p++;
-                quote = 0;
-                break;
-            }
-            // Names and blanks up to the next character that matters.
-            auto stops = [](uint64_t word) {
-                return BytesEqual(word, '>') | BytesEqual(word, '"') | BytesEqual(word, '\'');
-            };
-            const char* from = p;
-            if (!CopyWords(p, end, out, pos, stops, [](uint64_t, uint64_t) {}))
-                while (p < end && !(ClassOf(*p) & (cGt | cQuote)))
+        segmentBlank = false;
+        noChildren = false;
+    }
+    // The rest of a text up to the next markup.
+    if (!CopyWords(p, end, out, pos, [](uint64_t word) { return BytesEqual(word, '<'); })) {
+        while (p < end && *p != '<')
+            out[pos++] = *p++;
+        if (p == end)
+            goto Done;
+    }
+    ++p;
+Lt:
+    state = sLt;
+    if (p == end)
+        goto Done;
+    {
+        const char c = *p++;
+        // Decide the whitespace run before this markup, then write the '<' held back.
+        if (segmentBlank && pos > segmentStart && !(c == '/' && noChildren))
+            pos = segmentStart;
+        out[pos++] = '<';
+        out[pos++] = c;
+        quote = 0;
+        prev = c;
+        if (c == '/') {
+            endTag = true;
+        } else if (c == '!') {
+            state = sBang;
+            goto Rare;
+        } else if (c == '?') {
+            match = 0;
+            state = sPI;
+            goto Rare;
+        } else {
+            endTag = false;
+            noChildren = false; // the parent has this element as a child
+        }
+    }
+Tag:
+    state = sTag;
+    for (;;) {
+        if (quote) {
+            // Inside a quoted value only its closing quote matters.
+            const char q = quote;
+            if (!CopyWords(p, end, out, pos, [q](uint64_t word) { return BytesEqual(word, q); }))
+                while (p < end && *p != q)
                     out[pos++] = *p++;
-            if (p > from)
-                prev = p[-1];
             if (p == end)
-                break;
-            const char c = *p++;
-            out[pos++] = c;
-            if (c != '>') {
-                quote = c;
-                prev = c;
-                break;
-            }
-            // After an end tag or an empty element the enclosing element has a child; after a
-            // start tag the new element has none yet.
-            noChildren = !endTag && prev != '/';
-            startText();
-            break;
+                goto Done;
+            prev = out[pos++] = *p++;
+            quote = 0;
         }
-        case sBang: {
-            const char c = *p++;
-            out[pos++] = c;
+        // Names and blanks up to the next character that matters.
+        auto stops = [](uint64_t word) {
+            return BytesEqual(word, '>') | BytesEqual(word, '"') | BytesEqual(word, '\'');
+        };
+        const char* from = p;
+        if (!CopyWords(p, end, out, pos, stops))
+            while (p < end && !(ClassOf(*p) & (cGt | cQuote)))
+                out[pos++] = *p++;
+        if (p > from)
+            prev = p[-1];
+        if (p == end)
+            goto Done;
+        const char c = *p++;
+        out[pos++] = c;
+        if (c == '>')
+            break;
+        quote = c;
+        prev = c;
+    }
+    // After an end tag or an empty element the enclosing element has a child; after a start tag
+    // the new element has none yet.
+    noChildren = !endTag && prev != '/';
+    segmentStart = pos;
+    segmentBlank = true;
+    goto Text;
+Rare:
+    while (p < end) {
+        const char c = *p++;
+        out[pos++] = c;
+        switch (state) {
+        case sBang:
             if (c == '-') {
                 state = sBangDash;
             } else if (c == '[') {
@@ -215,10 +231,7 @@ bool TXmlWhitespaceFilter::Feed(const char* data, size_t size)
                 return false;
             }
             break;
-        }
-        case sBangDash: {
-            const char c = *p++;
-            out[pos++] = c;
+        case sBangDash:
             if (c != '-') {
                 FFailed = true;
                 return false;
@@ -226,32 +239,31 @@ bool TXmlWhitespaceFilter::Feed(const char* data, size_t size)
             match = 0;
             state = sComment;
             break;
-        }
         case sComment:
-        case sCData: {
-            const char c = *p++;
-            out[pos++] = c;
-            const char repeated = state == sComment ? '-' : ']';
-            if (c == repeated) {
+        case sCData:
+            if (c == (state == sComment ? '-' : ']')) {
                 match = match < 2 ? match + 1 : 2;
             } else if (c == '>' && match == 2) {
-                startText();
+                segmentStart = pos;
+                segmentBlank = true;
+                goto Text;
             } else {
                 match = 0;
             }
             break;
-        }
-        case sPI: {
-            const char c = *p++;
-            out[pos++] = c;
-            if (c == '>' && match == 1)
-                startText();
-            else
-                match = c == '?' ? 1 : 0;
+        case sPI:
+            if (c == '>' && match == 1) {
+                segmentStart = pos;
+                segmentBlank = true;
+                goto Text;
+            }
+            match = c == '?' ? 1 : 0;
+            break;
+        default:
             break;
         }
-        }
     }
+Done:
     FPos = pos;
     FState = state;
     FSegmentStart = segmentStart;
