@@ -159,6 +159,11 @@ struct TXMLTreeWhitespaceFilterGuard {
             pugi::get_memory_deallocation_function()(Buffer);
     }
     void* Release() { return std::exchange(Buffer, nullptr); }
+    void Free()
+    {
+        if (Buffer)
+            pugi::get_memory_deallocation_function()(std::exchange(Buffer, nullptr));
+    }
 };
 
 class TStringWriter : public pugi::xml_writer {
@@ -419,18 +424,54 @@ void CheckUtf8(std::string_view bytes)
         throw FormatException(check.ErrorMessage());
 }
 
+// Whether the filtered bytes of a text whose first kilobyte is head pass the UTF-8 check (or
+// need none). The filter drops only blanks, and only between a '>' and a '<' or at either end,
+// so the filtered bytes are well-formed exactly when the original ones are; a third as many are
+// checked. Where they are not, the caller checks the original bytes for the error's place.
+bool FilteredIsUtf8(std::string_view head, const char* filtered, size_t size)
+{
+    if (!TUtf8Check::ReadAsUtf8(head.substr(0, 1024)))
+        return true;
+    TUtf8Check check;
+    return check.Feed(filtered, size) && check.Finish();
+}
+
+// The whole file read again in pieces; raises with the position of the first malformed character.
+void CheckUtf8InFile(QFile& file)
+{
+    if (!file.seek(0))
+        throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
+    std::vector<char> chunk(size_t(1) << 20);
+    TUtf8Check check;
+    for (;;) {
+        const qint64 n = file.read(chunk.data(), qint64(chunk.size()));
+        if (n < 0)
+            throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
+        if (n == 0)
+            break;
+        if (!check.Feed(chunk.data(), size_t(n)))
+            throw FormatException(check.ErrorMessage());
+    }
+    if (!check.Finish())
+        throw FormatException(check.ErrorMessage());
+}
+
 } // namespace
 
 std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
 {
-    CheckUtf8(bytes);
     void* buffer = Allocate(bytes.size());
     TXMLTreeWhitespaceFilterGuard guard{buffer};
     TXmlWhitespaceFilter filter(static_cast<char*>(buffer));
-    if (!filter.Feed(bytes.data(), bytes.size()))
+    if (!filter.Feed(bytes.data(), bytes.size())) {
+        CheckUtf8(bytes);
         return ParseUnfiltered(bytes);
+    }
+    const size_t size = filter.Finish();
+    if (!FilteredIsUtf8(bytes.substr(0, 1024), static_cast<const char*>(buffer), size))
+        CheckUtf8(bytes);
     auto document = std::make_unique<TXMLTreeDocument>();
-    pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filter.Finish());
+    pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), size);
     if (!result)
         return ParseUnfiltered(bytes);
     return Bind(std::move(document), result, {});
@@ -454,27 +495,28 @@ std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
     std::vector<char> chunk(size_t(1) << 20);
     qint64 total = 0;
     bool filtered = true;
-    TUtf8Check utf8;
-    bool checkUtf8 = true;
+    std::string head;
     while (total < size) {
         qint64 n = file.read(chunk.data(), std::min<qint64>(qint64(chunk.size()), size - total));
         if (n <= 0)
             throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
         if (total == 0)
-            checkUtf8 = TUtf8Check::ReadAsUtf8(std::string_view(chunk.data(), size_t(std::min<qint64>(n, 1024))));
-        if (checkUtf8 && !utf8.Feed(chunk.data(), size_t(n)))
-            throw FormatException(utf8.ErrorMessage());
+            head.assign(chunk.data(), size_t(std::min<qint64>(n, 1024)));
         total += n;
         if (!filter.Feed(chunk.data(), size_t(n))) {
             filtered = false;
             break;
         }
     }
-    if (checkUtf8 && filtered && !utf8.Finish())
-        throw FormatException(utf8.ErrorMessage());
     if (filtered) {
+        const size_t filteredSize = filter.Finish();
+        if (!FilteredIsUtf8(head, static_cast<const char*>(buffer), filteredSize)) {
+            // The file is read again for the first bad character's place in it as it is.
+            guard.Free();
+            CheckUtf8InFile(file);
+        }
         auto document = std::make_unique<TXMLTreeDocument>();
-        pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filter.Finish());
+        pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filteredSize);
         if (result)
             return Bind(std::move(document), result, {});
     }
