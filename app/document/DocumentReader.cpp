@@ -272,8 +272,8 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool release
     // the node being read, so the depth check needs no walk of its own.
     struct Frame {
         TDecTreeNode* Node;
-        TXMLBranchesType Items;
-        int Next;
+        pugi::xml_node Items; // the Branches element
+        pugi::xml_node Next;  // the next Branch item to read, or none
     };
     // A Branch element whose subtree is read is taken out of the XML document at once: the
     // elements are stored in file order, so the memory of a finished subtree is given back whole
@@ -282,13 +282,18 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool release
         if (releaseRead)
             element.parent().remove_child(element);
     };
+    auto open = [](TDecTreeNode* node, TXMLBranchType& item) {
+        const pugi::xml_node items = item.Branches().Node();
+        return Frame{node, items, items.child("Branch")};
+    };
     std::vector<Frame> stack;
+    stack.reserve(64);
     if (branch.HasBranches())
-        stack.push_back({root.get(), branch.Branches(), 0});
+        stack.push_back(open(root.get(), branch));
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        if (frame.Next >= frame.Items.Count()) {
-            pugi::xml_node done = frame.Items.Node().parent();
+        if (!frame.Next) {
+            pugi::xml_node done = frame.Items.parent();
             stack.pop_back();
             if (!stack.empty())
                 release(done);
@@ -296,13 +301,14 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool release
         }
         if (int(stack.size()) + 1 > MaxDocumentDepth)
             throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
-        TXMLBranchType item = frame.Items.Branch(frame.Next++);
+        TXMLBranchType item(frame.Next);
+        frame.Next = frame.Next.next_sibling("Branch");
         TDecTreeNode* parent = frame.Node;
         std::unique_ptr<TDecTreeNode> child = ReadBranchNode(parent, item, legacyIds);
         TDecTreeNode* added = child.get();
         parent->Children.Add(std::move(child));
         if (item.HasBranches())
-            stack.push_back({added, item.Branches(), 0});
+            stack.push_back(open(added, item));
         else
             release(item.Node());
     }
