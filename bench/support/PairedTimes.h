@@ -48,6 +48,9 @@ public:
         state.counters["cpu_ratio"] = Median(FCpuRatios);
     }
 
+    const std::vector<double>& References() const { return FReferences; }
+    const std::vector<double>& Ratios() const { return FRatios; }
+
     static double Median(std::vector<double> values)
     {
         if (values.empty())
