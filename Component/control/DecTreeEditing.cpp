@@ -417,7 +417,7 @@ void TDecTree::EditorChanged()
         FEditedElement == htSymbolAttributeOwner)
         FEditor->resize(EditorTextWidth(text) + 5, FEditor->height());
     WriteEditorValue(*node, text);
-    Recalculate();
+    RecalculateEdit(*node, FEditedElement);
     PlaceEditor(false);
     // Back to the first character, then the caret where it was.
     FEditor->setCursorPosition(0);
