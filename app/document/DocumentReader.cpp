@@ -143,7 +143,10 @@ void ReadLegacyFont(TXMLTreeType& tree, TStyleStates& styleStates)
     style->FontUnderline()->Value = styles.Contains(fsUnderline);
 }
 
-TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
+// The view settings and styles of the document, then its nodes as readRoot reads them from the
+// Tree element, then the checks over the whole tree.
+template <class ReadRoot>
+TReadDocument ReadTreeDocument(TXMLTreeDocument& xml, ReadRoot readRoot)
 {
     TReadDocument read;
     TXMLTreeType tree = xml.Tree();
@@ -165,7 +168,7 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
         LoadStyleStates(*read.StyleStates, container);
     ReadLegacyFont(tree, *read.StyleStates);
 
-    read.Root = ReadBranchTree(tree.Branch(), true);
+    read.Root = readRoot(tree);
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
     if (CountNodesAfterRefresh(read.Root.get()) > MaxExpandedNodes)
@@ -223,13 +226,94 @@ TLoadResult Guarded(F&& load)
     return result;
 }
 
-void LoadInto(TXMLTreeDocument& xml, TDecTreeDocument& document, TStyleStates& styleStates, TLoadResult& result)
+void Deliver(TReadDocument& read, TDecTreeDocument& document, TStyleStates& styleStates, TLoadResult& result)
 {
-    TReadDocument read = ReadTreeDocument(xml);
     result.HasExternalData = read.HasExternalData;
     result.RemovedCloneReferences = read.RemovedCloneReferences;
     result.RepairedIds = read.RepairedIds;
     Commit(read, document, styleStates);
+}
+
+// The subtree of branch, whose node lies at depth (1 for the root) under parent.
+std::unique_ptr<TDecTreeNode> ReadSubtree(TDecTreeNode* parent, TXMLBranchType branch, TPrivateArrayList& legacyIds,
+                                          int depth, bool releaseRead);
+
+// The document a piece at a time: the Tree element with the root branch's own elements first,
+// then each branch small enough whole, and of each larger one its own elements, its branches
+// following as pieces of their own. Every piece is read right after it is parsed.
+TReadDocument ReadPieces(TTreeFileBytes& file, uint64_t pieceBytes)
+{
+    const std::vector<TBranchIndex::TBranch>& branches = file.Branches();
+    const size_t n = branches.size();
+    // The branches of each branch, in order.
+    std::vector<int32_t> first(n + 1, 0), order(n);
+    for (size_t i = 1; i < n; ++i)
+        ++first[size_t(branches[i].Parent) + 1];
+    for (size_t i = 0; i < n; ++i)
+        first[i + 1] += first[i];
+    {
+        std::vector<int32_t> next(first.begin(), first.end() - 1);
+        for (size_t i = 1; i < n; ++i)
+            order[size_t(next[size_t(branches[i].Parent)]++)] = int32_t(i);
+    }
+    auto childrenOf = [&](size_t i) {
+        return std::vector<int32_t>(order.begin() + first[i], order.begin() + first[i + 1]);
+    };
+    std::unique_ptr<TXMLTreeDocument> top = file.ParseTop(childrenOf(0));
+    return ReadTreeDocument(*top, [&](TXMLTreeType& tree) {
+        TPrivateArrayList legacyIds(32, true);
+        std::unique_ptr<TDecTreeNode> root = ReadBranchNode(nullptr, tree.Branch(), legacyIds);
+        std::vector<TDecTreeNode*> nodeOf(n, nullptr);
+        std::vector<int> depthOf(n, 0);
+        nodeOf[0] = root.get();
+        depthOf[0] = 1;
+        pugi::xml_document piece;
+        std::string scratch;
+        for (size_t i = 1; i < n;) {
+            const TBranchIndex::TBranch& b = branches[i];
+            TDecTreeNode* parent = nodeOf[size_t(b.Parent)];
+            const int depth = depthOf[size_t(b.Parent)] + 1;
+            if (b.End - b.Start <= pieceBytes) {
+                TXMLBranchType item = file.ParseBranch(int32_t(i), {}, piece, scratch);
+                parent->Children.Add(ReadSubtree(parent, item, legacyIds, depth, false));
+                // Its branches were read with it.
+                for (++i; i < n && branches[i].Start < b.End; ++i) {
+                }
+                continue;
+            }
+            if (depth > MaxDocumentDepth)
+                throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
+            TXMLBranchType item = file.ParseBranch(int32_t(i), childrenOf(i), piece, scratch);
+            std::unique_ptr<TDecTreeNode> node = ReadBranchNode(parent, item, legacyIds);
+            nodeOf[i] = node.get();
+            depthOf[i] = depth;
+            parent->Children.Add(std::move(node));
+            ++i;
+        }
+        return root;
+    });
+}
+
+void LoadInto(TTreeFileBytes& file, uint64_t pieceBytes, bool wholeOnFailure, TDecTreeDocument& document,
+              TStyleStates& styleStates, TLoadResult& result)
+{
+    if (pieceBytes > 0 && !file.Branches().empty()) {
+        try {
+            TReadDocument read = ReadPieces(file, pieceBytes);
+            Deliver(read, document, styleStates, result);
+            return;
+        } catch (const std::exception&) {
+            // Whatever went wrong, the whole document tells it, with the place in the file.
+            if (!wholeOnFailure)
+                throw;
+        }
+    }
+    std::unique_ptr<TXMLTreeDocument> xml = file.ParseWhole();
+    TReadDocument read =
+        ReadTreeDocument(*xml, [](TXMLTreeType& tree) { return ReadBranchTree(tree.Branch(), true); });
+    // The caller's tree replaces the file's XML in memory before the freed blocks go back.
+    xml.reset();
+    Deliver(read, document, styleStates, result);
 }
 
 } // namespace
@@ -267,7 +351,17 @@ std::unique_ptr<TDecTreeNode> ReadBranchNode(TDecTreeNode* parent, TXMLBranchTyp
 std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool releaseRead)
 {
     TPrivateArrayList legacyIds(32, true);
-    std::unique_ptr<TDecTreeNode> root = ReadBranchNode(nullptr, branch, legacyIds);
+    return ReadSubtree(nullptr, branch, legacyIds, 1, releaseRead);
+}
+
+namespace {
+
+std::unique_ptr<TDecTreeNode> ReadSubtree(TDecTreeNode* top, TXMLBranchType branch, TPrivateArrayList& legacyIds,
+                                          int depth, bool releaseRead)
+{
+    if (depth > MaxDocumentDepth)
+        throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
+    std::unique_ptr<TDecTreeNode> root = ReadBranchNode(top, branch, legacyIds);
     // One frame per open node with children still to read; the stack's height is the depth of
     // the node being read, so the depth check needs no walk of its own.
     struct Frame {
@@ -299,7 +393,7 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool release
                 release(done);
             continue;
         }
-        if (int(stack.size()) + 1 > MaxDocumentDepth)
+        if (depth + int(stack.size()) > MaxDocumentDepth)
             throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
         TXMLBranchType item(frame.Next);
         frame.Next = frame.Next.next_sibling("Branch");
@@ -315,11 +409,14 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool release
     return root;
 }
 
-TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates)
+} // namespace
+
+TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates,
+                                  uint64_t pieceBytes, bool wholeOnFailure)
 {
     return Guarded([&](TLoadResult& result) {
-        std::unique_ptr<TXMLTreeDocument> xml = ParseTreeDocument(bytes);
-        LoadInto(*xml, document, styleStates, result);
+        std::unique_ptr<TTreeFileBytes> file = TTreeFileBytes::FromBytes(bytes);
+        LoadInto(*file, pieceBytes, wholeOnFailure, document, styleStates, result);
     });
 }
 
@@ -333,9 +430,7 @@ TLoadResult LoadDocument(const QString& fileName, TDecTreeDocument& document, TS
     if (!notAFile.isEmpty())
         return TLoadResult{TLoadStatus::Failed, notAFile};
     return Guarded([&](TLoadResult& result) {
-        std::unique_ptr<TXMLTreeDocument> xml = OpenTreeDocument(fileName);
-        LoadInto(*xml, document, styleStates, result);
-        // The caller's tree replaces the file's XML in memory before the freed blocks go back.
-        xml.reset();
+        std::unique_ptr<TTreeFileBytes> file = TTreeFileBytes::Open(fileName);
+        LoadInto(*file, DocumentPieceBytes, true, document, styleStates, result);
     });
 }

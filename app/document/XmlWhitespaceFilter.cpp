@@ -1,5 +1,7 @@
 #include "app/document/XmlWhitespaceFilter.h"
 
+#include "app/document/BranchIndex.h"
+
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -108,6 +110,9 @@ bool TXmlWhitespaceFilter::Feed(const char* data, size_t size)
     char quote = FQuote;
     char prev = FPrev;
     int match = FMatch;
+    size_t tagStart = FTagStart;
+    int depth = FDepth;
+    TBranchIndex* const index = FIndex;
     const char* p = data;
     const char* const end = data + size;
     // Text, markup start and tag follow each other in a fixed cycle, so each jumps straight to
@@ -157,6 +162,7 @@ Lt:
         // Decide the whitespace run before this markup, then write the '<' held back.
         if (segmentBlank && pos > segmentStart && !(c == '/' && noChildren))
             pos = segmentStart;
+        tagStart = pos;
         out[pos++] = '<';
         out[pos++] = c;
         quote = 0;
@@ -211,6 +217,18 @@ Tag:
     // After an end tag or an empty element the enclosing element has a child; after a start tag
     // the new element has none yet.
     noChildren = !endTag && prev != '/';
+    if (endTag) {
+        --depth;
+        if (index && depth == index->OpenDepth())
+            index->End(pos);
+    } else {
+        // Only names that may be Tree, Branch or Branches are worth a look.
+        const char first = out[tagStart + 1];
+        if (index && (first == 'B' || first == 'T'))
+            index->Start(out + tagStart, pos - tagStart, tagStart, depth, prev == '/');
+        if (prev != '/')
+            ++depth;
+    }
     segmentStart = pos;
     segmentBlank = true;
     goto Text;
@@ -273,6 +291,8 @@ Done:
     FQuote = quote;
     FPrev = prev;
     FMatch = match;
+    FTagStart = tagStart;
+    FDepth = depth;
     return true;
 }
 
