@@ -277,8 +277,9 @@ TReadDocument ReadPieces(TTreeFileBytes& file, uint64_t pieceBytes)
                 TXMLBranchType item = file.ParseBranch(int32_t(i), {}, piece, scratch);
                 parent->Children.Add(ReadSubtree(parent, item, legacyIds, depth, false));
                 // Its branches were read with it.
-                for (++i; i < n && branches[i].Start < b.End; ++i) {
-                }
+                ++i;
+                while (i < n && branches[i].Start < b.End)
+                    ++i;
                 continue;
             }
             if (depth > MaxDocumentDepth)

@@ -441,8 +441,6 @@ void CheckUtf8InFile(QFile& file)
 
 } // namespace
 
-const unsigned DocumentParseOptions = kParseOptions;
-
 namespace {
 
 void FreeBuffer(char* buffer)

@@ -214,9 +214,6 @@ private:
     bool FIndented = true;
 };
 
-// The parse options of document files.
-extern const unsigned DocumentParseOptions;
-
 // A document file read through the whitespace filter and checked to be UTF-8, before it is
 // parsed. It is parsed whole, as OpenTreeDocument does, or, where the places of its branches are
 // known, a piece at a time: the reader then reads each piece while its parsed form is fresh in
@@ -248,15 +245,14 @@ public:
 
 private:
     TTreeFileBytes() = default;
-    void Filter(const char* data, size_t size);
     // The filtered bytes from..to, without the given branches.
     void Gather(uint64_t from, uint64_t to, const std::vector<int32_t>& leftOut, std::string& out) const;
 
     std::unique_ptr<QFile> FFile; // the file, kept open, or none for bytes in memory
     qint64 FFileSize = 0;
     std::string_view FBytes;      // the bytes in memory
-    std::unique_ptr<char, void (*)(char*)> FBuffer{nullptr, nullptr};
-    size_t FSize = 0;        // of the filtered bytes
+    std::unique_ptr<char, void (*)(char*)> FBuffer{nullptr, nullptr}; // the filtered bytes
+    size_t FSize = 0;
     bool FFiltered = false;
     TBranchIndex FIndex;
     std::vector<TBranchIndex::TBranch> FNoBranches;
