@@ -1,13 +1,13 @@
 #include "app/ExportBitmap.h"
 
 #include "app/MessageDialogs.h"
+#include "app/picture/PictureMimeData.h"
 #include "shared/core/Exceptions.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMimeData>
 #include <QRegularExpression>
 
 namespace {
@@ -71,12 +71,7 @@ void CopyPictureToClipboard(int width, int height, const TPaintPicture& paint)
 {
     TWaitCursor wait;
     CheckPictureSize(TPictureFormat::Emf, width, height);
-    auto data = std::make_unique<QMimeData>();
-    data->setImageData(PaintPictureImage(width, height, paint));
-    const QByteArray emf = PaintMetafile(width, height, TMetafileKind::Enhanced, paint);
-    data->setData(QStringLiteral("image/emf"), emf);
-    data->setData(QStringLiteral("image/x-emf"), emf);
-    QGuiApplication::clipboard()->setMimeData(data.release());
+    QGuiApplication::clipboard()->setMimeData(new TPictureMimeData(width, height, paint));
 }
 
 void ExportPicture(int width, int height, const TPaintPicture& paint, QWidget* parent)

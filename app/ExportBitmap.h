@@ -12,7 +12,8 @@
 class QWidget;
 
 // Puts the picture on the clipboard as a bitmap and as EMF ("image/emf" and "image/x-emf") in
-// one offer. Errors pass to the caller.
+// one offer, each drawn only when a reader asks for it: paint is kept and called then, as often
+// as readers ask, so it must draw what is copied now. Errors pass to the caller.
 void CopyPictureToClipboard(int width, int height, const TPaintPicture& paint);
 
 // Asks for a file name and writes the picture in the format of its extension. A name without

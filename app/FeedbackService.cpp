@@ -144,16 +144,59 @@ void TFeedbackServiceSoap::Feedback(const QString& productName, const QString& p
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
     if (!caFile.isEmpty())
         curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
-    const CURLcode result = curl_easy_perform(curl);
+    // Driven through a multi handle, so that Cancel can wake a transfer that waits for the network.
+    CURLM* multi = curl_multi_init();
+    curl_multi_add_handle(multi, curl);
+    {
+        std::lock_guard lock(FLock);
+        FTransfer = multi;
+    }
+    CURLcode result = CURLE_OK;
+    for (int running = 1; running && !FCancelled;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running && !FCancelled)
+            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    int left = 0;
+    while (CURLMsg* m = curl_multi_info_read(multi, &left))
+        if (m->msg == CURLMSG_DONE)
+            result = m->data.result;
+    {
+        std::lock_guard lock(FLock);
+        FTransfer = nullptr;
+    }
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_off_t connected = 0;
+    curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected);
+    curl_multi_remove_handle(multi, curl);
+    curl_multi_cleanup(multi);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
+    if (FCancelled)
+        throw EFeedbackCancelled();
+    if (result == CURLE_OPERATION_TIMEDOUT)
+        throw EFeedbackError(connected > 0 ? QStringLiteral("The feedback service did not answer within %1 seconds.")
+                                                 .arg(TotalTimeoutMs / 1000)
+                                           : QStringLiteral("The feedback service could not be reached within %1 "
+                                                            "seconds.")
+                                                 .arg(ConnectTimeoutMs / 1000));
     if (result != CURLE_OK)
         throw EFeedbackError(QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(result)));
     const QString failure = Failure(int(status), answer);
     if (!failure.isEmpty())
         throw EFeedbackError(failure);
+}
+
+void TFeedbackServiceSoap::Cancel()
+{
+    FCancelled = true;
+    std::lock_guard lock(FLock);
+    if (FTransfer)
+        curl_multi_wakeup(static_cast<CURLM*>(FTransfer));
 }
 
 std::unique_ptr<TFeedbackServiceSoap> GetFeedbackServiceSoap(bool useWSDL, const QString& address)

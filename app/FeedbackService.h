@@ -1,17 +1,26 @@
 #pragma once
 // The client of the maker's feedback web service: one SOAP 1.1 document-style operation,
-// Feedback, posted over https. The call blocks (with connect and total time limits) and raises
-// EFeedbackError with a readable text unless the service answered with a FeedbackResponse.
+// Feedback, posted over https. The call blocks (with connect and total time limits, said in the
+// message when they pass) and raises EFeedbackError with a readable text unless the service
+// answered with a FeedbackResponse. It may run on a worker thread: Cancel, from any thread,
+// ends it at once.
 
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 
 class EFeedbackError : public std::runtime_error {
 public:
     explicit EFeedbackError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+class EFeedbackCancelled : public EFeedbackError {
+public:
+    EFeedbackCancelled() : EFeedbackError(QStringLiteral("Sending was cancelled.")) {}
 };
 
 class TFeedbackServiceSoap {
@@ -27,6 +36,9 @@ public:
     // Nothing for an answer holding FeedbackResponse; else what went wrong, in words.
     static QString Failure(int status, const QByteArray& answer);
 
+    // Ends a call under way at once (it raises EFeedbackCancelled), and every later one.
+    void Cancel();
+
     const QString& Address() const { return FAddress; }
     QString SoapAction() const { return FNamespace + QStringLiteral("/Feedback"); }
 
@@ -38,6 +50,9 @@ public:
 private:
     QString FAddress;
     QString FNamespace;
+    std::atomic<bool> FCancelled{false};
+    std::mutex FLock;    // guards FTransfer against a Cancel from another thread
+    void* FTransfer = nullptr; // the transfer under way, woken by Cancel
 };
 
 // The service at address (the endpoint when empty). With useWSDL the address names the

@@ -2,6 +2,7 @@
 
 #include "Component/control/DecTree.h"
 #include "Component/draw/PainterCanvas.h"
+#include "Component/draw/RecordingCanvas.h"
 #include "app/ExportBitmap.h"
 #include "app/MainFormUnit.h"
 #include "app/PrintFormUnit.h"
@@ -12,6 +13,7 @@
 #include <QPrinter>
 
 #include <limits>
+#include <memory>
 
 QSize TreePictureSize(const TDecTree& tree)
 {
@@ -24,7 +26,11 @@ QSize TreePictureSize(const TDecTree& tree)
 void CopyTreePicture(TDecTree& tree)
 {
     const QSize size = TreePictureSize(tree);
-    CopyPictureToClipboard(size.width(), size.height(), [&tree](TCanvas& canvas) { tree.PaintToCanvas(canvas); });
+    // The clipboard draws when it is read, perhaps long after the tree has changed: it draws
+    // the tree as it is now, recorded.
+    auto drawing = std::make_shared<TRecordingCanvas>();
+    tree.PaintToCanvas(*drawing);
+    CopyPictureToClipboard(size.width(), size.height(), [drawing](TCanvas& canvas) { drawing->Replay(canvas); });
 }
 
 void ExportTreePicture(TDecTree& tree, QWidget* parent)

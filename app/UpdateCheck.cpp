@@ -22,6 +22,19 @@
 #define QD_DOWNLOAD_PAGE "https://www.orvanta.com/quandrel/download"
 #endif
 
+namespace {
+std::function<void(TupdAutoUpdater&)>& AppUpdaterHook()
+{
+    static std::function<void(TupdAutoUpdater&)> hook;
+    return hook;
+}
+} // namespace
+
+void SetAppUpdaterHook(std::function<void(TupdAutoUpdater&)> hook)
+{
+    AppUpdaterHook() = std::move(hook);
+}
+
 std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
 {
     auto updater = std::make_unique<TupdAutoUpdater>();
@@ -43,7 +56,7 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         }
     };
     QPointer<QWidget> owner(window);
-    updater->MessageBox = [owner](const QString&, const QString& text, int flags) {
+    updater->MessageBox = [owner](const QString& caption, const QString& text, int flags) {
         TMsgDlgType type = TMsgDlgType::Information;
         switch (flags & 0xF0) {
         case updMsgBox::IconError: type = TMsgDlgType::Error; break;
@@ -52,7 +65,12 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         default: break;
         }
         const bool yesNo = (flags & 0x0F) == updMsgBox::YesNo;
-        const TModalResult answer = MessageDlg(owner, text, type, yesNo ? mbYesNo : mbOK);
+        // The program's boxes carry no caption of their own: one that says more than the
+        // window's title (the skip question's "Error #404") leads the text instead.
+        const bool telling = !caption.isEmpty() && caption != updMessages::LoadMessage(updMessages::msgCaption) &&
+                             caption != updDialogs::ApplicationTitle();
+        const TModalResult answer =
+            MessageDlg(owner, telling ? caption + QStringLiteral("\n\n") + text : text, type, yesNo ? mbYesNo : mbOK);
         return answer == TModalResult::Yes ? updMsgBox::IdYes : answer == TModalResult::No ? updMsgBox::IdNo : updMsgBox::IdOK;
     };
     updater->DownloadPage = QStringLiteral(QD_DOWNLOAD_PAGE);
@@ -70,6 +88,8 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         QCoreApplication::quit();
     };
     updUtils::SetOpenURLHandler([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
+    if (AppUpdaterHook())
+        AppUpdaterHook()(*updater);
     return updater;
 }
 

@@ -3,11 +3,15 @@
 // single-blank restart parameter, English texts, no timer), its boxes shown as the program's
 // message boxes, and the time of the last check that found nothing newer kept in the settings.
 
+#include <functional>
 #include <memory>
 
 class QWidget;
 class TupdAutoUpdater;
 
 std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window);
+// Tests point the program's updater at a server of their own: the hook is called on every
+// updater CreateAppUpdater makes, last. Empty: none.
+void SetAppUpdaterHook(std::function<void(TupdAutoUpdater&)> hook);
 // Tools > Check for Updates: every message box switched on, no wait.
 void CheckForUpdatesNow(TupdAutoUpdater& updater);

@@ -1,7 +1,7 @@
 // Pictures and the printed page of a 1,000-node tree (83 megapixels): export in each format
-// (BMP, JPEG, GIF, EMF, WMF), refusal of a picture over a format's limit, and one A4 page at
-// 600 dpi. The GIF export is also timed in turns with painting the same picture and handing its
-// pixels, already indexed, to the GIF library's encoder: at most 1.1 times as long (ratio).
+// (BMP, JPEG, GIF, EMF, WMF), refusal of a picture over a format's limit, one A4 page at 600 dpi,
+// and Copy Picture with what a paste of each format then costs. The GIF export is also timed in
+// turns with painting the same picture and writing it with the GIF library used plainly.
 
 #include "Component/control/DecTree.h"
 #include "app/TreePictures.h"
@@ -14,6 +14,8 @@
 #include "bench/support/ProcessMemory.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -167,6 +169,35 @@ void BM_ExportGifAgainstPlainLibrary(benchmark::State& state)
     state.counters["colours"] = pictureColours;
 }
 BENCHMARK(BM_ExportGifAgainstPlainLibrary)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+// Copy Picture alone: it records the drawing and offers the formats, drawing none. Run it alone
+// (--benchmark_filter) for the peak memory it adds.
+void BM_CopyPicture(benchmark::State& state)
+{
+    TDecTree& tree = Tree();
+    const double before = PeakMegabytes();
+    for (auto _ : state)
+        CopyTreePicture(tree);
+    const QSize size = TreePictureSize(tree);
+    state.counters["bitmap_MB"] = double(size.width()) * size.height() * 4 / 1e6;
+    state.counters["peak_growth_MB"] = PeakMegabytes() - before;
+}
+BENCHMARK(BM_CopyPicture)->Unit(benchmark::kMillisecond);
+
+// A paste of the bitmap or of the metafile after one copy: each is drawn when asked.
+void Paste(benchmark::State& state, bool bitmap)
+{
+    CopyTreePicture(Tree());
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes = bitmap ? qvariant_cast<QImage>(data->imageData()).sizeInBytes() : data->data(QStringLiteral("image/emf")).size();
+    state.counters["MB"] = double(bytes) / 1e6;
+}
+void BM_PasteBitmap(benchmark::State& state) { Paste(state, true); }
+void BM_PasteEmf(benchmark::State& state) { Paste(state, false); }
+BENCHMARK(BM_PasteBitmap)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PasteEmf)->Unit(benchmark::kMillisecond);
 
 void BM_RefuseOverLimit(benchmark::State& state)
 {

@@ -39,5 +39,5 @@ function(qd_test name dir)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QD_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data")
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()

@@ -1,5 +1,6 @@
 #include "updater/UpdAutoUpdater.h"
 
+#include "updater/UpdHandOver.h"
 #include "updater/UpdUtils.h"
 
 #include <QCoreApplication>
@@ -123,12 +124,18 @@ bool TupdAutoUpdater::CheckUpdate(bool wait)
         }
         FInfoMode = true;
         const unsigned cache = CacheOptions;
+        const int deadline = DeadlineSeconds;
+        const int64_t rate = MinTransferRate;
         URL = InfoFileURL;
         FileName.clear();
         CacheOptions = cache | Bit(coPragmaNoCache);
         MaxMemorySize = 1 << 20;
+        DeadlineSeconds = InfoFileDeadlineSeconds;
+        MinTransferRate = 0;
         Start();
         CacheOptions = cache;
+        DeadlineSeconds = deadline;
+        MinTransferRate = rate;
     }
     if (wait && !FCheckDone && Busy()) {
         QEventLoop loop;
@@ -152,6 +159,38 @@ void TupdAutoUpdater::Loaded(const QStringList& arguments)
 {
     if (OnAfterRestart && !arguments.isEmpty() && arguments.first() == FRestartParams)
         OnAfterRestart(this);
+}
+
+QString TupdAutoUpdater::ProblemText() const
+{
+    const QString origin = URL.section(QLatin1Char('/'), 0, 2); // scheme, host and port
+    switch (Failure()) {
+    case TupdFailure::Certificate:
+        return QStringLiteral("The server %1 could not prove its identity, so nothing was fetched from it (%2).\n\n"
+                              "Someone may be interfering with the connection; try to upgrade this software again "
+                              "later.")
+            .arg(origin, LastError());
+    case TupdFailure::RefusedAddress:
+        return RefusedURL().isEmpty()
+                   ? QStringLiteral("The address %1 was refused: updates are fetched over https only.").arg(URL)
+                   : QStringLiteral("The address %1 was refused: the server sent the request on to %2, and updates "
+                                    "are fetched over https only.")
+                         .arg(URL, RefusedURL());
+    case TupdFailure::TooLarge:
+        return QStringLiteral("The answer from %1 is larger than %2 KB and was not accepted.")
+            .arg(URL)
+            .arg(MaxMemorySize / 1024);
+    case TupdFailure::Deadline:
+        return QStringLiteral("The transfer of %1 did not finish within %2 seconds.\n\nPlease try to upgrade this "
+                              "software again later.")
+            .arg(URLFileName())
+            .arg(DeadlineOf());
+    case TupdFailure::ContentCoding:
+        return QStringLiteral("File %1 arrived in a content coding that cannot be read (%2).")
+            .arg(URLFileName(), Headers().ContentEncoding);
+    case TupdFailure::LocalFile: return LastError();
+    default: return QString();
+    }
 }
 
 int TupdAutoUpdater::ShowMessage(const QString& text, int flags)
@@ -181,7 +220,9 @@ void TupdAutoUpdater::Evaluate(const QByteArray& data)
             OnBeginUpgrade(this, FUpgradeMessage, FMethodCode, FFileList, canUpgrade);
         FUpdateAvailable = canUpgrade;
         if (!FWaitingCheck) {
-            if (FUpdateAvailable) {
+            if (FUpdateAvailable && FMethodCode != TupdUpgradeMethod::umRedirectToURL && RefuseUpdate()) {
+                // nobody is asked to agree to an update that cannot be installed
+            } else if (FUpdateAvailable) {
                 bool yes = true;
                 if (ShowMessages & mAskUpgrade)
                     yes = AskUpgrade ? AskUpgrade(FUpgradeMessage)
@@ -194,9 +235,10 @@ void TupdAutoUpdater::Evaluate(const QByteArray& data)
                     if (OnLaterUpgrade)
                         OnLaterUpgrade(this);
                 } else if (FMethodCode == TupdUpgradeMethod::umRedirectToURL) {
+                    // the whole first entry is the address: a query may hold "="
                     FInfoMode = false;
-                    if (!updUtils::OpenURL(FFileList.GetName(0)))
-                        FLastProblem = QStringLiteral("Only web pages are opened: %1").arg(FFileList.GetName(0));
+                    if (!updUtils::OpenURL(FFileList[0]))
+                        FLastProblem = QStringLiteral("Only web pages are opened: %1").arg(FFileList[0]);
                 } else {
                     FInfoMode = false;
                     StartDownloads();
@@ -220,26 +262,36 @@ void TupdAutoUpdater::InfoHTTPError(int status)
 {
     FInfoMode = false;
     FLastProblem = LastError().isEmpty() ? QStringLiteral("HTTP status %1").arg(status) : LastError();
+    const QString own = ProblemText();
     SignalCheckDone();
     if (OnNoInfoFile)
         OnNoInfoFile(this);
-    if (ShowMessages & mNoInfoFile)
-        ShowMessageN(updMessages::msgNoInfoFile, updMsgBox::IconError);
+    if (ShowMessages & mNoInfoFile) {
+        if (own.isEmpty())
+            ShowMessageN(updMessages::msgNoInfoFile, updMsgBox::IconError);
+        else
+            ShowMessage(own, updMsgBox::IconError);
+    }
 }
 
 void TupdAutoUpdater::HostUnreachable()
 {
     FLastProblem = LastError();
     const QString host = HostName();
+    const QString own = ProblemText();
     if (OnHostUnreachable)
         OnHostUnreachable(this, URL, host);
     if (FStartedByTimer) {
         FTimerCheckRunning = false;
         ReArm();
-    } else if (ShowMessages & mHostUnreachable) {
+    } else if ((ShowMessages & mHostUnreachable) && own.isEmpty()) {
+        // the host as it was addressed, with its real scheme
+        const QString scheme = URL.contains(QLatin1String("://")) ? URL.section(QLatin1String("://"), 0, 0) : "http";
         ShowMessage(updMessages::FormatMessage(updMessages::msgHostUnreachable,
-                                               (QStringLiteral("http://") + host).toUtf8().constData()),
+                                               (scheme + QStringLiteral("://") + host).toUtf8().constData()),
                     updMsgBox::IconError);
+    } else if (ShowMessages & mHostUnreachable) {
+        ShowMessage(own, updMsgBox::IconError);
     }
     Finish();
 }
@@ -247,10 +299,15 @@ void TupdAutoUpdater::HostUnreachable()
 void TupdAutoUpdater::ConnectionLost()
 {
     FLastProblem = LastError();
+    const QString own = ProblemText();
     if (OnConnLost)
         OnConnLost(this);
-    if (ShowMessages & mConnLost)
-        ShowMessageN(updMessages::msgConnectionLost, updMsgBox::IconError);
+    if (ShowMessages & mConnLost) {
+        if (own.isEmpty())
+            ShowMessageN(updMessages::msgConnectionLost, updMsgBox::IconError);
+        else
+            ShowMessage(own, updMsgBox::IconError);
+    }
     Finish();
 }
 

@@ -68,6 +68,8 @@ public:
     bool AutoCheck() const { return FAutoCheck; }
     void SetAutoCheck(bool value);
     int AutoCheckDelay = 10000;
+    // The information file is small: its transfer ends within this time whatever its size.
+    int InfoFileDeadlineSeconds = 60;
     TupdAutoUpdaterInfo InfoFile;
     QString InfoFileURL = QStringLiteral("https://");
     QString RestartParams() const { return FRestartParams; }
@@ -180,6 +182,13 @@ protected:
 
 private:
     void ReArm();
+    // Words of their own for a failure that the table's messages would misname (a refused
+    // certificate or address, an over-size answer, a deadline, an unreadable coding); empty
+    // when the table's message says what happened.
+    QString ProblemText() const;
+    // Why this update cannot be installed here (a folder that cannot be written, a target
+    // outside the program's folder), shown before anything is downloaded; false when it can.
+    bool RefuseUpdate();
     void Evaluate(const QByteArray& data);
     void InfoHTTPError(int status);
     void HostUnreachable();
@@ -209,6 +218,7 @@ private:
     QDateTime FCurrentFileTime;
     QStringList FTargets;   // resolved target of every entry so far
     QStringList FArrived;   // targets whose file arrived whole, in list order
+    int FFilesFailed = 0;   // files that could not be fetched and were skipped
     std::unique_ptr<TupdWizardView> FWizard;
     bool FAwaitingWizard = false;
 };

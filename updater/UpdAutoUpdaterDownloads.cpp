@@ -29,7 +29,7 @@ void FlushFile(const QString& fileName)
 
 } // namespace
 
-void TupdAutoUpdater::StartDownloads()
+bool TupdAutoUpdater::RefuseUpdate()
 {
     if (ProgramFolder.isEmpty() || !updHandOver::FolderWritable(ProgramFolder)) {
         // A system-wide install is updated by the system's package tools, not from here.
@@ -45,8 +45,23 @@ void TupdAutoUpdater::StartDownloads()
             ShowMessage(text, updMsgBox::IconWarning);
         }
         Finish();
-        return;
+        return true;
     }
+    for (int i = 0; i < FFileList.Count(); ++i) {
+        if (updHandOver::ResolveTarget(FFileList.GetName(i), FFileList.GetValue(i), ProgramFolder).isEmpty()) {
+            FLastProblem = QStringLiteral("The update names a file outside the program's folder: %1").arg(FFileList[i]);
+            ShowMessage(FLastProblem, updMsgBox::IconError);
+            Finish();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TupdAutoUpdater::StartDownloads()
+{
+    if (RefuseUpdate())
+        return;
     FInfoMode = false;
     FDownloading = true;
     FDownloadsDone = false;
@@ -54,6 +69,7 @@ void TupdAutoUpdater::StartDownloads()
     FFileIndex = 0;
     FTargets.clear();
     FArrived.clear();
+    FFilesFailed = 0;
     DeleteLeftovers();
     if (Wizard.Enabled && CreateWizard)
         FWizard = CreateWizard(this);
@@ -69,10 +85,19 @@ void TupdAutoUpdater::NextFile()
 void TupdAutoUpdater::Fetch()
 {
     const int count = FFileList.Count();
+    if (FFileIndex >= count && FArrived.isEmpty()) {
+        // Nothing arrived to be installed: no "completed" page, no restart.
+        FLastProblem = FFilesFailed > 0
+                           ? QStringLiteral("None of the update's files could be fetched, so nothing was installed.")
+                           : QStringLiteral("Every file of the update is already in place, so nothing was installed.");
+        ShowMessage(FLastProblem, FFilesFailed > 0 ? updMsgBox::IconWarning : updMsgBox::IconInformation);
+        Abort();
+        return;
+    }
     if (FFileIndex >= count) {
         if (FWizard) {
             FAwaitingWizard = true;
-            FWizard->ShowCompleted();
+            FWizard->ShowWizardCompleted();
         } else {
             DownloadsComplete();
         }
@@ -152,15 +177,19 @@ void TupdAutoUpdater::LostFile(int status)
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(this, URL, status, continueUpgrade);
-    if ((ShowMessages & mLostFile) && MessageBox)
-        continueUpgrade =
-            MessageBox(updMessages::LoadMessage(21) + QStringLiteral(" #") + QString::number(status),
-                       updMessages::FormatMessage(updMessages::msgFileNotFound, URLFileName().toUtf8().constData()),
-                       0x1034) == updMsgBox::IdYes;
-    if (continueUpgrade)
+    if ((ShowMessages & mLostFile) && MessageBox) {
+        QString text = updMessages::FormatMessage(updMessages::msgFileNotFound, URLFileName().toUtf8().constData());
+        if (const QString own = ProblemText(); !own.isEmpty())
+            text = own + QStringLiteral("\n\n") + text.section(QStringLiteral("\n\n"), 1); // the question stays
+        continueUpgrade = MessageBox(updMessages::LoadMessage(21) + QStringLiteral(" #") + QString::number(status), text,
+                                     0x1034) == updMsgBox::IdYes;
+    }
+    if (continueUpgrade) {
+        ++FFilesFailed;
         NextFile();
-    else
+    } else {
         Abort();
+    }
 }
 
 void TupdAutoUpdater::WizardClosed(bool abort)

@@ -3,11 +3,15 @@
 // through events on the main thread: the data stays in memory or goes to a file.
 //
 // Exactly one outcome follows each Start: OnHTTPDone, or OnHTTPConnLost, OnHTTPHostUnreachable
-// or OnHTTPError (each followed by OnHTTPFailed), or OnHTTPStopped, or OnHTTPAborted. A body
-// that ends before its announced length, or a cut chunked stream, is never done. Progress
-// reaches the main thread coalesced, at most twenty times a second.
+// or OnHTTPError (each followed by OnHTTPFailed), or OnHTTPStopped, or OnHTTPAborted; Failure()
+// then says why it failed. A body is done only when exactly the announced number of bytes
+// arrived (a cut chunked stream, a part of a file or an unknown content coding is never done);
+// a content coding the transfer library knows is asked for and decoded, so the data handed on
+// is the resource itself. Progress reaches the main thread coalesced, at most twenty times a
+// second.
 
 #include "updater/UpdHTTPTypes.h"
+#include "updater/UpdLoginComponent.h"
 #include "updater/UpdThread.h"
 
 #include <QByteArray>
@@ -16,10 +20,10 @@
 #include <functional>
 #include <memory>
 
-class TupdCustomHTTP {
+class TupdCustomHTTP : public TupdLoginComponent {
 public:
     TupdCustomHTTP();
-    virtual ~TupdCustomHTTP();
+    ~TupdCustomHTTP() override;
     TupdCustomHTTP(const TupdCustomHTTP&) = delete;
     TupdCustomHTTP& operator=(const TupdCustomHTTP&) = delete;
 
@@ -35,8 +39,6 @@ public:
     int TransferBufferSize = 4096;
     TupdOutputFileAttributes OutputFileAttributes;
     TThreadPriority ThreadPriority = TThreadPriority::tpNormal;
-    QString HTTPUsername;
-    QString HTTPPassword;
 
     // Certificate authorities to trust; empty means the system's.
     QString CAFile;
@@ -46,6 +48,12 @@ public:
     int ConnectTimeoutMs = 15000;
     // A transfer that receives nothing for this long has its connection given up.
     int StallTimeoutSeconds = 30;
+    // Every transfer ends within DeadlineSeconds plus the time its size takes at
+    // MinTransferRate bytes a second (the announced size, or what arrived when none was
+    // announced; a rate of 0 adds nothing), so that a server sending a byte now and then cannot
+    // keep it running for ever.
+    int DeadlineSeconds = 60;
+    int64_t MinTransferRate = 16 << 10;
     // Caps of the data kept in memory: a whole answer, and the body of an error answer.
     int64_t MaxMemorySize = 1 << 20;
     int64_t MaxErrorBodySize = 64 << 10;
@@ -86,6 +94,11 @@ public:
     const TupdHeaderInfo& Headers() const;
     // What went wrong, in words (the network library's or the component's), empty after success.
     QString LastError() const;
+    TupdFailure Failure() const;
+    // The address a refused redirect led to.
+    QString RefusedURL() const;
+    // The deadline of the last transfer in seconds, as it stood when the transfer ended.
+    int64_t DeadlineOf() const;
     QString HostName() const;
     QString URLFileName() const;
 

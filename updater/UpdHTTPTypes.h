@@ -51,6 +51,21 @@ constexpr unsigned Bit(unsigned member) { return 1u << member; }
 
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
+// Why a transfer did not succeed, beyond its status code.
+enum class TupdFailure {
+    None,
+    Network,        // no answer: the name, the connection or the TLS handshake failed
+    Certificate,    // the server's certificate was refused (authority, name or dates)
+    RefusedAddress, // an address or a redirect whose scheme the settings refuse
+    HTTPStatus,     // an answer with a status other than 200 and 206
+    TooLarge,       // more than may be kept in memory
+    ContentCoding,  // a content coding the transfer library cannot decode
+    Incomplete,     // fewer bytes than announced, or a part of the file only
+    Stalled,        // nothing arrived for the stall time
+    Deadline,       // the transfer's overall deadline passed
+    LocalFile,      // the output file could not be written
+};
+
 struct TupdHeaderInfo {
     int StatusCode = -1;
     QString RawHeaders;
@@ -65,6 +80,8 @@ struct TupdHeaderInfo {
     QString EntityTag;
 };
 
+// BytesRead counts the bytes as they travel, so that it compares with TotalSize, the announced
+// length, also for a body that arrives in a content coding.
 struct TupdProgress {
     float TransferRate = -1.0f; // KB per second
     uint8_t PercentDone = 0;

@@ -2,23 +2,58 @@
 
 #include <QCoreApplication>
 #include <QObject>
-#include <QThread>
 
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <sys/resource.h>
-#include <unistd.h>
 #include <typeinfo>
+#include <unistd.h>
 
 enum class TCallState { Idle, Pending, Running, Done };
 
-struct TupdCustomThread::TShared {
+// What the worker and the main thread share; it outlives the thread object for the calls
+// still queued on the main thread, which find it retired.
+struct TupdEventThread::TShared {
     std::mutex Lock;
     std::condition_variable Changed;
     std::function<void()> Call;
     TCallState State = TCallState::Idle;
     std::exception_ptr CallError;
     bool WorkerEnded = true;
-    unsigned Generation = 0;
+    bool Live = true;
+    bool Serving = false;
+
+    bool Alive()
+    {
+        std::lock_guard lock(Lock);
+        return Live;
+    }
+
+    // Main thread: runs the call the worker waits for.
+    void ServePending()
+    {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(Lock);
+            if (State != TCallState::Pending)
+                return;
+            State = TCallState::Running;
+            call = std::move(Call);
+        }
+        std::exception_ptr error;
+        Serving = true;
+        try {
+            call();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        Serving = false;
+        std::lock_guard lock(Lock);
+        CallError = error;
+        State = TCallState::Done;
+        Changed.notify_all();
+    }
 };
 
 namespace {
@@ -36,55 +71,50 @@ void Describe(std::exception_ptr error, QString& className, QString& message)
     }
 }
 
+void Report(const TupdCustomThread& owner, std::exception_ptr error)
+{
+    if (!owner.OnException)
+        return;
+    QString className, message;
+    Describe(error, className, message);
+    owner.OnException(className, message);
+}
+
 } // namespace
 
-TupdCustomThread::TupdCustomThread() : FShared(std::make_shared<TShared>()), FDispatcher(std::make_unique<QObject>())
-{
-}
+TupdEventThread::TupdEventThread(TupdCustomThread& owner) : FOwner(owner), FShared(std::make_shared<TShared>()) {}
 
-TupdCustomThread::~TupdCustomThread()
-{
-    StopAndWait();
-}
-
-void TupdCustomThread::Start()
-{
-    StopAndWait();
-    FTerminated = false;
-    unsigned generation;
-    {
-        std::lock_guard lock(FShared->Lock);
-        generation = ++FShared->Generation;
-        FShared->WorkerEnded = false;
-        FShared->State = TCallState::Idle;
-    }
-    FRunning = true;
-    FThread = std::thread([this, generation] { ThreadMain(generation); });
-}
-
-void TupdCustomThread::Stop()
-{
-    FTerminated = true;
-    {
-        std::lock_guard lock(FShared->Lock);
-        FShared->Changed.notify_all();
-    }
-    if (OnStopRequested)
-        OnStopRequested();
-}
-
-void TupdCustomThread::StopAndWait()
+TupdEventThread::~TupdEventThread()
 {
     if (FThread.joinable()) {
-        Stop();
+        Terminate();
         Join();
     }
-    FRunning = false;
-    std::lock_guard lock(FShared->Lock);
-    ++FShared->Generation; // what the stopped run has posted is no longer wanted
+    Retire();
 }
 
-void TupdCustomThread::Join()
+void TupdEventThread::Start()
+{
+    {
+        std::lock_guard lock(FShared->Lock);
+        FShared->WorkerEnded = false;
+    }
+    FRunning = true;
+    FThread = std::thread([this] { ThreadMain(); });
+}
+
+void TupdEventThread::Terminate()
+{
+    FTerminated = true;
+    std::lock_guard lock(FShared->Lock);
+    FShared->Changed.notify_all();
+}
+
+bool TupdEventThread::Started() const { return FThread.joinable(); }
+
+bool TupdEventThread::Serving() const { return FShared->Serving; }
+
+void TupdEventThread::Join()
 {
     if (!FThread.joinable() || FThread.get_id() == std::this_thread::get_id())
         return;
@@ -96,31 +126,14 @@ void TupdCustomThread::Join()
     FThread.join();
 }
 
-void TupdCustomThread::ServePending()
+void TupdEventThread::Retire()
 {
-    std::function<void()> call;
-    {
-        std::lock_guard lock(FShared->Lock);
-        if (FShared->State != TCallState::Pending)
-            return;
-        FShared->State = TCallState::Running;
-        call = std::move(FShared->Call);
-    }
-    std::exception_ptr error;
-    FServing = true;
-    try {
-        call();
-    } catch (...) {
-        error = std::current_exception();
-    }
-    FServing = false;
+    FRunning = false;
     std::lock_guard lock(FShared->Lock);
-    FShared->CallError = error;
-    FShared->State = TCallState::Done;
-    FShared->Changed.notify_all();
+    FShared->Live = false;
 }
 
-bool TupdCustomThread::Synchronize(const std::function<void()>& call)
+bool TupdEventThread::Synchronize(const std::function<void()>& call)
 {
     if (FTerminated)
         return false;
@@ -131,7 +144,14 @@ bool TupdCustomThread::Synchronize(const std::function<void()>& call)
         FShared->State = TCallState::Pending;
         FShared->Changed.notify_all();
     }
-    QMetaObject::invokeMethod(FDispatcher.get(), [this] { ServePending(); }, Qt::QueuedConnection);
+    std::weak_ptr<TShared> shared = FShared;
+    QMetaObject::invokeMethod(
+        FOwner.FDispatcher.get(),
+        [shared] {
+            if (const auto alive = shared.lock())
+                alive->ServePending();
+        },
+        Qt::QueuedConnection);
     std::unique_lock lock(FShared->Lock);
     FShared->Changed.wait(lock, [&] {
         return FShared->State == TCallState::Done || (FShared->State == TCallState::Pending && FTerminated);
@@ -145,100 +165,103 @@ bool TupdCustomThread::Synchronize(const std::function<void()>& call)
     std::exception_ptr error = std::exchange(FShared->CallError, nullptr);
     lock.unlock();
     if (error) {
-        if (!HandleExceptions)
+        if (!FOwner.HandleExceptions)
             std::rethrow_exception(error);
-        Post([this, error] {
-            if (OnException) {
-                QString className, message;
-                Describe(error, className, message);
-                OnException(className, message);
-            }
-        });
+        TupdCustomThread* owner = &FOwner;
+        Post([owner, error] { Report(*owner, error); });
     }
     return true;
 }
 
-void TupdCustomThread::Post(std::function<void()> call)
+void TupdEventThread::Post(std::function<void()> call)
 {
-    unsigned generation;
-    {
-        std::lock_guard lock(FShared->Lock);
-        generation = FShared->Generation;
-    }
     std::weak_ptr<TShared> shared = FShared;
     QMetaObject::invokeMethod(
-        FDispatcher.get(),
-        [shared, generation, call = std::move(call)] {
+        FOwner.FDispatcher.get(),
+        [shared, call = std::move(call)] {
             const auto alive = shared.lock();
-            if (!alive)
-                return;
-            {
-                std::lock_guard lock(alive->Lock);
-                if (alive->Generation != generation)
-                    return;
-            }
-            call();
+            if (alive && alive->Alive())
+                call();
         },
         Qt::QueuedConnection);
 }
 
-void TupdCustomThread::ThreadMain(unsigned generation)
+void TupdEventThread::ThreadMain()
 {
     std::exception_ptr error;
-    if (Niceness != 0)
-        setpriority(PRIO_PROCESS, id_t(gettid()), Niceness);
-    if (!FTerminated && OnExecute) {
-        if (HandleExceptions) {
+    if (FOwner.Niceness != 0)
+        setpriority(PRIO_PROCESS, id_t(gettid()), FOwner.Niceness);
+    if (!FTerminated && FOwner.OnExecute) {
+        if (FOwner.HandleExceptions) {
             try {
-                OnExecute();
+                FOwner.OnExecute();
             } catch (...) {
                 error = std::current_exception();
             }
         } else {
-            OnExecute();
+            FOwner.OnExecute();
         }
     }
     // The finish step runs once this thread has ended, so whatever the run wrote may be closed
-    // and removed there.
+    // and removed there. A retired object is gone or going: its step is dropped.
     std::weak_ptr<TShared> shared = FShared;
     QMetaObject::invokeMethod(
-        FDispatcher.get(),
-        [this, shared, generation, error] {
+        FOwner.FDispatcher.get(),
+        [this, shared, error] {
             const auto alive = shared.lock();
-            if (!alive)
+            if (!alive || !alive->Alive())
                 return;
-            {
-                std::lock_guard lock(alive->Lock);
-                if (alive->Generation != generation)
-                    return;
-            }
             Join();
             FRunning = false;
-            auto guarded = [&](const std::function<void()>& f) {
-                if (!HandleExceptions) {
-                    f();
-                    return;
-                }
-                try {
-                    f();
-                } catch (...) {
-                    if (OnException) {
-                        QString className, message;
-                        Describe(std::current_exception(), className, message);
-                        OnException(className, message);
-                    }
-                }
-            };
-            if (error && OnException) {
-                QString className, message;
-                Describe(error, className, message);
-                OnException(className, message);
+            const TupdCustomThread& owner = FOwner;
+            if (error)
+                Report(owner, error);
+            if (!owner.OnFinish)
+                return;
+            if (!owner.HandleExceptions)
+                return owner.OnFinish();
+            try {
+                owner.OnFinish();
+            } catch (...) {
+                Report(owner, std::current_exception());
             }
-            if (OnFinish)
-                guarded(OnFinish);
         },
         Qt::QueuedConnection);
     std::lock_guard lock(FShared->Lock);
     FShared->WorkerEnded = true;
     FShared->Changed.notify_all();
+}
+
+TupdCustomThread::TupdCustomThread()
+    : FDispatcher(std::make_unique<QObject>()), FThread(std::make_unique<TupdEventThread>(*this))
+{
+}
+
+TupdCustomThread::~TupdCustomThread()
+{
+    StopAndWait();
+    FThread.reset();
+}
+
+void TupdCustomThread::Start()
+{
+    StopAndWait();
+    FThread = std::make_unique<TupdEventThread>(*this); // a finished system thread cannot run again
+    FThread->Start();
+}
+
+void TupdCustomThread::Stop()
+{
+    FThread->Terminate();
+    if (OnStopRequested)
+        OnStopRequested();
+}
+
+void TupdCustomThread::StopAndWait()
+{
+    if (FThread->Started()) {
+        Stop();
+        FThread->Join();
+    }
+    FThread->Retire(); // what the stopped run has posted is no longer wanted
 }

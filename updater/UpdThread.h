@@ -11,13 +11,47 @@
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 class QObject;
+class TupdCustomThread;
+
+// One system thread, run once for its owner. What it posts to the main thread, its finish step
+// included, is dropped once the object has been retired (its owner replaced or stopped it).
+class TupdEventThread {
+public:
+    explicit TupdEventThread(TupdCustomThread& owner);
+    ~TupdEventThread();
+    TupdEventThread(const TupdEventThread&) = delete;
+    TupdEventThread& operator=(const TupdEventThread&) = delete;
+
+    void Start();
+    void Terminate();
+    // Waits until the worker has ended (after Terminate: a main-thread call it waits for is
+    // withdrawn). Main thread only.
+    void Join();
+    // Drops whatever the run has posted and not yet delivered.
+    void Retire();
+    bool Started() const;
+    bool Running() const { return FRunning.load(); }
+    bool Terminated() const { return FTerminated.load(); }
+    bool Serving() const;
+
+    bool Synchronize(const std::function<void()>& call);
+    void Post(std::function<void()> call);
+
+private:
+    struct TShared;
+    void ThreadMain();
+
+    TupdCustomThread& FOwner;
+    std::shared_ptr<TShared> FShared;
+    std::thread FThread;
+    std::atomic<bool> FRunning{false};
+    std::atomic<bool> FTerminated{false};
+};
 
 class TupdCustomThread {
 public:
@@ -45,31 +79,23 @@ public:
     // Stop, then wait until the worker has ended (a main-thread call it waits for is withdrawn);
     // the finish step of that run is dropped. Main thread only.
     void StopAndWait();
-    bool Running() const { return FRunning.load(); }
-    bool Terminated() const { return FTerminated.load(); }
+    bool Running() const { return FThread->Running(); }
+    bool Terminated() const { return FThread->Terminated(); }
     // True while the main thread runs a call that the worker waits for.
-    bool Serving() const { return FServing; }
+    bool Serving() const { return FThread->Serving(); }
 
     // Worker side. Runs call on the main thread and waits for it; false when it was not run
     // because the worker was asked to stop first. Without HandleExceptions the call's exception
     // is raised again here.
-    bool Synchronize(const std::function<void()>& call);
+    bool Synchronize(const std::function<void()>& call) { return FThread->Synchronize(call); }
     // Worker side. Queues call for the main thread without waiting; calls of a run that has been
     // replaced or stopped with StopAndWait are dropped.
-    void Post(std::function<void()> call);
+    void Post(std::function<void()> call) { FThread->Post(std::move(call)); }
     // Wakes a Synchronize that waits, so that it sees the stop at once.
     std::function<void()> OnStopRequested;
 
 private:
-    struct TShared;
-    void Join();
-    void ServePending();
-    void ThreadMain(unsigned generation);
-
-    std::shared_ptr<TShared> FShared;
+    friend class TupdEventThread;
     std::unique_ptr<QObject> FDispatcher;
-    std::thread FThread;
-    std::atomic<bool> FRunning{false};
-    std::atomic<bool> FTerminated{false};
-    bool FServing = false;
+    std::unique_ptr<TupdEventThread> FThread; // the current one, never absent
 };

@@ -13,5 +13,5 @@ public:
     virtual void SetRate(const QString& text) = 0;
     virtual void SetTimeLeft(const QString& text) = 0;
     virtual void SetProgress(int currentFile, int allFiles) = 0;
-    virtual void ShowCompleted() = 0;
+    virtual void ShowWizardCompleted() = 0;
 };

@@ -1,9 +1,11 @@
 #include "Component/draw/MetafileCanvas.h"
 
 #include "Component/draw/CanvasFonts.h"
+#include "Component/draw/WindowsCharsets.h"
 #include "shared/core/Colors.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPointF>
 
 #include <algorithm>
@@ -31,11 +33,12 @@ constexpr uint32_t
     META_SETWINDOWORG = 0x020B, META_SETWINDOWEXT = 0x020C, META_LINETO = 0x0213, META_MOVETO = 0x0214,
     META_CREATEPENINDIRECT = 0x02FA, META_CREATEFONTINDIRECT = 0x02FB, META_CREATEBRUSHINDIRECT = 0x02FC,
     META_POLYGON = 0x0324, META_ELLIPSE = 0x0418, META_INTERSECTCLIPRECT = 0x0416, META_RECTANGLE = 0x041B,
-    META_EXTTEXTOUT = 0x0A32, META_STRETCHDIB = 0x0F43;
+    META_POLYPOLYGON = 0x0538, META_EXTTEXTOUT = 0x0A32, META_STRETCHDIB = 0x0F43;
 
 constexpr uint32_t PS_SOLID = 0, PS_DOT = 2, PS_NULL = 5;
 constexpr uint32_t BS_SOLID = 0, BS_NULL = 1;
-constexpr uint32_t TRANSPARENT = 1, ALTERNATE = 1, MM_ANISOTROPIC = 8, ETO_CLIPPED = 4;
+constexpr uint32_t TRANSPARENT = 1, ALTERNATE = 1, WINDING = 2, MM_ANISOTROPIC = 8, ETO_CLIPPED = 4;
+constexpr uint8_t DEFAULT_CHARSET = 1;
 constexpr uint32_t SRCCOPY = 0x00CC0020;
 // Objects kept alive at once; the least recently used one not in use makes room.
 constexpr size_t MaxLiveObjects = 64;
@@ -70,26 +73,6 @@ struct TSelection {
     std::array<int, okKinds> Slot{-1, -1, -1};
     std::optional<TColor> TextColor;
 };
-
-// WMF text is in the font's character set, the Western Windows code page for ours. Latin-1
-// holds most of it, but not the euro sign, the typographic quotes and dashes that code page
-// keeps at 0x80-0x9F. One byte a UTF-16 unit, so the advances stay in step; '?' for the rest.
-QByteArray WindowsAnsi(const QString& text)
-{
-    static constexpr char16_t High[32] = {
-        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    QByteArray bytes(text.size(), '?');
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-            bytes[i] = char(c);
-        else if (const char16_t* at = std::find(High, High + 32, c); at != High + 32)
-            bytes[i] = char(0x80 + (at - High));
-    }
-    return bytes;
-}
 
 } // namespace
 
@@ -146,8 +129,16 @@ public:
         const double scaled = std::nearbyint(v * (Emf() ? 1.0 : ScaleFactor));
         return int32_t(std::clamp<double>(scaled, Emf() ? INT32_MIN : -32768, Emf() ? INT32_MAX : 32767));
     }
-    // A length (pen width, font height) in the file's units, at least 1.
+    // A length (a font height) in the file's units, at least 1.
     int32_t Length(int32_t v) const { return std::max(1, X(v)); }
+    // A pen's width in the file's units, in proportion to the drawing even where it is scaled
+    // down: a pen narrower than half a unit is written 0 wide, which readers draw one device
+    // pixel wide, as the canvas draws its thinnest pens. Canvas widths below 1 draw 1 wide.
+    int32_t PenWidth(int32_t canvasWidth) const
+    {
+        const int32_t width = std::clamp(canvasWidth, 1, 1000);
+        return Emf() ? width : int32_t(std::nearbyint(width * ScaleFactor));
+    }
 
     template <typename F>
     static QByteArray Params(F&& fill)
@@ -268,7 +259,7 @@ public:
         const uint32_t style = pen.Style == TPenStyle::Clear ? PS_NULL : pen.Style == TPenStyle::Dot ? PS_DOT : PS_SOLID;
         if (style == PS_NULL && Emf())
             return UseStock(okPen, NullPenStock);
-        const int32_t width = style == PS_NULL ? 0 : Length(std::min(pen.Width, 1000));
+        const int32_t width = style == PS_NULL ? 0 : PenWidth(pen.Width);
         const TColor color = style == PS_NULL ? 0 : pen.Color;
         const QByteArray key = Params([&](TBytes& p) { p.U32(style), p.I32(width), p.U32(color); });
         Use(okPen, key, [&](int index) {
@@ -303,14 +294,15 @@ public:
         });
     }
 
-    void UseFont(const TCanvasFont& font)
+    // The font in a character set: the enhanced format's text is Unicode and takes the default.
+    void UseFont(const TCanvasFont& font, uint8_t charset = DEFAULT_CHARSET)
     {
         const QString face = MapFontFamily(font.Name).left(31);
         const int32_t height = -Length(FontPixelHeight(font.Size));
         const uint16_t weight = font.Style.Bold ? 700 : 400;
         const QByteArray key = Params([&](TBytes& p) {
             p.I32(height), p.U16(weight), p.U8(font.Style.Italic), p.U8(font.Style.Underline),
-                p.U8(font.Style.StrikeOut);
+                p.U8(font.Style.StrikeOut), p.U8(charset);
             p.B.append(face.toUtf8());
         });
         Use(okFont, key, [&](int index) {
@@ -318,8 +310,8 @@ public:
                 auto num = [&](int32_t v) { wide ? p.I32(v) : p.I16(v); };
                 num(height), num(0), num(0), num(0), num(weight);
                 p.U8(font.Style.Italic), p.U8(font.Style.Underline), p.U8(font.Style.StrikeOut);
-                // Default character set, default precisions, antialiased quality.
-                p.U8(wide ? 1 : 0), p.U8(0), p.U8(0), p.U8(4), p.U8(0);
+                // Default precisions, antialiased quality.
+                p.U8(charset), p.U8(0), p.U8(0), p.U8(4), p.U8(0);
                 for (int i = 0; i < 32; ++i) {
                     const ushort c = i < face.size() ? face.at(i).unicode() : 0;
                     if (wide)
@@ -408,33 +400,41 @@ public:
         Position = to;
     }
 
-    // The text's characters' advances in the file's units, so that readers place each glyph
-    // where the canvas measured it.
-    std::vector<int32_t> Advances(const TCanvasFont& font, const QString& text) const
+    // Where the canvas measured each character of a text: the advance in canvas pixels before
+    // each UTF-16 unit and the advances in the file's units, so that readers place each glyph
+    // where the canvas has it.
+    struct TAdvances {
+        std::vector<double> Before;
+        std::vector<int32_t> Dx;
+    };
+    TAdvances Advances(const TCanvasFont& font, const QString& text) const
     {
         const QFontMetricsF metrics(CanvasFontEntry(font).Font());
-        std::vector<int32_t> dx(size_t(text.size()), 0);
+        TAdvances a{std::vector<double>(size_t(text.size()) + 1, 0.0), std::vector<int32_t>(size_t(text.size()), 0)};
         double sum = 0;
         int32_t placed = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
+            a.Before[size_t(i)] = sum;
             if (text.at(i).isLowSurrogate())
                 continue;
             const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size();
             sum += metrics.horizontalAdvance(text.mid(i, pair ? 2 : 1));
             const int32_t at = XF(sum);
-            dx[size_t(i)] = at - placed;
+            a.Dx[size_t(i)] = at - placed;
             placed = at;
         }
-        return dx;
+        a.Before.back() = sum;
+        return a;
     }
 
     void Text(const TCanvasFont& font, int32_t x, int32_t y, const QString& text, const QRect* clip)
     {
-        UseFont(font);
-        UseTextColor(font.Color);
-        const std::vector<int32_t> dx = Advances(font, text);
+        const TAdvances advances = Advances(font, text);
+        const std::vector<int32_t>& dx = advances.Dx;
         const uint32_t options = clip ? ETO_CLIPPED : 0;
         if (Emf()) {
+            UseFont(font);
+            UseTextColor(font.Color);
             const QSize extent = CanvasFontMetrics(font).size(0, text);
             QRect bounds(x, y, std::max(1, extent.width()), std::max(1, extent.height()));
             if (clip)
@@ -461,19 +461,76 @@ public:
                    }));
             return;
         }
-        const QByteArray bytes = WindowsAnsi(text).left(32767);
-        Record(META_EXTTEXTOUT, Params([&](TBytes& p) {
-                   p.I16(X(y)), p.I16(X(x));
-                   p.I16(int32_t(bytes.size()));
-                   p.U16(uint16_t(options));
-                   if (clip)
-                       p.I16(X(clip->left())), p.I16(X(clip->top())), p.I16(X(int64_t(clip->right()) + 1)),
-                           p.I16(X(int64_t(clip->bottom()) + 1));
-                   p.B.append(bytes);
-                   p.Pad(2);
-                   for (qsizetype i = 0; i < bytes.size(); ++i)
-                       p.I16(dx[size_t(i)]);
+        // One record a run, each in a font of the run's character set, starting where the
+        // characters before it end.
+        int32_t runX = X(x);
+        for (const TCharsetRun& run : WindowsCharsetRuns(text)) {
+            if (run.Charset) {
+                UseFont(font, *run.Charset);
+                UseTextColor(font.Color);
+                const QByteArray bytes = run.Bytes.left(32767);
+                Record(META_EXTTEXTOUT, Params([&](TBytes& p) {
+                           p.I16(X(y)), p.I16(runX);
+                           p.I16(int32_t(bytes.size()));
+                           p.U16(uint16_t(options));
+                           if (clip)
+                               p.I16(X(clip->left())), p.I16(X(clip->top())), p.I16(X(int64_t(clip->right()) + 1)),
+                                   p.I16(X(int64_t(clip->bottom()) + 1));
+                           p.B.append(bytes);
+                           p.Pad(2);
+                           for (qsizetype i = 0; i < bytes.size(); ++i)
+                               p.I16(dx[size_t(run.From + i)]);
+                       }));
+            } else {
+                GlyphOutlines(font, x + advances.Before[size_t(run.From)], y, text.mid(run.From, run.Length), clip);
+            }
+            for (qsizetype i = run.From; i < run.From + run.Length; ++i)
+                runX += dx[size_t(i)];
+        }
+    }
+
+    // Characters that no code page of the format holds, drawn as the outlines of their glyphs
+    // in the text colour: they look as on the canvas but are no longer text.
+    void GlyphOutlines(const TCanvasFont& font, double x, int32_t y, const QString& text, const QRect* clip)
+    {
+        TCanvasFontEntry& entry = CanvasFontEntry(font);
+        QPainterPath path;
+        path.addText(QPointF(x, double(y) + entry.Ascent()), entry.Font(), text);
+        if (clip) {
+            QPainterPath inside;
+            inside.addRect(QRectF(*clip));
+            path = path.intersected(inside);
+        }
+        std::vector<std::vector<QPoint>> polygons;
+        size_t points = 0;
+        for (const QPolygonF& outline : path.toSubpathPolygons()) {
+            std::vector<QPoint> polygon;
+            for (const QPointF& q : outline) {
+                const QPoint r(XF(q.x()), XF(q.y()));
+                if (polygon.empty() || polygon.back() != r)
+                    polygon.push_back(r);
+            }
+            if (polygon.size() >= 3 && points + polygon.size() <= 32767) {
+                points += polygon.size();
+                polygons.push_back(std::move(polygon));
+            }
+        }
+        if (polygons.empty())
+            return;
+        UsePen(TCanvasPen{0, 0, TPenStyle::Clear});
+        UseBrush(true, font.Color);
+        // Glyph outlines are filled by the nonzero rule: an inner contour is a hole, an
+        // overlapping stroke is not.
+        Record(META_SETPOLYFILLMODE, Params([](TBytes& p) { p.U16(WINDING); }));
+        Record(META_POLYPOLYGON, Params([&](TBytes& p) {
+                   p.U16(uint16_t(polygons.size()));
+                   for (const std::vector<QPoint>& polygon : polygons)
+                       p.U16(uint16_t(polygon.size()));
+                   for (const std::vector<QPoint>& polygon : polygons)
+                       for (const QPoint& q : polygon)
+                           p.I16(q.x()), p.I16(q.y());
                }));
+        Record(META_SETPOLYFILLMODE, Params([](TBytes& p) { p.U16(ALTERNATE); }));
     }
 
     void Bitmap(int32_t x, int32_t y, const QImage& image)

@@ -46,7 +46,7 @@ void TRecordingCanvas::Draw(int32_t x, int32_t y, const QImage& image)
 {
     TCanvasCall& call = Add(TCanvasOp::Draw);
     call.Points = QPolygon({QPoint(x, y)});
-    call.ImageSize = image.size();
+    call.Image = image;
 }
 
 void TRecordingCanvas::GradientFillTriangle(const TTriangleVertices& vertices)
@@ -60,4 +60,43 @@ void TRecordingCanvas::ClipChanged(const std::optional<QRect>& clip)
         Add(TCanvasOp::SetClip).Rect = *clip;
     else
         Add(TCanvasOp::ClearClip);
+}
+
+void TRecordingCanvas::Replay(TCanvas& target) const
+{
+    // A recorded clip is the whole clip in force, so at most one is pushed at a time.
+    bool clipped = false;
+    for (const TCanvasCall& call : FCalls) {
+        target.Pen = call.Pen;
+        target.Brush = call.Brush;
+        target.Font = call.Font;
+        switch (call.Op) {
+        case TCanvasOp::FillRect: target.FillRect(call.Rect); break;
+        case TCanvasOp::Rectangle: target.Rectangle(call.Rect); break;
+        case TCanvasOp::Ellipse: target.Ellipse(call.Rect); break;
+        case TCanvasOp::Polygon: target.Polygon(call.Points); break;
+        case TCanvasOp::MoveTo: target.MoveTo(call.Points.at(0)); break;
+        case TCanvasOp::LineTo:
+            if (target.PenPos() != call.Points.at(0))
+                target.MoveTo(call.Points.at(0));
+            target.LineTo(call.Points.at(1));
+            break;
+        case TCanvasOp::TextOut: target.TextOut(call.Points.at(0).x(), call.Points.at(0).y(), call.Text); break;
+        case TCanvasOp::TextRect:
+            target.TextRect(call.Rect, call.Points.at(0).x(), call.Points.at(0).y(), call.Text);
+            break;
+        case TCanvasOp::Draw: target.Draw(call.Points.at(0).x(), call.Points.at(0).y(), call.Image); break;
+        case TCanvasOp::GradientFillTriangle: target.GradientFillTriangle(call.Vertices); break;
+        case TCanvasOp::SetClip:
+        case TCanvasOp::ClearClip:
+            if (clipped)
+                target.PopClipRect();
+            clipped = call.Op == TCanvasOp::SetClip;
+            if (clipped)
+                target.PushClipRect(call.Rect);
+            break;
+        }
+    }
+    if (clipped)
+        target.PopClipRect();
 }

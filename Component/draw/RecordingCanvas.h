@@ -1,7 +1,8 @@
 #pragma once
 // A canvas that draws nothing and remembers every drawing call with its arguments and the pen,
-// brush and font in force, so that tests can check what a painter did and in which order.
-// It measures text like every other canvas.
+// brush and font in force, so that tests can check what a painter did and in which order, and
+// so that a drawing can be kept and drawn again later onto any canvas. It measures text like
+// every other canvas.
 
 #include "Component/draw/Canvas.h"
 
@@ -20,7 +21,7 @@ struct TCanvasCall {
     QPolygon Points;
     QString Text;
     TTriangleVertices Vertices{};
-    QSize ImageSize;
+    QImage Image;
     TCanvasPen Pen;
     TCanvasBrush Brush;
     TCanvasFont Font;
@@ -41,6 +42,9 @@ public:
 
     const std::vector<TCanvasCall>& Calls() const { return FCalls; }
     void Clear() { FCalls.clear(); }
+    // Draws the recorded calls onto another canvas, as they were made on this one. The target's
+    // pen, brush and font are left as the last call set them.
+    void Replay(TCanvas& target) const;
 
 protected:
     void ClipChanged(const std::optional<QRect>& clip) override;

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,6 +24,14 @@ namespace {
 const TColor Maroon = 0x000080;
 
 } // namespace
+
+// A report on its way: the worker and what it found.
+struct TFeedbackForm::TSending {
+    std::shared_ptr<TFeedbackServiceSoap> Service;
+    std::unique_ptr<QThread> Worker;
+    std::shared_ptr<QString> Failure; // empty once the service confirmed the report
+    bool Cancelled = false;
+};
 
 TFeedbackForm::TFeedbackForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -90,6 +99,15 @@ TFeedbackForm::TFeedbackForm(QWidget* owner)
     resize(460, 420);
 }
 
+TFeedbackForm::~TFeedbackForm()
+{
+    if (FSending) {
+        FSending->Service->Cancel();
+        FSending->Worker->wait();
+        QApplication::restoreOverrideCursor();
+    }
+}
+
 void TFeedbackForm::AnonymousCheckBoxClick()
 {
     const bool named = !AnonymousCheckBox->isChecked();
@@ -101,6 +119,8 @@ void TFeedbackForm::AnonymousCheckBoxClick()
 
 void TFeedbackForm::SendButtonClick()
 {
+    if (FSending)
+        return;
     // A memo holding only a line break still holds a line.
     if (DescriptionMemo->toPlainText().isEmpty()) {
         MessageDlg(this, QStringLiteral("Please enter a description"), TMsgDlgType::Information, mbOK);
@@ -127,25 +147,42 @@ void TFeedbackForm::SendButtonClick()
     if (IsPreReleaseBuild())
         version += QStringLiteral(" beta");
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool sent = false;
-    QString failure;
-    try {
-        auto service = GetFeedbackServiceSoap(false, ServiceAddress);
-        service->CAFile = ServiceCAFile;
-        service->Feedback(QStringLiteral("Quandrel"), version, TypeComboBox->currentText(),
-                          DescriptionMemo->toPlainText().trimmed(),
-                          anonymous ? QString() : EMailAddressEdit->text().trimmed(),
-                          anonymous ? QString() : NameEdit->text().trimmed());
-        sent = true;
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
-    }
+    std::shared_ptr<TFeedbackServiceSoap> service = GetFeedbackServiceSoap(false, ServiceAddress);
+    service->CAFile = ServiceCAFile;
+    auto failure = std::make_shared<QString>();
+    const QString type = TypeComboBox->currentText(), message = DescriptionMemo->toPlainText().trimmed();
+    const QString email = anonymous ? QString() : EMailAddressEdit->text().trimmed();
+    const QString name = anonymous ? QString() : NameEdit->text().trimmed();
+    FSending = std::make_unique<TSending>();
+    FSending->Service = service;
+    FSending->Failure = failure;
+    FSending->Worker.reset(QThread::create([service, failure, version, type, message, email, name] {
+        try {
+            service->Feedback(QStringLiteral("Quandrel"), version, type, message, email, name);
+        } catch (const std::exception& e) {
+            *failure = QString::fromUtf8(e.what());
+            if (failure->isEmpty())
+                *failure = QStringLiteral("Unknown error");
+        }
+    }));
+    connect(FSending->Worker.get(), &QThread::finished, this, [this] { SendFinished(); });
+    QApplication::setOverrideCursor(Qt::BusyCursor); // busy, yet every control answers
+    SendButton->setEnabled(false);
+    FSending->Worker->start();
+}
+
+void TFeedbackForm::SendFinished()
+{
+    const std::unique_ptr<TSending> sending = std::move(FSending);
+    sending->Worker->wait();
     QApplication::restoreOverrideCursor();
-    if (!sent) {
+    SendButton->setEnabled(true);
+    if (sending->Cancelled)
+        return; // the form stays with what was written
+    if (!sending->Failure->isEmpty()) {
         MessageDlg(this,
                    QStringLiteral("There was an error sending the feedback report to the Orvanta server: ") +
-                       QStringLiteral("\r\r") + failure,
+                       QStringLiteral("\r\r") + *sending->Failure,
                    TMsgDlgType::Warning, mbOK);
         return;
     }
@@ -158,6 +195,11 @@ void TFeedbackForm::SendButtonClick()
 
 void TFeedbackForm::CancelButtonClick()
 {
+    if (FSending) { // the report on its way is stopped; what was written stays
+        FSending->Cancelled = true;
+        FSending->Service->Cancel();
+        return;
+    }
     if (!DescriptionMemo->toPlainText().isEmpty() &&
         MessageDlg(this, QStringLiteral("Are you sure you want to cancel the report?"), TMsgDlgType::Confirmation,
                    mbOK | mbCancel) != TModalResult::OK)

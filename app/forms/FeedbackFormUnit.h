@@ -1,8 +1,12 @@
 #pragma once
 // "Send Feedback": a problem report, feature request or suggestion, sent with or without the
-// sender's name and address to the maker's feedback service.
+// sender's name and address to the maker's feedback service. The report travels on a worker
+// thread: the window stays live while it is sent, and Cancel ends the transfer at once, keeping
+// what was written.
 
 #include <QDialog>
+
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -17,10 +21,13 @@ class TFeedbackForm : public QDialog {
     Q_OBJECT
 public:
     explicit TFeedbackForm(QWidget* owner = nullptr);
+    ~TFeedbackForm() override;
 
     void AnonymousCheckBoxClick();
     void SendButtonClick();
     void CancelButtonClick();
+    // A report is on its way.
+    bool Sending() const { return FSending != nullptr; }
 
     // The service's address (the program's own when empty) and the authorities to trust.
     QString ServiceAddress;
@@ -43,6 +50,11 @@ public:
 
 protected:
     void reject() override;
+
+private:
+    struct TSending;
+    void SendFinished();
+    std::unique_ptr<TSending> FSending;
 };
 
 void ShowFeedbackForm(QWidget* owner = nullptr);

@@ -1,26 +1,31 @@
 #pragma once
-// The settings store of the running program: one INI file (QSettings) in the user's
-// configuration folder stands for the whole per-user registry root.
+// The settings store of the running program: one INI file in the user's configuration folder
+// stands for the whole per-user registry root.
 //
-// File shape: every key is a QSettings group; every value an entry whose text carries its kind,
-// the way registry exports do: "sz:" + text, "dword:" + decimal, "hex:" + hexadecimal bytes.
-// An entry without one of these forms (an edited or damaged file) exists, but reads as missing.
-// Each key also holds the entry "." so that a key without values still exists.
+// File shape: every key is an INI group; every value an entry whose text carries its kind, the
+// way registry exports do: "sz:" + text, "dword:" + hexadecimal, "hex:" + hexadecimal bytes. An
+// entry without one of these forms (an edited or damaged file) exists, but reads as missing; an
+// entry the store cannot carry at all (no name, an empty path segment, a value that is no text)
+// is left out and disappears with the next save. Each key also holds the entry "." so that a key
+// without values still exists.
 //
-// QSettings works on a private copy of the file: it can cut a write short without noticing,
-// so it never writes the user's file itself. Flush lays this store's changes over the file as
-// it is then (another instance may have saved meanwhile), writes the result to a temporary file
-// beside it and reads it back; only a complete copy replaces the old file.
+// Like the registry it stands for, the store answers every read from the file as it is now: when
+// another instance has saved since the file was last read, it is read again and this store's own
+// unsaved changes are laid over it. A save does the same under a lock file beside the settings
+// file, so that two instances saving at once each keep the other's values, writes the result to
+// a temporary file beside it, checks that every byte reached the disk, and only then puts it in
+// place of the old file.
+//
+// Only a regular file of at most MaxFileSize bytes is read. Anything else (a named pipe, a
+// device, a folder, a file too large or unreadable) is refused: the store then starts empty, and
+// every save fails with the reason instead of writing over the file.
 
 #include "shared/core/SettingsStore.h"
 
-#include <QVariant>
+#include <QMap>
 #include <optional>
-#include <utility>
+#include <sys/types.h>
 #include <vector>
-
-class QSettings;
-class QTemporaryDir;
 
 class TIniSettingsStore : public TSettingsStore {
 public:
@@ -30,6 +35,8 @@ public:
     // <user configuration folder>/Orvanta/Quandrel.ini; empty when there is no such folder.
     static QString DefaultFileName();
     const QString& FileName() const { return FFileName; }
+    // The lock file that serialises saves between processes.
+    QString LockFileName() const { return FFileName + QStringLiteral(".lock"); }
 
     bool HasKey(const QString& path) const override;
     void CreateKey(const QString& path) override;
@@ -43,27 +50,48 @@ public:
     bool RemoveValue(const QString& path, const QString& name) override;
     void Flush() override;
 
+    // Why the file as it was last looked at is not read (empty when it is): the message a save
+    // then fails with.
+    const QString& RefusedReason() const { return FRefused; }
+
     // The entry that keeps an empty key in existence; it is never listed as a value.
     static const QString KeyMarker;
+    // Settings files are a few kilobytes; anything near this size is no settings file.
+    static constexpr qint64 MaxFileSize = 8 << 20;
+
+    // Full entry name ("a/b/Name") -> stored text.
+    using TEntries = QMap<QString, QString>;
 
 private:
-    // Removes exactly one entry or one group: QSettings would take a value and a subkey of the
-    // same name together.
-    void RemoveEntry(const QString& fullName, bool group);
+    struct TChange {
+        enum TKind { Set, RemoveEntry, RemoveKey } Kind;
+        QString Name;
+        QString Text;
+    };
+    // What identifies one version of the file: a save by anyone gives a new one.
+    struct TStamp {
+        bool Exists = false;
+        dev_t Device = 0;
+        ino_t Inode = 0;
+        off_t Size = 0;
+        long long Modified = 0;
+        long long Changed = 0;
+        bool operator==(const TStamp&) const = default;
+    };
+    static TStamp StampOf(const QString& fileName);
 
-    // Every change goes through these, so that a save can lay it over the file as it is then.
-    void Put(const QString& key, const QVariant& value);
-    void Drop(const QString& name);
+    // Reads the file again when it is not the version this store's entries come from.
+    void Refresh() const;
+    static void Apply(TEntries& entries, const TChange& change);
+    void Change(TChange change);
     // Writes the file with this store's changes, or throws and leaves the old file as it was.
     void Save();
-    // The file content QSettings writes for settings.
-    QByteArray Rendered(QSettings& settings) const;
-    // Whether fileName holds exactly what settings hold.
-    bool ReadsBackWhole(const QString& fileName, QSettings& settings) const;
 
     QString FFileName;
-    std::unique_ptr<QTemporaryDir> FScratch;
-    std::unique_ptr<QSettings> FSettings;
-    // Changes since the last save: a value set, or (nullopt) an entry or group removed.
-    std::vector<std::pair<QString, std::optional<QVariant>>> FChanges;
+    // The file's entries as last read, with every change since laid over them.
+    mutable TEntries FEntries;
+    mutable TStamp FStamp;
+    mutable QString FRefused;
+    // Changes since the last save, in the order they were made.
+    std::vector<TChange> FChanges;
 };

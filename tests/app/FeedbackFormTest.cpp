@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -98,13 +100,31 @@ TEST_F(FeedbackFormTest, AnonymousReportIsSentWithoutNameAndAFailureKeepsTheForm
 
     server.Write(QStringLiteral("post_mode"), "fault");
     form.SendButtonClick();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.Sending(); }, 15000));
     ASSERT_EQ(Boxes.size(), 2u);
     EXPECT_EQ(Boxes[1].Text, "There was an error sending the feedback report to the Orvanta server: \r\rService is resting");
     EXPECT_EQ(form.result(), QDialog::Rejected);
 
+    // A server that does not answer: the window stays live while the report is on its way, and
+    // Cancel stops the transfer at once, keeping what was written for another try.
+    Boxes.clear();
+    server.Write(QStringLiteral("post_mode"), "stall");
+    server.Write(QStringLiteral("post_body"), "");
+    form.show();
+    QTest::mouseClick(form.SendButton, Qt::LeftButton);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !server.Read(QStringLiteral("post_body")).isEmpty(); }, 10000));
+    EXPECT_FALSE(form.SendButton->isEnabled());
+    QTest::keyClick(form.TypeComboBox, Qt::Key_Down); // the window still answers: Bug becomes Feature
+    QTest::mouseClick(form.CancelButton, Qt::LeftButton);
+    // The server would answer in 30 seconds; the cancelled transfer ends long before.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.Sending(); }, 5000));
+    EXPECT_EQ(Boxes.size(), 1u); // the anonymity question only: a cancel needs no notice
+    EXPECT_TRUE(form.isVisible() && form.SendButton->isEnabled());
+
     Boxes.clear();
     server.Write(QStringLiteral("post_mode"), "ok");
     form.SendButtonClick();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.Sending(); }, 15000));
     ASSERT_EQ(Boxes.size(), 2u);
     EXPECT_EQ(Boxes[1].Text, "Your feedback has been posted to our server and will be processed soon.\r\rThank you");
     EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -112,7 +132,7 @@ TEST_F(FeedbackFormTest, AnonymousReportIsSentWithoutNameAndAFailureKeepsTheForm
     const QByteArray body = server.Read(QStringLiteral("post_body"));
     ASSERT_TRUE(doc.load_buffer(body.constData(), size_t(body.size())));
     const auto call = doc.child("soap:Envelope").child("soap:Body").child("Feedback");
-    EXPECT_STREQ(call.child("type").text().get(), "Bug");
+    EXPECT_STREQ(call.child("type").text().get(), "Feature");
     EXPECT_STREQ(call.child("message").text().get(), "It crashed.");
     EXPECT_STREQ(call.child("submitterEMail").text().get(), "");
     EXPECT_STREQ(call.child("submitterName").text().get(), "");

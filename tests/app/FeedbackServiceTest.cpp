@@ -33,10 +33,14 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
     const QByteArray headers = server.Read(QStringLiteral("post_headers"));
     EXPECT_TRUE(headers.contains("SOAPAction: \"" + service->SoapAction().toUtf8() + "\""));
 
+    // A service that keeps the call waiting: the deadline ends it and the message says so.
+    service->TotalTimeoutMs = 1000;
     const struct {
         const char* mode;
         const char* text;
-    } failures[] = {{"fault", "Service is resting"}, {"html", "Maintenance page"}};
+    } failures[] = {{"fault", "Service is resting"},
+                    {"html", "Maintenance page"},
+                    {"stall", "The feedback service did not answer within 1 seconds."}};
     for (const auto& f : failures) {
         server.Write(QStringLiteral("post_mode"), f.mode);
         try {

@@ -1,4 +1,3 @@
-#include "SettingsStoreDump.h"
 #include "app/Settings.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/MemorySettingsStore.h"
@@ -46,41 +45,32 @@ protected:
     bool FSeen = false;
 };
 
-TEST_F(OptionsFormTest, ConfirmingStoresTheCheckBoxAndMarksTheQuestionAnswered)
+// The box starts as the permission stands; OK keeps the box and marks the question answered,
+// Cancel keeps everything, so the first-start question comes again.
+TEST_F(OptionsFormTest, OkKeepsTheBoxAndAnswersTheQuestionCancelKeepsEverything)
 {
-    Store(false, false);
-    bool wasChecked = true;
-    WhenShown(
-        [&](TOptionsForm& form) {
-            wasChecked = form.AutoUpdateCheckBox->isChecked();
-            QTest::mouseClick(form.AutoUpdateCheckBox, Qt::LeftButton, {}, QPoint(4, form.AutoUpdateCheckBox->height() / 2));
-            QTest::mouseClick(form.OKButton, Qt::LeftButton);
-        },
-        &FSeen);
-    EXPECT_TRUE(ShowOptionsDialog(FStore));
-    EXPECT_TRUE(FSeen);
-    EXPECT_FALSE(wasChecked);
-    TSettings after(FStore);
-    EXPECT_TRUE(after.AutoUpdateConfigured);
-    EXPECT_TRUE(after.CanCheckForAutoUpdate);
-}
-
-TEST_F(OptionsFormTest, ConfirmingAnUncheckedBoxStopsTheChecksForGood)
-{
-    Store(false, true);
-    bool wasChecked = false;
-    WhenShown(
-        [&](TOptionsForm& form) {
-            wasChecked = form.AutoUpdateCheckBox->isChecked();
-            QTest::keyClick(form.AutoUpdateCheckBox, Qt::Key_Space);
-            QTest::keyClick(&form, Qt::Key_Return); // the default button
-        },
-        &FSeen);
-    EXPECT_TRUE(ShowOptionsDialog(FStore));
-    EXPECT_TRUE(wasChecked);
-    TSettings after(FStore);
-    EXPECT_TRUE(after.AutoUpdateConfigured);
-    EXPECT_FALSE(after.CanCheckForAutoUpdate);
+    const struct {
+        bool allowed;
+        Qt::Key close;
+        bool configuredAfter, allowedAfter;
+    } cases[] = {{false, Qt::Key_Return, true, true}, {true, Qt::Key_Return, true, false}, {false, Qt::Key_Escape, false, false}};
+    for (const auto& c : cases) {
+        Store(false, c.allowed);
+        bool wasChecked = !c.allowed;
+        WhenShown(
+            [&](TOptionsForm& form) {
+                wasChecked = form.AutoUpdateCheckBox->isChecked();
+                QTest::mouseClick(form.AutoUpdateCheckBox, Qt::LeftButton, {}, QPoint(4, form.AutoUpdateCheckBox->height() / 2));
+                QTest::keyClick(&form, c.close); // the default or the cancel button
+            },
+            &FSeen);
+        EXPECT_EQ(ShowOptionsDialog(FStore), c.close == Qt::Key_Return);
+        EXPECT_TRUE(FSeen);
+        EXPECT_EQ(wasChecked, c.allowed);
+        TSettings after(FStore);
+        EXPECT_EQ(after.AutoUpdateConfigured, c.configuredAfter);
+        EXPECT_EQ(after.CanCheckForAutoUpdate, c.allowedAfter);
+    }
 }
 
 } // namespace

@@ -18,9 +18,11 @@
 
 namespace {
 
-// A4 at 100 dpi, margins of 10 mm (metric units) or 1 inch.
+// A4 at 100 dpi; margins unlike on every side and in their sums across and down, in hundredths
+// of a millimetre or thousandths of an inch.
 const QSizeF Paper(210 / 25.4 * 100, 297 / 25.4 * 100);
 constexpr double Dpi = 100;
+constexpr TMarginsRect Margins = TMarginsRect::Make(1000, 1500, 2500, 3000);
 
 QRect InkBounds(const QImage& image)
 {
@@ -39,7 +41,7 @@ QImage RenderPage(TDecTree& tree, bool metric, bool lines)
     QImage page(Paper.toSize(), QImage::Format_RGB32);
     page.fill(Qt::white);
     QPainter painter(&page);
-    RenderTreePage(painter, Paper, QSizeF(Dpi, Dpi), tree, TMarginsRect::Make(1000, 1000, 1000, 1000), metric, lines);
+    RenderTreePage(painter, Paper, QSizeF(Dpi, Dpi), tree, Margins, metric, lines);
     return page;
 }
 
@@ -59,6 +61,8 @@ struct TCountingPrintable : IPrintableForm {
 
 } // namespace
 
+// The picture of the tree, its laid-out bounds with the border on both axes, is scaled alike on
+// both axes to fill the width or the height inside the margins, from the top-left margin corner.
 TEST(PrintFormTest, TreeFillsTheMarginsWithItsShapeKept)
 {
     struct Case {
@@ -66,7 +70,7 @@ TEST(PrintFormTest, TreeFillsTheMarginsWithItsShapeKept)
         bool Wide;
         bool Metric;
     };
-    for (const Case c : {Case{"wide", true, true}, Case{"tall", false, true}, Case{"wide, inches", true, false}}) {
+    for (const Case c : {Case{"wide", true, true}, Case{"tall", false, true}, Case{"tall, inches", false, false}}) {
         TDecTree tree;
         if (c.Wide) {
             tree.Document().SetRoot(MakeChain(tree.Document(), 30, ntDecision));
@@ -78,35 +82,25 @@ TEST(PrintFormTest, TreeFillsTheMarginsWithItsShapeKept)
         }
         tree.Recalculate();
         const QRect ink = InkBounds(RenderPage(tree, c.Metric, false));
-        const double margin = (c.Metric ? 1000 / 2540.0 : 1.0) * Dpi;
-        const QRectF inside(margin, margin, Paper.width() - 2 * margin, Paper.height() - 2 * margin);
         ASSERT_FALSE(ink.isEmpty()) << c.Name;
-        // The picture of the tree with its border, at one scale on both axes, fills the width
-        // or the height inside the margins.
-        const QSize picture = TreePictureSize(tree);
+        const double unit = (c.Metric ? 1 / 2540.0 : 1 / 1000.0) * Dpi;
+        const QRectF inside(QPointF(Margins.Left * unit, Margins.Top * unit),
+                            QPointF(Paper.width() - Margins.Right * unit, Paper.height() - Margins.Bottom * unit));
+        const QSizeF picture(tree.Root()->BoundsRect.Width + 2 * tree.BorderSize,
+                             tree.Root()->BoundsRect.Height + 2 * tree.BorderSize);
         const double scale = c.Wide ? inside.width() / picture.width() : inside.height() / picture.height();
-        const QRect drawn = InkBounds(PaintPictureImage(picture.width(), picture.height(),
+        const QRect drawn = InkBounds(PaintPictureImage(int(picture.width()), int(picture.height()),
                                                         [&](TCanvas& canvas) { tree.PaintToCanvas(canvas); }));
         const double slack = 2 + scale;
         EXPECT_NEAR(ink.left(), inside.left() + drawn.left() * scale, slack) << c.Name;
         EXPECT_NEAR(ink.top(), inside.top() + drawn.top() * scale, slack) << c.Name;
-        EXPECT_NEAR(ink.width(), drawn.width() * scale, slack) << c.Name;
-        EXPECT_NEAR(ink.height(), drawn.height() * scale, slack) << c.Name;
-    }
-}
-
-TEST(PrintFormTest, MarginLinesOnlyWhenAsked)
-{
-    TDecTree tree;
-    tree.Document().SetRoot(MakeChain(tree.Document(), 3, ntDecision));
-    tree.Recalculate();
-    const int margin = int(1000 / 2540.0 * Dpi);
-    for (const bool lines : {false, true}) {
-        const QImage page = RenderPage(tree, true, lines);
-        const QColor want = lines ? QColor(0x80, 0x80, 0x80) : QColor(Qt::white);
-        EXPECT_EQ(page.pixelColor(margin, 2), want) << lines;
-        EXPECT_EQ(page.pixelColor(2, margin), want) << lines;
-        EXPECT_EQ(page.pixelColor(Paper.toSize().width() - margin - 1, 2), want) << lines;
+        EXPECT_NEAR(ink.right(), inside.left() + drawn.right() * scale, slack) << c.Name;
+        EXPECT_NEAR(ink.bottom(), inside.top() + drawn.bottom() * scale, slack) << c.Name;
+        // Asked for, the margin lines are grey across the page on all four margins.
+        const QImage lined = RenderPage(tree, c.Metric, true);
+        for (const QPoint at : {QPoint(int(inside.left()), 2), QPoint(2, int(inside.top())), QPoint(int(inside.right()), 2),
+                                QPoint(2, int(inside.bottom()))})
+            EXPECT_EQ(lined.pixelColor(at), QColor(0x80, 0x80, 0x80)) << c.Name << " " << at.x() << "," << at.y();
     }
 }
 

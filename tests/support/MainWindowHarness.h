@@ -1,6 +1,7 @@
 #pragma once
 // A main window for tests: made with a settings store of the test's choosing (in memory when none
-// is given), every message box and error window it shows recorded and answered without waiting.
+// is given), every message box and error window it shows recorded and answered without waiting
+// (a question with the answer given, No by default).
 
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
@@ -16,12 +17,13 @@
 #include <vector>
 
 struct TMainWindowHarness {
-    explicit TMainWindowHarness(std::unique_ptr<TSettingsStore> store = std::make_unique<TMemorySettingsStore>())
+    explicit TMainWindowHarness(std::unique_ptr<TSettingsStore> store = std::make_unique<TMemorySettingsStore>(),
+                                TModalResult answer = TModalResult::No)
     {
         Previous = TSettingsStore::SetApplication(std::move(store));
-        SetMessageDlgHook([this](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
+        SetMessageDlgHook([this, answer](QWidget*, const QString& text, TMsgDlgType type, int buttons) {
             Shown.push_back({text, type});
-            return buttons == mbOK ? TModalResult::OK : TModalResult::No;
+            return buttons == mbOK ? TModalResult::OK : answer;
         });
         SetModalRunner([this](QDialog& dialog) {
             if (auto* error = dynamic_cast<TErrorForm*>(&dialog))

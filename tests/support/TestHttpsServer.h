@@ -2,7 +2,8 @@
 // A real HTTPS server on 127.0.0.1 for network tests: a throwaway certificate authority and
 // server certificate are made with openssl, and tests/support/https_server.py serves from a
 // temporary folder (its "files" subfolder under /files/). A second, unrelated authority lets a
-// test see a certificate refused.
+// test see a certificate refused; the variants serve plain http, or a certificate of the test
+// authority that names another host or has expired.
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -17,14 +18,16 @@
 
 class TTestHttpsServer {
 public:
-    TTestHttpsServer()
+    enum TVariant { Good, Plain, WrongHost, Expired };
+    explicit TTestHttpsServer(TVariant variant = Good) : FVariant(variant)
     {
         if (!FDir.isValid())
             return;
         QDir(FDir.path()).mkpath(QStringLiteral("files"));
         QFile ext(Path(QStringLiteral("ext.cnf")));
         if (ext.open(QIODevice::WriteOnly))
-            ext.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n");
+            ext.write(variant == WrongHost ? "subjectAltName=DNS:elsewhere.invalid\n"
+                                           : "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
         ext.close();
         const QStringList ec = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
                                 QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
@@ -35,12 +38,14 @@ public:
             !Openssl(QStringList{"req"} + ec +
                      QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1"}) ||
             !Openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-                      "-out", "server.pem", "-days", "2", "-extfile", "ext.cnf"}))
+                      "-out", "server.pem", "-days", variant == Expired ? "-1" : "2", "-extfile", "ext.cnf"}))
             return;
-        const QString script = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/https_server.py");
-        FProcess.start(QStringLiteral("python3"), {script, QStringLiteral("--root"), FDir.path(), QStringLiteral("--cert"),
-                                                   Path(QStringLiteral("server.pem")), QStringLiteral("--key"),
-                                                   Path(QStringLiteral("server.key"))});
+        const QString script = QString::fromUtf8(QD_TEST_SUPPORT_DIR "/https_server.py");
+        QStringList args{script, QStringLiteral("--root"), FDir.path(), QStringLiteral("--cert"),
+                         Path(QStringLiteral("server.pem")), QStringLiteral("--key"), Path(QStringLiteral("server.key"))};
+        if (variant == Plain)
+            args << QStringLiteral("--plain");
+        FProcess.start(QStringLiteral("python3"), args);
         if (!FProcess.waitForStarted(10000))
             return;
         QDeadlineTimer deadline(10000);
@@ -56,7 +61,10 @@ public:
     }
 
     bool Ok() const { return FPort > 0; }
-    QString Url(const QString& path) const { return QStringLiteral("https://127.0.0.1:%1%2").arg(FPort).arg(path); }
+    QString Url(const QString& path) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2%3").arg(FVariant == Plain ? "http" : "https").arg(FPort).arg(path);
+    }
     QString Path(const QString& name) const { return FDir.filePath(name); }
     QString CAFile() const { return Path(QStringLiteral("ca.pem")); }
     QString OtherCAFile() const { return Path(QStringLiteral("other.pem")); }
@@ -82,6 +90,7 @@ private:
         return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
 
+    TVariant FVariant;
     QTemporaryDir FDir;
     QProcess FProcess;
     int FPort = 0;

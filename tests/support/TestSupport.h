@@ -18,7 +18,7 @@ inline QString TestDataPath(const QString& name)
 {
     QString dir = qEnvironmentVariable("QD_TEST_DATA");
     if (dir.isEmpty())
-        dir = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../data");
+        dir = QString::fromUtf8(QD_TEST_DATA_DIR);
     return QDir(dir).filePath(name);
 }
 

@@ -6,6 +6,7 @@ first line of stdout and serves until killed. Each path plays one server behavio
 """
 import argparse
 import base64
+import gzip
 import http.server
 import os
 import socketserver
@@ -13,6 +14,7 @@ import ssl
 import sys
 import time
 import urllib.parse
+import zlib
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -49,6 +51,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 data = f.read()
             return self.send_body(200, data, "application/octet-stream",
                                   {"Last-Modified": "Sun, 06 Nov 1994 08:49:37 GMT"})
+        if head == "coded":  # a file in a content coding nobody asked for, as some servers send static files
+            with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
+                data = f.read()
+            coding = parts[2] if len(parts) > 2 else "gzip"
+            body = gzip.compress(data) if coding == "gzip" else zlib.compress(data) if coding == "deflate" else data
+            return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": coding})
+        if head == "part":  # the first half of a file, as if a range had been asked for
+            with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
+                data = f.read()
+            half = len(data) // 2
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes 0-%d/%d" % (half - 1, len(data)))
+            self.send_header("Content-Length", str(half))
+            self.end_headers()
+            return self.wfile.write(data[:half])
         if head == "status":
             code = int(parts[1])
             return self.send_body(code, b"error page %d" % code)
@@ -97,6 +114,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(float(query.get("s", ["30"])[0]))
             self.close_connection = True
             return
+        if head == "goto":  # the same without "=" in the address: /goto/SCHEME/HOST:PORT/PATH
+            self.send_response(302)
+            self.send_header("Location", parts[1] + "://" + "/".join(parts[2:]))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         if head == "redirect":
             self.send_response(302)
             self.send_header("Location", query["to"][0])
@@ -117,6 +140,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.record("post_headers", bytes(self.headers))
         mode_file = os.path.join(self.root, "post_mode")
         mode = open(mode_file).read().strip() if os.path.exists(mode_file) else "ok"
+        if mode == "stall":  # an answer that takes longer than anyone waits
+            time.sleep(30)
+            mode = "ok"
         if mode == "ok":
             answer = (b'<?xml version="1.0" encoding="utf-8"?><soap:Envelope xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/">'
                       b'<soap:Body><FeedbackResponse xmlns="http://example.invalid/Feedbackservice"/></soap:Body></soap:Envelope>')
@@ -139,12 +165,14 @@ def main():
     ap.add_argument("--root", required=True)
     ap.add_argument("--cert", required=True)
     ap.add_argument("--key", required=True)
+    ap.add_argument("--plain", action="store_true", help="plain http, no TLS")
     args = ap.parse_args()
     Handler.root = args.root
     server = Server(("127.0.0.1", 0), Handler)
-    ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    ctx.load_cert_chain(args.cert, args.key)
-    server.socket = ctx.wrap_socket(server.socket, server_side=True)
+    if not args.plain:
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(args.cert, args.key)
+        server.socket = ctx.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     server.serve_forever()
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ public:
     void SetRate(const QString&) override {}
     void SetTimeLeft(const QString&) override {}
     void SetProgress(int, int all) override { FLog << QStringLiteral("all %1").arg(all); }
-    void ShowCompleted() override { FLog << QStringLiteral("completed"); }
+    void ShowWizardCompleted() override { FLog << QStringLiteral("completed"); }
 
 private:
     QStringList& FLog;
@@ -52,7 +53,7 @@ protected:
         U.ProgramFileName = U.ProgramFolder + QStringLiteral("app");
         U.MessageBox = [this](const QString& caption, const QString& text, int flags) {
             Log << caption + QLatin1Char('|') + text.section('\n', 0, 0) + QLatin1Char('|') + QString::number(flags);
-            return updMsgBox::IdNo;
+            return Answer;
         };
         U.CreateWizard = [this](TupdAutoUpdater*) { return std::make_unique<TRecordingWizard>(Log); };
         U.StartInstaller = [this](const QString& installer, const QStringList& args, QString&) {
@@ -97,6 +98,7 @@ protected:
     QStringList Log, Arguments;
     QString Installer;
     QByteArray Queue;
+    int Answer = updMsgBox::IdNo;
 };
 TTestHttpsServer* UpdDownloadTest::Server = nullptr;
 
@@ -127,23 +129,51 @@ TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstal
     EXPECT_EQ(Log.last(), QStringLiteral("close"));
 }
 
-TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
+TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy)
 {
+    // Each end is told in words of its own; targets are checked before the question is asked.
     const QByteArray first = "#url=" + Url("/files/one.bin") + "\r\n";
+    const QByteArray missing = "#url2=" + Url("/files/missing.bin");
     const struct {
-        QByteArray second;
-        const char* expected;
+        QByteArray files;
+        int answer;
+        const char* told; // a pattern for the last box or event
+        bool asked;
+        const char* folder = nullptr; // the program's, when not the test's own
     } cases[] = {
-        {"#url2=" + Url("/files/missing.bin"), "Error #404|File missing.bin not found or inaccessible.|4148"},
-        {"#url2=" + Url("/cut/5000"), "connlost"},
-        {"#url2=" + Url("/files/two.dat") + "=../two.dat", "aborted"},
-        {"#url2=" + Url("/files/two.dat") + "=%temp%two.dat", "aborted"},
+        // A folder the user cannot write (a system-wide install) is told before anyone is asked.
+        {first, updMsgBox::IdNo, "\\|.* is installed in \"/proc/\", where you cannot replace files", false, "/proc/"},
+        {first + missing, updMsgBox::IdNo, "^Error #404\\|File missing.bin not found or inaccessible.\\|4148$", true},
+        {first + "#url2=" + Url("/cut/5000"), updMsgBox::IdNo, "^Application update wizard\\|Connection with remote", true},
+        {first + "#url2=" + Url("/part/one.bin"), updMsgBox::IdNo, "^Application update wizard\\|Connection with", true},
+        {first + "#url2=" + Url("/files/two.dat") + "=../two.dat", updMsgBox::IdNo, "outside the program's folder", false},
+        {first + "#url2=" + Url("/files/two.dat") + "=%temp%two.dat", updMsgBox::IdNo, "outside the program's", false},
+        {first + "#url2=http://127.0.0.1:1/two.dat", updMsgBox::IdNo,
+         "\\|The address http://127.0.0.1:1/two.dat was refused: updates are fetched over https only.\\|16$", true},
+        {first + "#url2=" + Url("/goto/http/127.0.0.1:1/two.dat"), updMsgBox::IdNo,
+         "^Error #302\\|The address https://.* was refused: the server sent the request on to http://127.0.0.1:1/two",
+         true},
+        {first + "#url2=" + Url("/coded/two.dat/compress"), updMsgBox::IdNo,
+         "^Error #200\\|File compress arrived in a content coding that cannot be read \\(compress\\).\\|4148$", true},
+        // Every file missing and skipped: nothing to install, no "completed" page.
+        {missing.mid(0, 4) + missing.mid(5), updMsgBox::IdYes, "\\|None of the update's files could be fetched", true},
+    };
+    U.ShowMessages |= mAskUpgrade;
+    U.AskUpgrade = [this](const QString&) {
+        Log << QStringLiteral("asked");
+        return true;
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.told);
         Log.clear();
-        Update(first + c.second);
-        EXPECT_TRUE(Log.contains(QString::fromUtf8(c.expected))) << Log.join(QLatin1Char(',')).toStdString();
-        EXPECT_EQ(Leftovers(), QStringList()) << c.expected;
+        Answer = c.answer;
+        U.ProgramFolder = c.folder ? QString::fromUtf8(c.folder) : Program.path() + QLatin1Char('/');
+        Update(c.files);
+        EXPECT_FALSE(Log.filter(QRegularExpression(QString::fromUtf8(c.told))).isEmpty())
+            << Log.join(QLatin1Char(',')).toStdString();
+        EXPECT_EQ(Log.contains(QStringLiteral("asked")), c.asked);
+        EXPECT_FALSE(Log.contains(QStringLiteral("completed")));
+        EXPECT_EQ(Leftovers(), QStringList());
         EXPECT_TRUE(Installer.isEmpty());
         EXPECT_FALSE(QFile::exists(Program.path() + "/../two.dat"));
     }
@@ -160,19 +190,51 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFile)
     EXPECT_TRUE(U.Aborted());
 }
 
-TEST_F(UpdDownloadTest, ACancelledSavePromptOrAnUnwritableFolderStartsNothing)
+// "Only if the size differs": a file whose local copy has the announced size is not fetched,
+// except the program itself (its name in any letter case), a file of unknown size, and the
+// file of a single-file update.
+TEST_F(UpdDownloadTest, OnlyFilesWhoseSizeDiffersAreFetched)
+{
+    using B = TupdMiscFilesUpgradeBehavior;
+    const QByteArray one = "#url=" + Url("/files/one.bin") + "\r\n";
+    const struct {
+        B behavior;
+        QByteArray files;
+        const char* local; // a file in the program folder
+        int localSize;
+        const char* queued;
+    } cases[] = {
+        {B::mfuAlwaysDownload, one + "#url2=" + Url("/files/two.dat"), "two.dat", 11, "one.bin two.dat"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat"), "two.dat", 11, "one.bin"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat"), "two.dat", 10, "one.bin two.dat"},
+        {B::mfuOnlyIfSizeDifferent, "#url=" + Url("/files/two.dat"), "two.dat", 11, "two.dat"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat") + "=APP", "APP", 11, "one.bin APP"},
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/nolength"), "nolength", 0, "one.bin nolength"},
+    };
+    U.Wizard.Enabled = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.files.toStdString());
+        QTemporaryDir program;
+        U.ProgramFolder = program.path() + QLatin1Char('/');
+        U.ProgramFileName = U.ProgramFolder + QStringLiteral("app");
+        U.MiscFilesUpgrade = c.behavior;
+        QFile local(U.ProgramFolder + c.local);
+        ASSERT_TRUE(local.open(QIODevice::WriteOnly) && local.write(QByteArray(c.localSize, 'l')) == c.localSize);
+        local.close();
+        Update(c.files);
+        EXPECT_EQ(QString::fromUtf8(Queue).remove(U.ProgramFolder).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts),
+                  QString::fromUtf8(c.queued).split(QLatin1Char(' ')));
+        TearDown();
+        Installer.clear();
+        Queue.clear();
+    }
+}
+
+TEST_F(UpdDownloadTest, ACancelledSavePromptStartsNothing)
 {
     U.Wizard.Enabled = false;
     U.BeforeHandOver = [] { return false; };
     Update("#url=" + Url("/files/one.bin"));
     EXPECT_TRUE(Installer.isEmpty());
     EXPECT_EQ(Leftovers(), QStringList());
-
-    U.ProgramFolder = QStringLiteral("/proc/");
-    U.DownloadPage = QStringLiteral("https://example.invalid/download");
-    Log.clear();
-    Update("#url=" + Url("/files/one.bin"));
-    EXPECT_TRUE(Installer.isEmpty());
-    ASSERT_EQ(Log.size(), 1);
-    EXPECT_TRUE(Log[0].contains(QLatin1String("cannot update itself"))) << Log[0].toStdString();
 }

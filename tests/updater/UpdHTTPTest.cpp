@@ -75,100 +75,60 @@ QByteArray UpdHTTPTest::Payload;
 
 TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
 {
+    using F = TupdFailure;
     struct Case {
         QString path;
         bool toFile;
-        bool wrongCA;
         bool httpsOnly;
         QStringList events;
+        F failure;
         bool fileLeft;
     };
-    const QString httpTarget = QStringLiteral("http://127.0.0.1:1/files/a.bin");
     const Case cases[] = {
-        {"/files/a.bin", false, false, false, {"done"}, false},
-        {"/files/a.bin", true, false, true, {"done"}, true},
-        {"/status/404", true, false, false, {"error 404", "failed"}, false},
-        {"/status/503", false, false, false, {"error 503", "failed"}, false},
-        {"/cut/1000", true, false, false, {"connlost", "failed"}, true},
-        {"/chunkcut", false, false, false, {"connlost", "failed"}, false},
-        {"/nolength", false, false, false, {"done"}, false},
-        {"/redirect?to=/files/a.bin", false, false, true, {"done"}, false},
-        {"/redirect?to=" + httpTarget, true, false, false, {"error 302", "failed"}, false},
-        {"/files/a.bin", false, true, false, {"unreachable", "failed"}, false},
+        {"/files/a.bin", false, false, {"done"}, F::None, false},
+        {"/files/a.bin", true, true, {"done"}, F::None, true},
+        {"/status/404", true, false, {"error 404", "failed"}, F::HTTPStatus, false},
+        {"/status/503", false, false, {"error 503", "failed"}, F::HTTPStatus, false},
+        {"/cut/1000", true, false, {"connlost", "failed"}, F::Incomplete, true},
+        {"/chunkcut", false, false, {"connlost", "failed"}, F::Incomplete, false},
+        {"/nolength", false, false, {"done"}, F::None, false},
+        {"/redirect?to=/files/a.bin", false, true, {"done"}, F::None, false},
+        {"/redirect?to=http://127.0.0.1:1/files/a.bin", true, false, {"error 302", "failed"}, F::RefusedAddress, false},
+        // Compressed although nothing asked for it: decoded when the library can, else a failed file.
+        {"/coded/a.bin/gzip", true, true, {"done"}, F::None, true},
+        {"/coded/a.bin/deflate", false, true, {"done"}, F::None, false},
+        {"/coded/a.bin/compress", true, true, {"error 200", "failed"}, F::ContentCoding, false},
+        {"/part/a.bin", true, true, {"connlost", "failed"}, F::Incomplete, true},
+        {"/big/1048577", false, true, {"connlost", "failed"}, F::TooLarge, false},
+        // Local addresses: the file with status 200, or 404 when it is not there.
+        {"file:files/a.bin", false, false, {"done"}, F::None, false},
+        {"file:files/none.bin", false, false, {"error 404", "failed"}, F::HTTPStatus, false},
     };
     const QString target = Server->Path(QStringLiteral("out/x.bin"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         QFile::remove(target);
         Out.Events.clear();
-        Http.URL = Server->Url(c.path);
+        Http.URL = c.path.startsWith(QLatin1String("file:")) ? QUrl::fromLocalFile(Server->Path(c.path.mid(5))).toString()
+                                                              : Server->Url(c.path);
         Http.FileName = c.toFile ? target : QString();
-        Http.CAFile = c.wrongCA ? Server->OtherCAFile() : Server->CAFile();
         Http.HttpsOnly = c.httpsOnly;
         ASSERT_TRUE(Http.Start());
         ASSERT_TRUE(Finish());
         EXPECT_EQ(Out.Events, c.events);
+        EXPECT_EQ(Http.Failure(), c.failure);
         EXPECT_EQ(QFile::exists(target), c.fileLeft);
         if (c.events == QStringList{"done"} && c.path.contains(QLatin1String("a.bin"))) {
             QFile f(target);
             EXPECT_EQ(c.toFile ? (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray()) : Out.Data, Payload);
             EXPECT_EQ(Out.Bytes, Payload.size());
-            EXPECT_EQ(Out.LastProgress.BytesRead, Payload.size());
+            EXPECT_EQ(Out.LastProgress.BytesRead, Http.ContentLength());
             EXPECT_EQ(Out.LastProgress.PercentDone, 100);
         }
     }
     // Only the followed redirect is reported; the one to a plain address was refused.
     EXPECT_EQ(Out.Redirects, QStringList{Server->Url(QStringLiteral("/files/a.bin"))});
-}
-
-TEST_F(UpdHTTPTest, HugeAnswerToMemoryIsCutAtTheCapAndClosedPortIsUnreachable)
-{
-    Http.MaxMemorySize = 1000;
-    Http.URL = Server->Url(QStringLiteral("/files/a.bin"));
-    ASSERT_TRUE(Http.Start());
-    ASSERT_TRUE(Finish());
-    EXPECT_EQ(Out.Events, QStringList({"connlost", "failed"}));
-
-    Out.Events.clear();
-    Http.URL = QStringLiteral("https://127.0.0.1:1/x");
-    ASSERT_TRUE(Http.Start());
-    ASSERT_TRUE(Finish());
-    EXPECT_EQ(Out.Events, QStringList({"unreachable", "failed"}));
-    EXPECT_EQ(Http.StatusCode(), -1);
-
-    // A local file address: its bytes with status 200, or 404 when it is not there.
-    Http.MaxMemorySize = 1 << 20;
-    for (const QString& name : {QStringLiteral("files/a.bin"), QStringLiteral("files/none.bin")}) {
-        Out.Events.clear();
-        Http.URL = QUrl::fromLocalFile(Server->Path(name)).toString();
-        ASSERT_TRUE(Http.Start());
-        ASSERT_TRUE(Finish());
-        EXPECT_EQ(Out.Events, name.contains("none") ? QStringList({"error 404", "failed"}) : QStringList{"done"});
-    }
-    EXPECT_EQ(Http.StatusCode(), 404);
-}
-
-TEST_F(UpdHTTPTest, PasswordRequestRetriesWithCredentialsOrReports401)
-{
-    for (const bool supply : {true, false}) {
-        Out.Events.clear();
-        QString realm;
-        Http.HTTPUsername.clear();
-        Http.OnHTTPPasswordRequest = [&](TupdCustomHTTP* sender, const QString& r, bool& tryAgain) {
-            realm = r;
-            if (supply && sender->HTTPUsername.isEmpty()) {
-                sender->HTTPUsername = QStringLiteral("user");
-                sender->HTTPPassword = QStringLiteral("secret");
-                tryAgain = true;
-            }
-        };
-        Http.URL = Server->Url(QStringLiteral("/auth"));
-        ASSERT_TRUE(Http.Start());
-        ASSERT_TRUE(Finish());
-        EXPECT_EQ(realm, QStringLiteral("Updates"));
-        EXPECT_EQ(Out.Events, supply ? QStringList{"done"} : QStringList({"error 401", "failed"}));
-        EXPECT_EQ(Out.Data, supply ? QByteArray("welcome") : QByteArray("who are you"));
-    }
+    EXPECT_TRUE(Server->Read(QStringLiteral("last_request")).contains("Accept-Encoding: "));
 }
 
 TEST_F(UpdHTTPTest, HeaderHandlerThatStopsReadsNoBodyAndCreatesNoFile)
@@ -220,7 +180,7 @@ TEST_F(UpdHTTPTest, StalledBodyEndsByAbortWithinASecondOrByTheStallTimeout)
     EXPECT_EQ(Out.Events, QStringList({"connlost", "failed"}));
 }
 
-TEST_F(UpdHTTPTest, RepeatedStartAndAbortNeverHangsAndAFollowOnStartFromDoneRuns)
+TEST_F(UpdHTTPTest, RepeatedStartAndAbortNeverHangs)
 {
     for (int i = 0; i < 10; ++i) {
         Http.URL = Server->Url(QStringLiteral("/stall?s=5"));
@@ -230,31 +190,101 @@ TEST_F(UpdHTTPTest, RepeatedStartAndAbortNeverHangsAndAFollowOnStartFromDoneRuns
         ASSERT_TRUE(Finish(2000));
     }
     EXPECT_EQ(Out.Events.count(QStringLiteral("aborted")), 10);
+}
 
-    // The check starting the downloads: a Start from inside OnHTTPDone.
-    Out.Events.clear();
-    int done = 0;
-    Http.OnHTTPDone = [&](TupdCustomHTTP* sender, const QString&, const QByteArray* data, int64_t) {
-        ++done;
-        Out.Data = data ? *data : QByteArray();
-        if (done == 1) {
-            sender->URL = Server->Url(QStringLiteral("/auth"));
-            EXPECT_TRUE(sender->Start());
-        }
+// Each certificate fault against every combination of the options that loosen the checks: a
+// loosening counts only without HttpsOnly, and each option forgives its own fault alone.
+TEST_F(UpdHTTPTest, CertificateAndHostChecksUnderEveryCombinationOfOptions)
+{
+    TTestHttpsServer wrongHost(TTestHttpsServer::WrongHost), expired(TTestHttpsServer::Expired);
+    ASSERT_TRUE(wrongHost.Ok() && expired.Ok());
+    enum { Authority = 1, Name = 2, Date = 4, HttpsOnly = 8 };
+    const struct {
+        const char* fault;
+        QString url;
+        QString caFile;
+        int forgivenBy; // the options, one of which lets the transfer through
+    } servers[] = {
+        {"none", Server->Url("/files/a.bin"), Server->CAFile(), 0},
+        {"unknown authority", Server->Url("/files/a.bin"), Server->OtherCAFile(), Authority},
+        {"other host", wrongHost.Url("/status/200"), wrongHost.CAFile(), Name},
+        {"expired", expired.Url("/status/200"), expired.CAFile(), Date},
     };
-    Http.OnHTTPError = [&](TupdCustomHTTP*, int status, const QByteArray*) { Out.Events << QString::number(status); };
-    Http.URL = Server->Url(QStringLiteral("/files/a.bin"));
-    ASSERT_TRUE(Http.Start());
-    ASSERT_TRUE(ProcessEventsUntil([&] { return done == 1 && !Http.Busy(); }, 15000));
-    EXPECT_EQ(Out.Events, QStringList({"401", "failed"}));
+    for (const auto& server : servers) {
+        for (int options = 0; options < 16; ++options) {
+            SCOPED_TRACE(std::string(server.fault) + " with options " + std::to_string(options));
+            Out.Events.clear();
+            Http.URL = server.url;
+            Http.CAFile = server.caFile;
+            Http.HttpsOnly = options & HttpsOnly;
+            Http.InternetOptions = ((options & Authority) ? Bit(ioIgnoreUnknownCertificateAuthority) : 0) |
+                                   ((options & Name) ? Bit(ioIgnoreCertificateInvalid) : 0) |
+                                   ((options & Date) ? Bit(ioIgnoreCertificateDateInvalid) : 0);
+            ASSERT_TRUE(Http.Start());
+            ASSERT_TRUE(Finish());
+            const bool through = server.forgivenBy == 0 || (!(options & HttpsOnly) && (options & server.forgivenBy));
+            EXPECT_EQ(Out.Events.value(0), through ? QStringLiteral("done") : QStringLiteral("unreachable"));
+            EXPECT_EQ(Http.Failure(), through ? TupdFailure::None : TupdFailure::Certificate);
+        }
+    }
+}
+
+// Credentials go only inside TLS: never to a plain server, not even when the address carries
+// them or a password is asked for; and over TLS not when authentication is switched off.
+TEST_F(UpdHTTPTest, CredentialsAreNeverSentWithoutTLS)
+{
+    TTestHttpsServer plain(TTestHttpsServer::Plain);
+    ASSERT_TRUE(plain.Ok());
+    const QString withUser = QStringLiteral("https://user:secret@") + Server->Url("/auth").mid(8);
+    const struct {
+        QString url;
+        QString user;
+        bool handlerGives; // the password handler supplies the credentials
+        unsigned options;
+        const TTestHttpsServer* seenBy;
+        QString event;
+    } cases[] = {
+        {Server->Url("/auth"), "user", false, 0, Server, "done"},
+        {withUser, "", false, 0, Server, "done"},
+        {Server->Url("/auth"), "", true, 0, Server, "done"},
+        {Server->Url("/auth"), "", false, 0, Server, "error 401"},
+        {Server->Url("/auth"), "user", false, Bit(ioNoAuthentication), Server, "error 401"},
+        {QStringLiteral("http://user:secret@") + plain.Url("/auth").mid(7), "user", false, 0, &plain, "error 401"},
+        {Server->Url("/redirect?to=" + plain.Url("/auth")), "user", true, Bit(ioIgnoreRedirectToHTTP), &plain,
+         "error 401"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toStdString());
+        Out.Events.clear();
+        bool asked = false;
+        QString realm;
+        Http.OnHTTPPasswordRequest = [&](TupdCustomHTTP* sender, const QString& r, bool& tryAgain) {
+            realm = r;
+            tryAgain = !std::exchange(asked, true);
+            sender->HTTPUsername = c.handlerGives ? QStringLiteral("user") : sender->HTTPUsername;
+        };
+        Http.URL = c.url;
+        Http.HTTPUsername = c.user;
+        Http.HTTPPassword = QStringLiteral("secret");
+        Http.InternetOptions = c.options;
+        c.seenBy->Write(QStringLiteral("last_request"), "");
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(Out.Events.value(0), c.event);
+        const QByteArray request = c.seenBy->Read(QStringLiteral("last_request"));
+        EXPECT_FALSE(request.isEmpty());
+        EXPECT_EQ(request.contains("Authorization:"), c.event == QLatin1String("done"));
+        EXPECT_EQ(Out.Data, c.event == QLatin1String("done") ? QByteArray("welcome") : QByteArray("who are you"));
+        EXPECT_EQ(realm, asked ? QStringLiteral("Updates") : QString());
+        // Over plain http nobody is asked for a password that would not be sent.
+        EXPECT_TRUE(c.seenBy != &plain || !asked);
+    }
 }
 
 TEST(UpdHTTPText, EscapingAndStatusTexts)
 {
     EXPECT_EQ(TupdCustomHTTP::EscapeExtraInfo("?a=b c&d=1+2#x%*<>\x01\xc3\xa9"),
               QByteArray("?a=b%20c&d=1%2B2%23x%25%2A%3C%3E%01%C3%A9"));
-    EXPECT_EQ(TupdCustomHTTP::StatusText(110), QStringLiteral("Redirect"));
-    EXPECT_EQ(TupdCustomHTTP::StatusText(999), QStringLiteral("Unknown status"));
     TupdCustomHTTP http;
     http.URL = QStringLiteral("example.org/dir/setup%20v2.exe?x=1");
     EXPECT_EQ(http.HostName(), QStringLiteral("example.org"));

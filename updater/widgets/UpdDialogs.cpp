@@ -32,10 +32,8 @@ public:
     explicit TWizardView(TupdAutoUpdaterWizardForm* form) : FForm(form) {}
     ~TWizardView() override
     {
-        if (FForm) {
+        if (FForm)
             FForm->CloseByComponent();
-            FForm->deleteLater();
-        }
     }
     void SetLocation(const QString& url) override
     {
@@ -55,10 +53,10 @@ public:
             FForm->ProgressAllFiles->setValue(allFiles);
         }
     }
-    void ShowCompleted() override
+    void ShowWizardCompleted() override
     {
         if (FForm)
-            FForm->ShowCompleted();
+            FForm->ShowWizardCompleted();
     }
 
 private:
@@ -113,10 +111,8 @@ bool ShowPasswordDialog(TupdAutoUpdater& updater, const QString& fileName)
 
 std::unique_ptr<TupdWizardView> ShowWizard(TupdAutoUpdater& updater)
 {
-    if (WizardForm) {
+    if (WizardForm)
         WizardForm->CloseByComponent();
-        delete WizardForm.data();
-    }
     WizardForm = new TupdAutoUpdaterWizardForm(updater);
     WizardForm->Prepare();
     WizardForm->show();

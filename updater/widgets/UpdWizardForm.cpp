@@ -144,7 +144,7 @@ void TupdAutoUpdaterWizardForm::Prepare()
     CancelBtn->setText(updMessages::LoadMessage(17));
 }
 
-void TupdAutoUpdaterWizardForm::ShowCompleted()
+void TupdAutoUpdaterWizardForm::ShowWizardCompleted()
 {
     WizardTitle->setText(updMessages::LoadMessage(2));
     QString note = updMessages::LoadMessage(10);
@@ -164,9 +164,10 @@ void TupdAutoUpdaterWizardForm::ShowCompleted()
 
 void TupdAutoUpdaterWizardForm::CloseByComponent()
 {
-    FByComponent = true;
-    FReported = true;
-    close();
+    FComponent = nullptr;
+    hide();
+    if (FCallsOut == 0)
+        deleteLater();
 }
 
 void TupdAutoUpdaterWizardForm::reject()
@@ -176,17 +177,25 @@ void TupdAutoUpdaterWizardForm::reject()
 
 void TupdAutoUpdaterWizardForm::closeEvent(QCloseEvent* event)
 {
-    if (FReported && !FByComponent) {
-        event->accept();
+    if (!FComponent || FCallsOut > 0) {
+        // let go already, or a question of this window is still open
+        event->setAccepted(!FComponent);
         return;
     }
     bool abort = false;
-    if (!FByComponent && !FFinishing) {
-        const int answer =
-            FComponent->MessageBox
-                ? FComponent->MessageBox(updDialogs::ApplicationTitle(), updMessages::LoadMessage(27),
-                                         updMsgBox::YesNo | updMsgBox::IconQuestion)
-                : updMsgBox::IdNo;
+    if (!FFinishing) {
+        // A copy: the update may end, and the component let go of this window, while it asks.
+        const auto ask = FComponent->MessageBox;
+        ++FCallsOut;
+        const int answer = ask ? ask(updDialogs::ApplicationTitle(), updMessages::LoadMessage(27),
+                                     updMsgBox::YesNo | updMsgBox::IconQuestion)
+                               : updMsgBox::IdNo;
+        --FCallsOut;
+        if (!FComponent) { // the update ended meanwhile: the answer has nothing left to stop
+            event->accept();
+            deleteLater();
+            return;
+        }
         if (answer != updMsgBox::IdYes) {
             event->ignore();
             return;
@@ -196,8 +205,9 @@ void TupdAutoUpdaterWizardForm::closeEvent(QCloseEvent* event)
     FFinishing = false;
     event->accept();
     hide();
-    if (!FReported) {
-        FReported = true;
-        FComponent->WizardClosed(abort); // frees this window's holder
-    }
+    ++FCallsOut;
+    FComponent->WizardClosed(abort); // lets go of this window
+    --FCallsOut;
+    if (!FComponent)
+        deleteLater();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The progress wizard shown while update files download. A close by the user (title bar, Cancel,
-// Escape) asks whether to abort; the component's own closing never asks.
+// Escape) asks whether to abort; the component's own closing never asks. The update may end by
+// itself while that question is open: the window then outlives the question and frees itself
+// once it has been answered, so nothing is written to a window that is gone.
 
 #include <QDialog>
 
@@ -17,8 +19,9 @@ class TupdAutoUpdaterWizardForm : public QDialog {
 public:
     explicit TupdAutoUpdaterWizardForm(TupdAutoUpdater& component);
     void Prepare();
-    void ShowCompleted();
-    // The component closes the window: no question, no report back.
+    void ShowWizardCompleted();
+    // The component lets go of the window: it closes with no question and no report back, and
+    // frees itself as soon as no question or report of its own is under way.
     void CloseByComponent();
 
     QWidget* Panel1 = nullptr;
@@ -46,8 +49,7 @@ protected:
     void reject() override;
 
 private:
-    TupdAutoUpdater* FComponent;
-    bool FByComponent = false;
+    TupdAutoUpdater* FComponent; // none once the component has let go
+    int FCallsOut = 0;            // questions and reports under way, each with its own event loop
     bool FFinishing = false;
-    bool FReported = false;
 };

@@ -1,6 +1,5 @@
 #include "Component/draw/GradientDefinition.h"
 
-#include "Component/draw/PainterCanvas.h"
 #include "Component/draw/RecordingCanvas.h"
 #include "shared/core/Exceptions.h"
 
@@ -42,23 +41,4 @@ TEST(PaintVerticalGradientTest, OneFillPerRowFromTopToBottom)
         EXPECT_EQ(c.Rect, QRect(5, 7 + i, 10, 1));
         EXPECT_EQ(c.Brush.Color, TColor(0x101010 * i));
     }
-}
-
-TEST(PaintVerticalGradientTest, PixelRowsInAnImage)
-{
-    TGradientDefinition g;
-    g.AddStop(0x00000000, 0.0f);
-    g.AddStop(0x00FFFFFF, 1.0f);
-    QImage image(20, 20, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    {
-        TPainterCanvas canvas(&image);
-        PaintVerticalGradient(canvas, TRectangle::Create(2, 3, 5, 6), g);
-    }
-    EXPECT_EQ(image.pixel(2, 3), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(6, 8), qRgb(255, 255, 255));
-    EXPECT_EQ(image.pixel(4, 4), qRgb(51, 51, 51));       // row 1 of 6: 255 / 5
-    EXPECT_EQ(image.pixel(7, 5), qRgb(255, 0, 0));        // right edge excluded
-    EXPECT_EQ(image.pixel(2, 9), qRgb(255, 0, 0));        // bottom edge excluded
-    EXPECT_EQ(image.pixel(1, 5), qRgb(255, 0, 0));
 }

@@ -1,5 +1,7 @@
 #include "Component/draw/MetafileCanvas.h"
 
+#include "support/WmfRecords.h"
+
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -26,16 +28,14 @@ void DrawSome(TCanvas& canvas, int width, int height)
     canvas.Draw(width - 20, height - 20, glyph);
 }
 
-// Walks the records: their count and the type of the last, or -1 when a size is broken.
-std::pair<int, int> WalkRecords(const QByteArray& file, qsizetype from, bool enhanced)
+// Walks the enhanced records: their count and the type of the last, or -1 when a size is broken.
+std::pair<int, int> WalkRecords(const QByteArray& file)
 {
     int count = 0, last = -1;
-    for (qsizetype at = from; at < file.size(); ++count) {
-        const qsizetype size = enhanced ? U32(file, at + 4) : qsizetype(U32(file, at)) * 2;
-        last = enhanced ? int(U32(file, at)) : int(U16(file, at + 4));
-        if (size < (enhanced ? 8 : 6) || at + size > file.size())
+    for (qsizetype at = 0; at < file.size(); ++count, at += U32(file, at + 4)) {
+        last = int(U32(file, at));
+        if (U32(file, at + 4) < 8 || at + U32(file, at + 4) > file.size())
             return {count, -1};
-        at += size;
     }
     return {count, last};
 }
@@ -57,7 +57,7 @@ TEST(MetafileCanvasTest, EnhancedFileIsWholeAtFullSize)
         // The frame: hundredths of a millimetre at 96 dpi.
         EXPECT_NEAR(int(U32(emf, 32)), size.width() * 2540 / 96, 1);
         EXPECT_NEAR(int(U32(emf, 36)), size.height() * 2540 / 96, 1);
-        const auto [count, last] = WalkRecords(emf, 0, true);
+        const auto [count, last] = WalkRecords(emf);
         EXPECT_EQ(count, int(U32(emf, 52))) << size.height();
         EXPECT_EQ(last, 14); // end of file
         EXPECT_GE(count, 12);
@@ -85,10 +85,52 @@ TEST(MetafileCanvasTest, WindowsFileScalesUniformlyToSixteenBits)
         // The units per inch shrink with the picture, so its size on paper stays.
         EXPECT_NEAR(U16(wmf, 14) * double(c.Size.width()) / c.Box.width(), 96.0, 1.0);
         EXPECT_EQ(U32(wmf, 22 + 6) * 2, uint32_t(wmf.size() - 22));
-        const auto [count, last] = WalkRecords(wmf, 22 + 18, false);
-        EXPECT_EQ(last, 0) << c.Size.height();
-        EXPECT_GE(count, 12);
+        const std::vector<wmf::TRecord> records = wmf::Records(wmf);
+        ASSERT_GE(records.size(), 12u);
+        EXPECT_EQ(records.back().Function, 0) << c.Size.height();
         // No coordinate of the line's end (the picture's far corner) wraps past 16 bits.
         EXPECT_LE(canvas.Scale() * c.Size.height(), 32767.5);
+        // What a reader finds: the window is the picture's box, the first fill (the top-left
+        // quarter) covers its last row and column, and the diagonal ends in the far corner.
+        auto first = [&](uint16_t function) {
+            return *std::find_if(records.begin(), records.end(), [&](const auto& r) { return r.Function == function; });
+        };
+        EXPECT_EQ(QSize(first(wmf::SetWindowExt).I16(2), first(wmf::SetWindowExt).I16(0)), c.Box);
+        const wmf::TRecord fill = first(wmf::Rectangle);
+        if (c.Size == c.Box) {
+            EXPECT_EQ(QRect(QPoint(fill.I16(6), fill.I16(4)), QPoint(fill.I16(2), fill.I16(0))),
+                      QRect(0, 0, c.Box.width() / 2 + 2, c.Box.height() / 2 + 2));
+        }
+        const wmf::TRecord line = first(wmf::LineTo);
+        EXPECT_NEAR(line.I16(2), c.Box.width(), 1);
+        EXPECT_NEAR(line.I16(0), c.Box.height(), 1);
+    }
+}
+
+// Scaled to fit, a pen takes the nearest whole number of the file's units, so lines keep their
+// proportions; one thinner than half a unit is written 0 wide, which readers draw one device
+// pixel wide. Dotted pens stay dotted.
+TEST(MetafileCanvasTest, WindowsPensKeepTheirProportionsWhenScaled)
+{
+    struct Case {
+        int Height; // 200 at full size, 65534 at a half, 163835 at a fifth
+        TPenStyle Style;
+        int Width;
+        int16_t Written;
+    };
+    using enum TPenStyle;
+    const Case cases[] = {{200, Solid, 1, 1},    {200, Solid, 3, 3},    {200, Dot, 1, 1},      {65534, Solid, 1, 0},
+                          {65534, Solid, 2, 1},  {65534, Solid, 3, 2},  {65534, Dot, 1, 0},    {163835, Solid, 1, 0},
+                          {163835, Solid, 2, 0}, {163835, Solid, 3, 1}, {163835, Solid, 10, 2}};
+    for (const Case& c : cases) {
+        TMetafileCanvas canvas(100, c.Height, TMetafileKind::Windows);
+        canvas.Pen = TCanvasPen{0x00FF0000, c.Width, c.Style};
+        canvas.MoveTo(QPoint(10, 10));
+        canvas.LineTo(QPoint(90, c.Height - 10));
+        const std::vector<wmf::TRecord> records = wmf::Records(canvas.Finish());
+        const auto line = std::find_if(records.rbegin(), records.rend(), [](const auto& r) { return r.Function == wmf::LineTo; });
+        ASSERT_NE(line, records.rend());
+        EXPECT_EQ(line->PenWidth(), c.Written) << c.Height << " " << c.Width;
+        EXPECT_EQ(line->PenStyle(), c.Style == TPenStyle::Dot ? 2 : 0) << c.Height << " " << c.Width;
     }
 }

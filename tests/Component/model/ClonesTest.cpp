@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TreeBuilder.h"
-#include <random>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -34,14 +34,6 @@ protected:
         QString error = QStringLiteral("untouched");
         node->SetCloneMaster(master ? master->Id : Guid::Empty(), error);
         return error;
-    }
-
-    static QStringList Captions(const TDecTreeNode* node)
-    {
-        QStringList result;
-        for (const TDecTreeNode* c : node->Children)
-            result << c->Caption;
-        return result;
     }
 
     TDecTreeDocument doc;
@@ -198,93 +190,59 @@ bool SameForks(const TDecTreeNode* a, const TDecTreeNode* b, QString& why)
 
 } // namespace
 
-// What a user can do through the menus, at random: add nodes, link any node to any other (the
-// refused links change nothing), unlink with or without keeping copies, delete what may be
-// deleted. After each step one recalculation leaves every clone equal to its master, and nine
-// more leave the tree's size as it was.
-TEST_F(CloneTree, RandomEditsKeepTheTreeSizeFromTheFirstRecalculationOn)
+// A refresh gives every clone its master's fork (type, fixed flag, chance type) and copies of the
+// master's children with new ids and no attribute lines; each clone keeps its own branch, and
+// what the user collapsed or selected among its copies, down to the last child of every level.
+TEST_F(CloneTree, ARefreshCarriesTheMastersForkAndKeepsEachClonesOwnState)
 {
-    std::mt19937 rng(3062026);
-    auto allNodes = [this] {
-        std::vector<TDecTreeNode*> all;
-        std::vector<TDecTreeNode*> stack{Root()};
-        while (!stack.empty()) {
-            TDecTreeNode* n = stack.back();
-            stack.pop_back();
-            all.push_back(n);
-            for (TDecTreeNode* c : n->Children)
-                stack.push_back(c);
-        }
-        return all;
-    };
-    int linked = 0, nestedLinks = 0, refused = 0;
-    for (int round = 0; round < 200; ++round) {
-        doc.NewRoot();
-        for (int i = 0, n = 3 + int(rng() % 12); i < n; ++i) {
-            const auto all = allNodes();
-            Add(all[rng() % all.size()], QStringLiteral("n%1").arg(i));
-        }
-        for (int step = 0; step < 25; ++step) {
-            const auto all = allNodes();
-            TDecTreeNode* node = all[rng() % all.size()];
-            const int before = testtree::CountNodes(Root());
-            switch (rng() % 6) {
-            case 0:
-                if (node->IsCloneOrInsideClone())
-                    continue;
-                Add(node, QStringLiteral("e%1").arg(step));
-                break;
-            case 1:
-            case 2:
-            case 3: {
-                TDecTreeNode* master = all[rng() % all.size()];
-                const TGuid oldLink = node->CloneMasterId;
-                const QString error = Link(node, master);
-                if (!error.isEmpty()) {
-                    ++refused;
-                    ASSERT_EQ(node->CloneMasterId, oldLink);
-                    ASSERT_EQ(testtree::CountNodes(Root()), before);
-                    continue;
-                }
-                ++linked;
-                for (const TDecTreeNode* inner : master->Children)
-                    nestedLinks += inner->IsClone() || inner->HasChildren() ? 1 : 0;
-                break;
-            }
-            case 4: {
-                if (!node->IsClone())
-                    continue;
-                const TDecTreeNode* master = Root()->FindNodeById(node->CloneMasterId);
-                ASSERT_EQ(Link(node, nullptr), QString());
-                if (rng() % 2 && master) // the unlink that keeps copies of the master's children
-                    for (const TDecTreeNode* child : master->Children)
-                        node->Children.Add(child->Copy(node, false, true, nullptr));
-                break;
-            }
-            default:
-                if (!node->Parent() || node->IsCloneOrInsideClone() || node->IsOrContainsCloneMaster())
-                    continue;
-                node->Parent()->Children.Remove(node);
-                break;
-            }
-            Recalculate();
-            const int size = testtree::CountNodes(Root());
-            for (TDecTreeNode* n : allNodes()) {
-                if (!n->IsClone() || n->IsInsideClone())
-                    continue;
-                const TDecTreeNode* master = n->GetMasterNode();
-                ASSERT_NE(master, nullptr);
-                QString why;
-                ASSERT_TRUE(SameForks(n, master, why)) << why.toStdString() << " in round " << round;
-            }
-            for (int i = 2; i <= 10; ++i) {
-                Root()->RefreshClones();
-                ASSERT_EQ(testtree::CountNodes(Root()), size) << "refresh " << i << " in round " << round;
-            }
-        }
+    TDecTreeNode* m = Add(Root(), "M", ntChance);
+    TDecTreeNode* a = Add(m, "A", ntDecision, 60, 70000);
+    a->DecisionShowOwner = true;
+    a->DecisionOwner = "Ann";
+    a->PayoffSource = "Advanced: 7";
+    Add(a, "A1");
+    Add(a, "A2");
+    Add(m, "B", ntChance, 40, -30000);
+    TDecTreeNode* clones[] = {Add(Root(), "C1", ntDecision, 0, 10000), Add(Root(), "C2", ntDecision, 100, 0)};
+    for (TDecTreeNode* c : clones)
+        ASSERT_EQ(Link(c, m), QString());
+    Recalculate();
+    for (TDecTreeNode* c : clones) {
+        c->Children[0]->ChildrenVisible = c->Children[0]->Children[1]->ChildrenVisible = false;
+        doc.Selection.Add(c->Children[1]->Id);
+        doc.Selection.Add(c->Children[0]->Children[1]->Id);
     }
-    // The walk reaches the cases that matter.
-    EXPECT_GT(linked, 400);
-    EXPECT_GT(nestedLinks, 40);
-    EXPECT_GT(refused, 1000);
+    const struct {
+        TNodeType type;
+        TChanceType chance;
+        bool fixed;
+    } forks[] = {{ntMultiDecision, ctAnySum, true}, {ntDecision, ctPercent, false}};
+    for (const auto& fork : forks) {
+        m->NodeType = fork.type;
+        m->ChanceType = fork.chance;
+        m->DecisionFixed = fork.fixed;
+        Recalculate();
+        std::unordered_set<TGuid> ids{m->Id, a->Id, a->Children[0]->Id, a->Children[1]->Id, m->Children[1]->Id};
+        for (TDecTreeNode* c : clones) {
+            QString why;
+            EXPECT_TRUE(SameForks(c, m, why)) << why.toStdString();
+            EXPECT_EQ(c->ChanceType, fork.chance);
+            EXPECT_EQ(c->DecisionFixed, fork.fixed);
+            TDecTreeNode* copy = c->Children[0];
+            EXPECT_EQ(copy->DecisionOwner, "Ann");
+            EXPECT_EQ(copy->PayoffSource, "Advanced: 7");
+            EXPECT_FALSE(copy->DecisionShowOwner);
+            EXPECT_FALSE(copy->ChildrenVisible);
+            EXPECT_TRUE(copy->Children[0]->ChildrenVisible);
+            EXPECT_FALSE(copy->Children[1]->ChildrenVisible);
+            EXPECT_TRUE(doc.Selection.Contains(c->Children[1]->Id));
+            EXPECT_TRUE(doc.Selection.Contains(copy->Children[1]->Id));
+            for (const TDecTreeNode* n : {copy, copy->Children[0], copy->Children[1], c->Children[1]})
+                EXPECT_TRUE(ids.insert(n->Id).second) << "a copy's id is new";
+        }
+        EXPECT_EQ(doc.Selection.Count(), 5); // the root and the four copies
+        EXPECT_EQ(clones[0]->Caption, "C1");
+        EXPECT_EQ(clones[0]->Payoff, 10000);
+        EXPECT_EQ(clones[1]->Probability, 100);
+    }
 }

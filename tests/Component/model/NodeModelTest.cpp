@@ -50,24 +50,6 @@ TEST(NodeModel, CopyTakesEffectiveFlagsOrResetsThem)
     EXPECT_EQ(reset->ExpectedValue, 0);
 }
 
-TEST(NodeModel, CopyKeepsChildOrderAndComputedFieldsStayZero)
-{
-    TDecTreeDocument doc;
-    TDecTreeNode* root = SetRoot(doc, ntChance);
-    TDecTreeNode* a = AddChild(root, ntDecision, 60, 1);
-    AddEnd(a, 100, 2);
-    AddEnd(a, 0, 3);
-    AddEnd(root, 40, 4);
-    doc.CalculateValues();
-    auto copy = root->Copy(nullptr, false, false, nullptr);
-    ASSERT_EQ(copy->Children.Count(), 2);
-    EXPECT_EQ(copy->Children[0]->Id, a->Id);
-    EXPECT_EQ(copy->Children[0]->Children[1]->Payoff, Money(3));
-    EXPECT_EQ(copy->Children[1]->Payoff, Money(4));
-    EXPECT_EQ(copy->ExpectedValue, 0);
-    EXPECT_FALSE(copy->Children[0]->InTakenPath);
-}
-
 TEST(NodeModel, OutlineCodes)
 {
     TDecTreeDocument doc;

@@ -176,3 +176,13 @@ TEST_F(NodeStatus, CurrencyFormatsForEveryCode)
         EXPECT_EQ(FormatCurrency(Money(-1.1), o), negative[code]) << code;
     }
 }
+
+TEST_F(NodeStatus, CurrencyRoundsHalvesAwayFromZeroAndZeroHasNoSign)
+{
+    for (const auto& [value, decimals, text] :
+         {std::tuple{1.005, 2, "$1.01"}, {1.0049, 2, "$1.00"}, {-1.005, 2, "-$1.01"}, {0.995, 2, "$1.00"},
+          {2.5, 0, "$3"}, {-2.5, 0, "-$3"}, {-0.0049, 2, "$0.00"}, {-0.4, 0, "$0"}, {-0.5, 0, "-$1"}}) {
+        doc.Options.CurrencyDecimals = decimals;
+        EXPECT_EQ(Format(Money(value)), text) << value;
+    }
+}

@@ -86,63 +86,57 @@ TEST(MultiOption, BudgetCountsACostOfExactlyTheBudget)
     EXPECT_DOUBLE_EQ(max, 100);
 }
 
-TEST(Solver, BlockedWalkMatchesThePlainCount)
-{
-    // More projects than the low block of the fast walk: compare with a plain count.
-    const int n = 13;
-    std::vector<int64_t> cost(n), hi(n), lo(n);
-    uint64_t state = 12345;
-    auto next = [&state](int range) {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return int64_t((state >> 33) % uint64_t(range)) - range / 2;
-    };
-    for (int i = 0; i < n; ++i) {
-        cost[i] = next(200) * 100;
-        hi[i] = next(100) * 100;
-        lo[i] = next(100) * 100;
-    }
-    for (int64_t budget : {int64_t(0), int64_t(50000), int64_t(300000)}) {
-        uint64_t maxSet = 0, minSet = 0;
-        TMultiOptionFullSolverQuick::SolveUnits(cost.data(), hi.data(), lo.data(), n, budget, maxSet, minSet);
-        int64_t bestMax = 0, bestMin = 0;
-        uint64_t expMax = 0, expMin = 0;
-        for (uint64_t m = 0; m < (1u << n); ++m) {
-            int64_t c = 0, h = 0, l = 0;
-            for (int i = 0; i < n; ++i)
-                if (m >> i & 1) {
-                    c += cost[i];
-                    h += hi[i];
-                    l += lo[i];
-                }
-            if (c > budget)
-                continue;
-            if (h > bestMax) {
-                bestMax = h;
-                expMax = m;
-            } else if (l < bestMin) {
-                bestMin = l;
-                expMin = m;
-            }
-        }
-        EXPECT_EQ(maxSet, expMax) << budget;
-        EXPECT_EQ(minSet, expMin) << budget;
-    }
-}
-
-TEST(TakeOption, InsideACloneActsOnTheMaster)
+// An option of a decision is taken alone; one of a multi-option decision toggles, taken only
+// from exactly 0. Inside a clone the master's option is taken, and the copy waits for a refresh.
+TEST(TakeOption, TakesOrTogglesAndInsideACloneActsOnTheMaster)
 {
     TDecTreeDocument doc;
     TDecTreeNode* root = SetRoot(doc, ntChance);
-    TDecTreeNode* master = AddChild(root, ntDecision, 50, 0);
-    TDecTreeNode* m0 = AddEnd(master, 100, 0);
-    TDecTreeNode* m1 = AddEnd(master, 0, 0);
-    TDecTreeNode* clone = AddChild(root, ntDecision, 50, 0);
-    MakeClone(clone, master);
-    clone->Children[1]->TakeOption();
-    EXPECT_EQ(m0->Probability, 0);
-    EXPECT_EQ(m1->Probability, 100);
-    EXPECT_EQ(clone->Children[0]->Probability, 100); // unchanged until the clone is refreshed
-    EXPECT_EQ(clone->Children[1]->Probability, 0);
+    TDecTreeNode* decision = AddChild(root, ntDecision, 25, 0);
+    TDecTreeNode* multi = AddChild(root, ntMultiDecision, 25, 0);
+    for (double p : {100.0, 0.0, 0.0})
+        AddChild(decision, ntDecision, p, 0);
+    for (double p : {100.0, 0.0, 37.5})
+        AddChild(multi, ntDecision, p, 0);
+    TDecTreeNode* decisionClone = AddChild(root, ntDecision, 25, 0);
+    TDecTreeNode* multiClone = AddChild(root, ntDecision, 25, 0);
+    MakeClone(decisionClone, decision);
+    MakeClone(multiClone, multi);
+    const struct {
+        TDecTreeNode* parent;
+        int option;
+        TDecTreeNode* master;
+        std::vector<double> marks;
+    } steps[] = {
+        {decisionClone, 1, decision, {0, 100, 0}}, {decision, 2, decision, {0, 0, 100}},
+        {multi, 1, multi, {100, 100, 37.5}},       {multiClone, 1, multi, {100, 0, 37.5}},
+        {multi, 2, multi, {100, 0, 0}},            {multiClone, 2, multi, {100, 0, 100}},
+    };
+    for (const auto& s : steps) {
+        s.parent->Children[s.option]->TakeOption();
+        std::vector<double> marks;
+        for (const TDecTreeNode* c : s.master->Children)
+            marks.push_back(c->Probability);
+        EXPECT_EQ(marks, s.marks) << s.option;
+    }
+    EXPECT_EQ(decisionClone->Children[0]->Probability, 100);
+    EXPECT_EQ(multiClone->Children[1]->Probability, 0);
+}
+
+// Only the budget changes: the decision is solved again, whatever its number of options.
+TEST(MultiOption, AChangeOfBudgetAloneSolvesAgain)
+{
+    for (int n : {3, 8, 20}) {
+        TDecTreeDocument doc;
+        TDecTreeNode* root = SetRoot(doc, ntMultiDecision);
+        for (int i = 0; i < n; ++i)
+            AddRangeOption(root, -100, 150, 150); // costs 100, brings 50
+        for (const auto& [budget, max] : {std::pair{0, 0.0}, {300, 150.0}, {0, 0.0}, {250, 100.0}, {-1, 50.0 * n}}) {
+            root->DecisionMultiBudget = budget;
+            doc.CalculateValues();
+            EXPECT_DOUBLE_EQ(root->MaxValue, max) << n << " options, budget " << budget;
+        }
+    }
 }
 
 TEST(Optimize, DecisionsTakeTheBestOptionAndTheFirstOfEqualOnes)

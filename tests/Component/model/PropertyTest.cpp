@@ -116,40 +116,6 @@ TEST(TreeProperties, RollBackAndPathValuesFollowTheRulesOnRandomTrees)
     }
 }
 
-TEST(TreeProperties, EndNodePathProbabilitiesAddUpToTheirAncestors)
-{
-    for (uint64_t seed = 1; seed <= 100; ++seed) {
-        TRandomTreeSettings s;
-        s.Seed = seed;
-        s.NodeCount = 200;
-        s.MultiDecisionShare = 0; // each taken option of a multi-option decision passes the whole
-        TDecTreeDocument doc;
-        FillRandomDocument(doc, s);
-        doc.CalculateValues();
-        // A node's own probability of being reached, and the end-node total below it.
-        std::vector<std::pair<TDecTreeNode*, double>> stack{{doc.Root(), 1.0}};
-        double rootTotal = 0;
-        while (!stack.empty()) {
-            auto [n, p] = stack.back();
-            stack.pop_back();
-            double below = 0;
-            for (TDecTreeNode* leaf : Nodes(n))
-                if (leaf->Children.Count() == 0)
-                    below += leaf->PathProbability;
-            if (n == doc.Root())
-                rootTotal = below;
-            EXPECT_NEAR(below, p, 1e-9) << "seed " << seed;
-            double sum = 0;
-            for (TDecTreeNode* c : n->Children)
-                sum += c->Probability;
-            for (TDecTreeNode* c : n->Children)
-                stack.push_back({c, sum == 0 ? 0.0 : p * c->Probability / sum});
-        }
-        // Zero-sum chance nodes are off here, and every decision has one option taken.
-        EXPECT_NEAR(rootTotal, 1.0, 1e-9);
-    }
-}
-
 TEST(TreeProperties, OptimisationAgreesWithTheRulesStepByStep)
 {
     std::mt19937_64 rng(7);

@@ -69,6 +69,33 @@ TEST(RollBack, MultiOptionDecisionSumsTheTakenOptionsAndPassesFullProbability)
     ExpectValues(root, 80, 80, 80);
 }
 
+// An end node's path payoff adds the payoffs from the root's own down; its path probability is the
+// product of the shares on the way: a chance branch's share of its weights, a taken option all of
+// it, and under a multi-option decision every taken option all of it.
+TEST(RollBack, PathValuesFromTheRootsOwnPayoffDown)
+{
+    TDecTreeDocument doc;
+    TDecTreeNode* root = SetRoot(doc, ntChance);
+    root->Payoff = Money(1000);
+    root->ChanceType = ctAnySum;
+    TDecTreeNode* multi = AddChild(root, ntMultiDecision, 1, -10);
+    TDecTreeNode* m1 = AddEnd(multi, 100, 5);
+    TDecTreeNode* m2 = AddEnd(multi, 100, 7);
+    TDecTreeNode* m3 = AddEnd(multi, 0, 9);
+    TDecTreeNode* decision = AddChild(root, ntDecision, 3, 20);
+    TDecTreeNode* d1 = AddEnd(decision, 0, 1);
+    TDecTreeNode* d2 = AddEnd(decision, 100, 2);
+    doc.CalculateValues();
+    const struct {
+        const TDecTreeNode* node;
+        double probability, payoff;
+    } ends[] = {{m1, 0.25, 995}, {m2, 0.25, 997}, {m3, 0, 999}, {d1, 0, 1021}, {d2, 0.75, 1022}};
+    for (const auto& e : ends) {
+        EXPECT_DOUBLE_EQ(e.node->PathProbability, e.probability) << e.payoff;
+        EXPECT_DOUBLE_EQ(e.node->PathPayoff, e.payoff);
+    }
+}
+
 TEST(RollBack, ValuesAreRoundedToHundredthsHalfToEven)
 {
     EXPECT_EQ(RoundToHundredths(0.125L), 0.12);

@@ -140,34 +140,4 @@ TEST_P(SettingsStoreTest, CopyRenameAndMoveCarryEverythingBelowTheKey)
 
 INSTANTIATE_TEST_SUITE_P(Stores, SettingsStoreTest, ::testing::Values("memory", "ini"));
 
-class IniSettingsStoreTest : public ::testing::Test {
-protected:
-    QString FileName() const { return FDir.filePath(QStringLiteral("Orvanta/user.ini")); }
-    void WriteFile(const QByteArray& content)
-    {
-        QFile file(FileName());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QTemporaryDir FDir;
-};
-
-TEST_F(IniSettingsStoreTest, FlushedValuesAndEmptyKeysSurviveANewStore)
-{
-    {
-        TIniSettingsStore store(FileName());
-        TSettingsRegistry reg(store);
-        Fill(reg, QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"));
-        ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles"), true));
-        reg.WriteString(QStringLiteral("File 0"), QStringLiteral("/home/u/with blank, comma.qdn"));
-        reg.Flush();
-    }
-    EXPECT_TRUE(QFile::exists(FileName()));
-    TIniSettingsStore store(FileName());
-    TSettingsRegistry reg(store);
-    ExpectFilled(reg, QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3"));
-    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Orvanta\\Quandrel\\3\\RecentFiles"), false));
-    EXPECT_EQ(reg.ReadString(QStringLiteral("File 0")), QStringLiteral("/home/u/with blank, comma.qdn"));
-}
-
 } // namespace

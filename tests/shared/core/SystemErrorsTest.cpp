@@ -1,6 +1,4 @@
 #include "shared/core/SystemErrors.h"
-#include "shared/core/Exceptions.h"
-#include "shared/core/IniSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,29 +29,4 @@ TEST(SystemErrorsTest, OnlyRegularFilesPass)
     };
     for (const auto& c : cases)
         EXPECT_EQ(NotARegularFile(c.path), c.message) << c.path.toStdString();
-}
-
-TEST(SystemErrorsTest, AFailedSettingsSaveSaysWhy)
-{
-    QTemporaryDir dir;
-    const QString blocker = dir.filePath(QStringLiteral("plain"));
-    { QFile f(blocker); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
-    const QString folder = dir.filePath(QStringLiteral("folder.ini"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const struct { QString file; QString reason; } cases[] = {
-        {blocker + QStringLiteral("/Quandrel.ini"), QStringLiteral("Not a directory")},
-        {folder, QStringLiteral("'%1' is a folder, not a file.").arg(folder)},
-    };
-    for (const auto& c : cases) {
-        TIniSettingsStore store(c.file);
-        store.SetValue(QStringLiteral("Software"), QStringLiteral("Name"), QStringLiteral("value"));
-        QString message;
-        try {
-            store.Flush();
-        } catch (const IOException& e) {
-            message = e.Message();
-        }
-        EXPECT_EQ(message.toStdString(),
-                  QStringLiteral("Cannot write the settings file \"%1\": %2").arg(c.file, c.reason).toStdString());
-    }
 }
