@@ -115,6 +115,8 @@ int ReadInRange(int value, int low, int high, const char* name)
     return value;
 }
 
+} // namespace
+
 // Everything read from a file before any of it reaches the caller's objects.
 struct TReadDocument {
     TTreeOptions Options;
@@ -124,6 +126,8 @@ struct TReadDocument {
     int RemovedCloneReferences = 0;
     bool HasExternalData = false;
 };
+
+namespace {
 
 void ReadLegacyFont(TXMLTreeType& tree, TStyleStates& styleStates)
 {
@@ -295,14 +299,11 @@ TReadDocument ReadPieces(TTreeFileBytes& file, uint64_t pieceBytes)
     });
 }
 
-void LoadInto(TTreeFileBytes& file, uint64_t pieceBytes, bool wholeOnFailure, TDecTreeDocument& document,
-              TStyleStates& styleStates, TLoadResult& result)
+TReadDocument ReadFile(TTreeFileBytes& file, uint64_t pieceBytes, bool wholeOnFailure)
 {
     if (pieceBytes > 0 && !file.Branches().empty()) {
         try {
-            TReadDocument read = ReadPieces(file, pieceBytes);
-            Deliver(read, document, styleStates, result);
-            return;
+            return ReadPieces(file, pieceBytes);
         } catch (const std::exception&) {
             // Whatever went wrong, the whole document tells it, with the place in the file.
             if (!wholeOnFailure)
@@ -310,11 +311,7 @@ void LoadInto(TTreeFileBytes& file, uint64_t pieceBytes, bool wholeOnFailure, TD
         }
     }
     std::unique_ptr<TXMLTreeDocument> xml = file.ParseWhole();
-    TReadDocument read =
-        ReadTreeDocument(*xml, [](TXMLTreeType& tree) { return ReadBranchTree(tree.Branch(), true); });
-    // The caller's tree replaces the file's XML in memory before the freed blocks go back.
-    xml.reset();
-    Deliver(read, document, styleStates, result);
+    return ReadTreeDocument(*xml, [](TXMLTreeType& tree) { return ReadBranchTree(tree.Branch(), true); });
 }
 
 } // namespace
@@ -412,26 +409,53 @@ std::unique_ptr<TDecTreeNode> ReadSubtree(TDecTreeNode* top, TXMLBranchType bran
 
 } // namespace
 
+TPreparedDocument::TPreparedDocument() = default;
+TPreparedDocument::~TPreparedDocument() = default;
+
 TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates,
                                   uint64_t pieceBytes, bool wholeOnFailure)
 {
     return Guarded([&](TLoadResult& result) {
         std::unique_ptr<TTreeFileBytes> file = TTreeFileBytes::FromBytes(bytes);
-        LoadInto(*file, pieceBytes, wholeOnFailure, document, styleStates, result);
+        TReadDocument read = ReadFile(*file, pieceBytes, wholeOnFailure);
+        file.reset();
+        Deliver(read, document, styleStates, result);
     });
+}
+
+std::unique_ptr<TPreparedDocument> PrepareDocument(const QString& fileName)
+{
+    auto prepared = std::make_unique<TPreparedDocument>();
+    // A folder, a device or a pipe is there but no document: refused as a failed read, so the
+    // name stays on the recent-file list.
+    if (SystemErrors::KindOf(fileName) == SystemErrors::TPathKind::Missing) {
+        prepared->FResult = TLoadResult{TLoadStatus::FileMissing, QStringLiteral("File '%1' does not exist.").arg(fileName)};
+        return prepared;
+    }
+    const QString notAFile = SystemErrors::NotARegularFile(fileName);
+    if (!notAFile.isEmpty()) {
+        prepared->FResult = TLoadResult{TLoadStatus::Failed, notAFile};
+        return prepared;
+    }
+    prepared->FResult = Guarded([&](TLoadResult&) {
+        std::unique_ptr<TTreeFileBytes> file = TTreeFileBytes::Open(fileName);
+        prepared->FRead = std::make_unique<TReadDocument>(ReadFile(*file, DocumentPieceBytes, true));
+    });
+    if (!prepared->FResult.Loaded())
+        prepared->FRead.reset();
+    return prepared;
+}
+
+TLoadResult LoadDocument(std::unique_ptr<TPreparedDocument> prepared, TDecTreeDocument& document,
+                         TStyleStates& styleStates)
+{
+    TLoadResult result = prepared->FResult;
+    if (prepared->FRead)
+        Deliver(*prepared->FRead, document, styleStates, result);
+    return result;
 }
 
 TLoadResult LoadDocument(const QString& fileName, TDecTreeDocument& document, TStyleStates& styleStates)
 {
-    // A folder, a device or a pipe is there but no document: refused as a failed read, so the
-    // name stays on the recent-file list.
-    if (SystemErrors::KindOf(fileName) == SystemErrors::TPathKind::Missing)
-        return TLoadResult{TLoadStatus::FileMissing, QStringLiteral("File '%1' does not exist.").arg(fileName)};
-    const QString notAFile = SystemErrors::NotARegularFile(fileName);
-    if (!notAFile.isEmpty())
-        return TLoadResult{TLoadStatus::Failed, notAFile};
-    return Guarded([&](TLoadResult& result) {
-        std::unique_ptr<TTreeFileBytes> file = TTreeFileBytes::Open(fileName);
-        LoadInto(*file, DocumentPieceBytes, true, document, styleStates, result);
-    });
+    return LoadDocument(PrepareDocument(fileName), document, styleStates);
 }
