@@ -17,8 +17,8 @@
 
 class TGifPalette {
 public:
-    // The picture must be Format_RGB32. Raises Exception when the quantiser fails or its memory
-    // cannot be had.
+    // The picture must be Format_RGB32 and outlive the palette, whose rows are read from it.
+    // Raises Exception when the quantiser fails or its memory cannot be had.
     explicit TGifPalette(const QImage& picture);
     ~TGifPalette();
 
