@@ -17,12 +17,8 @@
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
-#include <fstream>
 #include <memory>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -37,15 +33,6 @@ TFixture& Fixture()
 {
     static TFixture fixture;
     return fixture;
-}
-
-void ResetPeak()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
 }
 
 void BM_OpenDocument(benchmark::State& state)

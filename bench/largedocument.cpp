@@ -16,25 +16,12 @@
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
-#include <fstream>
 #include <memory>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
 constexpr int kNodeCount = 1000000;
-
-void ResetPeak()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
 
 void BM_OpenMillionNodes(benchmark::State& state)
 {

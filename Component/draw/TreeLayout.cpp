@@ -231,28 +231,34 @@ int32_t EndNodeTextWidth(const TDecTreeNode& n, const TStyleState& state, const 
     return std::max(t1, t2);
 }
 
-// Moves everything the second pass placed for one node (not its children) down by dy.
-void TranslateNode(TDecTreeNode& n, int32_t dy)
+// Hands each rectangle the second pass placed for one node (not its children) to move.
+template <class Move>
+void ForEachPlaced(TDecTreeNode& n, Move move)
 {
-    auto down = [dy](TRectangle& r) { r.Top = Wrap(int64_t(r.Top) + dy); };
-    down(n.BoundsRect);
-    down(Rect(n, htOptionDescriptor));
-    down(Rect(n, htSymbol));
+    move(n.BoundsRect);
+    move(Rect(n, htOptionDescriptor));
+    move(Rect(n, htSymbol));
     if (n.Parent()) {
-        down(Rect(n, htProbability));
-        down(Rect(n, htPayoff));
+        move(Rect(n, htProbability));
+        move(Rect(n, htPayoff));
     }
     if (Rect(n, htSymbolAttributeBox).Width != 0) {
-        down(Rect(n, htSymbolAttributeBox));
+        move(Rect(n, htSymbolAttributeBox));
         const TAttributeLineElements lines = AttributeLineElements(n);
         for (int i = 0; i < 6; ++i)
             if (lines.Shown[i])
-                down(Rect(n, lines.Element[i]));
+                move(Rect(n, lines.Element[i]));
     }
     if (n.HasChildren()) {
-        down(Rect(n, htRollUpDown));
-        down(Rect(n, htPlusMinus));
+        move(Rect(n, htRollUpDown));
+        move(Rect(n, htPlusMinus));
     }
+}
+
+// Moves everything the second pass placed for one node (not its children) down by dy.
+void TranslateNode(TDecTreeNode& n, int32_t dy)
+{
+    ForEachPlaced(n, [dy](TRectangle& r) { r.Top = Wrap(int64_t(r.Top) + dy); });
 }
 
 struct TFrame {
@@ -553,24 +559,7 @@ void TranslateSubtreeX(TDecTreeNode& top, int32_t dx)
     while (!stack.empty()) {
         TDecTreeNode& n = *stack.back();
         stack.pop_back();
-        right(n.BoundsRect);
-        right(Rect(n, htOptionDescriptor));
-        right(Rect(n, htSymbol));
-        if (n.Parent()) {
-            right(Rect(n, htProbability));
-            right(Rect(n, htPayoff));
-        }
-        if (Rect(n, htSymbolAttributeBox).Width != 0) {
-            right(Rect(n, htSymbolAttributeBox));
-            const TAttributeLineElements lines = AttributeLineElements(n);
-            for (int i = 0; i < 6; ++i)
-                if (lines.Shown[i])
-                    right(Rect(n, lines.Element[i]));
-        }
-        if (n.HasChildren()) {
-            right(Rect(n, htRollUpDown));
-            right(Rect(n, htPlusMinus));
-        }
+        ForEachPlaced(n, right);
         if (PlacesChildren(n))
             for (TDecTreeNode* c : n.Children)
                 stack.push_back(c);

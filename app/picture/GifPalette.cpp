@@ -141,6 +141,18 @@ TGifPalette::TGifPalette(const QImage& picture) : FPicture(picture), FIds(std::m
 
 TGifPalette::~TGifPalette() = default;
 
+void TGifPalette::TakeMeans(const uint64_t (&sums)[256][4])
+{
+    for (int i = 0; i < 256; ++i) {
+        const uint64_t n = sums[i][3];
+        if (n == 0)
+            continue;
+        FColours[i].Red = GifByteType((sums[i][0] + n / 2) / n);
+        FColours[i].Green = GifByteType((sums[i][1] + n / 2) / n);
+        FColours[i].Blue = GifByteType((sums[i][2] + n / 2) / n);
+    }
+}
+
 void TGifPalette::QuantizeCounts(const QImage& picture)
 {
     FMode = TMode::Counted;
@@ -183,14 +195,7 @@ void TGifPalette::QuantizeCounts(const QImage& picture)
         sum[0] += n * uint64_t(qRed(c)), sum[1] += n * uint64_t(qGreen(c)), sum[2] += n * uint64_t(qBlue(c));
         sum[3] += n;
     }
-    for (int i = 0; i < 256; ++i) {
-        const uint64_t n = sums[i][3];
-        if (n == 0)
-            continue;
-        FColours[i].Red = GifByteType((sums[i][0] + n / 2) / n);
-        FColours[i].Green = GifByteType((sums[i][1] + n / 2) / n);
-        FColours[i].Blue = GifByteType((sums[i][2] + n / 2) / n);
-    }
+    TakeMeans(sums);
 }
 
 void TGifPalette::QuantizePixels(const QImage& picture)
@@ -227,14 +232,7 @@ void TGifPalette::QuantizePixels(const QImage& picture)
             ++sum[3];
         }
     }
-    for (int i = 0; i < 256; ++i) {
-        const uint64_t n = sums[i][3];
-        if (n == 0)
-            continue;
-        FColours[i].Red = GifByteType((sums[i][0] + n / 2) / n);
-        FColours[i].Green = GifByteType((sums[i][1] + n / 2) / n);
-        FColours[i].Blue = GifByteType((sums[i][2] + n / 2) / n);
-    }
+    TakeMeans(sums);
 }
 
 int TGifPalette::IndexOf(QRgb colour) const

@@ -36,6 +36,9 @@ private:
     void QuantizeCounts(const QImage& picture);
     void QuantizePixels(const QImage& picture);
     int IndexOf(QRgb colour) const;
+    // Each entry used becomes the mean of the colours it stands for, from their sums of red, green
+    // and blue and their pixel count.
+    void TakeMeans(const uint64_t (&sums)[256][4]);
 
     const QImage& FPicture;
     TMode FMode = TMode::Exact;
