@@ -33,3 +33,13 @@ void SetDocumentFilters(QFileDialog& dialog, bool save)
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilter(DocumentFilters::Filters(save));
 }
+
+void SetStyleFilters(QFileDialog& dialog, bool save)
+{
+    using DocumentFilters::AnyCase;
+    const QString styles = save ? QStringLiteral("Quandrel Styles (%1)").arg(AnyCase(QStringLiteral("*.qdns")))
+                                : QStringLiteral("Quandrel Files (*.QDN;*.QDNS) (%1 %2)")
+                                      .arg(AnyCase(QStringLiteral("*.qdn")), AnyCase(QStringLiteral("*.qdns")));
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setNameFilter(styles + QStringLiteral(";;All files (*)"));
+}

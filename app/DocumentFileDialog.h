@@ -1,5 +1,5 @@
 #pragma once
-// The filters of the document open and save dialogs. Extensions match in any letter case, as
+// The filters of the document and style-file open and save dialogs. Extensions match in any letter case, as
 // files written elsewhere often carry them in capitals; the patterns that do so stay out of the
 // captions, which read as they always have.
 
@@ -17,3 +17,6 @@ QString Filters(bool save);
 
 // Gives the dialog those filters, the first one chosen.
 void SetDocumentFilters(QFileDialog& dialog, bool save);
+// The same for saved-style files: the import dialog's "Quandrel Files (*.QDN;*.QDNS)" (documents
+// and style files) or the save dialog's "Quandrel Styles", and "All files".
+void SetStyleFilters(QFileDialog& dialog, bool save);

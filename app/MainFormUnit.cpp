@@ -24,7 +24,9 @@
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesFormUnit.h"
 #include "shared/core/Exceptions.h"
+#include "shared/core/MonetaryFormat.h"
 #include "shared/widgets/RecentFileList.h"
+#include "shared/widgets/ScreenFit.h"
 #include "updater/UpdAutoUpdater.h"
 
 #include <QApplication>
@@ -104,7 +106,17 @@ QString CurrencyPattern(const QLocale& locale, QString text, const QString& symb
 
 void ApplySystemCurrency(TTreeOptions& options)
 {
-    ApplySystemCurrency(options, QLocale::system());
+    // The desktop's own monetary settings; the toolkit's data for the language only where the
+    // system has none (a locale that is not installed).
+    const std::optional<TMonetaryFormat> system = ReadMonetaryFormat();
+    if (!system) {
+        ApplySystemCurrency(options, QLocale::system());
+        return;
+    }
+    options.CurrencySymbol = system->Symbol;
+    options.CurrencyDecimals = system->Decimals;
+    options.CurrencyPosFormat = system->PositiveFormat;
+    options.CurrencyNegFormat = system->NegativeFormat;
 }
 
 void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale)
@@ -154,7 +166,7 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 
     DefaultDialogs();
     setMinimumSize(260, 150);
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("quandrel"), QIcon(QStringLiteral(":/quandrel/quandrel.png"))));
+    setWindowIcon(ProgramIcon());
 
     FFirstShow = true;
     FMutex = std::make_unique<TNamedMutex>(Startup::MutexName);
@@ -262,11 +274,14 @@ void TMainForm::DefaultDialogs()
 
 void TMainForm::PlaceOnScreen()
 {
-    const QScreen* display = screen();
-    const QRect available = display ? display->availableGeometry() : QRect();
-    resize(InitialWindowSize(available.size(), menuBar()->sizeHint().height()));
-    if (!available.isEmpty())
-        move(available.center() - QPoint(width() / 2, height() / 2));
+    // Within the room the screen leaves once the window manager's frame is around the window.
+    const QRect room = ScreenRoom(this);
+    resize(InitialWindowSize(room.size(), menuBar()->sizeHint().height()));
+    if (const QScreen* display = screen(); display && !room.isEmpty()) {
+        // A window's position is its frame's corner: the client area centred in the room.
+        const QPoint frameCorner = display->availableGeometry().topLeft() - room.topLeft();
+        move(room.topLeft() + QPoint((room.width() - width()) / 2, (room.height() - height()) / 2) + frameCorner);
+    }
 }
 
 QAction* TMainForm::AddAction(QMenu* menu, const QString& caption, const QString& hint,

@@ -38,9 +38,11 @@ class TTreePropertiesForm;
 class TupdAutoUpdater;
 struct TTreeOptions;
 
-// Fills the currency fields of the view settings from a locale (the user's by default): symbol,
+// Fills the currency fields of the view settings from a locale's data in the toolkit: symbol,
 // decimals and the positive (0-3) and negative (0-15) currency format codes.
 void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale);
+// The same from the system's monetary settings, or from the toolkit's data for the system's
+// locale where the system has none.
 void ApplySystemCurrency(TTreeOptions& options);
 // The window's first size on a screen area of the given size (empty when unknown), with
 // menuHeight taken by the menu bar.

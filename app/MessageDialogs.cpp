@@ -44,7 +44,12 @@ TModalResult ShowBox(QWidget* parent, const QString& text, TMsgDlgType type, int
     if (standard == QMessageBox::StandardButtons())
         standard = QMessageBox::Ok;
     box.setStandardButtons(standard);
-    switch (box.exec()) {
+    const int answer = box.exec();
+    // The window it was asked from takes the keys again: not every desktop gives it back its
+    // focus, and the next Esc or Enter would reach nothing.
+    if (parent && parent->isVisible())
+        parent->window()->activateWindow();
+    switch (answer) {
     case QMessageBox::Yes: return TModalResult::Yes;
     case QMessageBox::No: return TModalResult::No;
     case QMessageBox::Ok: return TModalResult::OK;

@@ -2,6 +2,7 @@
 
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
+#include "shared/widgets/ScreenFit.h"
 
 #include <QComboBox>
 #include <QGraphicsView>
@@ -90,6 +91,7 @@ TPrintForm::TPrintForm(QWidget* parentWindow)
     connect(SetupToolButton, &QToolButton::clicked, this, &TPrintForm::SetupToolButtonClick);
     connect(PrintToolButton, &QToolButton::clicked, this, &TPrintForm::PrintToolButtonClick);
     connect(PrintPreview, &QPrintPreviewWidget::paintRequested, this, &TPrintForm::PaintRequested);
+    FitToScreen(this);
 }
 
 TPrintForm::~TPrintForm() = default;

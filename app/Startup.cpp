@@ -59,6 +59,12 @@ void InitializeApplication(QApplication& application)
 {
     application.setOrganizationName(QStringLiteral("Orvanta"));
     application.setApplicationName(Startup::ApplicationTitle);
+    application.setWindowIcon(ProgramIcon());
+}
+
+QIcon ProgramIcon()
+{
+    return QIcon::fromTheme(QStringLiteral("quandrel"), QIcon(QStringLiteral(":/quandrel/quandrel.png")));
 }
 
 QString HelpFilePath()

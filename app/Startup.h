@@ -2,6 +2,7 @@
 // The program's start-up: the settings store, the migration of older settings, the application
 // object and the main window, in that order.
 
+#include <QIcon>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -36,8 +37,10 @@ void MigrateSettingsKey();
 // memory when the user has no such folder.
 std::unique_ptr<TSettingsStore> CreateUserSettingsStore();
 
-// The application object's title and identity.
+// The application object's title and identity, its icon included.
 void InitializeApplication(QApplication& application);
+// The program's icon: the one the desktop's icon theme installs, else the one built in.
+QIcon ProgramIcon();
 // "Quandrel.chm" in the program's own folder.
 QString HelpFilePath();
 

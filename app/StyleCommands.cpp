@@ -1,5 +1,6 @@
 #include "app/StyleCommands.h"
 
+#include "app/DocumentFileDialog.h"
 #include "Component/control/DecTree.h"
 #include "Component/styles/StyleTreeSerializer.h"
 #include "app/MessageDialogs.h"
@@ -39,7 +40,7 @@ TStyleCommands::TStyleCommands(QWidget* owner, QMenu* stylesMenu, QAction* delet
         QFileDialog dialog(FOwner, QStringLiteral("Import styles"));
         dialog.setFileMode(QFileDialog::ExistingFiles);
         dialog.setDefaultSuffix(QStringLiteral("qdns"));
-        dialog.setNameFilters({QStringLiteral("Quandrel Files (*.qdn *.qdns *.QDN *.QDNS)"), QStringLiteral("All files (*)")});
+        SetStyleFilters(dialog, false);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
     };
     RunCommand = [](const std::function<void()>& command) { command(); };

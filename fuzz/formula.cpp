@@ -12,10 +12,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QString name;
     QStringList arguments;
     ParseFunctionCall(text, name, arguments);
+    // Every argument, quoted again, reads back as it was: the stored reference round-trips.
+    QString quoted = QStringLiteral("F(");
+    for (const QString& argument : std::as_const(arguments))
+        quoted += QuoteArgument(argument) + QStringLiteral(", ");
+    QStringList again;
+    ParseFunctionCall(quoted + QStringLiteral(")"), name, again);
+    if (!arguments.isEmpty() && again.mid(0, arguments.size()) != arguments)
+        std::abort();
     for (QString reference : std::as_const(arguments) + QStringList{text}) {
-        const qsizetype dollar = reference.indexOf(QLatin1Char('$'));
-        if (dollar >= 0)
-            reference = reference.mid(dollar + 1);
+        QString sheet, cell;
+        if (SplitSheetCell(reference, sheet, cell))
+            reference = cell;
         int column = 0, row = 0;
         QString error;
         const bool ok = TryParseCellReference(reference, column, row, error);

@@ -26,6 +26,9 @@ inline const QString DeleteQuestion =
 inline const QString UnlinkClonesFirst =
     QStringLiteral("This node or one of its children has one or more clones. Please unlink them first.");
 
+// Why a typed budget is refused although it is a number.
+inline const QString BudgetNotWhole = QStringLiteral("Invalid number: the budget is a whole amount");
+
 // Internal errors.
 inline const QString NodeTypeInvalid = QStringLiteral("NodeType invalid");
 inline const QString NodeNotFound = QStringLiteral("Could not find node as returned by GetSelectedNodeIds");

@@ -141,6 +141,14 @@ TDecTree::TDecTree(QWidget* parent)
     FEditor->OnKeyDown = [this](QKeyEvent* event) { return EditorKeyDown(event); };
     FEditor->Refuses = [this](const QString& text) { return EditorRefuses(text); };
     connect(FEditor, &QLineEdit::textChanged, this, [this] { EditorChanged(); });
+    FEditorRefusal = new QLabel(this);
+    FEditorRefusal->hide();
+    FEditorRefusal->setFrameShape(QFrame::Box);
+    FEditorRefusal->setAutoFillBackground(true);
+    QPalette refusal = FEditorRefusal->palette();
+    refusal.setColor(QPalette::Window, Qt::white);
+    refusal.setColor(QPalette::WindowText, Qt::red);
+    FEditorRefusal->setPalette(refusal);
 
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);

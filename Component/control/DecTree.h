@@ -17,6 +17,7 @@
 #include "Component/model/Rectangle.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -162,6 +163,9 @@ public:
     // The node being edited; nullptr when none (or when the tree it was in has been replaced).
     TDecTreeNode* EditedNode() const;
     TNodeElementType EditedElement() const { return FEditedElement; }
+    // Why the editor's text gives the edited element no value, shown under the editor; empty
+    // while it does.
+    QString EditorRefusal() const;
 
     // ---- Editing commands ----
     void AddSubnodes(bool toParent);
@@ -222,15 +226,19 @@ private:
     int EditorTextWidth(const QString& text) const;
     void EditorChanged();
     bool EditorKeyDown(QKeyEvent* event);
-    void WriteEditorValue(TDecTreeNode& node, const QString& text);
-    // A number the edited element cannot hold: not finite, or beyond the money type.
+    // Writes the text into the node; when it gives no value, the node is left alone and the
+    // answer says why.
+    QString WriteEditorValue(TDecTreeNode& node, const QString& text);
+    // A number the edited element cannot hold: not finite, or beyond the money or budget type.
     bool EditorRefuses(const QString& text) const;
+    void ShowEditorRefusal(const QString& why);
     void RestoreKeptValue(TDecTreeNode& node);
     void CopyEditedValueToSelection(TDecTreeNode& source);
     void SetEditedNode(TDecTreeNode* node, TNodeElementType element);
 
     std::unique_ptr<TDecTreeDocument> FDocument;
     TInlineEditor* FEditor = nullptr; // child widget
+    QLabel* FEditorRefusal = nullptr; // child widget
     bool FNewSubnodes = false;
     bool FEditorUpdating = false;
     // The edited node by id, with a cache of its address for the document's structure version.

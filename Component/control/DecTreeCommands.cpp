@@ -19,7 +19,7 @@ bool AddingWouldExpandTooFar(TDecTreeNode* target, int count)
         target->Children.Add(std::make_unique<TDecTreeNode>(
             nullptr, target, Guid::NewGuid(), QString(), QString(), ntDecision, ctPercent, 0, 0, Guid::Empty(), true,
             false, false, false, false, false, false, false, QString(), QString(), -1, 0.0, QString()));
-    const bool tooFar = CountNodesAfterRefresh(target->GetRoot()) > MaxExpandedNodes;
+    const bool tooFar = ExpandsTooFar(target->GetRoot());
     for (int i = 0; i < count; ++i)
         target->Children.Delete(target->Children.Count() - 1);
     return tooFar;

@@ -10,12 +10,14 @@
 #include "Component/draw/StyleApplier.h"
 #include "Component/draw/TreeLayout.h"
 #include "Component/styles/StyleState.h"
+#include "shared/core/LocaleNumbers.h"
 
 #include <QKeyEvent>
 #include <QLocale>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -24,43 +26,62 @@ QColor ToQColor(TColor color)
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
-// What a typed text holds: no number (the node then holds 0), a number, or a number that is
-// refused because no value can stand for it (not finite, or beyond what the field can hold).
-enum class TTypedNumber { None, Value, Refused };
+// What a typed text gives the edited element: a value, or why it gives none. Numbers are read
+// in the user's locale (numbers in files never are); a text that is no number leaves the value
+// as it was, never 0.
+struct TTyped {
+    TNumberText Kind = TNumberText::Invalid;
+    QString Why;
+    double Number = 0;
+    TCurrency Money = 0;
+    bool Ok() const { return Kind == TNumberText::Number; }
+};
 
-// A number typed by the user, read in the user's locale (numbers in files never are).
-TTypedNumber ReadUserNumber(const QString& text, double& value)
+TTyped Refusal(const TLocaleNumber& reading)
 {
-    bool ok = false;
-    value = QLocale().toDouble(text.trimmed(), &ok);
-    // A number too large for a double is not read, but comes back infinite.
-    if (!std::isfinite(value))
-        return TTypedNumber::Refused;
-    return ok ? TTypedNumber::Value : TTypedNumber::None;
+    return TTyped{reading.Kind, NumberRefusal(reading)};
 }
 
-TTypedNumber ReadUserProbability(const QString& text, double& value)
+TTyped TypedProbability(const QString& text)
 {
     QString t = text;
     t.remove(QLatin1Char('%'));
     t.remove(QLatin1Char(' '));
-    return ReadUserNumber(t, value);
+    const TLocaleNumber reading = ReadLocaleNumber(t);
+    if (!reading.IsNumber())
+        return Refusal(reading);
+    return TTyped{TNumberText::Number, QString(), reading.Value};
 }
 
-TTypedNumber ReadUserMoney(const QString& text, TCurrency& money)
+// An amount as the tree shows it, with or without the currency symbol, in units of 1/10000.
+TTyped TypedMoney(const QString& text, const QString& symbol)
 {
-    money = 0;
-    double value = 0;
-    const TTypedNumber kind = ReadUserNumber(text, value);
-    if (kind != TTypedNumber::Value)
-        return kind;
-    const double units = value * double(CurrencyScale);
+    const TLocaleNumber reading = ReadLocaleMoney(text, symbol);
+    if (!reading.IsNumber())
+        return Refusal(reading);
+    const double units = reading.Value * double(CurrencyScale);
     // 2^63 is exactly representable; anything at or beyond it overflows the money type.
     if (!(std::fabs(units) < 9223372036854775808.0))
-        return TTypedNumber::Refused;
+        return TTyped{TNumberText::TooLarge, LocaleNumberTexts::TooLarge};
     // The default rounding mode takes an exact half to the even neighbour.
-    money = TCurrency(std::nearbyint(units));
-    return TTypedNumber::Value;
+    return TTyped{TNumberText::Number, QString(), reading.Value, TCurrency(std::nearbyint(units))};
+}
+
+// Empty is no limit (-1); else a whole amount.
+TTyped TypedBudget(const QString& text, const QString& symbol)
+{
+    if (text.trimmed().isEmpty())
+        return TTyped{TNumberText::Number, QString(), -1};
+    TTyped typed = TypedMoney(text, symbol);
+    if (!typed.Ok())
+        return typed;
+    if (typed.Money % CurrencyScale != 0)
+        return TTyped{TNumberText::Invalid, ControlStrings::BudgetNotWhole};
+    const TCurrency whole = typed.Money / CurrencyScale;
+    if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max())
+        return TTyped{TNumberText::TooLarge, LocaleNumberTexts::TooLarge};
+    typed.Number = double(whole);
+    return typed;
 }
 
 QString PayoffEditText(TCurrency payoff, int decimals)
@@ -190,8 +211,27 @@ void TDecTree::PlaceEditor(bool opening)
     }
 }
 
+void TDecTree::ShowEditorRefusal(const QString& why)
+{
+    if (why.isEmpty()) {
+        FEditorRefusal->hide();
+        return;
+    }
+    FEditorRefusal->setText(why);
+    FEditorRefusal->adjustSize();
+    FEditorRefusal->move(FEditor->x(), FEditor->y() + FEditor->height() + 1);
+    FEditorRefusal->show();
+    FEditorRefusal->raise();
+}
+
+QString TDecTree::EditorRefusal() const
+{
+    return FEditorRefusal->isHidden() ? QString() : FEditorRefusal->text();
+}
+
 void TDecTree::OpenEditor(const QString& text)
 {
+    FEditorRefusal->hide();
     FEditorUpdating = true;
     FEditor->setText(text);
     FEditorUpdating = false;
@@ -338,55 +378,55 @@ void TDecTree::CloseInlineEditor()
     const bool allowed = box ? box->AllowScrollIntoView : false;
     if (box)
         box->AllowScrollIntoView = false;
+    FEditorRefusal->hide();
     FEditor->hide();
     setFocus();
     if (box)
         box->AllowScrollIntoView = allowed;
 }
 
-void TDecTree::WriteEditorValue(TDecTreeNode& node, const QString& text)
+QString TDecTree::WriteEditorValue(TDecTreeNode& node, const QString& text)
 {
+    const QString& symbol = FDocument->Options.CurrencySymbol;
+    TTyped typed;
     switch (FEditedElement) {
     case htOptionDescriptor:
         node.Caption = text;
+        return QString();
+    case htProbability:
+        typed = TypedProbability(text);
+        if (typed.Ok())
+            node.Probability = typed.Number;
         break;
-    case htProbability: {
-        double value = 0;
-        const TTypedNumber kind = ReadUserProbability(text, value);
-        if (kind != TTypedNumber::Refused)
-            node.Probability = kind == TTypedNumber::Value ? value : 0;
+    case htPayoff:
+        typed = TypedMoney(text, symbol);
+        if (typed.Ok())
+            node.Payoff = typed.Money;
         break;
-    }
-    case htPayoff: {
-        TCurrency money = 0;
-        if (ReadUserMoney(text, money) != TTypedNumber::Refused)
-            node.Payoff = money;
-        break;
-    }
     case htSymbolAttributeCaption:
         node.DecisionCaption = text;
-        break;
+        return QString();
     case htSymbolAttributeOwner:
         node.DecisionOwner = text;
+        return QString();
+    case htSymbolAttributeMultiBudget:
+        typed = TypedBudget(text, symbol);
+        if (typed.Ok())
+            node.DecisionMultiBudget = int32_t(typed.Number);
         break;
-    case htSymbolAttributeMultiBudget: {
-        bool ok = false;
-        const int value = QLocale().toInt(text.trimmed(), &ok);
-        node.DecisionMultiBudget = ok ? value : -1;
-        break;
-    }
     default:
-        break;
+        return QString();
     }
+    return typed.Why;
 }
 
 bool TDecTree::EditorRefuses(const QString& text) const
 {
-    double value = 0;
-    TCurrency money = 0;
+    const QString& symbol = FDocument->Options.CurrencySymbol;
     switch (FEditedElement) {
-    case htProbability: return ReadUserProbability(text, value) == TTypedNumber::Refused;
-    case htPayoff: return ReadUserMoney(text, money) == TTypedNumber::Refused;
+    case htProbability: return TypedProbability(text).Kind == TNumberText::TooLarge;
+    case htPayoff: return TypedMoney(text, symbol).Kind == TNumberText::TooLarge;
+    case htSymbolAttributeMultiBudget: return TypedBudget(text, symbol).Kind == TNumberText::TooLarge;
     default: return false;
     }
 }
@@ -416,9 +456,13 @@ void TDecTree::EditorChanged()
     if (FEditedElement == htOptionDescriptor || FEditedElement == htSymbolAttributeCaption ||
         FEditedElement == htSymbolAttributeOwner)
         FEditor->resize(EditorTextWidth(text) + 5, FEditor->height());
-    WriteEditorValue(*node, text);
+    // A text that is no number leaves the value from before the edit, and says why.
+    const QString why = WriteEditorValue(*node, text);
+    if (!why.isEmpty())
+        RestoreKeptValue(*node);
     RecalculateEdit(*node, FEditedElement);
     PlaceEditor(false);
+    ShowEditorRefusal(why);
     // Back to the first character, then the caret where it was.
     FEditor->setCursorPosition(0);
     FEditor->setCursorPosition(cursor);
@@ -462,6 +506,9 @@ bool TDecTree::EditorKeyDown(QKeyEvent* event)
 {
     const int key = event->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // A text that is no number is not taken: the editor stays until it is mended or left.
+        if (!FEditorRefusal->isHidden())
+            return true;
         TDecTreeNode* node = EditedNode();
         CloseInlineEditor();
         if (!node)

@@ -106,7 +106,9 @@ QString FindWorkbookFile(const QString& stored, const QString& documentPath)
     return QFileInfo(besideDocument).isFile() ? besideDocument : QString();
 }
 
-double NumberOf(const TCellValue& value, const QString& where, QString& errorText)
+} // namespace
+
+double CellNumber(const TCellValue& value, const QString& where, QString& errorText)
 {
     switch (value.Kind) {
     case TCellKind::Number:
@@ -130,8 +132,6 @@ double NumberOf(const TCellValue& value, const QString& where, QString& errorTex
     }
     return 0;
 }
-
-} // namespace
 
 QString ColumnIndexToLetters(int index)
 {
@@ -185,19 +185,63 @@ void ParseFunctionCall(const QString& text, QString& name, QStringList& argument
     rest += QLatin1Char(',');
     bool quoted = false;
     QString current;
+    // What stood inside quotes is kept as it is: blanks are trimmed only outside them, so that a
+    // sheet named " Lead" keeps its blank. [keepFrom, keepTo) is that part of the argument.
+    qsizetype keepFrom = -1, keepTo = -1;
+    const auto keep = [&] {
+        if (keepFrom < 0)
+            keepFrom = current.size();
+        keepTo = current.size();
+    };
     for (qsizetype i = 0; i < rest.size(); ++i) {
         const QChar c = rest[i];
         if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-            if (i + 1 < rest.size() && rest[i + 1] == QLatin1Char('"'))
-                current += QLatin1Char('"');
+            if (quoted && i + 1 < rest.size() && rest[i + 1] == QLatin1Char('"')) {
+                current += c;  // a doubled quote inside quotes stands for one
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
+            keep();
         } else if (c == QLatin1Char(',') && !quoted) {
-            arguments << TrimControls(current);
+            const QString trimmed = TrimControls(current);
+            if (keepFrom < 0) {
+                arguments << trimmed;
+            } else {
+                qsizetype first = 0, last = current.size();
+                while (first < keepFrom && current[first].unicode() <= u' ')
+                    ++first;
+                while (last > keepTo && current[last - 1].unicode() <= u' ')
+                    --last;
+                arguments << current.mid(first, last - first);
+            }
             current.clear();
+            keepFrom = keepTo = -1;
         } else {
             current += c;
+            if (quoted)
+                keep();
         }
     }
+}
+
+QString QuoteArgument(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+bool SplitSheetCell(const QString& reference, QString& sheet, QString& cell)
+{
+    // A sheet name may hold "$" but a cell never does; a defined name holds none either, except
+    // in the qualifier of a sheet's own name ('Cost$2024'!Total), which ends in "!".
+    const qsizetype dollar = reference.lastIndexOf(QLatin1Char('$'));
+    if (dollar < 0 || reference.indexOf(QLatin1Char('!'), dollar) >= 0)
+        return false;
+    sheet = reference.left(dollar);
+    cell = reference.mid(dollar + 1);
+    return true;
 }
 
 double ReadExcelData(const QString& formula, const QString& documentPath, QString& errorText)
@@ -234,13 +278,13 @@ double ReadExcelData(const QString& formula, const QString& documentPath, QStrin
         return wrongCount();
 
     const QString& reference = args[1];
-    const qsizetype dollar = reference.indexOf(QLatin1Char('$'));
+    QString sheetName, cell;
+    const bool bySheet = SplitSheetCell(reference, sheetName, cell);
     int column = 0, row = 0;
-    if (dollar >= 0 && !TryParseCellReference(reference.mid(dollar + 1), column, row, errorText))
+    if (bySheet && !TryParseCellReference(cell, column, row, errorText))
         return 0;
 
-    if (dollar >= 0) {
-        const QString sheetName = reference.left(dollar);
+    if (bySheet) {
         const int sheet = book->IndexOfSheet(sheetName);
         if (sheet < 0) {
             errorText = QStringLiteral("Sheet \"%1\" not found").arg(sheetName);
@@ -248,7 +292,7 @@ double ReadExcelData(const QString& formula, const QString& documentPath, QStrin
         }
         const QString where =
             book->Sheet(sheet).Name() + QLatin1Char('!') + ColumnIndexToLetters(column - 1) + QString::number(row);
-        return NumberOf(book->Sheet(sheet).Cell(row, column), where, errorText);
+        return CellNumber(book->Sheet(sheet).Cell(row, column), where, errorText);
     }
     const TDefinedName* definedName = book->FindName(reference, errorText);
     if (!definedName)
@@ -259,7 +303,7 @@ double ReadExcelData(const QString& formula, const QString& documentPath, QStrin
     const QString where = definedName->FullName(*book) + QStringLiteral(" (") +
                           book->Sheet(address.SheetIndex).Name() + QLatin1Char('!') +
                           ColumnIndexToLetters(address.Column - 1) + QString::number(address.Row) + QLatin1Char(')');
-    return NumberOf(book->Cell(address), where, errorText);
+    return CellNumber(book->Cell(address), where, errorText);
 }
 
 bool ValueToMoney(double value, qint64& money, QString& errorText)

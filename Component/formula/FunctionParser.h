@@ -25,10 +25,20 @@ void ParseCellReference(const QString& text, int& column, int& row);
 bool TryParseCellReference(const QString& text, int& column, int& row, QString& errorText);
 
 // Splits "Name(arg1, arg2)" into the name (the text before the first "(") and its arguments.
-// Quotes group text (commas inside them are kept) and are dropped; a doubled quote gives one
-// quote; blanks and control characters around each argument are removed. A text without
-// "(" is a name without arguments.
+// Quotes group text (commas inside them are kept) and are dropped; inside quotes a doubled
+// quote gives one quote; blanks and control characters around each argument are removed, but
+// never those inside quotes. A text without "(" is a name without arguments.
 void ParseFunctionCall(const QString& text, QString& name, QStringList& arguments);
+// The text in double quotes with each quote in it doubled: ParseFunctionCall reads it back.
+QString QuoteArgument(const QString& text);
+// Splits a "sheet$cell" reference at its last "$" (sheet names may hold one, cells never do);
+// false for a defined name, which has none outside a sheet qualifier ('Cost$2024'!Total).
+bool SplitSheetCell(const QString& reference, QString& sheet, QString& cell);
+
+struct TCellValue;
+// The number a cell holds; 0 and a message naming the cell (where, such as "Data!B2") for text,
+// an empty cell, a logical value or an error: such a cell is never read as 0.
+double CellNumber(const TCellValue& value, const QString& where, QString& errorText);
 
 // Evaluates an external-data formula (with or without the stored "Import: " prefix) and
 // returns the cell's number. A workbook not found at its stored path is looked for in the

@@ -216,13 +216,33 @@ bool ParseIsoDate(const QString& text, double& serial)
     return true;
 }
 
+// Every text costs its characters and a string object of its own, so a part of tiny entries
+// (millions of empty ones pack into a few megabytes) is bounded by what it takes in memory, not
+// by its bytes; the texts of all parts count together. False once they would need too much.
+struct TTextBudget {
+    qint64 Used = 0;
+    qint64 Limit = TXlsxReader::MaxTextMemory;
+};
+
+bool CountText(const QString& text, TTextBudget& budget)
+{
+    budget.Used += TXlsxReader::StringOverhead + qint64(text.size()) * qint64(sizeof(QChar));
+    return budget.Used <= budget.Limit;
+}
+
+QString TooMuchTextError(const TTextBudget& budget)
+{
+    return QStringLiteral("the texts of the workbook need more than %1 KB of memory").arg(budget.Limit / 1024);
+}
+
 } // namespace
 
 // Reads one worksheet part into the sheet's sparse cell list.
 class TSheetParser {
 public:
-    TSheetParser(TWorksheet& sheet, std::vector<QString>& strings, qsizetype sharedCount, qint64& totalCells)
-        : FSheet(sheet), FStrings(strings), FSharedCount(sharedCount), FTotalCells(totalCells)
+    TSheetParser(TWorksheet& sheet, std::vector<QString>& strings, qsizetype sharedCount, qint64& totalCells,
+                 TTextBudget& texts)
+        : FSheet(sheet), FStrings(strings), FSharedCount(sharedCount), FTotalCells(totalCells), FTexts(texts)
     {
     }
 
@@ -235,6 +255,7 @@ private:
     std::vector<QString>& FStrings;
     qsizetype FSharedCount;
     qint64& FTotalCells;
+    TTextBudget& FTexts;
 
     int FRow = 0;
     int FCellRow = 0, FCellColumn = 0;
@@ -387,8 +408,13 @@ bool TSheetParser::FinishCell(QString& errorText)
 
     TWorksheet::Record rec{(quint64(FCellRow) << 14) | quint64(FCellColumn - 1), 0, -1, TCellKind::Empty, FHasFormula};
     const auto where = [&] { return ColumnIndexToLetters(FCellColumn - 1) + QString::number(FCellRow); };
+    bool tooMuchText = false;
     const auto addText = [&](QString text) {
         DecodeEscapes(text);
+        if (!CountText(text, FTexts)) {
+            tooMuchText = true;
+            return;
+        }
         FStrings.push_back(std::move(text));
         rec.TextIndex = qint32(FStrings.size() - 1);
     };
@@ -445,6 +471,10 @@ bool TSheetParser::FinishCell(QString& errorText)
         errorText = QStringLiteral("cell %1 has the unknown type \"%2\"").arg(where(), Utf8(FType));
         return false;
     }
+    if (tooMuchText) {
+        errorText = TooMuchTextError(FTexts);
+        return false;
+    }
     // A cell that only carries formatting widens the used area but needs no record.
     if (rec.Kind == TCellKind::Empty && !rec.HasFormula)
         return true;
@@ -458,7 +488,8 @@ bool TSheetParser::FinishCell(QString& errorText)
 
 namespace {
 
-bool ReadSharedStrings(TZipPackage& package, const QString& part, std::vector<QString>& strings, QString& errorText)
+bool ReadSharedStrings(TZipPackage& package, const QString& part, std::vector<QString>& strings, TTextBudget& texts,
+                       QString& errorText)
 {
     std::string xml;
     if (!package.Read(part, xml, errorText))
@@ -466,7 +497,6 @@ bool ReadSharedStrings(TZipPackage& package, const QString& part, std::vector<QS
     TXmlScanner x(xml.data(), xml.data() + xml.size());
     bool inItem = false, inPhonetic = false, collect = false;
     std::string text;
-    qint64 memory = 0;
     for (;;) {
         switch (x.Next()) {
         case TXmlScanner::TToken::StartElement: {
@@ -491,13 +521,8 @@ bool ReadSharedStrings(TZipPackage& package, const QString& part, std::vector<QS
                 inItem = false;
                 QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
                 DecodeEscapes(s);
-                // Every entry costs its text and a string object of its own, so a part of tiny
-                // entries (millions of empty ones pack into a few megabytes) is bounded by what
-                // it takes in memory, not by its bytes.
-                memory += TXlsxReader::SharedStringOverhead + qint64(s.size()) * qint64(sizeof(QChar));
-                if (memory > TXlsxReader::MaxSharedStringMemory) {
-                    errorText = QStringLiteral("the shared strings need more than %1 MB of memory")
-                                    .arg(TXlsxReader::MaxSharedStringMemory / (1024 * 1024));
+                if (!CountText(s, texts)) {
+                    errorText = TooMuchTextError(texts);
                     return false;
                 }
                 strings.push_back(std::move(s));
@@ -525,7 +550,7 @@ bool ReadSharedStrings(TZipPackage& package, const QString& part, std::vector<QS
 
 } // namespace
 
-TXlsxReader::TResult TXlsxReader::Read(TZipPackage& package, TWorkbook& book, QString& errorText)
+TXlsxReader::TResult TXlsxReader::Read(TZipPackage& package, TWorkbook& book, QString& errorText, qint64 maxTextMemory)
 {
     // The package's root relationships name the workbook part.
     QHash<QString, TRelationship> rootRels;
@@ -559,10 +584,12 @@ TXlsxReader::TResult TXlsxReader::Read(TZipPackage& package, TWorkbook& book, QS
     QHash<QString, TRelationship> rels;
     if (!ReadRelationships(package, workbookPart, rels, errorText))
         return TResult::Failed;
+    TTextBudget texts;
+    texts.Limit = maxTextMemory;
 
     for (const TRelationship& rel : std::as_const(rels)) {
         if (!rel.External && TypeIs(rel.Type, "sharedStrings")) {
-            if (!ReadSharedStrings(package, rel.Target, book.FStrings, errorText))
+            if (!ReadSharedStrings(package, rel.Target, book.FStrings, texts, errorText))
                 return TResult::Failed;
             break;
         }
@@ -594,7 +621,7 @@ TXlsxReader::TResult TXlsxReader::Read(TZipPackage& package, TWorkbook& book, QS
             errorText = QStringLiteral("sheet \"%1\": %2").arg(sheet->FName, errorText);
             return TResult::Failed;
         }
-        TSheetParser parser(*sheet, book.FStrings, sharedCount, totalCells);
+        TSheetParser parser(*sheet, book.FStrings, sharedCount, totalCells, texts);
         if (!parser.Parse(xml, errorText)) {
             errorText = QStringLiteral("sheet \"%1\": %2").arg(sheet->FName, errorText);
             return TResult::Failed;

@@ -13,10 +13,11 @@ public:
 
     // Limits on what a workbook may hold in memory.
     static constexpr qint64 MaxCells = 16 * 1024 * 1024;
-    // What the shared-string table may take in memory, each entry counted as its UTF-16 text
-    // plus SharedStringOverhead bytes for its string object and its place in the table.
-    static constexpr qint64 MaxSharedStringMemory = 512ll * 1024 * 1024;
-    static constexpr qint64 SharedStringOverhead = 40;
+    // What the texts of the workbook may take in memory together (shared strings, inline
+    // strings, formula results and error codes), each counted as its UTF-16 text plus
+    // StringOverhead bytes for its string object and its place in the table.
+    static constexpr qint64 MaxTextMemory = 256ll * 1024 * 1024;
+    static constexpr qint64 StringOverhead = 40;
 
-    static TResult Read(TZipPackage& package, TWorkbook& book, QString& errorText);
+    static TResult Read(TZipPackage& package, TWorkbook& book, QString& errorText, qint64 maxTextMemory = MaxTextMemory);
 };

@@ -3,6 +3,9 @@
 #include <zip.h>
 
 #include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,6 +36,7 @@ bool TZipPackage::Open(const QString& fileName, QString& errorText)
         zip_error_fini(&ze);
         return false;
     }
+    FBudget = std::min(MaxTotalSize, std::max(MinUnpackedBudget, MaxPackageRatio * QFileInfo(fileName).size()));
     return true;
 }
 
@@ -74,8 +78,8 @@ bool TZipPackage::Read(const QString& partName, std::string& data, QString& erro
         errorText = QStringLiteral("the part %1 is compressed implausibly well (a zip bomb?)").arg(partName);
         return false;
     }
-    if (FInflated + declared > MaxTotalSize) {
-        errorText = QStringLiteral("the workbook is too large (more than %1 MB unpacked)").arg(MegaBytes(MaxTotalSize));
+    if (FInflated + declared > FBudget) {
+        errorText = QStringLiteral("the workbook is too large (more than %1 MB unpacked)").arg(MegaBytes(FBudget));
         return false;
     }
     zip_file_t* file = zip_fopen_index(FZip, zip_uint64_t(index), 0);

@@ -16,6 +16,11 @@ public:
     // A part larger than this must not compress better than MaxRatio : 1.
     static constexpr qint64 RatioCheckedFrom = 32ll * 1024 * 1024;
     static constexpr qint64 MaxRatio = 500;
+    // What a package may unpack to in all: this many times its own size, at least
+    // MinUnpackedBudget, at most MaxTotalSize. Real workbooks pack ten or twenty to one; a small
+    // file that unpacks to hundreds of megabytes would take seconds and as much memory to read.
+    static constexpr qint64 MaxPackageRatio = 50;
+    static constexpr qint64 MinUnpackedBudget = 64ll * 1024 * 1024;
 
     TZipPackage() = default;
     ~TZipPackage();
@@ -30,4 +35,5 @@ public:
 private:
     zip* FZip = nullptr;
     qint64 FInflated = 0;
+    qint64 FBudget = MaxTotalSize;
 };

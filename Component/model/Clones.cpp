@@ -143,6 +143,15 @@ struct TCloneGraph {
         }
     }
 
+    // The graph's own nodes (every node outside a clone, the clones included) are what the
+    // document holds; the rest of a refreshed tree is copies.
+    bool ExpandsTooFar() const
+    {
+        const int64_t own = int64_t(order.size());
+        const int64_t cap = std::min(own + MaxCloneCopies, MaxTreeNodes);
+        return CountAfterRefresh(cap) > cap;
+    }
+
     int MasterOf(int at) const
     {
         const auto it = masterAt.find(order[size_t(at)]->CloneMasterId);
@@ -211,6 +220,11 @@ int64_t CountNodesAfterRefresh(TDecTreeNode* root, int64_t cap)
     return root ? TCloneGraph(root).CountAfterRefresh(cap) : 0;
 }
 
+bool ExpandsTooFar(TDecTreeNode* root)
+{
+    return root && TCloneGraph(root).ExpandsTooFar();
+}
+
 void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
 {
     errorText.clear();
@@ -265,7 +279,7 @@ void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
     Children.FItems.clear();
     const TGuid previous = CloneMasterId;
     CloneMasterId = masterId;
-    if (CountNodesAfterRefresh(GetRoot()) > MaxExpandedNodes) {
+    if (::ExpandsTooFar(GetRoot())) {
         CloneMasterId = previous;
         Children.FItems = std::move(own);
         errorText = CloneTexts::TooLarge;
@@ -282,7 +296,7 @@ void TDecTreeNode::RefreshClones()
     if (!graph.hasClones)
         return;
     // Checked before anything is copied: past the limit the copies would take all memory.
-    if (graph.CountAfterRefresh(MaxExpandedNodes) > MaxExpandedNodes)
+    if (graph.ExpandsTooFar())
         throw InvalidOperationException(CloneTexts::TooLarge);
     const std::vector<TDecTreeNode*>& order = graph.order;
     const std::vector<int>& size = graph.size;

@@ -53,15 +53,9 @@ char16_t* WriteDigits(char16_t* end, uint64_t v)
 
 } // namespace
 
-TMoneySeparators TMoneySeparators::Current()
-{
-    const QLocale locale;
-    return TMoneySeparators{locale.groupSeparator(), locale.decimalPoint()};
-}
-
 QString FormatCurrency(TCurrency value, const TTreeOptions& options)
 {
-    return FormatCurrency(value, options, TMoneySeparators::Current());
+    return FormatCurrency(value, options, TNumberSymbols::Current());
 }
 
 QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMoneySeparators& separators)
@@ -101,7 +95,7 @@ QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMone
     const char16_t* const wholeDigits = WriteDigits(wholeEnd, whole);
     const qsizetype wholeCount = wholeEnd - wholeDigits;
     const QString& group = separators.Group;
-    const qsizetype groups = (wholeCount - 1) / 3;
+    const qsizetype groups = separators.SeparatorCount(wholeCount);
     qsizetype numberSize = wholeCount + groups * group.size();
     if (decimals > 0)
         numberSize += separators.Decimal.size() + decimals;
@@ -125,15 +119,10 @@ QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMone
         if (*c == 's') {
             put(symbol);
         } else if (*c == 'n') {
-            // Digits grouped by three from the right.
-            qsizetype untilGroup = wholeCount - groups * 3;
             for (const char16_t* d = wholeDigits; d != wholeEnd; ++d) {
-                if (untilGroup == 0) {
+                if (separators.SeparatorBefore(wholeEnd - d, wholeCount))
                     put(group);
-                    untilGroup = 3;
-                }
                 *out++ = *d;
-                --untilGroup;
             }
             if (decimals > 0) {
                 put(separators.Decimal);

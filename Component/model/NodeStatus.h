@@ -3,6 +3,7 @@
 // formatting every money text of a document goes through.
 
 #include "Component/model/NodeTypes.h"
+#include "shared/core/LocaleNumbers.h"
 
 #include <QString>
 
@@ -37,18 +38,14 @@ constexpr double ProbabilitySumTolerance = 0.0001;
 
 // Formats money (units of 1/10000) with the document's currency symbol and decimals and its
 // positive (0-3) and negative (0-15) currency format codes, using the user's locale for the
-// decimal and group separators. Rounds half away from zero to the shown decimals. A code
-// outside its range is formatted as code 0 (the document reader refuses such codes), so a
-// paint can never fail on it.
+// decimal and group separators and the grouping. Rounds half away from zero to the shown
+// decimals. A code outside its range is formatted as code 0 (the document reader refuses such
+// codes), so a paint can never fail on it.
 QString FormatCurrency(TCurrency value, const TTreeOptions& options);
 
-// The user's locale's decimal and group separators, taken once for a run of many amounts (a
-// layout or a paint of a whole tree) instead of asking the locale for every amount.
-struct TMoneySeparators {
-    QString Group;
-    QString Decimal;
-    static TMoneySeparators Current();
-};
+// The user's locale's separators and grouping, taken once for a run of many amounts (a layout
+// or a paint of a whole tree) instead of asking the locale for every amount.
+using TMoneySeparators = TNumberSymbols;
 // FormatCurrency with separators taken beforehand.
 QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMoneySeparators& separators);
 

@@ -95,6 +95,40 @@ QString XmlElementText(pugi::xml_node element)
     return QString::fromUtf8(text);
 }
 
+int XmlDepth(pugi::xml_node node, int limit)
+{
+    const int own = node.type() == pugi::node_element ? 1 : 0;
+    int deepest = own;
+    // Down to the first child, else across to the next sibling, else back up to the nearest
+    // ancestor below node that has one.
+    int depth = own;
+    pugi::xml_node at = node;
+    for (;;) {
+        pugi::xml_node next = at.first_child();
+        while (next && next.type() != pugi::node_element)
+            next = next.next_sibling();
+        if (next) {
+            at = next;
+            if (++depth > deepest && (deepest = depth) > limit)
+                return limit + 1;
+            continue;
+        }
+        for (;;) {
+            if (at == node)
+                return deepest;
+            next = at.next_sibling();
+            while (next && next.type() != pugi::node_element)
+                next = next.next_sibling();
+            if (next) {
+                at = next;
+                break;
+            }
+            at = at.parent();
+            --depth;
+        }
+    }
+}
+
 void SaveStyle(const TStyle& style, pugi::xml_node parentElement)
 {
     pugi::xml_node element = parentElement.append_child(StyleTag);

@@ -44,6 +44,17 @@ void AssignStyleStates(const TStyleStates& source, TStyleStates& destination);
 // and carriage return, unpaired surrogates, U+FFFE and U+FFFF).
 QString RemoveXmlInvalidChars(const QString& text);
 
+// The style XML never nests deeper than this many elements: StyleStates, State, the fixed style
+// tree with its Styles lists, Settings and a setting come to nine. A file nested deeper is no
+// style file, and writing it back would only grow it (indentation grows with the square of the
+// depth).
+constexpr int MaxStyleXmlDepth = 32;
+
+// The levels of elements from node down to its deepest element (an element node counts as
+// one, a document node as none), walked without recursion; counting stops past limit, which
+// answers limit + 1.
+int XmlDepth(pugi::xml_node node, int limit);
+
 // The text of an element: its direct text and CDATA children, joined (a text the parser embedded
 // in the element itself included).
 QString XmlElementText(pugi::xml_node element);

@@ -175,9 +175,8 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml, ReadRoot readRoot)
     read.Root = readRoot(tree);
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
-    if (CountNodesAfterRefresh(read.Root.get()) > MaxExpandedNodes)
-        throw FormatException(QStringLiteral("The clones in this document would expand the tree to more than "
-                                             "5,000,000 nodes."));
+    if (ExpandsTooFar(read.Root.get()))
+        throw FormatException(CloneTexts::DocumentTooLarge);
 
     read.HasExternalData = read.Root->HasImportedPayoff(); // the whole subtree
     return read;

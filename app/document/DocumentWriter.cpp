@@ -5,10 +5,8 @@
 #include "Component/styles/StyleTreeSerializer.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/StringHelpers.h"
-#include "shared/core/SystemErrors.h"
+#include "shared/core/CheckedSaveFile.h"
 
-#include <QSaveFile>
-#include <cerrno>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -397,30 +395,14 @@ bool SaveDocument(const TDecTreeDocument& document, const TStyleStates& styleSta
         return false;
     };
     try {
-        QSaveFile file(fileName);
-        errno = 0;
-        if (!file.open(QIODevice::WriteOnly))
-            return fail(QStringLiteral("Cannot create the file: %1").arg(SystemErrors::ReasonFor(file, errno)));
-        // Qt reports some failed writes as "Unknown error"; the system's reason (a full disk, a
-        // file-size limit) is taken from errno right after the call that failed.
-        int lastErrno = 0;
-        bool written = StreamDocument(document, styleStates, [&file, &lastErrno](const char* data, size_t size) {
-            errno = 0;
-            const bool ok = file.write(data, qint64(size)) == qint64(size);
-            if (!ok)
-                lastErrno = errno;
-            return ok;
+        TCheckedSaveFile file(fileName);
+        if (!file.Open())
+            return fail(QStringLiteral("Cannot create the file: %1").arg(file.Reason()));
+        const bool written = StreamDocument(document, styleStates, [&file](const char* data, size_t size) {
+            return file.WriteAll(std::string_view(data, size));
         });
-        if (!written) {
-            QString reason = SystemErrors::ReasonFor(file, lastErrno);
-            file.cancelWriting();
-            return fail(QStringLiteral("Cannot write the file: %1").arg(reason));
-        }
-        errno = 0;
-        const bool committed = file.commit();
-        lastErrno = errno;
-        if (!committed)
-            return fail(QStringLiteral("Cannot write the file: %1").arg(SystemErrors::ReasonFor(file, lastErrno)));
+        if (!written || !file.Commit())
+            return fail(QStringLiteral("Cannot write the file: %1").arg(file.Reason()));
     } catch (const Exception& e) {
         return fail(e.Message());
     } catch (const std::bad_alloc&) {

@@ -2,6 +2,7 @@
 
 #include "Component/styles/StyleTreeSerializer.h"
 #include "app/document/SavedStyles.h"
+#include "shared/core/CheckedSaveFile.h"
 #include "shared/core/Directory.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/Path.h"
@@ -10,9 +11,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QXmlStreamReader>
 
-#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -53,10 +53,17 @@ std::unique_ptr<pugi::xml_document> LoadStyleDocument(const QString& fileName)
     if (!parsed)
         throw IOException(
             LoadError(fileName, QStringLiteral("%1 at byte %2").arg(QString::fromUtf8(parsed.description())).arg(parsed.offset)));
+    // A document's own tree may nest deeply; its styles, like a style file, never do.
+    const pugi::xml_node root = document->document_element();
+    const pugi::xml_node styles = std::string_view(root.name()) == "Tree" ? root.child("StyleStates") : root;
+    if (XmlDepth(styles, MaxStyleXmlDepth) > MaxStyleXmlDepth)
+        throw IOException(LoadError(fileName, QStringLiteral("the styles are nested deeper than %1 levels, which no "
+                                                             "style file needs")
+                                                  .arg(MaxStyleXmlDepth)));
     return document;
 }
 
-void WriteStyleDocument(pugi::xml_document& document, const QString& fileName)
+std::string StyleDocumentText(pugi::xml_document& document)
 {
     // The file is always UTF-8, so its declaration says so.
     pugi::xml_node declaration = document.first_child();
@@ -69,15 +76,28 @@ void WriteStyleDocument(pugi::xml_document& document, const QString& fileName)
     declaration.attribute("encoding") = "UTF-8";
 
     TStringWriter writer;
-    document.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
-    QSaveFile file(fileName);
-    // errno right after the call that failed: Qt reports some failed writes as "Unknown error".
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly) || file.write(writer.Text.data(), qint64(writer.Text.size())) != qint64(writer.Text.size())
-        || !file.commit()) {
-        const int reason = errno;
-        throw IOException(QStringLiteral("Error saving file: %1 (%2)").arg(fileName, SystemErrors::ReasonFor(file, reason)));
-    }
+    const bool indented = XmlDepth(document, MaxStyleXmlDepth) <= MaxStyleXmlDepth;
+    document.save(writer, "  ", indented ? pugi::format_indent : pugi::format_raw, pugi::encoding_utf8);
+    return std::move(writer.Text);
+}
+
+void WriteStyleDocument(pugi::xml_document& document, const QString& fileName)
+{
+    const QString reason = WriteWholeFile(fileName, StyleDocumentText(document));
+    if (!reason.isEmpty())
+        throw IOException(QStringLiteral("Error saving file: %1 (%2)").arg(fileName, reason));
+}
+
+bool IsSavedStyleFile(const QString& fileName)
+{
+    if (SystemErrors::KindOf(fileName) != SystemErrors::TPathKind::RegularFile)
+        return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Only as far as the root element: whatever follows does not change what the file is.
+    QXmlStreamReader reader(&file);
+    return reader.readNextStartElement() && reader.name() == QLatin1String("StyleStates");
 }
 
 QString TSavedStyle::BaseName() const

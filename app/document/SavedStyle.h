@@ -8,6 +8,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <string>
 #include <pugixml.hpp>
 
 class TSavedStyles;
@@ -56,8 +57,14 @@ private:
 };
 
 // Parses a style or document file; raises IOException "Error loading Style file: ..." when it
-// cannot be read or is not well-formed XML.
+// cannot be read, is not well-formed XML, or its styles are nested deeper than MaxStyleXmlDepth.
 std::unique_ptr<pugi::xml_document> LoadStyleDocument(const QString& fileName);
-// Writes the document indented by two blanks, in UTF-8 with its declaration, replacing the file
-// only once the new content is written whole; raises IOException on failure.
+// Whether the file is there and is a saved-style file (its root element is StyleStates); only
+// such a file may be replaced by an exported style.
+bool IsSavedStyleFile(const QString& fileName);
+// The bytes of the style file: UTF-8 with its declaration (added or corrected in document),
+// indented by two blanks a level unless nested deeper than a style file ever is.
+std::string StyleDocumentText(pugi::xml_document& document);
+// Writes StyleDocumentText, replacing the file only once the new content is on the disk whole;
+// raises IOException "Error saving file: <name> (<the system's reason>)" on failure.
 void WriteStyleDocument(pugi::xml_document& document, const QString& fileName);

@@ -1,5 +1,6 @@
 #include "app/forms/AboutForm.h"
 
+#include "app/Startup.h"
 #include "app/forms/EULAForm.h"
 #include "app/forms/ExternalDataStrings.h"
 #include "app/forms/ModalRunner.h"
@@ -25,7 +26,7 @@ TAboutForm::TAboutForm(QWidget* parentWindow) : TParentedForm(parentWindow)
     WhiteTop->SetTitle(QStringLiteral("Quandrel by Orvanta"));
     WhiteTop->SetMsg(QString());
     CompanyImage = new QLabel(this);
-    CompanyImage->setPixmap(QApplication::windowIcon().pixmap(64, 64));
+    CompanyImage->setPixmap(ProgramIcon().pixmap(64, 64));
     WebSiteLabel = new QLabel(ExternalDataStrings::WebAddress, this);
     WebSiteLabel->setCursor(Qt::PointingHandCursor);
     WebSiteLabel->installEventFilter(this);

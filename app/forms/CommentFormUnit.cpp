@@ -1,4 +1,5 @@
 #include "app/forms/CommentFormUnit.h"
+#include "shared/widgets/ScreenFit.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -14,6 +15,8 @@ TCommentForm::TCommentForm(QWidget* owner) : QDialog(owner)
 
     CommentMemo = new QPlainTextEdit(this);
     CommentMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A comment holds no tabs: Tab moves on to OK, as the keyboard must reach it.
+    CommentMemo->setTabChangesFocus(true);
     CommentMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     CommentMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
@@ -29,6 +32,7 @@ TCommentForm::TCommentForm(QWidget* owner) : QDialog(owner)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CommentMemo);
     layout->addLayout(buttons);
+    FitToScreen(this);
 }
 
 void TCommentForm::SetCommentText(const QString& text)

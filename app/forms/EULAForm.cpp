@@ -6,6 +6,7 @@
 #include "shared/core/Colors.h"
 #include "shared/widgets/BottomLine.h"
 #include "shared/widgets/WhiteTop.h"
+#include "shared/widgets/ScreenFit.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -52,6 +53,7 @@ TEULAForm::TEULAForm(QWidget* owner) : QDialog(owner)
     layout->addWidget(WhiteTop);
     layout->addLayout(memo, 1);
     layout->addWidget(BottomLine);
+    FitToScreen(this);
 }
 
 QString TEULAForm::LicenceText()

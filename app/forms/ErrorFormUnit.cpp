@@ -5,6 +5,7 @@
 #include "shared/core/Colors.h"
 #include "shared/widgets/BottomLine.h"
 #include "shared/widgets/WhiteTop.h"
+#include "shared/widgets/ScreenFit.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -54,6 +55,7 @@ TErrorForm::TErrorForm(QWidget* owner) : QDialog(owner)
     layout->addWidget(WhiteTop);
     layout->addLayout(fields, 1);
     layout->addWidget(BottomLine);
+    FitToScreen(this);
 }
 
 void TErrorForm::ShowExceptionForm(const QString& className, const QString& message,

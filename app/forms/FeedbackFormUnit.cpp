@@ -5,6 +5,7 @@
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/StringHelpers.h"
 #include "shared/widgets/BottomLine.h"
+#include "shared/widgets/ScreenFit.h"
 #include "shared/widgets/WhiteTop.h"
 
 #include <QApplication>
@@ -83,7 +84,9 @@ TFeedbackForm::TFeedbackForm(QWidget* owner)
     grid->addWidget(PrivacyLabel, 4, 1);
     grid->addWidget(AnonymousCheckBox, 5, 1);
     grid->setRowStretch(1, 1);
-    auto* buttons = new QHBoxLayout;
+    // The buttons stand on the footer, below its rule.
+    auto* buttons = new QHBoxLayout(BottomLine);
+    buttons->setContentsMargins(12, 18, 12, 8);
     buttons->addStretch(1);
     buttons->addWidget(SendButton);
     buttons->addWidget(CancelButton);
@@ -93,10 +96,10 @@ TFeedbackForm::TFeedbackForm(QWidget* owner)
     auto* body = new QVBoxLayout;
     body->setContentsMargins(12, 8, 12, 0);
     body->addLayout(grid, 1);
-    body->addLayout(buttons);
     layout->addLayout(body, 1);
     layout->addWidget(BottomLine);
     resize(460, 420);
+    FitToScreen(this);
 }
 
 TFeedbackForm::~TFeedbackForm()

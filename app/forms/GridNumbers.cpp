@@ -1,5 +1,7 @@
 #include "app/forms/GridNumbers.h"
 
+#include "shared/core/LocaleNumbers.h"
+
 #include <QLocale>
 #include <algorithm>
 #include <charconv>
@@ -7,26 +9,6 @@
 #include <string>
 
 namespace {
-
-// The locale's number symbols, looked up once per change of the default locale: a large sheet
-// formats hundreds of thousands of numbers.
-struct TSymbols {
-    QLocale Locale;
-    QString Decimal, Group, Minus, Zero;
-};
-
-const TSymbols& Symbols()
-{
-    thread_local TSymbols symbols{QLocale::c(), QString(), QString(), QString(), QString()};
-    thread_local bool filled = false;
-    const QLocale current;
-    if (!filled || !(symbols.Locale == current)) {
-        symbols = {current, current.decimalPoint(), current.groupSeparator(), current.negativeSign(),
-                   current.zeroDigit()};
-        filled = true;
-    }
-    return symbols;
-}
 
 // True when value lies exactly half-way between two numbers with `decimals` decimals (negative
 // for places left of the point): when 2 * value * 10^decimals is an odd integer. With value an
@@ -96,9 +78,9 @@ int LocaleExponent(double value)
 QString FormatGridNumber(double value, int decimals)
 {
     decimals = std::max(decimals, 0);
-    const TSymbols& symbols = Symbols();
+    const TNumberSymbols& symbols = TNumberSymbols::Current();
     if (!std::isfinite(value))
-        return symbols.Locale.toString(value);
+        return QLocale().toString(value);
     // The steps of FormatLocaleNumber: 15 significant digits, then the decimals that leaves,
     // rounded from the double exactly (a half away from zero), then zeros.
     int meaningful = decimals;
@@ -122,9 +104,10 @@ QString FormatGridNumber(double value, int decimals)
     result.reserve(int(text.size() + text.size() / 3 + size_t(decimals) + 2));
     if (first)
         result += symbols.Minus;
-    const char16_t zero = symbols.Zero.isEmpty() ? u'0' : symbols.Zero.at(0).unicode();
+    const char16_t zero = symbols.Zero;
+    const auto digits = qsizetype(integerEnd - first);
     for (size_t i = first; i < integerEnd; ++i) {
-        if (i > first && (integerEnd - i) % 3 == 0)
+        if (symbols.SeparatorBefore(qsizetype(integerEnd - i), digits))
             result += symbols.Group;
         result += QChar(char16_t(zero + (text[i] - '0')));
     }

@@ -8,6 +8,7 @@
 #include "Component/formula/SpreadsheetConverter.h"
 #include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
+#include "shared/widgets/ScreenFit.h"
 #include "shared/widgets/WhiteTop.h"
 
 #include <QComboBox>
@@ -48,10 +49,8 @@ QString CellValueText(const TCellValue& value, int decimals)
 
 QString ExcelReferenceText(const QString& path, const QString& cellPart)
 {
-    QString quoted = path;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return S::ExcelFunction + QStringLiteral("(\"") + quoted + QStringLiteral("\", \"") + cellPart +
-           QStringLiteral("\")");
+    return S::ExcelFunction + QLatin1Char('(') + QuoteArgument(path) + QStringLiteral(", ") + QuoteArgument(cellPart) +
+           QLatin1Char(')');
 }
 
 QString WorksheetEntryText(const TWorksheet& sheet)
@@ -61,7 +60,8 @@ QString WorksheetEntryText(const TWorksheet& sheet)
     return sheet.Name();
 }
 
-bool NamedCellEntryText(const TWorkbook& book, const TDefinedName& name, int decimals, QString& entry)
+bool NamedCellEntryText(const TWorkbook& book, const TDefinedName& name, int decimals, QString& entry,
+                        QString* problem)
 {
     TCellAddress address;
     QString why;
@@ -70,11 +70,18 @@ bool NamedCellEntryText(const TWorkbook& book, const TDefinedName& name, int dec
     QString refersTo = name.RefersTo;
     if (refersTo.startsWith(QLatin1Char('=')))
         refersTo.remove(0, 1);
-    refersTo.remove(QLatin1Char('$'));
+    // The absolute marks go, not a "$" of the sheet's name ('Cost$2024'!$B$2).
+    const qsizetype bang = refersTo.lastIndexOf(QLatin1Char('!')) + 1;
+    refersTo = refersTo.left(bang) + refersTo.mid(bang).remove(QLatin1Char('$'));
     if (refersTo.contains(QLatin1Char(':')))
         return false;
+    const TCellValue value = book.Cell(address);
     entry = name.FullName(book) + QStringLiteral(": ") + refersTo + QStringLiteral(" (") + S::ValueWord +
-            QLatin1Char('=') + CellValueText(book.Cell(address), decimals) + QLatin1Char(')');
+            QLatin1Char('=') + CellValueText(value, decimals) + QLatin1Char(')');
+    if (problem) {
+        problem->clear();
+        CellNumber(value, name.FullName(book), *problem);
+    }
     return true;
 }
 
@@ -134,6 +141,12 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     grdExcelUnnamedCells->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grdExcelUnnamedCells->horizontalHeader()->setDefaultSectionSize(32);
 
+    lblCellProblem = new QLabel(this);
+    lblCellProblem->setWordWrap(true);
+    lblCellProblem->setVisible(false);
+    QPalette warning = lblCellProblem->palette();
+    warning.setColor(QPalette::WindowText, Qt::red);
+    lblCellProblem->setPalette(warning);
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setDefault(true);
     btnOK->setEnabled(false);
@@ -177,6 +190,7 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     body->addWidget(lbl1Datasource, 0, 0);
     body->addWidget(cboDatasource, 0, 1);
     body->addWidget(nbkDatasourceType, 1, 0, 1, 2);
+    body->addWidget(lblCellProblem, 2, 0, 1, 2);
     body->setColumnStretch(1, 1);
     body->setRowStretch(1, 1);
     // The buttons stand on the footer, below its rule.
@@ -190,6 +204,10 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
     layout->addWidget(WhiteTop);
     layout->addLayout(body, 1);
     layout->addWidget(BottomLine);
+    // Never so narrow that the header's text is cut off.
+    setMinimumSize(minimumSize().expandedTo(minimumSizeHint()));
+    resize(size().expandedTo(minimumSize()));
+    FitToScreen(this);
 
     ChooseFile = [this](const QString& current) -> QString {
         QFileDialog dialog(this, S::ChooseFileTitle);
@@ -204,19 +222,25 @@ TImportExternalForm::TImportExternalForm(QWidget* owner) : QDialog(owner)
         return dialog.selectedFiles().constFirst();
     };
 
-    connect(cboDatasource, &QComboBox::activated, this, [this] { cboDatasourceClick(); });
+    // A control chosen again as it stood is no change: what was chosen after it stays.
+    connect(cboDatasource, &QComboBox::activated, this, [this](int index) {
+        if (FStep < 2 || index != nbkDatasourceType->currentIndex())
+            cboDatasourceClick();
+    });
     connect(btnExcelChooseFile, &QPushButton::clicked, this, [this] { btnExcelChooseFileClick(); });
-    connect(radExcelNamedCell, &QRadioButton::clicked, this, [this] {
-        radExcelNamedCell->setChecked(true);
-        radExcelRowAndCol->setChecked(false);
-        radExcelAddressTypeClick();
+    const auto chooseAddressType = [this](bool named) {
+        const bool same = FStep >= 4 && (nbkExcelAddressType->currentIndex() == 0) == named;
+        radExcelNamedCell->setChecked(named);
+        radExcelRowAndCol->setChecked(!named);
+        if (!same)
+            radExcelAddressTypeClick();
+    };
+    connect(radExcelNamedCell, &QRadioButton::clicked, this, [chooseAddressType] { chooseAddressType(true); });
+    connect(radExcelRowAndCol, &QRadioButton::clicked, this, [chooseAddressType] { chooseAddressType(false); });
+    connect(cboExcelWorksheets, &QComboBox::activated, this, [this](int index) {
+        if (FStep < 5 || index != FGridSheet)
+            cboExcelWorksheetsClick();
     });
-    connect(radExcelRowAndCol, &QRadioButton::clicked, this, [this] {
-        radExcelRowAndCol->setChecked(true);
-        radExcelNamedCell->setChecked(false);
-        radExcelAddressTypeClick();
-    });
-    connect(cboExcelWorksheets, &QComboBox::activated, this, [this] { cboExcelWorksheetsClick(); });
     connect(cboExcelNamedCell, &QComboBox::activated, this, [this] { cboExcelNamedCellClick(); });
     connect(grdExcelUnnamedCells->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -277,7 +301,28 @@ void TImportExternalForm::SetStep(int step)
     }
     const bool excel = nbkDatasourceType->currentIndex() == 0;
     const bool named = nbkExcelAddressType->currentIndex() == 0;
-    btnOK->setEnabled(excel && ((named && step == 5) || (!named && step == 6)));
+    const bool chosen = excel && ((named && step == 5) || (!named && step == 6));
+    // A cell that holds no number is never taken as 0: the reason shows instead.
+    const QString problem = chosen ? ChosenCellProblem() : QString();
+    lblCellProblem->setText(problem);
+    lblCellProblem->setVisible(!problem.isEmpty());
+    btnOK->setEnabled(chosen && problem.isEmpty());
+}
+
+QString TImportExternalForm::ChosenCellProblem() const
+{
+    if (nbkExcelAddressType->currentIndex() == 0)
+        return cboExcelNamedCell->currentData().toString();
+    const TWorksheet* sheet = FGridModel->Sheet();
+    const QModelIndex current = grdExcelUnnamedCells->currentIndex();
+    if (!sheet || !current.isValid())
+        return QString();
+    QString problem;
+    CellNumber(sheet->Cell(current.row() + 1, current.column() + 1),
+               sheet->Name() + QLatin1Char('!') + ColumnIndexToLetters(current.column()) +
+                   QString::number(current.row() + 1),
+               problem);
+    return problem;
 }
 
 std::shared_ptr<const TWorkbook> TImportExternalForm::OpenWorkbook()
@@ -308,31 +353,31 @@ void TImportExternalForm::ReadWorkbook(bool fillNames, bool fillSheets, bool fil
         cboExcelWorksheets->clear();
     if (fillNames)
         cboExcelNamedCell->clear();
-    if (fillGrid)
+    if (fillGrid) {
         FGridModel->SetSheet(nullptr, -1, Decimals);
+        FGridSheet = -1;
+    }
     FUpdating = false;
     const std::shared_ptr<const TWorkbook> book = OpenWorkbook();
     if (!book)
         return;
     FUpdating = true;
     if (fillSheets) {
-        QStringList entries;
+        // The entry may say "(empty)"; the reference names the sheet as the workbook does.
         for (int i = 0; i < book->SheetCount(); ++i)
-            entries << WorksheetEntryText(book->Sheet(i));
-        cboExcelWorksheets->addItems(entries);
+            cboExcelWorksheets->addItem(WorksheetEntryText(book->Sheet(i)), book->Sheet(i).Name());
         cboExcelWorksheets->setCurrentIndex(-1);
     }
     if (fillNames) {
-        QStringList entries;
-        QString entry;
+        QString entry, problem;
         for (const TDefinedName& name : book->Names())
-            if (NamedCellEntryText(*book, name, Decimals, entry))
-                entries << entry;
-        cboExcelNamedCell->addItems(entries);
+            if (NamedCellEntryText(*book, name, Decimals, entry, &problem))
+                cboExcelNamedCell->addItem(entry, problem);
         cboExcelNamedCell->setCurrentIndex(-1);
     }
     if (fillGrid) {
         FGridModel->SetSheet(book, sheetIndex, Decimals);
+        FGridSheet = sheetIndex;
         AutoSizeGridColumns();
     }
     FUpdating = false;
@@ -406,6 +451,7 @@ void TImportExternalForm::radExcelAddressTypeClick()
     nbkExcelAddressType->setCurrentIndex(radExcelNamedCell->isChecked() ? 0 : 1);
     FUpdating = true;
     FGridModel->SetSheet(nullptr, -1, Decimals);
+    FGridSheet = -1;
     FUpdating = false;
     SetStep(4);
 }
@@ -452,7 +498,7 @@ void TImportExternalForm::btnOKClick()
         valueText = rest.mid(rest.lastIndexOf(QLatin1Char('=')) + 1);
     } else {
         const QModelIndex current = grdExcelUnnamedCells->currentIndex();
-        cellPart = cboExcelWorksheets->currentText() + QLatin1Char('$') + ColumnIndexToLetters(current.column()) +
+        cellPart = cboExcelWorksheets->currentData().toString() + QLatin1Char('$') + ColumnIndexToLetters(current.column()) +
                    QString::number(current.row() + 1);
         valueText = FGridModel->data(current).toString();
     }
@@ -481,20 +527,23 @@ void TImportExternalForm::LoadReference(const QString& formula)
         SetStep(3);
         return;
     }
-    const int dollar = cell.indexOf(QLatin1Char('$'));
-    if (dollar >= 0) {
+    QString sheetName, cellName;
+    if (SplitSheetCell(cell, sheetName, cellName)) {
         radExcelRowAndCol->setChecked(true);
         radExcelNamedCell->setChecked(false);
         radExcelAddressTypeClick();
         // A sheet that is gone, or a cell outside what the sheet holds, leaves the choice open.
-        const int sheet = cboExcelWorksheets->findText(cell.left(dollar), Qt::MatchExactly);
+        // Sheets are found as the reading finds them, whatever the letter case.
+        int sheet = cboExcelWorksheets->count() - 1;
+        while (sheet >= 0 && cboExcelWorksheets->itemData(sheet).toString().compare(sheetName, Qt::CaseInsensitive))
+            --sheet;
         if (sheet < 0)
             return;
         cboExcelWorksheets->setCurrentIndex(sheet);
         ReadWorkbook(false, false, true);
         int column = 0, row = 0;
         QString why;
-        if (TryParseCellReference(cell.mid(dollar + 1), column, row, why) && SetGridCell(column, row))
+        if (TryParseCellReference(cellName, column, row, why) && SetGridCell(column, row))
             SetStep(6);
         else
             SetStep(5);

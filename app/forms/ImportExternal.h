@@ -31,13 +31,15 @@ struct TImportExternalResult {
 // The value as the lists and the grid show it: a number grouped with `decimals` decimals in the
 // user's locale, anything else as its text.
 QString CellValueText(const TCellValue& value, int decimals);
-// Excel("path", "cellPart"); a double quote in the path is doubled so that it reads back.
+// Excel("path", "cellPart"); a double quote in either is doubled so that it reads back.
 QString ExcelReferenceText(const QString& path, const QString& cellPart);
 // The sheet's name, with " (empty)" when it holds nothing but an empty first cell.
 QString WorksheetEntryText(const TWorksheet& sheet);
 // "Name: Sheet1!B5 (Value=12.50)"; false for a name that is not one single cell (a range, a
-// constant, a formula, a deleted reference): such names get no entry.
-bool NamedCellEntryText(const TWorkbook& book, const TDefinedName& name, int decimals, QString& entry);
+// constant, a formula, a deleted reference): such names get no entry. problem, when given,
+// says why the cell cannot be taken as a number (empty when it can).
+bool NamedCellEntryText(const TWorkbook& book, const TDefinedName& name, int decimals, QString& entry,
+                        QString* problem = nullptr);
 
 class TImportExternalForm : public QDialog {
     Q_OBJECT
@@ -88,17 +90,21 @@ public:
     QComboBox* cboExcelWorksheets = nullptr;
     QLabel* lbl5ExcelUnnamedCell = nullptr;
     QTableView* grdExcelUnnamedCells = nullptr;
+    // Why the chosen cell cannot be taken (it holds no number); hidden while there is none.
+    QLabel* lblCellProblem = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
     TBottomLine* BottomLine = nullptr;
 
 private:
     QLabel* AddStepLabel(const QString& text, const QString& name);
-    void SetHeaderMessage();
+    // Why the chosen cell cannot be imported; empty when it holds a number.
+    QString ChosenCellProblem() const;
     std::shared_ptr<const TWorkbook> OpenWorkbook();
 
     TWorkbookGridModel* FGridModel = nullptr;
     int FStep = 1;
+    int FGridSheet = -1; // the sheet the grid shows
     bool FUpdating = false;
 };
 

@@ -6,6 +6,7 @@
 #include "Component/model/DecTreeNode.h"
 #include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
+#include "shared/widgets/ScreenFit.h"
 #include "shared/widgets/WhiteTop.h"
 
 #include <QApplication>
@@ -70,8 +71,6 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(QWidget* owner) : QDialog(o
     setWindowTitle(S::OverviewCaption);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setSizeGripEnabled(true);
-    setMinimumSize(450, 300);
-    resize(450, 300);
 
     WhiteTop = new TWhiteTop(this);
     WhiteTop->SetTitle(S::HeaderTitle);
@@ -126,6 +125,16 @@ TOverviewExternalDataForm::TOverviewExternalDataForm(QWidget* owner) : QDialog(o
     layout->addWidget(WhiteTop);
     layout->addLayout(body, 1);
     layout->addWidget(BottomLine);
+    // Wide enough for the longest of the header's messages: none is ever cut off.
+    QSize least(450, 300);
+    for (const QString& message : {S::Reading, S::HasChanged, S::UpToDate}) {
+        WhiteTop->SetMsg(message);
+        least = least.expandedTo(minimumSizeHint());
+    }
+    WhiteTop->SetMsg(QString());
+    setMinimumSize(least);
+    resize(least);
+    FitToScreen(this);
 }
 
 bool TOverviewExternalDataForm::event(QEvent* event)
@@ -182,7 +191,8 @@ void TOverviewExternalDataForm::AddExternalDataRows(TDecTreeNode* root, int& cha
         item->setText(ColumnNode, node->GetOutlineCode() + node->Caption);
         item->setText(ColumnSource, node->PayoffSource.mid(S::ImportPrefix.size()));
         item->setData(ColumnOld, NodeRole, QVariant::fromValue(quintptr(node)));
-        const bool isChanged = newText != oldText;
+        // A row that could not be read shows why; it changes nothing.
+        const bool isChanged = errorText.isEmpty() && newText != oldText;
         item->setIcon(ColumnOld, marks[isChanged]);
         OverviewListView->addTopLevelItem(item);
         ++rows;
@@ -211,11 +221,15 @@ void TOverviewExternalDataForm::ApplyExternalData()
         // A row that failed shows its reason, which never reads as a number: it is left alone.
         if (!number || !ValueToMoney(*number, money, why))
             continue;
+        auto* node = reinterpret_cast<TDecTreeNode*>(item->data(ColumnOld, NodeRole).value<quintptr>());
+        // A value that stays as it was is no change to undo.
+        if (node->Payoff == money)
+            continue;
         if (!recorded) {
             Tree->UndoManager().SaveState(S::UndoRefresh);
             recorded = true;
         }
-        reinterpret_cast<TDecTreeNode*>(item->data(ColumnOld, NodeRole).value<quintptr>())->Payoff = money;
+        node->Payoff = money;
     }
     Tree->Recalculate();
 }

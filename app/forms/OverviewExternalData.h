@@ -26,7 +26,8 @@ public:
 
     // Reads every imported payoff again and lists it, depth first.
     void RefreshExternalData();
-    // Writes every readable row into its node (one undo step before the first), then recalculates.
+    // Writes every readable row whose value differs into its node (one undo step before the
+    // first; none when nothing differs), then recalculates.
     void ApplyExternalData();
 
     TWhiteTop* WhiteTop = nullptr;

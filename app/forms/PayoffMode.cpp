@@ -84,11 +84,14 @@ TEditPayoffForm::TEditPayoffForm(QWidget* owner) : QDialog(owner)
     ImportEdit->setReadOnly(true);
     ImportChooseButton = new QPushButton(QStringLiteral("..."), box);
     ImportChooseButton->setFixedWidth(28);
+    // Enter is OK's even while the focus is still here after the import steps.
+    ImportChooseButton->setAutoDefault(false);
     ImportResultPanel = ResultPanel(box);
     AdvancedEdit = new QLineEdit(box);
     AdvancedEdit->setReadOnly(true);
     AdvancedButton = new QPushButton(QStringLiteral("..."), box);
     AdvancedButton->setFixedWidth(28);
+    AdvancedButton->setAutoDefault(false);
     AdvancedResultPanel = ResultPanel(box);
     MinusPanel = new QLabel(QStringLiteral("-"), box);
     ValueRadioButton = new QRadioButton(S::ValueMode, box);
@@ -103,10 +106,16 @@ TEditPayoffForm::TEditPayoffForm(QWidget* owner) : QDialog(owner)
     auto* modes = new QButtonGroup(this);
     for (QRadioButton* radio : {ValueRadioButton, BenefitCostRadioButton, ImportRadioButton, AdvancedRadioButton}) {
         modes->addButton(radio);
-        connect(radio, &QRadioButton::clicked, this, [this] { PayoffRadioButtonModeClick(); });
+        connect(radio, &QRadioButton::clicked, this, [this] {
+            FEdited = true;
+            PayoffRadioButtonModeClick();
+        });
     }
     for (QLineEdit* edit : {DirectEdit, PayoffEdit, CostEdit})
-        connect(edit, &QLineEdit::textChanged, this, [this, edit] { NumberEditChange(edit); });
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] {
+            FEdited = FEdited || !FUpdating;
+            NumberEditChange(edit);
+        });
     connect(ImportChooseButton, &QPushButton::clicked, this, [this] { ImportChooseButtonClick(); });
     connect(AdvancedButton, &QPushButton::clicked, this, [this] { AdvancedButtonClick(); });
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -185,6 +194,9 @@ bool TEditPayoffForm::FillBenefitAndCost(const QString& data, qint64 payoff)
 
 void TEditPayoffForm::Fill(const QString& source, qint64 payoff)
 {
+    FFilledSource = source;
+    FFilledPayoff = payoff;
+    FEdited = false;
     FUpdating = true;
     QString data = source;
     if (HasPrefix(data, S::IncomeCostPrefix, true) && FillBenefitAndCost(data, payoff)) {
@@ -204,6 +216,9 @@ void TEditPayoffForm::Fill(const QString& source, qint64 payoff)
         DirectEdit->setText(Fixed(payoff));
         SplitIntoBenefitAndCost(payoff);
     } else if (HasPrefix(data, S::AdvancedPrefix, true)) {
+        // The mode cannot be chosen, but a payoff made in it shows as such.
+        for (QWidget* shown : std::initializer_list<QWidget*>{AdvancedRadioButton, AdvancedEdit, AdvancedResultPanel})
+            shown->setVisible(true);
         AdvancedRadioButton->setChecked(true);
         AdvancedResultPanel->setText(QStringLiteral("= ") + Grouped(payoff));
         AdvancedEdit->setText(data);
@@ -229,7 +244,7 @@ void TEditPayoffForm::PayoffRadioButtonModeClick()
     DirectPanel->setVisible(value);
     DiffResultPanel->setVisible(benefitCost);
     ImportResultPanel->setVisible(import);
-    AdvancedResultPanel->setVisible(advanced && AdvancedRadioButton->isVisible());
+    AdvancedResultPanel->setVisible(advanced && !AdvancedRadioButton->isHidden());
     NumberEditChange(this);
 }
 
@@ -276,6 +291,7 @@ void TEditPayoffForm::ImportChooseButtonClick()
     const TImportExternalResult chosen = ChooseImport(ImportEdit->text(), Digits);
     if (!chosen.Ok)
         return;
+    FEdited = true;
     FUpdating = true;
     ImportEdit->setText(chosen.Text);
     ImportResultPanel->setText(QStringLiteral("= ") + Grouped(chosen.Value));
@@ -295,6 +311,14 @@ TEditPayoffResult TEditPayoffForm::Result() const
 {
     TEditPayoffResult result;
     result.Accepted = true;
+    // Nothing edited, nothing changed: no payoff is rounded to the shown decimals, no source of
+    // an unknown kind dropped.
+    if (!FEdited && (ValueRadioButton->isChecked() || BenefitCostRadioButton->isChecked() ||
+                     ImportRadioButton->isChecked() || AdvancedRadioButton->isChecked())) {
+        result.Payoff = FFilledPayoff;
+        result.Source = FFilledSource;
+        return result;
+    }
     const auto shownMoney = [](const QLabel* panel) {
         QString text = panel->text().mid(2);
         text.remove(QLocale().groupSeparator());

@@ -34,7 +34,7 @@ public:
 
     // Fills the controls from a stored source and payoff.
     void Fill(const QString& source, qint64 payoff);
-    // The payoff and source of the checked mode, for OK.
+    // The payoff and source of the checked mode, for OK; what was filled when nothing was edited.
     TEditPayoffResult Result() const;
 
     void PayoffRadioButtonModeClick();
@@ -70,6 +70,10 @@ private:
     void SplitIntoBenefitAndCost(qint64 money);
     bool FillBenefitAndCost(const QString& data, qint64 payoff);
     bool FUpdating = false;
+    // What Fill was given, and whether the user has changed anything since.
+    QString FFilledSource;
+    qint64 FFilledPayoff = 0;
+    bool FEdited = false;
 };
 
 // Reads a money amount typed in the user's locale; false for text that is not a number or

@@ -9,7 +9,8 @@ void EditNodePayoffAdvanced(TDecTree* tree, TDecTreeNode* node, QWidget* owner)
 {
     TEditPayoffResult result;
     EditPayoffAdvanced(node->PayoffSource, tree->Options().CurrencyDecimals, result, node->Payoff, owner);
-    if (!result.Accepted)
+    // An OK that changes nothing is no step to undo.
+    if (!result.Accepted || (result.Payoff == node->Payoff && result.Source == node->PayoffSource))
         return;
     tree->UndoManager().SaveState(AppStrings::UndoEditPayoffAdvanced);
     node->Payoff = result.Payoff;

@@ -1,5 +1,10 @@
 #include "app/forms/SaveNewStyleFormUnit.h"
 
+#include "app/DocumentFileDialog.h"
+#include "app/MessageDialogs.h"
+#include "app/document/SavedStyle.h"
+#include "shared/core/SystemErrors.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -66,7 +71,10 @@ TSaveNewStyleForm::TSaveNewStyleForm(QWidget* owner)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(OKButton, &QPushButton::clicked, this, [this] {
+        if (CheckFileName())
+            accept();
+    });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(BrowseButton, &QToolButton::clicked, this, [this] { BrowseButtonClick(); });
     for (QLineEdit* edit : {NameEdit, AuthorEdit, FilenameEdit})
@@ -76,7 +84,7 @@ TSaveNewStyleForm::TSaveNewStyleForm(QWidget* owner)
         QFileDialog dialog(this, QStringLiteral("Save Style"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("qdns"));
-        dialog.setNameFilters({QStringLiteral("Quandrel Styles (*.qdns)"), QStringLiteral("All files (*)")});
+        SetStyleFilters(dialog, true);
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                           : QString();
     };
@@ -106,8 +114,34 @@ void TSaveNewStyleForm::BrowseButtonClick()
     if (path.isEmpty())
         return;
     FilenameEdit->setText(path);
+    FConfirmedFileName = path; // the browse dialog asked before it chose an existing file
     if (NameEdit->text().isEmpty())
         NameEdit->setText(QFileInfo(path).completeBaseName());
+}
+
+bool TSaveNewStyleForm::CheckFileName()
+{
+    if (FilenameEdit->isHidden())
+        return true;
+    QString fileName = FilenameEdit->text().trimmed();
+    // As the browse dialog does, so that Import styles finds the file again.
+    if (QFileInfo(fileName).suffix().isEmpty()) {
+        fileName += QStringLiteral(".qdns");
+        FilenameEdit->setText(fileName);
+    }
+    if (SystemErrors::KindOf(fileName) == SystemErrors::TPathKind::Missing)
+        return true;
+    // A document or any other file would lose its content to the style.
+    if (!IsSavedStyleFile(fileName)) {
+        MessageDlg(this, QStringLiteral("The file %1 is not a style file and cannot be replaced by one. Please choose "
+                                        "another file name.")
+                             .arg(fileName),
+                   TMsgDlgType::Error, mbOK);
+        return false;
+    }
+    return fileName == FConfirmedFileName ||
+           MessageDlg(this, QStringLiteral("The file %1 already exists. Do you want to replace it?").arg(fileName),
+                      TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
 }
 
 TSaveStyleDialogResult TSaveNewStyleForm::Result(bool ok) const

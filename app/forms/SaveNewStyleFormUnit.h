@@ -34,6 +34,10 @@ public:
     // The browse button's work: the chosen path goes into the file row, and an empty name
     // takes the chosen file's name.
     void BrowseButtonClick();
+    // OK's check of the file row, when it shows: a name without an extension gets ".qdns"; an
+    // existing file is replaced only when it is a style file and the user agrees (once, here or
+    // in the browse dialog). False keeps the dialog open.
+    bool CheckFileName();
     // The trimmed texts; Ok as given.
     TSaveStyleDialogResult Result(bool ok) const;
 
@@ -48,6 +52,10 @@ public:
     QPlainTextEdit* DescriptionMemo = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
+
+private:
+    // The file the browse dialog chose after asking whether to replace it.
+    QString FConfirmedFileName;
 };
 
 // Runs the dialog modally over owner.

@@ -5,6 +5,7 @@
 #include "app/forms/OptionsFormUnit.h"
 #include "shared/core/Exceptions.h"
 #include "shared/widgets/BottomLine.h"
+#include "shared/widgets/ScreenFit.h"
 #include "shared/widgets/StringTree.h"
 
 #include <QHBoxLayout>
@@ -48,6 +49,7 @@ TStyleManagerForm::TStyleManagerForm(TSavedStyles& styles, QWidget* owner)
     layout->addLayout(buttons);
     layout->addWidget(BottomLine);
     resize(360, 380);
+    FitToScreen(this);
 
     Fill();
 }

@@ -3,10 +3,12 @@
 #include "Component/control/DecTree.h"
 #include "Component/control/EditDueDateForm.h"
 #include "app/MainFormUnit.h"
+#include "app/Startup.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesStrings.h"
 #include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
+#include "shared/widgets/ScreenFit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -74,10 +77,10 @@ TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
     setWindowTitle(Caption);
     setModal(false);
     Now = [] { return QDateTime::currentDateTime(); };
-    ReadSystemCurrency = [](TTreeOptions& options) { ApplySystemCurrency(options, QLocale()); };
+    ReadSystemCurrency = [](TTreeOptions& options) { ApplySystemCurrency(options); };
 
     Image = new QLabel(this);
-    Image->setPixmap(QIcon(QStringLiteral(":/quandrel/quandrel.png")).pixmap(32, 32));
+    Image->setPixmap(ProgramIcon().pixmap(32, 32));
     Image->setFixedSize(32, 32);
     DecisionTreeNameLabel = new QLabel(this);
     QFont bold = DecisionTreeNameLabel->font();
@@ -104,16 +107,26 @@ TTreePropertiesForm::TTreePropertiesForm(TDecTree* tree, QWidget* owner)
     buttons->addStretch(1);
     buttons->addWidget(CloseButton);
 
+    // The pages scroll where a small screen leaves less room than they need; heading and Close
+    // stay in view.
+    auto* pages = new QScrollArea(this);
+    pages->setFrameShape(QFrame::NoFrame);
+    pages->setWidgetResizable(true);
+    pages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pages->setWidget(PageControl);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(heading);
     layout->addWidget(separator);
-    layout->addWidget(PageControl, 1);
+    layout->addWidget(pages, 1);
     layout->addLayout(buttons);
     BottomLine = new TBottomLine(this);
     BottomLine->SetTitle(TOptionsForm::MakerWebAddress);
     layout->addWidget(BottomLine);
-    // A dialog border: no sizing, no minimise or maximise button.
-    setFixedSize(QSize(510, 538).expandedTo(minimumSizeHint()));
+    // A dialog border: no sizing, no minimise or maximise button. As large as the pages need
+    // where the screen has room.
+    const QSize unscrolled = minimumSizeHint() + PageControl->minimumSizeHint() - pages->minimumSizeHint();
+    setFixedSize(QSize(510, 538).expandedTo(unscrolled));
+    FitToScreen(this);
 
     FillStyleStates();
     FillStyleTypes();

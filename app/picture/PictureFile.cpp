@@ -4,11 +4,11 @@
 
 #include "Component/draw/CanvasImage.h"
 #include "Component/draw/PainterCanvas.h"
+#include "shared/core/CheckedSaveFile.h"
 #include "shared/core/Exceptions.h"
 
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <csetjmp>
 #include <cstdio>
@@ -120,6 +120,12 @@ bool CompressJpeg(jpeg_compress_struct& info, TJpegError& error, const QImage& i
 }
 
 // ---- GIF ----
+// The library reports a failed write of its header as one code and of its image data as another.
+bool IsGifWriteError(int code)
+{
+    return code == E_GIF_ERR_WRITE_FAILED || code == E_GIF_ERR_DISK_IS_FULL;
+}
+
 int GifOutput(GifFileType* gif, const GifByteType* data, int length)
 {
     auto* device = static_cast<QIODevice*>(gif->UserData);
@@ -268,7 +274,7 @@ void WriteGif(QIODevice& device, const QImage& image)
     auto fail = [&]() {
         const int error = gif->Error;
         EGifCloseFile(gif, &code);
-        if (error == E_GIF_ERR_WRITE_FAILED)
+        if (IsGifWriteError(error))
             throw IOException(QStringLiteral("The picture could not be written: %1").arg(device.errorString()));
         throw Exception(QStringLiteral("The GIF picture could not be made: %1").arg(QString::fromLatin1(GifErrorString(error))));
     };
@@ -285,7 +291,7 @@ void WriteGif(QIODevice& device, const QImage& image)
             fail();
     }
     if (EGifCloseFile(gif, &code) == GIF_ERROR) {
-        if (code == E_GIF_ERR_WRITE_FAILED)
+        if (IsGifWriteError(code))
             throw IOException(QStringLiteral("The picture could not be written: %1").arg(device.errorString()));
         throw Exception(QStringLiteral("The GIF picture could not be made: %1").arg(QString::fromLatin1(GifErrorString(code))));
     }
@@ -302,9 +308,9 @@ void WritePictureFile(const QString& fileName, int width, int height, const TPai
     else
         image = PaintPictureImage(width, height, paint);
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw IOException(QStringLiteral("\"%1\" could not be written: %2").arg(fileName, file.errorString()));
+    TCheckedSaveFile file(fileName);
+    if (!file.Open())
+        throw IOException(QStringLiteral("\"%1\" could not be written: %2").arg(fileName, file.Reason()));
     try {
         switch (format) {
         case TPictureFormat::Bmp: WriteBmp(file, image); break;
@@ -314,9 +320,9 @@ void WritePictureFile(const QString& fileName, int width, int height, const TPai
         case TPictureFormat::Wmf: Write(file, metafile.constData(), metafile.size()); break;
         }
     } catch (...) {
-        file.cancelWriting();
+        file.Discard();
         throw;
     }
-    if (!file.commit())
-        throw IOException(QStringLiteral("\"%1\" could not be written: %2").arg(fileName, file.errorString()));
+    if (!file.Commit())
+        throw IOException(QStringLiteral("\"%1\" could not be written: %2").arg(fileName, file.Reason()));
 }

@@ -2,11 +2,8 @@
 // Memory figures of this process as the kernel keeps them (Linux only; 0 where not known).
 
 #include <fstream>
-#include <string>
-
-#ifdef __GLIBC__
 #include <malloc.h>
-#endif
+#include <string>
 
 // The value of one line of /proc/self/status, e.g. "VmRSS:" or "VmHWM:", in megabytes.
 inline double StatusMegabytes(const char* key)
@@ -23,12 +20,10 @@ inline double StatusMegabytes(const char* key)
 // The peak of the process's resident memory so far, in megabytes.
 inline double PeakMegabytes() { return StatusMegabytes("VmHWM:"); }
 
-// Gives the freed memory back and starts the peak again from the present resident set.
+// Starts a new peak at what the process holds now, after giving the freed heap back, so that
+// PeakMegabytes measures what comes after and not what an earlier run left in the heap.
 inline void ResetPeak()
 {
-#ifdef __GLIBC__
     malloc_trim(0);
-#endif
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
+    std::ofstream("/proc/self/clear_refs") << "5";
 }

@@ -4,8 +4,11 @@
 #include "shared/core/NullString.h"
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <random>
+#include <cstring>
+#include <pthread.h>
 #include <sys/random.h>
 
 namespace {
@@ -84,8 +87,25 @@ inline char16_t* PutHex(char16_t* out, uint32_t value, int digits)
 
 TGuid Guid::NewGuid()
 {
+    // Every clone refresh gives each copied node a new id; one call to the kernel per id would
+    // cost as much as the copying itself. The bytes come from the kernel a page at a time, kept
+    // per thread; a forked child starts afresh, so that it never repeats its parent's ids.
+    static std::atomic<unsigned> forks{0};
+    static const bool watched = ::pthread_atfork(nullptr, nullptr, [] { forks.fetch_add(1); }) == 0;
+    struct TRandomPool {
+        unsigned char Bytes[4096];
+        size_t Used = sizeof Bytes;
+        unsigned Forks = 0;
+    };
+    thread_local TRandomPool pool;
+    if (pool.Used + sizeof(TGuid) > sizeof pool.Bytes || pool.Forks != forks.load() || !watched) {
+        FillRandom(pool.Bytes, sizeof pool.Bytes);
+        pool.Used = 0;
+        pool.Forks = forks.load();
+    }
     TGuid g;
-    FillRandom(&g, sizeof g);
+    std::memcpy(&g, pool.Bytes + pool.Used, sizeof g);
+    pool.Used += sizeof g;
     // A random (version 4) identifier of the standard variant.
     g.D3 = uint16_t((g.D3 & 0x0FFF) | 0x4000);
     g.D4[0] = uint8_t((g.D4[0] & 0x3F) | 0x80);

@@ -3,6 +3,9 @@
 #include "shared/core/Colors.h"
 #include "shared/widgets/PaintHelpers.h"
 
+#include <algorithm>
+
+#include <QFontMetrics>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -17,13 +20,30 @@ TWhiteTop::TWhiteTop(QWidget* parent) : QWidget(parent), FTitleColor(clMaroon)
 void TWhiteTop::SetTitle(const QString& title)
 {
     FTitle = title;
+    updateGeometry();
     update();
 }
 
 void TWhiteTop::SetMsg(const QString& msg)
 {
     FMsg = msg;
+    updateGeometry();
     update();
+}
+
+QSize TWhiteTop::minimumSizeHint() const
+{
+    // The texts are never wrapped: the band asks for the width that shows them whole.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const int title = FTitle.isEmpty() ? 0 : TitleLeft + QFontMetrics(titleFont).horizontalAdvance(FTitle);
+    const int msg = FMsg.isEmpty() ? 0 : MsgLeft + fontMetrics().horizontalAdvance(FMsg);
+    return QSize(std::max(title, msg) + RightMargin, FixedHeight);
+}
+
+QSize TWhiteTop::sizeHint() const
+{
+    return minimumSizeHint();
 }
 
 void TWhiteTop::SetTitleColor(TColor color)
@@ -40,10 +60,10 @@ void TWhiteTop::paintEvent(QPaintEvent*)
     QFont titleFont = font();
     titleFont.setBold(true);
     painter.setFont(titleFont);
-    TextOut(painter, 16, 8, FTitle, ToQColor(FTitleColor));
+    TextOut(painter, TitleLeft, 8, FTitle, ToQColor(FTitleColor));
 
     painter.setFont(font());
-    TextOut(painter, 30, 24, FMsg, palette().color(QPalette::WindowText));
+    TextOut(painter, MsgLeft, 24, FMsg, palette().color(QPalette::WindowText));
 
     HLine(painter, 0, width(), height() - 2, ToQColor(clBtnShadow));
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -24,20 +25,21 @@ void WhenShown(const std::function<void(TCommentForm&)>& act)
 
 } // namespace
 
-TEST(CommentFormTest, KeepsWindowsLineBreaks)
+// Windows line breaks kept; Tab moves on to OK instead of going into the text, Enter presses it;
+// OK without a change still reports a change.
+TEST(CommentFormTest, KeepsLineBreaksAndTabMovesOnToOk)
 {
-    TCommentForm form;
-    form.SetCommentText(QStringLiteral("one\r\ntwo"));
-    EXPECT_EQ(form.CommentMemo->toPlainText(), "one\ntwo");
-    EXPECT_EQ(form.CommentText(), "one\r\ntwo");
-}
-
-TEST(CommentFormTest, OkWithoutAChangeStillReportsAChange)
-{
-    WhenShown([](TCommentForm& form) { form.OKButton->click(); });
-    const TCommentResult result = EditComment(QStringLiteral("same"));
+    WhenShown([](TCommentForm& form) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        form.CommentMemo->setFocus();
+        EXPECT_EQ(form.CommentMemo->toPlainText(), "a\nb");
+        QTest::keyClick(form.CommentMemo, Qt::Key_Tab);
+        ASSERT_NE(QApplication::focusWidget(), form.CommentMemo);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    const TCommentResult result = EditComment(QStringLiteral("a\r\nb"));
     EXPECT_TRUE(result.Changed);
-    EXPECT_EQ(result.Text, "same");
+    EXPECT_EQ(result.Text, "a\r\nb");
 }
 
 TEST(CommentFormTest, CancelReportsNoChange)

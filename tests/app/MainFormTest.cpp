@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <unordered_set>
 
 using namespace testtree;
 
@@ -82,6 +83,11 @@ protected:
         QFile f(Path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    void Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
 
     bool SaveAs(const QString& name)
     {
@@ -146,52 +152,7 @@ TEST_F(MainFormTest, OptimizeTakesTheBestOptionAsOneUndoStep)
     EXPECT_EQ(Root()->Children[0]->Probability, 100);
 }
 
-// ---- Saving ----
-
-TEST_F(MainFormTest, AFailedSaveKeepsNameCaptionRecentListAndModifiedState)
-{
-    Create();
-    BuildSample();
-    ASSERT_TRUE(SaveAs("kept.qdn"));
-    Undo().SaveState(QStringLiteral("Edit Title"));
-    Root()->Caption = QStringLiteral("Changed");
-    Tree()->Recalculate();
-    const QByteArray before = Read("kept.qdn");
-    ASSERT_FALSE(before.isEmpty());
-
-    SaveAnswer = Path("missing-folder/other.qdn");
-    EXPECT_FALSE(Form->SaveDocument(true));
-    ASSERT_FALSE(Messages.empty());
-    EXPECT_TRUE(LastMessage().startsWith("Error saving file: \r\r"));
-    EXPECT_EQ(Form->windowTitle(), "Quandrel - kept.qdn");
-    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("kept.qdn")}));
-    EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_EQ(Read("kept.qdn"), before);
-}
-
 // ---- Opening ----
-
-TEST_F(MainFormTest, OpenReadsTheDocumentAndEmptiesTheUndoLists)
-{
-    Create();
-    BuildSample();
-    ASSERT_TRUE(SaveAs("doc.qdn"));
-
-    Form->FileNewMenuItem->trigger();
-    Undo().SaveState(QStringLiteral("Something"));
-    OpenAnswer = Path("doc.qdn");
-    Answers = {TModalResult::No}; // do not save the change
-    Form->FileOpenMenuItem->trigger();
-    ASSERT_EQ(Root()->Children.Count(), 2);
-    EXPECT_EQ(Root()->Children[0]->Caption, "A");
-    EXPECT_EQ(Root()->Children[0]->Tree, &Tree()->Document());
-    EXPECT_FALSE(Undo().CanUndo());
-    EXPECT_FALSE(Undo().CanRedo());
-    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
-    EXPECT_EQ(Form->windowTitle(), "Quandrel - doc.qdn");
-    EXPECT_EQ(Tree()->GetSelectedNodes(), std::vector<TDecTreeNode*>({Root()}));
-    EXPECT_EQ(Root()->ExpectedValue, 10); // recalculated
-}
 
 TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
 {
@@ -200,10 +161,7 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     ASSERT_TRUE(SaveAs("good.qdn"));
     QByteArray bytes = Read("good.qdn");
     bytes.replace("<Type>Decision</Type>", "<Type>decision</Type>");
-    QFile bad(Path("bad.qdn"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write(bytes);
-    bad.close();
+    Write("bad.qdn", bytes);
 
     Undo().SaveState(QStringLiteral("Edit Title"));
     Root()->Caption = QStringLiteral("Before");
@@ -231,11 +189,7 @@ TEST_F(MainFormTest, TheDocumentOnTheCommandLineOpensAtTheFirstShow)
     Create();
     BuildSample();
     ASSERT_TRUE(SaveAs("good.qdn"));
-    QByteArray bytes = Read("good.qdn");
-    QFile bad(Path("bad.qdn"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write(bytes.replace("<Type>Decision</Type>", "<Type>decision</Type>"));
-    bad.close();
+    Write("bad.qdn", Read("good.qdn").replace("<Type>Decision</Type>", "<Type>decision</Type>"));
     const struct {
         QString Name;
         QString Message;
@@ -249,6 +203,110 @@ TEST_F(MainFormTest, TheDocumentOnTheCommandLineOpensAtTheFirstShow)
         EXPECT_EQ(Root()->Children.Count(), c.Message.isEmpty() ? 2 : 0) << c.Name.toStdString();
         EXPECT_EQ(Form->FileName(), c.Message.isEmpty() ? Path(c.Name) : QString()) << c.Name.toStdString();
     }
+}
+
+// ---- Opening: what the program does with a file beyond parsing it ----
+
+namespace {
+
+QByteArray IdText(const TDecTreeNode* node) { return Guid::ToString(node->Id).toUtf8(); }
+
+} // namespace
+
+TEST_F(MainFormTest, OpeningRepairsIdsDropsImpossibleClonesLinksTheRestAndValuesTheTree)
+{
+    Create();
+    // A chance of four quarters: A (10 or 30), B a clone of A, C (5) saved with A's id, and D
+    // (with its child E: 40) saved as a clone of a node the file does not hold.
+    Root()->NodeType = ntChance;
+    TDecTreeNode* a = AddChild(Root(), ntChance, 25, 0);
+    AddEnd(a, 50, 10)->Caption = QStringLiteral("a1");
+    AddEnd(a, 50, 30)->Caption = QStringLiteral("a2");
+    AddChild(Root(), ntChance, 25, 0)->CloneMasterId = a->Id;
+    const TDecTreeNode* c = AddEnd(Root(), 25, 5);
+    TDecTreeNode* d = AddChild(Root(), ntChance, 25, 0);
+    AddEnd(d, 100, 40)->Caption = QStringLiteral("E");
+    ASSERT_TRUE(SaveAs("open.qdn"));
+    QByteArray bytes = Read("open.qdn");
+    bytes.replace("\"" + IdText(c) + "\"", "\"" + IdText(a) + "\"");
+    bytes.replace("\"" + IdText(d) + "\"", "\"" + IdText(d) + "\" ref=\"" + Guid::ToString(Guid::NewGuid()).toUtf8() + "\"");
+    Write("open.qdn", bytes);
+    const TGuid idOfA = a->Id;
+    // Save as takes the old name off the recent list; opening another file keeps it.
+    ASSERT_TRUE(SaveAs("other.qdn"));
+    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("other.qdn")}));
+
+    Undo().SaveState(QStringLiteral("Something"));
+    OpenAnswer = Path("open.qdn");
+    Answers = {TModalResult::No}; // do not save the change
+    Form->FileOpenMenuItem->trigger();
+    ASSERT_EQ(Root()->Children.Count(), 4);
+    TDecTreeNode* nodeA = Root()->Children[0];
+    TDecTreeNode* nodeB = Root()->Children[1];
+    TDecTreeNode* nodeD = Root()->Children[3];
+    // The first holder of an id keeps it, a later one gets a new one.
+    EXPECT_EQ(nodeA->Id, idOfA);
+    std::unordered_set<TGuid> ids;
+    for (TDecTreeNode* node : Tree()->Document().PreOrder())
+        ids.insert(node->Id);
+    EXPECT_EQ(ids.size(), Tree()->Document().PreOrder().size());
+    // The clone shows its master's children; the link to nothing is gone, and D keeps its own child.
+    EXPECT_EQ(nodeB->CloneMasterId, nodeA->Id);
+    ASSERT_EQ(nodeB->Children.Count(), 2);
+    EXPECT_EQ(nodeB->Children[1]->Caption, "a2");
+    EXPECT_FALSE(nodeD->IsClone());
+    ASSERT_EQ(nodeD->Children.Count(), 1);
+    EXPECT_EQ(nodeD->Children[0]->Caption, "E");
+    EXPECT_EQ(nodeD->Children[0]->Tree, &Tree()->Document());
+    // Valued as soon as it shows: a quarter each of 20, 20, 5 and 40.
+    EXPECT_EQ(nodeB->ExpectedValue, 20);
+    EXPECT_EQ(Root()->ExpectedValue, 21.25);
+    // A fresh start: nothing to undo or save, the root selected, the name in the caption.
+    EXPECT_FALSE(Undo().CanUndo());
+    EXPECT_FALSE(Undo().CanRedo());
+    EXPECT_FALSE(Form->FileSaveMenuItem->isEnabled());
+    EXPECT_EQ(Form->windowTitle(), "Quandrel - open.qdn");
+    EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("open.qdn"), Path("other.qdn")}));
+    EXPECT_EQ(Tree()->GetSelectedNodes(), std::vector<TDecTreeNode*>({Root()}));
+}
+
+TEST_F(MainFormTest, OpeningAnOlderFileLinksItsIntegerIdsAndTakesItsFont)
+{
+    Create();
+    // Integer ids as older files hold them (the first character is no part of the number):
+    // a clone of a node further on, which has the highest id there can be, and a link past
+    // it. Flags were written -1.
+    Root()->NodeType = ntChance;
+    TDecTreeNode* clone = AddEnd(Root(), 50, 0);
+    TDecTreeNode* master = AddChild(Root(), ntChance, 50, 0);
+    AddEnd(master, 100, 8);
+    clone->CloneMasterId = master->Id;
+    TDecTreeNode* beyond = AddEnd(Root(), 0, 0);
+    beyond->CloneMasterId = Guid::NewGuid();
+    ASSERT_TRUE(SaveAs("old.pmk"));
+    QByteArray bytes = Read("old.pmk");
+    for (const auto& [node, legacy] : {std::pair{Root(), "n1"}, {master, "n100000"}, {master->Children[0], "n7"},
+                                       {clone, "q3"}, {beyond, "n4"}})
+        bytes.replace(IdText(node), legacy);
+    bytes.replace(Guid::ToString(beyond->CloneMasterId).toUtf8(), "n100001");
+    bytes.replace("<ChildrenVisible>1</ChildrenVisible>", "<ChildrenVisible>-1</ChildrenVisible>");
+    bytes.replace("<Tree>", "<Tree><Font><FontName>Courier New</FontName><FontSize>11</FontSize><FontStyle>"
+                            "[fsBold,fsUnderline]</FontStyle></Font>");
+    Write("old.pmk", bytes);
+    Form->LoadDocument(Path("old.pmk"));
+    ASSERT_EQ(Root()->Children.Count(), 3);
+    EXPECT_TRUE(Root()->Children[1]->ChildrenVisible);
+    EXPECT_EQ(Root()->Children[0]->CloneMasterId, Root()->Children[1]->Id);
+    EXPECT_EQ(Root()->Children[0]->Children.Count(), 1);
+    EXPECT_FALSE(Root()->Children[2]->IsClone());
+    EXPECT_EQ(Root()->ExpectedValue, 8);
+    TStyle* style = Tree()->StyleStates().InTakenPath()->RootStyle();
+    EXPECT_EQ(style->FontName()->Value, "Courier New");
+    EXPECT_EQ(style->FontSize()->Value, 11);
+    EXPECT_TRUE(style->FontBold()->Value);
+    EXPECT_FALSE(style->FontItalic()->Value);
+    EXPECT_TRUE(style->FontUnderline()->Value);
+    EXPECT_FALSE(style->FontStrikeOut()->Value);
 }
 
 // ---- Node popup commands ----

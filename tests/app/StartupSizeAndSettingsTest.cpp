@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,9 +13,6 @@ TEST(FirstStartTest, DesignedClientSize)
     TMainWindowHarness h;
     TMainForm& form = *h.Form;
     EXPECT_EQ(form.size(), QSize(660, 486 + form.menuBar()->sizeHint().height()));
-    form.show();
-    EXPECT_TRUE(form.screen()->availableGeometry().contains(form.geometry()));
-    EXPECT_EQ(InitialWindowSize(QSize(640, 480), 22), QSize(640, 480)); // only a smaller screen shrinks it
 }
 
 // A settings file that cannot be kept, or is no settings file: the program starts all the same,

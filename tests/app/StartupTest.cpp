@@ -1,14 +1,10 @@
 #include "SettingsStoreDump.h"
 #include "app/MessageDialogs.h"
-#include "app/forms/ErrorFormUnit.h"
-#include "app/forms/ModalRunner.h"
 #include "app/Startup.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsRegistry.h"
 
-#include <QCoreApplication>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -139,43 +135,3 @@ TEST(MigrateSettingsKey, AnInterruptedMigrationNeverLeavesAHalfKeyAndTheNextStar
 }
 
 } // namespace
-
-// ---- Exceptions that escape an event handler ----
-
-namespace {
-
-struct TErrorBoxes {
-    TErrorBoxes()
-    {
-        SetModalRunner([this](QDialog& dialog) {
-            auto& form = dynamic_cast<TErrorForm&>(dialog);
-            Texts << form.ExceptionNameEdit->text() + "\r\r" + form.DescriptionEdit->text();
-            if (OnShow)
-                OnShow();
-            return int(QDialog::Accepted);
-        });
-    }
-    ~TErrorBoxes() { SetModalRunner(nullptr); }
-    QStringList Texts;
-    std::function<void()> OnShow;
-};
-
-} // namespace
-
-TEST(DeliverEvent, AnExceptionIsShownAfterTheEventAndTheProgramGoesOn)
-{
-    TErrorBoxes boxes;
-    EXPECT_TRUE(DeliverEvent([] { return true; }));
-    EXPECT_FALSE(DeliverEvent([]() -> bool { throw InvalidOperationException(QStringLiteral("broken")); }));
-    EXPECT_TRUE(boxes.Texts.isEmpty()) << "no box inside the handler that failed";
-    QCoreApplication::processEvents();
-    ASSERT_EQ(boxes.Texts.size(), 1);
-    EXPECT_EQ(boxes.Texts[0], "InvalidOperationException\r\rbroken");
-
-    EXPECT_FALSE(DeliverEvent([]() -> bool { throw std::runtime_error("plain"); }));
-    EXPECT_FALSE(DeliverEvent([]() -> bool { throw 42; }));
-    QCoreApplication::processEvents();
-    ASSERT_EQ(boxes.Texts.size(), 3);
-    EXPECT_EQ(boxes.Texts[1], "std::runtime_error\r\rplain");
-    EXPECT_TRUE(boxes.Texts[2].startsWith("Exception\r\r"));
-}

@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -207,7 +209,7 @@ TEST_F(StyleCommandsTest, ImportsDocumentsAndStyleFilesAndRefusesOtherRoots)
     EXPECT_EQ(Font()->Value, defaultFont);
 }
 
-TEST_F(StyleCommandsTest, MalformedShippedFileIsListedAndExportWritesAnywhere)
+TEST_F(StyleCommandsTest, MalformedShippedFileIsListedUnderItsFileName)
 {
     QDir().mkpath(Shipped());
     QFile bad(Shipped() + "/Broken one.qdns");
@@ -221,11 +223,6 @@ TEST_F(StyleCommandsTest, MalformedShippedFileIsListedAndExportWritesAnywhere)
     commands.MenuItemList().Items(0)->trigger();
     EXPECT_TRUE(Messages.last().contains("Error loading Style file"));
     EXPECT_FALSE(Tree()->UndoManager().CanUndo());
-
-    SaveAnswer = {true, QStringLiteral("Out"), QString(), QString(), Dir.filePath("out.qdns")};
-    Form->FileExportStyleMenuItem->trigger();
-    EXPECT_STREQ(LoadStyleDocument(Dir.filePath("out.qdns"))->document_element().attribute("Name").value(), "Out");
-    EXPECT_EQ(commands.Manager().UserStyles().Count(), 0);
 }
 
 TEST_F(StyleCommandsTest, StyleManagerDeletesTheSelectedStyles)
@@ -286,4 +283,55 @@ TEST(SaveNewStyleFormTest, OkNeedsANameAndWhileShownAFile)
     const TSaveStyleDialogResult result = form.Result(true);
     EXPECT_EQ(result.Name, QStringLiteral("Chosen.style"));
     EXPECT_EQ(result.Author, QStringLiteral("me"));
+}
+
+TEST(SaveNewStyleFormTest, ATypedNameGetsTheExtensionAndOnlyAStyleFileIsReplacedAfterAsking)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("folder.qdns")));
+    for (const auto& [name, text] : {std::pair{"old.qdns", "<?xml version=\"1.0\"?>\n<StyleStates/>"}, {"tree.qdn", "<Tree/>"}}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
+    }
+    const QString replace = QStringLiteral("The file %1 already exists. Do you want to replace it?");
+    const QString refuse = QStringLiteral("The file %1 is not a style file and cannot be replaced by one. Please choose "
+                                          "another file name.");
+    const struct {
+        const char* Typed;  // empty: chosen with the browse button, which asked already
+        const char* Chosen; // the file name the dialog ends with
+        TModalResult Answer;
+        bool Accepted;
+        QString Message;
+    } cases[] = {
+        {"fresh", "fresh.qdns", TModalResult::No, true, QString()},
+        {"notes.xml", "notes.xml", TModalResult::No, true, QString()},
+        {"old", "old.qdns", TModalResult::No, false, replace},
+        {"old.qdns", "old.qdns", TModalResult::Yes, true, replace},
+        {"", "old.qdns", TModalResult::No, true, QString()},
+        {"tree.qdn", "tree.qdn", TModalResult::Yes, false, refuse},
+        {"folder", "folder.qdns", TModalResult::Yes, false, refuse},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Typed);
+        QStringList messages;
+        SetMessageDlgHook([&](QWidget*, const QString& text, TMsgDlgType, int) {
+            messages << text;
+            return c.Answer;
+        });
+        TSaveNewStyleForm form;
+        form.SetShowFileName(true);
+        form.show();
+        const QString chosen = dir.filePath(c.Chosen);
+        form.ExecuteBrowseDialog = [&chosen] { return chosen; };
+        if (*c.Typed)
+            QTest::keyClicks(form.FilenameEdit, dir.filePath(c.Typed));
+        else
+            QTest::mouseClick(form.BrowseButton, Qt::LeftButton);
+        QTest::keyClicks(form.NameEdit, QStringLiteral("Style"));
+        QTest::keyClick(form.NameEdit, Qt::Key_Return);
+        EXPECT_EQ(form.result() == QDialog::Accepted, c.Accepted);
+        EXPECT_EQ(messages, c.Message.isEmpty() ? QStringList() : QStringList{c.Message.arg(chosen)});
+        EXPECT_EQ(form.Result(true).FileName, chosen);
+    }
+    SetMessageDlgHook(nullptr);
 }

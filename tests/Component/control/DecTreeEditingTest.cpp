@@ -6,86 +6,119 @@
 #include <random>
 #include <vector>
 
-TEST_F(DecTreeTest, TypingOnASelectedElementReplacesItsValue)
+namespace {
+
+// Root takes A (chance: A1 60 %, A2 40 %) over B (a decision with B1); payoffs in units.
+const char* const Base = "4; Root 100 0; A 100 1; A1 60 5; A2 40 0; B 0 -2; B1 100 1";
+
+} // namespace
+
+// What a user's keys do to the tree, the selection and the undo steps, from a selected element.
+TEST_F(DecTreeTest, EditingKeySequences)
 {
-    BuildSample();
-    Tree->SelectNode(B, htPayoff);
-    Tree->setFocus();
-    Key(Qt::Key_7);
-    ASSERT_TRUE(Tree->IsEditing());
-    EXPECT_EQ(Tree->InlineEditor()->text(), QStringLiteral("7"));
-    EXPECT_EQ(B->Payoff, 70000);
-    QTest::keyClicks(Tree->InlineEditor(), QStringLiteral("5"));
-    EXPECT_EQ(B->Payoff, 750000);
-    Key(Qt::Key_Return);
-    EXPECT_FALSE(Tree->IsEditing());
-    EXPECT_EQ(B->Payoff, 750000);
+    // The tree after the keys; nullptr: as it was.
+    struct Case { const char *Select; TNodeElementType Element; const char *Keys, *Tree, *Selected, *Undo; bool Editing; };
+    const Case cases[] = {
+        // Escape puts the value from before the edit back and recomputes; the undo step stays.
+        {"B", htPayoff, "'12' Esc", nullptr, "B", "Edit Payoff", false},
+        {"A1", htProbability, "'70' Esc", nullptr, "A1", "Edit Probability", false},
+        {"A1", htPayoff, "'0' Esc", nullptr, "A1", "Edit Payoff", false},
+        // Enter walks through a multiple selection; Ctrl+Enter copies to all of it and ends.
+        {"A1,A2", htPayoff, "F2 '5' Enter '6' Enter", "6.4; Root 100 0; A 100 1; A1 60 5; A2 40 6; B 0 -2; B1 100 1",
+         "A1,A2", "Edit Payoff,Edit Payoff", false},
+        {"A1,A2", htPayoff, "'9' Enter", "6.4; Root 100 0; A 100 1; A1 60 9; A2 40 0; B 0 -2; B1 100 1", "A1,A2",
+         "Edit Payoff,Edit Payoff", true},
+        {"A1,A2,B1", htPayoff, "'9' Ctrl+Enter", "10; Root 100 0; A 100 1; A1 60 9; A2 40 9; B 0 -2; B1 100 9",
+         "A1,A2,B1", "Edit Payoff", false},
+        // Insert names two new options one after the other; Escape takes back what was added.
+        {"B1", htOptionDescriptor, "Ins 'Yes' Enter 'No' Enter",
+         "4; Root 100 0; A 100 1; A1 60 5; A2 40 0; B 0 -2; B1 100 1; Yes 100 0; No 0 0", "No",
+         "Add subnodes,Edit Title,Edit Title", false},
+        {"B1", htOptionDescriptor, "Ins 'x' Esc", nullptr, "B1", "Add subnodes,Edit Title", false},
+        {"B1", htOptionDescriptor, "Ins 'Yes' Enter 'No' Esc",
+         "4; Root 100 0; A 100 1; A1 60 5; A2 40 0; B 0 -2; B1 100 1; Yes 100 0;  0 0", "",
+         "Add subnodes,Edit Title,Edit Title", false},
+        {"Root", htOptionDescriptor, "Shift+Ins 'C' Enter",
+         "4; Root 100 0; A 100 1; A1 60 5; A2 40 0; B 0 -2; B1 100 1; C 0 0", "C", "Add subnodes,Edit Title", false},
+        // Delete keeps the weights left, and selects the shallowest, then first, parent.
+        {"A1", htOptionDescriptor, "Del", "1; Root 100 0; A 100 1; A2 40 0; B 0 -2; B1 100 1", "A", "Remove", false},
+        {"A1,B1", htOptionDescriptor, "Del", "1; Root 100 0; A 100 1; A2 40 0; B 0 -2", "A", "Remove", false},
+        // A node goes with its subtree; the only option left takes 100.
+        {"A,A1", htOptionDescriptor, "Del", "-1; Root 100 0; B 100 -2; B1 100 1", "Root", "Remove", false},
+        {"B", htSymbolAttributeFixed, "F2 F2", nullptr, "B", "Toggle Mode,Toggle Mode", false},
+        {"B", htSymbolAttributeOwner, "'Ann' Enter", nullptr, "B", "Edit Decision Owner", false},
+        // The attribute box edits the caption line, which B does not show.
+        {"B", htSymbolAttributeBox, "F2", nullptr, "B", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Keys);
+        SetUp();
+        BuildSample();
+        Add(B, QStringLiteral("B1"), ntDecision, 100, 10000);
+        B->DecisionShowFixed = B->DecisionShowOwner = true;
+        Tree->Recalculate();
+        SelectNames(QString::fromLatin1(c.Select), c.Element);
+        Keys(QString::fromLatin1(c.Keys));
+        EXPECT_EQ(Dump(), c.Tree ? c.Tree : Base);
+        EXPECT_EQ(SelectedNames(), c.Selected);
+        EXPECT_EQ(UndoNames(), c.Undo);
+        EXPECT_EQ(Tree->IsEditing(), c.Editing);
+    }
 }
 
-TEST_F(DecTreeTest, CaptionOwnerAndBudgetEdits)
+// Anything but Yes ends a command that asks, before it records anything.
+TEST_F(DecTreeTest, QuestionsComeFirst)
 {
     BuildSample();
-    B->NodeType = ntMultiDecision;
-    Add(B, QStringLiteral("B1"), ntDecision, 100, -10000);
-    B->DecisionShowCaption = B->DecisionShowOwner = B->DecisionMultiShowBudget = true;
-    Tree->Recalculate();
-    // The attribute box edits its caption line.
-    Tree->SelectNode(B, htSymbolAttributeBox);
-    ASSERT_TRUE(Tree->EditElement(false, 0));
-    EXPECT_EQ(Tree->SelectionElementType(), htSymbolAttributeCaption);
-    Tree->InlineEditor()->setText(QStringLiteral("Which"));
-    EXPECT_EQ(B->DecisionCaption, QStringLiteral("Which"));
-
-    Tree->SelectNode(B, htSymbolAttributeOwner);
-    ASSERT_TRUE(Tree->EditElement(false, 0));
-    Tree->InlineEditor()->setText(QStringLiteral("Ann"));
-    EXPECT_EQ(B->DecisionOwner, QStringLiteral("Ann"));
-    // The editor starts after the line's label.
-    EXPECT_GT(Tree->InlineEditor()->x(), B->ElementRects[htSymbolAttributeOwner].Left);
-
-    Tree->SelectNode(B, htSymbolAttributeMultiBudget);
-    ASSERT_TRUE(Tree->EditElement(false, 0));
-    EXPECT_EQ(Tree->InlineEditor()->text(), QString()); // no limit
-    Tree->InlineEditor()->setText(QStringLiteral("250"));
-    EXPECT_EQ(B->DecisionMultiBudget, 250);
-    Tree->InlineEditor()->setText(QStringLiteral("lots"));
-    EXPECT_EQ(B->DecisionMultiBudget, -1);
-    Key(Qt::Key_Escape);
-    EXPECT_EQ(B->DecisionMultiBudget, -1);
-}
-
-TEST_F(DecTreeTest, TakingAnOptionOfAFixedDecisionAsksFirst)
-{
-    BuildSample();
-    Root()->DecisionFixed = true;
-    Tree->SelectNode(B, htProbability);
     ConfirmAnswer = false;
-    EXPECT_FALSE(Tree->EditElement(false, 0));
-    EXPECT_EQ(Questions, QStringList{ControlStrings::FixedDecisionQuestion});
-    EXPECT_EQ(B->Probability, 0);
+    Root()->DecisionFixed = true;
+    SelectNames(QStringLiteral("A"), htOptionDescriptor);
+    Keys(QStringLiteral("Del Tab Down F2"));
+    EXPECT_EQ(Questions, (QStringList{ControlStrings::DeleteQuestion, ControlStrings::FixedDecisionQuestion}));
+    EXPECT_EQ(Dump(), "4; Root 100 0 fixed; A 100 1; A1 60 5; A2 40 0; B 0 -2");
     EXPECT_FALSE(Tree->UndoManager().CanUndo());
     ConfirmAnswer = true;
-    EXPECT_FALSE(Tree->EditElement(false, 0));
-    EXPECT_EQ(B->Probability, 100);
-    EXPECT_EQ(A->Probability, 0);
-    EXPECT_EQ(Tree->UndoManager().UndoDescription(), ControlStrings::TakeToggleOption);
+    Keys(QStringLiteral("F2"));
+    EXPECT_EQ(Dump(), "-2; Root 100 0 fixed; A 0 1; A1 60 5; A2 40 0; B 100 -2");
     // Giving back what is already taken does not ask.
     Questions.clear();
-    EXPECT_FALSE(Tree->EditElement(false, 0));
+    Keys(QStringLiteral("F2"));
     EXPECT_TRUE(Questions.isEmpty());
+    EXPECT_EQ(UndoNames(), "Take/Toggle option,Take/Toggle option");
 }
 
-TEST_F(DecTreeTest, CtrlEnterCopiesAProbabilityOnlyToTheSameKindOfParent)
+// A typed number is read in the user's locale, or refused where the editor shows why: the node
+// keeps its value, and Enter does not end the edit until the text is mended.
+TEST_F(DecTreeTest, NumbersAreReadInTheUsersLocaleOrRefused)
 {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     BuildSample();
-    Tree->SelectNode(A1, htProbability);
-    Tree->Selection().Add(A2->Id);
-    Tree->Selection().Add(B->Id);
-    ASSERT_TRUE(Tree->EditElement(false, 0));
-    Tree->InlineEditor()->setText(QStringLiteral("55"));
-    Key(Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(A2->Probability, 55);
-    EXPECT_EQ(B->Probability, 0); // a decision's taken mark
+    B->NodeType = ntMultiDecision;
+    B->DecisionMultiShowBudget = true;
+    Add(B, QStringLiteral("B1"), ntDecision, 100, 10000);
+    Tree->Recalculate();
+    struct Case { TDecTreeNode*& Node; TNodeElementType Element; const char *Keys, *Refusal; double Value; };
+    const Case cases[] = {
+        {A1, htPayoff, "'1.234,5'", "", 1234.5}, {A1, htPayoff, "'12.5'", "", 12.5},
+        {A1, htPayoff, "'0.125'", "", 0.125}, {A1, htPayoff, "'1.234,50 €'", "", 1234.5},
+        {A1, htPayoff, "'-1,5x' Enter", "Invalid number", 5}, {A1, htPayoff, "'-1,5x' Enter Esc", "", 5},
+        {A1, htProbability, "'12,5 %'", "", 12.5}, {A1, htProbability, "'1.5.5'", "Invalid number", 60},
+        {B, htSymbolAttributeMultiBudget, "'1.000'", "", 1000},
+        {B, htSymbolAttributeMultiBudget, "'2,5'", "Invalid number: the budget is a whole amount", -1},
+    };
+    Tree->Options().SetCurrencySymbol(QStringLiteral("€"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Keys);
+        Tree->SelectNode(c.Node, c.Element);
+        Keys(QString::fromUtf8(c.Keys));
+        EXPECT_EQ(Tree->EditorRefusal().toStdString(), c.Refusal);
+        EXPECT_EQ(Tree->IsEditing(), !QString::fromUtf8(c.Keys).contains(QStringLiteral("Esc")));
+        const double value = c.Element == htPayoff        ? double(c.Node->Payoff) / CurrencyScale
+                             : c.Element == htProbability ? c.Node->Probability
+                                                          : c.Node->DecisionMultiBudget;
+        EXPECT_EQ(value, c.Value);
+        Keys(QStringLiteral("Esc"));
+    }
 }
 
 namespace {

@@ -6,11 +6,13 @@
 #include "Component/control/ScrollableDecTree.h"
 
 #include <QLocale>
+#include <QKeySequence>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "support/TreeBuilder.h"
 
+#include <functional>
 #include <memory>
 
 class DecTreeTest : public ::testing::Test {
@@ -79,6 +81,71 @@ protected:
     void Key(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), mods); }
 
     std::vector<TDecTreeNode*> Selected() { return Tree->GetSelectedNodes(); }
+
+    void Walk(const std::function<void(TDecTreeNode*)>& visit, TDecTreeNode* node = nullptr)
+    {
+        visit(node = node ? node : Root());
+        for (TDecTreeNode* child : node->Children)
+            Walk(visit, child);
+    }
+
+    // The first node with that caption in pre-order.
+    TDecTreeNode* Find(const QString& caption)
+    {
+        TDecTreeNode* found = nullptr;
+        Walk([&](TDecTreeNode* n) { found = !found && n->Caption == caption ? n : found; });
+        return found;
+    }
+
+    // The nodes of comma-separated captions become the selection, with that element.
+    void SelectNames(const QString& names, TNodeElementType element)
+    {
+        Tree->SelectNode(nullptr, element);
+        for (const QString& name : names.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            Tree->Selection().Add(Find(name)->Id);
+    }
+
+    std::string SelectedNames()
+    {
+        QStringList names;
+        for (const TDecTreeNode* node : Selected())
+            names << node->Caption;
+        return names.join(QLatin1Char(',')).toStdString();
+    }
+
+    // Keys pressed on whatever has the focus ("Down", "Shift+Tab", "Ctrl+Enter"), and 'text'
+    // typed a character at a time.
+    void Keys(const QString& sequence)
+    {
+        const QStringList parts = sequence.split(QLatin1Char('\''));
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            for (const QChar c : i % 2 ? parts[i] : QString())
+                QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), {});
+            for (const QString& word : i % 2 ? QStringList() : parts[i].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                const QKeyCombination key = QKeySequence(word)[0];
+                QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            }
+        }
+    }
+
+    // The root's expected value, then each node's caption, probability and payoff in pre-order.
+    std::string Dump()
+    {
+        QStringList parts{QString::number(Root()->ExpectedValue)};
+        Walk([&](TDecTreeNode* n) {
+            parts << QStringLiteral("%1 %2 %3%4").arg(n->Caption).arg(n->Probability).arg(double(n->Payoff) / CurrencyScale)
+                         .arg(n->DecisionFixed ? " fixed" : "");
+        });
+        return parts.join(QStringLiteral("; ")).toStdString();
+    }
+
+    std::string UndoNames()
+    {
+        QStringList names;
+        for (const auto& state : Tree->UndoManager().UndoStack())
+            names << state->Description;
+        return names.join(QLatin1Char(',')).toStdString();
+    }
 
     std::unique_ptr<TScrollableDecTree> Box;
     TDecTree* Tree = nullptr;

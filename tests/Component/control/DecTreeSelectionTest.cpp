@@ -2,63 +2,138 @@
 
 #include "Component/control/ControlStrings.h"
 
+#include <QAction>
+#include <QMenu>
 
-TEST_F(DecTreeTest, SelectFromHitReplace)
+// The arrows move to the parent, the first child and the siblings of the first selected node,
+// never off the tree; Tab walks the elements every selected node has.
+TEST_F(DecTreeTest, ArrowsAndTabMoveTheSelection)
 {
     BuildSample();
-    Tree->SelectFromHit(HitTestResult::Create(A1, htPayoff), TSelectMode::Replace);
-    EXPECT_EQ(Selected(), Nodes{A1});
-    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
-    Tree->SelectFromHit(HitTestResult::Null(), TSelectMode::Replace);
-    EXPECT_TRUE(Selected().empty());
-    // The marks never change the selection.
-    Tree->SelectNode(B, htOptionDescriptor);
-    Tree->SelectFromHit(HitTestResult::Create(A, htPlusMinus), TSelectMode::Replace);
-    EXPECT_EQ(Selected(), Nodes{B});
+    struct Case { const char* Select; TNodeElementType Element; const char *Keys, *Selected; TNodeElementType After; };
+    const Case cases[] = {
+        {"Root", htOptionDescriptor, "Left", "Root", htOptionDescriptor},
+        {"Root", htOptionDescriptor, "Right Down", "B", htOptionDescriptor},
+        {"A", htOptionDescriptor, "Right Down Down", "A2", htOptionDescriptor},
+        {"A2", htOptionDescriptor, "Up Up Left", "A", htOptionDescriptor},
+        {"A1,A2", htPayoff, "Down", "A2", htPayoff},
+        {"", htOptionDescriptor, "Down", "Root", htOptionDescriptor},
+        {"A1", htPayoff, "Left", "A", htPayoff},
+        // The root has neither probability nor payoff: the next valid element in Tab order.
+        {"A", htPayoff, "Left", "Root", htSymbol},
+        {"Root", htOptionDescriptor, "Tab", "Root", htSymbol},
+        {"A1", htOptionDescriptor, "Tab Tab", "A1", htPayoff},
+        {"A1", htOptionDescriptor, "Shift+Tab", "A1", htSymbol},
+        {"A1", htOptionDescriptor, "Backtab Backtab", "A1", htPayoff},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Keys);
+        SelectNames(QString::fromLatin1(c.Select), c.Element);
+        Keys(QString::fromLatin1(c.Keys));
+        EXPECT_EQ(SelectedNames(), c.Selected);
+        EXPECT_EQ(Tree->SelectionElementType(), c.After);
+    }
+    // The children of a collapsed node are not on the screen.
+    A->ChildrenVisible = false;
+    Tree->Recalculate();
+    SelectNames(QStringLiteral("A"), htOptionDescriptor);
+    Keys(QStringLiteral("Right"));
+    EXPECT_EQ(SelectedNames(), "A");
 }
 
-TEST_F(DecTreeTest, MouseClicksSelectAndCtrlClickTogglesOnRelease)
+// Clicks in a row, each with what is selected after it.
+TEST_F(DecTreeTest, MouseClicksSelect)
 {
     BuildSample();
-    Click(A1, htOptionDescriptor);
-    EXPECT_EQ(Selected(), Nodes{A1});
-    QTest::mousePress(Tree, Qt::LeftButton, Qt::ControlModifier, Center(A2, htOptionDescriptor));
-    EXPECT_EQ(Selected(), Nodes{A1});
-    QTest::mouseRelease(Tree, Qt::LeftButton, Qt::ControlModifier, Center(A2, htOptionDescriptor));
-    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
-    // A right click inside the multiple selection keeps it; on empty space it clears it.
-    Click(A1, htOptionDescriptor, {}, Qt::RightButton);
-    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
-    QTest::mouseClick(Tree, Qt::RightButton, {}, QPoint(5, Tree->height() - 5));
-    EXPECT_TRUE(Selected().empty());
+    constexpr auto Ctrl = Qt::ControlModifier;
+    constexpr auto Right = Qt::RightButton;
+    struct Step { const char* Node; TNodeElementType Element; Qt::KeyboardModifiers Mods; Qt::MouseButton Button; const char* Selected; };
+    const Step steps[] = {
+        // Ctrl toggles one element of all selected nodes; another element starts anew.
+        {"A1", htOptionDescriptor, {}, Qt::LeftButton, "A1"}, {"A2", htOptionDescriptor, Ctrl, Qt::LeftButton, "A1,A2"},
+        // A right click inside a multiple selection keeps it; elsewhere it selects the node alone,
+        // on empty space nothing.
+        {"A1", htOptionDescriptor, {}, Right, "A1,A2"}, {"B", htOptionDescriptor, {}, Right, "B"},
+        {"B", htPayoff, Ctrl, Qt::LeftButton, "B"}, {"", htOptionDescriptor, {}, Right, ""},
+        // Collapsing drops what it hides from the selection, and selects the node when nothing is left.
+        {"A1", htOptionDescriptor, {}, Qt::LeftButton, "A1"}, {"B", htOptionDescriptor, Ctrl, Qt::LeftButton, "A1,B"},
+        {"A", htPlusMinus, {}, Qt::LeftButton, "B"}, {"A", htPlusMinus, {}, Qt::LeftButton, "B"},
+        {"A1", htOptionDescriptor, {}, Qt::LeftButton, "A1"}, {"A", htPlusMinus, {}, Qt::LeftButton, "A"},
+    };
+    for (const Step& step : steps) {
+        TDecTreeNode* node = *step.Node ? Find(QString::fromLatin1(step.Node)) : nullptr;
+        QTest::mouseClick(Tree, step.Button, step.Mods, node ? Center(node, step.Element) : QPoint(5, Tree->height() - 5));
+        EXPECT_EQ(SelectedNames(), step.Selected) << step.Node;
+    }
+    // Ctrl toggles at the release, not at the press.
+    QTest::mousePress(Tree, Qt::LeftButton, Ctrl, Center(B, htOptionDescriptor));
+    EXPECT_EQ(SelectedNames(), "A");
+    QTest::mouseRelease(Tree, Qt::LeftButton, Ctrl, Center(B, htOptionDescriptor));
+    EXPECT_EQ(SelectedNames(), "A,B");
+    // A double click and typing a blank both edit.
+    Click(A, htPlusMinus);
+    QTest::mouseDClick(Tree, Qt::LeftButton, {}, Center(A1, htOptionDescriptor));
+    EXPECT_TRUE(Tree->IsEditing());
+    Keys(QStringLiteral("Esc Space"));
+    EXPECT_EQ(Tree->InlineEditor()->text(), QStringLiteral(" "));
 }
 
-TEST_F(DecTreeTest, BandSelectsTouchedNodesAndCtrlBandToggles)
+// A band selects what it touches, with Ctrl it toggles that in the earlier selection. Clones
+// and what lies inside them are never caught by a band, never changed by Ctrl+Enter and never
+// edited inside.
+TEST_F(DecTreeTest, BandSelectsTouchedNodesAndPassesClonesBy)
 {
     BuildSample();
-    Tree->SelectNode(B, htOptionDescriptor);
+    auto band = [this](QPoint from, QPoint to, Qt::KeyboardModifiers mods = {}) {
+        QTest::mousePress(Tree, Qt::LeftButton, mods, from);
+        ASSERT_TRUE(Tree->HitTestAt(from).IsNull);
+        QTest::mouseMove(Tree, to);
+        QTest::mouseRelease(Tree, Qt::LeftButton, mods, to);
+    };
     const TRectangle a1 = A1->ElementRects[htOptionDescriptor];
-    const TRectangle a2 = A2->ElementRects[htOptionDescriptor];
-    // From empty space left of A1 and A2 (just right of their column) to their middle.
-    const QPoint start(std::max(a1.Right(), a2.Right()) + 3, a1.Top - 3);
-    QTest::mousePress(Tree, Qt::LeftButton, {}, start);
-    ASSERT_TRUE(Tree->HitTestAt(start).IsNull);
-    QTest::mouseMove(Tree, QPoint(a1.Right() - 2, a1.Top + 2));
-    EXPECT_EQ(Selected(), Nodes{A1});
-    QTest::mouseMove(Tree, QPoint(a2.Right() - 2, a2.Bottom() - 2));
-    EXPECT_EQ(Selected(), (Nodes{A1, A2}));
-    QTest::mouseRelease(Tree, Qt::LeftButton, {}, QPoint(a2.Right() - 2, a2.Bottom() - 2));
+    // From empty space right of A1's column to A1's middle.
+    band(QPoint(a1.Right() + 3, a1.Top - 3), QPoint(a1.Right() - 2, a1.Top + 2));
+    EXPECT_EQ(SelectedNames(), "A1");
+    B->CloneMasterId = A->Id;
+    Tree->Recalculate();
+    const QPoint corner(Tree->width() - 2, Tree->height() - 2);
+    band(QPoint(1, 1), corner);
+    EXPECT_EQ(SelectedNames(), "Root,A,A1,A2");
+    // Ending on a node, a Ctrl-band does not toggle it once more.
+    SelectNames(QStringLiteral("A1,B"), htOptionDescriptor);
+    band(QPoint(1, 1), Center(A2, htOptionDescriptor), Qt::ControlModifier);
+    EXPECT_EQ(SelectedNames(), "B,A,A2"); // the root stands lower, at the middle of its subtree
 
-    // With Ctrl the band adds to and removes from what was selected.
-    Tree->SelectNode(A1, htOptionDescriptor);
-    Tree->Selection().Add(B->Id);
-    QTest::mousePress(Tree, Qt::LeftButton, Qt::ControlModifier, start);
-    QTest::mouseMove(Tree, QPoint(a2.Right() - 2, a2.Bottom() - 2));
-    QTest::mouseRelease(Tree, Qt::LeftButton, Qt::ControlModifier, QPoint(a2.Right() - 2, a2.Bottom() - 2));
-    auto sel = Selected();
-    EXPECT_EQ(sel.size(), 2u);
-    EXPECT_NE(std::find(sel.begin(), sel.end(), B), sel.end());
-    EXPECT_NE(std::find(sel.begin(), sel.end(), A2), sel.end());
+    SelectNames(QStringLiteral("A1,A2,B"), htProbability);
+    Keys(QStringLiteral("'55' Ctrl+Enter"));
+    EXPECT_EQ(Dump(), "3.5; Root 100 0; A 100 1; A1 55 5; A2 55 0; B 0 -2; A1 55 5; A2 55 0");
+    SelectNames(QStringLiteral("A1,B"), htPayoff);
+    Keys(QStringLiteral("'3' Ctrl+Enter"));
+    EXPECT_EQ(B->Payoff, -20000);
+    Tree->SelectNode(B->Children.Items(0), htOptionDescriptor);
+    Keys(QStringLiteral("F2"));
+    EXPECT_FALSE(Tree->IsEditing());
+}
+
+// When the selected element goes (its line hidden, or the node deleted for a parent without
+// it), the selection moves to the next valid element.
+TEST_F(DecTreeTest, TheSelectionElementMovesWhenItGoes)
+{
+    BuildSample();
+    B->DecisionShowCaption = true;
+    Add(B, QStringLiteral("B1"));
+    Tree->SelectNode(B, htSymbolAttributeCaption);
+    Tree->BuildAttributePopup(B);
+    Tree->PopupItemClick(Tree->AttributePopup()->findChild<QAction*>(ControlStrings::PopHideAll));
+    EXPECT_EQ(Tree->SelectionElementType(), htOptionDescriptor);
+    SelectNames(QStringLiteral("B"), htPayoff);
+    Keys(QStringLiteral("Del"));
+    EXPECT_EQ(Tree->SelectionElementType(), htSymbol); // the root has no payoff
+    // Insert opens a collapsed node to show what it adds.
+    A->ChildrenVisible = false;
+    SelectNames(QStringLiteral("A"), htOptionDescriptor);
+    Keys(QStringLiteral("Ins"));
+    EXPECT_TRUE(A->ChildrenVisible);
 }
 
 TEST_F(DecTreeTest, HoverHints)

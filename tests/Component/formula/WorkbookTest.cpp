@@ -1,4 +1,6 @@
 #include "Component/formula/Workbook.h"
+#include "Component/formula/XlsxReader.h"
+#include "Component/formula/ZipPackage.h"
 #include "Component/formula/WorkbookCache.h"
 
 #include "WorkbookFixtures.h"
@@ -127,6 +129,22 @@ TEST(Workbook, ZipBombsAreRefusedBeforeUnpacking)
     EXPECT_TRUE(large.contains(QStringLiteral("too large"))) << large.toStdString();
     const QString ratio = LoadError(QStringLiteral("bomb-ratio.xlsx"));
     EXPECT_TRUE(ratio.contains(QStringLiteral("zip bomb"))) << ratio.toStdString();
+    // A file of 75 KB whose three parts unpack to 25 MB each.
+    const QString parts = LoadError(QStringLiteral("bomb-parts.xlsx"));
+    EXPECT_TRUE(parts.contains(QStringLiteral("sheet \"S3\": the workbook is too large"))) << parts.toStdString();
+}
+
+TEST(Workbook, SharedAndInlineTextsCountTowardsOneBound)
+{
+    // 240 KB of text in each kind: either alone fits in 300 KB, both together do not.
+    for (const auto& [file, fits] : {std::pair{"texts-shared.xlsx", true}, {"texts-inline.xlsx", true}, {"texts-both.xlsx", false}}) {
+        TZipPackage package;
+        TWorkbook book;
+        QString error;
+        ASSERT_TRUE(package.Open(fixtures::File(QString::fromLatin1(file)), error)) << error.toStdString();
+        EXPECT_EQ(TXlsxReader::Read(package, book, error, 300 * 1024) == TXlsxReader::TResult::Ok, fits) << file;
+        EXPECT_EQ(error, fits ? QString() : QStringLiteral("sheet \"T\": the texts of the workbook need more than 300 KB of memory"));
+    }
 }
 
 TEST(Workbook, SpecialFilesAreRefusedWithoutBlocking)

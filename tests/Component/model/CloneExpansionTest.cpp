@@ -57,7 +57,7 @@ TEST(CloneExpansionTest, AnExpansionPastTheLimitIsRefusedBeforeAnythingIsCopied)
 {
     TDecTreeDocument doc;
     BuildDoubling(doc, 40);
-    EXPECT_EQ(CountNodesAfterRefresh(doc.Root()), MaxExpandedNodes + 1);
+    EXPECT_TRUE(ExpandsTooFar(doc.Root()));
     const int64_t before = CountNodes(doc.Root());
     EXPECT_THROW(doc.Root()->RefreshClones(), InvalidOperationException);
     EXPECT_EQ(CountNodes(doc.Root()), before);
@@ -65,12 +65,12 @@ TEST(CloneExpansionTest, AnExpansionPastTheLimitIsRefusedBeforeAnythingIsCopied)
 
 TEST(CloneExpansionTest, ALinkOrANewNodeThatWouldExpandTooFarIsRefused)
 {
-    // About 4.2 million nodes: a copy of the top level (2.1 million) is past the limit, a copy of
-    // a level three below it (0.5 million) is not.
+    // About 262,000 nodes: a copy of the level below the top (65,000 nodes) stays within the
+    // limit, a copy of the top level (131,000) then no longer does.
     TDecTreeDocument doc;
-    TDecTreeNode* top = BuildDoubling(doc, 20);
-    TDecTreeNode* lower = doc.Root()->Children[16];
-    ASSERT_LE(CountNodesAfterRefresh(doc.Root()), MaxExpandedNodes);
+    TDecTreeNode* top = BuildDoubling(doc, 16);
+    TDecTreeNode* lower = doc.Root()->Children[14];
+    ASSERT_FALSE(ExpandsTooFar(doc.Root()));
     TDecTreeNode* node = Add(doc, doc.Root());
     TDecTreeNode* own = Add(doc, node);
     TDecTreeNode* other = Add(doc, doc.Root());
@@ -82,5 +82,23 @@ TEST(CloneExpansionTest, ALinkOrANewNodeThatWouldExpandTooFarIsRefused)
     EXPECT_TRUE(node->CloneMasterId.IsEmpty());
     ASSERT_EQ(node->Children.Count(), 1);
     EXPECT_EQ(node->Children[0], own);
-    EXPECT_LE(CountNodesAfterRefresh(doc.Root()), MaxExpandedNodes);
+    EXPECT_FALSE(ExpandsTooFar(doc.Root()));
+}
+
+// The limit is on what the clones copy, not on what a large document holds itself.
+TEST(CloneExpansionTest, OnlyTheCopiesCountTowardsTheCloneLimit)
+{
+    // The clone itself stands for its master's top node: it adds the master's subtree less one.
+    for (const auto& [own, copies, tooFar] : {std::tuple{MaxCloneCopies + 10, 2, false},
+                                              {10, MaxCloneCopies + 1, false}, {10, MaxCloneCopies + 2, true}}) {
+        TDecTreeDocument doc;
+        doc.NewRoot();
+        TDecTreeNode* master = Add(doc, doc.Root());
+        for (int64_t i = 1; i < copies; ++i)
+            Add(doc, master);
+        for (int64_t i = 0; i < own; ++i)
+            Add(doc, doc.Root());
+        Add(doc, doc.Root(), master->Id);
+        EXPECT_EQ(ExpandsTooFar(doc.Root()), tooFar) << own << " own nodes, " << copies << " copies";
+    }
 }

@@ -186,3 +186,30 @@ TEST_F(NodeStatus, CurrencyRoundsHalvesAwayFromZeroAndZeroHasNoSign)
         EXPECT_EQ(Format(Money(value)), text) << value;
     }
 }
+
+// Whatever the tree shows for an amount, in every currency format, can be typed back.
+TEST_F(NodeStatus, ShownAmountsReadBackInEveryLocaleAndFormat)
+{
+    struct Case { QLocale Locale; const char *Symbol, *Shown; }; // 1234567.5 shown in code 0
+    const Case cases[] = {
+        {QLocale(QLocale::German, QLocale::Germany), "€", "€1.234.567,50"},
+        {QLocale(QLocale::French, QLocale::France), "€", "€1\u202F234\u202F567,50"},
+        {QLocale(QLocale::Russian, QLocale::Russia), "₽", "₽1\u00A0234\u00A0567,50"},
+        {QLocale(QLocale::Turkish, QLocale::Turkey), "₺", "₺1.234.567,50"},
+        {QLocale(QLocale::English, QLocale::India), "₹", "₹12,34,567.50"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "$", "$1,234,567.50"},
+    };
+    TTreeOptions o;
+    o.CurrencyDecimals = 2;
+    for (const Case& c : cases) {
+        QLocale::setDefault(c.Locale);
+        o.CurrencySymbol = QString::fromUtf8(c.Symbol);
+        o.CurrencyPosFormat = o.CurrencyNegFormat = 0;
+        EXPECT_EQ(FormatCurrency(Money(1234567.5), o), QString::fromUtf8(c.Shown));
+        for (o.CurrencyPosFormat = 0; o.CurrencyPosFormat < 4; ++o.CurrencyPosFormat)
+            for (o.CurrencyNegFormat = 0; o.CurrencyNegFormat < 16; ++o.CurrencyNegFormat)
+                for (const double value : {1234567.5, -1234567.5, -0.25, 1000.0})
+                    EXPECT_EQ(ReadLocaleMoney(FormatCurrency(Money(value), o), o.CurrencySymbol).Value, value)
+                        << FormatCurrency(Money(value), o).toStdString();
+    }
+}

@@ -1,3 +1,4 @@
+#include "Component/model/Clones.h"
 #include "DocumentTestSupport.h"
 
 #include "app/document/DocumentReader.h"
@@ -5,6 +6,7 @@
 #include "app/document/SavedStyle.h"
 #include "shared/core/Exceptions.h"
 #include "Component/styles/DefaultStyles.h"
+#include "Component/styles/StyleTreeSerializer.h"
 
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -30,28 +32,7 @@ std::string Tree(const std::string& root, const std::string& declaration = "enco
            "<CurrencyNegFormat>1</CurrencyNegFormat>\n" + root + "</Tree>\n";
 }
 
-std::string G(int n)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", n);
-    return text;
-}
 
-struct TTarget {
-    TDecTreeDocument Doc;
-    TStyleStates Styles;
-    TDecTreeNode* Root;
-    QString Before;
-
-    TTarget()
-    {
-        Root = NewRoot(Doc, QStringLiteral("Previous"));
-        ResetDefaultStyles(Styles);
-        Before = DescribeTree(Root);
-    }
-    TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
-    bool Untouched() const { return Doc.Root() == Root && DescribeTree(Root) == Before; }
-};
 
 } // namespace
 
@@ -70,7 +51,7 @@ TEST(DocumentHardening, PathsThatAreNoFilesAreRefusedAtOnceAndSaySo)
         TLoadResult result = LoadDocument(c.path, target.Doc, target.Styles);
         EXPECT_EQ(result.Status, TLoadStatus::Failed) << c.path.toStdString();
         EXPECT_EQ(result.ErrorText, QStringLiteral("'%1' %2").arg(c.path, QLatin1String(c.what)));
-        EXPECT_TRUE(target.Untouched());
+        target.ExpectUntouched();
     }
 }
 
@@ -100,7 +81,7 @@ TEST(DocumentHardening, MalformedTextIsRefusedWithWhereItIs)
         if (c.message) {
             EXPECT_TRUE(result.ErrorText.startsWith(QLatin1String(c.message))) << result.ErrorText.toStdString();
         }
-        EXPECT_TRUE(target.Untouched());
+        target.ExpectUntouched();
     }
     std::string withNul = Tree(Branch(G(1), "<Caption>xq</Caption>"));
     withNul[withNul.find("xq") + 1] = '\0';
@@ -140,27 +121,53 @@ TEST(DocumentHardening, ADocumentWhoseClonesMultiplyPastTheLimitIsNotOpened)
     TTarget target;
     TLoadResult result = target.Load(Tree(Branch(G(0), "<Branches>" + levels + "</Branches>")));
     EXPECT_EQ(result.Status, TLoadStatus::Failed);
-    EXPECT_EQ(result.ErrorText, QStringLiteral("The clones in this document would expand the tree to more than 5,000,000 nodes."));
-    EXPECT_TRUE(target.Untouched());
+    EXPECT_EQ(result.ErrorText, CloneTexts::DocumentTooLarge);
+    target.ExpectUntouched();
 }
 
-TEST(DocumentHardening, StyleFilesThatAreNoFilesOrNotUtf8AreRefused)
+namespace {
+
+// depth elements, one inside the other: root and its descendants.
+std::string Nested(const std::string& root, int depth)
+{
+    std::string open = "<" + root + " Name=\"n\">", close = "</" + root + ">";
+    for (int i = 1; i < depth; ++i)
+        open += "<a>", close = "</a>" + close;
+    return open + close;
+}
+
+} // namespace
+
+TEST(DocumentHardening, StyleFilesThatAreNoFilesNotUtf8OrNestedDeeperThanAnyStyleFileAreRefused)
 {
     QTemporaryDir dir;
-    const QString latin = dir.filePath(QStringLiteral("latin.qdns"));
-    ASSERT_TRUE(WriteFile(latin, QByteArray("<StyleStates Name=\"caf\xE9\"/>")));
-    const struct { QString path; QString reason; } cases[] = {
-        {QStringLiteral("/dev/zero"), QStringLiteral("'/dev/zero' is a device, not a file.")},
-        {latin, QStringLiteral("The file is not valid UTF-8 text: the bytes at line 1, column 23 (byte offset 22) are not a "
-                               "UTF-8 character.")},
+    const QString nested = QStringLiteral("the styles are nested deeper than %1 levels, which no style file needs").arg(MaxStyleXmlDepth);
+    // A document's own branches nest as deep as its tree; only its styles are held to the bound.
+    const struct { QString Path; std::string Bytes; QString Reason; } cases[] = {
+        {QStringLiteral("/dev/zero"), {}, QStringLiteral("'/dev/zero' is a device, not a file.")},
+        {dir.filePath("latin.qdns"), "<StyleStates Name=\"caf\xE9\"/>",
+         QStringLiteral("The file is not valid UTF-8 text: the bytes at line 1, column 23 (byte offset 22) are not a UTF-8 character.")},
+        {dir.filePath("deepest.qdns"), Nested("StyleStates", MaxStyleXmlDepth), QString()},
+        {dir.filePath("deeper.qdns"), Nested("StyleStates", MaxStyleXmlDepth + 1), nested},
+        {dir.filePath("deeper.qdn"), "<Tree>" + Nested("StyleStates", MaxStyleXmlDepth + 1) + "</Tree>", nested},
+        {dir.filePath("tree.qdn"), "<Tree><StyleStates/>" + Nested("Branch", 2 * MaxStyleXmlDepth) + "</Tree>", QString()},
     };
     for (const auto& c : cases) {
+        ASSERT_TRUE(c.Bytes.empty() || WriteFile(c.Path, QByteArray::fromStdString(c.Bytes)));
         QString message;
         try {
-            LoadStyleDocument(c.path);
+            LoadStyleDocument(c.Path);
         } catch (const IOException& e) {
             message = e.Message();
         }
-        EXPECT_EQ(message.toStdString(), QStringLiteral("Error loading Style file: %1 (%2)").arg(c.path, c.reason).toStdString());
+        EXPECT_EQ(message, c.Reason.isEmpty() ? QString() : QStringLiteral("Error loading Style file: %1 (%2)").arg(c.Path, c.Reason));
+    }
+    // Two blanks a level as deep as a style file goes; deeper, no indentation at all.
+    for (const int depth : {MaxStyleXmlDepth, MaxStyleXmlDepth + 1}) {
+        pugi::xml_document document;
+        ASSERT_TRUE(document.load_string(Nested("StyleStates", depth).c_str()));
+        const std::string text = StyleDocumentText(document);
+        EXPECT_EQ(text.find("\n  <a>\n    <a>") != std::string::npos, depth <= MaxStyleXmlDepth) << depth;
+        EXPECT_EQ(text.find('\n', text.find("<StyleStates")) == std::string::npos, depth > MaxStyleXmlDepth) << depth;
     }
 }

@@ -51,46 +51,6 @@ std::string Tree(const std::string& root, const std::string& settings = "", cons
     return s + styles + root + "</Tree>\n";
 }
 
-std::string G(int n)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "00000000-0000-4000-8000-%012d", n);
-    return text;
-}
-
-// A loaded document with its own options and styles, against which failed loads are checked.
-struct TTarget {
-    TDecTreeDocument Doc;
-    TStyleStates Styles;
-    TDecTreeNode* Root;
-    QString Tree;
-    std::string StyleText;
-    TTreeOptions Options;
-
-    TTarget()
-    {
-        Root = NewRoot(Doc, QStringLiteral("Previous"));
-        Add(Root, QStringLiteral("child"), ntChance, 40, 5);
-        Doc.Options.SetCurrencySymbol(QStringLiteral("$"));
-        Doc.Options.SetCurrencyNegFormat(5);
-        ResetDefaultStyles(Styles);
-        Styles.NotInTakenPath()->RootStyle()->FontSize()->Inherit = false;
-        Styles.NotInTakenPath()->RootStyle()->FontSize()->Value = 31;
-        Tree = DescribeTree(Root);
-        StyleText = DescribeStyles(Styles);
-        Options = Doc.Options;
-    }
-
-    void ExpectUntouched() const
-    {
-        EXPECT_EQ(Doc.Root(), Root);
-        EXPECT_TRUE(SameText(DescribeTree(Doc.Root()), Tree));
-        EXPECT_TRUE(Doc.Options == Options);
-        EXPECT_EQ(DescribeStyles(Styles), StyleText);
-    }
-
-    TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
-};
 
 struct TRoundTrip {
     TDecTreeDocument Doc;
@@ -196,33 +156,6 @@ TEST(DocumentReader, OlderValueFormsReadAsBefore)
     EXPECT_EQ(r->Children[0]->Payoff, -25000000);
     EXPECT_EQ(r->Children[1]->Probability, 12.5);
     EXPECT_EQ(r->Children[1]->Payoff, 0); // 0.5 units of 1/10000, halves to even
-}
-
-TEST(DocumentReader, LegacyIdentitiesBecomeGuidsAndKeepCloneLinks)
-{
-    TRoundTrip doc;
-    // The clone names an integer whose node comes later in the file.
-    std::string root = Branch("n1", "<Caption>root</Caption>",
-                              "<Branches>" + Branch("n3", "<Caption>clone</Caption>", "", "Chance", " ref=\"n7\"") +
-                                  Branch("n7", "<Caption>master</Caption>", "<Branches>" + Branch("n9") + "</Branches>") +
-                                  Branch("n100000", "<Caption>edge</Caption>", "", "Decision", " ref=\"n999999999\"") +
-                                  Branch("q12", "", "", "Decision", " ref=\"nabc\"") + "</Branches>");
-    TLoadResult result = LoadDocumentFromBytes(Tree(root), doc.Doc, doc.Styles);
-    ASSERT_TRUE(result.Loaded()) << result.ErrorText.toStdString();
-    TDecTreeNode* r = doc.Doc.Root();
-    TDecTreeNode* clone = r->Children[0];
-    TDecTreeNode* master = r->Children[1];
-    EXPECT_EQ(clone->CloneMasterId, master->Id);
-    EXPECT_FALSE(master->IsClone());
-    EXPECT_FALSE(r->Children[2]->IsClone()); // a ref no valid file can hold: not a clone
-    EXPECT_FALSE(r->Children[3]->IsClone()); // a ref that is not an integer: not a clone
-    EXPECT_NE(r->Children[2]->Id, r->Id);
-    EXPECT_EQ(result.RemovedCloneReferences, 0);
-
-    // Saved again, the identities are GUID text.
-    std::string text = WriteDocumentToString(doc.Doc, doc.Styles);
-    EXPECT_NE(text.find("id=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
-    EXPECT_NE(text.find("ref=\"" + DocumentText::GuidToText(master->Id) + "\""), std::string::npos);
 }
 
 TEST(DocumentReader, DepthLimit)

@@ -2,7 +2,9 @@
 // Helpers of the document tests: building nodes by hand, describing trees and styles as text
 // so that two of them compare in one assertion with a readable difference, and test files.
 
+#include "app/document/DocumentReader.h"
 #include "app/document/DocumentText.h"
+#include "Component/styles/DefaultStyles.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/styles/StyleStates.h"
 #include "Component/styles/StyleTreeSerializer.h"
@@ -103,5 +105,45 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+// The text of FixedGuid(n).
+inline std::string G(int n)
+{
+    return DocumentText::GuidToText(FixedGuid(n));
+}
+
+// A loaded document with its own options and styles, against which failed loads are checked.
+struct TTarget {
+    TDecTreeDocument Doc;
+    TStyleStates Styles;
+    TDecTreeNode* Root;
+    QString Tree;
+    std::string StyleText;
+    TTreeOptions Options;
+
+    TTarget()
+    {
+        Root = NewRoot(Doc, QStringLiteral("Previous"));
+        Add(Root, QStringLiteral("child"), ntChance, 40, 5);
+        Doc.Options.SetCurrencySymbol(QStringLiteral("$"));
+        Doc.Options.SetCurrencyNegFormat(5);
+        ResetDefaultStyles(Styles);
+        Styles.NotInTakenPath()->RootStyle()->FontSize()->Inherit = false;
+        Styles.NotInTakenPath()->RootStyle()->FontSize()->Value = 31;
+        Tree = DescribeTree(Root);
+        StyleText = DescribeStyles(Styles);
+        Options = Doc.Options;
+    }
+
+    void ExpectUntouched() const
+    {
+        EXPECT_EQ(Doc.Root(), Root);
+        EXPECT_TRUE(SameText(DescribeTree(Doc.Root()), Tree));
+        EXPECT_TRUE(Doc.Options == Options);
+        EXPECT_EQ(DescribeStyles(Styles), StyleText);
+    }
+
+    TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
+};
 
 } // namespace doctest

@@ -21,41 +21,6 @@ TEST(XmlBinding, FirstElementOfANameCountsAndUnknownOnesAreIgnored)
     EXPECT_THROW(items.Branch(2), ArgumentOutOfRangeException);
 }
 
-TEST(XmlBinding, SettersCreateElementsInTheOrderOfFirstUse)
-{
-    auto doc = NewTree();
-    TXMLTreeType tree = doc->Tree();
-    tree.SetShowPayoff(1);
-    tree.SetOutlineCodes(0);
-    tree.SetShowPayoff(0); // set again: stays where it is
-    TXMLBranchType branch = tree.Branch();
-    branch.SetPayoff("1.5");
-    branch.SetCaption(QString::fromUtf8("ä <b>"));
-    branch.SetCaption(QString());
-    branch.SetId("x");
-    TXMLBranchesType items = branch.Branches();
-    items.Add().SetId("second");
-    items.Insert(0).SetId("first");
-    items.Insert(2).SetId("third");
-    items.SetId("unused");
-    EXPECT_EQ(items.Count(), 3);
-    EXPECT_EQ(doc->SaveToString(),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<Tree>\n"
-              "  <ShowPayoff>0</ShowPayoff>\n"
-              "  <OutlineCodes>0</OutlineCodes>\n"
-              "  <Branch id=\"x\">\n"
-              "    <Payoff>1.5</Payoff>\n"
-              "    <Caption />\n"
-              "    <Branches id=\"unused\">\n"
-              "      <Branch id=\"first\" />\n"
-              "      <Branch id=\"second\" />\n"
-              "      <Branch id=\"third\" />\n"
-              "    </Branches>\n"
-              "  </Branch>\n"
-              "</Tree>\n");
-}
-
 TEST(XmlBinding, OpeningFiles)
 {
     QTemporaryDir dir;

@@ -13,7 +13,9 @@ TEST(GridNumbersTest, AgreesWithTheLocaleFormatter)
     std::mt19937_64 random(5);
     std::uniform_real_distribution<double> mantissa(-10, 10);
     std::uniform_int_distribution<int> exponent(-8, 20), decimals(0, 20);
-    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany)}) {
+    // India's grouping too: the import grid groups as the overview, the tree and its pictures do.
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::English, QLocale::India), QLocale(QLocale::French, QLocale::France)}) {
         QLocale::setDefault(locale);
         const double edges[] = {0, 0.125, -0.125, 9.995, 999999.996, 0.0004, 0.0006, 1.1, 123456789012345678.0,
                                 -1234567.891, 1e300, 2.5, 0.5, 3449542268499965, 99999999999999.9,

@@ -1,5 +1,6 @@
 #include "Component/formula/WorkbookFixtures.h"
 #include "Component/model/TreeBuilder.h"
+#include "app/forms/ExternalDataStrings.h"
 #include "app/forms/OverviewExternalData.h"
 #include "Component/control/DecTree.h"
 
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace testtree;
+namespace S = ExternalDataStrings;
 
 namespace {
 
@@ -72,7 +74,7 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
                                        "5.00 | File not found |  | Excel(\"/nowhere/gone.xlsx\", \"Data$A1\")",
                                        "0.00 | File not found |  | Excel(\"/nowhere/gone.xlsx\", \"Data$B1\")"}));
     EXPECT_EQ(shown.Lines, "5");
-    EXPECT_EQ(shown.Changed, "3");
+    EXPECT_EQ(shown.Changed, "2"); // a row that could not be read is no change
     EXPECT_EQ(shown.Message, "External data has been changed. After reviewing click OK to accept the new values.");
 
     // Every readable row written, rounded as shown; the failed one keeps its value.
@@ -87,21 +89,24 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
     EXPECT_EQ(restored->Payoff, 0);
     EXPECT_EQ(tree.Root()->Children[0]->Payoff, 125012);
 
-    // Nothing changed: said so; Cancel touches nothing.
+    // Nothing changed but the workbooks that are missing: said so, and OK records no step. The
+    // dialog is wide enough for its longest message.
+    tree.Root()->Children[0]->Payoff = 125000;
     tree.Root()->Children[1]->Children[0]->Payoff = 420000;
     tree.Root()->Children[2]->Children[0]->Payoff = 420000;
-    tree.Root()->Children[3]->PayoffSource.clear();
-    tree.Root()->Children[4]->PayoffSource.clear();
+    tree.UndoManager().Clear();
     SetOverviewExternalDataRunner([&](TOverviewExternalDataForm& form) {
+        form.show();
         form.RefreshExternalData();
         shown.Changed = form.SummaryChangedLabel->text();
         shown.Message = form.WhiteTop->Msg();
-        return int(QDialog::Rejected);
+        EXPECT_GT(form.WhiteTop->width(), QFontMetrics(form.WhiteTop->font()).horizontalAdvance(S::HasChanged) + 30);
+        return int(QDialog::Accepted);
     });
     ShowExternalDataOverview(&tree, QString());
     SetOverviewExternalDataRunner(nullptr);
     EXPECT_EQ(shown.Changed, "0");
     EXPECT_EQ(shown.Message, "No changes. Your project is up-to-date.");
-    EXPECT_EQ(tree.Root()->Children[0]->Payoff, 125012);
+    EXPECT_FALSE(tree.UndoManager().CanUndo());
     QLocale::setDefault(QLocale::c());
 }

@@ -83,8 +83,8 @@ TEST_F(TreePropertiesFormTest, EachChangeIsOneUndoStepThatUndoTakesBack)
          "Decision Tree Properties", [](const TTreeOptions& o) { return o.CurrencySymbol == "EU"; }},
         {"decimals", [&] { f.DigitsAfterDecimalUpDown->setValue(0); }, "Decision Tree Properties",
          [](const TTreeOptions& o) { return o.CurrencyDecimals == 0 && o.CurrencyPosFormat == 3; }},
-        {"positive format", [&] { f.PositiveCurrencyFormatComboBox->setCurrentIndex(1); },
-         "Decision Tree Properties", [](const TTreeOptions& o) { return o.CurrencyPosFormat == 1; }},
+        {"positive format", [&] { f.PositiveCurrencyFormatComboBox->setCurrentIndex(0); },
+         "Decision Tree Properties", [](const TTreeOptions& o) { return o.CurrencyPosFormat == 0; }},
         {"read from system, same values", [&] { f.ReadWindowsButtonClick(); }, "Decision Tree Properties",
          [](const TTreeOptions& o) { return o.CurrencySymbol == "CHF" && o.CurrencyNegFormat == 15; }},
     };
