@@ -1,6 +1,6 @@
 #include "updater/UpdHandOver.h"
 
-#include "support/FullTmpfs.h"
+#include "support/TmpfsMount.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <iostream>
 
 #include <climits>
 #include <memory>
@@ -161,13 +162,15 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         TInstallerRun run;
         const QString top = run.Top.path() + QLatin1Char('/'), dir = run.Folder();
         const bool full = row.special == FullTemporaryFolder || row.special == NoRoomForTheQueue;
-        const std::unique_ptr<TFullTmpfs> disk(full ? new TFullTmpfs("8m") : nullptr);
-        if (row.special != Plain && geteuid() != 0)
-            continue; // mounting needs root
+        const std::unique_ptr<TTmpfsMount> disk(full ? new TTmpfsMount(8192) : nullptr);
+        if (row.special != Plain && geteuid() != 0) {
+            std::cout << "row skipped: it mounts a file system, which needs root\n";
+            continue;
+        }
         const QByteArray oldTemp = qgetenv("TMPDIR"), busy = QFile::encodeName(dir + "busy");
         const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
         if (disk)
-            qputenv("TMPDIR", QFile::encodeName(disk->Path()));
+            qputenv("TMPDIR", QFile::encodeName(disk->Folder()));
         QString error;
         ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
         const auto path = [&](const QString& p) {
@@ -191,7 +194,7 @@ TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
         if (row.special == NoRoomForTheQueue) {
             disk->Fill();
             EXPECT_FALSE(updHandOver::Prepare(queue, run.Prepared, error));
-            EXPECT_TRUE(error.contains("No space left on device") && Entries(disk->Path()) == ".filler") << error.toStdString();
+            EXPECT_TRUE(error.contains("No space left on device") && Entries(disk->Folder()) == ".filler") << error.toStdString();
             continue;
         }
         run.Prepare(queue);

@@ -406,20 +406,27 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
         error = "refused journal " + j.Path;
         return TRecovery::Refused;
     }
+    const auto read = [&j](TJournal& into, const struct stat& st) {
+        std::string text(size_t(st.st_size), '\0');
+        return pread(j.Fd, text.data(), text.size(), 0) == ssize_t(text.size()) && ParseJournal(text, into);
+    };
+    // Whose journal it is can be read before the lock is taken (the folder line never changes):
+    // a start that recovers another folder must not hold this journal even for a moment, or the
+    // recovery of its own folder would find it busy and leave it half-installed.
+    TJournal head;
+    const std::string root = Resolved(programFolder);
+    if (!read(head, st) || root.empty() || Resolved(head.ProgramFolder) != root)
+        return TRecovery::Refused;
     if (flock(j.Fd, LOCK_EX | LOCK_NB) != 0)
         return TRecovery::Busy;
     // Another recovery may have ended it while this one waited to open it.
     struct stat now {};
     if (lstat(j.Path.c_str(), &now) != 0 || now.st_ino != st.st_ino || now.st_dev != st.st_dev)
         return TRecovery::None;
-    std::string text(size_t(st.st_size), '\0');
-    if (pread(j.Fd, text.data(), text.size(), 0) != ssize_t(text.size()) || !ParseJournal(text, j)) {
+    if (fstat(j.Fd, &now) != 0 || !read(j, now)) {
         error = "unreadable journal " + j.Path;
         return TRecovery::Refused;
     }
-    const std::string root = Resolved(programFolder);
-    if (root.empty() || Resolved(j.ProgramFolder) != root)
-        return TRecovery::Refused;
     for (const TEntry& e : j.Entries)
         if (!CheckTarget(e.Target, j.ProgramFolder, error))
             return TRecovery::Refused;
