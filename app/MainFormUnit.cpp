@@ -158,6 +158,12 @@ void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale)
 
 TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent), FArguments(arguments)
 {
+    // The document is read on another thread while the window is made; the first show hands it
+    // to the tree. Reading touches nothing the window holds.
+    const QString firstDocument = FirstDocument();
+    if (!firstDocument.isEmpty())
+        FFirstDocument = std::async(std::launch::async, [firstDocument] { return PrepareDocument(firstDocument); });
+
     DefaultDialogs();
     setMinimumSize(260, 150);
     setWindowIcon(ProgramIcon());
@@ -569,14 +575,15 @@ bool TMainForm::SaveDocument(bool saveAs)
     return true;
 }
 
-void TMainForm::LoadDocument(const QString& fileName)
+void TMainForm::LoadDocument(const QString& fileName, std::unique_ptr<TPreparedDocument> prepared)
 {
     TDecTree* tree = GetTree();
     TLoadResult result;
     {
         TWaitCursor wait;
         tree->CloseInlineEditor();
-        result = ::LoadDocument(fileName, tree->Document(), tree->StyleStates());
+        result = prepared ? ::LoadDocument(std::move(prepared), tree->Document(), tree->StyleStates())
+                          : ::LoadDocument(fileName, tree->Document(), tree->StyleStates());
         if (result.Loaded()) {
             // The control forgets the edit and popup that belonged to the old nodes.
             tree->SetRoot(tree->Document().ReleaseRoot());
@@ -828,15 +835,21 @@ void TMainForm::FormShow()
 {
     if (FFirstShow) {
         FFirstShow = false;
-        // A single blank is the updater's restart parameter, never a document.
-        if (!FArguments.isEmpty() && !FArguments.constFirst().trimmed().isEmpty()) {
-            // The document is known by its full path, so its recent-file entry still opens it
-            // when the program is started from another folder.
-            const QString fileName = QFileInfo(FArguments.constFirst()).absoluteFilePath();
-            RunCommand([&] { LoadDocument(fileName); });
-        }
+        const QString fileName = FirstDocument();
+        if (!fileName.isEmpty())
+            RunCommand([&] { LoadDocument(fileName, FFirstDocument.valid() ? FFirstDocument.get() : nullptr); });
     }
     GetTree()->setFocus();
+}
+
+QString TMainForm::FirstDocument() const
+{
+    // A single blank is the updater's restart parameter, never a document. The document is known
+    // by its full path, so its recent-file entry still opens it when the program is started from
+    // another folder.
+    if (FArguments.isEmpty() || FArguments.constFirst().trimmed().isEmpty())
+        return QString();
+    return QFileInfo(FArguments.constFirst()).absoluteFilePath();
 }
 
 void TMainForm::showEvent(QShowEvent* event)

@@ -8,6 +8,7 @@
 // and ends with the tree's Recalculate. The modified state follows the undo stack.
 
 #include "Component/model/NodeTypes.h"
+#include "app/document/DocumentReader.h"
 #include "app/forms/CommentFormUnit.h"
 #include "shared/core/DateTime.h"
 #include "shared/core/Guid.h"
@@ -17,6 +18,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <future>
 #include <memory>
 
 class QAction;
@@ -81,12 +83,15 @@ public:
     // Writes the document (asking for a name when saveAs or when it has none). True only when
     // the file was written; a failed write changes neither the name nor the modified state.
     bool SaveDocument(bool saveAs);
-    // Replaces the document by the file's, or leaves it as it was and says why.
-    void LoadDocument(const QString& fileName);
+    // Replaces the document by the file's, or leaves it as it was and says why. With prepared,
+    // the file as it was read already (see PrepareDocument).
+    void LoadDocument(const QString& fileName, std::unique_ptr<TPreparedDocument> prepared = nullptr);
     // Files dropped on the window: only the first is opened.
     void DropFiles(const QStringList& fileNames);
     // The first show's work: opening the document named on the command line, once.
     void FormShow();
+    // The document named on the command line, with its full path; empty when none.
+    QString FirstDocument() const;
 
     // ---- Seams for the modal dialogs; each has a working default ----
     // The open dialog: the chosen path, empty when cancelled.
@@ -236,4 +241,6 @@ private:
     TGuid FPendingCloneMaster;
     bool FFirstShow = true;
     QStringList FArguments;
+    // The document named on the command line, read while the window is being made.
+    std::future<std::unique_ptr<TPreparedDocument>> FFirstDocument;
 };

@@ -6,6 +6,7 @@
 #include "shared/core/Exceptions.h"
 #include "shared/core/StringHelpers.h"
 #include "updater/UpdAutoUpdater.h"
+#include "updater/UpdHandOver.h"
 #include "updater/widgets/UpdDialogs.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,9 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
     updater->SetLanguage(TupdAutoUpdaterLanguage::wlEnglish);
     updater->SetAutoCheck(false);
     updater->InfoFileURL = QStringLiteral(QD_UPDATE_INFO_URL);
+    // An installation cut short (the installer killed, a logout) is ended before anything of
+    // the folder is used again.
+    updHandOver::RecoverInterrupted(updater->ProgramFolder);
 
     updater->OnNoUpdateAvailable = [](TupdAutoUpdater*) {
         try {

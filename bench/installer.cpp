@@ -61,7 +61,7 @@ void BM_InstallerReplaces200MB(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         installer.start(prepared.Installer,
-                        updHandOver::InstallerArguments(dir + "app", QStringLiteral("/afterupgrade"), prepared.Queue, 0));
+                        updHandOver::InstallerArguments(dir + "app", QStringLiteral("/afterupgrade"), prepared.Queue, 0, 0));
         installer.waitForFinished(60000);
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         if (installer.exitCode() != 0 || QFile::exists(targets[0] + QLatin1String(updHandOver::TempSuffix)))

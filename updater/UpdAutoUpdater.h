@@ -218,6 +218,7 @@ private:
     QDateTime FCurrentFileTime;
     QStringList FTargets;   // resolved target of every entry so far
     QStringList FArrived;   // targets whose file arrived whole, in list order
+    QString FSetupFolder;   // an external setup's private folder, where its files arrive
     int FFilesFailed = 0;   // files that could not be fetched and were skipped
     std::unique_ptr<TupdWizardView> FWizard;
     bool FAwaitingWizard = false;

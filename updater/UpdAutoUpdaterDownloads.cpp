@@ -14,24 +14,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-
-// Written data reaches the disk while the program still runs, so that the installer's own
-// flush after the program has ended finds nothing left to do.
-void FlushFile(const QString& fileName)
-{
-    const int fd = open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-} // namespace
-
 bool TupdAutoUpdater::RefuseUpdate()
 {
-    if (ProgramFolder.isEmpty() || !updHandOver::FolderWritable(ProgramFolder)) {
+    // An external setup arrives in a private folder and is run from there: it changes nothing
+    // in the program's folder by itself.
+    const bool setup = FMethodCode == TupdUpgradeMethod::umUseExternalSetup;
+    if (!setup && (ProgramFolder.isEmpty() || !updHandOver::FolderWritable(ProgramFolder))) {
         // A system-wide install is updated by the system's package tools, not from here.
         const QString text =
             QStringLiteral("%1 is installed in \"%2\", where you cannot replace files, so it cannot update itself.")
@@ -48,7 +36,12 @@ bool TupdAutoUpdater::RefuseUpdate()
         return true;
     }
     for (int i = 0; i < FFileList.Count(); ++i) {
-        if (updHandOver::ResolveTarget(FFileList.GetName(i), FFileList.GetValue(i), ProgramFolder).isEmpty()) {
+        // An external setup's files go to a private folder not made yet: there are no links
+        // to follow in it.
+        const QString folder = setup ? updUtils::GetTempDir() : ProgramFolder;
+        const QString target = updHandOver::ResolveTarget(FFileList.GetName(i), FFileList.GetValue(i), folder);
+        QString why;
+        if (target.isEmpty() || (!setup && !updHandOver::Confined(target, folder, why))) {
             FLastProblem = QStringLiteral("The update names a file outside the program's folder: %1").arg(FFileList[i]);
             ShowMessage(FLastProblem, updMsgBox::IconError);
             Finish();
@@ -71,6 +64,18 @@ void TupdAutoUpdater::StartDownloads()
     FArrived.clear();
     FFilesFailed = 0;
     DeleteLeftovers();
+    if (FMethodCode == TupdUpgradeMethod::umUseExternalSetup) {
+        updHandOver::TPrepared folder;
+        QString error;
+        if (!updHandOver::MakePrivateFolder(folder, error)) {
+            FLastProblem = QStringLiteral("The update was not installed. %1").arg(error);
+            ShowMessage(FLastProblem, updMsgBox::IconError);
+            FDownloading = false;
+            Finish();
+            return;
+        }
+        FSetupFolder = folder.Folder + QLatin1Char('/');
+    }
     if (Wizard.Enabled && CreateWizard)
         FWizard = CreateWizard(this);
     Fetch();
@@ -108,8 +113,12 @@ void TupdAutoUpdater::Fetch()
         FWizard->SetLocation(url);
         FWizard->SetCounter(updMessages::FormatMessage(updMessages::msgDownloadingOf, FFileIndex + 1, count));
     }
-    const QString target = updHandOver::ResolveTarget(url, FFileList.GetValue(FFileIndex), ProgramFolder);
-    if (target.isEmpty()) {
+    const QString folder = FSetupFolder.isEmpty() ? ProgramFolder : FSetupFolder;
+    const QString target = updHandOver::ResolveTarget(url, FFileList.GetValue(FFileIndex), folder);
+    QString why;
+    // Links are followed before anything is created: one that leads out of the folder would
+    // take the download (and later the installation) with it.
+    if (target.isEmpty() || !updHandOver::Confined(target, folder, why)) {
         FLastProblem = QStringLiteral("The update names a file outside the program's folder: %1").arg(FFileList[FFileIndex]);
         ShowMessage(FLastProblem, updMsgBox::IconError);
         Abort();
@@ -120,6 +129,8 @@ void TupdAutoUpdater::Fetch()
     FTargets << target;
     updUtils::ForceDirectories(target);
     FCurrentTarget = target + QLatin1String(updHandOver::TempSuffix);
+    // Made afresh: an entry of that name (a link above all) is never written through.
+    unlink(QFile::encodeName(FCurrentTarget).constData());
     FCurrentFileTime = QDateTime();
     URL = url;
     FileName = FCurrentTarget;
@@ -149,7 +160,6 @@ void TupdAutoUpdater::FileDone()
 {
     if (FCurrentFileTime.isValid())
         updUtils::SetFileTimes(FCurrentTarget, FCurrentFileTime, FCurrentFileTime);
-    FlushFile(FCurrentTarget);
     FArrived << FTargets.value(FFileIndex);
     if (OnFileDone)
         OnFileDone(this, FCurrentTarget);
@@ -174,6 +184,14 @@ void TupdAutoUpdater::FileProgress(const TupdProgress& p)
 
 void TupdAutoUpdater::LostFile(int status)
 {
+    if (Failure() == TupdFailure::LocalFile) {
+        // The server's answer was whole, this computer could not keep it (a full disk, ...):
+        // skipping the file would install part of an update.
+        FLastProblem = QStringLiteral("The update was not installed. %1").arg(LastError());
+        ShowMessage(FLastProblem, updMsgBox::IconError);
+        Abort();
+        return;
+    }
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(this, URL, status, continueUpgrade);
@@ -237,10 +255,12 @@ void TupdAutoUpdater::HandOver()
         return fail(QString());
     updHandOver::TPrepared prepared;
     QString error;
+    if (!FSetupFolder.isEmpty())
+        prepared.Folder = QDir::cleanPath(FSetupFolder);
     if (!updHandOver::Prepare(FArrived, prepared, error))
         return fail(QStringLiteral("The update was not installed. %1").arg(error));
-    const QStringList arguments =
-        updHandOver::InstallerArguments(ProgramFileName, FRestartParams, prepared.Queue, ProgramProcessId);
+    const QStringList arguments = updHandOver::InstallerArguments(ProgramFileName, FRestartParams, prepared.Queue,
+                                                                  ProgramProcessId, FSetupFolder.isEmpty() ? 0 : 1);
     const bool started = StartInstaller ? StartInstaller(prepared.Installer, arguments, error)
                                         : updHandOver::StartDetached(prepared.Installer, arguments, error);
     if (!started) {
@@ -249,6 +269,7 @@ void TupdAutoUpdater::HandOver()
     }
     // From here the installer owns the downloaded files.
     FDownloading = false;
+    FSetupFolder.clear();
     Finish();
     if (OnDoOwnCloseAppMethod)
         OnDoOwnCloseAppMethod(this);
@@ -278,6 +299,10 @@ void TupdAutoUpdater::Finish()
     if (FDownloading) {
         FDownloading = false;
         DeleteLeftovers();
+    }
+    if (!FSetupFolder.isEmpty()) {
+        updHandOver::RemoveFolder({QDir::cleanPath(FSetupFolder), {}, {}});
+        FSetupFolder.clear();
     }
 }
 

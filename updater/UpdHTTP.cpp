@@ -12,6 +12,8 @@
 #include <openssl/x509_vfy.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <sys/socket.h>
@@ -928,6 +930,14 @@ void TupdCustomHTTP::Execute(TRun& run)
                 }
             }
         }
+    }
+    // Buffered bytes meet a full disk only now: a file counts as arrived once all are on the disk.
+    if (run.File && run.Failure == TupdFailure::None && (!run.File->flush() || fsync(run.File->handle()) != 0)) {
+        run.Error = QStringLiteral("Cannot write file \"%1\". %2")
+                        .arg(run.FileName, run.File->error() != QFileDevice::NoError
+                                               ? run.File->errorString()
+                                               : QString::fromLocal8Bit(std::strerror(errno)));
+        run.Failure = TupdFailure::LocalFile;
     }
     Settle(run);
     PostProgress(run, true);

@@ -46,6 +46,13 @@ bool WriteExclusive(const QString& fileName, QByteArrayView data, mode_t mode, Q
         p += n;
         left -= n;
     }
+    // Every byte on the disk before the installer may take it (a full disk shows here).
+    if (fsync(fd) != 0) {
+        error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
+        close(fd);
+        unlink(name.constData());
+        return false;
+    }
     if (close(fd) != 0) {
         error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
         unlink(name.constData());
@@ -87,6 +94,15 @@ QString ResolveTarget(const QString& url, const QString& target, const QString& 
     return folder + relative;
 }
 
+bool Confined(const QString& target, const QString& folder, QString& why)
+{
+    std::string reason;
+    const bool confined =
+        updInstall::Confined(QFile::encodeName(target).toStdString(), QFile::encodeName(folder).toStdString(), reason);
+    why = QFile::decodeName(QByteArray::fromStdString(reason));
+    return confined;
+}
+
 bool FolderWritable(const QString& programFolder)
 {
     // Trying is the only sure answer: permissions, access lists and read-only mounts all count.
@@ -94,15 +110,23 @@ bool FolderWritable(const QString& programFolder)
     return probe.open();
 }
 
-bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error)
+bool MakePrivateFolder(TPrepared& prepared, QString& error)
 {
-    QByteArray pattern = QFile::encodeName(updUtils::GetTempDir() + QStringLiteral("quandrel-update-XXXXXX"));
+    QByteArray pattern =
+        QFile::encodeName(updUtils::GetTempDir() + QLatin1String(updInstall::PrivatePrefix) + QStringLiteral("XXXXXX"));
     if (!mkdtemp(pattern.data())) { // made with mode 0700
         error = QStringLiteral("Cannot make a private folder in \"%1\": %2")
                     .arg(updUtils::GetTempDir(), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     prepared.Folder = QFile::decodeName(pattern);
+    return true;
+}
+
+bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error)
+{
+    if (prepared.Folder.isEmpty() && !MakePrivateFolder(prepared, error))
+        return false;
     prepared.Installer = prepared.Folder + QLatin1Char('/') + QLatin1String(InstallerName);
     prepared.Queue = prepared.Folder + QLatin1Char('/') + QLatin1String(QueueName);
     QByteArray queue;
@@ -118,17 +142,15 @@ bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error)
 
 void RemoveFolder(const TPrepared& prepared)
 {
-    if (prepared.Folder.isEmpty())
-        return;
-    QFile::remove(prepared.Installer);
-    QFile::remove(prepared.Queue);
-    QDir().rmdir(prepared.Folder);
+    // Links in it are removed, never followed.
+    if (!prepared.Folder.isEmpty())
+        QDir(prepared.Folder).removeRecursively();
 }
 
 QStringList InstallerArguments(const QString& programFile, const QString& restartParameter, const QString& queue,
-                               qint64 processId)
+                               qint64 processId, int method)
 {
-    return {programFile, restartParameter, queue, QString::number(processId)};
+    return {programFile, restartParameter, queue, QString::number(processId), QString::number(method)};
 }
 
 bool StartDetached(const QString& installer, const QStringList& arguments, QString& error)
@@ -146,6 +168,17 @@ bool StartDetached(const QString& installer, const QStringList& arguments, QStri
         QThread::msleep(50);
     }
     return false;
+}
+
+int RecoverInterrupted(const QString& programFolder)
+{
+    const std::string folder = QFile::encodeName(QDir::cleanPath(programFolder)).toStdString();
+    const int lock = updInstall::LockFolder(folder, false);
+    if (lock < 0)
+        return 0; // an installer is at work on it
+    const int ended = updInstall::RecoverAll(QFile::encodeName(updUtils::GetTempDir()).toStdString(), folder);
+    close(lock);
+    return ended;
 }
 
 } // namespace updHandOver

@@ -3,21 +3,26 @@
 // by the update server are confined to the program's folder, and the installer and its queue
 // are written into a private folder made for this one hand-over.
 
+#include "updater/installer/UpdInstallation.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 namespace updHandOver {
 
-constexpr const char* InstallerName = "Vodezora4";
-constexpr const char* QueueName = "UpdaterQueue.txt";
-constexpr const char* TempSuffix = ".uTMP";
+using updInstall::InstallerName;
+using updInstall::QueueName;
+using updInstall::TempSuffix;
 
 // The full local name for a file entry's URL and target (empty target: the URL's file name in
 // the program folder; a bare name: in the program folder; "%current%" is the program folder).
 // Empty when the result would lie outside the program folder: absolute targets, "..", empty
 // names and folder macros that lead elsewhere are refused.
 QString ResolveTarget(const QString& url, const QString& target, const QString& programFolder);
+// Whether a resolved target stays in the folder once symbolic links are followed (see
+// updInstall::Confined); why says what when it does not.
+bool Confined(const QString& target, const QString& folder, QString& why);
 
 // Whether the user may replace files in the program's folder (not so for a system-wide install).
 bool FolderWritable(const QString& programFolder);
@@ -31,17 +36,23 @@ struct TPrepared {
     QString Queue;
 };
 
-// Makes a private folder (mode 0700, unpredictable name) in the temporary folder and writes the
-// installer (executable, created exclusively) and the queue (one target per line, CR LF) into
-// it. Answers false with the reason, leaving nothing behind.
+// Makes a private folder (mode 0700, unpredictable name) in the temporary folder.
+bool MakePrivateFolder(TPrepared& prepared, QString& error);
+// Writes the installer (executable, created exclusively) and the queue (one target per line,
+// CR LF) into the private folder, made first unless prepared names one, each with every byte on
+// the disk. Answers false with the reason, leaving nothing behind.
 bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error);
-// Removes the private folder and what was written into it.
+// Removes the private folder and everything in it.
 void RemoveFolder(const TPrepared& prepared);
 
-// The installer's argument vector.
+// The installer's argument vector; method 0 replaces files, 1 runs a setup program.
 QStringList InstallerArguments(const QString& programFile, const QString& restartParameter, const QString& queue,
-                               qint64 processId);
+                               qint64 processId, int method);
 // Starts the installer detached; answers false with the reason when it could not be started.
 bool StartDetached(const QString& installer, const QStringList& arguments, QString& error);
+
+// Ends every installation of the program folder that was cut short (when no installer is at
+// work on it), so that the folder holds one whole version. Answers how many were ended.
+int RecoverInterrupted(const QString& programFolder);
 
 } // namespace updHandOver

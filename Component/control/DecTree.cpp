@@ -7,6 +7,7 @@
 #include "Component/draw/RecordingCanvas.h"
 #include "Component/draw/TreeLayout.h"
 #include "Component/draw/TreePainter.h"
+#include "Component/model/EditedValues.h"
 #include "Component/model/NodeStatus.h"
 
 #include <QKeyEvent>
@@ -196,7 +197,9 @@ TScrollableDecTree* TDecTree::ScrollBox() const
 
 void TDecTree::Recalculate()
 {
+    FEditBaseline.Valid = false;
     TDecTreeNode* root = Root();
+    TRectangle bounds;
     if (root) {
         // Clones first, so the roll-back sees current copies; the document then marks the root
         // taken and runs roll-back and path values in one walk of its cached node order.
@@ -204,7 +207,14 @@ void TDecTree::Recalculate()
         FDocument->CalculateValues();
 
         FMeasureCanvas->Clear();
-        const TRectangle bounds = LayoutDocumentTree(*root, *FMeasureCanvas, BorderSize);
+        bounds = LayoutDocumentTree(*root, *FMeasureCanvas, BorderSize);
+    }
+    ShowLayout(bounds);
+}
+
+void TDecTree::ShowLayout(const TRectangle& bounds)
+{
+    if (Root()) {
         const int w = std::max(bounds.Width, FMinWidth);
         const int h = std::max(bounds.Height + 12, FMinHeight);
         if (w != width() || h != height())
@@ -216,6 +226,54 @@ void TDecTree::Recalculate()
         update();
     if (OnCalculated)
         OnCalculated(this);
+}
+
+bool TDecTree::CanRecalculateEditAlone(const TDecTreeNode& node)
+{
+    TDecTreeNode* root = Root();
+    if (!root || node.Tree != FDocument.get() || node.IsCloneOrInsideClone())
+        return false;
+    if (!FEditBaseline.Valid || FEditBaseline.Root != root || FEditBaseline.Version != FDocument->StructureVersion())
+        return false;
+    for (const TDecTreeNode* n = &node; n; n = n->Parent())
+        if (FEditBaseline.Masters.count(n->Id))
+            return false;
+    return true;
+}
+
+void TDecTree::RecalculateEdit(TDecTreeNode& node, TNodeElementType element)
+{
+    TEditedValue edit = TEditedValue::Text;
+    switch (element) {
+    case htOptionDescriptor:
+    case htSymbolAttributeCaption:
+    case htSymbolAttributeOwner: edit = TEditedValue::Text; break;
+    case htPayoff: edit = TEditedValue::Payoff; break;
+    case htProbability: edit = TEditedValue::Probability; break;
+    case htSymbolAttributeMultiBudget: edit = TEditedValue::Budget; break;
+    default:
+        Recalculate();
+        return;
+    }
+    if (!CanRecalculateEditAlone(node)) {
+        Recalculate();
+        // The next keystrokes of the edit need only what they reach.
+        FEditBaseline = TEditBaseline{true, Root(), FDocument->StructureVersion(), {}};
+        for (const TDecTreeNode* n : FDocument->PreOrder())
+            if (n->IsClone())
+                FEditBaseline.Masters.insert(n->CloneMasterId);
+        return;
+    }
+    const TEditedValuesResult values = UpdateEditedValues(node, edit);
+    if (!values.Updated) {
+        Recalculate();
+        return;
+    }
+    TDecTreeNode& root = *Root();
+    FMeasureCanvas->Clear();
+    if (!RelayoutChangedValues(root, *FMeasureCanvas, BorderSize, node, values.PathValuesFrom))
+        LayoutDocumentTree(root, *FMeasureCanvas, BorderSize);
+    ShowLayout(root.BoundsRect);
 }
 
 int TDecTree::GetLevels() const

@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 class QAction;
@@ -105,6 +106,10 @@ public:
     // ---- View ----
     // Values, layout, size, an immediate repaint, then OnCalculated.
     void Recalculate();
+    // The same after the edited element of node took a new value in place, with nothing else
+    // changed since the last recalculation: only what that value reaches is computed and laid
+    // out again, with the same result.
+    void RecalculateEdit(TDecTreeNode& node, TNodeElementType element);
     int GetLevels() const;
     // Shows that many levels (0 or less: all), then recalculates.
     void SetVisibleLevels(int levels);
@@ -199,6 +204,8 @@ protected:
 
 private:
     struct TSelectionFacts;
+    void ShowLayout(const TRectangle& bounds);
+    bool CanRecalculateEditAlone(const TDecTreeNode& node);
     void PaintBand(const QRect& exposed);
     void PaintTreeArea(TCanvas& canvas, const QRect& exposed);
     void BlendBand(const QRect& exposed, const TRectangle& band);
@@ -270,4 +277,14 @@ private:
     bool FCtrlAtMouseDown = false;
     QString FHint;
     std::unique_ptr<TRecordingCanvas> FMeasureCanvas;
+    // What an edit's own recalculation needs of the tree as the last full one left it: the ids of
+    // the clones' masters (an edit inside a master changes its clones too). Made on the first
+    // edit after a full recalculation.
+    struct TEditBaseline {
+        bool Valid = false;
+        const TDecTreeNode* Root = nullptr;
+        uint64_t Version = 0;
+        std::unordered_set<TGuid> Masters;
+    };
+    TEditBaseline FEditBaseline;
 };

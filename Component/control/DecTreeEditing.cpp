@@ -460,7 +460,7 @@ void TDecTree::EditorChanged()
     const QString why = WriteEditorValue(*node, text);
     if (!why.isEmpty())
         RestoreKeptValue(*node);
-    Recalculate();
+    RecalculateEdit(*node, FEditedElement);
     PlaceEditor(false);
     ShowEditorRefusal(why);
     // Back to the first character, then the caret where it was.

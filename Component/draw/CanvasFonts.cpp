@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cmath>
+
 
 QString MapFontFamily(const QString& name)
 {
@@ -91,10 +93,44 @@ TCanvasFontEntry::TText& TCanvasFontEntry::Find(const QString& text)
     return *FTexts.emplace(text, std::make_unique<TText>()).first->second;
 }
 
+int32_t TCanvasFontEntry::AsciiWidth(const QString& text)
+{
+    if (FAscii == TAscii::Unknown) {
+        // Without kerning and shaping a text of these characters advances by the sum of theirs,
+        // which the platform rounds once, at the end. The sum is checked against the platform's
+        // own measure of a few texts before it is trusted.
+        const QFontMetricsF metrics(FFont);
+        QString all;
+        for (int i = 0; i < 95; ++i) {
+            const QChar c(char16_t(0x20 + i));
+            FAsciiAdvance[i] = int32_t(std::llround(metrics.horizontalAdvance(QString(c)) * 64));
+            all += c;
+        }
+        FAscii = TAscii::Summed;
+        for (const QString& probe : {all, QStringLiteral("Option 1234"), QStringLiteral("-$1,234,567.89 (12.5%)"),
+                                     QStringLiteral("W.i,l:l;"), QStringLiteral("  ")})
+            if (AsciiWidth(probe) != FMetrics.horizontalAdvance(probe))
+                FAscii = TAscii::Measured;
+    }
+    if (FAscii != TAscii::Summed)
+        return -1;
+    int64_t sum = 0;
+    for (const QChar c : text) {
+        const unsigned i = unsigned(c.unicode()) - 0x20;
+        if (i >= 95)
+            return -1;
+        sum += FAsciiAdvance[i];
+    }
+    return int32_t((sum + 32) >> 6);
+}
+
 int32_t TCanvasFontEntry::TextWidth(const QString& text)
 {
     if (text.isEmpty())
         return 0;
+    const int32_t summed = AsciiWidth(text);
+    if (summed >= 0)
+        return summed;
     TText& t = Find(text);
     if (t.Width < 0)
         t.Width = FMetrics.horizontalAdvance(text);

@@ -50,11 +50,19 @@ public:
 private:
     struct TText;
     TText& Find(const QString& text);
+    // The width of a text of printable ASCII as the sum of its characters' advances, or -1 for
+    // another text or where the sum is not the platform's measure.
+    int32_t AsciiWidth(const QString& text);
     QFont FFont;
     QFontMetrics FMetrics;
     int32_t FAscent;
     int32_t FHeight;
     std::unordered_map<QString, std::unique_ptr<TText>> FTexts;
+    // The advance of each printable ASCII character in 1/64 pixels, once known; a tree has tens of
+    // thousands of texts (captions, amounts) in a few fonts, most of them seen once.
+    enum class TAscii : uint8_t { Unknown, Summed, Measured };
+    TAscii FAscii = TAscii::Unknown;
+    int32_t FAsciiAdvance[95] = {};
 };
 
 // The entry of a canvas font (made on first use; main thread only).

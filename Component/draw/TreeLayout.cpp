@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 using namespace TreeLayoutMetrics;
@@ -141,28 +142,123 @@ void MeasureNode(TDecTreeNode& n, const QString& descriptor, const TStyleState& 
 // Which nodes LayoutTree places: the node itself and, below an expanded node, its children.
 bool PlacesChildren(const TDecTreeNode& n) { return n.HasChildren() && n.ChildrenVisible; }
 
-// Moves everything the second pass placed for one node (not its children) down by dy.
-void TranslateNode(TDecTreeNode& n, int32_t dy)
+// The horizontal places of a node's row at x with column width w: branch text, attribute box,
+// symbol, probability and payoff.
+void PlaceColumns(TDecTreeNode& n, int32_t x, int32_t w)
 {
-    auto down = [dy](TRectangle& r) { r.Top = Wrap(int64_t(r.Top) + dy); };
-    down(n.BoundsRect);
-    down(Rect(n, htOptionDescriptor));
-    down(Rect(n, htSymbol));
+    TRectangle& d = Rect(n, htOptionDescriptor);
+    TRectangle& s = Rect(n, htSymbol);
+    TRectangle& box = Rect(n, htSymbolAttributeBox);
+    n.BoundsRect.Left = x;
+    d.Left = x;
+    const int32_t symbolX = Wrap(int64_t(x) + w + SymbolGap);
+    if (box.Width != 0) {
+        box.Left = symbolX;
+        s.Left = Wrap(int64_t(box.Left) + box.Width);
+    } else {
+        box.Left = 0;
+        s.Left = symbolX;
+    }
+    TRectangle& p = Rect(n, htProbability);
+    TRectangle& y = Rect(n, htPayoff);
     if (n.Parent()) {
-        down(Rect(n, htProbability));
-        down(Rect(n, htPayoff));
+        p.Left = Wrap(int64_t(symbolX) - p.Width - BranchTextGap);
+        y.Left = Wrap(int64_t(symbolX) - y.Width - BranchTextGap);
+    } else {
+        p.Left = 0;
+        y.Left = 0;
+    }
+}
+
+// The horizontal places of what lies inside or under the box and the symbol: the attribute lines
+// and the two marks.
+void PlaceInnerColumns(TDecTreeNode& n)
+{
+    const TRectangle& box = Rect(n, htSymbolAttributeBox);
+    const TRectangle& s = Rect(n, htSymbol);
+    const TAttributeLineElements lines = AttributeLineElements(n);
+    for (int i = 0; i < 6; ++i)
+        Rect(n, lines.Element[i]).Left = lines.Shown[i] ? Wrap(int64_t(box.Left) + 6) : 0;
+    const bool marks = n.HasChildren();
+    const TRectangle& under = box.Width != 0 ? box : s;
+    Rect(n, htRollUpDown).Left = marks ? Wrap(int64_t(under.CenterX()) - 4) : 0;
+    Rect(n, htPlusMinus).Left = marks ? Wrap(int64_t(s.Left) + s.Width - 2) : 0;
+}
+
+// The column width of an expanded node's children: the widest branch text with its probability
+// or payoff, whichever is wider.
+int32_t ChildColumnWidth(const TDecTreeNode& n)
+{
+    int64_t widest = 0;
+    bool first = true;
+    for (const TDecTreeNode* c : n.Children) {
+        const int64_t cw = int64_t(c->ElementRects[htOptionDescriptor].Width) +
+                           std::max(c->ElementRects[htProbability].Width, c->ElementRects[htPayoff].Width);
+        if (first || cw > widest)
+            widest = cw;
+        first = false;
+    }
+    return Wrap(widest);
+}
+
+int32_t ChildColumnX(const TDecTreeNode& n)
+{
+    const TRectangle& s = n.ElementRects[htSymbol];
+    return Wrap(int64_t(s.Left) + s.Width + ChildIndent);
+}
+
+// An expanded node's width grows to take in each placed child.
+void TakeInChild(TRectangle& b, const TDecTreeNode& c)
+{
+    const int64_t right = int64_t(c.BoundsRect.Left) + c.BoundsRect.Width - b.Left;
+    if (right >= b.Width)
+        b.Width = Wrap(right);
+}
+
+// The width of an end node or a collapsed one: room for the end-node text right of the symbol.
+int32_t EndNodeWidth(const TDecTreeNode& n, int32_t columnWidth, int32_t textWidth)
+{
+    return Wrap(int64_t(n.ElementRects[htSymbolAttributeBox].Width) + columnWidth + n.ElementRects[htSymbol].Width +
+                EndNodeTextRoom + textWidth);
+}
+
+// The wider of the end-node texts (path probability and path payoff) in the terminator's style.
+int32_t EndNodeTextWidth(const TDecTreeNode& n, const TStyleState& state, const TTreeOptions& options, TMeasurer& m)
+{
+    const TStyle& terminator = *state.SymbolsTerminator();
+    const int32_t t1 = m.TextWidth(terminator, PathProbabilityText(n.PathProbability));
+    const int32_t t2 = m.MoneyWidth(terminator, ValueToCurrency(n.PathPayoff), options);
+    return std::max(t1, t2);
+}
+
+// Hands each rectangle the second pass placed for one node (not its children) to move.
+template <class Move>
+void ForEachPlaced(TDecTreeNode& n, Move move)
+{
+    move(n.BoundsRect);
+    move(Rect(n, htOptionDescriptor));
+    move(Rect(n, htSymbol));
+    if (n.Parent()) {
+        move(Rect(n, htProbability));
+        move(Rect(n, htPayoff));
     }
     if (Rect(n, htSymbolAttributeBox).Width != 0) {
-        down(Rect(n, htSymbolAttributeBox));
+        move(Rect(n, htSymbolAttributeBox));
         const TAttributeLineElements lines = AttributeLineElements(n);
         for (int i = 0; i < 6; ++i)
             if (lines.Shown[i])
-                down(Rect(n, lines.Element[i]));
+                move(Rect(n, lines.Element[i]));
     }
     if (n.HasChildren()) {
-        down(Rect(n, htRollUpDown));
-        down(Rect(n, htPlusMinus));
+        move(Rect(n, htRollUpDown));
+        move(Rect(n, htPlusMinus));
     }
+}
+
+// Moves everything the second pass placed for one node (not its children) down by dy.
+void TranslateNode(TDecTreeNode& n, int32_t dy)
+{
+    ForEachPlaced(n, [dy](TRectangle& r) { r.Top = Wrap(int64_t(r.Top) + dy); });
 }
 
 struct TFrame {
@@ -189,12 +285,11 @@ public:
             TDecTreeNode& n = *f.Node;
             if (PlacesChildren(n) && f.NextChild < n.Children.Count()) {
                 TDecTreeNode& c = *n.Children[f.NextChild++];
-                const TRectangle& s = Rect(n, htSymbol);
                 const TRectangle& b = n.BoundsRect;
                 const int index = int(FVisit.size());
                 FChildIndexes.push_back(index);
-                Enter(c, Wrap(int64_t(s.Left) + s.Width + ChildIndent), Wrap(int64_t(b.Top) + b.Height),
-                      f.ChildWidth, f.Index, n.IsClone() || FInsideClone[size_t(f.Index)]);
+                Enter(c, ChildColumnX(n), Wrap(int64_t(b.Top) + b.Height), f.ChildWidth, f.Index,
+                      n.IsClone() || FInsideClone[size_t(f.Index)]);
                 continue;
             }
             const TFrame done = f;
@@ -220,41 +315,11 @@ private:
         FShift.push_back(0);
         FInsideClone.push_back(insideClone);
 
-        TRectangle& d = Rect(n, htOptionDescriptor);
-        TRectangle& s = Rect(n, htSymbol);
-        TRectangle& box = Rect(n, htSymbolAttributeBox);
-        n.BoundsRect.Left = x;
         n.BoundsRect.Top = y;
-        d.Left = x;
-        const int32_t symbolX = Wrap(int64_t(x) + w + SymbolGap);
-        if (box.Width != 0) {
-            box.Left = symbolX;
-            s.Left = Wrap(int64_t(box.Left) + box.Width);
-        } else {
-            box.Left = 0;
-            s.Left = symbolX;
-        }
-        TRectangle& p = Rect(n, htProbability);
-        TRectangle& y2 = Rect(n, htPayoff);
-        if (n.Parent()) {
-            p.Left = Wrap(int64_t(symbolX) - p.Width - BranchTextGap);
-            y2.Left = Wrap(int64_t(symbolX) - y2.Width - BranchTextGap);
-        } else {
-            p.Left = 0;
-            y2.Left = 0;
-        }
+        PlaceColumns(n, x, w);
         int32_t childWidth = 0;
         if (PlacesChildren(n)) {
-            int64_t widest = 0;
-            bool first = true;
-            for (const TDecTreeNode* c : n.Children) {
-                const int64_t cw = int64_t(c->ElementRects[htOptionDescriptor].Width) +
-                                   std::max(c->ElementRects[htProbability].Width, c->ElementRects[htPayoff].Width);
-                if (first || cw > widest)
-                    widest = cw;
-                first = false;
-            }
-            childWidth = Wrap(widest);
+            childWidth = ChildColumnWidth(n);
             n.BoundsRect.Width = 0;
             n.BoundsRect.Height = 0;
         }
@@ -265,9 +330,7 @@ private:
     {
         TRectangle& b = parent.Node->BoundsRect;
         b.Height = Wrap(int64_t(b.Height) + c.BoundsRect.Height + SiblingGap);
-        const int64_t right = int64_t(c.BoundsRect.Left) + c.BoundsRect.Width - b.Left;
-        if (right >= b.Width)
-            b.Width = Wrap(right);
+        TakeInChild(b, c);
     }
 
     void Finish(const TFrame& f)
@@ -283,10 +346,7 @@ private:
             b.Height = Wrap(int64_t(b.Height) - SiblingGap);
         } else {
             b.Height = Wrap(int64_t(d.Height) + 2);
-            const TStyle& terminator = *state.SymbolsTerminator();
-            const int32_t t1 = FMeasurer.TextWidth(terminator, PathProbabilityText(n.PathProbability));
-            const int32_t t2 = FMeasurer.MoneyWidth(terminator, ValueToCurrency(n.PathPayoff), FOptions);
-            b.Width = Wrap(int64_t(box.Width) + f.ColumnWidth + s.Width + EndNodeTextRoom + std::max(t1, t2));
+            b.Width = EndNodeWidth(n, f.ColumnWidth, EndNodeTextWidth(n, state, FOptions, FMeasurer));
         }
         b.Height = std::max(b.Height, Wrap(int64_t(box.Height) + 2));
         d.Top = Wrap(int64_t(b.CenterY()) - d.Height / 2);
@@ -330,16 +390,15 @@ private:
         s.Top = Wrap(int64_t(row) - s.Height / 2);
         box.Top = box.Width != 0 ? Wrap(int64_t(row) - box.Height / 2) : 0;
 
+        PlaceInnerColumns(n);
         const TAttributeLineElements lines = AttributeLineElements(n);
         int64_t top = int64_t(box.Top) + 6;
         for (int i = 0; i < 6; ++i) {
             TRectangle& r = Rect(n, lines.Element[i]);
             if (!lines.Shown[i]) {
-                r.Left = 0;
                 r.Top = 0;
                 continue;
             }
-            r.Left = Wrap(int64_t(box.Left) + 6);
             r.Top = Wrap(top);
             top += int64_t(r.Height) + (lines.Element[i] == htSymbolAttributeCaption ? 5 : 2);
         }
@@ -348,10 +407,10 @@ private:
         TRectangle& plus = Rect(n, htPlusMinus);
         if (n.HasChildren()) {
             const TRectangle& under = box.Width != 0 ? box : s;
-            roll = TRectangle::Create(Wrap(int64_t(under.CenterX()) - 4),
-                                      Wrap(int64_t(under.Top) + under.Height - 2), GlyphSize, GlyphSize);
-            plus = TRectangle::Create(Wrap(int64_t(s.Left) + s.Width - 2), Wrap(int64_t(s.CenterY()) - 4),
-                                      GlyphSize, GlyphSize);
+            roll.Top = Wrap(int64_t(under.Top) + under.Height - 2);
+            roll.Width = roll.Height = GlyphSize;
+            plus.Top = Wrap(int64_t(s.CenterY()) - 4);
+            plus.Width = plus.Height = GlyphSize;
         } else {
             roll = TRectangle::Empty();
             plus = TRectangle::Empty();
@@ -462,7 +521,127 @@ void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
     }
 }
 
+// The branch text of a node as MeasureTree forms it: the outline code, if any, then the caption.
+QString DescriptorText(const TDecTreeNode& n, const TTreeOptions& options)
+{
+    const QString code = options.OutlineCodes ? n.GetOutlineCode() : QString();
+    if (code.isEmpty())
+        return n.Caption;
+    return code.chopped(2) + QLatin1String("  ") + n.Caption;
+}
+
+// Measures a node again as MeasureNode does, keeping where the last layout put it vertically.
+// False when a height changed, or whether the node has an attribute box: then more than widths
+// and horizontal places can move.
+bool RemeasureKeepingHeights(TDecTreeNode& n, const TDecTreeDocument& document, TMeasurer& m)
+{
+    TRectangle old[NodeElementTypeCount];
+    std::copy(std::begin(n.ElementRects), std::end(n.ElementRects), old);
+    MeasureNode(n, DescriptorText(n, document.Options),
+                *StyleStateFor(document.StyleStates, n.IsCloneOrInsideClone(), n.InTakenPath), document.Options, m);
+    for (int e = 0; e < NodeElementTypeCount; ++e) {
+        TRectangle& r = n.ElementRects[e];
+        // The marks are sized where they are placed.
+        if (e == htPlusMinus || e == htRollUpDown)
+            r = old[e];
+        if (r.Height != old[e].Height)
+            return false;
+        r.Top = old[e].Top;
+    }
+    return (old[htSymbolAttributeBox].Width == 0) == (n.ElementRects[htSymbolAttributeBox].Width == 0);
+}
+
+// Moves everything placed for the node and below it right by dx (a negative dx: left).
+void TranslateSubtreeX(TDecTreeNode& top, int32_t dx)
+{
+    auto right = [dx](TRectangle& r) { r.Left = Wrap(int64_t(r.Left) + dx); };
+    std::vector<TDecTreeNode*> stack{&top};
+    while (!stack.empty()) {
+        TDecTreeNode& n = *stack.back();
+        stack.pop_back();
+        ForEachPlaced(n, right);
+        if (PlacesChildren(n))
+            for (TDecTreeNode* c : n.Children)
+                stack.push_back(c);
+    }
+}
+
+// A subtree in which nothing was measured again, moved to its new place: its branch text to x,
+// its symbol column and everything right of it to x + w. Its width follows the symbol column.
+void MovePlacedSubtree(TDecTreeNode& n, int32_t x, int32_t w)
+{
+    const TRectangle& box = Rect(n, htSymbolAttributeBox);
+    const int32_t oldX = n.BoundsRect.Left;
+    const int32_t oldSymbolX = box.Width != 0 ? box.Left : Rect(n, htSymbol).Left;
+    const int32_t dx = Wrap(int64_t(x) - oldX);
+    const int32_t dColumn = Wrap(int64_t(x) + w + SymbolGap - oldSymbolX);
+    if (dx == 0 && dColumn == 0)
+        return;
+    if (dColumn != 0)
+        TranslateSubtreeX(n, dColumn);
+    // The branch text and the node's own left edge go with x, not with the column.
+    n.BoundsRect.Left = x;
+    Rect(n, htOptionDescriptor).Left = x;
+    n.BoundsRect.Width = Wrap(int64_t(n.BoundsRect.Width) + dColumn - dx);
+}
+
 } // namespace
+
+bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize, TDecTreeNode& changed,
+                           TDecTreeNode* pathValuesFrom)
+{
+    const TDecTreeDocument& document = DocumentOf(root);
+    TMeasurer measurer(canvas);
+    // The changed node and its ancestors are measured again (an ancestor may show a sum of its
+    // children, or a status); the nodes on their way down from the root are placed again.
+    std::unordered_set<const TDecTreeNode*> placeAgain;
+    for (TDecTreeNode* n = &changed; n; n = n->Parent()) {
+        placeAgain.insert(n);
+        if (!RemeasureKeepingHeights(*n, document, measurer))
+            return false;
+    }
+
+    // Top down: a node to place again gets its columns from its place and column width, and its
+    // children theirs from it; a subtree with nothing new in it is only moved. Below
+    // pathValuesFrom every end node has new texts. Widths come back up as each node is left.
+    struct TFrame {
+        TDecTreeNode* Node;
+        int32_t ChildX, ChildWidth;
+        int Next;
+        bool NewPathValues;
+    };
+    std::vector<TFrame> stack;
+    auto visit = [&](TDecTreeNode& n, int32_t x, int32_t w, bool newPathValues) {
+        if (!newPathValues && !placeAgain.count(&n)) {
+            MovePlacedSubtree(n, x, w);
+            return;
+        }
+        PlaceColumns(n, x, w);
+        PlaceInnerColumns(n);
+        if (PlacesChildren(n)) {
+            n.BoundsRect.Width = 0;
+            stack.push_back({&n, ChildColumnX(n), ChildColumnWidth(n), 0, newPathValues});
+            return;
+        }
+        const TStyleState& state = *StyleStateFor(document.StyleStates, n.IsCloneOrInsideClone(), n.InTakenPath);
+        n.BoundsRect.Width = EndNodeWidth(n, w, EndNodeTextWidth(n, state, document.Options, measurer));
+    };
+    visit(root, borderSize, root.ElementRects[htOptionDescriptor].Width, &root == pathValuesFrom);
+    while (!stack.empty()) {
+        TFrame& f = stack.back();
+        TDecTreeNode& n = *f.Node;
+        if (f.Next < n.Children.Count()) {
+            TDecTreeNode& c = *n.Children[f.Next++];
+            const TFrame parent = f; // visit may grow the stack
+            visit(c, parent.ChildX, parent.ChildWidth, parent.NewPathValues || &c == pathValuesFrom);
+            continue;
+        }
+        for (const TDecTreeNode* c : n.Children)
+            TakeInChild(n.BoundsRect, *c);
+        stack.pop_back();
+    }
+    return true;
+}
 
 void LayoutNode(TDecTreeNode& node, TCanvas& canvas)
 {

@@ -49,6 +49,15 @@ void LayoutTree(TDecTreeNode& node, int32_t x, int32_t y, int32_t columnWidth, T
 // whose right and bottom edges give the drawing's extent.
 TRectangle LayoutDocumentTree(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize);
 
+// The layout brought up to date after the values of some nodes changed and nothing else since the
+// last layout: the texts of `changed` and of its ancestors, and the end-node texts in the subtree
+// of pathValuesFrom (null, `changed` or one of its ancestors). They are measured again and what they can move is placed
+// again; a subtree with nothing new in it is only moved. Such changes move widths and horizontal
+// places only: when a height changes too, the answer is false and the layout is left for
+// LayoutDocumentTree to make whole. On true the layout is exactly the one it would make.
+bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize, TDecTreeNode& changed,
+                           TDecTreeNode* pathValuesFrom);
+
 // The node and element under the point: within the node's BoundsRect the node's own elements
 // are tried first (marks, branch text, attribute lines, attribute box, symbol, probability,
 // payoff), then the children in order, but never those of a collapsed node, whose layout is

@@ -115,6 +115,8 @@ int ReadInRange(int value, int low, int high, const char* name)
     return value;
 }
 
+} // namespace
+
 // Everything read from a file before any of it reaches the caller's objects.
 struct TReadDocument {
     TTreeOptions Options;
@@ -124,6 +126,8 @@ struct TReadDocument {
     int RemovedCloneReferences = 0;
     bool HasExternalData = false;
 };
+
+namespace {
 
 void ReadLegacyFont(TXMLTreeType& tree, TStyleStates& styleStates)
 {
@@ -143,7 +147,10 @@ void ReadLegacyFont(TXMLTreeType& tree, TStyleStates& styleStates)
     style->FontUnderline()->Value = styles.Contains(fsUnderline);
 }
 
-TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
+// The view settings and styles of the document, then its nodes as readRoot reads them from the
+// Tree element, then the checks over the whole tree.
+template <class ReadRoot>
+TReadDocument ReadTreeDocument(TXMLTreeDocument& xml, ReadRoot readRoot)
 {
     TReadDocument read;
     TXMLTreeType tree = xml.Tree();
@@ -165,7 +172,7 @@ TReadDocument ReadTreeDocument(TXMLTreeDocument& xml)
         LoadStyleStates(*read.StyleStates, container);
     ReadLegacyFont(tree, *read.StyleStates);
 
-    read.Root = ReadBranchTree(tree.Branch(), true);
+    read.Root = readRoot(tree);
     read.RepairedIds = RepairDuplicateIds(read.Root.get());
     read.RemovedCloneReferences = RemoveInvalidCloneReferences(read.Root.get());
     if (ExpandsTooFar(read.Root.get()))
@@ -222,13 +229,88 @@ TLoadResult Guarded(F&& load)
     return result;
 }
 
-void LoadInto(TXMLTreeDocument& xml, TDecTreeDocument& document, TStyleStates& styleStates, TLoadResult& result)
+void Deliver(TReadDocument& read, TDecTreeDocument& document, TStyleStates& styleStates, TLoadResult& result)
 {
-    TReadDocument read = ReadTreeDocument(xml);
     result.HasExternalData = read.HasExternalData;
     result.RemovedCloneReferences = read.RemovedCloneReferences;
     result.RepairedIds = read.RepairedIds;
     Commit(read, document, styleStates);
+}
+
+// The subtree of branch, whose node lies at depth (1 for the root) under parent.
+std::unique_ptr<TDecTreeNode> ReadSubtree(TDecTreeNode* parent, TXMLBranchType branch, TPrivateArrayList& legacyIds,
+                                          int depth, bool releaseRead);
+
+// The document a piece at a time: the Tree element with the root branch's own elements first,
+// then each branch small enough whole, and of each larger one its own elements, its branches
+// following as pieces of their own. Every piece is read right after it is parsed.
+TReadDocument ReadPieces(TTreeFileBytes& file, uint64_t pieceBytes)
+{
+    const std::vector<TBranchIndex::TBranch>& branches = file.Branches();
+    const size_t n = branches.size();
+    // The branches of each branch, in order.
+    std::vector<int32_t> first(n + 1, 0), order(n);
+    for (size_t i = 1; i < n; ++i)
+        ++first[size_t(branches[i].Parent) + 1];
+    for (size_t i = 0; i < n; ++i)
+        first[i + 1] += first[i];
+    {
+        std::vector<int32_t> next(first.begin(), first.end() - 1);
+        for (size_t i = 1; i < n; ++i)
+            order[size_t(next[size_t(branches[i].Parent)]++)] = int32_t(i);
+    }
+    auto childrenOf = [&](size_t i) {
+        return std::vector<int32_t>(order.begin() + first[i], order.begin() + first[i + 1]);
+    };
+    std::unique_ptr<TXMLTreeDocument> top = file.ParseTop(childrenOf(0));
+    return ReadTreeDocument(*top, [&](TXMLTreeType& tree) {
+        TPrivateArrayList legacyIds(32, true);
+        std::unique_ptr<TDecTreeNode> root = ReadBranchNode(nullptr, tree.Branch(), legacyIds);
+        std::vector<TDecTreeNode*> nodeOf(n, nullptr);
+        std::vector<int> depthOf(n, 0);
+        nodeOf[0] = root.get();
+        depthOf[0] = 1;
+        pugi::xml_document piece;
+        std::string scratch;
+        for (size_t i = 1; i < n;) {
+            const TBranchIndex::TBranch& b = branches[i];
+            TDecTreeNode* parent = nodeOf[size_t(b.Parent)];
+            const int depth = depthOf[size_t(b.Parent)] + 1;
+            if (b.End - b.Start <= pieceBytes) {
+                TXMLBranchType item = file.ParseBranch(int32_t(i), {}, piece, scratch);
+                parent->Children.Add(ReadSubtree(parent, item, legacyIds, depth, false));
+                // Its branches were read with it.
+                ++i;
+                while (i < n && branches[i].Start < b.End)
+                    ++i;
+                continue;
+            }
+            if (depth > MaxDocumentDepth)
+                throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
+            TXMLBranchType item = file.ParseBranch(int32_t(i), childrenOf(i), piece, scratch);
+            std::unique_ptr<TDecTreeNode> node = ReadBranchNode(parent, item, legacyIds);
+            nodeOf[i] = node.get();
+            depthOf[i] = depth;
+            parent->Children.Add(std::move(node));
+            ++i;
+        }
+        return root;
+    });
+}
+
+TReadDocument ReadFile(TTreeFileBytes& file, uint64_t pieceBytes, bool wholeOnFailure)
+{
+    if (pieceBytes > 0 && !file.Branches().empty()) {
+        try {
+            return ReadPieces(file, pieceBytes);
+        } catch (const std::exception&) {
+            // Whatever went wrong, the whole document tells it, with the place in the file.
+            if (!wholeOnFailure)
+                throw;
+        }
+    }
+    std::unique_ptr<TXMLTreeDocument> xml = file.ParseWhole();
+    return ReadTreeDocument(*xml, [](TXMLTreeType& tree) { return ReadBranchTree(tree.Branch(), true); });
 }
 
 } // namespace
@@ -266,13 +348,23 @@ std::unique_ptr<TDecTreeNode> ReadBranchNode(TDecTreeNode* parent, TXMLBranchTyp
 std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool releaseRead)
 {
     TPrivateArrayList legacyIds(32, true);
-    std::unique_ptr<TDecTreeNode> root = ReadBranchNode(nullptr, branch, legacyIds);
+    return ReadSubtree(nullptr, branch, legacyIds, 1, releaseRead);
+}
+
+namespace {
+
+std::unique_ptr<TDecTreeNode> ReadSubtree(TDecTreeNode* top, TXMLBranchType branch, TPrivateArrayList& legacyIds,
+                                          int depth, bool releaseRead)
+{
+    if (depth > MaxDocumentDepth)
+        throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
+    std::unique_ptr<TDecTreeNode> root = ReadBranchNode(top, branch, legacyIds);
     // One frame per open node with children still to read; the stack's height is the depth of
     // the node being read, so the depth check needs no walk of its own.
     struct Frame {
         TDecTreeNode* Node;
-        TXMLBranchesType Items;
-        int Next;
+        pugi::xml_node Items; // the Branches element
+        pugi::xml_node Next;  // the next Branch item to read, or none
     };
     // A Branch element whose subtree is read is taken out of the XML document at once: the
     // elements are stored in file order, so the memory of a finished subtree is given back whole
@@ -281,54 +373,88 @@ std::unique_ptr<TDecTreeNode> ReadBranchTree(TXMLBranchType branch, bool release
         if (releaseRead)
             element.parent().remove_child(element);
     };
+    auto open = [](TDecTreeNode* node, TXMLBranchType& item) {
+        const pugi::xml_node items = item.Branches().Node();
+        return Frame{node, items, items.child("Branch")};
+    };
     std::vector<Frame> stack;
+    stack.reserve(64);
     if (branch.HasBranches())
-        stack.push_back({root.get(), branch.Branches(), 0});
+        stack.push_back(open(root.get(), branch));
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        if (frame.Next >= frame.Items.Count()) {
-            pugi::xml_node done = frame.Items.Node().parent();
+        if (!frame.Next) {
+            pugi::xml_node done = frame.Items.parent();
             stack.pop_back();
             if (!stack.empty())
                 release(done);
             continue;
         }
-        if (int(stack.size()) + 1 > MaxDocumentDepth)
+        if (depth + int(stack.size()) > MaxDocumentDepth)
             throw FormatException(QStringLiteral("The tree is nested deeper than %1 levels.").arg(MaxDocumentDepth));
-        TXMLBranchType item = frame.Items.Branch(frame.Next++);
+        TXMLBranchType item(frame.Next);
+        frame.Next = frame.Next.next_sibling("Branch");
         TDecTreeNode* parent = frame.Node;
         std::unique_ptr<TDecTreeNode> child = ReadBranchNode(parent, item, legacyIds);
         TDecTreeNode* added = child.get();
         parent->Children.Add(std::move(child));
         if (item.HasBranches())
-            stack.push_back({added, item.Branches(), 0});
+            stack.push_back(open(added, item));
         else
             release(item.Node());
     }
     return root;
 }
 
-TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates)
+} // namespace
+
+TPreparedDocument::TPreparedDocument() = default;
+TPreparedDocument::~TPreparedDocument() = default;
+
+TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates,
+                                  uint64_t pieceBytes, bool wholeOnFailure)
 {
     return Guarded([&](TLoadResult& result) {
-        std::unique_ptr<TXMLTreeDocument> xml = ParseTreeDocument(bytes);
-        LoadInto(*xml, document, styleStates, result);
+        std::unique_ptr<TTreeFileBytes> file = TTreeFileBytes::FromBytes(bytes);
+        TReadDocument read = ReadFile(*file, pieceBytes, wholeOnFailure);
+        file.reset();
+        Deliver(read, document, styleStates, result);
     });
+}
+
+std::unique_ptr<TPreparedDocument> PrepareDocument(const QString& fileName)
+{
+    auto prepared = std::make_unique<TPreparedDocument>();
+    // A folder, a device or a pipe is there but no document: refused as a failed read, so the
+    // name stays on the recent-file list.
+    if (SystemErrors::KindOf(fileName) == SystemErrors::TPathKind::Missing) {
+        prepared->FResult = TLoadResult{TLoadStatus::FileMissing, QStringLiteral("File '%1' does not exist.").arg(fileName)};
+        return prepared;
+    }
+    const QString notAFile = SystemErrors::NotARegularFile(fileName);
+    if (!notAFile.isEmpty()) {
+        prepared->FResult = TLoadResult{TLoadStatus::Failed, notAFile};
+        return prepared;
+    }
+    prepared->FResult = Guarded([&](TLoadResult&) {
+        std::unique_ptr<TTreeFileBytes> file = TTreeFileBytes::Open(fileName);
+        prepared->FRead = std::make_unique<TReadDocument>(ReadFile(*file, DocumentPieceBytes, true));
+    });
+    if (!prepared->FResult.Loaded())
+        prepared->FRead.reset();
+    return prepared;
+}
+
+TLoadResult LoadDocument(std::unique_ptr<TPreparedDocument> prepared, TDecTreeDocument& document,
+                         TStyleStates& styleStates)
+{
+    TLoadResult result = prepared->FResult;
+    if (prepared->FRead)
+        Deliver(*prepared->FRead, document, styleStates, result);
+    return result;
 }
 
 TLoadResult LoadDocument(const QString& fileName, TDecTreeDocument& document, TStyleStates& styleStates)
 {
-    // A folder, a device or a pipe is there but no document: refused as a failed read, so the
-    // name stays on the recent-file list.
-    if (SystemErrors::KindOf(fileName) == SystemErrors::TPathKind::Missing)
-        return TLoadResult{TLoadStatus::FileMissing, QStringLiteral("File '%1' does not exist.").arg(fileName)};
-    const QString notAFile = SystemErrors::NotARegularFile(fileName);
-    if (!notAFile.isEmpty())
-        return TLoadResult{TLoadStatus::Failed, notAFile};
-    return Guarded([&](TLoadResult& result) {
-        std::unique_ptr<TXMLTreeDocument> xml = OpenTreeDocument(fileName);
-        LoadInto(*xml, document, styleStates, result);
-        // The caller's tree replaces the file's XML in memory before the freed blocks go back.
-        xml.reset();
-    });
+    return LoadDocument(PrepareDocument(fileName), document, styleStates);
 }

@@ -7,6 +7,7 @@
 #include "app/document/XmlBinding.h"
 
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -46,8 +47,42 @@ struct TLoadResult {
 // then the file's own and its legacy font). Does not recalculate. On FileMissing and Failed both
 // are left exactly as they were.
 TLoadResult LoadDocument(const QString& fileName, TDecTreeDocument& document, TStyleStates& styleStates);
+
+struct TReadDocument;
+
+// A document file read into objects of its own, not yet handed to any document. The reading
+// touches nothing else, so it may run on another thread (a file named at start-up is read while
+// the window is being made); the handing over runs on the document's.
+class TPreparedDocument {
+public:
+    TPreparedDocument();
+    ~TPreparedDocument();
+    TPreparedDocument(const TPreparedDocument&) = delete;
+    TPreparedDocument& operator=(const TPreparedDocument&) = delete;
+
+private:
+    friend std::unique_ptr<TPreparedDocument> PrepareDocument(const QString& fileName);
+    friend TLoadResult LoadDocument(std::unique_ptr<TPreparedDocument> prepared, TDecTreeDocument& document,
+                                    TStyleStates& styleStates);
+    TLoadResult FResult;
+    std::unique_ptr<TReadDocument> FRead;
+};
+
+// The first half of LoadDocument: the file read, with the outcome kept for the second.
+std::unique_ptr<TPreparedDocument> PrepareDocument(const QString& fileName);
+// The second: what was read handed to document and styleStates, or the failure reported, exactly
+// as LoadDocument of the same file would.
+TLoadResult LoadDocument(std::unique_ptr<TPreparedDocument> prepared, TDecTreeDocument& document,
+                         TStyleStates& styleStates);
+// A document is parsed and read a piece of at most this many (filtered) bytes at a time, each
+// piece read while its parsed form is fresh in memory; 0 parses and reads it whole. Both give
+// the same result. When a piece fails, the document is read whole, so every error is the whole
+// parse's (without wholeOnFailure, the piece's own error is reported instead).
+constexpr uint64_t DocumentPieceBytes = 256 * 1024;
+
 // The same for the bytes of a file in memory (never FileMissing).
-TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates);
+TLoadResult LoadDocumentFromBytes(std::string_view bytes, TDecTreeDocument& document, TStyleStates& styleStates,
+                                  uint64_t pieceBytes = DocumentPieceBytes, bool wholeOnFailure = true);
 
 // One node from a Branch element, without its children, created with parent as its parent and
 // no tree. legacyIds maps legacy integer identities to the GUIDs given to them in this file.

@@ -10,6 +10,7 @@
 #include "shared/core/Utf8Check.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QXmlStreamReader>
 
 #include <string>
@@ -106,6 +107,11 @@ QString TSavedStyle::BaseName() const
 
 TSavedStyle::TInfo TSavedStyle::ReadInfo() const
 {
+    const QFileInfo file(FFileName);
+    const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+    if (FKept && file.exists() && FKept->Modified == modified && FKept->Size == file.size())
+        return FKept->Info;
+    FKept.reset();
     std::unique_ptr<pugi::xml_document> document;
     try {
         document = OpenDocument();
@@ -114,7 +120,9 @@ TSavedStyle::TInfo TSavedStyle::ReadInfo() const
     }
     const pugi::xml_node root = document->document_element();
     const pugi::xml_attribute name = root.attribute("Name");
-    return {name ? QString::fromUtf8(name.value()) : BaseName(), QString::fromUtf8(root.attribute("Description").value())};
+    const TInfo info{name ? QString::fromUtf8(name.value()) : BaseName(), QString::fromUtf8(root.attribute("Description").value())};
+    FKept = TKeptInfo{info, modified, file.size()};
+    return info;
 }
 
 QString TSavedStyle::GetName() const
@@ -134,6 +142,8 @@ std::unique_ptr<pugi::xml_document> TSavedStyle::OpenDocument() const
 
 void TSavedStyle::Save(pugi::xml_document& document) const
 {
+    // Written twice within the clock's step, the file could keep its time and size.
+    FKept.reset();
     Directory::CreateDirectory(Path::GetDirectoryName(FFileName));
     WriteStyleDocument(document, FFileName);
 }

@@ -1,10 +1,13 @@
 #pragma once
 // One saved drawing style: a "*.qdns" file whose root element StyleStates carries the style's
-// Name, Description and Author and the four style states. Nothing is cached: every question
-// reads the file again, so a file changed on disk shows at once.
+// Name, Description and Author and the four style states. What the menu shows of it is read once
+// and kept while the file's modification time and size stay as they were, so a file changed on
+// disk shows at the next question; the document itself is read again every time.
 
+#include <QDateTime>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 #include <pugixml.hpp>
 
@@ -30,7 +33,7 @@ public:
     QString GetName() const;
     // The root's Description attribute; empty when there is none or the file cannot be read.
     QString GetDescription() const;
-    // Name and description from one reading of the file.
+    // Name and description, read again only when the file changed since the last reading.
     TInfo ReadInfo() const;
     // The parsed file; raises IOException "Error loading Style file: ..." when it cannot be read
     // or parsed.
@@ -42,8 +45,15 @@ public:
     void Delete();
 
 private:
+    struct TKeptInfo {
+        TInfo Info;
+        QDateTime Modified;
+        qint64 Size = 0;
+    };
+
     QString FFileName;
     TSavedStyles& FOwner;
+    mutable std::optional<TKeptInfo> FKept;
 };
 
 // Parses a style or document file; raises IOException "Error loading Style file: ..." when it

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <charconv>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -150,17 +149,6 @@ std::unique_ptr<TXMLTreeDocument> Bind(std::unique_ptr<TXMLTreeDocument> documen
     return document;
 }
 
-// Frees a parse buffer unless it was handed to a document.
-struct TXMLTreeWhitespaceFilterGuard {
-    void* Buffer;
-    ~TXMLTreeWhitespaceFilterGuard()
-    {
-        if (Buffer)
-            pugi::get_memory_deallocation_function()(Buffer);
-    }
-    void* Release() { return std::exchange(Buffer, nullptr); }
-};
-
 class TStringWriter : public pugi::xml_writer {
 public:
     explicit TStringWriter(std::string& out) : FOut(out) {}
@@ -196,11 +184,19 @@ void TXMLFontType::SetFontStyle(const QString& value) { SetChildText(FNode, "Fon
 
 TXMLBranchType::TXMLBranchType(pugi::xml_node node) : FNode(node)
 {
+    // The writer puts the elements in the order of TElement, so the name expected next is
+    // tried first: one comparison a child for every file this program wrote.
+    int expected = 0;
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element)
             continue;
-        int e = BranchElementOf(child.name());
-        if (e >= 0 && !FChildren[e])
+        const char* name = child.name();
+        int e = expected < ecCount && std::strcmp(name, kBranchElementNames[expected]) == 0 ? expected
+                                                                                            : BranchElementOf(name);
+        if (e < 0)
+            continue;
+        expected = e + 1;
+        if (!FChildren[e])
             FChildren[e] = child;
     }
 }
@@ -411,69 +407,188 @@ void CheckUtf8(std::string_view bytes)
         throw FormatException(check.ErrorMessage());
 }
 
-} // namespace
-
-std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
+// Whether the filtered bytes of a text whose first kilobyte is head pass the UTF-8 check (or
+// need none). The filter drops only blanks, and only between a '>' and a '<' or at either end,
+// so the filtered bytes are well-formed exactly when the original ones are; a third as many are
+// checked. Where they are not, the caller checks the original bytes for the error's place.
+bool FilteredIsUtf8(std::string_view head, const char* filtered, size_t size)
 {
-    CheckUtf8(bytes);
-    void* buffer = Allocate(bytes.size());
-    TXMLTreeWhitespaceFilterGuard guard{buffer};
-    TXmlWhitespaceFilter filter(static_cast<char*>(buffer));
-    if (!filter.Feed(bytes.data(), bytes.size()))
-        return ParseUnfiltered(bytes);
-    auto document = std::make_unique<TXMLTreeDocument>();
-    pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filter.Finish());
-    if (!result)
-        return ParseUnfiltered(bytes);
-    return Bind(std::move(document), result, {});
+    if (!TUtf8Check::ReadAsUtf8(head.substr(0, 1024)))
+        return true;
+    TUtf8Check check;
+    return check.Feed(filtered, size) && check.Finish();
 }
 
-std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
+// The whole file read again in pieces; raises with the position of the first malformed character.
+void CheckUtf8InFile(QFile& file)
+{
+    if (!file.seek(0))
+        throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
+    std::vector<char> chunk(size_t(1) << 20);
+    TUtf8Check check;
+    for (;;) {
+        const qint64 n = file.read(chunk.data(), qint64(chunk.size()));
+        if (n < 0)
+            throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
+        if (n == 0)
+            break;
+        if (!check.Feed(chunk.data(), size_t(n)))
+            throw FormatException(check.ErrorMessage());
+    }
+    if (!check.Finish())
+        throw FormatException(check.ErrorMessage());
+}
+
+} // namespace
+
+namespace {
+
+void FreeBuffer(char* buffer)
+{
+    pugi::get_memory_deallocation_function()(buffer);
+}
+
+} // namespace
+
+TTreeFileBytes::~TTreeFileBytes() = default;
+
+std::unique_ptr<TTreeFileBytes> TTreeFileBytes::FromBytes(std::string_view bytes)
+{
+    std::unique_ptr<TTreeFileBytes> file(new TTreeFileBytes);
+    file->FBytes = bytes;
+    file->FBuffer = {static_cast<char*>(Allocate(bytes.size())), FreeBuffer};
+    TXmlWhitespaceFilter filter(file->FBuffer.get(), &file->FIndex);
+    file->FFiltered = filter.Feed(bytes.data(), bytes.size());
+    if (!file->FFiltered) {
+        CheckUtf8(bytes);
+        return file;
+    }
+    file->FSize = filter.Finish();
+    if (!FilteredIsUtf8(bytes.substr(0, 1024), file->FBuffer.get(), file->FSize))
+        CheckUtf8(bytes);
+    if (!TUtf8Check::ReadAsUtf8(bytes.substr(0, 1024)))
+        file->FIndex = TBranchIndex();
+    return file;
+}
+
+std::unique_ptr<TTreeFileBytes> TTreeFileBytes::Open(const QString& fileName)
 {
     // A folder, a device or a pipe would be read for ever or block; it is no document.
     const QString notAFile = SystemErrors::NotARegularFile(fileName);
     if (!notAFile.isEmpty())
         throw IOException(notAFile);
-    QFile file(fileName);
+    std::unique_ptr<TTreeFileBytes> bytes(new TTreeFileBytes);
+    bytes->FFile = std::make_unique<QFile>(fileName);
+    QFile& file = *bytes->FFile;
     if (!file.open(QIODevice::ReadOnly))
         throw IOException(QStringLiteral("Cannot open the file: %1").arg(SystemErrors::ReasonFor(file)));
     // The file is read in pieces through the whitespace filter into one buffer of the file's
-    // size, of which only the part written becomes resident; the document parses it in place.
+    // size, of which only the part written becomes resident.
     const qint64 size = file.size();
-    void* buffer = Allocate(size_t(size));
-    TXMLTreeWhitespaceFilterGuard guard{buffer};
-    TXmlWhitespaceFilter filter(static_cast<char*>(buffer));
+    bytes->FFileSize = size;
+    bytes->FBuffer = {static_cast<char*>(Allocate(size_t(size))), FreeBuffer};
+    TXmlWhitespaceFilter filter(bytes->FBuffer.get(), &bytes->FIndex);
     std::vector<char> chunk(size_t(1) << 20);
     qint64 total = 0;
-    bool filtered = true;
-    TUtf8Check utf8;
-    bool checkUtf8 = true;
+    bytes->FFiltered = true;
+    std::string head;
     while (total < size) {
         qint64 n = file.read(chunk.data(), std::min<qint64>(qint64(chunk.size()), size - total));
         if (n <= 0)
             throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
         if (total == 0)
-            checkUtf8 = TUtf8Check::ReadAsUtf8(std::string_view(chunk.data(), size_t(std::min<qint64>(n, 1024))));
-        if (checkUtf8 && !utf8.Feed(chunk.data(), size_t(n)))
-            throw FormatException(utf8.ErrorMessage());
+            head.assign(chunk.data(), size_t(std::min<qint64>(n, 1024)));
         total += n;
         if (!filter.Feed(chunk.data(), size_t(n))) {
-            filtered = false;
+            bytes->FFiltered = false;
             break;
         }
     }
-    if (checkUtf8 && filtered && !utf8.Finish())
-        throw FormatException(utf8.ErrorMessage());
-    if (filtered) {
+    if (!bytes->FFiltered)
+        return bytes; // checked as it is parsed
+    bytes->FSize = filter.Finish();
+    if (!FilteredIsUtf8(head, bytes->FBuffer.get(), bytes->FSize)) {
+        // The file is read again for the first bad character's place in it as it is.
+        bytes->FBuffer.reset();
+        CheckUtf8InFile(file);
+    }
+    if (!TUtf8Check::ReadAsUtf8(head))
+        bytes->FIndex = TBranchIndex();
+    return bytes;
+}
+
+const std::vector<TBranchIndex::TBranch>& TTreeFileBytes::Branches() const
+{
+    return FFiltered && FBuffer && FIndex.Complete() ? FIndex.Branches() : FNoBranches;
+}
+
+void TTreeFileBytes::Gather(uint64_t from, uint64_t to, const std::vector<int32_t>& leftOut, std::string& out) const
+{
+    const std::vector<TBranchIndex::TBranch>& branches = FIndex.Branches();
+    out.clear();
+    uint64_t at = from;
+    for (int32_t i : leftOut) {
+        const TBranchIndex::TBranch& b = branches[size_t(i)];
+        out.append(FBuffer.get() + at, size_t(b.Start - at));
+        at = b.End;
+    }
+    out.append(FBuffer.get() + at, size_t(to - at));
+}
+
+std::unique_ptr<TXMLTreeDocument> TTreeFileBytes::ParseTop(const std::vector<int32_t>& leftOut) const
+{
+    std::string bytes;
+    Gather(0, FSize, leftOut, bytes);
+    auto document = std::make_unique<TXMLTreeDocument>();
+    void* buffer = Allocate(bytes.size());
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    const pugi::xml_parse_result result = ParseOwned(*document, buffer, bytes.size());
+    return Bind(std::move(document), result, bytes);
+}
+
+TXMLBranchType TTreeFileBytes::ParseBranch(int32_t i, const std::vector<int32_t>& leftOut,
+                                           pugi::xml_document& document, std::string& scratch) const
+{
+    const TBranchIndex::TBranch& b = FIndex.Branches()[size_t(i)];
+    document.reset(); // before its bytes are overwritten
+    Gather(b.Start, b.End, leftOut, scratch);
+    const pugi::xml_parse_result result = document.load_buffer_inplace(
+        scratch.data(), scratch.size(), kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
+    const pugi::xml_node branch = document.first_child();
+    if (!result || branch.type() != pugi::node_element || std::strcmp(branch.name(), "Branch") != 0 ||
+        branch.next_sibling())
+        throw FormatException(QStringLiteral("A branch of the document does not parse alone."));
+    return TXMLBranchType(branch);
+}
+
+std::unique_ptr<TXMLTreeDocument> TTreeFileBytes::ParseWhole()
+{
+    if (FFiltered && FBuffer) {
         auto document = std::make_unique<TXMLTreeDocument>();
-        pugi::xml_parse_result result = ParseOwned(*document, guard.Release(), filter.Finish());
+        pugi::xml_parse_result result = ParseOwned(*document, FBuffer.release(), FSize);
         if (result)
             return Bind(std::move(document), result, {});
     }
+    FBuffer.reset();
+    // Parses the original bytes as they are: where the filtered ones fail, this gives the error
+    // its true position.
+    if (!FFile)
+        return ParseUnfiltered(FBytes);
+    QFile& file = *FFile;
     file.seek(0);
     QByteArray bytes = file.readAll();
-    if (bytes.size() != size)
+    if (bytes.size() != FFileSize)
         throw IOException(QStringLiteral("Cannot read the file: %1").arg(SystemErrors::ReasonFor(file)));
     CheckUtf8(std::string_view(bytes.constData(), size_t(bytes.size())));
     return ParseUnfiltered(std::string_view(bytes.constData(), size_t(bytes.size())));
+}
+
+std::unique_ptr<TXMLTreeDocument> ParseTreeDocument(std::string_view bytes)
+{
+    return TTreeFileBytes::FromBytes(bytes)->ParseWhole();
+}
+
+std::unique_ptr<TXMLTreeDocument> OpenTreeDocument(const QString& fileName)
+{
+    return TTreeFileBytes::Open(fileName)->ParseWhole();
 }

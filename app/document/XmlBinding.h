@@ -9,12 +9,16 @@
 // of the elements in the file. Element getters (Branch, Branches, Font) create the element on
 // first access, as the writer relies on.
 
+#include "app/document/BranchIndex.h"
+
 #include <QString>
 #include <memory>
 #include <pugixml.hpp>
+#include <string>
 #include <string_view>
 #include <vector>
 
+class QFile;
 class TXMLBranchesType;
 
 class TXMLFontType {
@@ -208,6 +212,50 @@ private:
     friend std::unique_ptr<TXMLTreeDocument> NewTree();
     pugi::xml_document FDocument;
     bool FIndented = true;
+};
+
+// A document file read through the whitespace filter and checked to be UTF-8, before it is
+// parsed. It is parsed whole, as OpenTreeDocument does, or, where the places of its branches are
+// known, a piece at a time: the reader then reads each piece while its parsed form is fresh in
+// memory, and the parsed form of the whole file never has to be held at once.
+class TTreeFileBytes {
+public:
+    // Raises as OpenTreeDocument does for a file that cannot be read or is not UTF-8.
+    static std::unique_ptr<TTreeFileBytes> Open(const QString& fileName);
+    // The same for bytes in memory, which must outlive the object.
+    static std::unique_ptr<TTreeFileBytes> FromBytes(std::string_view bytes);
+    ~TTreeFileBytes();
+    TTreeFileBytes(const TTreeFileBytes&) = delete;
+    TTreeFileBytes& operator=(const TTreeFileBytes&) = delete;
+
+    // The branches the reader takes as nodes, the root first, in document order; empty when
+    // only the whole document can be parsed.
+    const std::vector<TBranchIndex::TBranch>& Branches() const;
+    // The document without the given branches (in document order, none inside another): the Tree
+    // element with its settings and styles and what is left of the root branch. Raises
+    // FormatException when that does not parse or has no Tree element.
+    std::unique_ptr<TXMLTreeDocument> ParseTop(const std::vector<int32_t>& leftOut) const;
+    // Branch i without the given branches inside it, parsed into document, which is given the
+    // bytes to keep in scratch. Raises FormatException when they do not parse as one Branch.
+    TXMLBranchType ParseBranch(int32_t i, const std::vector<int32_t>& leftOut, pugi::xml_document& document,
+                               std::string& scratch) const;
+    // The whole document, as OpenTreeDocument and ParseTreeDocument give it, with their errors.
+    // At most once.
+    std::unique_ptr<TXMLTreeDocument> ParseWhole();
+
+private:
+    TTreeFileBytes() = default;
+    // The filtered bytes from..to, without the given branches.
+    void Gather(uint64_t from, uint64_t to, const std::vector<int32_t>& leftOut, std::string& out) const;
+
+    std::unique_ptr<QFile> FFile; // the file, kept open, or none for bytes in memory
+    qint64 FFileSize = 0;
+    std::string_view FBytes;      // the bytes in memory
+    std::unique_ptr<char, void (*)(char*)> FBuffer{nullptr, nullptr}; // the filtered bytes
+    size_t FSize = 0;
+    bool FFiltered = false;
+    TBranchIndex FIndex;
+    std::vector<TBranchIndex::TBranch> FNoBranches;
 };
 
 // Parses a file and binds its Tree element. Raises IOException when the file cannot be read and

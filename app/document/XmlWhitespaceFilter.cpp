@@ -1,10 +1,89 @@
 #include "app/document/XmlWhitespaceFilter.h"
 
+#include "app/document/BranchIndex.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// What the scanning loops need to know of a byte.
+enum : uint8_t { cOther = 0, cBlank = 1, cLt = 2, cGt = 4, cQuote = 8 };
+
+constexpr std::array<uint8_t, 256> MakeClasses()
+{
+    std::array<uint8_t, 256> classes{};
+    for (unsigned char c : {' ', '\t', '\r', '\n'})
+        classes[c] = cBlank;
+    classes['<'] = cLt;
+    classes['>'] = cGt;
+    classes['"'] = cQuote;
+    classes['\''] = cQuote;
+    return classes;
+}
+
+constexpr std::array<uint8_t, 256> Classes = MakeClasses();
+
+inline uint8_t ClassOf(char c) { return Classes[static_cast<unsigned char>(c)]; }
+
+// Most runs between two markup characters are short, and a document has millions of them, so
+// they are scanned eight bytes at a time without a call: each word is copied whole (only what
+// precedes the stop counts) and its stop characters found by the exact zero-byte test.
+constexpr bool WordScan = std::endian::native == std::endian::little;
+constexpr uint64_t Ones = 0x0101010101010101u;
+constexpr uint64_t LowBits = 0x7F7F7F7F7F7F7F7Fu;
+
+// 0x80 in every byte of x that is zero, 0 in the others.
+inline uint64_t ZeroBytes(uint64_t x) { return ~(((x & LowBits) + LowBits) | x | LowBits); }
+inline uint64_t BytesEqual(uint64_t word, char c) { return ZeroBytes(word ^ (Ones * static_cast<unsigned char>(c))); }
+inline uint64_t Load(const char* p)
+{
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+
+// Past the blanks at p; spaces, eight at a time, are told by one comparison.
+inline const char* SkipBlanks(const char* p, const char* end)
+{
+    constexpr uint64_t Spaces = Ones * ' ';
+    for (;;) {
+        if constexpr (WordScan) {
+            while (end - p >= 8 && Load(p) == Spaces)
+                p += 8;
+        }
+        if (p == end || ClassOf(*p) != cBlank)
+            return p;
+        ++p;
+    }
+}
+
+// Copies from p to out + pos up to the first byte that stops(word) marks (the high bit of its
+// byte set), or while at least eight bytes are left; answers the marks of the word it stopped
+// in, 0 when it ran out. The output has room for every input byte, so a whole word may be
+// written where fewer are copied.
+template <class Stops>
+inline uint64_t CopyWords(const char*& p, const char* end, char* out, size_t& pos, Stops stops)
+{
+    if constexpr (WordScan) {
+        while (end - p >= 8) {
+            const uint64_t word = Load(p);
+            std::memcpy(out + pos, &word, 8);
+            const uint64_t marks = stops(word);
+            if (marks) {
+                const unsigned n = unsigned(std::countr_zero(marks)) / 8;
+                p += n;
+                pos += n;
+                return marks;
+            }
+            p += 8;
+            pos += 8;
+        }
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -19,120 +98,201 @@ bool TXmlWhitespaceFilter::Feed(const char* data, size_t size)
             return !(FFailed = true);
     }
     FFed += size;
-    for (size_t i = 0; i < size; ++i) {
-        const char c = data[i];
-        switch (FState) {
-        case sText: {
-            if (c == '<') {
-                FState = sLt;
-                break;
-            }
-            // The run up to the next markup is copied in one go.
-            const char* end = static_cast<const char*>(std::memchr(data + i, '<', size - i));
-            const size_t n = end ? size_t(end - (data + i)) : size - i;
-            if (FSegmentBlank) {
-                for (size_t k = 0; k < n; ++k)
-                    if (!IsBlank(data[i + k])) {
-                        FSegmentBlank = false;
-                        FNoChildren = false;
-                        break;
-                    }
-            }
-            std::memcpy(FOut + FPos, data + i, n);
-            FPos += n;
-            i += n - 1;
-            break;
+    // The state lives in locals while the bytes are scanned: the output is a char buffer, which
+    // the compiler must otherwise assume to overlap every member, reloading them after each byte.
+    char* const out = FOut;
+    size_t pos = FPos;
+    TState state = FState;
+    size_t segmentStart = FSegmentStart;
+    bool segmentBlank = FSegmentBlank;
+    bool noChildren = FNoChildren;
+    bool endTag = FEndTag;
+    char quote = FQuote;
+    char prev = FPrev;
+    int match = FMatch;
+    size_t tagStart = FTagStart;
+    int depth = FDepth;
+    TBranchIndex* const index = FIndex;
+    const char* p = data;
+    const char* const end = data + size;
+    // Text, markup start and tag follow each other in a fixed cycle, so each jumps straight to
+    // the next: a dispatch on the state between them would be mispredicted at nearly every one.
+    // The rarer forms (comments, CDATA, processing instructions) go byte by byte.
+    switch (state) {
+    case sText: goto Text;
+    case sLt: goto Lt;
+    case sTag: goto Tag;
+    default: goto Rare;
+    }
+Text:
+    state = sText;
+    if (segmentBlank) {
+        // Indentation, most of a document's bytes: scanned without being copied, and copied only
+        // when it may stay.
+        const char* from = p;
+        p = SkipBlanks(p, end);
+        const bool dropped = p + 1 < end && *p == '<' && pos == segmentStart && !(p[1] == '/' && noChildren);
+        if (!dropped) {
+            std::memcpy(out + pos, from, size_t(p - from));
+            pos += size_t(p - from);
         }
-        case sLt:
-            // Decide the whitespace run before this markup, then write the '<' held back.
-            if (FSegmentBlank && FPos > FSegmentStart && !(c == '/' && FNoChildren))
-                FPos = FSegmentStart;
-            Put('<');
-            Put(c);
-            FQuote = 0;
-            FPrev = c;
-            if (c == '/') {
-                FEndTag = true;
-                FState = sTag;
-            } else if (c == '!') {
-                FState = sBang;
-            } else if (c == '?') {
-                FMatch = 0;
-                FState = sPI;
-            } else {
-                FEndTag = false;
-                FNoChildren = false; // the parent has this element as a child
-                FState = sTag;
-            }
+        if (p == end)
+            goto Done;
+        if (*p == '<') {
+            ++p;
+            goto Lt;
+        }
+        segmentBlank = false;
+        noChildren = false;
+    }
+    // The rest of a text up to the next markup.
+    if (!CopyWords(p, end, out, pos, [](uint64_t word) { return BytesEqual(word, '<'); })) {
+        while (p < end && *p != '<')
+            out[pos++] = *p++;
+        if (p == end)
+            goto Done;
+    }
+    ++p;
+Lt:
+    state = sLt;
+    if (p == end)
+        goto Done;
+    {
+        const char c = *p++;
+        // Decide the whitespace run before this markup, then write the '<' held back.
+        if (segmentBlank && pos > segmentStart && !(c == '/' && noChildren))
+            pos = segmentStart;
+        tagStart = pos;
+        out[pos++] = '<';
+        out[pos++] = c;
+        quote = 0;
+        prev = c;
+        if (c == '/') {
+            endTag = true;
+        } else if (c == '!') {
+            state = sBang;
+            goto Rare;
+        } else if (c == '?') {
+            match = 0;
+            state = sPI;
+            goto Rare;
+        } else {
+            endTag = false;
+            noChildren = false; // the parent has this element as a child
+        }
+    }
+Tag:
+    state = sTag;
+    for (;;) {
+        if (quote) {
+            // Inside a quoted value only its closing quote matters.
+            const char q = quote;
+            if (!CopyWords(p, end, out, pos, [q](uint64_t word) { return BytesEqual(word, q); }))
+                while (p < end && *p != q)
+                    out[pos++] = *p++;
+            if (p == end)
+                goto Done;
+            prev = out[pos++] = *p++;
+            quote = 0;
+        }
+        // Names and blanks up to the next character that matters.
+        auto stops = [](uint64_t word) {
+            return BytesEqual(word, '>') | BytesEqual(word, '"') | BytesEqual(word, '\'');
+        };
+        const char* from = p;
+        if (!CopyWords(p, end, out, pos, stops))
+            while (p < end && !(ClassOf(*p) & (cGt | cQuote)))
+                out[pos++] = *p++;
+        if (p > from)
+            prev = p[-1];
+        if (p == end)
+            goto Done;
+        const char c = *p++;
+        out[pos++] = c;
+        if (c == '>')
             break;
-        case sTag:
-            if (!FQuote && c != '>' && c != '"' && c != '\'') {
-                // Names and blanks inside the tag up to the next character that matters.
-                size_t n = 1;
-                while (i + n < size && data[i + n] != '>' && data[i + n] != '"' && data[i + n] != '\'')
-                    ++n;
-                std::memcpy(FOut + FPos, data + i, n);
-                FPos += n;
-                FPrev = data[i + n - 1];
-                i += n - 1;
-                break;
-            }
-            Put(c);
-            if (FQuote) {
-                if (c == FQuote)
-                    FQuote = 0;
-            } else if (c == '"' || c == '\'') {
-                FQuote = c;
-            } else if (c == '>') {
-                // After an end tag or an empty element the enclosing element has a child; after
-                // a start tag the new element has none yet.
-                FNoChildren = !FEndTag && FPrev != '/';
-                StartText();
-                break;
-            }
-            FPrev = c;
-            break;
+        quote = c;
+        prev = c;
+    }
+    // After an end tag or an empty element the enclosing element has a child; after a start tag
+    // the new element has none yet.
+    noChildren = !endTag && prev != '/';
+    if (endTag) {
+        --depth;
+        if (index && depth == index->OpenDepth())
+            index->End(pos);
+    } else {
+        // Only names that may be Tree, Branch or Branches are worth a look.
+        const char first = out[tagStart + 1];
+        if (index && (first == 'B' || first == 'T'))
+            index->Start(out + tagStart, pos - tagStart, tagStart, depth, prev == '/');
+        if (prev != '/')
+            ++depth;
+    }
+    segmentStart = pos;
+    segmentBlank = true;
+    goto Text;
+Rare:
+    while (p < end) {
+        const char c = *p++;
+        out[pos++] = c;
+        switch (state) {
         case sBang:
-            Put(c);
             if (c == '-') {
-                FState = sBangDash;
+                state = sBangDash;
             } else if (c == '[') {
-                FMatch = 0;
-                FNoChildren = false;
-                FState = sCData;
+                match = 0;
+                noChildren = false;
+                state = sCData;
             } else {
-                return !(FFailed = true);
+                FFailed = true;
+                return false;
             }
             break;
         case sBangDash:
-            Put(c);
-            if (c != '-')
-                return !(FFailed = true);
-            FMatch = 0;
-            FState = sComment;
+            if (c != '-') {
+                FFailed = true;
+                return false;
+            }
+            match = 0;
+            state = sComment;
             break;
         case sComment:
-        case sCData: {
-            Put(c);
-            const char repeated = FState == sComment ? '-' : ']';
-            if (c == repeated) {
-                FMatch = FMatch < 2 ? FMatch + 1 : 2;
-            } else if (c == '>' && FMatch == 2) {
-                StartText();
+        case sCData:
+            if (c == (state == sComment ? '-' : ']')) {
+                match = match < 2 ? match + 1 : 2;
+            } else if (c == '>' && match == 2) {
+                segmentStart = pos;
+                segmentBlank = true;
+                goto Text;
             } else {
-                FMatch = 0;
+                match = 0;
             }
             break;
-        }
         case sPI:
-            Put(c);
-            if (c == '>' && FMatch == 1)
-                StartText();
-            else
-                FMatch = c == '?' ? 1 : 0;
+            if (c == '>' && match == 1) {
+                segmentStart = pos;
+                segmentBlank = true;
+                goto Text;
+            }
+            match = c == '?' ? 1 : 0;
+            break;
+        default:
             break;
         }
     }
+Done:
+    FPos = pos;
+    FState = state;
+    FSegmentStart = segmentStart;
+    FSegmentBlank = segmentBlank;
+    FNoChildren = noChildren;
+    FEndTag = endTag;
+    FQuote = quote;
+    FPrev = prev;
+    FMatch = match;
+    FTagStart = tagStart;
+    FDepth = depth;
     return true;
 }
 

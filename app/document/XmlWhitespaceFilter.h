@@ -12,10 +12,13 @@
 #include <string>
 #include <string_view>
 
+class TBranchIndex;
+
 class TXmlWhitespaceFilter {
 public:
-    // out must have room for every byte that will be fed.
-    explicit TXmlWhitespaceFilter(char* out) : FOut(out) {}
+    // out must have room for every byte that will be fed. With an index, the filter tells it
+    // where the branches of a document land in the output.
+    explicit TXmlWhitespaceFilter(char* out, TBranchIndex* index = nullptr) : FOut(out), FIndex(index) {}
 
     // Answers false when the input has a form the filter does not follow (a document type
     // declaration, a UTF-16 or UTF-32 text); the caller then parses the bytes unfiltered.
@@ -35,7 +38,10 @@ private:
     }
 
     char* FOut;
+    TBranchIndex* FIndex;
     size_t FPos = 0;
+    size_t FTagStart = 0; // where the tag being written begins
+    int FDepth = 0;       // elements open
     size_t FFed = 0;
     TState FState = sText;
     size_t FSegmentStart = 0;

@@ -1,5 +1,7 @@
 #include "app/picture/PictureFile.h"
 
+#include "app/picture/GifPalette.h"
+
 #include "Component/draw/CanvasImage.h"
 #include "Component/draw/PainterCanvas.h"
 #include "shared/core/CheckedSaveFile.h"
@@ -128,41 +130,6 @@ int GifOutput(GifFileType* gif, const GifByteType* data, int length)
 {
     auto* device = static_cast<QIODevice*>(gif->UserData);
     return device->write(reinterpret_cast<const char*>(data), length) == length ? length : 0;
-}
-
-// The library's quantiser works on five bits a channel and gives each palette entry the low
-// corner of its colour box, so white comes out as (248, 248, 248) and every colour a little
-// dark. Each entry becomes the mean of the pixels that use it: exact for a drawing's flat colours.
-void ExactPalette(const QImage& rgb, const GifByteType* indexes, GifColorType* palette)
-{
-    uint64_t sums[256][4] = {};
-    const int width = rgb.width();
-    for (int y = 0; y < rgb.height(); ++y) {
-        const QRgb* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        const GifByteType* index = indexes + size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x) {
-            uint64_t* sum = sums[index[x]];
-            sum[0] += uint64_t(qRed(in[x])), sum[1] += uint64_t(qGreen(in[x])), sum[2] += uint64_t(qBlue(in[x]));
-            ++sum[3];
-        }
-    }
-    for (int i = 0; i < 256; ++i) {
-        const uint64_t n = sums[i][3];
-        if (n == 0)
-            continue;
-        palette[i].Red = GifByteType((sums[i][0] + n / 2) / n);
-        palette[i].Green = GifByteType((sums[i][1] + n / 2) / n);
-        palette[i].Blue = GifByteType((sums[i][2] + n / 2) / n);
-    }
-}
-
-template <typename T>
-std::unique_ptr<T[]> Allocate(size_t count, int width, int height)
-{
-    std::unique_ptr<T[]> memory(new (std::nothrow) T[count]);
-    if (!memory)
-        throw OutOfMemoryError(width, height);
-    return memory;
 }
 
 } // namespace
@@ -298,29 +265,7 @@ void WriteGif(QIODevice& device, const QImage& image)
     const int width = image.width(), height = image.height();
     CheckPictureSize(TPictureFormat::Gif, width, height);
     const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
-    const size_t pixels = size_t(width) * size_t(height);
-    // The library's quantiser takes the three channels apart and gives one index a pixel: as
-    // much memory again as the picture, and no more.
-    auto red = Allocate<GifByteType>(pixels, width, height);
-    auto green = Allocate<GifByteType>(pixels, width, height);
-    auto blue = Allocate<GifByteType>(pixels, width, height);
-    for (int y = 0; y < height; ++y) {
-        const QRgb* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        const size_t at = size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x) {
-            red[at + size_t(x)] = GifByteType(qRed(in[x]));
-            green[at + size_t(x)] = GifByteType(qGreen(in[x]));
-            blue[at + size_t(x)] = GifByteType(qBlue(in[x]));
-        }
-    }
-    auto indexes = Allocate<GifByteType>(pixels, width, height);
-    int colors = 256;
-    GifColorType palette[256] = {};
-    if (GifQuantizeBuffer(unsigned(width), unsigned(height), &colors, red.get(), green.get(), blue.get(),
-                          indexes.get(), palette) == GIF_ERROR)
-        throw Exception(QStringLiteral("The GIF picture could not be made: its colours could not be reduced."));
-    red.reset(), green.reset(), blue.reset();
-    ExactPalette(rgb, indexes.get(), palette);
+    const TGifPalette palette(rgb);
 
     int code = 0;
     GifFileType* gif = EGifOpen(&device, GifOutput, &code);
@@ -333,15 +278,18 @@ void WriteGif(QIODevice& device, const QImage& image)
             throw IOException(QStringLiteral("The picture could not be written: %1").arg(device.errorString()));
         throw Exception(QStringLiteral("The GIF picture could not be made: %1").arg(QString::fromLatin1(GifErrorString(error))));
     };
-    ColorMapObject* map = GifMakeMapObject(256, palette);
+    ColorMapObject* map = GifMakeMapObject(256, palette.Colours());
     const bool ok = map && EGifPutScreenDesc(gif, width, height, 8, 0, map) != GIF_ERROR &&
                     EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) != GIF_ERROR;
     GifFreeMapObject(map);
     if (!ok)
         fail();
-    for (int y = 0; y < height; ++y)
-        if (EGifPutLine(gif, indexes.get() + size_t(y) * size_t(width), width) == GIF_ERROR)
+    std::vector<GifByteType> row(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        palette.Row(y, row.data());
+        if (EGifPutLine(gif, row.data(), width) == GIF_ERROR)
             fail();
+    }
     if (EGifCloseFile(gif, &code) == GIF_ERROR) {
         if (IsGifWriteError(code))
             throw IOException(QStringLiteral("The picture could not be written: %1").arg(device.errorString()));

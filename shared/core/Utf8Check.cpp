@@ -1,7 +1,9 @@
 #include "shared/core/Utf8Check.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
+#include <cstring>
 #include <string>
 
 bool TUtf8Check::Fail()
@@ -13,22 +15,72 @@ bool TUtf8Check::Fail()
     return false;
 }
 
+namespace {
+
+// Plain ASCII takes most of a document; eight bytes are taken at once while none has its high
+// bit set, and only their line breaks are counted.
+constexpr uint64_t HighBits = 0x8080808080808080u;
+constexpr uint64_t LowBits = 0x7F7F7F7F7F7F7F7Fu;
+constexpr uint64_t LineFeeds = 0x0A0A0A0A0A0A0A0Au;
+
+} // namespace
+
+const uint8_t* TUtf8Check::SkipAscii(const uint8_t* p, const uint8_t* end)
+{
+    if constexpr (std::endian::native != std::endian::little)
+        return p;
+    uint64_t lines = 0;
+    uint64_t column = FColumn;
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & HighBits)
+            break;
+        // A byte of t is zero where the word has a line feed; with no high bit set anywhere the
+        // sums below carry into no other byte, so the mask is exact.
+        const uint64_t t = word ^ LineFeeds;
+        const uint64_t feeds = ~(((t & LowBits) + LowBits) | t) & HighBits;
+        if (feeds == 0) {
+            column += 8;
+        } else {
+            // One bit a line feed, summed into the top byte by the multiplication.
+            lines += ((feeds >> 7) * 0x0101010101010101u) >> 56;
+            // The characters after the last line feed begin the new line.
+            column = uint64_t(std::countl_zero(feeds)) / 8;
+        }
+        p += 8;
+    }
+    FLine += lines;
+    FColumn = column;
+    return p;
+}
+
 bool TUtf8Check::Feed(const char* data, size_t size)
 {
     if (FFailed)
         return false;
     const auto* p = reinterpret_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < size; ++i, ++FOffset) {
-        const uint8_t b = p[i];
+    const uint8_t* const end = p + size;
+    while (p < end) {
+        if (FNeed == 0) {
+            const uint8_t* skipped = SkipAscii(p, end);
+            FOffset += uint64_t(skipped - p);
+            p = skipped;
+            if (p == end)
+                break;
+        }
+        const uint8_t b = *p++;
         if (FNeed > 0) {
             if (b < FLow || b > FHigh)
                 return Fail();
             FLow = 0x80;
             FHigh = 0xBF;
             --FNeed;
+            ++FOffset;
             continue;
         }
-        FStart = FOffset;
+        // Where the character begins, for the message should it prove malformed.
+        FStart = FOffset++;
         FStartLine = FLine;
         FStartColumn = ++FColumn;
         if (b < 0x80) {

@@ -34,12 +34,16 @@ public:
 
 private:
     bool Fail();
+    // Past the plain ASCII at p, a word at a time, with the line and column moved on.
+    const uint8_t* SkipAscii(const uint8_t* p, const uint8_t* end);
 
     uint64_t FOffset = 0;   // bytes taken so far
     uint64_t FLine = 1;
     uint64_t FColumn = 0;   // characters begun on the current line
     int FNeed = 0;          // continuation bytes still expected
     uint8_t FLow = 0x80, FHigh = 0xBF; // range of the next continuation byte
+    // Where the character under way began; set only for characters taken one byte at a time,
+    // which every malformed one is.
     uint64_t FStart = 0, FStartLine = 1, FStartColumn = 1;
     bool FFailed = false;
     uint64_t FErrorOffset = 0, FErrorLine = 0, FErrorColumn = 0;

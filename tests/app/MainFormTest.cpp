@@ -182,6 +182,29 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("good.qdn")}));
 }
 
+// The document named on the command line, read while the window is made, opens at the first
+// show, or the show says why it does not, as the Open command would.
+TEST_F(MainFormTest, TheDocumentOnTheCommandLineOpensAtTheFirstShow)
+{
+    Create();
+    BuildSample();
+    ASSERT_TRUE(SaveAs("good.qdn"));
+    Write("bad.qdn", Read("good.qdn").replace("<Type>Decision</Type>", "<Type>decision</Type>"));
+    const struct {
+        QString Name;
+        QString Message;
+    } cases[] = {{"good.qdn", ""},
+                 {"missing.qdn", "File '" + Path("missing.qdn") + "' does not exist."},
+                 {"bad.qdn", "Error opening file: " + Path("bad.qdn") + "\r\rType must be 'Decision', 'MultiDecision' or 'Chance'."}};
+    for (const auto& c : cases) {
+        Create({Path(c.Name)});
+        Form->FormShow();
+        EXPECT_EQ(LastMessage(), c.Message) << c.Name.toStdString();
+        EXPECT_EQ(Root()->Children.Count(), c.Message.isEmpty() ? 2 : 0) << c.Name.toStdString();
+        EXPECT_EQ(Form->FileName(), c.Message.isEmpty() ? Path(c.Name) : QString()) << c.Name.toStdString();
+    }
+}
+
 // ---- Opening: what the program does with a file beyond parsing it ----
 
 namespace {

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -41,8 +42,14 @@ TupdAutoUpdaterWizardForm* CompletedWizard()
 
 } // namespace
 
-TEST(UpdateHandOver, ToolsCheckForUpdatesReplacesTheFilesAndStartsTheProgramAgain)
+// Both ways an update is installed: its files replaced by the installer, or a setup program run
+// from the installer's private folder (here one that puts the new program in place itself).
+class UpdateHandOver : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(FilesOrSetup, UpdateHandOver, ::testing::Bool());
+
+TEST_P(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
 {
+    const bool setup = GetParam();
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
     QTemporaryDir program;
@@ -59,9 +66,12 @@ TEST(UpdateHandOver, ToolsCheckForUpdatesReplacesTheFilesAndStartsTheProgramAgai
     }
     server.PutFile(QStringLiteral("quandrel"), StandIn("new"));
     server.PutFile(QStringLiteral("data.txt"), "new data");
-    server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#message={Faster <b>trees</b>}\r\n#url=" +
-                                                   server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
-                                                   server.Url("/files/data.txt").toUtf8() + "=data.txt\r\n");
+    server.PutFile(QStringLiteral("setup.run"), "#!/bin/sh\npwd > '" + dir.toUtf8() + "setup.txt'\ncat > '" +
+                                                    dir.toUtf8() + "quandrel' <<'END'\n" + StandIn("new") + "END\n");
+    const QByteArray files = setup ? "#method=1\r\n#url=" + server.Url("/files/setup.run").toUtf8()
+                                   : "#url=" + server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
+                                         server.Url("/files/data.txt").toUtf8() + "=data.txt";
+    server.PutFile(QStringLiteral("info.txt"), "#version=99\r\n#message={Faster <b>trees</b>}\r\n" + files);
 
     auto previousStore = TSettingsStore::SetApplication(std::make_unique<TMemorySettingsStore>());
     QStringList boxes;
@@ -100,7 +110,12 @@ TEST(UpdateHandOver, ToolsCheckForUpdatesReplacesTheFilesAndStartsTheProgramAgai
     ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(dir + "started.txt"); }, 20000));
     ProcessEventsUntil([] { return false; }, 100);
     EXPECT_EQ(ReadAll(dir + "started.txt"), QByteArray("new[ ]\n")); // the restart parameter is one blank
-    EXPECT_EQ(ReadAll(dir + "data.txt"), QByteArray("new data"));
+    EXPECT_EQ(ReadAll(dir + "data.txt"), setup ? QByteArray("old data") : QByteArray("new data"));
+    // A setup ran in the installer's private folder, gone with it; nothing was copied here.
+    const QString ranIn = QString::fromUtf8(ReadAll(dir + "setup.txt")).trimmed();
+    EXPECT_EQ(ranIn.contains(QLatin1String("/quandrel-update-")) && !QFileInfo::exists(ranIn), setup);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files).join(' '), setup ? "data.txt quandrel setup.txt started.txt"
+                                                                : "data.txt quandrel started.txt");
     ASSERT_EQ(boxes.size(), 1); // the save prompt, before anything was started
     EXPECT_EQ(boxes[0], QStringLiteral("Do you want to save the changes?"));
     EXPECT_FALSE(form->isVisible());

@@ -32,17 +32,28 @@ public:
 
     // Empty when the file system is there.
     const QString& SkipReason() const { return FSkipReason; }
+    QString Folder() const { return FFolder.path(); }
     QString Path(const QString& name) const { return FFolder.filePath(name); }
 
     // Takes every free block but leaveFree bytes (whole pages) with a hidden filler file.
     bool Fill(qint64 leaveFree = 0)
     {
+        Unfill();
         FFiller = ::open(Native(QStringLiteral(".filler")).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         static const char block[4096] = {};
         qint64 size = 0;
         for (ssize_t n; FFiller >= 0 && (n = ::write(FFiller, block, sizeof block)) > 0;)
             size += n;
         return FFiller >= 0 && errno == ENOSPC && ::ftruncate(FFiller, (size - leaveFree) / 4096 * 4096) == 0;
+    }
+    // Gives the room back.
+    void Unfill()
+    {
+        if (FFiller >= 0) {
+            ::close(FFiller);
+            ::unlink(Native(QStringLiteral(".filler")).constData());
+        }
+        FFiller = -1;
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "updater/UpdAutoUpdater.h"
 #include "updater/UpdHandOver.h"
 
+#include "support/TmpfsMount.h"
 #include "support/TestHttpsServer.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <iostream>
 
 namespace {
 
@@ -125,7 +127,7 @@ TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstal
     EXPECT_TRUE(QFile::exists(dir + "sub/two.dat.uTMP"));
     EXPECT_EQ(Arguments.mid(0, 2), QStringList({U.ProgramFileName, U.RestartParams()}));
     EXPECT_EQ(Arguments.value(3).toLongLong(), U.ProgramProcessId);
-    EXPECT_TRUE(QFileInfo(Installer).isExecutable());
+    EXPECT_EQ(Arguments.value(4), QStringLiteral("0"));
     EXPECT_EQ(Log.last(), QStringLiteral("close"));
 }
 
@@ -133,6 +135,11 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
 {
     // Each end is told in words of its own; targets are checked before the question is asked.
     const QByteArray first = "#url=" + Url("/files/one.bin") + "\r\n";
+    QTemporaryDir outside, temp;
+    ASSERT_EQ(symlink(QFile::encodeName(outside.path()).constData(),
+                      QFile::encodeName(Program.path() + QStringLiteral("/out")).constData()), 0);
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path())); // where an external setup's folder is made
     const QByteArray missing = "#url2=" + Url("/files/missing.bin");
     const struct {
         QByteArray files;
@@ -140,6 +147,7 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         const char* told; // a pattern for the last box or event
         bool asked;
         const char* folder = nullptr; // the program's, when not the test's own
+        bool fullDisk = false;        // the program's folder on a full disk
     } cases[] = {
         // A folder the user cannot write (a system-wide install) is told before anyone is asked.
         {first, updMsgBox::IdNo, "\\|.* is installed in \"/proc/\", where you cannot replace files", false, "/proc/"},
@@ -148,6 +156,9 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         {first + "#url2=" + Url("/part/one.bin"), updMsgBox::IdNo, "^Application update wizard\\|Connection with", true},
         {first + "#url2=" + Url("/files/two.dat") + "=../two.dat", updMsgBox::IdNo, "outside the program's folder", false},
         {first + "#url2=" + Url("/files/two.dat") + "=%temp%two.dat", updMsgBox::IdNo, "outside the program's", false},
+        {first + "#url2=" + Url("/files/two.dat") + "=out/two.dat", updMsgBox::IdNo, "outside the program's", false},
+        // An external setup needs no folder the user may write.
+        {"#method=1\r\n" + first + missing, updMsgBox::IdNo, "^Error #404\\|File missing.bin not found", true, "/proc/"},
         {first + "#url2=http://127.0.0.1:1/two.dat", updMsgBox::IdNo,
          "\\|The address http://127.0.0.1:1/two.dat was refused: updates are fetched over https only.\\|16$", true},
         {first + "#url2=" + Url("/goto/http/127.0.0.1:1/two.dat"), updMsgBox::IdNo,
@@ -155,6 +166,11 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
          true},
         {first + "#url2=" + Url("/coded/two.dat/compress"), updMsgBox::IdNo,
          "^Error #200\\|File compress arrived in a content coding that cannot be read \\(compress\\).\\|4148$", true},
+        // A full disk, below and above the file buffer's size (the small one meets it only when
+        // flushed): the system's reason, and no file left.
+        {"#url=" + Url("/files/two.dat"), updMsgBox::IdNo, "not installed. Cannot write .*No space left on device\\|16$", true,
+         nullptr, true},
+        {first, updMsgBox::IdNo, "not installed. Cannot write .*No space left on device\\|16$", true, nullptr, true},
         // Every file missing and skipped: nothing to install, no "completed" page.
         {missing.mid(0, 4) + missing.mid(5), updMsgBox::IdYes, "\\|None of the update's files could be fetched", true},
     };
@@ -167,7 +183,14 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         SCOPED_TRACE(c.told);
         Log.clear();
         Answer = c.answer;
-        U.ProgramFolder = c.folder ? QString::fromUtf8(c.folder) : Program.path() + QLatin1Char('/');
+        const std::unique_ptr<TTmpfsMount> disk(c.fullDisk ? new TTmpfsMount : nullptr);
+        if (disk && !disk->SkipReason().isEmpty()) {
+            std::cout << "full-disk row skipped: " << disk->SkipReason().toStdString() << '\n';
+            continue;
+        }
+        U.ProgramFolder = c.folder ? QString::fromUtf8(c.folder) : (disk ? disk->Folder() : Program.path()) + '/';
+        if (disk)
+            disk->Fill();
         Update(c.files);
         EXPECT_FALSE(Log.filter(QRegularExpression(QString::fromUtf8(c.told))).isEmpty())
             << Log.join(QLatin1Char(',')).toStdString();
@@ -176,8 +199,20 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         EXPECT_EQ(Leftovers(), QStringList());
         EXPECT_TRUE(Installer.isEmpty());
         EXPECT_FALSE(QFile::exists(Program.path() + "/../two.dat"));
+        // (the full disk is mounted in the temporary folder)
+        EXPECT_TRUE(QDir(outside.path()).isEmpty() && QDir(temp.path()).count() == (disk ? 3 : 2));
+        EXPECT_TRUE(!disk || (Log.last() == "aborted" && QDir(disk->Folder()).entryList(QDir::Files).isEmpty()));
     }
-    // The user aborts from the wizard while the second file stalls.
+    // An installer that cannot be started takes its private folder with it.
+    U.StartInstaller = [](const QString&, const QStringList&, QString& error) { return error = "refused", false; };
+    Update(first);
+    U.WizardClosed(false);
+    EXPECT_EQ(Log.last(), QStringLiteral("Application update wizard|The update was not installed. refused|16"));
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+    oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
+    // The user aborts from the wizard while the second file stalls; a download left by an
+    // earlier run goes too.
+    QFile(Program.path() + "/earlier.uTMP").open(QIODevice::WriteOnly);
     Log.clear();
     U.OnProgress = [this](TupdAutoUpdater*, const QString& url, int64_t, int64_t, int64_t, int64_t, uint8_t, uint8_t,
                           float) {

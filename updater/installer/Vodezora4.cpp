@@ -1,19 +1,23 @@
 // The update installer: started by the program just before it closes, it waits for the program
-// to end, puts every file named in its queue in place of its target (from "<target>.uTMP"),
-// starts the program again and removes its own private folder.
+// to end, then
+//   method 0: puts every file named in its queue in place of its target (from "<target>.uTMP"),
+//     all or none, after ending any earlier installation of the program that was cut short;
+//   method 1: runs the setup program downloaded into its own private folder (the queue's first
+//     file) from there and waits for it;
+// starts the program again (with the restart parameter when all went well) and removes its own
+// private folder.
 //
-//   Vodezora4 <program file> <restart parameter> <queue file> <program's process id>
+//   Vodezora4 <program file> <restart parameter> <queue file> <program's process id> <method>
 //
-// Every replacement is an atomic rename; the old files are kept until every rename has
-// succeeded and are put back if one fails. Only targets inside the program's folder are taken.
 // No Qt: this program must run while the program's own libraries are being replaced.
+
+#include "updater/installer/UpdInstallation.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <signal.h>
 #include <spawn.h>
@@ -28,14 +32,7 @@ extern char** environ;
 
 namespace {
 
-const char* const TempSuffix = ".uTMP";
-const char* const OldSuffix = ".uOLD";
-
-std::string Folder(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
+using updInstall::Folder;
 
 // A process counts as ended when it is gone or only a zombie waiting for its parent.
 bool ProcessRunning(pid_t pid)
@@ -52,195 +49,165 @@ bool ProcessRunning(pid_t pid)
     return !(close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z');
 }
 
-// A queued target must name a file directly or below the program's folder, without "." or
-// ".." steps: a queue that points elsewhere is refused whole.
-bool InsideFolder(const std::string& target, const std::string& folder)
-{
-    if (target.size() <= folder.size() + 1 || target.compare(0, folder.size(), folder) != 0 ||
-        target[folder.size()] != '/')
-        return false;
-    std::string rest = target.substr(folder.size() + 1);
-    size_t start = 0;
-    while (start <= rest.size()) {
-        const size_t end = rest.find('/', start);
-        const std::string part = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return true;
-}
-
-bool ReadQueue(const std::string& queueFile, const std::string& folder, std::vector<std::string>& targets)
+bool ReadQueue(const std::string& queueFile, std::vector<std::string>& targets, std::string& error)
 {
     std::ifstream in(queueFile, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "Vodezora4: cannot read the queue %s\n", queueFile.c_str());
+        error = "cannot read the queue " + queueFile;
         return false;
     }
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (line.empty())
-            continue;
-        if (!InsideFolder(line, folder)) {
-            std::fprintf(stderr, "Vodezora4: refused target outside %s: %s\n", folder.c_str(), line.c_str());
-            return false;
-        }
-        targets.push_back(line);
+        if (!line.empty())
+            targets.push_back(line);
     }
     return true;
 }
 
-bool Flush(const std::string& file)
-{
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = fsync(fd) == 0;
-    close(fd);
-    return ok;
-}
-
-void FlushFolder(const std::string& folder)
-{
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-struct TReplacement {
-    std::string Target;
-    bool HadOld = false;
-    bool Replaced = false;
-};
-
-// Replaces all or nothing: answers false with every target as it was.
-bool ReplaceAll(const std::vector<std::string>& targets, const std::string& programFile)
-{
-    std::vector<TReplacement> done;
-    bool ok = true;
-    for (const std::string& target : targets) {
-        const std::string temp = target + TempSuffix;
-        struct stat tempInfo {};
-        if (stat(temp.c_str(), &tempInfo) != 0 || !S_ISREG(tempInfo.st_mode) || !Flush(temp)) {
-            std::fprintf(stderr, "Vodezora4: no downloaded file %s\n", temp.c_str());
-            ok = false;
-            break;
-        }
-        TReplacement r{target};
-        struct stat old {};
-        if (lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-            r.HadOld = true;
-            chmod(temp.c_str(), old.st_mode & 07777);
-            const std::string keep = target + OldSuffix;
-            unlink(keep.c_str());
-            // A second name for the old file keeps it while the rename replaces the first.
-            if (link(target.c_str(), keep.c_str()) != 0 && rename(target.c_str(), keep.c_str()) != 0) {
-                std::fprintf(stderr, "Vodezora4: cannot keep %s: %s\n", target.c_str(), std::strerror(errno));
-                ok = false;
-                break;
-            }
-        } else if (target == programFile) {
-            chmod(temp.c_str(), 0755);
-        }
-        done.push_back(r);
-        if (rename(temp.c_str(), target.c_str()) != 0) {
-            std::fprintf(stderr, "Vodezora4: cannot replace %s: %s\n", target.c_str(), std::strerror(errno));
-            ok = false;
-            break;
-        }
-        done.back().Replaced = true;
-    }
-    for (auto it = done.rbegin(); it != done.rend(); ++it) {
-        const std::string keep = it->Target + OldSuffix;
-        if (ok) {
-            unlink(keep.c_str());
-        } else if (it->HadOld) {
-            rename(keep.c_str(), it->Target.c_str());
-        } else if (it->Replaced) {
-            unlink(it->Target.c_str());
-        }
-    }
-    // Whatever was downloaded and not put in place goes: it is never taken later.
-    for (const std::string& target : targets)
-        unlink((target + TempSuffix).c_str());
-    FlushFolder(Folder(programFile));
-    return ok;
-}
-
-bool StartProgram(const std::string& programFile, const std::string& restartParameter, bool withParameter)
+pid_t Spawn(const std::string& file, const std::vector<std::string>& arguments, const std::string& folder,
+            bool newSession, std::string& error)
 {
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(programFile.c_str()));
-    if (withParameter)
-        argv.push_back(const_cast<char*>(restartParameter.c_str()));
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    if (newSession)
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, programFile.c_str(), nullptr, &attr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, file.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    if (rc != 0)
-        std::fprintf(stderr, "Vodezora4: cannot start %s: %s\n", programFile.c_str(), std::strerror(rc));
-    return rc == 0;
+    if (rc != 0) {
+        error = "cannot start " + file + ": " + std::strerror(rc);
+        return -1;
+    }
+    return pid;
 }
 
-void RemoveOwnFolder(const std::string& queueFile, const char* self)
+// The setup program and the files that came with it are taken only from this installer's own
+// private folder, made by the program for this hand-over and closed to everybody else.
+bool RunSetup(const std::string& privateFolder, const std::vector<std::string>& files, std::string& error)
 {
-    const std::string folder = Folder(queueFile);
-    unlink(queueFile.c_str());
-    if (self && Folder(self) == folder)
-        unlink(self);
-    rmdir(folder.c_str());
+    struct stat folder {};
+    if (lstat(privateFolder.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) || folder.st_uid != geteuid() ||
+        (folder.st_mode & 077)) {
+        error = "refused setup outside a private folder: " + privateFolder;
+        return false;
+    }
+    if (files.empty()) {
+        error = "the queue names no setup program";
+        return false;
+    }
+    for (const std::string& file : files) {
+        const std::string temp = file + updInstall::TempSuffix;
+        struct stat st {};
+        if (!updInstall::InsideFolder(file, privateFolder) || !updInstall::Confined(file, privateFolder, error)) {
+            error = "refused setup file outside " + privateFolder + ": " + file;
+            return false;
+        }
+        if (lstat(temp.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || rename(temp.c_str(), file.c_str()) != 0) {
+            error = "no downloaded file " + temp;
+            return false;
+        }
+    }
+    chmod(files.front().c_str(), 0700);
+    const pid_t pid = Spawn(files.front(), {files.front()}, privateFolder, false, error);
+    if (pid < 0)
+        return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = "the setup program " + files.front() + " did not succeed";
+        return false;
+    }
+    return true;
+}
+
+bool Replace(const std::string& programFile, const std::string& queueFile, std::string& error)
+{
+    const std::string privateFolder = Folder(queueFile);
+    const std::string programFolder = Folder(programFile);
+    // Installations of this folder take turns, and one cut short is ended before this one.
+    const int lock = updInstall::LockFolder(programFolder, true);
+    updInstall::RecoverAll(Folder(privateFolder), programFolder, privateFolder);
+    bool ok = false;
+    std::vector<std::string> targets;
+    // This queue's own installation may have been cut short: a second run ends it.
+    switch (updInstall::Recover(privateFolder, programFolder, error)) {
+    case updInstall::TRecovery::None:
+        ok = ReadQueue(queueFile, targets, error) && updInstall::Install(privateFolder, programFile, targets, error);
+        break;
+    case updInstall::TRecovery::Installed: ok = true; break;
+    default: break;
+    }
+    if (lock >= 0)
+        close(lock);
+    return ok;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: Vodezora4 <program file> <restart parameter> <queue file> <process id>\n");
+    if (argc != 6 || (std::strcmp(argv[5], "0") != 0 && std::strcmp(argv[5], "1") != 0)) {
+        std::fprintf(stderr, "usage: Vodezora4 <program file> <restart parameter> <queue file> <process id> <0|1>\n");
         return 2;
     }
     const std::string programFile = argv[1];
     const std::string restartParameter = argv[2];
     const std::string queueFile = argv[3];
     const pid_t pid = pid_t(std::strtol(argv[4], nullptr, 10));
+    const bool setup = argv[5][0] == '1';
     signal(SIGHUP, SIG_IGN);
-    if (programFile.empty() || programFile[0] != '/') {
-        std::fprintf(stderr, "Vodezora4: the program file must be a full name\n");
+    if (programFile.empty() || programFile[0] != '/' || queueFile.empty() || queueFile[0] != '/') {
+        std::fprintf(stderr, "Vodezora4: the program and queue files must be full names\n");
         return 2;
     }
     // This program's own folder goes at the end; the program starts again in its own.
-    if (chdir(Folder(programFile).c_str()) != 0)
-        chdir("/");
+    if (chdir(Folder(programFile).c_str()) != 0 && chdir("/") != 0)
+        return 2;
 
+    std::vector<std::string> files;
+    std::string error;
     // The program closes once it has seen this program start; a program that hangs on exit is
     // not overwritten under its feet.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ProcessRunning(pid)) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            std::fprintf(stderr, "Vodezora4: the program did not end; nothing replaced\n");
-            std::vector<std::string> targets;
-            if (ReadQueue(queueFile, Folder(programFile), targets))
-                for (const std::string& t : targets)
-                    unlink((t + TempSuffix).c_str());
-            RemoveOwnFolder(queueFile, argv[0]);
-            return 3;
-        }
+    bool ok = true;
+    while (ok && ProcessRunning(pid)) {
+        ok = std::chrono::steady_clock::now() <= deadline;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if (!ok) {
+        std::fprintf(stderr, "Vodezora4: the program did not end; nothing replaced\n");
+        const std::string folder = Folder(programFile);
+        if (ReadQueue(queueFile, files, error))
+            for (const std::string& f : files)
+                if (updInstall::InsideFolder(f, folder) && updInstall::Confined(f, folder, error))
+                    unlink((f + updInstall::TempSuffix).c_str());
+        updInstall::RemovePrivateFolder(Folder(queueFile), files);
+        return 3;
+    }
 
-    std::vector<std::string> targets;
-    const bool ok = ReadQueue(queueFile, Folder(programFile), targets) && ReplaceAll(targets, programFile);
-    const bool started = StartProgram(programFile, restartParameter, ok);
-    RemoveOwnFolder(queueFile, argv[0]);
+    ok = setup ? ReadQueue(queueFile, files, error) && RunSetup(Folder(queueFile), files, error)
+               : Replace(programFile, queueFile, error);
+    if (!ok)
+        std::fprintf(stderr, "Vodezora4: %s\n", error.c_str());
+    std::string startError;
+    std::vector<std::string> arguments{programFile};
+    if (ok)
+        arguments.push_back(restartParameter);
+    const bool started = Spawn(programFile, arguments, {}, true, startError) > 0;
+    if (!started)
+        std::fprintf(stderr, "Vodezora4: %s\n", startError.c_str());
+    updInstall::RemovePrivateFolder(Folder(queueFile), setup ? files : std::vector<std::string>());
     return ok && started ? 0 : 1;
 }

@@ -1,6 +1,10 @@
 #include "DecTreeFixture.h"
 
 #include "Component/control/ControlStrings.h"
+#include "bench/support/RandomTree.h"
+
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -115,4 +119,56 @@ TEST_F(DecTreeTest, NumbersAreReadInTheUsersLocaleOrRefused)
         EXPECT_EQ(value, c.Value);
         Keys(QStringLiteral("Esc"));
     }
+}
+
+namespace {
+
+// The values and places of every node as the last recalculation left them.
+std::vector<std::vector<double>> Results(TDecTreeDocument& doc)
+{
+    std::vector<std::vector<double>> out;
+    for (TDecTreeNode* n : doc.PreOrder()) {
+        std::vector<double> r{n->ExpectedValue, n->MinValue, n->MaxValue, double(n->InTakenPath)};
+        if (!n->HasChildren())
+            r.insert(r.end(), {n->PathProbability, n->PathPayoff});
+        for (const TRectangle& e : n->ElementRects)
+            r.insert(r.end(), {double(e.Left), double(e.Top), double(e.Width), double(e.Height)});
+        r.insert(r.end(), {double(n->BoundsRect.Left), double(n->BoundsRect.Width)});
+        out.push_back(r);
+    }
+    return out;
+}
+
+} // namespace
+
+// Keystrokes typed into the editors of a tree with clones leave values and layout as a whole
+// recalculation of the same tree makes them, also where an edit inside a master changes its clone.
+TEST_F(DecTreeTest, KeystrokesLeaveTheTreeAsAWholeRecalculationDoes)
+{
+    TRandomTreeSettings settings;
+    settings.Seed = 31;
+    settings.NodeCount = 120;
+    FillRandomDocument(Tree->Document(), settings);
+    std::vector<TDecTreeNode*> nodes = Tree->Document().PreOrder();
+    QString error;
+    nodes[nodes.size() - 1]->SetCloneMaster(nodes[5]->Id, error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    Tree->Recalculate();
+    std::mt19937 random(5);
+    const TNodeElementType elements[] = {htOptionDescriptor, htPayoff, htProbability};
+    int edited = 0;
+    for (int round = 0; round < 40; ++round) {
+        nodes = Tree->Document().PreOrder();
+        TDecTreeNode* node = nodes[random() % nodes.size()];
+        Tree->SelectNode(node, elements[random() % 3]);
+        if (!Tree->EditElement(false, 0))
+            continue;
+        ++edited;
+        for (int k = 0; k < 4; ++k)
+            QTest::keyClick(Tree->InlineEditor(), "15-0."[random() % 5]);
+        const auto typed = Results(Tree->Document());
+        Tree->Recalculate();
+        ASSERT_EQ(typed, Results(Tree->Document())) << "round " << round;
+    }
+    EXPECT_GT(edited, 20);
 }

@@ -199,3 +199,27 @@ TEST(PainterCanvasTest, GradientTriangleIsTheSameOnEveryRoute)
             ASSERT_EQ(shifted.pixel(x + 5, y + 7), direct.pixel(x, y)) << x << "," << y;
         }
 }
+
+// Texts of printable ASCII are measured by the sum of their characters' advances; whatever the
+// font, the width is the platform's measure of the whole text, and other texts are measured so.
+TEST(PainterCanvasTest, TextWidthIsThePlatformsMeasure)
+{
+    std::mt19937 random(11);
+    for (const char* name : {"Verdana", "Courier New", "Times New Roman"}) {
+        for (int size : {7, 8, 11, 20}) {
+            TCanvasFont font;
+            font.Name = QString::fromLatin1(name);
+            font.Size = size;
+            font.Style.Bold = size == 11;
+            font.Style.Italic = size == 20;
+            TCanvasFontEntry& entry = CanvasFontEntry(font);
+            for (int k = 0; k < 200; ++k) {
+                QString text;
+                for (int n = 1 + int(random() % 40); n > 0; --n)
+                    text += QChar(char16_t(k % 10 == 0 ? 0xE0 + random() % 32 : 0x20 + random() % 96));
+                ASSERT_EQ(entry.TextWidth(text), entry.Metrics().horizontalAdvance(text)) << name << size << " "
+                                                                                          << text.toStdString();
+            }
+        }
+    }
+}

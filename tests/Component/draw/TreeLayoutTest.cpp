@@ -1,6 +1,7 @@
 #include "Component/draw/TreeLayout.h"
 
 #include "Component/draw/NodeStyles.h"
+#include "Component/model/EditedValues.h"
 #include "Component/styles/StyleStates.h"
 #include "TreeTestSupport.h"
 #include "bench/support/RandomTree.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 using namespace treetest;
@@ -319,4 +321,125 @@ TEST_F(LayoutFixture, DeepChainIsLaidOutWithoutRecursion)
     EXPECT_GT(last->BoundsRect.Top, 20000);
     EXPECT_EQ(HitTest(Doc.Root(), last->ElementRects[htSymbol].CenterX(), last->ElementRects[htSymbol].CenterY()).Node,
               last);
+}
+
+namespace {
+
+// Everything a recalculation computes for a node: its values and its layout.
+struct TNodeResult {
+    double Values[5];
+    bool InTakenPath;
+    TNodeLayout Layout;
+    bool operator==(const TNodeResult& o) const
+    {
+        return std::equal(std::begin(Values), std::end(Values), std::begin(o.Values),
+                          [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }) &&
+               InTakenPath == o.InTakenPath && Layout == o.Layout;
+    }
+};
+
+std::vector<TNodeResult> Results(TDecTreeDocument& doc)
+{
+    std::vector<TNodeResult> out;
+    const std::vector<TNodeLayout> layouts = Snapshot(doc.Root());
+    for (TDecTreeNode* n : doc.PreOrder()) {
+        // Path values are kept on end nodes only.
+        const bool end = !n->HasChildren();
+        out.push_back({{n->ExpectedValue, n->MinValue, n->MaxValue, end ? n->PathProbability : 0, end ? n->PathPayoff : 0},
+                       n->InTakenPath,
+                       layouts[out.size()]});
+    }
+    return out;
+}
+
+bool Shown(const TDecTreeNode* n)
+{
+    for (const TDecTreeNode* p = n->Parent(); p; p = p->Parent())
+        if (!p->ChildrenVisible)
+            return false;
+    return true;
+}
+
+} // namespace
+
+// An edit in place recomputes only what its value reaches: the values up the node's path and
+// down its subtree, and the widths and places they move. Over random trees and random edits of
+// every kind the result is the whole recalculation's, to the bit.
+TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
+{
+    std::mt19937 random(23);
+    int edits = 0, alone = 0;
+    for (int round = 0; round < 40; ++round) {
+        TRandomTreeSettings settings;
+        settings.Seed = 500 + uint64_t(round);
+        settings.NodeCount = 20 + int(random() % 200);
+        settings.MaxChildren = 2 + int(random() % 4);
+        settings.ChainShare = (random() % 3) * 0.3;
+        // Two documents of the same tree: one is recalculated whole after every edit.
+        TDecTreeDocument whole;
+        FillRandomDocument(Doc, settings);
+        FillRandomDocument(whole, settings);
+        for (TDecTreeDocument* d : {&Doc, &whole}) {
+            d->Options.ShowPayoff = round % 5 != 0;
+            d->Options.OutlineCodes = round % 3 == 0;
+            std::mt19937 same(static_cast<uint32_t>(round));
+            for (TDecTreeNode* n : d->PreOrder()) {
+                if (n != d->Root() && same() % 9 == 0)
+                    n->ChildrenVisible = false;
+                n->DecisionShowCaption = same() % 3 == 0;
+                n->DecisionShowOwner = same() % 3 == 0;
+                n->DecisionMultiShowBudget = same() % 2 == 0;
+                n->DecisionMultiShowInvestment = same() % 2 == 0;
+            }
+            // Every third tree shows negative payoffs larger: their edits change a height.
+            auto* negative = d->StyleStates.InTakenPath()->OptionPayoffNegative()->FontSize();
+            negative->Inherit = round % 3 != 1;
+            negative->Value = 14;
+            d->CalculateValues();
+            LayoutDocumentTree(*d->Root(), M.Canvas, 10);
+        }
+        const std::vector<TDecTreeNode*> nodes = Doc.PreOrder(), wholeNodes = whole.PreOrder();
+        for (int k = 0; k < 30; ++k) {
+            const size_t at = random() % nodes.size();
+            TDecTreeNode* n = nodes[at];
+            TDecTreeNode* w = wholeNodes[at];
+            if (!Shown(n))
+                continue;
+            TEditedValue edit = TEditedValue::Text;
+            const int kind = int(random() % 5);
+            const QString text(int(random() % 25), QChar(u'a' + char(random() % 26)));
+            if (kind == 0 && n->Parent()) {
+                const TCurrency payoff = (TCurrency(random() % 2000000) - 1000000) * (random() % 2 ? 1 : 10000);
+                n->Payoff = w->Payoff = payoff;
+                edit = TEditedValue::Payoff;
+            } else if (kind == 1 && n->Parent() && n->Parent()->NodeType == ntChance) {
+                n->Probability = w->Probability = random() % 4 == 0 ? 0 : double(random() % 1000) / 8;
+                edit = TEditedValue::Probability;
+            } else if (kind == 2 && n->NodeType == ntMultiDecision) {
+                n->DecisionMultiBudget = w->DecisionMultiBudget = int32_t(random() % 100000) - 1;
+                edit = TEditedValue::Budget;
+            } else if (kind == 3) {
+                n->DecisionCaption = w->DecisionCaption = text;
+                n->DecisionOwner = w->DecisionOwner = text;
+            } else {
+                n->Caption = w->Caption = text;
+            }
+            ++edits;
+            const TEditedValuesResult values = UpdateEditedValues(*n, edit);
+            if (!values.Updated)
+                Doc.CalculateValues();
+            if (values.Updated && RelayoutChangedValues(*Doc.Root(), M.Canvas, 10, *n, values.PathValuesFrom))
+                ++alone;
+            else
+                LayoutDocumentTree(*Doc.Root(), M.Canvas, 10);
+            whole.CalculateValues();
+            LayoutDocumentTree(*whole.Root(), M.Canvas, 10);
+            const std::vector<TNodeResult> expected = Results(whole), actual = Results(Doc);
+            for (size_t i = 0; i < actual.size(); ++i)
+                ASSERT_TRUE(actual[i] == expected[i]) << "round " << round << ", edit " << k << ", node " << i;
+        }
+    }
+    // Most edits were laid out alone; the others moved a height or the taken path.
+    EXPECT_GT(alone, edits * 3 / 4);
+    EXPECT_LT(alone, edits);
 }

@@ -32,9 +32,21 @@ TEST(CloneReferenceCheck, CyclesLoseOneLinkEach)
     TDecTreeNode* qc = Add(q, QStringLiteral("qc"));
     Link(pc, q);
     Link(qc, p);
-    EXPECT_EQ(RemoveInvalidCloneReferences(root), 2);
+    // A two-cycle whose way passes a clone that has children of its own (copies, not walked).
+    TDecTreeNode* a = Add(root, QStringLiteral("a"), ntDecision);
+    TDecTreeNode* b = Add(root, QStringLiteral("b"), ntDecision);
+    TDecTreeNode* copy = Add(a, QStringLiteral("copy"), ntDecision);
+    Add(copy, QStringLiteral("copied"));
+    Link(copy, p);
+    TDecTreeNode* e = Add(Add(a, QStringLiteral("d"), ntDecision), QStringLiteral("e"));
+    TDecTreeNode* f = Add(b, QStringLiteral("f"));
+    Link(e, b);
+    Link(f, a);
+    EXPECT_EQ(RemoveInvalidCloneReferences(root), 3);
     EXPECT_EQ(int(c[0]->IsClone()) + int(c[1]->IsClone()) + int(c[2]->IsClone()), 2);
     EXPECT_NE(pc->IsClone(), qc->IsClone());
+    EXPECT_TRUE(copy->IsClone() && e->IsClone());
+    EXPECT_FALSE(f->IsClone());
 }
 
 namespace {

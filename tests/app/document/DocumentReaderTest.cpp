@@ -7,6 +7,8 @@
 
 #include <QTemporaryDir>
 
+#include <random>
+
 using namespace doctest;
 
 namespace {
@@ -227,5 +229,66 @@ TEST(DocumentReader, EveryErrorLeavesTheTargetUntouched)
             EXPECT_EQ(result.ErrorText, c.Message);
         EXPECT_FALSE(result.ErrorText.isEmpty());
         target.ExpectUntouched();
+    }
+}
+
+namespace {
+
+// A random branch as a hand-edited file may hold it: its branches before or after its fields,
+// comments and processing instructions among them, and elements the reader does not take (a
+// Branch inside an unknown element, a second Branches element).
+std::string RandomBranch(std::mt19937& random, int& next, int depth)
+{
+    std::string children;
+    const int count = depth < 7 ? int(random() % 4) : 0;
+    for (int i = 0; i < count; ++i) {
+        children += random() % 5 == 0 ? "<!-- between -->" : random() % 7 == 0 ? "<?pi x?>" : "";
+        children += RandomBranch(random, next, depth + 1);
+    }
+    const int form = int(random() % 5);
+    std::string branches = count > 0 ? "<Branches>" + children + "</Branches>" : form == 0 ? "<Branches />" : "";
+    if (form == 1)
+        branches += "<Branches>" + Branch(G(900000 + next++)) + "</Branches>";
+    if (form == 2)
+        branches += "<Extra>" + Branch(G(800000 + next++)) + "</Extra>";
+    if (form == 3)
+        branches += Branch(G(600000 + next++));
+    const int id = ++next;
+    const std::string caption = "<Caption>" + std::string(random() % 3 ? "c" : "<![CDATA[a<b>]]>") +
+                                std::to_string(id) + "</Caption>";
+    if (random() % 3 != 0)
+        return Branch(G(id), caption, branches, random() % 2 ? "Decision" : "Chance");
+    std::string first = Branch(G(id), caption, "", random() % 2 ? "Decision" : "Chance");
+    return first.insert(first.find('>') + 1, branches);
+}
+
+} // namespace
+
+// A document read a piece at a time is the document read whole, wherever the pieces fall, and a
+// broken one fails with the whole parse's message.
+TEST(DocumentReader, PiecesReadAsTheWholeDocument)
+{
+    std::mt19937 random(41);
+    for (int round = 0; round < 100; ++round) {
+        int next = 0;
+        std::string bytes = Tree(RandomBranch(random, next, 0) + (round % 4 == 0 ? Branch(G(700000)) : ""));
+        const bool broken = round % 5 == 4;
+        if (broken)
+            bytes.replace(bytes.rfind("</Caption>"), 10, "</Captio>");
+        else
+            ASSERT_FALSE(TTreeFileBytes::FromBytes(bytes)->Branches().empty()) << bytes;
+        TRoundTrip whole;
+        const TLoadResult expected = LoadDocumentFromBytes(bytes, whole.Doc, whole.Styles, 0);
+        ASSERT_EQ(expected.Loaded(), !broken) << expected.ErrorText.toStdString();
+        for (uint64_t pieceBytes : {uint64_t(1), uint64_t(700), DocumentPieceBytes}) {
+            // A broken document falls back to the whole parse; a sound one needs no fallback.
+            TRoundTrip pieces;
+            const TLoadResult result = LoadDocumentFromBytes(bytes, pieces.Doc, pieces.Styles, pieceBytes, broken);
+            ASSERT_EQ(result.ErrorText, expected.ErrorText) << bytes;
+            if (broken)
+                continue;
+            ASSERT_TRUE(SameText(DescribeTree(pieces.Doc.Root()), DescribeTree(whole.Doc.Root()))) << bytes;
+            ASSERT_EQ(DescribeStyles(pieces.Styles), DescribeStyles(whole.Styles));
+        }
     }
 }

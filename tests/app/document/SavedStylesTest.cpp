@@ -1,7 +1,9 @@
 #include "app/document/StyleManager.h"
 #include "shared/core/Exceptions.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -13,6 +15,13 @@ void WriteFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+void SetModified(const QString& path, const QDateTime& time)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
 }
 
 QStringList Names(const TSavedStyles& styles)
@@ -73,4 +82,27 @@ TEST(SavedStylesTest, AddCreatesTheFolderAndWritesUtf8WithDeclaration)
     TSavedStyles blocked(dir.filePath("plain/sub"));
     EXPECT_THROW(blocked.Add("x", document), Exception);
     EXPECT_EQ(blocked.Count(), 0);
+}
+
+// The menu's name of a style is read once and kept while the file's time and size stay as they
+// were.
+TEST(SavedStylesTest, TheNameIsReadAgainWhenTheFileTimeOrSizeChanges)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("s.qdns");
+    WriteFile(path, R"(<StyleStates Name="one"/>)");
+    const QDateTime time = QFileInfo(path).fileTime(QFileDevice::FileModificationTime);
+    TSavedStyles styles(dir.path());
+    TSavedStyle* style = styles.Items(0);
+    EXPECT_EQ(style->GetName(), QStringLiteral("one"));
+
+    WriteFile(path, R"(<StyleStates Name="two"/>)");
+    SetModified(path, time);
+    EXPECT_EQ(style->GetName(), QStringLiteral("one"));
+    SetModified(path, time.addSecs(1));
+    EXPECT_EQ(style->GetName(), QStringLiteral("two"));
+
+    WriteFile(path, R"(<StyleStates Name="three"/>)");
+    SetModified(path, time.addSecs(1));
+    EXPECT_EQ(style->GetName(), QStringLiteral("three"));
 }

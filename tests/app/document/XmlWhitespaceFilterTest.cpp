@@ -48,6 +48,7 @@ TEST(XmlWhitespaceFilter, DropsIndentationOnly)
               "<?xml version=\"1.0\"?><Tree><A>1</A><B /><C><D> x </D></C></Tree>");
     // The only content of an element is a value, however blank.
     EXPECT_EQ(FilterXmlWhitespace("<T>\n <F> </F>\n <G>\n\t</G>\n</T>"), "<T><F> </F><G>\n\t</G></T>");
+    EXPECT_EQ(FilterXmlWhitespace("<T a='x'>\n  <U b='y'/>\n</T>"), "<T a='x'><U b='y'/></T>");
 }
 
 TEST(XmlWhitespaceFilter, MarkupThatLooksLikeTextOrTagsPassesUnchanged)

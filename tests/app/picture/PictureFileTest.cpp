@@ -6,6 +6,7 @@
 #include "app/picture/PictureFile.h"
 #include "shared/core/Exceptions.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -94,6 +95,40 @@ TEST(PictureFileTest, RasterPicturesReadBack)
     }
     // Nothing but the pictures: no temporary file stays behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5);
+}
+
+// A GIF of at most 256 colours keeps each of them exactly, however close they lie; with more,
+// each reads back as the mean of the colours that share its entry (within half a box of the
+// quantiser's five bits), also from a picture larger than the quantiser is handed samples of.
+TEST(PictureFileTest, GifColoursAreExactUpTo256)
+{
+    struct Case {
+        int Colours;
+        QSize Size;
+        int Tolerance;
+    };
+    for (const Case& c : {Case{256, {64, 48}, 0}, Case{257, {64, 48}, 4}, Case{300, {1030, 1020}, 4}}) {
+        QImage picture(c.Size, QImage::Format_RGB32);
+        for (int y = 0; y < c.Size.height(); ++y)
+            for (int x = 0; x < c.Size.width(); ++x) {
+                const int i = (y * c.Size.width() + x) / 7 % c.Colours; // runs of seven pixels
+                picture.setPixel(x, y, qRgb(i & 255, (i >> 8) * 50, 128));
+            }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        WriteGif(buffer, picture);
+        const QImage read = QImage::fromData(bytes, "GIF").convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(read.size(), c.Size) << c.Colours;
+        int worst = 0;
+        for (int y = 0; y < c.Size.height(); ++y)
+            for (int x = 0; x < c.Size.width(); ++x) {
+                const QRgb a = read.pixel(x, y), b = picture.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        EXPECT_LE(worst, c.Tolerance) << c.Colours << " colours";
+    }
 }
 
 TEST(PictureFileTest, RefusalsWriteNothingAndKeepTheOldFile)

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "support/TmpfsMount.h"
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -155,18 +157,11 @@ TEST(IniSettingsStore, APathThatIsNoSettingsFileIsRefusedAndLeftAsItIs)
 // above it the write itself stops part-way.
 TEST(IniSettingsStore, AFullDiskFailsTheSaveWithTheReasonAndKeepsTheOldFileByteForByte)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "mounting a small file system for the test needs root";
-    QTemporaryDir mountPoint;
-    const QByteArray target = QFile::encodeName(mountPoint.path());
-    if (::mount("tmpfs", target.constData(), "tmpfs", 0, "size=256k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs: " << std::strerror(errno);
-    struct TUnmount {
-        QByteArray Path;
-        ~TUnmount() { ::umount(Path.constData()); }
-    } unmount{target};
-    const QString fileName = mountPoint.filePath(QStringLiteral("Quandrel.ini"));
-    const QString filler = mountPoint.filePath(QStringLiteral("filler"));
+    TTmpfsMount disk(256);
+    if (!disk.SkipReason().isEmpty())
+        GTEST_SKIP() << disk.SkipReason().toStdString();
+    const QByteArray target = QFile::encodeName(disk.Folder());
+    const QString fileName = disk.Path(QStringLiteral("Quandrel.ini"));
     TIniSettingsStore store(fileName);
     store.SetValue(Key, QStringLiteral("Old"), Text("kept"));
     ASSERT_EQ(FlushError(store), QString());
@@ -174,17 +169,15 @@ TEST(IniSettingsStore, AFullDiskFailsTheSaveWithTheReasonAndKeepsTheOldFileByteF
     // Bytes to save, and pages left free beside the one the lock file takes.
     for (const auto& [bytes, freePages] : {std::pair{2000, 0UL}, std::pair{60000, 2UL}}) {
         struct statvfs fs;
-        ASSERT_EQ(::statvfs(target.constData(), &fs), 0);
-        WriteFile(filler, QByteArray(qsizetype(fs.f_bavail - 1 - freePages) * qsizetype(fs.f_bsize), 'f'));
+        ASSERT_TRUE(disk.Fill(qint64(1 + freePages) * 4096));
         ASSERT_TRUE(::statvfs(target.constData(), &fs) == 0 && fs.f_bavail == 1 + freePages);
-
         store.SetValue(Key, QStringLiteral("New"), QString(bytes, QLatin1Char('n')));
         const QString message = FlushError(store);
         EXPECT_TRUE(message.endsWith(QStringLiteral("No space left on device"))) << message.toStdString();
         EXPECT_EQ(ReadAll(fileName), before) << bytes;
-        EXPECT_EQ(QDir(mountPoint.path()).entryList(QDir::Files), (QStringList{"filler", "Quandrel.ini"}));
+        EXPECT_EQ(QDir(disk.Folder()).entryList(QDir::Files), QStringList{"Quandrel.ini"});
 
-        QFile::remove(filler);
+        disk.Unfill();
         EXPECT_EQ(FlushError(store), QString()) << "once there is room again";
         EXPECT_EQ(TIniSettingsStore(fileName).Value(Key, QStringLiteral("New")), store.Value(Key, QStringLiteral("New")));
         ASSERT_TRUE(store.RemoveValue(Key, QStringLiteral("New")));
