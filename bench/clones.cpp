@@ -11,20 +11,6 @@
 
 namespace {
 
-std::vector<TDecTreeNode*> Nodes(TDecTreeNode* root)
-{
-    std::vector<TDecTreeNode*> result;
-    std::vector<TDecTreeNode*> stack{root};
-    while (!stack.empty()) {
-        TDecTreeNode* n = stack.back();
-        stack.pop_back();
-        result.push_back(n);
-        for (TDecTreeNode* c : n->Children)
-            stack.push_back(c);
-    }
-    return result;
-}
-
 // A generated tree of about 10,000 nodes once refreshed: 8,000 of its own, ten masters of 100
 // nodes hung into it, and ten clones of them, each copying 99 nodes.
 void BuildCloneTree(TDecTreeDocument& doc)
@@ -34,7 +20,7 @@ void BuildCloneTree(TDecTreeDocument& doc)
     s.NodeCount = 8000;
     FillRandomDocument(doc, s);
     std::mt19937_64 rng(11);
-    std::vector<TDecTreeNode*> hosts = Nodes(doc.Root());
+    std::vector<TDecTreeNode*> hosts = SubtreeNodes(doc.Root());
     std::vector<TDecTreeNode*> masters;
     for (int i = 0; i < 10; ++i) {
         TRandomTreeSettings ms;
@@ -67,7 +53,7 @@ void BM_RefreshClonesAndRollBack(benchmark::State& state)
     BuildCloneTree(doc);
     doc.Root()->RefreshClones();
     doc.CalculateValues();
-    state.counters["nodes"] = double(Nodes(doc.Root()).size());
+    state.counters["nodes"] = double(SubtreeNodes(doc.Root()).size());
     for (auto _ : state) {
         doc.Root()->RefreshClones();
         doc.CalculateValues();
@@ -97,7 +83,7 @@ void BM_RepairDuplicateIds(benchmark::State& state)
     s.Seed = 3;
     s.NodeCount = 100000;
     FillRandomDocument(doc, s);
-    std::vector<TDecTreeNode*> nodes = Nodes(doc.Root());
+    std::vector<TDecTreeNode*> nodes = SubtreeNodes(doc.Root());
     std::mt19937_64 rng(5);
     for (auto _ : state) {
         // One node in a hundred takes the id of another, as a merged document might have.

@@ -6,8 +6,6 @@
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "bench/support/DocumentFile.h"
-#include "bench/support/PairedTimes.h"
-#include "bench/support/ProcessMemory.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/styles/StyleStates.h"
 
@@ -15,7 +13,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
 
 #include <memory>
 
@@ -35,39 +32,7 @@ TFixture& Fixture()
     return fixture;
 }
 
-void BM_OpenDocument(benchmark::State& state)
-{
-    TFixture& fixture = Fixture();
-    TPairedTimes times;
-    double rss = 0, peak = 0;
-    for (auto _ : state) {
-        const TPairedTimes::TTime parse = TPairedTimes::Time([&] {
-            pugi::xml_document xml;
-            if (!xml.load_file(fixture.Path.toLocal8Bit().constData()))
-                state.SkipWithError("the XML layer refused the file");
-        });
-        ResetPeak();
-        auto doc = std::make_unique<TDecTreeDocument>();
-        auto styles = std::make_unique<TStyleStates>();
-        const TPairedTimes::TTime open = TPairedTimes::Time([&] {
-            TLoadResult result = LoadDocument(fixture.Path, *doc, *styles);
-            if (!result.Loaded() || result.RemovedCloneReferences != 0)
-                state.SkipWithError(result.Loaded() ? "clone links dropped" : qPrintable(result.ErrorText));
-            doc->Root()->RefreshClones();
-            doc->CalculateValues();
-            benchmark::DoNotOptimize(doc->Root()->ExpectedValue);
-        });
-        rss = StatusMegabytes("VmRSS:");
-        peak = StatusMegabytes("VmHWM:");
-        doc.reset();
-        state.SetIterationTime(open.Wall);
-        times.Add(open, parse);
-    }
-    times.Report(state, "open", "parse");
-    state.counters["rss_loaded_MB"] = rss;
-    state.counters["peak_MB"] = peak;
-    state.counters["file_MB"] = double(QFile(fixture.Path).size()) / (1024.0 * 1024.0);
-}
+void BM_OpenDocument(benchmark::State& state) { BenchDocument::TimeOpenAgainstParse(state, Fixture().Path); }
 BENCHMARK(BM_OpenDocument)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(7);
 
 void BM_SaveDocument(benchmark::State& state)

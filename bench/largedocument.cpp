@@ -4,20 +4,10 @@
 //
 // The file is written on the first run into quandrel-bench in the temporary folder ($TMPDIR or
 // /tmp) and taken from there on later runs; delete it when done. Not part of the test suite.
-#include "app/document/DocumentReader.h"
 #include "bench/support/DocumentFile.h"
-#include "bench/support/PairedTimes.h"
-#include "bench/support/ProcessMemory.h"
-#include "Component/model/DecTreeDocument.h"
-#include "Component/styles/StyleStates.h"
 
 #include <QDir>
-#include <QFile>
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
-
-#include <memory>
-
 
 namespace {
 
@@ -25,38 +15,8 @@ constexpr int kNodeCount = 1000000;
 
 void BM_OpenMillionNodes(benchmark::State& state)
 {
-    const QString path = BenchDocument::File(QDir(QDir::tempPath()).filePath(QStringLiteral("quandrel-bench")), kNodeCount);
-    const double fileMB = double(QFile(path).size()) / (1024.0 * 1024.0);
-    TPairedTimes times;
-    double peak = 0, before = 0;
-    for (auto _ : state) {
-        const TPairedTimes::TTime parse = TPairedTimes::Time([&] {
-            pugi::xml_document xml;
-            if (!xml.load_file(path.toLocal8Bit().constData()))
-                state.SkipWithError("the XML layer refused the file");
-        });
-        ResetPeak();
-        before = StatusMegabytes("VmRSS:");
-        auto doc = std::make_unique<TDecTreeDocument>();
-        auto styles = std::make_unique<TStyleStates>();
-        const TPairedTimes::TTime open = TPairedTimes::Time([&] {
-            TLoadResult result = LoadDocument(path, *doc, *styles);
-            if (!result.Loaded())
-                state.SkipWithError(qPrintable(result.ErrorText));
-            doc->Root()->RefreshClones();
-            doc->CalculateValues();
-            benchmark::DoNotOptimize(doc->Root()->ExpectedValue);
-        });
-        peak = StatusMegabytes("VmHWM:");
-        doc.reset();
-        state.SetIterationTime(open.Wall);
-        times.Add(open, parse);
-    }
-    times.Report(state, "open", "parse");
-    state.counters["file_MB"] = fileMB;
-    state.counters["peak_MB"] = peak;
-    state.counters["rss_before_MB"] = before;
-    state.counters["peak_over_file"] = peak / fileMB;
+    BenchDocument::TimeOpenAgainstParse(
+        state, BenchDocument::File(QDir(QDir::tempPath()).filePath(QStringLiteral("quandrel-bench")), kNodeCount));
 }
 BENCHMARK(BM_OpenMillionNodes)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 

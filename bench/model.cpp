@@ -11,20 +11,6 @@
 
 namespace {
 
-std::vector<TDecTreeNode*> AllNodes(TDecTreeNode* root)
-{
-    std::vector<TDecTreeNode*> out;
-    std::vector<TDecTreeNode*> stack{root};
-    while (!stack.empty()) {
-        TDecTreeNode* n = stack.back();
-        stack.pop_back();
-        out.push_back(n);
-        for (TDecTreeNode* c : n->Children)
-            stack.push_back(c);
-    }
-    return out;
-}
-
 void BM_RollBackAndPathValues(benchmark::State& state)
 {
     TDecTreeDocument doc;
@@ -137,7 +123,7 @@ void BM_OptimizeDecisions(benchmark::State& state)
     s.ChainShare = 0.2;
     FillRandomDocument(doc, s);
     doc.CalculateValues();
-    const std::vector<TDecTreeNode*> nodes = AllNodes(doc.Root());
+    const std::vector<TDecTreeNode*> nodes = SubtreeNodes(doc.Root());
     std::vector<double> marks;
     for (TDecTreeNode* n : nodes)
         marks.push_back(n->Probability);

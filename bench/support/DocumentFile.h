@@ -4,16 +4,24 @@
 // million nodes takes longer to write than to open). Header-only: it needs the document writer,
 // which the generator's own library does not link.
 
+#include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
+#include "bench/support/PairedTimes.h"
+#include "bench/support/ProcessMemory.h"
 #include "bench/support/RandomTree.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/styles/DefaultStyles.h"
 #include "Component/styles/StyleStates.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <memory>
 #include <vector>
 
 namespace BenchDocument {
@@ -41,27 +49,14 @@ inline void FillTexts(TDecTreeNode* root)
     }
 }
 
-inline std::vector<TDecTreeNode*> Subtree(TDecTreeNode* root)
-{
-    std::vector<TDecTreeNode*> nodes, stack{root};
-    while (!stack.empty()) {
-        TDecTreeNode* node = stack.back();
-        stack.pop_back();
-        nodes.push_back(node);
-        for (TDecTreeNode* child : node->Children)
-            stack.push_back(child);
-    }
-    return nodes;
-}
-
 // Twenty leaves of the root's last subtree become clones of inner nodes of its first one.
 inline void AddClones(TDecTreeNode* root)
 {
     std::vector<TDecTreeNode*> masters, leaves;
-    for (TDecTreeNode* node : Subtree(root->Children[0]))
+    for (TDecTreeNode* node : SubtreeNodes(root->Children[0]))
         if (node->HasChildren() && node->Children.Count() < 4 && masters.size() < 20)
             masters.push_back(node);
-    for (TDecTreeNode* node : Subtree(root->Children[root->Children.Count() - 1]))
+    for (TDecTreeNode* node : SubtreeNodes(root->Children[root->Children.Count() - 1]))
         if (!node->HasChildren() && leaves.size() < masters.size())
             leaves.push_back(node);
     for (size_t i = 0; i < leaves.size(); ++i)
@@ -90,6 +85,46 @@ inline QString File(const QString& folder, int nodeCount)
     if (!SaveDocument(doc, styles, path, &error))
         qFatal("cannot write the benchmark document %s: %s", qPrintable(path), qPrintable(error));
     return path;
+}
+
+// Opens the document at path (parse, id repair, clone check, first recalculation without
+// painting) in turns with the XML layer's bare load of the same file, and reports the ratio of
+// the pairs with the process's resident memory after the open and its peak during it.
+inline void TimeOpenAgainstParse(benchmark::State& state, const QString& path)
+{
+    TPairedTimes times;
+    double rss = 0, peak = 0, before = 0;
+    for (auto _ : state) {
+        const TPairedTimes::TTime parse = TPairedTimes::Time([&] {
+            pugi::xml_document xml;
+            if (!xml.load_file(path.toLocal8Bit().constData()))
+                state.SkipWithError("the XML layer refused the file");
+        });
+        ResetPeak();
+        before = StatusMegabytes("VmRSS:");
+        auto doc = std::make_unique<TDecTreeDocument>();
+        auto styles = std::make_unique<TStyleStates>();
+        const TPairedTimes::TTime open = TPairedTimes::Time([&] {
+            TLoadResult result = LoadDocument(path, *doc, *styles);
+            if (!result.Loaded() || result.RemovedCloneReferences != 0)
+                state.SkipWithError(result.Loaded() ? "clone links dropped" : qPrintable(result.ErrorText));
+            doc->Root()->RefreshClones();
+            doc->CalculateValues();
+            benchmark::DoNotOptimize(doc->Root()->ExpectedValue);
+        });
+        rss = StatusMegabytes("VmRSS:");
+        peak = StatusMegabytes("VmHWM:");
+        doc.reset();
+        state.SetIterationTime(open.Wall);
+        times.Add(open, parse);
+    }
+    times.Report(state, "open", "parse");
+    const double fileMB = double(QFile(path).size()) / (1024.0 * 1024.0);
+    state.counters["file_MB"] = fileMB;
+    state.counters["rss_before_MB"] = before;
+    state.counters["rss_loaded_MB"] = rss;
+    state.counters["peak_MB"] = peak;
+    state.counters["peak_over_file"] = peak / fileMB;
 }
 
 } // namespace BenchDocument

@@ -175,3 +175,16 @@ std::unique_ptr<TDecTreeNode> MakeChain(TDecTreeDocument& document, int depth, T
     }
     return root;
 }
+
+std::vector<TDecTreeNode*> SubtreeNodes(TDecTreeNode* root)
+{
+    std::vector<TDecTreeNode*> nodes, stack{root};
+    while (!stack.empty()) {
+        TDecTreeNode* node = stack.back();
+        stack.pop_back();
+        nodes.push_back(node);
+        for (TDecTreeNode* child : node->Children)
+            stack.push_back(child);
+    }
+    return nodes;
+}

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct TRandomTreeSettings {
     uint64_t Seed = 1;
@@ -33,6 +34,9 @@ std::unique_ptr<TDecTreeNode> GenerateRandomTree(TDecTreeDocument& document, con
 
 // Replaces the document's root by a generated tree.
 void FillRandomDocument(TDecTreeDocument& document, const TRandomTreeSettings& settings);
+
+// Every node of the subtree below root, root first (not in display order: children in reverse).
+std::vector<TDecTreeNode*> SubtreeNodes(TDecTreeNode* root);
 
 // A path of depth nodes, each of the given type with one child taken at 100 (the last an end node)
 // and payoff 1.

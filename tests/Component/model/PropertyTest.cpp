@@ -13,30 +13,11 @@
 
 namespace {
 
-void PreOrder(TDecTreeNode* root, std::vector<TDecTreeNode*>& out)
-{
-    std::vector<TDecTreeNode*> stack{root};
-    while (!stack.empty()) {
-        TDecTreeNode* n = stack.back();
-        stack.pop_back();
-        out.push_back(n);
-        for (auto it = n->Children.end(); it != n->Children.begin();)
-            stack.push_back(*--it);
-    }
-}
-
-std::vector<TDecTreeNode*> Nodes(TDecTreeNode* root)
-{
-    std::vector<TDecTreeNode*> out;
-    PreOrder(root, out);
-    return out;
-}
-
 // Every computed field and every mark must agree exactly: both sides do the same arithmetic.
 void ExpectSameState(TDecTreeNode* actual, TDecTreeNode* expected, const char* what, uint64_t seed)
 {
-    const auto a = Nodes(actual);
-    const auto e = Nodes(expected);
+    const auto a = SubtreeNodes(actual);
+    const auto e = SubtreeNodes(expected);
     ASSERT_EQ(a.size(), e.size());
     for (size_t i = 0; i < a.size() && !testing::Test::HasFailure(); ++i) {
         SCOPED_TRACE(testing::Message() << what << " seed " << seed << " node " << i);
@@ -61,7 +42,7 @@ void ReferenceRecalculate(TDecTreeNode& root)
 // Makes an end node outside the subtree of some inner node a hand-built clone of it.
 void AddAClone(TDecTreeNode* root, std::mt19937_64& rng)
 {
-    const auto nodes = Nodes(root);
+    const auto nodes = SubtreeNodes(root);
     std::vector<TDecTreeNode*> masters, ends;
     for (TDecTreeNode* n : nodes)
         (n->Children.Count() > 0 && n != root ? masters : ends).push_back(n);
@@ -129,10 +110,10 @@ TEST(TreeProperties, OptimisationAgreesWithTheRulesStepByStep)
         ReferenceRecalculate(*expected);
 
         // The whole tree, or a random subtree (whose outer nodes keep their values).
-        const auto nodes = Nodes(doc.Root());
+        const auto nodes = SubtreeNodes(doc.Root());
         const size_t pick = seed % 3 == 0 ? rng() % nodes.size() : 0;
         nodes[pick]->OptimizeDecisions();
-        reference::Optimize(*Nodes(expected.get())[pick]);
+        reference::Optimize(*SubtreeNodes(expected.get())[pick]);
         ExpectSameState(doc.Root(), expected.get(), "optimise", seed);
         if (HasFailure())
             return;
@@ -152,8 +133,8 @@ TEST(TreeProperties, OptimisationReachesTheBestExpectedValue)
 
         // Every way of setting the marks of the unfixed decisions, judged by the reference model.
         auto trial = doc.Root()->Copy(nullptr, false, false, nullptr);
-        const auto trialNodes = Nodes(trial.get());
-        const auto docNodes = Nodes(doc.Root());
+        const auto trialNodes = SubtreeNodes(trial.get());
+        const auto docNodes = SubtreeNodes(doc.Root());
         const auto best = testtree::BestOverAllMarks(
             docNodes, 20000,
             [&](TDecTreeNode* n) {

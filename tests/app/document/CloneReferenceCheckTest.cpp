@@ -1,6 +1,7 @@
 #include "DocumentTestSupport.h"
 
 #include "app/document/CloneReferenceCheck.h"
+#include "bench/support/RandomTree.h"
 
 #include <random>
 
@@ -51,20 +52,6 @@ TEST(CloneReferenceCheck, CyclesLoseOneLinkEach)
 
 namespace {
 
-std::vector<TDecTreeNode*> AllNodes(TDecTreeNode* root)
-{
-    std::vector<TDecTreeNode*> all;
-    std::vector<TDecTreeNode*> stack{root};
-    while (!stack.empty()) {
-        TDecTreeNode* n = stack.back();
-        stack.pop_back();
-        all.push_back(n);
-        for (TDecTreeNode* c : n->Children)
-            stack.push_back(c);
-    }
-    return all;
-}
-
 // Whether the children below a and b have the same shape, captions and links.
 bool SameChildren(const TDecTreeNode* a, const TDecTreeNode* b)
 {
@@ -98,7 +85,7 @@ TEST(CloneReferenceCheck, WhatIsLeftIsRepeatedWholeByOneRefresh)
             Link(all[rng() % all.size()], all[rng() % all.size()]);
         removed += RemoveInvalidCloneReferences(root);
         root->RefreshClones();
-        for (const TDecTreeNode* node : AllNodes(root)) {
+        for (const TDecTreeNode* node : SubtreeNodes(root)) {
             if (!node->IsClone() || node->IsInsideClone())
                 continue;
             ++kept;
@@ -106,10 +93,10 @@ TEST(CloneReferenceCheck, WhatIsLeftIsRepeatedWholeByOneRefresh)
             ASSERT_NE(master, nullptr) << "round " << round;
             ASSERT_TRUE(SameChildren(node, master)) << node->Caption.toStdString() << " in round " << round;
         }
-        const size_t size = AllNodes(root).size();
+        const size_t size = SubtreeNodes(root).size();
         for (int i = 0; i < 5; ++i) {
             root->RefreshClones();
-            ASSERT_EQ(AllNodes(root).size(), size) << "round " << round;
+            ASSERT_EQ(SubtreeNodes(root).size(), size) << "round " << round;
         }
     }
     EXPECT_GT(kept, 150);
@@ -128,7 +115,7 @@ TEST(CloneReferenceCheck, LinksTheEditingRulesAcceptAreKept)
         for (int i = 0, n = 2 + int(rng() % 20); i < n; ++i)
             all.push_back(Add(all[rng() % all.size()], QStringLiteral("n%1").arg(i), ntDecision));
         for (int i = 0; i < 20; ++i) {
-            const std::vector<TDecTreeNode*> now = AllNodes(root);
+            const std::vector<TDecTreeNode*> now = SubtreeNodes(root);
             QString error;
             now[rng() % now.size()]->SetCloneMaster(now[rng() % now.size()]->Id, error);
             if (error.isEmpty()) {
