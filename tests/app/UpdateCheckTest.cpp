@@ -5,7 +5,12 @@
 #include "shared/core/SettingsStore.h"
 #include "support/MainWindowHarness.h"
 #include "updater/UpdAutoUpdater.h"
+#include "updater/UpdUtils.h"
 #include "support/TestHttpsServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -115,4 +120,30 @@ TEST(UpdateCheck, AStatusCaptionIsKeptInTheBoxTextAndTheAnswerGoesBack)
     }
     SetMessageDlgHook(previousHook);
     EXPECT_EQ(boxes, QStringList({"Error #404\n\nText", "Error #404\n\nText", "Text"}));
+}
+
+// An installation cut short after its journal was written (a kill, a logout) is finished as the
+// program starts, before anything of its folder is used.
+TEST(UpdateCheck, TheStartEndsAnInstallationCutShort)
+{
+    QTemporaryDir temp;
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    const QString folder = QDir::cleanPath(updUtils::CurrentFolder());
+    const QString target = folder + QStringLiteral("/cut-short-%1").arg(QCoreApplication::applicationPid());
+    const QString journal = temp.path() + QStringLiteral("/quandrel-update-cut");
+    ASSERT_TRUE(QDir().mkdir(journal, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    for (const auto& [name, text] : {std::pair{target + ".uTMP", QStringLiteral("new")},
+                                     {journal + "/UpdaterJournal.txt",
+                                      "quandrel installation 1\nfolder " + folder + "\nnew " + target + "\nbegin\n"}}) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+    }
+    CreateAppUpdater(nullptr);
+    qunsetenv("TMPDIR");
+    QFile installed(target);
+    EXPECT_TRUE(installed.open(QIODevice::ReadOnly) && installed.readAll() == "new");
+    EXPECT_FALSE(QFileInfo::exists(target + ".uTMP"));
+    EXPECT_FALSE(QFileInfo::exists(journal));
+    QFile::remove(target);
+    QFile::remove(target + ".uTMP");
 }
