@@ -2,6 +2,7 @@
 #include "Component/model/UndoManager.h"
 #include "Component/styles/StyleTreeSerializer.h"
 #include "shared/core/Exceptions.h"
+#include "support/StylesXml.h"
 
 #include <gtest/gtest.h>
 
@@ -143,15 +144,6 @@ void ExpectSameTree(const TDecTreeNode* a, const TDecTreeNode* b, const TDecTree
         }
     }
     EXPECT_GT(compared, 0);
-}
-
-std::string StylesXml(const TStyleStates& states)
-{
-    pugi::xml_document doc;
-    SaveStyleStates(states, doc.append_child("StyleStates"));
-    std::ostringstream out;
-    doc.save(out);
-    return out.str();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/StylesXml.h"
 #include "support/TestSupport.h"
 
 #include <sstream>
@@ -13,15 +14,6 @@
 namespace {
 
 using testsupport::TestDataPath;
-
-std::string ToXml(const TStyleStates& states)
-{
-    pugi::xml_document doc;
-    SaveStyleStates(states, doc.append_child("StyleStates"));
-    std::ostringstream out;
-    doc.save(out, "  ");
-    return out.str();
-}
 
 // Reads xml (a StyleStates document) into states.
 bool FromXml(TStyleStates& states, const std::string& xml)
@@ -85,14 +77,14 @@ void Scramble(TStyleStates& states)
 TEST(StyleXml, GoldenOutputForAFreshObject)
 {
     TStyleStates states;
-    EXPECT_EQ(ToXml(states), ReadFile(TestDataPath(QStringLiteral("styles/fresh.xml"))));
+    EXPECT_EQ(StylesXml(states, "  "), ReadFile(TestDataPath(QStringLiteral("styles/fresh.xml"))));
 }
 
 TEST(StyleXml, GoldenOutputForTheDefaults)
 {
     TStyleStates states;
     ResetDefaultStyles(states);
-    EXPECT_EQ(ToXml(states), ReadFile(TestDataPath(QStringLiteral("styles/defaults.xml"))));
+    EXPECT_EQ(StylesXml(states, "  "), ReadFile(TestDataPath(QStringLiteral("styles/defaults.xml"))));
 }
 
 TEST(StyleXml, RoundTripRestoresEveryFlagAndOwnValue)
@@ -104,7 +96,7 @@ TEST(StyleXml, RoundTripRestoresEveryFlagAndOwnValue)
     ResetDefaultStyles(target);
     Scramble(target);
     TStyleStates fresh;
-    ASSERT_TRUE(FromXml(fresh, ToXml(source)));
+    ASSERT_TRUE(FromXml(fresh, StylesXml(source, "  ")));
     for (int s = 0; s < 4; ++s) {
         const TStyleDynArray a = source.State(s)->RootStyle()->GetAllStyles(true);
         const TStyleDynArray b = fresh.State(s)->RootStyle()->GetAllStyles(true);
@@ -148,7 +140,7 @@ TEST(StyleXml, AssignEqualsTheXmlRoundTrip)
         ResetDefaultStyles(*t);
         t->CloneNotInTakenPath()->Symbols()->LineWidth()->Value = 13;
     }
-    ASSERT_TRUE(FromXml(viaXml, ToXml(source)));
+    ASSERT_TRUE(FromXml(viaXml, StylesXml(source, "  ")));
     TStyle* links = direct.CloneInTakenPath()->SymbolsChance();
     direct.Assign(source);
     // The objects and the links between them stay.
@@ -173,6 +165,6 @@ TEST(StyleXml, WriterDropsCharactersXmlCannotCarry)
     TStyleStates states;
     states.InTakenPath()->RootStyle()->FontName()->Value = QString::fromUtf16(u"Se\u0000rif\U0001F600", 8);
     TStyleStates back;
-    ASSERT_TRUE(FromXml(back, ToXml(states)));
+    ASSERT_TRUE(FromXml(back, StylesXml(states, "  ")));
     EXPECT_EQ(back.InTakenPath()->RootStyle()->FontName()->Value, QString::fromUtf16(u"Serif\U0001F600"));
 }

@@ -120,7 +120,7 @@ TEST(DocumentReader, RoundTripKeepsEveryField)
     EXPECT_EQ(result.RemovedCloneReferences, 0);
     EXPECT_TRUE(SameText(DescribeTree(back.Doc.Root()), DescribeTree(root)));
     EXPECT_TRUE(back.Doc.Options == doc.Options);
-    EXPECT_EQ(DescribeStyles(back.Styles), DescribeStyles(styles));
+    EXPECT_EQ(StylesXml(back.Styles), StylesXml(styles));
     EXPECT_EQ(back.Doc.Root()->Tree, &back.Doc);
     EXPECT_EQ(back.Doc.Root()->Children[0]->Children[0]->Tree, &back.Doc);
     EXPECT_EQ(back.Doc.Root()->Children[0]->Children[0]->Parent(), back.Doc.Root()->Children[0]);
@@ -288,7 +288,7 @@ TEST(DocumentReader, PiecesReadAsTheWholeDocument)
             if (broken)
                 continue;
             ASSERT_TRUE(SameText(DescribeTree(pieces.Doc.Root()), DescribeTree(whole.Doc.Root()))) << bytes;
-            ASSERT_EQ(DescribeStyles(pieces.Styles), DescribeStyles(whole.Styles));
+            ASSERT_EQ(StylesXml(pieces.Styles), StylesXml(whole.Styles));
         }
     }
 }

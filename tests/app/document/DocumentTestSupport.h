@@ -16,6 +16,7 @@
 #include <QString>
 #include <gtest/gtest.h>
 #include "support/TestSupport.h"
+#include "support/StylesXml.h"
 #include "support/TreeBuilder.h"
 #include <memory>
 #include <cstdio>
@@ -80,15 +81,6 @@ inline QString DescribeTree(const TDecTreeNode* top)
     return s;
 }
 
-inline std::string DescribeStyles(const TStyleStates& styles)
-{
-    pugi::xml_document doc;
-    SaveStyleStates(styles, doc.append_child("StyleStates"));
-    std::ostringstream out;
-    doc.save(out);
-    return out.str();
-}
-
 using testsupport::SameText;
 using testsupport::TestDataPath;
 
@@ -131,7 +123,7 @@ struct TTarget {
         Styles.NotInTakenPath()->RootStyle()->FontSize()->Inherit = false;
         Styles.NotInTakenPath()->RootStyle()->FontSize()->Value = 31;
         Tree = DescribeTree(Root);
-        StyleText = DescribeStyles(Styles);
+        StyleText = StylesXml(Styles);
         Options = Doc.Options;
     }
 
@@ -140,7 +132,7 @@ struct TTarget {
         EXPECT_EQ(Doc.Root(), Root);
         EXPECT_TRUE(SameText(DescribeTree(Doc.Root()), Tree));
         EXPECT_TRUE(Doc.Options == Options);
-        EXPECT_EQ(DescribeStyles(Styles), StyleText);
+        EXPECT_EQ(StylesXml(Styles), StyleText);
     }
 
     TLoadResult Load(const std::string& bytes) { return LoadDocumentFromBytes(bytes, Doc, Styles); }
