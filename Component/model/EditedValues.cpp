@@ -17,19 +17,8 @@ void PathValuesAt(const TDecTreeNode& node, double& probability, double& payoff)
     const TDecTreeNode* root = path.back();
     probability = 1.0;
     payoff = double(root->Payoff) / CurrencyScale;
-    for (size_t k = path.size() - 1; k > 0; --k) {
-        const TDecTreeNode& parent = *path[k];
-        const TDecTreeNode& child = *path[k - 1];
-        double sum = 0;
-        if (parent.NodeType == ntMultiDecision) {
-            sum = 100;
-        } else {
-            for (const TDecTreeNode* c : parent.Children)
-                sum += c->Probability;
-        }
-        payoff = double(((long double)payoff * CurrencyScale + child.Payoff) / CurrencyScale);
-        probability = sum == 0 ? 0.0 : double((long double)probability * child.Probability / sum);
-    }
+    for (size_t k = path.size() - 1; k > 0; --k)
+        PathValuesStep(ChildProbabilitySum(*path[k]), *path[k - 1], probability, payoff);
 }
 
 } // namespace

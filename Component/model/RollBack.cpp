@@ -417,6 +417,22 @@ void TDecTreeNode::RollBack()
         RollBackNodeValues(**it);
 }
 
+double ChildProbabilitySum(const TDecTreeNode& parent)
+{
+    if (parent.NodeType == ntMultiDecision)
+        return 100;
+    double sum = 0;
+    for (const TDecTreeNode* c : parent.Children)
+        sum += c->Probability;
+    return sum;
+}
+
+void PathValuesStep(double sum, const TDecTreeNode& child, double& probability, double& payoff)
+{
+    payoff = double(((long double)payoff * CurrencyScale + child.Payoff) / CurrencyScale);
+    probability = sum == 0 ? 0.0 : double((long double)probability * child.Probability / sum);
+}
+
 void TDecTreeNode::CalculatePathValues(double probabilitySoFar, double payoffSoFar)
 {
     if (Tree && Tree->Root() == this) {
@@ -440,17 +456,11 @@ void TDecTreeNode::CalculatePathValues(double probabilitySoFar, double payoffSoF
             node.PathPayoff = p.V;
             continue;
         }
-        double sum = 0;
-        if (node.NodeType == ntMultiDecision) {
-            sum = 100;
-        } else {
-            for (const TDecTreeNode* c : node.Children)
-                sum += c->Probability;
-        }
+        const double sum = ChildProbabilitySum(node);
         for (auto it = node.Children.end(); it != node.Children.begin();) {
             TDecTreeNode* c = *--it;
-            const double v = double(((long double)p.V * CurrencyScale + c->Payoff) / CurrencyScale);
-            const double prob = sum == 0 ? 0.0 : double((long double)p.P * c->Probability / sum);
+            double prob = p.P, v = p.V;
+            PathValuesStep(sum, *c, prob, v);
             stack.push_back({c, prob, v});
         }
     }

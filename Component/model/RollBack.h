@@ -32,6 +32,12 @@ int CountUnsolvedMultiOptions(const TDecTreeNode& top);
 bool EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, int count, double& min, double& max,
                                uint8_t* marks);
 
+// What the path pass divides a child's probability by: 100 under a multi-option decision (each
+// option taken stands alone), else the sum of the children's probabilities.
+double ChildProbabilitySum(const TDecTreeNode& parent);
+// One step of the path pass, from a parent's path probability and payoff to its child's.
+void PathValuesStep(double sum, const TDecTreeNode& child, double& probability, double& payoff);
+
 // The rolled-back values of one node from its children's values, which must be current; the
 // children's marks and InTakenPath are left alone.
 void RollBackNodeValues(TDecTreeNode& node);
