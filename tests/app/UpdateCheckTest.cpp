@@ -191,6 +191,7 @@ TEST(UpdateCheck, TheStartTellsOfUpdatesThatDidNotCompleteOrCannotBeEnded)
         EXPECT_EQ(errors[0].contains(QLatin1String(
                       "did not complete: its setup program setup.run ended with exit code 3.")),
                   start == 0);
+        EXPECT_EQ(errors[0].count(QLatin1String("could not be ended")), 1);
         EXPECT_TRUE(errors[0].contains(QLatin1String("could not be ended: refused target outside")));
         EXPECT_TRUE(errors[0].contains(program.path()));
     }

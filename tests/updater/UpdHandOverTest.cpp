@@ -510,8 +510,12 @@ TEST(UpdInstaller, AnInstallationThatCannotBeEndedKeepsItsJournal)
         EXPECT_EQ(run.Restarted(), readOnly ? "old[]\n" : "old[/afterupgrade]\n");
         EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + "/UpdaterJournal.txt"));
         EXPECT_EQ(ReadAll(targets[1]), "new");
-        if (disk)
+        if (disk) {
+            // A start that still finds no room keeps the journal too.
+            EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+            EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + "/UpdaterJournal.txt"));
             disk->Unfill();
+        }
         const QStringList told = RecoverInterrupted(dir);
         if (readOnly) {
             // Still refused: the next start says so, and keeps the journal for the one after.
