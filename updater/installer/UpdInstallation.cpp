@@ -1,6 +1,7 @@
 #include "updater/installer/UpdInstallation.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -620,7 +621,7 @@ TRecoveryReport RecoverAll(const std::string& tempFolder, const std::string& pro
         std::string error;
         switch (Recover(folder, programFolder, error)) {
         case TRecovery::Installed:
-        case TRecovery::RolledBack: ++report.Ended; break;
+        case TRecovery::RolledBack: break;
         case TRecovery::Failed:
         case TRecovery::Refused: report.NotEnded.push_back(error); continue;
         case TRecovery::None:

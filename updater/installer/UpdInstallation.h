@@ -79,7 +79,6 @@ TFolderLock LockFolder(const std::string& folder, int waitMilliseconds = 0);
 
 // What the private folders said about one program folder.
 struct TRecoveryReport {
-    int Ended = 0;                         // installations cut short that were ended
     std::vector<std::string> NotCompleted; // word of installers whose update did not complete
     std::vector<std::string> NotEnded;     // installations cut short that could not be ended, and why
 };
