@@ -426,7 +426,13 @@ void TDecTree::AutoScrollBand()
     }
     const QPoint step(std::clamp(beyond.x(), -AutoScrollMaxStep, AutoScrollMaxStep),
                       std::clamp(beyond.y(), -AutoScrollMaxStep, AutoScrollMaxStep));
+    const QPoint before = FOrigin;
     ScrollTo(FOrigin + step);
+    // At the drawing's end there is nothing more to reach until the mouse moves again.
+    if (FOrigin == before) {
+        FAutoScroll->stop();
+        return;
+    }
     UpdateBand(FBandMouse);
 }
 

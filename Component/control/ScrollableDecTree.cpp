@@ -32,7 +32,9 @@ void TScrollableDecTree::ScrollControlIntoView(QWidget* widget)
         return;
     const QRect client(widget->mapTo(FTree, QPoint(0, 0)), widget->size());
     const QPoint at = FTree->ToLayout(client.topLeft());
-    FTree->ScrollIntoView(TRectangle::Create(at.x(), at.y(), client.width() - 1, client.height() - 1));
+    // With the drawing's border around it, so the editor never sits flush with the view's edge.
+    FTree->ScrollIntoView(TRectangle::InflateAll(
+        TRectangle::Create(at.x(), at.y(), client.width() - 1, client.height() - 1), FTree->BorderSize));
 }
 
 void TScrollableDecTree::FollowTree()

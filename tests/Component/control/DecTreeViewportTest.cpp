@@ -150,6 +150,25 @@ TEST_F(DecTreeViewTest, EndingAnEditLeavesTheViewWhereItIs)
     }
 }
 
+// An editor opened on an element outside the view (a command, Enter walking a selection) is
+// scrolled into view with it.
+TEST_F(DecTreeViewTest, TheEditorOpensInView)
+{
+    BuildLarge();
+    SelectNames(QStringLiteral("L0-0,L5-39,L0-39"), htPayoff);
+    for (const char* name : {"L0-0", "L5-39", "L0-39"}) {
+        SCOPED_TRACE(name);
+        if (QByteArray(name) == "L0-0")
+            ASSERT_TRUE(Tree->EditElement(false, 0));
+        else
+            Keys(QStringLiteral("Enter"));
+        ASSERT_TRUE(Tree->IsEditing());
+        EXPECT_EQ(Tree->EditedNode(), Find(QString::fromLatin1(name)));
+        EXPECT_TRUE(Tree->rect().contains(Tree->InlineEditor()->geometry()));
+        EXPECT_TRUE(Shown(Tree->EditedNode()->ElementRects[htPayoff]));
+    }
+}
+
 // Scrolled far from the drawing's start, the mouse hits, hints and opens menus at the node under it.
 TEST_F(DecTreeViewTest, MouseAndMenusFollowTheView)
 {
