@@ -16,20 +16,31 @@
 
 namespace {
 
-// A document of that many nodes, saved in the folder.
-QString SaveLargeDocument(const QTemporaryDir& dir, int nodes)
-{
-    const QString path = dir.filePath(QStringLiteral("large.qdn"));
-    TDecTreeDocument document;
-    document.ResetDefaultStyles();
-    TRandomTreeSettings settings;
-    settings.Seed = 7;
-    settings.NodeCount = nodes;
-    FillRandomDocument(document, settings);
-    QString error;
-    EXPECT_TRUE(SaveDocument(document, document.StyleStates, path, &error)) << error.toStdString();
-    return path;
-}
+// A shown main window and a generated document of that many nodes, saved in a folder of its own.
+struct TShownWindow {
+    explicit TShownWindow(int nodes)
+    {
+        TDecTreeDocument document;
+        document.ResetDefaultStyles();
+        TRandomTreeSettings settings;
+        settings.Seed = 7;
+        settings.NodeCount = nodes;
+        FillRandomDocument(document, settings);
+        QString error;
+        EXPECT_TRUE(SaveDocument(document, document.StyleStates, Path, &error)) << error.toStdString();
+        H.Form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(H.Form.get()));
+    }
+    void Open()
+    {
+        H.Form->LoadDocument(Path);
+        QApplication::processEvents();
+    }
+    QTemporaryDir Dir;
+    const QString Path = Dir.filePath(QStringLiteral("large.qdn"));
+    TMainWindowHarness H;
+    TDecTree* Tree = H.Form->GetTree();
+};
 
 } // namespace
 
@@ -37,18 +48,13 @@ QString SaveLargeDocument(const QTemporaryDir& dir, int nodes)
 // tree: the document opens with it in view, whatever the view showed before.
 TEST(MainWindowView, ALargeDocumentOpensWithItsRootInView)
 {
-    QTemporaryDir dir;
-    const QString path = SaveLargeDocument(dir, 10000);
-    TMainWindowHarness h;
-    h.Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.Form.get()));
-    TDecTree* tree = h.Form->GetTree();
+    TShownWindow w(10000);
+    TDecTree* tree = w.Tree;
     for (const char* before : {"start", "end"}) {
         SCOPED_TRACE(before);
         if (QByteArray(before) == "end")
             tree->ScrollTo(QPoint(tree->Extent().width(), tree->Extent().height()));
-        h.Form->LoadDocument(path);
-        QApplication::processEvents();
+        w.Open();
         ASSERT_EQ(tree->GetSingleSelectedNode(), tree->Root());
         const TRectangle& title = tree->Root()->ElementRects[htOptionDescriptor];
         ASSERT_GT(title.Top, 4 * tree->height());
@@ -61,14 +67,9 @@ TEST(MainWindowView, ALargeDocumentOpensWithItsRootInView)
 // A wheel turn over the tree scrolls by a step, down and up; with Shift, sideways.
 TEST(MainWindowView, TheWheelOverTheTreeScrollsTheView)
 {
-    QTemporaryDir dir;
-    const QString path = SaveLargeDocument(dir, 3000);
-    TMainWindowHarness h;
-    h.Form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.Form.get()));
-    h.Form->LoadDocument(path);
-    QApplication::processEvents();
-    TDecTree* tree = h.Form->GetTree();
+    TShownWindow w(3000);
+    w.Open();
+    TDecTree* tree = w.Tree;
     tree->ScrollTo(QPoint(100, 1000));
     ASSERT_EQ(tree->Origin(), QPoint(100, 1000));
     struct Case { int Delta; Qt::KeyboardModifiers Mods; QPoint Then; };

@@ -81,6 +81,17 @@ protected:
         ASSERT_GT(Extent().height(), 2 * Tree->height());
     }
 
+    // The option of that name turned into a decision with one option and the attribute line
+    // that the flag shows.
+    TDecTreeNode* WithAttribute(const char* name, bool TDecTreeNode::*show)
+    {
+        TDecTreeNode* node = Find(QString::fromLatin1(name));
+        node->*show = true;
+        Add(node, QStringLiteral("child"), ntDecision, 100);
+        Tree->Recalculate();
+        return node;
+    }
+
     const TRectangle& SelectedRect()
     {
         return Selected().front()->ElementRects[Tree->SelectionElementType()];
@@ -173,10 +184,7 @@ TEST_F(DecTreeViewTest, TheEditorOpensInView)
 TEST_F(DecTreeViewTest, MouseAndMenusFollowTheView)
 {
     BuildLarge();
-    TDecTreeNode* node = Find(QStringLiteral("L2-35"));
-    node->DecisionShowOwner = true;
-    Add(node, QStringLiteral("child"), ntDecision, 100);
-    Tree->Recalculate();
+    TDecTreeNode* node = WithAttribute("L2-35", &TDecTreeNode::DecisionShowOwner);
     const TRectangle& title = node->ElementRects[htOptionDescriptor];
     Box->horizontalScrollBar()->setValue(title.Left - 100);
     Box->verticalScrollBar()->setValue(title.Top - 300);
@@ -214,10 +222,7 @@ TEST_F(DecTreeViewTest, MouseAndMenusFollowTheView)
 TEST_F(DecTreeViewTest, TheDueDateDialogOpensUnderItsLineInTheView)
 {
     BuildLarge();
-    TDecTreeNode* node = Find(QStringLiteral("L0-39"));
-    node->DecisionShowDueDate = true;
-    Add(node, QStringLiteral("child"), ntDecision, 100);
-    Tree->Recalculate();
+    TDecTreeNode* node = WithAttribute("L0-39", &TDecTreeNode::DecisionShowDueDate);
     QPoint opened;
     Tree->Dialogs.EditDueDate = [&](const QPoint& screenPos, double&) {
         opened = screenPos;
