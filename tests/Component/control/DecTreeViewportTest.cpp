@@ -129,13 +129,22 @@ TEST_F(DecTreeViewTest, KeyboardNavigationKeepsTheSelectionInView)
     EXPECT_GT(farthest.x(), Tree->width());
     EXPECT_GT(farthest.y(), Tree->height());
 
-    // The next option lies within the view: nothing moves.
+    // The next option lies within the view: nothing moves. The one after the view's last row
+    // moves the view by about a row, not a page.
     Tree->SelectNode(Find(QStringLiteral("L0-5")), htOptionDescriptor);
     Box->verticalScrollBar()->setValue(SelectedRect().Top - Tree->height() / 2);
     const QPoint before = Origin();
     Keys(QStringLiteral("Down"));
     EXPECT_EQ(SelectedNames(), "L0-6");
     EXPECT_EQ(Origin(), before);
+    Tree->SelectNode(Find(QStringLiteral("L0-15")), htOptionDescriptor);
+    Box->verticalScrollBar()->setValue(SelectedRect().Top + SelectedRect().Height + 20 - Tree->height());
+    const int rowOnEdge = Origin().y();
+    ASSERT_GT(rowOnEdge, 0);
+    Keys(QStringLiteral("Down"));
+    EXPECT_TRUE(Shown(SelectedRect()));
+    EXPECT_GT(Origin().y(), rowOnEdge);
+    EXPECT_LT(Origin().y(), rowOnEdge + 4 * SelectedRect().Height);
 }
 
 // Ending an edit gives the focus back to the tree without moving the view, however the edit ends.
@@ -279,13 +288,19 @@ TEST_F(DecTreeViewTest, ABandDraggedBeyondTheEdgeScrollsOnAndSelectsBeyondIt)
     EXPECT_EQ(Origin().y(), scrolled);
 }
 
-// A drawing that shrinks below the view brings the view back onto it, scroll bars included.
+// A drawing that shrinks, or a view that grows, past the view's end brings the view back onto
+// the drawing, scroll bars included.
 TEST_F(DecTreeViewTest, ADrawingThatShrinksPullsTheViewBack)
 {
     BuildLarge();
     Box->verticalScrollBar()->setValue(Box->verticalScrollBar()->maximum());
     Box->horizontalScrollBar()->setValue(Box->horizontalScrollBar()->maximum());
     ASSERT_GT(Origin().y(), 0);
+    const QPoint end = Origin();
+    Box->resize(Box->width() + 100, Box->height() + 50);
+    QApplication::processEvents();
+    EXPECT_EQ(Origin(), end - QPoint(100, 50));
+    EXPECT_EQ(Box->verticalScrollBar()->value(), Origin().y());
     Tree->SetVisibleLevels(2);
     const QSize room = Extent() - Tree->size();
     EXPECT_EQ(Origin(), QPoint(std::max(0, room.width()), std::max(0, room.height())));
