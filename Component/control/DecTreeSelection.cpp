@@ -484,6 +484,7 @@ void TDecTree::contextMenuEvent(QContextMenuEvent* event)
             point = ToClient(QPoint(r.Left, r.Top + r.Height));
         }
     }
-    point = QPoint(std::clamp(point.x(), 0, std::max(0, width() - 1)), std::clamp(point.y(), 0, std::max(0, height() - 1)));
+    point = QPoint(std::clamp(point.x(), 0, std::max(0, width() - 1)),
+                   std::clamp(point.y(), 0, std::max(0, height() - 1)));
     FPopupMenu->popup(mapToGlobal(point));
 }
