@@ -115,6 +115,35 @@ TEST_F(NodeCommandsTest, TakePathInsideACloneWhoseMasterIsNotItsSibling)
     EXPECT_EQ(p1->Probability, 0);
 }
 
+TEST_F(NodeCommandsTest, TakePathToACopyOfACloneHeldByTheMasterLeavesTheOtherMasterAlone)
+{
+    // Root (decision): P holds Q and R (taken); M (taken) holds X, a clone of Q, and Y (taken);
+    // C (not taken) is a clone of M.
+    TDecTreeNode* p = AddChild(Root, ntDecision, 0, 0);
+    TDecTreeNode* q = AddChild(p, ntDecision, 0, 0);
+    AddEnd(q, 100, 1);
+    AddEnd(q, 0, 2);
+    TDecTreeNode* r = AddEnd(p, 100, 3);
+    TDecTreeNode* m = AddChild(Root, ntDecision, 100, 0);
+    TDecTreeNode* x = AddChild(m, ntDecision, 0, 0);
+    TDecTreeNode* y = AddEnd(m, 100, 4);
+    MakeClone(x, q);
+    TDecTreeNode* c = AddChild(Root, ntDecision, 0, 0);
+    MakeClone(c, m);
+
+    const std::vector<TPathStep> steps = GetTakePathSteps(*c->Children[0]);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0], TPathStep(x, m));
+    EXPECT_EQ(steps[1], TPathStep(c, Root));
+
+    TakePath(steps);
+    EXPECT_EQ(x->Probability, 100);
+    EXPECT_EQ(y->Probability, 0);
+    EXPECT_EQ(c->Probability, 100);
+    EXPECT_EQ(q->Probability, 0);
+    EXPECT_EQ(r->Probability, 100);
+}
+
 TEST_F(NodeCommandsTest, UnlinkKeepsCopiesOfTheMastersChildrenOrNone)
 {
     TDecTreeNode* master = AddChild(Root, ntDecision, 100, 0);
