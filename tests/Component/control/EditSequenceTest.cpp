@@ -345,6 +345,8 @@ private:
     {
         if (Tree->IsEditing() && Chance(0.75))
             return Keystroke();
+        // Reaching anything else takes a click, which ends the edit and keeps what was typed.
+        Tree->CloseInlineEditor();
         const double roll = Uniform();
         const auto shown = ShownNodes(Tree->Root());
         if (roll < 0.45) {
@@ -377,9 +379,21 @@ private:
                 return "no option to take";
             TDecTreeNode* option = Pick(options);
             const std::string what = Describe("take", option);
-            Tree->SelectNode(option, htProbability);
-            Key(Tree, Qt::Key_Return);
-            return what;
+            if (Chance(0.5)) {
+                Tree->SelectNode(option, htProbability);
+                Key(Tree, Qt::Key_Return);
+                return what;
+            }
+            // A double click on the mark: the first click selects it through the hit test.
+            const TRectangle r = option->ElementRects[htProbability];
+            const QPoint at(r.Left + r.Width / 2, r.Top + r.Height / 2);
+            Click(at);
+            const QPointF global = Tree->mapToGlobal(QPointF(at));
+            QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(at), global, Qt::LeftButton, Qt::LeftButton, {});
+            QApplication::sendEvent(Tree, &twice);
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton, {});
+            QApplication::sendEvent(Tree, &release);
+            return what + " by a double click";
         }
         if (roll < 0.63) {
             TDecTreeNode* node = Pick(shown);
@@ -451,8 +465,6 @@ private:
             Tree->PopupItemClick(item);
             return what;
         }
-        if (Tree->IsEditing())
-            Key(Tree->InlineEditor(), Qt::Key_Escape);
         return LinkClone(true) ? "link a clone" : "a link refused";
     }
 
