@@ -746,9 +746,9 @@ void TMainForm::AskAndCheckForUpdates()
             StartUpdateCheck();
         settings.SaveSettings();
     } catch (const Exception& e) {
-        // Settings that cannot be kept mean the question comes again: the user is told why, and
-        // the program starts.
-        ShowException(e);
+        // Settings that cannot be kept mean the question comes again: the user is told once, in
+        // plain words, which file and why, and the program starts with the settings it has.
+        MessageDlg(this, e.Message(), TMsgDlgType::Warning, mbOK);
     }
 }
 
