@@ -23,6 +23,7 @@
 #include "app/forms/FeedbackFormUnit.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesFormUnit.h"
+#include "shared/core/CurrencyLayouts.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/MonetaryFormat.h"
 #include "shared/widgets/RecentFileList.h"
@@ -84,13 +85,6 @@ bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now)
 
 namespace {
 
-// The system's negative currency format codes, written with "$" for the symbol and "N" for
-// the number.
-const char* const NegativeCurrencyPatterns[16] = {
-    "($N)", "-$N", "$-N", "$N-", "(N$)", "-N$", "N-$", "N$-",
-    "-N $", "-$ N", "N $-", "$ N-", "$ -N", "N- $", "($ N)", "(N $)",
-};
-
 QString CurrencyPattern(const QLocale& locale, QString text, const QString& symbol, const QString& number)
 {
     text.replace(QChar(0x00A0), QLatin1Char(' '));
@@ -133,18 +127,15 @@ void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale)
 
     const QString positive = CurrencyPattern(locale, one, symbol, number);
     int posFormat = 0;
-    if (positive == QLatin1String("N$"))
-        posFormat = 1;
-    else if (positive == QLatin1String("$ N"))
-        posFormat = 2;
-    else if (positive == QLatin1String("N $"))
-        posFormat = 3;
+    for (int code = 0; code < 4; ++code)
+        if (positive == QLatin1String(PositiveCurrencyLayouts[code]))
+            posFormat = code;
 
     const QString negative = CurrencyPattern(locale, locale.toCurrencyString(-1.0), symbol, number);
     static const int negativeForPositive[4] = {1, 5, 9, 8};
     int negFormat = negativeForPositive[posFormat];
     for (int code = 0; code < 16; ++code)
-        if (negative == QLatin1String(NegativeCurrencyPatterns[code]))
+        if (negative == QLatin1String(NegativeCurrencyLayouts[code]))
             negFormat = code;
 
     options.CurrencySymbol = symbol;

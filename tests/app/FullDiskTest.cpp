@@ -22,6 +22,12 @@ namespace {
 // Saving a style into the user's folder goes through the same writer as the export.
 enum class TWriter { Document, Bmp, Jpeg, Gif, Emf, Wmf, Style };
 const char* const FileNames[] = {"tree.qdn", "p.bmp", "p.jpg", "p.gif", "p.emf", "p.wmf", "s.qdns"};
+const char* const WriterNames[] = {"Document", "Bmp", "Jpeg", "Gif", "Emf", "Wmf", "Style"};
+
+void PrintTo(TWriter writer, std::ostream* out)
+{
+    *out << WriterNames[int(writer)];
+}
 
 // Cells of many colours, so that no format packs the picture into a few bytes.
 void Paint(TCanvas& canvas, int side)
@@ -103,4 +109,8 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
 INSTANTIATE_TEST_SUITE_P(EveryWriter, FullDiskTest,
                          ::testing::Combine(::testing::Values(TWriter::Document, TWriter::Bmp, TWriter::Jpeg, TWriter::Gif,
                                                               TWriter::Emf, TWriter::Wmf, TWriter::Style),
-                                            ::testing::Bool()));
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<FullDiskTest::ParamType>& info) {
+                             return std::string(WriterNames[int(std::get<0>(info.param))]) +
+                                    (std::get<1>(info.param) ? "Large" : "Small");
+                         });
