@@ -78,9 +78,8 @@ std::string RandomName(const std::string& base)
     }
 }
 
-} // namespace
-
-bool WriteAndSync(int fd, const void* data, size_t size)
+// Every byte written, going on after interrupted and partial writes; errno tells why not.
+bool WriteFully(int fd, const void* data, size_t size)
 {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
@@ -95,7 +94,14 @@ bool WriteAndSync(int fd, const void* data, size_t size)
         p += n;
         size -= size_t(n);
     }
-    return fsync(fd) == 0 || CannotSync(errno);
+    return true;
+}
+
+} // namespace
+
+bool WriteAndSync(int fd, const void* data, size_t size)
+{
+    return WriteFully(fd, data, size) && (fsync(fd) == 0 || CannotSync(errno));
 }
 
 TDurableFile::TDurableFile(std::string fileName) : FFileName(std::move(fileName)) {}
@@ -241,20 +247,11 @@ bool TDurableFile::Write(const void* data, size_t size)
     }
     if (FError != 0)
         return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(FFd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // The file stays open, so that an encoder may go on writing until Commit.
-            FError = n == 0 ? EIO : errno;
-            return false;
-        }
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    if (WriteFully(FFd, data, size))
+        return true;
+    // The file stays open, so that an encoder may go on writing until Commit.
+    FError = errno;
+    return false;
 }
 
 bool TDurableFile::Commit()
