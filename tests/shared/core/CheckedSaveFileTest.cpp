@@ -36,6 +36,10 @@ TEST(CheckedSaveFile, TheFolderIsSyncedOnceTheNewFileHasTheName)
     synclog::Watch(QFile::encodeName(name).toStdString());
     ASSERT_EQ(WriteWholeFile(name, "new"), QString());
     EXPECT_TRUE(synclog::FolderSyncedAfterRename(QFile::encodeName(dir.path()).toStdString(), synclog::Watched()));
+    // A sync that fails leaves the save unconfirmed: the user is told and the document stays modified.
+    synclog::FolderSyncError() = EIO;
+    EXPECT_EQ(WriteWholeFile(name, "newer"), QStringLiteral("Input/output error"));
+    synclog::FolderSyncError() = 0;
 }
 
 // A save killed half-way leaves its temporary file; the next save of that file removes it, and
@@ -45,6 +49,9 @@ TEST(CheckedSaveFile, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse)
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("tree.qdn"));
     ASSERT_EQ(WriteWholeFile(name, "old"), QString());
+    TCheckedSaveFile live(name);
+    ASSERT_TRUE(live.Open() && live.WriteAll("being written"));
+    const QStringList liveFile = Entries(dir.path()).filter(QStringLiteral("tree.qdn."));
     const pid_t child = fork();
     if (child == 0) {
         TCheckedSaveFile file(name);
@@ -57,7 +64,9 @@ TEST(CheckedSaveFile, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse)
     ASSERT_TRUE(WIFSIGNALED(status)) << "the save was not killed";
     // What one killed as it renamed its file leaves.
     ASSERT_EQ(WriteWholeFile(dir.filePath(QStringLiteral("tree.qdn.Qs8tUv")), "half a document"), QString());
-    const QStringList killed = Entries(dir.path()).filter(QStringLiteral("tree.qdn."));
+    QStringList killed = Entries(dir.path()).filter(QStringLiteral("tree.qdn."));
+    for (const QString& entry : liveFile)
+        killed.removeOne(entry);
 
     const auto path = [&dir](const char* entry) { return QFile::encodeName(dir.filePath(QString::fromLatin1(entry))); };
     QStringList kept = {"tree.qdn.backup", "tree.qdn.Backup", "tree.qdn.BACKUP", "tree.qdn.Ab3xYz9", "tree.qdnAb3xYz",
@@ -71,8 +80,6 @@ TEST(CheckedSaveFile, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse)
         ASSERT_EQ(WriteWholeFile(dir.filePath(kept.constLast()), "theirs"), QString());
         ASSERT_EQ(chown(path("tree.qdn.Ou7vWx").constData(), 65534, 65534), 0);
     }
-    TCheckedSaveFile live(name);
-    ASSERT_TRUE(live.Open() && live.WriteAll("being written"));
     const QStringList before = Entries(dir.path());
 
     ASSERT_EQ(WriteWholeFile(name, "new"), QString());

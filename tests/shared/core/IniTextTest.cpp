@@ -124,7 +124,7 @@ TEST(IniText, ReadsAFileEditedByHandAsQSettingsDoes)
         "k=1\nk=2",          "k=1\nk=a,b",      "k=\"unterminated\nj=1", "k\tx=1",        "k=\\x",
         "[S]\nk=1",          "[ S ]\nk=1",      "[S]junk\nk=1",       "[S\nk=1",          "[a%2Fb]\nk=1",
         "[a\\b]\nk=1",       "[%U20AC]\nk=1",   "[general]\nk=1",     "[General]\nk=1",   "[%General]\nk=1",
-        "[S]\n[General]\nk=1", "\xEF\xBB\xBFk=1", "k=1\r\nj=2\rl=3\n",
+        "[S]\n[General]\nk=1", "\xEF\xBB\xBFk=1",    "\xEF\xBB\xBF[S]\nk=1", "k=1\r\nj=2\rl=3\n",
     };
     for (const char* line : lines) {
         const QByteArray text = QByteArray(line) + "\nk0=after\n";
