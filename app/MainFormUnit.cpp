@@ -584,6 +584,12 @@ void TMainForm::LoadDocument(const QString& fileName, std::unique_ptr<TPreparedD
             tree->SelectNode(tree->Root(), htOptionDescriptor);
         }
         tree->Recalculate();
+        // A document opens at its start with its root in view, wherever the layout put it (the
+        // root stands level with the middle of its subtree, far down in a large tree).
+        if (result.Loaded()) {
+            tree->ScrollTo(QPoint(0, 0));
+            tree->ScrollSelectionIntoView(true);
+        }
     }
     switch (result.Status) {
     case TLoadStatus::Loaded:

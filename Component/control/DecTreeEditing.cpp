@@ -182,7 +182,8 @@ void TDecTree::PlaceEditor(bool opening)
     TDecTreeNode* node = EditedNode();
     if (!node)
         return;
-    const TRectangle& r = node->ElementRects[FEditedElement];
+    const TRectangle& laid = node->ElementRects[FEditedElement];
+    const TRectangle r = TRectangle::Offset(laid, -FOrigin.x(), -FOrigin.y());
     const int h = FEditor->height();
     // A number typed with more characters than its drawing has (a blank and "%", more decimals)
     // widens the box, so the value never scrolls out of sight in it.
@@ -349,7 +350,9 @@ bool TDecTree::EditElement(bool advanced, int nodeIndex)
     case htSymbolAttributeDueDate: {
         undo.SaveState(ControlStrings::EditDecisionDueDate);
         double date = node->DecisionDueDate;
-        if (Dialogs.EditDueDate(mapToGlobal(QPoint(r.Left, r.Top + r.Height)), date)) {
+        // The dialog opens under the line it edits, which is brought into view first.
+        ScrollIntoView(r);
+        if (Dialogs.EditDueDate(mapToGlobal(ToClient(QPoint(r.Left, r.Top + r.Height))), date)) {
             // The dialog ran an event loop; the node is found again.
             if (TDecTreeNode* again = Root() ? Root()->FindNodeById(id) : nullptr) {
                 again->DecisionDueDate = date;
