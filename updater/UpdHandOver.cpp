@@ -30,11 +30,11 @@ bool WriteExclusive(const QString& fileName, QByteArrayView data, mode_t mode, Q
     TDurableFile file(QFile::encodeName(fileName).toStdString());
     file.SetCreateNew();
     file.SetMode(mode);
-    // Every byte on the disk before the installer may take it (a full disk shows here).
     if (!file.Open()) {
         error = QStringLiteral("Cannot create \"%1\": %2").arg(fileName, QString::fromLocal8Bit(file.Reason()));
         return false;
     }
+    // Every byte on the disk before the installer may take it (a full disk shows here).
     if (!file.Write(data.data(), size_t(data.size())) || !file.Commit()) {
         error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(file.Reason()));
         return false;
