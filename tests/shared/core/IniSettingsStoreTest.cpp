@@ -1,6 +1,7 @@
 #include "shared/core/IniSettingsStore.h"
 #include "shared/core/Exceptions.h"
 
+#include "shared/core/IniText.h"
 #include "shared/io/FileLock.h"
 #include "support/ChildProcess.h"
 #include "support/TmpfsMount.h"
@@ -82,7 +83,8 @@ TEST(IniSettingsStore, EveryReadAfterAnyNumberOfSavesGivesWhatWasLastSavedHereOr
 TEST(IniSettingsStore, ALineTheStoreCannotCarryIsDroppedAndSavesSucceed)
 {
     for (const QByteArray line : {"=\n", "[SOFTWARE]\n=x\n", "[SOFTWARE//Orvanta]\nx=1\n", "[SOFTWARE]\nList=a, b\n",
-                                  "[SOFTWARE]\nNaN=@Variant(\\0\\0\\0\\x6\\x7f\\xf8\\0\\0\\0\\0\\0\\0)\n"}) {
+                                  "[SOFTWARE]\nNaN=@Variant(\\0\\0\\0\\x6\\x7f\\xf8\\0\\0\\0\\0\\0\\0)\n",
+                                  "[SOFTWARE]\nBack%5Cslash=sz:x\n"}) {
         QTemporaryDir dir;
         const QString fileName = dir.filePath(QStringLiteral("Quandrel.ini"));
         WriteFile(fileName, "[SOFTWARE]\nKept=sz:yes\n" + line);
@@ -95,6 +97,9 @@ TEST(IniSettingsStore, ALineTheStoreCannotCarryIsDroppedAndSavesSucceed)
         EXPECT_EQ(reread.Value(QStringLiteral("SOFTWARE"), QStringLiteral("Kept")), Text("yes")) << line.constData();
         EXPECT_EQ(reread.Value(Key, QStringLiteral("New")), TSettingsValue(7)) << line.constData();
         EXPECT_EQ(reread.ValueNames(QStringLiteral("SOFTWARE")), QStringList{QStringLiteral("Kept")});
+        EXPECT_EQ(IniText::Parse(ReadAll(fileName)).keys(),
+                  (QStringList{"SOFTWARE/.", "SOFTWARE/Kept", "SOFTWARE/Orvanta/.", "SOFTWARE/Orvanta/New"}))
+            << "gone from the file: " << line.constData();
     }
 }
 
