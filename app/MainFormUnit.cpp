@@ -658,6 +658,8 @@ void TMainForm::FileNewMenuItemClick()
     root->DecisionShowDueDate = false;
     root->DecisionShowFixed = false;
     root->DecisionMultiShowBudget = false;
+    // As after opening a document: the root alone, so the keys have a node to act on.
+    tree->SelectNode(root, htOptionDescriptor);
 
     TTreeOptions& options = tree->Options();
     options.SetStatusDate(0);

@@ -264,6 +264,8 @@ private:
     bool FHasPopupNode = false;
     QPointer<QMenu> FPopupMenu;
 
+    // The selected node and its ancestors as an undo step found them (see SelectionAnchor).
+    std::vector<TGuid> FRestoreAnchor;
     TPrivateArrayList FBandBase{32, true};
     TNodeElementType FSelectionElementType = htOptionDescriptor;
     bool FBandActive = false;

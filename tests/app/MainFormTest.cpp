@@ -139,6 +139,23 @@ TEST_F(MainFormTest, EditUndoRedoFollowTheModifiedState)
     EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
 }
 
+// New leaves the root selected, as opening does, whatever was selected before: the keys then
+// act on it at once.
+TEST_F(MainFormTest, NewSelectsTheRoot)
+{
+    Create();
+    Form->show();
+    BuildSample();
+    Tree()->SelectNode(B, htPayoff);
+    Form->FileNewMenuItem->trigger(); // the change is not saved: No
+    EXPECT_EQ(Tree()->GetSelectedNodes(), std::vector<TDecTreeNode*>({Root()}));
+    EXPECT_EQ(Tree()->SelectionElementType(), htOptionDescriptor);
+    Tree()->setFocus();
+    QTest::keyClick(Tree(), Qt::Key_Insert);
+    EXPECT_EQ(Root()->Children.Count(), 2);
+    EXPECT_TRUE(Form->EditUndoMenuItem->isEnabled());
+}
+
 TEST_F(MainFormTest, OptimizeTakesTheBestOptionAsOneUndoStep)
 {
     Create();

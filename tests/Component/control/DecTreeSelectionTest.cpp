@@ -155,3 +155,48 @@ TEST_F(DecTreeTest, HoverHints)
     QTest::mouseMove(Tree, QPoint(3, Tree->height() - 3));
     EXPECT_EQ(Tree->Hint(), QString());
 }
+
+// An undo or redo that takes the selected nodes away selects the nearest of their ancestors that
+// the restored tree holds, with an element that node has.
+TEST_F(DecTreeTest, UndoAndRedoLeaveTheSelectionOnNodesOfTheTree)
+{
+    const struct {
+        const char* name;
+        const char* keys;   // from A1's title, the editor closed after each key
+        bool redo;          // after undoing them all, redo them all
+        TNodeElementType element; // the element selected before the last undo or redo
+        const char* selected;
+        TNodeElementType after;
+    } cases[] = {
+        {"nodes added under A1, undone", "Ins", false, htOptionDescriptor, "A1", htOptionDescriptor},
+        {"a node added beside A1, undone", "Shift+Ins", false, htPayoff, "A", htPayoff},
+        {"A1 removed again by redo", "Del", true, htPayoff, "A", htPayoff},
+        {"A removed again by redo while A1's probability is selected", "Left Del", true, htProbability, "Root", htSymbol},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tree->SetRoot(nullptr);
+        Tree->Document().NewRoot();
+        Tree->UndoManager().Clear();
+        BuildSample();
+        SelectNames(QStringLiteral("A1"), htOptionDescriptor);
+        int steps = 0;
+        for (const QString& key : QString::fromLatin1(c.keys).split(QLatin1Char(' '))) {
+            const size_t before = Tree->UndoManager().UndoStack().size();
+            Keys(key);
+            Tree->CloseInlineEditor();
+            steps += int(Tree->UndoManager().UndoStack().size() - before);
+        }
+        if (c.redo) {
+            for (int i = 0; i < steps; ++i)
+                Tree->UndoManager().Undo();
+            SelectNames(QStringLiteral("A1"), c.element);
+        } else {
+            Tree->SelectNode(Selected().at(0), c.element);
+        }
+        for (int i = 0; i < steps; ++i)
+            c.redo ? Tree->UndoManager().Redo() : Tree->UndoManager().Undo();
+        EXPECT_EQ(SelectedNames(), c.selected);
+        EXPECT_EQ(Tree->SelectionElementType(), c.after);
+    }
+}
