@@ -193,7 +193,16 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 
     StyleCommands = new TStyleCommands(this, StylesMenu, StylesDeleteMenuItem, [this] { return GetTree(); }, TStyleCommands::CreateManager());
     StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
-    tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
+    tree->OnCalculated = [this](TDecTree* sender) {
+        UpdatePayoffStatusPanels();
+        // The button shows the levels the tree shows, after a level choice as after an undo, a
+        // click on a node's mark or an opened file. Typing a value changes no level.
+        if (!sender->IsEditing() && sender->Root()) {
+            const int levels = sender->Root()->GetVisibleLevelCount();
+            if (LevelsToolButton->property("level").toInt() != levels)
+                UpdateLevelsButtonImage(levels);
+        }
+    };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     tree->OnAdvancedEdit = [this](TDecTree* sender, TDecTreeNode* node, TNodeElementType element) {
         if (element == htPayoff)
@@ -814,8 +823,7 @@ void TMainForm::LevelsPopupMenuPopup()
 void TMainForm::LevelItemClick(int level)
 {
     SaveUndoState(AppStrings::UndoExpandCollapse);
-    GetTree()->SetVisibleLevels(level);
-    UpdateLevelsButtonImage(level);
+    GetTree()->SetVisibleLevels(level); // the button follows in OnCalculated
 }
 
 // ---------------------------------------------------------------------------------------------

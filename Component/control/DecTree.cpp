@@ -232,6 +232,7 @@ void TDecTree::ShowLayout(const TRectangle& bounds)
         repaint();
     else
         update();
+    RefreshHint();
     if (OnCalculated)
         OnCalculated(this);
 }

@@ -211,6 +211,9 @@ private:
     void BlendBand(const QRect& exposed, const TRectangle& band);
     void UpdateBand(const QPoint& pos);
     void UpdateHint(const QPoint& pos);
+    // The hint for whatever now lies under the mouse: a change may have given the element there
+    // another hint (a clone unlinked, probabilities that add up again) or taken it away.
+    void RefreshHint();
     QString HintFor(const HitTestResult& hit) const;
     void ForgetNodes();
     // Selected nodes under a collapsed node leave the selection, so nothing the user cannot see
