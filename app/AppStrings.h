@@ -81,7 +81,7 @@ inline const QString AskAutoUpdate = QStringLiteral(
     "Options dialog)");
 inline const QString CannotOptimize = QStringLiteral(
     "Decision Tree cannot be optimized because payoff values are disabled at the moment. Please click "
-    "'View|Business mode (Show payoff)' to activate payoff values.");
+    "'File|Tree properties...' (F8) and check 'Show payoff values' on the 'General' page to activate payoff values.");
 inline const QString ErrorOpeningFile = QStringLiteral("Error opening file: ");
 inline const QString ErrorSavingFile = QStringLiteral("Error saving file: ");
 inline const QString ExternalDataQuestion =

@@ -93,5 +93,5 @@ void ExportPicture(int width, int height, const TPaintPicture& paint, QWidget* p
         }
     }
     if (!failure.isEmpty())
-        MessageDlg(parent, failure, TMsgDlgType::Error, mbOK);
+        ShowFileError(parent, QStringLiteral("Error exporting picture: "), fileName, failure);
 }

@@ -575,7 +575,7 @@ bool TMainForm::SaveDocument(bool saveAs)
     if (!written) {
         // The name is taken only once the file holds the document, so a failed Save as leaves
         // the caption, the recent files and the modified state as they were.
-        MessageDlg(this, AppStrings::ErrorSavingFile + QStringLiteral("\r\r") + error, TMsgDlgType::Error, mbOK);
+        ShowFileError(this, AppStrings::ErrorSavingFile, target, error);
         return false;
     }
     if (target != FFileName)
@@ -617,8 +617,7 @@ void TMainForm::LoadDocument(const QString& fileName, std::unique_ptr<TPreparedD
         // The reader changed nothing; like an undone "Load file" step, the failed load leaves
         // nothing to redo.
         tree->UndoManager().ClearRedo();
-        MessageDlg(this, AppStrings::ErrorOpeningFile + fileName + QStringLiteral("\r\r") + result.ErrorText,
-                   TMsgDlgType::Error, mbOK);
+        ShowFileError(this, AppStrings::ErrorOpeningFile, fileName, result.ErrorText);
         break;
     }
 }

@@ -1,4 +1,5 @@
 #include "app/MainFormUnit.h"
+#include "app/ExportBitmap.h"
 #include "app/MessageDialogs.h"
 #include "app/Settings.h"
 #include "app/forms/ModalRunner.h"
@@ -238,6 +239,30 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     EXPECT_FALSE(Undo().CanRedo());
     EXPECT_EQ(Form->FileName(), Path("good.qdn"));
     EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("good.qdn")}));
+}
+
+// A file that cannot be written is named in the message, whatever the writer.
+TEST_F(MainFormTest, AFailedWriteNamesTheFile)
+{
+    Create();
+    BuildSample();
+    Write("plain", "not a folder");
+    const QString picture = Path("plain/tree.gif");
+    SetSavePictureDialogHook([&](QWidget*, const QString&, int, const QString&) { return picture; });
+    const struct {
+        std::function<void()> Write;
+        QString Start;
+    } cases[] = {
+        {[&] { SaveAs("plain/tree.qdn"); }, "Error saving file: " + Path("plain/tree.qdn") + "\r\r"},
+        {[&] { Form->FileExportPictureMenuItem->trigger(); }, "Error exporting picture: " + picture + "\r\r"},
+    };
+    for (const auto& c : cases) {
+        Messages.clear();
+        c.Write();
+        ASSERT_EQ(Messages.size(), 1);
+        EXPECT_TRUE(LastMessage().startsWith(c.Start)) << LastMessage().toStdString();
+    }
+    SetSavePictureDialogHook({});
 }
 
 // The document named on the command line, read while the window is made, opens at the first

@@ -179,7 +179,7 @@ TEST_F(StyleCommandsTest, ImportsDocumentsAndStyleFilesAndRefusesOtherRoots)
     const size_t undoSteps = Tree()->UndoManager().UndoStack().size();
     OpenAnswer = {Dir.filePath("empty.qdn")};
     Form->FileImportStylesMenuItem->trigger();
-    EXPECT_EQ(Messages.last(), QStringLiteral("No style found in the file"));
+    EXPECT_EQ(Messages.last(), "No style found in the file " + Dir.filePath("empty.qdn"));
     EXPECT_EQ(Tree()->UndoManager().UndoStack().size(), undoSteps);
     EXPECT_FALSE(Tree()->UndoManager().CanRedo());
     EXPECT_EQ(Font()->Value, QStringLiteral("Mono"));
@@ -204,7 +204,8 @@ TEST_F(StyleCommandsTest, ImportsDocumentsAndStyleFilesAndRefusesOtherRoots)
     const size_t before = Tree()->UndoManager().UndoStack().size();
     OpenAnswer = {Dir.filePath("other.qdns"), styleFile};
     Form->FileImportStylesMenuItem->trigger();
-    EXPECT_TRUE(Messages.last().endsWith("Error loading Style file: StyleStates Root not found"));
+    EXPECT_TRUE(Messages.last().endsWith("Error loading Style file: " + Dir.filePath("other.qdns") +
+                                         " (StyleStates Root not found)"));
     EXPECT_EQ(Tree()->UndoManager().UndoStack().size(), before);
     EXPECT_EQ(Font()->Value, defaultFont);
 }
@@ -221,8 +222,14 @@ TEST_F(StyleCommandsTest, MalformedShippedFileIsListedUnderItsFileName)
     EXPECT_EQ(commands.MenuItemList().Items(0)->objectName(), QStringLiteral("System_0"));
     EXPECT_FALSE(Form->StylesDeleteMenuItem->isEnabled());
     commands.MenuItemList().Items(0)->trigger();
-    EXPECT_TRUE(Messages.last().contains("Error loading Style file"));
+    EXPECT_TRUE(Messages.last().contains("Error loading Style file: " + Shipped() + "/Broken one.qdns ("));
     EXPECT_FALSE(Tree()->UndoManager().CanUndo());
+    // A well-formed file of another kind is named too.
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<Other/>");
+    bad.close();
+    commands.MenuItemList().Items(0)->trigger();
+    EXPECT_TRUE(Messages.last().endsWith("Error loading Style file: " + Shipped() + "/Broken one.qdns (StyleStates Root not found)"));
 }
 
 TEST_F(StyleCommandsTest, StyleManagerDeletesTheSelectedStyles)
