@@ -272,9 +272,7 @@ void TMainForm::DefaultDialogs()
         SetDocumentFilters(dialog, true);
         dialog.setDefaultSuffix(AppStrings::DocumentExtension);
         dialog.selectFile(proposedName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+        return ExecuteSaveFileDialog(dialog, DocumentExtensions, AppStrings::DocumentExtension);
     };
     ExecuteCommentDialog = [this](const QString& text) { return EditComment(text, this); };
     OpenHelpFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };

@@ -292,11 +292,11 @@ TEST(SaveNewStyleFormTest, OkNeedsANameAndWhileShownAFile)
     EXPECT_EQ(result.Author, QStringLiteral("me"));
 }
 
-TEST(SaveNewStyleFormTest, ATypedNameGetsTheExtensionAndOnlyAStyleFileIsReplacedAfterAsking)
+TEST(SaveNewStyleFormTest, ATypedNameGetsTheExtensionUnlessItHasItAndOnlyAStyleFileIsReplacedAfterAsking)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir().mkpath(dir.filePath("folder.qdns")));
-    for (const auto& [name, text] : {std::pair{"old.qdns", "<?xml version=\"1.0\"?>\n<StyleStates/>"}, {"tree.qdn", "<Tree/>"}}) {
+    for (const auto& [name, text] : {std::pair{"old.qdns", "<?xml version=\"1.0\"?>\n<StyleStates/>"}, {"tree.qdns", "<Tree/>"}}) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
     }
@@ -311,11 +311,13 @@ TEST(SaveNewStyleFormTest, ATypedNameGetsTheExtensionAndOnlyAStyleFileIsReplaced
         QString Message;
     } cases[] = {
         {"fresh", "fresh.qdns", TModalResult::No, true, QString()},
-        {"notes.xml", "notes.xml", TModalResult::No, true, QString()},
+        {"notes.xml", "notes.xml.qdns", TModalResult::No, true, QString()},
+        {"mine v1.2", "mine v1.2.qdns", TModalResult::No, true, QString()},
         {"old", "old.qdns", TModalResult::No, false, replace},
         {"old.qdns", "old.qdns", TModalResult::Yes, true, replace},
         {"", "old.qdns", TModalResult::No, true, QString()},
-        {"tree.qdn", "tree.qdn", TModalResult::Yes, false, refuse},
+        {"tree.qdn", "tree.qdn.qdns", TModalResult::Yes, true, QString()},
+        {"tree", "tree.qdns", TModalResult::Yes, false, refuse},
         {"folder", "folder.qdns", TModalResult::Yes, false, refuse},
     };
     for (const auto& c : cases) {
