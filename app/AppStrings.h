@@ -86,6 +86,7 @@ inline const QString ErrorOpeningFile = QStringLiteral("Error opening file: ");
 inline const QString ErrorSavingFile = QStringLiteral("Error saving file: ");
 inline const QString ExternalDataQuestion =
     QStringLiteral("This project contains external data. Do you want to check if this data has been updated?");
+inline const QString CheckingForUpdates = QStringLiteral("Checking for updates...");
 inline const QString NoHelpFile = QStringLiteral("No help file is installed (%1 was not found).");
 
 // ---- File dialogs ----

@@ -356,7 +356,7 @@ void TMainForm::CreateMenus()
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
     ToolsCheckUpdatesMenuItem =
-        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { CheckForUpdatesNow(*AutoUpdater); });
+        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { ToolsCheckUpdatesMenuItemClick(); });
     ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), [this] { ShowFeedbackForm(this); });
     ToolsMenu->addSeparator();
     ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });
@@ -436,6 +436,19 @@ void TMainForm::CreateStatusBar()
         statusBar()->addWidget(panel, i < 3 ? 0 : 1);
         StatusPanels[i] = panel;
     }
+    UpdateCheckPanel = new QLabel(AppStrings::CheckingForUpdates, statusBar());
+    statusBar()->addPermanentWidget(UpdateCheckPanel);
+    UpdateCheckPanel->hide();
+}
+
+void TMainForm::ShowUpdateCheckRunning(bool running)
+{
+    UpdateCheckPanel->setVisible(running);
+    FitStatusPanels();
+    if (running)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -740,6 +753,11 @@ void TMainForm::RecentFileListMenuItemClick(const QString& fileName)
         LoadDocument(fileName);
 }
 
+void TMainForm::ToolsCheckUpdatesMenuItemClick()
+{
+    CheckForUpdatesNow(*AutoUpdater, this, [this](bool running) { ShowUpdateCheckRunning(running); });
+}
+
 void TMainForm::AskAndCheckForUpdates()
 {
     try {
@@ -780,7 +798,14 @@ void TMainForm::UpdatePayoffStatusPanels()
     }
     for (int i = 0; i < 3; ++i)
         StatusPanels[i]->setText(texts[i]);
-    FitPayoffPanels(StatusPanels, width());
+    FitStatusPanels();
+}
+
+void TMainForm::FitStatusPanels()
+{
+    // The update check's panel, while it shows, takes its room from the others.
+    const int taken = UpdateCheckPanel->isHidden() ? 0 : UpdateCheckPanel->sizeHint().width();
+    FitPayoffPanels(StatusPanels, width() - taken);
 }
 
 void TMainForm::UpdateLevelsButtonImage(int level)
@@ -834,7 +859,7 @@ bool TMainForm::event(QEvent* event)
         return true;
     }
     if (event->type() == QEvent::Resize)
-        FitPayoffPanels(StatusPanels, width());
+        FitStatusPanels();
     return QMainWindow::event(event);
 }
 
