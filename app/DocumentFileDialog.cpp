@@ -50,7 +50,8 @@ void SetStyleFilters(QFileDialog& dialog, bool save)
 
 bool IsAllFilesFilter(const QString& nameFilter)
 {
-    return nameFilter.endsWith(QLatin1String("(*)"));
+    // A dialog that hides the patterns answers the caption alone.
+    return nameFilter.startsWith(QLatin1String("All files"));
 }
 
 QString ExecuteSaveFileDialog(QFileDialog& dialog, const QStringList& extensions,

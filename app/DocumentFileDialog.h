@@ -31,7 +31,8 @@ inline const QStringList DocumentExtensions{QStringLiteral("qdn"), QStringLitera
 inline const QStringList StyleExtensions{QStringLiteral("qdns")};
 inline const QString ReplaceFileQuestion = QStringLiteral("The file %1 already exists. Do you want to replace it?");
 
-// Whether a name filter is "All files", which lists every name.
+// Whether a name filter (or its caption, which a dialog that hides the patterns answers) is
+// "All files", the filter of every name.
 bool IsAllFilesFilter(const QString& nameFilter);
 
 // Runs a save dialog until the user cancels (empty) or chooses a name. The name is completed by

@@ -31,6 +31,7 @@ TEST(SaveDialogTest, ANameWithAnotherEndingTakesTheChosenTypesExtension)
     } cases[] = {
         {document, "wildcat v2.5", "wildcat v2.5.qdn"},
         {document, "older.PMK", "older.PMK"},
+        {document, "All files (*)\tnotes v2.5", "notes v2.5"},
         {style, "mine v1.2", "mine v1.2.qdns"},
         {style, "mine.QDNS", "mine.QDNS"},
         {picture, "chart v2.5", "chart v2.5.gif"},
@@ -39,7 +40,8 @@ TEST(SaveDialogTest, ANameWithAnotherEndingTakesTheChosenTypesExtension)
         SCOPED_TRACE(c.Typed);
         for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
             QFile::remove(dir.filePath(name));
-        TFileDialogAnswers answers({dir.filePath(c.Typed)});
+        const QStringList typed = QString::fromUtf8(c.Typed).split(QLatin1Char('\t'));
+        TFileDialogAnswers answers({(typed.size() > 1 ? typed[0] + QLatin1Char('\t') : QString()) + dir.filePath(typed.constLast())});
         EXPECT_EQ(c.Run(), dir.filePath(c.Expected));
         EXPECT_EQ(answers.Answered, 1);
     }

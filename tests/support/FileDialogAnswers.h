@@ -1,6 +1,7 @@
 #pragma once
 // Answers the file dialogs that open while it lives, one after the other: each gets the next
 // name typed into its name field and is accepted, or is cancelled once the names have run out.
+// A name may follow the type to choose first and a tab ("All files (*)\tnotes.txt").
 
 #include <QApplication>
 #include <QFileDialog>
@@ -31,7 +32,10 @@ private:
             dialog->reject();
             return;
         }
-        edit->setText(FNames.takeFirst());
+        const QStringList answer = FNames.takeFirst().split(QLatin1Char('\t'));
+        if (answer.size() > 1)
+            dialog->selectNameFilter(answer.constFirst());
+        edit->setText(answer.constLast());
         static_cast<QDialog*>(dialog)->accept(); // the file dialog's own checks run
     }
 
