@@ -184,7 +184,16 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 
     StyleCommands = new TStyleCommands(this, StylesMenu, StylesDeleteMenuItem, [this] { return GetTree(); }, TStyleCommands::CreateManager());
     StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
-    tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
+    tree->OnCalculated = [this](TDecTree* sender) {
+        UpdatePayoffStatusPanels();
+        // The button shows the levels the tree shows, after a level choice as after an undo, a
+        // click on a node's mark or an opened file. Typing a value changes no level.
+        if (!sender->IsEditing() && sender->Root()) {
+            const int levels = sender->Root()->GetVisibleLevelCount();
+            if (LevelsToolButton->property("level").toInt() != levels)
+                UpdateLevelsButtonImage(levels);
+        }
+    };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     tree->OnAdvancedEdit = [this](TDecTree* sender, TDecTreeNode* node, TNodeElementType element) {
         if (element == htPayoff)
@@ -254,9 +263,7 @@ void TMainForm::DefaultDialogs()
         SetDocumentFilters(dialog, true);
         dialog.setDefaultSuffix(AppStrings::DocumentExtension);
         dialog.selectFile(proposedName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+        return ExecuteSaveFileDialog(dialog, DocumentExtensions, AppStrings::DocumentExtension);
     };
     ExecuteCommentDialog = [this](const QString& text) { return EditComment(text, this); };
     OpenHelpFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
@@ -340,7 +347,7 @@ void TMainForm::CreateMenus()
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
     ToolsCheckUpdatesMenuItem =
-        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { CheckForUpdatesNow(*AutoUpdater); });
+        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { ToolsCheckUpdatesMenuItemClick(); });
     ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), [this] { ShowFeedbackForm(this); });
     ToolsMenu->addSeparator();
     ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });
@@ -420,6 +427,19 @@ void TMainForm::CreateStatusBar()
         statusBar()->addWidget(panel, i < 3 ? 0 : 1);
         StatusPanels[i] = panel;
     }
+    UpdateCheckPanel = new QLabel(AppStrings::CheckingForUpdates, statusBar());
+    statusBar()->addPermanentWidget(UpdateCheckPanel);
+    UpdateCheckPanel->hide();
+}
+
+void TMainForm::ShowUpdateCheckRunning(bool running)
+{
+    UpdateCheckPanel->setVisible(running);
+    FitStatusPanels();
+    if (running)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -557,7 +577,7 @@ bool TMainForm::SaveDocument(bool saveAs)
     if (!written) {
         // The name is taken only once the file holds the document, so a failed Save as leaves
         // the caption, the recent files and the modified state as they were.
-        MessageDlg(this, AppStrings::ErrorSavingFile + QStringLiteral("\r\r") + error, TMsgDlgType::Error, mbOK);
+        ShowFileError(this, AppStrings::ErrorSavingFile, target, error);
         return false;
     }
     if (target != FFileName)
@@ -605,8 +625,7 @@ void TMainForm::LoadDocument(const QString& fileName, std::unique_ptr<TPreparedD
         // The reader changed nothing; like an undone "Load file" step, the failed load leaves
         // nothing to redo.
         tree->UndoManager().ClearRedo();
-        MessageDlg(this, AppStrings::ErrorOpeningFile + fileName + QStringLiteral("\r\r") + result.ErrorText,
-                   TMsgDlgType::Error, mbOK);
+        ShowFileError(this, AppStrings::ErrorOpeningFile, fileName, result.ErrorText);
         break;
     }
 }
@@ -655,6 +674,8 @@ void TMainForm::FileNewMenuItemClick()
     root->DecisionShowDueDate = false;
     root->DecisionShowFixed = false;
     root->DecisionMultiShowBudget = false;
+    // As after opening a document: the root alone, so the keys have a node to act on.
+    tree->SelectNode(root, htOptionDescriptor);
 
     TTreeOptions& options = tree->Options();
     options.SetStatusDate(0);
@@ -729,6 +750,11 @@ void TMainForm::RecentFileListMenuItemClick(const QString& fileName)
         LoadDocument(fileName);
 }
 
+void TMainForm::ToolsCheckUpdatesMenuItemClick()
+{
+    CheckForUpdatesNow(*AutoUpdater, this, [this](bool running) { ShowUpdateCheckRunning(running); });
+}
+
 void TMainForm::AskAndCheckForUpdates()
 {
     try {
@@ -769,7 +795,14 @@ void TMainForm::UpdatePayoffStatusPanels()
     }
     for (int i = 0; i < 3; ++i)
         StatusPanels[i]->setText(texts[i]);
-    FitPayoffPanels(StatusPanels, width());
+    FitStatusPanels();
+}
+
+void TMainForm::FitStatusPanels()
+{
+    // The update check's panel, while it shows, takes its room from the others.
+    const int taken = UpdateCheckPanel->isHidden() ? 0 : UpdateCheckPanel->sizeHint().width();
+    FitPayoffPanels(StatusPanels, width() - taken);
 }
 
 void TMainForm::UpdateLevelsButtonImage(int level)
@@ -809,8 +842,7 @@ void TMainForm::LevelsPopupMenuPopup()
 void TMainForm::LevelItemClick(int level)
 {
     SaveUndoState(AppStrings::UndoExpandCollapse);
-    GetTree()->SetVisibleLevels(level);
-    UpdateLevelsButtonImage(level);
+    GetTree()->SetVisibleLevels(level); // the button follows in OnCalculated
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -824,7 +856,7 @@ bool TMainForm::event(QEvent* event)
         return true;
     }
     if (event->type() == QEvent::Resize)
-        FitPayoffPanels(StatusPanels, width());
+        FitStatusPanels();
     return QMainWindow::event(event);
 }
 

@@ -85,8 +85,11 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
     ASSERT_FALSE(harness.Shown.empty());
     EXPECT_TRUE(harness.Shown.back().first.contains(QLatin1String("No space left on device")))
         << harness.Shown.back().first.toStdString();
+    // Each says which file it could not write.
+    EXPECT_TRUE(harness.Shown.back().first.contains(target)) << harness.Shown.back().first.toStdString();
     if (writer != TWriter::Document && writer != TWriter::Style) { // stopped at the write that failed
-        EXPECT_TRUE(harness.Shown.back().first.startsWith(QLatin1String("The picture could not be written: ")));
+        EXPECT_TRUE(harness.Shown.back().first.startsWith(
+            "Error exporting picture: " + target + "\r\rThe picture could not be written: "));
     }
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)); // the file now at that name
     EXPECT_EQ(file.readAll(), old);
@@ -95,7 +98,7 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
     EXPECT_EQ(left, QStringList{fileName}) << "a temporary file was left";
     if (writer == TWriter::Document) {
         // Still modified and still without a name: Save stays on, and closing asks.
-        EXPECT_TRUE(harness.Shown.back().first.startsWith(QLatin1String("Error saving file: \r\r")));
+        EXPECT_TRUE(harness.Shown.back().first.startsWith("Error saving file: " + target + "\r\r"));
         EXPECT_TRUE(form.FileSaveMenuItem->isEnabled());
         EXPECT_EQ(form.windowTitle(), title);
         EXPECT_TRUE(form.RecentFileList->Files().isEmpty());
