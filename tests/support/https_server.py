@@ -189,6 +189,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         body = self.rfile.read(length)
         self.record("post_body", body)
         self.record("post_headers", bytes(self.headers))
+        count_file = os.path.join(self.root, "post_count")
+        count = int(open(count_file).read()) if os.path.exists(count_file) else 0
+        self.record("post_count", b"%d" % (count + 1))
         mode_file = os.path.join(self.root, "post_mode")
         mode = open(mode_file).read().strip() if os.path.exists(mode_file) else "ok"
         if mode == "stall":  # an answer that takes longer than anyone waits
@@ -203,6 +206,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
                       b'<soap:Body><soap:Fault><faultcode>soap:Server</faultcode><faultstring>Service is resting</faultstring>'
                       b'</soap:Fault></soap:Body></soap:Envelope>')
             return self.send_body(500, answer, "text/xml; charset=utf-8")
+        if mode == "error-page":  # a web server's own page for a fault in the application behind it
+            page = (b'<!DOCTYPE html>\n<html>\n<head>\n<title>Runtime Error</title>\n<style>\n body {font-family:"Verdana"}\n'
+                    b'</style>\n</head>\n<body bgcolor="white">\n<span><H1>Server Error in \'/\' Application.<hr width=100% size=1>'
+                    b'</H1>\n<h2> <i>Object reference not set to an\n instance of an object.</i> </h2></span>\n'
+                    b'<!-- [NullReferenceException] -->\n<b> Description: </b>An unhandled exception &amp; more.<br><br>'
+                    b'\n</body>\n</html>\n')
+            return self.send_body(500, page, "text/html; charset=utf-8")
         return self.send_body(200, b"<html><body>Maintenance page</body></html>", "text/html")
 
 
