@@ -209,8 +209,6 @@ bool TFeedbackForm::Confirmed() const
 void TFeedbackForm::CancelButtonClick()
 {
     if (FSending) { // the report on its way is stopped; what was written stays
-        if (Confirmed())
-            return; // too late: the service has it, and the form says so in a moment
         FSending->Cancelled = true;
         FSending->Service->Cancel();
         return;

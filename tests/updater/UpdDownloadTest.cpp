@@ -266,6 +266,8 @@ TEST_F(UpdDownloadTest, OnlyFilesWhoseSizeDiffersAreFetched)
         {B::mfuOnlyIfSizeDifferent, "#url=" + Url("/files/two.dat"), "two.dat", 11, "two.dat"},
         {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat") + "=APP", "APP", 11, "one.bin APP"},
         {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/nolength"), "nolength", 0, "one.bin nolength"},
+        // in a coding the server forces, the length told is not the file's: its size is not known
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/coded/two.dat/gzip"), "gzip", 31, "one.bin gzip"},
     };
     U.Wizard.Enabled = false;
     for (const auto& c : cases) {

@@ -175,6 +175,7 @@ TEST_F(UpdHTTPTest, AFileNeverOutgrowsItsBoundAndAFullDiskSaysWhy)
         QFile::remove(target);
         ASSERT_TRUE(!disk || disk->Fill(c.diskLeft));
         Out.Events.clear();
+        Out.LastProgress = TupdProgress();
         Http.URL = Server->Url(QString::fromUtf8(c.path));
         Http.FileName = target;
         ASSERT_TRUE(Http.Start());
@@ -182,6 +183,8 @@ TEST_F(UpdHTTPTest, AFileNeverOutgrowsItsBoundAndAFullDiskSaysWhy)
         EXPECT_EQ(Out.Events, c.events);
         EXPECT_EQ(Http.Failure(), c.failure);
         EXPECT_TRUE(Http.LastError().contains(QLatin1String(c.error))) << Http.LastError().toStdString();
+        // not a block was written past the bound
+        EXPECT_LE(Out.LastProgress.BytesRead, Http.ContentLength() ? Http.ContentLength() : Http.MaxFileSize);
         QFile f(target);
         EXPECT_EQ(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), c.file);
     }
