@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 #include <set>
 #include <sys/socket.h>
@@ -983,7 +982,8 @@ void TupdCustomHTTP::Execute(TRun& run)
             }
         }
     }
-    // Buffered bytes meet a full disk only now: a file counts as arrived once all are on the disk.
+    // Some file systems report a full disk only when the data is synced: a file counts as arrived
+    // once all of it is on the disk.
     errno = 0;
     if (run.File && run.Failure == TupdFailure::None && (!run.File->flush() || fsync(run.File->handle()) != 0)) {
         run.Error = QStringLiteral("Cannot write file \"%1\". %2").arg(run.FileName, SystemErrors::ReasonFor(*run.File, errno));

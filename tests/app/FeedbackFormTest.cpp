@@ -30,6 +30,15 @@ protected:
         });
     }
     void TearDown() override { SetMessageDlgHook(FPrevious); }
+    // Points the form at the test server and writes a report from a named sender.
+    static void WriteReport(TFeedbackForm& form, const TTestHttpsServer& server, const QString& description)
+    {
+        form.ServiceAddress = server.Url(QStringLiteral("/feedbackservice/feedbackservice.asmx"));
+        form.ServiceCAFile = server.CAFile();
+        form.DescriptionMemo->setPlainText(description);
+        form.NameEdit->setText("Ann");
+        form.EMailAddressEdit->setText("a@b.c");
+    }
 
     std::vector<TBox> Boxes;
     TModalResult Answer = TModalResult::Yes;
@@ -90,11 +99,7 @@ TEST_F(FeedbackFormTest, AnonymousReportIsSentWithoutNameAndAFailureKeepsTheForm
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
     TFeedbackForm form;
-    form.ServiceAddress = server.Url(QStringLiteral("/feedbackservice/feedbackservice.asmx"));
-    form.ServiceCAFile = server.CAFile();
-    form.DescriptionMemo->setPlainText("  It crashed.\n ");
-    form.NameEdit->setText("Ann");
-    form.EMailAddressEdit->setText("a@b.c");
+    WriteReport(form, server, "  It crashed.\n ");
     form.AnonymousCheckBox->setChecked(true);
     form.TypeComboBox->setCurrentIndex(0);
 
@@ -146,11 +151,7 @@ TEST_F(FeedbackFormTest, AReportTheServiceConfirmedIsSentWhateverALateCancelDid)
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
     TFeedbackForm form;
-    form.ServiceAddress = server.Url(QStringLiteral("/feedbackservice/feedbackservice.asmx"));
-    form.ServiceCAFile = server.CAFile();
-    form.DescriptionMemo->setPlainText("It crashed.");
-    form.NameEdit->setText("Ann");
-    form.EMailAddressEdit->setText("a@b.c");
+    WriteReport(form, server, "It crashed.");
     form.show();
     form.SendButtonClick();
     // The confirmation is in, and the window has not yet heard of it when the user cancels.
