@@ -456,9 +456,8 @@ bool OpenOutput(TRun& run)
         if (QFile::exists(run.FileName))
             updUtils::SetFileAttributesEx(run.FileName, FileAttr(TupdFileAttribute::atrArchive));
         run.File = std::make_unique<QFile>(run.FileName);
-        // Unbuffered: a write that the disk cannot take fails at once, with the system's reason.
         errno = 0;
-        if (!run.File->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        if (!run.File->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             run.Error = QStringLiteral("Cannot create file \"%1\". %2")
                             .arg(run.FileName, SystemErrors::ReasonFor(*run.File, errno));
             run.File.reset();
@@ -627,6 +626,7 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
                             : QStringLiteral("It is larger than %1 bytes, more than any program file.").arg(bound);
             return 0;
         }
+        // A write that the disk takes only in part sets errno but no error of Qt's own.
         errno = 0;
         if (run.File->write(data, qint64(n)) != qint64(n)) {
             run.Error = QStringLiteral("Cannot write file \"%1\". %2")
@@ -982,8 +982,7 @@ void TupdCustomHTTP::Execute(TRun& run)
             }
         }
     }
-    // Some file systems report a full disk only when the data is synced: a file counts as arrived
-    // once all of it is on the disk.
+    // Buffered bytes meet a full disk only now: a file counts as arrived once all are on the disk.
     errno = 0;
     if (run.File && run.Failure == TupdFailure::None && (!run.File->flush() || fsync(run.File->handle()) != 0)) {
         run.Error = QStringLiteral("Cannot write file \"%1\". %2").arg(run.FileName, SystemErrors::ReasonFor(*run.File, errno));
