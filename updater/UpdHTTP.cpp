@@ -412,20 +412,19 @@ void PostProgress(TRun& run, bool force)
         return;
     const int64_t now = run.Clock.elapsed();
     const int64_t wire = run.Curl ? WireCount(run) : run.WireBytes ? run.WireBytes : run.BytesRead;
-    // How far the body has come: by its own bytes, or, in a content coding, by the bytes that
-    // travelled against the length announced for them.
-    const bool byWire = run.Coded && run.LengthPresent;
-    const double done = double(byWire ? wire : run.BytesRead);
-    const double total = double(byWire ? run.Headers.ContentLength : run.Headers.FileSize);
     {
         std::lock_guard lock(run.ProgressLock);
         TupdProgress& p = run.Progress;
         p.BytesRead = run.BytesRead;
         p.TotalSize = run.Headers.FileSize;
-        p.PercentDone = updUtils::Percent(done, total);
+        // how far the body has come: the bytes that travelled against the length announced for them
+        p.PercentDone = updUtils::Percent(double(wire), double(run.Headers.ContentLength));
         p.ElapsedSeconds = now / 1000;
         p.EstimatedSecondsLeft =
-            done > 0 ? int64_t(std::nearbyint(total / done * double(p.ElapsedSeconds))) - p.ElapsedSeconds : 0;
+            wire > 0 ? int64_t(std::nearbyint(double(run.Headers.ContentLength) / double(wire) *
+                                              double(p.ElapsedSeconds))) -
+                           p.ElapsedSeconds
+                     : 0;
         p.TransferRate = float(double(wire) / 1024.0 / (p.ElapsedSeconds ? double(p.ElapsedSeconds) : 1.0));
         if (run.ProgressPosted || run.ProgressBytesPosted == wire ||
             (!force && now - run.LastProgressPostMs < 50))

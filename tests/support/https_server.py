@@ -89,8 +89,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send_chunked(200, [body[i:i + 4096] for i in range(0, len(body), 4096)],
                                          {"Content-Encoding": "gzip, gzip"})
             return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": "gzip, gzip"})
-        if head == "trickle":  # announces SIZE bytes, then sends BURST bytes every EVERY seconds
+        if head == "trickle":  # announces SIZE bytes, sends FIRST of them, then BURST every EVERY seconds
             size = int(query.get("size", ["1000000000"])[0])
+            first = int(query.get("first", ["0"])[0])
             burst = int(query.get("burst", ["1"])[0])
             every = float(query.get("every", ["0.2"])[0])
             self.send_response(200)
@@ -98,6 +99,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             deadline = time.monotonic() + 60
             try:
+                self.wfile.write(b"f" * first)
+                size -= first
                 while size > 0 and time.monotonic() < deadline:
                     n = min(size, burst)
                     self.wfile.write(b"t" * n)
