@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class QObject;
 class QWidget;
 class TupdAutoUpdater;
 
@@ -14,5 +15,7 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window);
 // called on every updater CreateAppUpdater makes, once its design values are set and before the
 // start ends installations cut short. Empty: none.
 void SetAppUpdaterHook(std::function<void(TupdAutoUpdater&)> hook);
-// Tools > Check for Updates: every message box switched on, no wait.
-void CheckForUpdatesNow(TupdAutoUpdater& updater);
+// Tools > Check for Updates: every message box switched on, no wait. A check already under way
+// (the start's own) is not started again: it shows its outcome too. showRunning(true) while the
+// check runs, showRunning(false) once it has ended, its boxes answered; context bounds the watch.
+void CheckForUpdatesNow(TupdAutoUpdater& updater, QObject* context, const std::function<void(bool running)>& showRunning);

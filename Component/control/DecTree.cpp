@@ -152,8 +152,16 @@ TDecTree::TDecTree(QWidget* parent)
     undo.OnBeforeRestore = [this] {
         CloseInlineEditor();
         ForgetNodes();
+        FRestoreAnchor = FDocument->SelectionAnchor();
     };
     undo.OnAfterRestore = [this] {
+        // A selection whose nodes the restored tree does not hold moves to the nearest of their
+        // ancestors that it does, so the keys and commands still have a node to act on.
+        if (!FRestoreAnchor.empty() && GetSelectedNodes().empty()) {
+            FDocument->SelectNearest(FRestoreAnchor);
+            AdjustElementType(true);
+        }
+        FRestoreAnchor.clear();
         DropHiddenFromSelection();
         Recalculate();
     };
@@ -254,6 +262,7 @@ void TDecTree::ShowLayout(const TRectangle& bounds)
         repaint();
     else
         update();
+    RefreshHint();
     if (OnCalculated)
         OnCalculated(this);
 }

@@ -245,6 +245,9 @@ private:
     void BlendBand(const QRect& exposed, const TRectangle& band);
     void UpdateBand(const QPoint& pos);
     void UpdateHint(const QPoint& pos);
+    // The hint for whatever now lies under the mouse: a change may have given the element there
+    // another hint (a clone unlinked, probabilities that add up again) or taken it away.
+    void RefreshHint();
     QString HintFor(const HitTestResult& hit) const;
     void ForgetNodes();
     // Selected nodes under a collapsed node leave the selection, so nothing the user cannot see
@@ -298,6 +301,8 @@ private:
     bool FHasPopupNode = false;
     QPointer<QMenu> FPopupMenu;
 
+    // The selected node and its ancestors as an undo step found them (see SelectionAnchor).
+    std::vector<TGuid> FRestoreAnchor;
     TPrivateArrayList FBandBase{32, true};
     TNodeElementType FSelectionElementType = htOptionDescriptor;
     bool FBandActive = false;

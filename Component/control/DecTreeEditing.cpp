@@ -59,12 +59,11 @@ TTyped TypedMoney(const QString& text, const QString& symbol)
     const TLocaleNumber reading = ReadLocaleMoney(text, symbol);
     if (!reading.IsNumber())
         return Refusal(reading);
-    const double units = reading.Value * double(CurrencyScale);
-    // 2^63 is exactly representable; anything at or beyond it overflows the money type.
-    if (!(std::fabs(units) < 9223372036854775808.0))
+    // Exactly as a document's amount is read, not through a double: large amounts keep every unit.
+    const std::optional<int64_t> money = ReadingToMoney(reading);
+    if (!money)
         return TTyped{TNumberText::TooLarge, LocaleNumberTexts::TooLarge};
-    // The default rounding mode takes an exact half to the even neighbour.
-    return TTyped{TNumberText::Number, QString(), reading.Value, TCurrency(std::nearbyint(units))};
+    return TTyped{TNumberText::Number, QString(), reading.Value, *money};
 }
 
 // Empty is no limit (-1); else a whole amount.

@@ -5,6 +5,8 @@
 #include "Component/draw/TreeLayout.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QStatusTipEvent>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
@@ -316,6 +318,18 @@ void TDecTree::UpdateHint(const QPoint& pos)
     const qsizetype bar = hint.indexOf(QLatin1Char('|'));
     setToolTip(bar < 0 ? hint : hint.left(bar));
     setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+    // The window's status bar shows the long part while the mouse is over the tree; the toolkit
+    // tells it only on entering, so a hint that changes under a resting mouse is told here.
+    if (visibleRegion().contains(pos)) {
+        QStatusTipEvent tip(statusTip());
+        QCoreApplication::sendEvent(this, &tip);
+    }
+}
+
+void TDecTree::RefreshHint()
+{
+    if (!FBandActive)
+        UpdateHint(mapFromGlobal(QCursor::pos()));
 }
 
 QString TDecTree::HintFor(const HitTestResult& hit) const
