@@ -48,13 +48,13 @@ TupdAutoUpdaterWizardForm* CompletedWizard()
 // from the installer's private folder (here one that puts the new program in place itself, or one
 // that fails).
 enum class TWay { Files, Setup, FailingSetup };
+void PrintTo(TWay way, std::ostream* out)
+{
+    *out << (way == TWay::Files ? "Files" : way == TWay::Setup ? "Setup" : "FailingSetup");
+}
 class UpdateHandOver : public ::testing::TestWithParam<TWay> {};
 INSTANTIATE_TEST_SUITE_P(Ways, UpdateHandOver, ::testing::Values(TWay::Files, TWay::Setup, TWay::FailingSetup),
-                         [](const ::testing::TestParamInfo<TWay>& info) {
-                             return std::string(info.param == TWay::Files   ? "Files"
-                                                : info.param == TWay::Setup ? "Setup"
-                                                                            : "FailingSetup");
-                         });
+                         [](const ::testing::TestParamInfo<TWay>& info) { return ::testing::PrintToString(info.param); });
 
 TEST_P(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
 {
