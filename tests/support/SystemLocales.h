@@ -23,7 +23,8 @@ inline bool EnsureSystemLocale(const QByteArray& name, QString& why)
 {
     // The C library remembers a locale it failed to find in a folder: it is asked in the tests'
     // folder only once the locale has been made there.
-    const QString folder = QDir::tempPath() + QStringLiteral("/quandrel-test-locales-%1").arg(getuid());
+    const QString shared = qEnvironmentVariable("QD_TEST_SHARED_TMPDIR", QDir::tempPath());
+    const QString folder = shared + QStringLiteral("/quandrel-test-locales-%1").arg(getuid());
     if (qEnvironmentVariable("LOCPATH") != folder && LocaleLoads(name))
         return true;
     qputenv("LOCPATH", folder.toLocal8Bit());

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <iostream>
 
 namespace {
 
@@ -201,13 +200,14 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         Log << QStringLiteral("asked");
         return true;
     };
+    QString skipped; // the full-disk rows, where no disk can be mounted; the others still run
     for (const auto& c : cases) {
         SCOPED_TRACE(c.told);
         Log.clear();
         Answer = c.answer;
         const std::unique_ptr<TTmpfsMount> disk(c.diskLeft >= 0 ? new TTmpfsMount : nullptr);
         if (disk && !disk->SkipReason().isEmpty()) {
-            std::cout << "full-disk row skipped: " << disk->SkipReason().toStdString() << '\n';
+            skipped = disk->SkipReason();
             continue;
         }
         U.ProgramFolder = c.folder ? QString::fromUtf8(c.folder) : (disk ? disk->Folder() : Program.path()) + '/';
@@ -247,6 +247,8 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
     EXPECT_TRUE(Log.contains(QStringLiteral("aborted")));
     EXPECT_EQ(Leftovers(), QStringList());
     EXPECT_TRUE(U.Aborted());
+    if (!skipped.isEmpty())
+        GTEST_SKIP() << "the full-disk rows did not run: " << skipped.toStdString();
 }
 
 // "Only if the size differs": a file whose local copy has the announced size is not fetched,
