@@ -6,12 +6,14 @@
 #include "Component/draw/StyleApplier.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
+#include "Component/model/SubtreeWork.h"
 #include "Component/styles/StyleStates.h"
 #include "shared/core/Exceptions.h"
 
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -44,6 +46,8 @@ public:
     {
         return TextWidth(style, FormatCurrency(value, options, FSeparators));
     }
+    TCanvasFontEntry& FontEntry(const TStyle& style) { return *Entry(style).Font; }
+    const TMoneySeparators& Separators() const { return FSeparators; }
 
 private:
     struct TEntry {
@@ -551,10 +555,41 @@ bool RemeasureKeepingHeights(TDecTreeNode& n, const TDecTreeDocument& document, 
     return (old[htSymbolAttributeBox].Width == 0) == (n.ElementRects[htSymbolAttributeBox].Width == 0);
 }
 
+// Subtrees an edit moves or places again are shared out among threads from this many nodes.
+constexpr size_t RelayoutParallelFrom = 20000;
+
+// at(i) for every placed position of the subtree at top (not below a collapsed node), in any
+// order, shared out among threads for a large subtree.
+template <class At>
+void ForEachPlacedPosition(TDecTreeDocument& document, size_t top, At at)
+{
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    auto range = [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i += PlacesChildren(*nodes[i]) ? 1 : size_t(size[i]))
+            at(*nodes[i]);
+    };
+    const size_t n = size_t(size[top]);
+    const unsigned threads = SubtreeThreadCount(n, RelayoutParallelFrom);
+    if (threads <= 1)
+        return range(top, top + n);
+    const TSubtreePlan plan = PlanSubtrees(size, top, SubtreeGrain(n, threads),
+                                           [&nodes](size_t i) { return PlacesChildren(*nodes[i]); });
+    for (size_t i : plan.Above)
+        at(*nodes[i]);
+    ForEachSubtree(plan, threads, range);
+}
+
 // Moves everything placed for the node and below it right by dx (a negative dx: left).
 void TranslateSubtreeX(TDecTreeNode& top, int32_t dx)
 {
     auto right = [dx](TRectangle& r) { r.Left = Wrap(int64_t(r.Left) + dx); };
+    TDecTreeDocument& document = DocumentOf(top);
+    const int32_t at = document.PositionOf(top);
+    if (at >= 0) {
+        ForEachPlacedPosition(document, size_t(at), [&right](TDecTreeNode& n) { ForEachPlaced(n, right); });
+        return;
+    }
     std::vector<TDecTreeNode*> stack{&top};
     while (!stack.empty()) {
         TDecTreeNode& n = *stack.back();
@@ -585,20 +620,172 @@ void MovePlacedSubtree(TDecTreeNode& n, int32_t x, int32_t w)
     n.BoundsRect.Width = Wrap(int64_t(n.BoundsRect.Width) + dColumn - dx);
 }
 
+// The end-node texts of worker threads, measured with the terminator fonts of the four states,
+// looked up before the workers start. Only a font whose widths are the sums of its characters'
+// advances measures without the platform; any other text fails the walk (Failed), which is then
+// made again on the calling thread.
+class TConcurrentEndTexts {
+public:
+    TConcurrentEndTexts(TMeasurer& measurer, const TDecTreeDocument& document) :
+        FOptions(document.Options), FSeparators(measurer.Separators())
+    {
+        for (int k = 0; k < TStyleStates::StateCount; ++k) {
+            FStates[k] = document.StyleStates.State(k);
+            TCanvasFontEntry& font = measurer.FontEntry(*FStates[k]->SymbolsTerminator());
+            font.TextWidth(QStringLiteral("0")); // settles how the font measures
+            FFonts[k] = &font;
+        }
+    }
+
+    int32_t operator()(const TDecTreeNode& n, const TStyleState& state) const
+    {
+        const TCanvasFontEntry* font = nullptr;
+        for (int k = 0; k < TStyleStates::StateCount; ++k)
+            if (FStates[k] == &state)
+                font = FFonts[k];
+        const int32_t t1 = font ? font->SummedTextWidth(PathProbabilityText(n.PathProbability)) : -1;
+        const int32_t t2 =
+            font ? font->SummedTextWidth(FormatCurrency(ValueToCurrency(n.PathPayoff), FOptions, FSeparators)) : -1;
+        if (t1 < 0 || t2 < 0) {
+            Failed = true;
+            return 0;
+        }
+        return std::max(t1, t2);
+    }
+
+    mutable std::atomic<bool> Failed{false};
+
+private:
+    const TTreeOptions& FOptions;
+    const TMoneySeparators& FSeparators;
+    const TStyleState* FStates[TStyleStates::StateCount] = {};
+    const TCanvasFontEntry* FFonts[TStyleStates::StateCount] = {};
+};
+
+// Places the subtree at position first again, its branch text at x with column width w, as the
+// second pass places it horizontally (every Top stays): each node's columns from its place, its
+// children's from it, and the widths back up from the end nodes, whose texts are measured by
+// endTextWidth(node, state).
+template <class EndTextWidth>
+void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int32_t w, bool insideClone,
+                        const EndTextWidth& endTextWidth)
+{
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    struct TOpen {
+        size_t At, Next;
+        int32_t ChildX, ChildWidth;
+        bool InsideClone; // for the children
+    };
+    std::vector<TOpen> stack;
+    auto visit = [&](size_t i, int32_t nx, int32_t nw, bool inside) {
+        TDecTreeNode& n = *nodes[i];
+        PlaceColumns(n, nx, nw);
+        PlaceInnerColumns(n);
+        if (PlacesChildren(n)) {
+            n.BoundsRect.Width = 0;
+            stack.push_back({i, i + 1, ChildColumnX(n), ChildColumnWidth(n), inside || n.IsClone()});
+            return;
+        }
+        const TStyleState& state = *StyleStateFor(document.StyleStates, inside || n.IsClone(), n.InTakenPath);
+        n.BoundsRect.Width = EndNodeWidth(n, nw, endTextWidth(n, state));
+    };
+    visit(first, x, w, insideClone);
+    while (!stack.empty()) {
+        TOpen& f = stack.back();
+        if (f.Next < f.At + size_t(size[f.At])) {
+            const size_t c = f.Next;
+            f.Next += size_t(size[c]);
+            const TOpen parent = f; // visit may grow the stack
+            visit(c, parent.ChildX, parent.ChildWidth, parent.InsideClone);
+            continue;
+        }
+        TDecTreeNode& n = *nodes[f.At];
+        for (const TDecTreeNode* c : n.Children)
+            TakeInChild(n.BoundsRect, *c);
+        stack.pop_back();
+    }
+}
+
+// The subtree of top placed again after all its end nodes got new path values. A large one is
+// shared out among threads: the nodes above the workers' ranges get their columns first, and
+// their widths from their children last.
+void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, TMeasurer& measurer)
+{
+    TDecTreeDocument& document = DocumentOf(top);
+    const int32_t at = document.PositionOf(top);
+    const bool insideClone = top.IsInsideClone();
+    auto sequential = [&](size_t first) {
+        PlaceSubtreeAcross(document, first, x, w, insideClone, [&](const TDecTreeNode& n, const TStyleState& state) {
+            return EndNodeTextWidth(n, state, document.Options, measurer);
+        });
+    };
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    const size_t n = size_t(size[size_t(at)]);
+    const unsigned threads = SubtreeThreadCount(n, RelayoutParallelFrom);
+    if (threads <= 1)
+        return sequential(size_t(at));
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& parent = document.ParentPositions();
+    const TSubtreePlan plan = PlanSubtrees(size, size_t(at), SubtreeGrain(n, threads),
+                                           [&nodes](size_t i) { return PlacesChildren(*nodes[i]); });
+    // Each node above the ranges is open (it places children): its children's column, and
+    // whether they lie inside a clone, by its place in Above.
+    struct TColumn {
+        int32_t X, Width;
+        bool InsideClone;
+    };
+    std::vector<TColumn> columns(plan.Above.size());
+    auto columnOf = [&](size_t i) -> const TColumn& {
+        const auto it = std::lower_bound(plan.Above.begin(), plan.Above.end(), size_t(parent[i]));
+        return columns[size_t(it - plan.Above.begin())];
+    };
+    for (size_t k = 0; k < plan.Above.size(); ++k) {
+        const size_t i = plan.Above[k];
+        TDecTreeNode& node = *nodes[i];
+        const bool inside = i == size_t(at) ? insideClone : columnOf(i).InsideClone;
+        if (i == size_t(at)) {
+            PlaceColumns(node, x, w);
+        } else {
+            const TColumn& c = columnOf(i);
+            PlaceColumns(node, c.X, c.Width);
+        }
+        PlaceInnerColumns(node);
+        node.BoundsRect.Width = 0;
+        columns[k] = {ChildColumnX(node), ChildColumnWidth(node), inside || node.IsClone()};
+    }
+    const TConcurrentEndTexts texts(measurer, document);
+    ForEachSubtree(plan, threads, [&](size_t first, size_t) {
+        if (first == size_t(at)) {
+            PlaceSubtreeAcross(document, first, x, w, insideClone, texts);
+            return;
+        }
+        const TColumn& c = columnOf(first);
+        PlaceSubtreeAcross(document, first, c.X, c.Width, c.InsideClone, texts);
+    });
+    if (texts.Failed)
+        return sequential(size_t(at));
+    for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it) {
+        TDecTreeNode& node = *nodes[*it];
+        for (const TDecTreeNode* c : node.Children)
+            TakeInChild(node.BoundsRect, *c);
+    }
+}
+
 } // namespace
 
-bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize, TDecTreeNode& changed,
-                           TDecTreeNode* pathValuesFrom)
+bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize,
+                           const std::vector<TDecTreeNode*>& changed, TDecTreeNode* pathValuesFrom)
 {
     const TDecTreeDocument& document = DocumentOf(root);
     TMeasurer measurer(canvas);
-    // The changed node and its ancestors are measured again (an ancestor may show a sum of its
+    // The changed nodes and their ancestors are measured again (an ancestor may show a sum of its
     // children, or a status); the nodes on their way down from the root are placed again.
     std::unordered_set<const TDecTreeNode*> placeAgain;
-    for (TDecTreeNode* n = &changed; n; n = n->Parent()) {
-        placeAgain.insert(n);
-        if (!RemeasureKeepingHeights(*n, document, measurer))
-            return false;
+    for (TDecTreeNode* c : changed) {
+        for (TDecTreeNode* n = c; n && placeAgain.insert(n).second; n = n->Parent())
+            if (!RemeasureKeepingHeights(*n, document, measurer))
+                return false;
     }
 
     // Top down: a node to place again gets its columns from its place and column width, and its
@@ -608,11 +795,14 @@ bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSi
         TDecTreeNode* Node;
         int32_t ChildX, ChildWidth;
         int Next;
-        bool NewPathValues;
     };
     std::vector<TFrame> stack;
-    auto visit = [&](TDecTreeNode& n, int32_t x, int32_t w, bool newPathValues) {
-        if (!newPathValues && !placeAgain.count(&n)) {
+    auto visit = [&](TDecTreeNode& n, int32_t x, int32_t w) {
+        if (&n == pathValuesFrom) {
+            PlaceWithNewEndTexts(n, x, w, measurer);
+            return;
+        }
+        if (!placeAgain.count(&n)) {
             MovePlacedSubtree(n, x, w);
             return;
         }
@@ -620,26 +810,54 @@ bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSi
         PlaceInnerColumns(n);
         if (PlacesChildren(n)) {
             n.BoundsRect.Width = 0;
-            stack.push_back({&n, ChildColumnX(n), ChildColumnWidth(n), 0, newPathValues});
+            stack.push_back({&n, ChildColumnX(n), ChildColumnWidth(n), 0});
             return;
         }
         const TStyleState& state = *StyleStateFor(document.StyleStates, n.IsCloneOrInsideClone(), n.InTakenPath);
         n.BoundsRect.Width = EndNodeWidth(n, w, EndNodeTextWidth(n, state, document.Options, measurer));
     };
-    visit(root, borderSize, root.ElementRects[htOptionDescriptor].Width, &root == pathValuesFrom);
+    visit(root, borderSize, root.ElementRects[htOptionDescriptor].Width);
     while (!stack.empty()) {
         TFrame& f = stack.back();
         TDecTreeNode& n = *f.Node;
         if (f.Next < n.Children.Count()) {
             TDecTreeNode& c = *n.Children[f.Next++];
             const TFrame parent = f; // visit may grow the stack
-            visit(c, parent.ChildX, parent.ChildWidth, parent.NewPathValues || &c == pathValuesFrom);
+            visit(c, parent.ChildX, parent.ChildWidth);
             continue;
         }
         for (const TDecTreeNode* c : n.Children)
             TakeInChild(n.BoundsRect, *c);
         stack.pop_back();
     }
+    return true;
+}
+
+bool TakenStatesMeasureAlike(const TDecTreeDocument& document, TCanvas& canvas)
+{
+    // Each style of a state against the same style of the other: the layout asks nothing of a
+    // style but its font.
+    using TStyleOf = TStyle* (TStyleState::*)() const;
+    static constexpr TStyleOf Styles[] = {
+        &TStyleState::RootStyle,         &TStyleState::Symbols,
+        &TStyleState::SymbolsDecision,   &TStyleState::SymbolsMultiDecision,
+        &TStyleState::SymbolsChance,     &TStyleState::SymbolsTerminator,
+        &TStyleState::SymbolAttributes,  &TStyleState::OptionDescriptors,
+        &TStyleState::ConnectorLines,    &TStyleState::ChanceOptionProbabilities,
+        &TStyleState::DecisionOptionsTaken, &TStyleState::DecisionOptionsTakenYes,
+        &TStyleState::DecisionOptionsTakenNo, &TStyleState::OptionPayoff,
+        &TStyleState::OptionPayoffPositive, &TStyleState::OptionPayoffNegative,
+    };
+    TMeasurer measurer(canvas);
+    const TStyleStates& states = document.StyleStates;
+    const std::pair<const TStyleState*, const TStyleState*> pairs[] = {
+        {states.InTakenPath(), states.NotInTakenPath()},
+        {states.CloneInTakenPath(), states.CloneNotInTakenPath()},
+    };
+    for (const auto& [taken, notTaken] : pairs)
+        for (TStyleOf style : Styles)
+            if (&measurer.FontEntry(*(taken->*style)()) != &measurer.FontEntry(*(notTaken->*style)()))
+                return false;
     return true;
 }
 

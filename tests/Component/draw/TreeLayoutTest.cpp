@@ -368,7 +368,7 @@ bool Shown(const TDecTreeNode* n)
 TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
 {
     std::mt19937 random(23);
-    int edits = 0, alone = 0;
+    int edits = 0, alone = 0, pathMoved = 0;
     for (int round = 0; round < 40; ++round) {
         TRandomTreeSettings settings;
         settings.Seed = 500 + uint64_t(round);
@@ -391,10 +391,15 @@ TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
                 n->DecisionMultiShowBudget = same() % 2 == 0;
                 n->DecisionMultiShowInvestment = same() % 2 == 0;
             }
-            // Every third tree shows negative payoffs larger: their edits change a height.
+            // Every third tree shows negative payoffs larger: their edits change a height. Every
+            // fourth shows the branch texts off the taken path smaller: a change of the taken path
+            // changes sizes there.
             auto* negative = d->StyleStates.InTakenPath()->OptionPayoffNegative()->FontSize();
             negative->Inherit = round % 3 != 1;
             negative->Value = 14;
+            auto* offPath = d->StyleStates.NotInTakenPath()->OptionDescriptors()->FontSize();
+            offPath->Inherit = round % 4 != 2;
+            offPath->Value = 6;
             d->CalculateValues();
             LayoutDocumentTree(*d->Root(), M.Canvas, 10);
         }
@@ -406,7 +411,7 @@ TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
             if (!Shown(n))
                 continue;
             TEditedValue edit = TEditedValue::Text;
-            const int kind = int(random() % 5);
+            const int kind = int(random() % 6);
             const QString text(int(random() % 25), QChar(u'a' + char(random() % 26)));
             if (kind == 0 && n->Parent()) {
                 const TCurrency payoff = (TCurrency(random() % 2000000) - 1000000) * (random() % 2 ? 1 : 10000);
@@ -418,6 +423,10 @@ TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
             } else if (kind == 2 && n->NodeType == ntMultiDecision) {
                 n->DecisionMultiBudget = w->DecisionMultiBudget = int32_t(random() % 100000) - 1;
                 edit = TEditedValue::Budget;
+            } else if (kind == 5 && n->Parent() && n->Parent()->NodeType != ntChance) {
+                n->TakeOption();
+                w->TakeOption();
+                edit = TEditedValue::Marks;
             } else if (kind == 3) {
                 n->DecisionCaption = w->DecisionCaption = text;
                 n->DecisionOwner = w->DecisionOwner = text;
@@ -428,7 +437,12 @@ TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
             const TEditedValuesResult values = UpdateEditedValues(*n, edit);
             if (!values.Updated)
                 Doc.CalculateValues();
-            if (values.Updated && RelayoutChangedValues(*Doc.Root(), M.Canvas, 10, *n, values.PathValuesFrom))
+            std::vector<TDecTreeNode*> changed{n};
+            if (edit == TEditedValue::Marks)
+                changed.assign(n->Parent()->Children.begin(), n->Parent()->Children.end());
+            pathMoved += values.TakenPathFrom != nullptr;
+            if (values.Updated && (!values.TakenPathFrom || TakenStatesMeasureAlike(Doc, M.Canvas)) &&
+                RelayoutChangedValues(*Doc.Root(), M.Canvas, 10, changed, values.PathValuesFrom))
                 ++alone;
             else
                 LayoutDocumentTree(*Doc.Root(), M.Canvas, 10);
@@ -439,7 +453,8 @@ TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
                 ASSERT_TRUE(actual[i] == expected[i]) << "round " << round << ", edit " << k << ", node " << i;
         }
     }
-    // Most edits were laid out alone; the others moved a height or the taken path.
+    // Most edits were laid out alone; the others moved a height. Many moved the taken path.
     EXPECT_GT(alone, edits * 3 / 4);
     EXPECT_LT(alone, edits);
+    EXPECT_GT(pathMoved, edits / 20);
 }
