@@ -156,7 +156,7 @@ std::vector<TPathStep> GetTakePathSteps(TDecTreeNode& node)
         if (a->IsClone())
             clone = a;
     TDecTreeNode* master = clone ? clone->GetMasterNode() : nullptr;
-    TDecTreeNode* counterpart = clone ? node.GetMasterNode() : nullptr;
+    TDecTreeNode* counterpart = clone ? node.GetMirroredNode() : nullptr;
     if (!master || !counterpart) {
         AppendSteps(&node, nullptr, steps);
         return steps;

@@ -258,6 +258,25 @@ TDecTreeNode* TDecTreeNode::GetMasterNode()
     return master;
 }
 
+TDecTreeNode* TDecTreeNode::GetMirroredNode()
+{
+    std::vector<int> indexes, outer;
+    TDecTreeNode* clone = nullptr;
+    for (TDecTreeNode* node = this; node->FParent; node = node->FParent) {
+        indexes.push_back(node->FParent->Children.IndexOf(node));
+        if (node->FParent->IsClone()) {
+            clone = node->FParent;
+            outer = indexes;
+        }
+    }
+    if (!clone)
+        return this;
+    TDecTreeNode* master = GetRoot()->FindNodeById(clone->CloneMasterId);
+    for (auto it = outer.rbegin(); master && it != outer.rend(); ++it)
+        master = *it < master->Children.Count() ? master->Children.FItems[size_t(*it)] : nullptr;
+    return master;
+}
+
 bool TDecTreeNode::ContainsCloneOf(const TGuid& id) const
 {
     std::vector<const TDecTreeNode*> stack{this};

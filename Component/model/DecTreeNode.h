@@ -106,6 +106,11 @@ public:
     // The master of a clone, the corresponding node under the master for a node inside a clone,
     // the node itself otherwise; nullptr when the master (or the counterpart) is missing.
     TDecTreeNode* GetMasterNode();
+    // For a node inside a clone, the node at the same place under the master of the outermost
+    // clone around it (which may lie inside a clone of its own, when the master holds a clone);
+    // the node itself otherwise; nullptr when the master or the counterpart is missing. Unlike
+    // GetMasterNode, a clone nested in a clone answers the copy's original, not its own master.
+    TDecTreeNode* GetMirroredNode();
     bool ContainsCloneOf(const TGuid& id) const;
     bool IsOrContainsCloneMaster() const;
 

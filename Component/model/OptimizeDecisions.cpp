@@ -15,14 +15,21 @@ void TDecTreeNode::TakeOption()
 {
     QD_ASSERT(FParent && (FParent->NodeType == ntDecision || FParent->NodeType == ntMultiDecision),
               "OptimizeDecisions.cpp");
-    // Inside a clone the choice belongs to the master; the clone follows on its next refresh.
+    // Inside a clone the choice belongs to the node the clicked copy mirrors: the option under
+    // the outermost clone's master, followed on through the clones that master holds, so the
+    // master and all its copies change together. A clone's own master is another decision's
+    // option and is not the one the user sees. The copies follow on their next refresh.
     TDecTreeNode* option = this;
-    if (IsInsideClone()) {
-        option = GetMasterNode();
-        QD_ASSERT(option && option->FParent &&
-                      (option->FParent->NodeType == ntDecision || option->FParent->NodeType == ntMultiDecision),
-                  "OptimizeDecisions.cpp");
+    std::unordered_set<const TDecTreeNode*> seen{option};
+    while (option && option->IsInsideClone()) {
+        option = option->GetMirroredNode();
+        // A document whose clones copy each other in a ring has no original to act on.
+        if (option && !seen.insert(option).second)
+            option = nullptr;
     }
+    QD_ASSERT(option && option->FParent &&
+                  (option->FParent->NodeType == ntDecision || option->FParent->NodeType == ntMultiDecision),
+              "OptimizeDecisions.cpp");
     TDecTreeNode* parent = option->FParent;
     if (parent->NodeType == ntDecision) {
         for (TDecTreeNode* c : parent->Children)

@@ -115,6 +115,45 @@ TEST_F(NodeCommandsTest, TakePathInsideACloneWhoseMasterIsNotItsSibling)
     EXPECT_EQ(p1->Probability, 0);
 }
 
+TEST_F(NodeCommandsTest, TakePathToACopyOfACloneHeldByTheMasterLeavesTheOtherMasterAlone)
+{
+    // Root (decision): P holds Q (q1 taken, q2) and R (taken); M (taken) holds X, a clone of Q,
+    // and Y (taken); C (not taken) is a clone of M.
+    TDecTreeNode* p = AddChild(Root, ntDecision, 0, 0);
+    TDecTreeNode* q = AddChild(p, ntDecision, 0, 0);
+    TDecTreeNode* q1 = AddEnd(q, 100, 1);
+    TDecTreeNode* q2 = AddEnd(q, 0, 2);
+    TDecTreeNode* r = AddEnd(p, 100, 3);
+    TDecTreeNode* m = AddChild(Root, ntDecision, 100, 0);
+    TDecTreeNode* x = AddChild(m, ntDecision, 0, 0);
+    TDecTreeNode* y = AddEnd(m, 100, 4);
+    MakeClone(x, q);
+    TDecTreeNode* c = AddChild(Root, ntDecision, 0, 0);
+    MakeClone(c, m);
+    TDecTreeNode* copyOfX = c->Children[0];
+
+    // The copy of X itself, and the copy of q2 inside it.
+    for (const bool inside : {false, true}) {
+        SCOPED_TRACE(inside ? "inside the copy of X" : "the copy of X");
+        for (TDecTreeNode* n : {q1, q2, r, x, y, c})
+            n->Probability = n == q1 || n == r || n == y ? 100 : 0;
+        const std::vector<TPathStep> steps = GetTakePathSteps(inside ? *copyOfX->Children[1] : *copyOfX);
+        std::vector<TPathStep> expected{{x, m}, {c, Root}};
+        if (inside)
+            expected.insert(expected.begin(), TPathStep(x->Children[1], x));
+        EXPECT_EQ(steps, expected);
+
+        TakePath(steps);
+        EXPECT_EQ(x->Probability, 100);
+        EXPECT_EQ(y->Probability, 0);
+        EXPECT_EQ(c->Probability, 100);
+        EXPECT_EQ(q->Probability, 0);
+        EXPECT_EQ(r->Probability, 100);
+        EXPECT_EQ(q2->Probability, inside ? 100 : 0);
+        EXPECT_EQ(q1->Probability, inside ? 0 : 100);
+    }
+}
+
 TEST_F(NodeCommandsTest, UnlinkKeepsCopiesOfTheMastersChildrenOrNone)
 {
     TDecTreeNode* master = AddChild(Root, ntDecision, 100, 0);

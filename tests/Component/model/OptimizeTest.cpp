@@ -123,6 +123,63 @@ TEST(TakeOption, TakesOrTogglesAndInsideACloneActsOnTheMaster)
     EXPECT_EQ(multiClone->Children[1]->Probability, 0);
 }
 
+// A master that holds a clone, copied by another clone: an option clicked in the copy is taken
+// where the copy comes from, so the master and its copies change together and nothing else
+// does, whether the nested clone's own master sits under a decision or a chance node.
+TEST(TakeOption, InsideACopyOfAMasterHoldingACloneActsWhereTheCopyComesFrom)
+{
+    enum Clicked { CopyOfNestedClone, InsideCopyOfNestedClone, InsideNestedClone };
+    for (TNodeType qParentType : {ntDecision, ntChance})
+        for (Clicked clicked : {CopyOfNestedClone, InsideCopyOfNestedClone, InsideNestedClone}) {
+            SCOPED_TRACE(testing::Message() << "parent of Q " << int(qParentType) << ", clicked " << int(clicked));
+            TDecTreeDocument doc;
+            TDecTreeNode* root = SetRoot(doc, ntChance);
+            TDecTreeNode* p = AddChild(root, qParentType, 40, 0);
+            TDecTreeNode* q = AddChild(p, ntDecision, qParentType == ntDecision ? 0 : 50, 10);
+            AddEnd(q, 100, 1);
+            AddEnd(q, 0, 2);
+            AddEnd(p, qParentType == ntDecision ? 100 : 50, 20);
+            TDecTreeNode* m = AddChild(root, ntDecision, 30, 0);
+            TDecTreeNode* x = AddChild(m, ntDecision, 0, 0);
+            AddEnd(m, 100, 5);
+            TDecTreeNode* c = AddChild(root, ntDecision, 30, 0);
+            MakeClone(x, q);
+            MakeClone(c, m);
+            MakeClone(c->Children[0], q);
+
+            TDecTreeNode* target = clicked == CopyOfNestedClone         ? c->Children[0]
+                                   : clicked == InsideCopyOfNestedClone ? c->Children[0]->Children[1]
+                                                                        : x->Children[1];
+            TDecTreeNode* changed = clicked == CopyOfNestedClone ? m : q;
+            std::vector<std::pair<TDecTreeNode*, double>> before;
+            for (TDecTreeNode* n : {p, q, m})
+                for (TDecTreeNode* o : n->Children)
+                    before.emplace_back(o, o->Probability);
+
+            EXPECT_NO_THROW(target->TakeOption());
+
+            for (const auto& [o, mark] : before) {
+                const bool expectTaken = o->Parent() == changed && o->Parent()->Children.IndexOf(o) ==
+                                                                       target->Parent()->Children.IndexOf(target);
+                if (o->Parent() == changed)
+                    EXPECT_EQ(o->Probability, expectTaken ? 100 : 0) << o->Parent()->Children.IndexOf(o);
+                else
+                    EXPECT_EQ(o->Probability, mark) << "an option outside the mirrored decision changed";
+            }
+            // After the next refresh every copy shows the master's marks.
+            doc.Root()->RefreshClones();
+            auto marks = [](const TDecTreeNode* n) {
+                std::vector<double> out;
+                for (const TDecTreeNode* o : n->Children)
+                    out.push_back(o->Probability);
+                return out;
+            };
+            EXPECT_EQ(marks(c), marks(m));
+            EXPECT_EQ(marks(c->Children[0]), marks(q));
+            EXPECT_EQ(marks(m->Children[0]), marks(q));
+        }
+}
+
 // Only the budget changes: the decision is solved again, whatever its number of options.
 TEST(MultiOption, AChangeOfBudgetAloneSolvesAgain)
 {
