@@ -108,7 +108,7 @@ int32_t TDecTreeDocument::PositionOf(const TDecTreeNode& node)
             return -1;
         at = c;
     }
-    return int32_t(at);
+    return FOrder.Nodes[at] == &node ? int32_t(at) : -1;
 }
 
 bool TDecTreeDocument::HasClones()

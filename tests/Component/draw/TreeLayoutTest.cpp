@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <unordered_set>
 
 using namespace treetest;
 
@@ -457,4 +458,104 @@ TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
     EXPECT_GT(alone, edits * 3 / 4);
     EXPECT_LT(alone, edits);
     EXPECT_GT(pathMoved, edits / 20);
+}
+
+// The same on a tree large enough that an edit's walks and its new layout are shared among
+// threads: edits near the root reach tens of thousands of nodes, collapsed nodes and clones among
+// them (whose end texts are measured in a font of their own).
+TEST_F(LayoutFixture, EditsReachingLargeSubtreesGiveTheWholeRecalculationsResult)
+{
+    TRandomTreeSettings settings;
+    settings.Seed = 91;
+    settings.NodeCount = 60000;
+    TDecTreeDocument whole;
+    for (TDecTreeDocument* d : {&Doc, &whole}) {
+        FillRandomDocument(*d, settings);
+        d->Options.ShowPayoff = true;
+        const std::vector<TDecTreeNode*> nodes = d->PreOrder();
+        const std::vector<int32_t> size = d->SubtreeSizes();
+        std::mt19937 same(5);
+        for (TDecTreeNode* n : nodes)
+            if (n != d->Root() && n->HasChildren() && same() % 151 == 0)
+                n->ChildrenVisible = false;
+        // End nodes far down the tree become clones of small subtrees found further on.
+        for (size_t i = nodes.size() / 2, clones = 0; i < nodes.size() && clones < 20; i += 997) {
+            size_t master = i + 1;
+            while (master < nodes.size() && (size[master] < 3 || size[master] > 40))
+                ++master;
+            if (master < nodes.size() && !nodes[i]->HasChildren()) {
+                QString refused;
+                nodes[i]->SetCloneMaster(nodes[master]->Id, refused);
+                clones += refused.isEmpty();
+            }
+        }
+        auto* cloneEnds = d->StyleStates.CloneInTakenPath()->SymbolsTerminator()->FontSize();
+        cloneEnds->Inherit = false;
+        cloneEnds->Value = 13;
+        d->Root()->RefreshClones();
+        d->CalculateValues();
+        LayoutDocumentTree(*d->Root(), M.Canvas, 10);
+    }
+    ASSERT_TRUE(Doc.HasClones());
+    std::unordered_set<TGuid> masters;
+    for (const TDecTreeNode* n : Doc.PreOrder())
+        if (n->IsClone())
+            masters.insert(n->CloneMasterId);
+    auto editable = [&masters](const TDecTreeNode* n) {
+        if (n->IsCloneOrInsideClone())
+            return false;
+        for (; n; n = n->Parent())
+            if (masters.count(n->Id))
+                return false;
+        return true;
+    };
+    // Nodes with the largest subtrees first: the first four levels.
+    std::vector<size_t> near;
+    for (size_t i = 0; i < Doc.PreOrder().size(); ++i)
+        if (Doc.PreOrder()[i]->GetDepth() <= 4 && editable(Doc.PreOrder()[i]))
+            near.push_back(i);
+    // And every fourth edit on the root's option with the largest subtree.
+    size_t widest = 1;
+    for (size_t c = 1; c < Doc.PreOrder().size(); c += size_t(Doc.SubtreeSizes()[c]))
+        if (Doc.SubtreeSizes()[c] > Doc.SubtreeSizes()[widest])
+            widest = c;
+    ASSERT_TRUE(editable(Doc.PreOrder()[widest]));
+    std::mt19937 random(31);
+    int largest = 0;
+    for (int k = 0; k < 16; ++k) {
+        const size_t at = k % 4 == 0 ? widest : near[random() % near.size()];
+        TDecTreeNode* n = Doc.PreOrder()[at];
+        TDecTreeNode* w = whole.PreOrder()[at];
+        TDecTreeNode* parent = n->Parent();
+        TEditedValue edit = TEditedValue::Payoff;
+        if (parent && parent->NodeType == ntChance && k % 3 == 1) {
+            // Off the taken path and back on it in turns.
+            n->Probability = w->Probability = n->Probability > 0 ? 0 : 35;
+            edit = TEditedValue::Probability;
+        } else if (parent && parent->NodeType != ntChance && k % 3 == 2) {
+            n->TakeOption();
+            w->TakeOption();
+            edit = TEditedValue::Marks;
+        } else if (parent) {
+            n->Payoff = w->Payoff = TCurrency(random() % 200000000) - 100000000;
+        } else {
+            continue;
+        }
+        const TEditedValuesResult values = UpdateEditedValues(*n, edit);
+        ASSERT_TRUE(values.Updated);
+        largest = std::max(largest, Doc.SubtreeSizes()[size_t(Doc.PositionOf(*values.PathValuesFrom))]);
+        std::vector<TDecTreeNode*> changed{n};
+        if (edit == TEditedValue::Marks)
+            changed.assign(parent->Children.begin(), parent->Children.end());
+        ASSERT_TRUE(TakenStatesMeasureAlike(Doc, M.Canvas));
+        if (!RelayoutChangedValues(*Doc.Root(), M.Canvas, 10, changed, values.PathValuesFrom))
+            LayoutDocumentTree(*Doc.Root(), M.Canvas, 10);
+        whole.CalculateValues();
+        LayoutDocumentTree(*whole.Root(), M.Canvas, 10);
+        const std::vector<TNodeResult> expected = Results(whole), actual = Results(Doc);
+        ASSERT_EQ(actual.size(), expected.size());
+        for (size_t i = 0; i < actual.size(); ++i)
+            ASSERT_TRUE(actual[i] == expected[i]) << "edit " << k << ", node " << i;
+    }
+    EXPECT_GT(largest, 50000);
 }

@@ -83,6 +83,10 @@ TEST(CloneExpansionTest, ALinkOrANewNodeThatWouldExpandTooFarIsRefused)
     ASSERT_EQ(node->Children.Count(), 1);
     EXPECT_EQ(node->Children[0], own);
     EXPECT_FALSE(ExpandsTooFar(doc.Root()));
+    // The check saw the tree as it would have stood; the document's order is the tree's again.
+    EXPECT_EQ(doc.PreOrder().size(), size_t(CountNodes(doc.Root())));
+    ASSERT_GE(doc.PositionOf(*own), 0);
+    EXPECT_EQ(doc.PreOrder()[size_t(doc.PositionOf(*own))], own);
 }
 
 // The limit is on what the clones copy, not on what a large document holds itself.
