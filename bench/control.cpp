@@ -109,7 +109,7 @@ void BM_PayoffEditKeystroke(benchmark::State& state)
     for (auto _ : state) {
         const TPairedTimes::TTime keystroke = TPairedTimes::Time([&] { Keystroke(editor, grow); });
         state.PauseTiming();
-        // The editor's next keystroke is again alone only after one with the whole recalculation.
+        // The reference, then a keystroke that takes the text back, so every timed one types.
         const TPairedTimes::TTime whole = TPairedTimes::Time([&] { tree.Recalculate(); });
         Keystroke(editor, grow);
         state.ResumeTiming();

@@ -30,8 +30,9 @@ QApplication& App() { return BenchApplication<QApplication>("bench_hugetrees"); 
 // One view per size, kept for the whole run: making a tree of a million nodes takes seconds.
 TScrollableDecTree& View(int nodeCount)
 {
-    static std::map<int, std::unique_ptr<TScrollableDecTree>> views;
-    auto& box = views[nodeCount];
+    // Never destroyed: the application object outlives every benchmark.
+    static auto* views = new std::map<int, std::unique_ptr<TScrollableDecTree>>;
+    auto& box = (*views)[nodeCount];
     if (!box) {
         App();
         box = std::make_unique<TScrollableDecTree>();
@@ -107,8 +108,8 @@ QLineEdit* OpenEditor(TDecTree& tree, TDecTreeNode* node, TNodeElementType eleme
     return editor;
 }
 
-// Keystrokes in turns with whole recalculations. The editor's next keystroke is again alone only
-// after one following a whole recalculation, so each round types twice.
+// Keystrokes in turns with whole recalculations; each round types twice, so every timed keystroke
+// types the digit.
 void TimeKeystrokes(benchmark::State& state, TDecTree& tree, QLineEdit* editor)
 {
     TPairedTimes times;
