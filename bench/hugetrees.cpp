@@ -10,9 +10,8 @@
 
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
-#include "bench/support/BenchApplication.h"
+#include "bench/support/BenchView.h"
 #include "bench/support/PairedTimes.h"
-#include "bench/support/RandomTree.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -25,49 +24,15 @@
 
 namespace {
 
-QApplication& App() { return BenchApplication<QApplication>("bench_hugetrees"); }
-
 // One view per size, kept for the whole run: making a tree of a million nodes takes seconds.
 TScrollableDecTree& View(int nodeCount)
 {
     // Never destroyed: the application object outlives every benchmark.
     static auto* views = new std::map<int, std::unique_ptr<TScrollableDecTree>>;
     auto& box = (*views)[nodeCount];
-    if (!box) {
-        App();
-        box = std::make_unique<TScrollableDecTree>();
-        box->resize(1280, 900);
-        TDecTree* tree = box->Tree();
-        tree->Options().SetCurrencySymbol(QStringLiteral("$"));
-        tree->Options().SetCurrencyDecimals(2);
-        tree->Options().SetShowPayoff(true);
-        TRandomTreeSettings settings;
-        settings.Seed = 7;
-        settings.NodeCount = nodeCount;
-        FillRandomDocument(tree->Document(), settings);
-        box->show();
-        tree->Recalculate();
-        QApplication::processEvents();
-    }
+    if (!box)
+        box = MakeRandomTreeView("bench_hugetrees", nodeCount);
     return *box;
-}
-
-void SendKey(QWidget* target, int key, const QString& text)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &release);
-}
-
-// Alternately types a digit and takes it back, so the value changes with every keystroke.
-void Keystroke(QLineEdit* editor, bool& grow)
-{
-    if (grow)
-        SendKey(editor, Qt::Key_5, QStringLiteral("5"));
-    else
-        SendKey(editor, Qt::Key_Backspace, QString());
-    grow = !grow;
 }
 
 // The node whose subtree is the largest of those of the root's options, or the first end node.
@@ -90,41 +55,27 @@ TDecTreeNode* EditedNode(TDecTree& tree, bool endNode)
     return best;
 }
 
-// An in-place editor open on the element of the node, holding text.
-QLineEdit* OpenEditor(TDecTree& tree, TDecTreeNode* node, TNodeElementType element, const QString& text,
-                      benchmark::State& state)
-{
-    if (!node) {
-        state.SkipWithError("no node to edit");
-        return nullptr;
-    }
-    tree.SelectNode(node, element);
-    if (!tree.EditElement(false, 0)) {
-        state.SkipWithError("editor did not open");
-        return nullptr;
-    }
-    QLineEdit* editor = tree.InlineEditor();
-    editor->setText(text);
-    return editor;
-}
-
-// Keystrokes in turns with whole recalculations; each round types twice, so every timed keystroke
-// types the digit.
-void TimeKeystrokes(benchmark::State& state, TDecTree& tree, QLineEdit* editor)
+// step() timed in turns with a whole recalculation of the same view, reported as <name>_ms and
+// recalculate_ms.
+template <class Step>
+void TimeAgainstWhole(benchmark::State& state, TDecTree& tree, const std::string& name, Step step)
 {
     TPairedTimes times;
-    bool grow = true;
-    Keystroke(editor, grow);
-    Keystroke(editor, grow);
     for (auto _ : state) {
-        const TPairedTimes::TTime keystroke = TPairedTimes::Time([&] { Keystroke(editor, grow); });
+        const TPairedTimes::TTime timed = TPairedTimes::Time(step);
         const TPairedTimes::TTime whole = TPairedTimes::Time([&] { tree.Recalculate(); });
-        Keystroke(editor, grow);
-        times.Add(keystroke, whole);
+        times.Add(timed, whole);
     }
-    tree.CloseInlineEditor();
-    times.Report(state, "keystroke", "recalculate");
+    times.Report(state, name, "recalculate");
     state.counters["nodes"] = double(tree.Document().PreOrder().size());
+}
+
+// Keystrokes (a digit, then a backspace) in turns with whole recalculations.
+void TimeKeystrokes(benchmark::State& state, TDecTree& tree, QLineEdit* editor)
+{
+    bool grow = true;
+    TimeAgainstWhole(state, tree, "keystroke", [&] { Keystroke(editor, grow); });
+    tree.CloseInlineEditor();
 }
 
 // Arg 0: the root's option with the largest subtree; 1: an end node.
@@ -201,19 +152,13 @@ void BM_TakeOption(benchmark::State& state)
     }
     TDecTreeNode* a = decision->Children[0];
     TDecTreeNode* b = decision->Children[1];
-    TPairedTimes times;
     bool toA = a->Probability == 0;
-    for (auto _ : state) {
-        const TPairedTimes::TTime take = TPairedTimes::Time([&] {
-            tree.SelectNode(toA ? a : b, htProbability);
-            tree.EditElement(false, 0);
-        });
+    TimeAgainstWhole(state, tree, "take", [&] {
+        tree.SelectNode(toA ? a : b, htProbability);
+        tree.EditElement(false, 0);
         toA = !toA;
-        const TPairedTimes::TTime whole = TPairedTimes::Time([&] { tree.Recalculate(); });
-        times.Add(take, whole);
-    }
+    });
     tree.UndoManager().Clear();
-    times.Report(state, "take", "recalculate");
     state.counters["depth"] = decision->GetDepth();
 }
 BENCHMARK(BM_TakeOption)->ArgNames({"nodes"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -222,13 +167,7 @@ BENCHMARK(BM_TakeOption)->ArgNames({"nodes"})->Arg(100000)->Arg(1000000)->Unit(b
 void BM_RefreshWithoutClones(benchmark::State& state)
 {
     TDecTree& tree = *View(int(state.range(0))).Tree();
-    TPairedTimes times;
-    for (auto _ : state) {
-        const TPairedTimes::TTime refresh = TPairedTimes::Time([&] { tree.Root()->RefreshClones(); });
-        const TPairedTimes::TTime whole = TPairedTimes::Time([&] { tree.Recalculate(); });
-        times.Add(refresh, whole);
-    }
-    times.Report(state, "refresh", "recalculate");
+    TimeAgainstWhole(state, tree, "refresh", [&] { tree.Root()->RefreshClones(); });
 }
 BENCHMARK(BM_RefreshWithoutClones)->ArgNames({"nodes"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(20);
 
