@@ -662,13 +662,26 @@ private:
     const TCanvasFontEntry* FFonts[TStyleStates::StateCount] = {};
 };
 
+// The column width a node was last placed with: PlaceColumns put its symbol column that far
+// (and the symbol gap) right of its branch text.
+int32_t PlacedColumnWidth(const TDecTreeNode& n)
+{
+    const TRectangle& box = n.ElementRects[htSymbolAttributeBox];
+    const int32_t symbolX = box.Width != 0 ? box.Left : n.ElementRects[htSymbol].Left;
+    return Wrap(int64_t(symbolX) - n.BoundsRect.Left - SymbolGap);
+}
+
+using TNodeSet = std::unordered_set<const TDecTreeNode*>;
+
 // Places the subtree at position first again, its branch text at x with column width w, as the
 // second pass places it horizontally (every Top stays): each node's columns from its place, its
 // children's from it, and the widths back up from the end nodes, whose texts are measured by
-// endTextWidth(node, state).
+// endTextWidth(node, state). A node that keeps its place and column, and that was not measured
+// again (is not in remeasured) nor any of its children, keeps every column below it: there only
+// the widths are made again.
 template <class EndTextWidth>
 void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int32_t w, bool insideClone,
-                        const EndTextWidth& endTextWidth)
+                        const TNodeSet& remeasured, const EndTextWidth& endTextWidth)
 {
     const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
     const std::vector<int32_t>& size = document.SubtreeSizes();
@@ -676,28 +689,43 @@ void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int
         size_t At, Next;
         int32_t ChildX, ChildWidth;
         bool InsideClone; // for the children
+        bool Kept;        // the children's columns are as they were
+    };
+    auto columnsKept = [&remeasured](const TDecTreeNode& n, int32_t nx, int32_t nw) {
+        if (nx != n.BoundsRect.Left || nw != PlacedColumnWidth(n) || remeasured.count(&n))
+            return false;
+        for (const TDecTreeNode* c : n.Children)
+            if (remeasured.count(c))
+                return false;
+        return true;
     };
     std::vector<TOpen> stack;
-    auto visit = [&](size_t i, int32_t nx, int32_t nw, bool inside) {
+    auto visit = [&](size_t i, int32_t nx, int32_t nw, bool inside, bool kept) {
         TDecTreeNode& n = *nodes[i];
-        PlaceColumns(n, nx, nw);
-        PlaceInnerColumns(n);
+        if (kept || columnsKept(n, nx, nw)) {
+            kept = true;
+            nw = PlacedColumnWidth(n);
+        } else {
+            PlaceColumns(n, nx, nw);
+            PlaceInnerColumns(n);
+        }
         if (PlacesChildren(n)) {
             n.BoundsRect.Width = 0;
-            stack.push_back({i, i + 1, ChildColumnX(n), ChildColumnWidth(n), inside || n.IsClone()});
+            stack.push_back({i, i + 1, kept ? 0 : ChildColumnX(n), kept ? 0 : ChildColumnWidth(n),
+                             inside || n.IsClone(), kept});
             return;
         }
         const TStyleState& state = *StyleStateFor(document.StyleStates, inside || n.IsClone(), n.InTakenPath);
         n.BoundsRect.Width = EndNodeWidth(n, nw, endTextWidth(n, state));
     };
-    visit(first, x, w, insideClone);
+    visit(first, x, w, insideClone, false);
     while (!stack.empty()) {
         TOpen& f = stack.back();
         if (f.Next < f.At + size_t(size[f.At])) {
             const size_t c = f.Next;
             f.Next += size_t(size[c]);
             const TOpen parent = f; // visit may grow the stack
-            visit(c, parent.ChildX, parent.ChildWidth, parent.InsideClone);
+            visit(c, parent.ChildX, parent.ChildWidth, parent.InsideClone, parent.Kept);
             continue;
         }
         TDecTreeNode& n = *nodes[f.At];
@@ -710,13 +738,14 @@ void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int
 // The subtree of top placed again after all its end nodes got new path values. A large one is
 // shared out among threads: the nodes above the workers' ranges get their columns first, and
 // their widths from their children last.
-void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, TMeasurer& measurer)
+void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSet& remeasured, TMeasurer& measurer)
 {
     TDecTreeDocument& document = DocumentOf(top);
     const int32_t at = document.PositionOf(top);
     const bool insideClone = top.IsInsideClone();
     auto sequential = [&](size_t first) {
-        PlaceSubtreeAcross(document, first, x, w, insideClone, [&](const TDecTreeNode& n, const TStyleState& state) {
+        PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured,
+                           [&](const TDecTreeNode& n, const TStyleState& state) {
             return EndNodeTextWidth(n, state, document.Options, measurer);
         });
     };
@@ -757,11 +786,11 @@ void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, TMeasurer& me
     const TConcurrentEndTexts texts(measurer, document);
     ForEachSubtree(plan, threads, [&](size_t first, size_t) {
         if (first == size_t(at)) {
-            PlaceSubtreeAcross(document, first, x, w, insideClone, texts);
+            PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured, texts);
             return;
         }
         const TColumn& c = columnOf(first);
-        PlaceSubtreeAcross(document, first, c.X, c.Width, c.InsideClone, texts);
+        PlaceSubtreeAcross(document, first, c.X, c.Width, c.InsideClone, remeasured, texts);
     });
     if (texts.Failed)
         return sequential(size_t(at));
@@ -781,7 +810,7 @@ bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSi
     TMeasurer measurer(canvas);
     // The changed nodes and their ancestors are measured again (an ancestor may show a sum of its
     // children, or a status); the nodes on their way down from the root are placed again.
-    std::unordered_set<const TDecTreeNode*> placeAgain;
+    TNodeSet placeAgain;
     for (TDecTreeNode* c : changed) {
         for (TDecTreeNode* n = c; n && placeAgain.insert(n).second; n = n->Parent())
             if (!RemeasureKeepingHeights(*n, document, measurer))
@@ -799,7 +828,7 @@ bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSi
     std::vector<TFrame> stack;
     auto visit = [&](TDecTreeNode& n, int32_t x, int32_t w) {
         if (&n == pathValuesFrom) {
-            PlaceWithNewEndTexts(n, x, w, measurer);
+            PlaceWithNewEndTexts(n, x, w, placeAgain, measurer);
             return;
         }
         if (!placeAgain.count(&n)) {

@@ -87,10 +87,9 @@ void ForEachSubtree(const TSubtreePlan& plan, unsigned threads, Work work)
         }
     };
     std::vector<std::thread> workers;
-    const unsigned wanted = std::min<size_t>(threads, plan.Subtrees.size()) > 0
-                                ? unsigned(std::min<size_t>(threads, plan.Subtrees.size()))
-                                : 1u;
-    for (unsigned t = 1; t < wanted; ++t) {
+    // No more threads than ranges.
+    const size_t wanted = std::min<size_t>(threads, plan.Subtrees.size());
+    for (size_t t = 1; t < wanted; ++t) {
         // Without another thread the ones running (the caller's at least) take the rest.
         try {
             workers.emplace_back(run);
