@@ -393,14 +393,14 @@ TEST_F(LayoutFixture, EditedValuesGiveTheWholeRecalculationsResult)
                 n->DecisionMultiShowInvestment = same() % 2 == 0;
             }
             // Every third tree shows negative payoffs larger: their edits change a height. Every
-            // fourth shows the branch texts off the taken path smaller: a change of the taken path
-            // changes sizes there.
+            // fourth shows the branch texts off the taken path in bold: a change of the taken path
+            // changes widths there, below the branch that moved too.
             auto* negative = d->StyleStates.InTakenPath()->OptionPayoffNegative()->FontSize();
             negative->Inherit = round % 3 != 1;
             negative->Value = 14;
-            auto* offPath = d->StyleStates.NotInTakenPath()->OptionDescriptors()->FontSize();
+            auto* offPath = d->StyleStates.NotInTakenPath()->OptionDescriptors()->FontBold();
             offPath->Inherit = round % 4 != 2;
-            offPath->Value = 6;
+            offPath->Value = true;
             d->CalculateValues();
             LayoutDocumentTree(*d->Root(), M.Canvas, 10);
         }
