@@ -104,5 +104,14 @@ TEST(CloneExpansionTest, OnlyTheCopiesCountTowardsTheCloneLimit)
             Add(doc, doc.Root());
         Add(doc, doc.Root(), master->Id);
         EXPECT_EQ(ExpandsTooFar(doc.Root()), tooFar) << own << " own nodes, " << copies << " copies";
+        if (tooFar)
+            continue;
+        // The copies a refresh made are still copies, not nodes of the document's own.
+        doc.Root()->RefreshClones();
+        EXPECT_FALSE(ExpandsTooFar(doc.Root()));
+        if (copies > MaxCloneCopies) {
+            Add(doc, master);
+            EXPECT_TRUE(ExpandsTooFar(doc.Root())) << "one more node under the master";
+        }
     }
 }
