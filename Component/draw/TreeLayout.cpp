@@ -676,9 +676,8 @@ using TNodeSet = std::unordered_set<const TDecTreeNode*>;
 // Places the subtree at position first again, its branch text at x with column width w, as the
 // second pass places it horizontally (every Top stays): each node's columns from its place, its
 // children's from it, and the widths back up from the end nodes, whose texts are measured by
-// endTextWidth(node, state). A node that keeps its place and column, and that was not measured
-// again (is not in remeasured) nor any of its children, keeps every column below it: there only
-// the widths are made again.
+// endTextWidth(node, state). A node that keeps its place and column and was not measured again
+// (is not in remeasured) keeps every column below it: there only the widths are made again.
 template <class EndTextWidth>
 void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int32_t w, bool insideClone,
                         const TNodeSet& remeasured, const EndTextWidth& endTextWidth)
@@ -691,13 +690,10 @@ void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int
         bool InsideClone; // for the children
         bool Kept;        // the children's columns are as they were
     };
+    // A node measured again has its ancestors measured again too, so one that was not has no
+    // such child either.
     auto columnsKept = [&remeasured](const TDecTreeNode& n, int32_t nx, int32_t nw) {
-        if (nx != n.BoundsRect.Left || nw != PlacedColumnWidth(n) || remeasured.count(&n))
-            return false;
-        for (const TDecTreeNode* c : n.Children)
-            if (remeasured.count(c))
-                return false;
-        return true;
+        return nx == n.BoundsRect.Left && nw == PlacedColumnWidth(n) && !remeasured.count(&n);
     };
     std::vector<TOpen> stack;
     auto visit = [&](size_t i, int32_t nx, int32_t nw, bool inside, bool kept) {
