@@ -38,8 +38,8 @@ uint64_t EnvNumber(const char* name, uint64_t fallback)
     return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
-// Every node in pre-order.
-std::vector<TDecTreeNode*> AllNodes(TDecTreeNode* root)
+// The nodes in pre-order: all of them, or only those on the screen (every ancestor expanded).
+std::vector<TDecTreeNode*> Nodes(TDecTreeNode* root, bool shownOnly)
 {
     std::vector<TDecTreeNode*> out;
     std::vector<TDecTreeNode*> stack{root};
@@ -47,26 +47,21 @@ std::vector<TDecTreeNode*> AllNodes(TDecTreeNode* root)
         TDecTreeNode* n = stack.back();
         stack.pop_back();
         out.push_back(n);
-        for (int i = n->Children.Count() - 1; i >= 0; --i)
-            stack.push_back(n->Children.Items(i));
-    }
-    return out;
-}
-
-// The nodes on the screen: every ancestor expanded.
-std::vector<TDecTreeNode*> ShownNodes(TDecTreeNode* root)
-{
-    std::vector<TDecTreeNode*> out;
-    std::vector<TDecTreeNode*> stack{root};
-    while (!stack.empty()) {
-        TDecTreeNode* n = stack.back();
-        stack.pop_back();
-        out.push_back(n);
-        if (n->ChildrenVisible)
+        if (n->ChildrenVisible || !shownOnly)
             for (int i = n->Children.Count() - 1; i >= 0; --i)
                 stack.push_back(n->Children.Items(i));
     }
     return out;
+}
+
+std::vector<TDecTreeNode*> AllNodes(TDecTreeNode* root)
+{
+    return Nodes(root, false);
+}
+
+std::vector<TDecTreeNode*> ShownNodes(TDecTreeNode* root)
+{
+    return Nodes(root, true);
 }
 
 bool SameBits(double a, double b)
@@ -289,15 +284,18 @@ private:
         return true;
     }
 
-    // A click at a point of the tree, handed to the control itself: clicks at the same place of
-    // the window one after the other would otherwise count as a double click.
+    // Mouse events at a point of the tree, handed to the control itself: clicks at the same place
+    // of the window one after the other would otherwise count as double clicks.
+    void Mouse(QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons)
+    {
+        QMouseEvent event(type, QPointF(at), Tree->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(Tree, &event);
+    }
+
     void Click(const QPoint& at)
     {
-        const QPointF global = Tree->mapToGlobal(QPointF(at));
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton, {});
-        QApplication::sendEvent(Tree, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton, {});
-        QApplication::sendEvent(Tree, &release);
+        Mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        Mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
     }
 
     void Key(QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods = {})
@@ -345,6 +343,8 @@ private:
     {
         if (Tree->IsEditing() && Chance(0.75))
             return Keystroke();
+        // Reaching anything else takes a click, which ends the edit and keeps what was typed.
+        Tree->CloseInlineEditor();
         const double roll = Uniform();
         const auto shown = ShownNodes(Tree->Root());
         if (roll < 0.45) {
@@ -377,9 +377,18 @@ private:
                 return "no option to take";
             TDecTreeNode* option = Pick(options);
             const std::string what = Describe("take", option);
-            Tree->SelectNode(option, htProbability);
-            Key(Tree, Qt::Key_Return);
-            return what;
+            if (Chance(0.5)) {
+                Tree->SelectNode(option, htProbability);
+                Key(Tree, Qt::Key_Return);
+                return what;
+            }
+            // A double click on the mark: the first click selects it through the hit test.
+            const TRectangle r = option->ElementRects[htProbability];
+            const QPoint at(r.Left + r.Width / 2, r.Top + r.Height / 2);
+            Click(at);
+            Mouse(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+            Mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+            return what + " by a double click";
         }
         if (roll < 0.63) {
             TDecTreeNode* node = Pick(shown);
@@ -451,8 +460,6 @@ private:
             Tree->PopupItemClick(item);
             return what;
         }
-        if (Tree->IsEditing())
-            Key(Tree->InlineEditor(), Qt::Key_Escape);
         return LinkClone(true) ? "link a clone" : "a link refused";
     }
 
