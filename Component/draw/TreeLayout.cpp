@@ -724,9 +724,9 @@ void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int
             visit(c, parent.ChildX, parent.ChildWidth, parent.InsideClone, parent.Kept);
             continue;
         }
-        TDecTreeNode& n = *nodes[f.At];
-        for (const TDecTreeNode* c : n.Children)
-            TakeInChild(n.BoundsRect, *c);
+        TRectangle& bounds = nodes[f.At]->BoundsRect;
+        for (size_t c = f.At + 1; c < f.Next; c += size_t(size[c]))
+            TakeInChild(bounds, *nodes[c]);
         stack.pop_back();
     }
 }

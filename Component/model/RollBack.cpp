@@ -409,7 +409,11 @@ void PathValuesOfSubtree(TDecTreeDocument& doc, size_t top, double probabilitySo
             Store(node.PathPayoff, V[at]);
             return;
         }
-        const double sum = ChildProbabilitySum(node);
+        // The children by position, in order: their list itself need not be read.
+        const double sum = ProbabilitySumOf(node.NodeType, [&](auto add) {
+            for (size_t c = i + 1; c < end; c += size_t(size[c]))
+                add(nodes[c]->Probability);
+        });
         for (size_t c = i + 1; c < end; c += size_t(size[c])) {
             const TDecTreeNode& child = *nodes[c];
             double& p = P[c - top];
