@@ -788,6 +788,8 @@ void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSe
         const TColumn& c = columnOf(first);
         PlaceSubtreeAcross(document, first, c.X, c.Width, c.InsideClone, remeasured, texts);
     });
+    // A text the workers could not measure left them going on with a width of 0: every column is
+    // in place, and the walk on this thread makes only the widths again.
     if (texts.Failed)
         return sequential(size_t(at));
     for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it) {
