@@ -117,11 +117,15 @@ void BM_ProbabilityKeystrokeMovesPath(benchmark::State& state)
 {
     TDecTree& tree = *View(int(state.range(0))).Tree();
     TDecTreeNode* node = TakenChanceBranch(tree);
+    const double probability = node ? node->Probability : 0;
     // "0" and "05" in turns.
     QLineEdit* editor = OpenEditor(tree, node, htProbability, QStringLiteral("0"), state);
     if (!editor)
         return;
     TimeKeystrokes(state, tree, editor);
+    // The branch back on the taken path for the next run.
+    node->Probability = probability;
+    tree.Recalculate();
 }
 BENCHMARK(BM_ProbabilityKeystrokeMovesPath)
     ->ArgNames({"nodes"})
