@@ -81,11 +81,12 @@ inline const QString AskAutoUpdate = QStringLiteral(
     "Options dialog)");
 inline const QString CannotOptimize = QStringLiteral(
     "Decision Tree cannot be optimized because payoff values are disabled at the moment. Please click "
-    "'View|Business mode (Show payoff)' to activate payoff values.");
+    "'File|Tree properties...' (F8) and check 'Show payoff values' on the 'General' page to activate payoff values.");
 inline const QString ErrorOpeningFile = QStringLiteral("Error opening file: ");
 inline const QString ErrorSavingFile = QStringLiteral("Error saving file: ");
 inline const QString ExternalDataQuestion =
     QStringLiteral("This project contains external data. Do you want to check if this data has been updated?");
+inline const QString CheckingForUpdates = QStringLiteral("Checking for updates...");
 inline const QString NoHelpFile = QStringLiteral("No help file is installed (%1 was not found).");
 
 // ---- File dialogs ----

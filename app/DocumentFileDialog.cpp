@@ -1,6 +1,10 @@
 #include "app/DocumentFileDialog.h"
 
+#include "app/MessageDialogs.h"
+#include "shared/core/StringHelpers.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace DocumentFilters {
 
@@ -42,4 +46,33 @@ void SetStyleFilters(QFileDialog& dialog, bool save)
                                       .arg(AnyCase(QStringLiteral("*.qdn")), AnyCase(QStringLiteral("*.qdns")));
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilter(styles + QStringLiteral(";;All files (*)"));
+}
+
+bool IsAllFilesFilter(const QString& nameFilter)
+{
+    // A dialog that hides the patterns answers the caption alone.
+    return nameFilter.startsWith(QLatin1String("All files"));
+}
+
+QString ExecuteSaveFileDialog(QFileDialog& dialog, const QStringList& extensions,
+                              const std::function<QString(const QString& nameFilter)>& typeExtensionOf)
+{
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        const QString chosen = dialog.selectedFiles().constFirst();
+        const QString name = WithTypeExtension(chosen, extensions, typeExtensionOf(dialog.selectedNameFilter()));
+        // The dialog asked about the name as typed; a file under the completed name is asked about here.
+        if (name == chosen || !QFileInfo::exists(name) ||
+            MessageDlg(&dialog, ReplaceFileQuestion.arg(name), TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes)
+            return name;
+        dialog.selectFile(name);
+    }
+}
+
+QString ExecuteSaveFileDialog(QFileDialog& dialog, const QStringList& extensions, const QString& typeExtension)
+{
+    return ExecuteSaveFileDialog(dialog, extensions, [&typeExtension](const QString& nameFilter) {
+        return IsAllFilesFilter(nameFilter) ? QString() : typeExtension;
+    });
 }

@@ -1,5 +1,6 @@
 #include "app/ExportBitmap.h"
 
+#include "app/DocumentFileDialog.h"
 #include "app/MessageDialogs.h"
 #include "app/picture/PictureMimeData.h"
 #include "shared/core/Exceptions.h"
@@ -26,6 +27,16 @@ struct TWaitCursor {
     TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
+// The extensions of the types the dialog offers, as its filter lists them.
+QStringList PictureExtensions()
+{
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    QStringList extensions;
+    for (const QRegularExpressionMatch& m : pattern.globalMatch(PictureFileFilter()))
+        extensions << m.captured(1);
+    return extensions;
+}
+
 QString AskFileName(QWidget* parent)
 {
     const QString filter = PictureFileFilter();
@@ -41,9 +52,11 @@ QString AskFileName(QWidget* parent)
     // As the system's save dialogs do, a name typed without extension takes the chosen type's.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog](const QString& nameFilter) { dialog.setDefaultSuffix(PictureFilterSuffix(nameFilter)); });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
+    // A name with another ending ("chart v2.5") takes the chosen type's; under "All files" it
+    // stays as typed, and an ending that is no picture type is refused by the writer.
+    return ExecuteSaveFileDialog(dialog, PictureExtensions(), [](const QString& nameFilter) {
+        return IsAllFilesFilter(nameFilter) ? QString() : PictureFilterSuffix(nameFilter);
+    });
 }
 
 } // namespace
@@ -93,5 +106,5 @@ void ExportPicture(int width, int height, const TPaintPicture& paint, QWidget* p
         }
     }
     if (!failure.isEmpty())
-        MessageDlg(parent, failure, TMsgDlgType::Error, mbOK);
+        ShowFileError(parent, QStringLiteral("Error exporting picture: "), fileName, failure);
 }

@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <cstring>
@@ -47,6 +48,52 @@ pugi::xml_node FindLocal(pugi::xml_node node, const char* local)
     return node.find_node([local](pugi::xml_node n) {
         return n.type() == pugi::node_element && std::strcmp(LocalName(n.name()), local) == 0;
     });
+}
+
+// The readable text of a page the server sent instead of an answer (an error page, as a rule):
+// one line per block, so that its title, headings and paragraphs do not run together. Written
+// here rather than handed to a rich-text reader, which would go and fetch the page's style sheets
+// and pictures.
+QString PageText(const QByteArray& page)
+{
+    using RE = QRegularExpression;
+    static const RE hidden(QStringLiteral("<!--.*?-->|<(script|style)\\b.*?</\\1\\s*>"),
+                           RE::CaseInsensitiveOption | RE::DotMatchesEverythingOption);
+    static const RE space(QStringLiteral("\\s+"));
+    static const RE block(QStringLiteral("<\\s*/?\\s*(title|h[1-6]|p|div|br|hr|li|ul|ol|dl|dt|dd|tr|table|pre|body|"
+                                         "blockquote|section|header|footer|form|fieldset|legend|caption|address)\\b[^>]*>"),
+                          RE::CaseInsensitiveOption);
+    static const RE tag(QStringLiteral("<[^>]*>"));
+    static const RE entity(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[a-zA-Z]+);"));
+    static const QHash<QString, QString> named = {
+        {QStringLiteral("amp"), QStringLiteral("&")},   {QStringLiteral("lt"), QStringLiteral("<")},
+        {QStringLiteral("gt"), QStringLiteral(">")},    {QStringLiteral("quot"), QStringLiteral("\"")},
+        {QStringLiteral("apos"), QStringLiteral("'")}, {QStringLiteral("nbsp"), QStringLiteral(" ")},
+    };
+    QString text = QString::fromUtf8(page.left(64 << 10));
+    text.remove(hidden).replace(space, QStringLiteral(" ")).replace(block, QStringLiteral("\n")).remove(tag);
+    QString decoded;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& m : entity.globalMatch(text)) {
+        decoded += QStringView(text).mid(from, m.capturedStart() - from);
+        const QString name = m.captured(1);
+        bool ok = false;
+        const uint code = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive) ? name.mid(2).toUInt(&ok, 16)
+                          : name.startsWith(QLatin1Char('#'))                       ? name.mid(1).toUInt(&ok, 10)
+                                                                                    : 0;
+        const char32_t c = char32_t(code);
+        if (ok && code > 0 && code <= 0x10FFFF)
+            decoded += QString::fromUcs4(&c, 1);
+        else
+            decoded += named.value(name, m.captured());
+        from = m.capturedEnd();
+    }
+    decoded += QStringView(text).mid(from);
+    QStringList lines;
+    for (const QString& line : decoded.split(QLatin1Char('\n')))
+        if (const QString kept = line.simplified(); !kept.isEmpty())
+            lines << kept;
+    return lines.join(QLatin1Char('\n')).left(600);
 }
 
 size_t Collect(char* data, size_t size, size_t count, void* user)
@@ -104,12 +151,10 @@ QString TFeedbackServiceSoap::Failure(int status, const QByteArray& answer)
         if (status == 200 && FindLocal(body, "FeedbackResponse"))
             return QString();
     }
-    QString text = QString::fromUtf8(answer.left(4096));
-    text.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-    text = text.simplified().left(300);
+    const QString text = PageText(answer);
     QString failure = QStringLiteral("The service did not confirm the report (HTTP status %1).").arg(status);
     if (!text.isEmpty())
-        failure += QLatin1Char(' ') + text;
+        failure += QLatin1Char('\n') + text;
     return failure;
 }
 
@@ -151,19 +196,20 @@ void TFeedbackServiceSoap::Feedback(const QString& productName, const QString& p
         std::lock_guard lock(FLock);
         FTransfer = multi;
     }
-    CURLcode result = CURLE_OK;
+    CURLcode result = CURLE_RECV_ERROR;
+    bool done = false;
     for (int running = 1; running && !FCancelled;) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            result = CURLE_RECV_ERROR;
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
             break;
-        }
         if (running && !FCancelled)
             curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
     }
     int left = 0;
     while (CURLMsg* m = curl_multi_info_read(multi, &left))
-        if (m->msg == CURLMSG_DONE)
+        if (m->msg == CURLMSG_DONE) {
             result = m->data.result;
+            done = true;
+        }
     {
         std::lock_guard lock(FLock);
         FTransfer = nullptr;
@@ -176,6 +222,10 @@ void TFeedbackServiceSoap::Feedback(const QString& productName, const QString& p
     curl_multi_cleanup(multi);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
+    // A report the service confirmed was sent, whatever a Cancel that came after it.
+    const QString failure = done && result == CURLE_OK ? Failure(int(status), answer) : QString();
+    if (done && result == CURLE_OK && failure.isEmpty())
+        return;
     if (FCancelled)
         throw EFeedbackCancelled();
     if (result == CURLE_OPERATION_TIMEDOUT)
@@ -186,9 +236,7 @@ void TFeedbackServiceSoap::Feedback(const QString& productName, const QString& p
                                                  .arg(ConnectTimeoutMs / 1000));
     if (result != CURLE_OK)
         throw EFeedbackError(QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(result)));
-    const QString failure = Failure(int(status), answer);
-    if (!failure.isEmpty())
-        throw EFeedbackError(failure);
+    throw EFeedbackError(failure);
 }
 
 void TFeedbackServiceSoap::Cancel()

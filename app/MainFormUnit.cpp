@@ -23,6 +23,7 @@
 #include "app/forms/FeedbackFormUnit.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesFormUnit.h"
+#include "shared/core/CurrencyLayouts.h"
 #include "shared/core/Exceptions.h"
 #include "shared/core/MonetaryFormat.h"
 #include "shared/widgets/RecentFileList.h"
@@ -84,13 +85,6 @@ bool IsUpdateCheckDue(const DateTime& lastCheck, const DateTime& now)
 
 namespace {
 
-// The system's negative currency format codes, written with "$" for the symbol and "N" for
-// the number.
-const char* const NegativeCurrencyPatterns[16] = {
-    "($N)", "-$N", "$-N", "$N-", "(N$)", "-N$", "N-$", "N$-",
-    "-N $", "-$ N", "N $-", "$ N-", "$ -N", "N- $", "($ N)", "(N $)",
-};
-
 QString CurrencyPattern(const QLocale& locale, QString text, const QString& symbol, const QString& number)
 {
     text.replace(QChar(0x00A0), QLatin1Char(' '));
@@ -133,18 +127,15 @@ void ApplySystemCurrency(TTreeOptions& options, const QLocale& locale)
 
     const QString positive = CurrencyPattern(locale, one, symbol, number);
     int posFormat = 0;
-    if (positive == QLatin1String("N$"))
-        posFormat = 1;
-    else if (positive == QLatin1String("$ N"))
-        posFormat = 2;
-    else if (positive == QLatin1String("N $"))
-        posFormat = 3;
+    for (int code = 0; code < 4; ++code)
+        if (positive == QLatin1String(PositiveCurrencyLayouts[code]))
+            posFormat = code;
 
     const QString negative = CurrencyPattern(locale, locale.toCurrencyString(-1.0), symbol, number);
     static const int negativeForPositive[4] = {1, 5, 9, 8};
     int negFormat = negativeForPositive[posFormat];
     for (int code = 0; code < 16; ++code)
-        if (negative == QLatin1String(NegativeCurrencyPatterns[code]))
+        if (negative == QLatin1String(NegativeCurrencyLayouts[code]))
             negFormat = code;
 
     options.CurrencySymbol = symbol;
@@ -193,7 +184,16 @@ TMainForm::TMainForm(const QStringList& arguments, QWidget* parent) : QMainWindo
 
     StyleCommands = new TStyleCommands(this, StylesMenu, StylesDeleteMenuItem, [this] { return GetTree(); }, TStyleCommands::CreateManager());
     StyleCommands->RunCommand = [this](const std::function<void()>& command) { RunCommand(command); };
-    tree->OnCalculated = [this](TDecTree*) { UpdatePayoffStatusPanels(); };
+    tree->OnCalculated = [this](TDecTree* sender) {
+        UpdatePayoffStatusPanels();
+        // The button shows the levels the tree shows, after a level choice as after an undo, a
+        // click on a node's mark or an opened file. Typing a value changes no level.
+        if (!sender->IsEditing() && sender->Root()) {
+            const int levels = sender->Root()->GetVisibleLevelCount();
+            if (LevelsToolButton->property("level").toInt() != levels)
+                UpdateLevelsButtonImage(levels);
+        }
+    };
     tree->UndoManager().OnChange = [this](TUndoManager*) { UpdateUndoRedoCaptions(); };
     tree->OnAdvancedEdit = [this](TDecTree* sender, TDecTreeNode* node, TNodeElementType element) {
         if (element == htPayoff)
@@ -263,9 +263,7 @@ void TMainForm::DefaultDialogs()
         SetDocumentFilters(dialog, true);
         dialog.setDefaultSuffix(AppStrings::DocumentExtension);
         dialog.selectFile(proposedName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+        return ExecuteSaveFileDialog(dialog, DocumentExtensions, AppStrings::DocumentExtension);
     };
     ExecuteCommentDialog = [this](const QString& text) { return EditComment(text, this); };
     OpenHelpFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
@@ -349,7 +347,7 @@ void TMainForm::CreateMenus()
 
     ToolsMenu = menuBar()->addMenu(AppStrings::ToolsMenu);
     ToolsCheckUpdatesMenuItem =
-        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { CheckForUpdatesNow(*AutoUpdater); });
+        AddAction(ToolsMenu, ToolsCheckForUpdates, QString(), [this] { ToolsCheckUpdatesMenuItemClick(); });
     ToolsSendFeedbackMenuItem = AddAction(ToolsMenu, ToolsSendFeedback, QString(), [this] { ShowFeedbackForm(this); });
     ToolsMenu->addSeparator();
     ToolsOptionsMenuItem = AddAction(ToolsMenu, ToolsOptions, QString(), [this] { ToolsOptionsMenuItemClick(); });
@@ -429,6 +427,19 @@ void TMainForm::CreateStatusBar()
         statusBar()->addWidget(panel, i < 3 ? 0 : 1);
         StatusPanels[i] = panel;
     }
+    UpdateCheckPanel = new QLabel(AppStrings::CheckingForUpdates, statusBar());
+    statusBar()->addPermanentWidget(UpdateCheckPanel);
+    UpdateCheckPanel->hide();
+}
+
+void TMainForm::ShowUpdateCheckRunning(bool running)
+{
+    UpdateCheckPanel->setVisible(running);
+    FitStatusPanels();
+    if (running)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -566,7 +577,7 @@ bool TMainForm::SaveDocument(bool saveAs)
     if (!written) {
         // The name is taken only once the file holds the document, so a failed Save as leaves
         // the caption, the recent files and the modified state as they were.
-        MessageDlg(this, AppStrings::ErrorSavingFile + QStringLiteral("\r\r") + error, TMsgDlgType::Error, mbOK);
+        ShowFileError(this, AppStrings::ErrorSavingFile, target, error);
         return false;
     }
     if (target != FFileName)
@@ -593,6 +604,12 @@ void TMainForm::LoadDocument(const QString& fileName, std::unique_ptr<TPreparedD
             tree->SelectNode(tree->Root(), htOptionDescriptor);
         }
         tree->Recalculate();
+        // A document opens at its start with its root in view, wherever the layout put it (the
+        // root stands level with the middle of its subtree, far down in a large tree).
+        if (result.Loaded()) {
+            tree->ScrollTo(QPoint(0, 0));
+            tree->ScrollSelectionIntoView(true);
+        }
     }
     switch (result.Status) {
     case TLoadStatus::Loaded:
@@ -608,8 +625,7 @@ void TMainForm::LoadDocument(const QString& fileName, std::unique_ptr<TPreparedD
         // The reader changed nothing; like an undone "Load file" step, the failed load leaves
         // nothing to redo.
         tree->UndoManager().ClearRedo();
-        MessageDlg(this, AppStrings::ErrorOpeningFile + fileName + QStringLiteral("\r\r") + result.ErrorText,
-                   TMsgDlgType::Error, mbOK);
+        ShowFileError(this, AppStrings::ErrorOpeningFile, fileName, result.ErrorText);
         break;
     }
 }
@@ -658,6 +674,8 @@ void TMainForm::FileNewMenuItemClick()
     root->DecisionShowDueDate = false;
     root->DecisionShowFixed = false;
     root->DecisionMultiShowBudget = false;
+    // As after opening a document: the root alone, so the keys have a node to act on.
+    tree->SelectNode(root, htOptionDescriptor);
 
     TTreeOptions& options = tree->Options();
     options.SetStatusDate(0);
@@ -732,6 +750,11 @@ void TMainForm::RecentFileListMenuItemClick(const QString& fileName)
         LoadDocument(fileName);
 }
 
+void TMainForm::ToolsCheckUpdatesMenuItemClick()
+{
+    CheckForUpdatesNow(*AutoUpdater, this, [this](bool running) { ShowUpdateCheckRunning(running); });
+}
+
 void TMainForm::AskAndCheckForUpdates()
 {
     try {
@@ -746,9 +769,9 @@ void TMainForm::AskAndCheckForUpdates()
             StartUpdateCheck();
         settings.SaveSettings();
     } catch (const Exception& e) {
-        // Settings that cannot be kept mean the question comes again: the user is told why, and
-        // the program starts.
-        ShowException(e);
+        // Settings that cannot be kept mean the question comes again: the user is told once, in
+        // plain words, which file and why, and the program starts with the settings it has.
+        MessageDlg(this, e.Message(), TMsgDlgType::Warning, mbOK);
     }
 }
 
@@ -772,7 +795,14 @@ void TMainForm::UpdatePayoffStatusPanels()
     }
     for (int i = 0; i < 3; ++i)
         StatusPanels[i]->setText(texts[i]);
-    FitPayoffPanels(StatusPanels, width());
+    FitStatusPanels();
+}
+
+void TMainForm::FitStatusPanels()
+{
+    // The update check's panel, while it shows, takes its room from the others.
+    const int taken = UpdateCheckPanel->isHidden() ? 0 : UpdateCheckPanel->sizeHint().width();
+    FitPayoffPanels(StatusPanels, width() - taken);
 }
 
 void TMainForm::UpdateLevelsButtonImage(int level)
@@ -812,8 +842,7 @@ void TMainForm::LevelsPopupMenuPopup()
 void TMainForm::LevelItemClick(int level)
 {
     SaveUndoState(AppStrings::UndoExpandCollapse);
-    GetTree()->SetVisibleLevels(level);
-    UpdateLevelsButtonImage(level);
+    GetTree()->SetVisibleLevels(level); // the button follows in OnCalculated
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -827,7 +856,7 @@ bool TMainForm::event(QEvent* event)
         return true;
     }
     if (event->type() == QEvent::Resize)
-        FitPayoffPanels(StatusPanels, width());
+        FitStatusPanels();
     return QMainWindow::event(event);
 }
 

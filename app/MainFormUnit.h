@@ -119,6 +119,7 @@ public:
     void RecentFileListMenuItemClick(const QString& fileName);
     void LevelItemClick(int level);
     void AskAndCheckForUpdates();
+    void ToolsCheckUpdatesMenuItemClick();
 
     // Node popup commands.
     void PopupMenuPopup();
@@ -178,6 +179,10 @@ public:
 
     // Panels 0 to 2: minimum, current and maximum payoff; panel 3: the long hint.
     QLabel* StatusPanels[4] = {};
+    // At the bar's right end while Tools > Check for Updates runs.
+    QLabel* UpdateCheckPanel = nullptr;
+    // The sign that an update check runs: that panel, and the busy cursor over the window.
+    void ShowUpdateCheckRunning(bool running);
 
     TFileHistory* RecentFileList = nullptr;
     // The Styles menu and the saved-style commands.
@@ -219,6 +224,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    void FitStatusPanels();
     void CreatePopupMenu();
     void PlaceOnScreen();
     QAction* AddAction(QMenu* menu, const QString& caption, const QString& hint,

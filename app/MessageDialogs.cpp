@@ -72,3 +72,13 @@ TMessageDlgHook SetMessageDlgHook(TMessageDlgHook hook)
     Hook() = std::move(hook);
     return old;
 }
+
+QString FileErrorText(const QString& failure, const QString& fileName, const QString& reason)
+{
+    return reason.isEmpty() ? failure + fileName : failure + fileName + QStringLiteral("\r\r") + reason;
+}
+
+void ShowFileError(QWidget* parent, const QString& failure, const QString& fileName, const QString& reason)
+{
+    MessageDlg(parent, FileErrorText(failure, fileName, reason), TMsgDlgType::Error, mbOK);
+}

@@ -26,3 +26,9 @@ TModalResult MessageDlg(QWidget* parent, const QString& text, TMsgDlgType type, 
 // Replaces the message boxes by the hook; an empty hook brings the boxes back. Answers the
 // hook that was installed before.
 TMessageDlgHook SetMessageDlgHook(TMessageDlgHook hook);
+
+// What went wrong with a file, for the user, always naming the file: the failure ("Error saving
+// file: "), the file, then two line breaks and the reason when there is one.
+QString FileErrorText(const QString& failure, const QString& fileName, const QString& reason);
+// That text in an error box with OK.
+void ShowFileError(QWidget* parent, const QString& failure, const QString& fileName, const QString& reason);

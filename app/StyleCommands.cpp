@@ -17,7 +17,7 @@ namespace {
 const char* const StyleFileComment =
     "This Style File has been created with Quandrel, available from https://www.orvanta.com/quandrel";
 const QString UndoImportStyle = QStringLiteral("Import style");
-const QString NoStyleFound = QStringLiteral("No style found in the file");
+const QString NoStyleFound = QStringLiteral("No style found in the file ");
 const QString OverwriteStyleQuestion =
     QStringLiteral("There is already a style with the same name. Do you want to overwrite it?");
 
@@ -90,7 +90,7 @@ void TStyleCommands::ApplyStyleMenuItem(QAction* sender)
     if (!ok || index < 0 || index >= styles->Count())
         throw InvalidOperationException(QStringLiteral("StyleName %1 not handled").arg(name));
     std::unique_ptr<pugi::xml_document> document = styles->Items(index)->OpenDocument();
-    ImportStyleFile(*document, QString());
+    ImportStyleFile(*document, QString(), styles->Items(index)->FileName());
 }
 
 std::unique_ptr<pugi::xml_document> TStyleCommands::WriteStyleFile(const QString& name, const QString& description,
@@ -109,8 +109,9 @@ std::unique_ptr<pugi::xml_document> TStyleCommands::WriteStyleFile(const QString
     return document;
 }
 
-void TStyleCommands::ImportStyleFile(pugi::xml_document& document, const QString& fileName)
+void TStyleCommands::ImportStyleFile(pugi::xml_document& document, const QString& fileName, const QString& source)
 {
+    const QString from = source.isEmpty() ? fileName : source;
     const pugi::xml_node root = document.document_element();
     const std::string_view rootName = root.name();
     pugi::xml_node styleElement;
@@ -121,13 +122,13 @@ void TStyleCommands::ImportStyleFile(pugi::xml_document& document, const QString
         styleElement = root;
         isStyleFile = true;
     } else {
-        throw InvalidOperationException(QStringLiteral("Error loading Style file: StyleStates Root not found"));
+        throw InvalidOperationException(StyleLoadError(from, QStringLiteral("StyleStates Root not found")));
     }
 
     TDecTree* tree = FGetTree();
     tree->UndoManager().SaveState(UndoImportStyle);
     if (!LoadStyleStates(tree->StyleStates(), styleElement)) {
-        MessageDlg(FOwner, NoStyleFound, TMsgDlgType::Information, mbOK);
+        MessageDlg(FOwner, FileErrorText(NoStyleFound, from, QString()), TMsgDlgType::Information, mbOK);
         tree->UndoManager().Undo();
         tree->UndoManager().ClearRedo();
     }

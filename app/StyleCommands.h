@@ -40,8 +40,9 @@ public:
     std::unique_ptr<pugi::xml_document> WriteStyleFile(const QString& name, const QString& description,
                                                        const QString& author) const;
     // Applies the styles of a style file or document as one undo step; a style file read from
-    // fileName (not empty) is copied into the user's styles.
-    void ImportStyleFile(pugi::xml_document& document, const QString& fileName);
+    // fileName (not empty) is copied into the user's styles. Messages name the file the document
+    // came from: source, or fileName when source is empty.
+    void ImportStyleFile(pugi::xml_document& document, const QString& fileName, const QString& source = QString());
 
     void StylesSaveCurrentMenuItemClick();
     void StylesDeleteMenuItemClick();

@@ -13,6 +13,7 @@
 
 #include <QDesktopServices>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -97,8 +98,27 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
     return updater;
 }
 
-void CheckForUpdatesNow(TupdAutoUpdater& updater)
+void CheckForUpdatesNow(TupdAutoUpdater& updater, QObject* context, const std::function<void(bool running)>& showRunning)
 {
     updater.ShowMessages = AllShowMessages;
-    updater.CheckUpdate(false);
+    const auto running = [&updater] { return updater.InfoMode() && updater.Busy(); };
+    if (!running())
+        updater.CheckUpdate(false);
+    showRunning(running());
+    // A server that does not answer keeps the check going for many seconds; the window shows it
+    // until the check has ended. The updater's own events belong to the program's boxes, so a
+    // light look at its state tells the end, once.
+    const QString watchName = QStringLiteral("UpdateCheckWatch");
+    if (!running() || context->findChild<QTimer*>(watchName, Qt::FindDirectChildrenOnly))
+        return;
+    auto* watch = new QTimer(context);
+    watch->setObjectName(watchName);
+    QObject::connect(watch, &QTimer::timeout, watch, [watch, running, showRunning] {
+        if (running())
+            return;
+        watch->stop();
+        watch->deleteLater();
+        showRunning(false);
+    });
+    watch->start(100);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class QObject;
 class QWidget;
 class TupdAutoUpdater;
 
@@ -13,5 +14,7 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window);
 // Tests point the program's updater at a server of their own: the hook is called on every
 // updater CreateAppUpdater makes, last. Empty: none.
 void SetAppUpdaterHook(std::function<void(TupdAutoUpdater&)> hook);
-// Tools > Check for Updates: every message box switched on, no wait.
-void CheckForUpdatesNow(TupdAutoUpdater& updater);
+// Tools > Check for Updates: every message box switched on, no wait. A check already under way
+// (the start's own) is not started again: it shows its outcome too. showRunning(true) while the
+// check runs, showRunning(false) once it has ended, its boxes answered; context bounds the watch.
+void CheckForUpdatesNow(TupdAutoUpdater& updater, QObject* context, const std::function<void(bool running)>& showRunning);

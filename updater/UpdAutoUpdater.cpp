@@ -177,9 +177,14 @@ QString TupdAutoUpdater::ProblemText() const
                                     "are fetched over https only.")
                          .arg(URL, RefusedURL());
     case TupdFailure::TooLarge:
+        if (!FileName.isEmpty())
+            return QStringLiteral("File %1 was not accepted. %2").arg(URLFileName(), LastError());
         return QStringLiteral("The answer from %1 is larger than %2 KB and was not accepted.")
             .arg(URL)
             .arg(MaxMemorySize / 1024);
+    case TupdFailure::TooSlow:
+        return QStringLiteral("The transfer of %1 was given up: %2\n\nPlease try to upgrade this software again later.")
+            .arg(URLFileName(), LastError());
     case TupdFailure::Deadline:
         return QStringLiteral("The transfer of %1 did not finish within %2 seconds.\n\nPlease try to upgrade this "
                               "software again later.")

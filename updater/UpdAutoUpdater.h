@@ -183,8 +183,8 @@ protected:
 private:
     void ReArm();
     // Words of their own for a failure that the table's messages would misname (a refused
-    // certificate or address, an over-size answer, a deadline, an unreadable coding); empty
-    // when the table's message says what happened.
+    // certificate or address, an over-size answer or file, a deadline, a transfer below the least
+    // rate, an unreadable coding); empty when the table's message says what happened.
     QString ProblemText() const;
     // Why this update cannot be installed here (a folder that cannot be written, a target
     // outside the program's folder), shown before anything is downloaded; false when it can.

@@ -143,7 +143,7 @@ void TupdAutoUpdater::FileStart(const TupdHeaderInfo& headers, bool& continueTra
     if (headers.StatusCode != 200 && headers.StatusCode != 206)
         return; // an error page: the outcome says what happened
     FCurrentFileTime = headers.LastModified;
-    const int64_t size = headers.ContentLength;
+    const int64_t size = headers.FileSize;
     if (FWizard)
         FWizard->SetFileSize(updMessages::FormatMessage(updMessages::msgFileSize, double(size) / 1024));
     if (MiscFilesUpgrade == TupdMiscFilesUpgradeBehavior::mfuOnlyIfSizeDifferent && size != 0 && FFileList.Count() > 1) {
@@ -199,8 +199,13 @@ void TupdAutoUpdater::LostFile(int status)
         QString text = updMessages::FormatMessage(updMessages::msgFileNotFound, URLFileName().toUtf8().constData());
         if (const QString own = ProblemText(); !own.isEmpty())
             text = own + QStringLiteral("\n\n") + text.section(QStringLiteral("\n\n"), 1); // the question stays
-        continueUpgrade = MessageBox(updMessages::LoadMessage(21) + QStringLiteral(" #") + QString::number(status), text,
-                                     0x1034) == updMsgBox::IdYes;
+        // An answer in a coding that cannot be read came with a success status: the caption
+        // names the coding instead.
+        const QString caption = Failure() == TupdFailure::ContentCoding
+                                    ? updMessages::LoadMessage(21) + QStringLiteral(": Content-Encoding ") +
+                                          Headers().ContentEncoding
+                                    : updMessages::LoadMessage(21) + QStringLiteral(" #") + QString::number(status);
+        continueUpgrade = MessageBox(caption, text, 0x1034) == updMsgBox::IdYes;
     }
     if (continueUpgrade) {
         ++FFilesFailed;

@@ -1,5 +1,7 @@
 #include "updater/UpdHTTP.h"
 
+#include "shared/core/SystemErrors.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +15,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 #include <set>
 #include <sys/socket.h>
@@ -148,8 +149,10 @@ struct TupdCustomHTTP::TRun {
     int StallTimeoutSeconds = 30;
     int DeadlineSeconds = 60;
     int64_t MinRate = 0;
+    int RateWindowSeconds = 30;
     int64_t MaxMemory = 0;
     int64_t MaxErrorBody = 0;
+    int64_t MaxFile = 0;
     bool HasPasswordHandler = false;
     bool HasProxyHandler = false;
     bool HasHeaderHandler = false;
@@ -158,6 +161,7 @@ struct TupdCustomHTTP::TRun {
     // the answer
     TupdHeaderInfo Headers;
     bool LengthPresent = false;
+    bool Coded = false; // the body travels in a content coding
     int64_t BytesRead = 0;
     QByteArray Memory;
     int64_t MemoryCap = 0;
@@ -182,6 +186,8 @@ struct TupdCustomHTTP::TRun {
     int64_t LastSeenBytes = -1;
     int64_t LastActivityMs = 0;
     int64_t AttemptStartMs = 0;
+    int64_t WindowStartMs = 0;    // the rate window under way
+    int64_t WindowStartBytes = 0; // what had moved when it began
     CURL* Curl = nullptr;
 
     // progress handed to the main thread
@@ -251,8 +257,10 @@ bool TupdCustomHTTP::Start()
     run->StallTimeoutSeconds = std::max(1, StallTimeoutSeconds);
     run->DeadlineSeconds = std::max(1, DeadlineSeconds);
     run->MinRate = std::max<int64_t>(0, MinTransferRate);
+    run->RateWindowSeconds = std::max(1, RateWindowSeconds);
     run->MaxMemory = MaxMemorySize;
     run->MaxErrorBody = MaxErrorBodySize;
+    run->MaxFile = MaxFileSize;
     run->HasPasswordHandler = bool(OnHTTPPasswordRequest);
     run->HasProxyHandler = bool(OnProxyAuthenticationRequest);
     run->HasHeaderHandler = bool(OnHTTPHeaderInfo);
@@ -407,8 +415,9 @@ void PostProgress(TRun& run, bool force)
     {
         std::lock_guard lock(run.ProgressLock);
         TupdProgress& p = run.Progress;
-        p.BytesRead = wire;
-        p.TotalSize = run.Headers.ContentLength;
+        p.BytesRead = run.BytesRead;
+        p.TotalSize = run.Headers.FileSize;
+        // how far the body has come: the bytes that travelled against the length announced for them
         p.PercentDone = updUtils::Percent(double(wire), double(run.Headers.ContentLength));
         p.ElapsedSeconds = now / 1000;
         p.EstimatedSecondsLeft =
@@ -446,8 +455,10 @@ bool OpenOutput(TRun& run)
         if (QFile::exists(run.FileName))
             updUtils::SetFileAttributesEx(run.FileName, FileAttr(TupdFileAttribute::atrArchive));
         run.File = std::make_unique<QFile>(run.FileName);
+        errno = 0;
         if (!run.File->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            run.Error = QStringLiteral("Cannot create file \"%1\". %2").arg(run.FileName, run.File->errorString());
+            run.Error = QStringLiteral("Cannot create file \"%1\". %2")
+                            .arg(run.FileName, SystemErrors::ReasonFor(*run.File, errno));
             run.File.reset();
             run.Failure = TupdFailure::LocalFile;
             return false;
@@ -494,6 +505,8 @@ void ParseHeaders(TRun& run, CURL* curl)
     run.LengthPresent = ok && n >= 0 && !fields.value(QStringLiteral("transfer-encoding")).contains(
                                                  QLatin1String("chunked"), Qt::CaseInsensitive);
     h.ContentLength = run.LengthPresent ? n : 0;
+    run.Coded = !h.ContentEncoding.isEmpty() && h.ContentEncoding.compare(QLatin1String("identity"), Qt::CaseInsensitive) != 0;
+    h.FileSize = run.Coded ? 0 : h.ContentLength;
     run.Headers.RawHeaders = h.RawHeaders;
 }
 
@@ -602,8 +615,21 @@ size_t WriteCallback(char* data, size_t size, size_t count, void* user)
     if (!run.FinalResponse)
         return n;
     if (run.File) {
+        // What decoding makes of a small answer is not bounded by the answer: a file may not
+        // grow past the size announced for it, or a program file's bound when none was.
+        const int64_t bound = run.LengthPresent ? run.Headers.ContentLength : run.MaxFile;
+        if (run.BytesRead + int64_t(n) > bound) {
+            run.Failure = TupdFailure::TooLarge;
+            run.Error = run.LengthPresent
+                            ? QStringLiteral("It decodes to more than the %1 bytes the server announced.").arg(bound)
+                            : QStringLiteral("It is larger than %1 bytes, more than any program file.").arg(bound);
+            return 0;
+        }
+        // A write that the disk takes only in part sets errno but no error of Qt's own.
+        errno = 0;
         if (run.File->write(data, qint64(n)) != qint64(n)) {
-            run.Error = QStringLiteral("Cannot write file \"%1\". %2").arg(run.FileName, run.File->errorString());
+            run.Error = QStringLiteral("Cannot write file \"%1\". %2")
+                            .arg(run.FileName, SystemErrors::ReasonFor(*run.File, errno));
             run.Failure = TupdFailure::LocalFile;
             return 0;
         }
@@ -642,6 +668,26 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, 
         run.Failure = TupdFailure::Stalled;
         run.Error = QStringLiteral("No data arrived for %1 seconds.").arg(run.StallTimeoutSeconds);
         return 1;
+    }
+    // The least rate holds over every whole window, so that neither a trickle nor a burst now and
+    // then can stretch a transfer towards its deadline (the library's own low-speed check would
+    // forget a slow window at every burst).
+    if (run.MinRate > 0) {
+        const int64_t moved = downloaded + uploaded;
+        if (moved < run.WindowStartBytes) // a new request (a redirect) counts from nothing
+            run.WindowStartBytes = 0;
+        const int64_t window = int64_t(run.RateWindowSeconds) * 1000;
+        if (now - run.WindowStartMs >= window) {
+            if (moved - run.WindowStartBytes < run.MinRate * run.RateWindowSeconds) {
+                run.Failure = TupdFailure::TooSlow;
+                run.Error = QStringLiteral("Less than %1 KB a second arrived over %2 seconds.")
+                                .arg(run.MinRate / 1024)
+                                .arg(run.RateWindowSeconds);
+                return 1;
+            }
+            run.WindowStartMs = now;
+            run.WindowStartBytes = moved;
+        }
     }
     // The whole transfer has a deadline that grows with its size only at the least rate allowed.
     const int64_t size = std::max<int64_t>(run.LengthPresent ? run.Headers.ContentLength : 0, downloaded);
@@ -687,7 +733,7 @@ void ReadLocalFile(TRun& run, const QString& url)
         return;
     }
     run.Headers.StatusCode = 200;
-    run.Headers.ContentLength = in.size();
+    run.Headers.ContentLength = run.Headers.FileSize = in.size();
     run.LengthPresent = true;
     run.FinalResponse = true;
     if (!OpenOutput(run))
@@ -772,6 +818,8 @@ void TupdCustomHTTP::Execute(TRun& run)
             TCallbackData cb{&run, curl};
             curl_slist* headers = nullptr;
             headers = curl_slist_append(headers, ("Accept: " + run.Accept.toLatin1()).constData());
+            // Every resource is asked for as it is, so that its announced length is its size.
+            headers = curl_slist_append(headers, "Accept-Encoding: identity");
             if (run.CacheOptions & (Bit(coPragmaNoCache) | Bit(coAlwaysReload))) {
                 headers = curl_slist_append(headers, "Pragma: no-cache");
                 headers = curl_slist_append(headers, "Cache-Control: no-cache");
@@ -798,10 +846,12 @@ void TupdCustomHTTP::Execute(TRun& run)
             curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.constData());
             curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
             curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(run.ConnectTimeoutMs));
-            // Every coding the library can decode is asked for and decoded; an answer in any
-            // other coding fails rather than hand on bytes that are not the file.
+            // A coding the server applies all the same is decoded when the library knows it (the
+            // header above takes the place of the library's own offer); an answer in any other
+            // coding fails rather than hand on bytes that are not the file.
             curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-            run.LastActivityMs = run.AttemptStartMs = run.Clock.elapsed();
+            run.LastActivityMs = run.AttemptStartMs = run.WindowStartMs = run.Clock.elapsed();
+            run.WindowStartBytes = 0;
             run.Curl = curl;
             curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, long(std::max(run.BufferSize, 16384)));
             if (!caFile.isEmpty())
@@ -932,11 +982,9 @@ void TupdCustomHTTP::Execute(TRun& run)
         }
     }
     // Buffered bytes meet a full disk only now: a file counts as arrived once all are on the disk.
+    errno = 0;
     if (run.File && run.Failure == TupdFailure::None && (!run.File->flush() || fsync(run.File->handle()) != 0)) {
-        run.Error = QStringLiteral("Cannot write file \"%1\". %2")
-                        .arg(run.FileName, run.File->error() != QFileDevice::NoError
-                                               ? run.File->errorString()
-                                               : QString::fromLocal8Bit(std::strerror(errno)));
+        run.Error = QStringLiteral("Cannot write file \"%1\". %2").arg(run.FileName, SystemErrors::ReasonFor(*run.File, errno));
         run.Failure = TupdFailure::LocalFile;
     }
     Settle(run);
@@ -979,6 +1027,8 @@ void TupdCustomHTTP::Deliver()
                     if (OnHTTPError)
                         OnHTTPError(this, status, &run.Memory);
                 } else if (status == 200 || status == 206) {
+                    // what arrived of a file past its bound is no part of it
+                    removeFile = run.Failure == TupdFailure::TooLarge && run.FileCreated;
                     if (OnHTTPConnLost)
                         OnHTTPConnLost(this, run.Headers.ContentType, run.FileCreated ? nullptr : &run.Memory,
                                        run.BytesRead, run.Headers.ContentLength);

@@ -5,10 +5,11 @@
 // Exactly one outcome follows each Start: OnHTTPDone, or OnHTTPConnLost, OnHTTPHostUnreachable
 // or OnHTTPError (each followed by OnHTTPFailed), or OnHTTPStopped, or OnHTTPAborted; Failure()
 // then says why it failed. A body is done only when exactly the announced number of bytes
-// arrived (a cut chunked stream, a part of a file or an unknown content coding is never done);
-// a content coding the transfer library knows is asked for and decoded, so the data handed on
-// is the resource itself. Progress reaches the main thread coalesced, at most twenty times a
-// second.
+// arrived (a cut chunked stream, a part of a file or an unknown content coding is never done).
+// Every resource is asked for as it is (identity); a content coding the server applies anyway is
+// decoded when the transfer library knows it, so the data handed on is the resource itself, and
+// a file never decodes past a bound (see MaxFileSize). Progress reaches the main thread
+// coalesced, at most twenty times a second.
 
 #include "updater/UpdHTTPTypes.h"
 #include "updater/UpdLoginComponent.h"
@@ -54,9 +55,16 @@ public:
     // keep it running for ever.
     int DeadlineSeconds = 60;
     int64_t MinTransferRate = 16 << 10;
+    // A transfer that moves fewer than MinTransferRate bytes a second over any whole window of
+    // this length is given up (TooSlow): a server that trickles, or sends a burst now and then,
+    // would otherwise hold it for as long as its announced size takes at the least rate.
+    int RateWindowSeconds = 30;
     // Caps of the data kept in memory: a whole answer, and the body of an error answer.
     int64_t MaxMemorySize = 1 << 20;
     int64_t MaxErrorBodySize = 64 << 10;
+    // A file to FileName may not decode to more bytes than the server announced; with no length
+    // announced, not to more than this (far more than any program file).
+    int64_t MaxFileSize = int64_t(256) << 20;
 
     // ---- Events (all on the main thread except OnHTTPStatus) ----
     std::function<void(TupdCustomHTTP*, const TupdHeaderInfo&, bool& continueTransfer)> OnHTTPHeaderInfo;

@@ -58,10 +58,11 @@ enum class TupdFailure {
     Certificate,    // the server's certificate was refused (authority, name or dates)
     RefusedAddress, // an address or a redirect whose scheme the settings refuse
     HTTPStatus,     // an answer with a status other than 200 and 206
-    TooLarge,       // more than may be kept in memory
+    TooLarge,       // more than may be kept in memory, or a file that decodes past its bound
     ContentCoding,  // a content coding the transfer library cannot decode
     Incomplete,     // fewer bytes than announced, or a part of the file only
     Stalled,        // nothing arrived for the stall time
+    TooSlow,        // less than the least rate arrived over a whole rate window
     Deadline,       // the transfer's overall deadline passed
     LocalFile,      // the output file could not be written
 };
@@ -72,7 +73,10 @@ struct TupdHeaderInfo {
     QString ContentType;
     QString ContentLanguage;
     QString ContentEncoding;
-    int64_t ContentLength = 0;
+    int64_t ContentLength = 0; // as announced: of the body as it travels
+    // The resource's own size: the announced length of an answer in no content coding, 0 when
+    // it is not known (none announced, or only the length of the coded body).
+    int64_t FileSize = 0;
     QString Location;
     QDateTime Date;
     QDateTime LastModified;
@@ -80,8 +84,9 @@ struct TupdHeaderInfo {
     QString EntityTag;
 };
 
-// BytesRead counts the bytes as they travel, so that it compares with TotalSize, the announced
-// length, also for a body that arrives in a content coding.
+// BytesRead and TotalSize are the resource's own bytes (TotalSize 0 when its size is not known);
+// PercentDone is the share of the body that has travelled, which the announced length tells
+// also for a body in a content coding.
 struct TupdProgress {
     float TransferRate = -1.0f; // KB per second
     uint8_t PercentDone = 0;

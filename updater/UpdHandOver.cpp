@@ -2,6 +2,8 @@
 
 #include "updater/UpdUtils.h"
 
+#include "shared/io/DurableFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,37 +27,16 @@ bool Unsafe(const QString& part)
 
 bool WriteExclusive(const QString& fileName, QByteArrayView data, mode_t mode, QString& error)
 {
-    const QByteArray name = QFile::encodeName(fileName);
-    const int fd = open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0) {
-        error = QStringLiteral("Cannot create \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
+    TDurableFile file(QFile::encodeName(fileName).toStdString());
+    file.SetCreateNew();
+    file.SetMode(mode);
+    if (!file.Open()) {
+        error = QStringLiteral("Cannot create \"%1\": %2").arg(fileName, QString::fromLocal8Bit(file.Reason()));
         return false;
-    }
-    const char* p = data.data();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
-            close(fd);
-            unlink(name.constData());
-            return false;
-        }
-        p += n;
-        left -= n;
     }
     // Every byte on the disk before the installer may take it (a full disk shows here).
-    if (fsync(fd) != 0) {
-        error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
-        close(fd);
-        unlink(name.constData());
-        return false;
-    }
-    if (close(fd) != 0) {
-        error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errno)));
-        unlink(name.constData());
+    if (!file.Write(data.data(), size_t(data.size())) || !file.Commit()) {
+        error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(file.Reason()));
         return false;
     }
     return true;

@@ -1,6 +1,6 @@
 #include "updater/UpdStringList.h"
 
-#include <QSaveFile>
+#include "shared/core/CheckedSaveFile.h"
 
 #include <algorithm>
 
@@ -74,6 +74,5 @@ bool TupdStringList::SaveToFile(const QString& fileName) const
     }
     if (text.isEmpty())
         return true;
-    QSaveFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    return WriteWholeFile(fileName, std::string_view(text.constData(), size_t(text.size()))).isEmpty();
 }

@@ -20,6 +20,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -31,6 +32,33 @@ constexpr int BandEdgeAlpha = 25;
 constexpr int BandInsideAlpha = 190;
 // The back buffer grows by this much so that every small resize does not reallocate it.
 constexpr int BackBufferMargin = 50;
+// How often the view follows a band dragged beyond the control's edge, and the most it moves at
+// once: the farther the mouse is beyond the edge, the faster it scrolls.
+constexpr int AutoScrollMs = 40;
+constexpr int AutoScrollMaxStep = 200;
+
+int ClampToInt(int64_t value)
+{
+    return int(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+// The origin along one axis that shows the span low .. low + size in a view of that length.
+int64_t ShowSpan(int64_t origin, int64_t view, int64_t low, int64_t size, bool centre)
+{
+    if (low >= origin && low + size <= origin + view)
+        return origin;
+    if (centre)
+        return low + size / 2 - view / 2;
+    if (size > view || low < origin)
+        return low;
+    return low + size - view;
+}
+
+// How far a coordinate lies beyond the span 0 .. length - 1, with its sign.
+int Overshoot(int value, int length)
+{
+    return value < 0 ? value : value >= length ? value - length + 1 : 0;
+}
 
 bool DefaultConfirm(QWidget* parent, const QString& text)
 {
@@ -124,8 +152,16 @@ TDecTree::TDecTree(QWidget* parent)
     undo.OnBeforeRestore = [this] {
         CloseInlineEditor();
         ForgetNodes();
+        FRestoreAnchor = FDocument->SelectionAnchor();
     };
     undo.OnAfterRestore = [this] {
+        // A selection whose nodes the restored tree does not hold moves to the nearest of their
+        // ancestors that it does, so the keys and commands still have a node to act on.
+        if (!FRestoreAnchor.empty() && GetSelectedNodes().empty()) {
+            FDocument->SelectNearest(FRestoreAnchor);
+            AdjustElementType(true);
+        }
+        FRestoreAnchor.clear();
         DropHiddenFromSelection();
         Recalculate();
     };
@@ -134,6 +170,10 @@ TDecTree::TDecTree(QWidget* parent)
     connect(FAttributePopup.get(), &QMenu::triggered, this, [this](QAction* item) { PopupItemClick(item); });
 
     resize(100, 100);
+
+    FAutoScroll = new QTimer(this);
+    FAutoScroll->setInterval(AutoScrollMs);
+    connect(FAutoScroll, &QTimer::timeout, this, [this] { AutoScrollBand(); });
 
     FEditor = new TInlineEditor(this);
     FEditor->hide();
@@ -219,15 +259,14 @@ void TDecTree::Recalculate()
 void TDecTree::ShowLayout(const TRectangle& bounds)
 {
     if (Root()) {
-        const int w = std::max(bounds.Width, FMinWidth);
-        const int h = std::max(bounds.Height + 12, FMinHeight);
-        if (w != width() || h != height())
-            resize(w, h);
+        FDrawingSize = QSize(std::max(bounds.Width, 0), ClampToInt(std::max<int64_t>(int64_t(bounds.Height) + 12, 0)));
+        UpdateExtent();
     }
     if (isVisible())
         repaint();
     else
         update();
+    RefreshHint();
     if (OnCalculated)
         OnCalculated(this);
 }
@@ -330,17 +369,95 @@ void TDecTree::DropHiddenFromSelection()
 void TDecTree::SetMinWidth(int value)
 {
     FMinWidth = value;
-    const int w = std::max(value, Root() ? Root()->BoundsRect.Width : 0);
-    if (w != width())
-        resize(w, height());
+    UpdateExtent();
 }
 
 void TDecTree::SetMinHeight(int value)
 {
     FMinHeight = value;
-    const int h = std::max(value, Root() ? Root()->BoundsRect.Height + 12 : 0);
-    if (h != height())
-        resize(width(), h);
+    UpdateExtent();
+}
+
+// ---- Viewport ------------------------------------------------------------------------------
+
+void TDecTree::UpdateExtent()
+{
+    const QSize extent = FDrawingSize.expandedTo(QSize(FMinWidth, FMinHeight));
+    const bool changed = extent != FExtent;
+    FExtent = extent;
+    // A drawing that shrank below the view pulls the view back onto it.
+    const QPoint before = FOrigin;
+    ScrollTo(FOrigin);
+    if (changed && FOrigin == before)
+        Q_EMIT ViewChanged();
+}
+
+void TDecTree::ScrollTo(const QPoint& origin)
+{
+    const int maxX = std::max(0, FExtent.width() - width());
+    const int maxY = std::max(0, FExtent.height() - height());
+    const QPoint clamped(std::clamp(origin.x(), 0, maxX), std::clamp(origin.y(), 0, maxY));
+    if (clamped == FOrigin)
+        return;
+    MoveOrigin(clamped);
+    Q_EMIT ViewChanged();
+}
+
+void TDecTree::MoveOrigin(const QPoint& origin)
+{
+    const QPoint shift = FOrigin - origin;
+    FOrigin = origin;
+    // What is drawn moves with the drawing and only the uncovered strip is painted; the editor
+    // and its note move along, as they lie on the element they edit.
+    if (isVisible()) {
+        scroll(shift.x(), shift.y());
+    } else {
+        FEditor->move(FEditor->pos() + shift);
+        FEditorRefusal->move(FEditorRefusal->pos() + shift);
+    }
+}
+
+void TDecTree::ScrollIntoView(const TRectangle& rect, bool centre)
+{
+    // A point on the right or bottom edge belongs to the rectangle, so the span is one longer.
+    const int64_t x = ShowSpan(FOrigin.x(), width(), rect.Left, int64_t(rect.Width) + 1, centre);
+    const int64_t y = ShowSpan(FOrigin.y(), height(), rect.Top, int64_t(rect.Height) + 1, centre);
+    ScrollTo(QPoint(ClampToInt(x), ClampToInt(y)));
+}
+
+void TDecTree::ScrollSelectionIntoView(bool centre)
+{
+    const std::vector<TDecTreeNode*> nodes = GetSelectedNodes();
+    if (nodes.empty())
+        return;
+    const TDecTreeNode& node = *nodes.front();
+    const TRectangle& title = node.ElementRects[htOptionDescriptor];
+    TRectangle element = node.ElementRects[FSelectionElementType];
+    if (element.Width == 0 && element.Height == 0)
+        element = title;
+    // The drawing's own border around it keeps the selection frame, which lies just outside the
+    // element, in view too.
+    ScrollIntoView(TRectangle::InflateAll(TRectangle::Union(title, element), BorderSize), centre);
+    ScrollIntoView(TRectangle::InflateAll(element, BorderSize));
+}
+
+void TDecTree::AutoScrollBand()
+{
+    const QPoint beyond(Overshoot(FBandMouse.x(), width()), Overshoot(FBandMouse.y(), height()));
+    if (!FBandActive || beyond.isNull()) {
+        FAutoScroll->stop();
+        return;
+    }
+    const QPoint step(std::clamp(beyond.x(), -AutoScrollMaxStep, AutoScrollMaxStep),
+                      std::clamp(beyond.y(), -AutoScrollMaxStep, AutoScrollMaxStep));
+    const QPoint before = FOrigin;
+    ScrollTo(FOrigin + step);
+    // At the drawing's end there is nothing more to reach until the mouse moves again.
+    if (FOrigin == before) {
+        FAutoScroll->stop();
+        return;
+    }
+    UpdateBand(FBandMouse);
 }
 
 QString TDecTree::FormatCurrency(TCurrency value) const
@@ -364,9 +481,12 @@ void TDecTree::paintEvent(QPaintEvent* event)
         PaintBand(exposed);
         return;
     }
+    // The painter works in layout pixels. Texts are drawn through pre-laid-out glyph runs, whose
+    // placement stays exact however far down a large drawing they lie.
     QPainter qp(this);
+    qp.translate(-FOrigin);
     TPainterCanvas canvas(&qp);
-    PaintTreeArea(canvas, exposed);
+    PaintTreeArea(canvas, exposed.translated(FOrigin));
 }
 
 void TDecTree::PaintTreeArea(TCanvas& canvas, const QRect& exposed)
@@ -404,13 +524,14 @@ void TDecTree::PaintBand(const QRect& exposed)
                              QImage::Format_RGB32);
     }
     const TRectangle band = BandRectangle();
+    const QRect area = exposed.translated(FOrigin);
     {
         QPainter bp(&FBackBuffer);
-        bp.translate(-exposed.topLeft());
+        bp.translate(-area.topLeft());
         TPainterCanvas canvas(&bp);
-        PaintTreeArea(canvas, exposed);
+        PaintTreeArea(canvas, area);
     }
-    BlendBand(exposed, band);
+    BlendBand(area, band);
     QPainter qp(this);
     qp.drawImage(exposed.topLeft(), FBackBuffer, QRect(QPoint(0, 0), exposed.size()));
     FLastBandRect = band;
@@ -437,11 +558,10 @@ void TDecTree::BlendBand(const QRect& exposed, const TRectangle& band)
 void TDecTree::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    // The back buffer covers what can be exposed at once: the control, or the visible area of
-    // the scroll box it sits in. It never shrinks.
-    QSize need = size();
-    if (TScrollableDecTree* box = ScrollBox())
-        need = need.boundedTo(box->viewport()->size());
+    // A larger view may reach past the drawing's end: the origin comes back within the extent.
+    ScrollTo(FOrigin);
+    // The back buffer covers what can be exposed at once, the control. It never shrinks.
+    const QSize need = size();
     if (FBackBuffer.width() < need.width() || FBackBuffer.height() < need.height())
         FBackBuffer = QImage(std::max(FBackBuffer.width(), need.width() + BackBufferMargin),
                              std::max(FBackBuffer.height(), need.height() + BackBufferMargin),

@@ -6,8 +6,14 @@
 // needs: the drawing, the rubber band, the in-place editor, the attribute popup and its events.
 //
 // Every change ends in Recalculate, which recomputes the values, lays the tree out, sizes the
-// control and repaints it at once. Painting happens only in paint events and covers only the
-// exposed area, so a large tree stays fast.
+// area the view scrolls over and repaints at once. Painting happens only in paint events and
+// covers only the exposed area, so a large tree stays fast.
+//
+// The control is a window onto the drawing, as large as the scroll box's visible area: the
+// window system caps a widget's size far below the height of a large tree, so the control never
+// takes the drawing's size. Nodes keep their rectangles in layout pixels; Origin is the layout
+// point at the control's top-left corner, and every mapping between the two (hit tests, the
+// editor, menus, dialogs, the band) goes through ToClient and ToLayout.
 
 #include "Component/draw/TreePainter.h"
 #include "Component/draw/HitTestResult.h"
@@ -31,6 +37,7 @@
 #include <vector>
 
 class QAction;
+class QTimer;
 class QMenu;
 class TCanvas;
 class TDecTree;
@@ -116,6 +123,9 @@ public:
     int GetLevels() const;
     // Shows that many levels (0 or less: all), then recalculates.
     void SetVisibleLevels(int levels);
+    // The area the view scrolls over, in layout pixels: the drawing with its bottom margin, at
+    // least MinWidth × MinHeight.
+    QSize Extent() const { return FExtent; }
     int MinWidth() const { return FMinWidth; }
     int MinHeight() const { return FMinHeight; }
     void SetMinWidth(int value);
@@ -130,6 +140,21 @@ public:
     void SetPopupMenu(QMenu* menu) { FPopupMenu = menu; }
     // The hover hint in full ("short|long"); the tool tip shows the short part.
     const QString& Hint() const { return FHint; }
+
+    // ---- Viewport ----
+    // The layout point shown at the control's top-left corner.
+    QPoint Origin() const { return FOrigin; }
+    QPoint ToClient(const QPoint& layoutPoint) const { return layoutPoint - FOrigin; }
+    QPoint ToLayout(const QPoint& clientPoint) const { return clientPoint + FOrigin; }
+    // Scrolls to that origin, kept within 0 .. Extent less the control's size.
+    void ScrollTo(const QPoint& origin);
+    // Scrolls the least distance that shows the rectangle (layout pixels), its left or top edge
+    // first where it does not fit. With centre, a rectangle not wholly in view is brought to the
+    // middle of the view instead.
+    void ScrollIntoView(const TRectangle& rect, bool centre = false);
+    // Shows the selected element of the first selected node, with the node's title when there is
+    // room for both.
+    void ScrollSelectionIntoView(bool centre = false);
 
     // ---- Selection ----
     TNodeElementType SelectionElementType() const { return FSelectionElementType; }
@@ -194,6 +219,10 @@ public:
     // The off-screen surface of the band frames; it only grows.
     QSize BackBufferSize() const { return FBackBuffer.size(); }
 
+Q_SIGNALS:
+    // The extent or the origin changed; the scroll box's bars follow.
+    void ViewChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -208,6 +237,11 @@ protected:
 private:
     struct TSelectionFacts;
     void ShowLayout(const TRectangle& bounds);
+    // The extent for the drawing's size and the minimum, and the origin kept within it.
+    void UpdateExtent();
+    void MoveOrigin(const QPoint& origin);
+    // While a band is dragged beyond the control's edge, the view follows the mouse.
+    void AutoScrollBand();
     bool CanRecalculateEditAlone(const TDecTreeNode& node);
     void RecalculateChange(TDecTreeNode& node, TEditedValue edit);
     void PaintBand(const QRect& exposed);
@@ -215,6 +249,9 @@ private:
     void BlendBand(const QRect& exposed, const TRectangle& band);
     void UpdateBand(const QPoint& pos);
     void UpdateHint(const QPoint& pos);
+    // The hint for whatever now lies under the mouse: a change may have given the element there
+    // another hint (a clone unlinked, probabilities that add up again) or taken it away.
+    void RefreshHint();
     QString HintFor(const HitTestResult& hit) const;
     void ForgetNodes();
     // Selected nodes under a collapsed node leave the selection, so nothing the user cannot see
@@ -268,15 +305,23 @@ private:
     bool FHasPopupNode = false;
     QPointer<QMenu> FPopupMenu;
 
+    // The selected node and its ancestors as an undo step found them (see SelectionAnchor).
+    std::vector<TGuid> FRestoreAnchor;
     TPrivateArrayList FBandBase{32, true};
     TNodeElementType FSelectionElementType = htOptionDescriptor;
     bool FBandActive = false;
     bool FPaintFailed = false;
+    // Band corners in layout pixels, so that the band stays on the drawing while the view scrolls.
     QPoint FBandStart;
     QPoint FBandEnd;
+    QPoint FBandMouse; // the mouse in client pixels at the band's last move
+    QTimer* FAutoScroll = nullptr; // child object
     TRectangle FLastBandRect;
     int FMinWidth = 0;
     int FMinHeight = 0;
+    QSize FDrawingSize; // the laid-out tree with its bottom margin
+    QSize FExtent;
+    QPoint FOrigin;
     QImage FBackBuffer;
     bool FCtrlAtMouseDown = false;
     QString FHint;

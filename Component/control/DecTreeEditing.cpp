@@ -59,12 +59,11 @@ TTyped TypedMoney(const QString& text, const QString& symbol)
     const TLocaleNumber reading = ReadLocaleMoney(text, symbol);
     if (!reading.IsNumber())
         return Refusal(reading);
-    const double units = reading.Value * double(CurrencyScale);
-    // 2^63 is exactly representable; anything at or beyond it overflows the money type.
-    if (!(std::fabs(units) < 9223372036854775808.0))
+    // Exactly as a document's amount is read, not through a double: large amounts keep every unit.
+    const std::optional<int64_t> money = ReadingToMoney(reading);
+    if (!money)
         return TTyped{TNumberText::TooLarge, LocaleNumberTexts::TooLarge};
-    // The default rounding mode takes an exact half to the even neighbour.
-    return TTyped{TNumberText::Number, QString(), reading.Value, TCurrency(std::nearbyint(units))};
+    return TTyped{TNumberText::Number, QString(), reading.Value, *money};
 }
 
 // Empty is no limit (-1); else a whole amount.
@@ -182,7 +181,8 @@ void TDecTree::PlaceEditor(bool opening)
     TDecTreeNode* node = EditedNode();
     if (!node)
         return;
-    const TRectangle& r = node->ElementRects[FEditedElement];
+    const TRectangle& laid = node->ElementRects[FEditedElement];
+    const TRectangle r = TRectangle::Offset(laid, -FOrigin.x(), -FOrigin.y());
     const int h = FEditor->height();
     // A number typed with more characters than its drawing has (a blank and "%", more decimals)
     // widens the box, so the value never scrolls out of sight in it.
@@ -349,7 +349,9 @@ bool TDecTree::EditElement(bool advanced, int nodeIndex)
     case htSymbolAttributeDueDate: {
         undo.SaveState(ControlStrings::EditDecisionDueDate);
         double date = node->DecisionDueDate;
-        if (Dialogs.EditDueDate(mapToGlobal(QPoint(r.Left, r.Top + r.Height)), date)) {
+        // The dialog opens under the line it edits, which is brought into view first.
+        ScrollIntoView(r);
+        if (Dialogs.EditDueDate(mapToGlobal(ToClient(QPoint(r.Left, r.Top + r.Height))), date)) {
             // The dialog ran an event loop; the node is found again.
             if (TDecTreeNode* again = Root() ? Root()->FindNodeById(id) : nullptr) {
                 again->DecisionDueDate = date;

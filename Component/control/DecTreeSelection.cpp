@@ -5,10 +5,13 @@
 #include "Component/draw/TreeLayout.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QStatusTipEvent>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -117,7 +120,8 @@ HitTestResult TDecTree::HitTestAt(const QPoint& clientPos) const
 {
     if (!Root())
         return HitTestResult::Null();
-    return HitTest(Root(), clientPos.x(), clientPos.y());
+    const QPoint at = ToLayout(clientPos);
+    return HitTest(Root(), at.x(), at.y());
 }
 
 HitTestResult TDecTree::HitTestAtCursor() const
@@ -188,10 +192,11 @@ void TDecTree::AdjustElementType(bool reset, bool backward)
 
 TRectangle TDecTree::BandRectangle() const
 {
+    // Within the area the view scrolls over, in layout pixels.
     const int left = std::max(0, std::min(FBandStart.x(), FBandEnd.x()));
     const int top = std::max(0, std::min(FBandStart.y(), FBandEnd.y()));
-    const int right = std::min(width() - 1, std::max(FBandStart.x(), FBandEnd.x()));
-    const int bottom = std::min(height() - 1, std::max(FBandStart.y(), FBandEnd.y()));
+    const int right = std::min(FExtent.width() - 1, std::max(FBandStart.x(), FBandEnd.x()));
+    const int bottom = std::min(FExtent.height() - 1, std::max(FBandStart.y(), FBandEnd.y()));
     return TRectangle::Create(left, top, right - left, bottom - top);
 }
 
@@ -209,8 +214,9 @@ void TDecTree::mousePressEvent(QMouseEvent* event)
         if (hit.IsNull) {
             FBandBase = Selection();
             FBandActive = true;
-            FBandStart = FBandEnd = pos;
-            FLastBandRect = TRectangle::Create(pos.x(), pos.y(), 0, 0);
+            FBandMouse = pos;
+            FBandStart = FBandEnd = ToLayout(pos);
+            FLastBandRect = TRectangle::Create(FBandStart.x(), FBandStart.y(), 0, 0);
         } else if (hit.Element == htPlusMinus) {
             if (OnBeforeExpandCollapse)
                 OnBeforeExpandCollapse(this);
@@ -234,7 +240,7 @@ void TDecTree::mousePressEvent(QMouseEvent* event)
             if (!node->IsCloneOrInsideClone()) {
                 BuildAttributePopup(node);
                 const TRectangle& r = node->ElementRects[htRollUpDown];
-                FAttributePopup->popup(mapToGlobal(QPoint(r.Left, r.Top + r.Height)));
+                FAttributePopup->popup(mapToGlobal(ToClient(QPoint(r.Left, r.Top + r.Height))));
             }
         }
     } else if (event->button() == Qt::RightButton) {
@@ -251,16 +257,21 @@ void TDecTree::mousePressEvent(QMouseEvent* event)
 void TDecTree::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
-    if (FBandActive)
+    if (FBandActive) {
+        FBandMouse = pos;
         UpdateBand(pos);
-    else
+        // Beyond the edge the view follows the mouse, so the band reaches the whole drawing.
+        if (!rect().contains(pos) && !FAutoScroll->isActive())
+            FAutoScroll->start();
+    } else {
         UpdateHint(pos);
+    }
     event->accept();
 }
 
 void TDecTree::UpdateBand(const QPoint& pos)
 {
-    FBandEnd = pos;
+    FBandEnd = ToLayout(pos);
     const TRectangle band = BandRectangle();
     TPrivateArrayList next(32, true);
     if (FCtrlAtMouseDown)
@@ -293,7 +304,7 @@ void TDecTree::UpdateBand(const QPoint& pos)
     } else {
         // Only the old band's area needs clearing and the union of old and new copying.
         const TRectangle u = TRectangle::Union(band, FLastBandRect);
-        repaint(QRect(u.Left, u.Top, u.Width + 2, u.Height + 2));
+        repaint(QRect(ToClient(u.TopLeft()), QSize(u.Width + 2, u.Height + 2)).intersected(rect()));
     }
 }
 
@@ -307,6 +318,18 @@ void TDecTree::UpdateHint(const QPoint& pos)
     const qsizetype bar = hint.indexOf(QLatin1Char('|'));
     setToolTip(bar < 0 ? hint : hint.left(bar));
     setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+    // The window's status bar shows the long part while the mouse is over the tree; the toolkit
+    // tells it only on entering, so a hint that changes under a resting mouse is told here.
+    if (visibleRegion().contains(pos)) {
+        QStatusTipEvent tip(statusTip());
+        QCoreApplication::sendEvent(this, &tip);
+    }
+}
+
+void TDecTree::RefreshHint()
+{
+    if (!FBandActive)
+        UpdateHint(mapFromGlobal(QCursor::pos()));
 }
 
 QString TDecTree::HintFor(const HitTestResult& hit) const
@@ -346,6 +369,7 @@ void TDecTree::mouseReleaseEvent(QMouseEvent* event)
         const bool wasBand = FBandActive;
         if (FBandActive) {
             FBandActive = false;
+            FAutoScroll->stop();
             update();
         }
         if (FCtrlAtMouseDown && !wasBand)
@@ -381,6 +405,7 @@ void TDecTree::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Backtab:
         AdjustElementType(false, key == Qt::Key_Backtab || shift);
         update();
+        ScrollSelectionIntoView();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -430,6 +455,8 @@ void TDecTree::keyPressEvent(QKeyEvent* event)
         }
         AdjustElementType(true);
         update();
+        // The keyboard never moves the selection out of sight.
+        ScrollSelectionIntoView();
         // Taken here, so the scroll box does not scroll as well.
         event->accept();
         return;
@@ -460,15 +487,18 @@ void TDecTree::contextMenuEvent(QContextMenuEvent* event)
     }
     if (!hasFocus())
         return;
-    // At the left-bottom corner of the lowest selected element.
+    // At the left-bottom corner of the lowest selected element, kept within the view when that
+    // corner lies outside it.
     QPoint point(0, 0);
     int lowest = 0;
     for (TDecTreeNode* node : GetSelectedNodes()) {
         const TRectangle& r = node->ElementRects[FSelectionElementType];
         if (r.Top + r.Height > lowest) {
             lowest = r.Top + r.Height;
-            point = QPoint(r.Left, r.Top + r.Height);
+            point = ToClient(QPoint(r.Left, r.Top + r.Height));
         }
     }
+    point = QPoint(std::clamp(point.x(), 0, std::max(0, width() - 1)),
+                   std::clamp(point.y(), 0, std::max(0, height() - 1)));
     FPopupMenu->popup(mapToGlobal(point));
 }

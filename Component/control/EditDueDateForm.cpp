@@ -1,5 +1,7 @@
 #include "Component/control/EditDueDateForm.h"
 
+#include "shared/widgets/ScreenFit.h"
+
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QGridLayout>
@@ -97,7 +99,8 @@ void TEditDueDateForm::HasDueDateCheckBoxClick()
 bool EditDueDate(int Left, int Top, double& Date)
 {
     TEditDueDateForm form;
-    form.move(Left, Top);
+    // Opened at a node near the screen's edge, the whole dialog still lies on that screen.
+    MoveOntoScreen(&form, QPoint(Left, Top));
     if (Date != 0) {
         form.DueDateDateTimePicker->setDateTime(DueDateToDateTime(Date));
         form.HasDueDateCheckBox->setChecked(true);

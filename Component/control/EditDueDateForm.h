@@ -24,7 +24,8 @@ public Q_SLOTS:
     void HasDueDateCheckBoxClick();
 };
 
-// Shows the dialog modally with its top-left corner at the screen point (Left, Top). Date is a
+// Shows the dialog modally with its top-left corner at the screen point (Left, Top), moved as
+// little as needed to lie wholly on the screen that holds the point. Date is a
 // day-count date (days since 1899-12-30, the fraction the time of day), 0 meaning none. On OK
 // Date becomes the picked date, or 0 when the box is unchecked, and the answer is true; on
 // Cancel Date is left alone and the answer is false.

@@ -18,12 +18,15 @@
 template <typename Plot>
 void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& limit, Plot&& plot)
 {
-    // Far-off coordinates are nonsense; keeping them within ±2^22 keeps the arithmetic exact.
+    // The arithmetic runs relative to the limit's corner, so a triangle far down a large drawing
+    // shades exactly as one at its top. Corners more than 2^22 pixels from the area drawn are
+    // nonsense; keeping them within that keeps the arithmetic exact.
     constexpr int64_t Far = int64_t(1) << 22;
+    const int64_t ox = limit.x(), oy = limit.y();
     int64_t x[3], y[3], c[3][3];
     for (int i = 0; i < 3; ++i) {
-        x[i] = std::clamp<int64_t>(vertices[size_t(i)].X, -Far, Far);
-        y[i] = std::clamp<int64_t>(vertices[size_t(i)].Y, -Far, Far);
+        x[i] = std::clamp<int64_t>(vertices[size_t(i)].X - ox, -Far, Far);
+        y[i] = std::clamp<int64_t>(vertices[size_t(i)].Y - oy, -Far, Far);
         c[i][0] = vertices[size_t(i)].Red;
         c[i][1] = vertices[size_t(i)].Green;
         c[i][2] = vertices[size_t(i)].Blue;
@@ -38,10 +41,10 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
             std::swap(c[1][k], c[2][k]);
         area = -area;
     }
-    const int64_t left = std::max<int64_t>(std::min({x[0], x[1], x[2]}), limit.x());
-    const int64_t right = std::min<int64_t>(std::max({x[0], x[1], x[2]}), int64_t(limit.x()) + limit.width() - 1);
-    const int64_t top = std::max<int64_t>(std::min({y[0], y[1], y[2]}), limit.y());
-    const int64_t bottom = std::min<int64_t>(std::max({y[0], y[1], y[2]}), int64_t(limit.y()) + limit.height() - 1);
+    const int64_t left = std::max<int64_t>(std::min({x[0], x[1], x[2]}), 0);
+    const int64_t right = std::min<int64_t>(std::max({x[0], x[1], x[2]}), int64_t(limit.width()) - 1);
+    const int64_t top = std::max<int64_t>(std::min({y[0], y[1], y[2]}), 0);
+    const int64_t bottom = std::min<int64_t>(std::max({y[0], y[1], y[2]}), int64_t(limit.height()) - 1);
     if (left > right || top > bottom)
         return;
 
@@ -86,7 +89,8 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
                 w[i] = w0[i] + stepX[i] * (from - left);
             if (flat) {
                 for (int64_t px = from; px <= to; ++px)
-                    plot(int32_t(px), int32_t(py), uint8_t(c[0][0] >> 8), uint8_t(c[0][1] >> 8), uint8_t(c[0][2] >> 8));
+                    plot(int32_t(px + ox), int32_t(py + oy), uint8_t(c[0][0] >> 8), uint8_t(c[0][1] >> 8),
+                         uint8_t(c[0][2] >> 8));
             } else if (narrow) {
                 // Along a row each channel's sum grows by the same amount per pixel, so its
                 // quotient and remainder by `area` step exactly without a division per pixel.
@@ -100,7 +104,7 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
                     dr[k] = step - dq[k] * area;
                 }
                 for (int64_t px = from; px <= to; ++px) {
-                    plot(int32_t(px), int32_t(py), uint8_t(q[0] >> 8), uint8_t(q[1] >> 8), uint8_t(q[2] >> 8));
+                    plot(int32_t(px + ox), int32_t(py + oy), uint8_t(q[0] >> 8), uint8_t(q[1] >> 8), uint8_t(q[2] >> 8));
                     for (int k = 0; k < 3; ++k) {
                         q[k] += dq[k];
                         r[k] += dr[k];
@@ -112,7 +116,7 @@ void RasterizeGradientTriangle(const TTriangleVertices& vertices, const QRect& l
                 }
             } else {
                 for (int64_t px = from; px <= to; ++px) {
-                    plot(int32_t(px), int32_t(py), channel(w, 0), channel(w, 1), channel(w, 2));
+                    plot(int32_t(px + ox), int32_t(py + oy), channel(w, 0), channel(w, 1), channel(w, 2));
                     for (int i = 0; i < 3; ++i)
                         w[i] += stepX[i];
                 }

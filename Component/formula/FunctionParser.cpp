@@ -264,7 +264,7 @@ double ReadExcelData(const QString& formula, const QString& documentPath, QStrin
         return wrongCount();
     const QString file = FindWorkbookFile(args[0], documentPath);
     if (file.isEmpty()) {
-        errorText = QStringLiteral("File not found");
+        errorText = QStringLiteral("File not found: %1").arg(args[0]);
         return 0;
     }
     const std::shared_ptr<const TWorkbook> book = TWorkbook::Open(file, errorText);

@@ -43,7 +43,8 @@ double CellNumber(const TCellValue& value, const QString& where, QString& errorT
 // Evaluates an external-data formula (with or without the stored "Import: " prefix) and
 // returns the cell's number. A workbook not found at its stored path is looked for in the
 // folder of documentPath under its file name. Every failure leaves 0 and a message in
-// errorText ("File not found" for a missing workbook); errorText is empty on success.
+// errorText ("File not found: " and the workbook as the formula names it, for a missing one);
+// errorText is empty on success.
 double ReadExcelData(const QString& formula, const QString& documentPath, QString& errorText);
 
 // ReadExcelData as money: the value times 10000, rounded to the nearest unit (a half to even).

@@ -167,7 +167,7 @@ std::shared_ptr<const TWorkbook> TWorkbook::Load(const QString& fileName, QStrin
     errorText.clear();
     const QFileInfo info(fileName);
     if (!info.exists()) {
-        errorText = QStringLiteral("File not found");
+        errorText = QStringLiteral("File not found: %1").arg(fileName);
         return nullptr;
     }
     const QString shownName = info.fileName();

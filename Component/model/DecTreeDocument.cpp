@@ -3,6 +3,9 @@
 #include "Component/model/RollBack.h"
 #include "Component/styles/DefaultStyles.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 TDecTreeDocument::TDecTreeDocument()
 {
     ResetDefaultStyles();
@@ -58,6 +61,44 @@ void BuildPreOrder(TDecTreeNode* root, TTreeOrder& order)
     order.Sizes.assign(order.Nodes.size(), 1);
     for (size_t i = order.Nodes.size(); i-- > 1;)
         order.Sizes[size_t(order.Parents[i])] += order.Sizes[i];
+}
+
+std::vector<TGuid> TDecTreeDocument::SelectionAnchor()
+{
+    std::vector<TGuid> anchor;
+    if (!FRoot)
+        return anchor;
+    const std::vector<TDecTreeNode*>& nodes = PreOrder();
+    for (int i = 0; i < Selection.Count() && anchor.empty(); ++i) {
+        const TGuid id = Selection.GetItem(i);
+        const auto found = std::find_if(nodes.begin(), nodes.end(), [&id](const TDecTreeNode* n) { return n->Id == id; });
+        if (found != nodes.end())
+            for (const TDecTreeNode* n = *found; n; n = n->Parent())
+                anchor.push_back(n->Id);
+    }
+    return anchor;
+}
+
+TDecTreeNode* TDecTreeDocument::SelectNearest(const std::vector<TGuid>& anchor)
+{
+    if (!FRoot)
+        return nullptr;
+    // One walk finds the nearest: a chain of ancestors may be as deep as the tree.
+    std::unordered_map<TGuid, size_t> rank;
+    for (size_t i = 0; i < anchor.size(); ++i)
+        rank.emplace(anchor[i], i);
+    TDecTreeNode* nearest = FRoot.get();
+    size_t best = anchor.size();
+    for (TDecTreeNode* node : PreOrder()) {
+        const auto it = rank.find(node->Id);
+        if (it != rank.end() && it->second < best) {
+            best = it->second;
+            nearest = node;
+        }
+    }
+    Selection.Clear();
+    Selection.Add(nearest->Id);
+    return nearest;
 }
 
 const std::vector<TDecTreeNode*>& TDecTreeDocument::PreOrder()

@@ -43,6 +43,12 @@ public:
 
     TTreeOptions Options;
     TPrivateArrayList Selection{32, true}; // node ids in the order of selecting
+    // The ids of the first selected node and of its ancestors, nearest first: where the selection
+    // goes back to when a change takes its nodes away (empty when nothing is selected).
+    std::vector<TGuid> SelectionAnchor();
+    // The first node of anchor that is in the tree, or the root when none is, becomes the
+    // selection; answers it (null for a document without a root).
+    TDecTreeNode* SelectNearest(const std::vector<TGuid>& anchor);
     // The document's four style states; a new document has the default sheet.
     TStyleStates StyleStates;
     // Puts the style states back to the built-in look; recalculating is the caller's.

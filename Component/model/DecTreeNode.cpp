@@ -140,18 +140,34 @@ int TDecTreeNode::GetDepth() const
     return depth;
 }
 
-int TDecTreeNode::GetLevelCount() const
+namespace {
+
+// The levels below and including top; with shownOnly, only through nodes whose children show.
+int CountLevels(const TDecTreeNode* top, bool shownOnly)
 {
     int levels = 1;
-    std::vector<std::pair<const TDecTreeNode*, int>> stack{{this, 1}};
+    std::vector<std::pair<const TDecTreeNode*, int>> stack{{top, 1}};
     while (!stack.empty()) {
         auto [node, level] = stack.back();
         stack.pop_back();
         levels = std::max(levels, level);
-        for (const TDecTreeNode* child : node->Children)
-            stack.push_back({child, level + 1});
+        if (!shownOnly || node->ChildrenVisible)
+            for (const TDecTreeNode* child : node->Children)
+                stack.push_back({child, level + 1});
     }
     return levels;
+}
+
+} // namespace
+
+int TDecTreeNode::GetLevelCount() const
+{
+    return CountLevels(this, false);
+}
+
+int TDecTreeNode::GetVisibleLevelCount() const
+{
+    return CountLevels(this, true);
 }
 
 void TDecTreeNode::SetLevelsVisible(int levels)

@@ -83,6 +83,9 @@ public:
     std::unique_ptr<TDecTreeNodeList> GetAllNodes();
     int GetDepth() const;      // 1 for the root
     int GetLevelCount() const; // 1 for an end node
+    // The levels that show: 1 for this node, one more for each level of children below nodes
+    // whose children are shown.
+    int GetVisibleLevelCount() const;
     void SetLevelsVisible(int levels);
     QString GetOutlineCode() const;
     bool IsSelected() const;

@@ -8,6 +8,7 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 #include "Component/model/RollBack.h"
+#include "shared/core/CurrencyLayouts.h"
 #include "shared/core/Exceptions.h"
 
 #include <QDate>
@@ -34,12 +35,6 @@ TCurrency SaturateMoney(long double value)
         return std::numeric_limits<TCurrency>::min();
     return TCurrency(value);
 }
-
-// Where a formatted amount's parts go, one format code each: 's' the currency symbol, 'n' the
-// number, any other character itself.
-constexpr const char* PositiveLayouts[] = {"sn", "ns", "s n", "n s"};
-constexpr const char* NegativeLayouts[] = {"(sn)", "-sn",  "s-n",  "sn-",  "(ns)",  "-ns",   "n-s",   "ns-",
-                                           "-n s", "-s n", "n s-", "s n-", "s -n", "n- s", "(s n)", "(n s)"};
 
 // Writes the decimal digits of v ending just before end and returns where they start.
 char16_t* WriteDigits(char16_t* end, uint64_t v)
@@ -103,11 +98,11 @@ QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMone
     const QString& symbol = options.CurrencySymbol;
     const int posCode = options.CurrencyPosFormat;
     const int negCode = options.CurrencyNegFormat;
-    const char* layout = negative ? NegativeLayouts[negCode >= 1 && negCode <= 15 ? negCode : 0]
-                                  : PositiveLayouts[posCode >= 1 && posCode <= 3 ? posCode : 0];
+    const char* layout = negative ? NegativeCurrencyLayouts[negCode >= 1 && negCode <= 15 ? negCode : 0]
+                                  : PositiveCurrencyLayouts[posCode >= 1 && posCode <= 3 ? posCode : 0];
     qsizetype size = 0;
     for (const char* c = layout; *c; ++c)
-        size += *c == 's' ? symbol.size() : *c == 'n' ? numberSize : 1;
+        size += *c == '$' ? symbol.size() : *c == 'N' ? numberSize : 1;
 
     QString result(size, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(result.data());
@@ -116,9 +111,9 @@ QString FormatCurrency(TCurrency value, const TTreeOptions& options, const TMone
         out += text.size();
     };
     for (const char* c = layout; *c; ++c) {
-        if (*c == 's') {
+        if (*c == '$') {
             put(symbol);
-        } else if (*c == 'n') {
+        } else if (*c == 'N') {
             for (const char16_t* d = wholeDigits; d != wholeEnd; ++d) {
                 if (separators.SeparatorBefore(wholeEnd - d, wholeCount))
                     put(group);

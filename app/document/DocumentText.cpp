@@ -1,6 +1,7 @@
 #include "app/document/DocumentText.h"
 
 #include "shared/core/Exceptions.h"
+#include "shared/core/NumberText.h"
 
 #include <array>
 #include <charconv>
@@ -26,8 +27,6 @@ constexpr int64_t kMoneyScale = 10000;
                               .arg(Excerpt(text), QLatin1String(elementName)));
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Ids are read a hundred thousand at a time, and their digits and letters come in no order a
 // branch could predict: a table tells them apart.
 constexpr std::array<int8_t, 256> MakeHexValues()
@@ -45,66 +44,14 @@ constexpr std::array<int8_t, 256> HexValues = MakeHexValues();
 
 int HexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
 
-// A plain decimal ("-12.5", "3", ".25") whose digits beyond the fourth decimal are all zero is
-// converted without going through a double, so no payoff the writer produces can lose a unit.
-// Answers false when the text has another form; raises when it has this form but does not fit.
-bool TryExactMoney(std::string_view s, const char* elementName, int64_t& money)
-{
-    size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    // The accumulator is capped far above the money range, so overlong digit runs cannot wrap.
-    const unsigned __int128 cap = (unsigned __int128)1 << 100;
-    const unsigned __int128 limit = negative ? (unsigned __int128)(uint64_t(1) << 63)
-                                             : (unsigned __int128)((uint64_t(1) << 63) - 1);
-    unsigned __int128 units = 0;
-    size_t digits = 0;
-    int decimals = 0;
-    for (; i < s.size() && IsDigit(s[i]); ++i, ++digits)
-        units = std::min(cap, units * 10 + unsigned(s[i] - '0'));
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        for (; i < s.size() && IsDigit(s[i]); ++i, ++digits) {
-            if (decimals < 4) {
-                units = std::min(cap, units * 10 + unsigned(s[i] - '0'));
-                ++decimals;
-            } else if (s[i] != '0') {
-                return false; // more precision than money holds: the rounding path decides
-            }
-        }
-    }
-    if (i != s.size() || digits == 0)
-        return false;
-    for (; decimals < 4; ++decimals)
-        units *= 10;
-    if (units > limit)
-        RaiseOutOfRange(s, elementName);
-    if (units == 0)
-        money = 0;
-    else
-        money = negative ? -int64_t(units - 1) - 1 : int64_t(units);
-    return true;
-}
-
 double ParseDouble(std::string_view s, const char* elementName)
 {
-    std::string_view original = s;
-    if (!s.empty() && s.front() == '+')
-        s.remove_prefix(1);
-    // from_chars also accepts "inf" and "nan"; a document never holds them.
-    if (s.empty() || !(IsDigit(s.front()) || s.front() == '-' || s.front() == '.'))
-        RaiseNotANumber(original, elementName);
     double value = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (ec == std::errc::result_out_of_range)
-        RaiseOutOfRange(original, elementName);
-    if (ec != std::errc() || end != s.data() + s.size())
-        RaiseNotANumber(original, elementName);
-    if (!std::isfinite(value))
-        RaiseOutOfRange(original, elementName);
+    switch (ParseNumberText(s, value)) {
+    case TNumberTextResult::Ok: break;
+    case TNumberTextResult::NotANumber: RaiseNotANumber(s, elementName);
+    case TNumberTextResult::OutOfRange: RaiseOutOfRange(s, elementName);
+    }
     return value;
 }
 
@@ -162,13 +109,12 @@ int64_t TextToMoney(std::string_view text, const char* elementName)
 {
     std::string_view s = Trim(text);
     int64_t money = 0;
-    if (TryExactMoney(s, elementName, money))
-        return money;
-    double scaled = ParseDouble(s, elementName) * double(kMoneyScale);
-    double rounded = std::nearbyint(scaled); // to nearest, halves to even
-    if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0))
-        RaiseOutOfRange(s, elementName);
-    return int64_t(rounded);
+    switch (ParseMoneyText(s, money)) {
+    case TNumberTextResult::Ok: break;
+    case TNumberTextResult::NotANumber: RaiseNotANumber(s, elementName);
+    case TNumberTextResult::OutOfRange: RaiseOutOfRange(s, elementName);
+    }
+    return money;
 }
 
 std::string DoubleToText(double value)

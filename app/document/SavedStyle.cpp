@@ -18,11 +18,6 @@
 
 namespace {
 
-QString LoadError(const QString& fileName, const QString& reason)
-{
-    return QStringLiteral("Error loading Style file: %1 (%2)").arg(fileName, reason);
-}
-
 struct TStringWriter : pugi::xml_writer {
     std::string Text;
     void write(const void* data, size_t size) override { Text.append(static_cast<const char*>(data), size); }
@@ -30,34 +25,39 @@ struct TStringWriter : pugi::xml_writer {
 
 } // namespace
 
+QString StyleLoadError(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("Error loading Style file: %1 (%2)").arg(fileName, reason);
+}
+
 std::unique_ptr<pugi::xml_document> LoadStyleDocument(const QString& fileName)
 {
     // A folder, a device or a pipe would be read for ever or block; it is no style file.
     const QString notAFile = SystemErrors::NotARegularFile(fileName);
     if (!notAFile.isEmpty())
-        throw IOException(LoadError(fileName, notAFile));
+        throw IOException(StyleLoadError(fileName, notAFile));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw IOException(LoadError(fileName, SystemErrors::ReasonFor(file)));
+        throw IOException(StyleLoadError(fileName, SystemErrors::ReasonFor(file)));
     const QByteArray bytes = file.readAll();
     // Malformed text would be replaced on reading and the replacement written back on the next save.
     const std::string_view text(bytes.constData(), size_t(bytes.size()));
     if (TUtf8Check::ReadAsUtf8(text.substr(0, 1024))) {
         TUtf8Check check;
         if (!check.Feed(text.data(), text.size()) || !check.Finish())
-            throw IOException(LoadError(fileName, check.ErrorMessage()));
+            throw IOException(StyleLoadError(fileName, check.ErrorMessage()));
     }
     auto document = std::make_unique<pugi::xml_document>();
     const pugi::xml_parse_result parsed = document->load_buffer(
         bytes.constData(), size_t(bytes.size()), StyleXmlParseOptions | pugi::parse_comments | pugi::parse_declaration);
     if (!parsed)
         throw IOException(
-            LoadError(fileName, QStringLiteral("%1 at byte %2").arg(QString::fromUtf8(parsed.description())).arg(parsed.offset)));
+            StyleLoadError(fileName, QStringLiteral("%1 at byte %2").arg(QString::fromUtf8(parsed.description())).arg(parsed.offset)));
     // A document's own tree may nest deeply; its styles, like a style file, never do.
     const pugi::xml_node root = document->document_element();
     const pugi::xml_node styles = std::string_view(root.name()) == "Tree" ? root.child("StyleStates") : root;
     if (XmlDepth(styles, MaxStyleXmlDepth) > MaxStyleXmlDepth)
-        throw IOException(LoadError(fileName, QStringLiteral("the styles are nested deeper than %1 levels, which no "
+        throw IOException(StyleLoadError(fileName, QStringLiteral("the styles are nested deeper than %1 levels, which no "
                                                              "style file needs")
                                                   .arg(MaxStyleXmlDepth)));
     return document;

@@ -56,6 +56,8 @@ private:
     mutable std::optional<TKeptInfo> FKept;
 };
 
+// "Error loading Style file: <fileName> (<reason>)": a style that cannot be read, naming its file.
+QString StyleLoadError(const QString& fileName, const QString& reason);
 // Parses a style or document file; raises IOException "Error loading Style file: ..." when it
 // cannot be read, is not well-formed XML, or its styles are nested deeper than MaxStyleXmlDepth.
 std::unique_ptr<pugi::xml_document> LoadStyleDocument(const QString& fileName);

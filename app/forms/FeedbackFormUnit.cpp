@@ -20,6 +20,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <atomic>
+
 namespace {
 
 const TColor Maroon = 0x000080;
@@ -31,6 +33,7 @@ struct TFeedbackForm::TSending {
     std::shared_ptr<TFeedbackServiceSoap> Service;
     std::unique_ptr<QThread> Worker;
     std::shared_ptr<QString> Failure; // empty once the service confirmed the report
+    std::shared_ptr<std::atomic<bool>> Confirmed = std::make_shared<std::atomic<bool>>(false);
     bool Cancelled = false;
 };
 
@@ -159,9 +162,11 @@ void TFeedbackForm::SendButtonClick()
     FSending = std::make_unique<TSending>();
     FSending->Service = service;
     FSending->Failure = failure;
-    FSending->Worker.reset(QThread::create([service, failure, version, type, message, email, name] {
+    FSending->Worker.reset(QThread::create([service, failure, confirmed = FSending->Confirmed, version, type, message,
+                                            email, name] {
         try {
             service->Feedback(QStringLiteral("Quandrel"), version, type, message, email, name);
+            *confirmed = true;
         } catch (const std::exception& e) {
             *failure = QString::fromUtf8(e.what());
             if (failure->isEmpty())
@@ -180,9 +185,9 @@ void TFeedbackForm::SendFinished()
     sending->Worker->wait();
     QApplication::restoreOverrideCursor();
     SendButton->setEnabled(true);
-    if (sending->Cancelled)
-        return; // the form stays with what was written
     if (!sending->Failure->isEmpty()) {
+        if (sending->Cancelled)
+            return; // the form stays with what was written
         MessageDlg(this,
                    QStringLiteral("There was an error sending the feedback report to the Orvanta server: ") +
                        QStringLiteral("\r\r") + *sending->Failure,
@@ -194,6 +199,11 @@ void TFeedbackForm::SendFinished()
                    QStringLiteral("\r\r") + QStringLiteral("Thank you"),
                TMsgDlgType::Information, mbOK);
     accept();
+}
+
+bool TFeedbackForm::Confirmed() const
+{
+    return FSending && FSending->Confirmed->load();
 }
 
 void TFeedbackForm::CancelButtonClick()

@@ -28,6 +28,9 @@ public:
     void CancelButtonClick();
     // A report is on its way.
     bool Sending() const { return FSending != nullptr; }
+    // The service has confirmed the report on its way: it counts as sent, whatever a Cancel
+    // does, and the form tells of its success once the transfer has ended.
+    bool Confirmed() const;
 
     // The service's address (the program's own when empty) and the authorities to trust.
     QString ServiceAddress;

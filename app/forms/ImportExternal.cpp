@@ -329,7 +329,7 @@ std::shared_ptr<const TWorkbook> TImportExternalForm::OpenWorkbook()
 {
     const QString path = edtExcelFilename->text();
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        MessageDlg(this, S::FileNotFound, TMsgDlgType::Error, mbOK);
+        ShowFileError(this, S::FileNotFound, path, QString());
         return nullptr;
     }
     QString errorText;

@@ -53,9 +53,10 @@ QLabel* ResultPanel(QWidget* parent)
 
 bool ReadMoney(const QString& text, qint64& money)
 {
-    const std::optional<double> value = ParseLocaleNumber(text);
-    QString why;
-    return value && ValueToMoney(*value, money, why);
+    const std::optional<int64_t> read = ReadingToMoney(ReadLocaleNumber(text));
+    if (read)
+        money = *read;
+    return read.has_value();
 }
 
 TEditPayoffRunner SetEditPayoffRunner(TEditPayoffRunner runner)

@@ -3,6 +3,7 @@
 #include "app/DocumentFileDialog.h"
 #include "app/MessageDialogs.h"
 #include "app/document/SavedStyle.h"
+#include "shared/core/StringHelpers.h"
 #include "shared/core/SystemErrors.h"
 
 #include <QFileDialog>
@@ -83,10 +84,9 @@ TSaveNewStyleForm::TSaveNewStyleForm(QWidget* owner)
     ExecuteBrowseDialog = [this] {
         QFileDialog dialog(this, QStringLiteral("Save Style"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("qdns"));
+        dialog.setDefaultSuffix(StyleExtensions.constFirst());
         SetStyleFilters(dialog, true);
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                          : QString();
+        return ExecuteSaveFileDialog(dialog, StyleExtensions, StyleExtensions.constFirst());
     };
 }
 
@@ -124,9 +124,11 @@ bool TSaveNewStyleForm::CheckFileName()
     if (FilenameEdit->isHidden())
         return true;
     QString fileName = FilenameEdit->text().trimmed();
-    // As the browse dialog does, so that Import styles finds the file again.
-    if (QFileInfo(fileName).suffix().isEmpty()) {
-        fileName += QStringLiteral(".qdns");
+    // A name typed here gets the style files' extension as the browse dialog's type gives it, so
+    // that Import styles and the Styles menu find the file again; a name the browse dialog chose
+    // stays as it is.
+    if (fileName != FConfirmedFileName) {
+        fileName = WithTypeExtension(fileName, StyleExtensions, StyleExtensions.constFirst());
         FilenameEdit->setText(fileName);
     }
     if (SystemErrors::KindOf(fileName) == SystemErrors::TPathKind::Missing)
@@ -140,7 +142,7 @@ bool TSaveNewStyleForm::CheckFileName()
         return false;
     }
     return fileName == FConfirmedFileName ||
-           MessageDlg(this, QStringLiteral("The file %1 already exists. Do you want to replace it?").arg(fileName),
+           MessageDlg(this, ReplaceFileQuestion.arg(fileName),
                       TMsgDlgType::Confirmation, mbYesNo) == TModalResult::Yes;
 }
 

@@ -34,7 +34,7 @@ public:
     // The browse button's work: the chosen path goes into the file row, and an empty name
     // takes the chosen file's name.
     void BrowseButtonClick();
-    // OK's check of the file row, when it shows: a name without an extension gets ".qdns"; an
+    // OK's check of the file row, when it shows: a typed name without the ".qdns" ending gets it; an
     // existing file is replaced only when it is a style file and the user agrees (once, here or
     // in the browse dialog). False keeps the dialog open.
     bool CheckFileName();

@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "app/forms/OptionsFormUnit.h"
 #include "app/forms/TreePropertiesStrings.h"
+#include "shared/core/CurrencyLayouts.h"
 #include "shared/core/LocaleNumbers.h"
 #include "shared/widgets/BottomLine.h"
 #include "shared/widgets/ScreenFit.h"
@@ -32,13 +33,6 @@ namespace {
 
 constexpr int MaxOfferedDecimals = 10;
 const QDate EarliestStatusDate(2000, 1, 1);
-
-// The pieces of each system currency format code, "$" for the symbol and "N" for the number.
-const char* const PositivePatterns[4] = {"$N", "N$", "$ N", "N $"};
-const char* const NegativePatterns[16] = {
-    "($N)", "-$N", "$-N", "$N-", "(N$)", "-N$", "N-$", "N$-",
-    "-N $", "-$ N", "N $-", "$ N-", "$ -N", "N- $", "($ N)", "(N $)",
-};
 
 QString FormatEntry(const char* pattern, const QString& symbol, const QString& number)
 {
@@ -313,8 +307,8 @@ void TTreePropertiesForm::RebuildFormatLists()
 {
     const QString symbol = CurrencySymbolComboBox->currentText();
     const QString number = FormatLocaleNumber(1.1, DigitsAfterDecimalUpDown->value());
-    FillFormatList(PositiveCurrencyFormatComboBox, PositivePatterns, 4, symbol, number);
-    FillFormatList(NegativeCurrencyFormatComboBox, NegativePatterns, 16, symbol, number);
+    FillFormatList(PositiveCurrencyFormatComboBox, PositiveCurrencyLayouts, 4, symbol, number);
+    FillFormatList(NegativeCurrencyFormatComboBox, NegativeCurrencyLayouts, 16, symbol, number);
 }
 
 void TTreePropertiesForm::ApplyCurrency()

@@ -310,7 +310,7 @@ void WritePictureFile(const QString& fileName, int width, int height, const TPai
 
     TCheckedSaveFile file(fileName);
     if (!file.Open())
-        throw IOException(QStringLiteral("\"%1\" could not be written: %2").arg(fileName, file.Reason()));
+        throw IOException(QStringLiteral("The picture could not be written: %1").arg(file.Reason()));
     try {
         switch (format) {
         case TPictureFormat::Bmp: WriteBmp(file, image); break;
@@ -324,5 +324,5 @@ void WritePictureFile(const QString& fileName, int width, int height, const TPai
         throw;
     }
     if (!file.Commit())
-        throw IOException(QStringLiteral("\"%1\" could not be written: %2").arg(fileName, file.Reason()));
+        throw IOException(QStringLiteral("The picture could not be written: %1").arg(file.Reason()));
 }

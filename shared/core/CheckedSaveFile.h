@@ -1,20 +1,22 @@
 #pragma once
-// A file the user keeps, replaced whole or not at all. The new content goes to a temporary file
-// beside the target and takes the target's place only once every byte is known to be on the
-// disk: each write goes straight to the system (a buffer whose failed flush goes unnoticed would
-// let a full disk turn the file into an empty one), and the content is synced and checked before
-// the rename. On any failure the old file stays byte for byte, the temporary file is removed, and
-// Reason() tells why in the system's words ("No space left on device", "Disk quota exceeded").
+// A file the user keeps, replaced whole or not at all, as a device that encoders write to: the
+// program's one writer (TDurableFile) behind QIODevice. Each write goes straight to the system (a
+// buffer whose failed flush goes unnoticed would let a full disk turn the file into an empty
+// one); Commit syncs the content, renames it over the old file and syncs the folder. On any
+// failure the old file stays byte for byte, the temporary file is removed, and Reason() tells why
+// in the system's words ("No space left on device", "Disk quota exceeded").
 //
 // Every writer of documents, pictures and style files goes through it; encoders that write to a
 // QIODevice take it as one, and their failed writes carry the same reason in errorString().
 
-#include <QSaveFile>
+#include "shared/io/DurableFile.h"
+
+#include <QIODevice>
 #include <QString>
 
 #include <string_view>
 
-class TCheckedSaveFile : public QSaveFile {
+class TCheckedSaveFile : public QIODevice {
 public:
     explicit TCheckedSaveFile(const QString& fileName);
     ~TCheckedSaveFile() override;
@@ -33,17 +35,18 @@ public:
     // Why the last failure happened; empty while nothing failed.
     const QString& Reason() const { return FReason; }
 
+    bool isSequential() const override { return true; }
+
 protected:
+    qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char* data, qint64 length) override;
 
 private:
-    // Keeps the first failure's reason: errno when it names one, else Qt's text.
-    void Record(int errorNumber);
-    // Records the reason (errno when it names one, else Qt's text) and drops the temporary file.
-    bool Fail(int errorNumber);
+    // Keeps the reason of the writer's first failure.
+    void Record();
 
+    TDurableFile FFile;
     QString FReason;
-    bool FFailed = false;
 };
 
 // Writes bytes as the whole new content of fileName. Answers an empty text on success, else the

@@ -1,17 +1,16 @@
 #include "shared/core/IniSettingsStore.h"
 
+#include "shared/core/CheckedSaveFile.h"
 #include "shared/core/Exceptions.h"
+#include "shared/core/IniText.h"
 #include "shared/core/SystemErrors.h"
+#include "shared/io/FileLock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,8 +22,9 @@ const QLatin1String StringTag("sz:");
 const QLatin1String IntegerTag("dword:");
 const QLatin1String BinaryTag("hex:");
 const QLatin1String MarkerText("key");
-// Another instance holds the lock only while it saves, a matter of milliseconds.
-constexpr int LockWaitMs = 5000;
+// Another instance holds the lock only while it saves, a matter of milliseconds; the kernel
+// releases it when that instance ends. The window's thread waits no longer than this.
+constexpr int LockWaitMs = 1000;
 
 QString Join(const QString& path, const QString& name)
 {
@@ -91,11 +91,9 @@ void ForEachBelow(const TEntries& entries, const QString& path, F&& visit)
 }
 
 // Whether the store can carry an entry read from a file: a name of non-empty segments whose
-// last is a value name or the key marker, and a text (not a list or a typed value).
-bool IsCarried(const QString& name, const QVariant& value)
+// last is a value name or the key marker.
+bool IsCarried(const QString& name)
 {
-    if (value.typeId() != QMetaType::QString)
-        return false;
     const QStringList segments = name.split(QLatin1Char('/'));
     for (const QString& segment : segments)
         if (segment.isEmpty())
@@ -106,15 +104,6 @@ bool IsCarried(const QString& name, const QVariant& value)
 [[noreturn]] void ThrowCannotWrite(const QString& fileName, const QString& reason)
 {
     throw IOException(QStringLiteral("Cannot write the settings file \"%1\": %2").arg(fileName, reason));
-}
-
-// Writes all of content to file, answering the system's reason when any of it did not reach the disk.
-QString WriteAll(QFileDevice& file, const QByteArray& content)
-{
-    errno = 0;
-    const bool written = file.write(content) == content.size() && file.flush() && ::fsync(file.handle()) == 0;
-    const int writeErrno = errno;
-    return written ? QString() : SystemErrors::ReasonFor(file, writeErrno);
 }
 
 QString Refusal(const QString& why)
@@ -169,91 +158,17 @@ TReadResult ReadSettingsFile(const QString& fileName, QByteArray& bytes, QString
     return TReadResult::Read;
 }
 
-// A file of our own for QSettings to work on: it reads and writes only named files.
-std::unique_ptr<QTemporaryFile> ScratchFile(QString& reason)
-{
-    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/quandrel-settings-XXXXXX.ini"));
-    if (!file->open()) {
-        reason = SystemErrors::ReasonFor(*file);
-        return nullptr;
-    }
-    return file;
-}
-
-// The entries of an INI text that the store can carry, or nothing (and why) when it cannot be
-// looked at.
-std::optional<TEntries> Parse(const QByteArray& bytes, QString& reason)
-{
-    const auto file = ScratchFile(reason);
-    if (!file)
-        return std::nullopt;
-    if (file->write(bytes) != bytes.size() || !file->flush()) {
-        reason = SystemErrors::ReasonFor(*file);
-        return std::nullopt;
-    }
-    file->close();
-    QSettings settings(file->fileName(), QSettings::IniFormat);
-    TEntries entries;
-    for (const QString& name : settings.allKeys())
-        if (const QVariant value = settings.value(name); IsCarried(name, value))
-            entries.insert(name, value.toString());
-    return entries;
-}
-
-// The INI text of entries.
-QByteArray Render(const TEntries& entries, const QString& fileName)
-{
-    QString reason;
-    const auto file = ScratchFile(reason);
-    if (!file)
-        ThrowCannotWrite(fileName, reason);
-    file->close();
-    {
-        QSettings settings(file->fileName(), QSettings::IniFormat);
-        for (auto it = entries.begin(); it != entries.end(); ++it)
-            settings.setValue(it.key(), it.value());
-        settings.sync();
-        if (settings.status() != QSettings::NoError)
-            ThrowCannotWrite(fileName, SystemErrors::WhyCannotWrite(file->fileName()));
-    }
-    QFile rendered(file->fileName());
-    if (!rendered.open(QIODevice::ReadOnly))
-        ThrowCannotWrite(fileName, SystemErrors::ReasonFor(rendered));
-    const QByteArray content = rendered.readAll();
-    // QSettings can cut its write short without a word: what it wrote must read back whole.
-    const std::optional<TEntries> written = Parse(content, reason);
-    if (!written)
-        ThrowCannotWrite(fileName, reason);
-    if (*written != entries)
-        ThrowCannotWrite(fileName, QStringLiteral("the settings do not read back as they were written (%1)")
-                                       .arg(SystemErrors::WhyCannotWrite(file->fileName())));
-    return content;
-}
-
-// The entries of the settings file, empty when it is missing or refused (refused says why).
+// The entries of the settings file, empty when it is missing or refused (refused says why). The
+// file is read from memory: nothing else on the disk plays a part.
 TEntries Load(const QString& fileName, QString& refused)
 {
     refused.clear();
     QByteArray bytes;
     if (ReadSettingsFile(fileName, bytes, refused) != TReadResult::Read)
         return TEntries();
-    QString reason;
-    std::optional<TEntries> entries = Parse(bytes, reason);
-    if (!entries) {
-        refused = Refusal(QStringLiteral("It cannot be read: %1.").arg(reason));
-        return TEntries();
-    }
-    return *std::move(entries);
-}
-
-void SyncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        // The new file is complete already; this only makes its name as durable.
-        ::fsync(fd);
-        ::close(fd);
-    }
+    TEntries entries = IniText::Parse(bytes);
+    entries.removeIf([](const auto& entry) { return !IsCarried(entry.key()); });
+    return entries;
 }
 } // namespace
 
@@ -459,11 +374,11 @@ void TIniSettingsStore::Save()
 
     // Held from reading the file to putting the new one in its place, so that no other
     // instance saves in between and has its values written over.
-    QLockFile lock(LockFileName());
-    if (!lock.tryLock(LockWaitMs)) {
-        if (lock.error() == QLockFile::LockFailedError)
+    TFileLock lock(QFile::encodeName(LockFileName()).toStdString());
+    if (!lock.Lock(LockWaitMs)) {
+        if (lock.Error() == EWOULDBLOCK)
             ThrowCannotWrite(FFileName, QStringLiteral("another program keeps it locked (\"%1\").").arg(LockFileName()));
-        ThrowCannotWrite(FFileName, SystemErrors::WhyCannotWrite(LockFileName()));
+        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(lock.Error()));
     }
 
     // Another instance may have saved since this one read the file: its entries stay, and this
@@ -474,24 +389,10 @@ void TIniSettingsStore::Save()
         ThrowCannotWrite(FFileName, refused);
     for (const TChange& change : FChanges)
         Apply(merged, change);
-    const QByteArray content = Render(merged, FFileName);
-
-    QTemporaryFile temp(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!temp.open())
-        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(temp));
-    if (target.exists())
-        temp.setPermissions(QFile::permissions(target.absoluteFilePath()));
-    if (const QString reason = WriteAll(temp, content); !reason.isEmpty())
+    const QByteArray content = IniText::Render(merged);
+    if (const QString reason = WriteWholeFile(FFileName, std::string_view(content.constData(), size_t(content.size())));
+        !reason.isEmpty())
         ThrowCannotWrite(FFileName, reason);
-    temp.close();
-    if (temp.error() != QFileDevice::NoError)
-        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(temp));
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData())
-        != 0)
-        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(errno));
-    temp.setAutoRemove(false);
-    SyncFolder(target.absolutePath());
 
     FEntries = std::move(merged);
     FChanges.clear();

@@ -11,18 +11,21 @@
 //
 // Like the registry it stands for, the store answers every read from the file as it is now: when
 // another instance has saved since the file was last read, it is read again and this store's own
-// unsaved changes are laid over it. A save does the same under a lock file beside the settings
-// file, so that two instances saving at once each keep the other's values, writes the result to
-// a temporary file beside it, checks that every byte reached the disk, and only then puts it in
-// place of the old file.
+// unsaved changes are laid over it. The file is read whole into memory and its text taken apart
+// there (IniText): no other file plays a part in reading. A save does the same under a lock
+// beside the settings file that the kernel releases when its holder ends (TFileLock), so that
+// two instances saving at once each keep the other's values, and writes the result through the
+// program's one writer (a temporary file beside it, synced, renamed over the old file, the
+// folder synced). A save waits for another instance's lock no longer than a moment; a save that
+// fails keeps its changes for the next one.
 //
 // Only a regular file of at most MaxFileSize bytes is read. Anything else (a named pipe, a
 // device, a folder, a file too large or unreadable) is refused: the store then starts empty, and
 // every save fails with the reason instead of writing over the file.
 
+#include "shared/core/IniText.h"
 #include "shared/core/SettingsStore.h"
 
-#include <QMap>
 #include <optional>
 #include <sys/types.h>
 #include <vector>
@@ -35,7 +38,7 @@ public:
     // <user configuration folder>/Orvanta/Quandrel.ini; empty when there is no such folder.
     static QString DefaultFileName();
     const QString& FileName() const { return FFileName; }
-    // The lock file that serialises saves between processes.
+    // The lock file that serialises saves between processes; it is never removed.
     QString LockFileName() const { return FFileName + QStringLiteral(".lock"); }
 
     bool HasKey(const QString& path) const override;
@@ -60,7 +63,7 @@ public:
     static constexpr qint64 MaxFileSize = 8 << 20;
 
     // Full entry name ("a/b/Name") -> stored text.
-    using TEntries = QMap<QString, QString>;
+    using TEntries = IniText::TEntries;
 
 private:
     struct TChange {

@@ -1,5 +1,7 @@
 #include "shared/core/LocaleNumbers.h"
 
+#include "shared/core/NumberText.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -134,24 +136,44 @@ bool GroupsCorrectly(const std::vector<std::string>& runs, size_t count, const T
     return inThrees || ownWay;
 }
 
-double ToDouble(bool negative, const std::string& whole, const std::string& fraction, const std::string& exponent)
+// The number in the form documents keep (NumberText.h).
+std::string InvariantText(bool negative, const std::string& whole, const std::string& fraction,
+                          const std::string& exponent)
 {
-    // The C library's reading, in the C locale whatever the process's own is.
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     std::string text = negative ? "-" : "";
     text += whole.empty() ? "0" : whole;
     if (!fraction.empty())
         text += "." + fraction;
     if (!exponent.empty())
         text += "e" + exponent;
-    return strtod_l(text.c_str(), nullptr, cLocale);
+    return text;
 }
 
-TLocaleNumber Reading(double value)
+double ToDouble(const std::string& invariant)
+{
+    // The C library's reading, in the C locale whatever the process's own is.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return strtod_l(invariant.c_str(), nullptr, cLocale);
+}
+
+double ToDouble(bool negative, const std::string& whole, const std::string& fraction, const std::string& exponent)
+{
+    return ToDouble(InvariantText(negative, whole, fraction, exponent));
+}
+
+TLocaleNumber Refused()
 {
     TLocaleNumber result;
-    result.Kind = std::isfinite(value) ? TNumberText::Number : TNumberText::TooLarge;
-    result.Value = value;
+    result.Kind = TNumberText::Invalid;
+    return result;
+}
+
+TLocaleNumber Reading(std::string invariant)
+{
+    TLocaleNumber result;
+    result.Value = ToDouble(invariant);
+    result.Kind = std::isfinite(result.Value) ? TNumberText::Number : TNumberText::TooLarge;
+    result.Invariant = std::move(invariant);
     return result;
 }
 
@@ -162,7 +184,7 @@ TLocaleNumber Read(const QString& text, const TNumberSymbols& s)
         return {};
     TScanned n;
     if (!Scan(t, s, n))
-        return {TNumberText::Invalid};
+        return Refused();
     const QChar decimal = s.Decimal.at(0);
     const QChar group = s.Group.isEmpty() ? QChar() : s.Group.at(0);
     auto isGroup = [&](QChar c) {
@@ -187,17 +209,17 @@ TLocaleNumber Read(const QString& text, const TNumberSymbols& s)
             whole += n.Runs[r];
         // Only a decimal point stands at the end ("12,") or at the start (",5").
         if (point == seps && n.Runs.back().empty())
-            return {TNumberText::Invalid};
-        return Reading(ToDouble(n.Negative, whole, point < seps ? n.Runs.back() : std::string(), n.Exponent));
+            return Refused();
+        return Reading(InvariantText(n.Negative, whole, point < seps ? n.Runs.back() : std::string(), n.Exponent));
     }
 
     // In the other common convention: one separator, the decimal point of the other.
     const QChar other = decimal == u'.' ? u',' : u'.';
     if (seps != 1 || n.Separators[0] != other)
-        return {TNumberText::Invalid};
+        return Refused();
     const std::string& whole = n.Runs[0];
     const std::string& fraction = n.Runs[1];
-    TLocaleNumber result = Reading(ToDouble(n.Negative, whole, fraction, n.Exponent));
+    TLocaleNumber result = Reading(InvariantText(n.Negative, whole, fraction, n.Exponent));
     // Three digits after the one separator could be a group of thousands, unless what stands before
     // it is a lone 0, which no grouping begins with ("0.125" under de_DE can only be 0,125).
     if (fraction.size() == 3 && !whole.empty() && whole != "0" && result.IsNumber()) {
@@ -206,6 +228,7 @@ TLocaleNumber Read(const QString& text, const TNumberSymbols& s)
         result.AsGrouped = ToDouble(n.Negative, whole + fraction, std::string(), n.Exponent);
         result.FractionDigits = 3;
         result.Value = 0;
+        result.Invariant.clear();
     }
     return result;
 }
@@ -343,10 +366,22 @@ TLocaleNumber ReadLocaleMoney(const QString& text, const QString& currencySymbol
         (signs > 0 && (money.Value < 0 || money.AsFraction < 0)))
         return plain;
     if (signs > 0) {
+        if (!money.Invariant.empty() && money.Invariant.front() == '-')
+            money.Invariant.erase(0, 1); // "-0" in brackets
+        else
+            money.Invariant.insert(0, 1, '-');
         money.Value = -money.Value;
         money.AsFraction = -money.AsFraction;
         money.AsGrouped = -money.AsGrouped;
     }
+    return money;
+}
+
+std::optional<int64_t> ReadingToMoney(const TLocaleNumber& reading)
+{
+    int64_t money = 0;
+    if (!reading.IsNumber() || ParseMoneyText(reading.Invariant, money) != TNumberTextResult::Ok)
+        return std::nullopt;
     return money;
 }
 

@@ -10,7 +10,9 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
 #include <optional>
+#include <string>
 
 // How a locale writes numbers.
 struct TNumberSymbols {
@@ -66,6 +68,8 @@ struct TLocaleNumber {
     double AsFraction = 0;
     double AsGrouped = 0;
     int FractionDigits = 0;
+    // A number: the text it was read from, in the form documents keep ("-1234.5", "2e3").
+    std::string Invariant;
     bool IsNumber() const { return Kind == TNumberText::Number; }
 };
 
@@ -79,6 +83,10 @@ TLocaleNumber ReadLocaleNumber(const QString& text, const QLocale& locale = QLoc
 // An amount as the tree shows it: a number, or one with the currency symbol and the negative
 // forms of the currency formats (a minus before or after, brackets) around it.
 TLocaleNumber ReadLocaleMoney(const QString& text, const QString& currencySymbol, const QLocale& locale = QLocale());
+// The amount of a number reading in units of 1/10000, converted from its text exactly as a
+// document's amounts are (NumberText.h), so that typing an amount and opening a file that holds
+// it give the same bits; empty unless the reading is a number that fits.
+std::optional<int64_t> ReadingToMoney(const TLocaleNumber& reading);
 // The number alone; empty unless the text is a number.
 std::optional<double> ParseLocaleNumber(const QString& text, const QLocale& locale = QLocale());
 

@@ -1,5 +1,7 @@
 #include "shared/core/MonetaryFormat.h"
 
+#include "shared/core/CurrencyLayouts.h"
+
 #include <climits>
 #include <cstring>
 #include <iconv.h>
@@ -8,13 +10,6 @@
 #include <string>
 
 namespace {
-
-// The codes' layouts, with "$" for the symbol and "N" for the value.
-const char* const PositiveLayouts[4] = {"$N", "N$", "$ N", "N $"};
-const char* const NegativeLayouts[16] = {
-    "($N)", "-$N", "$-N", "$N-", "(N$)", "-N$", "N-$", "N$-",
-    "-N $", "-$ N", "N $-", "$ N-", "$ -N", "N- $", "($ N)", "(N $)",
-};
 
 // The layout of an amount by the C library's rules: 'S' the symbol, 'N' the value, 'G' the
 // sign (left out when there is none).
@@ -82,7 +77,7 @@ int PositiveFormatCode(bool symbolPrecedes, int separatedBySpace)
 {
     const std::string layout = Render(Layout(symbolPrecedes, separatedBySpace, 1, false));
     for (int code = 0; code < 4; ++code)
-        if (layout == PositiveLayouts[code])
+        if (layout == PositiveCurrencyLayouts[code])
             return code;
     return symbolPrecedes ? 0 : 1;
 }
@@ -91,7 +86,7 @@ int NegativeFormatCode(bool symbolPrecedes, int separatedBySpace, int signPositi
 {
     const std::string layout = Render(Layout(symbolPrecedes, separatedBySpace, signPosition, true));
     for (int code = 0; code < 16; ++code)
-        if (layout == NegativeLayouts[code])
+        if (layout == NegativeCurrencyLayouts[code])
             return code;
     // A layout the codes do not have: the same without its blanks.
     if (separatedBySpace != 0)

@@ -11,10 +11,8 @@
 struct TMonetaryFormat {
     QString Symbol;
     int Decimals = 2;
-    // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $".
+    // Codes of the layouts in CurrencyLayouts.h.
     int PositiveFormat = 0;
-    // 0 "($1)", 1 "-$1", 2 "$-1", 3 "$1-", 4 "(1$)", 5 "-1$", 6 "1-$", 7 "1$-", 8 "-1 $", 9 "-$ 1",
-    // 10 "1 $-", 11 "$ 1-", 12 "$ -1", 13 "1- $", 14 "($ 1)", 15 "(1 $)".
     int NegativeFormat = 1;
 };
 

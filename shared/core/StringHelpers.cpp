@@ -3,6 +3,8 @@
 #include "shared/core/Exceptions.h"
 #include "shared/core/Path.h"
 
+#include <QFileInfo>
+
 #include <charconv>
 #include <cmath>
 
@@ -167,6 +169,13 @@ QString GetProgramVersion(int partCount)
 bool IsPreReleaseBuild()
 {
     return QD_PRERELEASE + 0 != 0;
+}
+
+QString WithTypeExtension(const QString& fileName, const QStringList& extensions, const QString& typeExtension)
+{
+    if (typeExtension.isEmpty() || extensions.contains(QFileInfo(fileName).suffix(), Qt::CaseInsensitive))
+        return fileName;
+    return fileName + QLatin1Char('.') + typeExtension;
 }
 
 QString SanitizeFileName(const QString& text)

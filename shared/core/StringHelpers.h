@@ -7,6 +7,7 @@
 #include "shared/core/Guid.h"
 
 #include <QString>
+#include <QStringList>
 
 // 0 gives ""; else year, month and day right-aligned in fields of 4, 2 and 2 characters, padded
 // with blanks ("2024 3 5"). The time of day is dropped.
@@ -36,6 +37,10 @@ inline TGuid IfThenGuid(bool condition, const TGuid& trueValue, const TGuid& fal
 // Every character of Path::GetInvalidPathChars becomes '_', the result is cut to 70 characters
 // (never inside a surrogate pair), and an empty result becomes "_".
 QString SanitizeFileName(const QString& text);
+// A file name chosen for a type of file: kept when its extension is one of `extensions` (any
+// letter case), else typeExtension is added ("wildcat v2.5" -> "wildcat v2.5.qdn"), so that the
+// file is listed under its type again. An empty typeExtension keeps every name.
+QString WithTypeExtension(const QString& fileName, const QStringList& extensions, const QString& typeExtension);
 // Case-sensitive; an empty prefix always matches. With strip, a matching prefix is removed from s.
 bool HasPrefix(QString& s, const QString& prefix, bool strip);
 // Bold, Italic, Underline and StrikeOut for each of those words found anywhere, in any case.

@@ -30,6 +30,15 @@ protected:
         });
     }
     void TearDown() override { SetMessageDlgHook(FPrevious); }
+    // Points the form at the test server and writes a report from a named sender.
+    static void WriteReport(TFeedbackForm& form, const TTestHttpsServer& server, const QString& description)
+    {
+        form.ServiceAddress = server.Url(QStringLiteral("/feedbackservice/feedbackservice.asmx"));
+        form.ServiceCAFile = server.CAFile();
+        form.DescriptionMemo->setPlainText(description);
+        form.NameEdit->setText("Ann");
+        form.EMailAddressEdit->setText("a@b.c");
+    }
 
     std::vector<TBox> Boxes;
     TModalResult Answer = TModalResult::Yes;
@@ -90,11 +99,7 @@ TEST_F(FeedbackFormTest, AnonymousReportIsSentWithoutNameAndAFailureKeepsTheForm
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
     TFeedbackForm form;
-    form.ServiceAddress = server.Url(QStringLiteral("/feedbackservice/feedbackservice.asmx"));
-    form.ServiceCAFile = server.CAFile();
-    form.DescriptionMemo->setPlainText("  It crashed.\n ");
-    form.NameEdit->setText("Ann");
-    form.EMailAddressEdit->setText("a@b.c");
+    WriteReport(form, server, "  It crashed.\n ");
     form.AnonymousCheckBox->setChecked(true);
     form.TypeComboBox->setCurrentIndex(0);
 
@@ -137,4 +142,28 @@ TEST_F(FeedbackFormTest, AnonymousReportIsSentWithoutNameAndAFailureKeepsTheForm
     EXPECT_STREQ(call.child("submitterEMail").text().get(), "");
     EXPECT_STREQ(call.child("submitterName").text().get(), "");
     EXPECT_TRUE(QString::fromUtf8(call.child("productVersion").text().get()).startsWith(GetProgramVersion(4)));
+}
+
+// A Cancel that comes once the service has confirmed the report stops nothing: the report was
+// sent, the form says so and closes, and nothing is sent twice.
+TEST_F(FeedbackFormTest, AReportTheServiceConfirmedIsSentWhateverALateCancelDid)
+{
+    TTestHttpsServer server;
+    ASSERT_TRUE(server.Ok());
+    TFeedbackForm form;
+    WriteReport(form, server, "It crashed.");
+    form.show();
+    form.SendButtonClick();
+    // The confirmation is in, and the window has not yet heard of it when the user cancels.
+    QDeadlineTimer deadline(15000);
+    while (!form.Confirmed() && !deadline.hasExpired())
+        QThread::msleep(5);
+    ASSERT_TRUE(form.Confirmed());
+    form.CancelButtonClick();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !form.Sending(); }, 15000));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, "Your feedback has been posted to our server and will be processed soon.\r\rThank you");
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(server.Read(QStringLiteral("post_count")), "1");
 }

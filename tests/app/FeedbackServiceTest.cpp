@@ -33,16 +33,23 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
     const QByteArray headers = server.Read(QStringLiteral("post_headers"));
     EXPECT_TRUE(headers.contains("SOAPAction: \"" + service->SoapAction().toUtf8() + "\""));
 
-    // A service that keeps the call waiting: the deadline ends it and the message says so.
-    service->TotalTimeoutMs = 1000;
+    // Each failure is told in its words. Only the service that keeps the call waiting meets a
+    // short deadline, which ends it and says so; the others have room for their answer.
     const struct {
         const char* mode;
         const char* text;
+        int deadlineMs = 20000;
     } failures[] = {{"fault", "Service is resting"},
                     {"html", "Maintenance page"},
                     {"ok:503", "did not confirm the report (HTTP status 503)"},
-                    {"stall", "The feedback service did not answer within 1 seconds."}};
+                    // a web server's error page, each of its blocks on a line of its own
+                    {"error-page", "(HTTP status 500).\nRuntime Error\nServer Error in '/' Application.\n"
+                                   "Object reference not set to an instance of an object.\n"
+                                   "Description: An unhandled exception & more."},
+                    {"stall", "The feedback service did not answer within 3 seconds.", 3000}};
     for (const auto& f : failures) {
+        SCOPED_TRACE(f.mode);
+        service->TotalTimeoutMs = f.deadlineMs;
         server.Write(QStringLiteral("post_mode"), f.mode);
         try {
             service->Feedback("Quandrel", "1", "Bug", "x", "", "");
@@ -57,4 +64,26 @@ TEST(FeedbackService, TheCallAsTheServerReceivedItAndEachKindOfAnswer)
     auto wrongCA = GetFeedbackServiceSoap(false, service->Address());
     wrongCA->CAFile = server.OtherCAFile();
     EXPECT_THROW(wrongCA->Feedback("Quandrel", "1", "Bug", "x", "", ""), EFeedbackError);
+}
+
+// What an answer that is no confirmation says: the text of a page, block by block, without its
+// styles, scripts and comments, its character references decoded.
+TEST(FeedbackService, AnAnswerThatIsNoConfirmationIsToldInItsOwnWords)
+{
+    const struct {
+        const char* answer;
+        const char* told;
+    } cases[] = {
+        {"<p>First</p><p>Second &lt;b&gt; &#233;&#x263A;</p>", "First\nSecond <b> \u00e9\u263a"},
+        {"<script>var a = '<p>';</script><STYLE type=x>p{}</STYLE>Down<br/>for maintenance", "Down\nfor maintenance"},
+        {"plain\n  text  &unknown; &#0;", "plain text &unknown; &#0;"},
+        {"<div><div> </div></div>", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        const QString told = QString::fromUtf8(c.told);
+        EXPECT_EQ(TFeedbackServiceSoap::Failure(502, c.answer),
+                  QStringLiteral("The service did not confirm the report (HTTP status 502).") +
+                      (told.isEmpty() ? QString() : QLatin1Char('\n') + told));
+    }
 }

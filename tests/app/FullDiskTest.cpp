@@ -22,6 +22,12 @@ namespace {
 // Saving a style into the user's folder goes through the same writer as the export.
 enum class TWriter { Document, Bmp, Jpeg, Gif, Emf, Wmf, Style };
 const char* const FileNames[] = {"tree.qdn", "p.bmp", "p.jpg", "p.gif", "p.emf", "p.wmf", "s.qdns"};
+const char* const WriterNames[] = {"Document", "Bmp", "Jpeg", "Gif", "Emf", "Wmf", "Style"};
+
+void PrintTo(TWriter writer, std::ostream* out)
+{
+    *out << WriterNames[int(writer)];
+}
 
 // Cells of many colours, so that no format packs the picture into a few bytes.
 void Paint(TCanvas& canvas, int side)
@@ -79,8 +85,11 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
     ASSERT_FALSE(harness.Shown.empty());
     EXPECT_TRUE(harness.Shown.back().first.contains(QLatin1String("No space left on device")))
         << harness.Shown.back().first.toStdString();
+    // Each says which file it could not write.
+    EXPECT_TRUE(harness.Shown.back().first.contains(target)) << harness.Shown.back().first.toStdString();
     if (writer != TWriter::Document && writer != TWriter::Style) { // stopped at the write that failed
-        EXPECT_TRUE(harness.Shown.back().first.startsWith(QLatin1String("The picture could not be written: ")));
+        EXPECT_TRUE(harness.Shown.back().first.startsWith(
+            "Error exporting picture: " + target + "\r\rThe picture could not be written: "));
     }
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)); // the file now at that name
     EXPECT_EQ(file.readAll(), old);
@@ -89,7 +98,7 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
     EXPECT_EQ(left, QStringList{fileName}) << "a temporary file was left";
     if (writer == TWriter::Document) {
         // Still modified and still without a name: Save stays on, and closing asks.
-        EXPECT_TRUE(harness.Shown.back().first.startsWith(QLatin1String("Error saving file: \r\r")));
+        EXPECT_TRUE(harness.Shown.back().first.startsWith("Error saving file: " + target + "\r\r"));
         EXPECT_TRUE(form.FileSaveMenuItem->isEnabled());
         EXPECT_EQ(form.windowTitle(), title);
         EXPECT_TRUE(form.RecentFileList->Files().isEmpty());
@@ -103,4 +112,8 @@ TEST_P(FullDiskTest, TheSaveFailsWithTheReasonAndTheOldFileStays)
 INSTANTIATE_TEST_SUITE_P(EveryWriter, FullDiskTest,
                          ::testing::Combine(::testing::Values(TWriter::Document, TWriter::Bmp, TWriter::Jpeg, TWriter::Gif,
                                                               TWriter::Emf, TWriter::Wmf, TWriter::Style),
-                                            ::testing::Bool()));
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<FullDiskTest::ParamType>& info) {
+                             return std::string(WriterNames[int(std::get<0>(info.param))]) +
+                                    (std::get<1>(info.param) ? "Large" : "Small");
+                         });

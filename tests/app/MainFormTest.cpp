@@ -1,4 +1,5 @@
 #include "app/MainFormUnit.h"
+#include "app/ExportBitmap.h"
 #include "app/MessageDialogs.h"
 #include "app/Settings.h"
 #include "app/forms/ModalRunner.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -139,6 +141,42 @@ TEST_F(MainFormTest, EditUndoRedoFollowTheModifiedState)
     EXPECT_TRUE(Form->FileSaveMenuItem->isEnabled());
 }
 
+// New leaves the root selected, as opening does, whatever was selected before: the keys then
+// act on it at once.
+TEST_F(MainFormTest, NewSelectsTheRoot)
+{
+    Create();
+    Form->show();
+    BuildSample();
+    Tree()->SelectNode(B, htPayoff);
+    Form->FileNewMenuItem->trigger(); // the change is not saved: No
+    EXPECT_EQ(Tree()->GetSelectedNodes(), std::vector<TDecTreeNode*>({Root()}));
+    EXPECT_EQ(Tree()->SelectionElementType(), htOptionDescriptor);
+    Tree()->setFocus();
+    QTest::keyClick(Tree(), Qt::Key_Insert);
+    EXPECT_EQ(Root()->Children.Count(), 2);
+    EXPECT_TRUE(Form->EditUndoMenuItem->isEnabled());
+}
+
+// The Levels button shows the levels the tree shows after every change, undo and redo included.
+TEST_F(MainFormTest, TheLevelsButtonFollowsEveryChange)
+{
+    Create();
+    BuildSample();
+    AddEnd(AddEnd(A, 100, 1), 100, 2); // four levels
+    Tree()->Recalculate();
+    auto level = [this] { return Form->LevelsToolButton->property("level").toInt(); };
+    EXPECT_EQ(level(), 4);
+    Form->LevelItemClick(2);
+    EXPECT_EQ(level(), 2);
+    Form->EditUndoMenuItem->trigger();
+    EXPECT_EQ(level(), 4);
+    Form->EditRedoMenuItem->trigger();
+    EXPECT_EQ(level(), 2);
+    Form->FileNewMenuItem->trigger();
+    EXPECT_EQ(level(), 1);
+}
+
 TEST_F(MainFormTest, OptimizeTakesTheBestOptionAsOneUndoStep)
 {
     Create();
@@ -180,6 +218,30 @@ TEST_F(MainFormTest, AFileThatFailsToReadLeavesThePreviousDocument)
     EXPECT_FALSE(Undo().CanRedo());
     EXPECT_EQ(Form->FileName(), Path("good.qdn"));
     EXPECT_EQ(Form->RecentFileList->Files(), QStringList({Path("good.qdn")}));
+}
+
+// A file that cannot be written is named in the message, whatever the writer.
+TEST_F(MainFormTest, AFailedWriteNamesTheFile)
+{
+    Create();
+    BuildSample();
+    Write("plain", "not a folder");
+    const QString picture = Path("plain/tree.gif");
+    SetSavePictureDialogHook([&](QWidget*, const QString&, int, const QString&) { return picture; });
+    const struct {
+        std::function<void()> Write;
+        QString Start;
+    } cases[] = {
+        {[&] { SaveAs("plain/tree.qdn"); }, "Error saving file: " + Path("plain/tree.qdn") + "\r\r"},
+        {[&] { Form->FileExportPictureMenuItem->trigger(); }, "Error exporting picture: " + picture + "\r\r"},
+    };
+    for (const auto& c : cases) {
+        Messages.clear();
+        c.Write();
+        ASSERT_EQ(Messages.size(), 1);
+        EXPECT_TRUE(LastMessage().startsWith(c.Start)) << LastMessage().toStdString();
+    }
+    SetSavePictureDialogHook({});
 }
 
 // The document named on the command line, read while the window is made, opens at the first

@@ -179,7 +179,7 @@ TEST_F(StyleCommandsTest, ImportsDocumentsAndStyleFilesAndRefusesOtherRoots)
     const size_t undoSteps = Tree()->UndoManager().UndoStack().size();
     OpenAnswer = {Dir.filePath("empty.qdn")};
     Form->FileImportStylesMenuItem->trigger();
-    EXPECT_EQ(Messages.last(), QStringLiteral("No style found in the file"));
+    EXPECT_EQ(Messages.last(), "No style found in the file " + Dir.filePath("empty.qdn"));
     EXPECT_EQ(Tree()->UndoManager().UndoStack().size(), undoSteps);
     EXPECT_FALSE(Tree()->UndoManager().CanRedo());
     EXPECT_EQ(Font()->Value, QStringLiteral("Mono"));
@@ -204,7 +204,8 @@ TEST_F(StyleCommandsTest, ImportsDocumentsAndStyleFilesAndRefusesOtherRoots)
     const size_t before = Tree()->UndoManager().UndoStack().size();
     OpenAnswer = {Dir.filePath("other.qdns"), styleFile};
     Form->FileImportStylesMenuItem->trigger();
-    EXPECT_TRUE(Messages.last().endsWith("Error loading Style file: StyleStates Root not found"));
+    EXPECT_TRUE(Messages.last().endsWith("Error loading Style file: " + Dir.filePath("other.qdns") +
+                                         " (StyleStates Root not found)"));
     EXPECT_EQ(Tree()->UndoManager().UndoStack().size(), before);
     EXPECT_EQ(Font()->Value, defaultFont);
 }
@@ -221,8 +222,14 @@ TEST_F(StyleCommandsTest, MalformedShippedFileIsListedUnderItsFileName)
     EXPECT_EQ(commands.MenuItemList().Items(0)->objectName(), QStringLiteral("System_0"));
     EXPECT_FALSE(Form->StylesDeleteMenuItem->isEnabled());
     commands.MenuItemList().Items(0)->trigger();
-    EXPECT_TRUE(Messages.last().contains("Error loading Style file"));
+    EXPECT_TRUE(Messages.last().contains("Error loading Style file: " + Shipped() + "/Broken one.qdns ("));
     EXPECT_FALSE(Tree()->UndoManager().CanUndo());
+    // A well-formed file of another kind is named too.
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<Other/>");
+    bad.close();
+    commands.MenuItemList().Items(0)->trigger();
+    EXPECT_TRUE(Messages.last().endsWith("Error loading Style file: " + Shipped() + "/Broken one.qdns (StyleStates Root not found)"));
 }
 
 TEST_F(StyleCommandsTest, StyleManagerDeletesTheSelectedStyles)
@@ -285,11 +292,11 @@ TEST(SaveNewStyleFormTest, OkNeedsANameAndWhileShownAFile)
     EXPECT_EQ(result.Author, QStringLiteral("me"));
 }
 
-TEST(SaveNewStyleFormTest, ATypedNameGetsTheExtensionAndOnlyAStyleFileIsReplacedAfterAsking)
+TEST(SaveNewStyleFormTest, ATypedNameGetsTheExtensionUnlessItHasItAndOnlyAStyleFileIsReplacedAfterAsking)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir().mkpath(dir.filePath("folder.qdns")));
-    for (const auto& [name, text] : {std::pair{"old.qdns", "<?xml version=\"1.0\"?>\n<StyleStates/>"}, {"tree.qdn", "<Tree/>"}}) {
+    for (const auto& [name, text] : {std::pair{"old.qdns", "<?xml version=\"1.0\"?>\n<StyleStates/>"}, {"tree.qdns", "<Tree/>"}}) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
     }
@@ -304,11 +311,13 @@ TEST(SaveNewStyleFormTest, ATypedNameGetsTheExtensionAndOnlyAStyleFileIsReplaced
         QString Message;
     } cases[] = {
         {"fresh", "fresh.qdns", TModalResult::No, true, QString()},
-        {"notes.xml", "notes.xml", TModalResult::No, true, QString()},
+        {"notes.xml", "notes.xml.qdns", TModalResult::No, true, QString()},
+        {"mine v1.2", "mine v1.2.qdns", TModalResult::No, true, QString()},
         {"old", "old.qdns", TModalResult::No, false, replace},
         {"old.qdns", "old.qdns", TModalResult::Yes, true, replace},
         {"", "old.qdns", TModalResult::No, true, QString()},
-        {"tree.qdn", "tree.qdn", TModalResult::Yes, false, refuse},
+        {"tree.qdn", "tree.qdn.qdns", TModalResult::Yes, true, QString()},
+        {"tree", "tree.qdns", TModalResult::Yes, false, refuse},
         {"folder", "folder.qdns", TModalResult::Yes, false, refuse},
     };
     for (const auto& c : cases) {

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -100,6 +101,38 @@ TEST(UpdateCheck, TheMenuCheckTellsThatNothingIsNewer)
     ASSERT_EQ(h.Shown.size(), 1u);
     EXPECT_EQ(h.Shown[0].second, TMsgDlgType::Information);
     EXPECT_TRUE(h.Shown[0].first.startsWith(QLatin1String("Newer version not found.")));
+}
+
+// A check against a server that does not answer shows that it runs, a second click included,
+// until it has ended; the window stays usable meanwhile.
+TEST(UpdateCheck, TheMenuCheckShowsThatItRunsUntilItEnds)
+{
+    TTestHttpsServer server;
+    ASSERT_TRUE(server.Ok());
+    TMainWindowHarness h;
+    TMainForm& form = *h.Form;
+    form.show();
+    form.AutoUpdater->CAFile = server.CAFile();
+    form.AutoUpdater->InfoFileURL = server.Url(QStringLiteral("/stall?s=20"));
+    form.AutoUpdater->InfoFileDeadlineSeconds = 2;
+    h.Shown.clear();
+    auto shown = [&form] { return !form.UpdateCheckPanel->isHidden() && form.cursor().shape() == Qt::BusyCursor; };
+    EXPECT_FALSE(shown());
+    form.ToolsCheckUpdatesMenuItem->trigger();
+    EXPECT_TRUE(shown());
+    EXPECT_TRUE(form.UpdateCheckPanel->isVisible());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !server.Read(QStringLiteral("last_request")).isEmpty(); }, 10000));
+    server.Write(QStringLiteral("last_request"), QByteArray());
+    form.ToolsCheckUpdatesMenuItem->trigger();
+    EXPECT_TRUE(shown());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !shown(); }, 15000));
+    EXPECT_FALSE(form.AutoUpdater->Busy());
+    EXPECT_TRUE(form.UpdateCheckPanel->isHidden());
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    // One request, and one box that says the server did not answer in time.
+    EXPECT_TRUE(server.Read(QStringLiteral("last_request")).isEmpty());
+    ASSERT_EQ(h.Shown.size(), 1u);
+    EXPECT_EQ(h.Shown[0].second, TMsgDlgType::Error);
 }
 
 // The skip question's caption names the HTTP status; the program's message boxes have no caption,

@@ -1,3 +1,4 @@
+#include "support/ChildProcess.h"
 #include "support/ModalGuard.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (const int child = RunChildIfAsked(argc, argv); child >= 0)
+        return child;
     ::testing::InitGoogleTest(&argc, argv);
     // A dialog that waits for a user nobody drives fails its test instead of hanging the run.
     TModalGuard guard;

@@ -33,6 +33,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def send_chunked(self, code, blocks, extra=None, every=0.0):
+        """Sends the blocks as a chunked body, waiting `every` seconds between them; stops when the
+        client has gone."""
+        self.send_response(code)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Transfer-Encoding", "chunked")
+        for k, v in (extra or {}).items():
+            self.send_header(k, v)
+        self.end_headers()
+        try:
+            for block in blocks:
+                if block:
+                    self.wfile.write(b"%x\r\n" % len(block) + block + b"\r\n")
+                    self.wfile.flush()
+                time.sleep(every)
+            self.wfile.write(b"0\r\n\r\n")
+        except OSError:
+            self.close_connection = True
+
     def record(self, name, data):
         with open(os.path.join(self.root, name), "wb") as f:
             f.write(data)
@@ -40,7 +59,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
         parts = urllib.parse.unquote(url.path).strip("/").split("/")
-        query = urllib.parse.parse_qs(url.query)
+        query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
         self.record("last_request", self.requestline.encode() + b"\n" + bytes(self.headers))
         head = parts[0]
         if head == "files":
@@ -49,14 +68,49 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send_body(404, b"not found")
             with open(path, "rb") as f:
                 data = f.read()
-            return self.send_body(200, data, "application/octet-stream",
-                                  {"Last-Modified": "Sun, 06 Nov 1994 08:49:37 GMT"})
+            modified = {"Last-Modified": "Sun, 06 Nov 1994 08:49:37 GMT"}
+            if "gzip" in self.headers.get("Accept-Encoding", ""):  # compressed on the fly, as web servers do when offered
+                body = gzip.compress(data)
+                return self.send_chunked(200, [body[i:i + 4096] for i in range(0, len(body), 4096)],
+                                         dict(modified, **{"Content-Encoding": "gzip"}))
+            return self.send_body(200, data, "application/octet-stream", modified)
         if head == "coded":  # a file in a content coding nobody asked for, as some servers send static files
             with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
                 data = f.read()
             coding = parts[2] if len(parts) > 2 else "gzip"
             body = gzip.compress(data) if coding == "gzip" else zlib.compress(data) if coding == "deflate" else data
+            if "chunked" in query:  # coded on the fly: no length announced
+                return self.send_chunked(200, [body[i:i + 4096] for i in range(0, len(body), 4096)],
+                                         {"Content-Encoding": coding})
             return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": coding})
+        if head == "bomb":  # /bomb/MEGABYTES: zeros in gzip twice over, a small answer that decodes huge
+            body = bomb(int(parts[1]))
+            if "chunked" in query:
+                return self.send_chunked(200, [body[i:i + 4096] for i in range(0, len(body), 4096)],
+                                         {"Content-Encoding": "gzip, gzip"})
+            return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": "gzip, gzip"})
+        if head == "trickle":  # announces SIZE bytes, sends FIRST of them, then BURST every EVERY seconds
+            size = int(query.get("size", ["1000000000"])[0])
+            first = int(query.get("first", ["0"])[0])
+            burst = int(query.get("burst", ["1"])[0])
+            every = float(query.get("every", ["0.2"])[0])
+            self.send_response(200)
+            self.send_header("Content-Length", str(size))
+            self.end_headers()
+            deadline = time.monotonic() + 60
+            try:
+                self.wfile.write(b"f" * first)
+                size -= first
+                while size > 0 and time.monotonic() < deadline:
+                    n = min(size, burst)
+                    self.wfile.write(b"t" * n)
+                    self.wfile.flush()
+                    size -= n
+                    time.sleep(every)
+            except OSError:
+                pass
+            self.close_connection = True
+            return
         if head in ("part", "whole"):  # a range as if one had been asked for: the first half, or all
             with open(os.path.join(self.root, "files", parts[1]), "rb") as f:
                 data = f.read()
@@ -138,6 +192,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         body = self.rfile.read(length)
         self.record("post_body", body)
         self.record("post_headers", bytes(self.headers))
+        count_file = os.path.join(self.root, "post_count")
+        count = int(open(count_file).read()) if os.path.exists(count_file) else 0
+        self.record("post_count", b"%d" % (count + 1))
         mode_file = os.path.join(self.root, "post_mode")
         mode = open(mode_file).read().strip() if os.path.exists(mode_file) else "ok"
         if mode == "stall":  # an answer that takes longer than anyone waits
@@ -152,7 +209,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
                       b'<soap:Body><soap:Fault><faultcode>soap:Server</faultcode><faultstring>Service is resting</faultstring>'
                       b'</soap:Fault></soap:Body></soap:Envelope>')
             return self.send_body(500, answer, "text/xml; charset=utf-8")
+        if mode == "error-page":  # a web server's own page for a fault in the application behind it
+            page = (b'<!DOCTYPE html>\n<html>\n<head>\n<title>Runtime Error</title>\n<style>\n body {font-family:"Verdana"}\n'
+                    b'</style>\n</head>\n<body bgcolor="white">\n<span><H1>Server Error in \'/\' Application.<hr width=100% size=1>'
+                    b'</H1>\n<h2> <i>Object reference not set to an\n instance of an object.</i> </h2></span>\n'
+                    b'<!-- [NullReferenceException] -->\n<b> Description: </b>An unhandled exception &amp; more.<br><br>'
+                    b'\n</body>\n</html>\n')
+            return self.send_body(500, page, "text/html; charset=utf-8")
         return self.send_body(200, b"<html><body>Maintenance page</body></html>", "text/html")
+
+
+BOMBS = {}
+
+
+def bomb(megabytes):
+    if megabytes not in BOMBS:
+        inner = zlib.compressobj(9, zlib.DEFLATED, 31)
+        zeros = bytes(1 << 20)
+        once = b"".join(inner.compress(zeros) for _ in range(megabytes)) + inner.flush()
+        BOMBS[megabytes] = gzip.compress(once, 9)
+    return BOMBS[megabytes]
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

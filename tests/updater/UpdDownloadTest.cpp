@@ -108,11 +108,17 @@ TTestHttpsServer* UpdDownloadTest::Server = nullptr;
 
 TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstaller)
 {
+    // Progress tells the file's own size, from a server that would compress what it is offered.
+    QMap<QString, QPair<int64_t, int64_t>> sizes;
+    U.OnProgress = [&](TupdAutoUpdater*, const QString& url, int64_t size, int64_t read, int64_t, int64_t, uint8_t,
+                       uint8_t, float) { sizes[url.section('/', -1)] = {size, read}; };
     Update("#url=" + Url("/files/one.bin") + "\r\n#url2=" + Url("/files/two.dat") + "=sub\\two.dat\r\n");
     // The wizard followed both files and waits on its completed page for its Finish button.
     EXPECT_TRUE(Log.contains(QStringLiteral("Downloading 2 of 2")));
     EXPECT_TRUE(Log.contains(QStringLiteral("File size: 68.4 Kb")));
     EXPECT_TRUE(Log.contains(QStringLiteral("all 100")));
+    EXPECT_EQ(sizes.value(QStringLiteral("one.bin")), qMakePair(int64_t(70000), int64_t(70000)));
+    EXPECT_EQ(sizes.value(QStringLiteral("two.dat")), qMakePair(int64_t(11), int64_t(11)));
     ASSERT_EQ(Log.last(), QStringLiteral("completed"));
     EXPECT_TRUE(Installer.isEmpty());
     U.WizardClosed(false);
@@ -147,7 +153,8 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         const char* told; // a pattern for the last box or event
         bool asked;
         const char* folder = nullptr; // the program's, when not the test's own
-        bool fullDisk = false;        // the program's folder on a full disk
+        qint64 diskLeft = -1;         // the program's folder on a full disk with this much room
+        int rateWindow = 30;
     } cases[] = {
         // A folder the user cannot write (a system-wide install) is told before anyone is asked.
         {first, updMsgBox::IdNo, "\\|.* is installed in \"/proc/\", where you cannot replace files", false, "/proc/"},
@@ -164,13 +171,24 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         {first + "#url2=" + Url("/goto/http/127.0.0.1:1/two.dat"), updMsgBox::IdNo,
          "^Error #302\\|The address https://.* was refused: the server sent the request on to http://127.0.0.1:1/two",
          true},
+        // The skip question names the unreadable coding, not the success status it came with.
         {first + "#url2=" + Url("/coded/two.dat/compress"), updMsgBox::IdNo,
-         "^Error #200\\|File compress arrived in a content coding that cannot be read \\(compress\\).\\|4148$", true},
+         "^Error: Content-Encoding compress\\|File compress arrived in a content coding that cannot be read "
+         "\\(compress\\).\\|4148$",
+         true},
+        // A small answer that decodes to far more than it announced, and a trickle.
+        {first + "#url2=" + Url("/bomb/64"), updMsgBox::IdNo,
+         "\\|File 64 was not accepted. It decodes to more than the 269 bytes the server announced.\\|16$", true},
+        {first + "#url2=" + Url("/trickle"), updMsgBox::IdNo,
+         "\\|The transfer of trickle was given up: Less than 16 KB a second arrived over 2 seconds.\\|16$", true, nullptr,
+         -1, 2},
         // A full disk, below and above the file buffer's size (the small one meets it only when
         // flushed): the system's reason, and no file left.
         {"#url=" + Url("/files/two.dat"), updMsgBox::IdNo, "not installed. Cannot write .*No space left on device\\|16$", true,
-         nullptr, true},
-        {first, updMsgBox::IdNo, "not installed. Cannot write .*No space left on device\\|16$", true, nullptr, true},
+         nullptr, 0},
+        {first, updMsgBox::IdNo, "not installed. Cannot write .*No space left on device\\|16$", true, nullptr, 0},
+        // a disk that fills up part way through a write
+        {first, updMsgBox::IdNo, "not installed. Cannot write .*No space left on device\\|16$", true, nullptr, 8192},
         // Every file missing and skipped: nothing to install, no "completed" page.
         {missing.mid(0, 4) + missing.mid(5), updMsgBox::IdYes, "\\|None of the update's files could be fetched", true},
     };
@@ -183,14 +201,16 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         SCOPED_TRACE(c.told);
         Log.clear();
         Answer = c.answer;
-        const std::unique_ptr<TTmpfsMount> disk(c.fullDisk ? new TTmpfsMount : nullptr);
+        const std::unique_ptr<TTmpfsMount> disk(c.diskLeft >= 0 ? new TTmpfsMount : nullptr);
         if (disk && !disk->SkipReason().isEmpty()) {
             std::cout << "full-disk row skipped: " << disk->SkipReason().toStdString() << '\n';
             continue;
         }
         U.ProgramFolder = c.folder ? QString::fromUtf8(c.folder) : (disk ? disk->Folder() : Program.path()) + '/';
-        if (disk)
-            disk->Fill();
+        if (disk) {
+            ASSERT_TRUE(disk->Fill(c.diskLeft));
+        }
+        U.RateWindowSeconds = c.rateWindow;
         Update(c.files);
         EXPECT_FALSE(Log.filter(QRegularExpression(QString::fromUtf8(c.told))).isEmpty())
             << Log.join(QLatin1Char(',')).toStdString();
@@ -246,6 +266,8 @@ TEST_F(UpdDownloadTest, OnlyFilesWhoseSizeDiffersAreFetched)
         {B::mfuOnlyIfSizeDifferent, "#url=" + Url("/files/two.dat"), "two.dat", 11, "two.dat"},
         {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/files/two.dat") + "=APP", "APP", 11, "one.bin APP"},
         {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/nolength"), "nolength", 0, "one.bin nolength"},
+        // in a coding the server forces, the length told is not the file's: its size is not known
+        {B::mfuOnlyIfSizeDifferent, one + "#url2=" + Url("/coded/two.dat/gzip"), "gzip", 31, "one.bin gzip"},
     };
     U.Wizard.Enabled = false;
     for (const auto& c : cases) {

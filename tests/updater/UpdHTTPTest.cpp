@@ -1,11 +1,13 @@
 #include "updater/UpdHTTP.h"
 
 #include "support/TestHttpsServer.h"
+#include "support/TmpfsMount.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -97,7 +99,7 @@ TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
         {"/redirect?to=/files/a.bin", false, true, {"done"}, F::None, false},
         {"/redirect?to=http://127.0.0.1:1/files/a.bin", true, false, {"error 302", "failed"}, F::RefusedAddress, false},
         // Compressed although nothing asked for it: decoded when the library can, else a failed file.
-        {"/coded/a.bin/gzip", true, true, {"done"}, F::None, true},
+        {"/coded/a.bin/gzip?chunked", true, true, {"done"}, F::None, true},
         {"/coded/a.bin/deflate", false, true, {"done"}, F::None, false},
         {"/coded/a.bin/compress", true, true, {"error 200", "failed"}, F::ContentCoding, false},
         {"/part/a.bin", true, true, {"connlost", "failed"}, F::Incomplete, true},
@@ -124,13 +126,102 @@ TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
             QFile f(target);
             EXPECT_EQ(c.toFile ? (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray()) : Out.Data, Payload);
             EXPECT_EQ(Out.Bytes, Payload.size());
-            EXPECT_EQ(Out.LastProgress.BytesRead, Http.ContentLength());
-            EXPECT_EQ(Out.LastProgress.PercentDone, 100);
+            // progress counts the file's own bytes; the body in a coding came in full, too
+            EXPECT_EQ(Out.LastProgress.BytesRead, Payload.size());
+            EXPECT_EQ(Out.LastProgress.TotalSize, c.path.contains(QLatin1String("coded")) ? 0 : Payload.size());
+            EXPECT_EQ(Out.LastProgress.PercentDone, c.path.contains(QLatin1String("chunked")) ? 0 : 100);
         }
     }
     // Only the followed redirect is reported; the one to a plain address was refused.
     EXPECT_EQ(Out.Redirects, QStringList{Server->Url(QStringLiteral("/files/a.bin"))});
-    EXPECT_TRUE(Server->Read(QStringLiteral("last_request")).contains("Accept-Encoding: "));
+    // Every file is asked for as it is: a server that compresses what it is offered sends it whole.
+    EXPECT_TRUE(Server->Read(QStringLiteral("last_request")).contains("\nAccept-Encoding: identity\n"));
+}
+
+// A file decodes to no more than the server announced for it, nor, with nothing announced, past
+// the bound of a program file; a disk that fills up part way through a write says so.
+TEST_F(UpdHTTPTest, AFileNeverOutgrowsItsBoundAndAFullDiskSaysWhy)
+{
+    using F = TupdFailure;
+    QByteArray noise(50000, Qt::Uninitialized); // gains from no compression: decodes to less than it travels
+    std::mt19937 random(7);
+    for (char& c : noise)
+        c = char(random());
+    Server->PutFile(QStringLiteral("noise.bin"), noise);
+    Http.MaxFileSize = 1 << 20;
+    const struct {
+        const char* path;
+        qint64 diskLeft; // a full disk with this much room, or none (-1)
+        QStringList events;
+        F failure;
+        const char* error;
+        QByteArray file = {}; // what is left of it
+    } cases[] = {
+        {"/files/a.bin", -1, {"done"}, F::None, "", Payload},
+        {"/coded/a.bin/gzip?chunked", -1, {"done"}, F::None, "", Payload},
+        {"/coded/noise.bin/gzip", -1, {"done"}, F::None, "", noise},
+        {"/coded/a.bin/gzip", -1, {"connlost", "failed"}, F::TooLarge, "decodes to more than the 1131 bytes the server announced"},
+        {"/bomb/64", -1, {"connlost", "failed"}, F::TooLarge, "more than the 269 bytes the server announced"},
+        {"/bomb/64?chunked", -1, {"connlost", "failed"}, F::TooLarge, "larger than 1048576 bytes, more than any program file"},
+        {"/files/a.bin", 8192, {"error 200", "failed"}, F::LocalFile, "No space left on device"},
+        {"/coded/a.bin/gzip?chunked", 8192, {"error 200", "failed"}, F::LocalFile, "No space left on device"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " with room " + std::to_string(c.diskLeft));
+        std::unique_ptr<TTmpfsMount> disk(c.diskLeft >= 0 ? new TTmpfsMount(256) : nullptr);
+        if (disk && !disk->SkipReason().isEmpty())
+            GTEST_SKIP() << "no full disk: " << disk->SkipReason().toStdString();
+        const QString target = disk ? disk->Path(QStringLiteral("x.bin")) : Server->Path(QStringLiteral("out/x.bin"));
+        QFile::remove(target);
+        ASSERT_TRUE(!disk || disk->Fill(c.diskLeft));
+        Out.Events.clear();
+        Out.LastProgress = TupdProgress();
+        Http.URL = Server->Url(QString::fromUtf8(c.path));
+        Http.FileName = target;
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(Finish());
+        EXPECT_EQ(Out.Events, c.events);
+        EXPECT_EQ(Http.Failure(), c.failure);
+        EXPECT_TRUE(Http.LastError().contains(QLatin1String(c.error))) << Http.LastError().toStdString();
+        // not a block was written past the bound
+        EXPECT_LE(Out.LastProgress.BytesRead, Http.ContentLength() ? Http.ContentLength() : Http.MaxFileSize);
+        QFile f(target);
+        EXPECT_EQ(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), c.file);
+    }
+}
+
+// The least rate holds over every window: a trickle, a burst now and then, and a good start that
+// turns into a trickle are given up after a window below the rate, however large the size they
+// announce; a transfer above the rate goes through.
+TEST_F(UpdHTTPTest, ATransferBelowTheLeastRateOverAWindowIsGivenUp)
+{
+    Http.RateWindowSeconds = 2;
+    Http.MinTransferRate = 16 << 10;
+    const struct {
+        const char* path;
+        QStringList events;
+        TupdFailure failure;
+    } cases[] = {
+        {"/trickle?every=0.2&burst=1", {"connlost", "failed"}, TupdFailure::TooSlow},
+        {"/trickle?every=0.5&burst=6144", {"connlost", "failed"}, TupdFailure::TooSlow}, // 12 KB a second
+        {"/trickle?first=65536&every=0.2&burst=1", {"connlost", "failed"}, TupdFailure::TooSlow},
+        {"/trickle?every=0.25&burst=16384&size=163840", {"done"}, TupdFailure::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Out.Events.clear();
+        Http.URL = Server->Url(QString::fromUtf8(c.path));
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(Http.Start());
+        ASSERT_TRUE(Finish(20000));
+        EXPECT_EQ(Out.Events, c.events);
+        EXPECT_EQ(Http.Failure(), c.failure);
+        if (c.failure == TupdFailure::TooSlow) {
+            EXPECT_GE(clock.elapsed(), 2000);
+            EXPECT_EQ(Http.LastError(), QStringLiteral("Less than 16 KB a second arrived over 2 seconds."));
+        }
+    }
 }
 
 TEST_F(UpdHTTPTest, HeaderHandlerThatStopsReadsNoBodyAndCreatesNoFile)

@@ -1,5 +1,7 @@
 #include "updater/installer/UpdInstallation.h"
 
+#include "shared/io/DurableFile.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -78,19 +80,7 @@ bool Sync(const std::string& path, bool folder)
 // Every byte written and on the disk.
 bool WriteAll(int fd, const std::string& text)
 {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return fsync(fd) == 0;
+    return WriteAndSync(fd, text.data(), text.size());
 }
 
 struct TEntry {
@@ -134,7 +124,7 @@ bool SyncFolders(const std::vector<TEntry>& entries, std::string& error)
 }
 
 // Written to a second name and renamed, so that a journal is never seen half-written; locked
-// before it can be seen at all.
+// (by the writer, from the moment it makes the file) before it can be seen at all.
 bool WriteJournal(TJournal& j, const std::string& privateFolder, std::string& error)
 {
     std::string text = std::string(Magic) + "\nfolder " + j.ProgramFolder + "\n";
@@ -142,16 +132,17 @@ bool WriteJournal(TJournal& j, const std::string& privateFolder, std::string& er
         text += (e.HadOld ? "old " : "new ") + e.Target + "\n";
     text += "begin\n";
     j.Path = JournalPath(privateFolder);
-    const std::string fresh = j.Path + ".new";
-    unlink(fresh.c_str());
-    j.Fd = open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (j.Fd < 0 || !WriteAll(j.Fd, text) || flock(j.Fd, LOCK_EX) != 0 || rename(fresh.c_str(), j.Path.c_str()) != 0 ||
-        !Sync(privateFolder, true)) {
-        error = Reason("cannot write the journal", fresh);
-        unlink(fresh.c_str());
+    TDurableFile file(j.Path);
+    file.SetMode(0600);
+    file.SetTemporaryName(std::string(JournalName) + ".new");
+    file.SetKeepOpen();
+    if (!file.Open() || !file.Write(text) || !file.Commit()) {
+        errno = file.Error();
+        error = Reason("cannot write the journal", j.Path + ".new");
         unlink(j.Path.c_str());
         return false;
     }
+    j.Fd = file.Release();
     return true;
 }
 

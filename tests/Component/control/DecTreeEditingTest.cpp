@@ -121,6 +121,16 @@ TEST_F(DecTreeTest, NumbersAreReadInTheUsersLocaleOrRefused)
     }
 }
 
+// A typed amount is stored to the unit, as opening a file that holds the same text stores it
+// (through a double it would be 922337203685476.9664).
+TEST_F(DecTreeTest, TypedAmountsKeepEveryUnit)
+{
+    BuildSample();
+    Tree->SelectNode(A1, htPayoff);
+    Keys(QStringLiteral("'922337203685477'"));
+    EXPECT_EQ(A1->Payoff, 9223372036854770000);
+}
+
 namespace {
 
 // The values and places of every node as the last recalculation left them.

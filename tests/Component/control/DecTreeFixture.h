@@ -75,7 +75,18 @@ protected:
     void Click(TDecTreeNode* node, TNodeElementType element, Qt::KeyboardModifiers mods = {},
                Qt::MouseButton button = Qt::LeftButton)
     {
-        QTest::mouseClick(Tree, button, mods, Center(node, element));
+        QTest::mouseClick(Tree, button, mods, ToClient(Center(node, element)));
+    }
+
+    // The view onto the drawing: the layout point at the control's top-left corner, the point of
+    // the control that shows a layout point, and the area the view scrolls over.
+    QPoint Origin() { return Tree->Origin(); }
+    QPoint ToClient(const QPoint& layoutPoint) { return Tree->ToClient(layoutPoint); }
+    QSize Extent() { return Tree->Extent(); }
+    // Whether the whole rectangle (layout pixels, edges included) is in view.
+    bool Shown(const TRectangle& r)
+    {
+        return QRect(Origin(), Tree->size()).contains(QRect(r.Left, r.Top, r.Width + 1, r.Height + 1));
     }
 
     void Key(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), mods); }

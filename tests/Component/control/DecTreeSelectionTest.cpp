@@ -4,6 +4,26 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QStatusTipEvent>
+
+namespace {
+
+// Records the status tips that reach a widget from its children.
+class TStatusTipSpy : public QObject {
+public:
+    TStatusTipSpy(QWidget* window, QStringList& tips) : FTips(tips) { window->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::StatusTip)
+            FTips << static_cast<QStatusTipEvent*>(event)->tip();
+        return false;
+    }
+
+private:
+    QStringList& FTips;
+};
+
+} // namespace
 
 // The arrows move to the parent, the first child and the siblings of the first selected node,
 // never off the tree; Tab walks the elements every selected node has.
@@ -156,4 +176,84 @@ TEST_F(DecTreeTest, HoverHints)
     EXPECT_EQ(Tree->Hint(), QStringLiteral("Probabilities don't add up to 100"));
     QTest::mouseMove(Tree, QPoint(3, Tree->height() - 3));
     EXPECT_EQ(Tree->Hint(), QString());
+}
+
+// The hint follows a change under a mouse that does not move, undo and redo included, and the
+// window hears of it.
+TEST_F(DecTreeTest, TheHintFollowsChangesUnderARestingMouse)
+{
+    BuildSample();
+    QString error;
+    B->SetCloneMaster(A->Id, error);
+    ASSERT_EQ(error, QString());
+    Tree->Recalculate();
+    QStringList told;
+    TStatusTipSpy spy(Box.get(), told);
+    QCursor::setPos(Tree->mapToGlobal(Center(B, htSymbol)));
+    QTest::mouseMove(Tree, Center(B, htSymbol));
+    ASSERT_EQ(Tree->Hint(), ControlStrings::HintLinkedNode);
+    told.clear();
+    // Unlinked, keeping the copies: nothing moves, but the node is no longer linked.
+    Tree->UndoManager().SaveState(QStringLiteral("Unlink Clone"));
+    B->SetCloneMaster(TGuid(), error);
+    Tree->Recalculate();
+    EXPECT_EQ(Tree->Hint(), QString());
+    EXPECT_EQ(Tree->toolTip(), QString());
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(Tree->Hint(), ControlStrings::HintLinkedNode);
+    Tree->UndoManager().Redo();
+    EXPECT_EQ(Tree->Hint(), QString());
+    EXPECT_EQ(told, QStringList({QString(), ControlStrings::HintLinkedNode, QString()}));
+    // With the mouse away from the tree the hint goes, and the window is told nothing.
+    Tree->UndoManager().Undo();
+    QCursor::setPos(Box->mapToGlobal(QPoint(-20, -20)));
+    told.clear();
+    Tree->UndoManager().Redo();
+    EXPECT_EQ(Tree->Hint(), QString());
+    EXPECT_EQ(told, QStringList());
+}
+
+// An undo or redo that takes the selected nodes away selects the nearest of their ancestors that
+// the restored tree holds, with an element that node has.
+TEST_F(DecTreeTest, UndoAndRedoLeaveTheSelectionOnNodesOfTheTree)
+{
+    const struct {
+        const char* name;
+        const char* keys;   // from A1's title, the editor closed after each key
+        bool redo;          // after undoing them all, redo them all
+        TNodeElementType element; // the element selected before the last undo or redo
+        const char* selected;
+        TNodeElementType after;
+    } cases[] = {
+        {"nodes added under A1, undone", "Ins", false, htOptionDescriptor, "A1", htOptionDescriptor},
+        {"a node added beside A1, undone", "Shift+Ins", false, htPayoff, "A", htPayoff},
+        {"A1 removed again by redo", "Del", true, htPayoff, "A", htPayoff},
+        {"A removed again by redo while A1's probability is selected", "Left Del", true, htProbability, "Root", htSymbol},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tree->SetRoot(nullptr);
+        Tree->Document().NewRoot();
+        Tree->UndoManager().Clear();
+        BuildSample();
+        SelectNames(QStringLiteral("A1"), htOptionDescriptor);
+        int steps = 0;
+        for (const QString& key : QString::fromLatin1(c.keys).split(QLatin1Char(' '))) {
+            const size_t before = Tree->UndoManager().UndoStack().size();
+            Keys(key);
+            Tree->CloseInlineEditor();
+            steps += int(Tree->UndoManager().UndoStack().size() - before);
+        }
+        if (c.redo) {
+            for (int i = 0; i < steps; ++i)
+                Tree->UndoManager().Undo();
+            SelectNames(QStringLiteral("A1"), c.element);
+        } else {
+            Tree->SelectNode(Selected().at(0), c.element);
+        }
+        for (int i = 0; i < steps; ++i)
+            c.redo ? Tree->UndoManager().Redo() : Tree->UndoManager().Undo();
+        EXPECT_EQ(SelectedNames(), c.selected);
+        EXPECT_EQ(Tree->SelectionElementType(), c.after);
+    }
 }

@@ -7,18 +7,21 @@ TEST_F(DecTreeTest, RecalculateComputesValuesSizesAndReports)
     BuildSample();
     int calculated = 0;
     Tree->OnCalculated = [&](TDecTree*) { ++calculated; };
+    const QSize view = Tree->size();
     Tree->SetMinWidth(0);
     Tree->SetMinHeight(0);
     Tree->Recalculate();
     EXPECT_EQ(calculated, 1);
     EXPECT_TRUE(Root()->InTakenPath);
-    EXPECT_EQ(Tree->height(), Root()->BoundsRect.Height + 12);
-    EXPECT_EQ(Tree->width(), Root()->BoundsRect.Width);
+    EXPECT_EQ(Extent(), QSize(Root()->BoundsRect.Width, Root()->BoundsRect.Height + 12));
 
     Tree->SetMinWidth(3000);
     Tree->SetMinHeight(2000);
     Tree->Recalculate();
-    EXPECT_EQ(Tree->size(), QSize(3000, 2000));
+    EXPECT_EQ(Extent(), QSize(3000, 2000));
+    // The control stays a window of the scroll box's size onto that area.
+    EXPECT_EQ(Tree->size(), view);
+    EXPECT_EQ(Tree->size(), Box->viewport()->size());
 }
 
 // Nothing hidden stays selected; when nothing is left, the node that hides the first is

@@ -1,10 +1,12 @@
 #include "Component/control/EditDueDateForm.h"
+#include "shared/widgets/ScreenFit.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <ctime>
@@ -13,8 +15,9 @@
 
 namespace {
 
-// Runs `act` on the dialog once it is showing modally, then returns what EditDueDate answered.
-bool RunDialog(double& date, std::function<void(TEditDueDateForm&)> act)
+// Runs `act` on the dialog once it is showing modally, then returns what EditDueDate, opened at
+// the screen point given, answered.
+bool RunDialog(double& date, std::function<void(TEditDueDateForm&)> act, const QPoint& at = QPoint(40, 50))
 {
     auto* timer = new QTimer;
     timer->setInterval(5);
@@ -28,7 +31,7 @@ bool RunDialog(double& date, std::function<void(TEditDueDateForm&)> act)
         act(*form);
     });
     timer->start();
-    const bool result = EditDueDate(40, 50, date);
+    const bool result = EditDueDate(at.x(), at.y(), date);
     delete timer;
     EXPECT_TRUE(seen);
     return result;
@@ -98,4 +101,45 @@ TEST(EditDueDateForm, DayCountTimeIsWallClockOnClockChangeDays)
     EXPECT_DOUBLE_EQ(noonBack, fallBack + 0.5);
     // A fraction that rounds up to a whole day stays on its own day.
     EXPECT_EQ(DueDateToDateTime(100.99999999999).date(), QDate(1899, 12, 30).addDays(100));
+}
+
+// Opened at a point near any edge of a screen, or beyond it, the whole dialog lies on that screen,
+// moved only along the axis that needs it. (Also run on a small screen at several scales and on
+// two screens side by side: tests/CMakeLists.txt.)
+TEST(EditDueDateForm, OpensWhollyOnTheScreenThatHoldsThePoint)
+{
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect a = screen->availableGeometry();
+        struct Case { const char* Name; QPoint At; bool KeepX, KeepY; };
+        const Case cases[] = {
+            {"room", a.topLeft() + QPoint(40, 50), true, true},
+            {"bottom", QPoint(a.left() + 40, a.bottom() - 5), true, false},
+            {"right", QPoint(a.right() - 5, a.top() + 50), false, true},
+            {"corner", a.bottomRight(), false, false},
+            {"above left", a.topLeft() - QPoint(30, 30), false, false},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(screen->name().toStdString() + " " + c.Name);
+            // A point outside every screen belongs to the nearest; skip those nearer another.
+            if (!a.contains(c.At) && ScreenAt(c.At) != screen)
+                continue;
+            double date = 0;
+            QRect frame;
+            QScreen* shownOn = nullptr;
+            RunDialog(date, [&](TEditDueDateForm& f) {
+                frame = f.frameGeometry();
+                shownOn = f.screen();
+                f.CancelButton->click();
+            }, c.At);
+            EXPECT_EQ(shownOn, screen);
+            EXPECT_TRUE(a.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+                                           << frame.height() << " on " << a.width() << "x" << a.height();
+            if (c.KeepX) {
+                EXPECT_EQ(frame.x(), c.At.x());
+            }
+            if (c.KeepY) {
+                EXPECT_EQ(frame.y(), c.At.y());
+            }
+        }
+    }
 }

@@ -284,11 +284,13 @@ private:
         return true;
     }
 
-    // Mouse events at a point of the tree, handed to the control itself: clicks at the same place
-    // of the window one after the other would otherwise count as double clicks.
+    // Mouse events at a point of the drawing, handed to the control itself where its view shows
+    // that point: clicks at the same place of the window one after the other would otherwise
+    // count as double clicks.
     void Mouse(QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons)
     {
-        QMouseEvent event(type, QPointF(at), Tree->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, {});
+        const QPointF client(Tree->ToClient(at));
+        QMouseEvent event(type, client, Tree->mapToGlobal(client), Qt::LeftButton, buttons, {});
         QApplication::sendEvent(Tree, &event);
     }
 

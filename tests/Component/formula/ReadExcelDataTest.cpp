@@ -54,10 +54,10 @@ TEST(ReadExcelData, EveryFailureHasAText)
         QString Formula;
         QString Error;
     } table[] = {
-        {Formula(QStringLiteral("/nowhere/none.xlsx"), QStringLiteral("Data$B2")), QStringLiteral("File not found")},
+        {Formula(QStringLiteral("/nowhere/none.xlsx"), QStringLiteral("Data$B2")), QStringLiteral("File not found: /nowhere/none.xlsx")},
         {QStringLiteral("Exel(\"%1\", \"Data$B2\")").arg(Book()), QStringLiteral("Unknown function \"Exel\" (only Excel can be read)")},
         // The workbook is looked for before the function name is checked.
-        {QStringLiteral("Exel(\"/nowhere/none.xlsx\", \"Data$B2\")"), QStringLiteral("File not found")},
+        {QStringLiteral("Exel(\"/nowhere/none.xlsx\", \"Data$B2\")"), QStringLiteral("File not found: /nowhere/none.xlsx")},
         {QStringLiteral("Excel"), QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not 0")},
         {QStringLiteral("Excel(\"%1\", \"Data$B2\", \"x\")").arg(Book()), QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not 3")},
         {Formula(Book(), QStringLiteral("Nope$B2")), QStringLiteral("Sheet \"Nope\" not found")},
@@ -99,7 +99,7 @@ TEST(ReadExcelData, WorkbookMovedBesideTheDocumentIsFoundThere)
     EXPECT_EQ(r.Value, 12.5);
     // Without a document path nothing else is searched.
     r = Read(Formula(QStringLiteral("/home/old/Plan, final.xlsx"), QStringLiteral("Price")));
-    EXPECT_EQ(r.Error, QStringLiteral("File not found"));
+    EXPECT_EQ(r.Error, QStringLiteral("File not found: /home/old/Plan, final.xlsx"));
 }
 
 TEST(ReadExcelPayoff, MoneyOrAnErrorText)

@@ -102,7 +102,7 @@ TEST(Workbook, CachedFormulaValuesAndStringKinds)
 
 TEST(Workbook, DamagedFilesGiveAnErrorText)
 {
-    EXPECT_EQ(LoadError(QStringLiteral("missing.xlsx")), QStringLiteral("File not found"));
+    EXPECT_EQ(LoadError(QStringLiteral("missing.xlsx")), "File not found: " + fixtures::File(QStringLiteral("missing.xlsx")));
     EXPECT_TRUE(LoadError(QStringLiteral("truncated.xlsx")).contains(QStringLiteral("zip")));
     LoadError(QStringLiteral("scrambled.xlsx"));
     EXPECT_TRUE(LoadError(QStringLiteral("garbage.xlsx")).contains(QStringLiteral("not a spreadsheet workbook")));
@@ -197,7 +197,7 @@ TEST(WorkbookCache, SameObjectUntilTheFileChanges)
     // A file that disappears is not served from the cache.
     ASSERT_TRUE(QFile::remove(path));
     EXPECT_FALSE(TWorkbook::Open(path, error));
-    EXPECT_EQ(error, QStringLiteral("File not found"));
+    EXPECT_EQ(error, "File not found: " + path);
 }
 
 namespace {

@@ -192,7 +192,8 @@ TEST_F(ImportExternalTest, AStoredReferenceReopensAtItsStepAndAStaleOneBeforeThe
         EXPECT_EQ(result.Text, "untouched");
         EXPECT_EQ(result.Value, -1);
         EXPECT_EQ(cell, c.Step == 6 ? "42.00" : "") << c.Formula.toStdString();
-        EXPECT_EQ(Messages, c.Step == 3 ? QStringList{"File not found"} : QStringList()) << c.Formula.toStdString();
+        EXPECT_EQ(Messages, c.Step == 3 ? QStringList{"File not found: /nowhere/book.xlsx"} : QStringList())
+            << c.Formula.toStdString();
     }
 }
 

@@ -71,8 +71,8 @@ TEST(OverviewExternalDataTest, ListsEveryImportDepthFirstAndAppliesReadableRowsA
     const QString source = "Excel(\"" + book + "\", \"Data$AB7\")";
     EXPECT_EQ(shown.Rows, QStringList({"12.50 | 12.50 | A | Excel(\"" + book + "\", \"Price\")",
                                        "0.00 | 42.00 | Inner | " + source, "0.00 | 42.00 | Inner | " + source,
-                                       "5.00 | File not found |  | Excel(\"/nowhere/gone.xlsx\", \"Data$A1\")",
-                                       "0.00 | File not found |  | Excel(\"/nowhere/gone.xlsx\", \"Data$B1\")"}));
+                                       "5.00 | File not found: /nowhere/gone.xlsx |  | Excel(\"/nowhere/gone.xlsx\", \"Data$A1\")",
+                                       "0.00 | File not found: /nowhere/gone.xlsx |  | Excel(\"/nowhere/gone.xlsx\", \"Data$B1\")"}));
     EXPECT_EQ(shown.Lines, "5");
     EXPECT_EQ(shown.Changed, "2"); // a row that could not be read is no change
     EXPECT_EQ(shown.Message, "External data has been changed. After reviewing click OK to accept the new values.");

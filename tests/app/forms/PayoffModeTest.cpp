@@ -76,6 +76,9 @@ TEST_F(PayoffModeTest, EachFieldChangedAloneShowsAndWritesBackItsValue)
         {"", -2500000, nullptr, &F::DirectEdit, "-3", "V 10000 -3|0.00|3.00 = -3.00 1", -30000, ""},
         {"", 0, nullptr, &F::DirectEdit, "abc", "V 10000 abc|0|0.00 Invalid number 0", -1, ""},
         {"", 0, nullptr, &F::DirectEdit, "1e30", "V 10000 1e30|1000.00|0.00 Invalid number 0", -1, ""},
+        // Every unit kept, as the file reader keeps it (a double would give ...476.9664).
+        {"", 0, nullptr, &F::DirectEdit, "922337203685477",
+         "V 10000 922337203685477|922337203685477.00|0.00 = 922,337,203,685,477.00 1", 9223372036854770000, ""},
         {"", 0, nullptr, nullptr, "", "V 10000 0.00|0|0.00 = 0.00 1", 0, ""},
         {"", -2500000, &F::BenefitCostRadioButton, &F::PayoffEdit, "1000", "B 01100 750.00|1000|250.00 = 750.00 1",
          7500000, "Income-Cost: 1000:250"},

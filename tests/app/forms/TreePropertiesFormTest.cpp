@@ -124,3 +124,17 @@ TEST_F(TreePropertiesFormTest, FormatListsFollowSymbolAndDigits)
 }
 
 } // namespace
+
+// What each format list offers is how the tree shows an amount in that format.
+TEST_F(TreePropertiesFormTest, EachFormatEntryIsHowTheTreeShowsAnAmountInThatFormat)
+{
+    QComboBox* const lists[2] = {Form->PositiveCurrencyFormatComboBox, Form->NegativeCurrencyFormatComboBox};
+    ASSERT_EQ(lists[0]->count(), 4);
+    ASSERT_EQ(lists[1]->count(), 16);
+    TTreeOptions options = Tree->Options();
+    for (const TCurrency amount : {TCurrency(11000), TCurrency(-11000)})
+        for (int code = 0; code < lists[amount < 0]->count(); ++code) {
+            (amount < 0 ? options.CurrencyNegFormat : options.CurrencyPosFormat) = code;
+            EXPECT_EQ(FormatCurrency(amount, options), lists[amount < 0]->itemText(code)) << code;
+        }
+}

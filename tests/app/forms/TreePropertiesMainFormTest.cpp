@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QMenu>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -74,6 +75,30 @@ TEST_F(TreePropertiesMainFormTest, EditNodeTypeStyleOpensTheClickedElementsStyle
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->PageControl->currentWidget(), form->StylesTabSheet);
     EXPECT_EQ(form->GetSelectedStyle(), GetElementStyle(*chance, htProbability));
+}
+
+// With payoffs hidden, Optimize names the place where they are switched on, as the window and the
+// dialog caption it: the menu item with its key, the page and the check box.
+TEST_F(TreePropertiesMainFormTest, TheOptimizeNoticeNamesWhereThePayoffsAreSwitchedOn)
+{
+    QStringList notices;
+    SetMessageDlgHook([&](QWidget*, const QString& text, TMsgDlgType, int) {
+        notices << text;
+        return TModalResult::OK;
+    });
+    TMainForm window;
+    window.GetTree()->Options().SetShowPayoff(false);
+    notices.clear(); // the first start's question
+    window.EditOptimizeWholeMenuItem->trigger();
+    ASSERT_EQ(notices.size(), 1);
+    const TTreePropertiesForm& form = *window.TreePropertiesForm;
+    const QString named[] = {
+        "'" + window.FileMenu->title().remove('&') + "|" + window.FileTreePropertiesMenuItem->text() + "' (" +
+            window.FileTreePropertiesMenuItem->shortcut().toString() + ")",
+        "'" + form.ShowPayoffCheckBox->text() + "'",
+        "'" + form.PageControl->tabText(form.PageControl->indexOf(form.ShowPayoffCheckBox->parentWidget())) + "'"};
+    for (const QString& place : named)
+        EXPECT_TRUE(notices[0].contains(place)) << place.toStdString();
 }
 
 } // namespace

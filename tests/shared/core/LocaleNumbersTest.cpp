@@ -69,4 +69,26 @@ TEST(LocaleNumbersTest, WhatIsShownReadsBack)
                 << value << " in " << locale.name().toStdString();
 }
 
+// A typed amount holds the same units as the file text of the same number: exactly, not
+// through a double, up to the ends of the money range.
+TEST(LocaleNumbersTest, TypedAmountsKeepEveryUnit)
+{
+    struct Case { const char* typed; const QLocale& locale; std::optional<int64_t> money; };
+    const Case cases[] = {
+        {"922337203685477", Us, 9223372036854770000}, // 922337203685476.9664 through a double
+        {"922.337.203.685.477,5807", De, INT64_MAX},
+        {"-922337203685477.5808", Us, INT64_MIN},
+        {"922337203685477.5808", Us, std::nullopt},
+        {"(1,234.5678 $)", Us, -12345678},
+        {"-0-", Us, 0},
+        {"0,00016", Fr, 2}, // beyond the fourth decimal: rounded
+        {"1e3", Us, 10000000},
+        {"1.234", Fr, std::nullopt}, // ambiguous
+    };
+    for (const Case& c : cases) {
+        const QString typed = QString::fromUtf8(c.typed);
+        EXPECT_EQ(ReadingToMoney(ReadLocaleMoney(typed, QStringLiteral("$"), c.locale)), c.money) << c.typed;
+    }
+}
+
 } // namespace

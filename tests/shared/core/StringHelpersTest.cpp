@@ -90,3 +90,19 @@ TEST(NumberText, RoundTrips)
     EXPECT_EQ(FloatToRoundTripString(0.1 + 0.2), S("0.30000000000000004"));
     EXPECT_EQ(FloatToRoundTripString(1e20), S("1E20"));
 }
+
+TEST(FileNames, ANameTakesItsTypesExtensionUnlessItHasOneOfTheDialogs)
+{
+    const QStringList documents{"qdn", "pmk", "qdx"};
+    const struct { const char *name, *type, *expected; } cases[] = {
+        {"/t/wildcat v2.5", "qdn", "/t/wildcat v2.5.qdn"},
+        {"/t/wildcat", "qdn", "/t/wildcat.qdn"},
+        {"/t/Old.PMK", "qdn", "/t/Old.PMK"},
+        {"/t/plan.Qdn", "qdn", "/t/plan.Qdn"},
+        {"/t/plan.qdn.bak", "qdn", "/t/plan.qdn.bak.qdn"},
+        {"/t/v1.5/plan", "qdn", "/t/v1.5/plan.qdn"},
+        {"/t/wildcat v2.5", "", "/t/wildcat v2.5"}, // "All files"
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WithTypeExtension(c.name, documents, c.type), c.expected) << c.name;
+}

@@ -1,0 +1,93 @@
+#include "shared/core/CheckedSaveFile.h"
+
+#include "support/SyncLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+}
+
+} // namespace
+
+// A power cut right after a save must not take the new name with it.
+TEST(CheckedSaveFile, TheFolderIsSyncedOnceTheNewFileHasTheName)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("tree.qdn"));
+    ASSERT_EQ(WriteWholeFile(name, "old"), QString());
+    synclog::Watch(QFile::encodeName(name).toStdString());
+    ASSERT_EQ(WriteWholeFile(name, "new"), QString());
+    EXPECT_TRUE(synclog::FolderSyncedAfterRename(QFile::encodeName(dir.path()).toStdString(), synclog::Watched()));
+    // A sync that fails leaves the save unconfirmed: the user is told and the document stays modified.
+    synclog::FolderSyncError() = EIO;
+    EXPECT_EQ(WriteWholeFile(name, "newer"), QStringLiteral("Input/output error"));
+    synclog::FolderSyncError() = 0;
+}
+
+// A save killed half-way leaves its temporary file; the next save of that file removes it, and
+// nothing else: not a file that only looks alike, not another user's, not one a live save writes.
+TEST(CheckedSaveFile, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("tree.qdn"));
+    ASSERT_EQ(WriteWholeFile(name, "old"), QString());
+    TCheckedSaveFile live(name);
+    ASSERT_TRUE(live.Open() && live.WriteAll("being written"));
+    const QStringList liveFile = Entries(dir.path()).filter(QStringLiteral("tree.qdn."));
+    const pid_t child = fork();
+    if (child == 0) {
+        TCheckedSaveFile file(name);
+        if (file.Open() && file.WriteAll("half a docu"))
+            raise(SIGKILL);
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the save was not killed";
+    // What one killed as it renamed its file leaves.
+    ASSERT_EQ(WriteWholeFile(dir.filePath(QStringLiteral("tree.qdn.Qs8tUv")), "half a document"), QString());
+    QStringList killed = Entries(dir.path()).filter(QStringLiteral("tree.qdn."));
+    for (const QString& entry : liveFile)
+        killed.removeOne(entry);
+
+    const auto path = [&dir](const char* entry) { return QFile::encodeName(dir.filePath(QString::fromLatin1(entry))); };
+    QStringList kept = {"tree.qdn.backup", "tree.qdn.Backup", "tree.qdn.BACKUP", "tree.qdn.Ab3xYz9", "tree.qdnAb3xYz",
+                        "other.qdn.Ab3xYz", "tree.qdn.Lk4mNo", "tree.qdn.Ff5gHh"};
+    for (const QString& entry : kept.mid(0, 6))
+        ASSERT_EQ(WriteWholeFile(dir.filePath(entry), "mine"), QString());
+    ASSERT_EQ(symlink("tree.qdn.backup", path("tree.qdn.Lk4mNo").constData()), 0);
+    ASSERT_EQ(mkfifo(path("tree.qdn.Ff5gHh").constData(), 0600), 0);
+    if (geteuid() == 0) {
+        kept << "tree.qdn.Ou7vWx";
+        ASSERT_EQ(WriteWholeFile(dir.filePath(kept.constLast()), "theirs"), QString());
+        ASSERT_EQ(chown(path("tree.qdn.Ou7vWx").constData(), 65534, 65534), 0);
+    }
+    const QStringList before = Entries(dir.path());
+
+    ASSERT_EQ(WriteWholeFile(name, "new"), QString());
+    QStringList expected = before;
+    for (const QString& leftover : killed)
+        expected.removeOne(leftover);
+    EXPECT_EQ(Entries(dir.path()).join(QLatin1Char(' ')).toStdString(), expected.join(QLatin1Char(' ')).toStdString());
+    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("tree.qdn.backup"))), "mine");
+    EXPECT_TRUE(live.Commit()) << live.Reason().toStdString();
+    EXPECT_EQ(ReadAll(name), "being written");
+}
