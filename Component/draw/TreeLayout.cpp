@@ -580,31 +580,19 @@ void ForEachPlacedPosition(TDecTreeDocument& document, size_t top, At at)
     ForEachSubtree(plan, threads, range);
 }
 
-// Moves everything placed for the node and below it right by dx (a negative dx: left).
-void TranslateSubtreeX(TDecTreeNode& top, int32_t dx)
+// Moves everything placed for the node at position `at` and below it right by dx (a negative dx:
+// left).
+void TranslateSubtreeX(TDecTreeDocument& document, size_t at, int32_t dx)
 {
     auto right = [dx](TRectangle& r) { r.Left = Wrap(int64_t(r.Left) + dx); };
-    TDecTreeDocument& document = DocumentOf(top);
-    const int32_t at = document.PositionOf(top);
-    if (at >= 0) {
-        ForEachPlacedPosition(document, size_t(at), [&right](TDecTreeNode& n) { ForEachPlaced(n, right); });
-        return;
-    }
-    std::vector<TDecTreeNode*> stack{&top};
-    while (!stack.empty()) {
-        TDecTreeNode& n = *stack.back();
-        stack.pop_back();
-        ForEachPlaced(n, right);
-        if (PlacesChildren(n))
-            for (TDecTreeNode* c : n.Children)
-                stack.push_back(c);
-    }
+    ForEachPlacedPosition(document, at, [&right](TDecTreeNode& n) { ForEachPlaced(n, right); });
 }
 
 // A subtree in which nothing was measured again, moved to its new place: its branch text to x,
 // its symbol column and everything right of it to x + w. Its width follows the symbol column.
-void MovePlacedSubtree(TDecTreeNode& n, int32_t x, int32_t w)
+void MovePlacedSubtree(TDecTreeDocument& document, size_t at, int32_t x, int32_t w)
 {
+    TDecTreeNode& n = *document.PreOrder()[at];
     const TRectangle& box = Rect(n, htSymbolAttributeBox);
     const int32_t oldX = n.BoundsRect.Left;
     const int32_t oldSymbolX = box.Width != 0 ? box.Left : Rect(n, htSymbol).Left;
@@ -613,7 +601,7 @@ void MovePlacedSubtree(TDecTreeNode& n, int32_t x, int32_t w)
     if (dx == 0 && dColumn == 0)
         return;
     if (dColumn != 0)
-        TranslateSubtreeX(n, dColumn);
+        TranslateSubtreeX(document, at, dColumn);
     // The branch text and the node's own left edge go with x, not with the column.
     n.BoundsRect.Left = x;
     Rect(n, htOptionDescriptor).Left = x;
@@ -734,11 +722,10 @@ void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int
 // The subtree of top placed again after all its end nodes got new path values. A large one is
 // shared out among threads: the nodes above the workers' ranges get their columns first, and
 // their widths from their children last.
-void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSet& remeasured, TMeasurer& measurer)
+void PlaceWithNewEndTexts(TDecTreeDocument& document, size_t at, int32_t x, int32_t w, const TNodeSet& remeasured,
+                          TMeasurer& measurer)
 {
-    TDecTreeDocument& document = DocumentOf(top);
-    const int32_t at = document.PositionOf(top);
-    const bool insideClone = top.IsInsideClone();
+    const bool insideClone = document.PreOrder()[at]->IsInsideClone();
     auto sequential = [&](size_t first) {
         PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured,
                            [&](const TDecTreeNode& n, const TStyleState& state) {
@@ -746,13 +733,13 @@ void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSe
         });
     };
     const std::vector<int32_t>& size = document.SubtreeSizes();
-    const size_t n = size_t(size[size_t(at)]);
+    const size_t n = size_t(size[at]);
     const unsigned threads = SubtreeThreadCount(n, RelayoutParallelFrom);
     if (threads <= 1)
-        return sequential(size_t(at));
+        return sequential(at);
     const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
     const std::vector<int32_t>& parent = document.ParentPositions();
-    const TSubtreePlan plan = PlanSubtrees(size, size_t(at), SubtreeGrain(n, threads),
+    const TSubtreePlan plan = PlanSubtrees(size, at, SubtreeGrain(n, threads),
                                            [&nodes](size_t i) { return PlacesChildren(*nodes[i]); });
     // Each node above the ranges is open (it places children): its children's column, and
     // whether they lie inside a clone, by its place in Above.
@@ -768,8 +755,8 @@ void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSe
     for (size_t k = 0; k < plan.Above.size(); ++k) {
         const size_t i = plan.Above[k];
         TDecTreeNode& node = *nodes[i];
-        const bool inside = i == size_t(at) ? insideClone : columnOf(i).InsideClone;
-        if (i == size_t(at)) {
+        const bool inside = i == at ? insideClone : columnOf(i).InsideClone;
+        if (i == at) {
             PlaceColumns(node, x, w);
         } else {
             const TColumn& c = columnOf(i);
@@ -781,7 +768,7 @@ void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSe
     }
     const TConcurrentEndTexts texts(measurer, document);
     ForEachSubtree(plan, threads, [&](size_t first, size_t) {
-        if (first == size_t(at)) {
+        if (first == at) {
             PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured, texts);
             return;
         }
@@ -791,7 +778,7 @@ void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSe
     // A text the workers could not measure left them going on with a width of 0: every column is
     // in place, and the walk on this thread makes only the widths again.
     if (texts.Failed)
-        return sequential(size_t(at));
+        return sequential(at);
     for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it) {
         TDecTreeNode& node = *nodes[*it];
         for (const TDecTreeNode* c : node.Children)
@@ -804,7 +791,11 @@ void PlaceWithNewEndTexts(TDecTreeNode& top, int32_t x, int32_t w, const TNodeSe
 bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize,
                            const std::vector<TDecTreeNode*>& changed, TDecTreeNode* pathValuesFrom)
 {
-    const TDecTreeDocument& document = DocumentOf(root);
+    TDecTreeDocument& document = DocumentOf(root);
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    if (nodes.empty() || nodes.front() != &root)
+        return false;
     TMeasurer measurer(canvas);
     // The changed nodes and their ancestors are measured again (an ancestor may show a sum of its
     // children, or a status); the nodes on their way down from the root are placed again.
@@ -815,46 +806,48 @@ bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSi
                 return false;
     }
 
-    // Top down: a node to place again gets its columns from its place and column width, and its
-    // children theirs from it; a subtree with nothing new in it is only moved. Below
-    // pathValuesFrom every end node has new texts. Widths come back up as each node is left.
+    // Top down, by position in the document's order: a node to place again gets its columns from
+    // its place and column width, and its children theirs from it; a subtree with nothing new in
+    // it is only moved. Below pathValuesFrom every end node has new texts. Widths come back up as
+    // each node is left.
     struct TFrame {
-        TDecTreeNode* Node;
+        size_t At, Next;
         int32_t ChildX, ChildWidth;
-        int Next;
     };
     std::vector<TFrame> stack;
-    auto visit = [&](TDecTreeNode& n, int32_t x, int32_t w) {
+    auto visit = [&](size_t at, int32_t x, int32_t w) {
+        TDecTreeNode& n = *nodes[at];
         if (&n == pathValuesFrom) {
-            PlaceWithNewEndTexts(n, x, w, placeAgain, measurer);
+            PlaceWithNewEndTexts(document, at, x, w, placeAgain, measurer);
             return;
         }
         if (!placeAgain.count(&n)) {
-            MovePlacedSubtree(n, x, w);
+            MovePlacedSubtree(document, at, x, w);
             return;
         }
         PlaceColumns(n, x, w);
         PlaceInnerColumns(n);
         if (PlacesChildren(n)) {
             n.BoundsRect.Width = 0;
-            stack.push_back({&n, ChildColumnX(n), ChildColumnWidth(n), 0});
+            stack.push_back({at, at + 1, ChildColumnX(n), ChildColumnWidth(n)});
             return;
         }
         const TStyleState& state = *StyleStateFor(document.StyleStates, n.IsCloneOrInsideClone(), n.InTakenPath);
         n.BoundsRect.Width = EndNodeWidth(n, w, EndNodeTextWidth(n, state, document.Options, measurer));
     };
-    visit(root, borderSize, root.ElementRects[htOptionDescriptor].Width);
+    visit(0, borderSize, root.ElementRects[htOptionDescriptor].Width);
     while (!stack.empty()) {
         TFrame& f = stack.back();
-        TDecTreeNode& n = *f.Node;
-        if (f.Next < n.Children.Count()) {
-            TDecTreeNode& c = *n.Children[f.Next++];
+        if (f.Next < f.At + size_t(size[f.At])) {
+            const size_t c = f.Next;
+            f.Next += size_t(size[c]);
             const TFrame parent = f; // visit may grow the stack
             visit(c, parent.ChildX, parent.ChildWidth);
             continue;
         }
-        for (const TDecTreeNode* c : n.Children)
-            TakeInChild(n.BoundsRect, *c);
+        TRectangle& bounds = nodes[f.At]->BoundsRect;
+        for (size_t c = f.At + 1; c < f.Next; c += size_t(size[c]))
+            TakeInChild(bounds, *nodes[c]);
         stack.pop_back();
     }
     return true;
