@@ -47,9 +47,13 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
     updater->SetLanguage(TupdAutoUpdaterLanguage::wlEnglish);
     updater->SetAutoCheck(false);
     updater->InfoFileURL = QStringLiteral(QD_UPDATE_INFO_URL);
+    if (AppUpdaterHook())
+        AppUpdaterHook()(*updater);
     // An installation cut short (the installer killed, a logout) is ended before anything of
-    // the folder is used again.
-    updHandOver::RecoverInterrupted(updater->ProgramFolder);
+    // the folder is used again; an update that did not complete is told, once.
+    const QStringList told = updHandOver::RecoverInterrupted(updater->ProgramFolder);
+    if (!told.isEmpty())
+        MessageDlg(window, told.join(QStringLiteral("\n\n")), TMsgDlgType::Error, mbOK);
 
     updater->OnNoUpdateAvailable = [](TupdAutoUpdater*) {
         try {
@@ -93,8 +97,6 @@ std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window)
         QCoreApplication::quit();
     };
     updUtils::SetOpenURLHandler([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
-    if (AppUpdaterHook())
-        AppUpdaterHook()(*updater);
     return updater;
 }
 

@@ -11,8 +11,9 @@ class QWidget;
 class TupdAutoUpdater;
 
 std::unique_ptr<TupdAutoUpdater> CreateAppUpdater(QWidget* window);
-// Tests point the program's updater at a server of their own: the hook is called on every
-// updater CreateAppUpdater makes, last. Empty: none.
+// Tests point the program's updater at a server and a program folder of their own: the hook is
+// called on every updater CreateAppUpdater makes, once its design values are set and before the
+// start ends installations cut short. Empty: none.
 void SetAppUpdaterHook(std::function<void(TupdAutoUpdater&)> hook);
 // Tools > Check for Updates: every message box switched on, no wait. A check already under way
 // (the start's own) is not started again: it shows its outcome too. showRunning(true) while the

@@ -10,6 +10,7 @@
 #include "updater/UpdMessages.h"
 #include "updater/UpdStringList.h"
 #include "updater/UpdWizardView.h"
+#include "updater/installer/UpdInstallation.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -219,6 +220,7 @@ private:
     QStringList FTargets;   // resolved target of every entry so far
     QStringList FArrived;   // targets whose file arrived whole, in list order
     QString FSetupFolder;   // an external setup's private folder, where its files arrive
+    updInstall::TFolderLock FSetupHold; // held while the setup's files arrive there
     int FFilesFailed = 0;   // files that could not be fetched and were skipped
     std::unique_ptr<TupdWizardView> FWizard;
     bool FAwaitingWizard = false;

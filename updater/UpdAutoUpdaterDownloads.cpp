@@ -75,6 +75,7 @@ void TupdAutoUpdater::StartDownloads()
             return;
         }
         FSetupFolder = folder.Folder + QLatin1Char('/');
+        FSetupHold = std::move(folder.Hold);
     }
     if (Wizard.Enabled && CreateWizard)
         FWizard = CreateWizard(this);
@@ -99,10 +100,21 @@ void TupdAutoUpdater::Fetch()
         Abort();
         return;
     }
+    if (FFileIndex >= count && !FSetupFolder.isEmpty() && !FArrived.contains(FTargets.value(0))) {
+        // The first file is the setup program: what came with it is of no use without it.
+        FLastProblem = QStringLiteral("The update was not installed: its setup program %1 could not be fetched.")
+                           .arg(QFileInfo(FTargets.value(0)).fileName());
+        ShowMessage(FLastProblem, updMsgBox::IconWarning);
+        Abort();
+        return;
+    }
     if (FFileIndex >= count) {
         if (FWizard) {
             FAwaitingWizard = true;
-            FWizard->ShowWizardCompleted();
+            if (FSetupFolder.isEmpty())
+                FWizard->ShowWizardCompleted();
+            else
+                FWizard->ShowSetupReady();
         } else {
             DownloadsComplete();
         }
@@ -260,12 +272,16 @@ void TupdAutoUpdater::HandOver()
         return fail(QString());
     updHandOver::TPrepared prepared;
     QString error;
-    if (!FSetupFolder.isEmpty())
+    if (!FSetupFolder.isEmpty()) {
         prepared.Folder = QDir::cleanPath(FSetupFolder);
+        prepared.Hold = std::move(FSetupHold);
+    }
     if (!updHandOver::Prepare(FArrived, prepared, error))
         return fail(QStringLiteral("The update was not installed. %1").arg(error));
     const QStringList arguments = updHandOver::InstallerArguments(ProgramFileName, FRestartParams, prepared.Queue,
                                                                   ProgramProcessId, FSetupFolder.isEmpty() ? 0 : 1);
+    // The installer goes on holding the folder after this program has let go of it.
+    prepared.Hold.ShareWithChildren();
     const bool started = StartInstaller ? StartInstaller(prepared.Installer, arguments, error)
                                         : updHandOver::StartDetached(prepared.Installer, arguments, error);
     if (!started) {
@@ -306,8 +322,9 @@ void TupdAutoUpdater::Finish()
         DeleteLeftovers();
     }
     if (!FSetupFolder.isEmpty()) {
-        updHandOver::RemoveFolder({QDir::cleanPath(FSetupFolder), {}, {}});
+        updHandOver::RemoveFolder({QDir::cleanPath(FSetupFolder), {}, {}, {}});
         FSetupFolder.clear();
+        FSetupHold.Release();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "shared/io/DurableFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace updHandOver {
@@ -93,15 +95,26 @@ bool FolderWritable(const QString& programFolder)
 
 bool MakePrivateFolder(TPrepared& prepared, QString& error)
 {
-    QByteArray pattern =
+    const QByteArray name =
         QFile::encodeName(updUtils::GetTempDir() + QLatin1String(updInstall::PrivatePrefix) + QStringLiteral("XXXXXX"));
-    if (!mkdtemp(pattern.data())) { // made with mode 0700
-        error = QStringLiteral("Cannot make a private folder in \"%1\": %2")
-                    .arg(updUtils::GetTempDir(), QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
+    // A start may take a folder for one left behind in the moment before it is held: made again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QByteArray pattern = name;
+        if (!mkdtemp(pattern.data())) { // made with mode 0700
+            error = QStringLiteral("Cannot make a private folder in \"%1\": %2")
+                        .arg(updUtils::GetTempDir(), QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        prepared.Hold = updInstall::LockFolder(pattern.toStdString());
+        struct stat st {};
+        if (prepared.Hold.Held() && ::stat(pattern.constData(), &st) == 0) {
+            prepared.Folder = QFile::decodeName(pattern);
+            return true;
+        }
+        prepared.Hold.Release();
     }
-    prepared.Folder = QFile::decodeName(pattern);
-    return true;
+    error = QStringLiteral("Cannot make a private folder in \"%1\"").arg(updUtils::GetTempDir());
+    return false;
 }
 
 bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error)
@@ -151,15 +164,23 @@ bool StartDetached(const QString& installer, const QStringList& arguments, QStri
     return false;
 }
 
-int RecoverInterrupted(const QString& programFolder)
+QStringList RecoverInterrupted(const QString& programFolder)
 {
     const std::string folder = QFile::encodeName(QDir::cleanPath(programFolder)).toStdString();
-    const int lock = updInstall::LockFolder(folder, false);
-    if (lock < 0)
-        return 0; // an installer is at work on it
-    const int ended = updInstall::RecoverAll(QFile::encodeName(updUtils::GetTempDir()).toStdString(), folder);
-    close(lock);
-    return ended;
+    // While an installer works on the folder only the word of earlier ones is taken.
+    const updInstall::TFolderLock lock = updInstall::LockFolder(folder);
+    const updInstall::TRecoveryReport report =
+        updInstall::RecoverAll(QFile::encodeName(updUtils::GetTempDir()).toStdString(), folder,
+                               lock.Held() ? updInstall::TRecoveryScope::All : updInstall::TRecoveryScope::Word);
+    const QString name = QCoreApplication::applicationName();
+    QStringList told;
+    for (const std::string& why : report.NotCompleted)
+        told << QStringLiteral("The update of %1 did not complete: %2.").arg(name, QFile::decodeName(why.c_str()));
+    for (const std::string& why : report.NotEnded)
+        told << QStringLiteral("An update of %1 that was cut short could not be ended: %2.\n\nSome files in \"%3\" may "
+                               "be of the new version and others of the old one; %1 tries again at its next start.")
+                    .arg(name, QFile::decodeName(why.c_str()), QDir::cleanPath(programFolder));
+    return told;
 }
 
 } // namespace updHandOver

@@ -34,9 +34,12 @@ struct TPrepared {
     QString Folder;
     QString Installer;
     QString Queue;
+    // Held from the folder's making until the installer takes it over, so that no start of the
+    // program takes the folder for one left behind.
+    updInstall::TFolderLock Hold;
 };
 
-// Makes a private folder (mode 0700, unpredictable name) in the temporary folder.
+// Makes a private folder (mode 0700, unpredictable name) in the temporary folder, and holds it.
 bool MakePrivateFolder(TPrepared& prepared, QString& error);
 // Writes the installer (executable, created exclusively) and the queue (one target per line,
 // CR LF) into the private folder, made first unless prepared names one, each with every byte on
@@ -52,7 +55,9 @@ QStringList InstallerArguments(const QString& programFile, const QString& restar
 bool StartDetached(const QString& installer, const QStringList& arguments, QString& error);
 
 // Ends every installation of the program folder that was cut short (when no installer is at
-// work on it), so that the folder holds one whole version. Answers how many were ended.
-int RecoverInterrupted(const QString& programFolder);
+// work on it), so that the folder holds one whole version, and removes what an installer or a
+// program left behind that no journal claims. Answers what the user is to be told: updates that
+// did not complete, and installations that could not be ended (the next start tries again).
+QStringList RecoverInterrupted(const QString& programFolder);
 
 } // namespace updHandOver

@@ -14,4 +14,7 @@ public:
     virtual void SetTimeLeft(const QString& text) = 0;
     virtual void SetProgress(int currentFile, int allFiles) = 0;
     virtual void ShowWizardCompleted() = 0;
+    // The update's setup program has arrived and runs once the program has closed: nothing is
+    // installed yet, so nothing may be called completed.
+    virtual void ShowSetupReady() = 0;
 };

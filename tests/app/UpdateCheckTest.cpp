@@ -6,6 +6,7 @@
 #include "support/MainWindowHarness.h"
 #include "updater/UpdAutoUpdater.h"
 #include "updater/UpdUtils.h"
+#include "updater/installer/UpdInstallation.h"
 #include "support/TestHttpsServer.h"
 
 #include <QCoreApplication>
@@ -185,4 +186,50 @@ TEST(UpdateCheck, TheStartEndsAnInstallationCutShort)
     EXPECT_FALSE(QFileInfo::exists(journal));
     QFile::remove(target);
     QFile::remove(target + ".uTMP");
+}
+
+// What a start tells: an update that did not complete, once; an installation cut short that it
+// cannot end, at every start until it can; nothing that concerns another program folder.
+TEST(UpdateCheck, TheStartTellsOfUpdatesThatDidNotCompleteOrCannotBeEnded)
+{
+    QTemporaryDir temp, program, elsewhere;
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    SetAppUpdaterHook([&](TupdAutoUpdater& updater) { updater.ProgramFolder = program.path() + QLatin1Char('/'); });
+    const auto privateFolder = [&](const char* name) {
+        const QString folder = temp.path() + QStringLiteral("/quandrel-update-") + QLatin1String(name);
+        EXPECT_TRUE(QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        return QFile::encodeName(folder).toStdString();
+    };
+    const auto journal = [&](const char* name, const QString& folder, const QString& target) {
+        QFile file(QFile::decodeName(privateFolder(name).c_str()) + QStringLiteral("/UpdaterJournal.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("quandrel installation 1\nfolder " + QFile::encodeName(folder) + "\nnew " + QFile::encodeName(target) +
+                   "\nbegin\n");
+    };
+    ASSERT_TRUE(updInstall::LeaveWord(privateFolder("word"), QFile::encodeName(program.path()).toStdString(),
+                                      "its setup program setup.run ended with exit code 3"));
+    ASSERT_TRUE(updInstall::LeaveWord(privateFolder("other-word"), QFile::encodeName(elsewhere.path()).toStdString(),
+                                      "of another folder"));
+    journal("outside", program.path(), QStringLiteral("/etc/quandrel-%1").arg(QCoreApplication::applicationPid()));
+    journal("other-journal", elsewhere.path(), elsewhere.path() + QStringLiteral("/x"));
+
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        TMainWindowHarness h;
+        QStringList errors;
+        for (const auto& [text, type] : h.Shown)
+            if (type == TMsgDlgType::Error)
+                errors << text;
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_EQ(errors[0].contains(QLatin1String(
+                      "did not complete: its setup program setup.run ended with exit code 3.")),
+                  start == 0);
+        EXPECT_EQ(errors[0].count(QLatin1String("could not be ended")), 1);
+        EXPECT_TRUE(errors[0].contains(QLatin1String("could not be ended: refused target outside")));
+        EXPECT_TRUE(errors[0].contains(program.path()));
+    }
+    EXPECT_EQ(QDir(temp.path()).entryList({"quandrel-update-*"}, QDir::Dirs).join(' ').toStdString(),
+              "quandrel-update-other-journal quandrel-update-other-word quandrel-update-outside");
+    SetAppUpdaterHook({});
+    qunsetenv("TMPDIR");
 }

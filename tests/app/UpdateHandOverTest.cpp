@@ -1,5 +1,6 @@
 #include "app/MainFormUnit.h"
 #include "app/MessageDialogs.h"
+#include "app/UpdateCheck.h"
 #include "shared/core/MemorySettingsStore.h"
 #include "shared/core/SettingsStore.h"
 #include "updater/UpdAutoUpdater.h"
@@ -7,6 +8,7 @@
 #include "updater/widgets/UpdUpgradeMessageForm.h"
 #include "updater/widgets/UpdWizardForm.h"
 
+#include "support/MainWindowHarness.h"
 #include "support/TestHttpsServer.h"
 
 #include <QAction>
@@ -43,13 +45,20 @@ TupdAutoUpdaterWizardForm* CompletedWizard()
 } // namespace
 
 // Both ways an update is installed: its files replaced by the installer, or a setup program run
-// from the installer's private folder (here one that puts the new program in place itself).
-class UpdateHandOver : public ::testing::TestWithParam<bool> {};
-INSTANTIATE_TEST_SUITE_P(FilesOrSetup, UpdateHandOver, ::testing::Bool());
+// from the installer's private folder (here one that puts the new program in place itself, or one
+// that fails).
+enum class TWay { Files, Setup, FailingSetup };
+void PrintTo(TWay way, std::ostream* out)
+{
+    *out << (way == TWay::Files ? "Files" : way == TWay::Setup ? "Setup" : "FailingSetup");
+}
+class UpdateHandOver : public ::testing::TestWithParam<TWay> {};
+INSTANTIATE_TEST_SUITE_P(Ways, UpdateHandOver, ::testing::Values(TWay::Files, TWay::Setup, TWay::FailingSetup),
+                         [](const ::testing::TestParamInfo<TWay>& info) { return ::testing::PrintToString(info.param); });
 
 TEST_P(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
 {
-    const bool setup = GetParam();
+    const bool setup = GetParam() != TWay::Files, fails = GetParam() == TWay::FailingSetup;
     TTestHttpsServer server;
     ASSERT_TRUE(server.Ok());
     QTemporaryDir program;
@@ -66,8 +75,10 @@ TEST_P(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
     }
     server.PutFile(QStringLiteral("quandrel"), StandIn("new"));
     server.PutFile(QStringLiteral("data.txt"), "new data");
-    server.PutFile(QStringLiteral("setup.run"), "#!/bin/sh\npwd > '" + dir.toUtf8() + "setup.txt'\ncat > '" +
-                                                    dir.toUtf8() + "quandrel' <<'END'\n" + StandIn("new") + "END\n");
+    server.PutFile(QStringLiteral("setup.run"), "#!/bin/sh\npwd > '" + dir.toUtf8() + "setup.txt'\n" +
+                                                    (fails ? QByteArray("exit 3\n")
+                                                           : "cat > '" + dir.toUtf8() + "quandrel' <<'END'\n" +
+                                                                 StandIn("new") + "END\n"));
     const QByteArray files = setup ? "#method=1\r\n#url=" + server.Url("/files/setup.run").toUtf8()
                                    : "#url=" + server.Url("/files/quandrel").toUtf8() + "\r\n#url2=" +
                                          server.Url("/files/data.txt").toUtf8() + "=data.txt";
@@ -105,20 +116,42 @@ TEST_P(UpdateHandOver, ToolsCheckForUpdatesInstallsAndStartsTheProgramAgain)
     ASSERT_TRUE(ProcessEventsUntil([] { return CompletedWizard() != nullptr; }, 20000));
     EXPECT_TRUE(question.contains(QLatin1String("\nFaster <b>trees</b>\n")));
     EXPECT_EQ(CompletedWizard()->ProgressAllFiles->value(), 100);
+    // A setup still has to run: nothing is called completed before it has.
+    const QString note = CompletedWizard()->AfterNote->text();
+    EXPECT_EQ(note.contains(QLatin1String("successfully completed")), !setup) << note.toStdString();
+    EXPECT_EQ(note.contains(QLatin1String("setup")), setup) << note.toStdString();
     CompletedWizard()->FinishBtn->click();
 
     ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(dir + "started.txt"); }, 20000));
     ProcessEventsUntil([] { return false; }, 100);
-    EXPECT_EQ(ReadAll(dir + "started.txt"), QByteArray("new[ ]\n")); // the restart parameter is one blank
+    // The restart parameter is one blank, and only after an update that completed.
+    EXPECT_EQ(ReadAll(dir + "started.txt"), fails ? QByteArray("old[]\n") : QByteArray("new[ ]\n"));
     EXPECT_EQ(ReadAll(dir + "data.txt"), setup ? QByteArray("old data") : QByteArray("new data"));
-    // A setup ran in the installer's private folder, gone with it; nothing was copied here.
+    // A setup ran in the installer's private folder; nothing was copied here.
     const QString ranIn = QString::fromUtf8(ReadAll(dir + "setup.txt")).trimmed();
-    EXPECT_EQ(ranIn.contains(QLatin1String("/quandrel-update-")) && !QFileInfo::exists(ranIn), setup);
+    EXPECT_EQ(ranIn.contains(QLatin1String("/quandrel-update-")), setup);
     EXPECT_EQ(QDir(dir).entryList(QDir::Files).join(' '), setup ? "data.txt quandrel setup.txt started.txt"
                                                                 : "data.txt quandrel started.txt");
     ASSERT_EQ(boxes.size(), 1); // the save prompt, before anything was started
     EXPECT_EQ(boxes[0], QStringLiteral("Do you want to save the changes?"));
     EXPECT_FALSE(form->isVisible());
+    form.reset();
+
+    // The program started again tells of a setup that failed, and removes its private folder.
+    SetAppUpdaterHook([&](TupdAutoUpdater& updater) { updater.ProgramFolder = dir; });
+    for (int start = 0; start < 2; ++start) {
+        TMainWindowHarness restarted;
+        QStringList errors;
+        for (const auto& [text, type] : restarted.Shown)
+            if (type == TMsgDlgType::Error)
+                errors << text;
+        EXPECT_EQ(errors.join('|').contains(QLatin1String("did not complete: its setup program setup.run ended with "
+                                                          "exit code 3")),
+                  fails && start == 0)
+            << errors.join('|').toStdString();
+    }
+    SetAppUpdaterHook({});
+    EXPECT_FALSE(QFileInfo::exists(ranIn));
 
     updDialogs::SetExecHook(nullptr);
     SetMessageDlgHook(previousHook);

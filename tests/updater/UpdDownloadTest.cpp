@@ -26,6 +26,7 @@ public:
     void SetTimeLeft(const QString&) override {}
     void SetProgress(int, int all) override { FLog << QStringLiteral("all %1").arg(all); }
     void ShowWizardCompleted() override { FLog << QStringLiteral("completed"); }
+    void ShowSetupReady() override { FLog << QStringLiteral("setup ready"); }
 
 private:
     QStringList& FLog;
@@ -73,7 +74,7 @@ protected:
     void TearDown() override
     {
         if (!Installer.isEmpty()) {
-            updHandOver::TPrepared p{QFileInfo(Installer).absolutePath(), Installer, Arguments.value(2)};
+            updHandOver::TPrepared p{QFileInfo(Installer).absolutePath(), Installer, Arguments.value(2), {}};
             updHandOver::RemoveFolder(p);
         }
     }
@@ -166,6 +167,9 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         {first + "#url2=" + Url("/files/two.dat") + "=out/two.dat", updMsgBox::IdNo, "outside the program's", false},
         // An external setup needs no folder the user may write.
         {"#method=1\r\n" + first + missing, updMsgBox::IdNo, "^Error #404\\|File missing.bin not found", true, "/proc/"},
+        // Nothing but the setup named by the update is ever run: without it, what came with it goes.
+        {"#method=1\r\n" + missing.mid(0, 4) + missing.mid(5) + "\r\n#url2=" + Url("/files/one.bin"), updMsgBox::IdYes,
+         "\\|The update was not installed: its setup program missing.bin could not be fetched.\\|48$", true},
         {first + "#url2=http://127.0.0.1:1/two.dat", updMsgBox::IdNo,
          "\\|The address http://127.0.0.1:1/two.dat was refused: updates are fetched over https only.\\|16$", true},
         {first + "#url2=" + Url("/goto/http/127.0.0.1:1/two.dat"), updMsgBox::IdNo,
@@ -215,7 +219,7 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         EXPECT_FALSE(Log.filter(QRegularExpression(QString::fromUtf8(c.told))).isEmpty())
             << Log.join(QLatin1Char(',')).toStdString();
         EXPECT_EQ(Log.contains(QStringLiteral("asked")), c.asked);
-        EXPECT_FALSE(Log.contains(QStringLiteral("completed")));
+        EXPECT_FALSE(Log.contains(QStringLiteral("completed")) || Log.contains(QStringLiteral("setup ready")));
         EXPECT_EQ(Leftovers(), QStringList());
         EXPECT_TRUE(Installer.isEmpty());
         EXPECT_FALSE(QFile::exists(Program.path() + "/../two.dat"));

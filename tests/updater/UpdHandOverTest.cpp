@@ -1,6 +1,7 @@
 #include "updater/UpdHandOver.h"
 
 #include "support/TmpfsMount.h"
+#include "updater/installer/UpdInstallation.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,7 +14,6 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
-#include <iostream>
 
 #include <climits>
 #include <memory>
@@ -85,12 +85,19 @@ struct TInstallerRun {
     {
         return InstallerArguments(ProgramFile(), QStringLiteral("/afterupgrade"), Prepared.Queue, pid, method);
     }
+    // Starts the installer as the program does: the hold on the private folder passes to it.
+    void Start(QProcess& installer, int method = 0, qint64 pid = 0)
+    {
+        Prepared.Hold.ShareWithChildren();
+        installer.start(Prepared.Installer, Arguments(method, pid));
+        Prepared.Hold.Release();
+    }
     // Runs the installer and waits until it has ended and started the program again (process
     // id 0: the program has ended).
     int Run(int method = 0, qint64 pid = 0)
     {
         QProcess installer;
-        installer.start(Prepared.Installer, Arguments(method, pid));
+        Start(installer, method, pid);
         EXPECT_TRUE(installer.waitForFinished(30000));
         return installer.exitCode();
     }
@@ -132,99 +139,128 @@ TEST(UpdHandOver, TargetsStayInsideTheProgramFolder)
             << c.url << " = " << c.target;
 }
 
-TEST(UpdInstaller, RefusesOrUndoesWhatItCannotInstallWholeAndChangesNothing)
-{
-    // Paths below the run's top folder, "P/" the private folder; a link is "destination>name";
-    // kept: a download left alone, its target being refused.
-    enum { Plain, FullTemporaryFolder, NoRoomForTheQueue, MountedTarget } const plain = Plain;
-    const struct {
-        const char* name;
-        QStringList links, downloads, queue;
-        const char* kept = "";
-        int method = 0;
-        decltype(plain) special = Plain;
-    } rows[] = {
-        {"a '..' step", {}, {"q/sub/x", "q/data.uTMP"}, {"q/app", "q/sub/../data"}, "data.uTMP"},
-        {"a folder whose name begins with the program folder's", {}, {"q2/x.uTMP"}, {"q/app", "q2/x"}},
-        {"a '.' step", {}, {"q/data.uTMP"}, {"q/app", "q/./data"}, "data.uTMP"},
-        {"a folder link that leads out", {"q2>q/out"}, {"q2/x.uTMP"}, {"q/app", "q/out/x"}},
-        {"a file link that leads out", {"q2/lib.so>q/lib.so"}, {"q/lib.so.uTMP"}, {"q/app", "q/lib.so"}, "lib.so.uTMP"},
-        {"a link that leads nowhere", {"q2/none>q/none"}, {"q/none.uTMP"}, {"q/app", "q/none"}, "none.uTMP"},
-        {"a download that is a link", {"q2/secret>q/data.uTMP"}, {}, {"q/app", "q/data"}},
-        {"a download that is a folder", {}, {"q/new.uTMP/inside"}, {"q/app", "q/new"}, "new.uTMP"},
-        {"a folder in the way", {}, {"q/blocked/inside", "q/blocked.uTMP"}, {"q/app", "q/blocked"}},
-        {"no download", {}, {}, {"q/app", "q/nothing"}},
-        {"a target named twice", {}, {"q/data.uTMP"}, {"q/app", "q/data", "q/data"}},
-        {"a journal that cannot be written", {}, {}, {"q/app"}, "", 0, FullTemporaryFolder},
-        {"a queue that cannot be written", {}, {}, {"q/app"}, "", 0, NoRoomForTheQueue},
-        // A mount point cannot be renamed over: every entry moved before it goes back, links too,
-        // and never a copy kept by an earlier run.
-        {"a replacement that fails half-way", {"q/data>q/link"},
-         {"q/app.uOLD", "q/link.uTMP", "q/fresh.uTMP", "q/data.uTMP", "q/busy.uTMP"},
-         {"q/app", "q/link", "q/fresh", "q/data", "q/busy"}, "", 0, MountedTarget},
-        {"a setup program that fails", {}, {"P/setup.uTMP"}, {"P/setup"}, "app.uTMP", 1},
-        {"a setup outside the private folder", {}, {"q/setup.uTMP"}, {"q/setup"}, "app.uTMP setup.uTMP", 1},
-    };
-    const QRegularExpression notDownload(QStringLiteral("^(?!.*\\.u(TMP|OLD)$)"));
-    for (const auto& row : rows) {
-        TInstallerRun run;
-        const QString top = run.Top.path() + QLatin1Char('/'), dir = run.Folder();
-        const bool full = row.special == FullTemporaryFolder || row.special == NoRoomForTheQueue;
-        const std::unique_ptr<TTmpfsMount> disk(full ? new TTmpfsMount(8192) : nullptr);
-        if (row.special != Plain && geteuid() != 0) {
-            std::cout << "row skipped: it mounts a file system, which needs root\n";
-            continue;
-        }
-        const QByteArray oldTemp = qgetenv("TMPDIR"), busy = QFile::encodeName(dir + "busy");
-        const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
-        if (disk)
-            qputenv("TMPDIR", QFile::encodeName(disk->Folder()));
-        QString error;
-        ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
-        const auto path = [&](const QString& p) {
-            return p.startsWith(QLatin1String("P/")) ? run.Prepared.Folder + p.mid(1) : top + p;
-        };
-        run.WriteProgram("old");
-        run.WriteProgram("new", dir + "app.uTMP");
-        for (const char* name : {"q/data", "q/busy", "q2/secret", "q2/lib.so"})
-            Write(top + name, name);
-        for (const QString& link : row.links)
-            ASSERT_TRUE(QFile::link(top + link.section('>', 0, 0), top + link.section('>', 1)));
-        for (const QString& download : row.downloads)
-            Write(path(download), "#!/bin/sh\nexit 3\n");
-        QStringList queue, expected = QString::fromStdString(Entries(dir)).split(' ');
-        for (const QString& target : row.queue)
-            queue << path(target);
-        const std::string outside = Entries(top + "q2");
-        expected = expected.filter(notDownload) << "started.txt"
-                   << QString::fromUtf8(row.kept).split(' ', Qt::SkipEmptyParts);
-        expected.sort();
-        if (row.special == NoRoomForTheQueue) {
-            disk->Fill();
-            EXPECT_FALSE(updHandOver::Prepare(queue, run.Prepared, error));
-            EXPECT_TRUE(error.contains("No space left on device") && Entries(disk->Folder()) == ".filler") << error.toStdString();
-            continue;
-        }
-        run.Prepare(queue);
-        if (disk)
-            disk->Fill();
-        if (row.special == MountedTarget) {
-            const QByteArray source = QFile::encodeName(top + "q2/secret");
-            ASSERT_EQ(mount(source.constData(), busy.constData(), nullptr, MS_BIND, nullptr), 0);
-        }
+// Paths below the run's top folder, "P/" the private folder; a link is "destination>name";
+// kept: a download left alone, its target being refused; told: a piece of what the program's next
+// start says (nothing when the temporary folder has no room for the installer's word).
+enum TSpecial { Plain, FullTemporaryFolder, NoRoomForTheQueue, MountedTarget };
+struct TRefusal {
+    const char* name;
+    QStringList links, downloads, queue;
+    const char* told;
+    const char* kept = "";
+    int method = 0;
+    TSpecial special = Plain;
+};
+const TRefusal Refusals[] = {
+    {"a parent step", {}, {"q/sub/x", "q/data.uTMP"}, {"q/app", "q/sub/../data"}, "q/sub/../data", "data.uTMP"},
+    {"a folder whose name begins with the program folder name", {}, {"q2/x.uTMP"}, {"q/app", "q2/x"}, "q2/x"},
+    {"a current folder step", {}, {"q/data.uTMP"}, {"q/app", "q/./data"}, "q/./data", "data.uTMP"},
+    {"a folder link that leads out", {"q2>q/out"}, {"q2/x.uTMP"}, {"q/app", "q/out/x"}, "q/out/x"},
+    {"a file link that leads out", {"q2/lib.so>q/lib.so"}, {"q/lib.so.uTMP"}, {"q/app", "q/lib.so"}, "q/lib.so",
+     "lib.so.uTMP"},
+    {"a link that leads nowhere", {"q2/none>q/none"}, {"q/none.uTMP"}, {"q/app", "q/none"}, "q/none", "none.uTMP"},
+    {"a download that is a link", {"q2/secret>q/data.uTMP"}, {}, {"q/app", "q/data"}, "q/data.uTMP"},
+    {"a download that is a folder", {}, {"q/new.uTMP/inside"}, {"q/app", "q/new"}, "q/new.uTMP", "new.uTMP"},
+    {"a folder in the way", {}, {"q/blocked/inside", "q/blocked.uTMP"}, {"q/app", "q/blocked"}, "q/blocked"},
+    {"no download", {}, {}, {"q/app", "q/nothing"}, "q/nothing.uTMP"},
+    {"a target named twice", {}, {"q/data.uTMP"}, {"q/app", "q/data", "q/data"}, "q/data"},
+    {"a journal that cannot be written", {}, {}, {"q/app"}, "", "", 0, FullTemporaryFolder},
+    {"a queue that cannot be written", {}, {}, {"q/app"}, "", "", 0, NoRoomForTheQueue},
+    // A mount point cannot be renamed over: every entry moved before it goes back, links too,
+    // and never a copy kept by an earlier run.
+    {"a replacement that fails half way", {"q/data>q/link"},
+     {"q/app.uOLD", "q/link.uTMP", "q/fresh.uTMP", "q/data.uTMP", "q/busy.uTMP"},
+     {"q/app", "q/link", "q/fresh", "q/data", "q/busy"}, "q/busy", "", 0, MountedTarget},
+    {"a setup program that fails", {}, {"P/setup.uTMP"}, {"P/setup"}, "setup ended with exit code 3", "app.uTMP", 1},
+    {"a setup outside the private folder", {}, {"q/setup.uTMP"}, {"q/setup"}, "q/setup", "app.uTMP setup.uTMP", 1},
+};
 
-        EXPECT_NE(run.Run(row.method), 0) << row.name;
-        umount2(busy.constData(), MNT_DETACH);
-        EXPECT_EQ(run.Restarted(), "old[]\n") << row.name;
-        EXPECT_EQ(Mode(dir + "app"), 0700u) << row.name;
-        for (const char* name : {"q/data", "q/busy", "q2/secret"})
-            EXPECT_EQ(ReadAll(top + name), name) << row.name;
-        for (const QString& link : row.links.filter(notDownload))
-            EXPECT_EQ(QFileInfo(top + link.section('>', 1)).symLinkTarget(), top + link.section('>', 0, 0)) << row.name;
-        EXPECT_EQ(Entries(dir), expected.join(' ').toStdString()) << row.name; // downloads gone
-        EXPECT_EQ(Entries(top + "q2"), outside) << row.name;
-        EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder)) << row.name;
+void PrintTo(const TRefusal& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class UpdInstallerRefusal : public ::testing::TestWithParam<TRefusal> {};
+INSTANTIATE_TEST_SUITE_P(Rows, UpdInstallerRefusal, ::testing::ValuesIn(Refusals),
+                         [](const ::testing::TestParamInfo<TRefusal>& info) {
+                             QString name;
+                             for (const QString& word : QString::fromUtf8(info.param.name).split(QRegularExpression("\\W+"),
+                                                                                                 Qt::SkipEmptyParts))
+                                 name += word.left(1).toUpper() + word.mid(1);
+                             return name.toStdString();
+                         });
+
+// The installer refuses or undoes what it cannot install whole and changes nothing; the program
+// it starts again tells why, once.
+TEST_P(UpdInstallerRefusal, ChangesNothingAndTheNextStartTellsWhy)
+{
+    const TRefusal& row = GetParam();
+    if (row.special != Plain && geteuid() != 0)
+        GTEST_SKIP() << "this case mounts a file system, which needs root";
+    const bool full = row.special == FullTemporaryFolder || row.special == NoRoomForTheQueue;
+    const std::unique_ptr<TTmpfsMount> disk(full ? new TTmpfsMount(8192) : nullptr);
+    if (disk && !disk->SkipReason().isEmpty())
+        GTEST_SKIP() << disk->SkipReason().toStdString();
+    TInstallerRun run;
+    const QString top = run.Top.path() + QLatin1Char('/'), dir = run.Folder();
+    const QByteArray oldTemp = qgetenv("TMPDIR"), busy = QFile::encodeName(dir + "busy");
+    const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
+    if (disk)
+        qputenv("TMPDIR", QFile::encodeName(disk->Folder()));
+    QString error;
+    ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
+    const auto path = [&](const QString& p) {
+        return p.startsWith(QLatin1String("P/")) ? run.Prepared.Folder + p.mid(1) : top + p;
+    };
+    run.WriteProgram("old");
+    run.WriteProgram("new", dir + "app.uTMP");
+    for (const char* name : {"q/data", "q/busy", "q2/secret", "q2/lib.so"})
+        Write(top + name, name);
+    for (const QString& link : row.links)
+        ASSERT_TRUE(QFile::link(top + link.section('>', 0, 0), top + link.section('>', 1)));
+    for (const QString& download : row.downloads)
+        Write(path(download), "#!/bin/sh\nexit 3\n");
+    const QRegularExpression notDownload(QStringLiteral("^(?!.*\\.u(TMP|OLD)$)"));
+    QStringList queue, expected = QString::fromStdString(Entries(dir)).split(' ');
+    for (const QString& target : row.queue)
+        queue << path(target);
+    const std::string outside = Entries(top + "q2");
+    expected = expected.filter(notDownload) << "started.txt" << QString::fromUtf8(row.kept).split(' ', Qt::SkipEmptyParts);
+    expected.sort();
+    if (row.special == NoRoomForTheQueue) {
+        disk->Fill();
+        EXPECT_FALSE(updHandOver::Prepare(queue, run.Prepared, error));
+        EXPECT_TRUE(error.contains("No space left on device") && Entries(disk->Folder()) == ".filler") << error.toStdString();
+        return;
     }
+    run.Prepare(queue);
+    if (disk)
+        disk->Fill();
+    if (row.special == MountedTarget) {
+        const QByteArray source = QFile::encodeName(top + "q2/secret");
+        ASSERT_EQ(mount(source.constData(), busy.constData(), nullptr, MS_BIND, nullptr), 0);
+    }
+
+    EXPECT_NE(run.Run(row.method), 0);
+    umount2(busy.constData(), MNT_DETACH);
+    EXPECT_EQ(run.Restarted(), "old[]\n");
+    EXPECT_EQ(Mode(dir + "app"), 0700u);
+    for (const char* name : {"q/data", "q/busy", "q2/secret"})
+        EXPECT_EQ(ReadAll(top + name), name);
+    for (const QString& link : row.links.filter(notDownload))
+        EXPECT_EQ(QFileInfo(top + link.section('>', 1)).symLinkTarget(), top + link.section('>', 0, 0));
+    EXPECT_EQ(Entries(dir), expected.join(' ').toStdString()); // downloads gone
+    EXPECT_EQ(Entries(top + "q2"), outside);
+    const QStringList told = RecoverInterrupted(dir);
+    if (*row.told) {
+        ASSERT_EQ(told.size(), 1) << told.join('|').toStdString();
+        EXPECT_TRUE(told[0].contains(QLatin1String("did not complete: ")) && told[0].contains(QString::fromUtf8(row.told)))
+            << told[0].toStdString();
+    } else {
+        EXPECT_EQ(told, QStringList());
+    }
+    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
+    EXPECT_EQ(RecoverInterrupted(dir), QStringList());
 }
 
 // Starts the installer and kills it once it has made the given number of changes (entries made,
@@ -236,7 +272,7 @@ int KillAfterChanges(TInstallerRun& run, int changes, qint64 program = 0)
     for (const QString& folder : {run.Folder(), run.Prepared.Folder})
         inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_CREATE | IN_MOVED_TO | IN_DELETE);
     QProcess installer;
-    installer.start(run.Prepared.Installer, run.Arguments(0, program));
+    run.Start(installer, 0, program);
     int seen = 0;
     alignas(inotify_event) char buffer[8192];
     while (seen < changes && (installer.waitForFinished(0), installer.state() != QProcess::NotRunning)) {
@@ -312,5 +348,202 @@ TEST(UpdInstaller, AKilledInstallationEndsOnOneWholeVersion)
         const QByteArray now = version(run);
         EXPECT_TRUE(now == "new" || (now == "old" && k % 2 == 0)) << now.data() << " after " << at << " changes";
         EXPECT_TRUE(now == "old" || Entries(run.Folder()).find(".uTMP") == std::string::npos);
+    }
+}
+
+// An installation waits for another one of the same folder, but not for ever: a stuck holder of
+// the folder's lock leaves everything as it was, and the program starts again and tells why.
+TEST(UpdInstaller, WaitsABoundedTimeForTheProgramFolder)
+{
+    const struct {
+        const char* name;
+        int heldMs; // -1: throughout
+    } cases[] = {{"held for two seconds", 2000}, {"held throughout", -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TInstallerRun run;
+        run.WriteProgram("old");
+        run.WriteProgram("new", run.Folder() + "app.uTMP");
+        run.Prepare({run.ProgramFile()});
+        updInstall::TFolderLock lock = updInstall::LockFolder(QFile::encodeName(run.Folder()).toStdString());
+        ASSERT_TRUE(lock.Held());
+        QProcess installer;
+        run.Start(installer);
+        if (c.heldMs >= 0) {
+            QThread::msleep(c.heldMs);
+            lock.Release();
+        }
+        ASSERT_TRUE(installer.waitForFinished(60000));
+        EXPECT_EQ(run.Restarted(), c.heldMs >= 0 ? "new[/afterupgrade]\n" : "old[]\n");
+        if (c.heldMs >= 0)
+            continue;
+        // The downloads stay until a start can take the folder's lock; the word is told at once.
+        const QStringList told = RecoverInterrupted(run.Folder());
+        ASSERT_EQ(told.size(), 1);
+        EXPECT_TRUE(told[0].contains(QLatin1String("busy for more than"))) << told[0].toStdString();
+        EXPECT_TRUE(QFileInfo::exists(run.Folder() + "app.uTMP"));
+        lock.Release();
+        EXPECT_EQ(RecoverInterrupted(run.Folder()), QStringList());
+        EXPECT_EQ(Entries(run.Folder()), "app started.txt");
+        EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
+    }
+}
+
+// A start removes what no journal claims (an installer killed before it wrote its journal leaves its
+// private folder and the downloads its queue names), but never the folder of an installer or a
+// program still at work in it, nor one that concerns another program folder.
+TEST(UpdInstaller, TheNextStartRemovesWhatNoJournalClaims)
+{
+    TInstallerRun run, other;
+    const QString dir = run.Folder();
+    run.WriteProgram("old");
+    run.WriteProgram("new", dir + "app.uTMP");
+    Write(dir + "data", "old");
+    Write(dir + "data.uTMP", "new");
+    run.Prepare({run.ProgramFile(), dir + "data"});
+    Write(other.Folder() + "x.uTMP", "new");
+    other.Prepare({other.Folder() + "x"});
+    other.Prepared.Hold.Release(); // its program ended before it started the installer
+    TPrepared filling;             // an external setup arriving
+    QString error;
+    ASSERT_TRUE(MakePrivateFolder(filling, error));
+    Write(filling.Folder + "/setup.uTMP", "part");
+    const auto cleanUp = qScopeGuard([&] { RemoveFolder(filling); });
+
+    // The installer waits for a program that does not end, and is killed meanwhile.
+    QProcess program, installer;
+    program.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(program.waitForStarted());
+    run.Start(installer, 0, program.processId());
+    ASSERT_TRUE(installer.waitForStarted());
+    EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+    const std::string whole = "app app.uTMP data data.uTMP";
+    EXPECT_EQ(Entries(dir), whole);
+    EXPECT_TRUE(QFileInfo::exists(run.Prepared.Queue) && QFileInfo::exists(filling.Folder + "/setup.uTMP"));
+    installer.kill();
+    installer.waitForFinished();
+    program.kill();
+    program.waitForFinished();
+    EXPECT_EQ(Entries(dir), whole);
+
+    EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+    EXPECT_EQ(Entries(dir), "app data");
+    EXPECT_EQ(ReadAll(dir + "data"), "old");
+    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
+    EXPECT_TRUE(QFileInfo::exists(filling.Folder + "/setup.uTMP"));
+    EXPECT_EQ(Entries(other.Folder()), "x.uTMP");
+    EXPECT_TRUE(QFileInfo::exists(other.Prepared.Queue));
+    filling.Hold.Release(); // the program that filled it ended
+    RecoverInterrupted(dir);
+    EXPECT_FALSE(QFileInfo::exists(filling.Folder));
+
+    // An installer leaves that work to the start: a queue left behind may name its own downloads.
+    TInstallerRun left;
+    left.Prepare({dir + "data"});
+    left.Prepared.Hold.Release();
+    Write(dir + "data.uTMP", "new");
+    run.Prepared = {};
+    run.Prepare({dir + "data"});
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_EQ(ReadAll(dir + "data"), "new");
+    EXPECT_TRUE(QFileInfo::exists(left.Prepared.Queue));
+}
+
+namespace {
+
+// The journal an installation writes before its first change, every target with an old entry.
+QByteArray Journal(const QString& folder, const QStringList& targets)
+{
+    QByteArray text = "quandrel installation 1\nfolder " + QFile::encodeName(QDir::cleanPath(folder)) + "\n";
+    for (const QString& target : targets)
+        text += "old " + QFile::encodeName(target) + "\n";
+    return text + "begin\n";
+}
+
+} // namespace
+
+// An installation that cannot be ended whole keeps its journal, and the program's next start ends it
+// once the file system lets it: a roll-back refused half-way (a read-only folder), and a
+// replacement whose last mark finds no room (the journal fills its page of a full disk).
+TEST(UpdInstaller, AnInstallationThatCannotBeEndedKeepsItsJournal)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a file system needs root";
+    for (const bool readOnly : {true, false}) {
+        SCOPED_TRACE(readOnly ? "a read-only folder" : "no room for the last mark");
+        TInstallerRun run;
+        const QString dir = run.Folder(), lib = dir + "lib/";
+        const std::unique_ptr<TTmpfsMount> disk(readOnly ? nullptr : new TTmpfsMount(8192));
+        const QByteArray oldTemp = qgetenv("TMPDIR"), mounted = QFile::encodeName(QDir::cleanPath(lib));
+        const auto restore = qScopeGuard([&] {
+            umount2(mounted.constData(), MNT_DETACH);
+            oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp);
+        });
+        if (disk)
+            qputenv("TMPDIR", QFile::encodeName(disk->Folder()));
+        run.WriteProgram("old");
+        QStringList targets;
+        QByteArray journal;
+        if (readOnly) {
+            // Killed after two of three targets were replaced.
+            for (const char* name : {"a", "b", "c"}) {
+                targets << lib + name;
+                Write(targets.last(), "old");
+            }
+            for (const QString& done : targets.mid(0, 2)) {
+                ASSERT_TRUE(QFile::rename(done, done + ".uOLD"));
+                Write(done, "new");
+            }
+            Write(targets.last() + ".uTMP", "new");
+            journal = Journal(dir, targets);
+        } else {
+            // Names long enough for the journal to fill its page to the last byte.
+            const int fixed = int(QFile::encodeName("old " + lib).size()) + 3 + 1;
+            while ((journal = Journal(dir, targets)).size() < 4096) {
+                const int pad = 4096 - int(journal.size()) - fixed > 252 ? 200 : 4096 - int(journal.size()) - fixed;
+                targets << lib + QStringLiteral("%1").arg(targets.size(), 3, 10, QLatin1Char('0')) + QString(pad, 'x');
+                Write(targets.last(), "old");
+                Write(targets.last() + ".uTMP", "new");
+            }
+            ASSERT_EQ(journal.size(), 4096);
+        }
+        run.Prepare(targets);
+        Write(run.Prepared.Folder + "/UpdaterJournal.txt", journal);
+        if (readOnly) {
+            ASSERT_EQ(mount(mounted.constData(), mounted.constData(), nullptr, MS_BIND, nullptr), 0);
+            ASSERT_EQ(mount(nullptr, mounted.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+        } else {
+            ASSERT_TRUE(disk->Fill());
+        }
+
+        EXPECT_EQ(run.Run() == 0, !readOnly);
+        EXPECT_EQ(run.Restarted(), readOnly ? "old[]\n" : "old[/afterupgrade]\n");
+        EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + "/UpdaterJournal.txt"));
+        EXPECT_EQ(ReadAll(targets[1]), "new");
+        if (disk) {
+            // A start that still finds no room keeps the journal too.
+            EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+            EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + "/UpdaterJournal.txt"));
+            disk->Unfill();
+        }
+        if (readOnly) {
+            // A start while another installation holds the folder only tells what did not complete.
+            updInstall::TFolderLock other = updInstall::LockFolder(QFile::encodeName(dir).toStdString());
+            QStringList told = RecoverInterrupted(dir);
+            ASSERT_EQ(told.size(), 1);
+            EXPECT_TRUE(told[0].contains(QLatin1String("did not complete: cannot"))) << told[0].toStdString();
+            other.Release();
+            // Still refused: the next start says so, and keeps the journal for the one after.
+            told = RecoverInterrupted(dir);
+            ASSERT_EQ(told.size(), 1);
+            EXPECT_TRUE(told[0].contains(QLatin1String("could not be ended: cannot put back"))) << told[0].toStdString();
+            EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + "/UpdaterJournal.txt"));
+            umount2(mounted.constData(), MNT_DETACH);
+        }
+        EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+        for (const QString& target : targets)
+            EXPECT_EQ(ReadAll(target), readOnly ? "old" : "new");
+        EXPECT_EQ(QDir(lib).entryList({"*.u*"}, QDir::Files), QStringList());
+        EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
     }
 }

@@ -3,14 +3,18 @@
 #include "shared/io/DurableFile.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 // The journal is a text file: a header written whole (and on the disk) before the first entry is
 // moved, naming the program folder and every target with whether it had an old entry, and one
@@ -23,6 +27,9 @@
 //   back, per target: the kept entry returns, a new target that had none goes, then the
 //     downloads go.
 // A running installation holds a lock on its journal, so a recovery never works beside it.
+//
+// A private folder is removed only once no journal is left in it: a journal that could not be
+// ended, or whose last mark could not be written, is the only way to the end for the next run.
 
 namespace updInstall {
 
@@ -273,6 +280,88 @@ bool CheckTarget(const std::string& target, const std::string& programFolder, st
     return Confined(target, programFolder, error);
 }
 
+// A small file of this user's, whole; no link is followed.
+bool ReadText(const std::string& path, std::string& text)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_size <= (1 << 22);
+    if (ok) {
+        text.assign(size_t(st.st_size), '\0');
+        ok = pread(fd, text.data(), text.size(), 0) == ssize_t(text.size());
+    }
+    close(fd);
+    return ok;
+}
+
+// The private folders in tempFolder, other than except, that this user made and nobody else can
+// write into: only those are trusted.
+std::vector<std::string> PrivateFolders(const std::string& tempFolder, const std::string& except)
+{
+    std::vector<std::string> folders;
+    DIR* dir = tempFolder.empty() ? nullptr : opendir(tempFolder.c_str());
+    if (!dir)
+        return folders;
+    while (const dirent* d = readdir(dir)) {
+        const std::string folder = (tempFolder.back() == '/' ? tempFolder : tempFolder + "/") + d->d_name;
+        struct stat st {};
+        if (std::strncmp(d->d_name, PrivatePrefix, std::strlen(PrivatePrefix)) == 0 &&
+            lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && !(st.st_mode & 077) &&
+            (except.empty() || !SameEntry(folder, except)))
+            folders.push_back(folder);
+    }
+    closedir(dir);
+    return folders;
+}
+
+enum class TWord { None, Ours, Elsewhere };
+
+// The word an installer left, when it concerns the program folder that resolves to root.
+TWord ReadWord(const std::string& privateFolder, const std::string& root, std::string& why)
+{
+    std::string text;
+    if (!ReadText(privateFolder + "/" + WordName, text) || text.rfind("folder ", 0) != 0 || text.back() != '\n')
+        return TWord::None;
+    const size_t end = text.find('\n');
+    if (root.empty() || Resolved(text.substr(7, end - 7)) != root)
+        return TWord::Elsewhere;
+    why = text.substr(end + 1, text.size() - end - 2);
+    return TWord::Ours;
+}
+
+// The downloads that a queue no journal claims names go, when it concerns this program folder (or
+// only the private folder itself, as a setup's does), or the installer's word said it does; false
+// when it concerns another.
+bool ClearQueue(const std::string& privateFolder, const std::string& programFolder, bool ours)
+{
+    const std::string queue = privateFolder + "/" + QueueName;
+    std::vector<std::string> targets;
+    std::string ignored;
+    if (Exists(queue) && !ReadQueue(queue, targets, ignored) && !ours)
+        return false;
+    for (const std::string& target : targets)
+        if (!ours && !InsideFolder(target, privateFolder) && !InsideFolder(target, programFolder))
+            return false;
+    for (const std::string& target : targets)
+        if (InsideFolder(target, programFolder) && CheckTarget(target, programFolder, ignored))
+            unlink((target + TempSuffix).c_str());
+    return true;
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, FTW*)
+{
+    remove(path);
+    return 0;
+}
+
+// The folder and everything in it; links are removed, never followed.
+void RemoveTree(const std::string& folder)
+{
+    nftw(folder.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 } // namespace
 
 std::string Folder(const std::string& path)
@@ -390,8 +479,12 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
     TJournal j;
     j.Path = JournalPath(privateFolder);
     j.Fd = open(j.Path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (j.Fd < 0)
-        return errno == ENOENT ? TRecovery::None : TRecovery::Refused;
+    if (j.Fd < 0 && errno == ENOENT)
+        return TRecovery::None;
+    if (j.Fd < 0) {
+        error = Reason("refused journal", j.Path);
+        return TRecovery::Refused;
+    }
     struct stat st {};
     if (fstat(j.Fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_size > (1 << 22)) {
         error = "refused journal " + j.Path;
@@ -405,9 +498,13 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
     // a start that recovers another folder must not hold this journal even for a moment, or the
     // recovery of its own folder would find it busy and leave it half-installed.
     TJournal head;
-    const std::string root = Resolved(programFolder);
-    if (!read(head, st) || root.empty() || Resolved(head.ProgramFolder) != root)
+    if (!read(head, st)) {
+        error = "unreadable journal " + j.Path;
         return TRecovery::Refused;
+    }
+    const std::string root = Resolved(programFolder);
+    if (root.empty() || Resolved(head.ProgramFolder) != root)
+        return TRecovery::Elsewhere;
     if (flock(j.Fd, LOCK_EX | LOCK_NB) != 0)
         return TRecovery::Busy;
     // Another recovery may have ended it while this one waited to open it.
@@ -424,44 +521,120 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
     return Complete(j, error);
 }
 
-int RecoverAll(const std::string& tempFolder, const std::string& programFolder, const std::string& except)
+TFolderLock::TFolderLock(TFolderLock&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+
+TFolderLock& TFolderLock::operator=(TFolderLock&& other) noexcept
 {
-    DIR* dir = opendir(tempFolder.c_str());
-    if (!dir || tempFolder.empty()) {
-        if (dir)
-            closedir(dir);
-        return 0;
+    if (this != &other) {
+        Release();
+        FFd = std::exchange(other.FFd, -1);
     }
-    std::vector<std::string> candidates;
-    while (const dirent* d = readdir(dir))
-        if (std::strncmp(d->d_name, PrivatePrefix, std::strlen(PrivatePrefix)) == 0)
-            candidates.push_back((tempFolder.back() == '/' ? tempFolder : tempFolder + "/") + d->d_name);
-    closedir(dir);
-    int ended = 0;
-    for (const std::string& folder : candidates) {
-        struct stat st {};
-        // Only folders this user made and nobody else can write into are trusted.
-        if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 077) ||
-            (!except.empty() && SameEntry(folder, except)))
-            continue;
-        std::string error;
-        const TRecovery r = Recover(folder, programFolder, error);
-        if (r == TRecovery::Installed || r == TRecovery::RolledBack) {
-            RemovePrivateFolder(folder);
-            ++ended;
-        }
-    }
-    return ended;
+    return *this;
 }
 
-int LockFolder(const std::string& folder, bool wait)
+TFolderLock::~TFolderLock()
+{
+    Release();
+}
+
+void TFolderLock::ShareWithChildren() const
+{
+    if (FFd >= 0)
+        fcntl(FFd, F_SETFD, 0);
+}
+
+void TFolderLock::Release()
+{
+    if (FFd >= 0)
+        close(std::exchange(FFd, -1));
+}
+
+TFolderLock LockFolder(const std::string& folder, int waitMilliseconds)
 {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0 && flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return -1;
+    if (fd < 0)
+        return TFolderLock();
+    TFolderLock lock(fd);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+            const int why = errno;
+            lock.Release();
+            errno = why;
+            return lock;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return fd;
+    return lock;
+}
+
+bool ReadQueue(const std::string& queueFile, std::vector<std::string>& targets, std::string& error)
+{
+    std::string text;
+    if (!ReadText(queueFile, text)) {
+        error = Reason("cannot read the queue", queueFile);
+        return false;
+    }
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            targets.push_back(line);
+        at = end + 1;
+    }
+    return true;
+}
+
+TRecoveryReport RecoverAll(const std::string& tempFolder, const std::string& programFolder, TRecoveryScope scope,
+                           const std::string& except)
+{
+    TRecoveryReport report;
+    const std::string root = Resolved(programFolder);
+    for (const std::string& folder : PrivateFolders(tempFolder, except)) {
+        const TFolderLock hold = LockFolder(folder);
+        if (!hold.Held())
+            continue; // a program or an installer works in it
+        std::string word;
+        const TWord whose = ReadWord(folder, root, word);
+        if (whose == TWord::Elsewhere)
+            continue;
+        if (whose == TWord::Ours && scope != TRecoveryScope::Journals) {
+            report.NotCompleted.push_back(word);
+            unlink((folder + "/" + WordName).c_str());
+        }
+        if (scope == TRecoveryScope::Word)
+            continue;
+        std::string error;
+        switch (Recover(folder, programFolder, error)) {
+        case TRecovery::Installed:
+        case TRecovery::RolledBack: break;
+        case TRecovery::Failed:
+        case TRecovery::Refused: report.NotEnded.push_back(error); continue;
+        case TRecovery::None:
+            if (scope == TRecoveryScope::All && ClearQueue(folder, programFolder, whose == TWord::Ours))
+                break;
+            continue;
+        default: continue;
+        }
+        if (Exists(JournalPath(folder)))
+            continue;
+        if (scope == TRecoveryScope::All)
+            RemoveTree(folder);
+        else
+            RemovePrivateFolder(folder);
+    }
+    return report;
+}
+
+bool LeaveWord(const std::string& privateFolder, const std::string& programFolder, const std::string& why)
+{
+    TDurableFile file(privateFolder + "/" + WordName);
+    file.SetMode(0600);
+    return file.Open() && file.Write("folder " + programFolder + "\n" + why + "\n") && file.Commit();
 }
 
 void RemovePrivateFolder(const std::string& privateFolder, const std::vector<std::string>& files)

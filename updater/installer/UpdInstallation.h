@@ -14,6 +14,9 @@ inline constexpr const char* OldSuffix = ".uOLD";
 inline constexpr const char* InstallerName = "Vodezora4";
 inline constexpr const char* QueueName = "UpdaterQueue.txt";
 inline constexpr const char* JournalName = "UpdaterJournal.txt";
+// Word an installer leaves in its private folder for the program's next start when the update
+// did not complete: the program folder's line, then why.
+inline constexpr const char* WordName = "UpdaterWord.txt";
 // The private folders of hand-overs are made in the temporary folder under this prefix.
 inline constexpr const char* PrivatePrefix = "quandrel-update-";
 
@@ -38,22 +41,67 @@ bool Install(const std::string& privateFolder, const std::string& programFile, c
              std::string& error);
 
 // Failed: the old entries could not all be put back; the journal stays for the next run.
-enum class TRecovery { None, Busy, Installed, RolledBack, Refused, Failed };
+enum class TRecovery { None, Busy, Installed, RolledBack, Refused, Failed, Elsewhere };
 
 // Ends the installation whose journal lies in privateFolder on one whole version: forward to the
 // new files, or back to the old ones once the installation had begun to undo itself or cannot go
-// forward. None without a journal; Busy while an installer still works on it; Refused when the
-// journal concerns another folder or names a target outside it (left as it is).
+// forward. None without a journal; Busy while an installer still works on it; Elsewhere when the
+// journal concerns another program folder; Refused when it cannot be trusted or names a target
+// outside the folder (left as it is). The journal stays until the work is done, so a result with
+// the journal still there (the last mark or the removal refused) is ended again by the next run.
 TRecovery Recover(const std::string& privateFolder, const std::string& programFolder, std::string& error);
 
-// Recover for every private folder in tempFolder, other than except, that this user made and
-// closed to others; a folder whose installation was ended is removed. Answers how many were ended.
-// The caller holds the program folder's lock.
-int RecoverAll(const std::string& tempFolder, const std::string& programFolder, const std::string& except = {});
+// A hold on a folder (a lock on the folder itself), let go when destroyed. Installations of one
+// program folder, and their recoveries, take turns by it; a private folder is held by whoever
+// works in it (the program while it fills it, then the installer), and a start leaves a held
+// private folder alone.
+class TFolderLock {
+public:
+    TFolderLock() = default;
+    explicit TFolderLock(int fd) noexcept : FFd(fd) {}
+    TFolderLock(TFolderLock&& other) noexcept;
+    TFolderLock& operator=(TFolderLock&& other) noexcept;
+    TFolderLock(const TFolderLock&) = delete;
+    TFolderLock& operator=(const TFolderLock&) = delete;
+    ~TFolderLock();
+    bool Held() const { return FFd >= 0; }
+    // Programs started from now on share the hold, which then lasts until they end too.
+    void ShareWithChildren() const;
+    void Release();
 
-// Installations of one program folder, and their recoveries, take turns: the lock on the folder
-// (an open descriptor, closed to release it; -1 when it is held elsewhere and wait is false).
-int LockFolder(const std::string& folder, bool wait);
+private:
+    int FFd = -1;
+};
+
+// The hold on folder, waiting up to waitMilliseconds while it is held elsewhere; none (errno
+// EWOULDBLOCK, or why the folder cannot be opened) when it stays held or cannot be taken.
+TFolderLock LockFolder(const std::string& folder, int waitMilliseconds = 0);
+
+// What the private folders said about one program folder.
+struct TRecoveryReport {
+    std::vector<std::string> NotCompleted; // word of installers whose update did not complete
+    std::vector<std::string> NotEnded;     // installations cut short that could not be ended, and why
+};
+
+enum class TRecoveryScope {
+    Word,     // only the installers' word (without the program folder's lock)
+    Journals, // installations cut short are ended (an installer, before its own)
+    All,      // and what no journal claims goes: a folder left by an installer killed before it wrote
+              // its journal, or by a program that ended while it filled one, with the downloads
+              // its queue names
+};
+
+// Looks at every private folder in tempFolder, other than except, that this user made, closed to
+// others and nobody holds, and that concerns programFolder; a folder whose work is done is removed.
+// Beyond the word, the caller holds the program folder's lock.
+TRecoveryReport RecoverAll(const std::string& tempFolder, const std::string& programFolder, TRecoveryScope scope,
+                           const std::string& except = {});
+
+// The targets a queue file names, one a line (CR LF or LF), blank lines left out.
+bool ReadQueue(const std::string& queueFile, std::vector<std::string>& targets, std::string& error);
+
+// Leaves word in privateFolder that the update of programFolder did not complete, and why.
+bool LeaveWord(const std::string& privateFolder, const std::string& programFolder, const std::string& why);
 
 // Removes what a hand-over writes into its private folder, the files named (with their
 // ".uTMP"), and the folder when that leaves it empty.

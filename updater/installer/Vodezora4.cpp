@@ -3,9 +3,10 @@
 //   method 0: puts every file named in its queue in place of its target (from "<target>.uTMP"),
 //     all or none, after ending any earlier installation of the program that was cut short;
 //   method 1: runs the setup program downloaded into its own private folder (the queue's first
-//     file) from there and waits for it;
+//     file, the one the update names as its setup) from there and waits for it;
 // starts the program again (with the restart parameter when all went well) and removes its own
-// private folder.
+// private folder. An update that did not complete leaves word there for the program's next
+// start, which tells the user; an installation that could not be ended leaves its journal too.
 //
 //   Vodezora4 <program file> <restart parameter> <queue file> <program's process id> <method>
 //
@@ -18,6 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <signal.h>
 #include <spawn.h>
@@ -49,21 +52,45 @@ bool ProcessRunning(pid_t pid)
     return !(close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z');
 }
 
-bool ReadQueue(const std::string& queueFile, std::vector<std::string>& targets, std::string& error)
+using updInstall::ReadQueue;
+
+// How long an installation waits for another one of the same folder (or a stuck process that
+// holds its lock): the program has already closed, so the user waits with nothing on the screen.
+constexpr int FolderLockSeconds = 10;
+
+// The program hands its hold on the private folder down to this program; every descriptor this
+// program was given is closed to the programs it starts. Answers the hold (none when the program
+// kept it to itself).
+updInstall::TFolderLock InheritedHold(const std::string& privateFolder)
 {
-    std::ifstream in(queueFile, std::ios::binary);
-    if (!in) {
-        error = "cannot read the queue " + queueFile;
-        return false;
+    struct stat folder {};
+    DIR* fds = opendir("/proc/self/fd");
+    if (!fds || stat(privateFolder.c_str(), &folder) != 0) {
+        if (fds)
+            closedir(fds);
+        return {};
     }
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            targets.push_back(line);
+    int hold = -1;
+    while (const dirent* d = readdir(fds)) {
+        const int fd = std::atoi(d->d_name);
+        struct stat st {};
+        if (fd <= STDERR_FILENO || fd == dirfd(fds) || fstat(fd, &st) != 0)
+            continue;
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        if (hold < 0 && S_ISDIR(st.st_mode) && st.st_dev == folder.st_dev && st.st_ino == folder.st_ino)
+            hold = fd;
     }
-    return true;
+    closedir(fds);
+    return updInstall::TFolderLock(hold);
+}
+
+std::string Describe(int status)
+{
+    if (WIFEXITED(status))
+        return "ended with exit code " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status))
+        return std::string("was ended by the signal ") + strsignal(WTERMSIG(status));
+    return "did not end normally";
 }
 
 pid_t Spawn(const std::string& file, const std::vector<std::string>& arguments, const std::string& folder,
@@ -103,7 +130,7 @@ bool RunSetup(const std::string& privateFolder, const std::vector<std::string>& 
         return false;
     }
     if (files.empty()) {
-        error = "the queue names no setup program";
+        error = "the update names no setup program";
         return false;
     }
     for (const std::string& file : files) {
@@ -126,7 +153,8 @@ bool RunSetup(const std::string& privateFolder, const std::vector<std::string>& 
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "the setup program " + files.front() + " did not succeed";
+        const auto slash = files.front().rfind('/');
+        error = "its setup program " + files.front().substr(slash + 1) + " " + Describe(status);
         return false;
     }
     return true;
@@ -137,8 +165,14 @@ bool Replace(const std::string& programFile, const std::string& queueFile, std::
     const std::string privateFolder = Folder(queueFile);
     const std::string programFolder = Folder(programFile);
     // Installations of this folder take turns, and one cut short is ended before this one.
-    const int lock = updInstall::LockFolder(programFolder, true);
-    updInstall::RecoverAll(Folder(privateFolder), programFolder, privateFolder);
+    const updInstall::TFolderLock lock = updInstall::LockFolder(programFolder, FolderLockSeconds * 1000);
+    if (!lock.Held()) {
+        error = errno == EWOULDBLOCK ? "another installation kept the folder " + programFolder + " busy for more than " +
+                                           std::to_string(FolderLockSeconds) + " seconds, so nothing was changed"
+                                     : "cannot open the folder " + programFolder + ": " + std::strerror(errno);
+        return false;
+    }
+    updInstall::RecoverAll(Folder(privateFolder), programFolder, updInstall::TRecoveryScope::Journals, privateFolder);
     bool ok = false;
     std::vector<std::string> targets;
     // This queue's own installation may have been cut short: a second run ends it.
@@ -149,8 +183,6 @@ bool Replace(const std::string& programFile, const std::string& queueFile, std::
     case updInstall::TRecovery::Installed: ok = true; break;
     default: break;
     }
-    if (lock >= 0)
-        close(lock);
     return ok;
 }
 
@@ -176,16 +208,22 @@ int main(int argc, char** argv)
     if (chdir(Folder(programFile).c_str()) != 0 && chdir("/") != 0)
         return 2;
 
+    const std::string privateFolder = Folder(queueFile);
+    updInstall::TFolderLock hold = InheritedHold(privateFolder);
     std::vector<std::string> files;
     std::string error;
     // The program closes once it has seen this program start; a program that hangs on exit is
-    // not overwritten under its feet.
+    // not overwritten under its feet. A program that kept its hold lets go of it as it ends.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool ok = true;
     while (ok && ProcessRunning(pid)) {
         ok = std::chrono::steady_clock::now() <= deadline;
+        if (!hold.Held())
+            hold = updInstall::LockFolder(privateFolder);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if (!hold.Held())
+        hold = updInstall::LockFolder(privateFolder);
     if (!ok) {
         std::fprintf(stderr, "Vodezora4: the program did not end; nothing replaced\n");
         const std::string folder = Folder(programFile);
@@ -193,14 +231,24 @@ int main(int argc, char** argv)
             for (const std::string& f : files)
                 if (updInstall::InsideFolder(f, folder) && updInstall::Confined(f, folder, error))
                     unlink((f + updInstall::TempSuffix).c_str());
-        updInstall::RemovePrivateFolder(Folder(queueFile), files);
+        updInstall::RemovePrivateFolder(privateFolder, files);
         return 3;
     }
 
-    ok = setup ? ReadQueue(queueFile, files, error) && RunSetup(Folder(queueFile), files, error)
+    ok = setup ? ReadQueue(queueFile, files, error) && RunSetup(privateFolder, files, error)
                : Replace(programFile, queueFile, error);
-    if (!ok)
+    if (!ok) {
         std::fprintf(stderr, "Vodezora4: %s\n", error.c_str());
+        updInstall::LeaveWord(privateFolder, Folder(programFile), error);
+    }
+    // What did not complete stays for the program's next start, which tells the user and clears
+    // it, and so does an installation whose journal is left (not ended, or ended without its last
+    // mark), which that start ends.
+    struct stat journal {};
+    if (ok && lstat((privateFolder + "/" + updInstall::JournalName).c_str(), &journal) != 0)
+        updInstall::RemovePrivateFolder(privateFolder, setup ? files : std::vector<std::string>());
+    // Let go before the program starts, so that its start finds the folder free.
+    hold.Release();
     std::string startError;
     std::vector<std::string> arguments{programFile};
     if (ok)
@@ -208,6 +256,5 @@ int main(int argc, char** argv)
     const bool started = Spawn(programFile, arguments, {}, true, startError) > 0;
     if (!started)
         std::fprintf(stderr, "Vodezora4: %s\n", startError.c_str());
-    updInstall::RemovePrivateFolder(Folder(queueFile), setup ? files : std::vector<std::string>());
     return ok && started ? 0 : 1;
 }

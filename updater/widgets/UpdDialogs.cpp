@@ -58,6 +58,11 @@ public:
         if (FForm)
             FForm->ShowWizardCompleted();
     }
+    void ShowSetupReady() override
+    {
+        if (FForm)
+            FForm->ShowSetupReady();
+    }
 
 private:
     void Set(QLabel* TupdAutoUpdaterWizardForm::*label, const QString& text)

@@ -146,8 +146,19 @@ void TupdAutoUpdaterWizardForm::Prepare()
 
 void TupdAutoUpdaterWizardForm::ShowWizardCompleted()
 {
-    WizardTitle->setText(updMessages::LoadMessage(2));
-    QString note = updMessages::LoadMessage(10);
+    ShowLastPage(updMessages::LoadMessage(2), updMessages::LoadMessage(10));
+}
+
+void TupdAutoUpdaterWizardForm::ShowSetupReady()
+{
+    ShowLastPage(QStringLiteral("Ready to run the setup"),
+                 QStringLiteral("The setup program of the update of %s has been downloaded. It runs once the program "
+                                "has closed.\n\nPress the OK button to close the program and run the setup."));
+}
+
+void TupdAutoUpdaterWizardForm::ShowLastPage(const QString& title, QString note)
+{
+    WizardTitle->setText(title);
     const int at = note.indexOf(QLatin1String("%s"));
     if (at >= 0)
         note.replace(at, 2, updDialogs::ApplicationTitle());

@@ -20,6 +20,8 @@ public:
     explicit TupdAutoUpdaterWizardForm(TupdAutoUpdater& component);
     void Prepare();
     void ShowWizardCompleted();
+    // In place of the completed page when the update's setup program is still to run.
+    void ShowSetupReady();
     // The component lets go of the window: it closes with no question and no report back, and
     // frees itself as soon as no question or report of its own is under way.
     void CloseByComponent();
@@ -49,6 +51,8 @@ protected:
     void reject() override;
 
 private:
+    void ShowLastPage(const QString& title, QString note);
+
     TupdAutoUpdater* FComponent; // none once the component has let go
     int FCallsOut = 0;            // questions and reports under way, each with its own event loop
     bool FFinishing = false;
