@@ -10,6 +10,7 @@
 #include "Component/draw/TreeLayout.h"
 #include "bench/support/RandomTree.h"
 #include "bench/support/BenchApplication.h"
+#include "bench/support/BenchView.h"
 #include "bench/support/PairedTimes.h"
 
 #include <QApplication>
@@ -25,21 +26,7 @@ QApplication& App() { return BenchApplication<QApplication>("bench_control"); }
 // A shown control in a window of a usual size, holding a random tree of 10,000 nodes.
 std::unique_ptr<TScrollableDecTree> MakeView(int nodeCount = 10000)
 {
-    App();
-    auto box = std::make_unique<TScrollableDecTree>();
-    box->resize(1280, 900);
-    TDecTree* tree = box->Tree();
-    tree->Options().SetCurrencySymbol(QStringLiteral("$"));
-    tree->Options().SetCurrencyDecimals(2);
-    tree->Options().SetShowPayoff(true);
-    TRandomTreeSettings settings;
-    settings.Seed = 7;
-    settings.NodeCount = nodeCount;
-    FillRandomDocument(tree->Document(), settings);
-    box->show();
-    tree->Recalculate();
-    QApplication::processEvents();
-    return box;
+    return MakeRandomTreeView("bench_control", nodeCount);
 }
 
 // A node whose payoff lies in the visible area, outside clones: an option of the root, whose
@@ -58,14 +45,6 @@ TDecTreeNode* VisiblePayoffNode(TDecTree& tree, const QRect& visible, bool endNo
     return nullptr;
 }
 
-void SendKey(QWidget* target, int key, const QString& text)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &release);
-}
-
 // A payoff editor open on a visible node of the view: an option of the root, whose change
 // reaches every path value below it (endNode false), or an end node.
 QLineEdit* OpenPayoffEditor(TScrollableDecTree& box, bool endNode, benchmark::State& state)
@@ -77,24 +56,7 @@ QLineEdit* OpenPayoffEditor(TScrollableDecTree& box, bool endNode, benchmark::St
         state.SkipWithError("no payoff in view");
         return nullptr;
     }
-    tree.SelectNode(node, htPayoff);
-    if (!tree.EditElement(false, 0)) {
-        state.SkipWithError("editor did not open");
-        return nullptr;
-    }
-    QLineEdit* editor = tree.InlineEditor();
-    editor->setText(QStringLiteral("1"));
-    return editor;
-}
-
-// Alternately types a digit and takes it back, so the value changes with every keystroke.
-void Keystroke(QLineEdit* editor, bool& grow)
-{
-    if (grow)
-        SendKey(editor, Qt::Key_5, QStringLiteral("5"));
-    else
-        SendKey(editor, Qt::Key_Backspace, QString());
-    grow = !grow;
+    return OpenEditor(tree, node, htPayoff, QStringLiteral("1"), state);
 }
 
 void BM_PayoffEditKeystroke(benchmark::State& state)
@@ -109,7 +71,7 @@ void BM_PayoffEditKeystroke(benchmark::State& state)
     for (auto _ : state) {
         const TPairedTimes::TTime keystroke = TPairedTimes::Time([&] { Keystroke(editor, grow); });
         state.PauseTiming();
-        // The editor's next keystroke is again alone only after one with the whole recalculation.
+        // The reference, then a keystroke that takes the text back, so every timed one types.
         const TPairedTimes::TTime whole = TPairedTimes::Time([&] { tree.Recalculate(); });
         Keystroke(editor, grow);
         state.ResumeTiming();

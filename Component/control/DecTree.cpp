@@ -237,7 +237,7 @@ TScrollableDecTree* TDecTree::ScrollBox() const
 
 void TDecTree::Recalculate()
 {
-    FEditBaseline.Valid = false;
+    FEditBaseline = TEditBaseline{};
     TDecTreeNode* root = Root();
     TRectangle bounds;
     if (root) {
@@ -248,6 +248,10 @@ void TDecTree::Recalculate()
 
         FMeasureCanvas->Clear();
         bounds = LayoutDocumentTree(*root, *FMeasureCanvas, BorderSize);
+        // The next edits in place need only what they reach.
+        FEditBaseline.Valid = true;
+        FEditBaseline.Root = root;
+        FEditBaseline.Version = FDocument->StructureVersion();
     }
     ShowLayout(bounds);
 }
@@ -274,6 +278,14 @@ bool TDecTree::CanRecalculateEditAlone(const TDecTreeNode& node)
         return false;
     if (!FEditBaseline.Valid || FEditBaseline.Root != root || FEditBaseline.Version != FDocument->StructureVersion())
         return false;
+    if (!FDocument->HasClones())
+        return true;
+    if (!FEditBaseline.MastersKnown) {
+        for (const TDecTreeNode* n : FDocument->PreOrder())
+            if (n->IsClone())
+                FEditBaseline.Masters.insert(n->CloneMasterId);
+        FEditBaseline.MastersKnown = true;
+    }
     for (const TDecTreeNode* n = &node; n; n = n->Parent())
         if (FEditBaseline.Masters.count(n->Id))
             return false;
@@ -282,35 +294,38 @@ bool TDecTree::CanRecalculateEditAlone(const TDecTreeNode& node)
 
 void TDecTree::RecalculateEdit(TDecTreeNode& node, TNodeElementType element)
 {
-    TEditedValue edit = TEditedValue::Text;
     switch (element) {
     case htOptionDescriptor:
     case htSymbolAttributeCaption:
-    case htSymbolAttributeOwner: edit = TEditedValue::Text; break;
-    case htPayoff: edit = TEditedValue::Payoff; break;
-    case htProbability: edit = TEditedValue::Probability; break;
-    case htSymbolAttributeMultiBudget: edit = TEditedValue::Budget; break;
-    default:
-        Recalculate();
-        return;
+    case htSymbolAttributeOwner: return RecalculateChange(node, TEditedValue::Text);
+    case htPayoff: return RecalculateChange(node, TEditedValue::Payoff);
+    case htProbability: return RecalculateChange(node, TEditedValue::Probability);
+    case htSymbolAttributeMultiBudget: return RecalculateChange(node, TEditedValue::Budget);
+    default: return Recalculate();
     }
-    if (!CanRecalculateEditAlone(node)) {
-        Recalculate();
-        // The next keystrokes of the edit need only what they reach.
-        FEditBaseline = TEditBaseline{true, Root(), FDocument->StructureVersion(), {}};
-        for (const TDecTreeNode* n : FDocument->PreOrder())
-            if (n->IsClone())
-                FEditBaseline.Masters.insert(n->CloneMasterId);
-        return;
-    }
+}
+
+void TDecTree::RecalculateTaken(TDecTreeNode& option)
+{
+    RecalculateChange(option, TEditedValue::Marks);
+}
+
+void TDecTree::RecalculateChange(TDecTreeNode& node, TEditedValue edit)
+{
+    if (!CanRecalculateEditAlone(node))
+        return Recalculate();
     const TEditedValuesResult values = UpdateEditedValues(node, edit);
-    if (!values.Updated) {
-        Recalculate();
-        return;
-    }
+    if (!values.Updated)
+        return Recalculate();
     TDecTreeNode& root = *Root();
     FMeasureCanvas->Clear();
-    if (!RelayoutChangedValues(root, *FMeasureCanvas, BorderSize, node, values.PathValuesFrom))
+    // The marks beside a taken option changed with it; a node that entered or left the taken
+    // path keeps its sizes only while both states measure alike.
+    std::vector<TDecTreeNode*> changed{&node};
+    if (edit == TEditedValue::Marks)
+        changed.assign(node.Parent()->Children.begin(), node.Parent()->Children.end());
+    const bool alone = !values.TakenPathFrom || TakenStatesMeasureAlike(*FDocument, *FMeasureCanvas);
+    if (!alone || !RelayoutChangedValues(root, *FMeasureCanvas, BorderSize, changed, values.PathValuesFrom))
         LayoutDocumentTree(root, *FMeasureCanvas, BorderSize);
     ShowLayout(root.BoundsRect);
 }

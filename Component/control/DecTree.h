@@ -19,6 +19,7 @@
 #include "Component/draw/HitTestResult.h"
 #include "Component/draw/StyleApplier.h"
 #include "Component/model/DecTreeDocument.h"
+#include "Component/model/EditedValues.h"
 #include "Component/model/NodeTypes.h"
 #include "Component/model/Rectangle.h"
 
@@ -117,6 +118,8 @@ public:
     // changed since the last recalculation: only what that value reaches is computed and laid
     // out again, with the same result.
     void RecalculateEdit(TDecTreeNode& node, TNodeElementType element);
+    // The same after option was taken (TakeOption): the marks of it and its siblings changed.
+    void RecalculateTaken(TDecTreeNode& option);
     int GetLevels() const;
     // Shows that many levels (0 or less: all), then recalculates.
     void SetVisibleLevels(int levels);
@@ -240,6 +243,7 @@ private:
     // While a band is dragged beyond the control's edge, the view follows the mouse.
     void AutoScrollBand();
     bool CanRecalculateEditAlone(const TDecTreeNode& node);
+    void RecalculateChange(TDecTreeNode& node, TEditedValue edit);
     void PaintBand(const QRect& exposed);
     void PaintTreeArea(TCanvas& canvas, const QRect& exposed);
     void BlendBand(const QRect& exposed, const TRectangle& band);
@@ -322,13 +326,14 @@ private:
     bool FCtrlAtMouseDown = false;
     QString FHint;
     std::unique_ptr<TRecordingCanvas> FMeasureCanvas;
-    // What an edit's own recalculation needs of the tree as the last full one left it: the ids of
-    // the clones' masters (an edit inside a master changes its clones too). Made on the first
-    // edit after a full recalculation.
+    // What an edit's own recalculation needs of the tree as the last full one left it: its root
+    // and structure, and the ids of the clones' masters (an edit inside a master changes its
+    // clones too), gathered on the first edit that needs them.
     struct TEditBaseline {
         bool Valid = false;
         const TDecTreeNode* Root = nullptr;
         uint64_t Version = 0;
+        bool MastersKnown = false;
         std::unordered_set<TGuid> Masters;
     };
     TEditBaseline FEditBaseline;

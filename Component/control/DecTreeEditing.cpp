@@ -286,7 +286,7 @@ bool TDecTree::EditElement(bool advanced, int nodeIndex)
             }
             undo.SaveState(ControlStrings::TakeToggleOption);
             node->TakeOption();
-            Recalculate();
+            RecalculateTaken(*node);
             return false;
         }
         if (parent->NodeType != ntChance)

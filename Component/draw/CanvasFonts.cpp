@@ -112,6 +112,11 @@ int32_t TCanvasFontEntry::AsciiWidth(const QString& text)
             if (AsciiWidth(probe) != FMetrics.horizontalAdvance(probe))
                 FAscii = TAscii::Measured;
     }
+    return SummedTextWidth(text);
+}
+
+int32_t TCanvasFontEntry::SummedTextWidth(const QString& text) const
+{
     if (FAscii != TAscii::Summed)
         return -1;
     int64_t sum = 0;

@@ -41,6 +41,10 @@ public:
     // The height of every text's cell.
     int32_t Height() const { return FHeight; }
     int32_t TextWidth(const QString& text);
+    // The width of a text of printable ASCII once a TextWidth has found that such texts measure
+    // as the sums of their characters' advances; -1 for any other text, or before. It only reads,
+    // so other threads may ask it while this one is not measuring.
+    int32_t SummedTextWidth(const QString& text) const;
     // The text laid out for drawing with this font.
     const QStaticText& StaticText(const QString& text);
     // The pixels a text drawn from StaticText at (0, 0) with text antialiasing may change on an

@@ -165,6 +165,8 @@ QString PathProbabilityText(double pathProbability)
     // The percentage is formed in extended precision, which holds every bit of the product, and
     // only then rounded: a stored 0.005 lies a little above a half percent and shows as 1%,
     // where a double product would land on 0.5 exactly and round to the even 0.
-    const long double percent = std::nearbyintl((long double)pathProbability * 100);
+    // rintl rounds as nearbyintl does (to nearest, ties to even) without saving and restoring the
+    // floating-point flags, which would cost more than the rest of the text.
+    const long double percent = std::rintl((long double)pathProbability * 100);
     return QString::number(RoundToInt32(double(percent))) + QLatin1Char('%');
 }

@@ -6,12 +6,14 @@
 #include "Component/draw/StyleApplier.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
+#include "Component/model/SubtreeWork.h"
 #include "Component/styles/StyleStates.h"
 #include "shared/core/Exceptions.h"
 
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -44,6 +46,8 @@ public:
     {
         return TextWidth(style, FormatCurrency(value, options, FSeparators));
     }
+    TCanvasFontEntry& FontEntry(const TStyle& style) { return *Entry(style).Font; }
+    const TMoneySeparators& Separators() const { return FSeparators; }
 
 private:
     struct TEntry {
@@ -551,25 +555,44 @@ bool RemeasureKeepingHeights(TDecTreeNode& n, const TDecTreeDocument& document, 
     return (old[htSymbolAttributeBox].Width == 0) == (n.ElementRects[htSymbolAttributeBox].Width == 0);
 }
 
-// Moves everything placed for the node and below it right by dx (a negative dx: left).
-void TranslateSubtreeX(TDecTreeNode& top, int32_t dx)
+// Subtrees an edit moves or places again are shared out among threads from this many nodes.
+constexpr size_t RelayoutParallelFrom = 20000;
+
+// at(i) for every placed position of the subtree at top (not below a collapsed node), in any
+// order, shared out among threads for a large subtree.
+template <class At>
+void ForEachPlacedPosition(TDecTreeDocument& document, size_t top, At at)
+{
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    auto range = [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; i += PlacesChildren(*nodes[i]) ? 1 : size_t(size[i]))
+            at(*nodes[i]);
+    };
+    const size_t n = size_t(size[top]);
+    const unsigned threads = SubtreeThreadCount(n, RelayoutParallelFrom);
+    if (threads <= 1)
+        return range(top, top + n);
+    const TSubtreePlan plan = PlanSubtrees(size, top, SubtreeGrain(n, threads),
+                                           [&nodes](size_t i) { return PlacesChildren(*nodes[i]); });
+    for (size_t i : plan.Above)
+        at(*nodes[i]);
+    ForEachSubtree(plan, threads, range);
+}
+
+// Moves everything placed for the node at position `at` and below it right by dx (a negative dx:
+// left).
+void TranslateSubtreeX(TDecTreeDocument& document, size_t at, int32_t dx)
 {
     auto right = [dx](TRectangle& r) { r.Left = Wrap(int64_t(r.Left) + dx); };
-    std::vector<TDecTreeNode*> stack{&top};
-    while (!stack.empty()) {
-        TDecTreeNode& n = *stack.back();
-        stack.pop_back();
-        ForEachPlaced(n, right);
-        if (PlacesChildren(n))
-            for (TDecTreeNode* c : n.Children)
-                stack.push_back(c);
-    }
+    ForEachPlacedPosition(document, at, [&right](TDecTreeNode& n) { ForEachPlaced(n, right); });
 }
 
 // A subtree in which nothing was measured again, moved to its new place: its branch text to x,
 // its symbol column and everything right of it to x + w. Its width follows the symbol column.
-void MovePlacedSubtree(TDecTreeNode& n, int32_t x, int32_t w)
+void MovePlacedSubtree(TDecTreeDocument& document, size_t at, int32_t x, int32_t w)
 {
+    TDecTreeNode& n = *document.PreOrder()[at];
     const TRectangle& box = Rect(n, htSymbolAttributeBox);
     const int32_t oldX = n.BoundsRect.Left;
     const int32_t oldSymbolX = box.Width != 0 ? box.Left : Rect(n, htSymbol).Left;
@@ -578,68 +601,283 @@ void MovePlacedSubtree(TDecTreeNode& n, int32_t x, int32_t w)
     if (dx == 0 && dColumn == 0)
         return;
     if (dColumn != 0)
-        TranslateSubtreeX(n, dColumn);
+        TranslateSubtreeX(document, at, dColumn);
     // The branch text and the node's own left edge go with x, not with the column.
     n.BoundsRect.Left = x;
     Rect(n, htOptionDescriptor).Left = x;
     n.BoundsRect.Width = Wrap(int64_t(n.BoundsRect.Width) + dColumn - dx);
 }
 
-} // namespace
-
-bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize, TDecTreeNode& changed,
-                           TDecTreeNode* pathValuesFrom)
-{
-    const TDecTreeDocument& document = DocumentOf(root);
-    TMeasurer measurer(canvas);
-    // The changed node and its ancestors are measured again (an ancestor may show a sum of its
-    // children, or a status); the nodes on their way down from the root are placed again.
-    std::unordered_set<const TDecTreeNode*> placeAgain;
-    for (TDecTreeNode* n = &changed; n; n = n->Parent()) {
-        placeAgain.insert(n);
-        if (!RemeasureKeepingHeights(*n, document, measurer))
-            return false;
+// The end-node texts of worker threads, measured with the terminator fonts of the four states,
+// looked up before the workers start. Only a font whose widths are the sums of its characters'
+// advances measures without the platform; any other text fails the walk (Failed), which is then
+// made again on the calling thread.
+class TConcurrentEndTexts {
+public:
+    TConcurrentEndTexts(TMeasurer& measurer, const TDecTreeDocument& document) :
+        FOptions(document.Options), FSeparators(measurer.Separators())
+    {
+        for (int k = 0; k < TStyleStates::StateCount; ++k) {
+            FStates[k] = document.StyleStates.State(k);
+            TCanvasFontEntry& font = measurer.FontEntry(*FStates[k]->SymbolsTerminator());
+            font.TextWidth(QStringLiteral("0")); // settles how the font measures
+            FFonts[k] = &font;
+        }
     }
 
-    // Top down: a node to place again gets its columns from its place and column width, and its
-    // children theirs from it; a subtree with nothing new in it is only moved. Below
-    // pathValuesFrom every end node has new texts. Widths come back up as each node is left.
-    struct TFrame {
-        TDecTreeNode* Node;
+    int32_t operator()(const TDecTreeNode& n, const TStyleState& state) const
+    {
+        const TCanvasFontEntry* font = nullptr;
+        for (int k = 0; k < TStyleStates::StateCount; ++k)
+            if (FStates[k] == &state)
+                font = FFonts[k];
+        const int32_t t1 = font ? font->SummedTextWidth(PathProbabilityText(n.PathProbability)) : -1;
+        const int32_t t2 =
+            font ? font->SummedTextWidth(FormatCurrency(ValueToCurrency(n.PathPayoff), FOptions, FSeparators)) : -1;
+        if (t1 < 0 || t2 < 0) {
+            Failed = true;
+            return 0;
+        }
+        return std::max(t1, t2);
+    }
+
+    mutable std::atomic<bool> Failed{false};
+
+private:
+    const TTreeOptions& FOptions;
+    const TMoneySeparators& FSeparators;
+    const TStyleState* FStates[TStyleStates::StateCount] = {};
+    const TCanvasFontEntry* FFonts[TStyleStates::StateCount] = {};
+};
+
+// The column width a node was last placed with: PlaceColumns put its symbol column that far
+// (and the symbol gap) right of its branch text.
+int32_t PlacedColumnWidth(const TDecTreeNode& n)
+{
+    const TRectangle& box = n.ElementRects[htSymbolAttributeBox];
+    const int32_t symbolX = box.Width != 0 ? box.Left : n.ElementRects[htSymbol].Left;
+    return Wrap(int64_t(symbolX) - n.BoundsRect.Left - SymbolGap);
+}
+
+using TNodeSet = std::unordered_set<const TDecTreeNode*>;
+
+// Places the subtree at position first again, its branch text at x with column width w, as the
+// second pass places it horizontally (every Top stays): each node's columns from its place, its
+// children's from it, and the widths back up from the end nodes, whose texts are measured by
+// endTextWidth(node, state). A node that keeps its place and column and was not measured again
+// (is not in remeasured) keeps every column below it: there only the widths are made again.
+template <class EndTextWidth>
+void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int32_t w, bool insideClone,
+                        const TNodeSet& remeasured, const EndTextWidth& endTextWidth)
+{
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    struct TOpen {
+        size_t At, Next;
         int32_t ChildX, ChildWidth;
-        int Next;
-        bool NewPathValues;
+        bool InsideClone; // for the children
+        bool Kept;        // the children's columns are as they were
+    };
+    // A node measured again has its ancestors measured again too, so one that was not has no
+    // such child either.
+    auto columnsKept = [&remeasured](const TDecTreeNode& n, int32_t nx, int32_t nw) {
+        return nx == n.BoundsRect.Left && nw == PlacedColumnWidth(n) && !remeasured.count(&n);
+    };
+    std::vector<TOpen> stack;
+    auto visit = [&](size_t i, int32_t nx, int32_t nw, bool inside, bool kept) {
+        TDecTreeNode& n = *nodes[i];
+        if (kept || columnsKept(n, nx, nw)) {
+            kept = true;
+            nw = PlacedColumnWidth(n);
+        } else {
+            PlaceColumns(n, nx, nw);
+            PlaceInnerColumns(n);
+        }
+        if (PlacesChildren(n)) {
+            n.BoundsRect.Width = 0;
+            stack.push_back({i, i + 1, kept ? 0 : ChildColumnX(n), kept ? 0 : ChildColumnWidth(n),
+                             inside || n.IsClone(), kept});
+            return;
+        }
+        const TStyleState& state = *StyleStateFor(document.StyleStates, inside || n.IsClone(), n.InTakenPath);
+        n.BoundsRect.Width = EndNodeWidth(n, nw, endTextWidth(n, state));
+    };
+    visit(first, x, w, insideClone, false);
+    while (!stack.empty()) {
+        TOpen& f = stack.back();
+        if (f.Next < f.At + size_t(size[f.At])) {
+            const size_t c = f.Next;
+            f.Next += size_t(size[c]);
+            const TOpen parent = f; // visit may grow the stack
+            visit(c, parent.ChildX, parent.ChildWidth, parent.InsideClone, parent.Kept);
+            continue;
+        }
+        TRectangle& bounds = nodes[f.At]->BoundsRect;
+        for (size_t c = f.At + 1; c < f.Next; c += size_t(size[c]))
+            TakeInChild(bounds, *nodes[c]);
+        stack.pop_back();
+    }
+}
+
+// The subtree of top placed again after all its end nodes got new path values. A large one is
+// shared out among threads: the nodes above the workers' ranges get their columns first, and
+// their widths from their children last.
+void PlaceWithNewEndTexts(TDecTreeDocument& document, size_t at, int32_t x, int32_t w, const TNodeSet& remeasured,
+                          TMeasurer& measurer)
+{
+    const bool insideClone = document.PreOrder()[at]->IsInsideClone();
+    auto sequential = [&](size_t first) {
+        PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured,
+                           [&](const TDecTreeNode& n, const TStyleState& state) {
+            return EndNodeTextWidth(n, state, document.Options, measurer);
+        });
+    };
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    const size_t n = size_t(size[at]);
+    const unsigned threads = SubtreeThreadCount(n, RelayoutParallelFrom);
+    if (threads <= 1)
+        return sequential(at);
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& parent = document.ParentPositions();
+    const TSubtreePlan plan = PlanSubtrees(size, at, SubtreeGrain(n, threads),
+                                           [&nodes](size_t i) { return PlacesChildren(*nodes[i]); });
+    // Each node above the ranges is open (it places children): its children's column, and
+    // whether they lie inside a clone, by its place in Above.
+    struct TColumn {
+        int32_t X, Width;
+        bool InsideClone;
+    };
+    std::vector<TColumn> columns(plan.Above.size());
+    auto columnOf = [&](size_t i) -> const TColumn& {
+        const auto it = std::lower_bound(plan.Above.begin(), plan.Above.end(), size_t(parent[i]));
+        return columns[size_t(it - plan.Above.begin())];
+    };
+    for (size_t k = 0; k < plan.Above.size(); ++k) {
+        const size_t i = plan.Above[k];
+        TDecTreeNode& node = *nodes[i];
+        const bool inside = i == at ? insideClone : columnOf(i).InsideClone;
+        if (i == at) {
+            PlaceColumns(node, x, w);
+        } else {
+            const TColumn& c = columnOf(i);
+            PlaceColumns(node, c.X, c.Width);
+        }
+        PlaceInnerColumns(node);
+        node.BoundsRect.Width = 0;
+        columns[k] = {ChildColumnX(node), ChildColumnWidth(node), inside || node.IsClone()};
+    }
+    const TConcurrentEndTexts texts(measurer, document);
+    ForEachSubtree(plan, threads, [&](size_t first, size_t) {
+        if (first == at) {
+            PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured, texts);
+            return;
+        }
+        const TColumn& c = columnOf(first);
+        PlaceSubtreeAcross(document, first, c.X, c.Width, c.InsideClone, remeasured, texts);
+    });
+    // A text the workers could not measure left them going on with a width of 0: every column is
+    // in place, and the walk on this thread makes only the widths again.
+    if (texts.Failed)
+        return sequential(at);
+    for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it) {
+        TDecTreeNode& node = *nodes[*it];
+        for (const TDecTreeNode* c : node.Children)
+            TakeInChild(node.BoundsRect, *c);
+    }
+}
+
+} // namespace
+
+bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize,
+                           const std::vector<TDecTreeNode*>& changed, TDecTreeNode* pathValuesFrom)
+{
+    TDecTreeDocument& document = DocumentOf(root);
+    const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
+    const std::vector<int32_t>& size = document.SubtreeSizes();
+    if (nodes.empty() || nodes.front() != &root)
+        return false;
+    TMeasurer measurer(canvas);
+    // The changed nodes and their ancestors are measured again (an ancestor may show a sum of its
+    // children, or a status); the nodes on their way down from the root are placed again.
+    TNodeSet placeAgain;
+    for (TDecTreeNode* c : changed) {
+        for (TDecTreeNode* n = c; n && placeAgain.insert(n).second; n = n->Parent())
+            if (!RemeasureKeepingHeights(*n, document, measurer))
+                return false;
+    }
+
+    // Top down, by position in the document's order: a node to place again gets its columns from
+    // its place and column width, and its children theirs from it; a subtree with nothing new in
+    // it is only moved. Below pathValuesFrom every end node has new texts. Widths come back up as
+    // each node is left.
+    struct TFrame {
+        size_t At, Next;
+        int32_t ChildX, ChildWidth;
     };
     std::vector<TFrame> stack;
-    auto visit = [&](TDecTreeNode& n, int32_t x, int32_t w, bool newPathValues) {
-        if (!newPathValues && !placeAgain.count(&n)) {
-            MovePlacedSubtree(n, x, w);
+    auto visit = [&](size_t at, int32_t x, int32_t w) {
+        TDecTreeNode& n = *nodes[at];
+        if (&n == pathValuesFrom) {
+            PlaceWithNewEndTexts(document, at, x, w, placeAgain, measurer);
+            return;
+        }
+        if (!placeAgain.count(&n)) {
+            MovePlacedSubtree(document, at, x, w);
             return;
         }
         PlaceColumns(n, x, w);
         PlaceInnerColumns(n);
         if (PlacesChildren(n)) {
             n.BoundsRect.Width = 0;
-            stack.push_back({&n, ChildColumnX(n), ChildColumnWidth(n), 0, newPathValues});
+            stack.push_back({at, at + 1, ChildColumnX(n), ChildColumnWidth(n)});
             return;
         }
         const TStyleState& state = *StyleStateFor(document.StyleStates, n.IsCloneOrInsideClone(), n.InTakenPath);
         n.BoundsRect.Width = EndNodeWidth(n, w, EndNodeTextWidth(n, state, document.Options, measurer));
     };
-    visit(root, borderSize, root.ElementRects[htOptionDescriptor].Width, &root == pathValuesFrom);
+    visit(0, borderSize, root.ElementRects[htOptionDescriptor].Width);
     while (!stack.empty()) {
         TFrame& f = stack.back();
-        TDecTreeNode& n = *f.Node;
-        if (f.Next < n.Children.Count()) {
-            TDecTreeNode& c = *n.Children[f.Next++];
+        if (f.Next < f.At + size_t(size[f.At])) {
+            const size_t c = f.Next;
+            f.Next += size_t(size[c]);
             const TFrame parent = f; // visit may grow the stack
-            visit(c, parent.ChildX, parent.ChildWidth, parent.NewPathValues || &c == pathValuesFrom);
+            visit(c, parent.ChildX, parent.ChildWidth);
             continue;
         }
-        for (const TDecTreeNode* c : n.Children)
-            TakeInChild(n.BoundsRect, *c);
+        TRectangle& bounds = nodes[f.At]->BoundsRect;
+        for (size_t c = f.At + 1; c < f.Next; c += size_t(size[c]))
+            TakeInChild(bounds, *nodes[c]);
         stack.pop_back();
     }
+    return true;
+}
+
+bool TakenStatesMeasureAlike(const TDecTreeDocument& document, TCanvas& canvas)
+{
+    // Each style of a state against the same style of the other: the layout asks nothing of a
+    // style but its font.
+    using TStyleOf = TStyle* (TStyleState::*)() const;
+    static constexpr TStyleOf Styles[] = {
+        &TStyleState::RootStyle,         &TStyleState::Symbols,
+        &TStyleState::SymbolsDecision,   &TStyleState::SymbolsMultiDecision,
+        &TStyleState::SymbolsChance,     &TStyleState::SymbolsTerminator,
+        &TStyleState::SymbolAttributes,  &TStyleState::OptionDescriptors,
+        &TStyleState::ConnectorLines,    &TStyleState::ChanceOptionProbabilities,
+        &TStyleState::DecisionOptionsTaken, &TStyleState::DecisionOptionsTakenYes,
+        &TStyleState::DecisionOptionsTakenNo, &TStyleState::OptionPayoff,
+        &TStyleState::OptionPayoffPositive, &TStyleState::OptionPayoffNegative,
+    };
+    TMeasurer measurer(canvas);
+    const TStyleStates& states = document.StyleStates;
+    const std::pair<const TStyleState*, const TStyleState*> pairs[] = {
+        {states.InTakenPath(), states.NotInTakenPath()},
+        {states.CloneInTakenPath(), states.CloneNotInTakenPath()},
+    };
+    for (const auto& [taken, notTaken] : pairs)
+        for (TStyleOf style : Styles)
+            if (&measurer.FontEntry(*(taken->*style)()) != &measurer.FontEntry(*(notTaken->*style)()))
+                return false;
     return true;
 }
 

@@ -12,8 +12,10 @@
 #include "Component/model/Rectangle.h"
 
 #include <cstdint>
+#include <vector>
 
 class TCanvas;
+class TDecTreeDocument;
 class TDecTreeNode;
 class TStyle;
 
@@ -50,13 +52,20 @@ void LayoutTree(TDecTreeNode& node, int32_t x, int32_t y, int32_t columnWidth, T
 TRectangle LayoutDocumentTree(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize);
 
 // The layout brought up to date after the values of some nodes changed and nothing else since the
-// last layout: the texts of `changed` and of its ancestors, and the end-node texts in the subtree
-// of pathValuesFrom (null, `changed` or one of its ancestors). They are measured again and what they can move is placed
-// again; a subtree with nothing new in it is only moved. Such changes move widths and horizontal
-// places only: when a height changes too, the answer is false and the layout is left for
-// LayoutDocumentTree to make whole. On true the layout is exactly the one it would make.
-bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize, TDecTreeNode& changed,
-                           TDecTreeNode* pathValuesFrom);
+// last layout: the texts of the `changed` nodes and of their ancestors, and the end-node texts in
+// the subtree of pathValuesFrom (null, or a node whose ancestors are all among those measured
+// again). They are measured again and what they can move is placed again; a subtree with nothing
+// new in it is only moved. Such changes move widths and horizontal places only: when a height
+// changes too, the answer is false and the layout is left for LayoutDocumentTree to make whole.
+// On true the layout is exactly the one it would make. A large subtree is placed by several
+// threads.
+bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSize,
+                           const std::vector<TDecTreeNode*>& changed, TDecTreeNode* pathValuesFrom);
+
+// Whether every style of the document's taken-path states measures as the same style of the
+// not-taken states (for clones and for other nodes): then a node that enters or leaves the taken
+// path keeps every size, and its layout changes only with its values.
+bool TakenStatesMeasureAlike(const TDecTreeDocument& document, TCanvas& canvas);
 
 // The node and element under the point: within the node's BoundsRect the node's own elements
 // are tried first (marks, branch text, attribute lines, attribute box, symbol, probability,

@@ -91,49 +91,50 @@ bool MasterReachesNode(TDecTreeNode* node, TDecTreeNode* master)
     return false;
 }
 
-// The nodes outside clones in depth-first pre-order, each with the size of its subtree there,
-// so walks over clones and their masters run on plain arrays. The nodes inside a clone are
-// rebuilt (with new ids) by a refresh, so no clone may depend on them: masters are looked up
-// among these nodes only.
+// The tree's nodes in depth-first pre-order, from the document's cached order when the root is a
+// document's, so walks over clones and their masters run on plain arrays. The nodes inside a clone
+// are rebuilt (with new ids) by a refresh, so no clone may depend on them: the walks never go below
+// a clone, and masters are looked up among the nodes outside clones only.
 struct TCloneGraph {
-    std::vector<TDecTreeNode*> order;
-    std::vector<int> parentOf;
-    std::vector<int> size;
-    // Master id -> position of the first node in pre-order that carries it.
+    TTreeOrder ownOrder; // for a tree that is no document's
+    const TTreeOrder* tree = nullptr;
+    // Master id -> position of the first node outside clones in pre-order that carries it.
     std::unordered_map<TGuid, int> masterAt;
     bool hasClones = false;
+    int outside = 0; // how many nodes lie outside clones, the clones included
 
     explicit TCloneGraph(TDecTreeNode* root)
     {
+        TDecTreeDocument* document = root->Tree;
+        if (document && document->Root() == root) {
+            tree = &document->Order();
+        } else {
+            BuildPreOrder(root, ownOrder);
+            tree = &ownOrder;
+        }
+        const std::vector<TDecTreeNode*>& order = tree->Nodes;
+        const std::vector<int32_t>& size = tree->Sizes;
+        const int count = int(order.size());
         std::vector<TGuid> masterIds;
-        std::vector<std::pair<TDecTreeNode*, int>> pending{{root, -1}};
-        while (!pending.empty()) {
-            const auto [node, parent] = pending.back();
-            pending.pop_back();
-            const int at = int(order.size());
-            order.push_back(node);
-            parentOf.push_back(parent);
+        for (int i = 0; i < count; ++outside) {
+            const TDecTreeNode* node = order[size_t(i)];
             if (node->IsClone()) {
                 masterIds.push_back(node->CloneMasterId);
-                continue;
+                i += size[size_t(i)];
+            } else {
+                ++i;
             }
-            for (int i = node->Children.Count() - 1; i >= 0; --i)
-                pending.push_back({node->Children[i], at});
         }
         hasClones = !masterIds.empty();
         if (!hasClones)
             return;
-        const int count = int(order.size());
-        size.assign(size_t(count), 1);
-        for (int i = count - 1; i > 0; --i)
-            size[size_t(parentOf[size_t(i)])] += size[size_t(i)];
         // A bit per low id word spares most nodes the hash lookup.
         std::vector<uint64_t> maybe(1024, 0);
         for (const TGuid& id : masterIds) {
             masterAt.emplace(id, -1);
             maybe[(id.D1 >> 6) & 1023] |= uint64_t(1) << (id.D1 & 63);
         }
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; i += order[size_t(i)]->IsClone() ? size[size_t(i)] : 1) {
             const TGuid& id = order[size_t(i)]->Id;
             if (!(maybe[(id.D1 >> 6) & 1023] >> (id.D1 & 63) & 1))
                 continue;
@@ -147,14 +148,14 @@ struct TCloneGraph {
     // document holds; the rest of a refreshed tree is copies.
     bool ExpandsTooFar() const
     {
-        const int64_t own = int64_t(order.size());
+        const int64_t own = outside;
         const int64_t cap = std::min(own + MaxCloneCopies, MaxTreeNodes);
         return CountAfterRefresh(cap) > cap;
     }
 
     int MasterOf(int at) const
     {
-        const auto it = masterAt.find(order[size_t(at)]->CloneMasterId);
+        const auto it = masterAt.find(tree->Nodes[size_t(at)]->CloneMasterId);
         return it == masterAt.end() ? -1 : it->second;
     }
 
@@ -163,9 +164,12 @@ struct TCloneGraph {
     // held at cap + 1, so a tree that would multiply past any number never overflows.
     int64_t CountAfterRefresh(int64_t cap) const
     {
-        const int count = int(order.size());
         if (!hasClones)
-            return std::min<int64_t>(count, cap + 1);
+            return std::min<int64_t>(outside, cap + 1);
+        const std::vector<TDecTreeNode*>& order = tree->Nodes;
+        const std::vector<int32_t>& size = tree->Sizes;
+        const std::vector<int32_t>& parentOf = tree->Parents;
+        const int count = int(order.size());
         enum : uint8_t { Unvisited, Open, Done };
         std::vector<int64_t> expanded(size_t(count), 0);
         std::vector<uint8_t> state(size_t(count), Unvisited);
@@ -282,6 +286,8 @@ void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
     if (::ExpandsTooFar(GetRoot())) {
         CloneMasterId = previous;
         Children.FItems = std::move(own);
+        // The check may have cached the document's order as the tree would have stood.
+        Children.Changed();
         errorText = CloneTexts::TooLarge;
         return;
     }
@@ -292,16 +298,25 @@ void TDecTreeNode::SetCloneMaster(const TGuid& masterId, QString& errorText)
 
 void TDecTreeNode::RefreshClones()
 {
-    TCloneGraph graph(GetRoot());
+    TDecTreeNode* root = GetRoot();
+    // A document knows from its cached order whether it holds a clone at all.
+    if (Tree && Tree->Root() == root && !Tree->HasClones())
+        return;
+    // A node inside a clone has nothing of its own to refresh: the refresh of its clone rebuilds it.
+    if (IsInsideClone())
+        return;
+    TCloneGraph graph(root);
     if (!graph.hasClones)
         return;
     // Checked before anything is copied: past the limit the copies would take all memory.
     if (graph.ExpandsTooFar())
         throw InvalidOperationException(CloneTexts::TooLarge);
-    const std::vector<TDecTreeNode*>& order = graph.order;
-    const std::vector<int>& size = graph.size;
+    // The rebuilds below change the structure, but nothing asks for the order again until the walk
+    // ends, and the walk never reads below a clone, where the nodes are replaced.
+    const TTreeOrder& order = *graph.tree;
+    const std::vector<int32_t>& size = order.Sizes;
     std::unordered_map<TGuid, int>& masterAt = graph.masterAt;
-    const int count = int(order.size());
+    const int count = int(order.Nodes.size());
 
     // A clone is rebuilt from its master once every clone inside the master's subtree is
     // rebuilt: a depth-first walk over the nodes outside clones in which a clone's one
@@ -353,16 +368,15 @@ void TDecTreeNode::RefreshClones()
         clone->Children.Changed();
     };
 
-    // The walk starts at this node. A node inside a clone has nothing of its own to refresh:
-    // the refresh of its clone rebuilds it.
-    const auto self = std::find(order.begin(), order.end(), this);
-    if (self == order.end())
+    // The walk starts at this node.
+    const auto self = std::find(order.Nodes.begin(), order.Nodes.end(), this);
+    if (self == order.Nodes.end())
         return;
-    open(int(self - order.begin()));
+    open(int(self - order.Nodes.begin()));
     while (!stack.empty()) {
         const size_t top = stack.size() - 1;
         const int at = stack[top].At;
-        TDecTreeNode* node = order[size_t(at)];
+        TDecTreeNode* node = order.Nodes[size_t(at)];
         if (node->IsClone()) {
             if (node->FParent && stack[top].Next != 0) {
                 stack[top].Next = 0;
@@ -377,7 +391,7 @@ void TDecTreeNode::RefreshClones()
                 f.Master = -1;
                 f.Low = INT_MAX; // an empty clone reaches nothing
             }
-            rebuild(node, f.Master >= 0 ? order[size_t(f.Master)] : nullptr);
+            rebuild(node, f.Master >= 0 ? order.Nodes[size_t(f.Master)] : nullptr);
         } else {
             Frame& f = stack[top];
             if (f.Next < at + size[size_t(at)]) {

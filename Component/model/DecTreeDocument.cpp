@@ -40,6 +40,29 @@ void TDecTreeDocument::NewRoot()
     Selection.Add(FRoot->Id);
 }
 
+void BuildPreOrder(TDecTreeNode* root, TTreeOrder& order)
+{
+    order.Nodes.clear();
+    order.Parents.clear();
+    order.HasClones = false;
+    if (root) {
+        std::vector<std::pair<TDecTreeNode*, int32_t>> stack{{root, -1}};
+        while (!stack.empty()) {
+            auto [node, parent] = stack.back();
+            stack.pop_back();
+            const int32_t position = int32_t(order.Nodes.size());
+            order.Nodes.push_back(node);
+            order.Parents.push_back(parent);
+            order.HasClones = order.HasClones || node->IsClone();
+            for (auto it = node->Children.end(); it != node->Children.begin();)
+                stack.push_back({*--it, position});
+        }
+    }
+    order.Sizes.assign(order.Nodes.size(), 1);
+    for (size_t i = order.Nodes.size(); i-- > 1;)
+        order.Sizes[size_t(order.Parents[i])] += order.Sizes[i];
+}
+
 std::vector<TGuid> TDecTreeDocument::SelectionAnchor()
 {
     std::vector<TGuid> anchor;
@@ -82,38 +105,57 @@ const std::vector<TDecTreeNode*>& TDecTreeDocument::PreOrder()
 {
     const uint64_t version = StructureVersion();
     if (FPreOrderVersion != version) {
-        FPreOrder.clear();
-        FParentPositions.clear();
-        if (FRoot) {
-            std::vector<std::pair<TDecTreeNode*, int32_t>> stack{{FRoot.get(), -1}};
-            while (!stack.empty()) {
-                auto [node, parent] = stack.back();
-                stack.pop_back();
-                const int32_t position = int32_t(FPreOrder.size());
-                FPreOrder.push_back(node);
-                FParentPositions.push_back(parent);
-                for (auto it = node->Children.end(); it != node->Children.begin();)
-                    stack.push_back({*--it, position});
-            }
-        }
-        FSubtreeSizes.assign(FPreOrder.size(), 1);
-        for (size_t i = FPreOrder.size(); i-- > 1;)
-            FSubtreeSizes[size_t(FParentPositions[i])] += FSubtreeSizes[i];
+        BuildPreOrder(FRoot.get(), FOrder);
         FPreOrderVersion = version;
     }
-    return FPreOrder;
+    return FOrder.Nodes;
 }
 
 const std::vector<int32_t>& TDecTreeDocument::SubtreeSizes()
 {
     PreOrder();
-    return FSubtreeSizes;
+    return FOrder.Sizes;
 }
 
 const std::vector<int32_t>& TDecTreeDocument::ParentPositions()
 {
     PreOrder();
-    return FParentPositions;
+    return FOrder.Parents;
+}
+
+int32_t TDecTreeDocument::PositionOf(const TDecTreeNode& node)
+{
+    PreOrder();
+    // Down from the root along the node's ancestors: a child's position is its parent's plus one
+    // plus the subtree sizes of the siblings before it.
+    thread_local std::vector<const TDecTreeNode*> path;
+    path.clear();
+    for (const TDecTreeNode* n = &node; n; n = n->Parent())
+        path.push_back(n);
+    if (!FRoot || path.back() != FRoot.get())
+        return -1;
+    size_t at = 0;
+    for (size_t k = path.size() - 1; k > 0; --k) {
+        size_t c = at + 1;
+        bool found = false;
+        for (const TDecTreeNode* sibling : path[k]->Children) {
+            if (sibling == path[k - 1]) {
+                found = true;
+                break;
+            }
+            c += size_t(FOrder.Sizes[c]);
+        }
+        if (!found)
+            return -1;
+        at = c;
+    }
+    return FOrder.Nodes[at] == &node ? int32_t(at) : -1;
+}
+
+bool TDecTreeDocument::HasClones()
+{
+    PreOrder();
+    return FOrder.HasClones;
 }
 
 void TDecTreeDocument::CalculateValues()

@@ -13,6 +13,18 @@
 #include <memory>
 #include <vector>
 
+// A tree's nodes in depth-first pre-order with, for each position, the position of its parent
+// (-1 for the root) and the size of its subtree: its first child, if any, is the next position,
+// and the next sibling of a child c lies Sizes[c] further on.
+struct TTreeOrder {
+    std::vector<TDecTreeNode*> Nodes;
+    std::vector<int32_t> Parents;
+    std::vector<int32_t> Sizes;
+    bool HasClones = false; // whether any of the nodes is a clone
+};
+// The order of root's tree (empty for none).
+void BuildPreOrder(TDecTreeNode* root, TTreeOrder& order);
+
 class TDecTreeDocument {
 public:
     TDecTreeDocument();
@@ -56,16 +68,23 @@ public:
     uint64_t StructureVersion() const { return TDecTreeNodeList::StructureVersion(); }
     // Every node under the root in depth-first pre-order, rebuilt after a structure change.
     const std::vector<TDecTreeNode*>& PreOrder();
+    const TTreeOrder& Order()
+    {
+        PreOrder();
+        return FOrder;
+    }
     // For each position of PreOrder: the size of the node's subtree (its first child, if any, is
     // the next position, the next sibling of a child c lies SubtreeSizes[c] further on) and the
     // position of its parent (-1 for the root).
     const std::vector<int32_t>& SubtreeSizes();
     const std::vector<int32_t>& ParentPositions();
+    // The position of node in PreOrder; -1 when it does not lie under the root.
+    int32_t PositionOf(const TDecTreeNode& node);
+    // Whether any node under the root is a clone. A link or an unlink changes the structure.
+    bool HasClones();
 
 private:
     std::unique_ptr<TDecTreeNode> FRoot;
     uint64_t FPreOrderVersion = 0;
-    std::vector<TDecTreeNode*> FPreOrder;
-    std::vector<int32_t> FSubtreeSizes;
-    std::vector<int32_t> FParentPositions;
+    TTreeOrder FOrder;
 };

@@ -26,7 +26,7 @@ std::unique_ptr<TUndoState> TDecTreeUndoManager::CaptureState(const QString& des
     else
         FLastStyles = styles;
 
-    TTreeSnapshot tree = TTreeSnapshot::Capture(FPool, FTree->Root(), &FLastTree);
+    TTreeSnapshot tree = TTreeSnapshot::Capture(FPool, FTree->PreOrder(), &FLastTree);
     // Kept for the next capture; it shares the records, so it costs one pointer a node.
     FLastTree = tree.Clone();
     return std::make_unique<TDecTreeUndoState>(description, std::move(tree), FTree->Options, styles);

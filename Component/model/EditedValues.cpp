@@ -18,7 +18,7 @@ void PathValuesAt(const TDecTreeNode& node, double& probability, double& payoff)
     probability = 1.0;
     payoff = double(root->Payoff) / CurrencyScale;
     for (size_t k = path.size() - 1; k > 0; --k)
-        PathValuesStep(ChildProbabilitySum(*path[k]), *path[k - 1], probability, payoff);
+        PathValuesStep(ChildProbabilitySum(*path[k]), path[k - 1]->Probability, path[k - 1]->Payoff, probability, payoff);
 }
 
 } // namespace
@@ -37,12 +37,15 @@ TEditedValuesResult UpdateEditedValues(TDecTreeNode& node, TEditedValue edit)
         result.PathValuesFrom = &node;
         break;
     case TEditedValue::Probability:
-        // The branch's mark decides whether it lies on the taken path, and with it the styles of
-        // its whole subtree.
-        if (!parent || node.InTakenPath != (parent->InTakenPath && node.Probability > 0))
+    case TEditedValue::Marks:
+        // A branch's probability is shared with its siblings: the parent's path values on. The
+        // branch's mark decides whether it lies on the taken path, and with it its whole subtree.
+        if (!parent)
             return result;
         rollFrom = parent;
         result.PathValuesFrom = parent;
+        if (edit == TEditedValue::Marks || node.InTakenPath != (parent->InTakenPath && node.Probability > 0))
+            result.TakenPathFrom = parent;
         break;
     case TEditedValue::Budget:
         rollFrom = &node;
@@ -50,6 +53,8 @@ TEditedValuesResult UpdateEditedValues(TDecTreeNode& node, TEditedValue edit)
     }
     for (TDecTreeNode* n = rollFrom; n; n = n->Parent())
         RollBackNodeValues(*n);
+    if (result.TakenPathFrom)
+        MarkTakenPathBelow(*result.TakenPathFrom);
     if (result.PathValuesFrom) {
         double probability = 0, payoff = 0;
         PathValuesAt(*result.PathValuesFrom, probability, payoff);

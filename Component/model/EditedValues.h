@@ -11,14 +11,18 @@ enum class TEditedValue {
     Payoff,      // the node's payoff
     Probability, // the probability of a branch of a chance node
     Budget,      // the budget of a multi-option decision
+    Marks,       // the taken marks of the options beside the node, the node's own among them
 };
 
 struct TEditedValuesResult {
-    // False when the change reaches further than this update follows (a branch entering or
-    // leaving the taken path): nothing was changed, and the caller calculates the whole document.
+    // False when the change reaches further than this update follows: nothing was changed, and
+    // the caller calculates the whole document.
     bool Updated = false;
     // The node whose subtree has new path values, or none.
     TDecTreeNode* PathValuesFrom = nullptr;
+    // The node whose descendants were marked again for the taken path, or none: any of them may
+    // have entered or left it.
+    TDecTreeNode* TakenPathFrom = nullptr;
 };
 
 // The node must not be a clone, lie inside one or be (or lie inside) the master of one: a refresh

@@ -3,15 +3,11 @@
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 #include "Component/model/MultiOptionSolver.h"
+#include "Component/model/SubtreeWork.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
-#include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -52,6 +48,18 @@ inline long double WithPayoff(double value, TCurrency payoff)
 }
 
 using ChildValues = TChildValues;
+
+// What the path pass divides a child's probability by, from the children's probabilities that
+// forEach(add) hands to add.
+template <class ForEach>
+double ProbabilitySumOf(TNodeType type, ForEach forEach)
+{
+    if (type == ntMultiDecision)
+        return 100;
+    double sum = 0;
+    forEach([&sum](double probability) { sum += probability; });
+    return sum;
+}
 
 // The values of one node from its children's. ForEachChild(f) calls f(ChildValues) for each child
 // in order. The node itself is only asked for its type and attributes, and by a multi-option
@@ -193,17 +201,15 @@ struct DocumentWalk {
             Store(node.PathPayoff, V[i]);
             return;
         }
-        double sum = 0;
-        if (node.NodeType == ntMultiDecision) {
-            sum = 100;
-        } else {
+        const double sum = ProbabilitySumOf(node.NodeType, [&](auto add) {
             for (size_t c = i + 1; c < end; c += size_t(Size[c]))
-                sum += Values[c].Probability;
-        }
+                add(Values[c].Probability);
+        });
         for (size_t c = i + 1; c < end; c += size_t(Size[c])) {
             const ChildValues& child = Values[c];
-            V[c] = double(((long double)V[i] * CurrencyScale + child.Payoff) / CurrencyScale);
-            P[c] = sum == 0 ? 0.0 : double((long double)P[i] * child.Probability / sum);
+            P[c] = P[i];
+            V[c] = V[i];
+            PathValuesStep(sum, child.Probability, child.Payoff, P[c], V[c]);
             Taken[c] = Taken[i] && child.Probability > 0;
         }
     }
@@ -243,116 +249,64 @@ DocumentWalk WalkOf(TDecTreeDocument& doc)
     return {nodes, doc.SubtreeSizes(), scratch.Values, scratch.Taken, scratch.P, scratch.V};
 }
 
-// Large documents are walked by several threads: whole subtrees (contiguous position ranges) go
-// to the workers, and the few nodes above them are done on the calling thread, before the subtrees
-// in a downward walk and after them in an upward one. Each node is written by one thread only.
+// Large documents are walked by several threads (SubtreeWork.h): a whole document from this many
+// nodes, and the subtree an edit reaches from fewer, since the edit waits for it alone.
 constexpr size_t ParallelFrom = 200000;
+constexpr size_t SubtreeParallelFrom = 50000;
 
-struct SubtreePlan {
-    std::vector<std::pair<size_t, size_t>> Subtrees; // position ranges
-    std::vector<size_t> Above;                        // positions above them, in pre-order
-};
-
-SubtreePlan PlanSubtrees(const std::vector<int32_t>& size, size_t grain)
-{
-    SubtreePlan plan;
-    std::vector<size_t> stack{0};
-    while (!stack.empty()) {
-        const size_t i = stack.back();
-        stack.pop_back();
-        const size_t end = i + size_t(size[i]);
-        if (size_t(size[i]) <= grain) {
-            plan.Subtrees.push_back({i, end});
-            continue;
-        }
-        plan.Above.push_back(i);
-        const size_t first = stack.size();
-        for (size_t c = i + 1; c < end; c += size_t(size[c]))
-            stack.push_back(c);
-        std::reverse(stack.begin() + long(first), stack.end());
-    }
-    return plan;
-}
-
-unsigned ThreadCount(size_t n)
-{
-    if (n < ParallelFrom)
-        return 1;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-}
-
-// Runs work(begin, end) over the plan's subtrees on `threads` threads (the caller's among them).
-template <class Work>
-void ForEachSubtree(const SubtreePlan& plan, unsigned threads, Work work)
-{
-    std::atomic<size_t> next{0};
-    std::exception_ptr failure;
-    std::mutex failureLock;
-    auto run = [&] {
-        try {
-            for (size_t k; (k = next.fetch_add(1)) < plan.Subtrees.size();)
-                work(plan.Subtrees[k].first, plan.Subtrees[k].second);
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(failureLock);
-            failure = std::current_exception();
-        }
-    };
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t) {
-        // Without another thread the ones running (the caller's at least) take the rest.
-        try {
-            workers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    run();
-    for (std::thread& w : workers)
-        w.join();
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-// at(i) for every position, each node after all of its descendants.
+// at(i) for every position of the subtree at top, each node after all of its descendants.
 template <class At>
-void Upward(DocumentWalk& walk, At at)
+void Upward(const std::vector<TDecTreeNode*>& nodes, const std::vector<int32_t>& size, size_t top, size_t from, At at)
 {
-    const size_t n = walk.Count();
-    auto range = [&walk, &at](size_t begin, size_t end) {
+    const size_t n = size_t(size[top]);
+    auto range = [&nodes, &at](size_t begin, size_t end) {
         for (size_t i = end; i-- > begin;) {
             if (i >= begin + PrefetchDistance)
-                Prefetch(walk.Nodes[i - PrefetchDistance], &TDecTreeNode::Probability);
+                Prefetch(nodes[i - PrefetchDistance], &TDecTreeNode::Probability);
             at(i);
         }
     };
-    const unsigned threads = ThreadCount(n);
+    const unsigned threads = SubtreeThreadCount(n, from);
     if (threads <= 1)
-        return range(0, n);
-    const SubtreePlan plan = PlanSubtrees(walk.Size, n / (threads * 16));
+        return range(top, top + n);
+    const TSubtreePlan plan = PlanSubtrees(size, top, SubtreeGrain(n, threads));
     ForEachSubtree(plan, threads, range);
     for (auto it = plan.Above.rbegin(); it != plan.Above.rend(); ++it)
         at(*it);
 }
 
-// at(i) for every position, each node before all of its descendants.
+// at(i) for every position of the subtree at top, each node before all of its descendants.
 template <class At>
-void Downward(DocumentWalk& walk, At at)
+void Downward(const std::vector<TDecTreeNode*>& nodes, const std::vector<int32_t>& size, size_t top, size_t from,
+              At at)
 {
-    const size_t n = walk.Count();
-    auto range = [&walk, &at](size_t begin, size_t end) {
+    const size_t n = size_t(size[top]);
+    auto range = [&nodes, &at](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
             if (i + PrefetchDistance < end)
-                Prefetch(walk.Nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
+                Prefetch(nodes[i + PrefetchDistance], &TDecTreeNode::Probability);
             at(i);
         }
     };
-    const unsigned threads = ThreadCount(n);
+    const unsigned threads = SubtreeThreadCount(n, from);
     if (threads <= 1)
-        return range(0, n);
-    const SubtreePlan plan = PlanSubtrees(walk.Size, n / (threads * 16));
+        return range(top, top + n);
+    const TSubtreePlan plan = PlanSubtrees(size, top, SubtreeGrain(n, threads));
     for (size_t i : plan.Above)
         at(i);
     ForEachSubtree(plan, threads, range);
+}
+
+template <class At>
+void Upward(DocumentWalk& walk, At at)
+{
+    Upward(walk.Nodes, walk.Size, 0, ParallelFrom, at);
+}
+
+template <class At>
+void Downward(DocumentWalk& walk, At at)
+{
+    Downward(walk.Nodes, walk.Size, 0, ParallelFrom, at);
 }
 
 // Values upward; the taken path then runs downward: a child is on it when its parent is and its
@@ -419,24 +373,92 @@ void TDecTreeNode::RollBack()
 
 double ChildProbabilitySum(const TDecTreeNode& parent)
 {
-    if (parent.NodeType == ntMultiDecision)
-        return 100;
-    double sum = 0;
-    for (const TDecTreeNode* c : parent.Children)
-        sum += c->Probability;
-    return sum;
+    return ProbabilitySumOf(parent.NodeType, [&parent](auto add) {
+        for (const TDecTreeNode* c : parent.Children)
+            add(c->Probability);
+    });
 }
 
-void PathValuesStep(double sum, const TDecTreeNode& child, double& probability, double& payoff)
+void PathValuesStep(double sum, double childProbability, TCurrency childPayoff, double& probability, double& payoff)
 {
-    payoff = double(((long double)payoff * CurrencyScale + child.Payoff) / CurrencyScale);
-    probability = sum == 0 ? 0.0 : double((long double)probability * child.Probability / sum);
+    payoff = double(((long double)payoff * CurrencyScale + childPayoff) / CurrencyScale);
+    probability = sum == 0 ? 0.0 : double((long double)probability * childProbability / sum);
+}
+
+namespace {
+
+// The path values below the node at position top of the document's order, from its own.
+void PathValuesOfSubtree(TDecTreeDocument& doc, size_t top, double probabilitySoFar, double payoffSoFar)
+{
+    const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
+    const std::vector<int32_t>& size = doc.SubtreeSizes();
+    // By offset from top; the workers reach the calling thread's scratch through these references.
+    thread_local std::vector<double> probabilities, payoffs;
+    std::vector<double>& P = probabilities;
+    std::vector<double>& V = payoffs;
+    P.resize(size_t(size[top]));
+    V.resize(size_t(size[top]));
+    P[0] = probabilitySoFar;
+    V[0] = payoffSoFar;
+    Downward(nodes, size, top, SubtreeParallelFrom, [&](size_t i) {
+        TDecTreeNode& node = *nodes[i];
+        const size_t at = i - top;
+        const size_t end = i + size_t(size[i]);
+        if (end == i + 1) {
+            Store(node.PathProbability, P[at]);
+            Store(node.PathPayoff, V[at]);
+            return;
+        }
+        // The children by position, in order: their list itself need not be read.
+        const double sum = ProbabilitySumOf(node.NodeType, [&](auto add) {
+            for (size_t c = i + 1; c < end; c += size_t(size[c]))
+                add(nodes[c]->Probability);
+        });
+        for (size_t c = i + 1; c < end; c += size_t(size[c])) {
+            const TDecTreeNode& child = *nodes[c];
+            double& p = P[c - top];
+            double& v = V[c - top];
+            p = P[at];
+            v = V[at];
+            PathValuesStep(sum, child.Probability, child.Payoff, p, v);
+        }
+    });
+}
+
+// The position of node in its document's order, or -1 when it has none there.
+long PositionInDocument(const TDecTreeNode& node)
+{
+    return node.Tree ? long(node.Tree->PositionOf(node)) : -1;
+}
+
+} // namespace
+
+void MarkTakenPathBelow(TDecTreeNode& node)
+{
+    const long top = PositionInDocument(node);
+    if (top < 0) {
+        thread_local std::vector<TDecTreeNode*> order;
+        CollectAndMarkTakenPath(node, order);
+        return;
+    }
+    TDecTreeDocument& doc = *node.Tree;
+    const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
+    const std::vector<int32_t>& parent = doc.ParentPositions();
+    Downward(nodes, doc.SubtreeSizes(), size_t(top), SubtreeParallelFrom, [&](size_t i) {
+        if (i != size_t(top))
+            Store(nodes[i]->InTakenPath, nodes[size_t(parent[i])]->InTakenPath && nodes[i]->Probability > 0);
+    });
 }
 
 void TDecTreeNode::CalculatePathValues(double probabilitySoFar, double payoffSoFar)
 {
     if (Tree && Tree->Root() == this) {
         PathValuesOfDocument(*Tree, probabilitySoFar, payoffSoFar, false);
+        return;
+    }
+    const long top = PositionInDocument(*this);
+    if (top >= 0) {
+        PathValuesOfSubtree(*Tree, size_t(top), probabilitySoFar, payoffSoFar);
         return;
     }
     struct Pending {
@@ -460,7 +482,7 @@ void TDecTreeNode::CalculatePathValues(double probabilitySoFar, double payoffSoF
         for (auto it = node.Children.end(); it != node.Children.begin();) {
             TDecTreeNode* c = *--it;
             double prob = p.P, v = p.V;
-            PathValuesStep(sum, *c, prob, v);
+            PathValuesStep(sum, c->Probability, c->Payoff, prob, v);
             stack.push_back({c, prob, v});
         }
     }

@@ -35,8 +35,13 @@ bool EvaluateMultiOptionValues(TDecTreeNode& node, const TChildValues* options, 
 // What the path pass divides a child's probability by: 100 under a multi-option decision (each
 // option taken stands alone), else the sum of the children's probabilities.
 double ChildProbabilitySum(const TDecTreeNode& parent);
-// One step of the path pass, from a parent's path probability and payoff to its child's.
-void PathValuesStep(double sum, const TDecTreeNode& child, double& probability, double& payoff);
+// One step of the path pass, from a parent's path probability and payoff to its child's, given
+// the child's probability and payoff and the parent's ChildProbabilitySum.
+void PathValuesStep(double sum, double childProbability, TCurrency childPayoff, double& probability, double& payoff);
+
+// The taken marks of the node's descendants from its own: a child is on the taken path when its
+// parent is and its own mark is above 0. The node's values are left alone.
+void MarkTakenPathBelow(TDecTreeNode& node);
 
 // The rolled-back values of one node from its children's values, which must be current; the
 // children's marks and InTakenPath are left alone.

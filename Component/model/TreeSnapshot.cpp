@@ -1,9 +1,12 @@
 #include "Component/model/TreeSnapshot.h"
 
 #include "Component/model/DecTreeNode.h"
+#include "Component/model/SubtreeWork.h"
 #include "shared/core/Exceptions.h"
 
+#include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <cstring>
 #include <new>
 #include <string>
@@ -177,6 +180,40 @@ uint64_t HashBytes(const unsigned char* p, size_t n)
     return h ^ (h >> 29);
 }
 
+
+// A large tree is packed by several threads, each a range of positions: the records of the
+// previous capture that still match are counted there at once, the others set aside for the pool,
+// which only the calling thread touches. Snapshots as large are copied and let go the same way.
+constexpr size_t CaptureParallelFrom = 50000;
+
+// Ranges of about equal size, several for each thread.
+TSubtreePlan FlatRanges(size_t n, unsigned threads)
+{
+    TSubtreePlan plan;
+    const size_t step = std::max<size_t>(1, n / (size_t(threads) * 8));
+    for (size_t first = 0; first < n; first += step)
+        plan.Subtrees.push_back({first, std::min(n, first + step)});
+    return plan;
+}
+
+// f(record) for every record, shared out among threads for a large snapshot.
+template <class F>
+void ForEachRecord(const std::vector<TNodeRecord*>& records, F f)
+{
+    const size_t n = records.size();
+    const unsigned threads = SubtreeThreadCount(n, CaptureParallelFrom);
+    if (threads <= 1) {
+        for (TNodeRecord* r : records)
+            f(r);
+        return;
+    }
+    ForEachSubtree(FlatRanges(n, threads), threads, [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; ++i)
+            f(records[i]);
+    });
+}
+
+
 } // namespace
 
 TNodeRecordPool::~TNodeRecordPool()
@@ -214,8 +251,12 @@ TNodeRecord* TNodeRecordPool::Intern(const unsigned char* bytes, uint32_t size, 
 
 void TNodeRecordPool::Release(TNodeRecord* record)
 {
-    if (--record->RefCount != 0)
-        return;
+    if (--record->RefCount == 0)
+        Free(record);
+}
+
+void TNodeRecordPool::Free(TNodeRecord* record)
+{
     auto it = FByHash.find(record->Hash);
     TNodeRecord** link = &it->second;
     while (*link != record)
@@ -252,57 +293,99 @@ TTreeSnapshot TTreeSnapshot::Clone() const
     TTreeSnapshot copy;
     copy.FPool = FPool;
     copy.FRecords = FRecords;
-    for (TNodeRecord* r : copy.FRecords)
-        TNodeRecordPool::AddRef(r);
+    ForEachRecord(copy.FRecords, [](TNodeRecord* r) { TNodeRecordPool::AddRefShared(r); });
     return copy;
 }
 
 void TTreeSnapshot::ReleaseAll()
 {
-    if (FPool)
-        for (TNodeRecord* r : FRecords)
-            FPool->Release(r);
+    if (FPool) {
+        // The counts drop on every thread; the records no snapshot holds any more leave the pool
+        // on this one.
+        std::mutex lock;
+        std::vector<TNodeRecord*> unused;
+        ForEachRecord(FRecords, [&](TNodeRecord* r) {
+            if (r && TNodeRecordPool::ReleaseShared(r)) {
+                std::lock_guard<std::mutex> hold(lock);
+                unused.push_back(r);
+            }
+        });
+        for (TNodeRecord* r : unused)
+            FPool->Free(r);
+    }
     FRecords.clear();
 }
 
 TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>& pool,
                                      const TDecTreeNode* root, const TTreeSnapshot* previous)
 {
+    std::vector<const TDecTreeNode*> order;
+    if (root) {
+        std::vector<const TDecTreeNode*> stack{root};
+        while (!stack.empty()) {
+            const TDecTreeNode* node = stack.back();
+            stack.pop_back();
+            order.push_back(node);
+            for (int i = node->Children.Count() - 1; i >= 0; --i)
+                stack.push_back(node->Children.Items(i));
+        }
+    }
+    return Capture(pool, order, previous);
+}
+
+template <class Node>
+TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>& pool, const std::vector<Node*>& order,
+                                     const TTreeSnapshot* previous)
+{
     TTreeSnapshot snapshot;
     snapshot.FPool = pool;
-    if (!root)
-        return snapshot;
     if (previous && previous->FPool != pool)
         previous = nullptr;
-    if (previous)
-        snapshot.FRecords.reserve(previous->FRecords.size());
-    TWriter writer;
-    writer.Buffer.reserve(256);
-    std::vector<const TDecTreeNode*> stack{root};
-    while (!stack.empty()) {
-        const TDecTreeNode* node = stack.back();
-        stack.pop_back();
-        writer.Buffer.clear();
-        Encode(*node, writer);
-        const auto* bytes = reinterpret_cast<const unsigned char*>(writer.Buffer.data());
-        const auto size = uint32_t(writer.Buffer.size());
-        const size_t index = snapshot.FRecords.size();
-        TNodeRecord* record = nullptr;
-        if (previous && index < previous->FRecords.size()) {
-            TNodeRecord* same = previous->FRecords[index];
-            if (same->Size == size && std::memcmp(same->Bytes(), bytes, size) == 0) {
-                TNodeRecordPool::AddRef(same);
-                record = same;
+    const size_t n = order.size();
+    snapshot.FRecords.assign(n, nullptr);
+    struct TSetAside {
+        std::string Bytes;
+        std::vector<std::pair<size_t, uint32_t>> Records; // position, size
+    };
+    const unsigned threads = SubtreeThreadCount(n, CaptureParallelFrom);
+    const TSubtreePlan plan = FlatRanges(n, threads);
+    std::vector<TSetAside> setAside(plan.Subtrees.size());
+    ForEachSubtree(plan, threads, [&](size_t first, size_t end) {
+        TSetAside& mine = setAside[size_t(std::lower_bound(plan.Subtrees.begin(), plan.Subtrees.end(),
+                                                           std::pair<size_t, size_t>{first, 0}) -
+                                           plan.Subtrees.begin())];
+        TWriter writer;
+        writer.Buffer.reserve(256);
+        for (size_t i = first; i < end; ++i) {
+            writer.Buffer.clear();
+            Encode(*order[i], writer);
+            const auto size = uint32_t(writer.Buffer.size());
+            if (previous && i < previous->FRecords.size()) {
+                TNodeRecord* same = previous->FRecords[i];
+                if (same->Size == size && std::memcmp(same->Bytes(), writer.Buffer.data(), size) == 0) {
+                    TNodeRecordPool::AddRefShared(same);
+                    snapshot.FRecords[i] = same;
+                    continue;
+                }
             }
+            mine.Records.push_back({i, size});
+            mine.Bytes += writer.Buffer;
         }
-        if (!record)
-            record = pool->Intern(bytes, size, HashBytes(bytes, size));
-        snapshot.FRecords.push_back(record);
-        for (int i = node->Children.Count() - 1; i >= 0; --i)
-            stack.push_back(node->Children.Items(i));
+    });
+    for (const TSetAside& part : setAside) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(part.Bytes.data());
+        for (const auto& [i, size] : part.Records) {
+            snapshot.FRecords[i] = pool->Intern(bytes, size, HashBytes(bytes, size));
+            bytes += size;
+        }
     }
     return snapshot;
 }
+
+template TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>&,
+                                              const std::vector<TDecTreeNode*>&, const TTreeSnapshot*);
+template TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>&,
+                                              const std::vector<const TDecTreeNode*>&, const TTreeSnapshot*);
 
 std::unique_ptr<TDecTreeNode> TTreeSnapshot::Restore(TDecTreeDocument* tree) const
 {

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,6 +40,18 @@ public:
     TNodeRecord* Intern(const unsigned char* bytes, uint32_t size, uint64_t hash);
     static void AddRef(TNodeRecord* record) { ++record->RefCount; }
     void Release(TNodeRecord* record);
+    // The counts as several threads may change them at once, while the pool itself is left alone:
+    // ReleaseShared answers whether the record is no longer held, and then only Free (on the
+    // pool's thread) may take it.
+    static void AddRefShared(TNodeRecord* record)
+    {
+        std::atomic_ref<uint32_t>(record->RefCount).fetch_add(1, std::memory_order_relaxed);
+    }
+    static bool ReleaseShared(TNodeRecord* record)
+    {
+        return std::atomic_ref<uint32_t>(record->RefCount).fetch_sub(1, std::memory_order_acq_rel) == 1;
+    }
+    void Free(TNodeRecord* record);
 
     size_t RecordCount() const { return FRecordCount; }
     size_t ByteCount() const { return FByteCount; }
@@ -61,6 +74,11 @@ public:
     // Packs root and its subtree (nothing for a null root). When previous is given, records at the
     // same position that are unchanged are taken from it without a pool lookup.
     static TTreeSnapshot Capture(const std::shared_ptr<TNodeRecordPool>& pool, const TDecTreeNode* root,
+                                 const TTreeSnapshot* previous = nullptr);
+    // The same from the tree's nodes in depth-first pre-order (a document's cached order); a large
+    // tree is packed by several threads.
+    template <class Node>
+    static TTreeSnapshot Capture(const std::shared_ptr<TNodeRecordPool>& pool, const std::vector<Node*>& preOrder,
                                  const TTreeSnapshot* previous = nullptr);
     // A new tree equal to the captured one, its nodes belonging to tree; null for an empty snapshot.
     std::unique_ptr<TDecTreeNode> Restore(TDecTreeDocument* tree) const;

@@ -182,3 +182,36 @@ TEST_F(DecTreeTest, KeystrokesLeaveTheTreeAsAWholeRecalculationDoes)
     }
     EXPECT_GT(edited, 20);
 }
+
+// The same where the branch texts off the taken path are bold: an option taken, or a branch typed
+// to 0, moves the taken path and with it the widths of whole subtrees.
+TEST_F(DecTreeTest, EditsThatMoveTheTakenPathLeaveTheTreeAsAWholeRecalculationDoes)
+{
+    auto* bold = Tree->StyleStates().NotInTakenPath()->OptionDescriptors()->FontBold();
+    bold->Inherit = false;
+    bold->Value = true;
+    TRandomTreeSettings settings;
+    settings.Seed = 32;
+    settings.NodeCount = 150;
+    FillRandomDocument(Tree->Document(), settings);
+    for (TDecTreeNode* n : Tree->Document().PreOrder())
+        n->Caption = QStringLiteral("Option");
+    Tree->Recalculate();
+    std::mt19937 random(6);
+    int moved = 0;
+    for (int round = 0; round < 40; ++round) {
+        const std::vector<TDecTreeNode*> nodes = Tree->Document().PreOrder();
+        TDecTreeNode* node = nodes[1 + random() % (nodes.size() - 1)];
+        const bool wasTaken = node->InTakenPath;
+        Tree->SelectNode(node, htProbability);
+        // A decision's option is taken at the click; a chance branch opens its editor.
+        if (Tree->EditElement(false, 0))
+            Tree->InlineEditor()->setText(random() % 2 ? QStringLiteral("0") : QStringLiteral("30"));
+        moved += node->InTakenPath != wasTaken;
+        const auto edited = Results(Tree->Document());
+        Tree->CloseInlineEditor();
+        Tree->Recalculate();
+        ASSERT_EQ(edited, Results(Tree->Document())) << "round " << round;
+    }
+    EXPECT_GT(moved, 8);
+}

@@ -114,7 +114,9 @@ TEST_F(DecTreeTest, BandSelectsTouchedNodesAndPassesClonesBy)
     // From empty space right of A1's column to A1's middle.
     band(QPoint(a1.Right() + 3, a1.Top - 3), QPoint(a1.Right() - 2, a1.Top + 2));
     EXPECT_EQ(SelectedNames(), "A1");
-    B->CloneMasterId = A->Id;
+    QString refused;
+    B->SetCloneMaster(A->Id, refused);
+    ASSERT_TRUE(refused.isEmpty());
     Tree->Recalculate();
     const QPoint corner(Tree->width() - 2, Tree->height() - 2);
     band(QPoint(1, 1), corner);

@@ -83,6 +83,10 @@ TEST(CloneExpansionTest, ALinkOrANewNodeThatWouldExpandTooFarIsRefused)
     ASSERT_EQ(node->Children.Count(), 1);
     EXPECT_EQ(node->Children[0], own);
     EXPECT_FALSE(ExpandsTooFar(doc.Root()));
+    // The check saw the tree as it would have stood; the document's order is the tree's again.
+    EXPECT_EQ(doc.PreOrder().size(), size_t(CountNodes(doc.Root())));
+    ASSERT_GE(doc.PositionOf(*own), 0);
+    EXPECT_EQ(doc.PreOrder()[size_t(doc.PositionOf(*own))], own);
 }
 
 // The limit is on what the clones copy, not on what a large document holds itself.
@@ -100,5 +104,14 @@ TEST(CloneExpansionTest, OnlyTheCopiesCountTowardsTheCloneLimit)
             Add(doc, doc.Root());
         Add(doc, doc.Root(), master->Id);
         EXPECT_EQ(ExpandsTooFar(doc.Root()), tooFar) << own << " own nodes, " << copies << " copies";
+        if (tooFar)
+            continue;
+        // The copies a refresh made are still copies, not nodes of the document's own.
+        doc.Root()->RefreshClones();
+        EXPECT_FALSE(ExpandsTooFar(doc.Root()));
+        if (copies > MaxCloneCopies) {
+            Add(doc, master);
+            EXPECT_TRUE(ExpandsTooFar(doc.Root())) << "one more node under the master";
+        }
     }
 }
