@@ -1,6 +1,7 @@
 #include "shared/core/CheckedSaveFile.h"
 
 #include "support/SyncLog.h"
+#include "support/TmpfsMount.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,6 +41,28 @@ TEST(CheckedSaveFile, TheFolderIsSyncedOnceTheNewFileHasTheName)
     synclog::FolderSyncError() = EIO;
     EXPECT_EQ(WriteWholeFile(name, "newer"), QStringLiteral("Input/output error"));
     synclog::FolderSyncError() = 0;
+}
+
+// An encoder writing to a full disk learns at the write that does not fit, and at every one
+// after it, so that it stops there; what it wrote never takes the old file's place.
+TEST(CheckedSaveFile, AWriteThatDoesNotFitFailsAtOnceAndEveryOneAfterIt)
+{
+    TTmpfsMount disk(64);
+    if (!disk.SkipReason().isEmpty())
+        GTEST_SKIP() << disk.SkipReason().toStdString();
+    const QString name = disk.Path(QStringLiteral("tree.qdn"));
+    ASSERT_EQ(WriteWholeFile(name, "old"), QString());
+    ASSERT_TRUE(disk.Fill(8192)); // the write gets part of the way
+    TCheckedSaveFile file(name);
+    ASSERT_TRUE(file.Open());
+    EXPECT_FALSE(file.WriteAll(std::string(32768, 'x')));
+    EXPECT_EQ(file.Reason(), QStringLiteral("No space left on device"));
+    EXPECT_EQ(file.errorString(), file.Reason());
+    disk.Unfill();
+    EXPECT_EQ(file.write("more", 4), -1);
+    EXPECT_FALSE(file.Commit());
+    EXPECT_EQ(file.Reason(), QStringLiteral("No space left on device"));
+    EXPECT_EQ(ReadAll(name), "old");
 }
 
 // A save killed half-way leaves its temporary file; the next save of that file removes it, and
