@@ -249,12 +249,6 @@ TNodeRecord* TNodeRecordPool::Intern(const unsigned char* bytes, uint32_t size, 
     return record;
 }
 
-void TNodeRecordPool::Release(TNodeRecord* record)
-{
-    if (--record->RefCount == 0)
-        Free(record);
-}
-
 void TNodeRecordPool::Free(TNodeRecord* record)
 {
     auto it = FByHash.find(record->Hash);

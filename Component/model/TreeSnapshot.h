@@ -38,8 +38,6 @@ public:
 
     // A counted reference to the record holding these bytes (made when none exists).
     TNodeRecord* Intern(const unsigned char* bytes, uint32_t size, uint64_t hash);
-    static void AddRef(TNodeRecord* record) { ++record->RefCount; }
-    void Release(TNodeRecord* record);
     // The counts as several threads may change them at once, while the pool itself is left alone:
     // ReleaseShared answers whether the record is no longer held, and then only Free (on the
     // pool's thread) may take it.
