@@ -186,7 +186,7 @@ struct TupdCustomHTTP::TRun {
     int64_t LastSeenBytes = -1;
     int64_t LastActivityMs = 0;
     int64_t AttemptStartMs = 0;
-    int64_t WindowStartMs = 0;    // the rate window under way
+    int64_t WindowStartMs = -1;   // the rate window under way; -1 until the body begins
     int64_t WindowStartBytes = 0; // what had moved when it began
     CURL* Curl = nullptr;
 
@@ -520,6 +520,7 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* user)
     if (line.startsWith("HTTP/")) {
         run.HeaderBlock = line;
         run.FinalResponse = false;
+        run.WindowStartMs = -1; // a new answer: its own body will start the rate window
         return n;
     }
     run.HeaderBlock += line;
@@ -671,11 +672,15 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, 
     }
     // The least rate holds over every whole window, so that neither a trickle nor a burst now and
     // then can stretch a transfer towards its deadline (the library's own low-speed check would
-    // forget a slow window at every burst).
-    if (run.MinRate > 0) {
-        const int64_t moved = downloaded + uploaded;
-        if (moved < run.WindowStartBytes) // a new request (a redirect) counts from nothing
-            run.WindowStartBytes = 0;
+    // forget a slow window at every burst). It is owed from the final answer's first body byte
+    // on: the time a server takes to answer is no part of any rate, and the stall time above
+    // bounds that wait.
+    const int64_t moved = downloaded + uploaded;
+    if (run.MinRate > 0 && run.WindowStartMs < 0 && run.FinalResponse && moved > run.WireOffset) {
+        run.WindowStartMs = now;
+        run.WindowStartBytes = run.WireOffset;
+    }
+    if (run.MinRate > 0 && run.WindowStartMs >= 0) {
         const int64_t window = int64_t(run.RateWindowSeconds) * 1000;
         if (now - run.WindowStartMs >= window) {
             if (moved - run.WindowStartBytes < run.MinRate * run.RateWindowSeconds) {
@@ -850,8 +855,8 @@ void TupdCustomHTTP::Execute(TRun& run)
             // header above takes the place of the library's own offer); an answer in any other
             // coding fails rather than hand on bytes that are not the file.
             curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-            run.LastActivityMs = run.AttemptStartMs = run.WindowStartMs = run.Clock.elapsed();
-            run.WindowStartBytes = 0;
+            run.LastActivityMs = run.AttemptStartMs = run.Clock.elapsed();
+            run.WindowStartMs = -1;
             run.Curl = curl;
             curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, long(std::max(run.BufferSize, 16384)));
             if (!caFile.isEmpty())

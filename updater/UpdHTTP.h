@@ -47,7 +47,8 @@ public:
     // options that would loosen that are ignored.
     bool HttpsOnly = false;
     int ConnectTimeoutMs = 15000;
-    // A transfer that receives nothing for this long has its connection given up.
+    // A transfer that receives nothing of a body for this long has its connection given up; this
+    // also bounds the wait for the answer.
     int StallTimeoutSeconds = 30;
     // Every transfer ends within DeadlineSeconds plus the time its size takes at
     // MinTransferRate bytes a second (the announced size, or what arrived when none was
@@ -56,8 +57,9 @@ public:
     int DeadlineSeconds = 60;
     int64_t MinTransferRate = 16 << 10;
     // A transfer that moves fewer than MinTransferRate bytes a second over any whole window of
-    // this length is given up (TooSlow): a server that trickles, or sends a burst now and then,
-    // would otherwise hold it for as long as its announced size takes at the least rate.
+    // this length, counted from the first byte of the answer's body, is given up (TooSlow): a
+    // server that trickles, or sends a burst now and then, would otherwise hold it for as long as
+    // its announced size takes at the least rate.
     int RateWindowSeconds = 30;
     // Caps of the data kept in memory: a whole answer, and the body of an error answer.
     int64_t MaxMemorySize = 1 << 20;

@@ -89,16 +89,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send_chunked(200, [body[i:i + 4096] for i in range(0, len(body), 4096)],
                                          {"Content-Encoding": "gzip, gzip"})
             return self.send_body(200, body, "application/octet-stream", {"Content-Encoding": "gzip, gzip"})
-        if head == "trickle":  # announces SIZE bytes, sends FIRST of them, then BURST every EVERY seconds
+        if head == "trickle":  # answers after LATE seconds, announces SIZE bytes, waits GAP seconds,
+            # sends FIRST of them, then BURST every EVERY seconds
             size = int(query.get("size", ["1000000000"])[0])
             first = int(query.get("first", ["0"])[0])
             burst = int(query.get("burst", ["1"])[0])
             every = float(query.get("every", ["0.2"])[0])
-            self.send_response(200)
-            self.send_header("Content-Length", str(size))
-            self.end_headers()
             deadline = time.monotonic() + 60
             try:
+                time.sleep(float(query.get("late", ["0"])[0]))
+                self.send_response(200)
+                self.send_header("Content-Length", str(size))
+                self.end_headers()
+                time.sleep(float(query.get("gap", ["0"])[0]))
                 self.wfile.write(b"f" * first)
                 size -= first
                 while size > 0 and time.monotonic() < deadline:
@@ -123,17 +126,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if head == "status":
             code = int(parts[1])
             return self.send_body(code, b"error page %d" % code)
-        if head == "big":
+        if head == "big":  # SIZE zeros; "nolength": no length told, the end is the hang-up; "then=N":
+            # N more zeros after a pause, so that they arrive on their own
             size = int(parts[1])
+            nolength = "nolength" in query
             self.send_response(200)
             self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Content-Length", str(size))
+            self.send_header(*(("Connection", "close") if nolength else ("Content-Length", str(size))))
             self.end_headers()
             block = b"\0" * (1 << 20)
-            while size > 0:
-                n = min(size, len(block))
-                self.wfile.write(block[:n])
-                size -= n
+            try:
+                while size > 0:
+                    n = min(size, len(block))
+                    self.wfile.write(block[:n])
+                    size -= n
+                more = int(query.get("then", ["0"])[0])
+                if more:
+                    time.sleep(0.3)
+                    self.wfile.write(b"\0" * more)
+            except OSError:
+                pass
+            if nolength:
+                self.close_connection = True
+            return
+        if head == "hold":  # no answer until the file UNTIL appears in the root, then a hang-up
+            release = os.path.join(self.root, query.get("until", ["release"])[0])
+            deadline = time.monotonic() + 60
+            while not os.path.exists(release) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            self.close_connection = True
             return
         if head == "cut":  # announces twice what it sends, then hangs up
             n = int(parts[1])

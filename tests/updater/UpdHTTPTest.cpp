@@ -1,3 +1,4 @@
+#include "updater/UpdAutoUpdater.h"
 #include "updater/UpdHTTP.h"
 
 #include "support/TestHttpsServer.h"
@@ -5,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <random>
@@ -138,8 +140,9 @@ TEST_F(UpdHTTPTest, OutcomesAgainstTheServer)
     EXPECT_TRUE(Server->Read(QStringLiteral("last_request")).contains("\nAccept-Encoding: identity\n"));
 }
 
-// A file decodes to no more than the server announced for it, nor, with nothing announced, past
-// the bound of a program file; a disk that fills up part way through a write says so.
+// A file decodes to no more than the server announced for it, nor, with nothing announced,
+// compressed or not, past the bound of a program file; a disk that fills up part way through a
+// write says so.
 TEST_F(UpdHTTPTest, AFileNeverOutgrowsItsBoundAndAFullDiskSaysWhy)
 {
     using F = TupdFailure;
@@ -163,6 +166,9 @@ TEST_F(UpdHTTPTest, AFileNeverOutgrowsItsBoundAndAFullDiskSaysWhy)
         {"/coded/a.bin/gzip", -1, {"connlost", "failed"}, F::TooLarge, "decodes to more than the 1131 bytes the server announced"},
         {"/bomb/64", -1, {"connlost", "failed"}, F::TooLarge, "more than the 269 bytes the server announced"},
         {"/bomb/64?chunked", -1, {"connlost", "failed"}, F::TooLarge, "larger than 1048576 bytes, more than any program file"},
+        // as it is, with no length: up to the bound, and not a byte more
+        {"/big/1048576?nolength", -1, {"done"}, F::None, "", QByteArray(1 << 20, '\0')},
+        {"/big/1048576?nolength&then=1", -1, {"connlost", "failed"}, F::TooLarge, "larger than 1048576 bytes"},
         {"/files/a.bin", 8192, {"error 200", "failed"}, F::LocalFile, "No space left on device"},
         {"/coded/a.bin/gzip?chunked", 8192, {"error 200", "failed"}, F::LocalFile, "No space left on device"},
     };
@@ -222,6 +228,104 @@ TEST_F(UpdHTTPTest, ATransferBelowTheLeastRateOverAWindowIsGivenUp)
             EXPECT_EQ(Http.LastError(), QStringLiteral("Less than 16 KB a second arrived over 2 seconds."));
         }
     }
+}
+
+// The least rate is owed from the body's first byte on: a server that takes longer than a window
+// to answer, or to begin the body after its headers, and then sends a little above the rate
+// delivers the file; after a late answer a trickle is still given up a whole window after the body
+// began. The wait for the answer has its own bound, the stall time. The rows run side by side,
+// each its own transfer.
+TEST_F(UpdHTTPTest, TheLeastRateCountsFromTheBodyAndTheWaitForTheAnswerHasItsOwnBound)
+{
+    using F = TupdFailure;
+    const struct {
+        const char* path;
+        QStringList events;
+        F failure;
+        int64_t atLeastMs; // when the outcome may come at the earliest
+        int64_t beforeMs;  // and when it must have come
+    } cases[] = {
+        // 3 s before the answer, then 20 KB a second for 4 s
+        {"/trickle?late=3&every=0.25&burst=5120&size=81920", {"done"}, F::None, 6000, 20000},
+        // the headers at once, the body 3 s later
+        {"/trickle?gap=3&every=0.25&burst=5120&size=81920", {"done"}, F::None, 6000, 20000},
+        // a late answer that trickles: one window after the body began
+        {"/trickle?late=3&every=0.2&burst=1", {"connlost", "failed"}, F::TooSlow, 5000, 20000},
+        // no answer within the stall time (5 s): given up then, before the answer would come
+        {"/trickle?late=9&every=0.25&burst=5120&size=81920", {"unreachable", "failed"}, F::Stalled, 5000, 9000},
+    };
+    struct TRow {
+        TupdCustomHTTP Http;
+        TOutcomes Out{Http};
+        int64_t EndedMs = -1;
+    };
+    std::vector<std::unique_ptr<TRow>> rows;
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto& c : cases) {
+        auto row = std::make_unique<TRow>();
+        row->Http.CAFile = Server->CAFile();
+        row->Http.StallTimeoutSeconds = 5;
+        row->Http.RateWindowSeconds = 2;
+        row->Http.MinTransferRate = 16 << 10;
+        row->Http.URL = Server->Url(QString::fromUtf8(c.path));
+        TRow* r = row.get();
+        const auto done = r->Http.OnHTTPDone;
+        r->Http.OnHTTPDone = [r, done, &clock](TupdCustomHTTP* h, const QString& type, const QByteArray* data, int64_t n) {
+            r->EndedMs = clock.elapsed();
+            done(h, type, data, n);
+        };
+        const auto failed = r->Http.OnHTTPFailed;
+        r->Http.OnHTTPFailed = [r, failed, &clock](TupdCustomHTTP* h) {
+            r->EndedMs = clock.elapsed();
+            failed(h);
+        };
+        ASSERT_TRUE(row->Http.Start());
+        rows.push_back(std::move(row));
+    }
+    ASSERT_TRUE(ProcessEventsUntil([&] {
+        return std::none_of(rows.begin(), rows.end(), [](const auto& r) { return r->Http.Busy(); });
+    }, 30000));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto& c = cases[i];
+        const TRow& r = *rows[i];
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(r.Out.Events.join(' ').toStdString(), c.events.join(' ').toStdString()) << r.Http.LastError().toStdString();
+        EXPECT_EQ(r.Http.Failure(), c.failure);
+        EXPECT_GE(r.EndedMs, c.atLeastMs);
+        EXPECT_LT(r.EndedMs, c.beforeMs);
+        if (c.failure == F::None) {
+            EXPECT_EQ(r.Out.Bytes, 81920);
+        }
+    }
+}
+
+// What the README promises of update files holds for a transfer nobody has set up: a file sent
+// without a length is taken up to 256 MB and not a byte past it (here as behaviour: the byte after
+// them comes on its own and is refused), and the program's updater gives up a transfer that brings
+// less than 16 KB a second over 30 seconds, or nothing for 30 seconds (read, as a window of 30 s
+// cannot be waited for here).
+TEST_F(UpdHTTPTest, ATransferNobodySetUpKeepsTheBoundsTheReadmePromises)
+{
+    constexpr int64_t promised = int64_t(256) * 1024 * 1024;
+    TupdCustomHTTP fresh;
+    TOutcomes out(fresh);
+    QTemporaryDir dir;
+    fresh.CAFile = Server->CAFile();
+    fresh.URL = Server->Url(QStringLiteral("/big/%1?nolength&then=1").arg(promised));
+    fresh.FileName = dir.filePath(QStringLiteral("large.bin"));
+    ASSERT_TRUE(fresh.Start());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !fresh.Busy(); }, 120000));
+    EXPECT_EQ(out.Events, QStringList({"connlost", "failed"}));
+    EXPECT_EQ(fresh.Failure(), TupdFailure::TooLarge);
+    EXPECT_EQ(fresh.BytesRead(), promised);
+    EXPECT_FALSE(QFile::exists(fresh.FileName));
+
+    const TupdAutoUpdater updater;
+    EXPECT_EQ(updater.MaxFileSize, promised);
+    EXPECT_EQ(updater.MinTransferRate, 16 * 1024);
+    EXPECT_EQ(updater.RateWindowSeconds, 30);
+    EXPECT_EQ(updater.StallTimeoutSeconds, 30);
 }
 
 TEST_F(UpdHTTPTest, HeaderHandlerThatStopsReadsNoBodyAndCreatesNoFile)
