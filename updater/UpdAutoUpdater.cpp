@@ -182,9 +182,14 @@ QString TupdAutoUpdater::ProblemText() const
         return QStringLiteral("The answer from %1 is larger than %2 KB and was not accepted.")
             .arg(URL)
             .arg(MaxMemorySize / 1024);
-    case TupdFailure::TooSlow:
+    case TupdFailure::TooSlow: {
+        // the component's sentence goes on after the colon
+        QString reason = LastError();
+        if (!reason.isEmpty())
+            reason[0] = reason[0].toLower();
         return QStringLiteral("The transfer of %1 was given up: %2\n\nPlease try to upgrade this software again later.")
-            .arg(URLFileName(), LastError());
+            .arg(URLFileName(), reason);
+    }
     case TupdFailure::Deadline:
         return QStringLiteral("The transfer of %1 did not finish within %2 seconds.\n\nPlease try to upgrade this "
                               "software again later.")

@@ -183,7 +183,7 @@ TEST_F(UpdDownloadTest, EveryEndThatIsNoHandOverLeavesNoDownloadedFileAndSaysWhy
         {first + "#url2=" + Url("/bomb/64"), updMsgBox::IdNo,
          "\\|File 64 was not accepted. It decodes to more than the 269 bytes the server announced.\\|16$", true},
         {first + "#url2=" + Url("/trickle"), updMsgBox::IdNo,
-         "\\|The transfer of trickle was given up: Less than 16 KB a second arrived over 2 seconds.\\|16$", true, nullptr,
+         "\\|The transfer of trickle was given up: less than 16 KB a second arrived over 2 seconds.\\|16$", true, nullptr,
          -1, 2},
         // A full disk, below and above the file buffer's size (the small one meets it only when
         // flushed): the system's reason, and no file left.
