@@ -195,7 +195,8 @@ struct TupdCustomHTTP::TRun {
     TupdProgress Progress;
     bool ProgressPosted = false;
     int64_t LastProgressPostMs = -1000;
-    int64_t ProgressBytesPosted = -1;
+    int64_t ProgressBytesPosted = -1; // of the wire
+    int64_t ProgressReadPosted = -1;  // of the file: a few coded bytes decode into many blocks
 
     // sockets, so that a stop can wake a transfer that waits for data
     std::mutex SocketLock;
@@ -426,12 +427,13 @@ void PostProgress(TRun& run, bool force)
                            p.ElapsedSeconds
                      : 0;
         p.TransferRate = float(double(wire) / 1024.0 / (p.ElapsedSeconds ? double(p.ElapsedSeconds) : 1.0));
-        if (run.ProgressPosted || run.ProgressBytesPosted == wire ||
+        if (run.ProgressPosted || (run.ProgressBytesPosted == wire && run.ProgressReadPosted == run.BytesRead) ||
             (!force && now - run.LastProgressPostMs < 50))
             return;
         run.ProgressPosted = true;
         run.LastProgressPostMs = now;
         run.ProgressBytesPosted = wire;
+        run.ProgressReadPosted = run.BytesRead;
     }
     TupdCustomHTTP* owner = run.Owner;
     TRun* r = &run;
