@@ -16,8 +16,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 #include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -100,6 +103,33 @@ TEST(IniSettingsStore, EveryReadAfterAnyNumberOfSavesGivesWhatWasLastSavedHereOr
     second.Flush();
     EXPECT_EQ(first.Value(Key, QStringLiteral("Mine")), Text("pending"));
     EXPECT_EQ(first.Value(Key, QStringLiteral("Other")), Text("4"));
+}
+
+// Texts holding what the file's format treats in a way of its own read back as they were saved,
+// here and by QSettings: a byte-order mark after a quote, an escape or a comma, blanks at the
+// ends, separators, a nul.
+TEST(IniSettingsStore, EveryTextReadsBackAsItWasSaved)
+{
+    const QString bom(QChar(0xFEFF));
+    const QString texts[] = {QStringLiteral("a\"") + bom + QStringLiteral("b"), QStringLiteral("\\") + bom,
+                             QStringLiteral("a,") + bom + QStringLiteral("b"), bom + QStringLiteral("start"),
+                             QStringLiteral("a\n") + bom + bom, QStringLiteral(" both ends "), QStringLiteral("x;y=z"),
+                             QStringLiteral("@x"), QString::fromUtf16(u"nul\u0000inside", 10)};
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("Quandrel.ini"));
+    {
+        TIniSettingsStore store(file);
+        for (int i = 0; i < int(std::size(texts)); ++i)
+            store.SetValue(Key, QStringLiteral("V%1").arg(i), texts[i]);
+        ASSERT_EQ(FlushError(store), QString());
+    }
+    const TIniSettingsStore store(file);
+    QSettings settings(file, QSettings::IniFormat);
+    for (int i = 0; i < int(std::size(texts)); ++i) {
+        const QString name = QStringLiteral("V%1").arg(i);
+        EXPECT_EQ(store.Value(Key, name), TSettingsValue(texts[i])) << i;
+        EXPECT_EQ(settings.value(Key + QLatin1Char('/') + name).toString(), QStringLiteral("sz:") + texts[i]) << i;
+    }
 }
 
 // Lines a hand edit or another program leaves behind: each is dropped, and the file's other
@@ -439,6 +469,61 @@ TEST(IniSettingsStore, ALockFileThatCannotBeOpenedIsReplacedAndTheSaveGoesOn)
         GTEST_SKIP() << "another user's lock: " << skipped.toStdString();
 }
 
+// Instances that find the lock unusable replace it in turn, under a lock on the folder, so that
+// none removes the new lock file that another has just made and may hold: a replacement waits
+// while another instance holds the folder.
+TEST(IniSettingsStore, AReplacementWaitsWhileAnotherInstanceReplaces)
+{
+    using namespace std::chrono_literals;
+    QTemporaryDir dir;
+    TIniSettingsStore store(dir.filePath(QStringLiteral("Quandrel.ini")));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("missing")), store.LockFileName()));
+    TFileLock folder(QFile::encodeName(dir.path()).toStdString());
+    ASSERT_TRUE(folder.Lock(0));
+    store.SetValue(Key, QStringLiteral("Name"), Text("value"));
+    std::atomic<bool> done = false;
+    QString error;
+    std::thread saver([&] {
+        error = FlushError(store);
+        done = true;
+    });
+    // Well inside the save's second of waiting.
+    std::this_thread::sleep_for(150ms);
+    EXPECT_FALSE(done) << "the lock was replaced while another instance replaced it";
+    folder.Unlock();
+    saver.join();
+    EXPECT_EQ(error.toStdString(), "");
+    EXPECT_TRUE(S_ISREG(ModeOf(store.LockFileName())));
+    EXPECT_EQ(TIniSettingsStore(store.FileName()).Value(Key, QStringLiteral("Name")), Text("value"));
+}
+
+// A lock file that another instance replaced while a save waited for it locks nothing: the save
+// takes the lock on the file now at the name, and waits for whoever holds that one.
+TEST(IniSettingsStore, AWaiterTakesTheLockOfTheFileNowAtTheName)
+{
+    using namespace std::chrono_literals;
+    QTemporaryDir dir;
+    TIniSettingsStore store(dir.filePath(QStringLiteral("Quandrel.ini")));
+    const QByteArray lock = QFile::encodeName(store.LockFileName());
+    TFileLock first(lock.toStdString());
+    ASSERT_TRUE(first.Lock(0));
+    store.SetValue(Key, QStringLiteral("Name"), Text("value"));
+    QString error;
+    std::thread saver([&] { error = FlushError(store); });
+    std::this_thread::sleep_for(150ms);
+    WriteFile(store.LockFileName() + QStringLiteral(".new"), "");
+    ASSERT_EQ(::rename(lock + ".new", lock.constData()), 0);
+    TFileLock second(lock.toStdString());
+    ASSERT_TRUE(second.Lock(0));
+    first.Unlock();
+    saver.join();
+    EXPECT_EQ(error.toStdString(), QStringLiteral("Cannot write the settings file \"%1\": another program keeps it locked (\"%2\").")
+                                       .arg(store.FileName(), store.LockFileName())
+                                       .toStdString());
+    second.Unlock();
+    EXPECT_EQ(FlushError(store).toStdString(), "");
+}
+
 // The settings file holds the paths of recent documents: a new one is the user's alone, whatever
 // the umask; one the user already has keeps its permissions. The lock is the user's alone, so
 // that nobody else can open it and hold it.
@@ -482,7 +567,7 @@ TEST(IniSettingsStore, InstancesSavingBackToBackAreServedInTurn)
     const QString file = memory.SkipReason().isEmpty() ? memory.Path(QStringLiteral("Quandrel.ini"))
                                                        : dir.filePath(QStringLiteral("Quandrel.ini"));
     QByteArray filler = "[SOFTWARE]\n";
-    for (int i = 0; i < 4000; ++i)
+    for (int i = 0; i < 3000; ++i)
         filler += "Filler\\V" + QByteArray::number(i) + "=sz:" + QByteArray(40, 'x') + "\n";
     WriteFile(file, filler);
     constexpr int Instances = 4;
@@ -502,7 +587,7 @@ TEST(IniSettingsStore, InstancesSavingBackToBackAreServedInTurn)
     }
     const TIniSettingsStore store(file);
     EXPECT_EQ(store.ValueNames(Key).size(), Instances * Saves);
-    EXPECT_EQ(store.ValueNames(QStringLiteral("SOFTWARE/Filler")).size(), 4000);
+    EXPECT_EQ(store.ValueNames(QStringLiteral("SOFTWARE/Filler")).size(), 3000);
 }
 
 // A filled file system cuts the save short: below the write buffer's size only the flush tells,
