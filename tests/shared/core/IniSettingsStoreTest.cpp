@@ -469,15 +469,17 @@ TEST(IniSettingsStore, ALockFileThatCannotBeOpenedIsReplacedAndTheSaveGoesOn)
         GTEST_SKIP() << "another user's lock: " << skipped.toStdString();
 }
 
-// Instances that find the lock unusable replace it in turn, under a lock on the folder, so that
-// none removes the new lock file that another has just made and may hold: a replacement waits
-// while another instance holds the folder.
-TEST(IniSettingsStore, AReplacementWaitsWhileAnotherInstanceReplaces)
+// Instances that find the lock unusable replace it in turn, under a lock on the folder: one
+// that waited for another's replacement finds that instance's new lock file and waits for it,
+// and never removes it.
+TEST(IniSettingsStore, AReplacementWaitsForAnotherAndKeepsTheLockFileThatOneMade)
 {
     using namespace std::chrono_literals;
     QTemporaryDir dir;
     TIniSettingsStore store(dir.filePath(QStringLiteral("Quandrel.ini")));
+    const QByteArray lock = QFile::encodeName(store.LockFileName());
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("missing")), store.LockFileName()));
+    // The other instance, replacing.
     TFileLock folder(QFile::encodeName(dir.path()).toStdString());
     ASSERT_TRUE(folder.Lock(0));
     store.SetValue(Key, QStringLiteral("Name"), Text("value"));
@@ -487,10 +489,16 @@ TEST(IniSettingsStore, AReplacementWaitsWhileAnotherInstanceReplaces)
         error = FlushError(store);
         done = true;
     });
-    // Well inside the save's second of waiting.
+    // Both waits stay well inside the save's second.
     std::this_thread::sleep_for(150ms);
     EXPECT_FALSE(done) << "the lock was replaced while another instance replaced it";
+    ASSERT_EQ(::unlink(lock.constData()), 0);
+    TFileLock made(lock.toStdString());
+    ASSERT_TRUE(made.Lock(0));
     folder.Unlock();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_FALSE(done) << "the save went on while the other instance held its new lock";
+    made.Unlock();
     saver.join();
     EXPECT_EQ(error.toStdString(), "");
     EXPECT_TRUE(S_ISREG(ModeOf(store.LockFileName())));
