@@ -64,8 +64,9 @@ bool LockWithin(int fd, TClock::time_point deadline, int& error)
             waiter->Error = why;
             waiter->Done.notify_one();
         }).detach();
-    } catch (const std::system_error& e) {
-        error = e.code().value() != 0 ? e.code().value() : EAGAIN;
+    } catch (const std::system_error&) {
+        // No thread to wait on: the lock was held a moment ago, which is all there is to tell.
+        error = EWOULDBLOCK;
         close(fd);
         return false;
     }
