@@ -95,7 +95,9 @@ int OpenLockFile(const std::string& name)
         return fd;
     const int first = errno;
     const int readOnly = open(name.c_str(), O_RDONLY | flags);
-    if (readOnly < 0)
+    // The first reason is the one to tell (a read-only folder, a full disk), except for a folder
+    // in the lock file's place, which was only ever to be opened for reading.
+    if (readOnly < 0 && first != EISDIR)
         errno = first;
     return readOnly;
 }
@@ -127,9 +129,16 @@ bool ReplaceUnusable(const std::string& name, TClock::time_point deadline, int& 
     if (const int fd = OpenLockFile(name); fd >= 0) {
         close(fd);
     } else {
+        const int why = errno;
         struct stat seen;
-        // unlink removes a link itself and never what it points to.
-        if (lstat(name.c_str(), &seen) != 0 || S_ISDIR(seen.st_mode) || unlink(name.c_str()) != 0) {
+        if (lstat(name.c_str(), &seen) != 0) {
+            error = errno;
+            removed = false;
+        } else if (S_ISDIR(seen.st_mode)) {
+            // A folder may hold anything of the user's: it is never removed.
+            error = why;
+            removed = false;
+        } else if (unlink(name.c_str()) != 0) { // a link itself, never what it points to
             error = errno;
             removed = false;
         }
@@ -156,7 +165,7 @@ bool TFileLock::Lock(int waitMs)
             struct stat seen;
             // Only what is there can be replaced: a missing name means the folder itself is the
             // trouble (read-only, full, gone), and that is the reason to tell.
-            if (replaced || lstat(FFileName.c_str(), &seen) != 0 || S_ISDIR(seen.st_mode)) {
+            if (replaced || lstat(FFileName.c_str(), &seen) != 0) {
                 FError = why;
                 return false;
             }

@@ -406,10 +406,12 @@ TEST(IniSettingsStore, AQSettingsWriterOfTheFileSavesAtOnceBesideTheProgramsLock
 // whom permissions count (root's power over every file set aside).
 TEST(IniSettingsStore, ALockFileThatCannotBeOpenedIsReplacedAndTheSaveGoesOn)
 {
-    enum TLeft { DanglingLink, LinkToAFile, NoPermissions, AnotherUsers, InAFolderThatCannotChange };
-    const char* const names[] = {"dangling link", "link to a file", "mode 000", "another user's", "unchangeable folder"};
+    enum TLeft { DanglingLink, LinkToAFile, NoPermissions, AnotherUsers, InAFolderThatCannotChange, AFolderOfMode000 };
+    const char* const names[] = {"dangling link", "link to a file",      "mode 000",
+                                 "another user's", "unchangeable folder", "folder of mode 000"};
     QString skipped;
-    for (const TLeft left : {DanglingLink, LinkToAFile, NoPermissions, AnotherUsers, InAFolderThatCannotChange}) {
+    for (const TLeft left :
+         {DanglingLink, LinkToAFile, NoPermissions, AnotherUsers, InAFolderThatCannotChange, AFolderOfMode000}) {
         SCOPED_TRACE(names[left]);
         if (left == AnotherUsers && ::geteuid() != 0) {
             skipped = QStringLiteral("making a file of another user's needs root");
@@ -429,6 +431,10 @@ TEST(IniSettingsStore, ALockFileThatCannotBeOpenedIsReplacedAndTheSaveGoesOn)
             ASSERT_TRUE(QFile::link(outside.filePath(QStringLiteral("missing")), lock));
         } else if (left == LinkToAFile) {
             ASSERT_TRUE(QFile::link(victim, lock));
+        } else if (left == AFolderOfMode000) {
+            // A folder may hold anything of the user's, and is never removed.
+            ASSERT_TRUE(QDir().mkpath(lock + QStringLiteral("/kept")));
+            ASSERT_EQ(::chmod(lockName.constData(), 0), 0);
         } else {
             WriteFile(lock, "");
             ASSERT_EQ(::chmod(lockName.constData(), left == AnotherUsers ? 0600 : 0), 0);
@@ -445,11 +451,14 @@ TEST(IniSettingsStore, ALockFileThatCannotBeOpenedIsReplacedAndTheSaveGoesOn)
         ASSERT_TRUE(saver.waitForFinished(60000) && saver.exitCode() == 0);
         const QString error = QString::fromUtf8(saver.readAllStandardOutput());
         ::chmod(QFile::encodeName(folder).constData(), 0700);
+        if (left == AFolderOfMode000)
+            ::chmod(lockName.constData(), 0700);
 
         EXPECT_EQ(ReadAll(victim), "victim\n");
         EXPECT_EQ(ModeOf(victim) & 07777, 0644u);
         EXPECT_FALSE(QFileInfo::exists(outside.filePath(QStringLiteral("missing"))));
-        if (left == InAFolderThatCannotChange) {
+        if (left == InAFolderThatCannotChange || left == AFolderOfMode000) {
+            EXPECT_TRUE(left != AFolderOfMode000 || QFileInfo(lock + QStringLiteral("/kept")).isDir());
             EXPECT_TRUE(error.contains(QLatin1Char('"') + lock + QLatin1Char('"')) && error.contains(QLatin1String("Permission denied")))
                 << error.toStdString();
             EXPECT_FALSE(error.contains(QLatin1Char('"') + file + QLatin1Char('"'))) << error.toStdString();
