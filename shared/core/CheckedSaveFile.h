@@ -21,6 +21,8 @@ public:
     explicit TCheckedSaveFile(const QString& fileName);
     ~TCheckedSaveFile() override;
 
+    // Before Open: the permissions the file gets (see TDurableFile::SetMode).
+    void SetMode(mode_t mode) { FFile.SetMode(mode); }
     // Creates the temporary file; false, with Reason(), when it cannot be made.
     bool Open();
     // Writes all of bytes; false, with Reason(), when any of them could not be written.

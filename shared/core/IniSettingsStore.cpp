@@ -378,7 +378,10 @@ void TIniSettingsStore::Save()
     if (!lock.Lock(LockWaitMs)) {
         if (lock.Error() == EWOULDBLOCK)
             ThrowCannotWrite(FFileName, QStringLiteral("another program keeps it locked (\"%1\").").arg(LockFileName()));
-        ThrowCannotWrite(FFileName, SystemErrors::ReasonFor(lock.Error()));
+        // The settings file is not to blame: it was not even looked at.
+        throw IOException(QStringLiteral("Cannot save the settings: the lock file \"%1\" can be neither opened nor made "
+                                         "anew: %2.")
+                              .arg(LockFileName(), SystemErrors::ReasonFor(lock.Error())));
     }
 
     // Another instance may have saved since this one read the file: its entries stay, and this
@@ -390,9 +393,13 @@ void TIniSettingsStore::Save()
     for (const TChange& change : FChanges)
         Apply(merged, change);
     const QByteArray content = IniText::Render(merged);
-    if (const QString reason = WriteWholeFile(FFileName, std::string_view(content.constData(), size_t(content.size())));
-        !reason.isEmpty())
-        ThrowCannotWrite(FFileName, reason);
+    TCheckedSaveFile file(FFileName);
+    // It holds the paths of the user's recent documents; a file the user made or changed keeps
+    // the permissions given to it.
+    if (!StampOf(FFileName).Exists)
+        file.SetMode(0600);
+    if (!file.Open() || !file.WriteAll(std::string_view(content.constData(), size_t(content.size()))) || !file.Commit())
+        ThrowCannotWrite(FFileName, file.Reason());
 
     FEntries = std::move(merged);
     FChanges.clear();

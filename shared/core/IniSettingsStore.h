@@ -17,7 +17,8 @@
 // two instances saving at once each keep the other's values, and writes the result through the
 // program's one writer (a temporary file beside it, synced, renamed over the old file, the
 // folder synced). A save waits for another instance's lock no longer than a moment; a save that
-// fails keeps its changes for the next one.
+// fails keeps its changes for the next one. A new settings file is made readable by its user only
+// (it holds the paths of recent documents); an existing one keeps its permissions.
 //
 // Only a regular file of at most MaxFileSize bytes is read. Anything else (a named pipe, a
 // device, a folder, a file too large or unreadable) is refused: the store then starts empty, and
@@ -38,8 +39,11 @@ public:
     // <user configuration folder>/Orvanta/Quandrel.ini; empty when there is no such folder.
     static QString DefaultFileName();
     const QString& FileName() const { return FFileName; }
-    // The lock file that serialises saves between processes; it is never removed.
-    QString LockFileName() const { return FFileName + QStringLiteral(".lock"); }
+    // The lock file that serialises saves between processes; it is never removed. Its name is
+    // the program's own: "<file>.lock" is where QLockFile, and so every QSettings writer of the
+    // file (earlier versions of this program among them), keeps a lock whose mere presence it
+    // takes for a live holder.
+    QString LockFileName() const { return FFileName + QStringLiteral(".qdlock"); }
 
     bool HasKey(const QString& path) const override;
     void CreateKey(const QString& path) override;

@@ -9,8 +9,10 @@
 // end with a blank; backslash escapes for quotes, backslashes and control characters; UTF-8).
 // Render answers the bytes QSettings would write for the same entries, and Parse reads every text
 // QSettings reads as a string, the way it reads it: comments, blanks, quotes, escapes and line
-// continuations of a file edited by hand. A value QSettings reads as anything else (a list, a
-// typed value such as "@Variant(...)") is left out.
+// continuations of a file edited by hand, byte-order marks, sections of one name in several
+// places. A value QSettings reads as anything else (a list, a typed value such as
+// "@ByteArray(...)", a "@Variant(...)" of anything but a string) is left out, and so is a name
+// that no question to QSettings reaches ("a//b", "/a").
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -195,7 +195,10 @@ TEST(UpdateCheck, TheStartEndsAnInstallationCutShort)
 // cannot end, at every start until it can; nothing that concerns another program folder.
 TEST(UpdateCheck, TheStartTellsOfUpdatesThatDidNotCompleteOrCannotBeEnded)
 {
-    QTemporaryDir temp, program, elsewhere;
+    // outside: a folder of the test's own beside the program's, for the target that a planted
+    // journal claims outside the program's folder; a start that wrongly ended that installation
+    // writes only there.
+    QTemporaryDir temp, program, elsewhere, outside;
     qputenv("TMPDIR", QFile::encodeName(temp.path()));
     SetAppUpdaterHook([&](TupdAutoUpdater& updater) { updater.ProgramFolder = program.path() + QLatin1Char('/'); });
     const auto privateFolder = [&](const char* name) {
@@ -213,7 +216,7 @@ TEST(UpdateCheck, TheStartTellsOfUpdatesThatDidNotCompleteOrCannotBeEnded)
                                       "its setup program setup.run ended with exit code 3"));
     ASSERT_TRUE(updInstall::LeaveWord(privateFolder("other-word"), QFile::encodeName(elsewhere.path()).toStdString(),
                                       "of another folder"));
-    journal("outside", program.path(), QStringLiteral("/etc/quandrel-%1").arg(QCoreApplication::applicationPid()));
+    journal("outside", program.path(), outside.filePath(QStringLiteral("quandrel")));
     journal("other-journal", elsewhere.path(), elsewhere.path() + QStringLiteral("/x"));
 
     for (int start = 0; start < 2; ++start) {
@@ -233,6 +236,7 @@ TEST(UpdateCheck, TheStartTellsOfUpdatesThatDidNotCompleteOrCannotBeEnded)
     }
     EXPECT_EQ(QDir(temp.path()).entryList({"quandrel-update-*"}, QDir::Dirs).join(' ').toStdString(),
               "quandrel-update-other-journal quandrel-update-other-word quandrel-update-outside");
+    EXPECT_TRUE(QDir(outside.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     SetAppUpdaterHook({});
     qunsetenv("TMPDIR");
 }
