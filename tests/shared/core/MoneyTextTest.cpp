@@ -54,12 +54,14 @@ TEST(MoneyText, EveryTextGivesItsExactUnitsOrIsRefused)
         // rounded to the last unit at either end, where a double is coarser than a unit
         {"922337203685477.58069", Ok, INT64_MAX},
         {"-922337203685477.58084", Ok, INT64_MIN},
+        {"-922337203685477.58085", Ok, INT64_MIN}, // half a unit: to even, which is the end
         // one unit past either end
         {"922337203685477.5808", Range, 0},
         {"-922337203685477.5809", Range, 0},
         {"9.223372036854775808e14", Range, 0},
         {"-9.223372036854775809e14", Range, 0},
         {"922337203685477.58075", Range, 0}, // half a unit past the last: to even, which is past it
+        {"-922337203685477.580851", Range, 0}, // just over half a unit past the end
         {"-922337203685477.60001", Range, 0},
         {"-9.2233720368547760001e14", Range, 0},
         {"1e100000000000", Range, 0},
@@ -93,4 +95,19 @@ TEST(MoneyText, EveryTextGivesItsExactUnitsOrIsRefused)
         // A refusal leaves the amount alone.
         EXPECT_EQ(money, c.Result == Ok ? c.Money : -1) << '"' << c.Text << '"';
     }
+}
+
+// Any number of the documents: one sign at most, and digits.
+TEST(NumberText, ASignOrAPointAloneOrTwoSignsAreNoNumber)
+{
+    for (const char* text : {"-", "+", ".", "-.", "+.", "+-1", "-+1", "++1", "--1", "+-.5", "", "e1", "-e1"}) {
+        double value = 7;
+        EXPECT_EQ(ParseNumberText(text, value), TNumberTextResult::NotANumber) << '"' << text << '"';
+        EXPECT_EQ(value, 7) << '"' << text << '"';
+    }
+    double value = 0;
+    EXPECT_EQ(ParseNumberText("+.5", value), TNumberTextResult::Ok);
+    EXPECT_EQ(value, 0.5);
+    EXPECT_EQ(ParseNumberText("-1e-2", value), TNumberTextResult::Ok);
+    EXPECT_EQ(value, -0.01);
 }
