@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <ctime>
 #include <random>
 #include <sys/file.h>
 #include <sys/random.h>
