@@ -21,9 +21,12 @@ QByteArray ReadAll(const QString& fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// Every entry, hidden ones too, in one order (names that differ in case alone included).
 QStringList Entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    entries.sort(Qt::CaseSensitive);
+    return entries;
 }
 
 } // namespace
