@@ -244,6 +244,15 @@ bool SplitSheetCell(const QString& reference, QString& sheet, QString& cell)
     return true;
 }
 
+QString WorkbookNotFoundText(const QString& workbook, const QString& formula)
+{
+    static const QString Failure = QStringLiteral("File not found: ");
+    // A name of blanks alone would show as nothing too.
+    if (!workbook.trimmed().isEmpty())
+        return Failure + workbook;
+    return Failure + QStringLiteral("no workbook is named in ") + formula;
+}
+
 double ReadExcelData(const QString& formula, const QString& documentPath, QString& errorText)
 {
     errorText.clear();
@@ -264,7 +273,7 @@ double ReadExcelData(const QString& formula, const QString& documentPath, QStrin
         return wrongCount();
     const QString file = FindWorkbookFile(args[0], documentPath);
     if (file.isEmpty()) {
-        errorText = QStringLiteral("File not found: %1").arg(args[0]);
+        errorText = WorkbookNotFoundText(args[0], call);
         return 0;
     }
     const std::shared_ptr<const TWorkbook> book = TWorkbook::Open(file, errorText);

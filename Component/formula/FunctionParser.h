@@ -40,10 +40,15 @@ struct TCellValue;
 // an empty cell, a logical value or an error: such a cell is never read as 0.
 double CellNumber(const TCellValue& value, const QString& where, QString& errorText);
 
+// The message for a workbook that is not found: "File not found: " and the workbook as formula
+// names it. For a formula that names none (or only blanks), the formula itself, so that the user sees which
+// reference has no workbook.
+QString WorkbookNotFoundText(const QString& workbook, const QString& formula);
+
 // Evaluates an external-data formula (with or without the stored "Import: " prefix) and
 // returns the cell's number. A workbook not found at its stored path is looked for in the
 // folder of documentPath under its file name. Every failure leaves 0 and a message in
-// errorText ("File not found: " and the workbook as the formula names it, for a missing one);
+// errorText (WorkbookNotFoundText for a missing workbook);
 // errorText is empty on success.
 double ReadExcelData(const QString& formula, const QString& documentPath, QString& errorText);
 

@@ -26,7 +26,6 @@ inline const QString ChooseFileFilter =
     QStringLiteral("Microsoft Excel files (*.xls *.xlsx);;All files (*)");
 inline const QString ValueWord = QStringLiteral("Value");
 inline const QString EmptyWord = QStringLiteral("empty");
-inline const QString FileNotFound = QStringLiteral("File not found: ");
 inline const QString ExcelNotInstalled = QStringLiteral("Microsoft Excel is not installed");
 inline const QString ExcelFunction = QStringLiteral("Excel");
 

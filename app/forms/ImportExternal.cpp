@@ -329,7 +329,7 @@ std::shared_ptr<const TWorkbook> TImportExternalForm::OpenWorkbook()
 {
     const QString path = edtExcelFilename->text();
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        ShowFileError(this, S::FileNotFound, path, QString());
+        MessageDlg(this, WorkbookNotFoundText(path, FReference), TMsgDlgType::Error, mbOK);
         return nullptr;
     }
     QString errorText;
@@ -518,6 +518,7 @@ void TImportExternalForm::LoadReference(const QString& formula)
     ParseFunctionCall(formula, name, arguments);
     if (name != S::ExcelFunction)
         return;
+    FReference = formula;
     const QString cell = arguments.value(1);
     cboDatasource->setCurrentIndex(0);
     nbkDatasourceType->setCurrentIndex(0);

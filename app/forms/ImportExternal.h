@@ -106,6 +106,8 @@ private:
     int FStep = 1;
     int FGridSheet = -1; // the sheet the grid shows
     bool FUpdating = false;
+    // The stored reference the dialog was opened on, for messages about it.
+    QString FReference;
 };
 
 // Runs the dialog on the reference currently entered (may be empty or anything else). Result

@@ -10,49 +10,81 @@ constexpr int64_t MoneyScale = 10000;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The exact path of ParseMoneyText; false when the text has another form, so that the rounding
-// path decides.
-bool TryExactMoney(std::string_view s, int64_t& money, TNumberTextResult& result)
+// How the digits beyond a money amount's fourth decimal compare with half a unit.
+enum class TRest { None, BelowHalf, Half, AboveHalf };
+
+// A decimal text read exactly as money: the units of its digits up to the fourth decimal (after
+// the exponent has moved the point), and what the digits beyond them add.
+struct TExactMoney {
+    bool Negative = false;
+    unsigned __int128 Units = 0; // capped far above the money range
+    TRest Rest = TRest::None;
+};
+
+// False when the text is no decimal of the form "-12.5e3" (at least one digit, an optional
+// exponent with at least one digit), so that the double reading decides.
+bool ReadExactMoney(std::string_view s, TExactMoney& read)
 {
     size_t i = 0;
-    bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-        negative = s[i] == '-';
+        read.Negative = s[i] == '-';
         ++i;
     }
-    // The accumulator is capped far above the money range, so overlong digit runs cannot wrap.
-    const unsigned __int128 cap = (unsigned __int128)1 << 100;
-    const unsigned __int128 limit = negative ? (unsigned __int128)(uint64_t(1) << 63)
-                                             : (unsigned __int128)((uint64_t(1) << 63) - 1);
-    unsigned __int128 units = 0;
-    size_t digits = 0;
-    int decimals = 0;
-    for (; i < s.size() && IsDigit(s[i]); ++i, ++digits)
-        units = std::min(cap, units * 10 + unsigned(s[i] - '0'));
-    if (i < s.size() && s[i] == '.') {
+    std::string_view digits[2]; // before and after the point
+    for (int part = 0; part < 2; ++part) {
+        const size_t begin = i;
+        while (i < s.size() && IsDigit(s[i]))
+            ++i;
+        digits[part] = s.substr(begin, i - begin);
+        if (part == 1 || i >= s.size() || s[i] != '.')
+            break;
         ++i;
-        for (; i < s.size() && IsDigit(s[i]); ++i, ++digits) {
-            if (decimals < 4) {
-                units = std::min(cap, units * 10 + unsigned(s[i] - '0'));
-                ++decimals;
-            } else if (s[i] != '0') {
-                return false; // more precision than money holds
-            }
-        }
     }
-    if (i != s.size() || digits == 0)
+    if (digits[0].empty() && digits[1].empty())
         return false;
-    for (; decimals < 4; ++decimals)
-        units *= 10;
-    if (units > limit) {
-        result = TNumberTextResult::OutOfRange;
-        return true;
+    // Beyond a few thousand decimal places every digit lies far outside the money range.
+    constexpr long ExponentCap = 100000;
+    long exponent = 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        bool negative = false;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+            negative = s[i] == '-';
+            ++i;
+        }
+        const size_t begin = i;
+        for (; i < s.size() && IsDigit(s[i]); ++i)
+            exponent = std::min(ExponentCap, exponent * 10 + (s[i] - '0'));
+        if (i == begin)
+            return false;
+        if (negative)
+            exponent = -exponent;
     }
-    if (units == 0)
-        money = 0;
-    else
-        money = negative ? -int64_t(units - 1) - 1 : int64_t(units);
-    result = TNumberTextResult::Ok;
+    if (i != s.size())
+        return false;
+
+    const long count = long(digits[0].size() + digits[1].size());
+    const auto digit = [&](long k) {
+        if (k < 0 || k >= count)
+            return 0;
+        const size_t at = size_t(k);
+        return at < digits[0].size() ? digits[0][at] - '0' : digits[1][at - digits[0].size()] - '0';
+    };
+    // The digits up to the fourth decimal are those before index end.
+    const long end = long(digits[0].size()) + exponent + 4;
+    const unsigned __int128 cap = (unsigned __int128)1 << 100;
+    for (long k = 0; k < end; ++k)
+        read.Units = std::min(cap, read.Units * 10 + unsigned(digit(k)));
+    bool anyAfter = false;
+    for (long k = std::max(end + 1, 0L); k < count && !anyAfter; ++k)
+        anyAfter = digit(k) != 0;
+    const int first = digit(end);
+    if (first > 5 || (first == 5 && anyAfter))
+        read.Rest = TRest::AboveHalf;
+    else if (first == 5)
+        read.Rest = TRest::Half;
+    else if (first > 0 || anyAfter)
+        read.Rest = TRest::BelowHalf;
     return true;
 }
 
@@ -60,8 +92,12 @@ bool TryExactMoney(std::string_view s, int64_t& money, TNumberTextResult& result
 
 TNumberTextResult ParseNumberText(std::string_view s, double& value)
 {
-    if (!s.empty() && s.front() == '+')
+    // from_chars takes a '-' but no '+'; one sign at most.
+    if (!s.empty() && s.front() == '+') {
         s.remove_prefix(1);
+        if (!s.empty() && s.front() == '-')
+            return TNumberTextResult::NotANumber;
+    }
     // from_chars also accepts "inf" and "nan", which no document holds.
     if (s.empty() || !(IsDigit(s.front()) || s.front() == '-' || s.front() == '.'))
         return TNumberTextResult::NotANumber;
@@ -79,17 +115,33 @@ TNumberTextResult ParseNumberText(std::string_view s, double& value)
 
 TNumberTextResult ParseMoneyText(std::string_view text, int64_t& money)
 {
-    TNumberTextResult result = TNumberTextResult::Ok;
-    if (TryExactMoney(text, money, result))
-        return result;
+    TExactMoney exact;
+    if (!ReadExactMoney(text, exact))
+        return TNumberTextResult::NotANumber;
+    // Whether the amount fits is decided on the text's own value: near the ends a double is
+    // coarser than a unit and would take one past the end for the end itself.
+    const bool up = exact.Rest == TRest::AboveHalf || (exact.Rest == TRest::Half && (exact.Units & 1) != 0);
+    const unsigned __int128 units = exact.Units + (up ? 1 : 0);
+    const unsigned __int128 limit = exact.Negative ? (unsigned __int128)(uint64_t(1) << 63)
+                                                   : (unsigned __int128)((uint64_t(1) << 63) - 1);
+    if (units > limit)
+        return TNumberTextResult::OutOfRange;
+    if (exact.Rest == TRest::None) {
+        money = units == 0 ? 0 : exact.Negative ? -int64_t(units - 1) - 1 : int64_t(units);
+        return TNumberTextResult::Ok;
+    }
+    // More precision than money holds: as a double, times 10000, rounded, as older files were read.
     double value = 0;
-    result = ParseNumberText(text, value);
+    const TNumberTextResult result = ParseNumberText(text, value);
     if (result != TNumberTextResult::Ok)
         return result;
     const double rounded = std::nearbyint(value * double(MoneyScale)); // to nearest, halves to even
-    // 2^63 is exactly representable; anything at or beyond it overflows the money type.
-    if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0))
-        return TNumberTextResult::OutOfRange;
-    money = int64_t(rounded);
+    // The amount fits; the double's rounding may stray past an end, which then holds it.
+    if (rounded >= 9223372036854775808.0)
+        money = INT64_MAX;
+    else if (rounded <= -9223372036854775808.0)
+        money = INT64_MIN;
+    else
+        money = int64_t(rounded);
     return TNumberTextResult::Ok;
 }

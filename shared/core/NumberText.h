@@ -13,8 +13,9 @@ enum class TNumberTextResult { Ok, NotANumber, OutOfRange };
 // blanks, no "inf" or "nan"; beyond the double range (or below it) is out of range.
 TNumberTextResult ParseNumberText(std::string_view text, double& value);
 
-// Money, the 64-bit amount in units of 1/10000. A plain decimal whose digits beyond the fourth
-// decimal are all zero is taken exactly, without a double in between; anything else (more
-// decimals, an exponent) is read as a double, times 10000, rounded to the nearest unit with
-// halves to even. Out of range when it does not fit the 64-bit amount.
+// Money, the 64-bit amount in units of 1/10000. A decimal (also one with an exponent) whose digits
+// beyond the fourth decimal are all zero is taken exactly, without a double in between; one with
+// more precision is read as a double, times 10000, rounded to the nearest unit with halves to
+// even. Out of range when the text's own value, rounded to the nearest unit, does not fit the
+// 64-bit amount: decided exactly, also where a double is coarser than a unit.
 TNumberTextResult ParseMoneyText(std::string_view text, int64_t& money);

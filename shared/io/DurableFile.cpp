@@ -3,16 +3,28 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr size_t RandomLength = 6;
+constexpr std::string_view Mark = ".qdtmp-";
+constexpr std::string_view RandomLetters = "0123456789abcdefghijklmnopqrstuv";
+constexpr size_t RandomLength = 12;
+// The most of a target's name a temporary name keeps, so that it fits NAME_MAX.
+constexpr size_t KeptName = NAME_MAX - 1 - Mark.size() - RandomLength;
+
+// What every temporary name of target starts with.
+std::string TemporaryPrefix(std::string_view target)
+{
+    return "." + std::string(target.substr(0, KeptName)) + std::string(Mark);
+}
 
 std::string FolderOf(const std::string& path)
 {
@@ -64,18 +76,32 @@ bool SyncFolder(const std::string& folder)
     return synced;
 }
 
-std::string RandomName(const std::string& base)
+// A fresh temporary name in folder for a target named target.
+std::string RandomName(const std::string& folder, const std::string& target)
 {
-    static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, int(sizeof Letters) - 2);
-    for (;;) {
-        std::string name = base + ".";
-        for (size_t i = 0; i < RandomLength; ++i)
-            name += Letters[pick(random)];
-        if (TDurableFile::IsTemporaryName(BaseOf(name), BaseOf(base)))
-            return name;
+    unsigned char bytes[RandomLength];
+    size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n > 0)
+            got += size_t(n);
+        else if (errno != EINTR)
+            break;
     }
+    if (got < sizeof bytes) {
+        // No random source from the kernel: the clock and the process tell writers apart well
+        // enough, as O_EXCL guards against the rest.
+        timespec now {};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::seed_seq seed{int(now.tv_nsec), int(now.tv_sec), int(getpid())};
+        std::mt19937 random(seed);
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(random());
+    }
+    std::string name = folder + "/" + TemporaryPrefix(target);
+    for (const unsigned char b : bytes)
+        name += RandomLetters[b % RandomLetters.size()];
+    return name;
 }
 
 // Every byte written, going on after interrupted and partial writes; errno tells why not.
@@ -116,19 +142,13 @@ TDurableFile::~TDurableFile()
 
 bool TDurableFile::IsTemporaryName(std::string_view name, std::string_view target)
 {
-    if (name.size() != target.size() + 1 + RandomLength || name.substr(0, target.size()) != target ||
-        name[target.size()] != '.')
+    const std::string prefix = TemporaryPrefix(target);
+    if (name.size() != prefix.size() + RandomLength || name.substr(0, prefix.size()) != prefix)
         return false;
-    bool upper = false, lower = false, digit = false;
-    for (const char c : name.substr(target.size() + 1)) {
-        upper = upper || (c >= 'A' && c <= 'Z');
-        lower = lower || (c >= 'a' && c <= 'z');
-        digit = digit || (c >= '0' && c <= '9');
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+    for (const char c : name.substr(prefix.size()))
+        if (RandomLetters.find(c) == std::string_view::npos)
             return false;
-    }
-    // A word of the user's own ("backup", "Before", "copy01") never mixes all three.
-    return upper && lower && digit;
+    return true;
 }
 
 int TDurableFile::RemoveLeftovers(const std::string& fileName)
@@ -143,14 +163,18 @@ int TDurableFile::RemoveLeftovers(const std::string& fileName)
         if (!IsTemporaryName(entry->d_name, base))
             continue;
         const std::string path = folder + "/" + entry->d_name;
+        struct stat named {};
+        // Nothing but a plain file of this user is even opened: opening a device can act on it.
+        if (lstat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode) || named.st_uid != geteuid())
+            continue;
         const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0)
             continue;
-        struct stat opened {}, named {};
+        struct stat opened {}, still {};
         // Unlocked: no writer works on it any more. The name must still lead to the file locked.
-        if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == geteuid() &&
-            flock(fd, LOCK_EX | LOCK_NB) == 0 && lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
-            named.st_ino == opened.st_ino && unlink(path.c_str()) == 0)
+        if (fstat(fd, &opened) == 0 && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0 && lstat(path.c_str(), &still) == 0 && still.st_dev == opened.st_dev &&
+            still.st_ino == opened.st_ino && unlink(path.c_str()) == 0)
             ++removed;
         close(fd);
     }
@@ -230,7 +254,7 @@ bool TDurableFile::Open()
     }
     RemoveLeftovers(FFileName);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (Create(RandomName(FFileName), mode))
+        if (Create(RandomName(FolderOf(FFileName), BaseOf(FFileName)), mode))
             return true;
         if (errno != EEXIST)
             return Fail(errno);

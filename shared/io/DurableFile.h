@@ -8,10 +8,15 @@
 // old content or to the whole new one. On any failure the old file stays as it was, the
 // temporary file is removed, and Error() holds the system's errno.
 //
-// Temporary files are named after the target: "<name>." and six letters and digits that mix
-// upper case, lower case and digits. A writer holds a lock (flock) on its temporary file for as
-// long as it works on it, so one that is not locked was left by a writer that was killed. Open
-// removes such leftovers of the same target, as long as they are plain files of this user.
+// Temporary files are hidden and carry this writer's mark: "." + the target's name + ".qdtmp-" +
+// twelve random characters of 0-9 and a-v, for "tree.qdn" such as ".tree.qdn.qdtmp-k03vq9a1t7mc".
+// They are made with O_EXCL, so no file is ever taken over. (Of a target's name too long for
+// that form, only the first 235 bytes are kept in it.) A writer holds a lock (flock) on its
+// temporary file for as long as it works on it, so one that is not locked was left by a writer
+// that was killed. Open removes such leftovers of the same target: names of exactly that form,
+// and only unlocked plain files of this user. Nothing else beside the target is ever removed, not
+// a name that merely looks alike, and not what earlier versions named "<name>." and six letters
+// and digits: a leftover costs a few bytes, while a user's file of such a name is worth more.
 
 #include <cstddef>
 #include <string>
@@ -37,7 +42,8 @@ public:
     // a failure removes what was written. For files in a folder of the caller's own.
     void SetCreateNew() { FCreateNew = true; }
     // Before Open. A temporary name of the caller's choosing in the target's folder, for callers
-    // that clean their folder up by name; a file there is removed first.
+    // that clean their folder up by name; a file there is removed first, and no leftovers of the
+    // form above are looked for.
     void SetTemporaryName(std::string name) { FTemporaryName = std::move(name); }
     // Before Open. Commit leaves the file open for Release.
     void SetKeepOpen() { FKeepOpen = true; }
@@ -70,8 +76,8 @@ public:
     // The name written: the target, or where a symbolic link at the target leads.
     const std::string& FileName() const { return FFileName; }
 
-    // Whether name (a file name without its folder) is one of the temporary files this writer
-    // makes for a target named target.
+    // Whether name (a file name without its folder) has the form of the temporary files this
+    // writer makes for a target named target (both without their folders).
     static bool IsTemporaryName(std::string_view name, std::string_view target);
     // Removes the leftovers of killed writers of fileName (see above); answers how many.
     static int RemoveLeftovers(const std::string& fileName);

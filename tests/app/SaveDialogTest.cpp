@@ -22,7 +22,7 @@ TEST(SaveDialogTest, ANameWithAnotherEndingTakesTheChosenTypesExtension)
     // The picture dialog's answer is the file written.
     const std::function<QString()> picture = [window, &dir] {
         ExportPicture(8, 8, [](TCanvas&) {}, window);
-        const QStringList written = QDir(dir.path()).entryList(QDir::Files);
+        const QStringList written = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         return written.size() == 1 ? dir.filePath(written[0]) : written.join(QLatin1Char('|'));
     };
     const struct {
@@ -38,7 +38,7 @@ TEST(SaveDialogTest, ANameWithAnotherEndingTakesTheChosenTypesExtension)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Typed);
-        for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
             QFile::remove(dir.filePath(name));
         const QStringList typed = QString::fromUtf8(c.Typed).split(QLatin1Char('\t'));
         TFileDialogAnswers answers({(typed.size() > 1 ? typed[0] + QLatin1Char('\t') : QString()) + dir.filePath(typed.constLast())});

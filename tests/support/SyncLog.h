@@ -1,7 +1,8 @@
 #pragma once
 // Watches the program's syncs: fsync is replaced for the whole test program (include this header
-// in one of its files only), so a test can tell whether a writer synced a folder after the rename
-// that made a file's new name, and can make a folder's sync fail as a disk would.
+// in one of its files only), so a test can tell whether a writer synced a file's content before
+// the rename that gave it its name and the folder after that rename, and can make a folder's sync
+// fail as a disk would.
 
 #include <cerrno>
 #include <dlfcn.h>
@@ -60,6 +61,19 @@ inline bool FolderSyncedAfterRename(const std::string& folder, const std::string
         return false;
     for (const TSync& s : Log())
         if (s.Folder && s.Device == f.st_dev && s.Inode == f.st_ino && s.WatchedInode == now)
+            return true;
+    return false;
+}
+
+// Whether the file that name leads to now was synced before it took the name, while name led to
+// another file or to nothing.
+inline bool SyncedBeforeRename(const std::string& name)
+{
+    struct stat n {};
+    if (lstat(name.c_str(), &n) != 0)
+        return false;
+    for (const TSync& s : Log())
+        if (!s.Folder && s.Device == n.st_dev && s.Inode == n.st_ino && s.WatchedInode != n.st_ino)
             return true;
     return false;
 }

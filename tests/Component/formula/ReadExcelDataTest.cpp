@@ -58,6 +58,10 @@ TEST(ReadExcelData, EveryFailureHasAText)
         {QStringLiteral("Exel(\"%1\", \"Data$B2\")").arg(Book()), QStringLiteral("Unknown function \"Exel\" (only Excel can be read)")},
         // The workbook is looked for before the function name is checked.
         {QStringLiteral("Exel(\"/nowhere/none.xlsx\", \"Data$B2\")"), QStringLiteral("File not found: /nowhere/none.xlsx")},
+        // A formula that names no workbook is shown, as there is no name to show.
+        {QStringLiteral("Excel(\"\", \"Data$B2\")"), QStringLiteral("File not found: no workbook is named in Excel(\"\", \"Data$B2\")")},
+        {QStringLiteral("Import: Excel(\"  \", \"Data$B2\")"), QStringLiteral("File not found: no workbook is named in Excel(\"  \", \"Data$B2\")")},
+        {QStringLiteral("Excel()"), QStringLiteral("File not found: no workbook is named in Excel()")},
         {QStringLiteral("Excel"), QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not 0")},
         {QStringLiteral("Excel(\"%1\", \"Data$B2\", \"x\")").arg(Book()), QStringLiteral("Excel needs 2 arguments (the workbook and the cell), not 3")},
         {Formula(Book(), QStringLiteral("Nope$B2")), QStringLiteral("Sheet \"Nope\" not found")},

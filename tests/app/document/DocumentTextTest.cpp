@@ -42,6 +42,32 @@ TEST(DocumentText, MoneyReadsOtherDecimalForms)
     EXPECT_EQ(TextToMoney("0.333333333333333", "Payoff"), 3333);
 }
 
+// A payoff that is no number, or beyond the amount's range however it is written, stops the
+// reading with the element named: it never becomes 0.
+TEST(DocumentText, MoneyThatIsNoNumberOrOutOfRangeIsRefusedWithItsElement)
+{
+    const struct {
+        const char *Text, *Message;
+    } cases[] = {
+        {"-", "'-' is not a valid number in element 'Payoff'."},
+        {"+", "'+' is not a valid number in element 'Payoff'."},
+        {".", "'.' is not a valid number in element 'Payoff'."},
+        {" -. ", "'-.' is not a valid number in element 'Payoff'."},
+        {"+-1", "'+-1' is not a valid number in element 'Payoff'."},
+        {"-922337203685477.60001", "'-922337203685477.60001' in element 'Payoff' is out of range."},
+        {"9.223372036854775808e14", "'9.223372036854775808e14' in element 'Payoff' is out of range."},
+        {"922337203685477.5808", "'922337203685477.5808' in element 'Payoff' is out of range."},
+    };
+    for (const auto& c : cases) {
+        try {
+            TextToMoney(c.Text, "Payoff");
+            ADD_FAILURE() << c.Text;
+        } catch (const FormatException& e) {
+            EXPECT_EQ(e.Message(), QString::fromUtf8(c.Message));
+        }
+    }
+}
+
 TEST(DocumentText, ProbabilityIsTheShortestTextThatReadsBackTheSame)
 {
     EXPECT_EQ(DoubleToText(12.5), "12.5");

@@ -162,6 +162,7 @@ TEST_F(ImportExternalTest, AStoredReferenceReopensAtItsStepAndAStaleOneBeforeThe
         QString Formula;
         int Step;
         bool Ok;
+        QString Message = QString();
     } cases[] = {
         {"Excel(\"" + path + "\", \"Data$AB7\")", 6, true},
         {"Excel(\"" + path + "\", \"Price\")", 5, true},
@@ -170,7 +171,8 @@ TEST_F(ImportExternalTest, AStoredReferenceReopensAtItsStepAndAStaleOneBeforeThe
         {"Excel(\"" + path + "\", \"Data$1A\")", 5, false},   // malformed cell
         {"Excel(\"" + path + "\", \"Block\")", 4, false},     // a range is not listed
         {"Excel(\"" + path + "\")", 4, false},
-        {"Excel(\"/nowhere/book.xlsx\", \"Data$A1\")", 3, false},
+        {"Excel(\"/nowhere/book.xlsx\", \"Data$A1\")", 3, false, "File not found: /nowhere/book.xlsx"},
+        {"Excel(\"\", \"Data$A1\")", 3, false, "File not found: no workbook is named in Excel(\"\", \"Data$A1\")"},
         {"Sum(1, 2)", 1, false},
     };
     for (const Case& c : cases) {
@@ -192,7 +194,7 @@ TEST_F(ImportExternalTest, AStoredReferenceReopensAtItsStepAndAStaleOneBeforeThe
         EXPECT_EQ(result.Text, "untouched");
         EXPECT_EQ(result.Value, -1);
         EXPECT_EQ(cell, c.Step == 6 ? "42.00" : "") << c.Formula.toStdString();
-        EXPECT_EQ(Messages, c.Step == 3 ? QStringList{"File not found: /nowhere/book.xlsx"} : QStringList())
+        EXPECT_EQ(Messages, c.Message.isEmpty() ? QStringList() : QStringList{c.Message})
             << c.Formula.toStdString();
     }
 }

@@ -125,16 +125,33 @@ TEST_F(TreePropertiesFormTest, FormatListsFollowSymbolAndDigits)
 
 } // namespace
 
-// What each format list offers is how the tree shows an amount in that format.
+// What each format list offers is how the tree shows an amount in that format: the system's
+// currency format codes, with the list's index as the code.
 TEST_F(TreePropertiesFormTest, EachFormatEntryIsHowTheTreeShowsAnAmountInThatFormat)
 {
+    const QStringList entries[2] = {
+        {"CHF1.10", "1.10CHF", "CHF 1.10", "1.10 CHF"},
+        {"(CHF1.10)", "-CHF1.10", "CHF-1.10", "CHF1.10-", "(1.10CHF)", "-1.10CHF", "1.10-CHF", "1.10CHF-", "-1.10 CHF",
+         "-CHF 1.10", "1.10 CHF-", "CHF 1.10-", "CHF -1.10", "1.10- CHF", "(CHF 1.10)", "(1.10 CHF)"},
+    };
+    const QStringList shown[2] = {
+        {"CHF1,234.50", "1,234.50CHF", "CHF 1,234.50", "1,234.50 CHF"},
+        {"(CHF1,234.50)", "-CHF1,234.50", "CHF-1,234.50", "CHF1,234.50-", "(1,234.50CHF)", "-1,234.50CHF",
+         "1,234.50-CHF", "1,234.50CHF-", "-1,234.50 CHF", "-CHF 1,234.50", "1,234.50 CHF-", "CHF 1,234.50-",
+         "CHF -1,234.50", "1,234.50- CHF", "(CHF 1,234.50)", "(1,234.50 CHF)"},
+    };
     QComboBox* const lists[2] = {Form->PositiveCurrencyFormatComboBox, Form->NegativeCurrencyFormatComboBox};
-    ASSERT_EQ(lists[0]->count(), 4);
-    ASSERT_EQ(lists[1]->count(), 16);
     TTreeOptions options = Tree->Options();
-    for (const TCurrency amount : {TCurrency(11000), TCurrency(-11000)})
-        for (int code = 0; code < lists[amount < 0]->count(); ++code) {
-            (amount < 0 ? options.CurrencyNegFormat : options.CurrencyPosFormat) = code;
-            EXPECT_EQ(FormatCurrency(amount, options), lists[amount < 0]->itemText(code)) << code;
+    for (const bool negative : {false, true}) {
+        QStringList offered;
+        for (int code = 0; code < lists[negative]->count(); ++code)
+            offered << lists[negative]->itemText(code);
+        EXPECT_EQ(offered, entries[negative]);
+        QStringList formatted;
+        for (int code = 0; code < entries[negative].size(); ++code) {
+            (negative ? options.CurrencyNegFormat : options.CurrencyPosFormat) = code;
+            formatted << FormatCurrency(TCurrency(negative ? -12345000 : 12345000), options);
         }
+        EXPECT_EQ(formatted, shown[negative]);
+    }
 }

@@ -94,7 +94,7 @@ TEST(PictureFileTest, RasterPicturesReadBack)
         EXPECT_LE(MeanDifference(image, bitmap), c.Difference) << c.Name;
     }
     // Nothing but the pictures: no temporary file stays behind.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 5);
 }
 
 // A GIF of at most 256 colours keeps each of them exactly, however close they lie; with more,
@@ -160,7 +160,7 @@ TEST(PictureFileTest, RefusalsWriteNothingAndKeepTheOldFile)
             ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
             EXPECT_EQ(kept.readAll(), QByteArray("previous")) << c.Name.toStdString();
         }
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), hadOld ? 1 : 0) << c.Name.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), hadOld ? 1 : 0) << c.Name.toStdString();
         QFile::remove(name);
     }
 }

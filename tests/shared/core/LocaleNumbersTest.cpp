@@ -84,6 +84,14 @@ TEST(LocaleNumbersTest, TypedAmountsKeepEveryUnit)
         {"0,00016", Fr, 2}, // beyond the fourth decimal: rounded
         {"1e3", Us, 10000000},
         {"1.234", Fr, std::nullopt}, // ambiguous
+        // no number, or beyond the range in another notation: refused, never 0
+        {"-", Us, std::nullopt},
+        {"+", Us, std::nullopt},
+        {".", Us, std::nullopt},
+        {"-.", Us, std::nullopt},
+        {",", De, std::nullopt},
+        {"9.223372036854775808e14", Us, std::nullopt},
+        {"-9.223372036854775808e14", Us, INT64_MIN},
     };
     for (const Case& c : cases) {
         const QString typed = QString::fromUtf8(c.typed);
