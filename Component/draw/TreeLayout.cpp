@@ -556,7 +556,7 @@ bool RemeasureKeepingHeights(TDecTreeNode& n, const TDecTreeDocument& document, 
 }
 
 // Subtrees an edit moves or places again are shared out among threads from this many nodes.
-constexpr size_t RelayoutParallelFrom = 20000;
+const size_t& RelayoutParallelFrom = SubtreeWorkSettings().RelayoutFrom;
 
 // at(i) for every placed position of the subtree at top (not below a collapsed node), in any
 // order, shared out among threads for a large subtree.
