@@ -111,7 +111,8 @@ TSubtreePlan Ranges(size_t n)
 }
 
 // Holds every caller back until `count` different threads have come, or 20 seconds have passed:
-// then the ranges of a walk run on that many threads at once, whatever the machine's load.
+// then the ranges of a walk run on that many threads at once, whatever the machine's load. Once
+// the time has passed, nobody is held any more.
 class TMeeting {
 public:
     explicit TMeeting(size_t count) : FCount(count) {}
@@ -121,7 +122,9 @@ public:
         std::unique_lock<std::mutex> lock(FLock);
         FCame.insert(std::this_thread::get_id());
         FAll.notify_all();
-        return FAll.wait_for(lock, std::chrono::seconds(20), [this] { return FCame.size() >= FCount; });
+        if (!FWaited)
+            FWaited = !FAll.wait_for(lock, std::chrono::seconds(20), [this] { return FCame.size() >= FCount; });
+        return FCame.size() >= FCount;
     }
 
 private:
@@ -129,6 +132,7 @@ private:
     std::mutex FLock;
     std::condition_variable FAll;
     std::set<std::thread::id> FCame;
+    bool FWaited = false;
 };
 
 } // namespace
@@ -259,7 +263,7 @@ TEST(SubtreeWork, AWalkRunsOnSeveralThreadsAtOnce)
             for (size_t i = first; i < end; ++i)
                 ++runs[i];
         });
-        EXPECT_TRUE(met);
+        ASSERT_TRUE(met);
         for (const auto& r : runs)
             EXPECT_EQ(r, 1);
     }
