@@ -164,61 +164,41 @@ TEST(SubtreeWork, TheControlGroupQuotaBoundsTheProcessors)
     struct TCase {
         const char* Name;
         const char* Groups;                                    // /proc/self/cgroup
-        std::vector<std::pair<const char*, const char*>> Files; // below the root
+        std::vector<std::pair<std::string, const char*>> Files; // below the root
         unsigned Limit;
     };
-    const std::vector<TCase> cases = {
-        {"no quota", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "max 100000\n"}}, 0},
-        {"half a processor", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "50000 100000\n"}}, 1},
-        {"one and a half", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "150000 100000\n"}}, 2},
-        {"exactly two", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "200000 100000\n"}}, 2},
-        {"other period", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "750000 250000"}}, 3},
-        {"garbage", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "many\n"}}, 0},
-        {"no period", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "150000\n"}}, 0},
-        {"empty", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", ""}}, 0},
-        {"a word more", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "150000 100000 7\n"}}, 0},
-        {"zero period", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "150000 0\n"}}, 0},
-        {"negative", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "-150000 100000\n"}}, 0},
-        {"fractions", "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", "1.5 1\n"}}, 0},
+    std::vector<TCase> cases;
+    // The process's group alone, with what its cpu.max says.
+    for (const auto& [quota, limit] : std::initializer_list<std::pair<const char*, unsigned>>{
+             {"max 100000\n", 0}, {"50000 100000\n", 1}, {"150000 100000\n", 2}, {"200000 100000\n", 2},
+             {"750000 250000", 3}, {"many\n", 0}, {"150000\n", 0}, {"", 0}, {"150000 100000 7\n", 0},
+             {"150000 0\n", 0}, {"-150000 100000\n", 0}, {"1.5 1\n", 0}})
+        cases.push_back({quota, "0::/app\n", {{"sys/fs/cgroup/app/cpu.max", quota}}, limit});
+    const char* const v1 = "sys/fs/cgroup/cpu,cpuacct/app/cpu.cfs_";
+    cases.insert(cases.end(), {
         {"no file", "0::/app\n", {}, 0},
         {"no groups file", nullptr, {{"sys/fs/cgroup/cpu.max", "100000 100000\n"}}, 0},
-        {"a group above grants less",
-         "0::/a/b\n",
-         {{"sys/fs/cgroup/a/b/cpu.max", "max 100000\n"}, {"sys/fs/cgroup/a/cpu.max", "300000 100000\n"}},
-         3},
-        {"the group grants less than the one above",
-         "0::/a/b\n",
-         {{"sys/fs/cgroup/a/b/cpu.max", "200000 100000\n"}, {"sys/fs/cgroup/a/cpu.max", "400000 100000\n"}},
-         2},
+        {"a group above grants less", "0::/a/b\n",
+         {{"sys/fs/cgroup/a/b/cpu.max", "max 100000\n"}, {"sys/fs/cgroup/a/cpu.max", "300000 100000\n"}}, 3},
+        {"the group grants less than the one above", "0::/a/b\n",
+         {{"sys/fs/cgroup/a/b/cpu.max", "200000 100000\n"}, {"sys/fs/cgroup/a/cpu.max", "400000 100000\n"}}, 2},
         {"a container's group shown as the mount", "0::/docker/abc\n", {{"sys/fs/cgroup/cpu.max", "400000 100000\n"}}, 4},
         {"another group's quota", "0::/app\n", {{"sys/fs/cgroup/other/cpu.max", "100000 100000\n"}}, 0},
-        {"first hierarchy",
-         "5:memory:/app\n4:cpu,cpuacct:/app\n",
-         {{"sys/fs/cgroup/cpu,cpuacct/app/cpu.cfs_quota_us", "250000\n"},
-          {"sys/fs/cgroup/cpu,cpuacct/app/cpu.cfs_period_us", "100000\n"},
-          {"sys/fs/cgroup/cpu,cpuacct/cpu.cfs_quota_us", "-1\n"},
-          {"sys/fs/cgroup/cpu,cpuacct/cpu.cfs_period_us", "100000\n"}},
+        {"first hierarchy", "5:memory:/app\n4:cpu,cpuacct:/app\n",
+         {{v1 + std::string("quota_us"), "250000\n"}, {v1 + std::string("period_us"), "100000\n"},
+          {"sys/fs/cgroup/cpu,cpuacct/cpu.cfs_quota_us", "-1\n"}, {"sys/fs/cgroup/cpu,cpuacct/cpu.cfs_period_us", "100000\n"}},
          3},
-        {"first hierarchy without quota",
-         "4:cpu,cpuacct:/app\n",
-         {{"sys/fs/cgroup/cpu,cpuacct/app/cpu.cfs_quota_us", "-1\n"},
-          {"sys/fs/cgroup/cpu,cpuacct/app/cpu.cfs_period_us", "100000\n"}},
-         0},
-        {"first hierarchy, controller mounted alone",
-         "3:cpu:/\n",
-         {{"sys/fs/cgroup/cpu/cpu.cfs_quota_us", "50000\n"}, {"sys/fs/cgroup/cpu/cpu.cfs_period_us", "100000\n"}},
-         1},
+        {"first hierarchy without quota", "4:cpu,cpuacct:/app\n",
+         {{v1 + std::string("quota_us"), "-1\n"}, {v1 + std::string("period_us"), "100000\n"}}, 0},
+        {"first hierarchy, controller mounted alone", "3:cpu:/\n",
+         {{"sys/fs/cgroup/cpu/cpu.cfs_quota_us", "50000\n"}, {"sys/fs/cgroup/cpu/cpu.cfs_period_us", "100000\n"}}, 1},
         {"a quota of the memory controller", "4:memory:/app\n",
          {{"sys/fs/cgroup/memory/app/cpu.cfs_quota_us", "50000\n"},
-          {"sys/fs/cgroup/memory/app/cpu.cfs_period_us", "100000\n"}},
-         0},
-        {"both hierarchies, the least",
-         "4:cpu:/app\n0::/app\n",
-         {{"sys/fs/cgroup/cpu/app/cpu.cfs_quota_us", "500000\n"},
-          {"sys/fs/cgroup/cpu/app/cpu.cfs_period_us", "100000\n"},
-          {"sys/fs/cgroup/app/cpu.max", "200000 100000\n"}},
-         2},
-    };
+          {"sys/fs/cgroup/memory/app/cpu.cfs_period_us", "100000\n"}}, 0},
+        {"both hierarchies, the least", "4:cpu:/app\n0::/app\n",
+         {{"sys/fs/cgroup/cpu/app/cpu.cfs_quota_us", "500000\n"}, {"sys/fs/cgroup/cpu/app/cpu.cfs_period_us", "100000\n"},
+          {"sys/fs/cgroup/app/cpu.max", "200000 100000\n"}}, 2},
+    });
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         QTemporaryDir dir;
@@ -226,7 +206,7 @@ TEST(SubtreeWork, TheControlGroupQuotaBoundsTheProcessors)
         if (c.Groups)
             WriteFile(dir.filePath(QStringLiteral("proc/self/cgroup")), c.Groups);
         for (const auto& [name, content] : c.Files)
-            WriteFile(dir.filePath(QString::fromLatin1(name)), content);
+            WriteFile(dir.filePath(QString::fromStdString(name)), content);
         const std::string root = QFile::encodeName(dir.path()).toStdString();
         EXPECT_EQ(ControlGroupProcessorLimit(root), c.Limit);
         // What the process may use is the least of the quota and its affinity.
