@@ -12,6 +12,7 @@
 #include <exception>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
