@@ -4,6 +4,8 @@
 #   scripts/edit-sequences.sh [FIRST_SEED] [COUNT] [JOBS]
 # COUNT sequences from FIRST_SEED on (default 1 and 5000), in JOBS processes (default 3). A failure
 # prints its seed; "scripts/edit-sequences.sh SEED 1 1" runs that sequence again alone.
+# QD_EDIT_THREADS=N shares every sequence's walks out among N threads from a few nodes on
+# (unset: each sequence takes its own count from its seed).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seed=${1:-1}

@@ -556,7 +556,7 @@ bool RemeasureKeepingHeights(TDecTreeNode& n, const TDecTreeDocument& document, 
 }
 
 // Subtrees an edit moves or places again are shared out among threads from this many nodes.
-constexpr size_t RelayoutParallelFrom = 20000;
+const size_t& RelayoutParallelFrom = SubtreeWorkSettings().RelayoutFrom;
 
 // at(i) for every placed position of the subtree at top (not below a collapsed node), in any
 // order, shared out among threads for a large subtree.
@@ -664,11 +664,11 @@ using TNodeSet = std::unordered_set<const TDecTreeNode*>;
 // Places the subtree at position first again, its branch text at x with column width w, as the
 // second pass places it horizontally (every Top stays): each node's columns from its place, its
 // children's from it, and the widths back up from the end nodes, whose texts are measured by
-// endTextWidth(node, state). A node that keeps its place and column and was not measured again
-// (is not in remeasured) keeps every column below it: there only the widths are made again.
+// endTextWidth(node, state). A node that keeps its place and column keeps every column below it:
+// there only the widths are made again.
 template <class EndTextWidth>
 void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int32_t w, bool insideClone,
-                        const TNodeSet& remeasured, const EndTextWidth& endTextWidth)
+                        const EndTextWidth& endTextWidth)
 {
     const std::vector<TDecTreeNode*>& nodes = document.PreOrder();
     const std::vector<int32_t>& size = document.SubtreeSizes();
@@ -678,10 +678,11 @@ void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int
         bool InsideClone; // for the children
         bool Kept;        // the children's columns are as they were
     };
-    // A node measured again has its ancestors measured again too, so one that was not has no
-    // such child either.
-    auto columnsKept = [&remeasured](const TDecTreeNode& n, int32_t nx, int32_t nw) {
-        return nx == n.BoundsRect.Left && nw == PlacedColumnWidth(n) && !remeasured.count(&n);
+    // A node measured again lost its places (its columns start at 0 again), so it never keeps
+    // its column; and as its ancestors were measured again too, a node that keeps its column has
+    // nothing measured again below it.
+    auto columnsKept = [](const TDecTreeNode& n, int32_t nx, int32_t nw) {
+        return nx == n.BoundsRect.Left && nw == PlacedColumnWidth(n);
     };
     std::vector<TOpen> stack;
     auto visit = [&](size_t i, int32_t nx, int32_t nw, bool inside, bool kept) {
@@ -722,12 +723,11 @@ void PlaceSubtreeAcross(TDecTreeDocument& document, size_t first, int32_t x, int
 // The subtree of top placed again after all its end nodes got new path values. A large one is
 // shared out among threads: the nodes above the workers' ranges get their columns first, and
 // their widths from their children last.
-void PlaceWithNewEndTexts(TDecTreeDocument& document, size_t at, int32_t x, int32_t w, const TNodeSet& remeasured,
-                          TMeasurer& measurer)
+void PlaceWithNewEndTexts(TDecTreeDocument& document, size_t at, int32_t x, int32_t w, TMeasurer& measurer)
 {
     const bool insideClone = document.PreOrder()[at]->IsInsideClone();
     auto sequential = [&](size_t first) {
-        PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured,
+        PlaceSubtreeAcross(document, first, x, w, insideClone,
                            [&](const TDecTreeNode& n, const TStyleState& state) {
             return EndNodeTextWidth(n, state, document.Options, measurer);
         });
@@ -769,11 +769,11 @@ void PlaceWithNewEndTexts(TDecTreeDocument& document, size_t at, int32_t x, int3
     const TConcurrentEndTexts texts(measurer, document);
     ForEachSubtree(plan, threads, [&](size_t first, size_t) {
         if (first == at) {
-            PlaceSubtreeAcross(document, first, x, w, insideClone, remeasured, texts);
+            PlaceSubtreeAcross(document, first, x, w, insideClone, texts);
             return;
         }
         const TColumn& c = columnOf(first);
-        PlaceSubtreeAcross(document, first, c.X, c.Width, c.InsideClone, remeasured, texts);
+        PlaceSubtreeAcross(document, first, c.X, c.Width, c.InsideClone, texts);
     });
     // A text the workers could not measure left them going on with a width of 0: every column is
     // in place, and the walk on this thread makes only the widths again.
@@ -818,7 +818,7 @@ bool RelayoutChangedValues(TDecTreeNode& root, TCanvas& canvas, int32_t borderSi
     auto visit = [&](size_t at, int32_t x, int32_t w) {
         TDecTreeNode& n = *nodes[at];
         if (&n == pathValuesFrom) {
-            PlaceWithNewEndTexts(document, at, x, w, placeAgain, measurer);
+            PlaceWithNewEndTexts(document, at, x, w, measurer);
             return;
         }
         if (!placeAgain.count(&n)) {

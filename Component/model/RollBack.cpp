@@ -251,8 +251,8 @@ DocumentWalk WalkOf(TDecTreeDocument& doc)
 
 // Large documents are walked by several threads (SubtreeWork.h): a whole document from this many
 // nodes, and the subtree an edit reaches from fewer, since the edit waits for it alone.
-constexpr size_t ParallelFrom = 200000;
-constexpr size_t SubtreeParallelFrom = 50000;
+const size_t& ParallelFrom = SubtreeWorkSettings().DocumentFrom;
+const size_t& SubtreeParallelFrom = SubtreeWorkSettings().EditedSubtreeFrom;
 
 // at(i) for every position of the subtree at top, each node after all of its descendants.
 template <class At>

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
-#include <system_error>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -51,14 +51,36 @@ inline TSubtreePlan PlanSubtrees(const std::vector<int32_t>& size, size_t top, s
     return PlanSubtrees(size, top, grain, [](size_t) { return true; });
 }
 
-// How many threads a walk over n nodes uses: one below `from` nodes, where starting threads
-// would cost more than they save.
-inline unsigned SubtreeThreadCount(size_t n, size_t from)
-{
-    if (n < from)
-        return 1;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-}
+// The most threads one walk uses, the caller's among them. The walks are bound by memory rather
+// than by arithmetic: past this many threads they gain next to nothing, while each thread keeps
+// scratch of its own.
+constexpr unsigned MaxSubtreeThreads = 8;
+
+// From which size a walk is shared out among threads, and by how many. The sizes are where
+// handing the work to other threads starts to pay; they are read where each walk starts, so that
+// a test can lower them (and fix the number of threads) to drive small documents through the
+// same shared-out paths. Change them only while no walk runs.
+struct TSubtreeWorkSettings {
+    size_t DocumentFrom = 200000;     // a whole document's values and path values
+    size_t EditedSubtreeFrom = 50000; // the subtree an edit reaches, which the edit waits for alone
+    size_t SnapshotFrom = 50000;      // packing, copying and letting go an undo snapshot
+    size_t RelayoutFrom = 20000;      // a subtree an edit moves or places again
+    unsigned Threads = 0;             // 0: as many as the process may run on, up to MaxSubtreeThreads
+};
+
+TSubtreeWorkSettings& SubtreeWorkSettings();
+
+// How many processors this process may run on: its affinity (that of the process, not of the
+// thread that asks), and the CPU quota of its control group where one is set. The files of the
+// control groups are read below root ("/" for the system's own).
+unsigned UsableProcessorCount(const std::string& root = "/");
+// The processors the control groups of this process grant it, rounded up; 0 where no quota is set
+// or none can be read.
+unsigned ControlGroupProcessorLimit(const std::string& root);
+
+// How many threads a walk over n nodes uses: one below `from` nodes, where handing work to other
+// threads would cost more than it saves.
+unsigned SubtreeThreadCount(size_t n, size_t from);
 
 // The grain that gives each of `threads` threads several ranges to take, so a busy processor
 // does not hold up the rest.
@@ -66,6 +88,19 @@ inline size_t SubtreeGrain(size_t n, unsigned threads)
 {
     return std::max<size_t>(1, n / (size_t(threads) * 16));
 }
+
+// A piece of work that several threads run at once, each until nothing is left of it. It must
+// not throw.
+struct TSharedTask {
+    void (*Run)(void* context);
+    void* Context;
+};
+
+// Runs task on the calling thread and on up to `helpers` threads of a pool kept between walks, and
+// returns when every one of them has left it. Threads the pool cannot start are done without: the
+// calling thread alone can finish the task. Called from one of the pool's threads (work nested in
+// a walk), the calling thread runs the task alone, so the pool never waits on itself.
+void RunSharedTask(unsigned helpers, TSharedTask task);
 
 // Runs work(first, end) over the plan's ranges on `threads` threads, the caller's among them. The
 // first exception thrown by any of them is raised again once all have stopped.
@@ -86,20 +121,12 @@ void ForEachSubtree(const TSubtreePlan& plan, unsigned threads, Work work)
             next = plan.Subtrees.size();
         }
     };
-    std::vector<std::thread> workers;
     // No more threads than ranges.
     const size_t wanted = std::min<size_t>(threads, plan.Subtrees.size());
-    for (size_t t = 1; t < wanted; ++t) {
-        // Without another thread the ones running (the caller's at least) take the rest.
-        try {
-            workers.emplace_back(run);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    run();
-    for (std::thread& w : workers)
-        w.join();
+    if (wanted <= 1)
+        run();
+    else
+        RunSharedTask(unsigned(wanted - 1), {[](void* f) { (*static_cast<decltype(run)*>(f))(); }, &run});
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -184,7 +184,7 @@ uint64_t HashBytes(const unsigned char* p, size_t n)
 // A large tree is packed by several threads, each a range of positions: the records of the
 // previous capture that still match are counted there at once, the others set aside for the pool,
 // which only the calling thread touches. Snapshots as large are copied and let go the same way.
-constexpr size_t CaptureParallelFrom = 50000;
+const size_t& CaptureParallelFrom = SubtreeWorkSettings().SnapshotFrom;
 
 // Ranges of about equal size, several for each thread.
 TSubtreePlan FlatRanges(size_t n, unsigned threads)

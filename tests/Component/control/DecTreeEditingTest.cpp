@@ -215,3 +215,58 @@ TEST_F(DecTreeTest, EditsThatMoveTheTakenPathLeaveTheTreeAsAWholeRecalculationDo
     }
     EXPECT_GT(moved, 8);
 }
+
+namespace {
+
+struct TStatesApart {
+    const char* Name;
+    TStyleState* (TStyleStates::*State)() const; // with its branch texts in bold, or none
+    bool Whole;                                  // the whole tree laid out again
+};
+
+void PrintTo(const TStatesApart& c, std::ostream* out)
+{
+    *out << c.Name;
+}
+
+class TakingAnOption : public DecTreeTest, public ::testing::WithParamInterface<TStatesApart> {};
+
+} // namespace
+
+// Taking an option lays out only what the move of the taken path reaches while both states of the
+// path, for nodes and for clones, measure alike; where a style sets them apart, the whole tree is
+// laid out again. What tells the two apart: a place no layout gives (a branch text moved down)
+// is kept by a layout of what the edit reaches, which leaves every node's row as it was, and put
+// right by a whole one.
+TEST_P(TakingAnOption, LaysOutTheWholeTreeOnlyWhereTheStatesMeasureApart)
+{
+    const TStatesApart& c = GetParam();
+    if (c.State) {
+        auto* bold = (Tree->StyleStates().*c.State)()->OptionDescriptors()->FontBold();
+        bold->Inherit = false;
+        bold->Value = true;
+    }
+    BuildSample();
+    TDecTreeNode* far = Add(Add(Root(), QStringLiteral("C"), ntChance), QStringLiteral("C1"), ntDecision, 100);
+    Add(B, QStringLiteral("B2"), ntDecision);
+    Tree->Recalculate();
+    TRectangle& marked = far->ElementRects[htOptionDescriptor];
+    const int32_t row = marked.Top;
+    marked.Top += 1000;
+    Tree->SelectNode(B, htProbability);
+    Tree->EditElement(false, 0);
+    ASSERT_TRUE(B->InTakenPath);
+    ASSERT_FALSE(A->InTakenPath);
+    EXPECT_EQ(marked.Top, c.Whole ? row : row + 1000);
+    marked.Top = row;
+    const auto taken = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(taken, Results(Tree->Document()));
+}
+
+INSTANTIATE_TEST_SUITE_P(States, TakingAnOption,
+                         ::testing::Values(TStatesApart{"Alike", nullptr, false},
+                                           TStatesApart{"BoldOffThePath", &TStyleStates::NotInTakenPath, true},
+                                           TStatesApart{"ClonesBoldOffThePath", &TStyleStates::CloneNotInTakenPath,
+                                                        true}),
+                         [](const ::testing::TestParamInfo<TStatesApart>& info) { return info.param.Name; });

@@ -318,3 +318,53 @@ TEST_F(DecTreeViewTest, ADrawingThatShrinksPullsTheViewBack)
     EXPECT_EQ(Box->verticalScrollBar()->value(), Origin().y());
     EXPECT_EQ(Box->horizontalScrollBar()->value(), Origin().x());
 }
+
+// What is taller or wider than the view is scrolled to its top or its left edge, from either side;
+// what fits is scrolled in by the least distance.
+TEST_F(DecTreeViewTest, WhatDoesNotFitTheViewIsShownFromItsStart)
+{
+    BuildLarge();
+    const QSize view = Tree->size();
+    const QPoint far(Extent().width() - view.width(), Extent().height() - view.height());
+    struct TCase {
+        const char* Name;
+        QPoint From;       // the view's origin before
+        TRectangle Shown;  // what is scrolled into view
+        QPoint Expected;   // the origin after
+    };
+    const TCase cases[] = {
+        {"taller, below", {0, 0}, TRectangle::Create(50, 900, 100, view.height() + 300), {0, 900}},
+        {"taller, above", far, TRectangle::Create(50, 900, 100, view.height() + 300), {50, 900}},
+        {"wider, right", {0, 0}, TRectangle::Create(700, 100, view.width() + 200, 20), {700, 0}},
+        {"wider, left", far, TRectangle::Create(700, 100, view.width() + 200, 20), {700, 100}},
+        {"fits, below", {0, 0}, TRectangle::Create(50, 2000, 100, 40), {0, 2000 + 41 - view.height()}},
+        {"fits, right", {0, 0}, TRectangle::Create(2000, 100, 30, 20), {2000 + 31 - view.width(), 0}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Tree->ScrollTo(c.From);
+        ASSERT_EQ(Origin(), c.From);
+        Tree->ScrollIntoView(c.Shown);
+        EXPECT_EQ(Origin(), c.Expected);
+        // The scroll bars follow.
+        EXPECT_EQ(QPoint(Box->horizontalScrollBar()->value(), Box->verticalScrollBar()->value()), c.Expected);
+    }
+}
+
+// Each scroll bar reaches the drawing's far edge and no further: its range is what the drawing
+// has beyond the view, across as down.
+TEST_F(DecTreeViewTest, TheScrollBarsEndAtTheDrawingsEdges)
+{
+    BuildLarge();
+    for (const QSize size : {QSize(900, 700), QSize(600, 500), QSize(1200, 300)}) {
+        Box->resize(size);
+        QApplication::processEvents();
+        const QSize room = Extent() - Tree->size();
+        ASSERT_GT(room.width(), 0);
+        ASSERT_GT(room.height(), 0);
+        EXPECT_EQ(Box->horizontalScrollBar()->maximum(), room.width()) << size.width();
+        EXPECT_EQ(Box->verticalScrollBar()->maximum(), room.height()) << size.height();
+        Box->horizontalScrollBar()->setValue(Box->horizontalScrollBar()->maximum());
+        EXPECT_EQ(Origin().x() + Tree->width(), Extent().width());
+    }
+}

@@ -8,6 +8,7 @@
 
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
+#include "Component/model/SubtreeWork.h"
 #include "Component/model/TreeSnapshot.h"
 #include "bench/support/RandomTree.h"
 
@@ -37,6 +38,36 @@ uint64_t EnvNumber(const char* name, uint64_t fallback)
     const char* text = std::getenv(name);
     return text && *text ? std::strtoull(text, nullptr, 10) : fallback;
 }
+
+// The walks a sequence shares out among threads. Its documents are far below the sizes from which
+// the program does that, so most sequences lower those sizes to a few nodes and take 2, 3 or 8
+// threads however many processors there are; one in four walks as the program does.
+// QD_EDIT_THREADS fixes the number of threads for every sequence (1 keeps each walk on one thread,
+// the lowered sizes notwithstanding). The whole recalculations they are compared with always walk
+// as the program does.
+TSubtreeWorkSettings WalksOf(uint64_t seed)
+{
+    static const unsigned Threads[] = {0, 2, 3, 8};
+    const unsigned threads = unsigned(EnvNumber("QD_EDIT_THREADS", Threads[seed % 4]));
+    TSubtreeWorkSettings walks;
+    if (threads > 0) {
+        walks.DocumentFrom = walks.EditedSubtreeFrom = walks.SnapshotFrom = walks.RelayoutFrom = 2;
+        walks.Threads = threads;
+    }
+    return walks;
+}
+
+class TScopedWalks {
+public:
+    explicit TScopedWalks(const TSubtreeWorkSettings& walks) : FSaved(SubtreeWorkSettings())
+    {
+        SubtreeWorkSettings() = walks;
+    }
+    ~TScopedWalks() { SubtreeWorkSettings() = FSaved; }
+
+private:
+    const TSubtreeWorkSettings FSaved;
+};
 
 // The nodes in pre-order: all of them, or only those on the screen (every ancestor expanded).
 std::vector<TDecTreeNode*> Nodes(TDecTreeNode* root, bool shownOnly)
@@ -110,6 +141,7 @@ struct TRecordedStep {
 // empty when they agree.
 std::string CompareWithWholeRecalculation(const TRecordedStep& step)
 {
+    const TScopedWalks asTheProgramWalks{TSubtreeWorkSettings()};
     TDecTree whole;
     whole.Options() = step.Options;
     whole.SetRoot(step.Tree.Restore(&whole.Document()));
@@ -553,6 +585,7 @@ TEST_P(EditSequences, EveryStepEqualsAWholeRecalculation)
     const uint64_t first = EnvNumber("QD_EDIT_SEED", 1) + uint64_t(GetParam()) * count;
     int edits = 0;
     for (uint64_t seed = first; seed < first + count; ++seed) {
+        const TScopedWalks walks(WalksOf(seed));
         TEditSequence sequence(seed);
         const std::string difference = sequence.Run();
         ASSERT_TRUE(difference.empty()) << difference;

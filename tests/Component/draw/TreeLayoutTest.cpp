@@ -2,6 +2,7 @@
 
 #include "Component/draw/NodeStyles.h"
 #include "Component/model/EditedValues.h"
+#include "Component/model/SubtreeWork.h"
 #include "Component/styles/StyleStates.h"
 #include "TreeTestSupport.h"
 #include "bench/support/RandomTree.h"
@@ -567,4 +568,104 @@ TEST_F(LayoutFixture, EditsReachingLargeSubtreesGiveTheWholeRecalculationsResult
             ASSERT_TRUE(actual[i] == expected[i]) << "edit " << k << ", node " << i;
     }
     EXPECT_GT(largest, 50000);
+}
+
+// A branch text that grows or shrinks moves the subtrees of its siblings sideways. A sibling's
+// subtree of tens of thousands of nodes is moved by several threads (however many processors
+// there are): the nodes above their ranges move with it.
+TEST_F(LayoutFixture, ABranchTextMovesALargeSiblingSubtreeSideways)
+{
+    const TSubtreeWorkSettings saved = SubtreeWorkSettings();
+    TRandomTreeSettings settings;
+    settings.Seed = 12;
+    settings.NodeCount = 45000;
+    settings.MaxChildren = 2;
+    TDecTreeDocument whole;
+    for (TDecTreeDocument* d : {&Doc, &whole}) {
+        FillRandomDocument(*d, settings);
+        d->Root()->NodeType = ntDecision;
+        Add(d->Root(), ntDecision, QStringLiteral("a"), 0, 0);
+        d->CalculateValues();
+        LayoutDocumentTree(*d->Root(), M.Canvas, 10);
+    }
+    int32_t largest = 0;
+    for (const TDecTreeNode* c : Doc.Root()->Children)
+        largest = std::max(largest, Doc.SubtreeSizes()[size_t(Doc.PositionOf(*c))]);
+    ASSERT_GE(largest, 20000);
+    for (const unsigned threads : {2u, 8u}) {
+        SubtreeWorkSettings().Threads = threads;
+        for (const int length : {60, 1, 30}) {
+            SCOPED_TRACE(testing::Message() << threads << " threads, a text of " << length);
+            TDecTreeNode* a = Doc.Root()->Children[Doc.Root()->Children.Count() - 1];
+            TDecTreeNode* w = whole.Root()->Children[whole.Root()->Children.Count() - 1];
+            const int32_t before = Doc.Root()->Children[0]->ElementRects[htSymbol].Left;
+            a->Caption = w->Caption = QString(length, QLatin1Char('w'));
+            const TEditedValuesResult values = UpdateEditedValues(*a, TEditedValue::Text);
+            ASSERT_TRUE(values.Updated);
+            ASSERT_TRUE(RelayoutChangedValues(*Doc.Root(), M.Canvas, 10, {a}, values.PathValuesFrom));
+            // The siblings moved.
+            EXPECT_NE(Doc.Root()->Children[0]->ElementRects[htSymbol].Left, before);
+            whole.CalculateValues();
+            LayoutDocumentTree(*whole.Root(), M.Canvas, 10);
+            const std::vector<TNodeResult> expected = Results(whole), actual = Results(Doc);
+            ASSERT_EQ(actual.size(), expected.size());
+            for (size_t i = 0; i < actual.size(); ++i)
+                ASSERT_TRUE(actual[i] == expected[i]) << "node " << i;
+        }
+    }
+    SubtreeWorkSettings() = saved;
+}
+
+// An edit that moves the taken path keeps every size only while each state measures as its
+// alternate: a font of a style set apart off the path, for nodes or for clones, tells them apart;
+// set alike in both, or on the path alone (which the state off the path inherits), it does not.
+TEST_F(LayoutFixture, TakenPathStatesMeasureAlikeOnlyWithTheSameFonts)
+{
+    using TStyleOf = TStyle* (TStyleState::*)() const;
+    struct TCase {
+        const char* Name;
+        TStyleOf Style;
+        int Size;  // a font size, or 0 for bold
+        bool Clones;
+        bool Taken, NotTaken; // the states set apart
+    };
+    // The state off the path inherits from the one on it: what is set on the path alone holds
+    // for both.
+    const TCase cases[] = {
+        {"branch texts bold off the path", &TStyleState::OptionDescriptors, 0, false, false, true},
+        {"branch texts bold on the path", &TStyleState::OptionDescriptors, 0, false, true, false},
+        {"branch texts bold on and off", &TStyleState::OptionDescriptors, 0, false, true, true},
+        {"end texts larger off the path", &TStyleState::SymbolsTerminator, 15, false, false, true},
+        {"negative payoffs larger off the path", &TStyleState::OptionPayoffNegative, 15, false, false, true},
+        {"probabilities larger off the path", &TStyleState::ChanceOptionProbabilities, 15, false, false, true},
+        {"attribute lines bold off the path", &TStyleState::SymbolAttributes, 0, false, false, true},
+        {"clone branch texts bold off the path", &TStyleState::OptionDescriptors, 0, true, false, true},
+        {"clone end texts larger off the path", &TStyleState::SymbolsTerminator, 15, true, false, true},
+        {"clone payoffs larger off the path", &TStyleState::OptionPayoff, 15, true, false, true},
+        {"clone end texts larger on the path", &TStyleState::SymbolsTerminator, 15, true, true, false},
+        {"clone end texts larger on and off", &TStyleState::SymbolsTerminator, 15, true, true, true},
+    };
+    SetRoot(Doc, ntDecision);
+    EXPECT_TRUE(TakenStatesMeasureAlike(Doc, M.Canvas));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TDecTreeDocument doc;
+        SetRoot(doc, ntDecision);
+        TStyleStates& states = doc.StyleStates;
+        TStyleState* taken = c.Clones ? states.CloneInTakenPath() : states.InTakenPath();
+        TStyleState* notTaken = c.Clones ? states.CloneNotInTakenPath() : states.NotInTakenPath();
+        for (TStyleState* state : {c.Taken ? taken : nullptr, c.NotTaken ? notTaken : nullptr}) {
+            if (!state)
+                continue;
+            TStyle* style = (state->*c.Style)();
+            if (c.Size) {
+                style->FontSize()->Inherit = false;
+                style->FontSize()->Value = c.Size;
+            } else {
+                style->FontBold()->Inherit = false;
+                style->FontBold()->Value = true;
+            }
+        }
+        EXPECT_EQ(TakenStatesMeasureAlike(doc, M.Canvas), !c.NotTaken || c.Taken);
+    }
 }
