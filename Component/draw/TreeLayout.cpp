@@ -4,6 +4,7 @@
 #include "Component/draw/CanvasFonts.h"
 #include "Component/draw/NodeStyles.h"
 #include "Component/draw/StyleApplier.h"
+#include "Component/model/Clones.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 #include "Component/model/SubtreeWork.h"
@@ -479,11 +480,13 @@ namespace {
 // The outline code of a node, without the gap that parts it from the caption, from its parent's
 // when that is known. Asking the node itself walks up to the root, which over a deep chain makes
 // the pass quadratic; only the children of a clone, numbered on from the clone's master, still
-// need that walk. A code is as long as the node is deep, so it is copied once, not piece by piece.
-QString ChildOutlineBody(const TDecTreeNode& child, const TDecTreeNode& parent, const QString& parentBody, int index)
+// need that walk, with the pass's masters. A code is as long as the node is deep, so it is copied
+// once, not piece by piece.
+QString ChildOutlineBody(const TDecTreeNode& child, const TDecTreeNode& parent, const QString& parentBody, int index,
+                         const TCloneMasters& masters)
 {
     if (parent.IsClone())
-        return child.GetOutlineCode().chopped(2);
+        return child.GetOutlineCode(&masters).chopped(2);
     const QString number = QString::number(index + 1);
     if (parentBody.isEmpty())
         return number;
@@ -503,7 +506,8 @@ void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
         QString CodeBody; // empty without codes and for the root
     };
     std::vector<TItem> stack;
-    const QString code = codes ? node.GetOutlineCode() : QString();
+    const TCloneMasters masters(node);
+    const QString code = codes ? node.GetOutlineCode(&masters) : QString();
     stack.push_back({&node, node.IsInsideClone(), code.isEmpty() ? QString() : code.chopped(2)});
     QString descriptor;
     while (!stack.empty()) {
@@ -520,7 +524,7 @@ void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
                     *StyleStateFor(document.StyleStates, cloneOrInside, n.InTakenPath), document.Options, measurer);
         for (int i = n.Children.Count() - 1; i >= 0; --i) {
             TDecTreeNode* child = n.Children[i];
-            stack.push_back({child, cloneOrInside, codes ? ChildOutlineBody(*child, n, item.CodeBody, i) : QString()});
+            stack.push_back({child, cloneOrInside, codes ? ChildOutlineBody(*child, n, item.CodeBody, i, masters) : QString()});
         }
     }
 }
