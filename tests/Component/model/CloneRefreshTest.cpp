@@ -1,0 +1,255 @@
+// A refresh that leaves current clones alone against the rule as it stands: every clone given
+// new copies of its master. The reference is a copy of the document made before each refresh,
+// whose clones hold no copies of a refresh of their own, so each is copied anew.
+
+#include "Component/model/Clones.h"
+#include "Component/model/DecTreeDocument.h"
+#include "Component/model/DecTreeNode.h"
+#include "bench/support/RandomTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+// What the refresh and the value passes write on every node, in pre-order; ids only of the nodes
+// outside clones, those of copies being new at every rebuild.
+std::string Describe(TDecTreeDocument& doc)
+{
+    std::ostringstream out;
+    out.precision(17);
+    auto text = [&out](const QString& s) { out << (s.isNull() ? "~" : "'" + s.toStdString() + "'") << ' '; };
+    std::unordered_map<TGuid, size_t> place;
+    const std::vector<TDecTreeNode*>& nodes = doc.PreOrder();
+    for (size_t i = 0; i < nodes.size(); ++i)
+        place.emplace(nodes[i]->Id, i);
+    for (const TDecTreeNode* n : nodes) {
+        const bool copy = n->IsInsideClone();
+        out << n->GetDepth() << ' ' << n->Children.Count() << ' ' << (copy ? "copy" : Guid::ToString(n->Id).toStdString())
+            << ' ' << Guid::ToString(n->CloneMasterId).toStdString() << ' ' << int(n->NodeType) << ' ' << int(n->ChanceType) << ' '
+            << n->Probability << (std::signbit(n->Probability) ? "-" : "") << ' ' << n->Payoff << ' '
+            << n->DecisionFixed << n->ShowsCaption() << n->ShowsOwner() << n->ShowsDueDate() << n->ShowsFixed()
+            << n->ShowsBudget() << n->ShowsInvestment() << n->ChildrenVisible << ' ' << n->DecisionMultiBudget << ' '
+            << n->DecisionDueDate << ' ';
+        text(n->Caption);
+        text(n->Comment);
+        text(n->DecisionCaption);
+        text(n->DecisionOwner);
+        text(n->PayoffSource);
+        out << n->ExpectedValue << ' ' << n->MinValue << ' ' << n->MaxValue << ' ' << n->InTakenPath;
+        // The path values of end nodes: an inner node keeps what it had when it was one.
+        if (!n->HasChildren())
+            out << ' ' << n->PathProbability << ' ' << n->PathPayoff;
+        out << '\n';
+    }
+    // The selection by place: a rebuilt copy takes its selection to the end of the list.
+    out << "selection";
+    for (int i = 0; i < doc.Selection.Count(); ++i) {
+        const auto it = place.find(doc.Selection.GetItem(i));
+        out << ' ' << (it == place.end() ? -1 : int64_t(it->second));
+    }
+    return out.str();
+}
+
+// The document's cached order against one made from the tree as it stands.
+void ExpectOrderCurrent(TDecTreeDocument& doc)
+{
+    TTreeOrder fresh;
+    BuildPreOrder(doc.Root(), fresh);
+    const TTreeOrder& cached = doc.Order();
+    EXPECT_TRUE(cached.Nodes == fresh.Nodes && cached.Parents == fresh.Parents && cached.Sizes == fresh.Sizes &&
+                cached.HasClones == fresh.HasClones);
+}
+
+void ExpectIdsUnique(TDecTreeDocument& doc)
+{
+    std::unordered_set<TGuid> ids;
+    for (const TDecTreeNode* n : doc.PreOrder())
+        EXPECT_TRUE(ids.insert(n->Id).second) << "a second node carries " << Guid::ToString(n->Id).toStdString();
+}
+
+// The document as the rule would refresh it: a copy with the same ids, in a document of its own.
+std::unique_ptr<TDecTreeDocument> Reference(TDecTreeDocument& doc)
+{
+    auto ref = std::make_unique<TDecTreeDocument>();
+    std::unique_ptr<TDecTreeNode> root = doc.Root()->Copy(nullptr, false, false, nullptr);
+    std::vector<TDecTreeNode*> stack{root.get()};
+    while (!stack.empty()) {
+        TDecTreeNode* n = stack.back();
+        stack.pop_back();
+        n->Tree = ref.get();
+        stack.insert(stack.end(), n->Children.begin(), n->Children.end());
+    }
+    ref->SetRoot(std::move(root));
+    ref->Options = doc.Options;
+    ref->Selection = doc.Selection;
+    return ref;
+}
+
+void Recalculate(TDecTreeDocument& doc)
+{
+    doc.Root()->RefreshClones();
+    doc.CalculateValues();
+}
+
+// A random document with clones of small masters, and clones nested in some masters.
+void BuildDocument(TDecTreeDocument& doc, uint64_t seed)
+{
+    TRandomTreeSettings s;
+    s.Seed = seed;
+    s.NodeCount = 80 + int(seed % 5) * 40;
+    FillRandomDocument(doc, s);
+    TRandomCloneSettings c;
+    c.Seed = seed;
+    c.Clones = 12;
+    c.Masters = 4;
+    c.MinMasterSize = 2;
+    c.MaxMasterSize = 15;
+    const std::vector<TDecTreeNode*> clones = AddRandomClones(doc, c);
+    Recalculate(doc);
+    std::mt19937_64 random(seed);
+    const std::vector<TDecTreeNode*> nodes = doc.PreOrder();
+    for (int i = 0; i < 20 && !clones.empty(); ++i) {
+        TDecTreeNode* n = nodes[random() % nodes.size()];
+        if (!n->IsCloneOrInsideClone() && !n->HasChildren()) {
+            QString refused;
+            n->SetCloneMaster(clones[random() % clones.size()]->CloneMasterId, refused);
+        }
+    }
+}
+
+// One random change, anywhere: in a master, in a copy, outside clones.
+std::string Change(TDecTreeDocument& doc, std::mt19937_64& random)
+{
+    const std::vector<TDecTreeNode*> nodes = doc.PreOrder();
+    TDecTreeNode* n = nodes[random() % nodes.size()];
+    std::vector<TDecTreeNode*> copies, masters;
+    std::unordered_set<TGuid> masterIds;
+    for (TDecTreeNode* m : nodes) {
+        if (m->IsInsideClone())
+            copies.push_back(m);
+        if (m->IsClone())
+            masterIds.insert(m->CloneMasterId);
+    }
+    for (TDecTreeNode* m : nodes)
+        if (masterIds.count(m->Id))
+            masters.push_back(m);
+    // Half the changes go to a master's subtree or to a copy.
+    if (random() % 2 && !masters.empty()) {
+        TDecTreeNode* m = masters[random() % masters.size()];
+        std::vector<TDecTreeNode*> below{m};
+        for (size_t i = 0; i < below.size(); ++i)
+            below.insert(below.end(), below[i]->Children.begin(), below[i]->Children.end());
+        n = below[random() % below.size()];
+    } else if (random() % 3 == 0 && !copies.empty()) {
+        n = copies[random() % copies.size()];
+    }
+    switch (random() % 14) {
+    case 0: n->Payoff += 10000; return "payoff";
+    case 1: n->Probability = n->Probability == 0 ? 35 : 0; return "probability";
+    case 2: n->Probability = -0.0; return "probability -0";
+    case 3: n->Caption = random() % 2 ? QString() : QStringLiteral(""); return "caption null or empty";
+    case 4: n->Comment = QStringLiteral("note %1").arg(random() % 3); return "comment";
+    case 5: n->NodeType = TNodeType(random() % 3); return "node type";
+    case 6: n->DecisionFixed = !n->DecisionFixed; n->ChanceType = TChanceType(random() % 2); return "fork";
+    case 7: n->ChildrenVisible = !n->ChildrenVisible; return "collapse";
+    case 8: doc.Selection.Add(n->Id); return "select";
+    case 9: doc.Selection.Clear(); doc.Selection.Add(doc.Root()->Id); return "select the root";
+    case 10:
+        n->Children.Add(MakeNode(&doc, n, ntChance, 10, 20000));
+        return "add a child";
+    case 11:
+        if (n->Parent())
+            n->Parent()->Children.Remove(n);
+        return "delete";
+    case 12: {
+        QString refused;
+        n->SetCloneMaster(nodes[random() % nodes.size()]->Id, refused);
+        return refused.isEmpty() ? "link" : "a refused link";
+    }
+    default: {
+        QString refused;
+        n->SetCloneMaster(Guid::Empty(), refused);
+        n->DecisionOwner = QStringLiteral("owner");
+        n->DecisionShowOwner = true;
+        return "unlink, attributes";
+    }
+    }
+}
+
+} // namespace
+
+TEST(CloneRefresh, EveryRefreshEqualsOneThatCopiesEveryClone)
+{
+    for (uint64_t seed = 1; seed <= 10; ++seed) {
+        TDecTreeDocument doc;
+        BuildDocument(doc, seed);
+        ASSERT_TRUE(doc.HasClones());
+        std::mt19937_64 random(seed * 31);
+        std::string steps;
+        for (int step = 0; step < 40; ++step) {
+            steps += " | " + Change(doc, random);
+            if (!doc.HasClones())
+                break;
+            std::unique_ptr<TDecTreeDocument> ref = Reference(doc);
+            Recalculate(doc);
+            Recalculate(*ref);
+            const std::string actual = Describe(doc), expected = Describe(*ref);
+            if (actual != expected) {
+                std::istringstream a(actual), e(expected);
+                std::string la, le;
+                int line = 0;
+                while (std::getline(a, la) && std::getline(e, le) && la == le)
+                    ++line;
+                ADD_FAILURE() << "seed " << seed << ", after" << steps << "\nnode " << line << ": " << la
+                              << "\n    rule: " << le;
+                break;
+            }
+            ExpectOrderCurrent(doc);
+            ExpectIdsUnique(doc);
+        }
+    }
+}
+
+// Nothing changed: no clone is copied again, and the document's order stands.
+TEST(CloneRefresh, ARefreshWithNothingChangedKeepsEveryCopy)
+{
+    TDecTreeDocument doc;
+    BuildDocument(doc, 3);
+    Recalculate(doc);
+    const std::vector<TDecTreeNode*> before = doc.PreOrder();
+    const uint64_t version = doc.StructureVersion();
+    Recalculate(doc);
+    EXPECT_EQ(doc.StructureVersion(), version);
+    EXPECT_TRUE(doc.PreOrder() == before);
+}
+
+// Copies that did not come from a refresh, as a document may hold them under a clone, are made
+// again with ids of their own even when they equal the master: they may carry ids of other nodes.
+TEST(CloneRefresh, CopiesFromElsewhereAreMadeAgain)
+{
+    TDecTreeDocument doc;
+    doc.NewRoot();
+    TDecTreeNode* master = doc.Root();
+    master = MakeNode(&doc, doc.Root(), ntChance, 0, 0).release();
+    doc.Root()->Children.Add(master);
+    master->Children.Add(MakeNode(&doc, master, ntChance, 50, 10000));
+    master->Children.Add(MakeNode(&doc, master, ntChance, 50, 20000));
+    TDecTreeNode* clone = MakeNode(&doc, doc.Root(), ntChance, 0, 0).release();
+    doc.Root()->Children.Add(clone);
+    clone->CloneMasterId = master->Id;
+    // Exact copies, ids and all.
+    for (TDecTreeNode* c : master->Children)
+        clone->Children.Add(c->Copy(clone, true, false, nullptr));
+    Recalculate(doc);
+    ExpectIdsUnique(doc);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(doc.Root()->FindNodeById(master->Children[i]->Id), master->Children[i]);
+    ExpectOrderCurrent(doc);
+}
