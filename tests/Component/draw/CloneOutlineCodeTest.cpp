@@ -143,6 +143,18 @@ void ExpectCodesFollowTheRule(TDecTreeDocument& doc, const std::string& what)
             shown.insert(expected);
     }
     EXPECT_EQ(mismatches, 0);
+    // A tree that is not its document's (a copy on its own) is walked for its masters itself.
+    const std::unique_ptr<TDecTreeNode> copy = doc.Root()->Copy(nullptr, false, false, nullptr);
+    const TRule copyRule(*copy);
+    const TCloneMasters copyMasters(*copy);
+    for (const TDecTreeNode* n : copyRule.PreOrder)
+        if (n->Parent() && n->GetOutlineCode(&copyMasters) != copyRule.Numbers(*n, {}) + QStringLiteral("  ") &&
+            ++mismatches <= 5)
+            ADD_FAILURE() << "in a copy on its own: " << copyRule.Descriptor(*n).toStdString();
+    // Any id, not only a master's, is found as a search finds it.
+    const TDecTreeNode* last = rule.PreOrder.back();
+    EXPECT_EQ(masters.Find(last->Id), rule.FirstWith(last->Id));
+    EXPECT_EQ(masters.Find(Guid::NewGuid()), nullptr);
     const std::multiset<QString> painted = PaintedDescriptors(doc);
     std::vector<QString> missing, extra;
     std::set_difference(shown.begin(), shown.end(), painted.begin(), painted.end(), std::back_inserter(missing));

@@ -92,6 +92,13 @@ std::unique_ptr<TDecTreeDocument> Reference(TDecTreeDocument& doc)
     return ref;
 }
 
+TDecTreeNode* Append(TDecTreeNode* parent, double probability = 0, TCurrency payoff = 0)
+{
+    TDecTreeNode* node = MakeNode(parent->Tree, parent, ntChance, probability, payoff).release();
+    parent->Children.Add(node);
+    return node;
+}
+
 void Recalculate(TDecTreeDocument& doc)
 {
     doc.Root()->RefreshClones();
@@ -150,7 +157,7 @@ std::string Change(TDecTreeDocument& doc, std::mt19937_64& random)
     } else if (random() % 3 == 0 && !copies.empty()) {
         n = copies[random() % copies.size()];
     }
-    switch (random() % 14) {
+    switch (random() % 15) {
     case 0: n->Payoff += 10000; return "payoff";
     case 1: n->Probability = n->Probability == 0 ? 35 : 0; return "probability";
     case 2: n->Probability = -0.0; return "probability -0";
@@ -161,13 +168,23 @@ std::string Change(TDecTreeDocument& doc, std::mt19937_64& random)
     case 7: n->ChildrenVisible = !n->ChildrenVisible; return "collapse";
     case 8: doc.Selection.Add(n->Id); return "select";
     case 9: doc.Selection.Clear(); doc.Selection.Add(doc.Root()->Id); return "select the root";
-    case 10:
-        n->Children.Add(MakeNode(&doc, n, ntChance, 10, 20000));
-        return "add a child";
+    case 10: Append(n, 10, 20000); return "add a child";
     case 11:
         if (n->Parent())
             n->Parent()->Children.Remove(n);
         return "delete";
+    case 14: {
+        // Under the sibling before it: the subtree keeps its size but not its shape.
+        TDecTreeNode* parent = n->Parent();
+        const int at = parent ? parent->Children.IndexOf(n) : 0;
+        if (at < 1)
+            return "no move";
+        TDecTreeNode* sibling = parent->Children[at - 1];
+        std::unique_ptr<TDecTreeNode> moved = parent->Children.Extract(at);
+        moved->SetParent(sibling);
+        sibling->Children.Add(std::move(moved));
+        return "move under a sibling";
+    }
     case 12: {
         QString refused;
         n->SetCloneMaster(nodes[random() % nodes.size()]->Id, refused);
@@ -236,13 +253,10 @@ TEST(CloneRefresh, CopiesFromElsewhereAreMadeAgain)
 {
     TDecTreeDocument doc;
     doc.NewRoot();
-    TDecTreeNode* master = doc.Root();
-    master = MakeNode(&doc, doc.Root(), ntChance, 0, 0).release();
-    doc.Root()->Children.Add(master);
-    master->Children.Add(MakeNode(&doc, master, ntChance, 50, 10000));
-    master->Children.Add(MakeNode(&doc, master, ntChance, 50, 20000));
-    TDecTreeNode* clone = MakeNode(&doc, doc.Root(), ntChance, 0, 0).release();
-    doc.Root()->Children.Add(clone);
+    TDecTreeNode* master = Append(doc.Root());
+    Append(master, 50, 10000);
+    Append(master, 50, 20000);
+    TDecTreeNode* clone = Append(doc.Root());
     clone->CloneMasterId = master->Id;
     // Exact copies, ids and all.
     for (TDecTreeNode* c : master->Children)
@@ -252,4 +266,29 @@ TEST(CloneRefresh, CopiesFromElsewhereAreMadeAgain)
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(doc.Root()->FindNodeById(master->Children[i]->Id), master->Children[i]);
     ExpectOrderCurrent(doc);
+}
+
+// Two clones that a document made name each other, both holding the same copies: the walk cuts
+// the cycle as a refresh from scratch does, though each looks like a copy of the other.
+TEST(CloneRefresh, ACycleOfClonesEndsAsARefreshFromScratchEndsIt)
+{
+    TDecTreeDocument doc;
+    doc.NewRoot();
+    TDecTreeNode* master = Append(doc.Root());
+    Append(master, 50, 10000);
+    TDecTreeNode* clones[2];
+    for (TDecTreeNode*& clone : clones) {
+        clone = Append(doc.Root());
+        QString refused;
+        clone->SetCloneMaster(master->Id, refused);
+        ASSERT_TRUE(refused.isEmpty());
+    }
+    Recalculate(doc);
+    clones[0]->CloneMasterId = clones[1]->Id;
+    clones[1]->CloneMasterId = clones[0]->Id;
+    std::unique_ptr<TDecTreeDocument> ref = Reference(doc);
+    Recalculate(doc);
+    Recalculate(*ref);
+    EXPECT_EQ(Describe(doc), Describe(*ref));
+    EXPECT_EQ(clones[0]->Children.Count() + clones[1]->Children.Count(), 0);
 }
