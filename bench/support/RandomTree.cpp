@@ -201,6 +201,15 @@ std::vector<TDecTreeNode*> AddRandomClones(TDecTreeDocument& document, const TRa
         clones.push_back(clone.get());
         host->Children.Add(std::move(clone));
     }
+    for (int k = 0; k < s.Nested; ++k) {
+        TDecTreeNode* node = nodes[size_t(draw.Between(0, count - 1))];
+        if (node->HasChildren() || node->IsClone())
+            continue;
+        QString refused;
+        node->SetCloneMaster(masters[size_t(draw.Between(0, int(masters.size()) - 1))]->Id, refused);
+        if (refused.isEmpty())
+            clones.push_back(node);
+    }
     return clones;
 }
 

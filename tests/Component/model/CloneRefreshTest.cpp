@@ -118,17 +118,8 @@ void BuildDocument(TDecTreeDocument& doc, uint64_t seed)
     c.Masters = 4;
     c.MinMasterSize = 2;
     c.MaxMasterSize = 15;
-    const std::vector<TDecTreeNode*> clones = AddRandomClones(doc, c);
-    Recalculate(doc);
-    std::mt19937_64 random(seed);
-    const std::vector<TDecTreeNode*> nodes = doc.PreOrder();
-    for (int i = 0; i < 20 && !clones.empty(); ++i) {
-        TDecTreeNode* n = nodes[random() % nodes.size()];
-        if (!n->IsCloneOrInsideClone() && !n->HasChildren()) {
-            QString refused;
-            n->SetCloneMaster(clones[random() % clones.size()]->CloneMasterId, refused);
-        }
-    }
+    c.Nested = 20;
+    AddRandomClones(doc, c);
 }
 
 // One random change, anywhere: in a master, in a copy, outside clones.
