@@ -134,9 +134,11 @@ std::string Change(TDecTreeDocument& doc, std::mt19937_64& random)
         if (m->IsClone())
             masterIds.insert(m->CloneMasterId);
     }
+    std::vector<TDecTreeNode*> masters;
     for (TDecTreeNode* m : nodes) {
         if (!masterIds.count(m->Id))
             continue;
+        masters.push_back(m);
         const size_t first = inMasters.size();
         inMasters.push_back(m);
         for (size_t i = first; i < inMasters.size(); ++i)
@@ -157,8 +159,20 @@ std::string Change(TDecTreeDocument& doc, std::mt19937_64& random)
     case 2: n->Probability = -0.0; return "probability -0";
     case 3: n->Caption = random() % 2 ? QString() : QStringLiteral(""); return "caption null or empty";
     case 4: n->Comment = QStringLiteral("note %1").arg(random() % 3); return "comment";
-    case 5: n->NodeType = TNodeType(random() % 3); return "node type";
-    case 6: n->DecisionFixed = !n->DecisionFixed; n->ChanceType = TChanceType(random() % 2); return "fork";
+    case 5: {
+        // Often a master's own fork, which its clones take.
+        TDecTreeNode* f = random() % 2 ? any(masters, n) : n;
+        f->NodeType = TNodeType((f->NodeType + 1 + random() % 2) % 3);
+        return "node type";
+    }
+    case 6: {
+        TDecTreeNode* f = random() % 2 ? any(masters, n) : n;
+        if (random() % 2)
+            f->DecisionFixed = !f->DecisionFixed;
+        else
+            f->ChanceType = f->ChanceType == ctPercent ? ctAnySum : ctPercent;
+        return "fork";
+    }
     case 7: n->ChildrenVisible = !n->ChildrenVisible; return "collapse";
     case 8: doc.Selection.Add(n->Id); return "select";
     case 9: doc.Selection.Clear(); doc.Selection.Add(doc.Root()->Id); return "select the root";
