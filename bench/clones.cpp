@@ -7,7 +7,11 @@
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
 #include "Component/model/DecTreeDocument.h"
+#include "Component/draw/TreeLayout.h"
+#include "Component/draw/RecordingCanvas.h"
 #include "Component/model/RepairDuplicateIds.h"
+#include "app/document/DocumentReader.h"
+#include "app/document/DocumentWriter.h"
 #include "bench/support/BenchApplication.h"
 #include "bench/support/PairedTimes.h"
 #include "bench/support/RandomTree.h"
@@ -16,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -172,10 +177,11 @@ BENCHMARK(BM_RecalculateWithOutlineCodes)
     ->Iterations(20);
 
 // The document of `own` random nodes with three clones of masters of about 200 nodes, and the
-// same document with the clones' copies kept as plain nodes: the reference.
+// same document with the clones' copies kept as plain nodes: the reference. Both are opened from
+// their saved files, so their nodes lie in memory as an opened document's do.
 struct TFewClones {
     std::unique_ptr<TScrollableDecTree> WithClones, Without;
-    std::vector<TDecTreeNode*> Clones;
+    int Clones = 0;
 };
 
 TFewClones& FewClones(int own)
@@ -184,7 +190,9 @@ TFewClones& FewClones(int own)
     TFewClones& v = (*views)[own];
     if (v.WithClones)
         return v;
-    v.WithClones = MakeView([&](TDecTreeDocument& doc) {
+    std::string files[2];
+    {
+        TDecTreeDocument doc;
         TRandomTreeSettings s;
         s.Seed = 7;
         s.NodeCount = own;
@@ -195,17 +203,19 @@ TFewClones& FewClones(int own)
         c.Masters = 3;
         c.MinMasterSize = 180;
         c.MaxMasterSize = 220;
-        v.Clones = AddRandomClones(doc, c);
-    });
-    TDecTreeDocument& source = v.WithClones->Tree()->Document();
-    v.Without = MakeView([&](TDecTreeDocument& doc) {
-        std::unique_ptr<TDecTreeNode> root = source.Root()->Copy(nullptr, false, false, nullptr);
-        for (TDecTreeNode* n : SubtreeNodes(root.get())) {
-            n->Tree = &doc;
-            n->CloneMasterId = Guid::Empty();
-        }
-        doc.SetRoot(std::move(root));
-    });
+        const std::vector<TDecTreeNode*> clones = AddRandomClones(doc, c);
+        v.Clones = int(clones.size());
+        doc.Root()->RefreshClones();
+        files[0] = WriteDocumentToString(doc, doc.StyleStates);
+        for (TDecTreeNode* clone : clones)
+            clone->CloneMasterId = Guid::Empty();
+        files[1] = WriteDocumentToString(doc, doc.StyleStates);
+    }
+    auto open = [](const std::string& bytes) {
+        return MakeView([&bytes](TDecTreeDocument& doc) { LoadDocumentFromBytes(bytes, doc, doc.StyleStates); });
+    };
+    v.WithClones = open(files[0]);
+    v.Without = open(files[1]);
     return v;
 }
 
@@ -223,7 +233,7 @@ void BM_RecalculateFewClones(benchmark::State& state)
     }
     times.Report(state, "clones", "without");
     state.counters["nodes"] = double(with.Document().PreOrder().size());
-    state.counters["clones"] = double(v.Clones.size());
+    state.counters["clones"] = double(v.Clones);
 }
 BENCHMARK(BM_RecalculateFewClones)->ArgNames({"own"})->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -234,11 +244,13 @@ void BM_RecalculateAfterMasterEdit(benchmark::State& state)
     TFewClones& v = FewClones(int(state.range(0)));
     TDecTree& with = *v.WithClones->Tree();
     TDecTree& without = *v.Without->Tree();
-    if (v.Clones.empty()) {
+    const auto clone = std::find_if(with.Document().PreOrder().begin(), with.Document().PreOrder().end(),
+                                    [](const TDecTreeNode* n) { return n->IsClone(); });
+    if (clone == with.Document().PreOrder().end()) {
         state.SkipWithError("no clones");
         return;
     }
-    TDecTreeNode* master = with.Root()->FindNodeById(v.Clones[0]->CloneMasterId);
+    TDecTreeNode* master = with.Root()->FindNodeById((*clone)->CloneMasterId);
     TDecTreeNode* edited = master->Children[0];
     TDecTreeNode* twin = without.Root()->FindNodeById(edited->Id);
     TPairedTimes times;

@@ -166,6 +166,14 @@ struct TCloneGraph {
     int64_t Cap() const { return std::min(int64_t(outside) + MaxCloneCopies, MaxTreeNodes); }
     bool ExpandsTooFar() const { return CountAfterRefresh(Cap()) > Cap(); }
 
+    // Whether the subtree at position at (itself included) holds a clone outside clones: the walks
+    // below leave the others as they stand, since nothing in them is copied or copies anything.
+    bool HoldsClone(int at) const
+    {
+        const auto it = std::lower_bound(clones.begin(), clones.end(), at);
+        return it != clones.end() && *it < at + tree->Sizes[size_t(at)];
+    }
+
     int MasterOf(int at) const
     {
         const auto it = masterAt.find(tree->Nodes[size_t(at)]->CloneMasterId);
@@ -193,6 +201,11 @@ struct TCloneGraph {
         std::vector<Frame> stack{{0, 1}};
         state[0] = Open;
         auto enter = [&](int at) {
+            if (!HoldsClone(at)) {
+                expanded[size_t(at)] = std::min<int64_t>(size[size_t(at)], cap + 1);
+                state[size_t(at)] = Done;
+                return;
+            }
             state[size_t(at)] = Open;
             stack.push_back({at, at + 1});
         };
@@ -499,6 +512,10 @@ void TDecTreeNode::RefreshClones()
     // Visits the node at position at unless it is finished; an open one lowers Low instead.
     auto reach = [&](size_t from, int at) -> bool {
         const int s = state[size_t(at)];
+        if (s == Unvisited && !graph.HoldsClone(at)) {
+            state[size_t(at)] = Done;
+            return false;
+        }
         if (s == Unvisited) {
             open(at);
             return true;
