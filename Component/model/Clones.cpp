@@ -248,9 +248,12 @@ bool SameBits(double a, double b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// A copy shares its master's text until one of them changes it: most compare by their data.
 bool SameText(const QString& a, const QString& b)
 {
-    return a == b && a.isNull() == b.isNull();
+    if (a.isNull() != b.isNull() || a.size() != b.size())
+        return false;
+    return a.constData() == b.constData() || a == b;
 }
 
 // Whether copy is what TDecTreeNode::Copy makes of source with new ids, attribute lines reset and
