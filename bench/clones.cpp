@@ -150,7 +150,8 @@ void FillCloneDocument(TDecTreeDocument& doc, int own, int clones, int minMaster
 
 // Args: own nodes, clones, smallest and largest master. A whole recalculation with outline codes
 // on, in turns with the same with codes off: every child of a clone is numbered on from its master.
-// The row without clones tells what the codes cost by themselves (longer texts to measure and draw).
+// The row without clones tells what the codes cost by themselves (longer texts to make, measure
+// and draw).
 void BM_RecalculateWithOutlineCodes(benchmark::State& state)
 {
     auto box = MakeView([&](TDecTreeDocument& doc) {

@@ -36,14 +36,14 @@ void ForEachPreOrder(TDecTreeNode* start, bool intoClones, F&& visit)
 // most nodes of a large tree are passed over without a hash lookup.
 constexpr uint32_t IdFilterWords = 1024;
 
-void AddToFilter(std::vector<uint64_t>& filter, const TGuid& id)
+void AddToFilter(std::vector<uint64_t>& filter, uint32_t low)
 {
-    filter[(id.D1 >> 6) % IdFilterWords] |= uint64_t(1) << (id.D1 & 63);
+    filter[(low >> 6) % IdFilterWords] |= uint64_t(1) << (low & 63);
 }
 
-bool MayBeInFilter(const std::vector<uint64_t>& filter, const TGuid& id)
+bool MayBeInFilter(const std::vector<uint64_t>& filter, uint32_t low)
 {
-    return filter[(id.D1 >> 6) % IdFilterWords] >> (id.D1 & 63) & 1;
+    return filter[(low >> 6) % IdFilterWords] >> (low & 63) & 1;
 }
 
 // Id -> the first node in pre-order that carries it, as a search from the root would find it.
@@ -149,11 +149,11 @@ struct TCloneGraph {
         std::vector<uint64_t> maybe(IdFilterWords, 0);
         for (const TGuid& id : masterIds) {
             masterAt.emplace(id, -1);
-            AddToFilter(maybe, id);
+            AddToFilter(maybe, id.D1);
         }
         for (int i = 0; i < count; i += order[size_t(i)]->IsClone() ? size[size_t(i)] : 1) {
             const TGuid& id = order[size_t(i)]->Id;
-            if (!MayBeInFilter(maybe, id))
+            if (!MayBeInFilter(maybe, id.D1))
                 continue;
             const auto it = masterAt.find(id);
             if (it != masterAt.end() && it->second < 0)
@@ -333,13 +333,20 @@ void TCloneMasters::Build() const
         order = &FRoot->Tree->PreOrder();
     else
         ForEachPreOrder(FRoot, true, [&](TDecTreeNode* n) { own.push_back(n); });
+    // One read of each node: the low word of every id is kept, so the second pass reads nodes only
+    // where the filter lets an id through.
     FMaybe.assign(IdFilterWords, 0);
-    for (const TDecTreeNode* n : *order)
+    std::vector<uint32_t> low(order->size());
+    for (size_t i = 0; i < order->size(); ++i) {
+        const TDecTreeNode* n = (*order)[i];
+        low[i] = n->Id.D1;
         if (n->IsClone() && FMasters.emplace(n->CloneMasterId, nullptr).second)
-            AddToFilter(FMaybe, n->CloneMasterId);
-    for (TDecTreeNode* n : *order) {
-        if (!MayBeInFilter(FMaybe, n->Id))
+            AddToFilter(FMaybe, n->CloneMasterId.D1);
+    }
+    for (size_t i = 0; i < order->size(); ++i) {
+        if (!MayBeInFilter(FMaybe, low[i]))
             continue;
+        TDecTreeNode* n = (*order)[i];
         const auto it = FMasters.find(n->Id);
         if (it != FMasters.end() && !it->second)
             it->second = n;
