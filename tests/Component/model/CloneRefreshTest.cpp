@@ -31,9 +31,11 @@ std::string Describe(TDecTreeDocument& doc)
         place.emplace(nodes[i]->Id, i);
     for (const TDecTreeNode* n : nodes) {
         const bool copy = n->IsInsideClone();
-        out << n->GetDepth() << ' ' << n->Children.Count() << ' ' << (copy ? "copy" : Guid::ToString(n->Id).toStdString())
-            << ' ' << Guid::ToString(n->CloneMasterId).toStdString() << ' ' << int(n->NodeType) << ' ' << int(n->ChanceType) << ' '
-            << n->Probability << (std::signbit(n->Probability) ? "-" : "") << ' ' << n->Payoff << ' '
+        out << n->GetDepth() << ' ' << n->Children.Count() << ' '
+            << (copy ? "copy" : Guid::ToString(n->Id).toStdString()) << ' '
+            << Guid::ToString(n->CloneMasterId).toStdString() << ' ' << int(n->NodeType) << ' '
+            << int(n->ChanceType) << ' ' << n->Probability << (std::signbit(n->Probability) ? "-" : "") << ' '
+            << n->Payoff << ' '
             << n->DecisionFixed << n->ShowsCaption() << n->ShowsOwner() << n->ShowsDueDate() << n->ShowsFixed()
             << n->ShowsBudget() << n->ShowsInvestment() << n->ChildrenVisible << ' ' << n->DecisionMultiBudget << ' '
             << n->DecisionDueDate << ' ';
