@@ -7,8 +7,6 @@
 #include "Component/control/DecTree.h"
 #include "Component/control/ScrollableDecTree.h"
 #include "Component/model/DecTreeDocument.h"
-#include "Component/draw/TreeLayout.h"
-#include "Component/draw/RecordingCanvas.h"
 #include "Component/model/RepairDuplicateIds.h"
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
