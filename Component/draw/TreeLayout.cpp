@@ -4,6 +4,7 @@
 #include "Component/draw/CanvasFonts.h"
 #include "Component/draw/NodeStyles.h"
 #include "Component/draw/StyleApplier.h"
+#include "Component/model/Clones.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 #include "Component/model/SubtreeWork.h"
@@ -476,23 +477,24 @@ TStyle* GetElementStyle(const TDecTreeNode& node, TNodeElementType element)
 
 namespace {
 
-// The outline code of a node, without the gap that parts it from the caption, from its parent's
-// when that is known. Asking the node itself walks up to the root, which over a deep chain makes
-// the pass quadratic; only the children of a clone, numbered on from the clone's master, still
-// need that walk. A code is as long as the node is deep, so it is copied once, not piece by piece.
-QString ChildOutlineBody(const TDecTreeNode& child, const TDecTreeNode& parent, const QString& parentBody, int index)
+// Appends the decimal digits of a place, as QString::number writes them, without a text of its own.
+void AppendNumber(QString& text, int number)
 {
-    if (parent.IsClone())
-        return child.GetOutlineCode().chopped(2);
-    const QString number = QString::number(index + 1);
-    if (parentBody.isEmpty())
-        return number;
-    QString body;
-    body.reserve(parentBody.size() + 1 + number.size());
-    body.append(parentBody).append(QLatin1Char('.')).append(number);
-    return body;
+    char16_t digits[12];
+    int at = 12;
+    do {
+        digits[--at] = char16_t(u'0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    text.append(QStringView(digits + at, 12 - at));
 }
 
+// Measures every node below and including node. With outline codes, a node's code (without the
+// gap that parts it from the caption) is its parent's, a dot and its place. Asking the node itself
+// walks up to the root, which over a deep chain makes the pass quadratic; only the children of a
+// clone, numbered on from the clone's master, still need that walk, with the pass's masters. A code
+// is as long as the node is deep, so the texts are made once, in place: an end node's code only
+// ever goes into the one text that is measured, and a fork's is kept for its children to share.
 void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
 {
     const TDecTreeDocument& document = DocumentOf(node);
@@ -500,27 +502,42 @@ void MeasureTree(TDecTreeNode& node, TMeasurer& measurer)
     struct TItem {
         TDecTreeNode* Node;
         bool InsideClone;
-        QString CodeBody; // empty without codes and for the root
+        QString Code; // Place 0: the node's own code; else its parent's (empty for the root's children)
+        int Place;    // 1-based among the parent's children, or 0
     };
     std::vector<TItem> stack;
-    const QString code = codes ? node.GetOutlineCode() : QString();
-    stack.push_back({&node, node.IsInsideClone(), code.isEmpty() ? QString() : code.chopped(2)});
+    const TCloneMasters masters(node);
+    const QString code = codes ? node.GetOutlineCode(&masters) : QString();
+    stack.push_back({&node, node.IsInsideClone(), code.isEmpty() ? QString() : code.chopped(2), 0});
     QString descriptor;
+    QString own;
     while (!stack.empty()) {
         TItem item = std::move(stack.back());
         stack.pop_back();
         TDecTreeNode& n = *item.Node;
         const bool cloneOrInside = item.InsideClone || n.IsClone();
-        if (!item.CodeBody.isEmpty()) {
-            descriptor.clear();
-            descriptor.reserve(item.CodeBody.size() + 2 + n.Caption.size());
-            descriptor.append(item.CodeBody).append(QLatin1String("  ")).append(n.Caption);
+        descriptor.resize(0);
+        descriptor.append(item.Code);
+        if (item.Place != 0) {
+            if (!item.Code.isEmpty())
+                descriptor.append(QLatin1Char('.'));
+            AppendNumber(descriptor, item.Place);
         }
-        MeasureNode(n, item.CodeBody.isEmpty() ? n.Caption : descriptor,
+        // A fork's code is kept for its children to share.
+        own = item.Place == 0 ? item.Code : n.HasChildren() ? QString(descriptor) : QString();
+        const bool coded = !descriptor.isEmpty();
+        if (coded)
+            descriptor.append(QLatin1String("  ")).append(n.Caption);
+        MeasureNode(n, coded ? descriptor : n.Caption,
                     *StyleStateFor(document.StyleStates, cloneOrInside, n.InTakenPath), document.Options, measurer);
         for (int i = n.Children.Count() - 1; i >= 0; --i) {
             TDecTreeNode* child = n.Children[i];
-            stack.push_back({child, cloneOrInside, codes ? ChildOutlineBody(*child, n, item.CodeBody, i) : QString()});
+            if (!codes)
+                stack.push_back({child, cloneOrInside, QString(), 0});
+            else if (n.IsClone())
+                stack.push_back({child, cloneOrInside, child->GetOutlineCode(&masters).chopped(2), 0});
+            else
+                stack.push_back({child, cloneOrInside, own, i + 1});
         }
     }
 }

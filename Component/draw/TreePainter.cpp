@@ -164,6 +164,7 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
         throw InvalidOperationException(QStringLiteral("The tree to paint belongs to no document"));
     FOptions = &root->Tree->Options;
     FCodeBodies.clear();
+    FMasters.reset();
     StyledPainter->ShadowPass = shadowPass;
     if (FArea)
         CullingMargin();
@@ -238,7 +239,9 @@ QString TTreePainter::DescriptorText(const TDecTreeNode& node)
             body.append(known->second).append(QLatin1Char('.'));
         body.append(number);
     } else {
-        body = node.GetOutlineCode().chopped(2);
+        if (!FMasters)
+            FMasters.emplace(node);
+        body = node.GetOutlineCode(&*FMasters).chopped(2);
     }
     QString text;
     text.reserve(body.size() + 2 + node.Caption.size());

@@ -10,6 +10,7 @@
 
 #include "Component/draw/Canvas.h"
 #include "Component/draw/StyledPainter.h"
+#include "Component/model/Clones.h"
 #include "Component/model/NodeStatus.h"
 #include "Component/model/NodeTypes.h"
 #include "Component/model/Rectangle.h"
@@ -96,4 +97,6 @@ private:
     // The outline codes (without their gap) of the rows painted in this pass: a node's code is
     // its parent's and one number more, where asking the node walks all the way to the root.
     std::unordered_map<const TDecTreeNode*, QString> FCodeBodies;
+    // The clones' masters, for the codes under clones: looked up once a pass, not once a row.
+    std::optional<TCloneMasters> FMasters;
 };

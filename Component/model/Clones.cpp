@@ -4,10 +4,12 @@
 
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
+#include "Component/model/MultiOptionSolver.h"
 #include "shared/core/Exceptions.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -28,6 +30,20 @@ void ForEachPreOrder(TDecTreeNode* start, bool intoClones, F&& visit)
         for (int i = node->Children.Count() - 1; i >= 0; --i)
             stack.push_back(node->Children[i]);
     }
+}
+
+// A bit per low id word, set for every id of a set: an id whose bit is clear is not in it, so
+// most nodes of a large tree are passed over without a hash lookup.
+constexpr uint32_t IdFilterWords = 1024;
+
+void AddToFilter(std::vector<uint64_t>& filter, uint32_t low)
+{
+    filter[(low >> 6) % IdFilterWords] |= uint64_t(1) << (low & 63);
+}
+
+bool MayBeInFilter(const std::vector<uint64_t>& filter, uint32_t low)
+{
+    return filter[(low >> 6) % IdFilterWords] >> (low & 63) & 1;
 }
 
 // Id -> the first node in pre-order that carries it, as a search from the root would find it.
@@ -102,6 +118,7 @@ struct TCloneGraph {
     std::unordered_map<TGuid, int> masterAt;
     bool hasClones = false;
     int outside = 0; // how many nodes lie outside clones, the clones included
+    std::vector<int> clones; // the positions of the clones outside clones
 
     explicit TCloneGraph(TDecTreeNode* root)
     {
@@ -120,6 +137,7 @@ struct TCloneGraph {
             const TDecTreeNode* node = order[size_t(i)];
             if (node->IsClone()) {
                 masterIds.push_back(node->CloneMasterId);
+                clones.push_back(i);
                 i += size[size_t(i)];
             } else {
                 ++i;
@@ -128,15 +146,14 @@ struct TCloneGraph {
         hasClones = !masterIds.empty();
         if (!hasClones)
             return;
-        // A bit per low id word spares most nodes the hash lookup.
-        std::vector<uint64_t> maybe(1024, 0);
+        std::vector<uint64_t> maybe(IdFilterWords, 0);
         for (const TGuid& id : masterIds) {
             masterAt.emplace(id, -1);
-            maybe[(id.D1 >> 6) & 1023] |= uint64_t(1) << (id.D1 & 63);
+            AddToFilter(maybe, id.D1);
         }
         for (int i = 0; i < count; i += order[size_t(i)]->IsClone() ? size[size_t(i)] : 1) {
             const TGuid& id = order[size_t(i)]->Id;
-            if (!(maybe[(id.D1 >> 6) & 1023] >> (id.D1 & 63) & 1))
+            if (!MayBeInFilter(maybe, id.D1))
                 continue;
             const auto it = masterAt.find(id);
             if (it != masterAt.end() && it->second < 0)
@@ -146,11 +163,15 @@ struct TCloneGraph {
 
     // The graph's own nodes (every node outside a clone, the clones included) are what the
     // document holds; the rest of a refreshed tree is copies.
-    bool ExpandsTooFar() const
+    int64_t Cap() const { return std::min(int64_t(outside) + MaxCloneCopies, MaxTreeNodes); }
+    bool ExpandsTooFar() const { return CountAfterRefresh(Cap()) > Cap(); }
+
+    // Whether the subtree at position at (itself included) holds a clone outside clones: the walks
+    // below leave the others as they stand, since nothing in them is copied or copies anything.
+    bool HoldsClone(int at) const
     {
-        const int64_t own = outside;
-        const int64_t cap = std::min(own + MaxCloneCopies, MaxTreeNodes);
-        return CountAfterRefresh(cap) > cap;
+        const auto it = std::lower_bound(clones.begin(), clones.end(), at);
+        return it != clones.end() && *it < at + tree->Sizes[size_t(at)];
     }
 
     int MasterOf(int at) const
@@ -180,6 +201,11 @@ struct TCloneGraph {
         std::vector<Frame> stack{{0, 1}};
         state[0] = Open;
         auto enter = [&](int at) {
+            if (!HoldsClone(at)) {
+                expanded[size_t(at)] = std::min<int64_t>(size[size_t(at)], cap + 1);
+                state[size_t(at)] = Done;
+                return;
+            }
             state[size_t(at)] = Open;
             stack.push_back({at, at + 1});
         };
@@ -217,7 +243,145 @@ struct TCloneGraph {
     }
 };
 
+bool SameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A copy shares its master's text until one of them changes it: most compare by their data.
+bool SameText(const QString& a, const QString& b)
+{
+    if (a.isNull() != b.isNull() || a.size() != b.size())
+        return false;
+    return a.constData() == b.constData() || a == b;
+}
+
+// Whether copy is what TDecTreeNode::Copy makes of source with new ids, attribute lines reset and
+// copy itself as the template, apart from its id; its children are not compared.
+bool IsCopyOfNode(const TDecTreeNode& copy, const TDecTreeNode& source)
+{
+    return copy.Tree == source.Tree && copy.Children.Count() == source.Children.Count() &&
+           copy.NodeType == source.NodeType && copy.ChanceType == source.ChanceType &&
+           SameBits(copy.Probability, source.Probability) && copy.Payoff == source.Payoff &&
+           copy.CloneMasterId == source.CloneMasterId && copy.DecisionFixed == source.DecisionFixed &&
+           copy.DecisionMultiBudget == source.DecisionMultiBudget &&
+           SameBits(copy.DecisionDueDate, source.DecisionDueDate) && SameText(copy.Caption, source.Caption) &&
+           SameText(copy.Comment, source.Comment) && SameText(copy.DecisionCaption, source.DecisionCaption) &&
+           SameText(copy.DecisionOwner, source.DecisionOwner) && SameText(copy.PayoffSource, source.PayoffSource) &&
+           !copy.DecisionShowCaption && !copy.DecisionShowOwner && !copy.DecisionShowDueDate &&
+           !copy.DecisionShowFixed && !copy.DecisionMultiShowBudget && !copy.DecisionMultiShowInvestment;
+}
+
+// Whether rebuilding the clone from master (none: the clone gets no children) would leave it as
+// it is, new ids aside: then the rebuild is left out. Copies a refresh made have ids no other node
+// carries, which is what new ones would be; copies from elsewhere (a file, a test) are rebuilt.
+// So is a clone with a selected copy, whose rebuild moves the selection to the new copy's id.
+bool IsCurrentCopy(const TDecTreeNode& clone, const TDecTreeNode* master)
+{
+    if (!master || !clone.Parent())
+        return !clone.HasChildren();
+    if (!clone.CopiesFromRefresh || clone.NodeType != master->NodeType ||
+        clone.DecisionFixed != master->DecisionFixed || clone.ChanceType != master->ChanceType ||
+        clone.Children.Count() != master->Children.Count())
+        return false;
+    std::vector<std::pair<const TDecTreeNode*, const TDecTreeNode*>> stack;
+    for (int i = 0; i < clone.Children.Count(); ++i) {
+        const TDecTreeNode* source = master->Children[i];
+        const TPrivateArrayList* selection = source->Tree && source->Tree->Selection.Count() > 0
+                                                 ? &source->Tree->Selection
+                                                 : nullptr;
+        stack.assign(1, {clone.Children[i], source});
+        while (!stack.empty()) {
+            auto [copy, original] = stack.back();
+            stack.pop_back();
+            if (!IsCopyOfNode(*copy, *original) || (selection && selection->Contains(copy->Id)))
+                return false;
+            for (int k = 0; k < copy->Children.Count(); ++k)
+                stack.push_back({copy->Children[k], original->Children[k]});
+        }
+    }
+    return true;
+}
+
+// The copies below a clone given what new copies start with, as a rebuild would give them:
+// nothing computed, no layout, no solve kept.
+void ForgetComputed(TDecTreeNode& clone)
+{
+    std::vector<TDecTreeNode*> stack(clone.Children.begin(), clone.Children.end());
+    while (!stack.empty()) {
+        TDecTreeNode& n = *stack.back();
+        stack.pop_back();
+        n.ExpectedValue = n.MinValue = n.MaxValue = n.PathProbability = n.PathPayoff = 0;
+        n.InTakenPath = false;
+        n.BoundsRect = TRectangle();
+        std::fill(std::begin(n.ElementRects), std::end(n.ElementRects), TRectangle());
+        n.SolveMemo.reset();
+        stack.insert(stack.end(), n.Children.begin(), n.Children.end());
+    }
+}
+
 } // namespace
+
+TCloneMasters::TCloneMasters(const TDecTreeNode& node) : FRoot(node.GetRoot()) {}
+
+void TCloneMasters::Build() const
+{
+    FBuilt = true;
+    std::vector<TDecTreeNode*> own;
+    const std::vector<TDecTreeNode*>* order = &own;
+    if (FRoot->Tree && FRoot->Tree->Root() == FRoot)
+        order = &FRoot->Tree->PreOrder();
+    else
+        ForEachPreOrder(FRoot, true, [&](TDecTreeNode* n) { own.push_back(n); });
+    // One read of each node: the low word of every id is kept, so the second pass reads nodes only
+    // where the filter lets an id through.
+    FMaybe.assign(IdFilterWords, 0);
+    std::vector<uint32_t> low(order->size());
+    for (size_t i = 0; i < order->size(); ++i) {
+        const TDecTreeNode* n = (*order)[i];
+        low[i] = n->Id.D1;
+        if (n->IsClone() && FMasters.emplace(n->CloneMasterId, nullptr).second)
+            AddToFilter(FMaybe, n->CloneMasterId.D1);
+    }
+    for (size_t i = 0; i < order->size(); ++i) {
+        if (!MayBeInFilter(FMaybe, low[i]))
+            continue;
+        TDecTreeNode* n = (*order)[i];
+        const auto it = FMasters.find(n->Id);
+        if (it != FMasters.end() && !it->second)
+            it->second = n;
+    }
+}
+
+TDecTreeNode* TCloneMasters::Find(const TGuid& id) const
+{
+    if (!FBuilt)
+        Build();
+    const auto it = FMasters.find(id);
+    // An id no clone names is not kept: that one is searched for.
+    return it != FMasters.end() ? it->second : FRoot->FindNodeById(id);
+}
+
+const QString* TCloneMasters::CodeOf(const TDecTreeNode& master) const
+{
+    const auto [it, added] = FCodes.try_emplace(&master);
+    if (added) {
+        std::vector<int> indexes;
+        for (const TDecTreeNode* n = &master; n->Parent(); n = n->Parent()) {
+            if (n->Parent()->IsClone())
+                return nullptr;
+            indexes.push_back(n->Parent()->Children.IndexOf(n) + 1);
+        }
+        QString code;
+        for (auto i = indexes.rbegin(); i != indexes.rend(); ++i) {
+            if (!code.isEmpty())
+                code += QLatin1Char('.');
+            code += QString::number(*i);
+        }
+        it->second = std::move(code);
+    }
+    return it->second ? &*it->second : nullptr;
+}
 
 int64_t CountNodesAfterRefresh(TDecTreeNode* root, int64_t cap)
 {
@@ -308,15 +472,32 @@ void TDecTreeNode::RefreshClones()
     TCloneGraph graph(root);
     if (!graph.hasClones)
         return;
+    const TTreeOrder& order = *graph.tree;
+    const uint64_t orderVersion = TDecTreeNodeList::StructureVersion();
+    std::unordered_map<TGuid, int>& masterAt = graph.masterAt;
+    // Most recalculations find every clone as its last refresh left it. A master that is itself a
+    // clone takes the walk below, which knows what such a chain makes.
+    const bool allCurrent = std::all_of(graph.clones.begin(), graph.clones.end(), [&](int at) {
+        const int master = graph.MasterOf(at);
+        const TDecTreeNode* m = master >= 0 ? order.Nodes[size_t(master)] : nullptr;
+        return !(m && m->IsClone()) && IsCurrentCopy(*order.Nodes[size_t(at)], m);
+    });
+    if (allCurrent) {
+        // The tree is what a refresh would make of it, and as large.
+        if (int64_t(order.Nodes.size()) > graph.Cap())
+            throw InvalidOperationException(CloneTexts::TooLarge);
+        for (int at : graph.clones)
+            ForgetComputed(*order.Nodes[size_t(at)]);
+        return;
+    }
     // Checked before anything is copied: past the limit the copies would take all memory.
     if (graph.ExpandsTooFar())
         throw InvalidOperationException(CloneTexts::TooLarge);
     // The rebuilds below change the structure, but nothing asks for the order again until the walk
     // ends, and the walk never reads below a clone, where the nodes are replaced.
-    const TTreeOrder& order = *graph.tree;
     const std::vector<int32_t>& size = order.Sizes;
-    std::unordered_map<TGuid, int>& masterAt = graph.masterAt;
     const int count = int(order.Nodes.size());
+    std::vector<int32_t> rebuilt; // positions of the clones given new copies
 
     // A clone is rebuilt from its master once every clone inside the master's subtree is
     // rebuilt: a depth-first walk over the nodes outside clones in which a clone's one
@@ -341,6 +522,10 @@ void TDecTreeNode::RefreshClones()
     // Visits the node at position at unless it is finished; an open one lowers Low instead.
     auto reach = [&](size_t from, int at) -> bool {
         const int s = state[size_t(at)];
+        if (s == Unvisited && !graph.HoldsClone(at)) {
+            state[size_t(at)] = Done;
+            return false;
+        }
         if (s == Unvisited) {
             open(at);
             return true;
@@ -350,7 +535,12 @@ void TDecTreeNode::RefreshClones()
         return false;
     };
 
-    auto rebuild = [&](TDecTreeNode* clone, TDecTreeNode* master) {
+    auto rebuild = [&](int at, TDecTreeNode* clone, TDecTreeNode* master) {
+        if (IsCurrentCopy(*clone, master)) {
+            ForgetComputed(*clone);
+            return;
+        }
+        rebuilt.push_back(at);
         std::vector<TDecTreeNode*> old = std::move(clone->Children.FItems);
         clone->Children.FItems.clear();
         if (master && clone->FParent) {
@@ -365,6 +555,7 @@ void TDecTreeNode::RefreshClones()
             }
         }
         TDecTreeNodeList::DestroyNodes(std::move(old));
+        clone->CopiesFromRefresh = true;
         clone->Children.Changed();
     };
 
@@ -391,7 +582,7 @@ void TDecTreeNode::RefreshClones()
                 f.Master = -1;
                 f.Low = INT_MAX; // an empty clone reaches nothing
             }
-            rebuild(node, f.Master >= 0 ? order.Nodes[size_t(f.Master)] : nullptr);
+            rebuild(at, node, f.Master >= 0 ? order.Nodes[size_t(f.Master)] : nullptr);
         } else {
             Frame& f = stack[top];
             if (f.Next < at + size[size_t(at)]) {
@@ -406,5 +597,11 @@ void TDecTreeNode::RefreshClones()
         stack.pop_back();
         if (!stack.empty())
             stack.back().Low = std::min(stack.back().Low, low);
+    }
+    // The order stays the document's, with the new copies in it: the value pass after a refresh
+    // walks it, and a large tree costs more to order again than a few copies do to put in.
+    if (graph.tree != &graph.ownOrder && !rebuilt.empty()) {
+        std::sort(rebuilt.begin(), rebuilt.end());
+        root->Tree->ChildrenReplaced(rebuilt, orderVersion);
     }
 }

@@ -4,6 +4,11 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "shared/core/Guid.h"
 
 class TDecTreeNode;
 
@@ -49,3 +54,33 @@ int64_t CountNodesAfterRefresh(TDecTreeNode* root, int64_t cap = MaxTreeNodes);
 // more than MaxTreeNodes.
 bool ExpandsTooFar(TDecTreeNode* root);
 
+
+// The masters of a tree's clones by id, each the node a search from the root finds (the first in
+// depth-first pre-order that carries the id, inside clones too), for one pass over a tree that
+// the pass does not change: the layout's measuring, a paint. The tree is walked once, at the
+// first lookup; a pass that makes one asks for no master never pays for it. Outside such a pass
+// nothing is kept, and each lookup searches the tree as it then stands. Not for several threads.
+class TCloneMasters {
+public:
+    // For the tree that node belongs to.
+    explicit TCloneMasters(const TDecTreeNode& node);
+    TCloneMasters(const TCloneMasters&) = delete;
+    TCloneMasters& operator=(const TCloneMasters&) = delete;
+
+    // The node with this id; nullptr when the tree holds none.
+    TDecTreeNode* Find(const TGuid& id) const;
+    // The outline code, without its gap, of a master that lies inside no clone: what the codes
+    // under its clones number on from, made once a pass. nullptr for a master inside a clone,
+    // whose numbering depends on the walk that reached it.
+    const QString* CodeOf(const TDecTreeNode& master) const;
+
+private:
+    void Build() const;
+
+    TDecTreeNode* FRoot;
+    mutable bool FBuilt = false;
+    mutable std::unordered_map<const TDecTreeNode*, std::optional<QString>> FCodes;
+    // Every id some clone of the tree names as its master, with the node that carries it.
+    mutable std::unordered_map<TGuid, TDecTreeNode*> FMasters;
+    mutable std::vector<uint64_t> FMaybe; // a bit per low id word: most ids need no hash lookup
+};

@@ -152,6 +152,82 @@ int32_t TDecTreeDocument::PositionOf(const TDecTreeNode& node)
     return FOrder.Nodes[at] == &node ? int32_t(at) : -1;
 }
 
+void TDecTreeDocument::ChildrenReplaced(const std::vector<int32_t>& positions, uint64_t before)
+{
+    if (FPreOrderVersion != before)
+        return;
+    TTreeOrder& order = FOrder;
+    // The new subtrees below each replaced node, in pre-order, with parents as offsets from it.
+    std::vector<TTreeOrder> below(positions.size());
+    bool sameSizes = true;
+    for (size_t r = 0; r < positions.size(); ++r) {
+        TDecTreeNode* node = order.Nodes[size_t(positions[r])];
+        TTreeOrder& sub = below[r];
+        std::vector<std::pair<TDecTreeNode*, int32_t>> stack;
+        for (auto it = node->Children.end(); it != node->Children.begin();)
+            stack.push_back({*--it, 0});
+        while (!stack.empty()) {
+            auto [n, parent] = stack.back();
+            stack.pop_back();
+            const int32_t offset = int32_t(sub.Nodes.size()) + 1;
+            sub.Nodes.push_back(n);
+            sub.Parents.push_back(parent);
+            order.HasClones = order.HasClones || n->IsClone();
+            for (auto it = n->Children.end(); it != n->Children.begin();)
+                stack.push_back({*--it, offset});
+        }
+        sameSizes = sameSizes && int32_t(sub.Nodes.size()) + 1 == order.Sizes[size_t(positions[r])];
+    }
+    auto subtreeSizes = [](TTreeOrder& sub) {
+        sub.Sizes.assign(sub.Nodes.size(), 1);
+        for (size_t i = sub.Nodes.size(); i-- > 0;)
+            if (sub.Parents[i] > 0)
+                sub.Sizes[size_t(sub.Parents[i]) - 1] += sub.Sizes[i];
+    };
+    if (sameSizes) {
+        // Every position keeps its place: the subtrees are written over the old ones.
+        for (size_t r = 0; r < positions.size(); ++r) {
+            const size_t at = size_t(positions[r]);
+            TTreeOrder& sub = below[r];
+            subtreeSizes(sub);
+            for (size_t i = 0; i < sub.Nodes.size(); ++i) {
+                order.Nodes[at + 1 + i] = sub.Nodes[i];
+                order.Parents[at + 1 + i] = int32_t(at) + sub.Parents[i];
+                order.Sizes[at + 1 + i] = sub.Sizes[i];
+            }
+        }
+    } else {
+        // The rest of the order is copied around the new subtrees, each parent to where it went.
+        TTreeOrder merged;
+        merged.HasClones = order.HasClones;
+        std::vector<int32_t> movedTo(order.Nodes.size(), -1);
+        auto keep = [&](size_t from, size_t end) {
+            for (size_t i = from; i < end; ++i) {
+                movedTo[i] = int32_t(merged.Nodes.size());
+                merged.Nodes.push_back(order.Nodes[i]);
+                merged.Parents.push_back(order.Parents[i] < 0 ? -1 : movedTo[size_t(order.Parents[i])]);
+            }
+        };
+        size_t next = 0;
+        for (size_t r = 0; r < positions.size(); ++r) {
+            const size_t at = size_t(positions[r]);
+            keep(next, at + 1);
+            const int32_t top = movedTo[at];
+            for (size_t i = 0; i < below[r].Nodes.size(); ++i) {
+                merged.Nodes.push_back(below[r].Nodes[i]);
+                merged.Parents.push_back(top + below[r].Parents[i]);
+            }
+            next = at + size_t(order.Sizes[at]);
+        }
+        keep(next, order.Nodes.size());
+        merged.Sizes.assign(merged.Nodes.size(), 1);
+        for (size_t i = merged.Nodes.size(); i-- > 1;)
+            merged.Sizes[size_t(merged.Parents[i])] += merged.Sizes[i];
+        order = std::move(merged);
+    }
+    FPreOrderVersion = StructureVersion();
+}
+
 bool TDecTreeDocument::HasClones()
 {
     PreOrder();

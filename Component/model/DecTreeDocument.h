@@ -82,6 +82,11 @@ public:
     int32_t PositionOf(const TDecTreeNode& node);
     // Whether any node under the root is a clone. A link or an unlink changes the structure.
     bool HasClones();
+    // Makes the cached order current again after the children of the nodes at these positions
+    // (ascending, none inside the subtree of another) were replaced, when nothing else changed
+    // since the order was current at structure version `before`: only the new subtrees are walked.
+    // An order that was not current then is left to be made again when next asked for.
+    void ChildrenReplaced(const std::vector<int32_t>& positions, uint64_t before);
 
 private:
     std::unique_ptr<TDecTreeNode> FRoot;

@@ -1,5 +1,6 @@
 #include "Component/model/DecTreeNode.h"
 
+#include "Component/model/Clones.h"
 #include "Component/model/DecTreeDocument.h"
 #include "Component/model/MultiOptionSolver.h"
 
@@ -182,7 +183,7 @@ void TDecTreeNode::SetLevelsVisible(int levels)
     }
 }
 
-QString TDecTreeNode::GetOutlineCode() const
+QString TDecTreeNode::GetOutlineCode(const TCloneMasters* masters) const
 {
     if (!FParent || !Tree || !Tree->Options.OutlineCodes)
         return QString();
@@ -190,20 +191,26 @@ QString TDecTreeNode::GetOutlineCode() const
     // from the clone's master.
     std::vector<int> indexes;
     std::unordered_set<const TDecTreeNode*> mastersSeen;
+    QString code; // of the master the walk ends at, when it knows that
     const TDecTreeNode* node = this;
     while (node->FParent) {
         TDecTreeNode* parent = node->FParent;
         indexes.push_back(parent->Children.IndexOf(node) + 1);
         if (parent->IsClone()) {
-            TDecTreeNode* master = parent->GetMasterNode();
+            TDecTreeNode* master = masters ? masters->Find(parent->CloneMasterId) : parent->GetMasterNode();
             // A master inside its own clone would number forever; such a document keeps the
             // clone's own position.
-            if (master && mastersSeen.insert(master).second)
+            if (master && mastersSeen.insert(master).second) {
+                // Above a master outside clones the walk would meet no clone again.
+                if (const QString* known = masters ? masters->CodeOf(*master) : nullptr) {
+                    code = *known;
+                    break;
+                }
                 parent = master;
+            }
         }
         node = parent;
     }
-    QString code;
     for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
         if (!code.isEmpty())
             code += QLatin1Char('.');

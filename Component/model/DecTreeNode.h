@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <memory>
 
+class TCloneMasters;
 class TDecTreeDocument;
 struct TMultiOptionMemo;
 
@@ -53,6 +54,8 @@ public:
     QString DecisionCaption;
     TDecTreeNode* FParent = nullptr; // not owned; nullptr at the root
     bool ChildrenVisible = false;
+    // Computed: a clone's children are the copies its last refresh made, with ids of their own.
+    bool CopiesFromRefresh = false;
     QString PayoffSource;
     TRectangle BoundsRect;                         // layout cache
     TRectangle ElementRects[NodeElementTypeCount]; // layout cache, one per TNodeElementType
@@ -87,7 +90,10 @@ public:
     // whose children are shown.
     int GetVisibleLevelCount() const;
     void SetLevelsVisible(int levels);
-    QString GetOutlineCode() const;
+    // The node's outline code and the gap after it; empty when codes are off. A pass that asks
+    // many nodes gives the masters it keeps (Clones.h); without them each clone met on the way up
+    // is followed to its master by a search of the whole tree.
+    QString GetOutlineCode(const TCloneMasters* masters = nullptr) const;
     bool IsSelected() const;
     // The root of the tree this node belongs to (this node when it has no parent).
     TDecTreeNode* GetRoot() const;

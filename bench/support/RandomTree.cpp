@@ -163,6 +163,56 @@ void FillRandomDocument(TDecTreeDocument& document, const TRandomTreeSettings& s
     document.Selection.Add(document.Root()->Id);
 }
 
+std::vector<TDecTreeNode*> AddRandomClones(TDecTreeDocument& document, const TRandomCloneSettings& s)
+{
+    TDraw draw(s.Seed);
+    const TTreeOrder& order = document.Order();
+    const std::vector<TDecTreeNode*> nodes = order.Nodes;
+    const std::vector<int32_t> size = order.Sizes;
+    const int count = int(nodes.size());
+    // What lies inside a clone or is one can neither be a master nor hold a new clone.
+    std::vector<uint8_t> taken(size_t(count), 0);
+    for (int i = 0; i < count; ++i)
+        if (nodes[size_t(i)]->IsClone())
+            std::fill(taken.begin() + i, taken.begin() + i + size[size_t(i)], 1);
+    std::vector<int> candidates;
+    for (int i = 1; i < count; ++i)
+        if (!taken[size_t(i)] && size[size_t(i)] >= s.MinMasterSize && size[size_t(i)] <= s.MaxMasterSize)
+            candidates.push_back(i);
+    std::vector<TDecTreeNode*> masters, clones;
+    for (int k = 0; k < s.Masters && !candidates.empty(); ++k) {
+        const size_t pick = size_t(draw.Between(0, int(candidates.size()) - 1));
+        const int at = candidates[pick];
+        candidates[pick] = candidates.back();
+        candidates.pop_back();
+        masters.push_back(nodes[size_t(at)]);
+        std::fill(taken.begin() + at, taken.begin() + at + size[size_t(at)], 1);
+    }
+    std::vector<TDecTreeNode*> hosts;
+    for (int i = 0; i < count; ++i)
+        if (!taken[size_t(i)])
+            hosts.push_back(nodes[size_t(i)]);
+    if (masters.empty() || hosts.empty())
+        return clones;
+    for (int k = 0; k < s.Clones; ++k) {
+        TDecTreeNode* host = hosts[size_t(draw.Between(0, int(hosts.size()) - 1))];
+        auto clone = MakeNode(&document, host, ntDecision, 0, DrawPayoff(draw, TRandomTreeSettings{}));
+        clone->CloneMasterId = masters[size_t(draw.Between(0, int(masters.size()) - 1))]->Id;
+        clones.push_back(clone.get());
+        host->Children.Add(std::move(clone));
+    }
+    for (int k = 0; k < s.Nested; ++k) {
+        TDecTreeNode* node = nodes[size_t(draw.Between(0, count - 1))];
+        if (node->HasChildren() || node->IsClone())
+            continue;
+        QString refused;
+        node->SetCloneMaster(masters[size_t(draw.Between(0, int(masters.size()) - 1))]->Id, refused);
+        if (refused.isEmpty())
+            clones.push_back(node);
+    }
+    return clones;
+}
+
 std::unique_ptr<TDecTreeNode> MakeChain(TDecTreeDocument& document, int depth, TNodeType type)
 {
     auto root = MakeNode(&document, nullptr, type, 100, 0);

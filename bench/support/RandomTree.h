@@ -35,6 +35,22 @@ std::unique_ptr<TDecTreeNode> GenerateRandomTree(TDecTreeDocument& document, con
 // Replaces the document's root by a generated tree.
 void FillRandomDocument(TDecTreeDocument& document, const TRandomTreeSettings& settings);
 
+// Clones hung into a document's tree: new end nodes, each linked to one of a few masters drawn
+// among the tree's subtrees of MinMasterSize .. MaxMasterSize nodes. The clones hang under nodes
+// outside every master, so none copies another and none would contain itself: every link is one
+// SetCloneMaster accepts. Then up to Nested end nodes of the tree, inside masters too, are linked
+// to masters where SetCloneMaster accepts it. The clones get their children at the next refresh.
+struct TRandomCloneSettings {
+    uint64_t Seed = 1;
+    int Clones = 10;
+    int Masters = 10;
+    int MinMasterSize = 5;
+    int MaxMasterSize = 20;
+    int Nested = 0;
+};
+// Answers the clones made, fewer than asked when the tree has no such subtree or no place left.
+std::vector<TDecTreeNode*> AddRandomClones(TDecTreeDocument& document, const TRandomCloneSettings& settings);
+
 // Every node of the subtree below root, root first (not in display order: children in reverse).
 std::vector<TDecTreeNode*> SubtreeNodes(TDecTreeNode* root);
 

@@ -158,6 +158,36 @@ TEST(DocumentReader, OlderValueFormsReadAsBefore)
     EXPECT_EQ(r->Children[1]->Payoff, 0); // 0.5 units of 1/10000, halves to even
 }
 
+// A file may list branches under a clone, here the master's own, ids and all, ahead of the master.
+// Its first recalculation makes them again: every id stays with one node, and the master's children
+// are what a search finds and what the copies number on from.
+TEST(DocumentReader, CopiesListedUnderACloneAreMadeAgain)
+{
+    const std::string children = Branch(G(11), "<Caption>a</Caption>", "", "Chance") +
+                                 Branch(G(12), "<Caption>b</Caption>", "", "Chance");
+    const std::string clone =
+        Branch(G(20), "<Caption>c</Caption>", "<Branches>" + children + "</Branches>", "Chance",
+               " ref=\"" + G(10) + "\"");
+    const std::string master = Branch(G(10), "<Caption>m</Caption>", "<Branches>" + children + "</Branches>", "Chance");
+    TRoundTrip doc;
+    ASSERT_TRUE(LoadDocumentFromBytes(Tree(Branch(G(1), "", "<Branches>" + clone + master + "</Branches>")), doc.Doc,
+                                      doc.Styles)
+                    .Loaded());
+    TDecTreeNode* root = doc.Doc.Root();
+    for (int round = 0; round < 2; ++round) {
+        root->RefreshClones();
+        doc.Doc.CalculateValues();
+        const TDecTreeNode* m = root->Children[1];
+        for (int i = 0; i < 2; ++i) {
+            const TDecTreeNode* copy = root->Children[0]->Children[i];
+            EXPECT_EQ(root->FindNodeById(m->Children[i]->Id), m->Children[i]);
+            EXPECT_NE(copy->Id, m->Children[i]->Id);
+            EXPECT_EQ(copy->Caption, m->Children[i]->Caption);
+            EXPECT_EQ(copy->GetOutlineCode(), QStringLiteral("2.%1  ").arg(i + 1));
+        }
+    }
+}
+
 TEST(DocumentReader, DepthLimit)
 {
     auto nested = [](int levels) {
