@@ -138,6 +138,8 @@ void TupdAutoUpdater::Fetch()
     if (!FFileList.GetValue(FFileIndex).isEmpty())
         FFileList.SetValue(FFileIndex, target);
     FTargets << target;
+    // Named before it is made: whatever a program that ends before its hand-over leaves in the
+    // program folder, a later start finds by these names.
     QString error;
     if (!FSetup && !updHandOver::RecordDownloads({QDir::cleanPath(FPrivateFolder), {}, {}, {}}, FTargets, error)) {
         FLastProblem = QStringLiteral("The update was not installed. %1").arg(error);

@@ -59,8 +59,8 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
 
 // A hold on a folder (a lock on the folder itself), let go when destroyed. Installations of one
 // program folder, and their recoveries, take turns by it; a private folder is held by whoever
-// works in it (the program while it fills it, then the installer), and a start leaves a held
-// private folder alone.
+// works in it (the program while it fills it, then the installer) or reads its word, and a start
+// leaves the word, the downloads and the folder itself of a held private folder alone.
 class TFolderLock {
 public:
     TFolderLock() = default;
