@@ -605,7 +605,8 @@ int HoldChild(const QStringList& job)
 const bool HoldChildRegistered = RegisterChild("hold", &HoldChild);
 
 // An installation of 20 files killed half way: the first ten are in place with their old
-// files kept beside them, the others still wait as downloads. The installer is gone.
+// files kept beside them, the others still wait as downloads. The installer is gone, and left
+// word that the update did not complete.
 QStringList KilledHalfWay(TInstallerRun& run)
 {
     QStringList targets;
@@ -620,6 +621,8 @@ QStringList KilledHalfWay(TInstallerRun& run)
         EXPECT_EQ(::rename(QFile::encodeName(done + ".uTMP").constData(), QFile::encodeName(done).constData()), 0);
     }
     Write(run.Prepared.Folder + "/UpdaterJournal.txt", Journal(run.Folder(), targets));
+    EXPECT_TRUE(updInstall::LeaveWord(QFile::encodeName(run.Prepared.Folder).toStdString(),
+                                      QFile::encodeName(QDir::cleanPath(run.Folder())).toStdString(), "killed"));
     run.Prepared.Hold.Release();
     return targets;
 }
@@ -656,18 +659,23 @@ TEST(UpdInstaller, TheStartThatHoldsTheProgramFolderEndsAnInstallationCutShort)
         if (folder) {
             EXPECT_EQ(told, QStringList());
             EXPECT_EQ(Version(run, targets), "new");
-            // Whoever holds the folder may still read in it: it goes at a later start.
-            EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder));
+            // Whoever holds the folder may be reading its word: that, and the folder, stay for a
+            // later start.
+            EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + "/UpdaterWord.txt"));
         } else {
-            ASSERT_EQ(told.size(), 1);
-            EXPECT_TRUE(told[0].contains(QLatin1String("could not be ended: ")) &&
-                        told[0].contains(run.Prepared.Folder + "/UpdaterJournal.txt"))
-                << told[0].toStdString();
+            ASSERT_EQ(told.size(), 2);
+            EXPECT_TRUE(told[0].contains(QLatin1String("did not complete: killed")));
+            EXPECT_TRUE(told[1].contains(QLatin1String("could not be ended: ")) &&
+                        told[1].contains(run.Prepared.Folder + "/UpdaterJournal.txt"))
+                << told[1].toStdString();
             EXPECT_NE(Version(run, targets), "new");
         }
         holder.write("\n");
         ASSERT_TRUE(holder.waitForFinished(60000));
         EXPECT_EQ(holder.exitCode(), 0);
+        const QStringList next = RecoverInterrupted(run.Folder());
+        EXPECT_EQ(next.size(), folder ? 1 : 0);
+        EXPECT_TRUE(!folder || next.value(0).contains(QLatin1String("did not complete: killed")));
         EXPECT_EQ(RecoverInterrupted(run.Folder()), QStringList());
         EXPECT_EQ(Version(run, targets), "new");
         EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
@@ -778,10 +786,10 @@ TEST(UpdInstaller, ARefusedJournalIsToldOnceAndLeftToTheUser)
 // installation is left that is not ended or an installer is at work.
 TEST(UpdInstaller, TheNextStartRemovesTheDownloadsAProgramLeftAndNothingElse)
 {
-    enum TPending { Nothing, AnInstallationNotEnded, AnInstallerAtWork };
+    enum TPending { Nothing, AnInstallationNotEnded, AJournalRefused, AnInstallerAtWork };
     const QByteArray oldTemp = qgetenv("TMPDIR");
     const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
-    for (const TPending pending : {Nothing, AnInstallationNotEnded, AnInstallerAtWork}) {
+    for (const TPending pending : {Nothing, AnInstallationNotEnded, AJournalRefused, AnInstallerAtWork}) {
         SCOPED_TRACE(int(pending));
         QTemporaryDir temp;
         qputenv("TMPDIR", QFile::encodeName(temp.path()));
@@ -808,17 +816,19 @@ TEST(UpdInstaller, TheNextStartRemovesTheDownloadsAProgramLeftAndNothingElse)
         const auto cleanUp = qScopeGuard([&] { RemoveFolder(ended), RemoveFolder(fetching); });
         updInstall::TFolderLock busy;
         int journal = -1;
-        if (pending == AnInstallationNotEnded) {
+        if (pending == AnInstallationNotEnded || pending == AJournalRefused) {
+            // Held by a process that is still at it, or one the start cannot trust.
             TPrepared killed;
             ASSERT_TRUE(MakePrivateFolder(killed, error));
-            Write(killed.Folder + "/UpdaterJournal.txt", Journal(dir, {dir + "app"}));
+            Write(killed.Folder + "/UpdaterJournal.txt",
+                  pending == AJournalRefused ? QByteArray("garbage") : Journal(dir, {dir + "app"}));
             journal = open(QFile::encodeName(killed.Folder + "/UpdaterJournal.txt").constData(), O_RDWR | O_CLOEXEC);
             ASSERT_EQ(flock(journal, LOCK_EX | LOCK_NB), 0);
         } else if (pending == AnInstallerAtWork) {
             busy = updInstall::LockFolder(QFile::encodeName(dir).toStdString());
         }
         const std::string before = Entries(dir);
-        EXPECT_EQ(RecoverInterrupted(dir).size(), pending == AnInstallationNotEnded ? 1 : 0);
+        EXPECT_EQ(RecoverInterrupted(dir).size(), pending == AnInstallationNotEnded || pending == AJournalRefused ? 1 : 0);
         if (pending == Nothing) {
             EXPECT_EQ(Entries(dir), "app fetching.uTMP folder.uTMP folder.uTMP/inside link.uTMP mine.uTMP out sub");
             EXPECT_FALSE(QFileInfo::exists(ended.Folder));
