@@ -290,10 +290,9 @@ void TupdAutoUpdater::HandOver()
     prepared.Hold.ShareWithChildren();
     const bool started = StartInstaller ? StartInstaller(prepared.Installer, arguments, error)
                                         : updHandOver::StartDetached(prepared.Installer, arguments, error);
-    if (!started) {
-        updHandOver::RemoveFolder(prepared);
+    // Not started: Finish removes the private folder with the rest.
+    if (!started)
         return fail(QStringLiteral("The update was not installed. %1").arg(error));
-    }
     // From here the installer owns the downloaded files.
     FDownloading = false;
     FPrivateFolder.clear();

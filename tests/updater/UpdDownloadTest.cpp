@@ -127,6 +127,7 @@ TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstal
 
     const QString dir = U.ProgramFolder;
     EXPECT_EQ(Queue, (dir + "one.bin\r\n" + dir + "sub/two.dat\r\n").toUtf8());
+    EXPECT_TRUE(QFileInfo::exists(Arguments.value(2))) << "the queue is the installer's from here";
     EXPECT_EQ(U.FileList().GetValue(1), dir + "sub/two.dat");
     QFile one(dir + "one.bin.uTMP");
     ASSERT_TRUE(one.open(QIODevice::ReadOnly));
