@@ -219,8 +219,11 @@ private:
     QDateTime FCurrentFileTime;
     QStringList FTargets;   // resolved target of every entry so far
     QStringList FArrived;   // targets whose file arrived whole, in list order
-    QString FSetupFolder;   // an external setup's private folder, where its files arrive
-    updInstall::TFolderLock FSetupHold; // held while the setup's files arrive there
+    // The update's private folder, made as its downloads begin: an external setup's files arrive
+    // in it; other updates record there the names of their downloads into the program folder.
+    QString FPrivateFolder;
+    updInstall::TFolderLock FPrivateHold; // held until the installer takes the folder over
+    bool FSetup = false;                  // the update is an external setup
     int FFilesFailed = 0;   // files that could not be fetched and were skipped
     std::unique_ptr<TupdWizardView> FWizard;
     bool FAwaitingWizard = false;

@@ -64,19 +64,18 @@ void TupdAutoUpdater::StartDownloads()
     FArrived.clear();
     FFilesFailed = 0;
     DeleteLeftovers();
-    if (FMethodCode == TupdUpgradeMethod::umUseExternalSetup) {
-        updHandOver::TPrepared folder;
-        QString error;
-        if (!updHandOver::MakePrivateFolder(folder, error)) {
-            FLastProblem = QStringLiteral("The update was not installed. %1").arg(error);
-            ShowMessage(FLastProblem, updMsgBox::IconError);
-            FDownloading = false;
-            Finish();
-            return;
-        }
-        FSetupFolder = folder.Folder + QLatin1Char('/');
-        FSetupHold = std::move(folder.Hold);
+    FSetup = FMethodCode == TupdUpgradeMethod::umUseExternalSetup;
+    updHandOver::TPrepared folder;
+    QString error;
+    if (!updHandOver::MakePrivateFolder(folder, error)) {
+        FLastProblem = QStringLiteral("The update was not installed. %1").arg(error);
+        ShowMessage(FLastProblem, updMsgBox::IconError);
+        FDownloading = false;
+        Finish();
+        return;
     }
+    FPrivateFolder = folder.Folder + QLatin1Char('/');
+    FPrivateHold = std::move(folder.Hold);
     if (Wizard.Enabled && CreateWizard)
         FWizard = CreateWizard(this);
     Fetch();
@@ -100,7 +99,7 @@ void TupdAutoUpdater::Fetch()
         Abort();
         return;
     }
-    if (FFileIndex >= count && !FSetupFolder.isEmpty() && !FArrived.contains(FTargets.value(0))) {
+    if (FFileIndex >= count && FSetup && !FArrived.contains(FTargets.value(0))) {
         // The first file is the setup program: what came with it is of no use without it.
         FLastProblem = QStringLiteral("The update was not installed: its setup program %1 could not be fetched.")
                            .arg(QFileInfo(FTargets.value(0)).fileName());
@@ -111,7 +110,7 @@ void TupdAutoUpdater::Fetch()
     if (FFileIndex >= count) {
         if (FWizard) {
             FAwaitingWizard = true;
-            if (FSetupFolder.isEmpty())
+            if (!FSetup)
                 FWizard->ShowWizardCompleted();
             else
                 FWizard->ShowSetupReady();
@@ -125,7 +124,7 @@ void TupdAutoUpdater::Fetch()
         FWizard->SetLocation(url);
         FWizard->SetCounter(updMessages::FormatMessage(updMessages::msgDownloadingOf, FFileIndex + 1, count));
     }
-    const QString folder = FSetupFolder.isEmpty() ? ProgramFolder : FSetupFolder;
+    const QString folder = FSetup ? FPrivateFolder : ProgramFolder;
     const QString target = updHandOver::ResolveTarget(url, FFileList.GetValue(FFileIndex), folder);
     QString why;
     // Links are followed before anything is created: one that leads out of the folder would
@@ -139,6 +138,15 @@ void TupdAutoUpdater::Fetch()
     if (!FFileList.GetValue(FFileIndex).isEmpty())
         FFileList.SetValue(FFileIndex, target);
     FTargets << target;
+    // Named before it is made: whatever a program that ends before its hand-over leaves in the
+    // program folder, a later start finds by these names.
+    QString error;
+    if (!FSetup && !updHandOver::RecordDownloads({QDir::cleanPath(FPrivateFolder), {}, {}, {}}, FTargets, error)) {
+        FLastProblem = QStringLiteral("The update was not installed. %1").arg(error);
+        ShowMessage(FLastProblem, updMsgBox::IconError);
+        Abort();
+        return;
+    }
     updUtils::ForceDirectories(target);
     FCurrentTarget = target + QLatin1String(updHandOver::TempSuffix);
     // Made afresh: an entry of that name (a link above all) is never written through.
@@ -272,25 +280,22 @@ void TupdAutoUpdater::HandOver()
         return fail(QString());
     updHandOver::TPrepared prepared;
     QString error;
-    if (!FSetupFolder.isEmpty()) {
-        prepared.Folder = QDir::cleanPath(FSetupFolder);
-        prepared.Hold = std::move(FSetupHold);
-    }
+    prepared.Folder = QDir::cleanPath(FPrivateFolder);
+    prepared.Hold = std::move(FPrivateHold);
     if (!updHandOver::Prepare(FArrived, prepared, error))
         return fail(QStringLiteral("The update was not installed. %1").arg(error));
     const QStringList arguments = updHandOver::InstallerArguments(ProgramFileName, FRestartParams, prepared.Queue,
-                                                                  ProgramProcessId, FSetupFolder.isEmpty() ? 0 : 1);
+                                                                  ProgramProcessId, FSetup ? 1 : 0);
     // The installer goes on holding the folder after this program has let go of it.
     prepared.Hold.ShareWithChildren();
     const bool started = StartInstaller ? StartInstaller(prepared.Installer, arguments, error)
                                         : updHandOver::StartDetached(prepared.Installer, arguments, error);
-    if (!started) {
-        updHandOver::RemoveFolder(prepared);
+    // Not started: Finish removes the private folder with the rest.
+    if (!started)
         return fail(QStringLiteral("The update was not installed. %1").arg(error));
-    }
     // From here the installer owns the downloaded files.
     FDownloading = false;
-    FSetupFolder.clear();
+    FPrivateFolder.clear();
     Finish();
     if (OnDoOwnCloseAppMethod)
         OnDoOwnCloseAppMethod(this);
@@ -321,10 +326,10 @@ void TupdAutoUpdater::Finish()
         FDownloading = false;
         DeleteLeftovers();
     }
-    if (!FSetupFolder.isEmpty()) {
-        updHandOver::RemoveFolder({QDir::cleanPath(FSetupFolder), {}, {}, {}});
-        FSetupFolder.clear();
-        FSetupHold.Release();
+    if (!FPrivateFolder.isEmpty()) {
+        updHandOver::RemoveFolder({QDir::cleanPath(FPrivateFolder), {}, {}, {}});
+        FPrivateFolder.clear();
+        FPrivateHold.Release();
     }
 }
 

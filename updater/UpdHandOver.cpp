@@ -97,24 +97,29 @@ bool MakePrivateFolder(TPrepared& prepared, QString& error)
 {
     const QByteArray name =
         QFile::encodeName(updUtils::GetTempDir() + QLatin1String(updInstall::PrivatePrefix) + QStringLiteral("XXXXXX"));
+    const auto fail = [&error](int why) {
+        error = QStringLiteral("Cannot make a private folder in \"%1\": %2")
+                    .arg(updUtils::GetTempDir(), QString::fromLocal8Bit(std::strerror(why)));
+        return false;
+    };
     // A start may take a folder for one left behind in the moment before it is held: made again.
+    int why = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
         QByteArray pattern = name;
-        if (!mkdtemp(pattern.data())) { // made with mode 0700
-            error = QStringLiteral("Cannot make a private folder in \"%1\": %2")
-                        .arg(updUtils::GetTempDir(), QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
+        if (!mkdtemp(pattern.data())) // made with mode 0700
+            return fail(errno);
         prepared.Hold = updInstall::LockFolder(pattern.toStdString());
         struct stat st {};
         if (prepared.Hold.Held() && ::stat(pattern.constData(), &st) == 0) {
             prepared.Folder = QFile::decodeName(pattern);
             return true;
         }
+        why = errno;
         prepared.Hold.Release();
+        // Still empty: nobody else has a use for it.
+        ::rmdir(pattern.constData());
     }
-    error = QStringLiteral("Cannot make a private folder in \"%1\"").arg(updUtils::GetTempDir());
-    return false;
+    return fail(why);
 }
 
 bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error)
@@ -129,6 +134,22 @@ bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error)
     if (!WriteExclusive(prepared.Installer, InstallerImage(), 0700, error) ||
         !WriteExclusive(prepared.Queue, queue, 0600, error)) {
         RemoveFolder(prepared);
+        return false;
+    }
+    return true;
+}
+
+bool RecordDownloads(const TPrepared& prepared, const QStringList& targets, QString& error)
+{
+    const QString fileName = prepared.Folder + QLatin1Char('/') + QLatin1String(updInstall::DownloadsName);
+    QByteArray text;
+    for (const QString& t : targets)
+        text += QFile::encodeName(t) + "\r\n";
+    TDurableFile file(QFile::encodeName(fileName).toStdString());
+    file.SetMode(0600);
+    file.SetTemporaryName(std::string(updInstall::DownloadsName) + ".new");
+    if (!file.Open() || !file.Write(text.constData(), size_t(text.size())) || !file.Commit()) {
+        error = QStringLiteral("Cannot write \"%1\": %2").arg(fileName, QString::fromLocal8Bit(file.Reason()));
         return false;
     }
     return true;
@@ -180,6 +201,14 @@ QStringList RecoverInterrupted(const QString& programFolder)
         told << QStringLiteral("An update of %1 that was cut short could not be ended: %2.\n\nSome files in \"%3\" may "
                                "be of the new version and others of the old one; %1 tries again at its next start.")
                     .arg(name, QFile::decodeName(why.c_str()), QDir::cleanPath(programFolder));
+    // Told once: the journal and the files it names stay as they are, and only the user can
+    // tell which version they make.
+    for (const updInstall::TRefusedJournal& refused : report.Refused)
+        told << QStringLiteral("An update of %1 that was cut short could not be ended: %2.\n\nSome files in \"%3\" may "
+                               "be of the new version and others of the old one. %1 leaves them as they are and will not "
+                               "tell of this again: install %1 again, then remove the folder \"%4\".")
+                    .arg(name, QFile::decodeName(refused.Why.c_str()), QDir::cleanPath(programFolder),
+                         QFile::decodeName(refused.Folder.c_str()));
     return told;
 }
 

@@ -45,6 +45,10 @@ bool MakePrivateFolder(TPrepared& prepared, QString& error);
 // CR LF) into the private folder, made first unless prepared names one, each with every byte on
 // the disk. Answers false with the reason, leaving nothing behind.
 bool Prepare(const QStringList& targets, TPrepared& prepared, QString& error);
+// Writes the targets whose downloads into the program folder have begun (one a line, CR LF) into
+// the private folder, before a download's file is made: whatever a program that ends before its
+// hand-over leaves there goes at a later start (see updInstall::RecoverAll).
+bool RecordDownloads(const TPrepared& prepared, const QStringList& targets, QString& error);
 // Removes the private folder and everything in it.
 void RemoveFolder(const TPrepared& prepared);
 
@@ -57,7 +61,8 @@ bool StartDetached(const QString& installer, const QStringList& arguments, QStri
 // Ends every installation of the program folder that was cut short (when no installer is at
 // work on it), so that the folder holds one whole version, and removes what an installer or a
 // program left behind that no journal claims. Answers what the user is to be told: updates that
-// did not complete, and installations that could not be ended (the next start tries again).
+// did not complete, installations that could not be ended (the next start tries again), and
+// journals that cannot be trusted (told once, then left to the user).
 QStringList RecoverInterrupted(const QString& programFolder);
 
 } // namespace updHandOver

@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -96,7 +97,8 @@ protected:
 
     static TTestHttpsServer* Server;
     QTemporaryDir Program;
-    TupdAutoUpdater U;
+    std::unique_ptr<TupdAutoUpdater> Updater = std::make_unique<TupdAutoUpdater>(); // gone when the program ends
+    TupdAutoUpdater& U = *Updater;
     QStringList Log, Arguments;
     QString Installer;
     QByteArray Queue;
@@ -125,6 +127,7 @@ TEST_F(UpdDownloadTest, TwoFilesArriveBesideTheirTargetsAndAreQueuedForTheInstal
 
     const QString dir = U.ProgramFolder;
     EXPECT_EQ(Queue, (dir + "one.bin\r\n" + dir + "sub/two.dat\r\n").toUtf8());
+    EXPECT_TRUE(QFileInfo::exists(Arguments.value(2))) << "the queue is the installer's from here";
     EXPECT_EQ(U.FileList().GetValue(1), dir + "sub/two.dat");
     QFile one(dir + "one.bin.uTMP");
     ASSERT_TRUE(one.open(QIODevice::ReadOnly));
@@ -301,4 +304,30 @@ TEST_F(UpdDownloadTest, ACancelledSavePromptStartsNothing)
     Update("#url=" + Url("/files/one.bin"));
     EXPECT_TRUE(Installer.isEmpty());
     EXPECT_EQ(Leftovers(), QStringList());
+}
+
+// A program that ends while its last page waits (closed, killed, logged out) leaves the update's
+// downloads. A start meanwhile leaves them to it; the next start after it ended removes them, and
+// only them.
+TEST_F(UpdDownloadTest, TheDownloadsOfAProgramEndedAtItsLastPageGoAtTheNextStart)
+{
+    QTemporaryDir temp;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
+    Update("#url=" + Url("/files/one.bin") + "\r\n#url2=" + Url("/files/two.dat") + "=sub\\two.dat\r\n");
+    ASSERT_EQ(Log.last(), QStringLiteral("completed"));
+    const QString mine = Program.path() + QStringLiteral("/mine.uTMP");
+    QFile user(mine);
+    ASSERT_TRUE(user.open(QIODevice::WriteOnly) && user.write("the user's") > 0);
+    user.close();
+    const QStringList all = Leftovers();
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(updHandOver::RecoverInterrupted(U.ProgramFolder), QStringList());
+    EXPECT_EQ(Leftovers(), all);
+    Updater.reset();
+    EXPECT_EQ(Leftovers(), all);
+    EXPECT_EQ(updHandOver::RecoverInterrupted(Program.path()), QStringList());
+    EXPECT_EQ(Leftovers(), QStringList(mine));
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }

@@ -1,10 +1,12 @@
 #include "updater/UpdHandOver.h"
 
+#include "support/ChildProcess.h"
 #include "support/TmpfsMount.h"
 #include "updater/installer/UpdInstallation.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -16,10 +18,15 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -368,11 +375,37 @@ TEST(UpdInstaller, WaitsABoundedTimeForTheProgramFolder)
         updInstall::TFolderLock lock = updInstall::LockFolder(QFile::encodeName(run.Folder()).toStdString());
         ASSERT_TRUE(lock.Held());
         QProcess installer;
+        // The installer's wait is the time it keeps the program folder open for its lock.
+        const int watch = inotify_init1(IN_CLOEXEC);
+        inotify_add_watch(watch, QFile::encodeName(run.Folder()).constData(), IN_OPEN | IN_CLOSE_NOWRITE | IN_ONLYDIR);
+        QElapsedTimer clock;
+        clock.start();
         run.Start(installer);
         if (c.heldMs >= 0) {
             QThread::msleep(c.heldMs);
             lock.Release();
+        } else {
+            qint64 opened = -1, closed = -1;
+            alignas(inotify_event) char buffer[4096];
+            while (closed < 0 && clock.elapsed() < 60000) {
+                pollfd p{watch, POLLIN, 0};
+                const ssize_t n = poll(&p, 1, 100) > 0 ? read(watch, buffer, sizeof buffer) : 0;
+                for (ssize_t at = 0; at < n;) {
+                    const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+                    if (e->len == 0 && (e->mask & IN_OPEN) && opened < 0)
+                        opened = clock.elapsed();
+                    else if (e->len == 0 && (e->mask & IN_CLOSE_NOWRITE) && opened >= 0 && closed < 0)
+                        closed = clock.elapsed();
+                    at += ssize_t(sizeof(inotify_event) + e->len);
+                }
+            }
+            // The wait began after the clock started and ended before its end was read, so the
+            // lower bound holds whatever the machine's load. The upper bound leaves two seconds
+            // for the moment it takes to read the end of the wait on a busy machine.
+            EXPECT_GE(closed, 10000);
+            EXPECT_TRUE(opened >= 0 && closed - opened <= 12000) << opened << " to " << closed;
         }
+        close(watch);
         ASSERT_TRUE(installer.waitForFinished(60000));
         EXPECT_EQ(run.Restarted(), c.heldMs >= 0 ? "new[/afterupgrade]\n" : "old[]\n");
         if (c.heldMs >= 0)
@@ -546,4 +579,334 @@ TEST(UpdInstaller, AnInstallationThatCannotBeEndedKeepsItsJournal)
         EXPECT_EQ(QDir(lib).entryList({"*.u*"}, QDir::Files), QStringList());
         EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
     }
+}
+
+namespace {
+
+// The second process of the tests below: "folder <path>" holds a private folder the way a start
+// that reads the installers' word does, "journal <path>" holds a journal the way an installer at
+// work does; each says "held" and keeps the hold until it reads a line (or its input ends).
+int HoldChild(const QStringList& job)
+{
+    const QByteArray path = QFile::encodeName(job.value(1));
+    updInstall::TFolderLock folder;
+    int journal = -1;
+    if (job.value(0) == QLatin1String("folder"))
+        folder = updInstall::LockFolder(path.toStdString());
+    else if (job.value(0) == QLatin1String("journal"))
+        journal = open(path.constData(), O_RDWR | O_CLOEXEC);
+    if (!folder.Held() && (journal < 0 || flock(journal, LOCK_EX | LOCK_NB) != 0))
+        return 1;
+    std::fputs("held\n", stdout);
+    std::fflush(stdout);
+    char line[16];
+    return std::fgets(line, sizeof line, stdin) ? 0 : 3;
+}
+const bool HoldChildRegistered = RegisterChild("hold", &HoldChild);
+
+// An installation of 20 files killed half way: the first ten are in place with their old
+// files kept beside them, the others still wait as downloads. The installer is gone, and left
+// word that the update did not complete.
+QStringList KilledHalfWay(TInstallerRun& run)
+{
+    QStringList targets;
+    for (int i = 0; i < 20; ++i) {
+        targets << run.Folder() + QString::number(i + 10);
+        Write(targets.last(), "old");
+        Write(targets.last() + ".uTMP", "new");
+    }
+    run.Prepare(targets);
+    for (const QString& done : targets.mid(0, 10)) {
+        EXPECT_EQ(::link(QFile::encodeName(done).constData(), QFile::encodeName(done + ".uOLD").constData()), 0);
+        EXPECT_EQ(::rename(QFile::encodeName(done + ".uTMP").constData(), QFile::encodeName(done).constData()), 0);
+    }
+    Write(run.Prepared.Folder + "/UpdaterJournal.txt", Journal(run.Folder(), targets));
+    EXPECT_TRUE(updInstall::LeaveWord(QFile::encodeName(run.Prepared.Folder).toStdString(),
+                                      QFile::encodeName(QDir::cleanPath(run.Folder())).toStdString(), "killed"));
+    run.Prepared.Hold.Release();
+    return targets;
+}
+
+// "new" when every target holds its new file and no download or kept file is left, else what is
+// there.
+std::string Version(const TInstallerRun& run, const QStringList& targets)
+{
+    QSet<QByteArray> seen;
+    for (const QString& target : targets)
+        seen << ReadAll(target);
+    const std::string entries = Entries(run.Folder());
+    const bool debris = entries.find(".uTMP") != std::string::npos || entries.find(".uOLD") != std::string::npos;
+    return seen.size() == 1 && !debris ? seen.begin()->toStdString() : "mixed: " + entries;
+}
+
+} // namespace
+
+// Two starts after a killed installation: the one that holds the program folder ends it at once,
+// while the other (which finds the folder busy and only reads the installers' word) holds the
+// private folder, however long it does. Only a process that holds the journal itself keeps it
+// from being ended, and then the start says so; the next start ends it.
+TEST(UpdInstaller, TheStartThatHoldsTheProgramFolderEndsAnInstallationCutShort)
+{
+    for (const char* held : {"folder", "journal"}) {
+        SCOPED_TRACE(held);
+        const bool folder = std::strcmp(held, "folder") == 0;
+        TInstallerRun run;
+        const QStringList targets = KilledHalfWay(run);
+        QProcess holder;
+        ASSERT_TRUE(StartChild(holder, "hold", {held, folder ? run.Prepared.Folder : run.Prepared.Folder + "/UpdaterJournal.txt"}));
+        ASSERT_TRUE(holder.waitForReadyRead(60000) && holder.readLine() == "held\n");
+        const QStringList told = RecoverInterrupted(run.Folder());
+        if (folder) {
+            EXPECT_EQ(told, QStringList());
+            EXPECT_EQ(Version(run, targets), "new");
+            // Whoever holds the folder may be reading its word: that, and the folder, stay for a
+            // later start.
+            EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + "/UpdaterWord.txt"));
+        } else {
+            ASSERT_EQ(told.size(), 2);
+            EXPECT_TRUE(told[0].contains(QLatin1String("did not complete: killed")));
+            EXPECT_TRUE(told[1].contains(QLatin1String("could not be ended: ")) &&
+                        told[1].contains(run.Prepared.Folder + "/UpdaterJournal.txt"))
+                << told[1].toStdString();
+            EXPECT_NE(Version(run, targets), "new");
+        }
+        holder.write("\n");
+        ASSERT_TRUE(holder.waitForFinished(60000));
+        EXPECT_EQ(holder.exitCode(), 0);
+        const QStringList next = RecoverInterrupted(run.Folder());
+        EXPECT_EQ(next.size(), folder ? 1 : 0);
+        EXPECT_TRUE(!folder || next.value(0).contains(QLatin1String("did not complete: killed")));
+        EXPECT_EQ(RecoverInterrupted(run.Folder()), QStringList());
+        EXPECT_EQ(Version(run, targets), "new");
+        EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
+    }
+}
+
+// Only a private folder of this user's, closed to everybody else, is looked at: any other, and
+// anything in it another user made, is left as it is and nothing is told of it.
+TEST(UpdInstaller, WhatIsNotThisUsersOwnIsLeftAloneWithoutAWord)
+{
+    enum TPlant { OtherOwner, GroupWritable, WorldWritable, Link, OtherOwnersFiles };
+    const struct {
+        const char* name;
+        TPlant plant;
+        bool root; // chown needs it
+    } rows[] = {{"another user's folder", OtherOwner, true},
+                {"a folder its group can write", GroupWritable, false},
+                {"a folder everybody can write", WorldWritable, false},
+                {"a link to a folder elsewhere", Link, false},
+                {"another user's files in a folder of this user's", OtherOwnersFiles, true}};
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
+    bool skipped = false;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.root && geteuid() != 0) {
+            skipped = true;
+            continue;
+        }
+        QTemporaryDir top;
+        const QString program = top.path() + "/q", temp = top.path() + "/t", planted = temp + "/quandrel-update-planted";
+        const QString folder = row.plant == Link ? top.path() + "/elsewhere/private" : planted;
+        ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(folder) && QDir().mkpath(temp));
+        ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0700), 0);
+        if (row.plant == Link) {
+            ASSERT_TRUE(QFile::link(folder, planted));
+        }
+        qputenv("TMPDIR", QFile::encodeName(temp));
+        // An installation to end, word to tell, and a download left by a program that ended.
+        Write(program + "/a", "old");
+        Write(program + "/a.uTMP", "new");
+        Write(program + "/b.uTMP", "new");
+        Write(folder + "/UpdaterJournal.txt", Journal(program, {program + "/a"}));
+        const std::string native = QFile::encodeName(folder).toStdString();
+        ASSERT_TRUE(updInstall::LeaveWord(native, QFile::encodeName(program).toStdString(), "planted"));
+        TPrepared record;
+        record.Folder = folder;
+        QString error;
+        ASSERT_TRUE(RecordDownloads(record, {program + "/b"}, error)) << error.toStdString();
+        const std::string before = Entries(folder);
+        switch (row.plant) {
+        case OtherOwner: ASSERT_EQ(chown(native.c_str(), 65534, 65534), 0); break;
+        case GroupWritable: ASSERT_EQ(chmod(native.c_str(), 0720), 0); break;
+        case WorldWritable: ASSERT_EQ(chmod(native.c_str(), 0703), 0); break;
+        case Link: break;
+        case OtherOwnersFiles:
+            for (const char* name : {"UpdaterJournal.txt", "UpdaterWord.txt", "UpdaterDownloads.txt"})
+                ASSERT_EQ(chown((native + "/" + name).c_str(), 65534, 65534), 0);
+            break;
+        }
+        EXPECT_EQ(RecoverInterrupted(program + "/"), QStringList());
+        EXPECT_EQ(Entries(program), "a a.uTMP b.uTMP");
+        EXPECT_EQ(ReadAll(program + "/a"), "old");
+        EXPECT_EQ(Entries(folder), before);
+        EXPECT_TRUE(QFileInfo(planted).exists());
+    }
+    if (skipped)
+        GTEST_SKIP() << "the rows with another user's files need root";
+}
+
+// A journal that cannot be trusted is told of once, and left with everything it names for the
+// user; a journal put right (here: written again whole) is ended by the next start.
+TEST(UpdInstaller, ARefusedJournalIsToldOnceAndLeftToTheUser)
+{
+    TInstallerRun run;
+    const QString dir = run.Folder();
+    run.WriteProgram("old");
+    Write(dir + "data", "old");
+    Write(dir + "data.uTMP", "new");
+    run.Prepare({dir + "data"});
+    run.Prepared.Hold.Release();
+    const QString journal = run.Prepared.Folder + "/UpdaterJournal.txt";
+    Write(journal, Journal(dir, {dir + "data"}).replace("begin", "bogus"));
+    const std::string left = Entries(run.Prepared.Folder);
+    QStringList told = RecoverInterrupted(dir);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("could not be ended: ") && told[0].contains(run.Prepared.Folder + "\"")) << told[0].toStdString();
+    for (int start = 0; start < 2; ++start)
+        EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+    EXPECT_EQ(ReadAll(journal), Journal(dir, {dir + "data"}).replace("begin", "bogus"));
+    EXPECT_EQ(Entries(dir), "app data data.uTMP");
+    for (const QString& name : QString::fromStdString(left).split(' '))
+        EXPECT_TRUE(QFileInfo::exists(run.Prepared.Folder + '/' + name)) << name.toStdString();
+    // Any change to the journal has it looked at again: still refused, it is told again, once.
+    Write(journal, Journal(dir, {dir + "data"}).replace("begin", "bogus!"));
+    EXPECT_EQ(RecoverInterrupted(dir).size(), 1);
+    EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+    Write(journal, Journal(dir, {dir + "data"}));
+    EXPECT_EQ(RecoverInterrupted(dir), QStringList());
+    EXPECT_EQ(ReadAll(dir + "data"), "new");
+    EXPECT_EQ(Entries(dir), "app data");
+    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
+}
+
+// What a program ended before its hand-over left (its downloads, named in its private folder) goes
+// at the next start: only the plain files at the names it recorded, never a link or what lies
+// behind one, never a download that work still in hand names, and nothing at all while an
+// installation is left that is not ended or an installer is at work.
+TEST(UpdInstaller, TheNextStartRemovesTheDownloadsAProgramLeftAndNothingElse)
+{
+    enum TPending { Nothing, AnInstallationNotEnded, AJournalRefused, AnInstallerAtWork };
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    const auto restore = qScopeGuard([&] { oldTemp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTemp); });
+    for (const TPending pending : {Nothing, AnInstallationNotEnded, AJournalRefused, AnInstallerAtWork}) {
+        SCOPED_TRACE(int(pending));
+        QTemporaryDir temp;
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        TInstallerRun run;
+        const QString top = run.Top.path() + "/", dir = run.Folder();
+        run.WriteProgram("app");
+        for (const char* name : {"q/plain.uTMP", "q/sub/deep.uTMP", "q/folder.uTMP/inside", "q/fetching.uTMP",
+                                 "q/mine.uTMP", "q2/secret", "q2/x.uTMP"})
+            Write(top + name, name);
+        ASSERT_TRUE(QFile::link(top + "q2/secret", dir + "link.uTMP"));
+        ASSERT_TRUE(QFile::link(top + "q2", dir + "out"));
+        QString error;
+        // Ended while its last page waited.
+        TPrepared ended;
+        ASSERT_TRUE(MakePrivateFolder(ended, error));
+        ASSERT_TRUE(RecordDownloads(ended, {dir + "plain", dir + "sub/deep", dir + "link", dir + "folder", dir + "fetching",
+                                            dir + "out/x"},
+                                    error));
+        ended.Hold.Release();
+        // Another instance of the program still fetching.
+        TPrepared fetching;
+        ASSERT_TRUE(MakePrivateFolder(fetching, error));
+        ASSERT_TRUE(RecordDownloads(fetching, {dir + "fetching"}, error));
+        const auto cleanUp = qScopeGuard([&] { RemoveFolder(ended), RemoveFolder(fetching); });
+        updInstall::TFolderLock busy;
+        int journal = -1;
+        if (pending == AnInstallationNotEnded || pending == AJournalRefused) {
+            // Held by a process that is still at it, or one the start cannot trust.
+            TPrepared killed;
+            ASSERT_TRUE(MakePrivateFolder(killed, error));
+            Write(killed.Folder + "/UpdaterJournal.txt",
+                  pending == AJournalRefused ? QByteArray("garbage") : Journal(dir, {dir + "app"}));
+            journal = open(QFile::encodeName(killed.Folder + "/UpdaterJournal.txt").constData(), O_RDWR | O_CLOEXEC);
+            ASSERT_EQ(flock(journal, LOCK_EX | LOCK_NB), 0);
+        } else if (pending == AnInstallerAtWork) {
+            busy = updInstall::LockFolder(QFile::encodeName(dir).toStdString());
+        }
+        const std::string before = Entries(dir);
+        EXPECT_EQ(RecoverInterrupted(dir).size(), pending == AnInstallationNotEnded || pending == AJournalRefused ? 1 : 0);
+        if (pending == Nothing) {
+            EXPECT_EQ(Entries(dir), "app fetching.uTMP folder.uTMP folder.uTMP/inside link.uTMP mine.uTMP out sub");
+            EXPECT_FALSE(QFileInfo::exists(ended.Folder));
+        } else {
+            EXPECT_EQ(Entries(dir), before);
+            EXPECT_TRUE(QFileInfo::exists(ended.Folder + "/UpdaterDownloads.txt"));
+        }
+        EXPECT_EQ(QFileInfo(dir + "link.uTMP").symLinkTarget(), top + "q2/secret");
+        EXPECT_EQ(Entries(top + "q2"), "secret x.uTMP");
+        EXPECT_EQ(ReadAll(top + "q2/secret"), "q2/secret");
+        EXPECT_TRUE(QFileInfo::exists(fetching.Folder + "/UpdaterDownloads.txt"));
+        if (journal >= 0)
+            close(journal);
+    }
+}
+
+// An external setup is the file the update names as its setup, whatever else came with it: only
+// that one runs, beside the others.
+TEST(UpdInstaller, OnlyTheSetupTheUpdateNamesRuns)
+{
+    TInstallerRun run;
+    run.WriteProgram("old");
+    QString error;
+    ASSERT_TRUE(MakePrivateFolder(run.Prepared, error));
+    const QString ran = run.Folder() + "ran.txt";
+    QStringList queue;
+    for (const char* name : {"setup", "helper", "last"}) {
+        queue << run.Prepared.Folder + '/' + name;
+        Write(queue.last() + ".uTMP",
+              "#!/bin/sh\necho " + QByteArray(name) + " >> '" + QFile::encodeName(ran) +
+                  "'\ntest -f helper -a -f last -a -f setup && echo beside the others >> '" + QFile::encodeName(ran) + "'\n",
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    run.Prepare(queue);
+    EXPECT_EQ(run.Run(1), 0);
+    EXPECT_EQ(ReadAll(ran), "setup\nbeside the others\n");
+    EXPECT_EQ(run.Restarted(), "old[/afterupgrade]\n");
+    EXPECT_FALSE(QFileInfo::exists(run.Prepared.Folder));
+}
+
+namespace {
+
+// "folder <temporary folder>": makes a private folder there when no further file can be opened,
+// and prints the error.
+int PrivateFolderChild(const QStringList& job)
+{
+    qputenv("TMPDIR", QFile::encodeName(job.value(0)));
+    // The lowest free descriptor becomes the limit: nothing more can be opened from here.
+    const int lowest = dup(STDIN_FILENO);
+    close(lowest);
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = rlim_t(lowest);
+    if (lowest < 0 || setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 2;
+    TPrepared prepared;
+    QString error;
+    if (MakePrivateFolder(prepared, error))
+        return 1;
+    std::fputs(error.toLocal8Bit().constData(), stdout);
+    return 0;
+}
+const bool PrivateFolderChildRegistered = RegisterChild("private-folder", &PrivateFolderChild);
+
+} // namespace
+
+// A private folder made but not held cannot be used: the message gives the system's reason, and
+// nothing is left in the temporary folder.
+TEST(UpdHandOver, APrivateFolderThatCannotBeHeldIsRefusedWithTheSystemsReason)
+{
+    QTemporaryDir temp;
+    QProcess child;
+    ASSERT_TRUE(StartChild(child, "private-folder", {temp.path()}));
+    ASSERT_TRUE(child.waitForFinished(60000));
+    ASSERT_EQ(child.exitCode(), 0);
+    const QString error = QString::fromLocal8Bit(child.readAllStandardOutput());
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot make a private folder in \"%1/\": ").arg(temp.path())) &&
+                error.endsWith(QString::fromLocal8Bit(std::strerror(EMFILE))))
+        << error.toStdString();
+    EXPECT_EQ(Entries(temp.path()), "");
 }

@@ -331,22 +331,80 @@ TWord ReadWord(const std::string& privateFolder, const std::string& root, std::s
     return TWord::Ours;
 }
 
-// The downloads that a queue no journal claims names go, when it concerns this program folder (or
-// only the private folder itself, as a setup's does), or the installer's word said it does; false
-// when it concerns another.
-bool ClearQueue(const std::string& privateFolder, const std::string& programFolder, bool ours)
+// The name a target is compared by: its folder resolved, so that two spellings of one program
+// folder name one file.
+std::string Key(const std::string& target)
 {
-    const std::string queue = privateFolder + "/" + QueueName;
+    const std::string folder = Resolved(Folder(target));
+    return folder.empty() ? target : folder + "/" + target.substr(target.rfind('/') + 1);
+}
+
+// The targets the queue and the download record of a private folder name; false when either is
+// there and cannot be read.
+bool Named(const std::string& privateFolder, std::vector<std::string>& targets)
+{
+    bool ok = true;
+    std::string ignored;
+    for (const char* name : {QueueName, DownloadsName}) {
+        const std::string file = privateFolder + "/" + name;
+        if (Exists(file) && !ReadQueue(file, targets, ignored))
+            ok = false;
+    }
+    return ok;
+}
+
+// A download at its name, when that is a plain file of this user; a link there is no download of
+// the update's, and nothing is followed.
+void RemoveDownload(const std::string& name)
+{
+    struct stat st {};
+    if (lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
+        unlink(name.c_str());
+}
+
+// The downloads that the queue and the download record of a folder no journal claims name go,
+// except those that work still in hand elsewhere names (claimed), when they concern this program
+// folder (or only the private folder itself, as a setup's do), or the installer's word said they
+// do; false when they concern another.
+bool ClearDownloads(const std::string& privateFolder, const std::string& programFolder, bool ours,
+                    const std::set<std::string>& claimed)
+{
     std::vector<std::string> targets;
     std::string ignored;
-    if (Exists(queue) && !ReadQueue(queue, targets, ignored) && !ours)
+    if (!Named(privateFolder, targets) && !ours)
         return false;
     for (const std::string& target : targets)
         if (!ours && !InsideFolder(target, privateFolder) && !InsideFolder(target, programFolder))
             return false;
     for (const std::string& target : targets)
-        if (InsideFolder(target, programFolder) && CheckTarget(target, programFolder, ignored))
-            unlink((target + TempSuffix).c_str());
+        if (InsideFolder(target, programFolder) && !claimed.count(Key(target)) &&
+            CheckTarget(target, programFolder, ignored))
+            RemoveDownload(target + TempSuffix);
+    return true;
+}
+
+// Whether the refused journal in privateFolder is still to be told: not when this very journal
+// (the same file, unchanged) was told before. The mark goes beside it; the journal and all it
+// names stay as they are, for the user to look at.
+bool FirstRefusal(const std::string& privateFolder)
+{
+    struct stat st {};
+    if (lstat(JournalPath(privateFolder).c_str(), &st) != 0)
+        return true;
+    const std::string identity = std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
+                                 std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+                                 std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ctim.tv_sec) + "." +
+                                 std::to_string(st.st_ctim.tv_nsec) + "\n";
+    const std::string mark = privateFolder + "/" + RefusedName;
+    std::string told;
+    if (ReadText(mark, told) && told == identity)
+        return false;
+    // Without the mark (no room for it) the journal is told again at the next start.
+    TDurableFile file(mark);
+    file.SetMode(0600);
+    file.SetTemporaryName(std::string(RefusedName) + ".new");
+    if (file.Open() && file.Write(identity))
+        file.Commit();
     return true;
 }
 
@@ -478,6 +536,15 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
 {
     TJournal j;
     j.Path = JournalPath(privateFolder);
+    struct stat st {};
+    // Nobody else can put a file in this user's private folder but the system's administrator:
+    // whatever that is, it is none of this user's work.
+    if (lstat(j.Path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return TRecovery::None;
+    } else if (st.st_uid != geteuid()) {
+        return TRecovery::Foreign;
+    }
     j.Fd = open(j.Path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (j.Fd < 0 && errno == ENOENT)
         return TRecovery::None;
@@ -485,7 +552,6 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
         error = Reason("refused journal", j.Path);
         return TRecovery::Refused;
     }
-    struct stat st {};
     if (fstat(j.Fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_size > (1 << 22)) {
         error = "refused journal " + j.Path;
         return TRecovery::Refused;
@@ -505,8 +571,10 @@ TRecovery Recover(const std::string& privateFolder, const std::string& programFo
     const std::string root = Resolved(programFolder);
     if (root.empty() || Resolved(head.ProgramFolder) != root)
         return TRecovery::Elsewhere;
-    if (flock(j.Fd, LOCK_EX | LOCK_NB) != 0)
+    if (flock(j.Fd, LOCK_EX | LOCK_NB) != 0) {
+        error = "its journal " + j.Path + " is held by another process";
         return TRecovery::Busy;
+    }
     // Another recovery may have ended it while this one waited to open it.
     struct stat now {};
     if (lstat(j.Path.c_str(), &now) != 0 || now.st_ino != st.st_ino || now.st_dev != st.st_dev)
@@ -589,22 +657,43 @@ bool ReadQueue(const std::string& queueFile, std::vector<std::string>& targets, 
     return true;
 }
 
+// A start that only reads the word holds each private folder for a moment, and so may one that
+// recovers another program folder. The folder's lock therefore keeps away only what needs the
+// folder to stay as it is (its word, its removal, the downloads it names); an installation cut
+// short is ended whoever holds its folder, the journal's own lock being what keeps a recovery
+// away from an installer at work. So the start that holds the program folder ends every such
+// installation, however the other starts are timed.
 TRecoveryReport RecoverAll(const std::string& tempFolder, const std::string& programFolder, TRecoveryScope scope,
                            const std::string& except)
 {
     TRecoveryReport report;
     const std::string root = Resolved(programFolder);
+    struct TUnclaimed {
+        std::string Folder;
+        TFolderLock Hold;
+        bool Ours;
+    };
+    std::vector<TUnclaimed> unclaimed; // folders no journal claims, held until their downloads went
+    std::set<std::string> claimed;     // downloads that work in a held folder may still need
+    bool pending = false;              // an installation is left that is not ended
     for (const std::string& folder : PrivateFolders(tempFolder, except)) {
-        const TFolderLock hold = LockFolder(folder);
-        if (!hold.Held())
-            continue; // a program or an installer works in it
-        std::string word;
-        const TWord whose = ReadWord(folder, root, word);
-        if (whose == TWord::Elsewhere)
-            continue;
-        if (whose == TWord::Ours && scope != TRecoveryScope::Journals) {
-            report.NotCompleted.push_back(word);
-            unlink((folder + "/" + WordName).c_str());
+        TFolderLock hold = LockFolder(folder);
+        TWord whose = TWord::None;
+        if (hold.Held()) {
+            std::string word;
+            whose = ReadWord(folder, root, word);
+            if (whose == TWord::Elsewhere)
+                continue;
+            if (whose == TWord::Ours && scope != TRecoveryScope::Journals) {
+                report.NotCompleted.push_back(word);
+                unlink((folder + "/" + WordName).c_str());
+            }
+        } else if (scope == TRecoveryScope::All) {
+            // A program that fills it, or an installer that waits for its program to end.
+            std::vector<std::string> targets;
+            Named(folder, targets);
+            for (const std::string& target : targets)
+                claimed.insert(Key(target));
         }
         if (scope == TRecoveryScope::Word)
             continue;
@@ -612,20 +701,37 @@ TRecoveryReport RecoverAll(const std::string& tempFolder, const std::string& pro
         switch (Recover(folder, programFolder, error)) {
         case TRecovery::Installed:
         case TRecovery::RolledBack: break;
-        case TRecovery::Failed:
-        case TRecovery::Refused: report.NotEnded.push_back(error); continue;
-        case TRecovery::None:
-            if (scope == TRecoveryScope::All && ClearQueue(folder, programFolder, whose == TWord::Ours))
-                break;
+        case TRecovery::Refused:
+            pending = true;
+            if (scope == TRecoveryScope::All && FirstRefusal(folder))
+                report.Refused.push_back({folder, error});
             continue;
-        default: continue;
+        case TRecovery::Failed:
+        case TRecovery::Busy:
+            pending = true;
+            report.NotEnded.push_back(error);
+            continue;
+        case TRecovery::None:
+            if (hold.Held() && scope == TRecoveryScope::All)
+                unclaimed.push_back({folder, std::move(hold), whose == TWord::Ours});
+            continue;
+        case TRecovery::Elsewhere:
+        case TRecovery::Foreign: continue;
         }
-        if (Exists(JournalPath(folder)))
+        if (!hold.Held() || Exists(JournalPath(folder)))
             continue;
         if (scope == TRecoveryScope::All)
             RemoveTree(folder);
         else
             RemovePrivateFolder(folder);
+    }
+    // Downloads go only once every installation of the folder is ended: until then they may be
+    // what one of them needs, and a folder that names some stays for a later start.
+    for (const TUnclaimed& u : unclaimed) {
+        std::vector<std::string> targets;
+        if ((!pending || (Named(u.Folder, targets) && targets.empty())) &&
+            ClearDownloads(u.Folder, programFolder, u.Ours, claimed))
+            RemoveTree(u.Folder);
     }
     return report;
 }
@@ -639,9 +745,10 @@ bool LeaveWord(const std::string& privateFolder, const std::string& programFolde
 
 void RemovePrivateFolder(const std::string& privateFolder, const std::vector<std::string>& files)
 {
-    for (const char* name : {QueueName, InstallerName, JournalName})
+    for (const char* name : {QueueName, InstallerName, JournalName, DownloadsName, RefusedName}) {
         unlink((privateFolder + "/" + name).c_str());
-    unlink((JournalPath(privateFolder) + ".new").c_str());
+        unlink((privateFolder + "/" + name + ".new").c_str());
+    }
     for (const std::string& f : files)
         if (InsideFolder(f, privateFolder)) {
             unlink(f.c_str());

@@ -17,6 +17,11 @@ inline constexpr const char* JournalName = "UpdaterJournal.txt";
 // Word an installer leaves in its private folder for the program's next start when the update
 // did not complete: the program folder's line, then why.
 inline constexpr const char* WordName = "UpdaterWord.txt";
+// The targets of a program's downloads into the program folder, each written here before its
+// download begins: what a program ended before its hand-over left there is found by these names.
+inline constexpr const char* DownloadsName = "UpdaterDownloads.txt";
+// The journal a start refused and has told the user of, so that it is told once.
+inline constexpr const char* RefusedName = "UpdaterRefused.txt";
 // The private folders of hand-overs are made in the temporary folder under this prefix.
 inline constexpr const char* PrivatePrefix = "quandrel-update-";
 
@@ -41,20 +46,21 @@ bool Install(const std::string& privateFolder, const std::string& programFile, c
              std::string& error);
 
 // Failed: the old entries could not all be put back; the journal stays for the next run.
-enum class TRecovery { None, Busy, Installed, RolledBack, Refused, Failed, Elsewhere };
+enum class TRecovery { None, Busy, Installed, RolledBack, Refused, Failed, Elsewhere, Foreign };
 
 // Ends the installation whose journal lies in privateFolder on one whole version: forward to the
 // new files, or back to the old ones once the installation had begun to undo itself or cannot go
-// forward. None without a journal; Busy while an installer still works on it; Elsewhere when the
-// journal concerns another program folder; Refused when it cannot be trusted or names a target
-// outside the folder (left as it is). The journal stays until the work is done, so a result with
-// the journal still there (the last mark or the removal refused) is ended again by the next run.
+// forward. None without a journal; Busy while another process holds the journal (an installer
+// at work on it); Elsewhere when the journal concerns another program folder; Foreign when it is
+// not this user's; Refused when it cannot be trusted or names a target outside the folder (left
+// as it is). The journal stays until the work is done, so a result with the journal still there
+// (the last mark or the removal refused) is ended again by the next run.
 TRecovery Recover(const std::string& privateFolder, const std::string& programFolder, std::string& error);
 
 // A hold on a folder (a lock on the folder itself), let go when destroyed. Installations of one
 // program folder, and their recoveries, take turns by it; a private folder is held by whoever
-// works in it (the program while it fills it, then the installer), and a start leaves a held
-// private folder alone.
+// works in it (the program while it fills it, then the installer) or reads its word, and a start
+// leaves the word, the downloads and the folder itself of a held private folder alone.
 class TFolderLock {
 public:
     TFolderLock() = default;
@@ -77,10 +83,17 @@ private:
 // EWOULDBLOCK, or why the folder cannot be opened) when it stays held or cannot be taken.
 TFolderLock LockFolder(const std::string& folder, int waitMilliseconds = 0);
 
+// A journal that cannot be trusted, left as it is in its private folder.
+struct TRefusedJournal {
+    std::string Folder;
+    std::string Why;
+};
+
 // What the private folders said about one program folder.
 struct TRecoveryReport {
-    std::vector<std::string> NotCompleted; // word of installers whose update did not complete
-    std::vector<std::string> NotEnded;     // installations cut short that could not be ended, and why
+    std::vector<std::string> NotCompleted;  // word of installers whose update did not complete
+    std::vector<std::string> NotEnded;      // installations cut short that could not be ended yet, and why
+    std::vector<TRefusedJournal> Refused;   // journals refused, each told once
 };
 
 enum class TRecoveryScope {
@@ -88,12 +101,14 @@ enum class TRecoveryScope {
     Journals, // installations cut short are ended (an installer, before its own)
     All,      // and what no journal claims goes: a folder left by an installer killed before it wrote
               // its journal, or by a program that ended while it filled one, with the downloads
-              // its queue names
+              // its queue and its download record name, once no installation is left unended
 };
 
-// Looks at every private folder in tempFolder, other than except, that this user made, closed to
-// others and nobody holds, and that concerns programFolder; a folder whose work is done is removed.
-// Beyond the word, the caller holds the program folder's lock.
+// Looks at every private folder in tempFolder, other than except, that this user made and that is
+// closed to others (any other folder is left alone without a word), and that concerns
+// programFolder. The word is taken only from folders nobody holds; a journal is ended even in a
+// folder another process holds (see RecoverAll in the source). A folder whose work is done is
+// removed once nobody holds it. Beyond the word, the caller holds the program folder's lock.
 TRecoveryReport RecoverAll(const std::string& tempFolder, const std::string& programFolder, TRecoveryScope scope,
                            const std::string& except = {});
 
