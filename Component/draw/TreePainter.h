@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class TDecTreeNode;
 class TStyle;
@@ -84,8 +85,13 @@ private:
     bool SubtreeMayShow(const TDecTreeNode& node) const;
     bool RowMayShow(const TDecTreeNode& node) const;
     bool LineMayShow(const QPoint& from, const QPoint& to) const;
+    // The children [first, last) whose subtree, or whose connector from the point, may reach
+    // the area; all of them when there is no area.
+    std::pair<int, int> ChildRange(const TDecTreeNode& node) const;
+    std::pair<int, int> ConnectorRange(const TDecTreeNode& node, const QPoint& from) const;
     int32_t CullingMargin();
     QString DescriptorText(const TDecTreeNode& node);
+    const QString& CodeBody(const TDecTreeNode& node);
 
     TCanvas& FCanvas;
     const TTreeOptions* FOptions = nullptr;
@@ -93,7 +99,8 @@ private:
     std::optional<TRectangle> FArea; // what may show; none: everything
     int32_t FMargin = -1;            // how far drawing reaches beyond a node's rectangles
     std::optional<TPaintError> FLastError;
-    // The outline codes (without their gap) of the rows painted in this pass: a node's code is
-    // its parent's and one number more, where asking the node walks all the way to the root.
+    // The outline codes (without their gap) of the nodes entered in this pass: a node's code is
+    // its parent's and its place among the children, where asking the node walks all the way to
+    // the root and looks for its place in every list on the way.
     std::unordered_map<const TDecTreeNode*, QString> FCodeBodies;
 };
