@@ -316,7 +316,17 @@ TEST_P(PainterAreaTest, AnAreaEqualsTheSameAreaOfTheWholePicture)
     std::mt19937 random(11);
     const int symbolY = doc.Root()->ElementRects[htSymbol].CenterY();
     QImage part(size, QImage::Format_RGB32);
-    for (int round = 0; round < 36; ++round) {
+    // Thin areas just below and just above an option's subtree, where only its shadow, its
+    // texts or a connector's width still reach.
+    std::vector<QRect> edges;
+    for (int i : {1, c.Options / 2, c.Options - 2}) {
+        const TRectangle& b = doc.Root()->Children[i]->BoundsRect;
+        for (int k = 0; k <= 8; ++k) {
+            edges.push_back(QRect(0, b.Bottom() + k, size.width(), 1));
+            edges.push_back(QRect(0, b.Top - k, size.width(), 1));
+        }
+    }
+    for (int round = 0; round < 36 + int(edges.size()); ++round) {
         // Thin bands, screens and tall strips; around the root's row, far above and below it,
         // and at the drawing's ends.
         const int w = std::array{1, 7, 120, 400, size.width()}[round % 5];
@@ -328,7 +338,8 @@ TEST_P(PainterAreaTest, AnAreaEqualsTheSameAreaOfTheWholePicture)
             y = 0;
         if (round == 2)
             y = size.height() - h;
-        const QRect area(int(random() % unsigned(std::max(1, size.width() - w / 2))), y, w, h);
+        const QRect area = round >= 36 ? edges[size_t(round - 36)]
+                                       : QRect(int(random() % unsigned(std::max(1, size.width() - w / 2))), y, w, h);
         part.fill(Qt::white);
         {
             TPainterCanvas canvas(&part);
