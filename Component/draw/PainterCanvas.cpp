@@ -1,6 +1,7 @@
 #include "Component/draw/PainterCanvas.h"
 
 #include "Component/draw/CanvasFonts.h"
+#include "Component/draw/ThinLine.h"
 #include "Component/draw/TriangleGradient.h"
 #include "shared/core/Colors.h"
 #include "shared/core/Exceptions.h"
@@ -13,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -173,7 +176,7 @@ void TPainterCanvas::Rectangle(const QRect& rect)
     if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1) {
         UseBrush();
         UsePen();
-        FPainter->drawRect(OutlineRect(rect));
+        DrawWhole(rect, [&](QPainter& p) { p.drawRect(OutlineRect(rect)); });
         return;
     }
     // A solid outline of an upright rectangle is four bands, which are filled directly rather
@@ -272,7 +275,7 @@ void TPainterCanvas::Ellipse(const QRect& rect)
     if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1) {
         UseBrush();
         UsePen();
-        FPainter->drawEllipse(OutlineRect(rect));
+        DrawWhole(rect, [&](QPainter& p) { p.drawEllipse(OutlineRect(rect)); });
         return;
     }
     // Elsewhere the same figure as paths, whose filling samples pixel centres just as the
@@ -350,7 +353,7 @@ void TPainterCanvas::Polygon(const QPolygon& points)
     if (!WidePen()) {
         UseBrush();
         UsePen();
-        FPainter->drawPolygon(points, Qt::OddEvenFill);
+        DrawWhole(points.boundingRect(), [&](QPainter& p) { p.drawPolygon(points, Qt::OddEvenFill); });
         return;
     }
     if (Brush.Style == TBrushStyle::Solid) {
@@ -368,7 +371,8 @@ void TPainterCanvas::LineTo(const QPoint& point)
     if (Pen.Style == TPenStyle::Clear || from == point)
         return;
     // A dotted line over a solid brush shows the brush colour in its gaps.
-    if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1 && Brush.Style == TBrushStyle::Solid) {
+    if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1 && Brush.Style == TBrushStyle::Solid &&
+        !DirectLine(from, point, Brush.Color)) {
         FPainter->setPen(QPen(ToQColor(Brush.Color), 1.0, Qt::SolidLine, Qt::FlatCap));
         FAppliedPen.reset();
         FPainter->drawLine(from, point);
@@ -377,74 +381,201 @@ void TPainterCanvas::LineTo(const QPoint& point)
         FillWideLines(QPolygon({from, point}), false);
         return;
     }
-    if (Pen.Style == TPenStyle::Solid && DirectLine(from, point))
+    if (Pen.Style == TPenStyle::Solid && DirectLine(from, point, Pen.Color))
         return;
     UsePen();
-    FPainter->drawLine(from, point);
+    DrawWhole(QRect(from, point).normalized(), [&](QPainter& p) { p.drawLine(from, point); });
 }
 
-namespace {
-
-// The step of a coordinate (16.16) for one pixel along the line's major axis, from the
-// differences of both coordinates (26.6), truncated as the painter's raster engine does.
-int32_t StepPerPixel(int32_t minor, int32_t major)
+void TPainterCanvas::DrawWhole(const QRect& bounds, const std::function<void(QPainter&)>& draw)
 {
-    return int32_t(int64_t(minor) * 65536 / major);
-}
-
-// The pixels of a one-pixel line between two pixel corners, exactly those the painter's
-// raster engine sets for an aliased thin pen: one per row (mostly vertical) or column
-// (mostly horizontal), the end point's excluded, each where the line crosses the middle of
-// its row or column, or its start when the line runs towards smaller values. The arithmetic
-// is the engine's fixed point, so long lines stray from the ideal in the same pixels.
-template <typename TPixel>
-void ThinLinePixels(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TPixel pixel)
-{
-    x1 *= 64, y1 *= 64, x2 *= 64, y2 *= 64;
-    const bool mostlyVertical = std::abs(x2 - x1) < std::abs(y2 - y1);
-    if (!mostlyVertical)
-        std::swap(x1, y1), std::swap(x2, y2);
-    // Now "major" runs along y.
-    if (y1 > y2)
-        std::swap(x1, x2), std::swap(y1, y2);
-    if (y1 == y2)
-        return;
-    const int32_t step = StepPerPixel(x2 - x1, y2 - y1);
-    int32_t first = (y1 + 32) >> 6;
-    const int32_t last = (y2 + 32) >> 6;
-    if (first >= last)
-        return;
-    const int32_t round = step > 0 ? 32 : 0;
-    int32_t minor = x1 * 1024 + ((((first << 6) + round - y1) * step) >> 6);
-    for (; first < last; ++first, minor += step) {
-        if (mostlyVertical)
-            pixel(minor >> 16, first);
-        else
-            pixel(first, minor >> 16);
+    TDirectTarget target;
+    if (Direct(target)) {
+        // The engine clips a thin or dotted outline where it leaves the device by moving its
+        // ends, which moves its pixels and its dots, so one that runs off the image is drawn
+        // whole into a scratch image and its part inside copied: the pixels of the whole
+        // picture. The pen is opaque and unsmoothed, so a pixel is either untouched or the
+        // figure's.
+        const QRect device = target.Image->rect().translated(-target.Offset);
+        const QRect reach = bounds.adjusted(-2, -2, 2, 2);
+        constexpr qint64 MostScratchPixels = qint64(1) << 22;
+        if (!device.contains(reach) && qint64(reach.width()) * reach.height() <= MostScratchPixels) {
+            const QRect visible = reach.intersected(target.Limit);
+            if (visible.isEmpty())
+                return;
+            if (FWhole.width() < reach.width() || FWhole.height() < reach.height())
+                FWhole = QImage(std::max(FWhole.width(), reach.width()), std::max(FWhole.height(), reach.height()),
+                                QImage::Format_ARGB32_Premultiplied);
+            FWhole.fill(Qt::transparent);
+            {
+                QPainter whole(&FWhole);
+                whole.setRenderHint(QPainter::Antialiasing, false);
+                whole.translate(-reach.topLeft());
+                whole.setPen(FPainter->pen());
+                whole.setBrush(FPainter->brush());
+                draw(whole);
+            }
+            for (int y = visible.top(); y <= visible.bottom(); ++y) {
+                const auto* from = reinterpret_cast<const QRgb*>(FWhole.constScanLine(y - reach.top())) - reach.left();
+                auto* to = reinterpret_cast<QRgb*>(target.Bits + (y + target.Offset.y()) * target.Stride) +
+                           target.Offset.x();
+                for (int x = visible.left(); x <= visible.right(); ++x)
+                    if (qAlpha(from[x]) == 255)
+                        to[x] = from[x];
+            }
+            return;
+        }
     }
+    draw(*FPainter);
 }
 
-} // namespace
-
-bool TPainterCanvas::DirectLine(const QPoint& from, const QPoint& to)
+bool TPainterCanvas::DirectLine(const QPoint& from, const QPoint& to, TColor color)
 {
     TDirectTarget target;
     if (!Direct(target))
         return false;
-    // Only lines that lie wholly inside the area drawn on, and whose fixed point coordinates
-    // cannot overflow; the painter clips the others, which moves their pixels.
-    if (!target.Limit.contains(from) || !target.Limit.contains(to))
+    target.Line(TThinLine(from.x(), from.y(), to.x(), to.y()), target.Limit, ColorToArgb(color));
+    return true;
+}
+
+void TPainterCanvas::TDirectTarget::Line(const TThinLine& line, const QRect& area, QRgb pixel) const
+{
+    if (area.isEmpty())
+        return;
+    if (line.Vertical()) {
+        line.Runs(area.top(), area.bottom(), area.left(), area.right(), [&](int64_t x, int64_t a, int64_t b) {
+            if (x < area.left() || x > area.right())
+                return;
+            uchar* p = Bits + (a + Offset.y()) * Stride + (x + Offset.x()) * qsizetype(sizeof(QRgb));
+            for (int64_t y = a; y <= b; ++y, p += Stride)
+                *reinterpret_cast<QRgb*>(p) = pixel;
+        });
+    } else {
+        line.Runs(area.left(), area.right(), area.top(), area.bottom(), [&](int64_t y, int64_t a, int64_t b) {
+            if (y < area.top() || y > area.bottom())
+                return;
+            FillPixels(reinterpret_cast<QRgb*>(Bits + (y + Offset.y()) * Stride) + (a + Offset.x()), b - a + 1, pixel);
+        });
+    }
+}
+
+namespace {
+
+// What a line shows of itself inside an area: its runs, minor coordinates outside the area
+// folded onto its sides. Lines with the same picture set the same pixels there.
+void LinePicture(const TThinLine& line, const QRect& area, std::vector<int64_t>& picture)
+{
+    picture.clear();
+    const auto keep = [&](int64_t minor, int64_t a, int64_t b) {
+        picture.push_back(minor);
+        picture.push_back(a);
+        picture.push_back(b);
+    };
+    if (line.Vertical())
+        line.Runs(area.top(), area.bottom(), area.left(), area.right(), keep);
+    else
+        line.Runs(area.left(), area.right(), area.top(), area.bottom(), keep);
+}
+
+struct TPictureHash {
+    size_t operator()(const std::vector<int64_t>& v) const
+    {
+        uint64_t h = 1469598103934665603ull;
+        for (int64_t x : v)
+            h = (h ^ uint64_t(x)) * 1099511628211ull;
+        return size_t(h);
+    }
+};
+
+// The first index in [lo, hi) for which past(i) holds, where past is false and then true.
+template <class Past>
+int FirstPast(int lo, int hi, Past past)
+{
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (past(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+} // namespace
+
+bool TPainterCanvas::LineFan(const TLineFan& fan, const std::optional<QRect>& area)
+{
+    if (Pen.Style != TPenStyle::Solid || Pen.Width > 1)
         return false;
-    const QPoint a = from + target.Offset, b = to + target.Offset;
-    constexpr int MaxCoordinate = 32767;
-    if (std::max({a.x(), a.y(), b.x(), b.y()}) > MaxCoordinate || std::min({a.x(), a.y(), b.x(), b.y()}) < 0)
+    TDirectTarget target;
+    if (!Direct(target))
         return false;
-    const QRgb color = ColorToArgb(Pen.Color);
-    uchar* const bits = target.Bits;
-    const qsizetype stride = target.Stride;
-    ThinLinePixels(a.x(), a.y(), b.x(), b.y(), [=](int32_t x, int32_t y) {
-        reinterpret_cast<QRgb*>(bits + y * stride)[x] = color;
-    });
+    if (fan.Count <= 0)
+        return true;
+    FPenPos = QPoint(fan.X, fan.Y(fan.Count - 1));
+    const QRect view = area ? area->intersected(target.Limit) : target.Limit;
+    if (view.isEmpty())
+        return true;
+    const QRgb pixel = ColorToArgb(Pen.Color);
+    const int64_t px = fan.From.x(), py = fan.From.y();
+    const int64_t across = std::abs(int64_t(fan.X) - px);
+    const auto line = [&](int i) { return TThinLine(px, py, fan.X, fan.Y(i)); };
+    const auto y = [&](int i) { return int64_t(fan.Y(i)); };
+    const auto draw = [&](int i) { target.Line(line(i), view, pixel); };
+
+    // The lines are all of one colour and nothing is drawn between them, so a line that sets
+    // only pixels an earlier one of them set changes nothing and is left out.
+    std::vector<int64_t> picture, other;
+    // Lines shorter than across than down, and those at the point's own height, are few: each
+    // is drawn.
+    const int above = FirstPast(0, fan.Count, [&](int i) { return y(i) >= py - across; });
+    const int below = FirstPast(above, fan.Count, [&](int i) { return y(i) > py + across; });
+    for (int i = above; i < below; ++i)
+        draw(i);
+    // Up to the engine's length a line's pixels stray from the ideal by its rounding, which does
+    // not follow the index: each line's picture is compared with those already drawn.
+    const int nearAbove = FirstPast(0, above, [&](int i) { return y(i) >= py - TThinLine::EngineSpan; });
+    const int nearBelow = FirstPast(below, fan.Count, [&](int i) { return y(i) > py + TThinLine::EngineSpan; });
+    std::unordered_set<std::vector<int64_t>, TPictureHash> drawn;
+    const auto drawNew = [&](int i) {
+        const TThinLine l = line(i);
+        LinePicture(l, view, picture);
+        if (!picture.empty() && drawn.insert(picture).second)
+            target.Line(l, view, pixel);
+    };
+    for (int i = nearAbove; i < above; ++i)
+        drawNew(i);
+    for (int i = below; i < nearBelow; ++i)
+        drawNew(i);
+    // Longer lines are sampled exactly. All of them meet at the point and end on one column, so
+    // in each row the pixel of a line further along lies between those of its neighbours: it
+    // moves towards the point's column as the far end moves away, and the rows a line reaches
+    // grow with it. Lines with the same picture therefore follow one another, and the end of
+    // each such run is found by galloping and halving instead of line by line.
+    const auto gallop = [&](int first, int last) {
+        int i = first;
+        while (i < last) {
+            LinePicture(line(i), view, picture);
+            if (!picture.empty())
+                draw(i);
+            const auto same = [&](int k) {
+                LinePicture(line(k), view, other);
+                return other == picture;
+            };
+            int known = i, step = 1, past = last;
+            while (known + step < last) {
+                if (!same(known + step)) {
+                    past = known + step;
+                    break;
+                }
+                known += step;
+                step *= 2;
+            }
+            i = FirstPast(known + 1, past, [&](int k) { return !same(k); });
+        }
+    };
+    gallop(0, nearAbove);
+    gallop(nearBelow, fan.Count);
     return true;
 }
 

@@ -208,15 +208,7 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
         if (!shadowPass) {
             const QPoint from = c.S.Center();
             const auto [first, last] = ConnectorRange(n, from);
-            for (int i = first; i < last; ++i) {
-                TDecTreeNode* child = n.Children[i];
-                const QPoint to = child->ElementRects[htOptionDescriptor].LeftCenter();
-                if (FArea && !LineMayShow(from, to))
-                    continue;
-                const TStyleState& childState =
-                    *StyleStateFor(*StyleStates, childrenInside || child->IsClone(), child->InTakenPath);
-                StyledPainter->DrawLine(*childState.ConnectorLines(), from, to);
-            }
+            PaintConnectors(n, childrenInside, from, first, last);
         }
         const auto [first, last] = ChildRange(n);
         for (int i = last - 1; i >= first; --i) {
@@ -235,6 +227,69 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
             }
             stack.push_back({child, childrenInside, false, true});
         }
+    }
+}
+
+namespace {
+
+// Runs of fewer connectors are drawn one by one.
+constexpr int FanLines = 16;
+
+bool SameConnectors(const TDecTreeNode& a, const TDecTreeNode& b)
+{
+    return a.IsClone() == b.IsClone() && a.InTakenPath == b.InTakenPath &&
+           a.ElementRects[htOptionDescriptor].Left == b.ElementRects[htOptionDescriptor].Left;
+}
+
+} // namespace
+
+const std::vector<int>& TPaintCache::RunStarts(const TDecTreeNode& node)
+{
+    std::vector<int>& starts = FRunStarts[&node];
+    if (starts.empty()) {
+        const int count = node.Children.Count();
+        for (int i = 0; i < count; ++i)
+            if (i == 0 || !SameConnectors(*node.Children[i - 1], *node.Children[i]))
+                starts.push_back(i);
+    }
+    return starts;
+}
+
+// The connectors to the options [first, last). Where the canvas can, each run of one look is
+// handed over whole, so that it leaves out the lines that would not change a pixel.
+void TTreePainter::PaintConnectors(TDecTreeNode& n, bool childrenInside, const QPoint& from, int first, int last)
+{
+    const auto style = [&](int i) -> const TStyle& {
+        const TDecTreeNode& child = *n.Children[i];
+        return *StyleStateFor(*StyleStates, childrenInside || child.IsClone(), child.InTakenPath)->ConnectorLines();
+    };
+    int i = first;
+    if (last - first >= FanLines) {
+        TPaintCache& cache = Cache ? *Cache : FOwnCache;
+        const std::vector<int>& starts = cache.RunStarts(n);
+        auto next = std::upper_bound(starts.begin(), starts.end(), i);
+        std::optional<QRect> area;
+        if (FArea)
+            area = FArea->ToRect();
+        while (i < last) {
+            const int end = next == starts.end() ? last : std::min(*next, last);
+            TLineFan fan;
+            fan.From = from;
+            fan.X = n.Children[i]->ElementRects[htOptionDescriptor].Left;
+            fan.Count = end - i;
+            fan.Y = [&n, i](int k) { return n.Children[i + k]->ElementRects[htOptionDescriptor].CenterY(); };
+            if (!StyledPainter->DrawLineFan(style(i), fan, area))
+                break;
+            i = end;
+            if (next != starts.end())
+                ++next;
+        }
+    }
+    for (; i < last; ++i) {
+        const QPoint to = n.Children[i]->ElementRects[htOptionDescriptor].LeftCenter();
+        if (FArea && !LineMayShow(from, to))
+            continue;
+        StyledPainter->DrawLine(style(i), from, to);
     }
 }
 

@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <unordered_map>
+#include <vector>
 
 #include <functional>
 #include <memory>
@@ -30,6 +31,20 @@ class TStyle;
 class TStyleState;
 class TStyleStates;
 struct TTreeOptions;
+
+// What painters learn about a laid-out drawing and keep from one painting to the next, until
+// its owner says the layout changed: where, among a node's options, the look of the connectors
+// or their column changes.
+class TPaintCache {
+public:
+    void Clear() { FRunStarts.clear(); }
+    // The indexes at which a run of the node's options with one connector look and one column
+    // begins, in order (0 first).
+    const std::vector<int>& RunStarts(const TDecTreeNode& node);
+
+private:
+    std::unordered_map<const TDecTreeNode*, std::vector<int>> FRunStarts;
+};
 
 // Why a painting stopped: the class name and message of the exception that stopped it.
 struct TPaintError {
@@ -58,6 +73,9 @@ public:
     TNodeElementType SelectionElementType = htOptionDescriptor;
     // Told once when an exception stops a painting.
     TPaintErrorHandler OnError;
+    // Kept by the owner of a drawing that is painted again and again; none: the painter keeps
+    // its own for one painting.
+    TPaintCache* Cache = nullptr;
 
     // Both passes over the tree under root. Nodes whose subtree cannot reach the exposed area
     // (or the canvas's clip, when it has one) are skipped, so a small area of a huge tree
@@ -89,6 +107,7 @@ private:
     // the area; all of them when there is no area.
     std::pair<int, int> ChildRange(const TDecTreeNode& node) const;
     std::pair<int, int> ConnectorRange(const TDecTreeNode& node, const QPoint& from) const;
+    void PaintConnectors(TDecTreeNode& node, bool childrenInside, const QPoint& from, int first, int last);
     int32_t CullingMargin();
     QString DescriptorText(const TDecTreeNode& node);
     const QString& CodeBody(const TDecTreeNode& node);
@@ -103,4 +122,5 @@ private:
     // its parent's and its place among the children, where asking the node walks all the way to
     // the root and looks for its place in every list on the way.
     std::unordered_map<const TDecTreeNode*, QString> FCodeBodies;
+    TPaintCache FOwnCache;
 };

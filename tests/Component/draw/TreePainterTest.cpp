@@ -278,6 +278,21 @@ void BuildFanOut(TDecTreeDocument& doc, const TFanOutCase& c)
     attributed->DecisionOwner = QStringLiteral("Owner");
     Add(attributed, ntDecision, QStringLiteral("Under"), 100, 1);
     options.back()->CloneMasterId = options[5]->Id;
+    // More clones and attribute lines along the fan: the connectors' look changes within it,
+    // and dotted separators cross the areas' edges.
+    for (int i = 20; i < c.Options - 1; i += 41)
+        options[size_t(i)]->CloneMasterId = options[5]->Id;
+    for (int i = 9; i < c.Options - 1; i += 17) {
+        TDecTreeNode* o = options[size_t(i)];
+        if (o->IsClone() || o->HasChildren())
+            continue;
+        o->NodeType = ntDecision;
+        o->DecisionShowCaption = true;
+        o->DecisionShowOwner = true;
+        o->DecisionCaption = QStringLiteral("Caption %1").arg(i);
+        o->DecisionOwner = QStringLiteral("Owner");
+        Add(o, ntDecision, QStringLiteral("Under"), 100, 1);
+    }
     for (int k = 0; k < 3; ++k)
         Add(options.back(), ntDecision, QStringLiteral("Sub %1").arg(k), k == 0 ? 100 : 0, k);
     if (c.ConnectorWidth != 0) {
@@ -346,13 +361,28 @@ TEST_P(PainterAreaTest, AnAreaEqualsTheSameAreaOfTheWholePicture)
             TTreePainter painter(canvas, doc.StyleStates, true);
             ASSERT_TRUE(painter.Paint(doc.Root(), area));
         }
+        // And in an image that holds only the area, as the control's view paints it: lines
+        // run off its edges.
+        QImage view(area.size(), QImage::Format_RGB32);
+        view.fill(Qt::white);
+        {
+            QPainter shifted(&view);
+            shifted.translate(-area.topLeft());
+            TPainterCanvas canvas(&shifted);
+            TTreePainter painter(canvas, doc.StyleStates, true);
+            ASSERT_TRUE(painter.Paint(doc.Root(), area));
+        }
         const QRect r = area.intersected(part.rect());
         for (int py = r.top(); py <= r.bottom(); ++py) {
             const auto* a = reinterpret_cast<const QRgb*>(whole.constScanLine(py));
             const auto* b = reinterpret_cast<const QRgb*>(part.constScanLine(py));
-            for (int px = r.left(); px <= r.right(); ++px)
+            const auto* v = reinterpret_cast<const QRgb*>(view.constScanLine(py - area.y())) - area.x();
+            for (int px = r.left(); px <= r.right(); ++px) {
                 ASSERT_EQ(a[px], b[px]) << "area " << area.x() << "," << area.y() << " " << area.width() << "x"
                                         << area.height() << " at " << px << "," << py;
+                ASSERT_EQ(a[px], v[px]) << std::hex << a[px] << " " << v[px] << std::dec << " view " << area.x() << "," << area.y() << " " << area.width() << "x"
+                                        << area.height() << " at " << px << "," << py;
+            }
         }
     }
 }
