@@ -245,14 +245,16 @@ bool SameConnectors(const TDecTreeNode& a, const TDecTreeNode& b)
 
 const std::vector<int>& TPaintCache::RunStarts(const TDecTreeNode& node)
 {
-    std::vector<int>& starts = FRunStarts[&node];
-    if (starts.empty()) {
-        const int count = node.Children.Count();
+    TRuns& runs = FRunStarts[&node];
+    const int count = node.Children.Count();
+    if (runs.Count != count) {
+        runs.Count = count;
+        runs.Starts.clear();
         for (int i = 0; i < count; ++i)
             if (i == 0 || !SameConnectors(*node.Children[i - 1], *node.Children[i]))
-                starts.push_back(i);
+                runs.Starts.push_back(i);
     }
-    return starts;
+    return runs.Starts;
 }
 
 // The connectors to the options [first, last). Where the canvas can, each run of one look is
@@ -263,33 +265,33 @@ void TTreePainter::PaintConnectors(TDecTreeNode& n, bool childrenInside, const Q
         const TDecTreeNode& child = *n.Children[i];
         return *StyleStateFor(*StyleStates, childrenInside || child.IsClone(), child.InTakenPath)->ConnectorLines();
     };
-    int i = first;
-    if (last - first >= FanLines) {
-        TPaintCache& cache = Cache ? *Cache : FOwnCache;
-        const std::vector<int>& starts = cache.RunStarts(n);
-        auto next = std::upper_bound(starts.begin(), starts.end(), i);
-        std::optional<QRect> area;
-        if (FArea)
-            area = FArea->ToRect();
-        while (i < last) {
-            const int end = next == starts.end() ? last : std::min(*next, last);
-            TLineFan fan;
-            fan.From = from;
-            fan.X = n.Children[i]->ElementRects[htOptionDescriptor].Left;
-            fan.Count = end - i;
-            fan.Y = [&n, i](int k) { return n.Children[i + k]->ElementRects[htOptionDescriptor].CenterY(); };
-            if (!StyledPainter->DrawLineFan(style(i), fan, area))
-                break;
-            i = end;
-            if (next != starts.end())
-                ++next;
+    const auto oneByOne = [&](int begin, int end) {
+        for (int i = begin; i < end; ++i) {
+            const QPoint to = n.Children[i]->ElementRects[htOptionDescriptor].LeftCenter();
+            if (FArea && !LineMayShow(from, to))
+                continue;
+            StyledPainter->DrawLine(style(i), from, to);
         }
-    }
-    for (; i < last; ++i) {
-        const QPoint to = n.Children[i]->ElementRects[htOptionDescriptor].LeftCenter();
-        if (FArea && !LineMayShow(from, to))
-            continue;
-        StyledPainter->DrawLine(style(i), from, to);
+    };
+    if (last - first < FanLines)
+        return oneByOne(first, last);
+    TPaintCache& cache = Cache ? *Cache : FOwnCache;
+    const std::vector<int>& starts = cache.RunStarts(n);
+    std::optional<QRect> area;
+    if (FArea)
+        area = FArea->ToRect();
+    for (auto next = std::upper_bound(starts.begin(), starts.end(), first); first < last;) {
+        const int end = next == starts.end() ? last : std::min(*next, last);
+        TLineFan fan;
+        fan.From = from;
+        fan.X = n.Children[first]->ElementRects[htOptionDescriptor].Left;
+        fan.Count = end - first;
+        fan.Y = [&n, first](int k) { return n.Children[first + k]->ElementRects[htOptionDescriptor].CenterY(); };
+        if (!StyledPainter->DrawLineFan(style(first), fan, area))
+            oneByOne(first, end);
+        first = end;
+        if (next != starts.end())
+            ++next;
     }
 }
 

@@ -43,7 +43,11 @@ public:
     const std::vector<int>& RunStarts(const TDecTreeNode& node);
 
 private:
-    std::unordered_map<const TDecTreeNode*, std::vector<int>> FRunStarts;
+    struct TRuns {
+        int Count = -1; // of the options they were found among
+        std::vector<int> Starts;
+    };
+    std::unordered_map<const TDecTreeNode*, TRuns> FRunStarts;
 };
 
 // Why a painting stopped: the class name and message of the exception that stopped it.
