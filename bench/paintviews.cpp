@@ -3,9 +3,12 @@
 // (top_ms), which is the reference: a view anywhere should cost about what the top view costs.
 // Drawings: a root with 100,000 or 400,000 options (a wide fan-out, whose connectors cross
 // every view between the root's row and the options far away), and a random tree of 100,000
-// nodes (deep and balanced). Run with --benchmark_repetitions and read the medians.
+// nodes (deep and balanced). The fan-outs are drawn with the document's own connectors (thin,
+// the taken one two pixels wide) and with every connector 3 or 6 pixels wide (width: 0 is the
+// document's own). Run with --benchmark_repetitions and read the medians.
 
 #include "Component/control/DecTree.h"
+#include "Component/styles/StyleStates.h"
 #include "Component/control/ScrollableDecTree.h"
 #include "bench/support/BenchApplication.h"
 #include "bench/support/PairedTimes.h"
@@ -14,6 +17,7 @@
 #include <QApplication>
 
 #include <map>
+#include <tuple>
 #include <memory>
 
 #include <benchmark/benchmark.h>
@@ -24,10 +28,10 @@ enum TDrawing { dkFanOut, dkRandom };
 enum TViewPlace { vpTop, vpMiddle, vpBottom, vpBelowRoot };
 
 // One control per drawing, kept for the whole run.
-TScrollableDecTree& View(TDrawing kind, int count)
+TScrollableDecTree& View(TDrawing kind, int count, int width)
 {
-    static auto* views = new std::map<std::pair<int, int>, std::unique_ptr<TScrollableDecTree>>;
-    auto& box = (*views)[{int(kind), count}];
+    static auto* views = new std::map<std::tuple<int, int, int>, std::unique_ptr<TScrollableDecTree>>;
+    auto& box = (*views)[{int(kind), count, width}];
     if (box)
         return *box;
     BenchApplication<QApplication>("bench_paintviews");
@@ -49,6 +53,13 @@ TScrollableDecTree& View(TDrawing kind, int count)
         settings.Seed = 7;
         settings.NodeCount = count;
         FillRandomDocument(doc, settings);
+    }
+    if (width > 0) {
+        for (int s = 0; s < TStyleStates::StateCount; ++s) {
+            auto* lineWidth = doc.StyleStates.State(s)->ConnectorLines()->LineWidth();
+            lineWidth->Value = width;
+            lineWidth->Inherit = false;
+        }
     }
     box->show();
     box->resize(1366 + box->width() - tree->width(), 768 + box->height() - tree->height());
@@ -76,7 +87,7 @@ void BM_PaintView(benchmark::State& state)
     const auto kind = TDrawing(state.range(0));
     const int count = int(state.range(1));
     const auto place = TViewPlace(state.range(2));
-    TDecTree& tree = *View(kind, count).Tree();
+    TDecTree& tree = *View(kind, count, int(state.range(3))).Tree();
     const QPoint origin = PlaceOrigin(tree, place);
     TPairedTimes times;
     for (auto _ : state) {
@@ -91,9 +102,9 @@ void BM_PaintView(benchmark::State& state)
     state.counters["extent_h"] = tree.Extent().height();
 }
 BENCHMARK(BM_PaintView)
-    ->ArgNames({"random", "nodes", "place"})
-    ->ArgsProduct({{dkFanOut}, {100000, 400000}, {vpTop, vpMiddle, vpBottom, vpBelowRoot}})
-    ->ArgsProduct({{dkRandom}, {100000}, {vpTop, vpMiddle, vpBottom}})
+    ->ArgNames({"random", "nodes", "place", "width"})
+    ->ArgsProduct({{dkFanOut}, {100000, 400000}, {vpTop, vpMiddle, vpBottom, vpBelowRoot}, {0, 3, 6}})
+    ->ArgsProduct({{dkRandom}, {100000}, {vpTop, vpMiddle, vpBottom}, {0}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 

@@ -2,6 +2,7 @@
 
 #include "Component/draw/CanvasFonts.h"
 #include "Component/draw/ThinLine.h"
+#include "Component/draw/WideLine.h"
 #include "Component/draw/TriangleGradient.h"
 #include "shared/core/Colors.h"
 #include "shared/core/Exceptions.h"
@@ -307,33 +308,50 @@ bool TPainterCanvas::WidePen() const { return Pen.Style != TPenStyle::Clear && P
 
 qreal TPainterCanvas::CentreShift() const { return (int(PenWidth(Pen.Width)) % 2) ? 0.5 : 0.0; }
 
-void TPainterCanvas::FillJoin(const QPoint& at)
+void TPainterCanvas::UseJoinPen()
+{
+    FPainter->setPen(Qt::NoPen);
+    FPainter->setBrush(ToQColor(Pen.Color));
+    FAppliedPen.reset();
+    FAppliedBrush.reset();
+}
+
+void TPainterCanvas::FillJoin(const QPoint& at, const QRect* area)
 {
     const int w = int(PenWidth(Pen.Width));
     // Up to three pixels a round join is a square; beyond, a disk.
+    const QRect box(at.x() - w / 2, at.y() - w / 2, w, w);
+    if (area && !box.adjusted(-1, -1, 1, 1).intersects(*area))
+        return;
     if (w <= 3) {
-        FillBox(QRect(at.x() - w / 2, at.y() - w / 2, w, w), Pen.Color);
+        FillBox(box, Pen.Color);
         return;
     }
     const qreal shift = CentreShift(), half = w / 2.0;
-    FPainter->drawEllipse(QRectF(at.x() + shift - half, at.y() + shift - half, w, w));
+    DrawWhole(box, [&](QPainter& p) { p.drawEllipse(QRectF(at.x() + shift - half, at.y() + shift - half, w, w)); });
 }
 
 void TPainterCanvas::FillWideLines(const QPolygon& points, bool closed)
 {
     // Each segment is a band of the pen's width around its centre line, with round joins and
     // ends: the look of a wide pen, filled instead of stroked.
-    const QColor color = ToQColor(Pen.Color);
-    FPainter->setPen(Qt::NoPen);
-    FPainter->setBrush(color);
-    FAppliedPen.reset();
-    FAppliedBrush.reset();
+    UseJoinPen();
+    TDirectTarget target;
+    const bool direct = Direct(target);
+    const int width = int(PenWidth(Pen.Width));
+    const QRgb pixel = ColorToArgb(Pen.Color);
     const qreal half = PenWidth(Pen.Width) / 2, shift = CentreShift();
     const int n = int(points.size());
     const int segments = closed ? n : n - 1;
     for (int i = 0; i < segments; ++i) {
-        const QPointF p = QPointF(points[i]) + QPointF(shift, shift);
-        const QPointF q = QPointF(points[(i + 1) % n]) + QPointF(shift, shift);
+        const QPoint& a = points[i];
+        const QPoint& b = points[(i + 1) % n];
+        if (direct) {
+            target.Band(TWideLine(a.x(), a.y(), b.x(), b.y(), width), target.Limit, pixel);
+            continue;
+        }
+        const QPointF p = QPointF(a) + QPointF(shift, shift);
+        const QPointF q = QPointF(b) + QPointF(shift, shift);
         const QPointF d = q - p;
         const qreal length = std::hypot(d.x(), d.y());
         if (length == 0)
@@ -343,7 +361,7 @@ void TPainterCanvas::FillWideLines(const QPolygon& points, bool closed)
         FPainter->drawConvexPolygon(band, 4);
     }
     for (int i = 0; i < n; ++i)
-        FillJoin(points[i]);
+        FillJoin(points[i], direct ? &target.Limit : nullptr);
 }
 
 void TPainterCanvas::Polygon(const QPolygon& points)
@@ -438,6 +456,14 @@ bool TPainterCanvas::DirectLine(const QPoint& from, const QPoint& to, TColor col
     return true;
 }
 
+void TPainterCanvas::TDirectTarget::Band(const TWideLine& band, const QRect& area, QRgb pixel) const
+{
+    band.Blocks(area, [&](int64_t top, int64_t bottom, int64_t left, int64_t right) {
+        for (int64_t y = top; y <= bottom; ++y)
+            FillRow(int32_t(y), left, right, pixel);
+    });
+}
+
 void TPainterCanvas::TDirectTarget::Line(const TThinLine& line, const QRect& area, QRgb pixel) const
 {
     if (area.isEmpty())
@@ -477,6 +503,15 @@ void LinePicture(const TThinLine& line, const QRect& area, std::vector<int64_t>&
         line.Runs(area.left(), area.right(), area.top(), area.bottom(), keep);
 }
 
+// The same for a band: its blocks inside the area.
+void BandPicture(const TWideLine& band, const QRect& area, std::vector<int64_t>& picture)
+{
+    picture.clear();
+    band.Blocks(area, [&](int64_t top, int64_t bottom, int64_t left, int64_t right) {
+        picture.insert(picture.end(), {top, bottom, left, right});
+    });
+}
+
 struct TPictureHash {
     size_t operator()(const std::vector<int64_t>& v) const
     {
@@ -501,11 +536,54 @@ int FirstPast(int lo, int hi, Past past)
     return lo;
 }
 
+// Draws the lines [first, last) of one colour, between which nothing else is drawn, leaving
+// out each line whose picture (what it shows of itself) an earlier one had: it would set no
+// new pixel. picture(i, out) gives line i's picture, empty when it shows nothing; draw(i)
+// draws it.
+//
+// Where lines with the same picture are known to follow one another (each pixel of a line lies
+// between those of its neighbours), the end of each such run is found by galloping and halving,
+// so the cost follows the number of different pictures rather than of lines.
+template <class Picture, class Draw>
+void DrawDifferent(int first, int last, bool sorted, Picture picture, Draw draw)
+{
+    std::vector<int64_t> one, other;
+    if (!sorted) {
+        std::unordered_set<std::vector<int64_t>, TPictureHash> drawn;
+        for (int i = first; i < last; ++i) {
+            picture(i, one);
+            if (!one.empty() && drawn.insert(one).second)
+                draw(i);
+        }
+        return;
+    }
+    for (int i = first; i < last;) {
+        picture(i, one);
+        if (!one.empty())
+            draw(i);
+        const auto same = [&](int k) {
+            picture(k, other);
+            return other == one;
+        };
+        int known = i, step = 1, past = last;
+        while (known + step < last) {
+            if (!same(known + step)) {
+                past = known + step;
+                break;
+            }
+            known += step;
+            step *= 2;
+        }
+        i = FirstPast(known + 1, past, [&](int k) { return !same(k); });
+    }
+}
+
 } // namespace
 
 bool TPainterCanvas::LineFan(const TLineFan& fan, const std::optional<QRect>& area)
 {
-    if (Pen.Style != TPenStyle::Solid || Pen.Width > 1)
+    const bool wide = WidePen();
+    if (!wide && Pen.Style != TPenStyle::Solid)
         return false;
     TDirectTarget target;
     if (!Direct(target))
@@ -519,63 +597,69 @@ bool TPainterCanvas::LineFan(const TLineFan& fan, const std::optional<QRect>& ar
     const QRgb pixel = ColorToArgb(Pen.Color);
     const int64_t px = fan.From.x(), py = fan.From.y();
     const int64_t across = std::abs(int64_t(fan.X) - px);
-    const auto line = [&](int i) { return TThinLine(px, py, fan.X, fan.Y(i)); };
     const auto y = [&](int i) { return int64_t(fan.Y(i)); };
-    const auto draw = [&](int i) { target.Line(line(i), view, pixel); };
+    const int width = int(PenWidth(Pen.Width));
 
-    // The lines are all of one colour and nothing is drawn between them, so a line that sets
-    // only pixels an earlier one of them set changes nothing and is left out.
-    std::vector<int64_t> picture, other;
-    // Lines shorter than across than down, and those at the point's own height, are few: each
-    // is drawn.
-    const int above = FirstPast(0, fan.Count, [&](int i) { return y(i) >= py - across; });
-    const int below = FirstPast(above, fan.Count, [&](int i) { return y(i) > py + across; });
-    for (int i = above; i < below; ++i)
-        draw(i);
-    // Up to the engine's length a line's pixels stray from the ideal by its rounding, which does
-    // not follow the index: each line's picture is compared with those already drawn.
-    const int nearAbove = FirstPast(0, above, [&](int i) { return y(i) >= py - TThinLine::EngineSpan; });
-    const int nearBelow = FirstPast(below, fan.Count, [&](int i) { return y(i) > py + TThinLine::EngineSpan; });
-    std::unordered_set<std::vector<int64_t>, TPictureHash> drawn;
-    const auto drawNew = [&](int i) {
-        const TThinLine l = line(i);
-        LinePicture(l, view, picture);
-        if (!picture.empty() && drawn.insert(picture).second)
-            target.Line(l, view, pixel);
-    };
-    for (int i = nearAbove; i < above; ++i)
-        drawNew(i);
-    for (int i = below; i < nearBelow; ++i)
-        drawNew(i);
-    // Longer lines are sampled exactly. All of them meet at the point and end on one column, so
-    // in each row the pixel of a line further along lies between those of its neighbours: it
+    // The lines are grouped by their distance down or up from the point. Those less far down
+    // than across, and those at the point's own height, are few. Up to the engine's length a
+    // line's pixels stray from the ideal by its rounding, which does not follow the index.
+    // Longer lines are sampled exactly; all of them start at the point and end on one column,
+    // so in each row the pixel of a line further away lies between those of its neighbours (it
     // moves towards the point's column as the far end moves away, and the rows a line reaches
-    // grow with it. Lines with the same picture therefore follow one another, and the end of
-    // each such run is found by galloping and halving instead of line by line.
-    const auto gallop = [&](int first, int last) {
-        int i = first;
-        while (i < last) {
-            LinePicture(line(i), view, picture);
-            if (!picture.empty())
+    // grow with it): their pictures are sorted.
+    const int64_t exact = std::max(across, TThinLine::EngineSpan);
+    const int above = FirstPast(0, fan.Count, [&](int i) { return y(i) >= py - exact; });
+    const int below = FirstPast(above, fan.Count, [&](int i) { return y(i) > py + exact; });
+    const bool nearSorted = across > TThinLine::EngineSpan;
+
+    if (!wide) {
+        const auto line = [&](int i) { return TThinLine(px, py, fan.X, fan.Y(i)); };
+        const auto picture = [&](int i, std::vector<int64_t>& out) { LinePicture(line(i), view, out); };
+        const auto draw = [&](int i) { target.Line(line(i), view, pixel); };
+        if (nearSorted) {
+            for (int i = above; i < below; ++i)
                 draw(i);
-            const auto same = [&](int k) {
-                LinePicture(line(k), view, other);
-                return other == picture;
-            };
-            int known = i, step = 1, past = last;
-            while (known + step < last) {
-                if (!same(known + step)) {
-                    past = known + step;
-                    break;
-                }
-                known += step;
-                step *= 2;
-            }
-            i = FirstPast(known + 1, past, [&](int k) { return !same(k); });
+        } else {
+            // Lines less far down than across set one pixel a column; they are drawn.
+            const int flatAbove = FirstPast(above, below, [&](int i) { return y(i) >= py - across; });
+            const int flatBelow = FirstPast(flatAbove, below, [&](int i) { return y(i) > py + across; });
+            for (int i = flatAbove; i < flatBelow; ++i)
+                draw(i);
+            DrawDifferent(above, flatAbove, false, picture, draw);
+            DrawDifferent(flatBelow, below, false, picture, draw);
         }
+        DrawDifferent(0, above, true, picture, draw);
+        DrawDifferent(below, fan.Count, true, picture, draw);
+        return true;
+    }
+
+    const auto band = [&](int i) { return TWideLine(px, py, fan.X, fan.Y(i), width); };
+    const auto picture = [&](int i, std::vector<int64_t>& out) { BandPicture(band(i), view, out); };
+    const auto draw = [&](int i) { target.Band(band(i), view, pixel); };
+    if (nearSorted) {
+        for (int i = above; i < below; ++i)
+            draw(i);
+    } else {
+        DrawDifferent(above, below, false, picture, draw);
+    }
+    // Far bands are the pen's width around their exactly sampled centre lines, whose pictures
+    // (taken a pen's width around the view) are sorted; a band's own picture leaves out on which
+    // side of the view it passes, which would not be.
+    const QRect around = view.adjusted(-width, -width, width, width);
+    const auto centre = [&](int i, std::vector<int64_t>& out) {
+        LinePicture(TThinLine(px, py, fan.X, fan.Y(i)), around, out);
     };
-    gallop(0, nearAbove);
-    gallop(nearBelow, fan.Count);
+    DrawDifferent(0, above, true, centre, draw);
+    DrawDifferent(below, fan.Count, true, centre, draw);
+    // The round ends: all lines share the one at the point; of the others only those that
+    // reach the view are drawn.
+    UseJoinPen();
+    FillJoin(fan.From, &view);
+    const int reach = width + 1;
+    const int firstEnd = FirstPast(0, fan.Count, [&](int i) { return y(i) >= int64_t(view.top()) - reach; });
+    const int lastEnd = FirstPast(firstEnd, fan.Count, [&](int i) { return y(i) > int64_t(view.bottom()) + reach; });
+    for (int i = firstEnd; i < lastEnd; ++i)
+        FillJoin(QPoint(fan.X, fan.Y(i)), &view);
     return true;
 }
 

@@ -15,6 +15,7 @@
 class QPaintDevice;
 class QPainter;
 class TThinLine;
+class TWideLine;
 
 class TPainterCanvas final : public TCanvas {
 public:
@@ -58,7 +59,10 @@ private:
     bool WidePen() const;
     qreal CentreShift() const;
     void FillWideLines(const QPolygon& points, bool closed);
-    void FillJoin(const QPoint& at);
+    // The pen's round end at the point, unless it lies wholly outside the area (if one).
+    void FillJoin(const QPoint& at, const QRect* area);
+    // The painter's state for filling with the pen's colour.
+    void UseJoinPen();
     void FillBox(const QRect& rect, TColor color);
     QRect VisibleArea() const;
     // The image to write triangle pixels into directly, and the shift to its pixels; null when
@@ -85,6 +89,7 @@ private:
         void FillRow(int32_t y, int64_t left, int64_t right, QRgb pixel) const;
         // The pixels of a thin line inside the area, which lies within Limit.
         void Line(const TThinLine& line, const QRect& area, QRgb pixel) const;
+        void Band(const TWideLine& band, const QRect& area, QRgb pixel) const;
     };
     bool Direct(TDirectTarget& target) const;
     mutable TDirectTarget FDirect;

@@ -15,6 +15,7 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -145,9 +146,11 @@ TEST(ThinLineTest, AFanSetsThePixelsOfItsLines)
         int Count;
         int Gap;    // between options, pixels
         int Across; // from the point to the options' column
+        int Width;  // of the pen
     };
-    for (const TCase& c : {TCase{20000, 47, 90}, TCase{3000, 21, -40}, TCase{30000, 3, 600}, TCase{5000, 300, 0},
-                           TCase{800, 40, 2000}}) {
+    for (const TCase& c : {TCase{20000, 47, 90, 1}, TCase{3000, 21, -40, 1}, TCase{30000, 3, 600, 1},
+                           TCase{5000, 300, 0, 1}, TCase{800, 40, 2000, 1}, TCase{20000, 47, 90, 2},
+                           TCase{3000, 21, -40, 3}, TCase{6000, 30, 120, 6}, TCase{1500, 9, 40000, 4}}) {
         const QPoint from(1000, 2000000);
         std::vector<int32_t> ys(size_t(c.Count));
         const int64_t half = int64_t(c.Count) * c.Gap / 2;
@@ -166,6 +169,7 @@ TEST(ThinLineTest, AFanSetsThePixelsOfItsLines)
             const int x = from.x() - w + int(random() % unsigned(std::abs(c.Across) + 2 * w));
             const QRect area(x, y, w, h);
             TView one(area), all(area);
+            one.Canvas.Pen.Width = all.Canvas.Pen.Width = c.Width;
             for (int i = 0; i < c.Count; ++i) {
                 one.Canvas.MoveTo(from);
                 one.Canvas.LineTo(QPoint(fan.X, ys[size_t(i)]));
@@ -174,13 +178,62 @@ TEST(ThinLineTest, AFanSetsThePixelsOfItsLines)
             EXPECT_EQ(all.Canvas.PenPos(), QPoint(fan.X, ys.back()));
             ASSERT_TRUE(SameRegion(one.Image, QRect(QPoint(0, 0), area.size()), all.Image,
                                    QRect(QPoint(0, 0), area.size())))
-                << c.Count << " options " << c.Gap << " apart, " << c.Across << " across; view " << k;
+                << c.Count << " options " << c.Gap << " apart, " << c.Across << " across, " << c.Width << " wide; view "
+                << k;
         }
     }
 }
 
-// The fan stays with the painter where it cannot own the pixels: wide and dotted pens, and
-// devices it does not write to directly.
+// Wide lines written straight into an image are the bands and round ends the painter fills for
+// them on any other device, and an image that holds only part of them shows those pixels there.
+TEST(ThinLineTest, AnyPartOfAWideLineIsThePaintersWholeLine)
+{
+    std::mt19937 random(17);
+    for (int round = 0; round < 12; ++round) {
+        const bool tall = round % 3 == 2;
+        const QSize size = tall ? QSize(256, 32768) : QSize(500, 500);
+        QImage direct = Blank(size.width(), size.height());
+        QImage painted(size, QImage::Format_RGB888);
+        painted.fill(Qt::white);
+        std::vector<std::tuple<QPoint, QPoint, int>> lines;
+        for (int i = 0; i < 30; ++i) {
+            const int width = 2 + int(random() % 19);
+            const QPoint a(30 + int(random() % unsigned(size.width() - 60)), 30 + int(random() % unsigned(size.height() - 60)));
+            QPoint b(30 + int(random() % unsigned(size.width() - 60)), 30 + int(random() % unsigned(size.height() - 60)));
+            if (i % 4 == 0)
+                b.setX(a.x() + int(random() % 5) - 2);
+            if (i % 7 == 0)
+                b.setY(a.y() + int(random() % 5) - 2);
+            lines.push_back({a, b, width});
+        }
+        const auto drawAll = [&](TPainterCanvas& canvas) {
+            for (const auto& [a, b, width] : lines) {
+                canvas.Pen = TCanvasPen{Ink + TColor(width), width, TPenStyle::Solid};
+                canvas.MoveTo(a);
+                canvas.LineTo(b);
+            }
+        };
+        {
+            TPainterCanvas a(&direct), b(&painted);
+            drawAll(a);
+            drawAll(b);
+        }
+        ASSERT_TRUE(SameRegion(direct, direct.rect(), painted.convertToFormat(QImage::Format_RGB32), direct.rect()))
+            << round;
+        for (int k = 0; k < 5; ++k) {
+            const QSize cut(std::array{1, 9, 130, 500}[k % 4], std::array{1, 11, 400, 3000}[(k + round) % 4]);
+            const QRect area(int(random() % unsigned(size.width())) - cut.width() / 2,
+                             int(random() % unsigned(size.height())) - cut.height() / 2, cut.width(), cut.height());
+            TView view(area);
+            drawAll(view.Canvas);
+            const QRect inside = area.intersected(direct.rect());
+            ASSERT_TRUE(SameRegion(direct, area, view.Image, inside)) << round;
+        }
+    }
+}
+
+// The fan stays with the painter where it cannot own the pixels: dotted pens, and devices it
+// does not write to directly.
 TEST(ThinLineTest, AFanIsRefusedWhereThePainterDraws)
 {
     TLineFan fan;
@@ -190,16 +243,14 @@ TEST(ThinLineTest, AFanIsRefusedWhereThePainterDraws)
     fan.Y = [](int i) { return i * 10; };
     QImage image = Blank(40, 40);
     TPainterCanvas canvas(&image);
-    for (const TCanvasPen& pen : {TCanvasPen{Ink, 2, TPenStyle::Solid}, TCanvasPen{Ink, 1, TPenStyle::Dot}}) {
-        canvas.Pen = pen;
-        EXPECT_FALSE(canvas.LineFan(fan, std::nullopt));
-    }
+    canvas.Pen = TCanvasPen{Ink, 1, TPenStyle::Dot};
+    EXPECT_FALSE(canvas.LineFan(fan, std::nullopt));
     QImage other(40, 40, QImage::Format_RGB888);
     other.fill(Qt::white);
     TPainterCanvas elsewhere(&other);
-    elsewhere.Pen = TCanvasPen{Ink, 1, TPenStyle::Solid};
-    EXPECT_FALSE(elsewhere.LineFan(fan, std::nullopt));
-    canvas.Pen = TCanvasPen{Ink, 1, TPenStyle::Solid};
-    EXPECT_TRUE(canvas.LineFan(fan, std::nullopt));
-    EXPECT_EQ(image.pixel(5, 5), ColorToArgb(Ink));
+    for (int width : {1, 4}) {
+        elsewhere.Pen = TCanvasPen{Ink, width, TPenStyle::Solid};
+        EXPECT_FALSE(elsewhere.LineFan(fan, std::nullopt));
+    }
+    EXPECT_EQ(other.pixel(5, 5), White);
 }
