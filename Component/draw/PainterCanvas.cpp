@@ -458,9 +458,15 @@ bool TPainterCanvas::DirectLine(const QPoint& from, const QPoint& to, TColor col
 
 void TPainterCanvas::TDirectTarget::Band(const TWideLine& band, const QRect& area, QRgb pixel) const
 {
+    // The blocks lie within the area, which lies within Limit.
     band.Blocks(area, [&](int64_t top, int64_t bottom, int64_t left, int64_t right) {
-        for (int64_t y = top; y <= bottom; ++y)
-            FillRow(int32_t(y), left, right, pixel);
+        uchar* row = Bits + (top + Offset.y()) * Stride;
+        const qsizetype n = right - left + 1, at = left + Offset.x();
+        for (int64_t y = top; y <= bottom; ++y, row += Stride) {
+            QRgb* p = reinterpret_cast<QRgb*>(row) + at;
+            for (qsizetype i = 0; i < n; ++i)
+                p[i] = pixel;
+        }
     });
 }
 
