@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <gtest/gtest.h>
@@ -252,6 +253,8 @@ struct TFanOutCase {
 
 class PainterAreaTest : public ::testing::TestWithParam<TFanOutCase> {};
 
+constexpr std::array<TColor, TStyleStates::StateCount> ConnectorColors{0x00102030, 0x00203010, 0x00301020, 0x00112233};
+
 // Decision and chance options, some with a subtree, a few selected, one with attribute lines and
 // a dotted line under its caption, one a clone of another: every kind of shape and line.
 void BuildFanOut(TDecTreeDocument& doc, const TFanOutCase& c)
@@ -302,6 +305,12 @@ void BuildFanOut(TDecTreeDocument& doc, const TFanOutCase& c)
             width->Inherit = false;
         }
     }
+    // Each look of a connector in a colour nothing else has.
+    for (int s = 0; s < TStyleStates::StateCount; ++s) {
+        auto* color = doc.StyleStates.State(s)->ConnectorLines()->LineColor();
+        color->Value = ConnectorColors[s];
+        color->Inherit = false;
+    }
     doc.Options.ShowPayoff = true;
     doc.Options.SetOutlineCodes(c.Codes);
 }
@@ -327,6 +336,31 @@ TEST_P(PainterAreaTest, AnAreaEqualsTheSameAreaOfTheWholePicture)
         TPainterCanvas canvas(&whole);
         TTreePainter painter(canvas, doc.StyleStates, true);
         ASSERT_TRUE(painter.Paint(doc.Root()));
+    }
+    {
+        // The same picture where the painter draws every line itself, one by one: a clip of its
+        // own (the whole image) keeps the canvas from writing pixels.
+        QImage drawn(size, QImage::Format_RGB32);
+        drawn.fill(Qt::white);
+        {
+            QPainter clipped(&drawn);
+            clipped.setClipRect(drawn.rect());
+            TPainterCanvas canvas(&clipped);
+            TTreePainter painter(canvas, doc.StyleStates, true);
+            ASSERT_TRUE(painter.Paint(doc.Root()));
+        }
+        // Their shapes' edges may differ; their connectors may not.
+        const auto connector = [](QRgb p) {
+            return std::any_of(ConnectorColors.begin(), ConnectorColors.end(),
+                               [p](TColor c) { return ColorToArgb(c) == p; });
+        };
+        for (int py = 0; py < size.height(); ++py) {
+            const auto* a = reinterpret_cast<const QRgb*>(whole.constScanLine(py));
+            const auto* b = reinterpret_cast<const QRgb*>(drawn.constScanLine(py));
+            for (int px = 0; px < size.width(); ++px)
+                if (a[px] != b[px] && (connector(a[px]) || connector(b[px])))
+                    FAIL() << "drawn by the painter, at " << px << "," << py;
+        }
     }
     std::mt19937 random(11);
     const int symbolY = doc.Root()->ElementRects[htSymbol].CenterY();
