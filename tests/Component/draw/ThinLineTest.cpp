@@ -100,6 +100,21 @@ TEST(ThinLineTest, AnyPartOfALineIsThePaintersWholeLine)
             }
         }
         ASSERT_TRUE(SameRegion(engine, engine.rect(), direct, engine.rect())) << round;
+        {
+            // Far into negative coordinates, the same pixels.
+            const QPoint shift(-70001, -40000 - along);
+            QImage shifted = Blank(size.width(), size.height());
+            QPainter painter(&shifted);
+            painter.translate(-shift);
+            TPainterCanvas canvas(&painter);
+            canvas.Pen = TCanvasPen{Ink, 1, TPenStyle::Solid};
+            for (const auto& [a, b] : lines) {
+                canvas.MoveTo(a + shift);
+                canvas.LineTo(b + shift);
+            }
+            painter.end();
+            ASSERT_TRUE(SameRegion(engine, engine.rect(), shifted, engine.rect())) << round;
+        }
         for (int k = 0; k < 6; ++k) {
             const int w = std::array{1, 5, 120, across}[k % 4], h = std::array{1, 7, 768, 5000, along}[k % 5];
             const QSize cut = vertical ? QSize(w, h) : QSize(h, w);

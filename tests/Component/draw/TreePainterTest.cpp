@@ -270,7 +270,7 @@ void BuildFanOut(TDecTreeDocument& doc, const TFanOutCase& c)
             for (int k = 0; k < 3; ++k)
                 Add(option, ntDecision, QStringLiteral("Sub %1").arg(k), k == 0 ? 100 : 0, k);
         }
-        if (i % 31 == 7)
+        if (i % 31 == 7 || i == c.Options / 3)
             doc.Selection.Add(option->Id);
     }
     TDecTreeNode* attributed = options[size_t(c.Options / 2)];
@@ -366,13 +366,21 @@ TEST_P(PainterAreaTest, AnAreaEqualsTheSameAreaOfTheWholePicture)
     const int symbolY = doc.Root()->ElementRects[htSymbol].CenterY();
     QImage part(size, QImage::Format_RGB32);
     // Thin areas just below and just above an option's subtree, where only its shadow, its
-    // texts or a connector's width still reach.
+    // texts, its selection frame or a connector's width still reach, and just beyond the end of
+    // its connector, where only the line's width and round end reach. Among the options the
+    // taken one, selected, whose frame stands furthest out.
     std::vector<QRect> edges;
-    for (int i : {1, c.Options / 2, c.Options - 2}) {
-        const TRectangle& b = doc.Root()->Children[i]->BoundsRect;
+    for (int i : {1, c.Options / 3, c.Options / 2, c.Options - 2}) {
+        const TDecTreeNode& option = *doc.Root()->Children[i];
+        const TRectangle& b = option.BoundsRect;
+        const int end = option.ElementRects[htOptionDescriptor].CenterY();
         for (int k = 0; k <= 8; ++k) {
             edges.push_back(QRect(0, b.Bottom() + k, size.width(), 1));
             edges.push_back(QRect(0, b.Top - k, size.width(), 1));
+            if (k > 0 && k <= 4) {
+                edges.push_back(QRect(0, end + k, size.width(), 1));
+                edges.push_back(QRect(0, end - k, size.width(), 1));
+            }
         }
     }
     for (int round = 0; round < 36 + int(edges.size()); ++round) {
