@@ -632,7 +632,10 @@ bool TPainterCanvas::LineFan(const TLineFan& fan, const std::optional<QRect>& ar
             for (int i = flatAbove; i < flatBelow; ++i)
                 draw(i);
             DrawDifferent(above, flatAbove, false, picture, draw);
-            DrawDifferent(flatBelow, below, false, picture, draw);
+            // Below the point each line starts there: a row's pixel is its start plus the rows
+            // down times the step (half a step more when it runs right), and the truncated step
+            // follows the far end's distance, so the pictures are sorted after all.
+            DrawDifferent(flatBelow, below, true, picture, draw);
         }
         DrawDifferent(0, above, true, picture, draw);
         DrawDifferent(below, fan.Count, true, picture, draw);
