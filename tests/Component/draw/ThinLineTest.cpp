@@ -73,7 +73,7 @@ struct TView {
 TEST(ThinLineTest, AnyPartOfALineIsThePaintersWholeLine)
 {
     std::mt19937 random(5);
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < 16; ++round) {
         const bool vertical = round % 2 == 0;
         // Narrow across, the engine's whole range along.
         const int along = 32768, across = 256;
@@ -238,7 +238,7 @@ TEST(ThinLineTest, AFanDrawsLinesWhoseRoundingDoesNotFollowTheirOrder)
 TEST(ThinLineTest, AnyPartOfAWideLineIsThePaintersWholeLine)
 {
     std::mt19937 random(17);
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 36; ++round) {
         const bool tall = round % 3 == 2;
         const QSize size = tall ? QSize(256, 32768) : QSize(500, 500);
         QImage direct = Blank(size.width(), size.height());
