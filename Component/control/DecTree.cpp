@@ -258,6 +258,7 @@ void TDecTree::Recalculate()
 
 void TDecTree::ShowLayout(const TRectangle& bounds)
 {
+    FPaintCache.Clear();
     if (Root()) {
         FDrawingSize = QSize(std::max(bounds.Width, 0), ClampToInt(std::max<int64_t>(int64_t(bounds.Height) + 12, 0)));
         UpdateExtent();
@@ -477,8 +478,11 @@ void TDecTree::PaintToCanvas(TCanvas& canvas)
 void TDecTree::paintEvent(QPaintEvent* event)
 {
     const QRect exposed = event->rect();
-    if (FBandActive) {
-        PaintBand(exposed);
+    // The view is painted into the back buffer, whose pixels the canvas writes itself (the
+    // lines among them the same whatever part of the drawing is exposed), and copied to the
+    // screen in one piece. A scaled screen is painted on directly, at its own resolution.
+    if (FBandActive || devicePixelRatioF() == 1.0) {
+        PaintBuffered(exposed);
         return;
     }
     // The painter works in layout pixels. Texts are drawn through pre-laid-out glyph runs, whose
@@ -497,6 +501,7 @@ void TDecTree::PaintTreeArea(TCanvas& canvas, const QRect& exposed)
         return;
     TTreePainter painter(canvas, FDocument->StyleStates, true);
     painter.SelectionElementType = FSelectionElementType;
+    painter.Cache = &FPaintCache;
     const bool painted = painter.Paint(Root(), exposed);
     // A fault that repeats on every repaint is reported once, when it first appears; the report
     // waits until painting is over, since a message box must not open inside a paint event.
@@ -512,9 +517,9 @@ void TDecTree::PaintTreeArea(TCanvas& canvas, const QRect& exposed)
     FPaintFailed = !painted;
 }
 
-// While the band is drawn the exposed area is painted into the back buffer, the band blended
-// into its pixels, and the result copied to the screen in one piece, so the band never flickers.
-void TDecTree::PaintBand(const QRect& exposed)
+// The exposed area is painted into the back buffer, the band (while it is drawn) blended into
+// its pixels, and the result copied to the screen in one piece, so the band never flickers.
+void TDecTree::PaintBuffered(const QRect& exposed)
 {
     if (exposed.isEmpty())
         return;
@@ -523,7 +528,6 @@ void TDecTree::PaintBand(const QRect& exposed)
                              std::max(FBackBuffer.height(), exposed.height() + BackBufferMargin),
                              QImage::Format_RGB32);
     }
-    const TRectangle band = BandRectangle();
     const QRect area = exposed.translated(FOrigin);
     {
         QPainter bp(&FBackBuffer);
@@ -531,10 +535,13 @@ void TDecTree::PaintBand(const QRect& exposed)
         TPainterCanvas canvas(&bp);
         PaintTreeArea(canvas, area);
     }
-    BlendBand(area, band);
+    if (FBandActive) {
+        const TRectangle band = BandRectangle();
+        BlendBand(area, band);
+        FLastBandRect = band;
+    }
     QPainter qp(this);
     qp.drawImage(exposed.topLeft(), FBackBuffer, QRect(QPoint(0, 0), exposed.size()));
-    FLastBandRect = band;
 }
 
 void TDecTree::BlendBand(const QRect& exposed, const TRectangle& band)

@@ -244,7 +244,7 @@ private:
     void AutoScrollBand();
     bool CanRecalculateEditAlone(const TDecTreeNode& node);
     void RecalculateChange(TDecTreeNode& node, TEditedValue edit);
-    void PaintBand(const QRect& exposed);
+    void PaintBuffered(const QRect& exposed);
     void PaintTreeArea(TCanvas& canvas, const QRect& exposed);
     void BlendBand(const QRect& exposed, const TRectangle& band);
     void UpdateBand(const QPoint& pos);
@@ -323,6 +323,8 @@ private:
     QSize FExtent;
     QPoint FOrigin;
     QImage FBackBuffer;
+    // What the painters learn about the drawing, kept until the next layout.
+    TPaintCache FPaintCache;
     bool FCtrlAtMouseDown = false;
     QString FHint;
     std::unique_ptr<TRecordingCanvas> FMeasureCanvas;

@@ -15,6 +15,8 @@ TCanvas::~TCanvas() = default;
 
 void TCanvas::MoveTo(const QPoint& point) { FPenPos = point; }
 
+bool TCanvas::LineFan(const TLineFan&, const std::optional<QRect>&) { return false; }
+
 void TCanvas::PushClipRect(const QRect& rect)
 {
     QRect clip = rect;

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -70,6 +71,15 @@ struct TTriVertex {
 };
 using TTriangleVertices = std::array<TTriVertex, 3>;
 
+// Lines from one point to each of a run of points that share an x and go down with the index,
+// as a node's connectors to its options.
+struct TLineFan {
+    QPoint From;
+    int32_t X = 0;
+    int Count = 0;
+    std::function<int32_t(int)> Y; // of the index, 0 .. Count - 1; never decreasing
+};
+
 class TCanvas {
 public:
     TCanvasPen Pen;
@@ -95,6 +105,10 @@ public:
     virtual void MoveTo(const QPoint& point);
     virtual void LineTo(const QPoint& point) = 0;
     QPoint PenPos() const { return FPenPos; }
+    // The lines of the fan with the pen, one after another, as MoveTo(From) and LineTo each end
+    // would, where only the pixels inside the area (none: the whole canvas) need be drawn. False
+    // when this canvas draws them no faster than one by one: then nothing is drawn.
+    virtual bool LineFan(const TLineFan& fan, const std::optional<QRect>& area);
     // Text with the top-left corner of its cell at (x, y), in the font and its colour. With
     // the brush Solid the cell is first filled with the brush colour; with Clear the
     // background shows through.

@@ -1,6 +1,8 @@
 #include "Component/draw/PainterCanvas.h"
 
 #include "Component/draw/CanvasFonts.h"
+#include "Component/draw/ThinLine.h"
+#include "Component/draw/WideLine.h"
 #include "Component/draw/TriangleGradient.h"
 #include "shared/core/Colors.h"
 #include "shared/core/Exceptions.h"
@@ -13,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -173,7 +177,7 @@ void TPainterCanvas::Rectangle(const QRect& rect)
     if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1) {
         UseBrush();
         UsePen();
-        FPainter->drawRect(OutlineRect(rect));
+        DrawWhole(rect, [&](QPainter& p) { p.drawRect(OutlineRect(rect)); });
         return;
     }
     // A solid outline of an upright rectangle is four bands, which are filled directly rather
@@ -272,7 +276,7 @@ void TPainterCanvas::Ellipse(const QRect& rect)
     if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1) {
         UseBrush();
         UsePen();
-        FPainter->drawEllipse(OutlineRect(rect));
+        DrawWhole(rect, [&](QPainter& p) { p.drawEllipse(OutlineRect(rect)); });
         return;
     }
     // Elsewhere the same figure as paths, whose filling samples pixel centres just as the
@@ -304,33 +308,50 @@ bool TPainterCanvas::WidePen() const { return Pen.Style != TPenStyle::Clear && P
 
 qreal TPainterCanvas::CentreShift() const { return (int(PenWidth(Pen.Width)) % 2) ? 0.5 : 0.0; }
 
-void TPainterCanvas::FillJoin(const QPoint& at)
+void TPainterCanvas::UseJoinPen()
+{
+    FPainter->setPen(Qt::NoPen);
+    FPainter->setBrush(ToQColor(Pen.Color));
+    FAppliedPen.reset();
+    FAppliedBrush.reset();
+}
+
+void TPainterCanvas::FillJoin(const QPoint& at, const QRect* area)
 {
     const int w = int(PenWidth(Pen.Width));
     // Up to three pixels a round join is a square; beyond, a disk.
+    const QRect box(at.x() - w / 2, at.y() - w / 2, w, w);
+    if (area && !box.adjusted(-1, -1, 1, 1).intersects(*area))
+        return;
     if (w <= 3) {
-        FillBox(QRect(at.x() - w / 2, at.y() - w / 2, w, w), Pen.Color);
+        FillBox(box, Pen.Color);
         return;
     }
     const qreal shift = CentreShift(), half = w / 2.0;
-    FPainter->drawEllipse(QRectF(at.x() + shift - half, at.y() + shift - half, w, w));
+    DrawWhole(box, [&](QPainter& p) { p.drawEllipse(QRectF(at.x() + shift - half, at.y() + shift - half, w, w)); });
 }
 
 void TPainterCanvas::FillWideLines(const QPolygon& points, bool closed)
 {
     // Each segment is a band of the pen's width around its centre line, with round joins and
     // ends: the look of a wide pen, filled instead of stroked.
-    const QColor color = ToQColor(Pen.Color);
-    FPainter->setPen(Qt::NoPen);
-    FPainter->setBrush(color);
-    FAppliedPen.reset();
-    FAppliedBrush.reset();
+    UseJoinPen();
+    TDirectTarget target;
+    const bool direct = Direct(target);
+    const int width = int(PenWidth(Pen.Width));
+    const QRgb pixel = ColorToArgb(Pen.Color);
     const qreal half = PenWidth(Pen.Width) / 2, shift = CentreShift();
     const int n = int(points.size());
     const int segments = closed ? n : n - 1;
     for (int i = 0; i < segments; ++i) {
-        const QPointF p = QPointF(points[i]) + QPointF(shift, shift);
-        const QPointF q = QPointF(points[(i + 1) % n]) + QPointF(shift, shift);
+        const QPoint& a = points[i];
+        const QPoint& b = points[(i + 1) % n];
+        if (direct) {
+            target.Band(TWideLine(a.x(), a.y(), b.x(), b.y(), width), target.Limit, pixel);
+            continue;
+        }
+        const QPointF p = QPointF(a) + QPointF(shift, shift);
+        const QPointF q = QPointF(b) + QPointF(shift, shift);
         const QPointF d = q - p;
         const qreal length = std::hypot(d.x(), d.y());
         if (length == 0)
@@ -340,7 +361,7 @@ void TPainterCanvas::FillWideLines(const QPolygon& points, bool closed)
         FPainter->drawConvexPolygon(band, 4);
     }
     for (int i = 0; i < n; ++i)
-        FillJoin(points[i]);
+        FillJoin(points[i], direct ? &target.Limit : nullptr);
 }
 
 void TPainterCanvas::Polygon(const QPolygon& points)
@@ -350,7 +371,7 @@ void TPainterCanvas::Polygon(const QPolygon& points)
     if (!WidePen()) {
         UseBrush();
         UsePen();
-        FPainter->drawPolygon(points, Qt::OddEvenFill);
+        DrawWhole(points.boundingRect(), [&](QPainter& p) { p.drawPolygon(points, Qt::OddEvenFill); });
         return;
     }
     if (Brush.Style == TBrushStyle::Solid) {
@@ -368,7 +389,8 @@ void TPainterCanvas::LineTo(const QPoint& point)
     if (Pen.Style == TPenStyle::Clear || from == point)
         return;
     // A dotted line over a solid brush shows the brush colour in its gaps.
-    if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1 && Brush.Style == TBrushStyle::Solid) {
+    if (Pen.Style == TPenStyle::Dot && Pen.Width <= 1 && Brush.Style == TBrushStyle::Solid &&
+        !DirectLine(from, point, Brush.Color)) {
         FPainter->setPen(QPen(ToQColor(Brush.Color), 1.0, Qt::SolidLine, Qt::FlatCap));
         FAppliedPen.reset();
         FPainter->drawLine(from, point);
@@ -377,74 +399,276 @@ void TPainterCanvas::LineTo(const QPoint& point)
         FillWideLines(QPolygon({from, point}), false);
         return;
     }
-    if (Pen.Style == TPenStyle::Solid && DirectLine(from, point))
+    if (Pen.Style == TPenStyle::Solid && DirectLine(from, point, Pen.Color))
         return;
     UsePen();
-    FPainter->drawLine(from, point);
+    DrawWhole(QRect(from, point).normalized(), [&](QPainter& p) { p.drawLine(from, point); });
+}
+
+void TPainterCanvas::DrawWhole(const QRect& bounds, const std::function<void(QPainter&)>& draw)
+{
+    TDirectTarget target;
+    if (Direct(target)) {
+        // The engine clips a thin or dotted outline where it leaves the device by moving its
+        // ends, which moves its pixels and its dots, so one that runs off the image is drawn
+        // whole into a scratch image and its part inside copied: the pixels of the whole
+        // picture. The pen is opaque and unsmoothed, so a pixel is either untouched or the
+        // figure's.
+        const QRect device = target.Image->rect().translated(-target.Offset);
+        const QRect reach = bounds.adjusted(-2, -2, 2, 2);
+        constexpr qint64 MostScratchPixels = qint64(1) << 22;
+        if (!device.contains(reach) && qint64(reach.width()) * reach.height() <= MostScratchPixels) {
+            const QRect visible = reach.intersected(target.Limit);
+            if (visible.isEmpty())
+                return;
+            if (FWhole.width() < reach.width() || FWhole.height() < reach.height())
+                FWhole = QImage(std::max(FWhole.width(), reach.width()), std::max(FWhole.height(), reach.height()),
+                                QImage::Format_ARGB32_Premultiplied);
+            FWhole.fill(Qt::transparent);
+            {
+                QPainter whole(&FWhole);
+                whole.setRenderHint(QPainter::Antialiasing, false);
+                whole.translate(-reach.topLeft());
+                whole.setPen(FPainter->pen());
+                whole.setBrush(FPainter->brush());
+                draw(whole);
+            }
+            for (int y = visible.top(); y <= visible.bottom(); ++y) {
+                const auto* from = reinterpret_cast<const QRgb*>(FWhole.constScanLine(y - reach.top())) - reach.left();
+                auto* to = reinterpret_cast<QRgb*>(target.Bits + (y + target.Offset.y()) * target.Stride) +
+                           target.Offset.x();
+                for (int x = visible.left(); x <= visible.right(); ++x)
+                    if (qAlpha(from[x]) == 255)
+                        to[x] = from[x];
+            }
+            return;
+        }
+    }
+    draw(*FPainter);
+}
+
+bool TPainterCanvas::DirectLine(const QPoint& from, const QPoint& to, TColor color)
+{
+    TDirectTarget target;
+    if (!Direct(target))
+        return false;
+    target.Line(TThinLine(from.x(), from.y(), to.x(), to.y()), target.Limit, ColorToArgb(color));
+    return true;
+}
+
+void TPainterCanvas::TDirectTarget::Band(const TWideLine& band, const QRect& area, QRgb pixel) const
+{
+    // The blocks lie within the area, which lies within Limit.
+    band.Blocks(area, [&](int64_t top, int64_t bottom, int64_t left, int64_t right) {
+        uchar* row = Bits + (top + Offset.y()) * Stride;
+        const qsizetype n = right - left + 1, at = left + Offset.x();
+        for (int64_t y = top; y <= bottom; ++y, row += Stride) {
+            QRgb* p = reinterpret_cast<QRgb*>(row) + at;
+            for (qsizetype i = 0; i < n; ++i)
+                p[i] = pixel;
+        }
+    });
+}
+
+void TPainterCanvas::TDirectTarget::Line(const TThinLine& line, const QRect& area, QRgb pixel) const
+{
+    if (area.isEmpty())
+        return;
+    if (line.Vertical()) {
+        line.Runs(area.top(), area.bottom(), area.left(), area.right(), [&](int64_t x, int64_t a, int64_t b) {
+            if (x < area.left() || x > area.right())
+                return;
+            uchar* p = Bits + (a + Offset.y()) * Stride + (x + Offset.x()) * qsizetype(sizeof(QRgb));
+            for (int64_t y = a; y <= b; ++y, p += Stride)
+                *reinterpret_cast<QRgb*>(p) = pixel;
+        });
+    } else {
+        line.Runs(area.left(), area.right(), area.top(), area.bottom(), [&](int64_t y, int64_t a, int64_t b) {
+            if (y < area.top() || y > area.bottom())
+                return;
+            FillPixels(reinterpret_cast<QRgb*>(Bits + (y + Offset.y()) * Stride) + (a + Offset.x()), b - a + 1, pixel);
+        });
+    }
 }
 
 namespace {
 
-// The step of a coordinate (16.16) for one pixel along the line's major axis, from the
-// differences of both coordinates (26.6), truncated as the painter's raster engine does.
-int32_t StepPerPixel(int32_t minor, int32_t major)
+// What a line shows of itself inside an area: its runs, minor coordinates outside the area
+// folded onto its sides. Lines with the same picture set the same pixels there.
+void LinePicture(const TThinLine& line, const QRect& area, std::vector<int64_t>& picture)
 {
-    return int32_t(int64_t(minor) * 65536 / major);
+    picture.clear();
+    const auto keep = [&](int64_t minor, int64_t a, int64_t b) {
+        picture.push_back(minor);
+        picture.push_back(a);
+        picture.push_back(b);
+    };
+    if (line.Vertical())
+        line.Runs(area.top(), area.bottom(), area.left(), area.right(), keep);
+    else
+        line.Runs(area.left(), area.right(), area.top(), area.bottom(), keep);
 }
 
-// The pixels of a one-pixel line between two pixel corners, exactly those the painter's
-// raster engine sets for an aliased thin pen: one per row (mostly vertical) or column
-// (mostly horizontal), the end point's excluded, each where the line crosses the middle of
-// its row or column, or its start when the line runs towards smaller values. The arithmetic
-// is the engine's fixed point, so long lines stray from the ideal in the same pixels.
-template <typename TPixel>
-void ThinLinePixels(int32_t x1, int32_t y1, int32_t x2, int32_t y2, TPixel pixel)
+// The same for a band: its blocks inside the area.
+void BandPicture(const TWideLine& band, const QRect& area, std::vector<int64_t>& picture)
 {
-    x1 *= 64, y1 *= 64, x2 *= 64, y2 *= 64;
-    const bool mostlyVertical = std::abs(x2 - x1) < std::abs(y2 - y1);
-    if (!mostlyVertical)
-        std::swap(x1, y1), std::swap(x2, y2);
-    // Now "major" runs along y.
-    if (y1 > y2)
-        std::swap(x1, x2), std::swap(y1, y2);
-    if (y1 == y2)
-        return;
-    const int32_t step = StepPerPixel(x2 - x1, y2 - y1);
-    int32_t first = (y1 + 32) >> 6;
-    const int32_t last = (y2 + 32) >> 6;
-    if (first >= last)
-        return;
-    const int32_t round = step > 0 ? 32 : 0;
-    int32_t minor = x1 * 1024 + ((((first << 6) + round - y1) * step) >> 6);
-    for (; first < last; ++first, minor += step) {
-        if (mostlyVertical)
-            pixel(minor >> 16, first);
+    picture.clear();
+    band.Blocks(area, [&](int64_t top, int64_t bottom, int64_t left, int64_t right) {
+        picture.insert(picture.end(), {top, bottom, left, right});
+    });
+}
+
+struct TPictureHash {
+    size_t operator()(const std::vector<int64_t>& v) const
+    {
+        uint64_t h = 1469598103934665603ull;
+        for (int64_t x : v)
+            h = (h ^ uint64_t(x)) * 1099511628211ull;
+        return size_t(h);
+    }
+};
+
+// The first index in [lo, hi) for which past(i) holds, where past is false and then true.
+template <class Past>
+int FirstPast(int lo, int hi, Past past)
+{
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (past(mid))
+            hi = mid;
         else
-            pixel(first, minor >> 16);
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// Draws the lines [first, last) of one colour, between which nothing else is drawn, leaving
+// out each line whose picture (what it shows of itself) an earlier one had: it would set no
+// new pixel. picture(i, out) gives line i's picture, empty when it shows nothing; draw(i)
+// draws it.
+//
+// Where lines with the same picture are known to follow one another (each pixel of a line lies
+// between those of its neighbours), the end of each such run is found by galloping and halving,
+// so the cost follows the number of different pictures rather than of lines.
+template <class Picture, class Draw>
+void DrawDifferent(int first, int last, bool sorted, Picture picture, Draw draw)
+{
+    std::vector<int64_t> one, other;
+    if (!sorted) {
+        std::unordered_set<std::vector<int64_t>, TPictureHash> drawn;
+        for (int i = first; i < last; ++i) {
+            picture(i, one);
+            if (!one.empty() && drawn.insert(one).second)
+                draw(i);
+        }
+        return;
+    }
+    for (int i = first; i < last;) {
+        picture(i, one);
+        if (!one.empty())
+            draw(i);
+        const auto same = [&](int k) {
+            picture(k, other);
+            return other == one;
+        };
+        int known = i, step = 1, past = last;
+        while (known + step < last) {
+            if (!same(known + step)) {
+                past = known + step;
+                break;
+            }
+            known += step;
+            step *= 2;
+        }
+        i = FirstPast(known + 1, past, [&](int k) { return !same(k); });
     }
 }
 
 } // namespace
 
-bool TPainterCanvas::DirectLine(const QPoint& from, const QPoint& to)
+bool TPainterCanvas::LineFan(const TLineFan& fan, const std::optional<QRect>& area)
 {
+    const bool wide = WidePen();
+    if (!wide && Pen.Style != TPenStyle::Solid)
+        return false;
     TDirectTarget target;
     if (!Direct(target))
         return false;
-    // Only lines that lie wholly inside the area drawn on, and whose fixed point coordinates
-    // cannot overflow; the painter clips the others, which moves their pixels.
-    if (!target.Limit.contains(from) || !target.Limit.contains(to))
-        return false;
-    const QPoint a = from + target.Offset, b = to + target.Offset;
-    constexpr int MaxCoordinate = 32767;
-    if (std::max({a.x(), a.y(), b.x(), b.y()}) > MaxCoordinate || std::min({a.x(), a.y(), b.x(), b.y()}) < 0)
-        return false;
-    const QRgb color = ColorToArgb(Pen.Color);
-    uchar* const bits = target.Bits;
-    const qsizetype stride = target.Stride;
-    ThinLinePixels(a.x(), a.y(), b.x(), b.y(), [=](int32_t x, int32_t y) {
-        reinterpret_cast<QRgb*>(bits + y * stride)[x] = color;
-    });
+    if (fan.Count <= 0)
+        return true;
+    FPenPos = QPoint(fan.X, fan.Y(fan.Count - 1));
+    const QRect view = area ? area->intersected(target.Limit) : target.Limit;
+    if (view.isEmpty())
+        return true;
+    const QRgb pixel = ColorToArgb(Pen.Color);
+    const int64_t px = fan.From.x(), py = fan.From.y();
+    const int64_t across = std::abs(int64_t(fan.X) - px);
+    const auto y = [&](int i) { return int64_t(fan.Y(i)); };
+    const int width = int(PenWidth(Pen.Width));
+
+    // The lines are grouped by their distance down or up from the point. Those less far down
+    // than across, and those at the point's own height, are few. Up to the engine's length a
+    // line's pixels stray from the ideal by its rounding, which does not follow the index.
+    // Longer lines are sampled exactly; all of them start at the point and end on one column,
+    // so in each row the pixel of a line further away lies between those of its neighbours (it
+    // moves towards the point's column as the far end moves away, and the rows a line reaches
+    // grow with it): their pictures are sorted.
+    const int64_t exact = std::max(across, TThinLine::EngineSpan);
+    const int above = FirstPast(0, fan.Count, [&](int i) { return y(i) >= py - exact; });
+    const int below = FirstPast(above, fan.Count, [&](int i) { return y(i) > py + exact; });
+    const bool nearSorted = across > TThinLine::EngineSpan;
+
+    if (!wide) {
+        const auto line = [&](int i) { return TThinLine(px, py, fan.X, fan.Y(i)); };
+        const auto picture = [&](int i, std::vector<int64_t>& out) { LinePicture(line(i), view, out); };
+        const auto draw = [&](int i) { target.Line(line(i), view, pixel); };
+        if (nearSorted) {
+            for (int i = above; i < below; ++i)
+                draw(i);
+        } else {
+            // Lines less far down than across set one pixel a column; they are drawn.
+            const int flatAbove = FirstPast(above, below, [&](int i) { return y(i) >= py - across; });
+            const int flatBelow = FirstPast(flatAbove, below, [&](int i) { return y(i) > py + across; });
+            for (int i = flatAbove; i < flatBelow; ++i)
+                draw(i);
+            DrawDifferent(above, flatAbove, false, picture, draw);
+            // Below the point each line starts there: a row's pixel is its start plus the rows
+            // down times the step (half a step more when it runs right), and the truncated step
+            // follows the far end's distance, so the pictures are sorted after all.
+            DrawDifferent(flatBelow, below, true, picture, draw);
+        }
+        DrawDifferent(0, above, true, picture, draw);
+        DrawDifferent(below, fan.Count, true, picture, draw);
+        return true;
+    }
+
+    const auto band = [&](int i) { return TWideLine(px, py, fan.X, fan.Y(i), width); };
+    const auto picture = [&](int i, std::vector<int64_t>& out) { BandPicture(band(i), view, out); };
+    const auto draw = [&](int i) { target.Band(band(i), view, pixel); };
+    if (nearSorted) {
+        for (int i = above; i < below; ++i)
+            draw(i);
+    } else {
+        DrawDifferent(above, below, false, picture, draw);
+    }
+    // Far bands are the pen's width around their exactly sampled centre lines, whose pictures
+    // (taken a pen's width around the view) are sorted; a band's own picture leaves out on which
+    // side of the view it passes, which would not be.
+    const QRect around = view.adjusted(-width, -width, width, width);
+    const auto centre = [&](int i, std::vector<int64_t>& out) {
+        LinePicture(TThinLine(px, py, fan.X, fan.Y(i)), around, out);
+    };
+    DrawDifferent(0, above, true, centre, draw);
+    DrawDifferent(below, fan.Count, true, centre, draw);
+    // The round ends: all lines share the one at the point; of the others only those that
+    // reach the view are drawn.
+    UseJoinPen();
+    FillJoin(fan.From, &view);
+    const int reach = width + 1;
+    const int firstEnd = FirstPast(0, fan.Count, [&](int i) { return y(i) >= int64_t(view.top()) - reach; });
+    const int lastEnd = FirstPast(firstEnd, fan.Count, [&](int i) { return y(i) > int64_t(view.bottom()) + reach; });
+    for (int i = firstEnd; i < lastEnd; ++i)
+        FillJoin(QPoint(fan.X, fan.Y(i)), &view);
     return true;
 }
 

@@ -7,11 +7,15 @@
 #include "Component/draw/Canvas.h"
 
 #include <QColor>
+#include <QImage>
 
+#include <functional>
 #include <memory>
 
 class QPaintDevice;
 class QPainter;
+class TThinLine;
+class TWideLine;
 
 class TPainterCanvas final : public TCanvas {
 public:
@@ -30,6 +34,7 @@ public:
     void Ellipse(const QRect& rect) override;
     void Polygon(const QPolygon& points) override;
     void LineTo(const QPoint& point) override;
+    bool LineFan(const TLineFan& fan, const std::optional<QRect>& area) override;
     void TextOut(int32_t x, int32_t y, const QString& text) override;
     void TextRect(const QRect& clip, int32_t x, int32_t y, const QString& text) override;
     void Draw(int32_t x, int32_t y, const QImage& image) override;
@@ -54,7 +59,10 @@ private:
     bool WidePen() const;
     qreal CentreShift() const;
     void FillWideLines(const QPolygon& points, bool closed);
-    void FillJoin(const QPoint& at);
+    // The pen's round end at the point, unless it lies wholly outside the area (if one).
+    void FillJoin(const QPoint& at, const QRect* area);
+    // The painter's state for filling with the pen's colour.
+    void UseJoinPen();
     void FillBox(const QRect& rect, TColor color);
     QRect VisibleArea() const;
     // The image to write triangle pixels into directly, and the shift to its pixels; null when
@@ -79,11 +87,18 @@ private:
         uchar* Bits = nullptr;
         qsizetype Stride = 0;
         void FillRow(int32_t y, int64_t left, int64_t right, QRgb pixel) const;
+        // The pixels of a thin line inside the area, which lies within Limit.
+        void Line(const TThinLine& line, const QRect& area, QRgb pixel) const;
+        void Band(const TWideLine& band, const QRect& area, QRgb pixel) const;
     };
     bool Direct(TDirectTarget& target) const;
     mutable TDirectTarget FDirect;
     mutable bool FDirectKnown = false;
     bool DirectEllipse(const QRect& rect);
-    // A thin solid line written straight into the image; false when the painter must draw it.
-    bool DirectLine(const QPoint& from, const QPoint& to);
+    // A thin solid line written straight into the image, wherever it lies: its pixels are the
+    // same whatever part of it is drawn. False when the painter must draw it.
+    bool DirectLine(const QPoint& from, const QPoint& to, TColor color);
+    // Draws through the painter, with its pen and brush, a figure within the bounds.
+    void DrawWhole(const QRect& bounds, const std::function<void(QPainter&)>& draw);
+    QImage FWhole;
 };

@@ -189,6 +189,19 @@ void TStyledPainter::DrawLine(const TStyle& style, const QPoint& from, const QPo
     Canvas->LineTo(to);
 }
 
+bool TStyledPainter::DrawLineFan(const TStyle& style, const TLineFan& fan, const std::optional<QRect>& area)
+{
+    if (ShadowPass)
+        return true;
+    const int32_t lineWidth = style.EffectiveLineWidth();
+    if (lineWidth == 0)
+        return true;
+    ResetCanvas();
+    Canvas->Pen.Width = lineWidth;
+    Canvas->Pen.Color = GetEffectiveColor(style.LineColor());
+    return Canvas->LineFan(fan, area);
+}
+
 void TStyledPainter::DrawDottedLine(const TStyle& style, const QPoint& from, const QPoint& to)
 {
     if (ShadowPass)

@@ -47,6 +47,9 @@ public:
     void DrawTriangle(const TStyle& style, const TRectangle& rect);
     // Normal pass, and only when the line width is not 0.
     void DrawLine(const TStyle& style, const QPoint& from, const QPoint& to);
+    // As DrawLine for each line of the fan, where only pixels inside the area need be drawn;
+    // false when the canvas cannot take the fan whole (then the caller draws the lines).
+    bool DrawLineFan(const TStyle& style, const TLineFan& fan, const std::optional<QRect>& area);
     // Normal pass, one pixel wide and dotted, whatever the line width.
     void DrawDottedLine(const TStyle& style, const QPoint& from, const QPoint& to);
     // Normal pass: Text placed against Point by the two alignments, on a clear background.

@@ -176,6 +176,8 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
         bool RowShows;
     };
     std::vector<TItem> stack{{root, root->IsInsideClone(), false, true}};
+    if (FOptions->OutlineCodes && !root->Parent())
+        FCodeBodies[root] = QString();
     while (!stack.empty()) {
         const TItem item = stack.back();
         stack.pop_back();
@@ -206,47 +208,175 @@ void TTreePainter::PaintPass(TDecTreeNode* root, bool shadowPass)
         const bool childrenInside = item.InsideClone || n.IsClone();
         if (!shadowPass) {
             const QPoint from = c.S.Center();
-            for (TDecTreeNode* child : n.Children) {
-                const QPoint to = child->ElementRects[htOptionDescriptor].LeftCenter();
-                if (FArea && !LineMayShow(from, to))
-                    continue;
-                const TStyleState& childState =
-                    *StyleStateFor(*StyleStates, childrenInside || child->IsClone(), child->InTakenPath);
-                StyledPainter->DrawLine(*childState.ConnectorLines(), from, to);
-            }
+            const auto [first, last] = ConnectorRange(n, from);
+            PaintConnectors(n, childrenInside, from, first, last);
         }
-        for (int i = n.Children.Count() - 1; i >= 0; --i)
-            stack.push_back({n.Children[i], childrenInside, false, true});
+        const auto [first, last] = ChildRange(n);
+        for (int i = last - 1; i >= first; --i) {
+            TDecTreeNode* child = n.Children[i];
+            if (FOptions->OutlineCodes && !n.IsClone()) {
+                // A node's code is its parent's and its own place; children of a clone are
+                // numbered on from its master, so only they take the long way.
+                const QString& parent = CodeBody(n);
+                QString body;
+                const QString number = QString::number(i + 1);
+                body.reserve(parent.size() + 1 + number.size());
+                if (!parent.isEmpty())
+                    body.append(parent).append(QLatin1Char('.'));
+                body.append(number);
+                FCodeBodies[child] = std::move(body);
+            }
+            stack.push_back({child, childrenInside, false, true});
+        }
     }
+}
+
+namespace {
+
+// Runs of fewer connectors are drawn one by one.
+constexpr int FanLines = 16;
+
+bool SameConnectors(const TDecTreeNode& a, const TDecTreeNode& b)
+{
+    return a.IsClone() == b.IsClone() && a.InTakenPath == b.InTakenPath &&
+           a.ElementRects[htOptionDescriptor].Left == b.ElementRects[htOptionDescriptor].Left;
+}
+
+} // namespace
+
+const std::vector<int>& TPaintCache::RunStarts(const TDecTreeNode& node)
+{
+    TRuns& runs = FRunStarts[&node];
+    const int count = node.Children.Count();
+    if (runs.Count != count) {
+        runs.Count = count;
+        runs.Starts.clear();
+        for (int i = 0; i < count; ++i)
+            if (i == 0 || !SameConnectors(*node.Children[i - 1], *node.Children[i]))
+                runs.Starts.push_back(i);
+    }
+    return runs.Starts;
+}
+
+// The connectors to the options [first, last). Where the canvas can, each run of one look is
+// handed over whole, so that it leaves out the lines that would not change a pixel.
+void TTreePainter::PaintConnectors(TDecTreeNode& n, bool childrenInside, const QPoint& from, int first, int last)
+{
+    const auto style = [&](int i) -> const TStyle& {
+        const TDecTreeNode& child = *n.Children[i];
+        return *StyleStateFor(*StyleStates, childrenInside || child.IsClone(), child.InTakenPath)->ConnectorLines();
+    };
+    const auto oneByOne = [&](int begin, int end) {
+        for (int i = begin; i < end; ++i) {
+            const QPoint to = n.Children[i]->ElementRects[htOptionDescriptor].LeftCenter();
+            if (FArea && !LineMayShow(from, to))
+                continue;
+            StyledPainter->DrawLine(style(i), from, to);
+        }
+    };
+    if (last - first < FanLines)
+        return oneByOne(first, last);
+    TPaintCache& cache = Cache ? *Cache : FOwnCache;
+    const std::vector<int>& starts = cache.RunStarts(n);
+    std::optional<QRect> area;
+    if (FArea)
+        area = FArea->ToRect();
+    for (auto next = std::upper_bound(starts.begin(), starts.end(), first); first < last;) {
+        const int end = next == starts.end() ? last : std::min(*next, last);
+        TLineFan fan;
+        fan.From = from;
+        fan.X = n.Children[first]->ElementRects[htOptionDescriptor].Left;
+        fan.Count = end - first;
+        fan.Y = [&n, first](int k) { return n.Children[first + k]->ElementRects[htOptionDescriptor].CenterY(); };
+        if (!StyledPainter->DrawLineFan(style(first), fan, area))
+            oneByOne(first, end);
+        first = end;
+        if (next != starts.end())
+            ++next;
+    }
+}
+
+namespace {
+
+// The first index in [0, count) for which past(i) holds, where past is false and then true.
+template <class Past>
+int FirstPast(int count, Past past)
+{
+    int lo = 0, hi = count;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (past(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+} // namespace
+
+// Children are stacked downwards in their order, each subtree below the one before it, so the
+// ones an area can reach form one run, found by halving.
+std::pair<int, int> TTreePainter::ChildRange(const TDecTreeNode& n) const
+{
+    const int count = n.Children.Count();
+    if (!FArea)
+        return {0, count};
+    const TRectangle& a = *FArea;
+    const int first = FirstPast(count, [&](int i) {
+        const TRectangle r = TRectangle::InflateAll(n.Children[i]->BoundsRect, FMargin);
+        return int64_t(a.Top) <= int64_t(r.Top) + r.Height;
+    });
+    const int last = first + FirstPast(count - first, [&](int i) {
+        const TRectangle r = TRectangle::InflateAll(n.Children[first + i]->BoundsRect, FMargin);
+        return int64_t(r.Top) > int64_t(a.Top) + a.Height;
+    });
+    return {first, last};
+}
+
+// The connectors' ends on the children's side go down with the children, so the lines whose
+// height can meet the area form one run too.
+std::pair<int, int> TTreePainter::ConnectorRange(const TDecTreeNode& n, const QPoint& from) const
+{
+    const int count = n.Children.Count();
+    if (!FArea)
+        return {0, count};
+    const TRectangle& a = *FArea;
+    const auto span = [&](int i) {
+        const int32_t y = n.Children[i]->ElementRects[htOptionDescriptor].LeftCenter().y();
+        return TRectangle::InflateAll(
+            TRectangle::FromEdges(0, std::min(from.y(), y), 0, std::max(from.y(), y)), MaxLineWidth + 1);
+    };
+    const int first = FirstPast(count, [&](int i) {
+        const TRectangle r = span(i);
+        return int64_t(a.Top) <= int64_t(r.Top) + r.Height;
+    });
+    const int last = first + FirstPast(count - first, [&](int i) {
+        const TRectangle r = span(first + i);
+        return int64_t(r.Top) > int64_t(a.Top) + a.Height;
+    });
+    return {first, last};
+}
+
+const QString& TTreePainter::CodeBody(const TDecTreeNode& node)
+{
+    auto known = FCodeBodies.find(&node);
+    if (known == FCodeBodies.end()) {
+        if (!FMasters)
+            FMasters.emplace(node);
+        known = FCodeBodies.emplace(&node, node.GetOutlineCode(&*FMasters).chopped(2)).first;
+    }
+    return known->second;
 }
 
 QString TTreePainter::DescriptorText(const TDecTreeNode& node)
 {
-    if (!FOptions->OutlineCodes)
+    if (!FOptions->OutlineCodes || !node.Parent())
         return node.Caption;
-    if (!node.Parent()) {
-        FCodeBodies[&node] = QString();
-        return node.Caption;
-    }
-    const TDecTreeNode& parent = *node.Parent();
-    QString body;
-    auto known = FCodeBodies.find(&parent);
-    if (known != FCodeBodies.end() && !parent.IsClone()) {
-        // Children of a clone are numbered on from its master, so only they take the long way.
-        const QString number = QString::number(parent.Children.IndexOf(&node) + 1);
-        body.reserve(known->second.size() + 1 + number.size());
-        if (!known->second.isEmpty())
-            body.append(known->second).append(QLatin1Char('.'));
-        body.append(number);
-    } else {
-        if (!FMasters)
-            FMasters.emplace(node);
-        body = node.GetOutlineCode(&*FMasters).chopped(2);
-    }
+    const QString& body = CodeBody(node);
     QString text;
     text.reserve(body.size() + 2 + node.Caption.size());
     text.append(body).append(QLatin1String("  ")).append(node.Caption);
-    FCodeBodies[&node] = std::move(body);
     return text;
 }
 

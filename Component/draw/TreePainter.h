@@ -20,16 +20,36 @@
 #include <QString>
 
 #include <unordered_map>
+#include <vector>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class TDecTreeNode;
 class TStyle;
 class TStyleState;
 class TStyleStates;
 struct TTreeOptions;
+
+// What painters learn about a laid-out drawing and keep from one painting to the next, until
+// its owner says the layout changed: where, among a node's options, the look of the connectors
+// or their column changes.
+class TPaintCache {
+public:
+    void Clear() { FRunStarts.clear(); }
+    // The indexes at which a run of the node's options with one connector look and one column
+    // begins, in order (0 first).
+    const std::vector<int>& RunStarts(const TDecTreeNode& node);
+
+private:
+    struct TRuns {
+        int Count = -1; // of the options they were found among
+        std::vector<int> Starts;
+    };
+    std::unordered_map<const TDecTreeNode*, TRuns> FRunStarts;
+};
 
 // Why a painting stopped: the class name and message of the exception that stopped it.
 struct TPaintError {
@@ -58,6 +78,9 @@ public:
     TNodeElementType SelectionElementType = htOptionDescriptor;
     // Told once when an exception stops a painting.
     TPaintErrorHandler OnError;
+    // Kept by the owner of a drawing that is painted again and again; none: the painter keeps
+    // its own for one painting.
+    TPaintCache* Cache = nullptr;
 
     // Both passes over the tree under root. Nodes whose subtree cannot reach the exposed area
     // (or the canvas's clip, when it has one) are skipped, so a small area of a huge tree
@@ -85,8 +108,14 @@ private:
     bool SubtreeMayShow(const TDecTreeNode& node) const;
     bool RowMayShow(const TDecTreeNode& node) const;
     bool LineMayShow(const QPoint& from, const QPoint& to) const;
+    // The children [first, last) whose subtree, or whose connector from the point, may reach
+    // the area; all of them when there is no area.
+    std::pair<int, int> ChildRange(const TDecTreeNode& node) const;
+    std::pair<int, int> ConnectorRange(const TDecTreeNode& node, const QPoint& from) const;
+    void PaintConnectors(TDecTreeNode& node, bool childrenInside, const QPoint& from, int first, int last);
     int32_t CullingMargin();
     QString DescriptorText(const TDecTreeNode& node);
+    const QString& CodeBody(const TDecTreeNode& node);
 
     TCanvas& FCanvas;
     const TTreeOptions* FOptions = nullptr;
@@ -94,9 +123,11 @@ private:
     std::optional<TRectangle> FArea; // what may show; none: everything
     int32_t FMargin = -1;            // how far drawing reaches beyond a node's rectangles
     std::optional<TPaintError> FLastError;
-    // The outline codes (without their gap) of the rows painted in this pass: a node's code is
-    // its parent's and one number more, where asking the node walks all the way to the root.
+    // The outline codes (without their gap) of the nodes entered in this pass: a node's code is
+    // its parent's and its place among the children, where asking the node walks all the way to
+    // the root and looks for its place in every list on the way.
     std::unordered_map<const TDecTreeNode*, QString> FCodeBodies;
     // The clones' masters, for the codes under clones: looked up once a pass, not once a row.
     std::optional<TCloneMasters> FMasters;
+    TPaintCache FOwnCache;
 };

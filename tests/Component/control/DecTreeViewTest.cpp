@@ -54,3 +54,41 @@ TEST_F(DecTreeTest, PaintToCanvasDrawsTheTreeWithoutScreenMarks)
     for (const TCanvasCall& call : canvas.Calls())
         EXPECT_NE(call.Op, TCanvasOp::Draw);
 }
+
+// The view keeps what it learnt about a node's connectors only until the next layout: once
+// another option is taken, its connector is painted in the taken look.
+TEST_F(DecTreeTest, ConnectorsFollowAChangeOfTheTakenOption)
+{
+    for (int i = 0; i < 40; ++i)
+        Add(Root(), QStringLiteral("Option %1").arg(i), ntDecision, i == 0 ? 100 : 0);
+    // The taken connector in a colour of its own.
+    constexpr QRgb Red = 0xFFFF0000u;
+    TStyleStates& states = Tree->Document().StyleStates;
+    for (auto [state, value] : {std::pair{states.InTakenPath(), 0x000000FF}, std::pair{states.NotInTakenPath(), 0}}) {
+        auto* color = state->ConnectorLines()->LineColor();
+        color->Value = TColor(value);
+        color->Inherit = false;
+    }
+    Tree->Recalculate();
+    QApplication::processEvents();
+    // The root in the middle of the view, where every connector starts.
+    Tree->ScrollTo(QPoint(0, Root()->ElementRects[htSymbol].Top - Tree->height() / 2));
+    TDecTreeNode* option = Root()->Children[23];
+    const QPoint from = ToClient(Root()->ElementRects[htSymbol].Center());
+    const QPoint to = ToClient(option->ElementRects[htOptionDescriptor].LeftCenter());
+    const QPoint middle = (from + to) / 2;
+    ASSERT_TRUE(Tree->rect().contains(to));
+    const auto redNearMiddle = [&] {
+        const QImage shot = Tree->grab().toImage();
+        for (int x = middle.x() - 3; x <= middle.x() + 3; ++x)
+            if (shot.pixel(x, middle.y()) == Red)
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(redNearMiddle());
+    Root()->Children[0]->Probability = 0;
+    option->Probability = 100;
+    Tree->RecalculateTaken(*option);
+    ASSERT_TRUE(option->InTakenPath);
+    EXPECT_TRUE(redNearMiddle());
+}
