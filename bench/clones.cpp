@@ -11,6 +11,7 @@
 #include "app/document/DocumentReader.h"
 #include "app/document/DocumentWriter.h"
 #include "bench/support/BenchApplication.h"
+#include "bench/support/BenchView.h"
 #include "bench/support/PairedTimes.h"
 #include "bench/support/RandomTree.h"
 
@@ -113,21 +114,9 @@ void BM_RepairDuplicateIds(benchmark::State& state)
 }
 BENCHMARK(BM_RepairDuplicateIds)->Unit(benchmark::kMillisecond);
 
-// A shown view of 1280 × 900 pixels whose document fill makes, recalculated and painted once.
 std::unique_ptr<TScrollableDecTree> MakeView(const std::function<void(TDecTreeDocument&)>& fill)
 {
-    BenchApplication<QApplication>("bench_clones");
-    auto box = std::make_unique<TScrollableDecTree>();
-    box->resize(1280, 900);
-    TDecTree* tree = box->Tree();
-    tree->Options().SetCurrencySymbol(QStringLiteral("$"));
-    tree->Options().SetCurrencyDecimals(2);
-    tree->Options().SetShowPayoff(true);
-    fill(tree->Document());
-    box->show();
-    tree->Recalculate();
-    QApplication::processEvents();
-    return box;
+    return MakeTreeView("bench_clones", fill);
 }
 
 // A random tree of own nodes with clones linked to masters of minMaster .. maxMaster nodes.

@@ -15,9 +15,9 @@
 
 #include <memory>
 
-// A shown control of 1280 × 900 pixels with the random tree of seed 7 and that many nodes,
-// recalculated and painted once.
-inline std::unique_ptr<TScrollableDecTree> MakeRandomTreeView(const char* program, int nodeCount)
+// A shown control of 1280 × 900 pixels whose document fill makes, recalculated and painted once.
+template <class Fill>
+std::unique_ptr<TScrollableDecTree> MakeTreeView(const char* program, Fill fill)
 {
     BenchApplication<QApplication>(program);
     auto box = std::make_unique<TScrollableDecTree>();
@@ -26,14 +26,22 @@ inline std::unique_ptr<TScrollableDecTree> MakeRandomTreeView(const char* progra
     tree->Options().SetCurrencySymbol(QStringLiteral("$"));
     tree->Options().SetCurrencyDecimals(2);
     tree->Options().SetShowPayoff(true);
-    TRandomTreeSettings settings;
-    settings.Seed = 7;
-    settings.NodeCount = nodeCount;
-    FillRandomDocument(tree->Document(), settings);
+    fill(tree->Document());
     box->show();
     tree->Recalculate();
     QApplication::processEvents();
     return box;
+}
+
+// The same with the random tree of seed 7 and that many nodes.
+inline std::unique_ptr<TScrollableDecTree> MakeRandomTreeView(const char* program, int nodeCount)
+{
+    return MakeTreeView(program, [nodeCount](TDecTreeDocument& doc) {
+        TRandomTreeSettings settings;
+        settings.Seed = 7;
+        settings.NodeCount = nodeCount;
+        FillRandomDocument(doc, settings);
+    });
 }
 
 inline void SendKey(QWidget* target, int key, const QString& text)
