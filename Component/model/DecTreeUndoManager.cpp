@@ -17,6 +17,15 @@ TDecTreeUndoManager::TDecTreeUndoManager(TDecTreeDocument* tree)
 // Every snapshot holds the record pool too, so the order of destruction does not matter.
 TDecTreeUndoManager::~TDecTreeUndoManager() = default;
 
+size_t TDecTreeUndoManager::SnapshotBytes() const
+{
+    size_t bytes = FPool->HeldBytes() + FLastTree.TableBytes();
+    for (const auto* stack : {&UndoStack(), &RedoStack()})
+        for (const std::unique_ptr<TUndoState>& state : *stack)
+            bytes += static_cast<const TDecTreeUndoState&>(*state).Root.TableBytes();
+    return bytes;
+}
+
 std::unique_ptr<TUndoState> TDecTreeUndoManager::CaptureState(const QString& description)
 {
     auto styles = std::make_shared<const TStyleStatesValues>(FTree->StyleStates);

@@ -38,6 +38,8 @@ public:
     // Packed records in use by all snapshots (distinct ones) and their bytes.
     size_t SharedRecordCount() const { return FPool->RecordCount(); }
     size_t SharedRecordBytes() const { return FPool->ByteCount(); }
+    // The memory the snapshots hold: their records, chunks and lists of chunks.
+    size_t SnapshotBytes() const;
 
 protected:
     void RestoreState(TUndoState& state) override;

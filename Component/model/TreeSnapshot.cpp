@@ -181,9 +181,9 @@ uint64_t HashBytes(const unsigned char* p, size_t n)
 }
 
 
-// A large tree is packed by several threads, each a range of positions: the records of the
+// A large tree is packed by several threads, each a range of whole chunks: the records of the
 // previous capture that still match are counted there at once, the others set aside for the pool,
-// which only the calling thread touches. Snapshots as large are copied and let go the same way.
+// which only the calling thread touches. Snapshots as large are let go the same way.
 constexpr size_t CaptureParallelFrom = 50000;
 
 // Ranges of about equal size, several for each thread.
@@ -196,23 +196,19 @@ TSubtreePlan FlatRanges(size_t n, unsigned threads)
     return plan;
 }
 
-// f(record) for every record, shared out among threads for a large snapshot.
+// f(first, end) over ranges of chunk indexes covering 0 .. chunks, shared out among threads when
+// the snapshot holds many nodes.
 template <class F>
-void ForEachRecord(const std::vector<TNodeRecord*>& records, F f)
+void ForChunkRanges(size_t chunks, size_t nodes, F f)
 {
-    const size_t n = records.size();
-    const unsigned threads = SubtreeThreadCount(n, CaptureParallelFrom);
+    const unsigned threads = SubtreeThreadCount(nodes, CaptureParallelFrom);
     if (threads <= 1) {
-        for (TNodeRecord* r : records)
-            f(r);
+        if (chunks > 0)
+            f(size_t(0), chunks);
         return;
     }
-    ForEachSubtree(FlatRanges(n, threads), threads, [&](size_t first, size_t end) {
-        for (size_t i = first; i < end; ++i)
-            f(records[i]);
-    });
+    ForEachSubtree(FlatRanges(chunks, threads), threads, f);
 }
-
 
 } // namespace
 
@@ -263,12 +259,33 @@ void TNodeRecordPool::Free(TNodeRecord* record)
     ::operator delete(record);
 }
 
+TRecordChunk* TNodeRecordPool::NewChunk(uint32_t count)
+{
+    const size_t bytes = sizeof(TRecordChunk) + size_t(count) * sizeof(TNodeRecord*);
+    auto* chunk = static_cast<TRecordChunk*>(::operator new(bytes));
+    chunk->RefCount = 1;
+    chunk->Count = count;
+    std::fill_n(chunk->Items(), count, nullptr);
+    FChunkCount.fetch_add(1, std::memory_order_relaxed);
+    FChunkBytes.fetch_add(bytes, std::memory_order_relaxed);
+    return chunk;
+}
+
+void TNodeRecordPool::FreeChunk(TRecordChunk* chunk)
+{
+    FChunkCount.fetch_sub(1, std::memory_order_relaxed);
+    FChunkBytes.fetch_sub(sizeof(TRecordChunk) + size_t(chunk->Count) * sizeof(TNodeRecord*),
+                          std::memory_order_relaxed);
+    ::operator delete(chunk);
+}
+
 TTreeSnapshot::~TTreeSnapshot() { ReleaseAll(); }
 
 TTreeSnapshot::TTreeSnapshot(TTreeSnapshot&& other) noexcept
-    : FPool(std::move(other.FPool)), FRecords(std::move(other.FRecords))
+    : FPool(std::move(other.FPool)), FChunks(std::move(other.FChunks)), FCount(other.FCount)
 {
-    other.FRecords.clear();
+    other.FChunks.clear();
+    other.FCount = 0;
 }
 
 TTreeSnapshot& TTreeSnapshot::operator=(TTreeSnapshot&& other) noexcept
@@ -276,8 +293,10 @@ TTreeSnapshot& TTreeSnapshot::operator=(TTreeSnapshot&& other) noexcept
     if (this != &other) {
         ReleaseAll();
         FPool = std::move(other.FPool);
-        FRecords = std::move(other.FRecords);
-        other.FRecords.clear();
+        FChunks = std::move(other.FChunks);
+        FCount = other.FCount;
+        other.FChunks.clear();
+        other.FCount = 0;
     }
     return *this;
 }
@@ -286,28 +305,41 @@ TTreeSnapshot TTreeSnapshot::Clone() const
 {
     TTreeSnapshot copy;
     copy.FPool = FPool;
-    copy.FRecords = FRecords;
-    ForEachRecord(copy.FRecords, [](TNodeRecord* r) { TNodeRecordPool::AddRefShared(r); });
+    copy.FChunks = FChunks;
+    copy.FCount = FCount;
+    for (TRecordChunk* chunk : copy.FChunks)
+        std::atomic_ref<uint32_t>(chunk->RefCount).fetch_add(1, std::memory_order_relaxed);
     return copy;
 }
 
 void TTreeSnapshot::ReleaseAll()
 {
     if (FPool) {
-        // The counts drop on every thread; the records no snapshot holds any more leave the pool
-        // on this one.
+        // The counts drop on every thread, and so do the chunks no snapshot holds any more; the
+        // records no chunk holds any more leave the pool on this thread.
         std::mutex lock;
         std::vector<TNodeRecord*> unused;
-        ForEachRecord(FRecords, [&](TNodeRecord* r) {
-            if (r && TNodeRecordPool::ReleaseShared(r)) {
+        ForChunkRanges(FChunks.size(), FCount, [&](size_t first, size_t end) {
+            std::vector<TNodeRecord*> mine;
+            for (size_t c = first; c < end; ++c) {
+                TRecordChunk* chunk = FChunks[c];
+                if (!chunk || std::atomic_ref<uint32_t>(chunk->RefCount).fetch_sub(1, std::memory_order_acq_rel) != 1)
+                    continue;
+                for (uint32_t k = 0; k < chunk->Count; ++k)
+                    if (TNodeRecord* r = chunk->Items()[k]; r && TNodeRecordPool::ReleaseShared(r))
+                        mine.push_back(r);
+                FPool->FreeChunk(chunk);
+            }
+            if (!mine.empty()) {
                 std::lock_guard<std::mutex> hold(lock);
-                unused.push_back(r);
+                unused.insert(unused.end(), mine.begin(), mine.end());
             }
         });
         for (TNodeRecord* r : unused)
             FPool->Free(r);
     }
-    FRecords.clear();
+    FChunks.clear();
+    FCount = 0;
 }
 
 TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>& pool,
@@ -336,40 +368,59 @@ TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>& poo
     if (previous && previous->FPool != pool)
         previous = nullptr;
     const size_t n = order.size();
-    snapshot.FRecords.assign(n, nullptr);
+    const size_t chunks = (n + ChunkSize - 1) / ChunkSize;
+    snapshot.FChunks.assign(chunks, nullptr);
+    snapshot.FCount = n;
     struct TSetAside {
         std::string Bytes;
         std::vector<std::pair<size_t, uint32_t>> Records; // position, size
     };
-    const unsigned threads = SubtreeThreadCount(n, CaptureParallelFrom);
-    const TSubtreePlan plan = FlatRanges(n, threads);
-    std::vector<TSetAside> setAside(plan.Subtrees.size());
-    ForEachSubtree(plan, threads, [&](size_t first, size_t end) {
-        TSetAside& mine = setAside[size_t(std::lower_bound(plan.Subtrees.begin(), plan.Subtrees.end(),
-                                                           std::pair<size_t, size_t>{first, 0}) -
-                                           plan.Subtrees.begin())];
+    // One list of set-aside records per range, found by the range's first chunk.
+    std::vector<TSetAside> setAside(chunks);
+    ForChunkRanges(chunks, n, [&](size_t firstChunk, size_t endChunk) {
+        TSetAside& mine = setAside[firstChunk];
         TWriter writer;
         writer.Buffer.reserve(256);
-        for (size_t i = first; i < end; ++i) {
-            writer.Buffer.clear();
-            Encode(*order[i], writer);
-            const auto size = uint32_t(writer.Buffer.size());
-            if (previous && i < previous->FRecords.size()) {
-                TNodeRecord* same = previous->FRecords[i];
-                if (same->Size == size && std::memcmp(same->Bytes(), writer.Buffer.data(), size) == 0) {
-                    TNodeRecordPool::AddRefShared(same);
-                    snapshot.FRecords[i] = same;
+        TNodeRecord* found[ChunkSize];
+        for (size_t c = firstChunk; c < endChunk; ++c) {
+            const size_t first = c * ChunkSize;
+            const size_t end = std::min(n, first + ChunkSize);
+            const TRecordChunk* before = previous && c < previous->FChunks.size() ? previous->FChunks[c] : nullptr;
+            // The previous capture's chunk serves again when every record in it is still the same.
+            bool same = before && before->Count == end - first;
+            for (size_t i = first; i < end; ++i) {
+                writer.Buffer.clear();
+                Encode(*order[i], writer);
+                const auto size = uint32_t(writer.Buffer.size());
+                TNodeRecord* match = before && i - first < before->Count ? before->Items()[i - first] : nullptr;
+                if (match && match->Size == size && std::memcmp(match->Bytes(), writer.Buffer.data(), size) == 0) {
+                    found[i - first] = match;
                     continue;
                 }
+                found[i - first] = nullptr;
+                same = false;
+                mine.Records.push_back({i, size});
+                mine.Bytes += writer.Buffer;
             }
-            mine.Records.push_back({i, size});
-            mine.Bytes += writer.Buffer;
+            if (same) {
+                std::atomic_ref<uint32_t>(const_cast<TRecordChunk*>(before)->RefCount)
+                    .fetch_add(1, std::memory_order_relaxed);
+                snapshot.FChunks[c] = const_cast<TRecordChunk*>(before);
+                continue;
+            }
+            TRecordChunk* chunk = pool->NewChunk(uint32_t(end - first));
+            for (size_t k = 0; k < end - first; ++k)
+                if (found[k]) {
+                    TNodeRecordPool::AddRefShared(found[k]);
+                    chunk->Items()[k] = found[k];
+                }
+            snapshot.FChunks[c] = chunk;
         }
     });
     for (const TSetAside& part : setAside) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(part.Bytes.data());
         for (const auto& [i, size] : part.Records) {
-            snapshot.FRecords[i] = pool->Intern(bytes, size, HashBytes(bytes, size));
+            snapshot.FChunks[i / ChunkSize]->Items()[i % ChunkSize] = pool->Intern(bytes, size, HashBytes(bytes, size));
             bytes += size;
         }
     }
@@ -383,7 +434,7 @@ template TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordP
 
 std::unique_ptr<TDecTreeNode> TTreeSnapshot::Restore(TDecTreeDocument* tree) const
 {
-    if (FRecords.empty())
+    if (FCount == 0)
         return nullptr;
     struct TOpen {
         TDecTreeNode* Node;
@@ -391,10 +442,11 @@ std::unique_ptr<TDecTreeNode> TTreeSnapshot::Restore(TDecTreeDocument* tree) con
     };
     std::unique_ptr<TDecTreeNode> root;
     std::vector<TOpen> open;
-    for (size_t i = 0; i < FRecords.size(); ++i) {
+    for (size_t i = 0; i < FCount; ++i) {
         if (i > 0 && open.empty())
             throw InvalidOperationException(QStringLiteral("Undo snapshot is damaged"));
-        TReader r(FRecords[i]->Bytes(), FRecords[i]->Size);
+        const TNodeRecord* record = Record(i);
+        TReader r(record->Bytes(), record->Size);
         TGuid id;
         r.Raw(&id, sizeof id);
         uint16_t flags = r.Byte();

@@ -3,9 +3,11 @@
 //
 // Each node's stored fields (not the computed values or the layout) are packed into one small
 // byte record, and the records of a tree are kept in pre-order, each with its child count. Equal
-// records are shared through a pool, so consecutive snapshots of a large tree that differ in a
-// few nodes cost little more than one pointer per node. Restoring builds a new tree with the same
-// ids, order and field values, bit for bit (null and empty strings stay apart, and so do 0 and -0).
+// records are shared through a pool. A snapshot holds its records in chunks of consecutive
+// positions, and a chunk whose records are all those of the previous capture at the same places
+// is that capture's chunk again: consecutive snapshots of a large tree that differ in a few nodes
+// cost a few chunks and one pointer per chunk. Restoring builds a new tree with the same ids,
+// order and field values, bit for bit (null and empty strings stay apart, and so do 0 and -0).
 
 #include <QString>
 
@@ -27,6 +29,15 @@ struct TNodeRecord {
     TNodeRecord* NextSameHash;
     const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(this + 1); }
     unsigned char* Bytes() { return reinterpret_cast<unsigned char*>(this + 1); }
+};
+
+// Consecutive record pointers of a snapshot, shared by the snapshots whose records are the same
+// at those positions. The entries follow the header.
+struct TRecordChunk {
+    uint32_t RefCount;
+    uint32_t Count;
+    TNodeRecord* const* Items() const { return reinterpret_cast<TNodeRecord* const*>(this + 1); }
+    TNodeRecord** Items() { return reinterpret_cast<TNodeRecord**>(this + 1); }
 };
 
 class TNodeRecordPool {
@@ -54,10 +65,22 @@ public:
     size_t RecordCount() const { return FRecordCount; }
     size_t ByteCount() const { return FByteCount; }
 
+    // A chunk of count entries, held once; chunks are made and let go on any thread.
+    TRecordChunk* NewChunk(uint32_t count);
+    void FreeChunk(TRecordChunk* chunk);
+    size_t ChunkCount() const { return FChunkCount.load(std::memory_order_relaxed); }
+    // What the records and chunks take in memory, their headers included.
+    size_t HeldBytes() const
+    {
+        return FByteCount + FRecordCount * sizeof(TNodeRecord) + FChunkBytes.load(std::memory_order_relaxed);
+    }
+
 private:
     std::unordered_map<uint64_t, TNodeRecord*> FByHash;
     size_t FRecordCount = 0;
     size_t FByteCount = 0;
+    std::atomic<size_t> FChunkCount{0};
+    std::atomic<size_t> FChunkBytes{0};
 };
 
 class TTreeSnapshot {
@@ -84,12 +107,22 @@ public:
     // Another reference to the same records.
     TTreeSnapshot Clone() const;
 
-    size_t NodeCount() const { return FRecords.size(); }
-    const std::vector<TNodeRecord*>& Records() const { return FRecords; }
+    // Positions per chunk; every chunk but the last is full.
+    static constexpr size_t ChunkSize = 256;
+
+    size_t NodeCount() const { return FCount; }
+    const TNodeRecord* Record(size_t position) const
+    {
+        return FChunks[position / ChunkSize]->Items()[position % ChunkSize];
+    }
+    const std::vector<TRecordChunk*>& Chunks() const { return FChunks; }
+    // The memory of the snapshot's own list of chunks (the chunks and records are the pool's).
+    size_t TableBytes() const { return FChunks.capacity() * sizeof(TRecordChunk*); }
 
 private:
     void ReleaseAll();
 
     std::shared_ptr<TNodeRecordPool> FPool;
-    std::vector<TNodeRecord*> FRecords;
+    std::vector<TRecordChunk*> FChunks;
+    size_t FCount = 0;
 };

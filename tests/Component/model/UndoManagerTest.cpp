@@ -238,3 +238,96 @@ TEST(DecTreeUndo, UndoAndRedoRestoreTreeOptionsAndStylesExactly)
     EXPECT_EQ(doc.Options.CurrencyDecimals, 4);
     EXPECT_EQ(StylesXml(doc.StyleStates), stylesAfter);
 }
+
+namespace {
+
+// The payoff of node i (in pre-order) of the document, changed by one unit.
+void ChangePayoff(TDecTreeDocument& doc, size_t i)
+{
+    TDecTreeNode* node = doc.PreOrder()[i];
+    node->Payoff = node->Payoff == std::numeric_limits<int64_t>::max() ? 0 : node->Payoff + 1;
+}
+
+} // namespace
+
+// A one-node change shares every chunk of records but the one that holds the node: the
+// snapshot costs that chunk and its own list, far below a byte a node.
+TEST(DecTreeUndo, ASnapshotOfAOneNodeChangeCostsOneChunk)
+{
+    constexpr size_t Nodes = 20000;
+    TDecTreeDocument doc;
+    FillTree(doc, int(Nodes), 3);
+    TDecTreeUndoManager& undo = doc.UndoManager;
+    undo.SaveState(QStringLiteral("first"));
+    std::mt19937_64 rng(11);
+    for (int k = 0; k < 20; ++k) {
+        ChangePayoff(doc, size_t(rng() % Nodes));
+        const size_t bytes = undo.SnapshotBytes();
+        const size_t records = undo.SharedRecordCount();
+        undo.SaveState(QStringLiteral("edit"));
+        // One new record: the node's.
+        EXPECT_EQ(undo.SharedRecordCount(), records + 1);
+        EXPECT_LT(undo.SnapshotBytes() - bytes, Nodes / 4) << "edit " << k;
+    }
+}
+
+// Records and chunks that no snapshot holds any more leave the pool: as the oldest snapshots are
+// dropped, and when the history is cleared.
+TEST(DecTreeUndo, RecordsNoSnapshotHoldsLeaveThePool)
+{
+    constexpr size_t Nodes = 3000;
+    TDecTreeDocument doc;
+    FillTree(doc, int(Nodes), 5);
+    TDecTreeUndoManager& undo = doc.UndoManager;
+    undo.MaxUndo = 3;
+    undo.SaveState(QStringLiteral("first"));
+    const size_t bytesOfOne = undo.SnapshotBytes();
+    for (size_t k = 0; k < 60; ++k) {
+        // Each edit changes another node, so every snapshot holds one record of its own.
+        ChangePayoff(doc, (k * 997) % Nodes);
+        undo.SaveState(QStringLiteral("edit"));
+        ASSERT_LE(undo.UndoStack().size(), 4u);
+        // The records of the tree and one for each snapshot held besides the latest.
+        EXPECT_LE(undo.SharedRecordCount(), Nodes + 5) << "edit " << k;
+        EXPECT_LT(undo.SnapshotBytes(), 2 * bytesOfOne) << "edit " << k;
+    }
+    for (int k = 0; k < 3; ++k)
+        undo.Undo();
+    EXPECT_LE(undo.SharedRecordCount(), Nodes + 5);
+    undo.Clear();
+    EXPECT_LE(undo.SharedRecordCount(), Nodes);
+    EXPECT_LE(undo.SnapshotBytes(), bytesOfOne);
+}
+
+// Trees whose sizes fall on and around the chunk boundaries, changed at the first and last
+// positions of chunks, in place and in their structure, are put back exactly by undo and redo.
+TEST(DecTreeUndo, ChangesAtChunkBoundariesAreUndoneAndRedoneExactly)
+{
+    const size_t chunk = TTreeSnapshot::ChunkSize;
+    for (const size_t nodes : {size_t(1), chunk - 1, chunk, chunk + 1, 2 * chunk, 3 * chunk + 7}) {
+        for (const size_t at : {size_t(0), chunk - 1, chunk, 2 * chunk - 1, nodes - 1}) {
+            if (at >= nodes)
+                continue;
+            SCOPED_TRACE(testing::Message() << nodes << " nodes, change at " << at);
+            TDecTreeDocument doc, before, after;
+            FillTree(doc, int(nodes), nodes + at);
+            FillTree(before, int(nodes), nodes + at);
+            FillTree(after, int(nodes), nodes + at);
+            doc.UndoManager.SaveState(QStringLiteral("earlier"));
+            doc.UndoManager.SaveState(QStringLiteral("change"));
+            for (TDecTreeDocument* d : {&doc, &after}) {
+                TDecTreeNode* node = d->PreOrder()[at];
+                node->Caption = QStringLiteral("changed");
+                std::mt19937_64 rng(at); // the same new node in both
+                node->Children.Insert(0, RandomNode(d, node, rng));
+            }
+            doc.UndoManager.Undo();
+            ExpectSameTree(before.Root(), doc.Root(), &doc);
+            doc.UndoManager.Redo();
+            ExpectSameTree(after.Root(), doc.Root(), &doc);
+            doc.UndoManager.Undo();
+            doc.UndoManager.Undo();
+            ExpectSameTree(before.Root(), doc.Root(), &doc);
+        }
+    }
+}
