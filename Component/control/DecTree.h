@@ -244,6 +244,8 @@ private:
     void AutoScrollBand();
     bool CanRecalculateEditAlone(const TDecTreeNode& node);
     void RecalculateChange(TDecTreeNode& node, TEditedValue edit);
+    // After an undo or redo: no more than what it changed (see TUndoRestore).
+    void RecalculateRestored();
     void PaintBand(const QRect& exposed);
     void PaintTreeArea(TCanvas& canvas, const QRect& exposed);
     void BlendBand(const QRect& exposed, const TRectangle& band);

@@ -23,6 +23,14 @@ public:
     std::shared_ptr<const TStyleStatesValues> StyleStates;
 };
 
+// What the last undo or redo changed: the tree (see TTreeRestore), and whether the view settings
+// or the style states differ from what they were before it.
+struct TUndoRestore {
+    TTreeRestore Tree;
+    bool Options = false;
+    bool Styles = false;
+};
+
 class TDecTreeUndoManager : public TUndoManager {
 public:
     explicit TDecTreeUndoManager(TDecTreeDocument* tree);
@@ -32,8 +40,12 @@ public:
 
     // Called around a restore: before it, so a window can close its in-place editor; after it,
     // so the window can recalculate and repaint. A document without a window needs neither.
+    // OnBeforeRestore must leave the document as it is.
     std::function<void()> OnBeforeRestore;
     std::function<void()> OnAfterRestore;
+    // What the restore changed, for OnAfterRestore. The nodes it names are valid until the tree
+    // changes again.
+    const TUndoRestore& LastRestore() const { return FLastRestore; }
 
     // Packed records in use by all snapshots (distinct ones) and their bytes.
     size_t SharedRecordCount() const { return FPool->RecordCount(); }
@@ -48,7 +60,11 @@ protected:
 private:
     TDecTreeDocument* FTree;
     std::shared_ptr<TNodeRecordPool> FPool;
-    // The latest capture, kept so the next one can reuse its unchanged records cheaply.
+    // The latest capture or restore, kept so the next capture can reuse its unchanged records
+    // cheaply, and so a restore that follows a capture finds what changed; with the structure
+    // version of the tree it was taken from.
     TTreeSnapshot FLastTree;
+    uint64_t FLastTreeVersion = 0;
     std::shared_ptr<const TStyleStatesValues> FLastStyles;
+    TUndoRestore FLastRestore;
 };

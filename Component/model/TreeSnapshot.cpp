@@ -1,5 +1,6 @@
 #include "Component/model/TreeSnapshot.h"
 
+#include "Component/model/DecTreeDocument.h"
 #include "Component/model/DecTreeNode.h"
 #include "Component/model/SubtreeWork.h"
 #include "shared/core/Exceptions.h"
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -432,66 +434,342 @@ template TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordP
 template TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>&,
                                               const std::vector<const TDecTreeNode*>&, const TTreeSnapshot*);
 
-std::unique_ptr<TDecTreeNode> TTreeSnapshot::Restore(TDecTreeDocument* tree) const
+namespace {
+
+[[noreturn]] void Damaged()
 {
-    if (FCount == 0)
-        return nullptr;
+    throw InvalidOperationException(QStringLiteral("Undo snapshot is damaged"));
+}
+
+// The stored fields of one record.
+struct TDecoded {
+    TGuid Id;
+    uint16_t Flags = 0;
+    TNodeType NodeType = ntDecision;
+    TChanceType ChanceType = ctAnySum;
+    uint64_t ChildCount = 0;
+    double Probability = 0;
+    TCurrency Payoff = 0;
+    int32_t Budget = 0;
+    TGuid CloneMasterId;
+    TDateTime DueDate = 0;
+    QString Caption, Comment, Owner, DecisionCaption, PayoffSource;
+
+    bool Flag(uint16_t bit) const { return (Flags & bit) != 0; }
+};
+
+TDecoded Decode(const TNodeRecord& record)
+{
+    TReader r(record.Bytes(), record.Size);
+    TDecoded d;
+    r.Raw(&d.Id, sizeof d.Id);
+    d.Flags = r.Byte();
+    d.Flags |= uint16_t(r.Byte()) << 8;
+    d.NodeType = TNodeType(r.Byte());
+    d.ChanceType = TChanceType(r.Byte());
+    d.ChildCount = r.VarUInt();
+    if (d.Flags & fSmallProbability)
+        d.Probability = double(r.VarUInt());
+    else
+        r.Raw(&d.Probability, sizeof d.Probability);
+    d.Payoff = r.VarInt();
+    d.Budget = int32_t(r.VarInt());
+    if (d.Flags & fHasCloneMaster)
+        r.Raw(&d.CloneMasterId, sizeof d.CloneMasterId);
+    if (d.Flags & fHasDueDate)
+        r.Raw(&d.DueDate, sizeof d.DueDate);
+    d.Caption = r.String();
+    d.Comment = r.String();
+    d.Owner = r.String();
+    d.DecisionCaption = r.String();
+    d.PayoffSource = r.String();
+    return d;
+}
+
+// The child count of a record, read without the rest.
+uint64_t ChildCountOf(const TNodeRecord& record)
+{
+    TReader r(record.Bytes(), record.Size);
+    unsigned char skipped[sizeof(TGuid) + 4];
+    r.Raw(skipped, sizeof skipped);
+    return r.VarUInt();
+}
+
+const TGuid& IdOf(const TNodeRecord& record)
+{
+    if (record.Size < sizeof(TGuid))
+        Damaged();
+    return *reinterpret_cast<const TGuid*>(record.Bytes());
+}
+
+std::unique_ptr<TDecTreeNode> MakeNode(TDecoded& d, TDecTreeDocument* tree, TDecTreeNode* parent)
+{
+    return std::make_unique<TDecTreeNode>(
+        tree, parent, d.Id, d.Caption, d.Comment, d.NodeType, d.ChanceType, d.Probability, d.Payoff,
+        d.CloneMasterId, d.Flag(fChildrenVisible), d.Flag(fShowCaption), d.Flag(fShowOwner), d.Flag(fShowDueDate),
+        d.Flag(fShowFixed), d.Flag(fShowBudget), d.Flag(fShowInvestment), d.Flag(fFixed), d.DecisionCaption, d.Owner,
+        d.Budget, d.DueDate, d.PayoffSource);
+}
+
+bool SameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Null and empty strings are told apart.
+bool SameText(const QString& a, const QString& b)
+{
+    return a.isNull() == b.isNull() && a == b;
+}
+
+// Writes the decoded fields (not the children) into node where they differ; answers the
+// TRestoredField bits of those that did.
+uint32_t Apply(TDecoded& d, TDecTreeNode& n)
+{
+    uint32_t changed = 0;
+    auto text = [&](QString& field, QString& value, uint32_t bit) {
+        if (!SameText(field, value)) {
+            field = std::move(value);
+            changed |= bit;
+        }
+    };
+    auto flag = [&](bool& field, uint16_t bit) {
+        if (field != d.Flag(bit)) {
+            field = d.Flag(bit);
+            changed |= rfFlags;
+        }
+    };
+    if (n.Id != d.Id) {
+        n.Id = d.Id;
+        changed |= rfId;
+    }
+    if (n.CloneMasterId != d.CloneMasterId) {
+        n.CloneMasterId = d.CloneMasterId;
+        changed |= rfCloneMaster;
+    }
+    if (!SameBits(n.Probability, d.Probability)) {
+        n.Probability = d.Probability;
+        changed |= rfProbability;
+    }
+    if (n.Payoff != d.Payoff) {
+        n.Payoff = d.Payoff;
+        changed |= rfPayoff;
+    }
+    if (n.DecisionMultiBudget != d.Budget) {
+        n.DecisionMultiBudget = d.Budget;
+        changed |= rfBudget;
+    }
+    text(n.Caption, d.Caption, rfCaption);
+    text(n.DecisionCaption, d.DecisionCaption, rfDecisionCaption);
+    text(n.DecisionOwner, d.Owner, rfDecisionOwner);
+    text(n.Comment, d.Comment, rfComment);
+    text(n.PayoffSource, d.PayoffSource, rfPayoffSource);
+    if (!SameBits(n.DecisionDueDate, d.DueDate)) {
+        n.DecisionDueDate = d.DueDate;
+        changed |= rfDueDate;
+    }
+    if (n.NodeType != d.NodeType || n.ChanceType != d.ChanceType) {
+        n.NodeType = d.NodeType;
+        n.ChanceType = d.ChanceType;
+        changed |= rfType;
+    }
+    flag(n.ChildrenVisible, fChildrenVisible);
+    flag(n.DecisionShowCaption, fShowCaption);
+    flag(n.DecisionShowOwner, fShowOwner);
+    flag(n.DecisionShowDueDate, fShowDueDate);
+    flag(n.DecisionShowFixed, fShowFixed);
+    flag(n.DecisionMultiShowBudget, fShowBudget);
+    flag(n.DecisionMultiShowInvestment, fShowInvestment);
+    flag(n.DecisionFixed, fFixed);
+    return changed;
+}
+
+// For every position of a snapshot's records, the position of its parent (-1 for the root) and
+// the size of its subtree; raises when the child counts do not make one tree.
+void ShapeOf(const TTreeSnapshot& snapshot, std::vector<int64_t>& parents, std::vector<int64_t>& sizes)
+{
+    const size_t n = snapshot.NodeCount();
+    parents.assign(n, -1);
+    sizes.assign(n, 1);
+    struct TOpen {
+        size_t Position;
+        uint64_t Remaining;
+    };
+    std::vector<TOpen> open;
+    for (size_t i = 0; i < n; ++i) {
+        if (i > 0 && open.empty())
+            Damaged();
+        if (!open.empty()) {
+            parents[i] = int64_t(open.back().Position);
+            if (--open.back().Remaining == 0)
+                open.pop_back();
+        }
+        if (const uint64_t children = ChildCountOf(*snapshot.Record(i)); children > 0)
+            open.push_back({i, children});
+    }
+    if (!open.empty())
+        Damaged();
+    for (size_t i = n; i-- > 1;)
+        sizes[size_t(parents[i])] += sizes[i];
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<TDecTreeNode>> TTreeSnapshot::BuildRange(TDecTreeDocument* tree, TDecTreeNode* parent,
+                                                                     size_t first, size_t end) const
+{
     struct TOpen {
         TDecTreeNode* Node;
         uint64_t Remaining;
     };
-    std::unique_ptr<TDecTreeNode> root;
+    std::vector<std::unique_ptr<TDecTreeNode>> built;
     std::vector<TOpen> open;
-    for (size_t i = 0; i < FCount; ++i) {
-        if (i > 0 && open.empty())
-            throw InvalidOperationException(QStringLiteral("Undo snapshot is damaged"));
-        const TNodeRecord* record = Record(i);
-        TReader r(record->Bytes(), record->Size);
-        TGuid id;
-        r.Raw(&id, sizeof id);
-        uint16_t flags = r.Byte();
-        flags |= uint16_t(r.Byte()) << 8;
-        const auto nodeType = TNodeType(r.Byte());
-        const auto chanceType = TChanceType(r.Byte());
-        const uint64_t childCount = r.VarUInt();
-        double probability;
-        if (flags & fSmallProbability)
-            probability = double(r.VarUInt());
-        else
-            r.Raw(&probability, sizeof probability);
-        const TCurrency payoff = r.VarInt();
-        const auto budget = int32_t(r.VarInt());
-        TGuid cloneMasterId;
-        if (flags & fHasCloneMaster)
-            r.Raw(&cloneMasterId, sizeof cloneMasterId);
-        TDateTime dueDate = 0;
-        if (flags & fHasDueDate)
-            r.Raw(&dueDate, sizeof dueDate);
-        const QString caption = r.String();
-        const QString comment = r.String();
-        const QString owner = r.String();
-        const QString decisionCaption = r.String();
-        const QString payoffSource = r.String();
-
-        TDecTreeNode* parent = open.empty() ? nullptr : open.back().Node;
-        auto node = std::make_unique<TDecTreeNode>(
-            tree, parent, id, caption, comment, nodeType, chanceType, probability, payoff, cloneMasterId,
-            (flags & fChildrenVisible) != 0, (flags & fShowCaption) != 0, (flags & fShowOwner) != 0,
-            (flags & fShowDueDate) != 0, (flags & fShowFixed) != 0, (flags & fShowBudget) != 0,
-            (flags & fShowInvestment) != 0, (flags & fFixed) != 0, decisionCaption, owner, budget, dueDate,
-            payoffSource);
-        TDecTreeNode* created = node.get();
-        if (parent) {
-            parent->Children.Add(std::move(node));
+    for (size_t i = first; i < end; ++i) {
+        TDecoded d = Decode(*Record(i));
+        TDecTreeNode* above = open.empty() ? parent : open.back().Node;
+        auto node = MakeNode(d, tree, above);
+        TDecTreeNode* made = node.get();
+        if (open.empty()) {
+            built.push_back(std::move(node));
+        } else {
+            above->Children.Add(std::move(node));
             if (--open.back().Remaining == 0)
                 open.pop_back();
-        } else {
-            root = std::move(node);
         }
-        if (childCount > 0)
-            open.push_back({created, childCount});
+        if (d.ChildCount > 0)
+            open.push_back({made, d.ChildCount});
     }
     if (!open.empty())
-        throw InvalidOperationException(QStringLiteral("Undo snapshot is damaged"));
-    return root;
+        Damaged();
+    return built;
+}
+
+std::unique_ptr<TDecTreeNode> TTreeSnapshot::Restore(TDecTreeDocument* tree) const
+{
+    if (FCount == 0)
+        return nullptr;
+    std::vector<std::unique_ptr<TDecTreeNode>> built = BuildRange(tree, nullptr, 0, FCount);
+    if (built.size() != 1)
+        Damaged();
+    return std::move(built.front());
+}
+
+TTreeRestore TTreeSnapshot::RestoreOnto(TDecTreeDocument& tree, const TTreeSnapshot& present) const
+{
+    TTreeRestore result;
+    const std::vector<TDecTreeNode*>& nodes = tree.PreOrder();
+    const size_t nT = FCount;
+    const size_t nP = present.FCount;
+    auto whole = [&] {
+        std::unique_ptr<TDecTreeNode> root = Restore(&tree);
+        tree.SetRoot(std::move(root));
+        result.Structure = true;
+        return result;
+    };
+    if (present.FPool != FPool || nodes.size() != nP || nT == 0 || nP == 0)
+        return whole();
+
+    if (nT == nP) {
+        // The same number of nodes: where every record that differs keeps its child count, the
+        // shape is the same and the nodes are written where they stand.
+        std::vector<std::pair<size_t, TDecoded>> differ;
+        bool sameShape = true;
+        for (size_t c = 0; c < FChunks.size() && sameShape; ++c) {
+            if (FChunks[c] == present.FChunks[c])
+                continue;
+            const TRecordChunk& mine = *FChunks[c];
+            const TRecordChunk& theirs = *present.FChunks[c];
+            for (uint32_t k = 0; k < mine.Count; ++k) {
+                if (mine.Items()[k] == theirs.Items()[k])
+                    continue;
+                const size_t i = c * ChunkSize + k;
+                TDecoded d = Decode(*mine.Items()[k]);
+                if (d.ChildCount != uint64_t(nodes[i]->Children.Count())) {
+                    sameShape = false;
+                    break;
+                }
+                differ.emplace_back(i, std::move(d));
+            }
+        }
+        if (sameShape) {
+            bool links = false;
+            for (auto& [i, d] : differ)
+                if (const uint32_t fields = Apply(d, *nodes[i])) {
+                    result.Changed.push_back({nodes[i], fields});
+                    links = links || (fields & (rfId | rfCloneMaster));
+                }
+            // Whatever finds nodes by their ids or knows where the clones are looks again.
+            if (links)
+                tree.StructureChanged();
+            return result;
+        }
+    }
+
+    // The shapes differ. The records before the first difference and after the last are the
+    // same in both, and so are the nodes that hold them; the change lies in the subtree of the
+    // deepest node above it whose subtree holds it in both trees.
+    // (The document's order stays as it is until the children are replaced at the end.)
+    const std::vector<int32_t>& sizeP = tree.SubtreeSizes();
+    const std::vector<int32_t>& parentP = tree.ParentPositions();
+    std::vector<int64_t> parentT, sizeT;
+    ShapeOf(*this, parentT, sizeT);
+    const size_t common = std::min(nT, nP);
+    size_t a = 0;
+    while (a + ChunkSize <= common && FChunks[a / ChunkSize] == present.FChunks[a / ChunkSize])
+        a += ChunkSize;
+    while (a < common && Record(a) == present.Record(a))
+        ++a;
+    size_t b = 0;
+    while (b < common - a && Record(nT - 1 - b) == present.Record(nP - 1 - b))
+        ++b;
+    if (a == common)
+        return whole();
+    const int64_t shift = int64_t(nT) - int64_t(nP);
+    // Holds the change in both trees, and its subtree ends where the same records follow in both.
+    auto holds = [&](size_t x) {
+        return x + size_t(sizeP[x]) >= nP - b && x + size_t(sizeT[x]) >= nT - b &&
+               int64_t(sizeT[x]) - int64_t(sizeP[x]) == shift;
+    };
+    int64_t x = int64_t(a);
+    if (!(nodes[a]->Id == IdOf(*Record(a)) && holds(a))) {
+        do
+            x = parentP[size_t(x)];
+        while (x >= 0 && !holds(size_t(x)));
+    }
+    if (x < 0)
+        return whole();
+    TDecTreeNode& top = *nodes[size_t(x)];
+
+    // Its children: those before the first difference and those after the last stay.
+    std::vector<size_t> childrenP, childrenT;
+    for (size_t c = size_t(x) + 1; c < size_t(x) + size_t(sizeP[size_t(x)]); c += size_t(sizeP[c]))
+        childrenP.push_back(c);
+    for (size_t c = size_t(x) + 1; c < size_t(x) + size_t(sizeT[size_t(x)]); c += size_t(sizeT[c]))
+        childrenT.push_back(c);
+    size_t lo = 0;
+    while (lo < childrenP.size() && lo < childrenT.size() && childrenP[lo] == childrenT[lo] &&
+           childrenP[lo] + size_t(sizeP[childrenP[lo]]) <= a && int64_t(sizeP[childrenP[lo]]) == sizeT[childrenT[lo]])
+        ++lo;
+    size_t hi = 0;
+    while (hi < childrenP.size() - lo && hi < childrenT.size() - lo) {
+        const size_t p = childrenP[childrenP.size() - 1 - hi];
+        const size_t t = childrenT[childrenT.size() - 1 - hi];
+        if (p < nP - b || int64_t(t) != int64_t(p) + shift || int64_t(sizeP[p]) != sizeT[t])
+            break;
+        ++hi;
+    }
+    const size_t endT = hi > 0 ? childrenT[childrenT.size() - hi] : size_t(x) + size_t(sizeT[size_t(x)]);
+    const size_t firstT = lo < childrenT.size() - hi ? childrenT[lo] : endT;
+
+    // Everything that can fail comes first: the new children, and the node's own fields.
+    std::vector<std::unique_ptr<TDecTreeNode>> built = BuildRange(&tree, &top, firstT, endT);
+    std::optional<TDecoded> own;
+    if (Record(size_t(x)) != present.Record(size_t(x)))
+        own = Decode(*Record(size_t(x)));
+    if (own)
+        if (const uint32_t fields = Apply(*own, top))
+            result.Changed.push_back({&top, fields});
+    top.Children.Replace(int(lo), int(childrenP.size() - hi - lo), std::move(built));
+    result.Structure = true;
+    return result;
 }

@@ -83,6 +83,34 @@ private:
     std::atomic<size_t> FChunkBytes{0};
 };
 
+// The stored fields of a node that a restore changed in place.
+enum TRestoredField : uint32_t {
+    rfId = 1 << 0,
+    rfCloneMaster = 1 << 1,
+    rfProbability = 1 << 2,
+    rfPayoff = 1 << 3,
+    rfBudget = 1 << 4,
+    rfCaption = 1 << 5,
+    rfDecisionCaption = 1 << 6,
+    rfDecisionOwner = 1 << 7,
+    rfComment = 1 << 8,
+    rfPayoffSource = 1 << 9,
+    rfDueDate = 1 << 10,
+    rfType = 1 << 11,  // the node type or the chance type
+    rfFlags = 1 << 12, // a show flag, the fixed mark or whether the children are shown
+};
+
+// What a restore onto a live tree did: the nodes it changed in place, each with the fields it
+// changed, and whether nodes came, went or moved.
+struct TTreeRestore {
+    bool Structure = false;
+    struct TChanged {
+        TDecTreeNode* Node;
+        uint32_t Fields; // TRestoredField bits
+    };
+    std::vector<TChanged> Changed;
+};
+
 class TTreeSnapshot {
 public:
     TTreeSnapshot() = default;
@@ -103,6 +131,13 @@ public:
                                  const TTreeSnapshot* previous = nullptr);
     // A new tree equal to the captured one, its nodes belonging to tree; null for an empty snapshot.
     std::unique_ptr<TDecTreeNode> Restore(TDecTreeDocument* tree) const;
+    // Makes the document's tree equal to the captured one, given that it is equal to present now
+    // (a capture of it from the same pool, taken since its last change). Records the two share
+    // are the same nodes, so only the nodes whose records differ are written, and the others keep
+    // their objects, places and everything computed in them. Where the shapes differ, the least
+    // range of children that holds every difference is built anew; the nodes before and after it
+    // stay. Should the snapshot prove damaged, the document is left as it was.
+    TTreeRestore RestoreOnto(TDecTreeDocument& tree, const TTreeSnapshot& present) const;
 
     // Another reference to the same records.
     TTreeSnapshot Clone() const;
@@ -121,6 +156,10 @@ public:
 
 private:
     void ReleaseAll();
+    // The nodes at positions first .. end of this snapshot, which must be whole subtrees, as new
+    // children of parent in their order.
+    std::vector<std::unique_ptr<TDecTreeNode>> BuildRange(TDecTreeDocument* tree, TDecTreeNode* parent, size_t first,
+                                                          size_t end) const;
 
     std::shared_ptr<TNodeRecordPool> FPool;
     std::vector<TRecordChunk*> FChunks;

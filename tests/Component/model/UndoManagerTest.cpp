@@ -331,3 +331,162 @@ TEST(DecTreeUndo, ChangesAtChunkBoundariesAreUndoneAndRedoneExactly)
         }
     }
 }
+
+namespace {
+
+// A field-for-field copy of a document's tree, made without the snapshots.
+std::unique_ptr<TDecTreeDocument> CopyOf(const TDecTreeDocument& doc)
+{
+    auto copy = std::make_unique<TDecTreeDocument>();
+    auto one = [&](const TDecTreeNode& n, TDecTreeNode* parent) {
+        return std::make_unique<TDecTreeNode>(
+            copy.get(), parent, n.Id, n.Caption, n.Comment, n.NodeType, n.ChanceType, n.Probability, n.Payoff,
+            n.CloneMasterId, n.ChildrenVisible, n.DecisionShowCaption, n.DecisionShowOwner, n.DecisionShowDueDate,
+            n.DecisionShowFixed, n.DecisionMultiShowBudget, n.DecisionMultiShowInvestment, n.DecisionFixed,
+            n.DecisionCaption, n.DecisionOwner, n.DecisionMultiBudget, n.DecisionDueDate, n.PayoffSource);
+    };
+    if (!doc.Root())
+        return copy;
+    copy->SetRoot(one(*doc.Root(), nullptr));
+    std::vector<std::pair<const TDecTreeNode*, TDecTreeNode*>> stack{{doc.Root(), copy->Root()}};
+    while (!stack.empty()) {
+        auto [from, to] = stack.back();
+        stack.pop_back();
+        for (const TDecTreeNode* child : from->Children) {
+            auto made = one(*child, to);
+            stack.push_back({child, made.get()});
+            to->Children.Add(std::move(made));
+        }
+    }
+    return copy;
+}
+
+// One random change of the tree: a field in place, or nodes added, removed or moved.
+void RandomChange(TDecTreeDocument& doc, std::mt19937_64& rng)
+{
+    const std::vector<TDecTreeNode*> nodes = doc.PreOrder();
+    TDecTreeNode* node = nodes[rng() % nodes.size()];
+    TDecTreeNode* parent = node->Parent();
+    switch (rng() % 13) {
+    case 0: node->Payoff = node->Payoff / 2 + 1; break;
+    case 1: node->Probability = PickDouble(rng); break;
+    case 2: node->Caption = PickString(rng); break;
+    case 3: node->DecisionOwner = PickString(rng); break;
+    case 4: node->ChildrenVisible = !node->ChildrenVisible; break;
+    case 5: node->Id = RandomGuid(rng); break;
+    case 6: node->CloneMasterId = (rng() & 1) ? RandomGuid(rng) : Guid::Empty(); break;
+    case 7: node->Children.Insert(int(rng() % uint64_t(node->Children.Count() + 1)), RandomNode(&doc, node, rng)); break;
+    case 8:
+        if (parent)
+            parent->Children.Remove(node);
+        break;
+    case 9:
+        if (parent && parent->Children.Count() > 1)
+            parent->Children.Exchange(0, parent->Children.Count() - 1);
+        break;
+    case 10: {
+        // A subtree moved under another node outside it.
+        TDecTreeNode* to = nodes[rng() % nodes.size()];
+        bool inside = false;
+        for (const TDecTreeNode* a = to; a && !inside; a = a->Parent())
+            inside = a == node;
+        if (parent && !inside) {
+            std::unique_ptr<TDecTreeNode> moved = parent->Children.Extract(parent->Children.IndexOf(node));
+            moved->SetParent(to);
+            to->Children.Insert(int(rng() % uint64_t(to->Children.Count() + 1)), std::move(moved));
+        }
+        break;
+    }
+    case 11:
+        // Another root, as far as the snapshots can tell.
+        doc.Root()->Id = RandomGuid(rng);
+        break;
+    default:
+        // Several new children of the root at once.
+        for (int k = 1 + int(rng() % 3); k > 0; --k)
+            doc.Root()->Children.Add(RandomNode(&doc, doc.Root(), rng));
+    }
+}
+
+} // namespace
+
+// Random changes of every kind, one to three a step, each step recorded; then the whole history
+// is undone and redone, and every state must be the tree as it was, field for field.
+TEST(DecTreeUndo, RandomChangesAreUndoneAndRedoneExactly)
+{
+    for (uint64_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        std::mt19937_64 rng(seed);
+        TDecTreeDocument doc;
+        FillTree(doc, 1 + int(rng() % 900), seed);
+        std::vector<std::unique_ptr<TDecTreeDocument>> states;
+        const int steps = 1 + int(rng() % 12);
+        for (int k = 0; k < steps; ++k) {
+            states.push_back(CopyOf(doc));
+            doc.UndoManager.SaveState(QStringLiteral("change"));
+            for (int c = 1 + int(rng() % 3); c > 0; --c)
+                RandomChange(doc, rng);
+        }
+        states.push_back(CopyOf(doc));
+        for (int k = steps; k-- > 0;) {
+            doc.UndoManager.Undo();
+            ExpectSameTree(states[size_t(k)]->Root(), doc.Root(), &doc);
+        }
+        for (int k = 1; k <= steps; ++k) {
+            doc.UndoManager.Redo();
+            ExpectSameTree(states[size_t(k)]->Root(), doc.Root(), &doc);
+        }
+        if (HasFailure())
+            return;
+    }
+}
+
+// An undo writes only the nodes that differ and keeps the others, objects and all, and says
+// which fields it changed: a value in place, or a structure change.
+TEST(DecTreeUndo, AnUndoKeepsTheNodesItNeedNotChangeAndSaysWhatChanged)
+{
+    TDecTreeDocument doc;
+    FillTree(doc, 2000, 9);
+    TDecTreeUndoManager& undo = doc.UndoManager;
+    const std::vector<TDecTreeNode*> objects = doc.PreOrder();
+    TDecTreeNode* node = objects[1234];
+
+    undo.SaveState(QStringLiteral("payoff"));
+    node->Payoff = node->Payoff / 2 + 7;
+    undo.Undo();
+    EXPECT_EQ(doc.PreOrder(), objects);
+    ASSERT_EQ(undo.LastRestore().Tree.Changed.size(), 1u);
+    EXPECT_EQ(undo.LastRestore().Tree.Changed[0].Node, node);
+    EXPECT_EQ(undo.LastRestore().Tree.Changed[0].Fields, uint32_t(rfPayoff));
+    EXPECT_FALSE(undo.LastRestore().Tree.Structure);
+    undo.Redo();
+    EXPECT_EQ(doc.PreOrder(), objects);
+
+    // A node inserted deep in the tree: its undo takes only that node away, and its redo makes
+    // only that node again.
+    undo.SaveState(QStringLiteral("insert"));
+    std::mt19937_64 rng(1);
+    node->Children.Insert(0, RandomNode(&doc, node, rng));
+    undo.Undo();
+    EXPECT_TRUE(undo.LastRestore().Tree.Structure);
+    EXPECT_EQ(doc.PreOrder(), objects);
+    undo.Redo();
+    std::vector<TDecTreeNode*> inserted = doc.PreOrder();
+    ASSERT_EQ(inserted.size(), objects.size() + 1);
+    const size_t at = 1235;
+    inserted.erase(inserted.begin() + at);
+    EXPECT_EQ(inserted, objects);
+
+    // Options and styles are told apart from the tree.
+    undo.SaveState(QStringLiteral("options"));
+    doc.Options.CurrencyDecimals = doc.Options.CurrencyDecimals + 1;
+    undo.Undo();
+    EXPECT_TRUE(undo.LastRestore().Options);
+    EXPECT_FALSE(undo.LastRestore().Styles);
+    EXPECT_TRUE(undo.LastRestore().Tree.Changed.empty());
+    undo.SaveState(QStringLiteral("styles"));
+    doc.StyleStates.InTakenPath()->RootStyle()->LineWidth()->Value = 7;
+    undo.Undo();
+    EXPECT_FALSE(undo.LastRestore().Options);
+    EXPECT_TRUE(undo.LastRestore().Styles);
+}
