@@ -6,6 +6,7 @@
 #include "shared/core/Exceptions.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <mutex>
 #include <cstring>
@@ -660,116 +661,172 @@ TTreeRestore TTreeSnapshot::RestoreOnto(TDecTreeDocument& tree, const TTreeSnaps
     const std::vector<TDecTreeNode*>& nodes = tree.PreOrder();
     const size_t nT = FCount;
     const size_t nP = present.FCount;
-    auto whole = [&] {
+    if (present.FPool != FPool || nodes.size() != nP || nT == 0 || nP == 0) {
         std::unique_ptr<TDecTreeNode> root = Restore(&tree);
         tree.SetRoot(std::move(root));
         result.Structure = true;
         return result;
-    };
-    if (present.FPool != FPool || nodes.size() != nP || nT == 0 || nP == 0)
-        return whole();
-
-    if (nT == nP) {
-        // The same number of nodes: where every record that differs keeps its child count, the
-        // shape is the same and the nodes are written where they stand.
-        std::vector<std::pair<size_t, TDecoded>> differ;
-        bool sameShape = true;
-        for (size_t c = 0; c < FChunks.size() && sameShape; ++c) {
-            if (FChunks[c] == present.FChunks[c])
-                continue;
-            const TRecordChunk& mine = *FChunks[c];
-            const TRecordChunk& theirs = *present.FChunks[c];
-            for (uint32_t k = 0; k < mine.Count; ++k) {
-                if (mine.Items()[k] == theirs.Items()[k])
-                    continue;
-                const size_t i = c * ChunkSize + k;
-                TDecoded d = Decode(*mine.Items()[k]);
-                if (d.ChildCount != uint64_t(nodes[i]->Children.Count())) {
-                    sameShape = false;
-                    break;
-                }
-                differ.emplace_back(i, std::move(d));
-            }
-        }
-        if (sameShape) {
-            bool links = false;
-            for (auto& [i, d] : differ)
-                if (const uint32_t fields = Apply(d, *nodes[i])) {
-                    result.Changed.push_back({nodes[i], fields});
-                    links = links || (fields & (rfId | rfCloneMaster));
-                }
-            // Whatever finds nodes by their ids or knows where the clones are looks again.
-            if (links)
-                tree.StructureChanged();
-            return result;
-        }
     }
-
-    // The shapes differ. The records before the first difference and after the last are the
-    // same in both, and so are the nodes that hold them; the change lies in the subtree of the
-    // deepest node above it whose subtree holds it in both trees.
-    // (The document's order stays as it is until the children are replaced at the end.)
+    // (The document's order stays as it is until the plan is carried out at the end.)
     const std::vector<int32_t>& sizeP = tree.SubtreeSizes();
     const std::vector<int32_t>& parentP = tree.ParentPositions();
-    std::vector<int64_t> parentT, sizeT;
-    ShapeOf(*this, parentT, sizeT);
-    const size_t common = std::min(nT, nP);
-    size_t a = 0;
-    while (a + ChunkSize <= common && FChunks[a / ChunkSize] == present.FChunks[a / ChunkSize])
-        a += ChunkSize;
-    while (a < common && Record(a) == present.Record(a))
-        ++a;
-    size_t b = 0;
-    while (b < common - a && Record(nT - 1 - b) == present.Record(nP - 1 - b))
-        ++b;
-    if (a == common)
-        return whole();
-    const int64_t shift = int64_t(nT) - int64_t(nP);
-    // Holds the change in both trees, and its subtree ends where the same records follow in both.
-    auto holds = [&](size_t x) {
-        return x + size_t(sizeP[x]) >= nP - b && x + size_t(sizeT[x]) >= nT - b &&
-               int64_t(sizeT[x]) - int64_t(sizeP[x]) == shift;
+    std::vector<int64_t> parentT, sizeT; // made when the shapes prove to differ
+    auto targetSize = [&](size_t t) {
+        if (sizeT.empty())
+            ShapeOf(*this, parentT, sizeT);
+        return size_t(sizeT[t]);
     };
-    int64_t x = int64_t(a);
-    if (!(nodes[a]->Id == IdOf(*Record(a)) && holds(a))) {
-        do
-            x = parentP[size_t(x)];
-        while (x >= 0 && !holds(size_t(x)));
-    }
-    if (x < 0)
-        return whole();
-    TDecTreeNode& top = *nodes[size_t(x)];
 
-    // Its children: those before the first difference and those after the last stay.
-    std::vector<size_t> childrenP, childrenT;
-    for (size_t c = size_t(x) + 1; c < size_t(x) + size_t(sizeP[size_t(x)]); c += size_t(sizeP[c]))
-        childrenP.push_back(c);
-    for (size_t c = size_t(x) + 1; c < size_t(x) + size_t(sizeT[size_t(x)]); c += size_t(sizeT[c]))
-        childrenT.push_back(c);
-    size_t lo = 0;
-    while (lo < childrenP.size() && lo < childrenT.size() && childrenP[lo] == childrenT[lo] &&
-           childrenP[lo] + size_t(sizeP[childrenP[lo]]) <= a && int64_t(sizeP[childrenP[lo]]) == sizeT[childrenT[lo]])
-        ++lo;
-    size_t hi = 0;
-    while (hi < childrenP.size() - lo && hi < childrenT.size() - lo) {
-        const size_t p = childrenP[childrenP.size() - 1 - hi];
-        const size_t t = childrenT[childrenT.size() - 1 - hi];
-        if (p < nP - b || int64_t(t) != int64_t(p) + shift || int64_t(sizeP[p]) != sizeT[t])
-            break;
-        ++hi;
-    }
-    const size_t endT = hi > 0 ? childrenT[childrenT.size() - hi] : size_t(x) + size_t(sizeT[size_t(x)]);
-    const size_t firstT = lo < childrenT.size() - hi ? childrenT[lo] : endT;
+    // The plan: the nodes whose records differ but keep their child counts, with what they take,
+    // and the ranges of children to build anew. Everything that can fail happens while it is
+    // made; the tree changes only once it is whole.
+    struct TWrite {
+        size_t Position; // in the present tree
+        TDecoded Fields;
+    };
+    struct TReplace {
+        TDecTreeNode* Parent;
+        int Index, Count;
+        std::vector<std::unique_ptr<TDecTreeNode>> Built;
+    };
+    std::vector<TWrite> writes;
+    std::vector<TReplace> replaces;
+    // The copies inside clones get new ids whenever they are refreshed: there the places alone
+    // tell which node is which.
+    std::vector<char> insideClone;
+    auto isInsideClone = [&](size_t p) {
+        if (insideClone.empty()) {
+            insideClone.assign(nP, 0);
+            for (size_t q = 1; q < nP; ++q) {
+                const size_t up = size_t(parentP[q]);
+                insideClone[q] = insideClone[up] || nodes[up]->IsClone();
+            }
+        }
+        return insideClone[p] != 0;
+    };
+    // Whether the node at p (present) stands for the one at t (this): the same child count, and
+    // the same id but inside clones. When their records differ, what the present node is to take
+    // is noted in found.
+    auto sameNode = [&](size_t p, size_t t, std::vector<TWrite>& found) {
+        const TNodeRecord* mine = Record(t);
+        if (mine == present.Record(p))
+            return true;
+        TDecoded d = Decode(*mine);
+        if (d.ChildCount != uint64_t(nodes[p]->Children.Count()) || (d.Id != nodes[p]->Id && !isInsideClone(p)))
+            return false;
+        found.push_back({p, std::move(d)});
+        return true;
+    };
 
-    // Everything that can fail comes first: the new children, and the node's own fields.
-    std::vector<std::unique_ptr<TDecTreeNode>> built = BuildRange(&tree, &top, firstT, endT);
-    std::optional<TDecoded> own;
-    if (Record(size_t(x)) != present.Record(size_t(x)))
-        own = Decode(*Record(size_t(x)));
-    if (own)
-        if (const uint32_t fields = Apply(*own, top))
-            result.Changed.push_back({&top, fields});
-    top.Children.Replace(int(lo), int(childrenP.size() - hi - lo), std::move(built));
-    result.Structure = true;
+    // The present subtree at p becomes this snapshot's subtree at t. As long as the nodes agree
+    // from either end, the two have the same shape node for node; in between, the deepest
+    // node whose subtree holds every difference keeps the children before and after them, and the
+    // children between are made alike in turn where their ids agree, or built anew.
+    std::vector<std::pair<size_t, size_t>> pending{{0, 0}};
+    while (!pending.empty()) {
+        const auto [p, t] = pending.back();
+        pending.pop_back();
+        const size_t lenP = size_t(sizeP[p]);
+        const size_t lenT = p == 0 ? nT : targetSize(t);
+        const size_t common = std::min(lenP, lenT);
+        std::vector<TWrite> found;
+        size_t i = 0;
+        while (i < common) {
+            // Whole chunks the two share are passed over at once.
+            if ((p + i) % ChunkSize == 0 && (t + i) % ChunkSize == 0 && i + ChunkSize <= common &&
+                FChunks[(t + i) / ChunkSize] == present.FChunks[(p + i) / ChunkSize]) {
+                i += ChunkSize;
+                continue;
+            }
+            if (!sameNode(p + i, t + i, found))
+                break;
+            ++i;
+        }
+        if (i == common && lenP == lenT) {
+            std::move(found.begin(), found.end(), std::back_inserter(writes));
+            continue;
+        }
+        size_t j = 0;
+        while (i < common && j < common - i && sameNode(p + lenP - 1 - j, t + lenT - 1 - j, found))
+            ++j;
+
+        // The deepest node above the first difference whose subtree holds the rest of it in both.
+        const size_t a = p + i;
+        const int64_t shift = int64_t(lenT) - int64_t(lenP);
+        auto holds = [&](size_t x) {
+            const size_t xt = x - p + t;
+            return x + size_t(sizeP[x]) >= p + lenP - j && xt + targetSize(xt) >= t + lenT - j &&
+                   int64_t(targetSize(xt)) - int64_t(sizeP[x]) == shift;
+        };
+        size_t x = p;
+        if (i > 0 && i < common) {
+            x = a;
+            if (!(nodes[a]->Id == IdOf(*Record(t + i)) && holds(a)))
+                do
+                    x = size_t(parentP[x]);
+                while (x != p && !holds(x));
+        }
+        const size_t xt = x - p + t;
+        if (x == a && Record(xt) != present.Record(x))
+            found.push_back({x, Decode(*Record(xt))});
+
+        // Its children: those before the first difference and after the last stay as they are.
+        std::vector<size_t> childrenP, childrenT;
+        for (size_t c = x + 1; c < x + size_t(sizeP[x]); c += size_t(sizeP[c]))
+            childrenP.push_back(c);
+        for (size_t c = xt + 1; c < xt + targetSize(xt); c += targetSize(c))
+            childrenT.push_back(c);
+        const size_t k = childrenP.size(), m = childrenT.size();
+        size_t lo = 0;
+        while (lo < k && lo < m && childrenT[lo] - t == childrenP[lo] - p && childrenP[lo] + size_t(sizeP[childrenP[lo]]) <= a &&
+               size_t(sizeP[childrenP[lo]]) == targetSize(childrenT[lo]))
+            ++lo;
+        size_t hi = 0;
+        while (hi < k - lo && hi < m - lo) {
+            const size_t cp = childrenP[k - 1 - hi];
+            const size_t ct = childrenT[m - 1 - hi];
+            if (cp < p + lenP - j || int64_t(ct - t) != int64_t(cp - p) + shift || size_t(sizeP[cp]) != targetSize(ct))
+                break;
+            ++hi;
+        }
+        // What lies between is taken up again below; the writes found there are not kept.
+        const size_t endP = hi > 0 ? childrenP[k - hi] : x + size_t(sizeP[x]);
+        const size_t firstP = lo < k - hi ? childrenP[lo] : endP;
+        for (TWrite& w : found)
+            if (w.Position < firstP || w.Position >= endP)
+                writes.push_back(std::move(w));
+        // The children between: pairs with the same id from either end are made alike on their
+        // own; the rest are built anew.
+        size_t front = lo, backP = k - hi, backT = m - hi;
+        while (front < backP && front < backT && nodes[childrenP[front]]->Id == IdOf(*Record(childrenT[front]))) {
+            pending.push_back({childrenP[front], childrenT[front]});
+            ++front;
+        }
+        while (backP > front && backT > front && nodes[childrenP[backP - 1]]->Id == IdOf(*Record(childrenT[backT - 1]))) {
+            --backP;
+            --backT;
+            pending.push_back({childrenP[backP], childrenT[backT]});
+        }
+        if (front < backP || front < backT) {
+            const size_t firstT = front < backT ? childrenT[front] : 0;
+            const size_t endT = backT < m ? childrenT[backT] : xt + targetSize(xt);
+            replaces.push_back({nodes[x], int(front), int(backP - front),
+                                BuildRange(&tree, nodes[x], front < backT ? firstT : endT, endT)});
+        }
+    }
+
+    for (TWrite& w : writes)
+        if (const uint32_t changed = Apply(w.Fields, *nodes[w.Position])) {
+            result.Changed.push_back({nodes[w.Position], changed});
+            // Whatever finds nodes by their ids or knows where the clones are looks again.
+            if (changed & (rfId | rfCloneMaster))
+                result.Structure = true;
+        }
+    for (TReplace& r : replaces)
+        r.Parent->Children.Replace(r.Index, r.Count, std::move(r.Built));
+    if (!replaces.empty())
+        result.Structure = true;
+    else if (result.Structure)
+        tree.StructureChanged();
     return result;
 }

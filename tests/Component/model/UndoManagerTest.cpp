@@ -398,8 +398,10 @@ void RandomChange(TDecTreeDocument& doc, std::mt19937_64& rng)
         break;
     }
     case 11:
-        // Another root, as far as the snapshots can tell.
+        // Another root, as far as the snapshots can tell, now and then with another child.
         doc.Root()->Id = RandomGuid(rng);
+        if (rng() & 1)
+            doc.Root()->Children.Insert(0, RandomNode(&doc, doc.Root(), rng));
         break;
     default:
         // Several new children of the root at once.
@@ -489,4 +491,30 @@ TEST(DecTreeUndo, AnUndoKeepsTheNodesItNeedNotChangeAndSaysWhatChanged)
     undo.Undo();
     EXPECT_FALSE(undo.LastRestore().Options);
     EXPECT_TRUE(undo.LastRestore().Styles);
+}
+
+// The root itself changed: another id and another child count, undone and redone.
+TEST(DecTreeUndo, ARootWithAnotherIdAndAnotherChildIsPutBack)
+{
+    for (const int nodes : {1, 2, 300}) {
+        // Without clone links: the copies inside a clone are told apart by their places alone.
+        TDecTreeDocument doc, before, after;
+        for (TDecTreeDocument* d : {&doc, &before, &after}) {
+            FillTree(*d, nodes, 21);
+            for (TDecTreeNode* n : d->PreOrder())
+                n->CloneMasterId = Guid::Empty();
+        }
+        const std::vector<TDecTreeNode*> kept = doc.PreOrder();
+        doc.UndoManager.SaveState(QStringLiteral("root"));
+        for (TDecTreeDocument* d : {&doc, &after}) {
+            std::mt19937_64 rng(4);
+            d->Root()->Id = RandomGuid(rng);
+            d->Root()->Children.Add(RandomNode(d, d->Root(), rng));
+        }
+        doc.UndoManager.Undo();
+        ExpectSameTree(before.Root(), doc.Root(), &doc);
+        EXPECT_EQ(doc.PreOrder(), kept) << nodes << " nodes";
+        doc.UndoManager.Redo();
+        ExpectSameTree(after.Root(), doc.Root(), &doc);
+    }
 }
