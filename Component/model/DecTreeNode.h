@@ -14,7 +14,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <memory>
+#include <new>
 
 class TDecTreeDocument;
 struct TMultiOptionMemo;
@@ -66,6 +68,11 @@ public:
                  bool decisionFixed, const QString& decisionCaption, const QString& decisionOwner,
                  int32_t decisionMultiBudget, TDateTime decisionDueDate, const QString& payoffSource);
     ~TDecTreeNode();
+    // Trees of nodes are made and freed whole (a clone refresh, an undo, a load). The heap seldom
+    // hands a block it aligned itself out again once it is freed, so each node takes a plain block
+    // with room to align it in, which the next node of the same size reuses.
+    static void* operator new(std::size_t size, std::align_val_t align);
+    static void operator delete(void* p, std::align_val_t align) noexcept;
     TDecTreeNode(const TDecTreeNode&) = delete;
     TDecTreeNode& operator=(const TDecTreeNode&) = delete;
 

@@ -42,6 +42,11 @@ std::unique_ptr<TUndoState> TDecTreeUndoManager::CaptureState(const QString& des
     return std::make_unique<TDecTreeUndoState>(description, std::move(tree), FTree->Options, styles);
 }
 
+void TDecTreeUndoManager::Cleared()
+{
+    FLastTree = TTreeSnapshot();
+}
+
 void TDecTreeUndoManager::RestoreState(TUndoState& state)
 {
     auto& snapshot = static_cast<TDecTreeUndoState&>(state);

@@ -56,6 +56,8 @@ public:
 protected:
     void RestoreState(TUndoState& state) override;
     std::unique_ptr<TUndoState> CaptureState(const QString& description) override;
+    // A cleared history mostly comes with another document: the last capture is let go.
+    void Cleared() override;
 
 private:
     TDecTreeDocument* FTree;

@@ -97,8 +97,11 @@ public:
             return QString();
         const size_t units = size_t(n - 1);
         Need(units * sizeof(QChar));
-        if (units == 0)
-            return QString::fromUtf16(u"", 0);
+        if (units == 0) {
+            // One empty string serves them all: made anew, each would take a block of its own.
+            static const QString empty = QString::fromUtf16(u"", 0);
+            return empty;
+        }
         QString s(qsizetype(units), Qt::Uninitialized);
         Raw(s.data(), units * sizeof(QChar));
         return s;
