@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -55,6 +56,9 @@ public:
     QString DecisionCaption;
     TDecTreeNode* FParent = nullptr; // not owned; nullptr at the root
     bool ChildrenVisible = false;
+    // The node's place in the latest undo snapshot of its tree: where the next capture looks for
+    // its record when nodes before it came or went (a hint, checked before it is used).
+    mutable uint32_t SnapshotPosition = UINT32_MAX;
     QString PayoffSource;
     TRectangle BoundsRect;                         // layout cache
     TRectangle ElementRects[NodeElementTypeCount]; // layout cache, one per TNodeElementType

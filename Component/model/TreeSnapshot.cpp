@@ -170,26 +170,8 @@ void Encode(const TDecTreeNode& n, TWriter& w)
     w.String(n.PayoffSource);
 }
 
-uint64_t HashBytes(const unsigned char* p, size_t n)
-{
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t k;
-        std::memcpy(&k, p + i, 8);
-        h = (h ^ k) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    uint64_t tail = 0;
-    std::memcpy(&tail, p + i, n - i);
-    h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
-    return h ^ (h >> 29);
-}
-
-
-// A large tree is packed by several threads, each a range of whole chunks: the records of the
-// previous capture that still match are counted there at once, the others set aside for the pool,
-// which only the calling thread touches. Snapshots as large are let go the same way.
+// A large tree is packed by several threads, each a range of whole chunks with a block of its own
+// for the records it makes. Snapshots as large are let go the same way.
 constexpr size_t CaptureParallelFrom = 50000;
 
 // Ranges of about equal size, several for each thread.
@@ -218,51 +200,29 @@ void ForChunkRanges(size_t chunks, size_t nodes, F f)
 
 } // namespace
 
-TNodeRecordPool::~TNodeRecordPool()
+TRecordBlock* TNodeRecordPool::NewBlock(size_t bytes, size_t records)
 {
-    // Snapshots keep the pool alive while they hold records, so none are left here; free any
-    // that are, to be safe.
-    for (auto& [hash, record] : FByHash) {
-        while (record) {
-            TNodeRecord* next = record->NextSameHash;
-            ::operator delete(record);
-            record = next;
-        }
-    }
+    const size_t total = sizeof(TRecordBlock) + bytes;
+    auto* block = static_cast<TRecordBlock*>(::operator new(total));
+    block->Live = uint32_t(records);
+    block->Bytes = total;
+    block->Pool = this;
+    FRecordCount.fetch_add(records, std::memory_order_relaxed);
+    FBlockBytes.fetch_add(total, std::memory_order_relaxed);
+    return block;
 }
 
-TNodeRecord* TNodeRecordPool::Intern(const unsigned char* bytes, uint32_t size, uint64_t hash)
+void TNodeRecordPool::Release(TNodeRecord* record)
 {
-    TNodeRecord*& head = FByHash[hash];
-    for (TNodeRecord* r = head; r; r = r->NextSameHash)
-        if (r->Size == size && std::memcmp(r->Bytes(), bytes, size) == 0) {
-            ++r->RefCount;
-            return r;
-        }
-    auto* record = static_cast<TNodeRecord*>(::operator new(sizeof(TNodeRecord) + size));
-    record->RefCount = 1;
-    record->Size = size;
-    record->Hash = hash;
-    record->NextSameHash = head;
-    std::memcpy(record->Bytes(), bytes, size);
-    head = record;
-    ++FRecordCount;
-    FByteCount += size;
-    return record;
-}
-
-void TNodeRecordPool::Free(TNodeRecord* record)
-{
-    auto it = FByHash.find(record->Hash);
-    TNodeRecord** link = &it->second;
-    while (*link != record)
-        link = &(*link)->NextSameHash;
-    *link = record->NextSameHash;
-    if (!it->second)
-        FByHash.erase(it);
-    --FRecordCount;
-    FByteCount -= record->Size;
-    ::operator delete(record);
+    if (std::atomic_ref<uint32_t>(record->RefCount).fetch_sub(1, std::memory_order_acq_rel) != 1)
+        return;
+    FRecordCount.fetch_sub(1, std::memory_order_relaxed);
+    FByteCount.fetch_sub(record->Size, std::memory_order_relaxed);
+    TRecordBlock* block = record->Block;
+    if (std::atomic_ref<uint32_t>(block->Live).fetch_sub(1, std::memory_order_acq_rel) != 1)
+        return;
+    FBlockBytes.fetch_sub(block->Bytes, std::memory_order_relaxed);
+    ::operator delete(block);
 }
 
 TRecordChunk* TNodeRecordPool::NewChunk(uint32_t count)
@@ -321,28 +281,18 @@ TTreeSnapshot TTreeSnapshot::Clone() const
 void TTreeSnapshot::ReleaseAll()
 {
     if (FPool) {
-        // The counts drop on every thread, and so do the chunks no snapshot holds any more; the
-        // records no chunk holds any more leave the pool on this thread.
-        std::mutex lock;
-        std::vector<TNodeRecord*> unused;
+        // The chunks no snapshot holds any more let go of their records, on every thread.
         ForChunkRanges(FChunks.size(), FCount, [&](size_t first, size_t end) {
-            std::vector<TNodeRecord*> mine;
             for (size_t c = first; c < end; ++c) {
                 TRecordChunk* chunk = FChunks[c];
                 if (!chunk || std::atomic_ref<uint32_t>(chunk->RefCount).fetch_sub(1, std::memory_order_acq_rel) != 1)
                     continue;
                 for (uint32_t k = 0; k < chunk->Count; ++k)
-                    if (TNodeRecord* r = chunk->Items()[k]; r && TNodeRecordPool::ReleaseShared(r))
-                        mine.push_back(r);
+                    if (TNodeRecord* r = chunk->Items()[k])
+                        FPool->Release(r);
                 FPool->FreeChunk(chunk);
             }
-            if (!mine.empty()) {
-                std::lock_guard<std::mutex> hold(lock);
-                unused.insert(unused.end(), mine.begin(), mine.end());
-            }
         });
-        for (TNodeRecord* r : unused)
-            FPool->Free(r);
     }
     FChunks.clear();
     FCount = 0;
@@ -374,62 +324,66 @@ TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordPool>& poo
     if (previous && previous->FPool != pool)
         previous = nullptr;
     const size_t n = order.size();
+    const size_t before = previous ? previous->FCount : 0;
     const size_t chunks = (n + ChunkSize - 1) / ChunkSize;
     snapshot.FChunks.assign(chunks, nullptr);
     snapshot.FCount = n;
-    struct TSetAside {
-        std::string Bytes;
-        std::vector<std::pair<size_t, uint32_t>> Records; // position, size
-    };
-    // One list of set-aside records per range, found by the range's first chunk.
-    std::vector<TSetAside> setAside(chunks);
     ForChunkRanges(chunks, n, [&](size_t firstChunk, size_t endChunk) {
-        TSetAside& mine = setAside[firstChunk];
         TWriter writer;
         writer.Buffer.reserve(256);
+        // The records this share of the work makes: their positions, sizes and bytes.
+        std::vector<size_t> positions;
+        std::vector<uint32_t> sizes;
+        std::string bytes;
         TNodeRecord* found[ChunkSize];
+        auto same = [&](const TNodeRecord* r) {
+            return r->Size == writer.Buffer.size() && std::memcmp(r->Bytes(), writer.Buffer.data(), r->Size) == 0;
+        };
         for (size_t c = firstChunk; c < endChunk; ++c) {
             const size_t first = c * ChunkSize;
             const size_t end = std::min(n, first + ChunkSize);
-            const TRecordChunk* before = previous && c < previous->FChunks.size() ? previous->FChunks[c] : nullptr;
+            const TRecordChunk* old = previous && c < previous->FChunks.size() ? previous->FChunks[c] : nullptr;
             // The previous capture's chunk serves again when every record in it is still the same.
-            bool same = before && before->Count == end - first;
+            bool whole = old && old->Count == end - first;
             for (size_t i = first; i < end; ++i) {
+                const TDecTreeNode& node = *order[i];
                 writer.Buffer.clear();
-                Encode(*order[i], writer);
-                const auto size = uint32_t(writer.Buffer.size());
-                TNodeRecord* match = before && i - first < before->Count ? before->Items()[i - first] : nullptr;
-                if (match && match->Size == size && std::memcmp(match->Bytes(), writer.Buffer.data(), size) == 0) {
-                    found[i - first] = match;
-                    continue;
+                Encode(node, writer);
+                TNodeRecord* match = old && i - first < old->Count ? old->Items()[i - first] : nullptr;
+                if (!match || !same(match)) {
+                    whole = false;
+                    // Nodes before this one came or went: its record is where it was captured.
+                    const uint32_t was = node.SnapshotPosition;
+                    match = was < before && was != i ? const_cast<TNodeRecord*>(previous->Record(was)) : nullptr;
+                    if (match && !same(match))
+                        match = nullptr;
                 }
-                found[i - first] = nullptr;
-                same = false;
-                mine.Records.push_back({i, size});
-                mine.Bytes += writer.Buffer;
+                node.SnapshotPosition = uint32_t(i);
+                found[i - first] = match;
+                if (!match) {
+                    positions.push_back(i);
+                    sizes.push_back(uint32_t(writer.Buffer.size()));
+                    bytes += writer.Buffer;
+                }
             }
-            if (same) {
-                std::atomic_ref<uint32_t>(const_cast<TRecordChunk*>(before)->RefCount)
-                    .fetch_add(1, std::memory_order_relaxed);
-                snapshot.FChunks[c] = const_cast<TRecordChunk*>(before);
+            if (whole) {
+                std::atomic_ref<uint32_t>(const_cast<TRecordChunk*>(old)->RefCount).fetch_add(1, std::memory_order_relaxed);
+                snapshot.FChunks[c] = const_cast<TRecordChunk*>(old);
                 continue;
             }
             TRecordChunk* chunk = pool->NewChunk(uint32_t(end - first));
             for (size_t k = 0; k < end - first; ++k)
                 if (found[k]) {
-                    TNodeRecordPool::AddRefShared(found[k]);
+                    TNodeRecordPool::AddRef(found[k]);
                     chunk->Items()[k] = found[k];
                 }
             snapshot.FChunks[c] = chunk;
         }
+        if (!sizes.empty())
+            pool->MakeRecords(bytes, sizes, [&](size_t k, TNodeRecord* record) {
+                snapshot.FChunks[positions[k] / ChunkSize]->Items()[positions[k] % ChunkSize] = record;
+            });
     });
-    for (const TSetAside& part : setAside) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(part.Bytes.data());
-        for (const auto& [i, size] : part.Records) {
-            snapshot.FChunks[i / ChunkSize]->Items()[i % ChunkSize] = pool->Intern(bytes, size, HashBytes(bytes, size));
-            bytes += size;
-        }
-    }
     return snapshot;
 }
 

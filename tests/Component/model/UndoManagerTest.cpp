@@ -585,3 +585,30 @@ TEST(DecTreeUndo, ANodeMadeTakesTheMemoryOfTheNodeFreedBefore)
         }
     }
 }
+
+// Nodes that only moved to other places (others came or went before them) keep their records:
+// a snapshot after such a change makes records for the changed nodes alone, wherever the changes
+// lie.
+TEST(DecTreeUndo, NodesThatOnlyMovedKeepTheirRecords)
+{
+    TDecTreeDocument doc;
+    FillTree(doc, 5000, 17);
+    TDecTreeUndoManager& undo = doc.UndoManager;
+    undo.SaveState(QStringLiteral("first"));
+    std::mt19937_64 rng(3);
+    const std::vector<TDecTreeNode*> nodes = doc.PreOrder();
+    // A new node near the front and another far behind it, and a subtree taken out between.
+    TDecTreeNode* front = nodes[10];
+    TDecTreeNode* back = nodes[4000];
+    front->Children.Insert(0, RandomNode(&doc, front, rng));
+    back->Children.Insert(0, RandomNode(&doc, back, rng));
+    TDecTreeNode* gone = nodes[2000];
+    while (gone->Parent() && gone->Parent()->Children.Count() < 2)
+        gone = gone->Parent();
+    ASSERT_TRUE(gone->Parent());
+    gone->Parent()->Children.Remove(gone);
+    const size_t records = undo.SharedRecordCount();
+    undo.SaveState(QStringLiteral("moved"));
+    // The two new nodes, and the three nodes whose child counts changed.
+    EXPECT_LE(undo.SharedRecordCount(), records + 5);
+}
