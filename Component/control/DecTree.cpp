@@ -336,7 +336,7 @@ void TDecTree::RecalculateRestored()
     // was: one text, payoff or budget, or the probabilities of the options of one node.
     const TUndoRestore& restored = FDocument->UndoManager.LastRestore();
     const std::vector<TTreeRestore::TChanged>& changed = restored.Tree.Changed;
-    if (restored.Tree.Structure || restored.Options || restored.Styles || !Root())
+    if (restored.Tree.Structure || restored.Tree.Resized || restored.Options || restored.Styles || !Root())
         return Recalculate();
     // Nothing changed: the tree is shown again as it stands.
     if (changed.empty())

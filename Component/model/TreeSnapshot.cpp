@@ -6,6 +6,7 @@
 #include "shared/core/Exceptions.h"
 
 #include <algorithm>
+#include <bit>
 #include <iterator>
 #include <cmath>
 #include <mutex>
@@ -785,5 +786,13 @@ TTreeRestore TTreeSnapshot::RestoreOnto(TDecTreeDocument& tree, const TTreeSnaps
         result.Structure = true;
     else if (result.Structure)
         tree.StructureChanged();
+    // Only end nodes get path values, yet a collapsed node is sized by its own: the nodes kept
+    // hold none, as nodes made anew from the snapshot would.
+    for (TDecTreeNode* n : tree.PreOrder())
+        if (n->HasChildren() && (std::bit_cast<uint64_t>(n->PathProbability) | std::bit_cast<uint64_t>(n->PathPayoff))) {
+            n->PathProbability = 0;
+            n->PathPayoff = 0;
+            result.Resized = result.Resized || !n->ChildrenVisible;
+        }
     return result;
 }

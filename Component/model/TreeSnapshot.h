@@ -136,9 +136,11 @@ enum TRestoredField : uint32_t {
 };
 
 // What a restore onto a live tree did: the nodes it changed in place, each with the fields it
-// changed, and whether nodes came, went or moved.
+// changed, whether nodes came, went or moved, and whether a collapsed node kept for one made anew
+// lost the path values it still held from a time it was an end node (it is sized by them).
 struct TTreeRestore {
     bool Structure = false;
+    bool Resized = false;
     struct TChanged {
         TDecTreeNode* Node;
         uint32_t Fields; // TRestoredField bits

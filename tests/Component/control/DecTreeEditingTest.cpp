@@ -1,6 +1,7 @@
 #include "DecTreeFixture.h"
 
 #include "Component/control/ControlStrings.h"
+#include "Component/model/TreeSnapshot.h"
 #include "bench/support/RandomTree.h"
 
 #include <random>
@@ -214,4 +215,38 @@ TEST_F(DecTreeTest, EditsThatMoveTheTakenPathLeaveTheTreeAsAWholeRecalculationDo
         ASSERT_EQ(edited, Results(Tree->Document())) << "round " << round;
     }
     EXPECT_GT(moved, 8);
+}
+
+// After an undo, a collapsed node is sized as in the tree the undo gives back, made anew: it holds
+// no path values, whatever it held from a time it was an end node.
+TEST_F(DecTreeTest, AnUndoSizesCollapsedNodesAsTheTreeItGivesBack)
+{
+    BuildSample();
+    // A2 was an end node, reached with 40 % and a payoff far wider than none; now it has a child
+    // and is collapsed.
+    A2->Payoff = TCurrency(1234567) * CurrencyScale;
+    Tree->Recalculate();
+    ASSERT_GT(A2->PathPayoff, 1000000);
+    Add(A2, QStringLiteral("C"), ntDecision, 100, 0);
+    A2->ChildrenVisible = false;
+    Tree->Recalculate();
+    Tree->SelectNode(A1, htPayoff);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    QTest::keyClick(Tree->InlineEditor(), '7');
+    Tree->CloseInlineEditor();
+    Tree->UndoManager().Undo();
+
+    TDecTree fresh;
+    fresh.Options() = Tree->Options();
+    fresh.SetRoot(TTreeSnapshot::Capture(std::make_shared<TNodeRecordPool>(), Root()).Restore(&fresh.Document()));
+    fresh.Recalculate();
+    const std::vector<TDecTreeNode*>& mine = Tree->Document().PreOrder();
+    const std::vector<TDecTreeNode*>& theirs = fresh.Document().PreOrder();
+    ASSERT_EQ(mine.size(), theirs.size());
+    for (size_t i = 0; i < mine.size(); ++i) {
+        const TRectangle& a = mine[i]->BoundsRect;
+        const TRectangle& b = theirs[i]->BoundsRect;
+        EXPECT_TRUE(a.Left == b.Left && a.Top == b.Top && a.Width == b.Width && a.Height == b.Height)
+            << "node " << i << ": width " << a.Width << ", made anew " << b.Width;
+    }
 }
