@@ -250,3 +250,32 @@ TEST_F(DecTreeTest, AnUndoSizesCollapsedNodesAsTheTreeItGivesBack)
             << "node " << i << ": width " << a.Width << ", made anew " << b.Width;
     }
 }
+
+// An undo that gives back other view settings or style states, with the same tree, lays the tree
+// out again: it is then as a whole recalculation leaves it.
+TEST_F(DecTreeTest, AnUndoOfSettingsOrStylesLaysTheTreeOutAgain)
+{
+    BuildSample();
+    B->Caption = QStringLiteral("An option off the taken path");
+    Tree->Recalculate();
+    TDecTreeUndoManager& undo = Tree->UndoManager();
+    const std::vector<std::function<void()>> changes{
+        [this] { Tree->Options().SetCurrencyDecimals(4); },
+        [this] {
+            auto* bold = Tree->StyleStates().NotInTakenPath()->OptionDescriptors()->FontBold();
+            bold->Inherit = false;
+            bold->Value = true;
+        },
+    };
+    for (size_t k = 0; k < changes.size(); ++k) {
+        undo.SaveState(QStringLiteral("change"));
+        changes[k]();
+        Tree->Recalculate();
+        for (int step = 0; step < 2; ++step) {
+            step == 0 ? undo.Undo() : undo.Redo();
+            const auto restored = Results(Tree->Document());
+            Tree->Recalculate();
+            EXPECT_EQ(restored, Results(Tree->Document())) << "change " << k << (step == 0 ? ", undone" : ", redone");
+        }
+    }
+}

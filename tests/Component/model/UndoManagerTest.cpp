@@ -465,6 +465,11 @@ TEST(DecTreeUndo, AnUndoKeepsTheNodesItNeedNotChangeAndSaysWhatChanged)
     EXPECT_FALSE(undo.LastRestore().Tree.Structure);
     undo.Redo();
     EXPECT_EQ(doc.PreOrder(), objects);
+    // The next snapshot shares everything with the state the redo gave back.
+    const size_t records = undo.SharedRecordCount();
+    undo.SaveState(QStringLiteral("nothing"));
+    EXPECT_EQ(undo.SharedRecordCount(), records);
+    undo.Undo();
 
     // A node inserted deep in the tree: its undo takes only that node away, and its redo makes
     // only that node again.
