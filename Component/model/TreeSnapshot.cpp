@@ -7,16 +7,19 @@
 
 #include <algorithm>
 #include <bit>
-#include <iterator>
 #include <cmath>
-#include <mutex>
 #include <cstring>
+#include <iterator>
 #include <new>
-#include <optional>
 #include <string>
 #include <utility>
 
 namespace {
+
+[[noreturn]] void Damaged()
+{
+    throw InvalidOperationException(QStringLiteral("Undo snapshot is damaged"));
+}
 
 // Flag bits of a record.
 enum : uint16_t {
@@ -84,7 +87,7 @@ public:
             if (!(b & 0x80))
                 return v;
         }
-        Corrupt();
+        Damaged();
     }
     int64_t VarInt()
     {
@@ -113,11 +116,7 @@ private:
     void Need(size_t n)
     {
         if (size_t(FEnd - FPos) < n)
-            Corrupt();
-    }
-    [[noreturn]] static void Corrupt()
-    {
-        throw InvalidOperationException(QStringLiteral("Undo snapshot is damaged"));
+            Damaged();
     }
 
     const unsigned char* FPos;
@@ -233,14 +232,12 @@ TRecordChunk* TNodeRecordPool::NewChunk(uint32_t count)
     chunk->RefCount = 1;
     chunk->Count = count;
     std::fill_n(chunk->Items(), count, nullptr);
-    FChunkCount.fetch_add(1, std::memory_order_relaxed);
     FChunkBytes.fetch_add(bytes, std::memory_order_relaxed);
     return chunk;
 }
 
 void TNodeRecordPool::FreeChunk(TRecordChunk* chunk)
 {
-    FChunkCount.fetch_sub(1, std::memory_order_relaxed);
     FChunkBytes.fetch_sub(sizeof(TRecordChunk) + size_t(chunk->Count) * sizeof(TNodeRecord*),
                           std::memory_order_relaxed);
     ::operator delete(chunk);
@@ -394,11 +391,6 @@ template TTreeSnapshot TTreeSnapshot::Capture(const std::shared_ptr<TNodeRecordP
                                               const std::vector<const TDecTreeNode*>&, const TTreeSnapshot*);
 
 namespace {
-
-[[noreturn]] void Damaged()
-{
-    throw InvalidOperationException(QStringLiteral("Undo snapshot is damaged"));
-}
 
 // The stored fields of one record.
 struct TDecoded {

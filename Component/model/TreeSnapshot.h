@@ -70,7 +70,6 @@ public:
     // A chunk of count entries, held once.
     TRecordChunk* NewChunk(uint32_t count);
     void FreeChunk(TRecordChunk* chunk);
-    size_t ChunkCount() const { return FChunkCount.load(std::memory_order_relaxed); }
     // The memory the blocks of records and the chunks take, their headers included.
     size_t HeldBytes() const
     {
@@ -83,7 +82,6 @@ private:
     std::atomic<size_t> FRecordCount{0};
     std::atomic<size_t> FByteCount{0};
     std::atomic<size_t> FBlockBytes{0};
-    std::atomic<size_t> FChunkCount{0};
     std::atomic<size_t> FChunkBytes{0};
 };
 
@@ -189,7 +187,6 @@ public:
     {
         return FChunks[position / ChunkSize]->Items()[position % ChunkSize];
     }
-    const std::vector<TRecordChunk*>& Chunks() const { return FChunks; }
     // The memory of the snapshot's own list of chunks (the chunks and records are the pool's).
     size_t TableBytes() const { return FChunks.capacity() * sizeof(TRecordChunk*); }
 
