@@ -780,11 +780,15 @@ TTreeRestore TTreeSnapshot::RestoreOnto(TDecTreeDocument& tree, const TTreeSnaps
         tree.StructureChanged();
     // Only end nodes get path values, yet a collapsed node is sized by its own: the nodes kept
     // hold none, as nodes made anew from the snapshot would.
-    for (TDecTreeNode* n : tree.PreOrder())
-        if (n->HasChildren() && (std::bit_cast<uint64_t>(n->PathProbability) | std::bit_cast<uint64_t>(n->PathPayoff))) {
-            n->PathProbability = 0;
-            n->PathPayoff = 0;
-            result.Resized = result.Resized || !n->ChildrenVisible;
+    const std::vector<TDecTreeNode*>& order = tree.PreOrder();
+    const std::vector<int32_t>& sizes = tree.SubtreeSizes();
+    for (size_t i = 0; i < order.size(); ++i) {
+        TDecTreeNode& n = *order[i];
+        if (sizes[i] > 1 && (std::bit_cast<uint64_t>(n.PathProbability) | std::bit_cast<uint64_t>(n.PathPayoff))) {
+            n.PathProbability = 0;
+            n.PathPayoff = 0;
+            result.Resized = result.Resized || !n.ChildrenVisible;
         }
+    }
     return result;
 }
