@@ -735,7 +735,9 @@ TTreeRestore TTreeSnapshot::RestoreOnto(TDecTreeDocument& tree, const TTreeSnaps
         while (hi < k - lo && hi < m - lo) {
             const size_t cp = childrenP[k - 1 - hi];
             const size_t ct = childrenT[m - 1 - hi];
-            if (cp < p + lenP - j || int64_t(ct - t) != int64_t(cp - p) + shift || size_t(sizeP[cp]) != targetSize(ct))
+            // (The subtrees of the node end at the same place in both, so children of the same
+            // sizes from the end stand at the same places.)
+            if (cp < p + lenP - j || size_t(sizeP[cp]) != targetSize(ct))
                 break;
             ++hi;
         }

@@ -279,3 +279,88 @@ TEST_F(DecTreeTest, AnUndoOfSettingsOrStylesLaysTheTreeOutAgain)
         }
     }
 }
+
+// A probability copied to several branches of a chance node (Ctrl+Enter), undone: the branch
+// that leaves the taken path is marked and laid out again too, not only the first one.
+TEST_F(DecTreeTest, AnUndoOfAProbabilityCopiedToSeveralBranchesLeavesTheTreeAsAWholeRecalculationDoes)
+{
+    BuildSample();
+    A2->Probability = 0;
+    Tree->Recalculate();
+    ASSERT_FALSE(A2->InTakenPath);
+    Tree->SelectNode(A1, htProbability);
+    Tree->Selection().Add(A2->Id);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    Tree->InlineEditor()->setText(QStringLiteral("30"));
+    QTest::keyClick(Tree->InlineEditor(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(A2->Probability, 30);
+    ASSERT_TRUE(A2->InTakenPath);
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(A1->Probability, 60);
+    EXPECT_EQ(A2->Probability, 0);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}
+
+// A decision closed and the step undone: its range is that of all its options again, as a whole
+// recalculation makes it.
+TEST_F(DecTreeTest, AnUndoOfTheModeRecalculatesTheValues)
+{
+    BuildSample();
+    Root()->DecisionShowFixed = true;
+    Tree->Recalculate();
+    const double openMin = Root()->MinValue;
+    Tree->SelectNode(Root(), htSymbolAttributeFixed);
+    Tree->EditElement(false, 0);
+    ASSERT_TRUE(Root()->DecisionFixed);
+    ASSERT_NE(Root()->MinValue, openMin);
+    Tree->UndoManager().Undo();
+    EXPECT_FALSE(Root()->DecisionFixed);
+    EXPECT_EQ(Root()->MinValue, openMin);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}
+
+// The same with branches of two chance nodes: each node's values are made again.
+TEST_F(DecTreeTest, AnUndoOfAProbabilityCopiedToBranchesOfTwoNodesLeavesTheTreeAsAWholeRecalculationDoes)
+{
+    BuildSample();
+    B->NodeType = ntChance;
+    TDecTreeNode* b1 = Add(B, QStringLiteral("B1"), ntDecision, 50, 0);
+    Add(B, QStringLiteral("B2"), ntDecision, 50, 70000);
+    Tree->Recalculate();
+    Tree->SelectNode(A1, htProbability);
+    Tree->Selection().Add(b1->Id);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    Tree->InlineEditor()->setText(QStringLiteral("20"));
+    QTest::keyClick(Tree->InlineEditor(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(b1->Probability, 20);
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(b1->Probability, 50);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}
+
+// Options taken under two decisions in one step (as taking a whole path does), undone: the
+// values of both decisions are made again.
+TEST_F(DecTreeTest, AnUndoOfOptionsTakenUnderTwoDecisionsLeavesTheTreeAsAWholeRecalculationDoes)
+{
+    BuildSample();
+    TDecTreeNode* b1 = Add(B, QStringLiteral("B1"), ntDecision, 100, 30000);
+    TDecTreeNode* b2 = Add(B, QStringLiteral("B2"), ntDecision, 0, 90000);
+    Tree->Recalculate();
+    Tree->UndoManager().SaveState(QStringLiteral("Take this path"));
+    A->Probability = 0;
+    B->Probability = 100;
+    b1->Probability = 0;
+    b2->Probability = 100;
+    Tree->Recalculate();
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(b1->Probability, 100);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}

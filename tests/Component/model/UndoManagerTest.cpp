@@ -376,7 +376,7 @@ void RandomChange(TDecTreeDocument& doc, std::mt19937_64& rng)
     case 3: node->DecisionOwner = PickString(rng); break;
     case 4: node->ChildrenVisible = !node->ChildrenVisible; break;
     case 5: node->Id = RandomGuid(rng); break;
-    case 6: node->CloneMasterId = (rng() & 1) ? RandomGuid(rng) : Guid::Empty(); break;
+    case 6: node->CloneMasterId = (rng() % 4 == 0) ? RandomGuid(rng) : Guid::Empty(); break;
     case 7: node->Children.Insert(int(rng() % uint64_t(node->Children.Count() + 1)), RandomNode(&doc, node, rng)); break;
     case 8:
         if (parent)
@@ -423,6 +423,10 @@ TEST(DecTreeUndo, RandomChangesAreUndoneAndRedoneExactly)
         std::mt19937_64 rng(seed);
         TDecTreeDocument doc;
         FillTree(doc, 1 + int(rng() % 900), seed);
+        // Few clone links, as in documents: inside clones nodes are told apart by place alone.
+        for (TDecTreeNode* n : doc.PreOrder())
+            if (rng() % 50 != 0)
+                n->CloneMasterId = Guid::Empty();
         std::vector<std::unique_ptr<TDecTreeDocument>> states;
         const int steps = 1 + int(rng() % 12);
         for (int k = 0; k < steps; ++k) {
@@ -616,4 +620,64 @@ TEST(DecTreeUndo, NodesThatOnlyMovedKeepTheirRecords)
     undo.SaveState(QStringLiteral("moved"));
     // The two new nodes, and the three nodes whose child counts changed.
     EXPECT_LE(undo.SharedRecordCount(), records + 5);
+}
+
+// In a document with clones, whose copies get new ids on every refresh, an undo of a value keeps
+// every node, the copies at every depth inside the clones too.
+TEST(DecTreeUndo, AnUndoKeepsTheCopiesInsideClones)
+{
+    TDecTreeDocument doc;
+    FillTree(doc, 400, 23);
+    std::vector<TDecTreeNode*> nodes = doc.PreOrder();
+    for (TDecTreeNode* n : nodes)
+        n->CloneMasterId = Guid::Empty();
+    // The master: an inner node with grandchildren; the clone: an end node outside it.
+    TDecTreeNode* master = nullptr;
+    for (TDecTreeNode* n : nodes)
+        if (n->Parent() && n->GetLevelCount() >= 3 && n->GetLevelCount() <= 6)
+            master = n;
+    ASSERT_TRUE(master);
+    TDecTreeNode* clone = nullptr;
+    for (TDecTreeNode* n : nodes)
+        if (!n->HasChildren() && master->FindNodeById(n->Id) == nullptr && !clone)
+            clone = n;
+    ASSERT_TRUE(clone);
+    QString error;
+    clone->SetCloneMaster(master->Id, error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    doc.Root()->RefreshClones();
+    nodes = doc.PreOrder();
+    ASSERT_GE(clone->GetLevelCount(), 3);
+
+    TDecTreeUndoManager& undo = doc.UndoManager;
+    undo.SaveState(QStringLiteral("payoff"));
+    TDecTreeNode* other = nodes[1];
+    other->Payoff = other->Payoff / 3 + 1;
+    // A recalculation refreshes the clones: their copies get new ids.
+    doc.Root()->RefreshClones();
+    const std::vector<TDecTreeNode*> refreshed = doc.PreOrder();
+    undo.Undo();
+    EXPECT_EQ(doc.PreOrder(), refreshed);
+    EXPECT_FALSE(undo.LastRestore().Tree.Changed.empty());
+}
+
+// A clone link given back in place (the node keeps its children) is seen by the document: it
+// knows again that it holds clones.
+TEST(DecTreeUndo, ACloneLinkGivenBackInPlaceIsSeen)
+{
+    TDecTreeDocument doc;
+    FillTree(doc, 200, 29);
+    for (TDecTreeNode* n : doc.PreOrder())
+        n->CloneMasterId = Guid::Empty();
+    TDecTreeNode* node = doc.PreOrder()[150];
+    node->CloneMasterId = doc.PreOrder()[1]->Id;
+    ASSERT_TRUE(doc.HasClones());
+    const std::vector<TDecTreeNode*> objects = doc.PreOrder();
+    doc.UndoManager.SaveState(QStringLiteral("unlink"));
+    node->CloneMasterId = Guid::Empty();
+    doc.StructureChanged(); // an unlink changes the structure
+    ASSERT_FALSE(doc.HasClones());
+    doc.UndoManager.Undo();
+    EXPECT_EQ(doc.PreOrder(), objects);
+    EXPECT_TRUE(doc.HasClones());
 }
