@@ -97,6 +97,7 @@ std::unique_ptr<TDecTreeNode> TDecTreeNodeList::Extract(int index)
 
 void TDecTreeNodeList::Replace(int index, int count, std::vector<std::unique_ptr<TDecTreeNode>> nodes)
 {
+    QD_ASSERT(FOwnsObjects, "DecTreeNodeList.cpp");
     if (index < 0 || index > Count())
         RaiseIndexError(index);
     if (count < 0 || count > Count() - index)
@@ -112,8 +113,7 @@ void TDecTreeNodeList::Replace(int index, int count, std::vector<std::unique_ptr
     FItems.insert(FItems.begin() + index, added.begin(), added.end());
     for (std::unique_ptr<TDecTreeNode>& node : nodes)
         node.release();
-    if (FOwnsObjects)
-        DestroyNodes(std::move(removed));
+    DestroyNodes(std::move(removed));
     Changed();
 }
 
