@@ -674,7 +674,8 @@ TTreeRestore TTreeSnapshot::RestoreOnto(TDecTreeDocument& tree, const TTreeSnaps
     // children between are made alike in turn where their ids agree, or built anew.
     std::vector<std::pair<size_t, size_t>> pending{{0, 0}};
     while (!pending.empty()) {
-        const auto [p, t] = pending.back();
+        const size_t p = pending.back().first;
+        const size_t t = pending.back().second;
         pending.pop_back();
         const size_t lenP = size_t(sizeP[p]);
         const size_t lenT = p == 0 ? nT : targetSize(t);
