@@ -4,7 +4,11 @@
 // - a probability keystroke that takes a branch high in the tree off the taken path and back;
 // - taking the other option of the decision nearest the root (the undo step, the marks and the
 //   recalculation);
-// - the clone refresh of a recalculation, on a document without clones.
+// - the clone refresh of a recalculation, on a document without clones;
+// - undo and redo of a typed payoff, and of a node inserted (aim: 0.5 of a whole recalculation
+//   for the payoff; an insertion no slower than before);
+// - the first edit after a document was opened, timed in turns with a later edit of the same
+//   kind (aim: at most 2 times as long).
 // Aims: a value keystroke 16 ms at 100,000 nodes and 100 ms at 1,000,000; a change of the taken
 // path 50 ms and 400 ms. Run with --benchmark_repetitions and read the medians.
 
@@ -174,6 +178,113 @@ void BM_RefreshWithoutClones(benchmark::State& state)
     TimeAgainstWhole(state, tree, "refresh", [&] { tree.Root()->RefreshClones(); });
 }
 BENCHMARK(BM_RefreshWithoutClones)->ArgNames({"nodes"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+
+// The undo stack as a user leaves it after one action; the action is undone (or redone) in turns
+// with a whole recalculation of the same view, the other step taken back untimed in between.
+void TimeUndoRedo(benchmark::State& state, TDecTree& tree, const std::string& name, bool redo)
+{
+    TDecTreeUndoManager& undo = tree.UndoManager();
+    TPairedTimes times;
+    for (auto _ : state) {
+        if (redo)
+            undo.Undo();
+        const TPairedTimes::TTime timed = TPairedTimes::Time([&] { redo ? undo.Redo() : undo.Undo(); });
+        const TPairedTimes::TTime whole = TPairedTimes::Time([&] { tree.Recalculate(); });
+        times.Add(timed, whole);
+        if (!redo)
+            undo.Redo();
+    }
+    times.Report(state, name, "recalculate");
+    state.counters["nodes"] = double(tree.Document().PreOrder().size());
+    // The document as it was for the next benchmark.
+    undo.Undo();
+    undo.Clear();
+}
+
+// A payoff typed on the root's option with the largest subtree (arg end 0) or on an end node
+// (end 1), then undone or redone (arg redo).
+void BM_UndoTypedPayoff(benchmark::State& state)
+{
+    TDecTree& tree = *View(int(state.range(0))).Tree();
+    tree.UndoManager().Clear();
+    TDecTreeNode* node = EditedNode(tree, state.range(1) == 1);
+    QLineEdit* editor = OpenEditor(tree, node, htPayoff, QStringLiteral("1"), state);
+    if (!editor)
+        return;
+    bool grow = true;
+    Keystroke(editor, grow);
+    tree.CloseInlineEditor();
+    TimeUndoRedo(state, tree, state.range(2) ? "redo" : "undo", state.range(2) != 0);
+}
+BENCHMARK(BM_UndoTypedPayoff)
+    ->ArgNames({"nodes", "end", "redo"})
+    ->Args({100000, 0, 0})
+    ->Args({100000, 0, 1})
+    ->Args({100000, 1, 0})
+    ->Args({1000000, 0, 0})
+    ->Args({1000000, 0, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
+// A new end node under the root's option with the largest subtree, recorded as a command records
+// it, then undone or redone (arg redo).
+void BM_UndoInsert(benchmark::State& state)
+{
+    TDecTree& tree = *View(int(state.range(0))).Tree();
+    tree.UndoManager().Clear();
+    TDecTreeNode* node = EditedNode(tree, false);
+    tree.UndoManager().SaveState(QStringLiteral("Add subnodes"));
+    node->Children.Insert(0, MakeNode(&tree.Document(), node, ntDecision, 0, 0));
+    tree.Recalculate();
+    TimeUndoRedo(state, tree, state.range(1) ? "redo" : "undo", state.range(1) != 0);
+}
+BENCHMARK(BM_UndoInsert)
+    ->ArgNames({"nodes", "redo"})
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Args({1000000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
+// A payoff edit as the user makes it: the editor opened on the node (which records the undo
+// step), one digit typed, the editor closed.
+void TypePayoff(TDecTree& tree, TDecTreeNode* node)
+{
+    tree.SelectNode(node, htPayoff);
+    tree.EditElement(false, 0);
+    bool grow = true;
+    Keystroke(tree.InlineEditor(), grow);
+    tree.CloseInlineEditor();
+}
+
+// The document opened again as the main window opens one (a new tree, the undo history cleared,
+// the root selected, recalculated and shown, the events of the open handled), then the first
+// edit, timed in turns with a second edit of the same kind on the same node.
+void BM_FirstEditAfterOpening(benchmark::State& state)
+{
+    const int nodeCount = int(state.range(0));
+    TDecTree& tree = *View(nodeCount).Tree();
+    TPairedTimes times;
+    for (auto _ : state) {
+        TRandomTreeSettings settings;
+        settings.Seed = 7;
+        settings.NodeCount = nodeCount;
+        FillRandomDocument(tree.Document(), settings);
+        tree.SetRoot(tree.Document().ReleaseRoot());
+        tree.UndoManager().Clear();
+        tree.SelectNode(tree.Root(), htOptionDescriptor);
+        tree.Recalculate();
+        QApplication::processEvents();
+        TDecTreeNode* node = EditedNode(tree, false);
+        const TPairedTimes::TTime first = TPairedTimes::Time([&] { TypePayoff(tree, node); });
+        const TPairedTimes::TTime later = TPairedTimes::Time([&] { TypePayoff(tree, node); });
+        times.Add(first, later);
+    }
+    times.Report(state, "first", "later");
+    tree.UndoManager().Clear();
+}
+BENCHMARK(BM_FirstEditAfterOpening)->ArgNames({"nodes"})->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -7,7 +7,9 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -136,6 +138,34 @@ void BM_Snapshots501Of10k(benchmark::State& state)
     state.counters["node_record_MB"] = recordMB;
 }
 BENCHMARK(BM_Snapshots501Of10k)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// What one more snapshot adds after a payoff typed on one node of a 100,000-node tree, in bytes a
+// node (aim: at most 1), against what the first snapshot of the same tree holds (whole_per_node).
+void BM_SnapshotBytesOfATypedPayoff(benchmark::State& state)
+{
+    TDecTreeDocument doc;
+    TRandomTreeSettings settings = Settings(6);
+    settings.NodeCount = int(state.range(0));
+    FillRandomDocument(doc, settings);
+    TDecTreeUndoManager& undo = doc.UndoManager;
+    undo.SaveState(QStringLiteral("First"));
+    const double nodes = double(doc.PreOrder().size());
+    const double whole = double(undo.SnapshotBytes()) / nodes;
+    std::mt19937_64 rng(13);
+    std::vector<double> added;
+    for (auto _ : state) {
+        TDecTreeNode* node = doc.PreOrder()[rng() % doc.PreOrder().size()];
+        node->Payoff += CurrencyScale;
+        const size_t before = undo.SnapshotBytes();
+        undo.SaveState(QStringLiteral("Edit payoff"));
+        added.push_back(double(undo.SnapshotBytes() - before) / nodes);
+    }
+    std::sort(added.begin(), added.end());
+    state.counters["per_node"] = added.empty() ? 0 : added[added.size() / 2];
+    state.counters["whole_per_node"] = whole;
+    state.counters["ratio"] = added.empty() ? 0 : added[added.size() / 2] / whole;
+}
+BENCHMARK(BM_SnapshotBytesOfATypedPayoff)->ArgNames({"nodes"})->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 } // namespace
 

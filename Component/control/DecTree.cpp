@@ -163,7 +163,7 @@ TDecTree::TDecTree(QWidget* parent)
         }
         FRestoreAnchor.clear();
         DropHiddenFromSelection();
-        Recalculate();
+        RecalculateRestored();
     };
 
     FAttributePopup = std::make_unique<QMenu>();
@@ -329,6 +329,38 @@ void TDecTree::RecalculateChange(TDecTreeNode& node, TEditedValue edit)
     if (!alone || !RelayoutChangedValues(root, *FMeasureCanvas, BorderSize, changed, values.PathValuesFrom))
         LayoutDocumentTree(root, *FMeasureCanvas, BorderSize);
     ShowLayout(root.BoundsRect);
+}
+
+void TDecTree::RecalculateRestored()
+{
+    // A restore that wrote values in place is recalculated as the edit that made the difference
+    // was: one text, payoff or budget, or the probabilities of the options of one node.
+    const TUndoRestore& restored = FDocument->UndoManager.LastRestore();
+    const std::vector<TTreeRestore::TChanged>& changed = restored.Tree.Changed;
+    if (restored.Tree.Structure || restored.Tree.Resized || restored.Options || restored.Styles || !Root())
+        return Recalculate();
+    // Nothing changed: the tree is shown again as it stands.
+    if (changed.empty())
+        return RecalculateChange(*Root(), TEditedValue::Text);
+    TDecTreeNode& first = *changed.front().Node;
+    if (changed.size() == 1) {
+        const uint32_t fields = changed.front().Fields;
+        if (!(fields & ~uint32_t(rfCaption | rfDecisionCaption | rfDecisionOwner)))
+            return RecalculateChange(first, TEditedValue::Text);
+        if (fields == rfPayoff && first.Parent())
+            return RecalculateChange(first, TEditedValue::Payoff);
+        if (fields == rfBudget)
+            return RecalculateChange(first, TEditedValue::Budget);
+    }
+    TDecTreeNode* parent = first.Parent();
+    bool options = parent != nullptr;
+    for (const TTreeRestore::TChanged& c : changed)
+        options = options && c.Fields == rfProbability && c.Node->Parent() == parent;
+    if (options && parent->NodeType != ntChance)
+        return RecalculateChange(first, TEditedValue::Marks);
+    if (options && changed.size() == 1)
+        return RecalculateChange(first, TEditedValue::Probability);
+    Recalculate();
 }
 
 int TDecTree::GetLevels() const

@@ -245,6 +245,8 @@ private:
     bool CanRecalculateEditAlone(const TDecTreeNode& node);
     void RecalculateChange(TDecTreeNode& node, TEditedValue edit);
     void PaintBuffered(const QRect& exposed);
+    // After an undo or redo: no more than what it changed (see TUndoRestore).
+    void RecalculateRestored();
     void PaintTreeArea(TCanvas& canvas, const QRect& exposed);
     void BlendBand(const QRect& exposed, const TRectangle& band);
     void UpdateBand(const QPoint& pos);

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cstdint>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -45,6 +46,23 @@ TDecTreeNode::TDecTreeNode(TDecTreeDocument* tree, TDecTreeNode* parent, const T
 }
 
 TDecTreeNode::~TDecTreeNode() = default;
+
+void* TDecTreeNode::operator new(std::size_t size, std::align_val_t align)
+{
+    // The node at the first aligned place past the block's own address, which is kept just
+    // before it for the delete.
+    const auto a = std::uintptr_t(align);
+    void* block = ::operator new(size + std::size_t(a) + sizeof(void*));
+    const std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(block) + sizeof(void*) + a - 1) & ~(a - 1);
+    reinterpret_cast<void**>(at)[-1] = block;
+    return reinterpret_cast<void*>(at);
+}
+
+void TDecTreeNode::operator delete(void* p, std::align_val_t) noexcept
+{
+    if (p)
+        ::operator delete(static_cast<void**>(p)[-1]);
+}
 
 std::unique_ptr<TDecTreeNode> TDecTreeNode::Copy(TDecTreeNode* newParent, bool resetAttributes, bool newIds,
                                                  const TDecTreeNode* templateNode) const

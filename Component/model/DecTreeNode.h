@@ -14,7 +14,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <new>
 
 class TCloneMasters;
 class TDecTreeDocument;
@@ -56,6 +59,9 @@ public:
     bool ChildrenVisible = false;
     // Computed: a clone's children are the copies its last refresh made, with ids of their own.
     bool CopiesFromRefresh = false;
+    // The node's place in the latest undo snapshot of its tree: where the next capture looks for
+    // its record when nodes before it came or went (a hint, checked before it is used).
+    mutable uint32_t SnapshotPosition = UINT32_MAX;
     QString PayoffSource;
     TRectangle BoundsRect;                         // layout cache
     TRectangle ElementRects[NodeElementTypeCount]; // layout cache, one per TNodeElementType
@@ -69,6 +75,11 @@ public:
                  bool decisionFixed, const QString& decisionCaption, const QString& decisionOwner,
                  int32_t decisionMultiBudget, TDateTime decisionDueDate, const QString& payoffSource);
     ~TDecTreeNode();
+    // Trees of nodes are made and freed whole (a clone refresh, an undo, a load). The heap seldom
+    // hands a block it aligned itself out again once it is freed, so each node takes a plain block
+    // with room to align it in, which the next node of the same size reuses.
+    static void* operator new(std::size_t size, std::align_val_t align);
+    static void operator delete(void* p, std::align_val_t align) noexcept;
     TDecTreeNode(const TDecTreeNode&) = delete;
     TDecTreeNode& operator=(const TDecTreeNode&) = delete;
 

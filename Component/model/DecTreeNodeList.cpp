@@ -95,6 +95,28 @@ std::unique_ptr<TDecTreeNode> TDecTreeNodeList::Extract(int index)
     return std::unique_ptr<TDecTreeNode>(node);
 }
 
+void TDecTreeNodeList::Replace(int index, int count, std::vector<std::unique_ptr<TDecTreeNode>> nodes)
+{
+    QD_ASSERT(FOwnsObjects, "DecTreeNodeList.cpp");
+    if (index < 0 || index > Count())
+        RaiseIndexError(index);
+    if (count < 0 || count > Count() - index)
+        RaiseIndexError(index + count);
+    std::vector<TDecTreeNode*> removed(FItems.begin() + index, FItems.begin() + index + count);
+    std::vector<TDecTreeNode*> added;
+    added.reserve(nodes.size());
+    for (std::unique_ptr<TDecTreeNode>& node : nodes)
+        added.push_back(node.get());
+    // The list takes the nodes over only once nothing more can fail.
+    FItems.reserve(FItems.size() - removed.size() + added.size());
+    FItems.erase(FItems.begin() + index, FItems.begin() + index + count);
+    FItems.insert(FItems.begin() + index, added.begin(), added.end());
+    for (std::unique_ptr<TDecTreeNode>& node : nodes)
+        node.release();
+    DestroyNodes(std::move(removed));
+    Changed();
+}
+
 void TDecTreeNodeList::Exchange(int index1, int index2)
 {
     if (index1 < 0 || index1 >= Count())

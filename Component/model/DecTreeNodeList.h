@@ -41,6 +41,9 @@ public:
     int Remove(TDecTreeNode* node);
     // Takes the node at index out of the list without destroying it and hands it to the caller.
     std::unique_ptr<TDecTreeNode> Extract(int index);
+    // In an owning list: the count nodes from index on are destroyed and give way to nodes, in
+    // one change however many there are. Raises EListError when the range is not in the list.
+    void Replace(int index, int count, std::vector<std::unique_ptr<TDecTreeNode>> nodes);
     // Raises EListError when an index is out of range.
     void Exchange(int index1, int index2);
 

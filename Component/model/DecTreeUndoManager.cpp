@@ -17,6 +17,15 @@ TDecTreeUndoManager::TDecTreeUndoManager(TDecTreeDocument* tree)
 // Every snapshot holds the record pool too, so the order of destruction does not matter.
 TDecTreeUndoManager::~TDecTreeUndoManager() = default;
 
+size_t TDecTreeUndoManager::SnapshotBytes() const
+{
+    size_t bytes = FPool->HeldBytes() + FLastTree.TableBytes();
+    for (const auto* stack : {&UndoStack(), &RedoStack()})
+        for (const std::unique_ptr<TUndoState>& state : *stack)
+            bytes += static_cast<const TDecTreeUndoState&>(*state).Root.TableBytes();
+    return bytes;
+}
+
 std::unique_ptr<TUndoState> TDecTreeUndoManager::CaptureState(const QString& description)
 {
     auto styles = std::make_shared<const TStyleStatesValues>(FTree->StyleStates);
@@ -27,9 +36,15 @@ std::unique_ptr<TUndoState> TDecTreeUndoManager::CaptureState(const QString& des
         FLastStyles = styles;
 
     TTreeSnapshot tree = TTreeSnapshot::Capture(FPool, FTree->PreOrder(), &FLastTree);
-    // Kept for the next capture; it shares the records, so it costs one pointer a node.
+    // Kept for the next capture; it shares the chunks, so it costs one pointer a chunk.
     FLastTree = tree.Clone();
+    FLastTreeVersion = FTree->StructureVersion();
     return std::make_unique<TDecTreeUndoState>(description, std::move(tree), FTree->Options, styles);
+}
+
+void TDecTreeUndoManager::Cleared()
+{
+    FLastTree = TTreeSnapshot();
 }
 
 void TDecTreeUndoManager::RestoreState(TUndoState& state)
@@ -37,11 +52,24 @@ void TDecTreeUndoManager::RestoreState(TUndoState& state)
     auto& snapshot = static_cast<TDecTreeUndoState&>(state);
     if (OnBeforeRestore)
         OnBeforeRestore();
-    // Build the whole new tree first: should that fail, the document is untouched.
-    std::unique_ptr<TDecTreeNode> root = snapshot.Root.Restore(FTree);
+    FLastRestore = TUndoRestore{};
+    // An undo or redo captures the present state just before it restores (see Step), so the
+    // latest capture is the tree as it stands: what the two share needs no change. Should the
+    // snapshot prove damaged, the document is untouched.
+    if (FLastTreeVersion == FTree->StructureVersion()) {
+        FLastRestore.Tree = snapshot.Root.RestoreOnto(*FTree, FLastTree);
+    } else {
+        FTree->SetRoot(snapshot.Root.Restore(FTree));
+        FLastRestore.Tree.Structure = true;
+    }
+    FLastRestore.Options = !(FTree->Options == snapshot.Options);
     FTree->Options = snapshot.Options;
-    FTree->SetRoot(std::move(root));
+    FLastRestore.Styles = !FLastStyles || (FLastStyles != snapshot.StyleStates && !(*FLastStyles == *snapshot.StyleStates));
     snapshot.StyleStates->Restore(FTree->StyleStates);
+    // The tree is now the snapshot's.
+    FLastTree = snapshot.Root.Clone();
+    FLastTreeVersion = FTree->StructureVersion();
+    FLastStyles = snapshot.StyleStates;
     if (OnAfterRestore)
         OnAfterRestore();
 }

@@ -23,6 +23,14 @@ public:
     std::shared_ptr<const TStyleStatesValues> StyleStates;
 };
 
+// What the last undo or redo changed: the tree (see TTreeRestore), and whether the view settings
+// or the style states differ from what they were before it.
+struct TUndoRestore {
+    TTreeRestore Tree;
+    bool Options = false;
+    bool Styles = false;
+};
+
 class TDecTreeUndoManager : public TUndoManager {
 public:
     explicit TDecTreeUndoManager(TDecTreeDocument* tree);
@@ -32,21 +40,33 @@ public:
 
     // Called around a restore: before it, so a window can close its in-place editor; after it,
     // so the window can recalculate and repaint. A document without a window needs neither.
+    // OnBeforeRestore must leave the document as it is.
     std::function<void()> OnBeforeRestore;
     std::function<void()> OnAfterRestore;
+    // What the restore changed, for OnAfterRestore. The nodes it names are valid until the tree
+    // changes again.
+    const TUndoRestore& LastRestore() const { return FLastRestore; }
 
     // Packed records in use by all snapshots (distinct ones) and their bytes.
     size_t SharedRecordCount() const { return FPool->RecordCount(); }
     size_t SharedRecordBytes() const { return FPool->ByteCount(); }
+    // The memory the snapshots hold: their records, chunks and lists of chunks.
+    size_t SnapshotBytes() const;
 
 protected:
     void RestoreState(TUndoState& state) override;
     std::unique_ptr<TUndoState> CaptureState(const QString& description) override;
+    // A cleared history mostly comes with another document: the last capture is let go.
+    void Cleared() override;
 
 private:
     TDecTreeDocument* FTree;
     std::shared_ptr<TNodeRecordPool> FPool;
-    // The latest capture, kept so the next one can reuse its unchanged records cheaply.
+    // The latest capture or restore, kept so the next capture can reuse its unchanged records
+    // cheaply, and so a restore that follows a capture finds what changed; with the structure
+    // version of the tree it was taken from.
     TTreeSnapshot FLastTree;
+    uint64_t FLastTreeVersion = 0;
     std::shared_ptr<const TStyleStatesValues> FLastStyles;
+    TUndoRestore FLastRestore;
 };

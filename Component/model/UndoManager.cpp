@@ -56,6 +56,7 @@ void TUndoManager::Clear()
 {
     FRedoStack.clear();
     FUndoStack.clear();
+    Cleared();
     DoChange();
 }
 

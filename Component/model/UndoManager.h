@@ -65,6 +65,8 @@ public:
 protected:
     // Makes the document equal to the snapshot.
     virtual void RestoreState(TUndoState& state) = 0;
+    // After Clear: whatever a manager keeps of the document besides its snapshots may go too.
+    virtual void Cleared() {}
     // A new snapshot of the present document.
     virtual std::unique_ptr<TUndoState> CaptureState(const QString& description) = 0;
 

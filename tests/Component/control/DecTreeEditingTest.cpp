@@ -1,6 +1,7 @@
 #include "DecTreeFixture.h"
 
 #include "Component/control/ControlStrings.h"
+#include "Component/model/TreeSnapshot.h"
 #include "bench/support/RandomTree.h"
 
 #include <random>
@@ -270,3 +271,151 @@ INSTANTIATE_TEST_SUITE_P(States, TakingAnOption,
                                            TStatesApart{"ClonesBoldOffThePath", &TStyleStates::CloneNotInTakenPath,
                                                         true}),
                          [](const ::testing::TestParamInfo<TStatesApart>& info) { return info.param.Name; });
+
+// After an undo, a collapsed node is sized as in the tree the undo gives back, made anew: it holds
+// no path values, whatever it held from a time it was an end node.
+TEST_F(DecTreeTest, AnUndoSizesCollapsedNodesAsTheTreeItGivesBack)
+{
+    BuildSample();
+    // A2 was an end node, reached with 40 % and a payoff far wider than none; now it has a child
+    // and is collapsed.
+    A2->Payoff = TCurrency(1234567) * CurrencyScale;
+    Tree->Recalculate();
+    ASSERT_GT(A2->PathPayoff, 1000000);
+    Add(A2, QStringLiteral("C"), ntDecision, 100, 0);
+    A2->ChildrenVisible = false;
+    Tree->Recalculate();
+    Tree->SelectNode(A1, htPayoff);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    QTest::keyClick(Tree->InlineEditor(), '7');
+    Tree->CloseInlineEditor();
+    Tree->UndoManager().Undo();
+
+    TDecTree fresh;
+    fresh.Options() = Tree->Options();
+    fresh.SetRoot(TTreeSnapshot::Capture(std::make_shared<TNodeRecordPool>(), Root()).Restore(&fresh.Document()));
+    fresh.Recalculate();
+    const std::vector<TDecTreeNode*>& mine = Tree->Document().PreOrder();
+    const std::vector<TDecTreeNode*>& theirs = fresh.Document().PreOrder();
+    ASSERT_EQ(mine.size(), theirs.size());
+    for (size_t i = 0; i < mine.size(); ++i) {
+        const TRectangle& a = mine[i]->BoundsRect;
+        const TRectangle& b = theirs[i]->BoundsRect;
+        EXPECT_TRUE(a.Left == b.Left && a.Top == b.Top && a.Width == b.Width && a.Height == b.Height)
+            << "node " << i << ": width " << a.Width << ", made anew " << b.Width;
+    }
+}
+
+// An undo that gives back other view settings or style states, with the same tree, lays the tree
+// out again: it is then as a whole recalculation leaves it.
+TEST_F(DecTreeTest, AnUndoOfSettingsOrStylesLaysTheTreeOutAgain)
+{
+    BuildSample();
+    B->Caption = QStringLiteral("An option off the taken path");
+    Tree->Recalculate();
+    TDecTreeUndoManager& undo = Tree->UndoManager();
+    const std::vector<std::function<void()>> changes{
+        [this] { Tree->Options().SetCurrencyDecimals(4); },
+        [this] {
+            auto* bold = Tree->StyleStates().NotInTakenPath()->OptionDescriptors()->FontBold();
+            bold->Inherit = false;
+            bold->Value = true;
+        },
+    };
+    for (size_t k = 0; k < changes.size(); ++k) {
+        undo.SaveState(QStringLiteral("change"));
+        changes[k]();
+        Tree->Recalculate();
+        for (int step = 0; step < 2; ++step) {
+            step == 0 ? undo.Undo() : undo.Redo();
+            const auto restored = Results(Tree->Document());
+            Tree->Recalculate();
+            EXPECT_EQ(restored, Results(Tree->Document())) << "change " << k << (step == 0 ? ", undone" : ", redone");
+        }
+    }
+}
+
+// A probability copied to several branches of a chance node (Ctrl+Enter), undone: the branch
+// that leaves the taken path is marked and laid out again too, not only the first one.
+TEST_F(DecTreeTest, AnUndoOfAProbabilityCopiedToSeveralBranchesLeavesTheTreeAsAWholeRecalculationDoes)
+{
+    BuildSample();
+    A2->Probability = 0;
+    Tree->Recalculate();
+    ASSERT_FALSE(A2->InTakenPath);
+    Tree->SelectNode(A1, htProbability);
+    Tree->Selection().Add(A2->Id);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    Tree->InlineEditor()->setText(QStringLiteral("30"));
+    QTest::keyClick(Tree->InlineEditor(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(A2->Probability, 30);
+    ASSERT_TRUE(A2->InTakenPath);
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(A1->Probability, 60);
+    EXPECT_EQ(A2->Probability, 0);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}
+
+// A decision closed and the step undone: its range is that of all its options again, as a whole
+// recalculation makes it.
+TEST_F(DecTreeTest, AnUndoOfTheModeRecalculatesTheValues)
+{
+    BuildSample();
+    Root()->DecisionShowFixed = true;
+    Tree->Recalculate();
+    const double openMin = Root()->MinValue;
+    Tree->SelectNode(Root(), htSymbolAttributeFixed);
+    Tree->EditElement(false, 0);
+    ASSERT_TRUE(Root()->DecisionFixed);
+    ASSERT_NE(Root()->MinValue, openMin);
+    Tree->UndoManager().Undo();
+    EXPECT_FALSE(Root()->DecisionFixed);
+    EXPECT_EQ(Root()->MinValue, openMin);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}
+
+// The same with branches of two chance nodes: each node's values are made again.
+TEST_F(DecTreeTest, AnUndoOfAProbabilityCopiedToBranchesOfTwoNodesLeavesTheTreeAsAWholeRecalculationDoes)
+{
+    BuildSample();
+    B->NodeType = ntChance;
+    TDecTreeNode* b1 = Add(B, QStringLiteral("B1"), ntDecision, 50, 0);
+    Add(B, QStringLiteral("B2"), ntDecision, 50, 70000);
+    Tree->Recalculate();
+    Tree->SelectNode(A1, htProbability);
+    Tree->Selection().Add(b1->Id);
+    ASSERT_TRUE(Tree->EditElement(false, 0));
+    Tree->InlineEditor()->setText(QStringLiteral("20"));
+    QTest::keyClick(Tree->InlineEditor(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(b1->Probability, 20);
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(b1->Probability, 50);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}
+
+// Options taken under two decisions in one step (as taking a whole path does), undone: the
+// values of both decisions are made again.
+TEST_F(DecTreeTest, AnUndoOfOptionsTakenUnderTwoDecisionsLeavesTheTreeAsAWholeRecalculationDoes)
+{
+    BuildSample();
+    TDecTreeNode* b1 = Add(B, QStringLiteral("B1"), ntDecision, 100, 30000);
+    TDecTreeNode* b2 = Add(B, QStringLiteral("B2"), ntDecision, 0, 90000);
+    Tree->Recalculate();
+    Tree->UndoManager().SaveState(QStringLiteral("Take this path"));
+    A->Probability = 0;
+    B->Probability = 100;
+    b1->Probability = 0;
+    b2->Probability = 100;
+    Tree->Recalculate();
+    Tree->UndoManager().Undo();
+    EXPECT_EQ(b1->Probability, 100);
+    const auto undone = Results(Tree->Document());
+    Tree->Recalculate();
+    EXPECT_EQ(undone, Results(Tree->Document()));
+}

@@ -23,6 +23,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -242,6 +243,9 @@ public:
             const std::string action = Act();
             if (std::string d = Check(action); !d.empty())
                 return d;
+            if (Chance(0.12))
+                if (std::string d = BackAndForth(); !d.empty())
+                    return d;
         }
         return Flush();
     }
@@ -495,6 +499,42 @@ private:
             return what;
         }
         return LinkClone(true) ? "link a clone" : "a link refused";
+    }
+
+    // Several steps back through the history and as many forth again, each checked; at the end
+    // the tree must be the very one it was before, field for field.
+    std::string BackAndForth()
+    {
+        TDecTreeUndoManager& undo = Tree->UndoManager();
+        const TTreeSnapshot before = TTreeSnapshot::Capture(FPool, Tree->Root());
+        const int back = 1 + int(R() % 5);
+        int undone = 0;
+        for (; undone < back && undo.CanUndo(); ++undone) {
+            undo.Undo();
+            if (std::string d = Check("undo " + std::to_string(undone + 1) + " of " + std::to_string(back)); !d.empty())
+                return d;
+        }
+        for (int k = 0; k < undone; ++k) {
+            undo.Redo();
+            if (std::string d = Check("redo " + std::to_string(k + 1) + " of " + std::to_string(undone)); !d.empty())
+                return d;
+        }
+        // The copies inside clones get new ids on every refresh; all else is compared.
+        const TTreeSnapshot after = TTreeSnapshot::Capture(FPool, Tree->Root());
+        const std::vector<TDecTreeNode*> nodes = AllNodes(Tree->Root());
+        size_t differs = before.NodeCount() == after.NodeCount() ? before.NodeCount() : 0;
+        for (size_t i = 0; differs == before.NodeCount() && i < before.NodeCount(); ++i) {
+            const TNodeRecord* x = before.Record(i);
+            const TNodeRecord* y = after.Record(i);
+            const size_t from = nodes[i]->IsInsideClone() ? sizeof(TGuid) : 0;
+            if (x->Size != y->Size || std::memcmp(x->Bytes() + from, y->Bytes() + from, x->Size - from) != 0)
+                differs = i;
+        }
+        if (differs != before.NodeCount())
+            return "seed " + std::to_string(FSeed) + ", step " + std::to_string(FStep) + ": " +
+                   std::to_string(undone) + " undone and redone do not give the tree back (node " +
+                   std::to_string(differs) + ")";
+        return {};
     }
 
     // One key in the open editor: a character, a deletion, or the end of the edit.
